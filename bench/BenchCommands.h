@@ -1,0 +1,6 @@
+#pragma once
+
+// Each subcommand builds its own QApplication/QCoreApplication as it needs.
+namespace tetrapan::bench {
+int runStore(int argc, char** argv);
+} // namespace tetrapan::bench

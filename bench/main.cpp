@@ -1,0 +1,41 @@
+// tetrapan-bench <subcommand>: prints one `name: value unit` line per figure.
+#include "BenchCommands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Subcommand {
+    const char* name;
+    const char* summary;
+    int (*run)(int argc, char** argv);
+};
+
+const Subcommand subcommands[] = {
+    {"store", "load and save a library of 10,000 playlists and 40,000 entries", tetrapan::bench::runStore},
+};
+
+int usage()
+{
+    std::fprintf(stderr, "usage: tetrapan-bench <subcommand>\n");
+    for (const Subcommand& s : subcommands)
+        std::fprintf(stderr, "  %-10s %s\n", s.name, s.summary);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return usage();
+    for (const Subcommand& s : subcommands) {
+        if (std::strcmp(argv[1], s.name) == 0)
+            return s.run(argc - 1, argv + 1);
+    }
+    return usage();
+}

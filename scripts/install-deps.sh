@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tetrapan needs to build, test and run; only what is missing.
+# Usage: scripts/install-deps.sh [--bench]   (--bench adds the plain mpv player used for comparisons)
+set -euo pipefail
+
+packages=(cmake g++ ninja-build pkg-config
+          qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
+          ffmpeg xvfb xauth fonts-dejavu-core libgl1-mesa-dri)
+if [[ "${1:-}" == "--bench" ]]; then
+    packages+=(mpv)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    sudo=(sudo)
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/StoreError.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace tetrapan {
+
+// A modal question to the user: an icon by image name, a message, an optional informative text and the
+// buttons in order (the first is the default).
+struct AlertRequest {
+    QString iconName;
+    QString messageText;
+    QString informativeText;
+    QStringList buttons;
+};
+
+struct OpenPanelRequest {
+    bool canChooseFiles = true;
+    bool canChooseDirectories = false;
+    bool allowsMultipleSelection = false;
+    bool treatsPackagesAsDirectories = false;
+    bool resolvesAliases = true;
+    QString directory;
+};
+
+// Everything that waits for the user's answer goes through here, so tests can answer in the user's place.
+class DialogPresenter {
+public:
+    static constexpr int FirstButton = 1000;
+
+    virtual ~DialogPresenter() = default;
+    // Returns FirstButton for the first button, FirstButton + 1 for the second, and so on.
+    virtual int runAlert(const AlertRequest& request) = 0;
+    // The chosen paths in the panel's order; empty when cancelled.
+    virtual QStringList runOpenPanel(const OpenPanelRequest& request) = 0;
+    // Shows a library error; true when the presentation resolved it (it never does here).
+    virtual bool presentError(const StoreError& error) = 0;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "platform/ObjectModel.h"
+#include "platform/Predicate.h"
+#include "platform/Record.h"
+#include "platform/StoreError.h"
+
+#include <QObject>
+#include <QUndoStack>
+
+#include <functional>
+
+namespace tetrapan {
+
+class StoreCoordinator;
+
+// The one place library records live while the program runs. Records are read and written by attribute
+// name; relationships keep their inverse in step. Every change is recorded on the undo stack, and all
+// changes made in one turn of the event loop (one user action) undo as one step.
+class ObjectContext : public QObject {
+    Q_OBJECT
+public:
+    explicit ObjectContext(StoreCoordinator& coordinator, QObject* parent = nullptr);
+    ~ObjectContext() override;
+
+    const ObjectModel& model() const;
+    StoreCoordinator& coordinator() { return coordinator_; }
+
+    ObjectId insertNewObject(const QString& entityName);
+    // Unlinks the record from every relationship, then removes it. Nothing cascades.
+    void deleteObject(ObjectId id);
+    bool contains(ObjectId id) const { return records_.contains(id); }
+    QString entityName(ObjectId id) const;
+
+    // Attributes. An attribute with no value reads as an invalid QVariant; setting an invalid QVariant
+    // clears it. Values are converted to the attribute's kind.
+    QVariant value(ObjectId id, const QString& key) const;
+    void setValue(ObjectId id, const QString& key, const QVariant& value);
+
+    ObjectId relatedObject(ObjectId id, const QString& key) const;
+    void setRelatedObject(ObjectId id, const QString& key, ObjectId target);
+    QList<ObjectId> relatedObjects(ObjectId id, const QString& key) const;
+    void addRelatedObject(ObjectId id, const QString& key, ObjectId member);
+    void removeRelatedObject(ObjectId id, const QString& key, ObjectId member);
+
+    // Records of an entity that match, in id order; unsaved inserts included, deleted records not.
+    QList<ObjectId> fetch(const QString& entityName, const Predicate& predicate = {}) const;
+
+    bool hasChanges() const { return changeCount_ != savedChangeCount_; }
+    // Editors in progress (a tree row being renamed) register here so a save can finish them first.
+    int addEditingCommitter(std::function<bool()> commit);
+    void removeEditingCommitter(int handle);
+    bool commitEditing();
+    bool save(StoreError& error);
+
+    QUndoStack* undoManager() { return &undoStack_; }
+    // Names and bounds one undo step explicitly; groups nest.
+    void beginUndoGroup(const QString& name);
+    void endUndoGroup();
+    // Closes the step of the current event-loop turn; called by the event loop, and by tests.
+    void processPendingChanges();
+
+    // The whole content, for the store and for benchmarks.
+    const RecordMap& records() const { return records_; }
+
+Q_SIGNALS:
+    void objectInserted(tetrapan::ObjectId id, const QString& entityName);
+    void objectAboutToBeRemoved(tetrapan::ObjectId id, const QString& entityName);
+    void objectRemoved(tetrapan::ObjectId id, const QString& entityName);
+    // An attribute or a relationship of the record changed.
+    void valueChanged(tetrapan::ObjectId id, const QString& key);
+    // Any change at all, including those made by undo and redo.
+    void changed();
+    void saved();
+
+private:
+    friend class ContextCommand;
+
+    const Record& record(ObjectId id) const;
+    const RelationshipDescription& relationship(ObjectId id, const QString& key) const;
+    void perform(std::function<void()> redo, std::function<void()> undo);
+    void noteChange();
+
+    void rawInsert(ObjectId id, const Record& record);
+    void rawRemove(ObjectId id);
+    void rawSetAttribute(ObjectId id, const QString& key, const QVariant& value);
+    void rawLink(ObjectId id, const QString& key, ObjectId target);
+    void rawUnlink(ObjectId id, const QString& key, ObjectId target);
+    void link(ObjectId id, const QString& key, ObjectId target);
+    void unlink(ObjectId id, const QString& key, ObjectId target);
+
+    StoreCoordinator& coordinator_;
+    RecordMap records_;
+    ObjectId nextId_ = 1;
+    quint64 changeCount_ = 0;
+    quint64 savedChangeCount_ = 0;
+    QUndoStack undoStack_;
+    bool autoGroupOpen_ = false;
+    bool groupCloseQueued_ = false;
+    int explicitGroupDepth_ = 0;
+    bool replaying_ = false;
+    int nextCommitterHandle_ = 1;
+    QList<std::pair<int, std::function<bool()>>> committers_;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace tetrapan {
+
+// The store's own identity of a record; 0 names no record. Stable for the life of a context and kept
+// across save and load, so undo commands and views can hold it.
+using ObjectId = quint64;
+constexpr ObjectId NoObject = 0;
+
+enum class AttributeType { String, Integer32, Integer64, Boolean, Date };
+
+struct AttributeDescription {
+    QString name;
+    AttributeType type = AttributeType::String;
+};
+
+struct RelationshipDescription {
+    QString name;
+    QString destination;
+    bool toMany = false;
+    QString inverse;
+};
+
+struct EntityDescription {
+    QString name;
+    QList<AttributeDescription> attributes;
+    QList<RelationshipDescription> relationships;
+
+    const AttributeDescription* attribute(const QString& key) const;
+    const RelationshipDescription* relationship(const QString& key) const;
+    // Positions in the lists above; -1 when there is no such name.
+    qsizetype attributeIndex(QStringView key) const;
+    qsizetype relationshipIndex(QStringView key) const;
+};
+
+// The entities a context holds. Every relationship must name an inverse of the destination entity.
+class ObjectModel {
+public:
+    ObjectModel() = default;
+    explicit ObjectModel(QList<EntityDescription> entities);
+
+    const EntityDescription* entity(const QString& name) const;
+    const QList<EntityDescription>& entities() const { return entities_; }
+
+private:
+    QList<EntityDescription> entities_;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,136 @@
+#include "platform/SettingsDomain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace tetrapan {
+
+namespace {
+
+// QSettings treats "/" in a key as a group separator; our keys never contain one, so the map QSettings
+// hands over is exactly the flat JSON object.
+bool readJson(QIODevice& device, QSettings::SettingsMap& map)
+{
+    const QByteArray bytes = device.readAll();
+    if (bytes.trimmed().isEmpty())
+        return true;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
+    const QJsonObject object = doc.object();
+    for (auto it = object.begin(); it != object.end(); ++it)
+        map.insert(it.key(), it.value().toVariant());
+    return true;
+}
+
+bool writeJson(QIODevice& device, const QSettings::SettingsMap& map)
+{
+    const QJsonObject object = QJsonObject::fromVariantMap(map);
+    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    return device.write(bytes) == bytes.size();
+}
+
+QSettings::Format jsonFormat()
+{
+    static const QSettings::Format format = QSettings::registerFormat("json", readJson, writeJson);
+    return format;
+}
+
+// A file that exists but does not hold a JSON object is set aside, never overwritten.
+QString setAsideIfDamaged(const QString& filePath)
+{
+    QFile file(filePath);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (bytes.trimmed().isEmpty())
+        return {};
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error == QJsonParseError::NoError && doc.isObject())
+        return {};
+    const QString reason = error.error != QJsonParseError::NoError
+                               ? QStringLiteral("%1 at offset %2").arg(error.errorString()).arg(error.offset)
+                               : QStringLiteral("the file does not hold a JSON object");
+    const QString damaged = filePath + QStringLiteral(".damaged");
+    QFile::remove(damaged);
+    if (!QFile::rename(filePath, damaged)) {
+        return QStringLiteral("The settings file %1 is damaged (%2) and could not be set aside.")
+            .arg(filePath, reason);
+    }
+    return QStringLiteral("The settings file %1 was damaged (%2); it was kept as %3 and defaults are used.")
+        .arg(filePath, reason, damaged);
+}
+
+} // namespace
+
+SettingsDomain::SettingsDomain(const QString& filePath, QObject* parent) : QObject(parent), filePath_(filePath)
+{
+    damagedNote_ = setAsideIfDamaged(filePath_);
+    if (!damagedNote_.isEmpty())
+        qWarning("%s", qPrintable(damagedNote_));
+    settings_ = std::make_unique<QSettings>(filePath_, jsonFormat());
+    settings_->setFallbacksEnabled(false);
+}
+
+SettingsDomain::~SettingsDomain() = default;
+
+QString SettingsDomain::standardFilePath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("Tetrapan/Tetrapan.json"));
+}
+
+void SettingsDomain::registerDefaults(const QVariantMap& defaults)
+{
+    for (auto it = defaults.begin(); it != defaults.end(); ++it)
+        registered_.insert(it.key(), it.value());
+}
+
+QVariant SettingsDomain::objectForKey(const QString& key) const
+{
+    const QVariant stored = settings_->value(key);
+    if (stored.isValid())
+        return stored;
+    return registered_.value(key);
+}
+
+bool SettingsDomain::hasStoredValue(const QString& key) const
+{
+    return settings_->contains(key);
+}
+
+void SettingsDomain::setObject(const QVariant& value, const QString& key)
+{
+    if (!value.isValid()) {
+        removeObject(key);
+        return;
+    }
+    settings_->setValue(key, value);
+    Q_EMIT valueChanged(key);
+}
+
+void SettingsDomain::removeObject(const QString& key)
+{
+    if (!settings_->contains(key))
+        return;
+    settings_->remove(key);
+    Q_EMIT valueChanged(key);
+}
+
+bool SettingsDomain::synchronize()
+{
+    QDir().mkpath(QFileInfo(filePath_).absolutePath());
+    settings_->sync();
+    return settings_->status() == QSettings::NoError;
+}
+
+} // namespace tetrapan

@@ -1,0 +1,51 @@
+#include "platform/StoreCoordinator.h"
+
+#include "platform/XmlStore.h"
+
+namespace tetrapan {
+
+StoreCoordinator::StoreCoordinator(ObjectModel model) : model_(std::move(model)) {}
+
+StoreCoordinator::~StoreCoordinator() = default;
+
+bool StoreCoordinator::addXmlStore(const QString& filePath, StoreError& error)
+{
+    auto store = std::make_unique<XmlStore>(filePath, model_);
+    RecordMap records;
+    if (!store->load(records, error)) {
+        openError_ = error;
+        return false;
+    }
+    store_ = std::move(store);
+    loaded_ = std::move(records);
+    openError_ = {};
+    return true;
+}
+
+QString StoreCoordinator::storePath() const
+{
+    return store_ ? store_->filePath() : QString();
+}
+
+RecordMap StoreCoordinator::takeLoadedRecords()
+{
+    return std::exchange(loaded_, {});
+}
+
+bool StoreCoordinator::save(const RecordMap& records, StoreError& error) const
+{
+    if (!store_) {
+        error = openError_;
+        error.line = 0;
+        error.column = 0;
+        error.reason = openError_.isSet()
+                           ? QStringLiteral("the library was not saved, because the file could not be read "
+                                            "when it was opened (%1); it is left as it is")
+                                 .arg(openError_.text())
+                           : QStringLiteral("the library was not saved: no library file is open");
+        return false;
+    }
+    return store_->save(records, error);
+}
+
+} // namespace tetrapan

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/ObjectModel.h"
+#include "platform/Record.h"
+#include "platform/StoreError.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace tetrapan {
+
+class XmlStore;
+
+// Connects the object model with the one library file. Without a store (the file could not be read) it
+// still serves a context, whose saves then fail instead of writing over the unread file.
+class StoreCoordinator {
+public:
+    explicit StoreCoordinator(ObjectModel model);
+    ~StoreCoordinator();
+    StoreCoordinator(const StoreCoordinator&) = delete;
+    StoreCoordinator& operator=(const StoreCoordinator&) = delete;
+
+    const ObjectModel& model() const { return model_; }
+
+    // Reads the file (a missing file is an empty library). On failure no store is attached and the
+    // error is kept for later saves to report.
+    bool addXmlStore(const QString& filePath, StoreError& error);
+    bool hasStore() const { return store_ != nullptr; }
+    QString storePath() const;
+
+    // The records read by addXmlStore, handed over once to the context.
+    RecordMap takeLoadedRecords();
+    bool save(const RecordMap& records, StoreError& error) const;
+
+private:
+    ObjectModel model_;
+    std::unique_ptr<XmlStore> store_;
+    RecordMap loaded_;
+    StoreError openError_;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,177 @@
+#include "shell/Tetrapan_AppDelegate.h"
+
+#include "library/LibrarySchema.h"
+#include "platform/DialogPresenter.h"
+#include "platform/ObjectContext.h"
+#include "platform/SettingsDomain.h"
+#include "platform/StoreCoordinator.h"
+#include "shell/LastStateKeeper.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace tetrapan {
+
+Tetrapan_AppDelegate::Tetrapan_AppDelegate(SettingsDomain& settings, Scheduler& scheduler,
+                                           DialogPresenter& dialogs, QObject* parent)
+    : QObject(parent), settings_(settings), scheduler_(scheduler), dialogs_(dialogs)
+{
+}
+
+Tetrapan_AppDelegate::~Tetrapan_AppDelegate()
+{
+    scheduler_.cancel(autosaveTask_);
+    managedObjectContext_.reset();
+    persistentStoreCoordinator_.reset();
+    managedObjectModel_.reset();
+}
+
+QVariantMap Tetrapan_AppDelegate::registeredDefaults()
+{
+    return {
+        {QStringLiteral("optSkipTime"), 10.0},
+        {QStringLiteral("optFontSizeList"), 12},
+        {QStringLiteral("optLoadFrameSet"), true},
+        {QStringLiteral("optIsPlaylist"), true},
+        {QStringLiteral("optIsController"), true},
+        {QStringLiteral("optPlayVolume"), 0.0},
+        {QStringLiteral("optDividerEnable"), true},
+    };
+}
+
+void Tetrapan_AppDelegate::setupDefaults(SettingsDomain& settings)
+{
+    settings.registerDefaults(registeredDefaults());
+}
+
+QString Tetrapan_AppDelegate::applicationSupportFolder() const
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        base = QDir::tempPath();
+    return QDir(base).filePath(QStringLiteral("Tetrapan"));
+}
+
+QString Tetrapan_AppDelegate::libraryFilePath() const
+{
+    return QDir(applicationSupportFolder()).filePath(QStringLiteral("Tetrapan.xml"));
+}
+
+const ObjectModel& Tetrapan_AppDelegate::managedObjectModel()
+{
+    if (!managedObjectModel_)
+        managedObjectModel_ = std::make_unique<ObjectModel>(LibrarySchema::model());
+    return *managedObjectModel_;
+}
+
+StoreCoordinator* Tetrapan_AppDelegate::persistentStoreCoordinator()
+{
+    if (persistentStoreCoordinator_)
+        return persistentStoreCoordinator_.get();
+    const QString folder = applicationSupportFolder();
+    if (!QDir(folder).exists())
+        QDir().mkpath(folder);
+    persistentStoreCoordinator_ = std::make_unique<StoreCoordinator>(managedObjectModel());
+    StoreError error;
+    if (!persistentStoreCoordinator_->addXmlStore(libraryFilePath(), error))
+        dialogs_.presentError(error);
+    return persistentStoreCoordinator_.get();
+}
+
+ObjectContext* Tetrapan_AppDelegate::managedObjectContext()
+{
+    if (managedObjectContext_)
+        return managedObjectContext_.get();
+    StoreCoordinator* coordinator = persistentStoreCoordinator();
+    if (!coordinator)
+        return nullptr;
+    managedObjectContext_ = std::make_unique<ObjectContext>(*coordinator);
+    connect(managedObjectContext_.get(), &ObjectContext::changed, this, &Tetrapan_AppDelegate::scheduleAutosave);
+    Q_EMIT libraryOpened(managedObjectContext_.get());
+    return managedObjectContext_.get();
+}
+
+QUndoStack* Tetrapan_AppDelegate::windowWillReturnUndoManager(QWidget*)
+{
+    ObjectContext* context = managedObjectContext();
+    return context ? context->undoManager() : nullptr;
+}
+
+void Tetrapan_AppDelegate::saveAction()
+{
+    ObjectContext* context = managedObjectContext();
+    if (!context)
+        return;
+    StoreError error;
+    if (!context->save(error))
+        dialogs_.presentError(error);
+    else
+        autosaveErrorShown_ = false;
+}
+
+int Tetrapan_AppDelegate::applicationShouldTerminate()
+{
+    if (olvPlaylist)
+        olvPlaylist->storeLastState();
+    if (!managedObjectContext_)
+        return TerminateNow;
+    ObjectContext& context = *managedObjectContext_;
+    if (!context.commitEditing())
+        return TerminateCancel;
+    if (!context.hasChanges())
+        return TerminateNow;
+    StoreError error;
+    if (context.save(error))
+        return TerminateNow;
+    if (dialogs_.presentError(error))
+        return TerminateCancel;
+    const int answer = dialogs_.runAlert({QString(),
+                                          QStringLiteral("Could not save changes while quitting. Quit anyway?"),
+                                          QString(),
+                                          {QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}});
+    return answer == DialogPresenter::FirstButton + 1 ? TerminateCancel : TerminateNow;
+}
+
+bool Tetrapan_AppDelegate::terminate()
+{
+    if (terminating_)
+        return true;
+    if (applicationShouldTerminate() != TerminateNow)
+        return false;
+    terminating_ = true;
+    scheduler_.cancel(autosaveTask_);
+    QCoreApplication::quit();
+    return true;
+}
+
+// Changes reach the disk a moment after the user pauses, so a crash costs seconds of work; the file is
+// still written whole each time, never in pieces.
+void Tetrapan_AppDelegate::scheduleAutosave()
+{
+    if (terminating_)
+        return;
+    scheduler_.cancel(autosaveTask_);
+    autosaveTask_ = scheduler_.scheduleAfter(AutosaveDelay, [this] { autosave(); });
+}
+
+void Tetrapan_AppDelegate::autosave()
+{
+    autosaveTask_ = Scheduler::NoTask;
+    ObjectContext* context = managedObjectContext_.get();
+    if (!context || !context->hasChanges() || !persistentStoreCoordinator_->hasStore())
+        return;
+    // an edit in progress is left alone; the next pause saves it
+    StoreError error;
+    if (context->save(error)) {
+        autosaveErrorShown_ = false;
+        return;
+    }
+    qWarning("%s", qPrintable(error.text()));
+    if (!autosaveErrorShown_) {
+        autosaveErrorShown_ = true;
+        dialogs_.presentError(error);
+    }
+}
+
+} // namespace tetrapan

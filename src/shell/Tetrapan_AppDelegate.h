@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/ObjectModel.h"
+#include "platform/Scheduler.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <chrono>
+#include <memory>
+
+class QUndoStack;
+class QWidget;
+
+namespace tetrapan {
+
+class DialogPresenter;
+class LastStateKeeper;
+class ObjectContext;
+class SettingsDomain;
+class StoreCoordinator;
+
+// The application's delegate: registers the default settings, owns the library store (opened on first
+// use), saves it on command, after a short pause in editing, and when the program quits.
+class Tetrapan_AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    enum TerminateReply { TerminateCancel = 0, TerminateNow = 1 };
+
+    static constexpr std::chrono::milliseconds AutosaveDelay{2000};
+
+    Tetrapan_AppDelegate(SettingsDomain& settings, Scheduler& scheduler, DialogPresenter& dialogs,
+                         QObject* parent = nullptr);
+    ~Tetrapan_AppDelegate() override;
+
+    // Class set-up: the defaults every unset key reads as. Runs before anything reads a setting.
+    static QVariantMap registeredDefaults();
+    static void setupDefaults(SettingsDomain& settings);
+
+    // outlets
+    QWidget* window = nullptr;
+    LastStateKeeper* olvPlaylist = nullptr;
+
+    void awakeFromNib() {}
+
+    // $XDG_DATA_HOME/Tetrapan; computed on every call, creates nothing.
+    QString applicationSupportFolder() const;
+    QString libraryFilePath() const;
+
+    const ObjectModel& managedObjectModel();
+    StoreCoordinator* persistentStoreCoordinator();
+    ObjectContext* managedObjectContext();
+    // Whether the library was ever opened; quitting must not open it.
+    bool hasOpenedLibrary() const { return managedObjectContext_ != nullptr; }
+
+    QUndoStack* windowWillReturnUndoManager(QWidget* window);
+
+    void saveAction();
+    int applicationShouldTerminate();
+    // A quit request from any path (menu, window close, logout): runs the quit decision and, when it
+    // allows, ends the event loop. Returns whether the program is quitting.
+    bool terminate();
+    bool isTerminating() const { return terminating_; }
+
+Q_SIGNALS:
+    // The library was opened (first use of the context); its undo stack now exists.
+    void libraryOpened(tetrapan::ObjectContext* context);
+
+private:
+    void scheduleAutosave();
+    void autosave();
+
+    SettingsDomain& settings_;
+    Scheduler& scheduler_;
+    DialogPresenter& dialogs_;
+    std::unique_ptr<ObjectModel> managedObjectModel_;
+    std::unique_ptr<StoreCoordinator> persistentStoreCoordinator_;
+    std::unique_ptr<ObjectContext> managedObjectContext_;
+    Scheduler::TaskId autosaveTask_ = Scheduler::NoTask;
+    bool autosaveErrorShown_ = false;
+    bool terminating_ = false;
+};
+
+} // namespace tetrapan

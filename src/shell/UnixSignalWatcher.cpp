@@ -1,0 +1,66 @@
+#include "shell/UnixSignalWatcher.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tetrapan {
+
+namespace {
+
+// The one thing a signal handler may touch: the write end of the socket pair.
+volatile sig_atomic_t signalWriteFd = -1;
+
+void onSignal(int number)
+{
+    const int fd = signalWriteFd;
+    if (fd >= 0) {
+        const char byte = static_cast<char>(number);
+        [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
+    }
+}
+
+} // namespace
+
+UnixSignalWatcher::UnixSignalWatcher(QObject* parent) : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds_) != 0) {
+        qWarning("could not watch for quit signals");
+        return;
+    }
+    ::fcntl(fds_[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(fds_[1], F_SETFL, O_NONBLOCK);
+    signalWriteFd = fds_[1];
+    notifier_ = new QSocketNotifier(fds_[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &UnixSignalWatcher::drain);
+
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+UnixSignalWatcher::~UnixSignalWatcher()
+{
+    if (fds_[0] < 0)
+        return;
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+    signalWriteFd = -1;
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+}
+
+void UnixSignalWatcher::drain()
+{
+    char byte = 0;
+    while (::read(fds_[0], &byte, 1) == 1)
+        Q_EMIT quitRequested(byte);
+}
+
+} // namespace tetrapan
