@@ -1,0 +1,56 @@
+#pragma once
+
+#include "engine/MovieTime.h"
+
+#include <QObject>
+#include <QString>
+
+namespace tetrapan {
+
+// One opened movie file. A movie starts stopped at its beginning, unmuted, never looping.
+class Movie : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Movie() override = default;
+
+    virtual QString filePath() const = 0;
+    // The file's title tag when it has one, else the file name.
+    virtual QString displayName() const = 0;
+
+    virtual void gotoBeginning() = 0;
+    // Shows the last frame; currentTime() then equals duration().
+    virtual void gotoEnd() = 0;
+    // Plays from the current position at the normal rate; a movie standing at its end starts again from the
+    // beginning.
+    virtual void play() = 0;
+    virtual void stop() = 0;
+    // 1.0 while playing, 0.0 when stopped (also when it stopped by itself at the end).
+    virtual float rate() const = 0;
+
+    // Never beyond duration().
+    virtual MovieTime currentTime() const = 0;
+    // Frame-accurate; times before the beginning go to the beginning, after the end to the end.
+    virtual void setCurrentTime(const MovieTime& time) = 0;
+    virtual MovieTime duration() const = 0;
+
+    virtual bool muted() const = 0;
+    virtual void setMuted(bool muted) = 0;
+    // 0.0 (silent) to 1.0 (full).
+    virtual float volume() const = 0;
+    virtual void setVolume(float volume) = 0;
+
+    virtual bool loops() const = 0;
+    virtual void setLoops(bool loops) = 0;
+    virtual bool loopsBackAndForth() const = 0;
+    virtual void setLoopsBackAndForth(bool loops) = 0;
+
+Q_SIGNALS:
+    // Playback reached the end by itself.
+    void didEnd(tetrapan::Movie* movie);
+    void rateDidChange(tetrapan::Movie* movie);
+    // The playing position moved (while playing, after a seek); for position displays.
+    void timeDidChange(tetrapan::Movie* movie);
+};
+
+} // namespace tetrapan

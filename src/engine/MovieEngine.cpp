@@ -1,0 +1,13 @@
+#include "engine/MovieEngine.h"
+
+#include "engine/Movie.h"
+
+namespace tetrapan {
+
+void MovieEngine::relayNotifications(Movie* movie)
+{
+    connect(movie, &Movie::didEnd, this, &MovieEngine::movieDidEnd);
+    connect(movie, &Movie::rateDidChange, this, &MovieEngine::movieRateDidChange);
+}
+
+} // namespace tetrapan

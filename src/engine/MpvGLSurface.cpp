@@ -1,0 +1,123 @@
+#include "engine/MpvGLSurface.h"
+
+#include "engine/MpvMovie.h"
+
+#include <QLoggingCategory>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+
+#include <mpv/render_gl.h>
+
+namespace tetrapan {
+
+Q_DECLARE_LOGGING_CATEGORY(lcMpv)
+
+MpvGLSurface::MpvGLSurface(QWidget* parent) : QOpenGLWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+MpvGLSurface::~MpvGLSurface()
+{
+    // The context is about to go with the widget; freeing through the signal as well would do it twice.
+    disconnect(contextGoing_);
+    freeRenderContextMakingCurrent();
+}
+
+void MpvGLSurface::onUpdate(void* context)
+{
+    // Called on mpv's threads.
+    auto* self = static_cast<MpvGLSurface*>(context);
+    QMetaObject::invokeMethod(self, [self] { self->update(); }, Qt::QueuedConnection);
+}
+
+void* MpvGLSurface::procAddress(void*, const char* name)
+{
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    return context ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
+}
+
+void MpvGLSurface::setMovie(MpvMovie* movie)
+{
+    freeRenderContextMakingCurrent();
+    disconnect(movieGoing_);
+    movie_ = movie;
+    if (movie) {
+        movieGoing_ = connect(movie, &MpvMovie::aboutToDestroyHandle, this, [this] { setMovie(nullptr); });
+        // Without a GL context yet, initializeGL builds the render context.
+        if (context() && context()->isValid()) {
+            makeCurrent();
+            createRenderContext();
+            doneCurrent();
+        }
+    }
+    update();
+}
+
+void MpvGLSurface::initializeGL()
+{
+    disconnect(contextGoing_);
+    contextGoing_ = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
+                            [this] { freeRenderContextMakingCurrent(); });
+    if (movie_ && !renderContext_)
+        createRenderContext();
+}
+
+void MpvGLSurface::createRenderContext()
+{
+    mpv_opengl_init_params glInit{&MpvGLSurface::procAddress, nullptr};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (const int rc = mpv_render_context_create(&renderContext_, movie_->handle(), params); rc < 0) {
+        qCWarning(lcMpv) << "OpenGL render context:" << mpv_error_string(rc);
+        renderContext_ = nullptr;
+        return;
+    }
+    mpv_render_context_set_update_callback(renderContext_, &MpvGLSurface::onUpdate, this);
+    movie_->restoreVideoTrack();
+}
+
+void MpvGLSurface::freeRenderContext()
+{
+    if (renderContext_) {
+        mpv_render_context_free(renderContext_);
+        renderContext_ = nullptr;
+    }
+}
+
+void MpvGLSurface::freeRenderContextMakingCurrent()
+{
+    if (!renderContext_)
+        return;
+    makeCurrent();
+    freeRenderContext();
+    doneCurrent();
+}
+
+void MpvGLSurface::paintGL()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (!renderContext_) {
+        QOpenGLFunctions* gl = context()->functions();
+        gl->glClearColor(0, 0, 0, 1);
+        gl->glClear(GL_COLOR_BUFFER_BIT);
+        return;
+    }
+    mpv_opengl_fbo fbo{static_cast<int>(defaultFramebufferObject()), static_cast<int>(width() * ratio),
+                       static_cast<int>(height() * ratio), 0};
+    int flipY = 1;
+    int block = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+        {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+        // The GUI thread paints four panes; waiting here for one frame's due time would hold up the others.
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(renderContext_, params);
+}
+
+} // namespace tetrapan

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QOpenGLWidget>
+#include <QPointer>
+
+struct mpv_render_context;
+
+namespace tetrapan {
+
+class MpvMovie;
+
+// Draws a movie with mpv's OpenGL renderer into this widget's framebuffer. The render context lives as long
+// as both the movie and the widget's GL context: Qt replaces the GL context when the widget moves to another
+// window, and the render context is rebuilt on the new one.
+class MpvGLSurface final : public QOpenGLWidget {
+    Q_OBJECT
+public:
+    explicit MpvGLSurface(QWidget* parent = nullptr);
+    ~MpvGLSurface() override;
+
+    void setMovie(MpvMovie* movie);
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+
+private:
+    static void onUpdate(void* context);
+    static void* procAddress(void* context, const char* name);
+    void createRenderContext();
+    // Only with this widget's GL context current.
+    void freeRenderContext();
+    void freeRenderContextMakingCurrent();
+
+    QPointer<MpvMovie> movie_;
+    mpv_render_context* renderContext_ = nullptr;
+    QMetaObject::Connection contextGoing_;
+    QMetaObject::Connection movieGoing_;
+};
+
+} // namespace tetrapan

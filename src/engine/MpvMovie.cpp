@@ -1,0 +1,426 @@
+#include "engine/MpvMovie.h"
+
+#include "engine/MpvNames.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QPointer>
+
+#include <mpv/client.h>
+
+#include <algorithm>
+#include <clocale>
+
+namespace tetrapan {
+
+Q_LOGGING_CATEGORY(lcMpv, "tetrapan.engine.mpv", QtWarningMsg)
+
+namespace {
+
+enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos };
+
+QString errorText(int code)
+{
+    return QString::fromUtf8(mpv_error_string(code));
+}
+
+bool setOption(mpv_handle* handle, const char* name, const char* value, QString* error)
+{
+    const int rc = mpv_set_option_string(handle, name, value);
+    if (rc < 0) {
+        *error = QStringLiteral("mpv option %1=%2: %3").arg(QLatin1String(name), QLatin1String(value), errorText(rc));
+        return false;
+    }
+    return true;
+}
+
+std::optional<double> doubleProperty(mpv_handle* handle, const char* name)
+{
+    double value = 0.0;
+    if (mpv_get_property(handle, name, MPV_FORMAT_DOUBLE, &value) < 0)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<qint64> intProperty(mpv_handle* handle, const QString& name)
+{
+    int64_t value = 0;
+    if (mpv_get_property(handle, name.toUtf8().constData(), MPV_FORMAT_INT64, &value) < 0)
+        return std::nullopt;
+    return value;
+}
+
+bool flagProperty(mpv_handle* handle, const QString& name)
+{
+    int value = 0;
+    if (mpv_get_property(handle, name.toUtf8().constData(), MPV_FORMAT_FLAG, &value) < 0)
+        return false;
+    return value != 0;
+}
+
+QString stringProperty(mpv_handle* handle, const QString& name)
+{
+    char* value = mpv_get_property_string(handle, name.toUtf8().constData());
+    if (!value)
+        return {};
+    QString text = QString::fromUtf8(value);
+    mpv_free(value);
+    return text;
+}
+
+QString trackProperty(const char* pattern, qint64 index)
+{
+    return QString::fromLatin1(pattern).arg(index);
+}
+
+} // namespace
+
+void MpvHandleDeleter::operator()(mpv_handle* handle) const
+{
+    mpv_terminate_destroy(handle);
+}
+
+MpvMovie::MpvMovie(MpvHandlePtr handle, QString path) : handle_(std::move(handle)), filePath_(std::move(path)) {}
+
+MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options)
+{
+    OpenResult result;
+    // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
+    // not '.'; it parses and prints numbers with the C library.
+    std::setlocale(LC_NUMERIC, "C");
+
+    MpvHandlePtr handle(mpv_create());
+    if (!handle) {
+        result.error = QStringLiteral("mpv could not be created");
+        return result;
+    }
+    mpv_handle* h = handle.get();
+
+    // Tetrapan alone decides what a pane does: no user configuration, scripts, on-screen controls or keys.
+    const std::pair<const char*, const char*> settings[] = {
+        {mpvname::Config, mpvname::No},
+        {mpvname::LoadScripts, mpvname::No},
+        {mpvname::InputDefaultBindings, mpvname::No},
+        {mpvname::InputVoKeyboard, mpvname::No},
+        {mpvname::Osc, mpvname::No},
+        {mpvname::OsdLevel, "0"},
+        {mpvname::Terminal, mpvname::No},
+        {mpvname::Ytdl, mpvname::No},
+        {mpvname::LoadStatsOverlay, mpvname::No},
+        {mpvname::LoadConsole, mpvname::No},
+        {mpvname::LoadAutoProfiles, mpvname::No},
+        {mpvname::ResumePlayback, mpvname::No},
+        {mpvname::SaveOnQuit, mpvname::No},
+        {mpvname::SubAuto, mpvname::No},
+        {mpvname::AudioFileAuto, mpvname::No},
+        {mpvname::CoverArtAuto, mpvname::No},
+        {mpvname::Idle, mpvname::Yes},
+        // A movie that reaches its end keeps its last frame on show instead of unloading.
+        {mpvname::KeepOpen, mpvname::Yes},
+        {mpvname::Pause, mpvname::Yes},
+        {mpvname::HrSeek, mpvname::Yes},
+        {mpvname::Hwdec, mpvname::AutoSafe},
+        {mpvname::LoopFile, mpvname::No},
+        {mpvname::Vo, options.nullVideo ? mpvname::VoNull : mpvname::VoRenderApi},
+        // Without a render context the video output cannot start; the view selects the track once it has one.
+        {mpvname::Vid, options.nullVideo ? mpvname::Auto : mpvname::No},
+    };
+    for (const auto& [name, value] : settings) {
+        if (!setOption(h, name, value, &result.error))
+            return result;
+    }
+    if (options.nullAudio && !setOption(h, mpvname::Ao, mpvname::AoNull, &result.error))
+        return result;
+
+    if (const int rc = mpv_initialize(h); rc < 0) {
+        result.error = QStringLiteral("mpv could not start: %1").arg(errorText(rc));
+        return result;
+    }
+    mpv_request_log_messages(h, mpvname::LogLevelWarn);
+    mpv_observe_property(h, ObservePause, mpvname::Pause, MPV_FORMAT_FLAG);
+    mpv_observe_property(h, ObserveEof, mpvname::EofReached, MPV_FORMAT_FLAG);
+    mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_NONE);
+
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    const QByteArray pathBytes = absolutePath.toUtf8();
+    const char* command[] = {mpvname::LoadFile, pathBytes.constData(), nullptr};
+    if (const int rc = mpv_command(h, command); rc < 0) {
+        result.error = QStringLiteral("mpv could not load %1: %2").arg(absolutePath, errorText(rc));
+        return result;
+    }
+
+    std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(handle), absolutePath));
+    const QDeadlineTimer deadline(options.openTimeout);
+    for (;;) {
+        const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
+        const mpv_event* event = mpv_wait_event(h, waitSeconds);
+        if (event->event_id == MPV_EVENT_NONE) {
+            if (deadline.hasExpired()) {
+                result.error = QStringLiteral("%1: not loaded within %2 ms")
+                                   .arg(absolutePath)
+                                   .arg(options.openTimeout.count());
+                return result;
+            }
+            continue;
+        }
+        if (event->event_id == MPV_EVENT_FILE_LOADED)
+            break;
+        if (event->event_id == MPV_EVENT_END_FILE) {
+            const auto* end = static_cast<const mpv_event_end_file*>(event->data);
+            result.error = QStringLiteral("%1: %2").arg(
+                absolutePath, end->reason == MPV_END_FILE_REASON_ERROR ? errorText(end->error)
+                                                                       : QStringLiteral("ended while loading"));
+            return result;
+        }
+        if (event->event_id == MPV_EVENT_SHUTDOWN) {
+            result.error = QStringLiteral("%1: mpv shut down while loading").arg(absolutePath);
+            return result;
+        }
+        movie->handleEvent(*event);
+    }
+
+    result.error = movie->inspectLoadedFile();
+    if (!result.error.isEmpty())
+        return result;
+    mpv_set_wakeup_callback(h, &MpvMovie::wakeup, movie.get());
+    // Events may have arrived between the last wait and the callback.
+    movie->drainEvents();
+    result.movie = std::move(movie);
+    return result;
+}
+
+QString MpvMovie::inspectLoadedFile()
+{
+    mpv_handle* h = handle_.get();
+    // mpv opens a folder or a playlist file as a list of movies; a pane shows one file.
+    if (const auto count = intProperty(h, QLatin1String(mpvname::PlaylistCount)); count && *count > 1)
+        return QStringLiteral("%1: a list of %2 files, not one movie").arg(filePath_).arg(*count);
+
+    bool hasAudio = false;
+    bool hasMovingVideo = false;
+    qint64 firstVideoId = 0;
+    const qint64 trackCount = intProperty(h, QLatin1String(mpvname::TrackCount)).value_or(0);
+    for (qint64 i = 0; i < trackCount; ++i) {
+        const QString type = stringProperty(h, trackProperty(mpvname::TrackType, i));
+        if (type == QLatin1String(mpvname::TrackTypeAudio))
+            hasAudio = true;
+        if (type != QLatin1String(mpvname::TrackTypeVideo))
+            continue;
+        const qint64 id = intProperty(h, trackProperty(mpvname::TrackId, i)).value_or(0);
+        const bool still = flagProperty(h, trackProperty(mpvname::TrackImage, i)) ||
+                           flagProperty(h, trackProperty(mpvname::TrackAlbumArt, i));
+        if (firstVideoId == 0 || (!still && !hasMovingVideo))
+            firstVideoId = id;
+        hasMovingVideo = hasMovingVideo || !still;
+    }
+    if (!hasAudio && !hasMovingVideo)
+        return QStringLiteral("%1: neither moving pictures nor sound").arg(filePath_);
+
+    const auto duration = doubleProperty(h, mpvname::Duration);
+    if (!duration || *duration <= 0.0)
+        return QStringLiteral("%1: no duration").arg(filePath_);
+
+    durationSeconds_ = *duration;
+    videoTrackId_ = firstVideoId;
+    title_ = stringProperty(h, QLatin1String(mpvname::Title));
+    return {};
+}
+
+MpvMovie::~MpvMovie()
+{
+    Q_EMIT aboutToDestroyHandle(this);
+    mpv_set_wakeup_callback(handle_.get(), nullptr, nullptr);
+}
+
+void MpvMovie::wakeup(void* context)
+{
+    // Called on one of mpv's threads: nothing but queue the drain on the GUI thread.
+    auto* self = static_cast<MpvMovie*>(context);
+    if (!self->drainQueued_.exchange(true))
+        QMetaObject::invokeMethod(self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+}
+
+void MpvMovie::drainEvents()
+{
+    drainQueued_ = false;
+    QPointer<MpvMovie> alive(this);
+    while (alive) {
+        const mpv_event* event = mpv_wait_event(handle_.get(), 0);
+        if (event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+}
+
+void MpvMovie::handleEvent(const mpv_event& event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* property = static_cast<const mpv_event_property*>(event.data);
+        const bool flag = property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data) != 0;
+        if (event.reply_userdata == ObservePause && property->format == MPV_FORMAT_FLAG) {
+            setPausedState(flag);
+        } else if (event.reply_userdata == ObserveEof && property->format == MPV_FORMAT_FLAG) {
+            const bool ended = flag && !eofReached_;
+            eofReached_ = flag;
+            if (ended) {
+                atEnd_ = true;
+                // keep-open pauses the core at the end, but reports it after the end itself; a subscriber
+                // told of the end must find the movie stopped.
+                setPausedState(true);
+                Q_EMIT didEnd(this);
+            }
+        } else if (event.reply_userdata == ObserveTimePos) {
+            Q_EMIT timeDidChange(this);
+        }
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        seekTarget_.reset();
+        Q_EMIT timeDidChange(this);
+        break;
+    case MPV_EVENT_LOG_MESSAGE: {
+        const auto* message = static_cast<const mpv_event_log_message*>(event.data);
+        qCDebug(lcMpv).noquote() << message->prefix << QString::fromUtf8(message->text).trimmed();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QString MpvMovie::displayName() const
+{
+    return title_.isEmpty() ? QFileInfo(filePath_).fileName() : title_;
+}
+
+void MpvMovie::setPausedState(bool paused)
+{
+    if (paused == paused_)
+        return;
+    paused_ = paused;
+    Q_EMIT rateDidChange(this);
+}
+
+void MpvMovie::gotoBeginning()
+{
+    seekToSeconds(0.0);
+}
+
+void MpvMovie::gotoEnd()
+{
+    seekToSeconds(durationSeconds_);
+}
+
+void MpvMovie::play()
+{
+    // With keep-open, unpausing a movie that stands at its end would leave it there.
+    if (atEnd_ || eofReached_)
+        seekToSeconds(0.0);
+    int pause = 0;
+    mpv_set_property(handle_.get(), mpvname::Pause, MPV_FORMAT_FLAG, &pause);
+    setPausedState(false);
+}
+
+void MpvMovie::stop()
+{
+    int pause = 1;
+    mpv_set_property(handle_.get(), mpvname::Pause, MPV_FORMAT_FLAG, &pause);
+    setPausedState(true);
+}
+
+double MpvMovie::timePosSeconds() const
+{
+    return doubleProperty(handle_.get(), mpvname::TimePos).value_or(0.0);
+}
+
+MovieTime MpvMovie::currentTime() const
+{
+    if (seekTarget_)
+        return MovieTime::fromSeconds(*seekTarget_);
+    if (atEnd_)
+        return duration();
+    return MovieTime::fromSeconds(std::clamp(timePosSeconds(), 0.0, durationSeconds_));
+}
+
+void MpvMovie::setCurrentTime(const MovieTime& time)
+{
+    // A time without a scale names no instant.
+    if (!time.isValid())
+        return;
+    seekToSeconds(time.seconds());
+}
+
+void MpvMovie::seekToSeconds(double seconds)
+{
+    // mpv counts a negative position from the end, and the pane's arithmetic may land before the beginning.
+    const double target = std::clamp(seconds, 0.0, durationSeconds_);
+    const QByteArray text = QByteArray::number(target, 'f', 6);
+    const char* command[] = {mpvname::Seek, text.constData(), mpvname::SeekAbsoluteExact, nullptr};
+    if (const int rc = mpv_command(handle_.get(), command); rc < 0) {
+        qCWarning(lcMpv) << "seek in" << filePath_ << "failed:" << errorText(rc);
+        return;
+    }
+    seekTarget_ = target;
+    atEnd_ = target >= durationSeconds_;
+    if (!atEnd_)
+        eofReached_ = false;
+    Q_EMIT timeDidChange(this);
+}
+
+void MpvMovie::setMuted(bool muted)
+{
+    int flag = muted ? 1 : 0;
+    mpv_set_property(handle_.get(), mpvname::Mute, MPV_FORMAT_FLAG, &flag);
+    muted_ = muted;
+}
+
+void MpvMovie::setVolume(float volume)
+{
+    volume_ = std::clamp(volume, 0.0f, 1.0f);
+    double percent = volume_ * 100.0;
+    mpv_set_property(handle_.get(), mpvname::Volume, MPV_FORMAT_DOUBLE, &percent);
+}
+
+void MpvMovie::setLoops(bool loops)
+{
+    loops_ = loops;
+    mpv_set_property_string(handle_.get(), mpvname::LoopFile, loops ? "inf" : mpvname::No);
+}
+
+void MpvMovie::setKeepAspect(bool keep)
+{
+    int flag = keep ? 1 : 0;
+    mpv_set_property(handle_.get(), mpvname::KeepAspect, MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvMovie::restoreVideoTrack()
+{
+    if (videoTrackId_ <= 0)
+        return;
+    int64_t id = videoTrackId_;
+    mpv_set_property(handle_.get(), mpvname::Vid, MPV_FORMAT_INT64, &id);
+}
+
+qint64 MpvMovie::displayedFrameNumber() const
+{
+    return intProperty(handle_.get(), QLatin1String(mpvname::FrameNumber)).value_or(-1);
+}
+
+qint64 MpvMovie::droppedFrameCount() const
+{
+    return intProperty(handle_.get(), QLatin1String(mpvname::FrameDropCount)).value_or(0) +
+           intProperty(handle_.get(), QLatin1String(mpvname::DecoderFrameDropCount)).value_or(0);
+}
+
+} // namespace tetrapan
+
+namespace tetrapan {
+
+QString MpvMovie::propertyText(const char* name) const
+{
+    return stringProperty(handle_.get(), QString::fromLatin1(name));
+}
+
+} // namespace tetrapan

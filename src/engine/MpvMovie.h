@@ -1,0 +1,118 @@
+#pragma once
+
+#include "engine/Movie.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+struct mpv_handle;
+struct mpv_event;
+
+namespace tetrapan {
+
+struct MpvHandleDeleter {
+    void operator()(mpv_handle* handle) const;
+};
+using MpvHandlePtr = std::unique_ptr<mpv_handle, MpvHandleDeleter>;
+
+// One movie on its own mpv core. All calls happen on the GUI thread; mpv's wakeup callback only queues a
+// drain of the event queue there.
+class MpvMovie final : public Movie {
+    Q_OBJECT
+public:
+    struct Options {
+        // Tests and measurements run without any picture or sound device.
+        bool nullVideo = false;
+        bool nullAudio = false;
+        std::chrono::milliseconds openTimeout{10000};
+    };
+
+    struct OpenResult {
+        std::unique_ptr<MpvMovie> movie;
+        QString error;
+    };
+
+    // Loads the file and waits for mpv to report it loaded or failed, at most options.openTimeout.
+    static OpenResult openWaiting(const QString& path, const Options& options);
+
+    ~MpvMovie() override;
+
+    QString filePath() const override { return filePath_; }
+    QString displayName() const override;
+
+    void gotoBeginning() override;
+    void gotoEnd() override;
+    void play() override;
+    void stop() override;
+    float rate() const override { return paused_ ? 0.0f : 1.0f; }
+
+    MovieTime currentTime() const override;
+    void setCurrentTime(const MovieTime& time) override;
+    MovieTime duration() const override { return MovieTime::fromSeconds(durationSeconds_); }
+
+    bool muted() const override { return muted_; }
+    void setMuted(bool muted) override;
+    float volume() const override { return volume_; }
+    void setVolume(float volume) override;
+
+    bool loops() const override { return loops_; }
+    void setLoops(bool loops) override;
+    bool loopsBackAndForth() const override { return loopsBackAndForth_; }
+    // mpv cannot play backwards smoothly, so a back-and-forth loop is remembered but plays as no loop.
+    void setLoopsBackAndForth(bool loops) override { loopsBackAndForth_ = loops; }
+
+    // For the views that draw this movie.
+    mpv_handle* handle() const { return handle_.get(); }
+    bool hasVideo() const { return videoTrackId_ > 0; }
+    void setKeepAspect(bool keep);
+    // mpv drops the video track when the render context it drew into goes away; a new render context must
+    // select it again.
+    void restoreVideoTrack();
+
+    // A seek was asked for and has not landed yet.
+    bool isSeeking() const { return seekTarget_.has_value(); }
+    // The frame on show, counted from 0; -1 when unknown.
+    qint64 displayedFrameNumber() const;
+    // mpv's own text for one of its properties, "" when it has none; for diagnostics and tests.
+    QString propertyText(const char* name) const;
+    // Frames dropped so far by the decoder and the video output together.
+    qint64 droppedFrameCount() const;
+
+Q_SIGNALS:
+    // The mpv core is about to go; render contexts on it must be freed now.
+    void aboutToDestroyHandle(tetrapan::MpvMovie* movie);
+
+private:
+    MpvMovie(MpvHandlePtr handle, QString path);
+
+    static void wakeup(void* context);
+    void drainEvents();
+    void handleEvent(const mpv_event& event);
+    QString inspectLoadedFile();
+    void setPausedState(bool paused);
+    void seekToSeconds(double seconds);
+    double timePosSeconds() const;
+
+    MpvHandlePtr handle_;
+    QString filePath_;
+    QString title_;
+    double durationSeconds_ = 0.0;
+    qint64 videoTrackId_ = 0;
+    bool paused_ = true;
+    bool eofReached_ = false;
+    // Set by reaching or seeking to the end, cleared by seeking elsewhere: mpv's own position stays a frame
+    // short of the duration there, or runs a frame past it.
+    bool atEnd_ = false;
+    bool muted_ = false;
+    float volume_ = 1.0f;
+    bool loops_ = false;
+    bool loopsBackAndForth_ = false;
+    std::optional<double> seekTarget_;
+    std::atomic<bool> drainQueued_{false};
+};
+
+} // namespace tetrapan

@@ -1,0 +1,90 @@
+#include "engine/MpvMovieEngine.h"
+
+#include "engine/MpvMovieView.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+
+#include <clocale>
+
+namespace tetrapan {
+
+Q_LOGGING_CATEGORY(lcEngine, "tetrapan.engine", QtWarningMsg)
+
+MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent) : MovieEngine(parent), options_(options)
+{
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+MpvMovieEngine::~MpvMovieEngine() = default;
+
+bool MpvMovieEngine::canInitWithFile(const QString& path) const
+{
+    const QFileInfo info(path);
+    // Only regular files: a pipe or a device could block the opening for ever, a folder is a playlist to mpv.
+    if (path.isEmpty() || !info.exists() || !info.isFile() || info.size() <= 0)
+        return false;
+    QFile file(info.absoluteFilePath());
+    return file.open(QIODevice::ReadOnly);
+}
+
+MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
+{
+    MovieOpenResult result;
+    if (!canInitWithFile(path)) {
+        result.error = QStringLiteral("%1: not a readable movie file").arg(path);
+        return result;
+    }
+    MpvMovie::OpenResult opened = MpvMovie::openWaiting(path, options_.movie);
+    if (!opened.movie) {
+        qCInfo(lcEngine).noquote() << opened.error;
+        result.error = opened.error;
+        return result;
+    }
+    relayNotifications(opened.movie.get());
+    result.movie = std::move(opened.movie);
+    return result;
+}
+
+MovieView* MpvMovieEngine::createMovieView(QWidget* parent)
+{
+    return new MpvMovieView(drawingPath(), parent);
+}
+
+DrawingPath MpvMovieEngine::drawingPath()
+{
+    if (!options_.drawingPath)
+        options_.drawingPath = detectDrawingPath();
+    return *options_.drawingPath;
+}
+
+DrawingPath MpvMovieEngine::detectDrawingPath()
+{
+    const QString platform = QGuiApplication::platformName();
+    // A QOpenGLWidget crashes without a window system.
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return DrawingPath::Software;
+
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!context.create() || !surface.isValid() || !context.makeCurrent(&surface))
+        return DrawingPath::Software;
+    const auto* renderer = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+    const QString name = QString::fromLatin1(renderer ? renderer : "").toLower();
+    context.doneCurrent();
+    qCInfo(lcEngine) << "OpenGL renderer:" << name;
+    for (const char* software : {"llvmpipe", "softpipe", "swrast", "software"}) {
+        if (name.contains(QLatin1String(software)))
+            return DrawingPath::Software;
+    }
+    return name.isEmpty() ? DrawingPath::Software : DrawingPath::OpenGL;
+}
+
+} // namespace tetrapan

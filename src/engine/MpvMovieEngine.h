@@ -1,0 +1,44 @@
+#pragma once
+
+#include "engine/MovieEngine.h"
+#include "engine/MpvMovie.h"
+
+#include <optional>
+
+namespace tetrapan {
+
+enum class DrawingPath {
+    // mpv renders with OpenGL into the view's own GL context.
+    OpenGL,
+    // mpv renders on the CPU into an image the view paints: cheaper than OpenGL emulated on the CPU, and the
+    // only way where there is no window system.
+    Software,
+};
+
+class MpvMovieEngine final : public MovieEngine {
+    Q_OBJECT
+public:
+    struct Options {
+        MpvMovie::Options movie;
+        // Chosen from the machine when not given (see detectDrawingPath).
+        std::optional<DrawingPath> drawingPath;
+    };
+
+    // Must be built after the QApplication: it resets LC_NUMERIC to "C", which the application changed.
+    explicit MpvMovieEngine(Options options = {}, QObject* parent = nullptr);
+    ~MpvMovieEngine() override;
+
+    bool canInitWithFile(const QString& path) const override;
+    MovieOpenResult movieWithFile(const QString& path) override;
+    MovieView* createMovieView(QWidget* parent) override;
+
+    DrawingPath drawingPath();
+    // Software where Qt has no window system (offscreen) or OpenGL is itself done on the CPU (llvmpipe,
+    // softpipe, swrast); OpenGL on a hardware driver.
+    static DrawingPath detectDrawingPath();
+
+private:
+    Options options_;
+};
+
+} // namespace tetrapan

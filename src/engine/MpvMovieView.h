@@ -1,0 +1,39 @@
+#pragma once
+
+#include "engine/MovieView.h"
+#include "engine/MpvMovieEngine.h"
+
+#include <QPointer>
+
+namespace tetrapan {
+
+class MpvGLSurface;
+class MpvSoftwareSurface;
+class MpvMovie;
+
+// A movie view whose picture comes from mpv's render API, on the drawing path the engine chose.
+class MpvMovieView final : public MovieView {
+    Q_OBJECT
+public:
+    MpvMovieView(DrawingPath path, QWidget* parent = nullptr);
+    ~MpvMovieView() override;
+
+    Movie* movie() const override;
+    void setMovie(Movie* movie) override;
+    bool preservesAspectRatio() const override { return preservesAspectRatio_; }
+    void setPreservesAspectRatio(bool preserve) override;
+
+    DrawingPath drawingPath() const { return path_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    DrawingPath path_;
+    QPointer<MpvMovie> movie_;
+    MpvGLSurface* glSurface_ = nullptr;
+    MpvSoftwareSurface* softwareSurface_ = nullptr;
+    bool preservesAspectRatio_ = true;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,72 @@
+#pragma once
+
+// Every option, property and command name Tetrapan hands to mpv, so a rename in mpv is one edit here.
+namespace tetrapan::mpvname {
+
+// Options set before the core starts.
+inline constexpr const char* Config = "config";
+inline constexpr const char* LoadScripts = "load-scripts";
+inline constexpr const char* InputDefaultBindings = "input-default-bindings";
+inline constexpr const char* InputVoKeyboard = "input-vo-keyboard";
+inline constexpr const char* Osc = "osc";
+inline constexpr const char* OsdLevel = "osd-level";
+inline constexpr const char* Terminal = "terminal";
+inline constexpr const char* KeepOpen = "keep-open";
+inline constexpr const char* Idle = "idle";
+inline constexpr const char* Hwdec = "hwdec";
+inline constexpr const char* HrSeek = "hr-seek";
+inline constexpr const char* Vo = "vo";
+inline constexpr const char* Ao = "ao";
+inline constexpr const char* Ytdl = "ytdl";
+inline constexpr const char* ResumePlayback = "resume-playback";
+inline constexpr const char* SaveOnQuit = "save-position-on-quit";
+inline constexpr const char* SubAuto = "sub-auto";
+inline constexpr const char* AudioFileAuto = "audio-file-auto";
+inline constexpr const char* CoverArtAuto = "cover-art-auto";
+inline constexpr const char* LoadStatsOverlay = "load-stats-overlay";
+inline constexpr const char* LoadConsole = "load-osd-console";
+inline constexpr const char* LoadAutoProfiles = "load-auto-profiles";
+inline constexpr const char* SwFast = "sw-fast";
+inline constexpr const char* VideoTimingOffset = "video-timing-offset";
+
+// Option values.
+inline constexpr const char* Yes = "yes";
+inline constexpr const char* No = "no";
+inline constexpr const char* Auto = "auto";
+inline constexpr const char* AutoSafe = "auto-safe";
+inline constexpr const char* VoRenderApi = "libmpv";
+inline constexpr const char* VoNull = "null";
+inline constexpr const char* AoNull = "null";
+inline constexpr const char* LogLevelWarn = "warn";
+
+// Properties read, written or observed while a file is open.
+inline constexpr const char* Pause = "pause";
+inline constexpr const char* EofReached = "eof-reached";
+inline constexpr const char* TimePos = "time-pos";
+inline constexpr const char* Duration = "duration";
+inline constexpr const char* Mute = "mute";
+inline constexpr const char* Volume = "volume";
+inline constexpr const char* KeepAspect = "keepaspect";
+inline constexpr const char* Vid = "vid";
+inline constexpr const char* LoopFile = "loop-file";
+inline constexpr const char* LoopPlaylist = "loop-playlist";
+inline constexpr const char* Title = "metadata/by-key/title";
+inline constexpr const char* PlaylistCount = "playlist-count";
+inline constexpr const char* TrackCount = "track-list/count";
+inline constexpr const char* TrackType = "track-list/%1/type";    // %1: track index
+inline constexpr const char* TrackId = "track-list/%1/id";        // %1: track index
+inline constexpr const char* TrackImage = "track-list/%1/image";  // %1: track index
+inline constexpr const char* TrackAlbumArt = "track-list/%1/albumart"; // %1: track index
+inline constexpr const char* TrackTypeVideo = "video";
+inline constexpr const char* TrackTypeAudio = "audio";
+inline constexpr const char* FrameNumber = "estimated-frame-number";
+inline constexpr const char* FrameDropCount = "frame-drop-count";
+inline constexpr const char* DecoderFrameDropCount = "decoder-frame-drop-count";
+
+// Commands.
+inline constexpr const char* LoadFile = "loadfile";
+inline constexpr const char* Seek = "seek";
+inline constexpr const char* SeekAbsoluteExact = "absolute+exact";
+inline constexpr const char* Stop = "stop";
+
+} // namespace tetrapan::mpvname

@@ -1,0 +1,112 @@
+#include "engine/MpvSoftwareSurface.h"
+
+#include "engine/MpvMovie.h"
+
+#include <QImage>
+#include <QLoggingCategory>
+#include <QPainter>
+
+#include <mpv/render.h>
+
+#include <cstdlib>
+
+namespace tetrapan {
+
+Q_DECLARE_LOGGING_CATEGORY(lcMpv)
+
+namespace {
+constexpr qsizetype LineAlignment = 64;
+// QImage::Format_RGB32 keeps 0xffRRGGBB words, that is bytes B, G, R, unused on a little-endian machine.
+constexpr const char* PixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "bgr0" : "0rgb";
+} // namespace
+
+void MpvSoftwareSurface::AlignedFree::operator()(uchar* p) const
+{
+    std::free(p);
+}
+
+MpvSoftwareSurface::MpvSoftwareSurface(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Mouse input belongs to the pane underneath.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+MpvSoftwareSurface::~MpvSoftwareSurface()
+{
+    freeRenderContext();
+}
+
+void MpvSoftwareSurface::onUpdate(void* context)
+{
+    // Called on mpv's threads.
+    auto* self = static_cast<MpvSoftwareSurface*>(context);
+    QMetaObject::invokeMethod(self, [self] { self->update(); }, Qt::QueuedConnection);
+}
+
+void MpvSoftwareSurface::freeRenderContext()
+{
+    disconnect(movieGoing_);
+    if (renderContext_) {
+        mpv_render_context_free(renderContext_);
+        renderContext_ = nullptr;
+    }
+}
+
+void MpvSoftwareSurface::setMovie(MpvMovie* movie)
+{
+    freeRenderContext();
+    movie_ = movie;
+    if (movie) {
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (const int rc = mpv_render_context_create(&renderContext_, movie->handle(), params); rc < 0) {
+            qCWarning(lcMpv) << "software render context:" << mpv_error_string(rc);
+            renderContext_ = nullptr;
+        } else {
+            mpv_render_context_set_update_callback(renderContext_, &MpvSoftwareSurface::onUpdate, this);
+            movieGoing_ = connect(movie, &MpvMovie::aboutToDestroyHandle, this, [this] { setMovie(nullptr); });
+            movie->restoreVideoTrack();
+        }
+    }
+    update();
+}
+
+void MpvSoftwareSurface::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const qreal ratio = devicePixelRatioF();
+    const QSize size = (QSizeF(this->size()) * ratio).toSize();
+    if (!renderContext_ || size.isEmpty()) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    if (size != pixelSize_) {
+        stride_ = (size.width() * 4 + LineAlignment - 1) / LineAlignment * LineAlignment;
+        pixels_.reset(static_cast<uchar*>(std::aligned_alloc(LineAlignment, stride_ * size.height())));
+        pixelSize_ = size;
+    }
+    int swSize[2] = {size.width(), size.height()};
+    size_t stride = static_cast<size_t>(stride_);
+    int block = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, swSize},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(PixelFormat)},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, pixels_.get()},
+        // The GUI thread paints four panes; waiting here for one frame's due time would hold up the others.
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_render(renderContext_, params) < 0) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    QImage image(pixels_.get(), size.width(), size.height(), stride_, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    painter.drawImage(QPointF(0, 0), image);
+}
+
+} // namespace tetrapan

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+struct mpv_render_context;
+
+namespace tetrapan {
+
+class MpvMovie;
+
+// Draws a movie with mpv's software renderer into an image of the widget's size, then paints the image.
+class MpvSoftwareSurface final : public QWidget {
+    Q_OBJECT
+public:
+    explicit MpvSoftwareSurface(QWidget* parent = nullptr);
+    ~MpvSoftwareSurface() override;
+
+    void setMovie(MpvMovie* movie);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    static void onUpdate(void* context);
+    void freeRenderContext();
+
+    QPointer<MpvMovie> movie_;
+    mpv_render_context* renderContext_ = nullptr;
+    QMetaObject::Connection movieGoing_;
+    // mpv converts fastest into 64-byte aligned lines.
+    struct AlignedFree {
+        void operator()(uchar* p) const;
+    };
+    std::unique_ptr<uchar, AlignedFree> pixels_;
+    QSize pixelSize_;
+    qsizetype stride_ = 0;
+};
+
+} // namespace tetrapan

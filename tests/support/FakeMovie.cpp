@@ -1,0 +1,96 @@
+#include "FakeMovie.h"
+
+#include <QFileInfo>
+
+namespace tetrapan::test {
+
+FakeMovie::FakeMovie(QString path, MovieTime duration, QString title, QObject* parent)
+    : Movie(parent), path_(std::move(path)), title_(std::move(title)), duration_(duration),
+      current_(MovieTime::zero(duration.scale))
+{
+}
+
+QString FakeMovie::displayName() const
+{
+    return title_.isEmpty() ? QFileInfo(path_).fileName() : title_;
+}
+
+void FakeMovie::reachEnd()
+{
+    current_ = duration_;
+    setRate(0.0f);
+    Q_EMIT didEnd(this);
+}
+
+void FakeMovie::gotoBeginning()
+{
+    commands << QStringLiteral("gotoBeginning");
+    current_ = MovieTime::zero(duration_.scale);
+}
+
+void FakeMovie::gotoEnd()
+{
+    commands << QStringLiteral("gotoEnd");
+    current_ = duration_;
+}
+
+void FakeMovie::play()
+{
+    commands << QStringLiteral("play");
+    if (current_ >= duration_)
+        current_ = MovieTime::zero(duration_.scale);
+    setRate(1.0f);
+}
+
+void FakeMovie::stop()
+{
+    commands << QStringLiteral("stop");
+    setRate(0.0f);
+}
+
+void FakeMovie::setCurrentTime(const MovieTime& time)
+{
+    commands << QStringLiteral("setCurrentTime %1/%2").arg(time.value).arg(time.scale);
+    if (!time.isValid())
+        return;
+    if (time > duration_)
+        current_ = duration_;
+    else if (time < MovieTime::zero(time.scale))
+        current_ = MovieTime::zero(time.scale);
+    else
+        current_ = time;
+}
+
+void FakeMovie::setMuted(bool muted)
+{
+    commands << QStringLiteral("setMuted %1").arg(muted ? 1 : 0);
+    muted_ = muted;
+}
+
+void FakeMovie::setVolume(float volume)
+{
+    commands << QStringLiteral("setVolume %1").arg(volume);
+    volume_ = volume;
+}
+
+void FakeMovie::setLoops(bool loops)
+{
+    commands << QStringLiteral("setLoops %1").arg(loops ? 1 : 0);
+    loops_ = loops;
+}
+
+void FakeMovie::setLoopsBackAndForth(bool loops)
+{
+    commands << QStringLiteral("setLoopsBackAndForth %1").arg(loops ? 1 : 0);
+    loopsBackAndForth_ = loops;
+}
+
+void FakeMovie::setRate(float rate)
+{
+    if (rate == rate_)
+        return;
+    rate_ = rate;
+    Q_EMIT rateDidChange(this);
+}
+
+} // namespace tetrapan::test

@@ -1,0 +1,64 @@
+#include "TestClips.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace tetrapan::test {
+
+QString TestClips::colour(int viewNo) const
+{
+    switch (viewNo) {
+    case 1:
+        return red;
+    case 2:
+        return green;
+    case 3:
+        return blue;
+    case 4:
+        return yellow;
+    default:
+        return {};
+    }
+}
+
+TestClips TestClips::make(const QString& folder, bool withBenchClips)
+{
+    TestClips clips;
+    clips.folder = QDir(folder).absolutePath();
+    const QDir dir(clips.folder);
+    clips.red = dir.filePath(QStringLiteral("red.mp4"));
+    clips.green = dir.filePath(QStringLiteral("green.mp4"));
+    clips.blue = dir.filePath(QStringLiteral("blue.mp4"));
+    clips.yellow = dir.filePath(QStringLiteral("yellow.mp4"));
+    clips.tone = dir.filePath(QStringLiteral("tone.m4a"));
+    clips.still = dir.filePath(QStringLiteral("still.png"));
+    if (withBenchClips) {
+        clips.bench720p = dir.filePath(QStringLiteral("bench-720p.mp4"));
+        clips.bench1080p = dir.filePath(QStringLiteral("bench-1080p.mp4"));
+    }
+
+    QStringList arguments{QStringLiteral(TETRAPAN_SOURCE_DIR "/scripts/make-test-clips.sh"), clips.folder};
+    if (withBenchClips)
+        arguments << QStringLiteral("--bench");
+    QProcess script;
+    script.setProcessChannelMode(QProcess::MergedChannels);
+    script.start(QStringLiteral("bash"), arguments);
+    if (!script.waitForFinished(180000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
+        clips.error = QStringLiteral("make-test-clips.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
+        return clips;
+    }
+    for (const QString& path : {clips.red, clips.green, clips.blue, clips.yellow, clips.tone, clips.still,
+                                clips.bench720p, clips.bench1080p}) {
+        if (!path.isEmpty() && QFileInfo(path).size() <= 0)
+            clips.error = QStringLiteral("%1 was not made").arg(path);
+    }
+    return clips;
+}
+
+TestClips TestClips::makeForTests()
+{
+    return make(QStringLiteral(TETRAPAN_BINARY_DIR "/clips"));
+}
+
+} // namespace tetrapan::test

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace tetrapan::test {
+
+// Movie files made by scripts/make-test-clips.sh in the build tree; made on first use, then reused.
+struct TestClips {
+    QString folder;
+    QString red, green, blue, yellow; // 320x240, 25 fps, 5 s, sound, title "Red Clip" and so on
+    QString tone;                     // 5 s of sound, no picture
+    QString still;                    // a PNG picture
+    QString bench720p, bench1080p;    // 30 fps, 10 s; only with withBenchClips
+    QString error;                    // why the clips could not be made; empty when they were
+
+    bool ok() const { return error.isEmpty(); }
+    QString colour(int viewNo) const; // 1 red, 2 green, 3 blue, 4 yellow
+
+    static constexpr int FramesPerSecond = 25;
+    static constexpr double Seconds = 5.0;
+
+    // Blocks while ffmpeg runs (a few seconds the first time).
+    static TestClips make(const QString& folder, bool withBenchClips = false);
+    // In the build tree of the tests.
+    static TestClips makeForTests();
+};
+
+} // namespace tetrapan::test
