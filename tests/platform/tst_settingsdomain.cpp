@@ -1,0 +1,180 @@
+#include "TestHome.h"
+
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tetrapan;
+namespace ude = tetrapan::userDefaultsExtension;
+
+class TestSettingsDomain : public QObject {
+    Q_OBJECT
+
+private:
+    static void registerSkipDefault(SettingsDomain& domain)
+    {
+        domain.registerDefaults({{QStringLiteral("optSkipTime"), 10.0}, {QStringLiteral("optPlayVolume"), 0.0}});
+    }
+
+    static QJsonObject fileObject(const QString& path)
+    {
+        return QJsonDocument::fromJson(test::readAll(path)).object();
+    }
+
+private Q_SLOTS:
+    void registeredDefaultsAreReadButNotWritten()
+    {
+        test::TestHome home;
+        SettingsDomain domain(home.settingsFile());
+        registerSkipDefault(domain);
+        QCOMPARE(ude::defaultFloatValue(domain, QStringLiteral("optSkipTime")), 10.0f);
+        QVERIFY(ude::defaultKeyValue(domain, QStringLiteral("optSkipTime")));
+        ude::setDefaultIntValue(domain, 1, QStringLiteral("optUniqueNoForPlist"));
+        QVERIFY(!fileObject(home.settingsFile()).contains(QStringLiteral("optSkipTime")));
+    }
+
+    void missingKeysFallBack()
+    {
+        test::TestHome home;
+        SettingsDomain domain(home.settingsFile());
+        const QString key = QStringLiteral("optNeverSet");
+        QVERIFY(!ude::defaultKeyValue(domain, key));
+        QCOMPARE(ude::defaultIntValue(domain, key), 0);
+        QCOMPARE(ude::defaultBoolValue(domain, key), false);
+        QCOMPARE(ude::defaultFloatValue(domain, key), 0.0f);
+        QCOMPARE(ude::defaultStringValue(domain, key), QVariant(QString()));
+    }
+
+    void settersWriteThroughAndGettersNeverWrite()
+    {
+        test::TestHome home;
+        {
+            SettingsDomain domain(home.settingsFile());
+            ude::setDefaultIntValue(domain, 7, QStringLiteral("optUniqueNoForPlist"));
+            // on disk when the setter returns, before the domain goes away
+            QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForPlist")).toInt(), 7);
+            ude::setDefaultBoolValue(domain, false, QStringLiteral("optIsPlaylist"));
+            ude::setDefaultFloatValue(domain, 0.1f, QStringLiteral("optSkipTime"));
+            ude::setDefaultStringValue(domain, QStringLiteral("{{1, 2}, {3, 4}}"), QStringLiteral("rectWindowMain"));
+            const QByteArray before = test::readAll(home.settingsFile());
+            ude::defaultIntValue(domain, QStringLiteral("optUniqueNoForPlist"));
+            ude::defaultFloatValue(domain, QStringLiteral("optMissing"));
+            QCOMPARE(test::readAll(home.settingsFile()), before);
+            // floats are kept in their short form, readable by people and other tools
+            QVERIFY2(before.contains("\"optSkipTime\": 0.1"), before.constData());
+        }
+        SettingsDomain reopened(home.settingsFile());
+        QCOMPARE(ude::defaultIntValue(reopened, QStringLiteral("optUniqueNoForPlist")), 7);
+        QCOMPARE(ude::defaultBoolValue(reopened, QStringLiteral("optIsPlaylist")), false);
+        QCOMPARE(ude::defaultFloatValue(reopened, QStringLiteral("optSkipTime")), 0.1f);
+        QCOMPARE(ude::defaultStringValue(reopened, QStringLiteral("rectWindowMain")).toString(),
+                 QStringLiteral("{{1, 2}, {3, 4}}"));
+    }
+
+    void listsAndUnknownKeysSurvive()
+    {
+        test::TestHome home;
+        QVERIFY(test::writeAll(home.settingsFile(),
+                               "{\"someoneElsesKey\": {\"a\": [1, 2]}, \"optSkipTime\": 5}"));
+        SettingsDomain domain(home.settingsFile());
+        const QVariantList columns{QVariantMap{{QStringLiteral("identifier"), QStringLiteral("filePath")},
+                                               {QStringLiteral("width"), 240}}};
+        domain.setObject(columns, QStringLiteral("stateTableColumnFilelist"));
+        QVERIFY(domain.synchronize());
+        const QJsonObject stored = fileObject(home.settingsFile());
+        QCOMPARE(stored.value(QStringLiteral("someoneElsesKey")).toObject().value(QStringLiteral("a")).toArray().size(), 2);
+        QCOMPARE(stored.value(QStringLiteral("stateTableColumnFilelist")).toArray().first().toObject()
+                     .value(QStringLiteral("width")).toInt(), 240);
+        QCOMPARE(ude::defaultFloatValue(domain, QStringLiteral("optSkipTime")), 5.0f);
+    }
+
+    void typedGettersReadOtherKinds_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<int>("asInt");
+        QTest::addColumn<bool>("asBool");
+        QTest::addColumn<float>("asFloat");
+        // a string reads by its leading number; the default of optSkipTime (10) stands in for no meaning
+        QTest::newRow("leading number") << QByteArray("\"12abc\"") << 12 << true << 12.0f;
+        QTest::newRow("blank and sign") << QByteArray("\"  -3.75 s\"") << -3 << true << -3.75f;
+        QTest::newRow("yes word") << QByteArray("\"YES\"") << 10 << true << 10.0f;
+        QTest::newRow("no word") << QByteArray("\"no\"") << 10 << false << 10.0f;
+        QTest::newRow("zero string") << QByteArray("\"0\"") << 0 << false << 0.0f;
+        QTest::newRow("true") << QByteArray("true") << 1 << true << 1.0f;
+        QTest::newRow("fraction") << QByteArray("2.9") << 2 << true << 2.9f;
+        QTest::newRow("list has no meaning") << QByteArray("[1, 2]") << 10 << true << 10.0f;
+        QTest::newRow("object has no meaning") << QByteArray("{\"x\": 1}") << 10 << true << 10.0f;
+    }
+
+    void typedGettersReadOtherKinds()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(int, asInt);
+        QFETCH(bool, asBool);
+        QFETCH(float, asFloat);
+        test::TestHome home;
+        QVERIFY(test::writeAll(home.settingsFile(), "{\"optSkipTime\": " + json + "}"));
+        SettingsDomain domain(home.settingsFile());
+        registerSkipDefault(domain);
+        const QString key = QStringLiteral("optSkipTime");
+        QCOMPARE(ude::defaultIntValue(domain, key), asInt);
+        QCOMPARE(ude::defaultBoolValue(domain, key), asBool);
+        QCOMPARE(ude::defaultFloatValue(domain, key), asFloat);
+    }
+
+    void observersHearEveryWriter()
+    {
+        test::TestHome home;
+        SettingsDomain domain(home.settingsFile());
+        registerSkipDefault(domain);
+        QSignalSpy spy(&domain, &SettingsDomain::valueChanged);
+        ude::setDefaultFloatValue(domain, 0.5f, QStringLiteral("optPlayVolume"));
+        domain.setObject(0.8, QStringLiteral("optPlayVolume")); // a bound control writes directly
+        domain.removeObject(QStringLiteral("optPlayVolume"));
+        QCOMPARE(spy.count(), 3);
+        for (const QList<QVariant>& call : spy)
+            QCOMPARE(call.at(0).toString(), QStringLiteral("optPlayVolume"));
+        // removing brings the registered default back
+        QCOMPARE(ude::defaultFloatValue(domain, QStringLiteral("optPlayVolume")), 0.0f);
+    }
+
+    void damagedFileIsSetAsideNotOverwritten_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("not json") << QByteArray("optSkipTime = 3\n");
+        QTest::newRow("array") << QByteArray("[1, 2, 3]");
+        QTest::newRow("truncated") << QByteArray("{\"optSkipTime\": 3, \"rect");
+    }
+
+    void damagedFileIsSetAsideNotOverwritten()
+    {
+        QFETCH(QByteArray, content);
+        test::TestHome home;
+        QVERIFY(test::writeAll(home.settingsFile(), content));
+        SettingsDomain domain(home.settingsFile());
+        registerSkipDefault(domain);
+        QVERIFY(!domain.damagedFileNote().isEmpty());
+        QCOMPARE(test::readAll(home.settingsFile() + QStringLiteral(".damaged")), content);
+        QCOMPARE(ude::defaultFloatValue(domain, QStringLiteral("optSkipTime")), 10.0f);
+        ude::setDefaultIntValue(domain, 3, QStringLiteral("optUniqueNoForFlist"));
+        QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForFlist")).toInt(), 3);
+        QCOMPARE(test::readAll(home.settingsFile() + QStringLiteral(".damaged")), content);
+    }
+
+    void appSupportFolderIsNotCreated()
+    {
+        test::TestHome home;
+        const QString folder = ude::getAppSupportFolder();
+        QCOMPARE(folder, home.dataHome() + QStringLiteral("/Mirolen"));
+        QVERIFY(!QFile::exists(folder));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsDomain)
+#include "tst_settingsdomain.moc"

@@ -1,0 +1,262 @@
+#include "FailingDevice.h"
+#include "TestHome.h"
+
+#include "library/LibrarySchema.h"
+#include "platform/ObjectContext.h"
+#include "platform/StoreCoordinator.h"
+#include "platform/XmlStore.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tetrapan;
+
+namespace {
+
+const QByteArray Header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+QByteArray library(const QByteArray& body, const QByteArray& root = "<tetrapan-library version=\"1\">")
+{
+    return Header + root + "\n" + body + "</tetrapan-library>\n";
+}
+
+} // namespace
+
+class TestXmlStore : public QObject {
+    Q_OBJECT
+
+private:
+    ObjectModel model_ = LibrarySchema::model();
+
+    QString libraryPath(const test::TestHome& home) { return QDir(home.path()).filePath(QStringLiteral("lib.xml")); }
+
+private Q_SLOTS:
+    void everyKindRoundTrips()
+    {
+        test::TestHome home;
+        const QString path = libraryPath(home);
+        const QDateTime date = QDateTime::fromString(QStringLiteral("2026-11-30T18:04:05.123Z"), Qt::ISODateWithMs);
+        const QString awkward = QStringLiteral("Tom & \"Jerry\" <cut>\n\tline two · 日本");
+        ObjectId folder, list, entry, bare;
+        {
+            StoreCoordinator coordinator(model_);
+            StoreError error;
+            QVERIFY(coordinator.addXmlStore(path, error)); // a missing file is an empty library
+            ObjectContext ctx(coordinator);
+            folder = ctx.insertNewObject(LibrarySchema::Playlist);
+            ctx.setValue(folder, QStringLiteral("title"), awkward);
+            ctx.setValue(folder, QStringLiteral("isFolder"), true);
+            ctx.setValue(folder, QStringLiteral("isExpand"), false);
+            ctx.setValue(folder, QStringLiteral("frameSet"), QString());
+            list = ctx.insertNewObject(LibrarySchema::Playlist);
+            ctx.setValue(list, QStringLiteral("index"), -7);
+            ctx.setRelatedObject(list, QStringLiteral("parent"), folder);
+            entry = ctx.insertNewObject(LibrarySchema::Filelist);
+            ctx.setValue(entry, QStringLiteral("fileSize"), Q_INT64_C(3221225472));
+            ctx.setValue(entry, QStringLiteral("playTime"), 2147483647);
+            ctx.setValue(entry, QStringLiteral("fileDate"), date);
+            ctx.addRelatedObject(list, QStringLiteral("rlt_filelist"), entry);
+            bare = ctx.insertNewObject(LibrarySchema::Filelist);
+            QVERIFY2(ctx.save(error), qPrintable(error.text()));
+        }
+        StoreCoordinator coordinator(model_);
+        StoreError error;
+        QVERIFY2(coordinator.addXmlStore(path, error), qPrintable(error.text()));
+        ObjectContext ctx(coordinator);
+        QCOMPARE(ctx.value(folder, QStringLiteral("title")).toString(), awkward);
+        QCOMPARE(ctx.value(folder, QStringLiteral("isFolder")), QVariant(true));
+        QCOMPARE(ctx.value(folder, QStringLiteral("isExpand")), QVariant(false));
+        QVERIFY(ctx.value(folder, QStringLiteral("frameSet")).isValid()); // "" stays "", not absent
+        QVERIFY(!ctx.value(folder, QStringLiteral("uniqueId")).isValid());
+        QCOMPARE(ctx.value(list, QStringLiteral("index")).toInt(), -7);
+        QCOMPARE(ctx.relatedObject(list, QStringLiteral("parent")), folder);
+        QCOMPARE(ctx.relatedObjects(folder, QStringLiteral("children")), QList<ObjectId>{list});
+        QCOMPARE(ctx.value(entry, QStringLiteral("fileSize")).toLongLong(), Q_INT64_C(3221225472));
+        QCOMPARE(ctx.value(entry, QStringLiteral("playTime")).toInt(), 2147483647);
+        QCOMPARE(ctx.value(entry, QStringLiteral("fileDate")).toDateTime(), date);
+        QCOMPARE(ctx.relatedObjects(entry, QStringLiteral("rlt_playlist")), QList<ObjectId>{list});
+        QVERIFY(ctx.contains(bare));
+        QVERIFY(!ctx.hasChanges());
+        // records added after loading never take an id that is in the file
+        QVERIFY(ctx.insertNewObject(LibrarySchema::Playlist) > bare);
+    }
+
+    void writesTheDocumentedForm()
+    {
+        const QByteArray text = library(
+            "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"Angles\" index=\"1\" isFolder=\"true\" isExpand=\"true\" frameSet=\"\"/>\n"
+            "  <playlist id=\"2\" parent=\"1\" uniqueId=\"00000002\" title=\"Match 3\" index=\"1\" isFolder=\"false\" isExpand=\"false\" frameSet=\"0:0.50:0.25:0.50\"/>\n"
+            "  <filelist id=\"3\" itemId=\"00000001\" uniqueId=\"00000002\" viewNo=\"1\" filePath=\"/home/ana/clips/cam1.mp4\" title=\"Cam 1\" playTime=\"90\" fileSize=\"31457280\" fileDate=\"2026-11-30T18:04:05.000Z\"/>\n"
+            "  <link playlist=\"2\" filelist=\"3\"/>\n");
+        XmlStore store(QString(), model_);
+        QBuffer in;
+        in.setData(text);
+        in.open(QIODevice::ReadOnly);
+        RecordMap records;
+        StoreError error;
+        QVERIFY2(store.read(in, records, error), qPrintable(error.text()));
+        // reading and writing again gives the same bytes: files diff well and other tools can rely on it
+        QCOMPARE(store.serialize(records), text);
+    }
+
+    void damagedFilesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("reason");
+        const QByteArray ok = "  <playlist id=\"1\" title=\"A\"/>\n";
+        QTest::newRow("not xml") << QByteArray("this is not a library") << 1 << QStringLiteral("");
+        QTest::newRow("truncated") << (Header + "<tetrapan-library version=\"1\">\n" + ok + "  <play")
+                                   << 4 << QStringLiteral("");
+        QTest::newRow("other root") << (Header + "<library version=\"1\"/>\n") << 2 << QStringLiteral("root element");
+        QTest::newRow("newer version") << library(ok, "<tetrapan-library version=\"2\">") << 2
+                                       << QStringLiteral("version 2");
+        QTest::newRow("no version") << library(ok, "<tetrapan-library>") << 2 << QStringLiteral("version");
+        QTest::newRow("duplicate id") << library(ok + ok) << 4 << QStringLiteral("duplicate id 1");
+        QTest::newRow("missing parent") << library("  <playlist id=\"2\" parent=\"9\"/>\n") << 3
+                                        << QStringLiteral("does not exist");
+        QTest::newRow("parent of wrong kind")
+            << library("  <playlist id=\"2\" parent=\"3\"/>\n  <filelist id=\"3\"/>\n") << 3
+            << QStringLiteral("is a filelist");
+        QTest::newRow("link to nothing") << library(ok + "  <link playlist=\"1\" filelist=\"5\"/>\n") << 4
+                                         << QStringLiteral("does not exist");
+        QTest::newRow("link of wrong kind") << library(ok + "  <link playlist=\"1\" filelist=\"1\"/>\n") << 4
+                                            << QStringLiteral("is a playlist");
+        QTest::newRow("parent loop")
+            << library("  <playlist id=\"1\" parent=\"3\"/>\n  <playlist id=\"2\" parent=\"1\"/>\n"
+                       "  <playlist id=\"3\" parent=\"2\"/>\n")
+            << 3 << QStringLiteral("loops");
+        QTest::newRow("own parent") << library("  <playlist id=\"1\" parent=\"1\"/>\n") << 3 << QStringLiteral("loops");
+        QTest::newRow("bad integer") << library("  <playlist id=\"1\" index=\"two\"/>\n") << 3
+                                     << QStringLiteral("index");
+        QTest::newRow("bad date") << library("  <filelist id=\"1\" fileDate=\"yesterday\"/>\n") << 3
+                                  << QStringLiteral("fileDate");
+        QTest::newRow("unknown attribute") << library("  <playlist id=\"1\" colour=\"red\"/>\n") << 3
+                                           << QStringLiteral("colour");
+        QTest::newRow("no id") << library("  <playlist title=\"A\"/>\n") << 3 << QStringLiteral("no id");
+    }
+
+    void damagedFilesAreRefused()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, line);
+        QFETCH(QString, reason);
+        test::TestHome home;
+        const QString path = libraryPath(home);
+        QVERIFY(test::writeAll(path, content));
+        StoreCoordinator coordinator(model_);
+        StoreError error;
+        QVERIFY(!coordinator.addXmlStore(path, error));
+        QVERIFY(!coordinator.hasStore());
+        QCOMPARE(error.filePath, path);
+        QCOMPARE(error.line, line);
+        QVERIFY2(error.reason.contains(reason), qPrintable(error.reason));
+        QVERIFY(error.text().startsWith(path));
+
+        // the context still works, but nothing it does may write over the file
+        ObjectContext ctx(coordinator);
+        ctx.insertNewObject(LibrarySchema::Playlist);
+        StoreError saveError;
+        QVERIFY(!ctx.save(saveError));
+        QVERIFY(saveError.reason.contains(QStringLiteral("not saved")));
+        QCOMPARE(test::readAll(path), content);
+    }
+
+    void failingDeviceReportsTheError()
+    {
+        XmlStore store(QString(), model_);
+        RecordMap records;
+        for (ObjectId id = 1; id <= 200; ++id)
+            records.insert(id, Record::make(model_.entity(LibrarySchema::Playlist)));
+        test::FailingDevice device(1);
+        device.open(QIODevice::WriteOnly);
+        StoreError error;
+        QVERIFY(!store.write(device, records, error));
+        QVERIFY2(error.reason.contains(QStringLiteral("No space left")), qPrintable(error.reason));
+    }
+
+    // A disk that fills up halfway through a save: the file size limit makes every write past it fail.
+    void interruptedSaveKeepsTheOldFile()
+    {
+        test::TestHome home;
+        const QString path = libraryPath(home);
+        {
+            StoreCoordinator coordinator(model_);
+            StoreError error;
+            QVERIFY(coordinator.addXmlStore(path, error));
+            ObjectContext ctx(coordinator);
+            ctx.insertNewObject(LibrarySchema::Playlist);
+            QVERIFY(ctx.save(error));
+        }
+        const QByteArray before = test::readAll(path);
+
+        StoreCoordinator coordinator(model_);
+        StoreError error;
+        QVERIFY(coordinator.addXmlStore(path, error));
+        ObjectContext ctx(coordinator);
+        for (int i = 0; i < 2000; ++i) {
+            const ObjectId id = ctx.insertNewObject(LibrarySchema::Playlist);
+            ctx.setValue(id, QStringLiteral("title"), QStringLiteral("A long enough title for the file to grow %1").arg(i));
+        }
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 16 * 1024;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const bool saved = ctx.save(error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(!saved);
+        QVERIFY(error.isSet());
+        QCOMPARE(test::readAll(path), before);
+        QVERIFY(ctx.hasChanges());
+        // once there is room again the same changes save
+        QVERIFY2(ctx.save(error), qPrintable(error.text()));
+        QVERIFY(test::readAll(path).size() > before.size());
+    }
+
+    // Kill a process that saves over and over at arbitrary moments: the file is always one whole library.
+    void killDuringSaveLeavesAWholeFile()
+    {
+        test::TestHome home;
+        const QString path = libraryPath(home);
+        for (int round = 0; round < 6; ++round) {
+            const pid_t child = fork();
+            if (child == 0) {
+                StoreCoordinator coordinator(model_);
+                StoreError error;
+                if (!coordinator.addXmlStore(path, error))
+                    _exit(3);
+                ObjectContext ctx(coordinator);
+                for (int i = 0;; ++i) {
+                    const ObjectId id = ctx.insertNewObject(LibrarySchema::Playlist);
+                    ctx.setValue(id, QStringLiteral("title"), QStringLiteral("round %1 item %2").arg(round).arg(i));
+                    ctx.processPendingChanges();
+                    if (!ctx.save(error))
+                        _exit(4);
+                }
+            }
+            QTest::qWait(40 + 25 * round);
+            kill(child, SIGKILL);
+            int status = 0;
+            waitpid(child, &status, 0);
+            QVERIFY2(WIFSIGNALED(status), "the saving process stopped by itself");
+
+            StoreCoordinator coordinator(model_);
+            StoreError error;
+            QVERIFY2(coordinator.addXmlStore(path, error), qPrintable(error.text()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestXmlStore)
+#include "tst_xmlstore.moc"

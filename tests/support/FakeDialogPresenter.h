@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/DialogPresenter.h"
+
+#include <QList>
+
+namespace tetrapan::test {
+
+// Answers in the user's place and remembers what was asked. Answers are taken from the queues in order;
+// an empty queue answers alerts with the first button, open panels with nothing, errors as unresolved.
+class FakeDialogPresenter final : public DialogPresenter {
+public:
+    int runAlert(const AlertRequest& request) override;
+    QStringList runOpenPanel(const OpenPanelRequest& request) override;
+    bool presentError(const StoreError& error) override;
+
+    QList<int> alertAnswers;
+    QList<QStringList> openPanelAnswers;
+    QList<bool> errorAnswers;
+
+    QList<AlertRequest> alerts;
+    QList<OpenPanelRequest> openPanels;
+    QList<StoreError> errors;
+};
+
+} // namespace tetrapan::test

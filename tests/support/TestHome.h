@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace tetrapan::test {
+
+// A fresh home for one test: HOME and the XDG data and config folders point into a temporary folder, so
+// the library and settings a test writes never touch the user's. Restores nothing: each test binary is
+// its own process, and every test function makes its own home.
+class TestHome {
+public:
+    TestHome();
+
+    QString path() const { return dir_.path(); }
+    QString dataHome() const;
+    QString configHome() const;
+    QString libraryFile() const;   // $XDG_DATA_HOME/Tetrapan/Tetrapan.xml
+    QString settingsFile() const;  // $XDG_CONFIG_HOME/Tetrapan/Tetrapan.json
+
+private:
+    QTemporaryDir dir_;
+};
+
+QByteArray readAll(const QString& filePath);
+bool writeAll(const QString& filePath, const QByteArray& bytes);
+
+} // namespace tetrapan::test
