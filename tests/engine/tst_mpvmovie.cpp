@@ -1,5 +1,5 @@
 // The real engine on generated clips, drawing and sounding nowhere.
-#include "support/TestClips.h"
+#include "TestClips.h"
 
 #include "engine/MpvMovie.h"
 #include "engine/MpvMovieEngine.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Movie.h"
 #include "engine/MovieView.h"
 
 #include <QPointer>

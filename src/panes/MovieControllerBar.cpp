@@ -1,0 +1,96 @@
+#include "panes/MovieControllerBar.h"
+
+#include "engine/Movie.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSlider>
+#include <QStyle>
+#include <QToolButton>
+
+#include <cmath>
+
+namespace tetrapan {
+
+namespace {
+// Slider steps per second of movie: fine enough to reach every frame of a 25 fps movie by keyboard.
+constexpr int SliderStepsPerSecond = 100;
+
+QString minutesSeconds(double seconds)
+{
+    const qint64 whole = std::max<qint64>(0, static_cast<qint64>(std::floor(seconds)));
+    return QString::asprintf("%lld:%02lld", whole / 60, whole % 60);
+}
+} // namespace
+
+MovieControllerBar::MovieControllerBar(QWidget* parent)
+    : QWidget(parent), playButton_(new QToolButton(this)), slider_(new QSlider(Qt::Horizontal, this)),
+      timeLabel_(new QLabel(this))
+{
+    setAutoFillBackground(true);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->addWidget(playButton_);
+    layout->addWidget(slider_, 1);
+    layout->addWidget(timeLabel_);
+    playButton_->setAutoRaise(true);
+    playButton_->setFocusPolicy(Qt::NoFocus);
+    slider_->setFocusPolicy(Qt::NoFocus);
+    connect(playButton_, &QToolButton::clicked, this, &MovieControllerBar::playPauseClicked);
+    connect(slider_, &QSlider::sliderMoved, this, &MovieControllerBar::seekToSlider);
+    connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
+        // Clicks on the groove page the slider; the drag itself is handled by sliderMoved.
+        if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
+            seekToSlider(slider_->sliderPosition());
+    });
+    refreshPlayState();
+    refreshPosition();
+}
+
+QString MovieControllerBar::timeText(double currentSeconds, double durationSeconds)
+{
+    return minutesSeconds(currentSeconds) + QStringLiteral(" / ") + minutesSeconds(durationSeconds);
+}
+
+void MovieControllerBar::setMovie(Movie* movie)
+{
+    disconnect(timeConnection_);
+    disconnect(rateConnection_);
+    movie_ = movie;
+    if (movie) {
+        timeConnection_ = connect(movie, &Movie::timeDidChange, this, [this] { refreshPosition(); });
+        rateConnection_ = connect(movie, &Movie::rateDidChange, this, [this] { refreshPlayState(); });
+    }
+    refreshPlayState();
+    refreshPosition();
+}
+
+void MovieControllerBar::refreshPosition()
+{
+    const double duration = movie_ ? movie_->duration().seconds() : 0.0;
+    const double current = movie_ ? movie_->currentTime().seconds() : 0.0;
+    timeLabel_->setText(timeText(current, duration));
+    slider_->setEnabled(movie_ != nullptr);
+    if (slider_->isSliderDown())
+        return;
+    const QSignalBlocker quiet(slider_);
+    slider_->setRange(0, static_cast<int>(std::lround(duration * SliderStepsPerSecond)));
+    slider_->setValue(static_cast<int>(std::lround(current * SliderStepsPerSecond)));
+}
+
+void MovieControllerBar::refreshPlayState()
+{
+    const bool playing = movie_ && movie_->rate() != 0.0f;
+    playButton_->setEnabled(movie_ != nullptr);
+    playButton_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    playButton_->setToolTip(playing ? tr("Pause") : tr("Play"));
+}
+
+void MovieControllerBar::seekToSlider(int position)
+{
+    if (!movie_)
+        return;
+    movie_->setCurrentTime(MovieTime{position, SliderStepsPerSecond, MovieTime::NoFlags});
+}
+
+} // namespace tetrapan

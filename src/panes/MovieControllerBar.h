@@ -1,0 +1,45 @@
+#pragma once
+
+#include "engine/Movie.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QSlider;
+class QToolButton;
+
+namespace tetrapan {
+
+class Movie;
+
+// The bar along a pane's bottom edge: play/pause, the position (dragging it seeks) and "m:ss / m:ss".
+class MovieControllerBar final : public QWidget {
+    Q_OBJECT
+public:
+    explicit MovieControllerBar(QWidget* parent = nullptr);
+
+    void setMovie(Movie* movie);
+    Movie* movie() const { return movie_.data(); }
+
+    // "m:ss / m:ss"; minutes run on past 59.
+    static QString timeText(double currentSeconds, double durationSeconds);
+
+Q_SIGNALS:
+    // The play/pause button was pressed; the pane decides what that means.
+    void playPauseClicked();
+
+private:
+    void refreshPosition();
+    void refreshPlayState();
+    void seekToSlider(int position);
+
+    QPointer<Movie> movie_;
+    QToolButton* playButton_;
+    QSlider* slider_;
+    QLabel* timeLabel_;
+    QMetaObject::Connection timeConnection_;
+    QMetaObject::Connection rateConnection_;
+};
+
+} // namespace tetrapan
