@@ -1,0 +1,156 @@
+#include "library/LibraryRules.h"
+
+#include "library/LibrarySchema.h"
+#include "library/fileAttributeExtension.h"
+#include "platform/ObjectContext.h"
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
+
+#include <QSet>
+
+#include <limits>
+
+namespace tetrapan::LibraryRules {
+
+namespace {
+
+const QString UniqueId = QStringLiteral("uniqueId");
+const QString Parent = QStringLiteral("parent");
+const QString Index = QStringLiteral("index");
+const QString IsFolder = QStringLiteral("isFolder");
+
+} // namespace
+
+QString counterKey(const QString& entityName)
+{
+    if (entityName == LibrarySchema::Playlist)
+        return QStringLiteral("optUniqueNoForPlist");
+    if (entityName == LibrarySchema::Filelist)
+        return QStringLiteral("optUniqueNoForFlist");
+    return {};
+}
+
+QString identifierKey(const QString& entityName)
+{
+    if (entityName == LibrarySchema::Playlist)
+        return UniqueId;
+    if (entityName == LibrarySchema::Filelist)
+        return QStringLiteral("itemId");
+    return {};
+}
+
+int maxIntValue(const ObjectContext& context, const QString& entityName, const QString& key)
+{
+    const QList<ObjectId> records = context.fetch(entityName);
+    if (records.isEmpty())
+        return 0;
+    qint64 largest = std::numeric_limits<qint64>::min();
+    for (ObjectId id : records)
+        largest = std::max(largest, userDefaultsExtension::integerMeaning(context.value(id, key)).value_or(0));
+    return static_cast<int>(std::clamp<qint64>(largest, std::numeric_limits<int>::min(),
+                                               std::numeric_limits<int>::max()));
+}
+
+int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings, const QString& entityName)
+{
+    int counter = userDefaultsExtension::defaultIntValue(settings, counterKey(entityName));
+    if (counter < 1)
+        counter = maxIntValue(context, entityName, identifierKey(entityName));
+    return counter + 1;
+}
+
+void storeIdentifierNumber(SettingsDomain& settings, const QString& entityName, int number)
+{
+    userDefaultsExtension::setDefaultIntValue(settings, number, counterKey(entityName));
+}
+
+ObjectId createNode(ObjectContext& context, SettingsDomain& settings, bool isFolder)
+{
+    const QString& entity = LibrarySchema::Playlist;
+    // the number is taken before the record exists, so the fallback scan does not see the new empty record
+    const int number = nextIdentifierNumber(context, settings, entity);
+    const ObjectId node = context.insertNewObject(entity);
+    context.setValue(node, IsFolder, isFolder);
+    context.setValue(node, QStringLiteral("isExpand"), false);
+    context.setValue(node, QStringLiteral("title"),
+                     isFolder ? QStringLiteral("New Folder") : QStringLiteral("New Playlist"));
+    context.setValue(node, UniqueId, fileAttributeExtension::convertToZeroFormat(number));
+    context.setValue(node, Index, 0);
+    context.setValue(node, QStringLiteral("frameSet"), QString(QLatin1String("")));
+    storeIdentifierNumber(settings, entity, number);
+    return node;
+}
+
+ObjectId parentForNewNode(const ObjectContext& context, ObjectId reference)
+{
+    if (reference == NoObject)
+        return NoObject;
+    if (context.value(reference, IsFolder).toBool())
+        return reference;
+    const ObjectId parent = context.relatedObject(reference, Parent);
+    if (parent != NoObject && context.value(parent, IsFolder).toBool())
+        return parent;
+    return NoObject;
+}
+
+QList<ObjectId> childNodes(const ObjectContext& context, ObjectId parent)
+{
+    if (parent != NoObject)
+        return context.relatedObjects(parent, QStringLiteral("children"));
+    QList<ObjectId> top;
+    for (ObjectId id : context.fetch(LibrarySchema::Playlist)) {
+        if (context.relatedObject(id, Parent) == NoObject)
+            top.append(id);
+    }
+    return top;
+}
+
+int nextChildIndex(const ObjectContext& context, ObjectId parent, ObjectId except)
+{
+    int largest = 0;
+    for (ObjectId sibling : childNodes(context, parent)) {
+        if (sibling != except)
+            largest = std::max(largest, context.value(sibling, Index).toInt());
+    }
+    return largest + 1;
+}
+
+void placeNode(ObjectContext& context, ObjectId node, ObjectId parent)
+{
+    context.setRelatedObject(node, Parent, parent);
+    context.setValue(node, Index, nextChildIndex(context, parent, node));
+}
+
+void removeEntriesOfPlaylist(ObjectContext& context, const QString& uniqueId)
+{
+    if (uniqueId.isEmpty())
+        return;
+    for (ObjectId entry : context.fetch(LibrarySchema::Filelist, Predicate::equals(UniqueId, uniqueId)))
+        context.deleteObject(entry);
+}
+
+namespace {
+
+// visited guards against a parent chain that loops back, which the store refuses to load but a careless
+// writer could still make
+void removeNodeTree(ObjectContext& context, ObjectId node, QSet<ObjectId>& visited)
+{
+    if (!context.contains(node) || visited.contains(node))
+        return;
+    visited.insert(node);
+    for (ObjectId child : context.relatedObjects(node, QStringLiteral("children")))
+        removeNodeTree(context, child, visited);
+    // entries are found by the identifier, so they go while the node still has it
+    removeEntriesOfPlaylist(context, context.value(node, UniqueId).toString());
+    context.deleteObject(node);
+}
+
+} // namespace
+
+void removeNodeTree(ObjectContext& context, ObjectId node)
+{
+    QSet<ObjectId> visited;
+    removeNodeTree(context, node, visited);
+}
+
+} // namespace tetrapan::LibraryRules

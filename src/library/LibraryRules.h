@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/ObjectModel.h"
+
+#include <QList>
+#include <QString>
+
+namespace tetrapan {
+
+class ObjectContext;
+class SettingsDomain;
+
+// The rules every writer of the library keeps: identifiers and their counters, a new node's first values,
+// where a new node goes, and what goes with a deleted node.
+namespace LibraryRules {
+
+// The settings counter of an entity ("optUniqueNoForPlist", "optUniqueNoForFlist"); "" for another name.
+QString counterKey(const QString& entityName);
+// The attribute that carries an entity's identifier ("uniqueId", "itemId"); "" for another name.
+QString identifierKey(const QString& entityName);
+
+// The largest value of the attribute over all records of the entity, each read as an integer by its leading
+// number; 0 when there are none. Compared as numbers, so a nine-digit identifier outranks every eight-digit
+// one.
+int maxIntValue(const ObjectContext& context, const QString& entityName, const QString& key);
+
+// The number for the next identifier of the entity: its counter plus one, or, when the counter is missing
+// or below 1, the largest stored identifier plus one.
+int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings, const QString& entityName);
+// Writes the counter through; called once the new record has been filled.
+void storeIdentifierNumber(SettingsDomain& settings, const QString& entityName, int number);
+
+// A new playlist ("New Playlist") or folder ("New Folder") with a new identifier, index 0 and no frame set,
+// not yet placed (top level). The counter moves on.
+ObjectId createNode(ObjectContext& context, SettingsDomain& settings, bool isFolder);
+
+// Where a node added next to the given node goes: into it when it is a folder, beside it when its parent is
+// a folder, otherwise to the top level (NoObject).
+ObjectId parentForNewNode(const ObjectContext& context, ObjectId reference);
+// The nodes whose parent is the given folder; the top-level nodes for NoObject. Unordered.
+QList<ObjectId> childNodes(const ObjectContext& context, ObjectId parent);
+// One more than the largest index among the level's other nodes, counted from 0 (an empty level gives 1).
+int nextChildIndex(const ObjectContext& context, ObjectId parent, ObjectId except = NoObject);
+// Puts the node under the parent (NoObject: top level) at the end of that level.
+void placeNode(ObjectContext& context, ObjectId node, ObjectId parent);
+
+// Deletes every file entry of the playlist with this identifier; nothing for "".
+void removeEntriesOfPlaylist(ObjectContext& context, const QString& uniqueId);
+// Deletes the node, everything below it depth first, and the file entries of every playlist among them.
+void removeNodeTree(ObjectContext& context, ObjectId node);
+
+} // namespace LibraryRules
+} // namespace tetrapan

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "library/LibrarySchema.h"
+#include "platform/ObjectContext.h"
+#include "platform/SettingsDomain.h"
+#include "platform/StoreCoordinator.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tetrapan::test {
+
+// An empty library and empty settings of its own, for one test function.
+struct LibraryFixture {
+    QTemporaryDir dir;
+    StoreCoordinator coordinator{LibrarySchema::model()};
+    ObjectContext context{coordinator};
+    SettingsDomain settings{QDir(dir.path()).filePath(QStringLiteral("settings.json"))};
+
+    ObjectId node(const QString& uniqueId, bool folder = false, ObjectId parent = NoObject, int index = 0,
+                  const QString& title = {})
+    {
+        const ObjectId id = context.insertNewObject(LibrarySchema::Playlist);
+        context.setValue(id, QStringLiteral("uniqueId"), uniqueId);
+        context.setValue(id, QStringLiteral("isFolder"), folder);
+        context.setValue(id, QStringLiteral("index"), index);
+        context.setValue(id, QStringLiteral("title"), title.isEmpty() ? uniqueId : title);
+        context.setValue(id, QStringLiteral("frameSet"), QStringLiteral(""));
+        if (parent != NoObject)
+            context.setRelatedObject(id, QStringLiteral("parent"), parent);
+        return id;
+    }
+
+    ObjectId entry(const QString& uniqueId, int viewNo, const QString& itemId = {})
+    {
+        const ObjectId id = context.insertNewObject(LibrarySchema::Filelist);
+        context.setValue(id, QStringLiteral("uniqueId"), uniqueId);
+        context.setValue(id, QStringLiteral("viewNo"), viewNo);
+        if (!itemId.isEmpty())
+            context.setValue(id, QStringLiteral("itemId"), itemId);
+        return id;
+    }
+
+    QString text(ObjectId id, const QString& key) const { return context.value(id, key).toString(); }
+};
+
+} // namespace tetrapan::test
