@@ -193,6 +193,13 @@ void FilelistArrayController::onValueChanged(ObjectId id, const QString& key)
         Q_EMIT dataChanged(index(row, column), index(row, column));
 }
 
+// Views ask about invalid indexes too (a click beside the rows); such a question gets no answer, not a warning.
+bool FilelistArrayController::isCell(const QModelIndex& index) const
+{
+    return index.isValid() && index.model() == this && index.row() < arranged_.size()
+           && index.column() < columns_.size();
+}
+
 ObjectId FilelistArrayController::objectAtRow(int row) const
 {
     return row >= 0 && row < arranged_.size() ? arranged_[row] : NoObject;
@@ -299,7 +306,7 @@ int FilelistArrayController::columnCount(const QModelIndex& parent) const
 
 QVariant FilelistArrayController::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!isCell(index))
         return {};
     const ObjectId id = arranged_[index.row()];
     switch (role) {
@@ -319,7 +326,7 @@ QVariant FilelistArrayController::data(const QModelIndex& index, int role) const
 
 bool FilelistArrayController::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)
+    if (role != Qt::EditRole || !isCell(index)
         || !columns_[index.column()].editable)
         return false;
     context_.setValue(arranged_[index.row()], columns_[index.column()].key, value);
@@ -339,7 +346,7 @@ QVariant FilelistArrayController::headerData(int section, Qt::Orientation orient
 
 Qt::ItemFlags FilelistArrayController::flags(const QModelIndex& index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!isCell(index))
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     if (columns_[index.column()].editable)

@@ -81,6 +81,7 @@ Q_SIGNALS:
     void arrangedObjectsChanged();
 
 private:
+    bool isCell(const QModelIndex& index) const;
     bool belongs(ObjectId id) const;
     bool sortsBefore(ObjectId a, ObjectId b) const;
     QList<ObjectId> computeArrangement() const;

@@ -1,0 +1,271 @@
+#include "LibraryFixture.h"
+#include "library/FilelistArrayController.h"
+#include "library/LibraryRules.h"
+#include "library/PlaylistTreeController.h"
+
+#include <QAbstractItemModelTester>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+using namespace tetrapan;
+using tetrapan::test::LibraryFixture;
+
+namespace {
+
+// The tree as a view walking the model sees it: "title(child,child),title".
+QString shape(const QAbstractItemModel& model, const QModelIndex& parent = {})
+{
+    QStringList parts;
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex index = model.index(row, 0, parent);
+        QString part = index.data().toString();
+        if (model.rowCount(index) > 0)
+            part += QLatin1Char('(') + shape(model, index) + QLatin1Char(')');
+        parts << part;
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+// The file list as the table shows it: "title" of each row, via the model only.
+QString rows(const FilelistArrayController& model)
+{
+    QStringList out;
+    for (int row = 0; row < model.rowCount(); ++row)
+        out << model.index(row, model.columnOfKey("filePath")).data().toString();
+    return out.join(QLatin1Char(','));
+}
+
+QString selectedRows(const FilelistArrayController& model)
+{
+    QStringList out;
+    for (int row : model.selectionIndexes())
+        out << model.index(row, model.columnOfKey("filePath")).data().toString();
+    return out.join(QLatin1Char(','));
+}
+
+} // namespace
+
+class TestLibraryModels : public QObject {
+    Q_OBJECT
+
+private:
+    static ObjectId entry(LibraryFixture& f, const QString& uniqueId, int viewNo, const QString& path)
+    {
+        const ObjectId id = f.entry(uniqueId, viewNo);
+        f.context.setValue(id, "filePath", path);
+        return id;
+    }
+
+private Q_SLOTS:
+    void fileListFollowsTheLibrary()
+    {
+        LibraryFixture f;
+        FilelistArrayController files(f.context);
+        QAbstractItemModelTester tester(&files, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        files.setFilterPredicate(Predicate::equals("uniqueId", "00000001"));
+        entry(f, "00000002", 1, "other");
+        const ObjectId c = entry(f, "00000001", 3, "c");
+        const ObjectId a = entry(f, "00000001", 1, "a");
+        const ObjectId b = entry(f, "00000001", 2, "b");
+        QCOMPARE(rows(files), QStringLiteral("a,b,c"));
+        f.context.processPendingChanges();
+
+        files.setSelectionIndex(0);
+        // moving to another pane moves the row; the selection goes with the entry
+        f.context.setValue(a, "viewNo", 4);
+        QCOMPARE(rows(files), QStringLiteral("b,c,a"));
+        QCOMPARE(selectedRows(files), QStringLiteral("a"));
+        // an entry handed to another playlist leaves, one handed in arrives
+        f.context.setValue(b, "uniqueId", "00000002");
+        QCOMPARE(rows(files), QStringLiteral("c,a"));
+        f.context.setValue(f.context.fetch("filelist").front(), "uniqueId", "00000001");
+        QCOMPARE(rows(files), QStringLiteral("other,c,a"));
+        // a cell shows the change of its attribute
+        QSignalSpy cells(&files, &QAbstractItemModel::dataChanged);
+        f.context.setValue(c, "filePath", "c2");
+        QCOMPARE(cells.size(), 1);
+        QCOMPARE(rows(files), QStringLiteral("other,c2,a"));
+        f.context.deleteObject(c);
+        QCOMPARE(rows(files), QStringLiteral("other,a"));
+        f.context.processPendingChanges();
+
+        // undo and redo replay through the same signals
+        f.context.undoManager()->undo();
+        QCOMPARE(rows(files), QStringLiteral("a,b,c"));
+        QCOMPARE(selectedRows(files), QStringLiteral("a"));
+        f.context.undoManager()->undo();
+        QCOMPARE(rows(files), QString());
+        f.context.undoManager()->redo();
+        f.context.undoManager()->redo();
+        QCOMPARE(rows(files), QStringLiteral("other,a"));
+
+        files.setFilterPredicate({});
+        QCOMPARE(rows(files), QStringLiteral("other,b,a"));
+        files.rearrangeObjects();
+        QCOMPARE(rows(files), QStringLiteral("other,b,a"));
+    }
+
+    void changingTheFilterKeepsWhatStaysSelected()
+    {
+        LibraryFixture f;
+        FilelistArrayController files(f.context);
+        QAbstractItemModelTester tester(&files, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        entry(f, "00000001", 2, "x2");
+        entry(f, "00000002", 1, "y1");
+        entry(f, "00000001", 1, "x1");
+        entry(f, "00000002", 3, "y3");
+        QCOMPARE(rows(files), QStringLiteral("y1,x1,x2,y3"));
+        files.setSelectionIndex(3);
+        files.setFilterPredicate(Predicate::equals("uniqueId", "00000002"));
+        QCOMPARE(rows(files), QStringLiteral("y1,y3"));
+        QCOMPARE(selectedRows(files), QStringLiteral("y3"));
+        files.setFilterPredicate(Predicate::equals("uniqueId", "00000001"));
+        QCOMPARE(rows(files), QStringLiteral("x1,x2"));
+        QCOMPARE(selectedRows(files), QString());
+    }
+
+    void removingTheSelectedEntrySelectsItsNeighbour_data()
+    {
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<bool>("avoids");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("middle") << 1 << true << "c";
+        QTest::newRow("last") << 2 << true << "b";
+        QTest::newRow("first") << 0 << true << "b";
+        QTest::newRow("switched off") << 1 << false << "";
+    }
+    void removingTheSelectedEntrySelectsItsNeighbour()
+    {
+        QFETCH(int, selected);
+        QFETCH(bool, avoids);
+        QFETCH(QString, after);
+        LibraryFixture f;
+        FilelistArrayController files(f.context);
+        QAbstractItemModelTester tester(&files, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        files.setAvoidsEmptySelection(avoids);
+        const QList<ObjectId> ids{entry(f, "1", 1, "a"), entry(f, "1", 2, "b"), entry(f, "1", 3, "c")};
+        files.setSelectionIndex(selected);
+        f.context.deleteObject(ids[selected]);
+        QCOMPARE(selectedRows(files), after);
+    }
+
+    void fileListCellsAndEditing()
+    {
+        LibraryFixture f;
+        FilelistArrayController files(f.context);
+        files.setColumns({{"title", "Title", true}, {"fileSize", "Size"}});
+        const ObjectId e = entry(f, "1", 1, "/m/a.mov");
+        f.context.setValue(e, "title", "A");
+        f.context.setValue(e, "fileSize", qint64(3) << 30);
+        QCOMPARE(files.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Title"));
+        QCOMPARE(files.headerData(1, Qt::Horizontal, FilelistArrayController::AttributeKeyRole).toString(),
+                 QStringLiteral("fileSize"));
+        QCOMPARE(files.index(0, 1).data().toLongLong(), qint64(3) << 30);
+        QCOMPARE(files.index(0, 0).data(FilelistArrayController::ObjectIdRole).value<ObjectId>(), e);
+        QVERIFY(files.setData(files.index(0, 0), "Renamed"));
+        QCOMPARE(f.text(e, "title"), QStringLiteral("Renamed"));
+        QVERIFY(!files.setData(files.index(0, 1), 5));
+        QVERIFY(!(files.flags(files.index(0, 1)) & Qt::ItemIsEditable));
+
+        QVERIFY(!files.index(0, 0).data(Qt::ForegroundRole).isValid());
+        files.setForegroundProvider([e](ObjectId id) { return id == e ? QVariant(QColor(Qt::gray)) : QVariant(); });
+        QCOMPARE(files.index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+    }
+
+    void treeFollowsTheLibrary()
+    {
+        LibraryFixture f;
+        PlaylistTreeController tree(f.context);
+        QAbstractItemModelTester tester(&tree, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const ObjectId films = f.node("1", true, NoObject, 1, "Films");
+        const ObjectId a = f.node("2", false, films, 2, "A");
+        const ObjectId b = f.node("3", false, films, 1, "B");
+        const ObjectId top = f.node("4", false, NoObject, 0, "Top");
+        QCOMPARE(shape(tree), QStringLiteral("Top,Films(B,A)"));
+        QCOMPARE(tree.arrangedObjects(), (QList<ObjectId>{top, films, b, a}));
+        f.context.processPendingChanges();
+        QTreeView view;
+        view.setModel(&tree);
+        view.setSelectionModel(tree.selectionModel());
+        view.expand(tree.indexOfObject(films));
+
+        QVERIFY(tree.setSelectedObject(a));
+        QPersistentModelIndex aIndex = tree.indexOfObject(a);
+        // renumbering reorders the level with a row move, so the selection stays on the node
+        f.context.setValue(a, "index", 0);
+        QCOMPARE(shape(tree), QStringLiteral("Top,Films(A,B)"));
+        QCOMPARE(tree.selectedObjects(), QList<ObjectId>{a});
+        QCOMPARE(aIndex.row(), 0);
+        // moving into another folder and to the top level
+        const ObjectId sub = f.node("5", true, films, 5, "Sub");
+        f.context.setRelatedObject(top, "parent", sub);
+        QCOMPARE(shape(tree), QStringLiteral("Films(A,B,Sub(Top))"));
+        f.context.setRelatedObject(a, "parent", NoObject);
+        QCOMPARE(shape(tree), QStringLiteral("A,Films(B,Sub(Top))"));
+        QCOMPARE(tree.selectedObjects(), QList<ObjectId>{a});
+        QVERIFY(aIndex.isValid());
+        f.context.setValue(films, "title", "Movies");
+        QCOMPARE(shape(tree), QStringLiteral("A,Movies(B,Sub(Top))"));
+        // the folder the user opened is still open: nothing was reset
+        QVERIFY(view.isExpanded(tree.indexOfObject(films)));
+        f.context.processPendingChanges();
+
+        LibraryRules::removeNodeTree(f.context, films);
+        QCOMPARE(shape(tree), QStringLiteral("A"));
+        f.context.processPendingChanges();
+        f.context.undoManager()->undo();
+        QCOMPARE(shape(tree), QStringLiteral("A,Movies(B,Sub(Top))"));
+        f.context.undoManager()->undo();
+        QCOMPARE(shape(tree), QStringLiteral("Top,Films(B,A)"));
+        f.context.undoManager()->undo();
+        QCOMPARE(shape(tree), QString());
+        while (f.context.undoManager()->canRedo())
+            f.context.undoManager()->redo();
+        QCOMPARE(shape(tree), QStringLiteral("A"));
+        tree.rearrangeObjects();
+        QCOMPARE(shape(tree), QStringLiteral("A"));
+    }
+
+    void treeRowsAnswerAView()
+    {
+        LibraryFixture f;
+        PlaylistTreeController tree(f.context);
+        const ObjectId folder = f.node("1", true, NoObject, 0, "Empty folder");
+        const ObjectId list = f.node("2", false, NoObject, 1, "List");
+        const QModelIndex folderIndex = tree.indexOfObject(folder);
+        const QModelIndex listIndex = tree.indexOfObject(list);
+        QVERIFY(tree.hasChildren(folderIndex));
+        QVERIFY(!tree.hasChildren(listIndex));
+        QVERIFY(tree.flags(folderIndex) & Qt::ItemIsDropEnabled);
+        QVERIFY(!(tree.flags(listIndex) & Qt::ItemIsDropEnabled));
+        QVERIFY(tree.flags(QModelIndex()) & Qt::ItemIsDropEnabled);
+        QCOMPARE(listIndex.data(PlaylistTreeController::IsFolderRole).toBool(), false);
+        QVERIFY(tree.setData(listIndex, "Renamed"));
+        QCOMPARE(f.text(list, "title"), QStringLiteral("Renamed"));
+        std::unique_ptr<QMimeData> drag(tree.mimeData({listIndex}));
+        QVERIFY(drag->hasFormat(PlaylistTreeController::PlistPboardType));
+        QVERIFY(!tree.setSelectedObject(NoObject));
+        QVERIFY(tree.selectedObjects().isEmpty());
+    }
+
+    // The store refuses to load a parent chain that loops, but a writer could still make one; the tree
+    // must not follow it.
+    void parentLoopIsNotFollowed()
+    {
+        LibraryFixture f;
+        PlaylistTreeController tree(f.context);
+        QAbstractItemModelTester tester(&tree, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const ObjectId x = f.node("1", true, NoObject, 0, "X");
+        const ObjectId y = f.node("2", true, x, 0, "Y");
+        f.node("3", false, NoObject, 1, "Z");
+        f.context.setRelatedObject(x, "parent", y);
+        QCOMPARE(shape(tree), QStringLiteral("Z"));
+        f.context.setRelatedObject(x, "parent", NoObject);
+        QCOMPARE(shape(tree), QStringLiteral("X(Y),Z"));
+    }
+};
+
+QTEST_MAIN(TestLibraryModels)
+#include "tst_librarymodels.moc"
