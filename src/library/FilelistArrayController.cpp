@@ -16,12 +16,12 @@ const QString ViewNo = QStringLiteral("viewNo");
 } // namespace
 
 FilelistArrayController::FilelistArrayController(ObjectContext& context, QObject* parent)
-    : QAbstractTableModel(parent), context_(context), selection_(this),
-      columns_{{QStringLiteral("filePath"), QStringLiteral("Path")},
-               {QStringLiteral("playTime"), QStringLiteral("Time")},
-               {QStringLiteral("fileSize"), QStringLiteral("Size")},
-               {QStringLiteral("fileDate"), QStringLiteral("FileDate")},
-               {QStringLiteral("uniqueId"), QStringLiteral("uniqueId")}}
+    : QAbstractTableModel(parent), context_(context),
+      selection_(this), columns_{{QStringLiteral("filePath"), QStringLiteral("Path")},
+                                 {QStringLiteral("playTime"), QStringLiteral("Time")},
+                                 {QStringLiteral("fileSize"), QStringLiteral("Size")},
+                                 {QStringLiteral("fileDate"), QStringLiteral("FileDate")},
+                                 {QStringLiteral("uniqueId"), QStringLiteral("uniqueId")}}
 {
     arranged_ = computeArrangement();
     connect(&context_, &ObjectContext::objectInserted, this, &FilelistArrayController::onObjectInserted);
@@ -183,8 +183,9 @@ void FilelistArrayController::onValueChanged(ObjectId id, const QString& key)
 {
     if (context_.entityName(id) != LibrarySchema::Filelist)
         return;
-    const bool arranges = key == ViewNo || std::any_of(filter_.terms().cbegin(), filter_.terms().cend(),
-                                                       [&key](const Predicate::Term& t) { return t.key == key; });
+    const bool arranges =
+        key == ViewNo || std::any_of(filter_.terms().cbegin(), filter_.terms().cend(),
+                                     [&key](const Predicate::Term& t) { return t.key == key; });
     if (arranges)
         refreshObject(id);
     const int row = rowOfObject(id);
@@ -193,11 +194,12 @@ void FilelistArrayController::onValueChanged(ObjectId id, const QString& key)
         Q_EMIT dataChanged(index(row, column), index(row, column));
 }
 
-// Views ask about invalid indexes too (a click beside the rows); such a question gets no answer, not a warning.
+// Views ask about invalid indexes too (a click beside the rows); such a question gets no answer, not a
+// warning.
 bool FilelistArrayController::isCell(const QModelIndex& index) const
 {
-    return index.isValid() && index.model() == this && index.row() < arranged_.size()
-           && index.column() < columns_.size();
+    return index.isValid() && index.model() == this && index.row() < arranged_.size() &&
+           index.column() < columns_.size();
 }
 
 ObjectId FilelistArrayController::objectAtRow(int row) const
@@ -243,7 +245,8 @@ bool FilelistArrayController::setSelectionIndex(int row)
         selection_.clear();
         return false;
     }
-    selection_.setCurrentIndex(index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selection_.setCurrentIndex(index(row, 0),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     return true;
 }
 
@@ -326,8 +329,7 @@ QVariant FilelistArrayController::data(const QModelIndex& index, int role) const
 
 bool FilelistArrayController::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::EditRole || !isCell(index)
-        || !columns_[index.column()].editable)
+    if (role != Qt::EditRole || !isCell(index) || !columns_[index.column()].editable)
         return false;
     context_.setValue(arranged_[index.row()], columns_[index.column()].key, value);
     return true;

@@ -46,12 +46,14 @@ int maxIntValue(const ObjectContext& context, const QString& entityName, const Q
         return 0;
     qint64 largest = std::numeric_limits<qint64>::min();
     for (ObjectId id : records)
-        largest = std::max(largest, userDefaultsExtension::integerMeaning(context.value(id, key)).value_or(0));
-    return static_cast<int>(std::clamp<qint64>(largest, std::numeric_limits<int>::min(),
-                                               std::numeric_limits<int>::max()));
+        largest =
+            std::max(largest, userDefaultsExtension::integerMeaning(context.value(id, key)).value_or(0));
+    return static_cast<int>(
+        std::clamp<qint64>(largest, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings, const QString& entityName)
+int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings,
+                         const QString& entityName)
 {
     int counter = userDefaultsExtension::defaultIntValue(settings, counterKey(entityName));
     if (counter < 1)

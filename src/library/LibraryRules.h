@@ -26,7 +26,8 @@ int maxIntValue(const ObjectContext& context, const QString& entityName, const Q
 
 // The number for the next identifier of the entity: its counter plus one, or, when the counter is missing
 // or below 1, the largest stored identifier plus one.
-int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings, const QString& entityName);
+int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings,
+                         const QString& entityName);
 // Writes the counter through; called once the new record has been filled.
 void storeIdentifierNumber(SettingsDomain& settings, const QString& entityName, int number);
 

@@ -51,7 +51,8 @@ QHash<ObjectId, PlaylistTreeController::Node> PlaylistTreeController::computeNod
     while (!pending.isEmpty()) {
         const ObjectId parent = pending.takeLast();
         QList<ObjectId> children = byParent.value(parent);
-        std::sort(children.begin(), children.end(), [this](ObjectId a, ObjectId b) { return sortsBefore(a, b); });
+        std::sort(children.begin(), children.end(),
+                  [this](ObjectId a, ObjectId b) { return sortsBefore(a, b); });
         nodes[parent].children = children;
         for (ObjectId child : children) {
             nodes.insert(child, Node{parent, {}});
@@ -133,8 +134,8 @@ void PlaylistTreeController::onObjectInserted(ObjectId id, const QString& entity
         return;
     const ObjectId parent = context_.relatedObject(id, Parent);
     // a record that comes back already linked (none does today) is simplest to show by reading everything
-    if (nodes_.contains(id) || (parent != NoObject && !nodes_.contains(parent))
-        || !context_.relatedObjects(id, Children).isEmpty()) {
+    if (nodes_.contains(id) || (parent != NoObject && !nodes_.contains(parent)) ||
+        !context_.relatedObjects(id, Children).isEmpty()) {
         rebuild();
         return;
     }

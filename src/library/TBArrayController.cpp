@@ -39,8 +39,8 @@ int playTimeOf(const Movie* movie)
 
 } // namespace
 
-TBArrayController::TBArrayController(ObjectContext& context, SettingsDomain& settings, DialogPresenter& dialogs,
-                                     QObject* parent)
+TBArrayController::TBArrayController(ObjectContext& context, SettingsDomain& settings,
+                                     DialogPresenter& dialogs, QObject* parent)
     : QObject(parent), context_(context), settings_(settings), dialogs_(dialogs)
 {
 }
@@ -149,7 +149,7 @@ Predicate TBArrayController::getMatchPredicate(const QString& searchType) const
 // A path that resolves to nothing (the file is gone, or a link is broken) is kept as given, so the entry
 // still says which file it stood for and shows as missing.
 TBArrayController::EntryValues TBArrayController::deriveEntryValues(const Movie* movie,
-                                                                     const QString& filePath) const
+                                                                    const QString& filePath) const
 {
     EntryValues values;
     const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(filePath);
@@ -176,8 +176,8 @@ void TBArrayController::createFilelist(int viewNo, const Movie* movie, const QSt
         dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateItem);
         return;
     }
-    const QList<ObjectId> existing =
-        context_.fetch(LibrarySchema::Filelist, Predicate::equals(UniqueId, uniqueId).andEquals(ViewNo, viewNo));
+    const QList<ObjectId> existing = context_.fetch(
+        LibrarySchema::Filelist, Predicate::equals(UniqueId, uniqueId).andEquals(ViewNo, viewNo));
     if (existing.isEmpty())
         insertFilelist(viewNo, movie, filePath, uniqueId);
     else
@@ -202,7 +202,8 @@ void TBArrayController::insertFilelist(int viewNo, const Movie* movie, const QSt
     LibraryRules::storeIdentifierNumber(settings_, LibrarySchema::Filelist, number);
 }
 
-void TBArrayController::updateFilelist(const QList<ObjectId>& entries, const Movie* movie, const QString& filePath)
+void TBArrayController::updateFilelist(const QList<ObjectId>& entries, const Movie* movie,
+                                       const QString& filePath)
 {
     const EntryValues values = deriveEntryValues(movie, filePath);
     for (ObjectId entry : entries) {
@@ -218,8 +219,8 @@ void TBArrayController::removeFilelist(int viewNo, const QString& uniqueId)
 {
     if (viewNo < 1 || uniqueId.isEmpty())
         return;
-    for (ObjectId entry :
-         context_.fetch(LibrarySchema::Filelist, Predicate::equals(UniqueId, uniqueId).andEquals(ViewNo, viewNo)))
+    for (ObjectId entry : context_.fetch(LibrarySchema::Filelist,
+                                         Predicate::equals(UniqueId, uniqueId).andEquals(ViewNo, viewNo)))
         context_.deleteObject(entry);
     setRearrangeObjects(LibrarySchema::Filelist);
 }
@@ -273,7 +274,8 @@ bool TBArrayController::canMoveIndexFilelist(int direction) const
 {
     if (!filelistArrayController)
         return false;
-    return direction != 0 ? filelistArrayController->canSelectPrevious() : filelistArrayController->canSelectNext();
+    return direction != 0 ? filelistArrayController->canSelectPrevious()
+                          : filelistArrayController->canSelectNext();
 }
 
 bool TBArrayController::moveIndexFilelist(int direction)
@@ -295,8 +297,8 @@ ObjectId TBArrayController::selectedPlaylist() const
 bool TBArrayController::canLoadFrameSet() const
 {
     const ObjectId node = selectedPlaylist();
-    return node != NoObject && !context_.value(node, QStringLiteral("isFolder")).toBool()
-           && !context_.value(node, QStringLiteral("frameSet")).toString().isEmpty();
+    return node != NoObject && !context_.value(node, QStringLiteral("isFolder")).toBool() &&
+           !context_.value(node, QStringLiteral("frameSet")).toString().isEmpty();
 }
 
 bool TBArrayController::canEditFrameSet() const

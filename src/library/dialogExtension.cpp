@@ -29,8 +29,8 @@ int displayMessageWithIcon(DialogPresenter& presenter, const QString& imageName,
     return presenter.runAlert(request);
 }
 
-int displayMessage(DialogPresenter& presenter, const QString& style, const QString& message, const QString& info,
-                   const QString& btnList)
+int displayMessage(DialogPresenter& presenter, const QString& style, const QString& message,
+                   const QString& info, const QString& btnList)
 {
     return displayMessageWithIcon(presenter, iconNameForStyle(style), message, info, btnList);
 }
@@ -45,8 +45,8 @@ int displayMessageAlertCreateMovie(DialogPresenter& presenter)
     return displayMessage(presenter, CantCreateMovie);
 }
 
-QStringList selectFilePath(DialogPresenter& presenter, bool isFile, bool isDir, bool isMultiSel, bool isPackage,
-                           bool isAlias, const QString& defaultPath)
+QStringList selectFilePath(DialogPresenter& presenter, bool isFile, bool isDir, bool isMultiSel,
+                           bool isPackage, bool isAlias, const QString& defaultPath)
 {
     OpenPanelRequest request;
     request.canChooseFiles = isFile;

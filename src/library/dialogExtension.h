@@ -21,22 +21,23 @@ struct AlertText {
     QString btnList;
 };
 
-inline const AlertText CanNotCreateItem{QStringLiteral("alert"), QStringLiteral("Can not create item."), {},
-                                        QStringLiteral("Cancel")};
-inline const AlertText PlaylistIsNotSelected{QStringLiteral("alert"), QStringLiteral("Playlist is not selected"),
-                                             QStringLiteral("Please create or select playlist."),
-                                             QStringLiteral("Open Playlist,Cancel")};
+inline const AlertText CanNotCreateItem{
+    QStringLiteral("alert"), QStringLiteral("Can not create item."), {}, QStringLiteral("Cancel")};
+inline const AlertText PlaylistIsNotSelected{
+    QStringLiteral("alert"), QStringLiteral("Playlist is not selected"),
+    QStringLiteral("Please create or select playlist."), QStringLiteral("Open Playlist,Cancel")};
 inline const AlertText FolderIsSelected{QStringLiteral("alert"), QStringLiteral("Folder is selected"),
                                         QStringLiteral("Please select playlist."),
                                         QStringLiteral("Open Playlist,Cancel")};
 inline const AlertText CanNotCreateMovie{QStringLiteral("alert"), QStringLiteral("Can not create movie."),
                                          QStringLiteral("Please check file."), QStringLiteral("Cancel")};
-inline const AlertText FileIsNotFound{QStringLiteral("alert"), QStringLiteral("File is not found."), {},
-                                      QStringLiteral("Cancel")};
-inline const AlertText TwoOrMoreFilesAdded{QStringLiteral("alert"), QStringLiteral("Two or more files are added."),
-                                           QStringLiteral("Please add only one file."), QStringLiteral("Cancel")};
-inline const AlertText DeletePlaylist{QStringLiteral("alert"), QStringLiteral("Delete Playlist?"), {},
-                                      QStringLiteral("Delete,Cancel")};
+inline const AlertText FileIsNotFound{
+    QStringLiteral("alert"), QStringLiteral("File is not found."), {}, QStringLiteral("Cancel")};
+inline const AlertText TwoOrMoreFilesAdded{
+    QStringLiteral("alert"), QStringLiteral("Two or more files are added."),
+    QStringLiteral("Please add only one file."), QStringLiteral("Cancel")};
+inline const AlertText DeletePlaylist{
+    QStringLiteral("alert"), QStringLiteral("Delete Playlist?"), {}, QStringLiteral("Delete,Cancel")};
 inline const AlertText DeleteFolder{QStringLiteral("alert"), QStringLiteral("Delete Folder?"),
                                     QStringLiteral("All playlists in folder are deleted"),
                                     QStringLiteral("Delete,Cancel")};
@@ -48,8 +49,8 @@ QString iconNameForStyle(const QString& style);
 // Split at "," exactly: no trimming, and "" gives one button with an empty title.
 QStringList buttonTitles(const QString& btnList);
 
-int displayMessage(DialogPresenter& presenter, const QString& style, const QString& message, const QString& info,
-                   const QString& btnList);
+int displayMessage(DialogPresenter& presenter, const QString& style, const QString& message,
+                   const QString& info, const QString& btnList);
 int displayMessage(DialogPresenter& presenter, const AlertText& alert);
 // As displayMessage with an image name in place of the style word; "" shows "icon_info".
 int displayMessageWithIcon(DialogPresenter& presenter, const QString& imageName, const QString& message,
@@ -58,8 +59,8 @@ int displayMessageAlertCreateMovie(DialogPresenter& presenter);
 
 // The chosen paths in the panel's order; empty when cancelled. An empty defaultPath leaves the panel where
 // the platform puts it.
-QStringList selectFilePath(DialogPresenter& presenter, bool isFile, bool isDir, bool isMultiSel, bool isPackage,
-                           bool isAlias, const QString& defaultPath);
+QStringList selectFilePath(DialogPresenter& presenter, bool isFile, bool isDir, bool isMultiSel,
+                           bool isPackage, bool isAlias, const QString& defaultPath);
 
 } // namespace dialogExtension
 } // namespace tetrapan

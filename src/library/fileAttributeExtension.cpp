@@ -99,7 +99,8 @@ QVariantMap getFileAttribute(const QString& path)
         dict.insert(FileDate, modified);
         // the date's text form is "yyyy-MM-dd HH:mm:ss +zzzz" in local time; its parts split at the blanks
         const QDateTime local = modified.toLocalTime();
-        dict.insert(FileDateStr, local.toString(QStringLiteral("yyyy-MM-dd")).replace(QLatin1Char('-'), QLatin1Char('/')));
+        dict.insert(FileDateStr,
+                    local.toString(QStringLiteral("yyyy-MM-dd")).replace(QLatin1Char('-'), QLatin1Char('/')));
         dict.insert(FileTimeStr, local.toString(QStringLiteral("HH:mm:ss")));
         dict.insert(FileSize, size);
     }

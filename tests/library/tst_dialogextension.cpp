@@ -60,21 +60,24 @@ private Q_SLOTS:
         const QStringList cancel{"Cancel"};
         const QStringList openOrCancel{"Open Playlist", "Cancel"};
         const QStringList deleteOrCancel{"Delete", "Cancel"};
-        QTest::newRow("create item") << de::CanNotCreateItem << "Can not create item." << "" << cancel;
+        QTest::newRow("create item") << de::CanNotCreateItem << "Can not create item."
+                                     << "" << cancel;
         QTest::newRow("no playlist") << de::PlaylistIsNotSelected << "Playlist is not selected"
                                      << "Please create or select playlist." << openOrCancel;
-        QTest::newRow("folder") << de::FolderIsSelected << "Folder is selected" << "Please select playlist."
-                                << openOrCancel;
-        QTest::newRow("create movie") << de::CanNotCreateMovie << "Can not create movie." << "Please check file."
-                                      << cancel;
-        QTest::newRow("file not found") << de::FileIsNotFound << "File is not found." << "" << cancel;
+        QTest::newRow("folder") << de::FolderIsSelected << "Folder is selected"
+                                << "Please select playlist." << openOrCancel;
+        QTest::newRow("create movie") << de::CanNotCreateMovie << "Can not create movie."
+                                      << "Please check file." << cancel;
+        QTest::newRow("file not found") << de::FileIsNotFound << "File is not found."
+                                        << "" << cancel;
         QTest::newRow("two files") << de::TwoOrMoreFilesAdded << "Two or more files are added."
                                    << "Please add only one file." << cancel;
-        QTest::newRow("delete playlist") << de::DeletePlaylist << "Delete Playlist?" << "" << deleteOrCancel;
+        QTest::newRow("delete playlist") << de::DeletePlaylist << "Delete Playlist?"
+                                         << "" << deleteOrCancel;
         QTest::newRow("delete folder") << de::DeleteFolder << "Delete Folder?"
                                        << "All playlists in folder are deleted" << deleteOrCancel;
-        QTest::newRow("can't create movie") << de::CantCreateMovie << "Can`t create movie." << "Check movie file."
-                                            << cancel;
+        QTest::newRow("can't create movie") << de::CantCreateMovie << "Can`t create movie."
+                                            << "Check movie file." << cancel;
     }
     void everyAlertOfTheProgram()
     {
@@ -104,12 +107,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("style");
         QTest::addColumn<QString>("icon");
-        QTest::newRow("alert") << "alert" << "icon_alert";
-        QTest::newRow("error") << "error" << "icon_stop";
-        QTest::newRow("info") << "info" << "icon_info";
-        QTest::newRow("warning") << "warning" << "icon_info";
-        QTest::newRow("empty") << "" << "icon_info";
-        QTest::newRow("case differs") << "Alert" << "icon_info";
+        QTest::newRow("alert") << "alert"
+                               << "icon_alert";
+        QTest::newRow("error") << "error"
+                               << "icon_stop";
+        QTest::newRow("info") << "info"
+                              << "icon_info";
+        QTest::newRow("warning") << "warning"
+                                 << "icon_info";
+        QTest::newRow("empty") << ""
+                               << "icon_info";
+        QTest::newRow("case differs") << "Alert"
+                                      << "icon_info";
     }
     void iconByStyleWord()
     {
@@ -171,10 +180,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("list");
         QTest::addColumn<int>("press");
         QTest::addColumn<QString>("icon");
-        QTest::newRow("delete pressed") << "error" << "All playlists in folder are deleted" << "Delete,Cancel" << 0
-                                        << "icon_stop";
-        QTest::newRow("cancel pressed") << "alert" << "" << "Delete,Cancel" << 1 << "icon_alert";
-        QTest::newRow("third of three") << "warning" << "" << "A,B,C" << 2 << "icon_info";
+        QTest::newRow("delete pressed") << "error"
+                                        << "All playlists in folder are deleted"
+                                        << "Delete,Cancel" << 0 << "icon_stop";
+        QTest::newRow("cancel pressed") << "alert"
+                                        << ""
+                                        << "Delete,Cancel" << 1 << "icon_alert";
+        QTest::newRow("third of three") << "warning"
+                                        << ""
+                                        << "A,B,C" << 2 << "icon_info";
     }
     void messageBoxShowsAndAnswers()
     {

@@ -114,11 +114,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QString>("result");
         QTest::addColumn<bool>("deleted");
-        QTest::newRow("matching suffix") << "movie.mov" << ".mov" << "movie" << true;
-        QTest::newRow("other suffix") << "movie.mov" << ".avi" << "movie.mov" << false;
-        QTest::newRow("whole text") << ".mov" << ".mov" << "" << true;
-        QTest::newRow("suffix longer than text") << "mov" << "movie.mov" << "mov" << false;
-        QTest::newRow("suffix in the middle") << "a.mov.bak" << ".mov" << "a.mov.bak" << false;
+        QTest::newRow("matching suffix") << "movie.mov"
+                                         << ".mov"
+                                         << "movie" << true;
+        QTest::newRow("other suffix") << "movie.mov"
+                                      << ".avi"
+                                      << "movie.mov" << false;
+        QTest::newRow("whole text") << ".mov"
+                                    << ".mov"
+                                    << "" << true;
+        QTest::newRow("suffix longer than text") << "mov"
+                                                 << "movie.mov"
+                                                 << "mov" << false;
+        QTest::newRow("suffix in the middle") << "a.mov.bak"
+                                              << ".mov"
+                                              << "a.mov.bak" << false;
     }
     void deleteLastString()
     {

@@ -170,7 +170,8 @@ private Q_SLOTS:
         QVERIFY(!(files.flags(files.index(0, 1)) & Qt::ItemIsEditable));
 
         QVERIFY(!files.index(0, 0).data(Qt::ForegroundRole).isValid());
-        files.setForegroundProvider([e](ObjectId id) { return id == e ? QVariant(QColor(Qt::gray)) : QVariant(); });
+        files.setForegroundProvider(
+            [e](ObjectId id) { return id == e ? QVariant(QColor(Qt::gray)) : QVariant(); });
         QCOMPARE(files.index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
     }
 

@@ -38,13 +38,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("counter");
         QTest::addColumn<QString>("next");
         QTest::newRow("empty library") << QStringList() << 0 << "00000001";
-        QTest::newRow("1 to 7, unordered") << QStringList{"00000003", "00000007", "00000001", "00000002",
-                                                                          "00000006", "00000004", "00000005"} << 0
-                                           << "00000008";
+        QTest::newRow("1 to 7, unordered")
+            << QStringList{"00000003", "00000007", "00000001", "00000002", "00000006", "00000004", "00000005"}
+            << 0 << "00000008";
         QTest::newRow("counter below 1") << QStringList{"00000004"} << -3 << "00000005";
         QTest::newRow("counter wins when set") << QStringList{"00000004"} << 20 << "00000021";
         QTest::newRow("eight to nine digits") << QStringList{"99999998"} << 0 << "99999999";
-        QTest::newRow("nine digits outrank eight") << QStringList{"99999999", "100000000"} << 0 << "100000001";
+        QTest::newRow("nine digits outrank eight")
+            << QStringList{"99999999", "100000000"} << 0 << "100000001";
     }
     void counterRebuiltFromTheLibrary()
     {

@@ -148,8 +148,8 @@ private Q_SLOTS:
         QTest::newRow("no time scale") << true << qint64(5000) << 0 << 0u << "" << 0 << "clip.mov";
         QTest::newRow("never ends") << true << qint64(5000) << 600 << uint(MovieTime::Indefinite) << "" << 0
                                     << "clip.mov";
-        QTest::newRow("three hours in 90 kHz") << true << qint64(10800) * 90000 << 90000 << 0u << "" << 10800
-                                               << "clip.mov";
+        QTest::newRow("three hours in 90 kHz")
+            << true << qint64(10800) * 90000 << 90000 << 0u << "" << 10800 << "clip.mov";
         QTest::newRow("no movie") << false << qint64(0) << 0 << 0u << "" << 0 << "clip.mov";
     }
     void playTimeAndTitleFromTheMovie()
