@@ -6,6 +6,7 @@
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxPresenter.h"
 #include "shell/NamedImage.h"
+#include "shell/Resources.h"
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/UnixSignalWatcher.h"
 
@@ -21,6 +22,7 @@ int applicationMain(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tetrapan"));
     QApplication::setOrganizationName(QStringLiteral("Tetrapan"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tetrapan"));
+    initResources();
     QApplication::setWindowIcon(namedImage(QStringLiteral("tetrapan")));
     // Qt applies the user's locale to LC_NUMERIC; the movie engine parses numbers in the C locale
     std::setlocale(LC_NUMERIC, "C");

@@ -2,6 +2,7 @@
 
 #include "platform/ObjectContext.h"
 #include "shell/MainWindow.h"
+#include "shell/Resources.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QAction>
@@ -9,8 +10,14 @@
 
 namespace tetrapan {
 
+static MainWindow* makeMainWindow()
+{
+    initResources();
+    return new MainWindow;
+}
+
 MainNib::MainNib(const NibServices& services)
-    : services_(services), mainWindow_(std::make_unique<MainWindow>()),
+    : services_(services), mainWindow_(makeMainWindow()),
       appDelegate_(std::make_unique<Tetrapan_AppDelegate>(services.settings, services.scheduler, services.dialogs))
 {
     connectOutlets();

@@ -16,21 +16,26 @@ int MessageBoxPresenter::runAlert(const AlertRequest& request)
     box.setIcon(QMessageBox::Warning);
     const QIcon icon = namedImage(request.iconName);
     if (!icon.isNull())
-        box.setIconPixmap(icon.pixmap(64, 64));
+        box.setIconPixmap(icon.pixmap(QSize(64, 64), box.devicePixelRatioF()));
     box.setText(request.messageText);
     if (!request.informativeText.isEmpty())
         box.setInformativeText(request.informativeText);
+    // One role for every button, so the answer is the button's place in the list whatever the style
+    // draws; Escape and the window's close button answer like "Cancel" where there is one.
     QList<QAbstractButton*> buttons;
+    QAbstractButton* cancel = nullptr;
     for (const QString& title : request.buttons) {
-        // AcceptRole for every button keeps them in the given order on every platform style
         QPushButton* button = box.addButton(title, QMessageBox::AcceptRole);
         buttons.append(button);
+        if (title == QLatin1String("Cancel"))
+            cancel = button;
     }
-    if (!buttons.isEmpty())
+    if (!buttons.isEmpty()) {
         box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+        box.setEscapeButton(cancel ? cancel : buttons.back());
+    }
     box.exec();
     const qsizetype index = buttons.indexOf(box.clickedButton());
-    // closing the box without a button answers like the last button, which is the cancelling one
     return FirstButton + static_cast<int>(index >= 0 ? index : std::max<qsizetype>(0, buttons.size() - 1));
 }
 
