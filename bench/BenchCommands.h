@@ -3,4 +3,5 @@
 // Each subcommand builds its own QApplication/QCoreApplication as it needs.
 namespace tetrapan::bench {
 int runStore(int argc, char** argv);
+int runEngine(int argc, char** argv);
 } // namespace tetrapan::bench

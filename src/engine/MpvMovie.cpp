@@ -19,6 +19,8 @@ Q_LOGGING_CATEGORY(lcMpv, "tetrapan.engine.mpv", QtWarningMsg)
 namespace {
 
 enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos };
+// Tags of asynchronous requests, to tell their replies apart.
+enum AsyncRequest : uint64_t { AsyncReply = 100, SeekReply, PauseReply };
 
 QString errorText(int code)
 {
@@ -260,12 +262,15 @@ void MpvMovie::handleEvent(const mpv_event& event)
         const auto* property = static_cast<const mpv_event_property*>(event.data);
         const bool flag = property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data) != 0;
         if (event.reply_userdata == ObservePause && property->format == MPV_FORMAT_FLAG) {
-            setPausedState(flag);
+            // While our own requests are on their way, mpv's reports describe states already left behind.
+            if (pendingPauseRequests_ == 0)
+                setPausedState(flag);
         } else if (event.reply_userdata == ObserveEof && property->format == MPV_FORMAT_FLAG) {
             const bool ended = flag && !eofReached_;
             eofReached_ = flag;
             if (ended) {
                 atEnd_ = true;
+                standsAtStart_ = false;
                 // keep-open pauses the core at the end, but reports it after the end itself; a subscriber
                 // told of the end must find the movie stopped.
                 setPausedState(true);
@@ -276,6 +281,17 @@ void MpvMovie::handleEvent(const mpv_event& event)
         }
         break;
     }
+    case MPV_EVENT_SET_PROPERTY_REPLY:
+    case MPV_EVENT_COMMAND_REPLY:
+        if (event.reply_userdata == PauseReply && pendingPauseRequests_ > 0)
+            --pendingPauseRequests_;
+        if (event.error < 0) {
+            qCWarning(lcMpv) << filePath_ << "request failed:" << errorText(event.error);
+            // A seek that failed will never land.
+            if (event.reply_userdata == SeekReply)
+                seekTarget_.reset();
+        }
+        break;
     case MPV_EVENT_PLAYBACK_RESTART:
         seekTarget_.reset();
         Q_EMIT timeDidChange(this);
@@ -293,6 +309,19 @@ void MpvMovie::handleEvent(const mpv_event& event)
 QString MpvMovie::displayName() const
 {
     return title_.isEmpty() ? QFileInfo(filePath_).fileName() : title_;
+}
+
+void MpvMovie::setFlagAsync(const char* name, bool value)
+{
+    int flag = value ? 1 : 0;
+    mpv_set_property_async(handle_.get(), AsyncReply, name, MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvMovie::requestPause(bool pause)
+{
+    int flag = pause ? 1 : 0;
+    if (mpv_set_property_async(handle_.get(), PauseReply, mpvname::Pause, MPV_FORMAT_FLAG, &flag) >= 0)
+        ++pendingPauseRequests_;
 }
 
 void MpvMovie::setPausedState(bool paused)
@@ -318,15 +347,14 @@ void MpvMovie::play()
     // With keep-open, unpausing a movie that stands at its end would leave it there.
     if (atEnd_ || eofReached_)
         seekToSeconds(0.0);
-    int pause = 0;
-    mpv_set_property(handle_.get(), mpvname::Pause, MPV_FORMAT_FLAG, &pause);
+    requestPause(false);
+    standsAtStart_ = false;
     setPausedState(false);
 }
 
 void MpvMovie::stop()
 {
-    int pause = 1;
-    mpv_set_property(handle_.get(), mpvname::Pause, MPV_FORMAT_FLAG, &pause);
+    requestPause(true);
     setPausedState(true);
 }
 
@@ -356,13 +384,16 @@ void MpvMovie::seekToSeconds(double seconds)
 {
     // mpv counts a negative position from the end, and the pane's arithmetic may land before the beginning.
     const double target = std::clamp(seconds, 0.0, durationSeconds_);
+    if (target == 0.0 && standsAtStart_ && paused_)
+        return;
     const QByteArray text = QByteArray::number(target, 'f', 6);
     const char* command[] = {mpvname::Seek, text.constData(), mpvname::SeekAbsoluteExact, nullptr};
-    if (const int rc = mpv_command(handle_.get(), command); rc < 0) {
+    if (const int rc = mpv_command_async(handle_.get(), SeekReply, command); rc < 0) {
         qCWarning(lcMpv) << "seek in" << filePath_ << "failed:" << errorText(rc);
         return;
     }
     seekTarget_ = target;
+    standsAtStart_ = target == 0.0;
     atEnd_ = target >= durationSeconds_;
     if (!atEnd_)
         eofReached_ = false;
@@ -371,8 +402,7 @@ void MpvMovie::seekToSeconds(double seconds)
 
 void MpvMovie::setMuted(bool muted)
 {
-    int flag = muted ? 1 : 0;
-    mpv_set_property(handle_.get(), mpvname::Mute, MPV_FORMAT_FLAG, &flag);
+    setFlagAsync(mpvname::Mute, muted);
     muted_ = muted;
 }
 
@@ -380,19 +410,19 @@ void MpvMovie::setVolume(float volume)
 {
     volume_ = std::clamp(volume, 0.0f, 1.0f);
     double percent = volume_ * 100.0;
-    mpv_set_property(handle_.get(), mpvname::Volume, MPV_FORMAT_DOUBLE, &percent);
+    mpv_set_property_async(handle_.get(), AsyncReply, mpvname::Volume, MPV_FORMAT_DOUBLE, &percent);
 }
 
 void MpvMovie::setLoops(bool loops)
 {
     loops_ = loops;
-    mpv_set_property_string(handle_.get(), mpvname::LoopFile, loops ? "inf" : mpvname::No);
+    const char* value = loops ? "inf" : mpvname::No;
+    mpv_set_property_async(handle_.get(), AsyncReply, mpvname::LoopFile, MPV_FORMAT_STRING, &value);
 }
 
 void MpvMovie::setKeepAspect(bool keep)
 {
-    int flag = keep ? 1 : 0;
-    mpv_set_property(handle_.get(), mpvname::KeepAspect, MPV_FORMAT_FLAG, &flag);
+    setFlagAsync(mpvname::KeepAspect, keep);
 }
 
 void MpvMovie::restoreVideoTrack()
@@ -400,7 +430,7 @@ void MpvMovie::restoreVideoTrack()
     if (videoTrackId_ <= 0)
         return;
     int64_t id = videoTrackId_;
-    mpv_set_property(handle_.get(), mpvname::Vid, MPV_FORMAT_INT64, &id);
+    mpv_set_property_async(handle_.get(), AsyncReply, mpvname::Vid, MPV_FORMAT_INT64, &id);
 }
 
 qint64 MpvMovie::displayedFrameNumber() const

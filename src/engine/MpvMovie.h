@@ -20,7 +20,9 @@ struct MpvHandleDeleter {
 using MpvHandlePtr = std::unique_ptr<mpv_handle, MpvHandleDeleter>;
 
 // One movie on its own mpv core. All calls happen on the GUI thread; mpv's wakeup callback only queues a
-// drain of the event queue there.
+// drain of the event queue there. Commands go to mpv without waiting for it: while the core reconfigures
+// the video output it waits for the GUI thread to render a frame, and a GUI thread waiting for the core
+// would stall both until mpv gives up after 200 ms.
 class MpvMovie final : public Movie {
     Q_OBJECT
 public:
@@ -94,6 +96,8 @@ private:
     void handleEvent(const mpv_event& event);
     QString inspectLoadedFile();
     void setPausedState(bool paused);
+    void setFlagAsync(const char* name, bool value);
+    void requestPause(bool pause);
     void seekToSeconds(double seconds);
     double timePosSeconds() const;
 
@@ -107,11 +111,14 @@ private:
     // Set by reaching or seeking to the end, cleared by seeking elsewhere: mpv's own position stays a frame
     // short of the duration there, or runs a frame past it.
     bool atEnd_ = false;
+    // Stopped at the very beginning (a freshly opened movie): a seek there would only wait for mpv's core.
+    bool standsAtStart_ = true;
     bool muted_ = false;
     float volume_ = 1.0f;
     bool loops_ = false;
     bool loopsBackAndForth_ = false;
     std::optional<double> seekTarget_;
+    int pendingPauseRequests_ = 0;
     std::atomic<bool> drainQueued_{false};
 };
 

@@ -228,14 +228,14 @@ void TestMpvMovie::muteAndVolumeReachMpv()
     auto movie = open(clips_.red);
     QVERIFY(movie);
     movie->setVolume(0.25f);
-    QCOMPARE(movie->propertyText("volume").toDouble(), 25.0);
+    QTRY_COMPARE(movie->propertyText("volume").toDouble(), 25.0);
     movie->setMuted(true);
     QVERIFY(movie->muted());
-    QCOMPARE(movie->propertyText("mute"), QStringLiteral("yes"));
+    QTRY_COMPARE(movie->propertyText("mute"), QStringLiteral("yes"));
     movie->setMuted(false);
-    QCOMPARE(movie->propertyText("mute"), QStringLiteral("no"));
+    QTRY_COMPARE(movie->propertyText("mute"), QStringLiteral("no"));
     movie->setVolume(1.5f);
-    QCOMPARE(movie->propertyText("volume").toDouble(), 100.0);
+    QTRY_COMPARE(movie->propertyText("volume").toDouble(), 100.0);
 }
 
 void TestMpvMovie::rateFollowsPlayAndStop()
@@ -245,11 +245,11 @@ void TestMpvMovie::rateFollowsPlayAndStop()
     QSignalSpy rates(movie.get(), &Movie::rateDidChange);
     movie->play();
     QCOMPARE(movie->rate(), 1.0f);
-    QCOMPARE(movie->propertyText("pause"), QStringLiteral("no"));
+    QTRY_COMPARE(movie->propertyText("pause"), QStringLiteral("no"));
     movie->play(); // no change, no notification
     movie->stop();
     QCOMPARE(movie->rate(), 0.0f);
-    QCOMPARE(movie->propertyText("pause"), QStringLiteral("yes"));
+    QTRY_COMPARE(movie->propertyText("pause"), QStringLiteral("yes"));
     QCOMPARE(rates.count(), 2);
     // mpv's own report of the same states must not announce them again.
     QTest::qWait(100);
