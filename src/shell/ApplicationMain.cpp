@@ -1,5 +1,6 @@
 #include "shell/ApplicationMain.h"
 
+#include "engine/MpvMovieEngine.h"
 #include "platform/Scheduler.h"
 #include "platform/SettingsDomain.h"
 #include "shell/MainNib.h"
@@ -31,8 +32,9 @@ int applicationMain(int argc, char** argv)
     Tetrapan_AppDelegate::setupDefaults(settings);
     QtScheduler scheduler;
     MessageBoxPresenter dialogs;
+    MpvMovieEngine engine;
 
-    MainNib nib({settings, scheduler, dialogs});
+    MainNib nib({settings, scheduler, dialogs, engine});
     dialogs.setParentWindow(&nib.mainWindow());
 
     UnixSignalWatcher quitSignals;

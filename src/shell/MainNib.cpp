@@ -1,5 +1,10 @@
 #include "shell/MainNib.h"
 
+#include "library/FilelistArrayController.h"
+#include "library/PlaylistTreeController.h"
+#include "library/TBArrayController.h"
+#include "panes/MovController.h"
+#include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "shell/MainWindow.h"
 #include "shell/Resources.h"
@@ -10,26 +15,43 @@
 
 namespace tetrapan {
 
-static MainWindow* makeMainWindow()
+MainNib::MainNib(const NibServices& services) : services_(services)
 {
     initResources();
-    return new MainWindow;
-}
-
-MainNib::MainNib(const NibServices& services)
-    : services_(services), mainWindow_(makeMainWindow()),
-      appDelegate_(std::make_unique<Tetrapan_AppDelegate>(services.settings, services.scheduler, services.dialogs))
-{
+    instantiate();
     connectOutlets();
     awakeFromNib();
 }
 
-// The delegate goes before the window it serves: the window's close handler calls into it.
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
-    mainWindow_.reset();
+    movController_.reset();
+    mainWindow_.reset(); // takes the panes with it
+    tbArrayController_.reset();
+    playlistTreeController_.reset();
+    filelistArrayController_.reset();
     appDelegate_.reset();
+}
+
+void MainNib::instantiate()
+{
+    mainWindow_ = std::make_unique<MainWindow>();
+    appDelegate_ = std::make_unique<Tetrapan_AppDelegate>(services_.settings, services_.scheduler, services_.dialogs);
+    // the undo actions must hear the library open, which the content controllers below cause
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::libraryOpened, mainWindow_.get(),
+                     [this](ObjectContext* context) { connectUndoActions(context); });
+
+    ObjectContext& context = *appDelegate_->managedObjectContext();
+    filelistArrayController_ = std::make_unique<FilelistArrayController>(context);
+    playlistTreeController_ = std::make_unique<PlaylistTreeController>(context);
+    tbArrayController_ = std::make_unique<TBArrayController>(context, services_.settings, services_.dialogs);
+    movController_ = std::make_unique<MovController>(services_.scheduler);
+    for (int viewNo = 1; viewNo <= 4; ++viewNo) {
+        auto* pane = new QTMovieSubView(services_.engine, services_.settings);
+        mainWindow_->setPane(viewNo, pane);
+        qtViews_[viewNo - 1] = pane;
+    }
 }
 
 void MainNib::connectOutlets()
@@ -37,6 +59,15 @@ void MainNib::connectOutlets()
     Tetrapan_AppDelegate* delegate = appDelegate_.get();
     MainWindow* window = mainWindow_.get();
     delegate->window = window;
+
+    tbArrayController_->filelistArrayController = filelistArrayController_.get();
+    tbArrayController_->playlistTreeController = playlistTreeController_.get();
+    for (int viewNo = 1; viewNo <= 4; ++viewNo) {
+        QTMovieSubView* pane = qtViews_[viewNo - 1];
+        pane->setMovController(movController_.get());
+        pane->setTbArrayController(tbArrayController_.get());
+        movController_->setQtView(viewNo, pane);
+    }
 
     QObject::connect(window->saveAction(), &QAction::triggered, delegate, [delegate] { delegate->saveAction(); });
     QObject::connect(window->quitAction(), &QAction::triggered, delegate, [delegate] { delegate->terminate(); });
@@ -50,8 +81,6 @@ void MainNib::connectOutlets()
         if (QUndoStack* stack = delegate->windowWillReturnUndoManager(window))
             stack->redo();
     });
-    QObject::connect(delegate, &Tetrapan_AppDelegate::libraryOpened, window,
-                     [this](ObjectContext* context) { connectUndoActions(context); });
 }
 
 void MainNib::connectUndoActions(ObjectContext* context)
@@ -76,6 +105,10 @@ void MainNib::connectUndoActions(ObjectContext* context)
 void MainNib::awakeFromNib()
 {
     appDelegate_->awakeFromNib();
+    tbArrayController_->awakeFromNib();
+    for (QTMovieSubView* pane : qtViews_)
+        pane->awakeFromNib();
+    movController_->awakeFromNib();
 }
 
 void MainNib::showWindows()

@@ -1,30 +1,40 @@
 #pragma once
 
+#include <array>
 #include <memory>
 
 namespace tetrapan {
 
 class DialogPresenter;
+class FilelistArrayController;
 class MainWindow;
+class MovController;
+class MovieEngine;
 class ObjectContext;
+class PlaylistTreeController;
+class QTMovieSubView;
 class Scheduler;
 class SettingsDomain;
+class TBArrayController;
 class Tetrapan_AppDelegate;
 
-// What the objects of the application get from outside: the settings, the clock, the user's answers.
+// What the objects of the application get from outside: the settings, the clock, the user's answers and
+// the movie engine.
 struct NibServices {
     SettingsDomain& settings;
     Scheduler& scheduler;
     DialogPresenter& dialogs;
+    MovieEngine& engine;
 };
 
 // The composition root: builds every object of the application once, connects their outlets and then
-// wakes them, in this order:
-//   1. instantiate: application delegate, main window
+// wakes them. The order:
+//   1. instantiate: main window, application delegate, the library's content controllers (this opens
+//      the library), the library access controller, the pane coordinator, panes 1 to 4
 //   2. connect outlets and menu commands
-//   3. awakeFromNib: application delegate, main window
+//   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator
 // The settings defaults must already be registered (Tetrapan_AppDelegate::setupDefaults) before the nib
-// is loaded, because waking objects read settings.
+// is loaded, because waking objects read settings. Destruction runs in the reverse order.
 class MainNib {
 public:
     explicit MainNib(const NibServices& services);
@@ -34,10 +44,17 @@ public:
 
     Tetrapan_AppDelegate& appDelegate() { return *appDelegate_; }
     MainWindow& mainWindow() { return *mainWindow_; }
+    TBArrayController& tbArrayController() { return *tbArrayController_; }
+    FilelistArrayController& filelistArrayController() { return *filelistArrayController_; }
+    PlaylistTreeController& playlistTreeController() { return *playlistTreeController_; }
+    MovController& movController() { return *movController_; }
+    // viewNo 1 to 4
+    QTMovieSubView& qtView(int viewNo) { return *qtViews_.at(viewNo - 1); }
 
     void showWindows();
 
 private:
+    void instantiate();
     void connectOutlets();
     void connectUndoActions(ObjectContext* context);
     void awakeFromNib();
@@ -45,6 +62,12 @@ private:
     NibServices services_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<Tetrapan_AppDelegate> appDelegate_;
+    std::unique_ptr<FilelistArrayController> filelistArrayController_;
+    std::unique_ptr<PlaylistTreeController> playlistTreeController_;
+    std::unique_ptr<TBArrayController> tbArrayController_;
+    std::unique_ptr<MovController> movController_;
+    // owned by their slots in the main window
+    std::array<QTMovieSubView*, 4> qtViews_{};
 };
 
 } // namespace tetrapan

@@ -1,4 +1,5 @@
 #include "FakeDialogPresenter.h"
+#include "FakeMovieEngine.h"
 #include "FakeScheduler.h"
 #include "TestHome.h"
 
@@ -25,12 +26,13 @@ struct App {
     SettingsDomain settings{home.settingsFile()};
     test::FakeScheduler scheduler;
     test::FakeDialogPresenter dialogs;
+    test::FakeMovieEngine engine;
     std::unique_ptr<MainNib> nib;
 
     App()
     {
         Tetrapan_AppDelegate::setupDefaults(settings);
-        nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs});
+        nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
     }
 };
 
