@@ -32,6 +32,12 @@ void MovController::awakeFromNib()
     setCurrentViewNo(0);
 }
 
+void MovController::setUniqueId(const QString& uniqueId)
+{
+    uniqueId_ = uniqueId;
+    Q_EMIT uniqueIdChanged(uniqueId_);
+}
+
 void MovController::setMoviePlay(int viewNo, bool play)
 {
     if (viewNo == 0) {

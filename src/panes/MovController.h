@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <array>
 #include <chrono>
@@ -28,6 +29,11 @@ public:
 
     // Numbers the panes 1 to 4.
     void awakeFromNib();
+
+    // The playlist whose entries the panes show; "" when nothing is selected. Every set, also to the same
+    // identifier, reloads the panes.
+    void setUniqueId(const QString& uniqueId);
+    QString uniqueId() const { return uniqueId_; }
 
     void setCurrentViewNo(int viewNo) { currentViewNo_ = viewNo; }
     int currentViewNo() const { return currentViewNo_; }
@@ -68,6 +74,7 @@ public:
     bool canSyncMovieTime() const;
 
 Q_SIGNALS:
+    void uniqueIdChanged(const QString& uniqueId);
     // What the control window and the playlist window refresh; each is emitted where the design calls them.
     void frameButtonImageNeedsRefresh();
     void playButtonImageNeedsRefresh();
@@ -87,6 +94,7 @@ private:
     Scheduler& scheduler_;
     std::array<QTMovieSubView*, PaneCount> qtViews_{};
     int currentViewNo_ = 0;
+    QString uniqueId_;
 };
 
 } // namespace tetrapan
