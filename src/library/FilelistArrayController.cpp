@@ -11,7 +11,8 @@ namespace tetrapan {
 
 namespace {
 
-const QString ViewNo = QStringLiteral("viewNo");
+using namespace LibrarySchema;
+
 
 } // namespace
 

@@ -14,10 +14,8 @@ namespace tetrapan::LibraryRules {
 
 namespace {
 
-const QString UniqueId = QStringLiteral("uniqueId");
-const QString Parent = QStringLiteral("parent");
-const QString Index = QStringLiteral("index");
-const QString IsFolder = QStringLiteral("isFolder");
+using namespace LibrarySchema;
+
 
 } // namespace
 

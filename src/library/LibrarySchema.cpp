@@ -7,28 +7,28 @@ ObjectModel model()
     using T = AttributeType;
     EntityDescription playlist{
         Playlist,
-        {{QStringLiteral("uniqueId"), T::String},
-         {QStringLiteral("title"), T::String},
-         {QStringLiteral("index"), T::Integer32},
-         {QStringLiteral("isFolder"), T::Boolean},
-         {QStringLiteral("isExpand"), T::Boolean},
-         {QStringLiteral("frameSet"), T::String}},
-        {{QStringLiteral("parent"), Playlist, false, QStringLiteral("children")},
-         {QStringLiteral("children"), Playlist, true, QStringLiteral("parent")},
-         {QStringLiteral("rlt_filelist"), Filelist, true, QStringLiteral("rlt_playlist")}},
+        {{UniqueId, T::String},
+         {Title, T::String},
+         {Index, T::Integer32},
+         {IsFolder, T::Boolean},
+         {IsExpand, T::Boolean},
+         {FrameSet, T::String}},
+        {{Parent, Playlist, false, Children},
+         {Children, Playlist, true, Parent},
+         {RltFilelist, Filelist, true, RltPlaylist}},
     };
     // fileSize is 64-bit so a movie of 2 GB or more keeps its real size
     EntityDescription filelist{
         Filelist,
-        {{QStringLiteral("itemId"), T::String},
-         {QStringLiteral("uniqueId"), T::String},
-         {QStringLiteral("viewNo"), T::Integer32},
-         {QStringLiteral("filePath"), T::String},
-         {QStringLiteral("title"), T::String},
-         {QStringLiteral("playTime"), T::Integer32},
-         {QStringLiteral("fileSize"), T::Integer64},
-         {QStringLiteral("fileDate"), T::Date}},
-        {{QStringLiteral("rlt_playlist"), Playlist, true, QStringLiteral("rlt_filelist")}},
+        {{ItemId, T::String},
+         {UniqueId, T::String},
+         {ViewNo, T::Integer32},
+         {FilePath, T::String},
+         {Title, T::String},
+         {PlayTime, T::Integer32},
+         {FileSize, T::Integer64},
+         {FileDate, T::Date}},
+        {{RltPlaylist, Playlist, true, RltFilelist}},
     };
     return ObjectModel({playlist, filelist});
 }

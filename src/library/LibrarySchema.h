@@ -12,6 +12,26 @@ namespace LibrarySchema {
 inline const QString Playlist = QStringLiteral("playlist");
 inline const QString Filelist = QStringLiteral("filelist");
 
+// playlist
+inline const QString UniqueId = QStringLiteral("uniqueId");
+inline const QString Title = QStringLiteral("title");
+inline const QString Index = QStringLiteral("index");
+inline const QString IsFolder = QStringLiteral("isFolder");
+inline const QString IsExpand = QStringLiteral("isExpand");
+inline const QString FrameSet = QStringLiteral("frameSet");
+inline const QString Parent = QStringLiteral("parent");
+inline const QString Children = QStringLiteral("children");
+inline const QString RltFilelist = QStringLiteral("rlt_filelist");
+
+// filelist (uniqueId and title too)
+inline const QString ItemId = QStringLiteral("itemId");
+inline const QString ViewNo = QStringLiteral("viewNo");
+inline const QString FilePath = QStringLiteral("filePath");
+inline const QString PlayTime = QStringLiteral("playTime");
+inline const QString FileSize = QStringLiteral("fileSize");
+inline const QString FileDate = QStringLiteral("fileDate");
+inline const QString RltPlaylist = QStringLiteral("rlt_playlist");
+
 ObjectModel model();
 
 } // namespace LibrarySchema

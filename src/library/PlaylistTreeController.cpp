@@ -11,11 +11,8 @@ namespace tetrapan {
 
 namespace {
 
-const QString Parent = QStringLiteral("parent");
-const QString Children = QStringLiteral("children");
-const QString Index = QStringLiteral("index");
-const QString Title = QStringLiteral("title");
-const QString IsFolder = QStringLiteral("isFolder");
+using namespace LibrarySchema;
+
 
 } // namespace
 

@@ -17,11 +17,9 @@ namespace tetrapan {
 
 namespace {
 
+using namespace LibrarySchema;
+
 const QString SearchTypePlaylist = QStringLiteral("playlist");
-const QString UniqueId = QStringLiteral("uniqueId");
-const QString ViewNo = QStringLiteral("viewNo");
-const QString RltPlaylist = QStringLiteral("rlt_playlist");
-const QString RltFilelist = QStringLiteral("rlt_filelist");
 
 // Whole seconds truncated toward zero. A duration without a time unit, or one that never ends, has no
 // length to store.
