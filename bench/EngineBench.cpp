@@ -4,7 +4,10 @@
 #include "engine/MpvMovie.h"
 #include "engine/MpvMovieEngine.h"
 #include "panes/QTMovieSubView.h"
+#include "platform/Scheduler.h"
 #include "platform/SettingsDomain.h"
+#include "shell/DesktopFileViewer.h"
+#include "shell/MessageBoxPresenter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -92,6 +95,9 @@ private:
 };
 
 struct Panes {
+    QtScheduler scheduler;
+    MessageBoxPresenter dialogs;
+    DesktopFileViewer fileViewer;
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     std::array<QTMovieSubView*, 4> panes{};
 
@@ -101,7 +107,7 @@ struct Panes {
         grid->setContentsMargins(0, 0, 0, 0);
         grid->setSpacing(0);
         for (int n = 1; n <= 4; ++n) {
-            panes[n - 1] = new QTMovieSubView(engine, settings, window.get());
+            panes[n - 1] = new QTMovieSubView({engine, settings, scheduler, dialogs, fileViewer}, window.get());
             panes[n - 1]->setViewNo(n);
             panes[n - 1]->awakeFromNib();
             grid->addWidget(panes[n - 1], (n - 1) % 2, (n - 1) / 2);

@@ -1,16 +1,41 @@
 #include "panes/MovController.h"
 
 #include "engine/Movie.h"
+#include "library/LibrarySchema.h"
+#include "library/PlaylistTreeController.h"
+#include "library/TBArrayController.h"
 #include "panes/QTMovieSubView.h"
-#include "platform/Scheduler.h"
+#include "platform/ObjectContext.h"
+#include "platform/Predicate.h"
+#include "platform/userDefaultsExtension.h"
 
-#include <QPointer>
+#include <algorithm>
+#include <memory>
 
 namespace tetrapan {
 
-MovController::MovController(Scheduler& scheduler, QObject* parent) : QObject(parent), scheduler_(scheduler) {}
+namespace {
 
-MovController::~MovController() = default;
+// Controls carry their number in the dynamic property "tag"; a forwarder passes no sender, which reads as 0.
+int tagOf(const QObject* sender)
+{
+    return sender ? sender->property("tag").toInt() : 0;
+}
+
+} // namespace
+
+MovController::MovController(Scheduler& scheduler, SettingsDomain& settings, QObject* parent)
+    : QObject(parent), scheduler_(scheduler), settings_(settings)
+{
+}
+
+MovController::~MovController()
+{
+    // Whatever is still waiting would reach a coordinator that is gone.
+    scheduler_.cancel(changeTimer_);
+    for (auto it = pendingResumes_.cbegin(); it != pendingResumes_.cend(); ++it)
+        scheduler_.cancel(it.key());
+}
 
 void MovController::setQtView(int viewNo, QTMovieSubView* pane)
 {
@@ -23,6 +48,16 @@ QTMovieSubView* MovController::qtView(int viewNo) const
     return viewNo >= 1 && viewNo <= PaneCount ? qtViews_[viewNo - 1] : nullptr;
 }
 
+void MovController::setPlaylistTreeController(PlaylistTreeController* controller)
+{
+    disconnect(selectionConnection_);
+    playlistTreeController_ = controller;
+    if (controller) {
+        selectionConnection_ = connect(controller->selectionModel(), &QItemSelectionModel::selectionChanged,
+                                       this, [this] { Q_EMIT moveButtonEnabledNeedsRefresh(); });
+    }
+}
+
 void MovController::awakeFromNib()
 {
     for (int n = 1; n <= PaneCount; ++n) {
@@ -30,13 +65,183 @@ void MovController::awakeFromNib()
             pane->setViewNo(n);
     }
     setCurrentViewNo(0);
+    setUniqueId(QString());
+    observingUniqueId_ = true;
 }
+
+// Choosing a playlist
 
 void MovController::setUniqueId(const QString& uniqueId)
 {
     uniqueId_ = uniqueId;
     Q_EMIT uniqueIdChanged(uniqueId_);
+    if (!observingUniqueId_)
+        return;
+    setFilelistPredicateWithUniqueId(uniqueId_);
+    setWindowTitles(uniqueId_);
 }
+
+void MovController::setFilelistPredicateWithUniqueId(const QString& uniqueId)
+{
+    if (tbArrayController_) {
+        tbArrayController_->setFilelistFilterPredicate(Predicate::equals(LibrarySchema::UniqueId, uniqueId),
+                                                       LibrarySchema::Playlist);
+    }
+    changeAllMovieViewWithTimer();
+}
+
+void MovController::changeAllMovieViewWithTimer()
+{
+    scheduler_.cancel(changeTimer_);
+    changeTimer_ = scheduler_.scheduleAfter(ChangeDelay, [this] {
+        changeTimer_ = Scheduler::NoTask;
+        changeAllMovieView();
+    });
+}
+
+bool MovController::hasPendingLoad() const
+{
+    return scheduler_.isPending(changeTimer_);
+}
+
+void MovController::setWindowTitles(const QString& uniqueId)
+{
+    QString mainTitle = QLatin1String(MainWindowTitle);
+    QString controlTitle = QLatin1String(ControlWindowTitle);
+    // No node is looked up for "": a node without an identifier must not lend its title to no playlist.
+    ObjectContext* context =
+        tbArrayController_ ? tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist) : nullptr;
+    if (context && !uniqueId.isEmpty()) {
+        const QList<ObjectId> nodes = tbArrayController_->getObjectsWithPred(
+            LibrarySchema::Playlist, Predicate::equals(LibrarySchema::UniqueId, uniqueId));
+        if (!nodes.isEmpty()) {
+            const QString title = context->value(nodes.front(), LibrarySchema::Title).toString();
+            mainTitle = context->value(nodes.front(), LibrarySchema::IsFolder).toBool()
+                            ? QStringLiteral("[ %1 ]").arg(title)
+                            : title;
+            controlTitle = mainTitle;
+        }
+    }
+    Q_EMIT mainWindowTitleChanged(mainTitle);
+    Q_EMIT controlWindowTitleChanged(controlTitle);
+    Q_EMIT moveButtonEnabledNeedsRefresh();
+}
+
+void MovController::changeAllMovieView()
+{
+    // A resume still waiting from an earlier load, skip or synchronisation would start the new movies at
+    // its own moment; this load takes its intent over instead.
+    bool wasPlaying = anyMovieIsPlaying();
+    for (bool willPlay : std::as_const(pendingResumes_))
+        wasPlaying = wasPlaying || willPlay;
+    cancelPendingResumes();
+    setAllMoviePlay(false);
+
+    QList<ObjectId> entries;
+    ObjectContext* context = nullptr;
+    if (tbArrayController_) {
+        entries = tbArrayController_->getArrangedObjects(LibrarySchema::Filelist);
+        context = tbArrayController_->getManagedObjectContext(LibrarySchema::Filelist);
+    }
+    for (int n = 1; n <= PaneCount; ++n) {
+        QTMovieSubView* pane = qtView(n);
+        if (!pane)
+            continue;
+        const auto entry = std::find_if(entries.cbegin(), entries.cend(), [&](ObjectId id) {
+            return context->value(id, LibrarySchema::ViewNo).toInt() == n;
+        });
+        if (entry != entries.cend())
+            pane->updateMovieView(context->value(*entry, LibrarySchema::FilePath).toString());
+        else
+            pane->clearMovieView();
+    }
+
+    if (tbArrayController_ &&
+        userDefaultsExtension::defaultBoolValue(settings_, QLatin1String(OptLoadFrameSet)) &&
+        tbArrayController_->canLoadFrameSet())
+        Q_EMIT loadSplitViewFrameRequested(0);
+    if (wasPlaying)
+        scheduleResume(ResumeAfterLoadDelay, {true, true, true, true});
+    Q_EMIT allMovieViewsChanged();
+}
+
+// Resumes
+
+void MovController::scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay)
+{
+    const bool willPlay = std::any_of(isPlay.cbegin(), isPlay.cend(), [](bool play) { return play; });
+    auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
+    *id = scheduler_.scheduleAfter(delay, [this, id, isPlay] {
+        pendingResumes_.remove(*id);
+        setFrameMoviePlay(isPlay);
+    });
+    pendingResumes_.insert(*id, willPlay);
+}
+
+void MovController::cancelPendingResumes()
+{
+    for (auto it = pendingResumes_.cbegin(); it != pendingResumes_.cend(); ++it)
+        scheduler_.cancel(it.key());
+    pendingResumes_.clear();
+}
+
+// Actions
+
+void MovController::changeAllMoviePlay(QObject*)
+{
+    cancelPendingResumes();
+    setAllMoviePlay(!anyMovieIsPlaying());
+}
+
+void MovController::changeAllMovieTime(QObject* sender)
+{
+    skipAllMovieTime(tagOf(sender));
+}
+
+void MovController::changeAllMovieController(QObject*)
+{
+    const bool show = !anyMovieIsController();
+    for (QTMovieSubView* pane : qtViews_) {
+        if (pane && pane->isAvailable())
+            pane->setMovieController(show);
+    }
+}
+
+void MovController::changeAllMovieAspect(QObject*)
+{
+    const bool keep = anyMovieIsScaleToFit();
+    for (QTMovieSubView* pane : qtViews_) {
+        if (pane && pane->isAvailable())
+            pane->setMovieAspect(keep);
+    }
+}
+
+void MovController::changeAllMovieSound(QObject*)
+{
+    const bool mute = anyMovieIsSound();
+    for (QTMovieSubView* pane : qtViews_) {
+        if (pane && pane->isAvailable())
+            pane->setMovieMuted(mute);
+    }
+}
+
+void MovController::syncAllMovieTime(QObject*)
+{
+    for (int n = 1; n <= PaneCount; ++n) {
+        if (qtView(n) && qtView(n)->isPlayable()) {
+            syncMovieTime(n, 0);
+            return;
+        }
+    }
+}
+
+void MovController::openMovieFile(QObject* sender)
+{
+    if (QTMovieSubView* pane = qtView(tagOf(sender)))
+        pane->openMovieFile();
+}
+
+// Operations
 
 void MovController::setMoviePlay(int viewNo, bool play)
 {
@@ -63,12 +268,56 @@ void MovController::setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay)
     }
 }
 
+std::array<bool, MovController::PaneCount> MovController::paneIsPlaying() const
+{
+    std::array<bool, PaneCount> playing{};
+    for (int n = 1; n <= PaneCount; ++n)
+        playing[n - 1] = qtView(n) && qtView(n)->isPlaying();
+    return playing;
+}
+
+void MovController::skipAllMovieTime(int kind)
+{
+    bool anyPlaying = anyMovieIsPlaying();
+    const std::array<bool, PaneCount> wasPlaying = paneIsPlaying();
+    const int shown = displayedViewNo();
+
+    // With one pane shown alone only that pane is playable; the others are left as they are.
+    if (shown == 0)
+        setAllMoviePlay(false);
+    for (QTMovieSubView* pane : qtViews_) {
+        if (!pane || !pane->isPlayable())
+            continue;
+        switch (kind) {
+        case SkipToStart:
+            pane->skipStartMovieTime();
+            break;
+        case SkipBackward:
+            pane->skipBackwardMovieTime();
+            break;
+        case SkipForward:
+            pane->skipForwardMovieTime();
+            break;
+        case SkipToEnd:
+            pane->skipEndMovieTime();
+            break;
+        default:
+            break;
+        }
+    }
+    if (kind == SkipToEnd) {
+        // Panes sent to their end stay there, also when an earlier resume is still waiting.
+        anyPlaying = false;
+        cancelPendingResumes();
+    }
+    if (shown == 0 && anyPlaying)
+        scheduleResume(ResumeAfterSkipDelay, wasPlaying);
+}
+
 void MovController::syncMovieTime(int viewNo, int /*targetViewNo*/)
 {
     const bool anyPlaying = anyMovieIsPlaying();
-    std::array<bool, PaneCount> wasPlaying{};
-    for (int n = 1; n <= PaneCount; ++n)
-        wasPlaying[n - 1] = qtView(n) && qtView(n)->isPlaying();
+    const std::array<bool, PaneCount> wasPlaying = paneIsPlaying();
 
     setAllMoviePlay(false);
     QTMovieSubView* source = qtView(viewNo);
@@ -81,20 +330,33 @@ void MovController::syncMovieTime(int viewNo, int /*targetViewNo*/)
                 pane->movie()->setCurrentTime(time);
         }
     }
-    if (anyPlaying) {
-        // A stop given before the delay ends is undone when it fires.
-        QPointer<MovController> self(this);
-        scheduler_.scheduleAfter(ResumeAfterSyncDelay, [self, wasPlaying] {
-            if (self)
-                self->setFrameMoviePlay(wasPlaying);
-        });
-    }
+    if (anyPlaying)
+        scheduleResume(ResumeAfterSyncDelay, wasPlaying);
+}
+
+void MovController::copyMovieView(int /*sourceViewNo*/, const QString& filePath, int targetViewNo)
+{
+    if (QTMovieSubView* target = qtView(targetViewNo))
+        target->createMovieFrame(filePath);
+}
+
+void MovController::clearMovieView(int viewNo)
+{
+    if (QTMovieSubView* pane = qtView(viewNo))
+        pane->clearMovieView();
 }
 
 void MovController::changeMovieViewFrame(int viewNo)
 {
     Q_EMIT maximizeSplitViewFrameRequested(viewNo);
 }
+
+void MovController::openPlaylistWindow()
+{
+    Q_EMIT openPlaylistWindowRequested();
+}
+
+// Button refreshes
 
 void MovController::changeAllControlButtonState()
 {
@@ -142,8 +404,9 @@ void MovController::changeSoundButtonState()
     Q_EMIT soundButtonStateNeedsRefresh();
 }
 
-template <typename Test>
-bool MovController::anyPlayablePane(Test test) const
+// Queries
+
+template <typename Test> bool MovController::anyPlayablePane(Test test) const
 {
     for (QTMovieSubView* pane : qtViews_) {
         if (pane && pane->isPlayable() && test(*pane))

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/Scheduler.h"
+
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -8,47 +11,93 @@
 
 namespace tetrapan {
 
+class PlaylistTreeController;
 class QTMovieSubView;
-class Scheduler;
+class SettingsDomain;
+class TBArrayController;
 
-// The pane coordinator: it acts on the four panes as a group, answers group queries about them and passes
-// the panes' requests to refresh buttons on to the windows that show those buttons.
+// The pane coordinator: it holds the current playlist and loads its entries into the four panes, acts on
+// the panes as a group, answers group queries about them and passes the panes' requests to refresh
+// buttons on to the windows that show those buttons. The main window, the control window and the playlist
+// window hear from it through its signals.
 class MovController : public QObject {
     Q_OBJECT
 public:
     static constexpr int PaneCount = 4;
-    // Panes that played before a synchronisation start again this long after it.
+    // Choices of playlist closer together than this load the panes once, for the last.
+    static constexpr std::chrono::milliseconds ChangeDelay{500};
+    // Panes that played before a load start again this long after it.
+    static constexpr std::chrono::milliseconds ResumeAfterLoadDelay{1000};
+    // Panes that played before a skip or a synchronisation start again this long after it.
+    static constexpr std::chrono::milliseconds ResumeAfterSkipDelay{500};
     static constexpr std::chrono::milliseconds ResumeAfterSyncDelay{500};
 
-    explicit MovController(Scheduler& scheduler, QObject* parent = nullptr);
+    // Kinds of skipAllMovieTime.
+    enum SkipKind { SkipToStart = 0, SkipBackward = 1, SkipForward = 2, SkipToEnd = 3 };
+
+    static constexpr const char* OptLoadFrameSet = "optLoadFrameSet";
+    static constexpr const char* MainWindowTitle = "Tetrapan";
+    static constexpr const char* ControlWindowTitle = "Controller";
+
+    MovController(Scheduler& scheduler, SettingsDomain& settings, QObject* parent = nullptr);
     ~MovController() override;
 
     // Outlets qtView1..qtView4; viewNo outside 1..4 is ignored.
     void setQtView(int viewNo, QTMovieSubView* pane);
     QTMovieSubView* qtView(int viewNo) const;
+    void setTbArrayController(TBArrayController* controller) { tbArrayController_ = controller; }
+    TBArrayController* tbArrayController() const { return tbArrayController_; }
+    // Its selection is watched for the control window's move buttons.
+    void setPlaylistTreeController(PlaylistTreeController* controller);
+    PlaylistTreeController* playlistTreeController() const { return playlistTreeController_; }
 
-    // Numbers the panes 1 to 4.
+    // Numbers the panes 1 to 4 and starts with no playlist; only identifiers set after this load panes.
     void awakeFromNib();
 
     // The playlist whose entries the panes show; "" when nothing is selected. Every set, also to the same
-    // identifier, reloads the panes.
+    // identifier, filters the file list, sets the window titles and (re)starts the load delay.
     void setUniqueId(const QString& uniqueId);
     QString uniqueId() const { return uniqueId_; }
 
     void setCurrentViewNo(int viewNo) { currentViewNo_ = viewNo; }
     int currentViewNo() const { return currentViewNo_; }
 
+    // Actions. A number comes from the sender's "tag" property, or from a QAction's data.
+    void changeAllMoviePlay(QObject* sender = nullptr);
+    void changeAllMovieTime(QObject* sender = nullptr);
+    void changeAllMovieController(QObject* sender = nullptr);
+    void changeAllMovieAspect(QObject* sender = nullptr);
+    void changeAllMovieSound(QObject* sender = nullptr);
+    void syncAllMovieTime(QObject* sender = nullptr);
+    void openMovieFile(QObject* sender = nullptr);
+
     // Play state: 0 all panes, 1..4 one pane, any other number nothing.
     void setMoviePlay(int viewNo, bool play);
     void setAllMoviePlay(bool play);
     // Each pane n to its own state isPlay[n - 1].
     void setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay);
-
+    // kind: SkipKind; the step is the setting optSkipTime.
+    void skipAllMovieTime(int kind);
     // Aligns every playable pane to the source pane's position; panes that were playing resume shortly after.
     // The target is not used: every playable pane follows the source.
     void syncMovieTime(int viewNo, int targetViewNo);
+    // The target pane (1..4) places the file within the selected playlist; the source is not used.
+    void copyMovieView(int sourceViewNo, const QString& filePath, int targetViewNo);
+    void clearMovieView(int viewNo);
     // Show one pane alone, or all panes again.
     void changeMovieViewFrame(int viewNo);
+    void openPlaylistWindow();
+
+    // The steps of choosing a playlist and loading it, in the order they happen.
+    void setFilelistPredicateWithUniqueId(const QString& uniqueId);
+    void changeAllMovieViewWithTimer();
+    void changeAllMovieView();
+
+    // The user took play into his own hands: resumes still waiting after a load, a skip or a
+    // synchronisation are dropped rather than undo what he did.
+    void cancelPendingResumes();
+    bool hasPendingResume() const { return !pendingResumes_.isEmpty(); }
+    bool hasPendingLoad() const;
 
     // Button refreshes, passed on to the windows with buttons.
     void changeAllControlButtonState();
@@ -75,6 +124,10 @@ public:
 
 Q_SIGNALS:
     void uniqueIdChanged(const QString& uniqueId);
+    // The titles follow the current playlist: its title, "[ title ]" for a folder, or the windows' own
+    // names when there is none.
+    void mainWindowTitleChanged(const QString& title);
+    void controlWindowTitleChanged(const QString& title);
     // What the control window and the playlist window refresh; each is emitted where the design calls them.
     void frameButtonImageNeedsRefresh();
     void playButtonImageNeedsRefresh();
@@ -84,17 +137,35 @@ Q_SIGNALS:
     void controllerButtonStateNeedsRefresh();
     void scaleButtonStateNeedsRefresh();
     void soundButtonStateNeedsRefresh();
+    void moveButtonEnabledNeedsRefresh();
     // The main window shows pane viewNo alone, or restores all panes for 0 or the pane already alone.
     void maximizeSplitViewFrameRequested(int viewNo);
+    // The main window moves its dividers to the current playlist's frame set in this slot.
+    void loadSplitViewFrameRequested(int slot);
+    // A pane needs a playlist selected and offers to open the playlist window.
+    void openPlaylistWindowRequested();
+    // The load delay ran out and the panes were loaded from the current playlist.
+    void allMovieViewsChanged();
 
 private:
-    template <typename Test>
-    bool anyPlayablePane(Test test) const;
+    template <typename Test> bool anyPlayablePane(Test test) const;
+    std::array<bool, PaneCount> paneIsPlaying() const;
+    void setWindowTitles(const QString& uniqueId);
+    // Each pane n returns to isPlay[n - 1] after the delay, unless the user or a newer load comes first.
+    void scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay);
 
     Scheduler& scheduler_;
+    SettingsDomain& settings_;
+    TBArrayController* tbArrayController_ = nullptr;
+    PlaylistTreeController* playlistTreeController_ = nullptr;
     std::array<QTMovieSubView*, PaneCount> qtViews_{};
     int currentViewNo_ = 0;
     QString uniqueId_;
+    bool observingUniqueId_ = false;
+    Scheduler::TaskId changeTimer_ = Scheduler::NoTask;
+    // Resumes waiting to run, each with whether it would start any pane.
+    QHash<Scheduler::TaskId, bool> pendingResumes_;
+    QMetaObject::Connection selectionConnection_;
 };
 
 } // namespace tetrapan

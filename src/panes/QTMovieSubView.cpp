@@ -3,18 +3,30 @@
 #include "engine/Movie.h"
 #include "engine/MovieEngine.h"
 #include "engine/MovieView.h"
+#include "library/LibrarySchema.h"
+#include "library/TBArrayController.h"
+#include "library/dialogExtension.h"
+#include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
 #include "panes/MovieControllerBar.h"
+#include "panes/MoviePaneInput.h"
+#include "platform/DialogPresenter.h"
+#include "platform/FileViewer.h"
+#include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
+
+#include <QAction>
 
 #include <QVBoxLayout>
 
 namespace tetrapan {
 
-QTMovieSubView::QTMovieSubView(MovieEngine& engine, SettingsDomain& settings, QWidget* parent)
-    : QWidget(parent), engine_(engine), settings_(settings), movieView_(engine.createMovieView(this)),
-      controllerBar_(new MovieControllerBar(this))
+QTMovieSubView::QTMovieSubView(const PaneServices& services, QWidget* parent)
+    : QWidget(parent), engine_(services.engine), settings_(services.settings), dialogs_(services.dialogs),
+      fileViewer_(services.fileViewer), movieView_(services.engine.createMovieView(this)),
+      controllerBar_(new MovieControllerBar(this)),
+      input_(new MoviePaneInput(*this, services.scheduler, services.dialogs))
 {
     // The bar keeps the usual colours; only the picture area is black.
     controllerBar_->setPalette(palette());
@@ -64,9 +76,13 @@ void QTMovieSubView::awakeFromNib()
             if (key == QLatin1String(OptPlayVolume))
                 observeValueForKeyPath(key);
         });
+        installEventFilter(input_);
         subscribed_ = true;
     }
     observingDictProperty_ = true;
+    // Clicking a pane gives it the keys, which act on all panes whichever has them.
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
 }
 
 // Actions
@@ -92,6 +108,9 @@ void QTMovieSubView::replayMovie(QObject*)
 
 void QTMovieSubView::changeMoviePlay(QObject*)
 {
+    // The user's own play or stop must not be undone by a group resume still waiting.
+    if (movController_)
+        movController_->cancelPendingResumes();
     setMoviePlay(!isPlaying());
 }
 
@@ -144,6 +163,79 @@ void QTMovieSubView::syncMovieTime(QObject*)
 {
     if (movController_)
         movController_->syncMovieTime(viewNo_, 0);
+}
+
+// Placing files
+
+void QTMovieSubView::createMovieFrame(const QString& path)
+{
+    const QList<ObjectId> selected = tbArrayController_
+                                         ? tbArrayController_->getSelectedObjects(LibrarySchema::Playlist)
+                                         : QList<ObjectId>();
+    ObjectContext* context =
+        tbArrayController_ ? tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist) : nullptr;
+    if (selected.isEmpty() || !context) {
+        if (dialogExtension::displayMessage(dialogs_, dialogExtension::PlaylistIsNotSelected) ==
+                DialogPresenter::FirstButton &&
+            movController_)
+            movController_->openPlaylistWindow();
+        return;
+    }
+    const ObjectId playlist = selected.front();
+    const QString uniqueId = context->value(playlist, LibrarySchema::UniqueId).toString();
+    if (context->value(playlist, LibrarySchema::IsFolder).toBool()) {
+        if (dialogExtension::displayMessage(dialogs_, dialogExtension::FolderIsSelected) ==
+                DialogPresenter::FirstButton &&
+            movController_)
+            movController_->openPlaylistWindow();
+        return;
+    }
+    // The movie is loaded first, so the entry takes its title and play time from it.
+    if (!createMovieView(path)) {
+        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie);
+        return;
+    }
+    tbArrayController_->createFilelist(viewNo_, movie_.get(), path, uniqueId);
+    setFilePath(path);
+}
+
+void QTMovieSubView::openMovieFile(QObject*)
+{
+    const QStringList paths =
+        dialogExtension::selectFilePath(dialogs_, true, false, false, false, true, QString());
+    if (paths.isEmpty())
+        return;
+    const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(paths.front());
+    createMovieFrame(resolved.isNull() ? paths.front() : resolved);
+}
+
+void QTMovieSubView::copyMovieView(QObject* sender)
+{
+    if (!sender || !movController_)
+        return;
+    const auto* action = qobject_cast<const QAction*>(sender);
+    const int target = (action ? action->data() : sender->property("representedObject")).toInt();
+    movController_->copyMovieView(viewNo_, filePath_, target);
+}
+
+void QTMovieSubView::removeMovieView(QObject*)
+{
+    if (tbArrayController_) {
+        const QList<ObjectId> selected = tbArrayController_->getSelectedObjects(LibrarySchema::Playlist);
+        ObjectContext* context = tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist);
+        if (!selected.isEmpty() && context)
+            tbArrayController_->removeFilelist(
+                viewNo_, context->value(selected.front(), LibrarySchema::UniqueId).toString());
+    }
+    clearMovieView();
+}
+
+void QTMovieSubView::showFileWithFinder(QObject*)
+{
+    if (fileAttributeExtension::checkFileExists(filePath_) > 0)
+        fileViewer_.selectFile(filePath_);
+    else
+        dialogExtension::displayMessage(dialogs_, dialogExtension::FileIsNotFound);
 }
 
 // Loading and emptying

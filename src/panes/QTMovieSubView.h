@@ -13,16 +13,32 @@ class QMenu;
 
 namespace tetrapan {
 
+class DialogPresenter;
+class FileViewer;
 class MovController;
 class Movie;
 class MovieControllerBar;
 class MovieEngine;
+class MoviePaneInput;
 class MovieView;
+class Scheduler;
 class SettingsDomain;
 class TBArrayController;
 
+// What a pane needs from outside: the movie engine, the settings, the clock for its delayed placing, the
+// user's answers and the desktop's file manager.
+struct PaneServices {
+    MovieEngine& engine;
+    SettingsDomain& settings;
+    Scheduler& scheduler;
+    DialogPresenter& dialogs;
+    FileViewer& fileViewer;
+};
+
 // One of the four movie panes: it holds at most one movie and plays, stops, loops, mutes, scales and skips
-// it, and tells the pane coordinator when its state changes. Actions take the sender and ignore it.
+// it, and tells the pane coordinator when its state changes. It places files into the selected playlist
+// for its view number, and takes keys, clicks and dropped files (MoviePaneInput). Actions take the sender
+// and ignore it unless said.
 class QTMovieSubView : public QWidget {
     Q_OBJECT
 public:
@@ -35,7 +51,7 @@ public:
     static constexpr const char* IsKeepAspectKey = "isKeepAspect";
     static constexpr const char* IsMutedKey = "isMuted";
 
-    QTMovieSubView(MovieEngine& engine, SettingsDomain& settings, QWidget* parent = nullptr);
+    QTMovieSubView(const PaneServices& services, QWidget* parent = nullptr);
     ~QTMovieSubView() override;
 
     // Outlets.
@@ -46,8 +62,8 @@ public:
     void setCmMovieView(QMenu* menu) { cmMovieView_ = menu; }
     QMenu* cmMovieView() const { return cmMovieView_; }
 
-    // Set-up once the outlets are connected: empties the pane and starts listening to the engine's
-    // notifications, the volume setting and the own property bag.
+    // Set-up once the outlets are connected: empties the pane, starts listening to the engine's
+    // notifications, the volume setting and the own property bag, and takes keys, clicks and drops.
     void awakeFromNib();
 
     // Actions.
@@ -64,6 +80,15 @@ public:
     void skipStartMovieTime(QObject* sender = nullptr);
     void skipEndMovieTime(QObject* sender = nullptr);
     void syncMovieTime(QObject* sender = nullptr);
+
+    // Placing files within the selected playlist.
+    void openMovieFile(QObject* sender = nullptr);
+    // sender: a QAction whose data(), or an object whose "representedObject" property, is the target pane.
+    void copyMovieView(QObject* sender = nullptr);
+    void removeMovieView(QObject* sender = nullptr);
+    void showFileWithFinder(QObject* sender = nullptr);
+    // Loads the file and records it as the selected playlist's entry for this pane; the alerts say why not.
+    void createMovieFrame(const QString& path);
 
     // Loads the file; false leaves the pane as it was.
     bool createMovieView(const QString& path);
@@ -126,6 +151,8 @@ private:
 
     MovieEngine& engine_;
     SettingsDomain& settings_;
+    DialogPresenter& dialogs_;
+    FileViewer& fileViewer_;
 
     TBArrayController* tbArrayController_ = nullptr;
     MovController* movController_ = nullptr;
@@ -143,6 +170,7 @@ private:
     std::unique_ptr<Movie> movie_;
     MovieView* movieView_;
     MovieControllerBar* controllerBar_;
+    MoviePaneInput* input_;
     bool observingDictProperty_ = false;
     bool subscribed_ = false;
 };

@@ -3,9 +3,11 @@
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
+#include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
+#include "shell/DesktopFileViewer.h"
 #include "shell/MainWindow.h"
 #include "shell/Resources.h"
 #include "shell/Tetrapan_AppDelegate.h"
@@ -46,11 +48,15 @@ void MainNib::instantiate()
     filelistArrayController_ = std::make_unique<FilelistArrayController>(context);
     playlistTreeController_ = std::make_unique<PlaylistTreeController>(context);
     tbArrayController_ = std::make_unique<TBArrayController>(context, services_.settings, services_.dialogs);
-    movController_ = std::make_unique<MovController>(services_.scheduler);
+    movController_ = std::make_unique<MovController>(services_.scheduler, services_.settings);
+    fileViewer_ = std::make_unique<DesktopFileViewer>();
+    const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler, services_.dialogs,
+                                    *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
-        auto* pane = new QTMovieSubView(services_.engine, services_.settings);
+        auto* pane = new QTMovieSubView(paneServices);
         mainWindow_->setPane(viewNo, pane);
         qtViews_[viewNo - 1] = pane;
+        cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
     }
 }
 
@@ -66,8 +72,16 @@ void MainNib::connectOutlets()
         QTMovieSubView* pane = qtViews_[viewNo - 1];
         pane->setMovController(movController_.get());
         pane->setTbArrayController(tbArrayController_.get());
+        pane->setCmMovieView(cmMovieViews_[viewNo - 1]);
+        cmMovieViews_[viewNo - 1]->setQtView(pane);
         movController_->setQtView(viewNo, pane);
     }
+    movController_->setTbArrayController(tbArrayController_.get());
+    movController_->setPlaylistTreeController(playlistTreeController_.get());
+    // The control window and the playlist window, once they exist, listen to the coordinator's other
+    // signals the same way; openPlaylistWindowRequested opens the playlist window.
+    QObject::connect(movController_.get(), &MovController::mainWindowTitleChanged, window,
+                     &MainWindow::setWindowTitle);
 
     QObject::connect(window->saveAction(), &QAction::triggered, delegate, [delegate] { delegate->saveAction(); });
     QObject::connect(window->quitAction(), &QAction::triggered, delegate, [delegate] { delegate->terminate(); });
@@ -108,6 +122,8 @@ void MainNib::awakeFromNib()
     tbArrayController_->awakeFromNib();
     for (QTMovieSubView* pane : qtViews_)
         pane->awakeFromNib();
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->awakeFromNib();
     movController_->awakeFromNib();
 }
 

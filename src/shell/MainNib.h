@@ -5,6 +5,8 @@
 
 namespace tetrapan {
 
+class CMMovieView;
+class DesktopFileViewer;
 class DialogPresenter;
 class FilelistArrayController;
 class MainWindow;
@@ -50,6 +52,7 @@ public:
     MovController& movController() { return *movController_; }
     // viewNo 1 to 4
     QTMovieSubView& qtView(int viewNo) { return *qtViews_.at(viewNo - 1); }
+    CMMovieView& cmMovieView(int viewNo) { return *cmMovieViews_.at(viewNo - 1); }
 
     void showWindows();
 
@@ -68,6 +71,9 @@ private:
     std::unique_ptr<MovController> movController_;
     // owned by their slots in the main window
     std::array<QTMovieSubView*, 4> qtViews_{};
+    // owned by their panes
+    std::array<CMMovieView*, 4> cmMovieViews_{};
+    std::unique_ptr<DesktopFileViewer> fileViewer_;
 };
 
 } // namespace tetrapan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FakeDialogPresenter.h"
+#include "FakeFileViewer.h"
 #include "FakeMovieEngine.h"
 #include "FakeScheduler.h"
 
@@ -21,16 +23,19 @@ struct PaneFixture {
     QTemporaryDir home;
     FakeScheduler scheduler;
     FakeMovieEngine engine;
+    FakeDialogPresenter dialogs;
+    FakeFileViewer fileViewer;
     SettingsDomain settings{home.filePath(QStringLiteral("Tetrapan.json"))};
-    MovController controller{scheduler};
+    MovController controller{scheduler, settings};
     QWidget window;
     std::array<QTMovieSubView*, 4> panes{};
 
     PaneFixture()
     {
-        settings.registerDefaults({{QStringLiteral("optPlayVolume"), 0.0}, {QStringLiteral("optSkipTime"), 10.0}});
+        settings.registerDefaults(
+            {{QStringLiteral("optPlayVolume"), 0.0}, {QStringLiteral("optSkipTime"), 10.0}});
         for (int n = 1; n <= 4; ++n) {
-            auto* pane = new QTMovieSubView(engine, settings, &window);
+            auto* pane = new QTMovieSubView({engine, settings, scheduler, dialogs, fileViewer}, &window);
             pane->setGeometry(0, 0, 200, 150);
             pane->setMovController(&controller);
             controller.setQtView(n, pane);

@@ -1,5 +1,8 @@
 // Four panes on the real engine, each showing one colour clip, read back pixel by pixel. On the offscreen
 // platform the software path draws; on X the OpenGL path is forced, whatever the GL driver.
+#include "FakeDialogPresenter.h"
+#include "FakeFileViewer.h"
+#include "FakeScheduler.h"
 #include "TestClips.h"
 
 #include "engine/MpvMovieEngine.h"
@@ -61,6 +64,9 @@ private:
     QTemporaryDir home_;
     std::unique_ptr<SettingsDomain> settings_;
     std::unique_ptr<MpvMovieEngine> engine_;
+    test::FakeScheduler scheduler_;
+    test::FakeDialogPresenter dialogs_;
+    test::FakeFileViewer fileViewer_;
     std::unique_ptr<QWidget> window_;
     std::array<QTMovieSubView*, 4> panes_{};
 };
@@ -85,7 +91,7 @@ void TestPanePixels::init()
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(0);
     for (int n = 1; n <= 4; ++n) {
-        auto* pane = new QTMovieSubView(*engine_, *settings_, window_.get());
+        auto* pane = new QTMovieSubView({*engine_, *settings_, scheduler_, dialogs_, fileViewer_}, window_.get());
         pane->setViewNo(n);
         pane->awakeFromNib();
         // Panes 1 and 2 on the left, 3 and 4 on the right, odd ones on top.

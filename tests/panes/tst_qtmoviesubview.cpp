@@ -453,10 +453,12 @@ void TestQTMovieSubView::nothingIsAnnouncedBeforeSetUp()
 {
     tetrapan::test::FakeScheduler scheduler;
     tetrapan::test::FakeMovieEngine engine;
+    tetrapan::test::FakeDialogPresenter dialogs;
+    tetrapan::test::FakeFileViewer fileViewer;
     QTemporaryDir home;
     SettingsDomain settings(home.filePath("Tetrapan.json"));
-    MovController controller(scheduler);
-    QTMovieSubView pane(engine, settings);
+    MovController controller(scheduler, settings);
+    QTMovieSubView pane({engine, settings, scheduler, dialogs, fileViewer});
     pane.setMovController(&controller);
     QSignalSpy sound(&controller, &MovController::soundButtonStateNeedsRefresh);
     QSignalSpy buttons(&controller, &MovController::frameButtonImageNeedsRefresh);

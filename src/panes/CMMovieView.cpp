@@ -1,0 +1,221 @@
+#include "panes/CMMovieView.h"
+
+#include "engine/Movie.h"
+#include "panes/QTMovieSubView.h"
+
+#include <QHash>
+
+#include <optional>
+
+namespace tetrapan {
+
+namespace {
+
+struct MenuLine {
+    QString title;
+    QString action;
+    QString tag;
+    QString key;
+    bool isSeparator() const { return title == QLatin1String("-"); }
+};
+
+// Split at every ","; missing fields read as empty.
+MenuLine parseLine(const QString& line)
+{
+    const QStringList fields = line.split(QLatin1Char(','));
+    const auto field = [&](int i) { return i < fields.size() ? fields[i] : QString(); };
+    return {field(0), field(1), field(2), field(3)};
+}
+
+} // namespace
+
+CMMovieView::CMMovieView(QWidget* parent) : QMenu(parent) {}
+
+CMMovieView::~CMMovieView() = default;
+
+void CMMovieView::awakeFromNib()
+{
+    if (awake_)
+        return;
+    awake_ = true;
+    connect(this, &QMenu::aboutToShow, this, &CMMovieView::menuNeedsUpdate);
+    menuCopy_ = new QMenu(this);
+}
+
+QStringList CMMovieView::createMenuArray()
+{
+    return {
+        QStringLiteral("Play,changeMoviePlay:,,play"),
+        QStringLiteral("Stop,changeMoviePlay:,,stop"),
+        QStringLiteral("Sync Time,syncMovieTime:,,sync"),
+        QStringLiteral("-,,,"),
+        QStringLiteral("Zoom,changeMovieFrame:,,zoom"),
+        QStringLiteral("-,,,"),
+        QStringLiteral("Controller,changeMovieController:,,ctrl"),
+        QStringLiteral("Scale To Fit,changeMovieAspect:,,aspect"),
+        QStringLiteral("Mute,changeMovieMuted:,,muted"),
+        QStringLiteral("-,,,"),
+        QStringLiteral("Copy To..,nullAction:,,copy"),
+        QStringLiteral("-,,,"),
+        QStringLiteral("Remove,removeMovieView:,,remove"),
+    };
+}
+
+QStringList CMMovieView::createCopyMenuArray()
+{
+    return {
+        QStringLiteral("Frame 1,copyMovieView:,1,1"),
+        QStringLiteral("Frame 2,copyMovieView:,2,2"),
+        QStringLiteral("Frame 3,copyMovieView:,3,3"),
+        QStringLiteral("Frame 4,copyMovieView:,4,4"),
+    };
+}
+
+CMMovieView::Action CMMovieView::actionNamed(const QString& name)
+{
+    static const QHash<QString, Action> actions{
+        {QStringLiteral("changeMoviePlay:"), &CMMovieView::changeMoviePlay},
+        {QStringLiteral("syncMovieTime:"), &CMMovieView::syncMovieTime},
+        {QStringLiteral("changeMovieFrame:"), &CMMovieView::changeMovieFrame},
+        {QStringLiteral("changeMovieController:"), &CMMovieView::changeMovieController},
+        {QStringLiteral("changeMovieAspect:"), &CMMovieView::changeMovieAspect},
+        {QStringLiteral("changeMovieMuted:"), &CMMovieView::changeMovieMuted},
+        {QStringLiteral("nullAction:"), &CMMovieView::nullAction},
+        {QStringLiteral("copyMovieView:"), &CMMovieView::copyMovieView},
+        {QStringLiteral("removeMovieView:"), &CMMovieView::removeMovieView},
+    };
+    return actions.value(name, nullptr);
+}
+
+QAction* CMMovieView::makeItem(QMenu* menu, const QString& title, Action action)
+{
+    QAction* item = menu->addAction(title);
+    item->setEnabled(action != nullptr);
+    if (action)
+        connect(item, &QAction::triggered, this, [this, item, action] { (this->*action)(item); });
+    return item;
+}
+
+void CMMovieView::menuNeedsUpdate()
+{
+    setMenuItem();
+}
+
+void CMMovieView::setMenuItem()
+{
+    clear();
+    if (!qtView_)
+        return;
+    const QTMovieSubView& pane = *qtView_;
+    const bool available = pane.isAvailable();
+    const bool playing = pane.isPlaying();
+    for (const QString& text : createMenuArray()) {
+        const MenuLine line = parseLine(text);
+        if (line.isSeparator()) {
+            addSeparator();
+            continue;
+        }
+        Action action = actionNamed(line.action);
+        if (!available)
+            action = nullptr;
+        else if ((line.key == QLatin1String("play") && playing) ||
+                 (line.key == QLatin1String("stop") && !playing))
+            action = nullptr;
+        if (line.key == QLatin1String("sync") && !pane.canSyncMovieTime())
+            action = nullptr;
+
+        QAction* item = makeItem(this, line.title, action);
+        if (action && line.key == QLatin1String("copy")) {
+            setCopyMenu();
+            item->setMenu(menuCopy_);
+        }
+        // Check marks show the pane's state whether or not the item can be chosen.
+        std::optional<bool> checked;
+        if (line.key == QLatin1String("ctrl"))
+            checked = pane.isController();
+        else if (line.key == QLatin1String("muted"))
+            checked = pane.movie() && pane.movie()->muted();
+        else if (line.key == QLatin1String("aspect"))
+            checked = !pane.isKeepAspect();
+        else if (line.key == QLatin1String("zoom"))
+            checked = pane.isMaximized();
+        if (checked) {
+            item->setCheckable(true);
+            item->setChecked(*checked);
+        }
+    }
+}
+
+void CMMovieView::setCopyMenu()
+{
+    if (!menuCopy_ || !qtView_)
+        return;
+    menuCopy_->clear();
+    for (const QString& text : createCopyMenuArray()) {
+        const MenuLine line = parseLine(text);
+        if (line.isSeparator()) {
+            menuCopy_->addSeparator();
+            continue;
+        }
+        Action action = actionNamed(line.action);
+        if (!qtView_->movie())
+            action = nullptr;
+        // A pane never copies to itself.
+        if (!line.tag.isEmpty() && line.tag.toInt() == qtView_->viewNo())
+            action = nullptr;
+        QAction* item = makeItem(menuCopy_, line.title, action);
+        item->setData(line.key.toInt());
+    }
+}
+
+void CMMovieView::changeMoviePlay(QAction*)
+{
+    if (qtView_)
+        qtView_->changeMoviePlay();
+}
+
+void CMMovieView::syncMovieTime(QAction* sender)
+{
+    if (qtView_)
+        qtView_->syncMovieTime(sender);
+}
+
+void CMMovieView::changeMovieFrame(QAction* sender)
+{
+    if (qtView_)
+        qtView_->changeMovieFrame(sender);
+}
+
+void CMMovieView::changeMovieController(QAction*)
+{
+    if (qtView_)
+        qtView_->changeMovieController();
+}
+
+void CMMovieView::changeMovieAspect(QAction*)
+{
+    if (qtView_)
+        qtView_->changeMovieAspect();
+}
+
+void CMMovieView::changeMovieMuted(QAction*)
+{
+    if (qtView_)
+        qtView_->changeMovieMuted();
+}
+
+void CMMovieView::nullAction(QAction*) {}
+
+void CMMovieView::copyMovieView(QAction* sender)
+{
+    if (qtView_)
+        qtView_->copyMovieView(sender);
+}
+
+void CMMovieView::removeMovieView(QAction*)
+{
+    if (qtView_)
+        qtView_->removeMovieView();
+}
+
+} // namespace tetrapan

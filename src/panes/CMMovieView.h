@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QMenu>
+#include <QStringList>
+
+namespace tetrapan {
+
+class QTMovieSubView;
+
+// A pane's context menu. It is built from menu definition lines ("title,action,tag,key") and rebuilt
+// before every opening, so each item's enabled state and check mark show the pane as it is then. An item
+// whose action the rules drop is disabled. Every chosen command goes on to the pane.
+class CMMovieView final : public QMenu {
+    Q_OBJECT
+public:
+    explicit CMMovieView(QWidget* parent = nullptr);
+    ~CMMovieView() override;
+
+    // Outlet: the pane this menu acts on.
+    void setQtView(QTMovieSubView* pane) { qtView_ = pane; }
+    QTMovieSubView* qtView() const { return qtView_; }
+
+    // Rebuilds before each opening and makes the empty copy submenu.
+    void awakeFromNib();
+
+    void menuNeedsUpdate();
+    void setMenuItem();
+    void setCopyMenu();
+    static QStringList createMenuArray();
+    static QStringList createCopyMenuArray();
+
+    QMenu* menuCopy() const { return menuCopy_; }
+
+    // Item actions; the chosen item is the sender.
+    void changeMoviePlay(QAction* sender);
+    void syncMovieTime(QAction* sender);
+    void changeMovieFrame(QAction* sender);
+    void changeMovieController(QAction* sender);
+    void changeMovieAspect(QAction* sender);
+    void changeMovieMuted(QAction* sender);
+    void nullAction(QAction* sender);
+    void copyMovieView(QAction* sender);
+    void removeMovieView(QAction* sender);
+
+private:
+    using Action = void (CMMovieView::*)(QAction*);
+    // The action a definition line names; null for an empty or unknown name.
+    static Action actionNamed(const QString& name);
+    // A new item of the menu, enabled and connected when it has an action.
+    QAction* makeItem(QMenu* menu, const QString& title, Action action);
+
+    QTMovieSubView* qtView_ = nullptr;
+    QMenu* menuCopy_ = nullptr;
+    bool awake_ = false;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,221 @@
+#include "panes/MoviePaneInput.h"
+
+#include "library/dialogExtension.h"
+#include "library/fileAttributeExtension.h"
+#include "panes/MovController.h"
+#include "panes/QTMovieSubView.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+
+#include <memory>
+
+namespace tetrapan {
+
+MoviePaneInput::MoviePaneInput(QTMovieSubView& pane, Scheduler& scheduler, DialogPresenter& dialogs)
+    : QObject(&pane), pane_(pane), scheduler_(scheduler), dialogs_(dialogs)
+{
+}
+
+MoviePaneInput::~MoviePaneInput()
+{
+    // A placement still waiting would reach a pane that is going.
+    for (Scheduler::TaskId id : std::as_const(pendingPlacements_))
+        scheduler_.cancel(id);
+}
+
+bool MoviePaneInput::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &pane_)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return keyDown(static_cast<QKeyEvent*>(event));
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        return mouseDown(static_cast<QMouseEvent*>(event));
+    case QEvent::MouseButtonRelease:
+        return mouseUp(static_cast<QMouseEvent*>(event));
+    case QEvent::ContextMenu:
+        rightMouseDown(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    case QEvent::DragEnter:
+        return draggingEntered(static_cast<QDragEnterEvent*>(event));
+    case QEvent::DragMove:
+        return draggingUpdated(static_cast<QDragMoveEvent*>(event));
+    case QEvent::DragLeave:
+        return true;
+    case QEvent::Drop:
+        performDragOperation(static_cast<QDropEvent*>(event));
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MoviePaneInput::keyDown(QKeyEvent* event)
+{
+    MovController* controller = pane_.movController();
+    // Only Shift changes what an arrow does; the other modifiers are not looked at.
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        return true;
+    case Qt::Key_Left:
+        if (controller)
+            controller->skipAllMovieTime(shift ? MovController::SkipToStart : MovController::SkipBackward);
+        return true;
+    case Qt::Key_Right:
+        if (controller)
+            controller->skipAllMovieTime(shift ? MovController::SkipToEnd : MovController::SkipForward);
+        return true;
+    default:
+        break;
+    }
+    if (event->text() == QLatin1String(" ")) {
+        if (controller)
+            controller->changeAllMoviePlay();
+        return true;
+    }
+    return false;
+}
+
+bool MoviePaneInput::mouseDown(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return false;
+    // Meta is the key a one-button mouse holds for the context menu.
+    if (event->modifiers() & Qt::MetaModifier) {
+        rightMouseDown(event->globalPosition().toPoint());
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        clickCount_ = 2;
+        sinceDoubleClick_.start();
+    } else if (clickCount_ >= 2 && sinceDoubleClick_.isValid() &&
+               sinceDoubleClick_.elapsed() <= QApplication::doubleClickInterval()) {
+        ++clickCount_;
+    } else {
+        clickCount_ = 1;
+    }
+
+    const QPointF point = event->position();
+    pane_.setMouseDownPoint(point);
+    if (pane_.movieControllerBounds().contains(point.toPoint())) {
+        pane_.setIsClickedController(true);
+        return false;
+    }
+    pane_.setIsClickedController(false);
+    if ((event->modifiers() & Qt::ControlModifier) && !pane_.filePath().isEmpty())
+        startFileDrag();
+    return true;
+}
+
+bool MoviePaneInput::mouseUp(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return false;
+    const QPointF point = event->position();
+    pane_.setMouseUpPoint(point);
+    if (pane_.isClickedController())
+        return false;
+    if (point == pane_.mouseDownPoint() && clickCount_ == 2)
+        pane_.changeMoviePlay();
+    return true;
+}
+
+void MoviePaneInput::rightMouseDown(QPoint globalPos)
+{
+    if (QMenu* menu = pane_.cmMovieView())
+        menu->popup(globalPos);
+}
+
+void MoviePaneInput::startFileDrag()
+{
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(pane_.filePath())});
+    auto* drag = new QDrag(&pane_);
+    drag->setMimeData(data);
+    drag->setPixmap(pane_.grab().scaled(160, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // Another pane takes a copy; a file manager may link to the file instead. The file itself never moves.
+    drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);
+}
+
+namespace {
+
+// A file list that can be copied from; a source that offers only a link, or would move its files away, is
+// refused.
+bool acceptsDrag(QDropEvent* event)
+{
+    const Qt::DropActions offered = event->possibleActions();
+    return event->mimeData() && event->mimeData()->hasFormat(QLatin1String(MoviePaneInput::FileNamesType)) &&
+           offered != Qt::LinkAction && (offered & Qt::CopyAction);
+}
+
+} // namespace
+
+bool MoviePaneInput::draggingEntered(QDragEnterEvent* event)
+{
+    return draggingUpdated(event);
+}
+
+bool MoviePaneInput::draggingUpdated(QDragMoveEvent* event)
+{
+    if (acceptsDrag(event)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+    return true;
+}
+
+bool MoviePaneInput::performDragOperation(QDropEvent* event)
+{
+    const QMimeData* data = event->mimeData();
+    if (!data || !data->hasFormat(QLatin1String(FileNamesType))) {
+        event->ignore();
+        return false;
+    }
+    const QList<QUrl> urls = data->urls();
+    if (urls.isEmpty()) {
+        event->ignore();
+        return false;
+    }
+    if (urls.size() > 1) {
+        dialogExtension::displayMessage(dialogs_, dialogExtension::TwoOrMoreFilesAdded);
+        event->ignore();
+        return false;
+    }
+    // Only a file on this machine can become a pane's movie.
+    if (!urls.front().isLocalFile()) {
+        event->ignore();
+        return false;
+    }
+    const QString dropped = urls.front().toLocalFile();
+    const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(dropped);
+    const QString path = resolved.isNull() ? dropped : resolved;
+    if (path == pane_.filePath()) {
+        event->ignore();
+        return false;
+    }
+
+    auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
+    *id = scheduler_.scheduleAfter(PlaceDroppedFileDelay, [this, id, path] {
+        pendingPlacements_.removeOne(*id);
+        pane_.createMovieFrame(path);
+    });
+    pendingPlacements_.append(*id);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+} // namespace tetrapan
