@@ -7,6 +7,8 @@
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
+#include "playlist/PlaylistOutlineView.h"
+#include "playlist/PlaylistWindow.h"
 #include "shell/DesktopFileViewer.h"
 #include "shell/MainWindow.h"
 #include "shell/Resources.h"
@@ -28,8 +30,9 @@ MainNib::MainNib(const NibServices& services) : services_(services)
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
+    appDelegate_->olvPlaylist = nullptr;
     movController_.reset();
-    mainWindow_.reset(); // takes the panes with it
+    mainWindow_.reset(); // takes the panes and the playlist window with it
     tbArrayController_.reset();
     playlistTreeController_.reset();
     filelistArrayController_.reset();
@@ -58,6 +61,9 @@ void MainNib::instantiate()
         qtViews_[viewNo - 1] = pane;
         cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
     }
+    playlistWindow_ = new PlaylistWindow(mainWindow_.get());
+    olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
+    playlistWindow_->setOlvPlaylist(olvPlaylist_);
 }
 
 void MainNib::connectOutlets()
@@ -65,6 +71,8 @@ void MainNib::connectOutlets()
     Tetrapan_AppDelegate* delegate = appDelegate_.get();
     MainWindow* window = mainWindow_.get();
     delegate->window = window;
+    delegate->olvPlaylist = olvPlaylist_;
+    connectPlaylistWindow();
 
     tbArrayController_->filelistArrayController = filelistArrayController_.get();
     tbArrayController_->playlistTreeController = playlistTreeController_.get();
@@ -97,6 +105,25 @@ void MainNib::connectOutlets()
     });
 }
 
+void MainNib::connectPlaylistWindow()
+{
+    PlaylistOutlineView* tree = olvPlaylist_;
+    tree->movController = movController_.get();
+    tree->playlistTreeController = playlistTreeController_.get();
+    tree->cmPlaylist = playlistWindow_->cmPlaylist();
+    PlaylistWindow* window = playlistWindow_;
+    QObject::connect(window->addPlaylistAction(), &QAction::triggered, tree, [tree] { tree->addFile(); });
+    QObject::connect(window->addFolderAction(), &QAction::triggered, tree, [tree] { tree->addFolder(); });
+    QObject::connect(window->renameAction(), &QAction::triggered, tree, [tree] { tree->editSelectedRow(); });
+    QObject::connect(window->removeAction(), &QAction::triggered, tree, [tree] { tree->removeItem(); });
+    // a pane that needs a playlist offers to open this window
+    QObject::connect(movController_.get(), &MovController::openPlaylistWindowRequested, window, [window] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+}
+
 void MainNib::connectUndoActions(ObjectContext* context)
 {
     QUndoStack* stack = context->undoManager();
@@ -125,11 +152,14 @@ void MainNib::awakeFromNib()
     for (CMMovieView* menu : cmMovieViews_)
         menu->awakeFromNib();
     movController_->awakeFromNib();
+    olvPlaylist_->awakeFromNib();
 }
 
 void MainNib::showWindows()
 {
     mainWindow_->show();
+    playlistWindow_->placeBeside(*mainWindow_);
+    playlistWindow_->show();
 }
 
 } // namespace tetrapan

@@ -13,7 +13,9 @@ class MainWindow;
 class MovController;
 class MovieEngine;
 class ObjectContext;
+class PlaylistOutlineView;
 class PlaylistTreeController;
+class PlaylistWindow;
 class QTMovieSubView;
 class Scheduler;
 class SettingsDomain;
@@ -32,9 +34,11 @@ struct NibServices {
 // The composition root: builds every object of the application once, connects their outlets and then
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
-//      the library), the library access controller, the pane coordinator, panes 1 to 4
+//      the library), the library access controller, the pane coordinator, panes 1 to 4, the playlist
+//      window and its tree
 //   2. connect outlets and menu commands
-//   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator
+//   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator,
+//      playlist tree (last: it restores the last selected playlist, which the coordinator then loads)
 // The settings defaults must already be registered (Tetrapan_AppDelegate::setupDefaults) before the nib
 // is loaded, because waking objects read settings. Destruction runs in the reverse order.
 class MainNib {
@@ -53,6 +57,8 @@ public:
     // viewNo 1 to 4
     QTMovieSubView& qtView(int viewNo) { return *qtViews_.at(viewNo - 1); }
     CMMovieView& cmMovieView(int viewNo) { return *cmMovieViews_.at(viewNo - 1); }
+    PlaylistWindow& playlistWindow() { return *playlistWindow_; }
+    PlaylistOutlineView& olvPlaylist() { return *olvPlaylist_; }
 
     void showWindows();
 
@@ -60,6 +66,7 @@ private:
     void instantiate();
     void connectOutlets();
     void connectUndoActions(ObjectContext* context);
+    void connectPlaylistWindow();
     void awakeFromNib();
 
     NibServices services_;
@@ -74,6 +81,8 @@ private:
     // owned by their panes
     std::array<CMMovieView*, 4> cmMovieViews_{};
     std::unique_ptr<DesktopFileViewer> fileViewer_;
+    PlaylistWindow* playlistWindow_ = nullptr;
+    PlaylistOutlineView* olvPlaylist_ = nullptr;
 };
 
 } // namespace tetrapan
