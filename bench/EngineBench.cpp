@@ -1,5 +1,6 @@
 // tetrapan-bench engine: how fast movies open, and what four playing panes cost next to plain mpv.
 #include "BenchCommands.h"
+#include "VirtualDisplay.h"
 
 #include "engine/MpvMovie.h"
 #include "engine/MpvMovieEngine.h"
@@ -12,13 +13,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QEventLoop>
-#include <QThread>
 
 #include <algorithm>
 #include <array>
@@ -61,38 +60,6 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
-
-// A private X server when there is no display, so the panes draw into a real window.
-class VirtualDisplay {
-public:
-    bool start()
-    {
-        for (int number = 90; number < 140; ++number) {
-            if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
-                QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-                continue;
-            const QString display = QStringLiteral(":%1").arg(number);
-            server_.start(QStringLiteral("Xvfb"), {display, "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
-            if (!server_.waitForStarted(5000))
-                return false;
-            for (int i = 0; i < 100 && !QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)); ++i)
-                QThread::msleep(50);
-            qputenv("DISPLAY", display.toUtf8());
-            return true;
-        }
-        return false;
-    }
-    ~VirtualDisplay()
-    {
-        if (server_.state() != QProcess::NotRunning) {
-            server_.terminate();
-            server_.waitForFinished(5000);
-        }
-    }
-
-private:
-    QProcess server_;
-};
 
 struct Panes {
     QtScheduler scheduler;
