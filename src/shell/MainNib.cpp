@@ -31,6 +31,9 @@ MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
     appDelegate_->olvPlaylist = nullptr;
+    // the panes outlive the coordinator by the main window's teardown; nothing of theirs may reach it then
+    for (QTMovieSubView* pane : qtViews_)
+        pane->setMovController(nullptr);
     movController_.reset();
     mainWindow_.reset(); // takes the panes and the playlist window with it
     tbArrayController_.reset();
