@@ -128,7 +128,7 @@ Q_SIGNALS:
     // names when there is none.
     void mainWindowTitleChanged(const QString& title);
     void controlWindowTitleChanged(const QString& title);
-    // What the control window and the playlist window refresh; each is emitted where the design calls them.
+    // What the control window and the playlist window refresh, each when those buttons may have changed.
     void frameButtonImageNeedsRefresh();
     void playButtonImageNeedsRefresh();
     void playButtonEnabledNeedsRefresh();
