@@ -118,6 +118,8 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
         {mpvname::AudioFileAuto, mpvname::No},
         {mpvname::CoverArtAuto, mpvname::No},
         {mpvname::Idle, mpvname::Yes},
+        // Without a usable sound device a movie still plays, silently, instead of standing still.
+        {mpvname::AudioFallbackToNull, mpvname::Yes},
         // A movie that reaches its end keeps its last frame on show instead of unloading.
         {mpvname::KeepOpen, mpvname::Yes},
         {mpvname::Pause, mpvname::Yes},

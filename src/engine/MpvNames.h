@@ -13,6 +13,7 @@ inline constexpr const char* OsdLevel = "osd-level";
 inline constexpr const char* Terminal = "terminal";
 inline constexpr const char* KeepOpen = "keep-open";
 inline constexpr const char* Idle = "idle";
+inline constexpr const char* AudioFallbackToNull = "audio-fallback-to-null";
 inline constexpr const char* Hwdec = "hwdec";
 inline constexpr const char* HrSeek = "hr-seek";
 inline constexpr const char* Vo = "vo";

@@ -10,6 +10,7 @@
 #include "panes/QTMovieSubView.h"
 #include "platform/SettingsDomain.h"
 
+#include <QFile>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QScreen>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void eachPaneShowsItsClip();
     void paneMovedToAnotherWindowStillDraws();
     void scaleToFitFillsWidePane();
+    void drawsAndPlaysWithoutASoundDevice();
 
 private:
     // What the screen shows at a point of the pane: on X what the X server holds, elsewhere what the window
@@ -184,6 +186,44 @@ void TestPanePixels::scaleToFitFillsWidePane()
     QVERIFY2(waitForColour(pane, nearLeftEdge, QColor(0, 0, 255), &seen), qPrintable(describe(seen)));
     pane->changeMovieAspect();
     QVERIFY2(waitForColour(pane, nearLeftEdge, QColor(0, 0, 0), &seen), qPrintable(describe(seen)));
+}
+
+// A machine with no sound device (no speakers, a headless review station) must still show and play movies.
+void TestPanePixels::drawsAndPlaysWithoutASoundDevice()
+{
+    // every sound system mpv may try is made unreachable, whatever this machine has
+    QTemporaryDir noSound;
+    const QString emptyAlsaConfig = noSound.filePath(QStringLiteral("asound.conf"));
+    QFile(emptyAlsaConfig).open(QIODevice::WriteOnly);
+    const QList<QPair<QByteArray, QByteArray>> unreachable = {
+        {"ALSA_CONFIG_PATH", QFile::encodeName(emptyAlsaConfig)},
+        {"PULSE_SERVER", "unix:" + QFile::encodeName(noSound.filePath(QStringLiteral("pulse")))},
+        {"PIPEWIRE_REMOTE", QFile::encodeName(noSound.filePath(QStringLiteral("pipewire")))},
+        {"JACK_NO_START_SERVER", "1"},
+    };
+    for (const auto& [name, value] : unreachable)
+        qputenv(name.constData(), value);
+    MpvMovieEngine::Options options;
+    if (onX())
+        options.drawingPath = DrawingPath::OpenGL;
+    MpvMovieEngine engine(options);
+
+    QWidget window;
+    auto* pane = new QTMovieSubView({engine, *settings_, scheduler_, dialogs_, fileViewer_}, &window);
+    pane->setViewNo(2);
+    pane->awakeFromNib();
+    window.resize(320, 240);
+    pane->resize(320, 240);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(pane->createMovieView(clips_.colour(2)));
+    QColor seen;
+    QVERIFY2(waitForColour(pane, QPoint(160, 100), QColor(0, 255, 0), &seen), qPrintable(describe(seen)));
+    pane->setMoviePlay(true);
+    QTRY_VERIFY_WITH_TIMEOUT(pane->movie()->currentTime().seconds() > 0.3, DrawTimeoutMs);
+    pane->setMoviePlay(false);
+    for (const auto& entry : unreachable)
+        qunsetenv(entry.first.constData());
 }
 
 QTEST_MAIN(TestPanePixels)
