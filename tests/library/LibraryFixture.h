@@ -44,6 +44,15 @@ struct LibraryFixture {
     }
 
     QString text(ObjectId id, const QString& key) const { return context.value(id, key).toString(); }
+
+    // Several attributes as one text, "a|b|c"; "-" for no value at all (an empty text stays empty).
+    QString values(ObjectId id, const QString& keys) const
+    {
+        QStringList out;
+        for (const QString& key : keys.split(QLatin1Char(' ')))
+            out << (context.value(id, key).isValid() ? text(id, key) : QStringLiteral("-"));
+        return out.join(QLatin1Char('|'));
+    }
 };
 
 } // namespace tetrapan::test

@@ -57,27 +57,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("info");
         QTest::addColumn<QStringList>("buttons");
-        const QStringList cancel{"Cancel"};
-        const QStringList openOrCancel{"Open Playlist", "Cancel"};
-        const QStringList deleteOrCancel{"Delete", "Cancel"};
-        QTest::newRow("create item") << de::CanNotCreateItem << "Can not create item."
-                                     << "" << cancel;
-        QTest::newRow("no playlist") << de::PlaylistIsNotSelected << "Playlist is not selected"
-                                     << "Please create or select playlist." << openOrCancel;
-        QTest::newRow("folder") << de::FolderIsSelected << "Folder is selected"
-                                << "Please select playlist." << openOrCancel;
-        QTest::newRow("create movie") << de::CanNotCreateMovie << "Can not create movie."
-                                      << "Please check file." << cancel;
-        QTest::newRow("file not found") << de::FileIsNotFound << "File is not found."
-                                        << "" << cancel;
-        QTest::newRow("two files") << de::TwoOrMoreFilesAdded << "Two or more files are added."
-                                   << "Please add only one file." << cancel;
-        QTest::newRow("delete playlist") << de::DeletePlaylist << "Delete Playlist?"
-                                         << "" << deleteOrCancel;
-        QTest::newRow("delete folder") << de::DeleteFolder << "Delete Folder?"
-                                       << "All playlists in folder are deleted" << deleteOrCancel;
-        QTest::newRow("can't create movie") << de::CantCreateMovie << "Can`t create movie."
-                                            << "Check movie file." << cancel;
+        const QStringList cancel{"Cancel"}, open{"Open Playlist", "Cancel"}, del{"Delete", "Cancel"};
+        const auto row = [](de::AlertText alert, const char* message, const char* info, const QStringList& buttons) {
+            QTest::newRow(message) << alert << QString(message) << QString(info) << buttons;
+        };
+        row(de::CanNotCreateItem, "Can not create item.", "", cancel);
+        row(de::PlaylistIsNotSelected, "Playlist is not selected", "Please create or select playlist.", open);
+        row(de::FolderIsSelected, "Folder is selected", "Please select playlist.", open);
+        row(de::CanNotCreateMovie, "Can not create movie.", "Please check file.", cancel);
+        row(de::FileIsNotFound, "File is not found.", "", cancel);
+        row(de::TwoOrMoreFilesAdded, "Two or more files are added.", "Please add only one file.", cancel);
+        row(de::DeletePlaylist, "Delete Playlist?", "", del);
+        row(de::DeleteFolder, "Delete Folder?", "All playlists in folder are deleted", del);
+        row(de::CantCreateMovie, "Can`t create movie.", "Check movie file.", cancel);
     }
     void everyAlertOfTheProgram()
     {
@@ -96,81 +88,6 @@ private Q_SLOTS:
         QCOMPARE(asked.buttons, buttons);
     }
 
-    void alertCreateMovieAsksTheFixedQuestion()
-    {
-        FakeDialogPresenter presenter;
-        QCOMPARE(de::displayMessageAlertCreateMovie(presenter), 1000);
-        QCOMPARE(presenter.alerts.front().messageText, QStringLiteral("Can`t create movie."));
-    }
-
-    void iconByStyleWord_data()
-    {
-        QTest::addColumn<QString>("style");
-        QTest::addColumn<QString>("icon");
-        QTest::newRow("alert") << "alert"
-                               << "icon_alert";
-        QTest::newRow("error") << "error"
-                               << "icon_stop";
-        QTest::newRow("info") << "info"
-                              << "icon_info";
-        QTest::newRow("warning") << "warning"
-                                 << "icon_info";
-        QTest::newRow("empty") << ""
-                               << "icon_info";
-        QTest::newRow("case differs") << "Alert"
-                                      << "icon_info";
-    }
-    void iconByStyleWord()
-    {
-        QFETCH(QString, style);
-        QFETCH(QString, icon);
-        FakeDialogPresenter presenter;
-        de::displayMessage(presenter, style, "m", "", "OK");
-        QCOMPARE(presenter.alerts.front().iconName, icon);
-        QVERIFY2(!namedImage(icon).isNull(), qPrintable(icon));
-    }
-
-    void iconByName()
-    {
-        FakeDialogPresenter presenter;
-        de::displayMessageWithIcon(presenter, "icon_stop", "m", "", "OK");
-        de::displayMessageWithIcon(presenter, "", "m", "", "OK");
-        QCOMPARE(presenter.alerts[0].iconName, QStringLiteral("icon_stop"));
-        QCOMPARE(presenter.alerts[1].iconName, QStringLiteral("icon_info"));
-    }
-
-    void buttonListSplitsExactly_data()
-    {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QStringList>("buttons");
-        QTest::newRow("two") << "Delete,Cancel" << QStringList{"Delete", "Cancel"};
-        QTest::newRow("blank after comma") << "Delete, Cancel" << QStringList{"Delete", " Cancel"};
-        QTest::newRow("empty list") << "" << QStringList{""};
-        QTest::newRow("trailing comma") << "OK," << QStringList{"OK", ""};
-    }
-    void buttonListSplitsExactly()
-    {
-        QFETCH(QString, list);
-        QFETCH(QStringList, buttons);
-        QCOMPARE(de::buttonTitles(list), buttons);
-    }
-
-    void openPanelPassesTheChoicesAndTheAnswer()
-    {
-        FakeDialogPresenter presenter;
-        presenter.openPanelAnswers = {{}, {"/movies/a.mov"}};
-        QCOMPARE(de::selectFilePath(presenter, true, false, false, false, true, ""), QStringList());
-        QCOMPARE(de::selectFilePath(presenter, false, true, true, true, false, "/movies"),
-                 QStringList{"/movies/a.mov"});
-        const OpenPanelRequest& first = presenter.openPanels[0];
-        QVERIFY(first.canChooseFiles && !first.canChooseDirectories && !first.allowsMultipleSelection);
-        QVERIFY(!first.treatsPackagesAsDirectories && first.resolvesAliases && first.directory.isEmpty());
-        const OpenPanelRequest& second = presenter.openPanels[1];
-        QVERIFY(!second.canChooseFiles && second.canChooseDirectories && second.allowsMultipleSelection);
-        QVERIFY(second.treatsPackagesAsDirectories && !second.resolvesAliases);
-        QCOMPARE(second.directory, QStringLiteral("/movies"));
-    }
-
     // The real alert: buttons in the given order, the first the default, the icon drawn for the style,
     // and the answer of the button pressed.
     void messageBoxShowsAndAnswers_data()
@@ -180,15 +97,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("list");
         QTest::addColumn<int>("press");
         QTest::addColumn<QString>("icon");
-        QTest::newRow("delete pressed") << "error"
-                                        << "All playlists in folder are deleted"
-                                        << "Delete,Cancel" << 0 << "icon_stop";
-        QTest::newRow("cancel pressed") << "alert"
-                                        << ""
-                                        << "Delete,Cancel" << 1 << "icon_alert";
-        QTest::newRow("third of three") << "warning"
-                                        << ""
-                                        << "A,B,C" << 2 << "icon_info";
+        const auto row = [](const char* name, const char* style, const char* info, const char* list, int press,
+                            const char* icon) {
+            QTest::newRow(name) << QString(style) << QString(info) << QString(list) << press << QString(icon);
+        };
+        row("delete pressed", "error", "All playlists in folder are deleted", "Delete,Cancel", 0, "icon_stop");
+        row("cancel pressed", "alert", "", "Delete,Cancel", 1, "icon_alert");
+        row("third of three", "warning", "", "A,B,C", 2, "icon_info");
     }
     void messageBoxShowsAndAnswers()
     {
@@ -198,31 +113,21 @@ private Q_SLOTS:
         QFETCH(int, press);
         QFETCH(QString, icon);
         MessageBoxPresenter presenter;
-        QStringList titles;
-        QString shownInfo;
-        QString shownText;
-        bool firstIsDefault = false;
-        bool iconMatches = false;
-        bool seen = false;
+        QString shown; // text|info|buttons|which is default|icon
         whenAlertShows([&](QMessageBox* box) {
-            seen = true;
-            shownText = box->text();
-            shownInfo = box->informativeText();
             const QList<QAbstractButton*> buttons = box->buttons();
+            QStringList titles;
             for (QAbstractButton* b : buttons)
                 titles << b->text();
-            firstIsDefault = !buttons.isEmpty() && box->defaultButton() == buttons.front();
-            iconMatches = box->iconPixmap().toImage() == namedImage(icon).pixmap(64, 64).toImage();
+            const bool iconMatches = box->iconPixmap().toImage() == namedImage(icon).pixmap(64, 64).toImage();
+            shown = QStringList{box->text(), box->informativeText(), titles.join(','),
+                                box->defaultButton() == buttons.value(0) ? "first default" : "other default",
+                                iconMatches ? "icon" : "other icon"}
+                        .join('|');
             buttons.value(press)->click();
         });
-        const int answer = de::displayMessage(presenter, style, "Delete Folder?", info, list);
-        QVERIFY(seen);
-        QCOMPARE(answer, 1000 + press);
-        QCOMPARE(shownText, QStringLiteral("Delete Folder?"));
-        QCOMPARE(shownInfo, info);
-        QCOMPARE(titles, de::buttonTitles(list));
-        QVERIFY(firstIsDefault);
-        QVERIFY(iconMatches);
+        QCOMPARE(de::displayMessage(presenter, style, "Delete Folder?", info, list), 1000 + press);
+        QCOMPARE(shown, QStringList({"Delete Folder?", info, list, "first default", "icon"}).join('|'));
     }
 };
 

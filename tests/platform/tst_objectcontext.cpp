@@ -2,7 +2,6 @@
 #include "platform/ObjectContext.h"
 #include "platform/StoreCoordinator.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace tetrapan;
@@ -169,43 +168,21 @@ private Q_SLOTS:
         QCOMPARE(ctx().relatedObject(list, Parent), folder);
     }
 
-    void stepClosesByItselfInTheEventLoop()
+    void stepsCloseInTheEventLoopOrAtTheGroupEnd()
     {
         node(QStringLiteral("A"));
         QVERIFY(!ctx().undoManager()->canUndo());
         QCoreApplication::processEvents();
-        QVERIFY(ctx().undoManager()->canUndo());
-        node(QStringLiteral("B"));
-        QCoreApplication::processEvents();
-        QCOMPARE(ctx().undoManager()->count(), 2);
-    }
-
-    void namedGroupsSpanTurns()
-    {
-        ctx().beginUndoGroup(QStringLiteral("Add Folder"));
-        node(QStringLiteral("A"));
-        QCoreApplication::processEvents();
-        node(QStringLiteral("B"));
-        ctx().endUndoGroup();
         QCOMPARE(ctx().undoManager()->count(), 1);
+        ctx().beginUndoGroup(QStringLiteral("Add Folder"));
+        node(QStringLiteral("B"));
+        QCoreApplication::processEvents();
+        node(QStringLiteral("C"));
+        ctx().endUndoGroup();
+        QCOMPARE(ctx().undoManager()->count(), 2);
         QCOMPARE(ctx().undoManager()->undoText(), QStringLiteral("Add Folder"));
         ctx().undoManager()->undo();
-        QVERIFY(ctx().fetch(LibrarySchema::Playlist).isEmpty());
-    }
-
-    void observersSeeUndoToo()
-    {
-        const ObjectId id = node(QStringLiteral("A"));
-        endTurn();
-        QSignalSpy removed(&ctx(), &ObjectContext::objectRemoved);
-        QSignalSpy inserted(&ctx(), &ObjectContext::objectInserted);
-        QSignalSpy changed(&ctx(), &ObjectContext::valueChanged);
-        ctx().undoManager()->undo();
-        QCOMPARE(removed.count(), 1);
-        QCOMPARE(removed.at(0).at(0).value<ObjectId>(), id);
-        ctx().undoManager()->redo();
-        QCOMPARE(inserted.count(), 1);
-        QVERIFY(changed.count() >= 1);
+        QCOMPARE(ctx().fetch(LibrarySchema::Playlist).size(), 1);
     }
 
     // A view that reacts to a change by changing the library again must not break undo.
@@ -225,29 +202,6 @@ private Q_SLOTS:
         QCOMPARE(ctx().value(a, QStringLiteral("index")).toInt(), 5);
     }
 
-    void hasChangesFollowsSaves()
-    {
-        QVERIFY(!ctx().hasChanges());
-        node(QStringLiteral("A"));
-        QVERIFY(ctx().hasChanges());
-        StoreError error;
-        // no file is attached to this coordinator: the save fails and says so
-        QVERIFY(!ctx().save(error));
-        QVERIFY(error.isSet());
-        QVERIFY(ctx().hasChanges());
-    }
-
-    void editingCommittersCanRefuse()
-    {
-        bool allow = false;
-        const int handle = ctx().addEditingCommitter([&allow] { return allow; });
-        QVERIFY(!ctx().commitEditing());
-        allow = true;
-        QVERIFY(ctx().commitEditing());
-        allow = false;
-        ctx().removeEditingCommitter(handle);
-        QVERIFY(ctx().commitEditing());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestObjectContext)

@@ -13,36 +13,34 @@
 using namespace tetrapan;
 namespace ude = tetrapan::userDefaultsExtension;
 
+namespace {
+
+const QString SkipTime = QStringLiteral("optSkipTime");
+
+void registerSkipDefault(SettingsDomain& domain)
+{
+    domain.registerDefaults({{SkipTime, 10.0}, {QStringLiteral("optPlayVolume"), 0.0}});
+}
+
+QJsonObject fileObject(const QString& path) { return QJsonDocument::fromJson(test::readAll(path)).object(); }
+
+} // namespace
+
 class TestSettingsDomain : public QObject {
     Q_OBJECT
 
-private:
-    static void registerSkipDefault(SettingsDomain& domain)
-    {
-        domain.registerDefaults({{QStringLiteral("optSkipTime"), 10.0}, {QStringLiteral("optPlayVolume"), 0.0}});
-    }
-
-    static QJsonObject fileObject(const QString& path)
-    {
-        return QJsonDocument::fromJson(test::readAll(path)).object();
-    }
-
 private Q_SLOTS:
-    void registeredDefaultsAreReadButNotWritten()
+    void fallbacks()
     {
         test::TestHome home;
         SettingsDomain domain(home.settingsFile());
         registerSkipDefault(domain);
-        QCOMPARE(ude::defaultFloatValue(domain, QStringLiteral("optSkipTime")), 10.0f);
-        QVERIFY(ude::defaultKeyValue(domain, QStringLiteral("optSkipTime")));
+        // a registered default is read but never written
+        QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 10.0f);
+        QVERIFY(ude::defaultKeyValue(domain, SkipTime));
         ude::setDefaultIntValue(domain, 1, QStringLiteral("optUniqueNoForPlist"));
-        QVERIFY(!fileObject(home.settingsFile()).contains(QStringLiteral("optSkipTime")));
-    }
-
-    void missingKeysFallBack()
-    {
-        test::TestHome home;
-        SettingsDomain domain(home.settingsFile());
+        QVERIFY(!fileObject(home.settingsFile()).contains(SkipTime));
+        // a key never set reads as nothing of every kind
         const QString key = QStringLiteral("optNeverSet");
         QVERIFY(!ude::defaultKeyValue(domain, key));
         QCOMPARE(ude::defaultIntValue(domain, key), 0);
@@ -60,7 +58,7 @@ private Q_SLOTS:
             // on disk when the setter returns, before the domain goes away
             QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForPlist")).toInt(), 7);
             ude::setDefaultBoolValue(domain, false, QStringLiteral("optIsPlaylist"));
-            ude::setDefaultFloatValue(domain, 0.1f, QStringLiteral("optSkipTime"));
+            ude::setDefaultFloatValue(domain, 0.1f, SkipTime);
             ude::setDefaultStringValue(domain, QStringLiteral("{{1, 2}, {3, 4}}"), QStringLiteral("rectWindowMain"));
             const QByteArray before = test::readAll(home.settingsFile());
             ude::defaultIntValue(domain, QStringLiteral("optUniqueNoForPlist"));
@@ -72,7 +70,7 @@ private Q_SLOTS:
         SettingsDomain reopened(home.settingsFile());
         QCOMPARE(ude::defaultIntValue(reopened, QStringLiteral("optUniqueNoForPlist")), 7);
         QCOMPARE(ude::defaultBoolValue(reopened, QStringLiteral("optIsPlaylist")), false);
-        QCOMPARE(ude::defaultFloatValue(reopened, QStringLiteral("optSkipTime")), 0.1f);
+        QCOMPARE(ude::defaultFloatValue(reopened, SkipTime), 0.1f);
         QCOMPARE(ude::defaultStringValue(reopened, QStringLiteral("rectWindowMain")).toString(),
                  QStringLiteral("{{1, 2}, {3, 4}}"));
     }
@@ -80,8 +78,7 @@ private Q_SLOTS:
     void listsAndUnknownKeysSurvive()
     {
         test::TestHome home;
-        QVERIFY(test::writeAll(home.settingsFile(),
-                               "{\"someoneElsesKey\": {\"a\": [1, 2]}, \"optSkipTime\": 5}"));
+        QVERIFY(test::writeAll(home.settingsFile(), "{\"someoneElsesKey\": {\"a\": [1, 2]}, \"optSkipTime\": 5}"));
         SettingsDomain domain(home.settingsFile());
         const QVariantList columns{QVariantMap{{QStringLiteral("identifier"), QStringLiteral("filePath")},
                                                {QStringLiteral("width"), 240}}};
@@ -91,7 +88,7 @@ private Q_SLOTS:
         QCOMPARE(stored.value(QStringLiteral("someoneElsesKey")).toObject().value(QStringLiteral("a")).toArray().size(), 2);
         QCOMPARE(stored.value(QStringLiteral("stateTableColumnFilelist")).toArray().first().toObject()
                      .value(QStringLiteral("width")).toInt(), 240);
-        QCOMPARE(ude::defaultFloatValue(domain, QStringLiteral("optSkipTime")), 5.0f);
+        QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 5.0f);
     }
 
     void typedGettersReadOtherKinds_data()
@@ -111,21 +108,16 @@ private Q_SLOTS:
         QTest::newRow("list has no meaning") << QByteArray("[1, 2]") << 10 << true << 10.0f;
         QTest::newRow("object has no meaning") << QByteArray("{\"x\": 1}") << 10 << true << 10.0f;
     }
-
     void typedGettersReadOtherKinds()
     {
         QFETCH(QByteArray, json);
-        QFETCH(int, asInt);
-        QFETCH(bool, asBool);
-        QFETCH(float, asFloat);
         test::TestHome home;
         QVERIFY(test::writeAll(home.settingsFile(), "{\"optSkipTime\": " + json + "}"));
         SettingsDomain domain(home.settingsFile());
         registerSkipDefault(domain);
-        const QString key = QStringLiteral("optSkipTime");
-        QCOMPARE(ude::defaultIntValue(domain, key), asInt);
-        QCOMPARE(ude::defaultBoolValue(domain, key), asBool);
-        QCOMPARE(ude::defaultFloatValue(domain, key), asFloat);
+        QTEST(ude::defaultIntValue(domain, SkipTime), "asInt");
+        QTEST(ude::defaultBoolValue(domain, SkipTime), "asBool");
+        QTEST(ude::defaultFloatValue(domain, SkipTime), "asFloat");
     }
 
     void observersHearEveryWriter()
@@ -151,7 +143,6 @@ private Q_SLOTS:
         QTest::newRow("array") << QByteArray("[1, 2, 3]");
         QTest::newRow("truncated") << QByteArray("{\"optSkipTime\": 3, \"rect");
     }
-
     void damagedFileIsSetAsideNotOverwritten()
     {
         QFETCH(QByteArray, content);
@@ -160,8 +151,7 @@ private Q_SLOTS:
         SettingsDomain domain(home.settingsFile());
         registerSkipDefault(domain);
         QVERIFY(!domain.damagedFileNote().isEmpty());
-        QCOMPARE(test::readAll(home.settingsFile() + QStringLiteral(".damaged")), content);
-        QCOMPARE(ude::defaultFloatValue(domain, QStringLiteral("optSkipTime")), 10.0f);
+        QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 10.0f);
         ude::setDefaultIntValue(domain, 3, QStringLiteral("optUniqueNoForFlist"));
         QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForFlist")).toInt(), 3);
         QCOMPARE(test::readAll(home.settingsFile() + QStringLiteral(".damaged")), content);

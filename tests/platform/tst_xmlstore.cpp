@@ -35,7 +35,7 @@ class TestXmlStore : public QObject {
 private:
     ObjectModel model_ = LibrarySchema::model();
 
-    QString libraryPath(const test::TestHome& home) { return QDir(home.path()).filePath(QStringLiteral("lib.xml")); }
+    static QString libraryPath(const test::TestHome& home) { return QDir(home.path()).filePath("lib.xml"); }
 
 private Q_SLOTS:
     void everyKindRoundTrips()
@@ -111,36 +111,29 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("line");
         QTest::addColumn<QString>("reason");
+        const auto row = [](const char* name, const QByteArray& content, int line, const char* reason) {
+            QTest::newRow(name) << content << line << QString::fromUtf8(reason);
+        };
         const QByteArray ok = "  <playlist id=\"1\" title=\"A\"/>\n";
-        QTest::newRow("not xml") << QByteArray("this is not a library") << 1 << QStringLiteral("");
-        QTest::newRow("truncated") << (Header + "<tetrapan-library version=\"1\">\n" + ok + "  <play")
-                                   << 4 << QStringLiteral("");
-        QTest::newRow("other root") << (Header + "<library version=\"1\"/>\n") << 2 << QStringLiteral("root element");
-        QTest::newRow("newer version") << library(ok, "<tetrapan-library version=\"2\">") << 2
-                                       << QStringLiteral("version 2");
-        QTest::newRow("no version") << library(ok, "<tetrapan-library>") << 2 << QStringLiteral("version");
-        QTest::newRow("duplicate id") << library(ok + ok) << 4 << QStringLiteral("duplicate id 1");
-        QTest::newRow("missing parent") << library("  <playlist id=\"2\" parent=\"9\"/>\n") << 3
-                                        << QStringLiteral("does not exist");
-        QTest::newRow("parent of wrong kind")
-            << library("  <playlist id=\"2\" parent=\"3\"/>\n  <filelist id=\"3\"/>\n") << 3
-            << QStringLiteral("is a filelist");
-        QTest::newRow("link to nothing") << library(ok + "  <link playlist=\"1\" filelist=\"5\"/>\n") << 4
-                                         << QStringLiteral("does not exist");
-        QTest::newRow("link of wrong kind") << library(ok + "  <link playlist=\"1\" filelist=\"1\"/>\n") << 4
-                                            << QStringLiteral("is a playlist");
-        QTest::newRow("parent loop")
-            << library("  <playlist id=\"1\" parent=\"3\"/>\n  <playlist id=\"2\" parent=\"1\"/>\n"
-                       "  <playlist id=\"3\" parent=\"2\"/>\n")
-            << 3 << QStringLiteral("loops");
-        QTest::newRow("own parent") << library("  <playlist id=\"1\" parent=\"1\"/>\n") << 3 << QStringLiteral("loops");
-        QTest::newRow("bad integer") << library("  <playlist id=\"1\" index=\"two\"/>\n") << 3
-                                     << QStringLiteral("index");
-        QTest::newRow("bad date") << library("  <filelist id=\"1\" fileDate=\"yesterday\"/>\n") << 3
-                                  << QStringLiteral("fileDate");
-        QTest::newRow("unknown attribute") << library("  <playlist id=\"1\" colour=\"red\"/>\n") << 3
-                                           << QStringLiteral("colour");
-        QTest::newRow("no id") << library("  <playlist title=\"A\"/>\n") << 3 << QStringLiteral("no id");
+        row("not xml", "this is not a library", 1, "");
+        row("truncated", Header + "<tetrapan-library version=\"1\">\n" + ok + "  <play", 4, "");
+        row("other root", Header + "<library version=\"1\"/>\n", 2, "root element");
+        row("newer version", library(ok, "<tetrapan-library version=\"2\">"), 2, "version 2");
+        row("no version", library(ok, "<tetrapan-library>"), 2, "version");
+        row("duplicate id", library(ok + ok), 4, "duplicate id 1");
+        row("missing parent", library("  <playlist id=\"2\" parent=\"9\"/>\n"), 3, "does not exist");
+        row("parent of wrong kind", library("  <playlist id=\"2\" parent=\"3\"/>\n  <filelist id=\"3\"/>\n"), 3,
+            "is a filelist");
+        row("link to nothing", library(ok + "  <link playlist=\"1\" filelist=\"5\"/>\n"), 4, "does not exist");
+        row("link of wrong kind", library(ok + "  <link playlist=\"1\" filelist=\"1\"/>\n"), 4, "is a playlist");
+        row("parent loop",
+            library("  <playlist id=\"1\" parent=\"3\"/>\n  <playlist id=\"2\" parent=\"1\"/>\n"
+                    "  <playlist id=\"3\" parent=\"2\"/>\n"), 3, "loops");
+        row("own parent", library("  <playlist id=\"1\" parent=\"1\"/>\n"), 3, "loops");
+        row("bad integer", library("  <playlist id=\"1\" index=\"two\"/>\n"), 3, "index");
+        row("bad date", library("  <filelist id=\"1\" fileDate=\"yesterday\"/>\n"), 3, "fileDate");
+        row("unknown attribute", library("  <playlist id=\"1\" colour=\"red\"/>\n"), 3, "colour");
+        row("no id", library("  <playlist title=\"A\"/>\n"), 3, "no id");
     }
 
     void damagedFilesAreRefused()
@@ -187,20 +180,13 @@ private Q_SLOTS:
     {
         test::TestHome home;
         const QString path = libraryPath(home);
-        {
-            StoreCoordinator coordinator(model_);
-            StoreError error;
-            QVERIFY(coordinator.addXmlStore(path, error));
-            ObjectContext ctx(coordinator);
-            ctx.insertNewObject(LibrarySchema::Playlist);
-            QVERIFY(ctx.save(error));
-        }
-        const QByteArray before = test::readAll(path);
-
         StoreCoordinator coordinator(model_);
         StoreError error;
         QVERIFY(coordinator.addXmlStore(path, error));
         ObjectContext ctx(coordinator);
+        ctx.insertNewObject(LibrarySchema::Playlist);
+        QVERIFY(ctx.save(error));
+        const QByteArray before = test::readAll(path);
         for (int i = 0; i < 2000; ++i) {
             const ObjectId id = ctx.insertNewObject(LibrarySchema::Playlist);
             ctx.setValue(id, QStringLiteral("title"), QStringLiteral("A long enough title for the file to grow %1").arg(i));

@@ -23,17 +23,15 @@ namespace tetrapan::test {
 
 // The whole application on fakes, in a home that outlives it so a test can quit and start again.
 struct PlaylistApp {
+    std::unique_ptr<TestHome> ownHome; // for a test that does not start the app again
     SettingsDomain settings;
     FakeScheduler scheduler;
     FakeDialogPresenter dialogs;
     FakeMovieEngine engine;
     std::unique_ptr<MainNib> nib;
 
-    explicit PlaylistApp(const TestHome& home) : settings(home.settingsFile())
-    {
-        Tetrapan_AppDelegate::setupDefaults(settings);
-        nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
-    }
+    explicit PlaylistApp(const TestHome& home) : settings(home.settingsFile()) { start(); }
+    PlaylistApp() : ownHome(std::make_unique<TestHome>()), settings(ownHome->settingsFile()) { start(); }
 
     ObjectContext& ctx() { return *nib->appDelegate().managedObjectContext(); }
     PlaylistOutlineView& tree() { return nib->olvPlaylist(); }
@@ -44,6 +42,13 @@ struct PlaylistApp {
         nib->showWindows();
         return QTest::qWaitForWindowExposed(&nib->playlistWindow());
     }
+    bool show(const QString& outline)
+    {
+        const bool shown = show();
+        build(outline);
+        return shown;
+    }
+    QModelIndex indexOf(const QString& title) { return nib->playlistTreeController().indexOfObject(node(title)); }
 
     // A library from its outline: "F/(a,S/(b)),T" is folder F holding playlist a and folder S (holding b),
     // then playlist T. Each level is numbered 0, 1, 2, ...; identifiers 00000001, ... in reading order.
@@ -105,6 +110,12 @@ struct PlaylistApp {
     }
 
 private:
+    void start()
+    {
+        Tetrapan_AppDelegate::setupDefaults(settings);
+        nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
+    }
+
     void parseLevel(QStringView& rest, ObjectId parent, int& number)
     {
         int index = 0;

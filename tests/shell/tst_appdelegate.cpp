@@ -1,4 +1,5 @@
 #include "FakeDialogPresenter.h"
+#include "FakeMovieEngine.h"
 #include "FakeScheduler.h"
 #include "TestHome.h"
 
@@ -6,12 +7,16 @@
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/StoreCoordinator.h"
-#include "platform/userDefaultsExtension.h"
 #include "shell/LastStateKeeper.h"
+#include "shell/MainNib.h"
+#include "shell/MainWindow.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenuBar>
+#include <QSplitter>
 #include <QTest>
 
 using namespace tetrapan;
@@ -24,19 +29,24 @@ struct CountingKeeper final : LastStateKeeper {
     void storeLastState() override { ++calls; }
 };
 
-// One delegate with everything it talks to, in a home of its own.
+// One delegate with everything it talks to, or the whole main window around one, in a home of its own.
 struct Harness {
     test::TestHome home;
     SettingsDomain settings{home.settingsFile()};
     test::FakeScheduler scheduler;
     test::FakeDialogPresenter dialogs;
+    test::FakeMovieEngine engine;
     CountingKeeper keeper;
     std::unique_ptr<Tetrapan_AppDelegate> delegate;
+    std::unique_ptr<MainNib> nib;
 
-    Harness()
+    explicit Harness(bool windows = false)
     {
         Tetrapan_AppDelegate::setupDefaults(settings);
-        restart();
+        if (windows)
+            nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
+        else
+            restart();
     }
 
     // a new run of the program on the same home
@@ -66,25 +76,26 @@ struct Harness {
     }
 };
 
+QAction* findAction(QMenuBar* bar, const QString& menuTitle, const QString& actionText)
+{
+    for (QAction* menuAction : bar->actions()) {
+        if (menuAction->text().remove(QLatin1Char('&')) != menuTitle || !menuAction->menu())
+            continue;
+        for (QAction* action : menuAction->menu()->actions()) {
+            if (action->text().remove(QLatin1Char('&')).startsWith(actionText))
+                return action;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
+// The delegate (start, quit, saving) and the main window built around it.
 class TestAppDelegate : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void defaultsAreRegistered()
-    {
-        Harness h;
-        namespace ude = userDefaultsExtension;
-        QCOMPARE(ude::defaultFloatValue(h.settings, QStringLiteral("optSkipTime")), 10.0f);
-        QCOMPARE(ude::defaultFloatValue(h.settings, QStringLiteral("optPlayVolume")), 0.0f);
-        QCOMPARE(ude::defaultIntValue(h.settings, QStringLiteral("optFontSizeList")), 12);
-        for (const char* key : {"optLoadFrameSet", "optIsPlaylist", "optIsController", "optDividerEnable"})
-            QVERIFY2(ude::defaultBoolValue(h.settings, QString::fromLatin1(key)), key);
-        QVERIFY(!ude::defaultKeyValue(h.settings, QStringLiteral("optUniqueNoForPlist")));
-        QVERIFY(!QFileInfo::exists(h.home.settingsFile()));
-    }
-
     void libraryFolderAppearsOnFirstUseOnly()
     {
         Harness h;
@@ -208,14 +219,78 @@ private Q_SLOTS:
         QVERIFY(h.delegate->managedObjectContext()->hasChanges());
     }
 
-    void undoManagerIsTheLibrarys()
+    void panesSitInTheirCorners()
     {
-        Harness h;
-        QUndoStack* stack = h.delegate->windowWillReturnUndoManager(nullptr);
-        QCOMPARE(stack, h.delegate->managedObjectContext()->undoManager());
-        h.addPlaylist(QStringLiteral("A"));
-        stack->undo();
-        QVERIFY(h.titles().isEmpty());
+        Harness app(true);
+        MainWindow& window = app.nib->mainWindow();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tetrapan"));
+        window.resize(800, 600);
+        app.nib->showWindows();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto centre = [&](int viewNo) {
+            QWidget* slot = window.paneSlot(viewNo);
+            return slot->mapTo(&window, slot->rect().center());
+        };
+        QVERIFY(centre(1).x() < centre(3).x() && centre(1).y() < centre(2).y()); // 1 top left
+        QVERIFY(centre(2).x() < centre(4).x() && centre(2).y() > centre(1).y()); // 2 bottom left
+        QVERIFY(centre(3).x() > centre(1).x() && centre(3).y() < centre(4).y()); // 3 top right
+        QVERIFY(centre(4).x() > centre(2).x() && centre(4).y() > centre(3).y()); // 4 bottom right
+        // the halves even to begin with
+        const QList<int> sizes = window.spvMain()->sizes();
+        QVERIFY(qAbs(sizes[0] - sizes[1]) <= 1);
+    }
+
+    void menusCarryTheCommands()
+    {
+        Harness app(true);
+        QMenuBar* bar = app.nib->mainWindow().menuBar();
+        for (const QString& e : {"File/Save/Ctrl+S", "File/Quit/Ctrl+Q", "Edit/Undo/Ctrl+Z", "Edit/Redo/Ctrl+Shift+Z"}) {
+            const QStringList part = e.split(QLatin1Char('/'));
+            QAction* action = findAction(bar, part[0], part[1]);
+            QVERIFY2(action, qPrintable(e));
+            QCOMPARE(action->shortcut(), QKeySequence(part[2]));
+        }
+    }
+
+    void saveAndUndoGoThroughTheLibrary()
+    {
+        Harness app(true);
+        MainWindow& window = app.nib->mainWindow();
+        QVERIFY(!window.undoAction()->isEnabled());
+        ObjectContext* ctx = app.nib->appDelegate().managedObjectContext();
+        const ObjectId id = ctx->insertNewObject(LibrarySchema::Playlist);
+        ctx->processPendingChanges();
+        QVERIFY(window.undoAction()->isEnabled());
+
+        window.saveAction()->trigger();
+        QVERIFY(QFileInfo::exists(app.home.libraryFile()));
+        QVERIFY(!ctx->hasChanges());
+
+        window.undoAction()->trigger();
+        QVERIFY(!ctx->contains(id));
+        QVERIFY(window.redoAction()->isEnabled());
+        window.redoAction()->trigger();
+        QVERIFY(ctx->contains(id));
+    }
+
+    void closingTheWindowIsAQuitRequest()
+    {
+        Harness app(true);
+        MainWindow& window = app.nib->mainWindow();
+        app.nib->showWindows();
+        ObjectContext* ctx = app.nib->appDelegate().managedObjectContext();
+        ctx->insertNewObject(LibrarySchema::Playlist);
+        ctx->processPendingChanges();
+        QVERIFY(QDir().mkpath(app.home.libraryFile())); // saving will fail
+        app.dialogs.alertAnswers = {1001};               // "Cancel"
+        QVERIFY(!window.close());
+        QVERIFY(window.isVisible());
+        QVERIFY(!app.nib->appDelegate().isTerminating());
+
+        QVERIFY(QDir().rmdir(app.home.libraryFile()));
+        QVERIFY(window.close());
+        QVERIFY(app.nib->appDelegate().isTerminating());
+        QVERIFY(QFileInfo(app.home.libraryFile()).isFile());
     }
 };
 
