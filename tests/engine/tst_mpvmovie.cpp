@@ -30,19 +30,212 @@ MovieTime frameTime(qint64 frame)
 class TestMpvMovie : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void opensFile_data();
-    void opensFile();
-    void refusesWhatIsNoMovie_data();
-    void refusesWhatIsNoMovie();
-    void exactSeekLandsOnFrame_data();
-    void exactSeekLandsOnFrame();
-    void gotoEndStandsAtDuration();
-    void reachingTheEndIsAnnounced();
-    void playAtTheEndStartsAgain();
-    void muteAndVolumeReachMpv();
-    void rateFollowsPlayAndStop();
-    void opensUnderLocaleWithDecimalComma();
+    void initTestCase()
+    {
+        clips_ = TestClips::makeForTests();
+        QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+        QVERIFY(scratch_.isValid());
+        options_.movie.nullVideo = true;
+        options_.movie.nullAudio = true;
+        engine_ = std::make_unique<MpvMovieEngine>(options_);
+    }
+
+    void opensFile_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("displayName");
+        QTest::newRow("red") << clips_.red << "Red Clip";
+        // Sound without a picture is still a movie; without a title tag it goes by its file name.
+        QTest::newRow("sound only") << clips_.tone << "tone.m4a";
+    }
+
+    void opensFile()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, displayName);
+        QVERIFY(engine_->canInitWithFile(path));
+        auto movie = open(path);
+        QVERIFY(movie);
+        QCOMPARE(movie->displayName(), displayName);
+        QCOMPARE(movie->filePath(), path);
+        QVERIFY2(qAbs(movie->duration().seconds() - TestClips::Seconds) < 0.1,
+                 qPrintable(QString::number(movie->duration().seconds())));
+        // A movie opens stopped at its beginning, unmuted.
+        QCOMPARE(movie->rate(), 0.0f);
+        QCOMPARE(movie->currentTime(), MovieTime::zero());
+        QVERIFY(!movie->muted());
+    }
+
+    void refusesWhatIsNoMovie_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("refusedBeforeOpening");
+
+        const QDir dir(scratch_.path());
+        const auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(dir.filePath(name));
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                qFatal("cannot write %s", qPrintable(file.fileName()));
+            return file.fileName();
+        };
+        QFile red(clips_.red);
+        if (!red.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", qPrintable(clips_.red));
+        const QByteArray clip = red.readAll();
+
+        QTest::newRow("zero bytes") << write("empty.mp4", {}) << true;
+        QTest::newRow("text named .mp4")
+            << write("notes.mp4", QByteArray("just some words\n").repeated(200)) << false;
+        // The clip's index sits at its end, so the first half is data nobody can find.
+        QTest::newRow("truncated MP4") << write("truncated.mp4", clip.left(clip.size() / 2)) << false;
+        QTest::newRow("folder of clips") << clips_.folder << true;
+        QTest::newRow("missing path") << dir.filePath("nowhere.mp4") << true;
+        QTest::newRow("still image") << clips_.still << false;
+        // Root reads any file whatever its mode, so these are the unreadable files that fail for everyone: a
+        // pipe nobody writes to (opening it would wait for ever) and a link to nothing.
+        const QString fifo = dir.filePath("pipe.mp4");
+        if (mkfifo(QFile::encodeName(fifo).constData(), 0600) != 0)
+            qFatal("mkfifo failed");
+        QTest::newRow("named pipe") << fifo << true;
+        const QString link = dir.filePath("dangling.mp4");
+        QFile::link(dir.filePath("gone.mp4"), link);
+        QTest::newRow("dangling link") << link << true;
+        if (geteuid() != 0) {
+            const QString locked = write("locked.mp4", clip);
+            QFile::setPermissions(locked, QFileDevice::Permissions());
+            QTest::newRow("no read permission") << locked << true;
+        }
+    }
+
+    void refusesWhatIsNoMovie()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, refusedBeforeOpening);
+        QCOMPARE(engine_->canInitWithFile(path), !refusedBeforeOpening);
+        MovieOpenResult result = engine_->movieWithFile(path);
+        QVERIFY(!result.movie);
+        QVERIFY(!result.error.isEmpty());
+    }
+
+    void exactSeekLandsOnFrame_data()
+    {
+        QTest::addColumn<MovieTime>("target");
+        QTest::addColumn<qint64>("expectedFrame");
+        QTest::newRow("frame 37 at the frame rate's scale") << frameTime(37) << qint64(37);
+        QTest::newRow("frame 37 at 90 kHz") << MovieTime{37 * 3600, 90000, 0} << qint64(37);
+        QTest::newRow("frame 1") << frameTime(1) << qint64(1);
+        QTest::newRow("frame 100 at 600") << MovieTime{2400, 600, 0} << qint64(100);
+        // A negative position means "from the end" to mpv; for a movie it is before the beginning.
+        QTest::newRow("before the beginning") << MovieTime{-600, 600, 0} << qint64(0);
+        // mpv's frame estimate at the end counts one past the last frame, so only the time is checked there.
+        QTest::newRow("after the end") << MovieTime{60, 1, 0} << qint64(-1);
+    }
+
+    void exactSeekLandsOnFrame()
+    {
+        QFETCH(MovieTime, target);
+        QFETCH(qint64, expectedFrame);
+        auto movie = open(clips_.green);
+        QVERIFY(movie);
+        movie->setCurrentTime(frameTime(60)); // start away from every target
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
+
+        movie->setCurrentTime(target);
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
+        if (expectedFrame >= 0)
+            QCOMPARE(movie->displayedFrameNumber(), expectedFrame);
+        const MovieTime expectedTime =
+            target > movie->duration() ? movie->duration() : frameTime(expectedFrame);
+        QCOMPARE(movie->currentTime(), expectedTime);
+    }
+
+    void theEnd()
+    {
+        auto movie = open(clips_.red);
+        QVERIFY(movie);
+        QSignalSpy ended(engine_.get(), &MovieEngine::movieDidEnd);
+        QSignalSpy rates(engine_.get(), &MovieEngine::movieRateDidChange);
+        movie->setCurrentTime(MovieTime::fromSeconds(4.6));
+        movie->play();
+        QCOMPARE(movie->rate(), 1.0f);
+        QVERIFY(ended.wait(EventTimeoutMs));
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(ended.first().first().value<Movie*>(), movie.get());
+        QCOMPARE(movie->rate(), 0.0f);
+        QCOMPARE(rates.count(), 2); // started, stopped at the end
+        QCOMPARE(movie->currentTime(), movie->duration());
+
+        // Play at the end really plays on from the beginning rather than standing at the end.
+        movie->play();
+        QVERIFY(movie->currentTime() < MovieTime::fromSeconds(1.0));
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(movie->displayedFrameNumber() >= 5, EventTimeoutMs);
+        QVERIFY(movie->currentTime() < movie->duration());
+        QCOMPARE(movie->rate(), 1.0f);
+
+        // Going to the end stops there, at once and once mpv has got there.
+        movie->stop();
+        movie->gotoEnd();
+        QCOMPARE(movie->currentTime(), movie->duration());
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
+        QCOMPARE(movie->currentTime(), movie->duration());
+        QCOMPARE(movie->rate(), 0.0f);
+    }
+
+    void playMuteAndVolumeReachMpv()
+    {
+        auto movie = open(clips_.green);
+        QVERIFY(movie);
+        movie->setVolume(0.25f);
+        QTRY_COMPARE(movie->propertyText("volume").toDouble(), 25.0);
+        movie->setMuted(true);
+        QVERIFY(movie->muted());
+        QTRY_COMPARE(movie->propertyText("mute"), QStringLiteral("yes"));
+        movie->setMuted(false);
+        QTRY_COMPARE(movie->propertyText("mute"), QStringLiteral("no"));
+        movie->setVolume(1.5f);
+        QTRY_COMPARE(movie->propertyText("volume").toDouble(), 100.0);
+
+        QSignalSpy rates(movie.get(), &Movie::rateDidChange);
+        movie->play();
+        QCOMPARE(movie->rate(), 1.0f);
+        QTRY_COMPARE(movie->propertyText("pause"), QStringLiteral("no"));
+        movie->play(); // no change, no notification
+        movie->stop();
+        QCOMPARE(movie->rate(), 0.0f);
+        QTRY_COMPARE(movie->propertyText("pause"), QStringLiteral("yes"));
+        // mpv's own report of the same states must not announce them again.
+        QTest::qWait(100);
+        QCOMPARE(rates.count(), 2);
+    }
+
+    void opensUnderLocaleWithDecimalComma()
+    {
+        // Qt sets LC_NUMERIC from the user's locale when the application starts; mpv refuses to start under a
+        // locale that writes 0,5. Such a locale is compiled into the build tree once.
+        const QString localeDir = QStringLiteral(TETRAPAN_BINARY_DIR "/locale");
+        const QString germanDir = localeDir + QStringLiteral("/de_DE.UTF-8");
+        if (!QFileInfo::exists(germanDir)) {
+            QDir().mkpath(localeDir);
+            const int rc =
+                QProcess::execute(QStringLiteral("localedef"), {"-i", "de_DE", "-f", "UTF-8", germanDir});
+            if (rc != 0)
+                QSKIP("localedef cannot build de_DE here");
+        }
+        qputenv("LOCPATH", QFile::encodeName(localeDir));
+        QVERIFY(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
+        QCOMPARE(*std::localeconv()->decimal_point, ',');
+
+        MpvMovieEngine engine(options_);
+        QCOMPARE(*std::localeconv()->decimal_point, '.');
+        QVERIFY(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
+        // Also when the locale changed again after the engine was made.
+        MovieOpenResult result = engine.movieWithFile(clips_.red);
+        std::setlocale(LC_NUMERIC, "C");
+        qunsetenv("LOCPATH");
+        QVERIFY2(result.movie, qPrintable(result.error));
+        QVERIFY(qAbs(result.movie->duration().seconds() - TestClips::Seconds) < 0.1);
+    }
 
 private:
     std::unique_ptr<MpvMovie> open(const QString& path);
@@ -53,235 +246,12 @@ private:
     std::unique_ptr<MpvMovieEngine> engine_;
 };
 
-void TestMpvMovie::initTestCase()
-{
-    clips_ = TestClips::makeForTests();
-    QVERIFY2(clips_.ok(), qPrintable(clips_.error));
-    QVERIFY(scratch_.isValid());
-    options_.movie.nullVideo = true;
-    options_.movie.nullAudio = true;
-    engine_ = std::make_unique<MpvMovieEngine>(options_);
-}
-
 std::unique_ptr<MpvMovie> TestMpvMovie::open(const QString& path)
 {
     MovieOpenResult result = engine_->movieWithFile(path);
     if (!result.movie)
         qWarning().noquote() << result.error;
     return std::unique_ptr<MpvMovie>(static_cast<MpvMovie*>(result.movie.release()));
-}
-
-void TestMpvMovie::opensFile_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("displayName");
-    QTest::newRow("red") << clips_.red << "Red Clip";
-    QTest::newRow("yellow") << clips_.yellow << "Yellow Clip";
-    // Sound without a picture is still a movie; without a title tag it goes by its file name.
-    QTest::newRow("sound only") << clips_.tone << "tone.m4a";
-}
-
-void TestMpvMovie::opensFile()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, displayName);
-    QVERIFY(engine_->canInitWithFile(path));
-    auto movie = open(path);
-    QVERIFY(movie);
-    QCOMPARE(movie->displayName(), displayName);
-    QCOMPARE(movie->filePath(), path);
-    QVERIFY2(qAbs(movie->duration().seconds() - TestClips::Seconds) < 0.1,
-             qPrintable(QString::number(movie->duration().seconds())));
-    // A movie opens stopped at its beginning, unmuted.
-    QCOMPARE(movie->rate(), 0.0f);
-    QCOMPARE(movie->currentTime(), MovieTime::zero());
-    QVERIFY(!movie->muted());
-}
-
-void TestMpvMovie::refusesWhatIsNoMovie_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("refusedBeforeOpening");
-
-    const QDir dir(scratch_.path());
-    const auto write = [&](const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(file.fileName()));
-        return file.fileName();
-    };
-    QFile red(clips_.red);
-    if (!red.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(clips_.red));
-    const QByteArray clip = red.readAll();
-
-    QTest::newRow("zero bytes") << write("empty.mp4", {}) << true;
-    QTest::newRow("text named .mp4") << write("notes.mp4", QByteArray("just some words\n").repeated(200)) << false;
-    // The clip's index sits at its end, so the first half is data nobody can find.
-    QTest::newRow("truncated MP4") << write("truncated.mp4", clip.left(clip.size() / 2)) << false;
-    QTest::newRow("folder of clips") << clips_.folder << true;
-    QTest::newRow("missing path") << dir.filePath("nowhere.mp4") << true;
-    QTest::newRow("still image") << clips_.still << false;
-    // Root reads any file whatever its mode, so these are the unreadable files that fail for everyone: a
-    // pipe nobody writes to (opening it would wait for ever) and a link to nothing.
-    const QString fifo = dir.filePath("pipe.mp4");
-    if (mkfifo(QFile::encodeName(fifo).constData(), 0600) != 0)
-        qFatal("mkfifo failed");
-    QTest::newRow("named pipe") << fifo << true;
-    const QString link = dir.filePath("dangling.mp4");
-    QFile::link(dir.filePath("gone.mp4"), link);
-    QTest::newRow("dangling link") << link << true;
-    if (geteuid() != 0) {
-        const QString locked = write("locked.mp4", clip);
-        QFile::setPermissions(locked, QFileDevice::Permissions());
-        QTest::newRow("no read permission") << locked << true;
-    }
-}
-
-void TestMpvMovie::refusesWhatIsNoMovie()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, refusedBeforeOpening);
-    QCOMPARE(engine_->canInitWithFile(path), !refusedBeforeOpening);
-    MovieOpenResult result = engine_->movieWithFile(path);
-    QVERIFY(!result.movie);
-    QVERIFY(!result.error.isEmpty());
-}
-
-void TestMpvMovie::exactSeekLandsOnFrame_data()
-{
-    QTest::addColumn<MovieTime>("target");
-    QTest::addColumn<qint64>("expectedFrame");
-    QTest::newRow("frame 37 at the frame rate's scale") << frameTime(37) << qint64(37);
-    QTest::newRow("frame 37 at 90 kHz") << MovieTime{37 * 3600, 90000, 0} << qint64(37);
-    QTest::newRow("frame 1") << frameTime(1) << qint64(1);
-    QTest::newRow("frame 100 at 600") << MovieTime{2400, 600, 0} << qint64(100);
-    // A negative position means "from the end" to mpv; for a movie it is before the beginning.
-    QTest::newRow("before the beginning") << MovieTime{-600, 600, 0} << qint64(0);
-    // mpv's frame estimate at the end counts one past the last frame, so only the time is checked there.
-    QTest::newRow("after the end") << MovieTime{60, 1, 0} << qint64(-1);
-}
-
-void TestMpvMovie::exactSeekLandsOnFrame()
-{
-    QFETCH(MovieTime, target);
-    QFETCH(qint64, expectedFrame);
-    auto movie = open(clips_.green);
-    QVERIFY(movie);
-    movie->setCurrentTime(frameTime(60)); // start away from every target
-    QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
-
-    movie->setCurrentTime(target);
-    QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
-    if (expectedFrame >= 0)
-        QCOMPARE(movie->displayedFrameNumber(), expectedFrame);
-    const MovieTime expectedTime = target > movie->duration() ? movie->duration() : frameTime(expectedFrame);
-    QCOMPARE(movie->currentTime(), expectedTime);
-}
-
-void TestMpvMovie::gotoEndStandsAtDuration()
-{
-    auto movie = open(clips_.blue);
-    QVERIFY(movie);
-    movie->gotoEnd();
-    QCOMPARE(movie->currentTime(), movie->duration());
-    QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
-    QCOMPARE(movie->currentTime(), movie->duration());
-    QCOMPARE(movie->rate(), 0.0f);
-}
-
-void TestMpvMovie::reachingTheEndIsAnnounced()
-{
-    auto movie = open(clips_.red);
-    QVERIFY(movie);
-    QSignalSpy ended(engine_.get(), &MovieEngine::movieDidEnd);
-    QSignalSpy rates(engine_.get(), &MovieEngine::movieRateDidChange);
-    movie->setCurrentTime(MovieTime::fromSeconds(4.6));
-    movie->play();
-    QCOMPARE(movie->rate(), 1.0f);
-    QVERIFY(ended.wait(EventTimeoutMs));
-    QCOMPARE(ended.count(), 1);
-    QCOMPARE(ended.first().first().value<Movie*>(), movie.get());
-    QCOMPARE(movie->rate(), 0.0f);
-    QCOMPARE(rates.count(), 2); // started, stopped at the end
-    QCOMPARE(movie->currentTime(), movie->duration());
-}
-
-void TestMpvMovie::playAtTheEndStartsAgain()
-{
-    auto movie = open(clips_.red);
-    QVERIFY(movie);
-    movie->gotoEnd();
-    QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
-    movie->play();
-    QVERIFY(movie->currentTime() < MovieTime::fromSeconds(1.0));
-    QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
-    // It really plays on from the beginning rather than standing at the end.
-    QTRY_VERIFY_WITH_TIMEOUT(movie->displayedFrameNumber() >= 5, EventTimeoutMs);
-    QVERIFY(movie->currentTime() < movie->duration());
-    QCOMPARE(movie->rate(), 1.0f);
-    movie->stop();
-}
-
-void TestMpvMovie::muteAndVolumeReachMpv()
-{
-    auto movie = open(clips_.red);
-    QVERIFY(movie);
-    movie->setVolume(0.25f);
-    QTRY_COMPARE(movie->propertyText("volume").toDouble(), 25.0);
-    movie->setMuted(true);
-    QVERIFY(movie->muted());
-    QTRY_COMPARE(movie->propertyText("mute"), QStringLiteral("yes"));
-    movie->setMuted(false);
-    QTRY_COMPARE(movie->propertyText("mute"), QStringLiteral("no"));
-    movie->setVolume(1.5f);
-    QTRY_COMPARE(movie->propertyText("volume").toDouble(), 100.0);
-}
-
-void TestMpvMovie::rateFollowsPlayAndStop()
-{
-    auto movie = open(clips_.green);
-    QVERIFY(movie);
-    QSignalSpy rates(movie.get(), &Movie::rateDidChange);
-    movie->play();
-    QCOMPARE(movie->rate(), 1.0f);
-    QTRY_COMPARE(movie->propertyText("pause"), QStringLiteral("no"));
-    movie->play(); // no change, no notification
-    movie->stop();
-    QCOMPARE(movie->rate(), 0.0f);
-    QTRY_COMPARE(movie->propertyText("pause"), QStringLiteral("yes"));
-    QCOMPARE(rates.count(), 2);
-    // mpv's own report of the same states must not announce them again.
-    QTest::qWait(100);
-    QCOMPARE(rates.count(), 2);
-}
-
-void TestMpvMovie::opensUnderLocaleWithDecimalComma()
-{
-    // Qt sets LC_NUMERIC from the user's locale when the application starts; mpv refuses to start under a
-    // locale that writes 0,5. Such a locale is compiled into the build tree once.
-    const QString localeDir = QStringLiteral(TETRAPAN_BINARY_DIR "/locale");
-    const QString germanDir = localeDir + QStringLiteral("/de_DE.UTF-8");
-    if (!QFileInfo::exists(germanDir)) {
-        QDir().mkpath(localeDir);
-        const int rc = QProcess::execute(QStringLiteral("localedef"),
-                                         {"-i", "de_DE", "-f", "UTF-8", germanDir});
-        if (rc != 0)
-            QSKIP("localedef cannot build de_DE here");
-    }
-    qputenv("LOCPATH", QFile::encodeName(localeDir));
-    QVERIFY(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
-    QCOMPARE(*std::localeconv()->decimal_point, ',');
-
-    MpvMovieEngine engine(options_);
-    QCOMPARE(*std::localeconv()->decimal_point, '.');
-    QVERIFY(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
-    // Also when the locale changed again after the engine was made.
-    MovieOpenResult result = engine.movieWithFile(clips_.red);
-    std::setlocale(LC_NUMERIC, "C");
-    qunsetenv("LOCPATH");
-    QVERIFY2(result.movie, qPrintable(result.error));
-    QVERIFY(qAbs(result.movie->duration().seconds() - TestClips::Seconds) < 0.1);
 }
 
 QTEST_GUILESS_MAIN(TestMpvMovie)

@@ -49,10 +49,7 @@ struct Run {
         nib->mainWindow().resize(800, 600);
         nib->mainWindow().show();
     }
-    ~Run()
-    {
-        nib.reset(); // the panes let go of their movies before the engine goes
-    }
+    ~Run() { nib.reset(); } // the panes let go of their movies before the engine goes
     ObjectContext& context() { return *nib->appDelegate().managedObjectContext(); }
     QTMovieSubView& pane(int viewNo) { return nib->qtView(viewNo); }
 };
@@ -62,72 +59,68 @@ struct Run {
 class TestPanesEndToEnd : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void placedClipsComeBackAfterARestartAndPlayInStep();
+    void initTestCase()
+    {
+        clips_ = test::TestClips::makeForTests();
+        QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+    }
+
+    void placedClipsComeBackAfterARestartAndPlayInStep()
+    {
+        test::TestHome home;
+        {
+            Run first(home);
+            QVERIFY(QTest::qWaitForWindowExposed(&first.nib->mainWindow()));
+            ObjectContext& context = first.context();
+            const ObjectId node = LibraryRules::createNode(context, first.settings, false);
+            context.setValue(node, LibrarySchema::Title, PlaylistTitle);
+            LibraryRules::placeNode(context, node, NoObject);
+            QVERIFY(first.nib->playlistTreeController().setSelectedObject(node));
+            for (int n = 1; n <= 4; ++n)
+                first.pane(n).createMovieFrame(clips_.colour(n));
+            QVERIFY(first.dialogs.alerts.isEmpty());
+            QCOMPARE(context.fetch(LibrarySchema::Filelist).size(), 4);
+            first.nib->appDelegate().saveAction();
+            QVERIFY(first.dialogs.errors.isEmpty());
+        }
+        QVERIFY(QFileInfo::exists(home.libraryFile()));
+
+        Run second(home);
+        QVERIFY(QTest::qWaitForWindowExposed(&second.nib->mainWindow()));
+        const QList<ObjectId> nodes = second.context().fetch(
+            LibrarySchema::Playlist, Predicate::equals(LibrarySchema::Title, PlaylistTitle));
+        QCOMPARE(nodes.size(), 1);
+        const QString uniqueId = second.context().value(nodes.front(), LibrarySchema::UniqueId).toString();
+        second.nib->playlistTreeController().setSelectedObject(nodes.front());
+        second.nib->movController().setUniqueId(uniqueId);
+        QCOMPARE(second.nib->mainWindow().windowTitle(), PlaylistTitle);
+        for (int n = 1; n <= 4; ++n) {
+            QTRY_COMPARE_WITH_TIMEOUT(second.pane(n).filePath(), clips_.colour(n), EngineTimeoutMs);
+            QVERIFY(second.pane(n).isPlayable());
+        }
+
+        MovController& controller = second.nib->movController();
+        controller.changeAllMoviePlay();
+        // Let them run apart a little before bringing them together.
+        for (int n = 1; n <= 4; ++n) {
+            QVERIFY(second.pane(n).isPlaying());
+            QTRY_VERIFY_WITH_TIMEOUT(second.pane(n).movie()->currentTime().seconds() > 0.5, EngineTimeoutMs);
+        }
+        controller.syncAllMovieTime();
+        const MovieTime source = second.pane(1).movie()->currentTime();
+        QVERIFY(source.seconds() > 0.5);
+        for (int n = 1; n <= 4; ++n) {
+            QVERIFY(!second.pane(n).isPlaying());
+            QCOMPARE(second.pane(n).movie()->currentTime(), source);
+        }
+        // And they play on together.
+        for (int n = 1; n <= 4; ++n)
+            QTRY_VERIFY_WITH_TIMEOUT(second.pane(n).isPlaying(), EngineTimeoutMs);
+    }
 
 private:
     test::TestClips clips_;
 };
-
-void TestPanesEndToEnd::initTestCase()
-{
-    clips_ = test::TestClips::makeForTests();
-    QVERIFY2(clips_.ok(), qPrintable(clips_.error));
-}
-
-void TestPanesEndToEnd::placedClipsComeBackAfterARestartAndPlayInStep()
-{
-    test::TestHome home;
-    {
-        Run first(home);
-        QVERIFY(QTest::qWaitForWindowExposed(&first.nib->mainWindow()));
-        ObjectContext& context = first.context();
-        const ObjectId node = LibraryRules::createNode(context, first.settings, false);
-        context.setValue(node, LibrarySchema::Title, PlaylistTitle);
-        LibraryRules::placeNode(context, node, NoObject);
-        QVERIFY(first.nib->playlistTreeController().setSelectedObject(node));
-        for (int n = 1; n <= 4; ++n)
-            first.pane(n).createMovieFrame(clips_.colour(n));
-        QVERIFY(first.dialogs.alerts.isEmpty());
-        QCOMPARE(context.fetch(LibrarySchema::Filelist).size(), 4);
-        first.nib->appDelegate().saveAction();
-        QVERIFY(first.dialogs.errors.isEmpty());
-    }
-    QVERIFY(QFileInfo::exists(home.libraryFile()));
-
-    Run second(home);
-    QVERIFY(QTest::qWaitForWindowExposed(&second.nib->mainWindow()));
-    const QList<ObjectId> nodes = second.context().fetch(
-        LibrarySchema::Playlist, Predicate::equals(LibrarySchema::Title, PlaylistTitle));
-    QCOMPARE(nodes.size(), 1);
-    const QString uniqueId = second.context().value(nodes.front(), LibrarySchema::UniqueId).toString();
-    second.nib->playlistTreeController().setSelectedObject(nodes.front());
-    second.nib->movController().setUniqueId(uniqueId);
-    QCOMPARE(second.nib->mainWindow().windowTitle(), PlaylistTitle);
-    for (int n = 1; n <= 4; ++n) {
-        QTRY_COMPARE_WITH_TIMEOUT(second.pane(n).filePath(), clips_.colour(n), EngineTimeoutMs);
-        QVERIFY(second.pane(n).isPlayable());
-    }
-
-    MovController& controller = second.nib->movController();
-    controller.changeAllMoviePlay();
-    for (int n = 1; n <= 4; ++n)
-        QVERIFY(second.pane(n).isPlaying());
-    // Let them run apart a little before bringing them together.
-    for (int n = 1; n <= 4; ++n)
-        QTRY_VERIFY_WITH_TIMEOUT(second.pane(n).movie()->currentTime().seconds() > 0.5, EngineTimeoutMs);
-
-    controller.syncAllMovieTime();
-    const MovieTime source = second.pane(1).movie()->currentTime();
-    QVERIFY(source.seconds() > 0.5);
-    for (int n = 1; n <= 4; ++n) {
-        QVERIFY(!second.pane(n).isPlaying());
-        QCOMPARE(second.pane(n).movie()->currentTime(), source);
-    }
-    // And they play on together.
-    for (int n = 1; n <= 4; ++n)
-        QTRY_VERIFY_WITH_TIMEOUT(second.pane(n).isPlaying(), EngineTimeoutMs);
-}
 
 QTEST_MAIN(TestPanesEndToEnd)
 #include "tst_panes_endtoend.moc"
