@@ -58,7 +58,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("info");
         QTest::addColumn<QStringList>("buttons");
         const QStringList cancel{"Cancel"}, open{"Open Playlist", "Cancel"}, del{"Delete", "Cancel"};
-        const auto row = [](de::AlertText alert, const char* message, const char* info, const QStringList& buttons) {
+        const auto row = [](de::AlertText alert, const char* message, const char* info,
+                            const QStringList& buttons) {
             QTest::newRow(message) << alert << QString(message) << QString(info) << buttons;
         };
         row(de::CanNotCreateItem, "Can not create item.", "", cancel);
@@ -97,11 +98,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("list");
         QTest::addColumn<int>("press");
         QTest::addColumn<QString>("icon");
-        const auto row = [](const char* name, const char* style, const char* info, const char* list, int press,
-                            const char* icon) {
+        const auto row = [](const char* name, const char* style, const char* info, const char* list,
+                            int press, const char* icon) {
             QTest::newRow(name) << QString(style) << QString(info) << QString(list) << press << QString(icon);
         };
-        row("delete pressed", "error", "All playlists in folder are deleted", "Delete,Cancel", 0, "icon_stop");
+        row("delete pressed", "error", "All playlists in folder are deleted", "Delete,Cancel", 0,
+            "icon_stop");
         row("cancel pressed", "alert", "", "Delete,Cancel", 1, "icon_alert");
         row("third of three", "warning", "", "A,B,C", 2, "icon_info");
     }

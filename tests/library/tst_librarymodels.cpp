@@ -159,7 +159,8 @@ private Q_SLOTS:
         QCOMPARE(f.text(e, "title"), QStringLiteral("Renamed"));
         QVERIFY(!files.setData(files.index(0, 1), 5));
         QVERIFY(!(files.flags(files.index(0, 1)) & Qt::ItemIsEditable));
-        files.setForegroundProvider([e](ObjectId id) { return id == e ? QVariant(QColor(Qt::gray)) : QVariant(); });
+        files.setForegroundProvider(
+            [e](ObjectId id) { return id == e ? QVariant(QColor(Qt::gray)) : QVariant(); });
         QCOMPARE(files.index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
     }
 

@@ -202,7 +202,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("tag");
         QTest::addColumn<int>("playTime");
         QTest::addColumn<QString>("title");
-        const auto row = [](const char* name, bool hasMovie, MovieTime duration, const char* tag, int playTime) {
+        const auto row = [](const char* name, bool hasMovie, MovieTime duration, const char* tag,
+                            int playTime) {
             QTest::newRow(name) << hasMovie << duration << QString(tag) << playTime
                                 << (*tag ? QString(tag) : QStringLiteral("clip.mov"));
         };
@@ -326,7 +327,9 @@ private Q_SLOTS:
         Fixture f;
         const ObjectId folder = f.node("00000001", true);
         const ObjectId playlist = f.node("00000002", false, folder);
-        const auto can = [&f] { return QString("%1%2").arg(f.tb.canLoadFrameSet()).arg(f.tb.canEditFrameSet()); };
+        const auto can = [&f] {
+            return QString("%1%2").arg(f.tb.canLoadFrameSet()).arg(f.tb.canEditFrameSet());
+        };
         QCOMPARE(can(), QStringLiteral("00")); // nothing selected
         QVERIFY(f.tree.setSelectedObject(playlist));
         QCOMPARE(can(), QStringLiteral("01"));

@@ -77,9 +77,11 @@ private Q_SLOTS:
         const Predicate byId = Predicate::equals(QStringLiteral("uniqueId"), QStringLiteral("00000002"));
         QCOMPARE(byId.format(), QStringLiteral("uniqueId == \"00000002\""));
         QCOMPARE(ctx().fetch(LibrarySchema::Playlist, byId), QList<ObjectId>{b});
-        QCOMPARE(ctx().fetch(LibrarySchema::Playlist, Predicate::equals(QStringLiteral("index"), 2)), QList<ObjectId>{b});
+        QCOMPARE(ctx().fetch(LibrarySchema::Playlist, Predicate::equals(QStringLiteral("index"), 2)),
+                 QList<ObjectId>{b});
         // the same text as a number is not the same value
-        QVERIFY(ctx().fetch(LibrarySchema::Playlist, Predicate::equals(QStringLiteral("uniqueId"), 2)).isEmpty());
+        QVERIFY(
+            ctx().fetch(LibrarySchema::Playlist, Predicate::equals(QStringLiteral("uniqueId"), 2)).isEmpty());
         QVERIFY(ctx().fetch(LibrarySchema::Filelist).isEmpty());
         ctx().deleteObject(a);
         QCOMPARE(ctx().fetch(LibrarySchema::Playlist), QList<ObjectId>{b});
@@ -201,7 +203,6 @@ private Q_SLOTS:
         QCOMPARE(ctx().undoManager()->count(), 2);
         QCOMPARE(ctx().value(a, QStringLiteral("index")).toInt(), 5);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestObjectContext)

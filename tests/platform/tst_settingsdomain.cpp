@@ -22,7 +22,10 @@ void registerSkipDefault(SettingsDomain& domain)
     domain.registerDefaults({{SkipTime, 10.0}, {QStringLiteral("optPlayVolume"), 0.0}});
 }
 
-QJsonObject fileObject(const QString& path) { return QJsonDocument::fromJson(test::readAll(path)).object(); }
+QJsonObject fileObject(const QString& path)
+{
+    return QJsonDocument::fromJson(test::readAll(path)).object();
+}
 
 } // namespace
 
@@ -59,8 +62,10 @@ private Q_SLOTS:
             QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForPlist")).toInt(), 7);
             ude::setDefaultBoolValue(domain, false, QStringLiteral("optIsPlaylist"));
             ude::setDefaultFloatValue(domain, 0.1f, SkipTime);
-            ude::setDefaultStringValue(domain, QStringLiteral("{{1, 2}, {3, 4}}"), QStringLiteral("rectWindowMain"));
+            ude::setDefaultStringValue(domain, QStringLiteral("{{1, 2}, {3, 4}}"),
+                                       QStringLiteral("rectWindowMain"));
             const QByteArray before = test::readAll(home.settingsFile());
+            QCOMPARE(QJsonDocument::fromJson(before).object().size(), 4); // every setter wrote through
             ude::defaultIntValue(domain, QStringLiteral("optUniqueNoForPlist"));
             ude::defaultFloatValue(domain, QStringLiteral("optMissing"));
             QCOMPARE(test::readAll(home.settingsFile()), before);
@@ -78,16 +83,17 @@ private Q_SLOTS:
     void listsAndUnknownKeysSurvive()
     {
         test::TestHome home;
-        QVERIFY(test::writeAll(home.settingsFile(), "{\"someoneElsesKey\": {\"a\": [1, 2]}, \"optSkipTime\": 5}"));
+        QVERIFY(test::writeAll(home.settingsFile(),
+                               "{\"someoneElsesKey\": {\"a\": [1, 2]}, \"optSkipTime\": 5}"));
         SettingsDomain domain(home.settingsFile());
         const QVariantList columns{QVariantMap{{QStringLiteral("identifier"), QStringLiteral("filePath")},
                                                {QStringLiteral("width"), 240}}};
         domain.setObject(columns, QStringLiteral("stateTableColumnFilelist"));
         QVERIFY(domain.synchronize());
         const QJsonObject stored = fileObject(home.settingsFile());
-        QCOMPARE(stored.value(QStringLiteral("someoneElsesKey")).toObject().value(QStringLiteral("a")).toArray().size(), 2);
-        QCOMPARE(stored.value(QStringLiteral("stateTableColumnFilelist")).toArray().first().toObject()
-                     .value(QStringLiteral("width")).toInt(), 240);
+        QCOMPARE(stored.value("someoneElsesKey").toObject().value("a").toArray().size(), 2);
+        const QJsonArray storedColumns = stored.value("stateTableColumnFilelist").toArray();
+        QCOMPARE(storedColumns.first().toObject().value("width").toInt(), 240);
         QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 5.0f);
     }
 

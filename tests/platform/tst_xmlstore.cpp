@@ -42,7 +42,8 @@ private Q_SLOTS:
     {
         test::TestHome home;
         const QString path = libraryPath(home);
-        const QDateTime date = QDateTime::fromString(QStringLiteral("2026-11-30T18:04:05.123Z"), Qt::ISODateWithMs);
+        const QDateTime date =
+            QDateTime::fromString(QStringLiteral("2026-11-30T18:04:05.123Z"), Qt::ISODateWithMs);
         const QString awkward = QStringLiteral("Tom & \"Jerry\" <cut>\n\tline two · 日本");
         ObjectId folder, list, entry, bare;
         {
@@ -122,13 +123,16 @@ private Q_SLOTS:
         row("no version", library(ok, "<tetrapan-library>"), 2, "version");
         row("duplicate id", library(ok + ok), 4, "duplicate id 1");
         row("missing parent", library("  <playlist id=\"2\" parent=\"9\"/>\n"), 3, "does not exist");
-        row("parent of wrong kind", library("  <playlist id=\"2\" parent=\"3\"/>\n  <filelist id=\"3\"/>\n"), 3,
-            "is a filelist");
-        row("link to nothing", library(ok + "  <link playlist=\"1\" filelist=\"5\"/>\n"), 4, "does not exist");
-        row("link of wrong kind", library(ok + "  <link playlist=\"1\" filelist=\"1\"/>\n"), 4, "is a playlist");
+        row("parent of wrong kind", library("  <playlist id=\"2\" parent=\"3\"/>\n  <filelist id=\"3\"/>\n"),
+            3, "is a filelist");
+        row("link to nothing", library(ok + "  <link playlist=\"1\" filelist=\"5\"/>\n"), 4,
+            "does not exist");
+        row("link of wrong kind", library(ok + "  <link playlist=\"1\" filelist=\"1\"/>\n"), 4,
+            "is a playlist");
         row("parent loop",
             library("  <playlist id=\"1\" parent=\"3\"/>\n  <playlist id=\"2\" parent=\"1\"/>\n"
-                    "  <playlist id=\"3\" parent=\"2\"/>\n"), 3, "loops");
+                    "  <playlist id=\"3\" parent=\"2\"/>\n"),
+            3, "loops");
         row("own parent", library("  <playlist id=\"1\" parent=\"1\"/>\n"), 3, "loops");
         row("bad integer", library("  <playlist id=\"1\" index=\"two\"/>\n"), 3, "index");
         row("bad date", library("  <filelist id=\"1\" fileDate=\"yesterday\"/>\n"), 3, "fileDate");
@@ -189,7 +193,8 @@ private Q_SLOTS:
         const QByteArray before = test::readAll(path);
         for (int i = 0; i < 2000; ++i) {
             const ObjectId id = ctx.insertNewObject(LibrarySchema::Playlist);
-            ctx.setValue(id, QStringLiteral("title"), QStringLiteral("A long enough title for the file to grow %1").arg(i));
+            ctx.setValue(id, QStringLiteral("title"),
+                         QStringLiteral("A long enough title for the file to grow %1").arg(i));
         }
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
@@ -225,7 +230,8 @@ private Q_SLOTS:
                 ObjectContext ctx(coordinator);
                 for (int i = 0;; ++i) {
                     const ObjectId id = ctx.insertNewObject(LibrarySchema::Playlist);
-                    ctx.setValue(id, QStringLiteral("title"), QStringLiteral("round %1 item %2").arg(round).arg(i));
+                    ctx.setValue(id, QStringLiteral("title"),
+                                 QStringLiteral("round %1 item %2").arg(round).arg(i));
                     ctx.processPendingChanges();
                     if (!ctx.save(error))
                         _exit(4);

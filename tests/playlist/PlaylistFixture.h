@@ -48,7 +48,10 @@ struct PlaylistApp {
         build(outline);
         return shown;
     }
-    QModelIndex indexOf(const QString& title) { return nib->playlistTreeController().indexOfObject(node(title)); }
+    QModelIndex indexOf(const QString& title)
+    {
+        return nib->playlistTreeController().indexOfObject(node(title));
+    }
 
     // A library from its outline: "F/(a,S/(b)),T" is folder F holding playlist a and folder S (holding b),
     // then playlist T. Each level is numbered 0, 1, 2, ...; identifiers 00000001, ... in reading order.

@@ -25,7 +25,10 @@ std::unique_ptr<QMimeData> treeDrag()
     return data;
 }
 
-QPoint centreOf(PlaylistApp& app, const QString& title) { return app.tree().visualRect(app.indexOf(title)).center(); }
+QPoint centreOf(PlaylistApp& app, const QString& title)
+{
+    return app.tree().visualRect(app.indexOf(title)).center();
+}
 
 } // namespace
 
@@ -43,7 +46,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expectedRows");
         QTest::addColumn<int>("index");
         // F holds a (0) and S (1), S holds b; T and U are top-level playlists with indexes 1 and 2
-        const auto row = [](const char* name, const char* selected, bool folder, const char* rows, int index) {
+        const auto row = [](const char* name, const char* selected, bool folder, const char* rows,
+                            int index) {
             QTest::newRow(name) << QString(selected) << folder << QString(rows) << index;
         };
         row("nothing selected: top level, after the largest index", "", false, "F,T,U,*New Playlist", 3);
@@ -63,7 +67,8 @@ private Q_SLOTS:
 
         folder ? app.tree().addFolder() : app.tree().addFile();
         QTEST(app.rows(), "expectedRows");
-        const ObjectId added = app.node(folder ? QStringLiteral("New Folder") : QStringLiteral("New Playlist"));
+        const ObjectId added =
+            app.node(folder ? QStringLiteral("New Folder") : QStringLiteral("New Playlist"));
         QTEST(app.ctx().value(added, "index").toInt(), "index");
         QCOMPARE(app.ctx().value(added, "isFolder").toBool(), folder);
         // with no counter stored, the number after the largest in the library; in title editing, and shown
@@ -199,7 +204,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("remainingEntries");
         QTest::addColumn<int>("remainingNodes");
         const QString inFolder = QStringLiteral("All playlists in folder are deleted");
-        QTest::newRow("folder with nested content") << "F" << 1000 << "Delete Folder?" << inFolder << "T1" << 1 << 1;
+        QTest::newRow("folder with nested content")
+            << "F" << 1000 << "Delete Folder?" << inFolder << "T1" << 1 << 1;
         QTest::newRow("playlist") << "T" << 1000 << "Delete Playlist?" << QString() << "F0" << 3 << 5;
         QTest::newRow("cancelled") << "F" << 1001 << "Delete Folder?" << inFolder << "F0,T1" << 4 << 6;
     }

@@ -162,7 +162,8 @@ private Q_SLOTS:
         QCOMPARE(h.dialogs.alerts.size(), alertsShown);
         if (alertsShown) {
             const AlertRequest& alert = h.dialogs.alerts.front();
-            QCOMPARE(alert.messageText, QStringLiteral("Could not save changes while quitting. Quit anyway?"));
+            QCOMPARE(alert.messageText,
+                     QStringLiteral("Could not save changes while quitting. Quit anyway?"));
             QCOMPARE(alert.buttons, (QStringList{QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}));
         }
     }
@@ -244,7 +245,8 @@ private Q_SLOTS:
     {
         Harness app(true);
         QMenuBar* bar = app.nib->mainWindow().menuBar();
-        for (const QString& e : {"File/Save/Ctrl+S", "File/Quit/Ctrl+Q", "Edit/Undo/Ctrl+Z", "Edit/Redo/Ctrl+Shift+Z"}) {
+        for (const QString& e :
+             {"File/Save/Ctrl+S", "File/Quit/Ctrl+Q", "Edit/Undo/Ctrl+Z", "Edit/Redo/Ctrl+Shift+Z"}) {
             const QStringList part = e.split(QLatin1Char('/'));
             QAction* action = findAction(bar, part[0], part[1]);
             QVERIFY2(action, qPrintable(e));
@@ -282,7 +284,7 @@ private Q_SLOTS:
         ctx->insertNewObject(LibrarySchema::Playlist);
         ctx->processPendingChanges();
         QVERIFY(QDir().mkpath(app.home.libraryFile())); // saving will fail
-        app.dialogs.alertAnswers = {1001};               // "Cancel"
+        app.dialogs.alertAnswers = {1001};              // "Cancel"
         QVERIFY(!window.close());
         QVERIFY(window.isVisible());
         QVERIFY(!app.nib->appDelegate().isTerminating());
