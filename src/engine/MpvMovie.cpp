@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QThreadPool>
 
 #include <mpv/client.h>
 
@@ -80,22 +81,19 @@ QString trackProperty(const char* pattern, qint64 index)
 
 void MpvHandleDeleter::operator()(mpv_handle* handle) const
 {
-    mpv_terminate_destroy(handle);
+    // Shutting a core down waits for its threads; off the GUI thread that wait does not hold up the
+    // movies that replace it. The global pool finishes its work before the program exits.
+    QThreadPool::globalInstance()->start([handle] { mpv_terminate_destroy(handle); });
 }
 
 MpvMovie::MpvMovie(MpvHandlePtr handle, QString path) : handle_(std::move(handle)), filePath_(std::move(path)) {}
 
-MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options)
+MpvHandlePtr MpvMovie::createHandle(const Options& options, QString* error)
 {
-    OpenResult result;
-    // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
-    // not '.'; it parses and prints numbers with the C library.
-    std::setlocale(LC_NUMERIC, "C");
-
     MpvHandlePtr handle(mpv_create());
     if (!handle) {
-        result.error = QStringLiteral("mpv could not be created");
-        return result;
+        *error = QStringLiteral("mpv could not be created");
+        return {};
     }
     mpv_handle* h = handle.get();
 
@@ -131,20 +129,36 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
         {mpvname::Vid, options.nullVideo ? mpvname::Auto : mpvname::No},
     };
     for (const auto& [name, value] : settings) {
-        if (!setOption(h, name, value, &result.error))
-            return result;
+        if (!setOption(h, name, value, error))
+            return {};
     }
-    if (options.nullAudio && !setOption(h, mpvname::Ao, mpvname::AoNull, &result.error))
-        return result;
+    if (options.nullAudio && !setOption(h, mpvname::Ao, mpvname::AoNull, error))
+        return {};
 
     if (const int rc = mpv_initialize(h); rc < 0) {
-        result.error = QStringLiteral("mpv could not start: %1").arg(errorText(rc));
-        return result;
+        *error = QStringLiteral("mpv could not start: %1").arg(errorText(rc));
+        return {};
     }
     mpv_request_log_messages(h, mpvname::LogLevelWarn);
     mpv_observe_property(h, ObservePause, mpvname::Pause, MPV_FORMAT_FLAG);
     mpv_observe_property(h, ObserveEof, mpvname::EofReached, MPV_FORMAT_FLAG);
     mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_NONE);
+    return handle;
+}
+
+MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options, MpvHandlePtr warm)
+{
+    OpenResult result;
+    // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
+    // not '.'; it parses and prints numbers with the C library.
+    std::setlocale(LC_NUMERIC, "C");
+    MpvHandlePtr handle = std::move(warm);
+    if (!handle) {
+        handle = createHandle(options, &result.error);
+        if (!handle)
+            return result;
+    }
+    mpv_handle* h = handle.get();
 
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
     const QByteArray pathBytes = absolutePath.toUtf8();

@@ -39,7 +39,12 @@ public:
     };
 
     // Loads the file and waits for mpv to report it loaded or failed, at most options.openTimeout.
-    static OpenResult openWaiting(const QString& path, const Options& options);
+    // warm: a handle made by createHandle ahead of time with the same options; without one a handle is
+    // made here, which is most of the time an open takes.
+    static OpenResult openWaiting(const QString& path, const Options& options, MpvHandlePtr warm = {});
+    // A started mpv, set up the way every pane wants it, with nothing loaded. Safe on any thread; fails
+    // when the process's LC_NUMERIC is not "C".
+    static MpvHandlePtr createHandle(const Options& options, QString* error);
 
     ~MpvMovie() override;
 

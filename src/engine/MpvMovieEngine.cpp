@@ -16,9 +16,13 @@ namespace tetrapan {
 
 Q_LOGGING_CATEGORY(lcEngine, "tetrapan.engine", QtWarningMsg)
 
+// One ready handle per pane, so a playlist switch loads four files without starting four mpv cores.
+constexpr int WarmHandleCount = 4;
+
 MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent) : MovieEngine(parent), options_(options)
 {
     std::setlocale(LC_NUMERIC, "C");
+    warmHandles_ = std::make_unique<MpvHandlePool>(options_.movie, WarmHandleCount);
 }
 
 MpvMovieEngine::~MpvMovieEngine() = default;
@@ -40,7 +44,7 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
         result.error = QStringLiteral("%1: not a readable movie file").arg(path);
         return result;
     }
-    MpvMovie::OpenResult opened = MpvMovie::openWaiting(path, options_.movie);
+    MpvMovie::OpenResult opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_->take());
     if (!opened.movie) {
         qCInfo(lcEngine).noquote() << opened.error;
         result.error = opened.error;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/MovieEngine.h"
+#include "engine/MpvHandlePool.h"
 #include "engine/MpvMovie.h"
 
+#include <memory>
 #include <optional>
 
 namespace tetrapan {
@@ -39,6 +41,7 @@ public:
 
 private:
     Options options_;
+    std::unique_ptr<MpvHandlePool> warmHandles_;
 };
 
 } // namespace tetrapan

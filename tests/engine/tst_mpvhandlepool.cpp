@@ -1,0 +1,82 @@
+#include "TestClips.h"
+
+#include "engine/Movie.h"
+#include "engine/MpvHandlePool.h"
+#include "engine/MpvMovieEngine.h"
+
+#include <QTest>
+#include <QThreadPool>
+
+#include <clocale>
+
+using namespace tetrapan;
+using tetrapan::test::TestClips;
+
+// Ready mpv cores: the pool fills itself in the background, hands each core out once, refills, and a
+// core taken from it opens files like a fresh one.
+class TestMpvHandlePool : public QObject {
+    Q_OBJECT
+
+    TestClips clips_;
+    MpvMovie::Options options_;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        clips_ = TestClips::makeForTests();
+        QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+        options_.nullVideo = true;
+        options_.nullAudio = true;
+        std::setlocale(LC_NUMERIC, "C");
+    }
+
+    void fillsTakesAndRefills()
+    {
+        MpvHandlePool pool(options_, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(pool.readyCount(), 2, 20000);
+        MpvHandlePtr first = pool.take();
+        MpvHandlePtr second = pool.take();
+        QVERIFY(first && second);
+        QVERIFY(first.get() != second.get());
+        QTRY_COMPARE_WITH_TIMEOUT(pool.readyCount(), 2, 20000);
+    }
+
+    void takenHandleOpensAFile()
+    {
+        MpvHandlePool pool(options_, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(pool.readyCount(), 1, 20000);
+        MpvMovie::OpenResult opened = MpvMovie::openWaiting(clips_.colour(3), options_, pool.take());
+        QVERIFY2(opened.movie, qPrintable(opened.error));
+        QVERIFY(qAbs(opened.movie->duration().seconds() - TestClips::Seconds) < 0.1);
+        // a bad file is still refused on a ready core
+        MpvMovie::OpenResult refused = MpvMovie::openWaiting(clips_.still, options_, pool.take());
+        QVERIFY(!refused.movie);
+    }
+
+    // Handles still starting when the pool goes away are shut down, not leaked or used after free.
+    void goesAwayWhileStarting()
+    {
+        for (int i = 0; i < 3; ++i)
+            MpvHandlePool pool(options_, 4);
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
+    }
+
+    void engineOpensManyFilesInARow()
+    {
+        MpvMovieEngine::Options options;
+        options.movie = options_;
+        MpvMovieEngine engine(options);
+        std::vector<std::unique_ptr<Movie>> movies;
+        // more opens than ready cores: the engine falls back to starting its own
+        for (int n = 1; n <= 6; ++n) {
+            MovieOpenResult opened = engine.movieWithFile(clips_.colour((n - 1) % 4 + 1));
+            QVERIFY2(opened.movie, qPrintable(opened.error));
+            movies.push_back(std::move(opened.movie));
+        }
+        movies.clear();
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMpvHandlePool)
+#include "tst_mpvhandlepool.moc"
