@@ -6,6 +6,8 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include <cstdio>
+
 namespace tetrapan {
 
 namespace {
@@ -17,22 +19,6 @@ struct Position {
     qint64 line = 0;
     qint64 column = 0;
 };
-
-QString formatValue(const QVariant& value, AttributeType type)
-{
-    switch (type) {
-    case AttributeType::String:
-        return value.toString();
-    case AttributeType::Integer32:
-    case AttributeType::Integer64:
-        return QString::number(value.toLongLong());
-    case AttributeType::Boolean:
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case AttributeType::Date:
-        return value.toDateTime().toUTC().toString(Qt::ISODateWithMs);
-    }
-    return {};
-}
 
 std::optional<QVariant> parseValue(QStringView text, AttributeType type)
 {
@@ -173,6 +159,7 @@ private:
             return failHere(QStringLiteral("unknown element <%1>").arg(entityName));
         Record record = Record::make(entity);
         ObjectId id = NoObject;
+        QList<ToOneRef> pendingRefs;
         const QXmlStreamAttributes attributes = xml_.attributes();
         for (const QXmlStreamAttribute& a : attributes) {
             const QStringView key = a.name();
@@ -194,6 +181,7 @@ private:
                 if (!target)
                     return failHere(QStringLiteral("<%1> has an invalid %2 \"%3\"").arg(entityName, key, a.value()));
                 record.relations[ri] = {*target};
+                pendingRefs.append({NoObject, ri, *target, where});
             } else {
                 return failHere(QStringLiteral("unknown attribute %1 on <%2>").arg(key, entityName));
             }
@@ -204,7 +192,10 @@ private:
             return failHere(QStringLiteral("duplicate id %1").arg(id));
         // ids are usually written in rising order, so the end is the right place to start looking
         records_.insert(records_.cend(), id, std::move(record));
-        positions_.insert(id, where);
+        for (ToOneRef& ref : pendingRefs) {
+            ref.id = id;
+            refs_.append(ref);
+        }
         return expectEmptyElement();
     }
 
@@ -234,41 +225,25 @@ private:
         return true;
     }
 
-    // Calls f(record id, relationship index, target id) for every to-one reference.
-    template <typename F>
-    bool forEachToOne(F f)
-    {
-        for (auto it = records_.begin(); it != records_.end(); ++it) {
-            const QList<RelationshipDescription>& relationships = it->entity->relationships;
-            for (qsizetype ri = 0; ri < relationships.size(); ++ri) {
-                if (relationships[ri].toMany || it->relations[ri].isEmpty())
-                    continue;
-                if (!f(it.key(), ri, it->relations[ri].front()))
-                    return false;
-            }
-        }
-        return true;
-    }
-
     bool resolveReferences()
     {
-        const bool targetsExist = forEachToOne([this](ObjectId id, qsizetype ri, ObjectId target) {
-            const RelationshipDescription& r = records_[id].entity->relationships[ri];
-            return checkTarget(target, r.destination, positions_.value(id), r.name);
-        });
-        if (!targetsExist || !checkLoops())
+        for (const ToOneRef& ref : std::as_const(refs_)) {
+            const RelationshipDescription& r = records_[ref.id].entity->relationships[ref.ri];
+            if (!checkTarget(ref.target, r.destination, ref.where, r.name))
+                return false;
+        }
+        if (!checkLoops())
             return false;
         // the inverse side of each to-one reference is not written; it follows from the reference
-        forEachToOne([this](ObjectId id, qsizetype ri, ObjectId target) {
-            const RelationshipDescription& r = records_[id].entity->relationships[ri];
-            Record& other = records_[target];
+        for (const ToOneRef& ref : std::as_const(refs_)) {
+            const RelationshipDescription& r = records_[ref.id].entity->relationships[ref.ri];
+            Record& other = records_[ref.target];
             const qsizetype inverse = other.entity->relationshipIndex(r.inverse);
             if (other.entity->relationships[inverse].toMany)
-                insertSorted(other.relations[inverse], id);
+                insertSorted(other.relations[inverse], ref.id);
             else
-                other.relations[inverse] = {id};
-            return true;
-        });
+                other.relations[inverse] = {ref.id};
+        }
         for (const Link& link : links_) {
             if (!addLink(link))
                 return false;
@@ -278,22 +253,23 @@ private:
 
     bool checkLoops()
     {
-        return forEachToOne([this](ObjectId id, qsizetype ri, ObjectId target) {
+        for (const ToOneRef& ref : std::as_const(refs_)) {
             // follow the same relationship upwards; more steps than records means a cycle
-            ObjectId current = target;
+            const EntityDescription* entity = records_[ref.id].entity;
+            ObjectId current = ref.target;
             qsizetype steps = 0;
             while (current != NoObject && steps <= records_.size()) {
-                if (current == id) {
-                    const QString& name = records_[id].entity->relationships[ri].name;
-                    return failAt(positions_.value(id),
-                                  QStringLiteral("the %1 chain of id %2 loops").arg(name).arg(id));
+                if (current == ref.id) {
+                    return failAt(ref.where, QStringLiteral("the %1 chain of id %2 loops")
+                                                 .arg(entity->relationships[ref.ri].name)
+                                                 .arg(ref.id));
                 }
                 const Record& next = records_[current];
-                current = next.entity == records_[id].entity ? next.toOne(ri) : NoObject;
+                current = next.entity == entity ? next.toOne(ref.ri) : NoObject;
                 ++steps;
             }
-            return true;
-        });
+        }
+        return true;
     }
 
     struct Link {
@@ -331,7 +307,14 @@ private:
     QXmlStreamReader xml_;
     StoreError& error_;
     RecordMap records_;
-    QHash<ObjectId, Position> positions_;
+    // every to-one reference read, with where it was written, checked once all records are known
+    struct ToOneRef {
+        ObjectId id;
+        qsizetype ri;
+        ObjectId target;
+        Position where;
+    };
+    QList<ToOneRef> refs_;
     QList<Link> links_;
 };
 
@@ -367,35 +350,64 @@ bool XmlStore::read(QIODevice& device, RecordMap& records, StoreError& error) co
 namespace {
 
 // Attribute text escaped for a double-quoted XML attribute; line breaks and tabs as character references
-// so they survive the reader's attribute-value normalisation.
-void appendEscaped(QString& out, const QString& text)
+// so they survive the reader's attribute-value normalisation. Works on UTF-8, whose multi-byte sequences
+// never contain these ASCII bytes.
+void appendEscaped(QByteArray& out, const QByteArray& utf8)
 {
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '\n': out += QLatin1String("&#10;"); break;
-        case '\r': out += QLatin1String("&#13;"); break;
-        case '\t': out += QLatin1String("&#9;"); break;
+    for (const char c : utf8) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\n': out += "&#10;"; break;
+        case '\r': out += "&#13;"; break;
+        case '\t': out += "&#9;"; break;
         default:
             // other control characters cannot appear in XML 1.0 at all
-            if (c.unicode() >= 0x20 || c.unicode() == 0)
-                out += c.unicode() == 0 ? QChar(0xFFFD) : c;
+            if (static_cast<unsigned char>(c) < 0x20)
+                out += "\xEF\xBF\xBD";
             else
-                out += QChar(0xFFFD);
+                out += c;
         }
     }
 }
 
-void appendAttribute(QString& out, const QString& name, const QString& value)
+void appendAttribute(QByteArray& out, const QString& name, const QByteArray& utf8Value)
 {
-    out += QLatin1Char(' ');
-    out += name;
-    out += QLatin1String("=\"");
-    appendEscaped(out, value);
-    out += QLatin1Char('"');
+    out += ' ';
+    out += name.toLatin1();
+    out += "=\"";
+    appendEscaped(out, utf8Value);
+    out += '"';
+}
+
+// Dates are kept in UTC; written by hand because this runs for every entry of a large library.
+QByteArray formatDate(const QDateTime& value)
+{
+    const QDateTime utc = value.timeSpec() == Qt::UTC ? value : value.toUTC();
+    const QDate d = utc.date();
+    const QTime t = utc.time();
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(),
+                                d.day(), t.hour(), t.minute(), t.second(), t.msec());
+    return QByteArray(text, n);
+}
+
+QByteArray formatValueUtf8(const QVariant& value, AttributeType type)
+{
+    switch (type) {
+    case AttributeType::String:
+        return value.toString().toUtf8();
+    case AttributeType::Integer32:
+    case AttributeType::Integer64:
+        return QByteArray::number(value.toLongLong());
+    case AttributeType::Boolean:
+        return value.toBool() ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
+    case AttributeType::Date:
+        return formatDate(value.toDateTime());
+    }
+    return {};
 }
 
 } // namespace
@@ -408,29 +420,29 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
     for (auto it = records.cbegin(); it != records.cend(); ++it)
         byEntity[it->entity - entities.constData()].append(it);
 
-    QString out;
+    QByteArray out;
     out.reserve(records.size() * 200);
-    out += QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<");
-    out += RootElement;
-    appendAttribute(out, QStringLiteral("version"), QString::number(FormatVersion));
-    out += QLatin1String(">\n");
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<";
+    out += RootElement.toLatin1();
+    appendAttribute(out, QStringLiteral("version"), QByteArray::number(FormatVersion));
+    out += ">\n";
 
     for (qsizetype e = 0; e < entities.size(); ++e) {
         const EntityDescription& entity = entities[e];
         for (const RecordMap::const_iterator& it : byEntity[e]) {
-            out += QLatin1String("  <");
-            out += entity.name;
-            appendAttribute(out, QStringLiteral("id"), QString::number(it.key()));
+            out += "  <";
+            out += entity.name.toLatin1();
+            appendAttribute(out, QStringLiteral("id"), QByteArray::number(it.key()));
             for (qsizetype ri = 0; ri < entity.relationships.size(); ++ri) {
                 if (!entity.relationships[ri].toMany && it->toOne(ri) != NoObject)
-                    appendAttribute(out, entity.relationships[ri].name, QString::number(it->toOne(ri)));
+                    appendAttribute(out, entity.relationships[ri].name, QByteArray::number(it->toOne(ri)));
             }
             for (qsizetype ai = 0; ai < entity.attributes.size(); ++ai) {
                 const QVariant& value = it->attributes[ai];
                 if (value.isValid())
-                    appendAttribute(out, entity.attributes[ai].name, formatValue(value, entity.attributes[ai].type));
+                    appendAttribute(out, entity.attributes[ai].name, formatValueUtf8(value, entity.attributes[ai].type));
             }
-            out += QLatin1String("/>\n");
+            out += "/>\n";
         }
     }
 
@@ -445,19 +457,19 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
                 continue;
             for (const RecordMap::const_iterator& it : byEntity[e]) {
                 for (ObjectId other : it->relations[ri]) {
-                    out += QLatin1String("  <");
-                    out += LinkElement;
-                    appendAttribute(out, entity.name, QString::number(it.key()));
-                    appendAttribute(out, r.destination, QString::number(other));
-                    out += QLatin1String("/>\n");
+                    out += "  <";
+                    out += LinkElement.toLatin1();
+                    appendAttribute(out, entity.name, QByteArray::number(it.key()));
+                    appendAttribute(out, r.destination, QByteArray::number(other));
+                    out += "/>\n";
                 }
             }
         }
     }
-    out += QLatin1String("</");
-    out += RootElement;
-    out += QLatin1String(">\n");
-    return out.toUtf8();
+    out += "</";
+    out += RootElement.toLatin1();
+    out += ">\n";
+    return out;
 }
 
 bool XmlStore::write(QIODevice& device, const RecordMap& records, StoreError& error) const
