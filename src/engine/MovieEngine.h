@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -30,6 +31,12 @@ public:
     // Blocks until the file is open or refused.
     virtual MovieOpenResult movieWithFile(const QString& path) = 0;
     virtual MovieView* createMovieView(QWidget* parent) = 0;
+
+    // Starts loading files that are about to be opened one after another (the four panes of a playlist),
+    // so their loads overlap; movieWithFile then picks a prepared file up. What is not picked up is let go
+    // by discardPreparedMovies. An engine may prepare nothing.
+    virtual void prepareMovies(const QStringList& paths) { Q_UNUSED(paths); }
+    virtual void discardPreparedMovies() {}
 
 Q_SIGNALS:
     void movieDidEnd(tetrapan::Movie* movie);

@@ -146,7 +146,19 @@ MpvHandlePtr MpvMovie::createHandle(const Options& options, QString* error)
     return handle;
 }
 
-MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options, MpvHandlePtr warm)
+bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
+{
+    const QByteArray pathBytes = absolutePath.toUtf8();
+    const char* command[] = {mpvname::LoadFile, pathBytes.constData(), nullptr};
+    if (const int rc = mpv_command(handle, command); rc < 0) {
+        *error = QStringLiteral("mpv could not load %1: %2").arg(absolutePath, errorText(rc));
+        return false;
+    }
+    return true;
+}
+
+MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options, MpvHandlePtr warm,
+                                           bool loading)
 {
     OpenResult result;
     // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
@@ -161,12 +173,8 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
     mpv_handle* h = handle.get();
 
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
-    const QByteArray pathBytes = absolutePath.toUtf8();
-    const char* command[] = {mpvname::LoadFile, pathBytes.constData(), nullptr};
-    if (const int rc = mpv_command(h, command); rc < 0) {
-        result.error = QStringLiteral("mpv could not load %1: %2").arg(absolutePath, errorText(rc));
+    if (!loading && !startLoading(h, absolutePath, &result.error))
         return result;
-    }
 
     std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(handle), absolutePath));
     const QDeadlineTimer deadline(options.openTimeout);

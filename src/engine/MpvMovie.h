@@ -41,7 +41,11 @@ public:
     // Loads the file and waits for mpv to report it loaded or failed, at most options.openTimeout.
     // warm: a handle made by createHandle ahead of time with the same options; without one a handle is
     // made here, which is most of the time an open takes.
-    static OpenResult openWaiting(const QString& path, const Options& options, MpvHandlePtr warm = {});
+    // loading: warm was already given this path by startLoading.
+    static OpenResult openWaiting(const QString& path, const Options& options, MpvHandlePtr warm = {},
+                                  bool loading = false);
+    // Asks a started core to load a file without waiting for it; false when mpv refuses the request.
+    static bool startLoading(mpv_handle* handle, const QString& absolutePath, QString* error);
     // A started mpv, set up the way every pane wants it, with nothing loaded. Safe on any thread; fails
     // when the process's LC_NUMERIC is not "C".
     static MpvHandlePtr createHandle(const Options& options, QString* error);

@@ -10,6 +10,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 
+#include <algorithm>
 #include <clocale>
 
 namespace tetrapan {
@@ -44,7 +45,17 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
         result.error = QStringLiteral("%1: not a readable movie file").arg(path);
         return result;
     }
-    MpvMovie::OpenResult opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_->take());
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    const auto prepared = std::find_if(prepared_.begin(), prepared_.end(),
+                                       [&](const auto& entry) { return entry.first == absolutePath; });
+    MpvMovie::OpenResult opened;
+    if (prepared != prepared_.end()) {
+        MpvHandlePtr handle = std::move(prepared->second);
+        prepared_.erase(prepared);
+        opened = MpvMovie::openWaiting(path, options_.movie, std::move(handle), true);
+    } else {
+        opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_->take());
+    }
     if (!opened.movie) {
         qCInfo(lcEngine).noquote() << opened.error;
         result.error = opened.error;
@@ -53,6 +64,28 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
     relayNotifications(opened.movie.get());
     result.movie = std::move(opened.movie);
     return result;
+}
+
+void MpvMovieEngine::prepareMovies(const QStringList& paths)
+{
+    std::setlocale(LC_NUMERIC, "C");
+    for (const QString& path : paths) {
+        if (!canInitWithFile(path))
+            continue;
+        // only ready cores: starting one here would cost what preparing is meant to save
+        MpvHandlePtr handle = warmHandles_->take();
+        if (!handle)
+            break;
+        const QString absolutePath = QFileInfo(path).absoluteFilePath();
+        QString error;
+        if (MpvMovie::startLoading(handle.get(), absolutePath, &error))
+            prepared_.emplace_back(absolutePath, std::move(handle));
+    }
+}
+
+void MpvMovieEngine::discardPreparedMovies()
+{
+    prepared_.clear();
 }
 
 MovieView* MpvMovieEngine::createMovieView(QWidget* parent)

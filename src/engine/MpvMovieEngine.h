@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tetrapan {
 
@@ -33,6 +34,8 @@ public:
     bool canInitWithFile(const QString& path) const override;
     MovieOpenResult movieWithFile(const QString& path) override;
     MovieView* createMovieView(QWidget* parent) override;
+    void prepareMovies(const QStringList& paths) override;
+    void discardPreparedMovies() override;
 
     DrawingPath drawingPath();
     // Software where Qt has no window system (offscreen) or OpenGL is itself done on the CPU (llvmpipe,
@@ -42,6 +45,8 @@ public:
 private:
     Options options_;
     std::unique_ptr<MpvHandlePool> warmHandles_;
+    // absolute path and the core already loading it
+    std::vector<std::pair<QString, MpvHandlePtr>> prepared_;
 };
 
 } // namespace tetrapan

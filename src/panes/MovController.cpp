@@ -1,6 +1,7 @@
 #include "panes/MovController.h"
 
 #include "engine/Movie.h"
+#include "engine/MovieEngine.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
@@ -143,18 +144,29 @@ void MovController::changeAllMovieView()
         entries = tbArrayController_->getArrangedObjects(LibrarySchema::Filelist);
         context = tbArrayController_->getManagedObjectContext(LibrarySchema::Filelist);
     }
+    // the first entry for each view number, in the list's order
+    std::array<QString, PaneCount> paths;
     for (int n = 1; n <= PaneCount; ++n) {
-        QTMovieSubView* pane = qtView(n);
-        if (!pane)
-            continue;
         const auto entry = std::find_if(entries.cbegin(), entries.cend(), [&](ObjectId id) {
             return context->value(id, LibrarySchema::ViewNo).toInt() == n;
         });
         if (entry != entries.cend())
-            pane->updateMovieView(context->value(*entry, LibrarySchema::FilePath).toString());
+            paths[n - 1] = context->value(*entry, LibrarySchema::FilePath).toString();
+    }
+    // the four files load side by side while the panes open them one after another
+    if (movieEngine_)
+        movieEngine_->prepareMovies(QStringList(paths.cbegin(), paths.cend()));
+    for (int n = 1; n <= PaneCount; ++n) {
+        QTMovieSubView* pane = qtView(n);
+        if (!pane)
+            continue;
+        if (!paths[n - 1].isEmpty())
+            pane->updateMovieView(paths[n - 1]);
         else
             pane->clearMovieView();
     }
+    if (movieEngine_)
+        movieEngine_->discardPreparedMovies();
 
     if (tbArrayController_ &&
         userDefaultsExtension::defaultBoolValue(settings_, QLatin1String(OptLoadFrameSet)) &&

@@ -12,6 +12,7 @@
 namespace tetrapan {
 
 class PlaylistTreeController;
+class MovieEngine;
 class QTMovieSubView;
 class SettingsDomain;
 class TBArrayController;
@@ -46,6 +47,8 @@ public:
     void setQtView(int viewNo, QTMovieSubView* pane);
     QTMovieSubView* qtView(int viewNo) const;
     void setTbArrayController(TBArrayController* controller) { tbArrayController_ = controller; }
+    // The panes' engine, told which files a load is about to open so it can load them side by side.
+    void setMovieEngine(MovieEngine* engine) { movieEngine_ = engine; }
     TBArrayController* tbArrayController() const { return tbArrayController_; }
     // Its selection is watched for the control window's move buttons.
     void setPlaylistTreeController(PlaylistTreeController* controller);
@@ -157,6 +160,7 @@ private:
     Scheduler& scheduler_;
     SettingsDomain& settings_;
     TBArrayController* tbArrayController_ = nullptr;
+    MovieEngine* movieEngine_ = nullptr;
     PlaylistTreeController* playlistTreeController_ = nullptr;
     std::array<QTMovieSubView*, PaneCount> qtViews_{};
     int currentViewNo_ = 0;

@@ -79,6 +79,7 @@ void MainNib::connectOutlets()
 
     tbArrayController_->filelistArrayController = filelistArrayController_.get();
     tbArrayController_->playlistTreeController = playlistTreeController_.get();
+    movController_->setMovieEngine(&services_.engine);
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
         QTMovieSubView* pane = qtViews_[viewNo - 1];
         pane->setMovController(movController_.get());

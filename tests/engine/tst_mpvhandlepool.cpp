@@ -76,6 +76,29 @@ private Q_SLOTS:
         movies.clear();
         QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
     }
+
+    // A playlist's files are loaded side by side before the panes open them one by one; the same file in
+    // two panes, an empty pane and a file nobody opens in the end all work out.
+    void preparedFilesOpenAndTheRestIsLetGo()
+    {
+        MpvMovieEngine::Options options;
+        options.movie = options_;
+        MpvMovieEngine engine(options);
+        QThreadPool::globalInstance()->waitForDone(30000);
+        engine.prepareMovies({clips_.colour(1), clips_.colour(1), QString(), clips_.colour(2)});
+        std::vector<std::unique_ptr<Movie>> movies;
+        for (const QString& path : {clips_.colour(1), clips_.colour(1), clips_.colour(3)}) {
+            MovieOpenResult opened = engine.movieWithFile(path);
+            QVERIFY2(opened.movie, qPrintable(opened.error));
+            QCOMPARE(opened.movie->filePath(), path);
+            movies.push_back(std::move(opened.movie));
+        }
+        engine.discardPreparedMovies(); // green was never asked for
+        MovieOpenResult later = engine.movieWithFile(clips_.colour(2));
+        QVERIFY2(later.movie, qPrintable(later.error));
+        movies.clear();
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMpvHandlePool)

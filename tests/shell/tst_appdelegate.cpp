@@ -245,8 +245,8 @@ private Q_SLOTS:
     {
         Harness app(true);
         QMenuBar* bar = app.nib->mainWindow().menuBar();
-        for (const QString& e :
-             {"File/Save/Ctrl+S", "File/Quit/Ctrl+Q", "Edit/Undo/Ctrl+Z", "Edit/Redo/Ctrl+Shift+Z"}) {
+        for (const char* entry : {"File/Save/Ctrl+S", "File/Quit/Ctrl+Q", "Edit/Undo/Ctrl+Z", "Edit/Redo/Ctrl+Shift+Z"}) {
+            const QString e = QString::fromLatin1(entry);
             const QStringList part = e.split(QLatin1Char('/'));
             QAction* action = findAction(bar, part[0], part[1]);
             QVERIFY2(action, qPrintable(e));
