@@ -1,5 +1,6 @@
 // tetrapan-bench engine: how fast movies open, and what four playing panes cost next to plain mpv.
 #include "BenchCommands.h"
+#include "BenchSupport.h"
 #include "VirtualDisplay.h"
 
 #include "engine/MpvMovie.h"
@@ -41,25 +42,8 @@ double cpuSeconds(int who)
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void print(const char* name, double value, const char* unit)
-{
-    std::printf("%s: %.3f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
 
-// Lets the event loop run (mpv's events, the panes' painting) for the given time.
-void runEventsFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 struct Panes {
     QtScheduler scheduler;

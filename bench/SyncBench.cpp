@@ -1,6 +1,7 @@
 // tetrapan-bench sync: how long switching playlists takes until four 720p panes show their first frames,
 // and how far apart the four panes stand right after Sync and after playing together for 30 s.
 #include "BenchCommands.h"
+#include "BenchSupport.h"
 #include "VirtualDisplay.h"
 
 #include "engine/MpvMovie.h"
@@ -41,18 +42,7 @@ constexpr int Switches = 5;
 constexpr int PlayTogetherSeconds = 30;
 constexpr int TimeoutMs = 20000;
 
-void print(const char* name, double value, const char* unit)
-{
-    std::printf("%s: %.1f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
 
-void runEventsFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // Runs events until the condition holds; false when it did not within the timeout.
 bool runEventsUntil(const std::function<bool()>& condition, int timeoutMs = TimeoutMs)
@@ -67,11 +57,6 @@ bool runEventsUntil(const std::function<bool()>& condition, int timeoutMs = Time
     return true;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
 
 // The application's scheduler, noting the moment the playlist load delay runs out.
 class TimingScheduler final : public Scheduler {
@@ -292,7 +277,7 @@ int runSync(int argc, char** argv)
     }
     // How much of the switch the panes spend opening their files, the rest being the first frames' way out.
     std::fprintf(stderr, "sync: opening four files takes %.1f ms of the switch\n", median(loading));
-    print("switch.latency_ms", median(latencies), "ms");
+    print("switch.latency_ms", median(latencies), "ms", 1);
 
     // The 720p playlist is loaded: play, let the panes run apart, then bring them together.
     controller.changeAllMoviePlay();
@@ -302,14 +287,14 @@ int runSync(int argc, char** argv)
         std::fprintf(stderr, "sync: the panes never reached the synchronised position\n");
         return 1;
     }
-    print("sync.spread_after_sync_ms", spreadMs(nib), "ms");
+    print("sync.spread_after_sync_ms", spreadMs(nib), "ms", 1);
 
     if (!runEventsUntil([&] { return controller.anyMovieIsPlaying(); })) {
         std::fprintf(stderr, "sync: the panes never resumed\n");
         return 1;
     }
     runEventsFor(PlayTogetherSeconds * 1000);
-    print("sync.spread_after_30s_ms", spreadMs(nib), "ms");
+    print("sync.spread_after_30s_ms", spreadMs(nib), "ms", 1);
     controller.setAllMoviePlay(false);
     return 0;
 }
