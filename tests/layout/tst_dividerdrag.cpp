@@ -1,9 +1,17 @@
-// Dividers dragged with the pointer on an X server: a pane squeezed to nothing stops.
+// Dividers dragged with the pointer on an X server: a pane squeezed to nothing stops, on the fake engine
+// and on the real one.
 #include "LayoutFixture.h"
+#include "TestClips.h"
+
+#include "engine/Movie.h"
+#include "engine/MpvMovieEngine.h"
+#include "platform/Scheduler.h"
 
 #include <QGuiApplication>
 #include <QSplitterHandle>
 #include <QWindow>
+
+#include <algorithm>
 
 using namespace tetrapan;
 using tetrapan::test::LayoutFixture;
@@ -12,15 +20,20 @@ class TestDividerDrag : public QObject {
     Q_OBJECT
 
 private:
-    // Presses on the divider's middle, moves the pointer by `by` in steps and lets go.
+    // Presses on the divider's middle, moves the pointer by `by` in steps, as far as the window's edge,
+    // and lets go.
     static void drag(MainWindow& window, QSplitterHandle* handle, QPoint by)
     {
         QWindow* target = window.windowHandle();
         const QPoint from = handle->mapTo(&window, handle->rect().center());
+        const auto inside = [&](QPoint point) {
+            return QPoint(std::clamp(point.x(), 0, window.width() - 1),
+                          std::clamp(point.y(), 0, window.height() - 1));
+        };
         QTest::mousePress(target, Qt::LeftButton, Qt::NoModifier, from);
         for (int step = 1; step <= 8; ++step)
-            QTest::mouseMove(target, from + by * step / 8);
-        QTest::mouseRelease(target, Qt::LeftButton, Qt::NoModifier, from + by);
+            QTest::mouseMove(target, inside(from + by * step / 8));
+        QTest::mouseRelease(target, Qt::LeftButton, Qt::NoModifier, inside(from + by));
     }
 
 private Q_SLOTS:
@@ -59,6 +72,51 @@ private Q_SLOTS:
         drag(f.window(), right->handle(1), QPoint(0, 40));
         QCOMPARE(f.playing(), (QList<bool>{false, false, true, true}));
         QCOMPARE(f.animations, 0);
+    }
+
+    void realMoviesFollowDragsAndZooms()
+    {
+        const test::TestClips clips = test::TestClips::makeForTests();
+        QVERIFY2(clips.ok(), qPrintable(clips.error));
+        test::TestHome home;
+        SettingsDomain settings(home.settingsFile());
+        Tetrapan_AppDelegate::setupDefaults(settings);
+        QtScheduler scheduler;
+        test::FakeDialogPresenter dialogs;
+        MpvMovieEngine::Options options;
+        options.movie.nullAudio = true;
+        MpvMovieEngine engine(options);
+        MainNib nib({settings, scheduler, dialogs, engine});
+        MainWindow& window = nib.mainWindow();
+        window.resize(800, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto playing = [&] {
+            QList<bool> states;
+            for (int n = 1; n <= 4; ++n)
+                states << nib.qtView(n).isPlaying();
+            return states;
+        };
+        for (int n = 1; n <= 4; ++n)
+            QVERIFY(nib.qtView(n).createMovieView(clips.colour(n)));
+        nib.movController().setAllMoviePlay(true);
+        QCOMPARE(playing(), (QList<bool>{true, true, true, true}));
+
+        SplitSubView* left = window.spvLeft();
+        drag(window, left->handle(1), QPoint(0, left->height()));
+        QCOMPARE(nib.qtView(2).height(), 0);
+        QCOMPARE(playing(), (QList<bool>{true, false, true, true}));
+        const double shownAt = nib.qtView(1).movie()->currentTime().seconds();
+        QTRY_VERIFY(nib.qtView(1).movie()->currentTime().seconds() > shownAt + 0.2);
+
+        // the dividers slide for real: half a second each, the panes paused meanwhile
+        window.zoomPaneAction(3)->trigger();
+        QCOMPARE(nib.movController().displayedViewNo(), 3);
+        QCOMPARE(playing(), (QList<bool>{false, false, true, false}));
+        window.zoomPaneAction(0)->trigger();
+        QCOMPARE(nib.movController().displayedViewNo(), 0);
+        QCOMPARE(playing(), (QList<bool>{true, true, true, true}));
+        QVERIFY(dialogs.alerts.isEmpty());
     }
 };
 
