@@ -72,7 +72,8 @@ public:
     void loadFramePosition(QObject* sender = nullptr);
     void saveFramePosition(QObject* sender = nullptr);
     void removeFramePosition(QObject* sender = nullptr);
-    // The selected playlist's frame set: apply, store or delete one slot's item. Folders have none.
+    // The selected playlist's frame set: apply, store or delete one slot's item. Loading and saving leave
+    // folders alone; removing clears a slot of whatever node is selected.
     void loadSplitViewFrame(int slot);
     void saveSplitViewFrame(int slot);
     void removeSplitViewFrame(int slot);
