@@ -1,5 +1,9 @@
 #include "shell/MainNib.h"
 
+#include "layout/ButtonForMenu.h"
+#include "layout/MenuFrameSet.h"
+#include "layout/SplitSubView.h"
+#include "layout/ViewMain.h"
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
@@ -7,6 +11,8 @@
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
 #include "shell/DesktopFileViewer.h"
@@ -31,6 +37,8 @@ MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
     appDelegate_->olvPlaylist = nullptr;
+    mainWindow_->menuFrameSet()->viewMain = nullptr;
+    viewMain_.reset();
     // the panes outlive the coordinator by the main window's teardown; nothing of theirs may reach it then
     for (QTMovieSubView* pane : qtViews_)
         pane->setMovController(nullptr);
@@ -55,6 +63,7 @@ void MainNib::instantiate()
     playlistTreeController_ = std::make_unique<PlaylistTreeController>(context);
     tbArrayController_ = std::make_unique<TBArrayController>(context, services_.settings, services_.dialogs);
     movController_ = std::make_unique<MovController>(services_.scheduler, services_.settings);
+    viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
     fileViewer_ = std::make_unique<DesktopFileViewer>();
     const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler, services_.dialogs,
                                     *fileViewer_};
@@ -92,8 +101,7 @@ void MainNib::connectOutlets()
     movController_->setPlaylistTreeController(playlistTreeController_.get());
     // The control window and the playlist window, once they exist, listen to the coordinator's other
     // signals the same way; openPlaylistWindowRequested opens the playlist window.
-    QObject::connect(movController_.get(), &MovController::mainWindowTitleChanged, window,
-                     &MainWindow::setWindowTitle);
+    connectMainWindowLayout();
 
     QObject::connect(window->saveAction(), &QAction::triggered, delegate, [delegate] { delegate->saveAction(); });
     QObject::connect(window->quitAction(), &QAction::triggered, delegate, [delegate] { delegate->terminate(); });
@@ -128,6 +136,70 @@ void MainNib::connectPlaylistWindow()
     });
 }
 
+void MainNib::connectMainWindowLayout()
+{
+    ViewMain* viewMain = viewMain_.get();
+    MainWindow* window = mainWindow_.get();
+    MovController* coordinator = movController_.get();
+    TBArrayController* library = tbArrayController_.get();
+    viewMain->tbArrayController = library;
+    viewMain->movController = coordinator;
+    viewMain->mainWindow = window;
+    viewMain->spvMain = window->spvMain();
+    viewMain->spvLeft = window->spvLeft();
+    viewMain->spvRight = window->spvRight();
+    window->menuFrameSet()->viewMain = viewMain;
+    window->menuFrameSet()->tbArrayController = library;
+
+    // the coordinator asks for the layout through its signals, as a call
+    QObject::connect(coordinator, &MovController::mainWindowTitleChanged, viewMain,
+                     &ViewMain::setMainWindowTitle);
+    QObject::connect(coordinator, &MovController::maximizeSplitViewFrameRequested, viewMain,
+                     &ViewMain::maximizeSplitViewFrame);
+    QObject::connect(coordinator, &MovController::loadSplitViewFrameRequested, viewMain,
+                     &ViewMain::loadSplitViewFrame);
+    QObject::connect(coordinator, &MovController::frameSetButtonImageNeedsRefresh, window,
+                     [window, library] { window->changeFrameSetButtonImage(library->canLoadFrameSet()); });
+    // every way of quitting closes the main window, which stores its frame and the panes' frames
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, viewMain,
+                     &ViewMain::windowWillCloseMain);
+
+    QAction* showDividers = window->showDividersAction();
+    QObject::connect(showDividers, &QAction::triggered, viewMain,
+                     [viewMain] { viewMain->changeDividerSize(); });
+    SettingsDomain& settings = services_.settings;
+    QObject::connect(&settings, &SettingsDomain::valueChanged, showDividers,
+                     [&settings, showDividers](const QString& key) {
+                         if (key == QLatin1String(ViewMain::OptDividerEnable))
+                             showDividers->setChecked(userDefaultsExtension::defaultBoolValue(settings, key));
+                     });
+    for (int viewNo = 0; viewNo <= 4; ++viewNo) {
+        QAction* zoom = window->zoomPaneAction(viewNo);
+        QObject::connect(zoom, &QAction::triggered, viewMain,
+                         [viewMain, zoom] { viewMain->maximizeFrameFromMenu(zoom); });
+    }
+    QAction* autoFramePlay = window->autoFramePlayAction();
+    QObject::connect(autoFramePlay, &QAction::triggered, viewMain,
+                     [viewMain] { viewMain->changeAutoFramePlay(); });
+    QObject::connect(viewMain, &ViewMain::autoFramePlayChanged, autoFramePlay, &QAction::setChecked);
+    QAction* fullScreen = window->fullScreenAction();
+    QObject::connect(fullScreen, &QAction::triggered, window, [window] { window->changeFullScreen(); });
+    QObject::connect(window, &FullScreenWindow::fullScreenChanged, fullScreen, &QAction::setChecked);
+}
+
+void MainNib::awakeMainWindowLayout()
+{
+    MainWindow& window = *mainWindow_;
+    for (SplitSubView* splitView : {window.spvMain(), window.spvLeft(), window.spvRight()})
+        splitView->awakeFromNib();
+    viewMain_->awakeFromNib();
+    // after the stored frame is back: that is the frame full screen returns to
+    window.awakeFromNib();
+    window.menuFrameSet()->awakeFromNib();
+    window.frameSetButton()->awakeFromNib();
+    window.changeFrameSetButtonImage(tbArrayController_->canLoadFrameSet());
+}
+
 void MainNib::connectUndoActions(ObjectContext* context)
 {
     QUndoStack* stack = context->undoManager();
@@ -156,6 +228,7 @@ void MainNib::awakeFromNib()
     for (CMMovieView* menu : cmMovieViews_)
         menu->awakeFromNib();
     movController_->awakeFromNib();
+    awakeMainWindowLayout();
     olvPlaylist_->awakeFromNib();
 }
 

@@ -21,6 +21,7 @@ class Scheduler;
 class SettingsDomain;
 class TBArrayController;
 class Tetrapan_AppDelegate;
+class ViewMain;
 
 // What the objects of the application get from outside: the settings, the clock, the user's answers and
 // the movie engine.
@@ -34,11 +35,13 @@ struct NibServices {
 // The composition root: builds every object of the application once, connects their outlets and then
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
-//      the library), the library access controller, the pane coordinator, panes 1 to 4, the playlist
-//      window and its tree
+//      the library), the library access controller, the pane coordinator, the main window's controller,
+//      panes 1 to 4, the playlist window and its tree
 //   2. connect outlets and menu commands
 //   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator,
-//      playlist tree (last: it restores the last selected playlist, which the coordinator then loads)
+//      the main window's controller (it restores the window's and the panes' frames), the main window,
+//      its split views and frame-set menu, playlist tree (last: it restores the last selected playlist,
+//      which the coordinator then loads)
 // The settings defaults must already be registered (Tetrapan_AppDelegate::setupDefaults) before the nib
 // is loaded, because waking objects read settings. Destruction runs in the reverse order.
 class MainNib {
@@ -54,6 +57,7 @@ public:
     FilelistArrayController& filelistArrayController() { return *filelistArrayController_; }
     PlaylistTreeController& playlistTreeController() { return *playlistTreeController_; }
     MovController& movController() { return *movController_; }
+    ViewMain& viewMain() { return *viewMain_; }
     // viewNo 1 to 4
     QTMovieSubView& qtView(int viewNo) { return *qtViews_.at(viewNo - 1); }
     CMMovieView& cmMovieView(int viewNo) { return *cmMovieViews_.at(viewNo - 1); }
@@ -67,6 +71,8 @@ private:
     void connectOutlets();
     void connectUndoActions(ObjectContext* context);
     void connectPlaylistWindow();
+    void connectMainWindowLayout();
+    void awakeMainWindowLayout();
     void awakeFromNib();
 
     NibServices services_;
@@ -76,6 +82,7 @@ private:
     std::unique_ptr<PlaylistTreeController> playlistTreeController_;
     std::unique_ptr<TBArrayController> tbArrayController_;
     std::unique_ptr<MovController> movController_;
+    std::unique_ptr<ViewMain> viewMain_;
     // owned by their slots in the main window
     std::array<QTMovieSubView*, 4> qtViews_{};
     // owned by their panes
