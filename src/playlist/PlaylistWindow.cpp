@@ -48,6 +48,16 @@ void PlaylistWindow::setOlvPlaylist(PlaylistOutlineView* tree)
         return;
     olvPlaylist_ = tree;
     ui_->treeSlot->layout()->addWidget(tree);
+    // the keys of a window that has just opened move through the playlists; the buttons take the keyboard
+    // only when tabbed to
+    tree->setFocus(Qt::OtherFocusReason);
+}
+
+void PlaylistWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (olvPlaylist_ && !olvPlaylist_->isEditing())
+        olvPlaylist_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 QToolButton* PlaylistWindow::btnAdd() const

@@ -39,6 +39,9 @@ public:
     // Beside the main window's right edge when the screen has room there, otherwise where it is.
     void placeBeside(const QWidget& mainWindow);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     std::unique_ptr<Ui::PlaylistWindow> ui_;
     QMenu* cmPlaylist_ = nullptr;
