@@ -6,6 +6,7 @@
 namespace tetrapan {
 
 class CMMovieView;
+class ControlWindow;
 class DesktopFileViewer;
 class DialogPresenter;
 class FilelistArrayController;
@@ -21,6 +22,7 @@ class Scheduler;
 class SettingsDomain;
 class TBArrayController;
 class Tetrapan_AppDelegate;
+class ViewControl;
 class ViewMain;
 
 // What the objects of the application get from outside: the settings, the clock, the user's answers and
@@ -36,12 +38,14 @@ struct NibServices {
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
 //      the library), the library access controller, the pane coordinator, the main window's controller,
-//      panes 1 to 4, the playlist window and its tree
+//      panes 1 to 4, the playlist window and its tree; then the control palette and its controller
 //   2. connect outlets and menu commands
 //   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator,
 //      the main window's controller (it restores the window's and the panes' frames), the main window,
-//      its split views and frame-set menu, playlist tree (last: it restores the last selected playlist,
-//      which the coordinator then loads)
+//      its split views and frame-set menu, the palette's controller (it restores the palette's place),
+//      playlist tree (last: it restores the last selected playlist, which the
+//      coordinator then loads)
+// showWindows then shows the main window and, over it, the palette if it was open at the last quit.
 // The settings defaults must already be registered (Tetrapan_AppDelegate::setupDefaults) before the nib
 // is loaded, because waking objects read settings. Destruction runs in the reverse order.
 class MainNib {
@@ -58,6 +62,8 @@ public:
     PlaylistTreeController& playlistTreeController() { return *playlistTreeController_; }
     MovController& movController() { return *movController_; }
     ViewMain& viewMain() { return *viewMain_; }
+    ViewControl& viewControl() { return *viewControl_; }
+    ControlWindow& controlWindow() { return *controlWindow_; }
     // viewNo 1 to 4
     QTMovieSubView& qtView(int viewNo) { return *qtViews_.at(viewNo - 1); }
     CMMovieView& cmMovieView(int viewNo) { return *cmMovieViews_.at(viewNo - 1); }
@@ -74,6 +80,9 @@ private:
     void connectMainWindowLayout();
     void awakeMainWindowLayout();
     void awakeFromNib();
+    void instantiatePalette();
+    void connectControlWindow();
+    void awakePalette();
 
     NibServices services_;
     std::unique_ptr<MainWindow> mainWindow_;
@@ -83,6 +92,9 @@ private:
     std::unique_ptr<TBArrayController> tbArrayController_;
     std::unique_ptr<MovController> movController_;
     std::unique_ptr<ViewMain> viewMain_;
+    std::unique_ptr<ViewControl> viewControl_;
+    // owned by the main window
+    ControlWindow* controlWindow_ = nullptr;
     // owned by their slots in the main window
     std::array<QTMovieSubView*, 4> qtViews_{};
     // owned by their panes

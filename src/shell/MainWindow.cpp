@@ -6,6 +6,8 @@
 #include "shell/NamedImage.h"
 #include "ui_MainWindow.h"
 
+#include <QMenu>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 namespace tetrapan {
@@ -38,6 +40,7 @@ MainWindow::MainWindow(QWidget* parent)
     frameSetButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     changeFrameSetButtonImage(false);
     ui_->toolBar->addWidget(frameSetButton_);
+    addAuxiliaryWindowCommands();
 
     // the menu bar hides in full screen, and with it the shortcuts of its actions unless the window has them
     for (QAction* menu : ui_->menuBar->actions()) {
@@ -135,6 +138,23 @@ void MainWindow::changeFrameSetButtonImage(bool canLoadFrameSet)
 {
     frameSetButton_->setIcon(namedImage(canLoadFrameSet ? QStringLiteral("btn_ctrl_frame_set_on")
                                                         : QStringLiteral("btn_ctrl_frame_set_off")));
+}
+
+void MainWindow::addAuxiliaryWindowCommands()
+{
+    // the floating windows' menu, made here unless the form already has it
+    auto* windowMenu = menuBar()->findChild<QMenu*>(QStringLiteral("menuWindow"));
+    if (!windowMenu) {
+        windowMenu = new QMenu(QStringLiteral("&Window"), menuBar());
+        windowMenu->setObjectName(QStringLiteral("menuWindow"));
+        menuBar()->addMenu(windowMenu);
+    }
+    controlWindowAction_ = windowMenu->addAction(QStringLiteral("&Control"));
+    controlWindowAction_->setCheckable(true);
+    controlWindowAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+K")));
+
+    // the palette is toggled from the palette itself as well
+    controlWindowAction_->setShortcutContext(Qt::ApplicationShortcut);
 }
 
 bool MainWindow::windowShouldClose()

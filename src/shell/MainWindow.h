@@ -36,6 +36,8 @@ public:
     QAction* quitAction() const;
     QAction* undoAction() const;
     QAction* redoAction() const;
+    // Window > Control (the palette, checked while it is open); its key works in every window of the program.
+    QAction* controlWindowAction() const { return controlWindowAction_; }
     QAction* showDividersAction() const;
     // viewNo 1 to 4; 0 is the even layout
     QAction* zoomPaneAction(int viewNo) const;
@@ -54,10 +56,13 @@ protected:
     bool windowShouldClose() override;
 
 private:
+    void addAuxiliaryWindowCommands();
+
     std::unique_ptr<Ui::MainWindow> ui_;
     MenuFrameSet* menuFrameSet_;
     ButtonForMenu* frameSetButton_;
     std::function<bool()> closeRequestHandler_;
+    QAction* controlWindowAction_ = nullptr;
 };
 
 } // namespace tetrapan
