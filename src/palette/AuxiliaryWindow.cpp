@@ -1,5 +1,6 @@
 #include "palette/AuxiliaryWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QScreen>
 
@@ -22,6 +23,13 @@ void AuxiliaryWindow::orderFront(bool makeKey)
         activateWindow();
 }
 
+void AuxiliaryWindow::centreOver(const QWidget& mainWindow)
+{
+    const QRect main = mainWindow.frameGeometry();
+    const QSize size = frameGeometry().size();
+    moveOnScreenOf(mainWindow, main.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
 void AuxiliaryWindow::moveOnScreenOf(const QWidget& mainWindow, QPoint topLeft)
 {
     if (const QScreen* screen = mainWindow.screen()) {
@@ -33,6 +41,15 @@ void AuxiliaryWindow::moveOnScreenOf(const QWidget& mainWindow, QPoint topLeft)
                                 std::max(available.top(), available.bottom() + 1 - size.height())));
     }
     move(topLeft);
+}
+
+void AuxiliaryWindow::closeOnEscape()
+{
+    auto* close = new QAction(QStringLiteral("Close Window"), this);
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    close->setShortcutContext(Qt::WindowShortcut);
+    addAction(close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
 }
 
 void AuxiliaryWindow::closeEvent(QCloseEvent* event)

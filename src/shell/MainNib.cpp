@@ -8,7 +8,11 @@
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
 #include "palette/ControlWindow.h"
+#include "palette/HelpWindow.h"
+#include "palette/ListFontSize.h"
+#include "palette/PrefsWindow.h"
 #include "palette/ViewControl.h"
+#include "palette/ViewPrefs.h"
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
@@ -40,6 +44,7 @@ MainNib::MainNib(const NibServices& services) : services_(services)
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
+    viewPrefs_.reset();
     viewControl_.reset();
     controlWindow_->menuFrameSet()->viewMain = nullptr;
     appDelegate_->olvPlaylist = nullptr;
@@ -109,6 +114,7 @@ void MainNib::connectOutlets()
     // openPlaylistWindowRequested opens the playlist window.
     connectMainWindowLayout();
     connectControlWindow();
+    connectPrefs();
 
     QObject::connect(window->saveAction(), &QAction::triggered, delegate, [delegate] { delegate->saveAction(); });
     QObject::connect(window->quitAction(), &QAction::triggered, delegate, [delegate] { delegate->terminate(); });
@@ -211,6 +217,9 @@ void MainNib::instantiatePalette()
 {
     controlWindow_ = new ControlWindow(mainWindow_.get());
     viewControl_ = std::make_unique<ViewControl>(services_.settings);
+    prefsWindow_ = new PrefsWindow(mainWindow_.get(), services_.settings);
+    helpWindow_ = new HelpWindow(mainWindow_.get());
+    viewPrefs_ = std::make_unique<ViewPrefs>(services_.settings);
 }
 
 void MainNib::connectControlWindow()
@@ -306,11 +315,50 @@ void MainNib::connectControlWindow()
                      &ViewControl::applicationWillTerminate);
 }
 
+void MainNib::connectPrefs()
+{
+    ViewPrefs* prefs = viewPrefs_.get();
+    MainWindow* window = mainWindow_.get();
+    prefs->prefsWindow = prefsWindow_;
+    prefs->helpWindow = helpWindow_;
+    prefs->mainWindow = window;
+    QObject::connect(window->preferencesAction(), &QAction::triggered, prefs,
+                     [prefs] { prefs->openPrefsWindow(); });
+    QObject::connect(window->helpAction(), &QAction::triggered, prefs, [prefs] { prefs->openHelpWindow(); });
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, prefs,
+                     &ViewPrefs::applicationWillTerminate);
+
+    // the help lists the keys of every window that has any
+    ShortcutList& keys = helpWindow_->shortcutList();
+    keys.addWindow(QStringLiteral("main window"), window);
+    keys.addWindow(QStringLiteral("playlist window"), playlistWindow_);
+    keys.addWindow(QStringLiteral("control palette"), controlWindow_);
+    keys.addWindow(QStringLiteral("preferences"), prefsWindow_);
+    keys.addWindow(QStringLiteral("help window"), helpWindow_);
+    connectListFontSize();
+}
+
+void MainNib::connectListFontSize()
+{
+    SettingsDomain& settings = services_.settings;
+    QWidget* lists = playlistWindow_;
+    const QString key = QLatin1String(listFontSize::OptFontSizeList);
+    QObject::connect(
+        &settings, &SettingsDomain::valueChanged, lists, [&settings, lists, key](const QString& changed) {
+            if (changed == key)
+                listFontSize::apply(lists, userDefaultsExtension::defaultIntValue(settings, key));
+        });
+}
+
 void MainNib::awakePalette()
 {
     viewControl_->awakeFromNib();
     controlWindow_->menuFrameSet()->awakeFromNib();
     controlWindow_->btnFrameSet()->awakeFromNib();
+    viewPrefs_->awakeFromNib();
+    listFontSize::apply(playlistWindow_,
+                        userDefaultsExtension::defaultIntValue(services_.settings,
+                                                               QLatin1String(listFontSize::OptFontSizeList)));
 }
 
 void MainNib::connectUndoActions(ObjectContext* context)

@@ -10,6 +10,7 @@ class ControlWindow;
 class DesktopFileViewer;
 class DialogPresenter;
 class FilelistArrayController;
+class HelpWindow;
 class MainWindow;
 class MovController;
 class MovieEngine;
@@ -17,6 +18,7 @@ class ObjectContext;
 class PlaylistOutlineView;
 class PlaylistTreeController;
 class PlaylistWindow;
+class PrefsWindow;
 class QTMovieSubView;
 class Scheduler;
 class SettingsDomain;
@@ -24,6 +26,7 @@ class TBArrayController;
 class Tetrapan_AppDelegate;
 class ViewControl;
 class ViewMain;
+class ViewPrefs;
 
 // What the objects of the application get from outside: the settings, the clock, the user's answers and
 // the movie engine.
@@ -38,12 +41,13 @@ struct NibServices {
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
 //      the library), the library access controller, the pane coordinator, the main window's controller,
-//      panes 1 to 4, the playlist window and its tree; then the control palette and its controller
+//      panes 1 to 4, the playlist window and its tree; then the control palette, the preferences and
+//      help windows and their controllers
 //   2. connect outlets and menu commands
 //   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator,
 //      the main window's controller (it restores the window's and the panes' frames), the main window,
-//      its split views and frame-set menu, the palette's controller (it restores the palette's place),
-//      playlist tree (last: it restores the last selected playlist, which the
+//      its split views and frame-set menu, the palette's controller (it restores the palette's place) and
+//      the preferences' controller, playlist tree (last: it restores the last selected playlist, which the
 //      coordinator then loads)
 // showWindows then shows the main window and, over it, the palette if it was open at the last quit.
 // The settings defaults must already be registered (Tetrapan_AppDelegate::setupDefaults) before the nib
@@ -64,6 +68,9 @@ public:
     ViewMain& viewMain() { return *viewMain_; }
     ViewControl& viewControl() { return *viewControl_; }
     ControlWindow& controlWindow() { return *controlWindow_; }
+    ViewPrefs& viewPrefs() { return *viewPrefs_; }
+    PrefsWindow& prefsWindow() { return *prefsWindow_; }
+    HelpWindow& helpWindow() { return *helpWindow_; }
     // viewNo 1 to 4
     QTMovieSubView& qtView(int viewNo) { return *qtViews_.at(viewNo - 1); }
     CMMovieView& cmMovieView(int viewNo) { return *cmMovieViews_.at(viewNo - 1); }
@@ -82,6 +89,8 @@ private:
     void awakeFromNib();
     void instantiatePalette();
     void connectControlWindow();
+    void connectPrefs();
+    void connectListFontSize();
     void awakePalette();
 
     NibServices services_;
@@ -93,8 +102,11 @@ private:
     std::unique_ptr<MovController> movController_;
     std::unique_ptr<ViewMain> viewMain_;
     std::unique_ptr<ViewControl> viewControl_;
+    std::unique_ptr<ViewPrefs> viewPrefs_;
     // owned by the main window
     ControlWindow* controlWindow_ = nullptr;
+    PrefsWindow* prefsWindow_ = nullptr;
+    HelpWindow* helpWindow_ = nullptr;
     // owned by their slots in the main window
     std::array<QTMovieSubView*, 4> qtViews_{};
     // owned by their panes

@@ -142,6 +142,12 @@ void MainWindow::changeFrameSetButtonImage(bool canLoadFrameSet)
 
 void MainWindow::addAuxiliaryWindowCommands()
 {
+    // Linux desktops keep Preferences in the Edit menu
+    ui_->menuEdit->addSeparator();
+    preferencesAction_ = ui_->menuEdit->addAction(QStringLiteral("&Preferences…"));
+    preferencesAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    preferencesAction_->setMenuRole(QAction::PreferencesRole);
+
     // the floating windows' menu, made here unless the form already has it
     auto* windowMenu = menuBar()->findChild<QMenu*>(QStringLiteral("menuWindow"));
     if (!windowMenu) {
@@ -153,8 +159,14 @@ void MainWindow::addAuxiliaryWindowCommands()
     controlWindowAction_->setCheckable(true);
     controlWindowAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+K")));
 
-    // the palette is toggled from the palette itself as well
-    controlWindowAction_->setShortcutContext(Qt::ApplicationShortcut);
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    helpMenu->setObjectName(QStringLiteral("menuHelp"));
+    helpAction_ = helpMenu->addAction(QStringLiteral("Tetrapan &Help"));
+    helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
+
+    // the palette is toggled from the palette itself, and help and preferences are asked for from any window
+    for (QAction* action : {preferencesAction_, controlWindowAction_, helpAction_})
+        action->setShortcutContext(Qt::ApplicationShortcut);
 }
 
 bool MainWindow::windowShouldClose()
