@@ -265,12 +265,15 @@ void ViewControl::changeSoundButtonState()
     QToolButton* button = controlWindow->btnSound();
     const bool sound = movController && movController->anyMovieIsSound();
     setChecked(button, sound);
-    ControlWindow::setButtonLook(button, sound ? ControlWindow::SoundLook : ControlWindow::MutedLook);
+    const ControlWindow::Look& look = sound ? ControlWindow::SoundLook : ControlWindow::MutedLook;
+    ControlWindow::setButtonLook(button, look);
     // the volume starts at nothing: a user who unmutes and hears nothing learns where the volume is
-    if (userDefaultsExtension::defaultFloatValue(settings_, QLatin1String(QTMovieSubView::OptPlayVolume)) <=
-        0.0f)
-        button->setToolTip(button->toolTip() +
-                           QStringLiteral(" (the volume is 0 %: raise it in Preferences)"));
+    const float volume =
+        userDefaultsExtension::defaultFloatValue(settings_, QLatin1String(QTMovieSubView::OptPlayVolume));
+    if (volume <= 0.0f)
+        ControlWindow::setButtonDescription(
+            button, QLatin1String(look.name),
+            QLatin1String(look.toolTip) + QStringLiteral(" (the volume is 0 %: raise it in Preferences)"));
 }
 
 void ViewControl::changeSkipButtonDescriptions()
