@@ -19,14 +19,20 @@
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
+#include "playlist/ButtonSelectFilelist.h"
+#include "playlist/CMFilelistHeader.h"
+#include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
+#include "playlist/TextColorTransformer.h"
+#include "playlist/ViewPlaylist.h"
 #include "shell/DesktopFileViewer.h"
 #include "shell/MainWindow.h"
 #include "shell/Resources.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QToolButton>
 #include <QUndoStack>
 
@@ -49,6 +55,9 @@ MainNib::~MainNib()
     controlWindow_->menuFrameSet()->viewMain = nullptr;
     appDelegate_->olvPlaylist = nullptr;
     mainWindow_->menuFrameSet()->viewMain = nullptr;
+    viewPlaylist_.reset();
+    tbvFilelist_->viewMain = nullptr;
+    tbvFilelist_->movController = nullptr;
     viewMain_.reset();
     // the panes outlive the coordinator by the main window's teardown; nothing of theirs may reach it then
     for (QTMovieSubView* pane : qtViews_)
@@ -75,9 +84,13 @@ void MainNib::instantiate()
     tbArrayController_ = std::make_unique<TBArrayController>(context, services_.settings, services_.dialogs);
     movController_ = std::make_unique<MovController>(services_.scheduler, services_.settings);
     viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
-    fileViewer_ = std::make_unique<DesktopFileViewer>();
-    const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler, services_.dialogs,
-                                    *fileViewer_};
+    fileViewer_ = services_.fileViewer;
+    if (!fileViewer_) {
+        desktopFileViewer_ = std::make_unique<DesktopFileViewer>();
+        fileViewer_ = desktopFileViewer_.get();
+    }
+    const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler,
+                                    services_.dialogs, *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
         auto* pane = new QTMovieSubView(paneServices);
         mainWindow_->setPane(viewNo, pane);
@@ -87,6 +100,10 @@ void MainNib::instantiate()
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
+    tbvFilelist_ = new FilelistTableView(services_.settings, services_.dialogs, *fileViewer_);
+    playlistWindow_->setTbvFilelist(tbvFilelist_);
+    cmFilelistHeader_ = new CMFilelistHeader(tbvFilelist_);
+    viewPlaylist_ = std::make_unique<ViewPlaylist>(services_.settings);
 }
 
 void MainNib::connectOutlets()
@@ -110,8 +127,9 @@ void MainNib::connectOutlets()
     }
     movController_->setTbArrayController(tbArrayController_.get());
     movController_->setPlaylistTreeController(playlistTreeController_.get());
-    // The control window and the playlist window listen to the coordinator's other signals the same way;
-    // openPlaylistWindowRequested opens the playlist window.
+    // The playlist window hears the coordinator's play-button refreshes and its request to open the window
+    // (connectPlaylistWindowController); the control window listens to the others the same way
+    // (connectControlWindow).
     connectMainWindowLayout();
     connectControlWindow();
     connectPrefs();
@@ -141,12 +159,72 @@ void MainNib::connectPlaylistWindow()
     QObject::connect(window->addFolderAction(), &QAction::triggered, tree, [tree] { tree->addFolder(); });
     QObject::connect(window->renameAction(), &QAction::triggered, tree, [tree] { tree->editSelectedRow(); });
     QObject::connect(window->removeAction(), &QAction::triggered, tree, [tree] { tree->removeItem(); });
+    connectPlaylistTable();
+    connectPlaylistWindowController();
+}
+
+void MainNib::connectPlaylistTable()
+{
+    FilelistTableView* table = tbvFilelist_;
+    table->viewMain = viewMain_.get();
+    table->tbArrayController = tbArrayController_.get();
+    table->movController = movController_.get();
+    table->filelistArrayController = filelistArrayController_.get();
+    table->cmFilelist = playlistWindow_->cmFilelist();
+    table->cmFilelistHeader = cmFilelistHeader_;
+    cmFilelistHeader_->tbvFilelist = table;
+    // a missing file's entry is greyed through the "TextColorTransformer"
+    TextColorTransformer(*appDelegate_->managedObjectContext()).registerWith(*filelistArrayController_);
+
+    PlaylistWindow* window = playlistWindow_;
+    QObject::connect(window->zoomEntryAction(), &QAction::triggered, table,
+                     [table] { table->maximizeFrame(); });
+    QObject::connect(window->revealEntryAction(), &QAction::triggered, table,
+                     [table] { table->showFileWithFinder(); });
+    QObject::connect(window->removeEntryAction(), &QAction::triggered, table,
+                     [table] { table->removeItem(); });
+    QObject::connect(window, &PlaylistWindow::windowWillClose, table, &FilelistTableView::windowWillClose);
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, table,
+                     &FilelistTableView::applicationWillTerminate);
+}
+
+void MainNib::connectPlaylistWindowController()
+{
+    ViewPlaylist* controller = viewPlaylist_.get();
+    PlaylistWindow* window = playlistWindow_;
+    MovController* coordinator = movController_.get();
+    controller->movController = coordinator;
+    controller->tbArrayController = tbArrayController_.get();
+    controller->playlistWindow = window;
+    controller->spvPlaylist = window->spvPlaylist();
+    controller->tbvFilelist = tbvFilelist_;
+    controller->olvPlaylist = olvPlaylist_;
+    controller->btnAdd = window->btnAdd();
+    controller->btnRemove = window->btnRemove();
+    controller->btnPlay = window->btnPlay();
+    controller->btnFrame = window->btnFrame();
+    window->btnFrame()->tbArrayController = tbArrayController_.get();
+
+    QObject::connect(window->btnPlay(), &QToolButton::clicked, coordinator,
+                     [coordinator] { coordinator->changeAllMoviePlay(); });
+    FilelistTableView* table = tbvFilelist_;
+    QObject::connect(window->btnFrame(), &QToolButton::clicked, table, [table] { table->maximizeFrame(); });
+    QObject::connect(coordinator, &MovController::playButtonImageNeedsRefresh, controller,
+                     &ViewPlaylist::changePlayButtonImage);
+    QObject::connect(coordinator, &MovController::playButtonEnabledNeedsRefresh, controller,
+                     &ViewPlaylist::changePlayButtonEnabled);
     // a pane that needs a playlist offers to open this window
-    QObject::connect(movController_.get(), &MovController::openPlaylistWindowRequested, window, [window] {
-        window->show();
-        window->raise();
-        window->activateWindow();
-    });
+    QObject::connect(coordinator, &MovController::openPlaylistWindowRequested, controller,
+                     &ViewPlaylist::openPlaylistWindow);
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, controller,
+                     &ViewPlaylist::applicationWillTerminate);
+
+    QAction* toggle = mainWindow_->playlistWindowAction();
+    QObject::connect(toggle, &QAction::triggered, controller,
+                     [controller] { controller->changePlaylistWindow(); });
+    QObject::connect(window, &PlaylistWindow::visibilityChanged, toggle, &QAction::setChecked);
+    // the Window menu's shortcuts answer in the floating windows too, where a user toggles them from
+    window->addActions(mainWindow_->windowMenu()->actions());
 }
 
 void MainNib::connectMainWindowLayout()
@@ -310,6 +388,8 @@ void MainNib::connectControlWindow()
 
     QAction* toggle = window->controlWindowAction();
     QObject::connect(toggle, &QAction::triggered, control, [control] { control->changeControlWindow(); });
+    // the Window menu's keys answer in the palette too
+    palette->addActions(window->windowMenu()->actions());
     QObject::connect(palette, &AuxiliaryWindow::visibilityChanged, toggle, &QAction::setChecked);
     QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, control,
                      &ViewControl::applicationWillTerminate);
@@ -391,6 +471,15 @@ void MainNib::awakeFromNib()
     movController_->awakeFromNib();
     awakeMainWindowLayout();
     awakePalette();
+    awakePlaylistWindow();
+}
+
+void MainNib::awakePlaylistWindow()
+{
+    // the table first empties the file list; the tree then chooses the last run's playlist, which fills it
+    tbvFilelist_->awakeFromNib();
+    cmFilelistHeader_->awakeFromNib();
+    viewPlaylist_->awakeFromNib();
     olvPlaylist_->awakeFromNib();
 }
 
@@ -398,9 +487,9 @@ void MainNib::showWindows()
 {
     mainWindow_->show();
     // a floating window opens over the main window, so only once that is on screen
+    // the palette comes back without taking the keyboard; the playlist window, opened last, has it
     viewControl_->openIfWasOpen();
-    playlistWindow_->placeBeside(*mainWindow_);
-    playlistWindow_->show();
+    viewPlaylist_->openIfWasOpen();
 }
 
 } // namespace tetrapan

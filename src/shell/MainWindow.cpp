@@ -92,6 +92,15 @@ QAction* MainWindow::fullScreenAction() const
     return ui_->actionFullScreen;
 }
 
+QMenu* MainWindow::windowMenu() const
+{
+    return ui_->menuWindow;
+}
+QAction* MainWindow::playlistWindowAction() const
+{
+    return ui_->actionPlaylistWindow;
+}
+
 QAction* MainWindow::zoomPaneAction(int viewNo) const
 {
     switch (viewNo) {

@@ -46,6 +46,10 @@ public:
     QAction* zoomPaneAction(int viewNo) const;
     QAction* autoFramePlayAction() const;
     QAction* fullScreenAction() const;
+    // The Window menu: one checkable item per floating window, checked while that window is open. Its
+    // items also answer their shortcuts inside the floating windows (see MainNib).
+    QMenu* windowMenu() const;
+    QAction* playlistWindowAction() const;
 
     MenuFrameSet* menuFrameSet() const { return menuFrameSet_; }
     ButtonForMenu* frameSetButton() const { return frameSetButton_; }
