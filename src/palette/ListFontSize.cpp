@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QHeaderView>
-#include <QStyle>
 #include <QTableView>
 
 #include <algorithm>
@@ -31,12 +30,8 @@ void apply(QWidget* window, int points)
         font.setPointSize(size);
         view->setFont(font);
         // a tree's rows follow their text; a table's have a height of their own
-        if (auto* table = qobject_cast<QTableView*>(view)) {
-            QHeaderView* rows = table->verticalHeader();
-            const int styled =
-                rows->style()->pixelMetric(QStyle::PM_HeaderDefaultSectionSizeVertical, nullptr, rows);
-            rows->setDefaultSectionSize(std::max(styled, QFontMetrics(font).height() + RowPadding));
-        }
+        if (auto* table = qobject_cast<QTableView*>(view))
+            table->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + RowPadding);
     }
 }
 

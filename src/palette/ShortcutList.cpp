@@ -32,8 +32,22 @@ QString keysOf(const QList<QKeySequence>& shortcuts)
     return keys.join(QStringLiteral(", "));
 }
 
+// The window an action's keys belong to through one of the widgets it is in. A menu is a window of its own;
+// it belongs to the window it drops down from.
+QWidget* windowOf(QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    while (auto* menu = qobject_cast<QMenu*>(widget))
+        widget = menu->parentWidget();
+    return widget ? widget->window() : nullptr;
+}
+
 class Collector {
 public:
+    using Windows = QList<QPair<QString, QPointer<QWidget>>>;
+
+    explicit Collector(const Windows& windows) : windows_(windows) {}
+
     QList<ShortcutList::Entry> entries;
 
     void add(QAction* action, const QString& command, const QString& place)
@@ -45,8 +59,7 @@ public:
         if (keys.isEmpty())
             return;
         const QString name = plainText(command.isEmpty() ? action->toolTip() : command);
-        entries.append(
-            {keys, name, action->shortcutContext() == Qt::ApplicationShortcut ? AnyWindow : place});
+        entries.append({keys, name, placesOf(action, place)});
     }
 
     void addMenu(const QMenu* menu, const QString& path, const QString& place)
@@ -80,6 +93,24 @@ public:
     }
 
 private:
+    // Every window the action answers in: the windows it was added to (a window menu's items answer in
+    // the floating windows as well), or any window for an application-wide key.
+    QString placesOf(const QAction* action, const QString& foundIn) const
+    {
+        if (action->shortcutContext() == Qt::ApplicationShortcut)
+            return AnyWindow;
+        QStringList places;
+        for (QObject* object : action->associatedObjects()) {
+            const QWidget* window = windowOf(object);
+            for (const auto& [place, registered] : windows_) {
+                if (registered.data() == window && !places.contains(place))
+                    places << place;
+            }
+        }
+        return places.isEmpty() ? foundIn : places.join(QStringLiteral(", "));
+    }
+
+    const Windows& windows_;
     QSet<const QAction*> seen_;
 };
 
@@ -92,7 +123,7 @@ void ShortcutList::addWindow(const QString& place, QWidget* window)
 
 QList<ShortcutList::Entry> ShortcutList::entries() const
 {
-    Collector collector;
+    Collector collector(windows_);
     for (const auto& [place, window] : windows_) {
         if (window)
             collector.addWindow(window, place);

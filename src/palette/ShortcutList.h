@@ -17,7 +17,8 @@ public:
         QString place;   // where the keys work
     };
 
-    // place names where the window's keys work; keys that work in every window say so instead.
+    // place names the window. A key is listed with every registered window it works in, or as working in
+    // any window.
     void addWindow(const QString& place, QWidget* window);
 
     // Each command once, window by window in the order they were added, menus first and in menu order.

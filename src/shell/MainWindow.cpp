@@ -157,14 +157,7 @@ void MainWindow::addAuxiliaryWindowCommands()
     preferencesAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
     preferencesAction_->setMenuRole(QAction::PreferencesRole);
 
-    // the floating windows' menu, made here unless the form already has it
-    auto* windowMenu = menuBar()->findChild<QMenu*>(QStringLiteral("menuWindow"));
-    if (!windowMenu) {
-        windowMenu = new QMenu(QStringLiteral("&Window"), menuBar());
-        windowMenu->setObjectName(QStringLiteral("menuWindow"));
-        menuBar()->addMenu(windowMenu);
-    }
-    controlWindowAction_ = windowMenu->addAction(QStringLiteral("&Control"));
+    controlWindowAction_ = ui_->menuWindow->addAction(QStringLiteral("&Control"));
     controlWindowAction_->setCheckable(true);
     controlWindowAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+K")));
 

@@ -9,21 +9,20 @@
 #include "palette/PrefsWindow.h"
 #include "palette/ViewPrefs.h"
 #include "platform/userDefaultsExtension.h"
+#include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
 #include <QSpinBox>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QTextBrowser>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -144,22 +143,16 @@ private Q_SLOTS:
     {
         LayoutFixture f;
         PlaylistOutlineView& tree = f.nib->olvPlaylist();
+        FilelistTableView& table = f.nib->tbvFilelist();
         QCOMPARE(tree.font().pointSize(), 12); // the registered size
+        QCOMPARE(table.font().pointSize(), 12);
         userDefaultsExtension::setDefaultIntValue(f.settings, 18, QStringLiteral("optFontSizeList"));
         QCOMPARE(tree.font().pointSize(), 18);
+        QCOMPARE(table.font().pointSize(), 18);
+        // a table's rows grow with their text
+        QVERIFY(table.verticalHeader()->defaultSectionSize() > QFontMetrics(table.font()).height());
         f.settings.setObject(400, QStringLiteral("optFontSizeList"));
         QCOMPARE(tree.font().pointSize(), listFontSize::Maximum);
-
-        // a table's rows grow with their text
-        QWidget window;
-        auto* table = new QTableView;
-        QStandardItemModel model(2, 2);
-        model.setData(model.index(0, 0), QStringLiteral("Clip.mp4"));
-        table->setModel(&model);
-        (new QVBoxLayout(&window))->addWidget(table);
-        listFontSize::apply(&window, 30);
-        QCOMPARE(table->font().pointSize(), 30);
-        QVERIFY(table->rowHeight(0) > QFontMetrics(table->font()).height());
     }
 
     void windowsKeepTheirPlace_data()
