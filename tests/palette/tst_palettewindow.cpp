@@ -16,6 +16,7 @@
 #include "platform/Scheduler.h"
 #include "platform/userDefaultsExtension.h"
 #include "playlist/PlaylistOutlineView.h"
+#include "playlist/PlaylistWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -164,6 +165,12 @@ private Q_SLOTS:
         QTRY_VERIFY(f.coordinator().anyMovieIsPlaying()); // the button's press shows, then it acts
         keyClick(&palette, Qt::Key_Space);
         QTRY_VERIFY(!f.coordinator().anyMovieIsPlaying());
+
+        // the Window menu's keys work here too
+        const bool playlistOpen = f.nib->playlistWindow().isVisible();
+        keyClick(&palette, Qt::Key_L, Qt::ControlModifier);
+        QCOMPARE(f.nib->playlistWindow().isVisible(), !playlistOpen);
+        QVERIFY(makeActive(&palette));
 
         // Ctrl+K from the palette closes it as the Window menu does: it stays closed at the next start
         keyClick(&palette, Qt::Key_K, Qt::ControlModifier);

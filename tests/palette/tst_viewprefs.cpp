@@ -267,6 +267,8 @@ private Q_SLOTS:
         QVERIFY(
             listed(QStringLiteral("Ctrl+S"), QStringLiteral("File > Save"), QStringLiteral("main window")));
         QVERIFY(listed(QStringLiteral("Space"), QStringLiteral("Play"), QStringLiteral("control palette")));
+        QVERIFY(listed(QStringLiteral("Ctrl+L"), QStringLiteral("Window > Playlist"),
+                       QStringLiteral("main window, playlist window, control palette")));
         // the keys no command carries: the panes' and the playlists'
         for (const char* written : {"Shift+Left", "Shift+Right", "Up", "F2"})
             QVERIFY2(text.contains(QLatin1String(written)), written);
