@@ -12,7 +12,7 @@ namespace {
 const QString HelpResource = QStringLiteral(":/help/help.html");
 // where the table of keys goes in the written text
 const QString KeysPlace = QStringLiteral("<!-- keys -->");
-constexpr QSize DesignedSize{640, 680};
+constexpr QSize OpeningSize{640, 680};
 
 QString readHelp()
 {
@@ -32,7 +32,7 @@ HelpWindow::HelpWindow(QWidget* mainWindow)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);
-    resize(DesignedSize);
+    resize(OpeningSize);
 }
 
 HelpWindow::~HelpWindow() = default;

@@ -10,7 +10,7 @@ class AuxiliaryWindow;
 class SettingsDomain;
 
 // The controller of the preferences and help windows: it opens each on request and keeps each one's place
-// across runs (its size stays as designed). Neither opens at start.
+// across runs (its size stays its own). Neither opens at start.
 class ViewPrefs : public QObject {
     Q_OBJECT
 public:

@@ -486,8 +486,8 @@ void MainNib::awakePlaylistWindow()
 void MainNib::showWindows()
 {
     mainWindow_->show();
-    // a floating window opens over the main window, so only once that is on screen
-    // the palette comes back without taking the keyboard; the playlist window, opened last, has it
+    // a floating window opens over the main window, so only once that is on screen; the palette comes back
+    // without taking the keyboard, and the playlist window, opened last, has it
     viewControl_->openIfWasOpen();
     viewPlaylist_->openIfWasOpen();
 }

@@ -4,7 +4,6 @@
 #include "LayoutFixture.h"
 
 #include "layout/ButtonForMenu.h"
-#include "layout/MenuFrameSet.h"
 #include "library/LibraryRules.h"
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
@@ -164,30 +163,6 @@ private Q_SLOTS:
         QVERIFY(p.window().btnFrameSet()->isEnabled());
     }
 
-    void savingFromThePaletteMenuLightsItsButton()
-    {
-        LayoutFixture f;
-        Palette p{f};
-        f.showWindow();
-        const ObjectId list = f.playlist(QStringLiteral("list"));
-        p.choose(list);
-        MenuFrameSet* menu = p.window().menuFrameSet();
-        const auto item = [menu](const QString& title) {
-            menu->setMenuItem();
-            for (QAction* action : menu->actions()) {
-                if (action->text() == title)
-                    return action;
-            }
-            return static_cast<QAction*>(nullptr);
-        };
-        item(QStringLiteral("Save"))->trigger();
-        QCOMPARE(f.frameSetOf(list), QStringLiteral("0:0.50:0.50:0.50"));
-        QCOMPARE(image(p.window().btnFrameSet()), QStringLiteral("btn_ctrl_frame_set_on"));
-        QVERIFY(item(QStringLiteral("Load"))->isEnabled());
-        item(QStringLiteral("Remove"))->trigger();
-        QCOMPARE(image(p.window().btnFrameSet()), QStringLiteral("btn_ctrl_frame_set_off"));
-    }
-
     void moveButtonsFollowTheRows()
     {
         LayoutFixture f;
@@ -329,7 +304,7 @@ private Q_SLOTS:
         QCOMPARE(p.window().geometry(), frame);
     }
 
-    void placeRestoredWithTheDesignedSize()
+    void placeRestoredWithItsOwnSize()
     {
         LayoutFixture f({{QStringLiteral("rectWindowControl"), QStringLiteral("{{260, 330}, {999, 777}}")}});
         Palette p{f};

@@ -182,7 +182,7 @@ private Q_SLOTS:
         };
         QVERIFY(!window().isVisible()); // neither opens at start
         open();
-        const QSize designed = window().size();
+        const QSize ownSize = window().size();
         window().move(222, 111);
         const QPoint place = window().pos();
         open(); // already open: to the front, where it is
@@ -198,7 +198,7 @@ private Q_SLOTS:
         f.showWindow();
         open();
         QCOMPARE(window().pos(), place);
-        QCOMPARE(window().size(), designed);
+        QCOMPARE(window().size(), ownSize);
         // quitting with it open stores where it went meanwhile
         window().move(260, 150);
         const QPoint moved = window().pos();
