@@ -7,6 +7,7 @@
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/fileDrag.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
 #include "playlist/CMFilelistHeader.h"
@@ -17,6 +18,7 @@
 #include "shell/userDefaultsViewState.h"
 
 #include <QDateTime>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -51,6 +53,8 @@ FilelistTableView::FilelistTableView(SettingsDomain& settings, DialogPresenter& 
     : QTableView(parent), settings_(settings), dialogs_(dialogs), fileViewer_(fileViewer),
       cell_(new FilelistTableCell(this))
 {
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
 }
 
 FilelistTableView::~FilelistTableView() = default;
@@ -312,6 +316,39 @@ void FilelistTableView::wheelEvent(QWheelEvent* event)
     const std::optional<int> direction = filelistWheel::moveDirection(*event);
     if (direction && tbArrayController)
         tbArrayController->moveIndexFilelist(*direction);
+}
+
+// ---- files dropped from other programs
+
+void FilelistTableView::dragEnterEvent(QDragEnterEvent* event)
+{
+    dragMoveEvent(event);
+}
+
+void FilelistTableView::dragMoveEvent(QDragMoveEvent* event)
+{
+    // A pane's file dragged here has no pane to go to; only other programs' files are opened.
+    if (!event->source() && fileDrag::isCopyableFileList(*event) &&
+        !fileDrag::localFiles(*event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void FilelistTableView::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = !event->source() && fileDrag::isCopyableFileList(*event)
+                                  ? fileDrag::localFiles(*event->mimeData())
+                                  : QStringList();
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    Q_EMIT filesDropped(paths);
 }
 
 } // namespace tetrapan
