@@ -38,6 +38,8 @@ inline constexpr const char* AutoSafe = "auto-safe";
 inline constexpr const char* VoRenderApi = "libmpv";
 inline constexpr const char* VoNull = "null";
 inline constexpr const char* AoNull = "null";
+// Every sound output Tetrapan trusts, best first, ending in silence.
+inline constexpr const char* AoList = "pipewire,pulse,alsa,null";
 inline constexpr const char* LogLevelWarn = "warn";
 
 // Properties read, written or observed while a file is open.
@@ -54,9 +56,9 @@ inline constexpr const char* LoopPlaylist = "loop-playlist";
 inline constexpr const char* Title = "metadata/by-key/title";
 inline constexpr const char* PlaylistCount = "playlist-count";
 inline constexpr const char* TrackCount = "track-list/count";
-inline constexpr const char* TrackType = "track-list/%1/type";    // %1: track index
-inline constexpr const char* TrackId = "track-list/%1/id";        // %1: track index
-inline constexpr const char* TrackImage = "track-list/%1/image";  // %1: track index
+inline constexpr const char* TrackType = "track-list/%1/type";         // %1: track index
+inline constexpr const char* TrackId = "track-list/%1/id";             // %1: track index
+inline constexpr const char* TrackImage = "track-list/%1/image";       // %1: track index
 inline constexpr const char* TrackAlbumArt = "track-list/%1/albumart"; // %1: track index
 inline constexpr const char* TrackTypeVideo = "video";
 inline constexpr const char* TrackTypeAudio = "audio";
@@ -66,6 +68,7 @@ inline constexpr const char* DecoderFrameDropCount = "decoder-frame-drop-count";
 
 // Commands.
 inline constexpr const char* LoadFile = "loadfile";
+inline constexpr const char* LoadReplace = "replace";
 inline constexpr const char* Seek = "seek";
 inline constexpr const char* SeekAbsoluteExact = "absolute+exact";
 inline constexpr const char* Stop = "stop";

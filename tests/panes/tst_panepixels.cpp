@@ -3,6 +3,7 @@
 #include "FakeDialogPresenter.h"
 #include "FakeFileViewer.h"
 #include "FakeScheduler.h"
+#include "NoSoundDevice.h"
 #include "TestClips.h"
 
 #include "engine/MpvMovieEngine.h"
@@ -10,7 +11,6 @@
 #include "panes/QTMovieSubView.h"
 #include "platform/SettingsDomain.h"
 
-#include <QFile>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QScreen>
@@ -141,17 +141,7 @@ private Q_SLOTS:
     // movies.
     void drawsAndPlaysWithoutASoundDevice()
     {
-        // every sound system mpv may try is made unreachable, whatever this machine has
-        QTemporaryDir noSound;
-        QFile(noSound.filePath("asound.conf")).open(QIODevice::WriteOnly);
-        const QList<QPair<QByteArray, QByteArray>> unreachable = {
-            {"ALSA_CONFIG_PATH", QFile::encodeName(noSound.filePath("asound.conf"))},
-            {"PULSE_SERVER", "unix:" + QFile::encodeName(noSound.filePath("pulse"))},
-            {"PIPEWIRE_REMOTE", QFile::encodeName(noSound.filePath("pipewire"))},
-            {"JACK_NO_START_SERVER", "1"},
-        };
-        for (const auto& [name, value] : unreachable)
-            qputenv(name.constData(), value);
+        test::NoSoundDevice noSound;
         MpvMovieEngine engine(options(false));
         QWidget window;
         QTMovieSubView* pane = makePane(engine, 2, &window);
@@ -164,8 +154,6 @@ private Q_SLOTS:
         pane->setMoviePlay(true);
         QTRY_VERIFY_WITH_TIMEOUT(pane->movie()->currentTime().seconds() > 0.3, DrawTimeoutMs);
         pane->setMoviePlay(false);
-        for (const auto& entry : unreachable)
-            qunsetenv(entry.first.constData());
     }
 
 private:
