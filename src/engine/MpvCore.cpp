@@ -97,6 +97,10 @@ std::unique_ptr<MpvCore> MpvCore::start(const MpvCoreOptions& options, QString* 
         if (!setOption(h, name, value, error))
             return {};
     }
+    // mpv's software renderer cannot turn pictures and fails an assertion on a phone's turned video; the
+    // movie turns such pictures with a filter instead (MpvMovie).
+    if (options.video == MpvVideoOutput::Software && !setOption(h, mpvname::VideoRotate, mpvname::No, error))
+        return {};
 
     if (const int rc = mpv_initialize(h); rc < 0) {
         *error = QStringLiteral("mpv could not start: %1").arg(QString::fromUtf8(mpv_error_string(rc)));

@@ -182,7 +182,20 @@ QString MpvMovie::inspectLoadedFile()
     durationSeconds_ = *duration;
     videoTrackId_ = firstVideoId;
     title_ = stringProperty(h, QLatin1String(mpvname::Title));
+    if (videoOutput() == MpvVideoOutput::Software)
+        turnPicturesUpright();
     return {};
+}
+
+void MpvMovie::turnPicturesUpright()
+{
+    const qint64 rotation = intProperty(handle(), QLatin1String(mpvname::VideoRotation)).value_or(0);
+    const char* filter = rotation == 90    ? mpvname::TurnClockwise
+                         : rotation == 180 ? mpvname::TurnHalfway
+                         : rotation == 270 ? mpvname::TurnCounterClockwise
+                                           : nullptr;
+    if (filter)
+        mpv_set_property_async(handle(), AsyncReply, mpvname::VideoFilters, MPV_FORMAT_STRING, &filter);
 }
 
 MpvMovie::~MpvMovie()
@@ -249,11 +262,18 @@ void MpvMovie::handleEvent(const mpv_event& event)
                 seekTarget_.reset();
         }
         break;
-    case MPV_EVENT_END_FILE:
-        // With keep-open a file is only closed by a new load or by mpv giving it up.
+    case MPV_EVENT_END_FILE: {
+        // With keep-open a file is only closed by a new load or by mpv giving it up; mpv gives up a file
+        // without sound when its picture loses its output. This may be heard of after a new output came.
+        const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+        if (end->reason != MPV_END_FILE_REASON_ERROR || !lostOutputAt_)
+            break;
         if (openGLOutputLost_)
             closedWithOutput_ = true;
+        else
+            reloadAt(*lostOutputAt_);
         break;
+    }
     case MPV_EVENT_PLAYBACK_RESTART:
         seekTarget_.reset();
         Q_EMIT timeDidChange(this);
@@ -348,18 +368,25 @@ void MpvMovie::seekToSeconds(double seconds)
     const double target = std::clamp(seconds, 0.0, durationSeconds_);
     if (target == 0.0 && standsAtStart_ && paused_)
         return;
-    const QByteArray text = QByteArray::number(target, 'f', 6);
-    const char* command[] = {mpvname::Seek, text.constData(), mpvname::SeekAbsoluteExact, nullptr};
-    if (const int rc = mpv_command_async(handle(), SeekReply, command); rc < 0) {
-        qCWarning(lcMpv) << "seek in" << filePath_ << "failed:" << errorText(rc);
+    if (!requestExactSeek(target))
         return;
-    }
-    seekTarget_ = target;
     standsAtStart_ = target == 0.0;
     atEnd_ = target >= durationSeconds_;
     if (!atEnd_)
         eofReached_ = false;
     Q_EMIT timeDidChange(this);
+}
+
+bool MpvMovie::requestExactSeek(double seconds)
+{
+    const QByteArray text = QByteArray::number(seconds, 'f', 6);
+    const char* command[] = {mpvname::Seek, text.constData(), mpvname::SeekAbsoluteExact, nullptr};
+    if (const int rc = mpv_command_async(handle(), SeekReply, command); rc < 0) {
+        qCWarning(lcMpv) << "seek in" << filePath_ << "failed:" << errorText(rc);
+        return false;
+    }
+    seekTarget_ = seconds;
+    return true;
 }
 
 void MpvMovie::setMuted(bool muted)
@@ -395,11 +422,15 @@ void MpvMovie::openGLOutputAttached()
         // The core was born decoding into nothing; switching the output brings the picture to the view.
         const char* value = mpvname::VoRenderApi;
         mpv_set_property_async(handle(), AsyncReply, mpvname::Vo, MPV_FORMAT_STRING, &value);
+        // A video chain restarted on a paused core does not always decode a frame again (one start in three
+        // stayed black); a seek to where the movie stands always does.
+        requestExactSeek(currentTime().seconds());
     } else if (closedWithOutput_) {
-        reloadAt(lostAtSeconds_);
+        reloadAt(*lostOutputAt_);
     } else if (openGLOutputLost_ && videoTrackId_ > 0) {
         int64_t id = videoTrackId_;
         mpv_set_property_async(handle(), AsyncReply, mpvname::Vid, MPV_FORMAT_INT64, &id);
+        requestExactSeek(currentTime().seconds());
     }
     openGLOutputOn_ = true;
     openGLOutputLost_ = false;
@@ -410,7 +441,7 @@ void MpvMovie::openGLOutputDetaching()
 {
     if (!openGLOutputOn_ || openGLOutputLost_)
         return;
-    lostAtSeconds_ = currentTime().seconds();
+    lostOutputAt_ = currentTime().seconds();
     openGLOutputLost_ = true;
 }
 
@@ -423,6 +454,7 @@ void MpvMovie::reloadAt(double seconds)
     if (mpv_command_async(handle(), AsyncReply, command) < 0)
         return;
     seekTarget_ = seconds;
+    lostOutputAt_.reset();
 }
 
 qint64 MpvMovie::displayedFrameNumber() const

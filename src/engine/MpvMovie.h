@@ -98,10 +98,14 @@ private:
     void drainEvents();
     void handleEvent(const mpv_event& event);
     QString inspectLoadedFile();
+    // A phone's video is stored turned, with the turn in its metadata; the software path turns it itself.
+    void turnPicturesUpright();
     void setPausedState(bool paused);
     void setFlagAsync(const char* name, bool value);
     void requestPause(bool pause);
     void seekToSeconds(double seconds);
+    // Only asks mpv; seekToSeconds also keeps the movie's own idea of where it stands.
+    bool requestExactSeek(double seconds);
     void reloadAt(double seconds);
     double timePosSeconds() const;
 
@@ -125,9 +129,11 @@ private:
     int pendingPauseRequests_ = 0;
     // OpenGL output: mpv draws into a view's render context (it starts with none).
     bool openGLOutputOn_ = false;
-    // The view's render context went away; where the movie stood then.
+    // The view's render context went away and no new one came yet.
     bool openGLOutputLost_ = false;
-    double lostAtSeconds_ = 0.0;
+    // Where the movie stood when its output last went away. mpv may report that it gave the file up for
+    // that only after the output is back, so this is kept until the file is loaded again.
+    std::optional<double> lostOutputAt_;
     // mpv closed the file when its video output went away and nothing else was left to play.
     bool closedWithOutput_ = false;
     std::atomic<bool> drainQueued_{false};

@@ -29,6 +29,7 @@ inline constexpr const char* LoadConsole = "load-osd-console";
 inline constexpr const char* LoadAutoProfiles = "load-auto-profiles";
 inline constexpr const char* SwFast = "sw-fast";
 inline constexpr const char* VideoTimingOffset = "video-timing-offset";
+inline constexpr const char* VideoRotate = "video-rotate";
 
 // Option values.
 inline constexpr const char* Yes = "yes";
@@ -62,6 +63,12 @@ inline constexpr const char* TrackImage = "track-list/%1/image";       // %1: tr
 inline constexpr const char* TrackAlbumArt = "track-list/%1/albumart"; // %1: track index
 inline constexpr const char* TrackTypeVideo = "video";
 inline constexpr const char* TrackTypeAudio = "audio";
+inline constexpr const char* VideoRotation = "current-tracks/video/demux-rotation";
+inline constexpr const char* VideoFilters = "vf";
+// Filters that turn pictures clockwise by 90, 180 and 270 degrees.
+inline constexpr const char* TurnClockwise = "lavfi=[transpose=clock]";
+inline constexpr const char* TurnHalfway = "lavfi=[hflip,vflip]";
+inline constexpr const char* TurnCounterClockwise = "lavfi=[transpose=cclock]";
 inline constexpr const char* FrameNumber = "estimated-frame-number";
 inline constexpr const char* FrameDropCount = "frame-drop-count";
 inline constexpr const char* DecoderFrameDropCount = "decoder-frame-drop-count";

@@ -22,6 +22,14 @@ QString TestClips::colour(int viewNo) const
     }
 }
 
+const QStringList TestClips::KindFileNames{"video-only.mp4", "vp9.webm",    "hevc.mkv", "mjpeg.avi",
+                                           "prores.mov",     "rotated.mp4", "vfr.mp4",  "10bit.mp4"};
+
+QString TestClips::kind(const QString& fileName) const
+{
+    return QDir(folder).filePath(QStringLiteral("kinds/") + fileName);
+}
+
 TestClips TestClips::make(const QString& folder, bool withBenchClips)
 {
     TestClips clips;
@@ -44,14 +52,20 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
     script.start(QStringLiteral("bash"), arguments);
-    if (!script.waitForFinished(180000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
-        clips.error = QStringLiteral("make-test-clips.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
+    if (!script.waitForFinished(180000) || script.exitStatus() != QProcess::NormalExit ||
+        script.exitCode() != 0) {
+        clips.error =
+            QStringLiteral("make-test-clips.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
         return clips;
     }
     for (const QString& path : {clips.red, clips.green, clips.blue, clips.yellow, clips.tone, clips.still,
                                 clips.bench720p, clips.bench1080p}) {
         if (!path.isEmpty() && QFileInfo(path).size() <= 0)
             clips.error = QStringLiteral("%1 was not made").arg(path);
+    }
+    for (const QString& name : KindFileNames) {
+        if (QFileInfo(clips.kind(name)).size() <= 0)
+            clips.error = QStringLiteral("%1 was not made").arg(clips.kind(name));
     }
     return clips;
 }

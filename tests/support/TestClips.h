@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tetrapan::test {
 
@@ -15,6 +16,10 @@ struct TestClips {
 
     bool ok() const { return error.isEmpty(); }
     QString colour(int viewNo) const; // 1 red, 2 green, 3 blue, 4 yellow
+    // One file of each kind a user meets, 1 s, 320x240: "video-only.mp4", "vp9.webm", "hevc.mkv",
+    // "mjpeg.avi", "prores.mov", "rotated.mp4", "vfr.mp4", "10bit.mp4" (see make-test-clips.sh).
+    QString kind(const QString& fileName) const;
+    static const QStringList KindFileNames;
 
     static constexpr int FramesPerSecond = 25;
     static constexpr double Seconds = 5.0;
