@@ -5,4 +5,5 @@ namespace tetrapan::bench {
 int runStore(int argc, char** argv);
 int runEngine(int argc, char** argv);
 int runSync(int argc, char** argv);
+int runStartup(int argc, char** argv);
 } // namespace tetrapan::bench

@@ -6,13 +6,13 @@
 #include <QSet>
 
 #include <algorithm>
+#include <vector>
 
 namespace tetrapan {
 
 namespace {
 
 using namespace LibrarySchema;
-
 
 } // namespace
 
@@ -70,9 +70,18 @@ bool FilelistArrayController::sortsBefore(ObjectId a, ObjectId b) const
 
 QList<ObjectId> FilelistArrayController::computeArrangement() const
 {
-    QList<ObjectId> ids = context_.fetch(LibrarySchema::Filelist, filter_);
-    std::sort(ids.begin(), ids.end(), [this](ObjectId a, ObjectId b) { return sortsBefore(a, b); });
-    return ids;
+    const QList<ObjectId> ids = context_.fetch(LibrarySchema::Filelist, filter_);
+    // each entry's pane read once, not once per comparison: a whole library is tens of thousands of entries
+    std::vector<std::pair<int, ObjectId>> keyed;
+    keyed.reserve(ids.size());
+    for (ObjectId id : ids)
+        keyed.emplace_back(context_.value(id, ViewNo).toInt(), id);
+    std::sort(keyed.begin(), keyed.end());
+    QList<ObjectId> arranged;
+    arranged.reserve(ids.size());
+    for (const auto& [viewNo, id] : keyed)
+        arranged.append(id);
+    return arranged;
 }
 
 void FilelistArrayController::setFilterPredicate(const Predicate& predicate)

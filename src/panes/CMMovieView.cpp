@@ -1,6 +1,7 @@
 #include "panes/CMMovieView.h"
 
 #include "engine/Movie.h"
+#include "panes/MenuLine.h"
 #include "panes/QTMovieSubView.h"
 
 #include <QHash>
@@ -8,26 +9,6 @@
 #include <optional>
 
 namespace tetrapan {
-
-namespace {
-
-struct MenuLine {
-    QString title;
-    QString action;
-    QString tag;
-    QString key;
-    bool isSeparator() const { return title == QLatin1String("-"); }
-};
-
-// Split at every ","; missing fields read as empty.
-MenuLine parseLine(const QString& line)
-{
-    const QStringList fields = line.split(QLatin1Char(','));
-    const auto field = [&](int i) { return i < fields.size() ? fields[i] : QString(); };
-    return {field(0), field(1), field(2), field(3)};
-}
-
-} // namespace
 
 CMMovieView::CMMovieView(QWidget* parent) : QMenu(parent) {}
 
@@ -110,7 +91,7 @@ void CMMovieView::setMenuItem()
     const bool available = pane.isAvailable();
     const bool playing = pane.isPlaying();
     for (const QString& text : createMenuArray()) {
-        const MenuLine line = parseLine(text);
+        const MenuLine line = MenuLine::parse(text);
         if (line.isSeparator()) {
             addSeparator();
             continue;
@@ -152,7 +133,7 @@ void CMMovieView::setCopyMenu()
         return;
     menuCopy_->clear();
     for (const QString& text : createCopyMenuArray()) {
-        const MenuLine line = parseLine(text);
+        const MenuLine line = MenuLine::parse(text);
         if (line.isSeparator()) {
             menuCopy_->addSeparator();
             continue;

@@ -87,6 +87,7 @@ void PlaylistOutlineView::awakeFromNib()
     setDefaultDropAction(Qt::MoveAction);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PlaylistOutlineView::scrollToSelection);
+    connect(this, &QTreeView::collapsed, this, &PlaylistOutlineView::selectionWillHide);
 
     dragOutItem_ = dragOutParentItem_ = dragOutSelectedItem_ = NoObject;
     dragOutSelected_ = false;
@@ -182,6 +183,25 @@ void PlaylistOutlineView::scrollToSelection()
         scrollTo(selected.first());
 }
 
+void PlaylistOutlineView::selectionWillHide(const QModelIndex& folder)
+{
+    // A row inside a closed folder has no row of its own; leaving it selected would let the library go on
+    // treating a hidden playlist as the chosen one while the panes show the folder. The selection moves to
+    // the folder instead, and the folder is what the panes then show.
+    const ObjectId folderNode =
+        playlistTreeController ? playlistTreeController->objectAtIndex(folder) : NoObject;
+    if (folderNode == NoObject)
+        return;
+    const QList<ObjectId> selected = playlistTreeController->selectedObjects();
+    const bool hidesSelection = std::any_of(selected.begin(), selected.end(), [&](ObjectId node) {
+        return node != folderNode && checkParentOfChild(folderNode, node);
+    });
+    if (!hidesSelection)
+        return;
+    selectRowOfItem(folderNode);
+    setFilelistPredicateWithPlaylist(false);
+}
+
 bool PlaylistOutlineView::isFolder(ObjectId node) const
 {
     return node != NoObject && context().value(node, LibrarySchema::IsFolder).toBool();
@@ -267,8 +287,16 @@ void PlaylistOutlineView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     default:
-        QTreeView::keyPressEvent(event);
+        break;
     }
+    // Home, End, the page keys and typing a title's first letters move the selection too; what the user
+    // moves onto is his choice, as with the arrow keys
+    const QList<ObjectId> before =
+        playlistTreeController ? playlistTreeController->selectedObjects() : QList<ObjectId>();
+    QTreeView::keyPressEvent(event);
+    if (playlistTreeController && !isEditing() && playlistTreeController->selectedObjects() != before &&
+        selectedRow() >= 0)
+        setFilelistPredicateWithPlaylist(false);
 }
 
 void PlaylistOutlineView::mousePressEvent(QMouseEvent* event)
@@ -329,12 +357,21 @@ void PlaylistOutlineView::storeLastState()
 
 void PlaylistOutlineView::restoreLastState()
 {
-    // a folder opened here adds its children right after it, so they are looked at next
-    for (int row = 0; row < numberOfRows(); ++row) {
-        const ObjectId node = itemAtRow(row);
-        if (isFolder(node) && context().value(node, LibrarySchema::IsExpand).toBool())
-            expand(indexOfRow(row));
-    }
+    // Row by row from the top: a folder opened here adds its children right after it, so they are looked at
+    // next, and a folder inside a closed one has no row and stays closed. One walk, however large the
+    // library.
+    std::function<void(const QModelIndex&)> openLevel = [&](const QModelIndex& parent) {
+        for (int r = 0; r < model()->rowCount(parent); ++r) {
+            const QModelIndex child = model()->index(r, 0, parent);
+            const ObjectId node = playlistTreeController->objectAtIndex(child);
+            if (isFolder(node) && context().value(node, LibrarySchema::IsExpand).toBool()) {
+                expand(child);
+                openLevel(child);
+            }
+        }
+    };
+    if (model())
+        openLevel(rootIndex());
     const int row = userDefaultsExtension::defaultIntValue(settings_, LastSelectedIndexKey);
     if (row >= 0 && row < numberOfRows()) {
         selectRow(row);
@@ -403,7 +440,10 @@ void PlaylistOutlineView::removeItem()
     const ObjectId node = itemAtRow(row);
     const dialogExtension::AlertText& alert =
         isFolder(node) ? dialogExtension::DeleteFolder : dialogExtension::DeletePlaylist;
-    if (dialogExtension::displayMessage(dialogs_, alert) != DialogPresenter::FirstButton)
+    const int answer = dialogExtension::displayMessage(dialogs_, alert);
+    // whichever button answered the alert, the keys go on moving through the playlists
+    setFocus(Qt::OtherFocusReason);
+    if (answer != DialogPresenter::FirstButton)
         return;
     {
         UndoStep step(context(),

@@ -128,6 +128,8 @@ private:
     ObjectId addNode(bool folder);
     void rightMouseDown(const QPoint& position, const QPoint& globalPosition);
     void scrollToSelection();
+    // Moves a selection that a closing folder would hide onto that folder.
+    void selectionWillHide(const QModelIndex& folder);
 
     SettingsDomain& settings_;
     Scheduler& scheduler_;

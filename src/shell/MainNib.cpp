@@ -1,5 +1,9 @@
 #include "shell/MainNib.h"
 
+#include "layout/ButtonForMenu.h"
+#include "layout/MenuFrameSet.h"
+#include "layout/SplitSubView.h"
+#include "layout/ViewMain.h"
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
@@ -7,14 +11,23 @@
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
+#include "playlist/ButtonSelectFilelist.h"
+#include "playlist/CMFilelistHeader.h"
+#include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
+#include "playlist/TextColorTransformer.h"
+#include "playlist/ViewPlaylist.h"
 #include "shell/DesktopFileViewer.h"
 #include "shell/MainWindow.h"
 #include "shell/Resources.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QToolButton>
 #include <QUndoStack>
 
 namespace tetrapan {
@@ -31,6 +44,11 @@ MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
     appDelegate_->olvPlaylist = nullptr;
+    mainWindow_->menuFrameSet()->viewMain = nullptr;
+    viewPlaylist_.reset();
+    tbvFilelist_->viewMain = nullptr;
+    tbvFilelist_->movController = nullptr;
+    viewMain_.reset();
     // the panes outlive the coordinator by the main window's teardown; nothing of theirs may reach it then
     for (QTMovieSubView* pane : qtViews_)
         pane->setMovController(nullptr);
@@ -55,9 +73,14 @@ void MainNib::instantiate()
     playlistTreeController_ = std::make_unique<PlaylistTreeController>(context);
     tbArrayController_ = std::make_unique<TBArrayController>(context, services_.settings, services_.dialogs);
     movController_ = std::make_unique<MovController>(services_.scheduler, services_.settings);
-    fileViewer_ = std::make_unique<DesktopFileViewer>();
-    const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler, services_.dialogs,
-                                    *fileViewer_};
+    viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
+    fileViewer_ = services_.fileViewer;
+    if (!fileViewer_) {
+        desktopFileViewer_ = std::make_unique<DesktopFileViewer>();
+        fileViewer_ = desktopFileViewer_.get();
+    }
+    const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler,
+                                    services_.dialogs, *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
         auto* pane = new QTMovieSubView(paneServices);
         mainWindow_->setPane(viewNo, pane);
@@ -67,6 +90,10 @@ void MainNib::instantiate()
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
+    tbvFilelist_ = new FilelistTableView(services_.settings, services_.dialogs, *fileViewer_);
+    playlistWindow_->setTbvFilelist(tbvFilelist_);
+    cmFilelistHeader_ = new CMFilelistHeader(tbvFilelist_);
+    viewPlaylist_ = std::make_unique<ViewPlaylist>(services_.settings);
 }
 
 void MainNib::connectOutlets()
@@ -90,10 +117,10 @@ void MainNib::connectOutlets()
     }
     movController_->setTbArrayController(tbArrayController_.get());
     movController_->setPlaylistTreeController(playlistTreeController_.get());
-    // The control window and the playlist window, once they exist, listen to the coordinator's other
-    // signals the same way; openPlaylistWindowRequested opens the playlist window.
-    QObject::connect(movController_.get(), &MovController::mainWindowTitleChanged, window,
-                     &MainWindow::setWindowTitle);
+    // The playlist window hears the coordinator's play-button refreshes and its request to open the window
+    // (connectPlaylistWindowController); the control window, once it exists, listens to the others the
+    // same way.
+    connectMainWindowLayout();
 
     QObject::connect(window->saveAction(), &QAction::triggered, delegate, [delegate] { delegate->saveAction(); });
     QObject::connect(window->quitAction(), &QAction::triggered, delegate, [delegate] { delegate->terminate(); });
@@ -120,12 +147,136 @@ void MainNib::connectPlaylistWindow()
     QObject::connect(window->addFolderAction(), &QAction::triggered, tree, [tree] { tree->addFolder(); });
     QObject::connect(window->renameAction(), &QAction::triggered, tree, [tree] { tree->editSelectedRow(); });
     QObject::connect(window->removeAction(), &QAction::triggered, tree, [tree] { tree->removeItem(); });
+    connectPlaylistTable();
+    connectPlaylistWindowController();
+}
+
+void MainNib::connectPlaylistTable()
+{
+    FilelistTableView* table = tbvFilelist_;
+    table->viewMain = viewMain_.get();
+    table->tbArrayController = tbArrayController_.get();
+    table->movController = movController_.get();
+    table->filelistArrayController = filelistArrayController_.get();
+    table->cmFilelist = playlistWindow_->cmFilelist();
+    table->cmFilelistHeader = cmFilelistHeader_;
+    cmFilelistHeader_->tbvFilelist = table;
+    // a missing file's entry is greyed through the "TextColorTransformer"
+    TextColorTransformer(*appDelegate_->managedObjectContext()).registerWith(*filelistArrayController_);
+
+    PlaylistWindow* window = playlistWindow_;
+    QObject::connect(window->zoomEntryAction(), &QAction::triggered, table,
+                     [table] { table->maximizeFrame(); });
+    QObject::connect(window->revealEntryAction(), &QAction::triggered, table,
+                     [table] { table->showFileWithFinder(); });
+    QObject::connect(window->removeEntryAction(), &QAction::triggered, table,
+                     [table] { table->removeItem(); });
+    QObject::connect(window, &PlaylistWindow::windowWillClose, table, &FilelistTableView::windowWillClose);
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, table,
+                     &FilelistTableView::applicationWillTerminate);
+}
+
+void MainNib::connectPlaylistWindowController()
+{
+    ViewPlaylist* controller = viewPlaylist_.get();
+    PlaylistWindow* window = playlistWindow_;
+    MovController* coordinator = movController_.get();
+    controller->movController = coordinator;
+    controller->tbArrayController = tbArrayController_.get();
+    controller->playlistWindow = window;
+    controller->spvPlaylist = window->spvPlaylist();
+    controller->tbvFilelist = tbvFilelist_;
+    controller->olvPlaylist = olvPlaylist_;
+    controller->btnAdd = window->btnAdd();
+    controller->btnRemove = window->btnRemove();
+    controller->btnPlay = window->btnPlay();
+    controller->btnFrame = window->btnFrame();
+    window->btnFrame()->tbArrayController = tbArrayController_.get();
+
+    QObject::connect(window->btnPlay(), &QToolButton::clicked, coordinator,
+                     [coordinator] { coordinator->changeAllMoviePlay(); });
+    FilelistTableView* table = tbvFilelist_;
+    QObject::connect(window->btnFrame(), &QToolButton::clicked, table, [table] { table->maximizeFrame(); });
+    QObject::connect(coordinator, &MovController::playButtonImageNeedsRefresh, controller,
+                     &ViewPlaylist::changePlayButtonImage);
+    QObject::connect(coordinator, &MovController::playButtonEnabledNeedsRefresh, controller,
+                     &ViewPlaylist::changePlayButtonEnabled);
     // a pane that needs a playlist offers to open this window
-    QObject::connect(movController_.get(), &MovController::openPlaylistWindowRequested, window, [window] {
-        window->show();
-        window->raise();
-        window->activateWindow();
-    });
+    QObject::connect(coordinator, &MovController::openPlaylistWindowRequested, controller,
+                     &ViewPlaylist::openPlaylistWindow);
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, controller,
+                     &ViewPlaylist::applicationWillTerminate);
+
+    QAction* toggle = mainWindow_->playlistWindowAction();
+    QObject::connect(toggle, &QAction::triggered, controller,
+                     [controller] { controller->changePlaylistWindow(); });
+    QObject::connect(window, &PlaylistWindow::visibilityChanged, toggle, &QAction::setChecked);
+    // the Window menu's shortcuts answer in the floating windows too, where a user toggles them from
+    window->addActions(mainWindow_->windowMenu()->actions());
+}
+
+void MainNib::connectMainWindowLayout()
+{
+    ViewMain* viewMain = viewMain_.get();
+    MainWindow* window = mainWindow_.get();
+    MovController* coordinator = movController_.get();
+    TBArrayController* library = tbArrayController_.get();
+    viewMain->tbArrayController = library;
+    viewMain->movController = coordinator;
+    viewMain->mainWindow = window;
+    viewMain->spvMain = window->spvMain();
+    viewMain->spvLeft = window->spvLeft();
+    viewMain->spvRight = window->spvRight();
+    window->menuFrameSet()->viewMain = viewMain;
+    window->menuFrameSet()->tbArrayController = library;
+
+    // the coordinator asks for the layout through its signals, as a call
+    QObject::connect(coordinator, &MovController::mainWindowTitleChanged, viewMain,
+                     &ViewMain::setMainWindowTitle);
+    QObject::connect(coordinator, &MovController::maximizeSplitViewFrameRequested, viewMain,
+                     &ViewMain::maximizeSplitViewFrame);
+    QObject::connect(coordinator, &MovController::loadSplitViewFrameRequested, viewMain,
+                     &ViewMain::loadSplitViewFrame);
+    QObject::connect(coordinator, &MovController::frameSetButtonImageNeedsRefresh, window,
+                     [window, library] { window->changeFrameSetButtonImage(library->canLoadFrameSet()); });
+    // every way of quitting closes the main window, which stores its frame and the panes' frames
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, viewMain,
+                     &ViewMain::windowWillCloseMain);
+
+    QAction* showDividers = window->showDividersAction();
+    QObject::connect(showDividers, &QAction::triggered, viewMain,
+                     [viewMain] { viewMain->changeDividerSize(); });
+    SettingsDomain& settings = services_.settings;
+    QObject::connect(&settings, &SettingsDomain::valueChanged, showDividers,
+                     [&settings, showDividers](const QString& key) {
+                         if (key == QLatin1String(ViewMain::OptDividerEnable))
+                             showDividers->setChecked(userDefaultsExtension::defaultBoolValue(settings, key));
+                     });
+    for (int viewNo = 0; viewNo <= 4; ++viewNo) {
+        QAction* zoom = window->zoomPaneAction(viewNo);
+        QObject::connect(zoom, &QAction::triggered, viewMain,
+                         [viewMain, zoom] { viewMain->maximizeFrameFromMenu(zoom); });
+    }
+    QAction* autoFramePlay = window->autoFramePlayAction();
+    QObject::connect(autoFramePlay, &QAction::triggered, viewMain,
+                     [viewMain] { viewMain->changeAutoFramePlay(); });
+    QObject::connect(viewMain, &ViewMain::autoFramePlayChanged, autoFramePlay, &QAction::setChecked);
+    QAction* fullScreen = window->fullScreenAction();
+    QObject::connect(fullScreen, &QAction::triggered, window, [window] { window->changeFullScreen(); });
+    QObject::connect(window, &FullScreenWindow::fullScreenChanged, fullScreen, &QAction::setChecked);
+}
+
+void MainNib::awakeMainWindowLayout()
+{
+    MainWindow& window = *mainWindow_;
+    for (SplitSubView* splitView : {window.spvMain(), window.spvLeft(), window.spvRight()})
+        splitView->awakeFromNib();
+    viewMain_->awakeFromNib();
+    // after the stored frame is back: that is the frame full screen returns to
+    window.awakeFromNib();
+    window.menuFrameSet()->awakeFromNib();
+    window.frameSetButton()->awakeFromNib();
+    window.changeFrameSetButtonImage(tbArrayController_->canLoadFrameSet());
 }
 
 void MainNib::connectUndoActions(ObjectContext* context)
@@ -156,14 +307,24 @@ void MainNib::awakeFromNib()
     for (CMMovieView* menu : cmMovieViews_)
         menu->awakeFromNib();
     movController_->awakeFromNib();
+    awakeMainWindowLayout();
+    awakePlaylistWindow();
+}
+
+void MainNib::awakePlaylistWindow()
+{
+    // the table first empties the file list; the tree then chooses the last run's playlist, which fills it
+    tbvFilelist_->awakeFromNib();
+    cmFilelistHeader_->awakeFromNib();
+    viewPlaylist_->awakeFromNib();
     olvPlaylist_->awakeFromNib();
 }
 
 void MainNib::showWindows()
 {
     mainWindow_->show();
-    playlistWindow_->placeBeside(*mainWindow_);
-    playlistWindow_->show();
+    // a floating window opens over the main window, so only once that is on screen
+    viewPlaylist_->openIfWasOpen();
 }
 
 } // namespace tetrapan

@@ -5,10 +5,13 @@
 
 namespace tetrapan {
 
+class CMFilelistHeader;
 class CMMovieView;
 class DesktopFileViewer;
 class DialogPresenter;
+class FileViewer;
 class FilelistArrayController;
+class FilelistTableView;
 class MainWindow;
 class MovController;
 class MovieEngine;
@@ -21,24 +24,32 @@ class Scheduler;
 class SettingsDomain;
 class TBArrayController;
 class Tetrapan_AppDelegate;
+class ViewMain;
+class ViewPlaylist;
 
 // What the objects of the application get from outside: the settings, the clock, the user's answers and
-// the movie engine.
+// the movie engine; and the file manager that shows a file, the desktop's own unless one is given.
 struct NibServices {
     SettingsDomain& settings;
     Scheduler& scheduler;
     DialogPresenter& dialogs;
     MovieEngine& engine;
+    FileViewer* fileViewer = nullptr;
 };
 
 // The composition root: builds every object of the application once, connects their outlets and then
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
-//      the library), the library access controller, the pane coordinator, panes 1 to 4, the playlist
-//      window and its tree
+//      the library), the library access controller, the pane coordinator, the main window's controller,
+//      panes 1 to 4, the playlist window with its tree, its file table and the table's header menu, and
+//      the playlist window's controller
 //   2. connect outlets and menu commands
 //   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator,
-//      playlist tree (last: it restores the last selected playlist, which the coordinator then loads)
+//      the main window's controller (it restores the window's and the panes' frames), the main window,
+//      its split views and frame-set menu, the file table (it empties the file list), its header menu,
+//      the playlist window's controller (it restores that window's frame and split), playlist tree (last:
+//      it restores the last selected playlist, which the coordinator then loads)
+// showWindows then shows the main window and, over it, the playlist window if it was open at the last quit.
 // The settings defaults must already be registered (Tetrapan_AppDelegate::setupDefaults) before the nib
 // is loaded, because waking objects read settings. Destruction runs in the reverse order.
 class MainNib {
@@ -54,11 +65,15 @@ public:
     FilelistArrayController& filelistArrayController() { return *filelistArrayController_; }
     PlaylistTreeController& playlistTreeController() { return *playlistTreeController_; }
     MovController& movController() { return *movController_; }
+    ViewMain& viewMain() { return *viewMain_; }
     // viewNo 1 to 4
     QTMovieSubView& qtView(int viewNo) { return *qtViews_.at(viewNo - 1); }
     CMMovieView& cmMovieView(int viewNo) { return *cmMovieViews_.at(viewNo - 1); }
     PlaylistWindow& playlistWindow() { return *playlistWindow_; }
     PlaylistOutlineView& olvPlaylist() { return *olvPlaylist_; }
+    FilelistTableView& tbvFilelist() { return *tbvFilelist_; }
+    CMFilelistHeader& cmFilelistHeader() { return *cmFilelistHeader_; }
+    ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
 
     void showWindows();
 
@@ -67,6 +82,11 @@ private:
     void connectOutlets();
     void connectUndoActions(ObjectContext* context);
     void connectPlaylistWindow();
+    void connectPlaylistTable();
+    void connectPlaylistWindowController();
+    void awakePlaylistWindow();
+    void connectMainWindowLayout();
+    void awakeMainWindowLayout();
     void awakeFromNib();
 
     NibServices services_;
@@ -76,13 +96,20 @@ private:
     std::unique_ptr<PlaylistTreeController> playlistTreeController_;
     std::unique_ptr<TBArrayController> tbArrayController_;
     std::unique_ptr<MovController> movController_;
+    std::unique_ptr<ViewMain> viewMain_;
     // owned by their slots in the main window
     std::array<QTMovieSubView*, 4> qtViews_{};
     // owned by their panes
     std::array<CMMovieView*, 4> cmMovieViews_{};
-    std::unique_ptr<DesktopFileViewer> fileViewer_;
+    std::unique_ptr<DesktopFileViewer> desktopFileViewer_;
+    FileViewer* fileViewer_ = nullptr;
+    std::unique_ptr<ViewPlaylist> viewPlaylist_;
+    // owned by the main window
     PlaylistWindow* playlistWindow_ = nullptr;
+    // owned by the playlist window
     PlaylistOutlineView* olvPlaylist_ = nullptr;
+    FilelistTableView* tbvFilelist_ = nullptr;
+    CMFilelistHeader* cmFilelistHeader_ = nullptr;
 };
 
 } // namespace tetrapan

@@ -1,13 +1,18 @@
 #include "shell/MainWindow.h"
 
+#include "layout/ButtonForMenu.h"
+#include "layout/MenuFrameSet.h"
+#include "layout/SplitSubView.h"
+#include "shell/NamedImage.h"
 #include "ui_MainWindow.h"
 
-#include <QCloseEvent>
 #include <QVBoxLayout>
 
 namespace tetrapan {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>())
+MainWindow::MainWindow(QWidget* parent)
+    : FullScreenWindow(parent), ui_(std::make_unique<Ui::MainWindow>()),
+      menuFrameSet_(new MenuFrameSet(this)), frameSetButton_(new ButtonForMenu)
 {
     ui_->setupUi(this);
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
@@ -24,26 +29,106 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(std::make_uni
     ui_->spvMain->setSizes({1, 1});
     ui_->spvLeft->setSizes({1, 1});
     ui_->spvRight->setSizes({1, 1});
+
+    ui_->menuView->addSeparator();
+    ui_->menuView->addMenu(menuFrameSet_);
+    frameSetButton_->setMenu(menuFrameSet_);
+    frameSetButton_->setText(QStringLiteral("Frame Set"));
+    frameSetButton_->setToolTip(QStringLiteral("Load, save or remove the playlist's frame set"));
+    frameSetButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    changeFrameSetButtonImage(false);
+    ui_->toolBar->addWidget(frameSetButton_);
+
+    // the menu bar hides in full screen, and with it the shortcuts of its actions unless the window has them
+    for (QAction* menu : ui_->menuBar->actions()) {
+        if (menu->menu())
+            addActions(menu->menu()->actions());
+    }
 }
 
 MainWindow::~MainWindow() = default;
 
-QSplitter* MainWindow::spvMain() const { return ui_->spvMain; }
-QSplitter* MainWindow::spvLeft() const { return ui_->spvLeft; }
-QSplitter* MainWindow::spvRight() const { return ui_->spvRight; }
-QAction* MainWindow::saveAction() const { return ui_->actionSave; }
-QAction* MainWindow::quitAction() const { return ui_->actionQuit; }
-QAction* MainWindow::undoAction() const { return ui_->actionUndo; }
-QAction* MainWindow::redoAction() const { return ui_->actionRedo; }
+SplitSubView* MainWindow::spvMain() const
+{
+    return ui_->spvMain;
+}
+SplitSubView* MainWindow::spvLeft() const
+{
+    return ui_->spvLeft;
+}
+SplitSubView* MainWindow::spvRight() const
+{
+    return ui_->spvRight;
+}
+QAction* MainWindow::saveAction() const
+{
+    return ui_->actionSave;
+}
+QAction* MainWindow::quitAction() const
+{
+    return ui_->actionQuit;
+}
+QAction* MainWindow::undoAction() const
+{
+    return ui_->actionUndo;
+}
+QAction* MainWindow::redoAction() const
+{
+    return ui_->actionRedo;
+}
+QAction* MainWindow::showDividersAction() const
+{
+    return ui_->actionShowDividers;
+}
+QAction* MainWindow::autoFramePlayAction() const
+{
+    return ui_->actionAutoFramePlay;
+}
+QAction* MainWindow::fullScreenAction() const
+{
+    return ui_->actionFullScreen;
+}
+
+QMenu* MainWindow::windowMenu() const
+{
+    return ui_->menuWindow;
+}
+QAction* MainWindow::playlistWindowAction() const
+{
+    return ui_->actionPlaylistWindow;
+}
+
+QAction* MainWindow::zoomPaneAction(int viewNo) const
+{
+    switch (viewNo) {
+    case 0:
+        return ui_->actionEvenLayout;
+    case 1:
+        return ui_->actionZoomPane1;
+    case 2:
+        return ui_->actionZoomPane2;
+    case 3:
+        return ui_->actionZoomPane3;
+    case 4:
+        return ui_->actionZoomPane4;
+    default:
+        return nullptr;
+    }
+}
 
 QWidget* MainWindow::paneSlot(int viewNo) const
 {
     switch (viewNo) {
-    case 1: return ui_->paneSlot1;
-    case 2: return ui_->paneSlot2;
-    case 3: return ui_->paneSlot3;
-    case 4: return ui_->paneSlot4;
-    default: return nullptr;
+    case 1:
+        return ui_->paneSlot1;
+    case 2:
+        return ui_->paneSlot2;
+    case 3:
+        return ui_->paneSlot3;
+    case 4:
+        return ui_->paneSlot4;
+    default:
+        return nullptr;
     }
 }
 
@@ -55,13 +140,15 @@ void MainWindow::setPane(int viewNo, QWidget* pane)
     slot->layout()->addWidget(pane);
 }
 
-void MainWindow::closeEvent(QCloseEvent* event)
+void MainWindow::changeFrameSetButtonImage(bool canLoadFrameSet)
 {
-    if (closeRequestHandler_ && !closeRequestHandler_()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
+    frameSetButton_->setIcon(namedImage(canLoadFrameSet ? QStringLiteral("btn_ctrl_frame_set_on")
+                                                        : QStringLiteral("btn_ctrl_frame_set_off")));
+}
+
+bool MainWindow::windowShouldClose()
+{
+    return !closeRequestHandler_ || closeRequestHandler_();
 }
 
 } // namespace tetrapan

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QMainWindow>
+#include "layout/FullScreenWindow.h"
+#include "layout/SplitSubView.h"
 
 #include <functional>
-
-class QSplitter;
+#include <memory>
 
 namespace Ui {
 class MainWindow;
@@ -12,17 +12,21 @@ class MainWindow;
 
 namespace tetrapan {
 
+class ButtonForMenu;
+class MenuFrameSet;
+
 // The window of the four panes: pane 1 top left, 2 bottom left, 3 top right, 4 bottom right, in three
-// nested splitters. Closing it is a request to quit, decided by the application delegate.
-class MainWindow : public QMainWindow {
+// nested split views. Its View menu and its frame-set button arrange the panes; it can fill the screen.
+// Closing it is a request to quit, decided by the application delegate.
+class MainWindow : public FullScreenWindow {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    QSplitter* spvMain() const;
-    QSplitter* spvLeft() const;
-    QSplitter* spvRight() const;
+    SplitSubView* spvMain() const;
+    SplitSubView* spvLeft() const;
+    SplitSubView* spvRight() const;
     // The place pane viewNo (1 to 4) fills.
     QWidget* paneSlot(int viewNo) const;
     // Puts a pane into its slot, filling it.
@@ -32,15 +36,31 @@ public:
     QAction* quitAction() const;
     QAction* undoAction() const;
     QAction* redoAction() const;
+    QAction* showDividersAction() const;
+    // viewNo 1 to 4; 0 is the even layout
+    QAction* zoomPaneAction(int viewNo) const;
+    QAction* autoFramePlayAction() const;
+    QAction* fullScreenAction() const;
+    // The Window menu: one checkable item per floating window, checked while that window is open. Its
+    // items also answer their shortcuts inside the floating windows (see MainNib).
+    QMenu* windowMenu() const;
+    QAction* playlistWindowAction() const;
+
+    MenuFrameSet* menuFrameSet() const { return menuFrameSet_; }
+    ButtonForMenu* frameSetButton() const { return frameSetButton_; }
+    // The frame-set button's image tells whether the selected playlist has a frame set to load.
+    void changeFrameSetButtonImage(bool canLoadFrameSet);
 
     // Asked when the user closes the window; the window closes only when it answers true.
     void setCloseRequestHandler(std::function<bool()> handler) { closeRequestHandler_ = std::move(handler); }
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    bool windowShouldClose() override;
 
 private:
     std::unique_ptr<Ui::MainWindow> ui_;
+    MenuFrameSet* menuFrameSet_;
+    ButtonForMenu* frameSetButton_;
     std::function<bool()> closeRequestHandler_;
 };
 

@@ -141,6 +141,7 @@ bool Tetrapan_AppDelegate::terminate()
         return false;
     terminating_ = true;
     scheduler_.cancel(autosaveTask_);
+    Q_EMIT applicationWillTerminate();
     QCoreApplication::quit();
     return true;
 }

@@ -66,6 +66,8 @@ public:
 Q_SIGNALS:
     // The library was opened (first use of the context); its undo stack now exists.
     void libraryOpened(tetrapan::ObjectContext* context);
+    // The quit decision allowed quitting and the event loop is about to end: windows store their state.
+    void applicationWillTerminate();
 
 private:
     void scheduleAutosave();

@@ -354,6 +354,99 @@ private Q_SLOTS:
         menu->close();
     }
 
+    void collapsingAFolderMovesTheSelectionOntoIt()
+    {
+        PlaylistApp app;
+        QVERIFY(app.show(QStringLiteral("F/(a,b),T")));
+        PlaylistOutlineView& tree = app.tree();
+        tree.expand(app.indexOf(QStringLiteral("F")));
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, centreOf(app, QStringLiteral("b")));
+        QCOMPARE(app.coordinator().uniqueId(), app.uid(QStringLiteral("b")));
+
+        // the folder's arrow, left of its row
+        const QRect folderRow = tree.visualRect(app.indexOf(QStringLiteral("F")));
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                          QPoint(folderRow.left() - tree.indentation() / 2, folderRow.center().y()));
+
+        QCOMPARE(app.rows(), QStringLiteral("*F,T"));
+        QCOMPARE(app.nib->tbArrayController().getSelectedObjects(LibrarySchema::Playlist),
+                 QList<ObjectId>{app.node(QStringLiteral("F"))});
+        QCOMPARE(app.coordinator().uniqueId(), app.uid(QStringLiteral("F")));
+        QCOMPARE(app.nib->mainWindow().windowTitle(), QStringLiteral("[ F ]"));
+        // a file placed now is refused as placed into a folder, not written into the hidden playlist
+        app.nib->qtView(1).createMovieFrame(QStringLiteral("/clips/none.mp4"));
+        QCOMPARE(app.dialogs.alerts.size(), 1);
+        QCOMPARE(app.dialogs.alerts[0].messageText, QStringLiteral("Folder is selected"));
+        tree.storeLastState();
+        QCOMPARE(
+            userDefaultsExtension::defaultIntValue(app.settings, PlaylistOutlineView::LastSelectedIndexKey),
+            0);
+    }
+
+    void collapsingAnotherFolderKeepsTheSelection()
+    {
+        PlaylistApp app;
+        QVERIFY(app.show(QStringLiteral("F/(a),G/(b)")));
+        app.tree().expand(app.indexOf(QStringLiteral("F")));
+        app.tree().expand(app.indexOf(QStringLiteral("G")));
+        QTest::mouseClick(app.tree().viewport(), Qt::LeftButton, {}, centreOf(app, QStringLiteral("b")));
+        app.tree().collapse(app.indexOf(QStringLiteral("F")));
+        QCOMPARE(app.rows(), QStringLiteral("F,G,*b"));
+        QCOMPARE(app.coordinator().uniqueId(), app.uid(QStringLiteral("b")));
+    }
+
+    void keysThatMoveTheSelectionHandItOver_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("expectedRows");
+        QTest::newRow("End") << int(Qt::Key_End) << "a,b,*c";
+        QTest::newRow("Page Down") << int(Qt::Key_PageDown) << "a,b,*c";
+        QTest::newRow("a title's first letter") << int(Qt::Key_C) << "a,b,*c";
+    }
+    void keysThatMoveTheSelectionHandItOver()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, expectedRows);
+        PlaylistApp app;
+        QVERIFY(app.show(QStringLiteral("a,b,c")));
+        app.selectTitle(QStringLiteral("a"));
+        app.tree().setFilelistPredicateWithPlaylist(false);
+        QTest::keyClick(&app.tree(), Qt::Key(key));
+        QCOMPARE(app.rows(), expectedRows);
+        QCOMPARE(app.coordinator().uniqueId(),
+                 app.attr(app.tree().itemAtRow(app.tree().selectedRow()), "uniqueId"));
+    }
+
+    void theTreeHasTheKeyboard()
+    {
+        PlaylistApp app;
+        QVERIFY(app.show(QStringLiteral("a,b")));
+        PlaylistWindow& window = app.nib->playlistWindow();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(window.focusWidget(), &app.tree());
+
+        // Down in a window just opened goes to the next playlist; Space never asks to delete
+        app.selectTitle(QStringLiteral("a"));
+        QTest::keyClick(window.focusWidget(), Qt::Key_Down);
+        QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+        QCOMPARE(app.rows(), QStringLiteral("a,*b"));
+        QVERIFY(app.dialogs.alerts.isEmpty());
+
+        // after adding (and naming) a playlist, and after either answer to removing one
+        QTest::mouseClick(window.btnAdd(), Qt::LeftButton);
+        QTest::keyClick(window.focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(!app.tree().isEditing());
+        QTRY_COMPARE(window.focusWidget(), &app.tree());
+        for (int answer : {DialogPresenter::FirstButton + 1, DialogPresenter::FirstButton}) {
+            app.dialogs.alertAnswers = {answer};
+            window.btnRemove()->setFocus();
+            QTest::mouseClick(window.btnRemove(), Qt::LeftButton);
+            QCOMPARE(window.focusWidget(), &app.tree());
+        }
+        QCOMPARE(app.rows().remove(QLatin1Char('*')), QStringLiteral("a,b"));
+    }
+
     void rightClickOnNoRowDoesNothing()
     {
         PlaylistApp app;

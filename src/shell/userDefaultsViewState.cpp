@@ -1,0 +1,230 @@
+#include "shell/userDefaultsViewState.h"
+
+#include "library/FilelistArrayController.h"
+#include "platform/RectText.h"
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QSplitter>
+#include <QTableView>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tetrapan::userDefaultsExtension {
+
+namespace {
+
+const QString IdentifierKey = QStringLiteral("identifier");
+const QString WidthKey = QStringLiteral("width");
+
+// How much of a window must lie on a screen for the user to take hold of it and drag it further.
+constexpr int GraspableLength = 48;
+
+QList<QRect> availableScreenAreas()
+{
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    return areas;
+}
+
+// A stored rectangle with all four numbers, or nothing.
+std::optional<QRect> storedRect(const SettingsDomain& domain, const QString& key)
+{
+    const QVariant value = domain.objectForKey(key);
+    if (value.metaType().id() != QMetaType::QString)
+        return std::nullopt;
+    int numbers = 0;
+    const QRectF rect = rectText::rectFromString(value.toString(), &numbers);
+    if (numbers < 4)
+        return std::nullopt;
+    const auto bounded = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1.0e6, 1.0e6))); };
+    return QRect(bounded(rect.x()), bounded(rect.y()), bounded(rect.width()), bounded(rect.height()));
+}
+
+std::optional<QVariantList> storedList(const SettingsDomain& domain, const QString& key)
+{
+    const QVariant value = domain.objectForKey(key);
+    const int type = value.metaType().id();
+    if (type != QMetaType::QVariantList && type != QMetaType::QStringList)
+        return std::nullopt;
+    return value.toList();
+}
+
+void storeList(SettingsDomain& domain, const QVariantList& list, const QString& key)
+{
+    if (!list.isEmpty())
+        domain.setObject(list, key);
+    else if (domain.hasStoredValue(key))
+        domain.removeObject(key);
+    domain.synchronize();
+}
+
+qint64 squaredDistance(const QPoint& point, const QRect& area)
+{
+    const qint64 dx = point.x() < area.left()    ? area.left() - point.x()
+                      : point.x() > area.right() ? point.x() - area.right()
+                                                 : 0;
+    const qint64 dy = point.y() < area.top()      ? area.top() - point.y()
+                      : point.y() > area.bottom() ? point.y() - area.bottom()
+                                                  : 0;
+    return dx * dx + dy * dy;
+}
+
+QString columnIdentifier(const QAbstractItemModel* model, int section)
+{
+    return model->headerData(section, Qt::Horizontal, FilelistArrayController::AttributeKeyRole).toString();
+}
+
+// The shown columns' sections, left to right.
+QList<int> shownSections(const QHeaderView* header)
+{
+    QList<int> sections;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (!header->isSectionHidden(logical))
+            sections.append(logical);
+    }
+    return sections;
+}
+
+} // namespace
+
+std::optional<QRect> reachableWindowRect(const QRect& wanted, const QList<QRect>& screenAreas)
+{
+    if (wanted.width() <= 0 || wanted.height() <= 0)
+        return std::nullopt;
+    if (screenAreas.isEmpty())
+        return wanted;
+    const int needWidth = std::min(GraspableLength, wanted.width());
+    const int needHeight = std::min(GraspableLength, wanted.height());
+    for (const QRect& area : screenAreas) {
+        const QRect onScreen = area.intersected(wanted);
+        if (onScreen.width() >= needWidth && onScreen.height() >= needHeight)
+            return wanted;
+    }
+    const QPoint centre = wanted.center();
+    const QRect nearest =
+        *std::min_element(screenAreas.cbegin(), screenAreas.cend(), [&](const QRect& a, const QRect& b) {
+            return squaredDistance(centre, a) < squaredDistance(centre, b);
+        });
+    QRect moved(wanted.topLeft(), wanted.size().boundedTo(nearest.size()));
+    moved.moveLeft(std::clamp(moved.left(), nearest.left(), nearest.right() - moved.width() + 1));
+    moved.moveTop(std::clamp(moved.top(), nearest.top(), nearest.bottom() - moved.height() + 1));
+    return moved;
+}
+
+void setWindowRect(SettingsDomain& domain, QWidget* window, const QString& key)
+{
+    if (!window || key.isEmpty())
+        return;
+    const std::optional<QRect> stored = storedRect(domain, key);
+    if (!stored)
+        return;
+    if (const std::optional<QRect> frame = reachableWindowRect(*stored, availableScreenAreas()))
+        window->setGeometry(*frame);
+}
+
+void setWindowPosition(SettingsDomain& domain, QWidget* window, const QString& key)
+{
+    if (!window || key.isEmpty())
+        return;
+    const std::optional<QRect> stored = storedRect(domain, key);
+    if (!stored)
+        return;
+    const QRect wanted(stored->topLeft(), window->size());
+    if (const std::optional<QRect> frame = reachableWindowRect(wanted, availableScreenAreas()))
+        window->setGeometry(QRect(frame->topLeft(), window->size()));
+}
+
+void saveWindowRect(SettingsDomain& domain, QWidget* window, const QString& key)
+{
+    if (!window || key.isEmpty())
+        return;
+    domain.setObject(rectText::stringFromRect(window->geometry()), key);
+    domain.synchronize();
+}
+
+void setSplitViewRect(SettingsDomain& domain, QSplitter* splitView, const QString& key)
+{
+    if (!splitView)
+        return;
+    const std::optional<QVariantList> entries = storedList(domain, key);
+    if (!entries)
+        return;
+    QList<int> sizes = splitView->sizes();
+    const qsizetype count = std::min<qsizetype>(sizes.size(), entries->size());
+    for (qsizetype i = 0; i < count; ++i) {
+        int numbers = 0;
+        const QRectF frame = rectText::rectFromString(entries->at(i).toString(), &numbers);
+        // a damaged entry leaves its subview as it is rather than collapse it
+        if (numbers < 4)
+            continue;
+        const double extent = splitView->orientation() == Qt::Horizontal ? frame.width() : frame.height();
+        sizes[i] = static_cast<int>(std::lround(std::clamp(extent, 0.0, 1.0e6)));
+    }
+    splitView->setSizes(sizes);
+}
+
+void saveSplitViewRect(SettingsDomain& domain, QSplitter* splitView, const QString& key)
+{
+    QVariantList frames;
+    for (int i = 0; splitView && i < splitView->count(); ++i)
+        frames.append(rectText::stringFromRect(splitView->widget(i)->geometry()));
+    storeList(domain, frames, key);
+}
+
+void setTableColumnState(SettingsDomain& domain, QTableView* table, const QString& key)
+{
+    if (!table || !table->model())
+        return;
+    const std::optional<QVariantList> entries = storedList(domain, key);
+    if (!entries)
+        return;
+    QHeaderView* header = table->horizontalHeader();
+    const QAbstractItemModel* model = table->model();
+    for (qsizetype position = 0; position < entries->size(); ++position) {
+        const QVariantMap entry = entries->at(position).toMap();
+        if (!entry.contains(IdentifierKey))
+            continue;
+        const QString identifier = entry.value(IdentifierKey).toString();
+        const QList<int> shown = shownSections(header);
+        const auto section = std::find_if(shown.cbegin(), shown.cend(), [&](int logical) {
+            return columnIdentifier(model, logical) == identifier;
+        });
+        if (section == shown.cend())
+            continue;
+        // a list longer than the table asks for a place past the last column: that entry stays unapplied
+        if (position >= shown.size())
+            continue;
+        header->moveSection(header->visualIndex(*section), header->visualIndex(shown.at(position)));
+        if (entry.contains(WidthKey)) {
+            if (const auto width = integerMeaning(entry.value(WidthKey))) {
+                header->resizeSection(
+                    *section, static_cast<int>(std::clamp<qint64>(*width, header->minimumSectionSize(),
+                                                                  header->maximumSectionSize())));
+            }
+        }
+    }
+}
+
+void saveTableColumnState(SettingsDomain& domain, QTableView* table, const QString& key)
+{
+    QVariantList columns;
+    if (table && table->model()) {
+        const QHeaderView* header = table->horizontalHeader();
+        for (int logical : shownSections(header)) {
+            columns.append(QVariantMap{{IdentifierKey, columnIdentifier(table->model(), logical)},
+                                       {WidthKey, header->sectionSize(logical)}});
+        }
+    }
+    storeList(domain, columns, key);
+}
+
+} // namespace tetrapan::userDefaultsExtension
