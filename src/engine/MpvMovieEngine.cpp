@@ -39,10 +39,15 @@ MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
 
 MpvMovieEngine::~MpvMovieEngine()
 {
+    if (!shutDown(ShutdownWait))
+        qCWarning(lcEngine) << workers_->runningCount() << "mpv cores did not shut down in time";
+}
+
+bool MpvMovieEngine::shutDown(std::chrono::milliseconds timeout)
+{
     prepared_.clear();
     warmHandles_.reset();
-    if (!workers_->waitForDone(ShutdownWait))
-        qCWarning(lcEngine) << workers_->runningCount() << "mpv cores did not shut down in time";
+    return workers_->waitForDone(timeout);
 }
 
 bool MpvMovieEngine::canInitWithFile(const QString& path) const
@@ -71,7 +76,7 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
         prepared_.erase(prepared);
         opened = MpvMovie::openWaiting(path, options_.movie, std::move(core), true);
     } else {
-        opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_->take());
+        opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_ ? warmHandles_->take() : nullptr);
     }
     if (!opened.movie) {
         qCInfo(lcEngine).noquote() << opened.error;
@@ -90,7 +95,7 @@ void MpvMovieEngine::prepareMovies(const QStringList& paths)
         if (!canInitWithFile(path))
             continue;
         // only ready cores: starting one here would cost what preparing is meant to save
-        MpvCorePtr core = warmHandles_->take();
+        MpvCorePtr core = warmHandles_ ? warmHandles_->take() : nullptr;
         if (!core)
             break;
         const QString absolutePath = QFileInfo(path).absoluteFilePath();

@@ -43,6 +43,11 @@ public:
     void prepareMovies(const QStringList& paths) override;
     void discardPreparedMovies() override;
 
+    // For the end of the program: lets the ready cores go and waits for every core let go of (also those of
+    // movies already gone) to finish shutting down; false when some still run at the deadline. Opening a
+    // file afterwards still works, but starts its own core.
+    bool shutDown(std::chrono::milliseconds timeout);
+
     DrawingPath drawingPath() const { return *options_.drawingPath; }
     // Software where Qt has no window system (offscreen) or OpenGL is itself done on the CPU (llvmpipe,
     // softpipe, swrast); OpenGL on a hardware driver.

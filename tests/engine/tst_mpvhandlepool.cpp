@@ -7,7 +7,9 @@
 
 #include <QTest>
 
+#include <atomic>
 #include <clocale>
+#include <thread>
 
 using namespace tetrapan;
 using tetrapan::test::TestClips;
@@ -60,6 +62,20 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             MpvHandlePool pool(options_, 4);
         QVERIFY(options_.workers->waitForDone(std::chrono::seconds(30)));
+    }
+
+    // A core stuck in its shutdown (a sound server that never answers) holds up no one beyond a deadline.
+    void waitingForStuckWorkHasADeadline()
+    {
+        auto workers = MpvWorkers::create();
+        std::atomic<bool> release{false};
+        workers->run([&release] {
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        QVERIFY(!workers->waitForDone(std::chrono::milliseconds(50)));
+        release = true;
+        QVERIFY(workers->waitForDone(std::chrono::seconds(10)));
     }
 
     void engineOpensManyFilesInARow()
