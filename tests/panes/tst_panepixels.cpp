@@ -4,6 +4,7 @@
 #include "FakeDialogPresenter.h"
 #include "FakeFileViewer.h"
 #include "FakeScheduler.h"
+#include "FrameBarcode.h"
 #include "NoSoundDevice.h"
 #include "TestClips.h"
 
@@ -196,6 +197,20 @@ private Q_SLOTS:
         QVERIFY(pane->createMovieView(clips_.kind(file)));
         QVERIFY(shows(pane, QPoint(pane->width() / 2, pane->height() / 4), upper));
         QVERIFY(shows(pane, QPoint(pane->width() / 2, pane->height() * 3 / 4), lower));
+    }
+
+    // The frame a pane shows, read off the screen: the barcode every frame of the clip carries.
+    void shownFrameReadsFromTheScreen()
+    {
+        QTMovieSubView* pane = panes_[2];
+        QVERIFY(pane->createMovieView(clips_.barcode));
+        const QRect picture = test::FrameBarcode::pictureRect(pane->size(), 4.0 / 3.0);
+        const auto shown = [&] { return test::FrameBarcode::read(shownIn(pane, picture)); };
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), std::optional<int>(0), DrawTimeoutMs);
+        for (int frame : {37, 100, 1}) {
+            pane->movie()->setCurrentTime(MovieTime{frame, test::TestClips::FramesPerSecond, 0});
+            QTRY_COMPARE_WITH_TIMEOUT(shown(), std::optional<int>(frame), DrawTimeoutMs);
+        }
     }
 
     // A file with sound only has no picture to show; its pane names it, so the user sees what is playing.

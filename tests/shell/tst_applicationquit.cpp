@@ -5,7 +5,6 @@
 #include "TestHome.h"
 #include "XServer.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
@@ -25,31 +24,6 @@ constexpr int QuitTimeoutMs = 6000;
 const QString PlaylistTitle = QStringLiteral("Four Colours");
 
 enum class QuitBy { QuitKey, Terminate, CloseBox };
-
-// One playlist with the four colour clips, chosen when the program last quit.
-void writeHome(const test::TestHome& home, const test::TestClips& clips)
-{
-    QString library =
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tetrapan-library version=\"1\">\n"
-                       "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"%1\" index=\"1\" "
-                       "isFolder=\"false\" isExpand=\"false\" frameSet=\"\"/>\n")
-            .arg(PlaylistTitle);
-    for (int n = 1; n <= 4; ++n)
-        library +=
-            QStringLiteral("  <filelist id=\"%1\" itemId=\"0000000%2\" uniqueId=\"00000001\" viewNo=\"%2\" "
-                           "filePath=\"%3\" title=\"\" playTime=\"5\" fileSize=\"1\" "
-                           "fileDate=\"2026-01-01T00:00:00.000Z\"/>\n")
-                .arg(n + 1)
-                .arg(n)
-                .arg(clips.colour(n).toHtmlEscaped());
-    for (int n = 1; n <= 4; ++n)
-        library += QStringLiteral("  <link playlist=\"1\" filelist=\"%1\"/>\n").arg(n + 1);
-    library += QStringLiteral("</tetrapan-library>\n");
-    QDir().mkpath(QFileInfo(home.libraryFile()).path());
-    QDir().mkpath(QFileInfo(home.settingsFile()).path());
-    QVERIFY(test::writeAll(home.libraryFile(), library.toUtf8()));
-    QVERIFY(test::writeAll(home.settingsFile(), R"({"optLastSelectedIndexForPlaylist": 0})"));
-}
 
 bool near(QColor seen, QColor expected)
 {
@@ -94,7 +68,9 @@ private Q_SLOTS:
         QVERIFY(x.isConnected());
         for (int run = 1; run <= RunsPerWay; ++run) {
             test::TestHome home;
-            writeHome(home, clips_);
+            QVERIFY(test::writeOnePlaylistHome(
+                home, PlaylistTitle,
+                {clips_.colour(1), clips_.colour(2), clips_.colour(3), clips_.colour(4)}));
             QProcess app;
             app.setProgram(QStringLiteral(TETRAPAN_EXECUTABLE));
             app.setProcessChannelMode(QProcess::ForwardedChannels);
