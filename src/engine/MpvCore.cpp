@@ -3,16 +3,15 @@
 #include "engine/MpvNames.h"
 #include "engine/MpvWorkers.h"
 
-#include <QLoggingCategory>
+#include <QThread>
 
 #include <mpv/client.h>
 #include <mpv/render.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace tetrapan {
-
-Q_DECLARE_LOGGING_CATEGORY(lcMpv)
 
 namespace {
 
@@ -92,15 +91,36 @@ std::unique_ptr<MpvCore> MpvCore::start(const MpvCoreOptions& options, QString* 
         {mpvname::Hwdec, mpvname::AutoSafe},
         {mpvname::LoopFile, mpvname::No},
         {mpvname::Vo, nullVideo ? mpvname::VoNull : mpvname::VoRenderApi},
+        // What was played stays in memory for going back without reading the file again; mpv's own limit
+        // (50 MiB a core) adds up to hundreds of MB with four long movies.
+        {mpvname::DemuxerMaxBackBytes, "8MiB"},
     };
     for (const auto& [name, value] : settings) {
         if (!setOption(h, name, value, error))
             return {};
     }
-    // mpv's software renderer cannot turn pictures and fails an assertion on a phone's turned video; the
-    // movie turns such pictures with a filter instead (MpvMovie).
-    if (options.video == MpvVideoOutput::Software && !setOption(h, mpvname::VideoRotate, mpvname::No, error))
+    // Up to four panes decode side by side: a decoder's own threads beyond its share of the machine only
+    // add switching between threads and pictures held by each.
+    const QByteArray decoderThreads = QByteArray::number(std::max(1, QThread::idealThreadCount() / 2));
+    if (!setOption(h, mpvname::DecoderThreads, decoderThreads.constData(), error))
         return {};
+    if (options.video == MpvVideoOutput::Software) {
+        const std::pair<const char*, const char*> software[] = {
+            // mpv's software renderer cannot turn pictures and fails an assertion on a phone's turned video;
+            // the movie turns such pictures with a filter instead (MpvMovie).
+            {mpvname::VideoRotate, mpvname::No},
+            // Scaling and converting every picture to the pane is most of what drawing costs; a bilinear
+            // scaler without dithering does it in a fraction of the time of the default's and looks alike
+            // at pane sizes.
+            {mpvname::SwsAllowZimg, mpvname::No},
+            {mpvname::SwsScaler, mpvname::SwsFastBilinear},
+            {mpvname::SwsFast, mpvname::Yes},
+        };
+        for (const auto& [name, value] : software) {
+            if (!setOption(h, name, value, error))
+                return {};
+        }
+    }
 
     if (const int rc = mpv_initialize(h); rc < 0) {
         *error = QStringLiteral("mpv could not start: %1").arg(QString::fromUtf8(mpv_error_string(rc)));

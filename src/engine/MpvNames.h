@@ -27,9 +27,13 @@ inline constexpr const char* CoverArtAuto = "cover-art-auto";
 inline constexpr const char* LoadStatsOverlay = "load-stats-overlay";
 inline constexpr const char* LoadConsole = "load-osd-console";
 inline constexpr const char* LoadAutoProfiles = "load-auto-profiles";
-inline constexpr const char* SwFast = "sw-fast";
 inline constexpr const char* VideoTimingOffset = "video-timing-offset";
 inline constexpr const char* VideoRotate = "video-rotate";
+inline constexpr const char* DecoderThreads = "vd-lavc-threads";
+inline constexpr const char* SwsAllowZimg = "sws-allow-zimg";
+inline constexpr const char* SwsScaler = "sws-scaler";
+inline constexpr const char* SwsFast = "sws-fast";
+inline constexpr const char* DemuxerMaxBackBytes = "demuxer-max-back-bytes";
 
 // Option values.
 inline constexpr const char* Yes = "yes";
@@ -37,6 +41,7 @@ inline constexpr const char* No = "no";
 inline constexpr const char* Auto = "auto";
 inline constexpr const char* AutoSafe = "auto-safe";
 inline constexpr const char* VoRenderApi = "libmpv";
+inline constexpr const char* SwsFastBilinear = "fast-bilinear";
 inline constexpr const char* VoNull = "null";
 inline constexpr const char* AoNull = "null";
 // Every sound output Tetrapan trusts, best first, ending in silence.
