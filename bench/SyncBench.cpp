@@ -1,6 +1,6 @@
 // tetrapan-bench sync: how long switching playlists takes until four 720p panes show their first frames, and
-// how far apart the four panes' pictures are right after Sync and after playing together for 30 s. Both are
-// read off the X server's screen: every frame of the clip carries its number as a barcode.
+// how far apart the four panes' pictures are after Space, after a skip, after Sync and after playing together
+// for 30 s. Both are read off the X server's screen: every frame of the clip carries its number as a barcode.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
 #include "FrameBarcode.h"
@@ -24,6 +24,7 @@
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QApplication>
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
@@ -44,6 +45,8 @@ constexpr int TimeoutMs = 20000;
 constexpr int Screenshots = 10;
 constexpr double FramesPerSecond = 30.0;
 constexpr double PictureAspect = 16.0 / 9.0;
+// After a command the panes play this long before the screenshots start.
+constexpr int SteadyMs = 500;
 
 // The application's scheduler, noting the moment the playlist load delay runs out.
 class TimingScheduler final : public Scheduler {
@@ -106,10 +109,10 @@ std::array<std::optional<int>, 4> shownFrames(test::XServer& x, MainNib& nib)
     return frames;
 }
 
-// How far apart the four pictures are, in ms of the clip, over screenshots a tenth of a second apart:
-// the median and the largest. Playing panes change pictures 30 times a second each, not at the same
-// instants, so panes in step may still be one frame apart in a screenshot.
-std::pair<double, double> shownSpreadMs(test::XServer& x, MainNib& nib)
+// How far apart the four pictures are, in frames, over screenshots a tenth of a second apart. Playing panes
+// change pictures 30 times a second each, not at the same instants, so panes in step may still be one frame
+// apart in a screenshot.
+std::vector<double> shownSpread(test::XServer& x, MainNib& nib)
 {
     std::vector<double> spreads;
     for (int i = 0; i < Screenshots; ++i) {
@@ -117,17 +120,24 @@ std::pair<double, double> shownSpreadMs(test::XServer& x, MainNib& nib)
         if (std::all_of(frames.begin(), frames.end(), [](const auto& f) { return f.has_value(); })) {
             const auto [low, high] = std::minmax_element(
                 frames.begin(), frames.end(), [](const auto& a, const auto& b) { return *a < *b; });
-            spreads.push_back((**high - **low) * 1000.0 / FramesPerSecond);
-            std::fprintf(stderr, "sync: frames shown %d %d %d %d\n", *frames[0], *frames[1], *frames[2],
-                         *frames[3]);
+            spreads.push_back(**high - **low);
         } else {
             std::fprintf(stderr, "sync: a pane's frame did not read\n");
         }
         runEventsFor(100);
     }
-    if (spreads.empty())
-        return {-1, -1};
-    return {median(spreads), *std::max_element(spreads.begin(), spreads.end())};
+    return spreads;
+}
+
+// The median spread in frames and in ms of the clip, and the largest in frames; -1 when no screenshot read.
+void printSpread(const char* name, const std::vector<double>& spreads)
+{
+    const double middle = spreads.empty() ? -1 : median(spreads);
+    const double largest = spreads.empty() ? -1 : *std::max_element(spreads.begin(), spreads.end());
+    print(QByteArray(name).append("_frames").constData(), middle, "frames", 1);
+    print(QByteArray(name).append("_ms").constData(), middle < 0 ? -1 : middle * 1000.0 / FramesPerSecond,
+          "ms", 1);
+    print(QByteArray(name).append("_max_frames").constData(), largest, "frames", 0);
 }
 
 bool anySeeking(MainNib& nib)
@@ -227,23 +237,42 @@ int runSync(int argc, char** argv)
     std::fprintf(stderr, "sync: opening four files takes %.1f ms of the switch\n", median(loading));
     print("switch.latency_ms", median(latencies), "ms", 1);
 
-    // The 720p playlist is loaded: play, let the panes run apart, then bring them together.
+    // The 720p playlist is loaded and shows its first frames. Space plays all four from there; later a skip
+    // back moves all four, and Sync brings them to one pane's position.
+    const auto settled = [&] {
+        return runEventsUntil(
+            [&] {
+                return !anySeeking(nib) && !controller.hasPendingResume() && controller.anyMovieIsPlaying();
+            },
+            TimeoutMs);
+    };
     controller.changeAllMoviePlay();
-    runEventsFor(3000);
+    if (!settled()) {
+        std::fprintf(stderr, "sync: the panes never started playing\n");
+        return 1;
+    }
+    runEventsFor(SteadyMs);
+    printSpread("sync.spread_after_space", shownSpread(x, nib));
+
+    runEventsFor(10000); // far enough into the clip for the skip back to land mid-clip
+    controller.skipAllMovieTime(MovController::SkipBackward);
+    if (!settled()) {
+        std::fprintf(stderr, "sync: the panes never played on after the skip\n");
+        return 1;
+    }
+    runEventsFor(SteadyMs);
+    printSpread("sync.spread_after_skip", shownSpread(x, nib));
+
     controller.syncAllMovieTime();
-    if (!runEventsUntil([&] { return !anySeeking(nib) && controller.anyMovieIsPlaying(); }, TimeoutMs)) {
+    if (!settled()) {
         std::fprintf(stderr, "sync: the panes never played on from the synchronised position\n");
         return 1;
     }
-    runEventsFor(500); // playing steadily again
-    const auto [afterSync, afterSyncMax] = shownSpreadMs(x, nib);
-    print("sync.shown_spread_after_sync_ms", afterSync, "ms", 1);
-    print("sync.shown_spread_after_sync_max_ms", afterSyncMax, "ms", 1);
+    runEventsFor(SteadyMs);
+    printSpread("sync.spread_after_sync", shownSpread(x, nib));
 
     runEventsFor(PlayTogetherSeconds * 1000);
-    const auto [after30s, after30sMax] = shownSpreadMs(x, nib);
-    print("sync.shown_spread_after_30s_ms", after30s, "ms", 1);
-    print("sync.shown_spread_after_30s_max_ms", after30sMax, "ms", 1);
+    printSpread("sync.spread_after_30s", shownSpread(x, nib));
     controller.setAllMoviePlay(false);
     std::fprintf(stderr, "sync: load average at the end %.2f\n", loadAverage());
     return 0;
