@@ -85,6 +85,14 @@ double loadAverage()
     return getloadavg(load, 1) == 1 ? load[0] : 0.0;
 }
 
+QPoint paneSpotOnScreen(const QRect& mainWindow, int viewNo)
+{
+    const bool leftColumn = viewNo <= 2;
+    const bool topRow = viewNo % 2 == 1;
+    return {mainWindow.left() + mainWindow.width() * (leftColumn ? 3 : 7) / 8,
+            mainWindow.top() + mainWindow.height() * (topRow ? 1 : 3) / 4};
+}
+
 bool showsPicture(const QImage& area)
 {
     int bright = 0;

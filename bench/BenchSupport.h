@@ -27,6 +27,10 @@ void resetPeakRss();
 // The machine's load average over the last minute, to tell how busy it was during a measurement.
 double loadAverage();
 
+// A spot inside pane n (1 to 4, down the left column first) of the program's main window on screen, in the
+// right half of the pane: the playlist window, which opens over the main window's left, leaves it uncovered.
+QPoint paneSpotOnScreen(const QRect& mainWindow, int viewNo);
+
 // Whether a part of the screen shows a picture rather than the black of an empty pane or a new window.
 bool showsPicture(const QImage& area);
 

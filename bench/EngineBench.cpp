@@ -212,12 +212,9 @@ double programPeakRssMb(test::XServer& x, const QString& clip)
         ShowTimeoutMs);
     double peak = 0;
     if (started) {
-        // the right half of each pane: the playlist window covers the main window's left
         std::vector<QRect> panes;
-        for (int n = 0; n < 4; ++n)
-            panes.push_back(QRect(main.geometry.left() + main.geometry.width() * (n < 2 ? 3 : 7) / 8 - 16,
-                                  main.geometry.top() + main.geometry.height() * (n % 2 == 0 ? 1 : 3) / 4, 32,
-                                  32));
+        for (int viewNo = 1; viewNo <= 4; ++viewNo)
+            panes.push_back(QRect(paneSpotOnScreen(main.geometry, viewNo) - QPoint(16, 16), QSize(32, 32)));
         QElapsedTimer clock;
         clock.start();
         if (msUntilShown(x, panes, clock) < 0)

@@ -61,17 +61,6 @@ bool showsClipColour(QColor c, int viewNo)
     }
 }
 
-// The middle of pane n when the four panes share the window evenly below the menu bar.
-QPoint paneCentre(const QRect& window, int viewNo)
-{
-    constexpr int MenuBar = 30;
-    const int column = viewNo <= 2 ? 0 : 1;
-    const int row = (viewNo % 2 == 1) ? 0 : 1;
-    const int height = window.height() - MenuBar;
-    return {window.x() + window.width() * (2 * column + 1) / 4,
-            window.y() + MenuBar + height * (2 * row + 1) / 4};
-}
-
 int visibleRowOf(int folder, int playlist)
 {
     int row = 0;
@@ -122,7 +111,7 @@ Round startOnce(test::XServer& screen, const QString& program, const QString& ho
             const QRect frame = window.geometry;
             bool all = frame.isValid();
             for (int viewNo = 1; viewNo <= 4 && all; ++viewNo)
-                all = showsClipColour(screen.pixel(paneCentre(frame, viewNo)), viewNo);
+                all = showsClipColour(screen.pixel(paneSpotOnScreen(frame, viewNo)), viewNo);
             if (all) {
                 round.framesMs = clock.nsecsElapsed() / 1e6;
                 break;
