@@ -238,36 +238,33 @@ int runSync(int argc, char** argv)
     print("switch.latency_ms", median(latencies), "ms", 1);
 
     // The 720p playlist is loaded and shows its first frames. Space plays all four from there; later a skip
-    // back moves all four, and Sync brings them to one pane's position.
-    const auto settled = [&] {
-        return runEventsUntil(
+    // back moves all four, and Sync brings them to one pane's position. After each the panes must play on.
+    const auto settled = [&](const char* failure) {
+        const bool playing = runEventsUntil(
             [&] {
                 return !anySeeking(nib) && !controller.hasPendingResume() && controller.anyMovieIsPlaying();
             },
             TimeoutMs);
+        if (!playing)
+            std::fprintf(stderr, "sync: %s\n", failure);
+        return playing;
     };
     controller.changeAllMoviePlay();
-    if (!settled()) {
-        std::fprintf(stderr, "sync: the panes never started playing\n");
+    if (!settled("the panes never started playing"))
         return 1;
-    }
     runEventsFor(SteadyMs);
     printSpread("sync.spread_after_space", shownSpread(x, nib));
 
     runEventsFor(10000); // far enough into the clip for the skip back to land mid-clip
     controller.skipAllMovieTime(MovController::SkipBackward);
-    if (!settled()) {
-        std::fprintf(stderr, "sync: the panes never played on after the skip\n");
+    if (!settled("the panes never played on after the skip"))
         return 1;
-    }
     runEventsFor(SteadyMs);
     printSpread("sync.spread_after_skip", shownSpread(x, nib));
 
     controller.syncAllMovieTime();
-    if (!settled()) {
-        std::fprintf(stderr, "sync: the panes never played on from the synchronised position\n");
+    if (!settled("the panes never played on from the synchronised position"))
         return 1;
-    }
     runEventsFor(SteadyMs);
     printSpread("sync.spread_after_sync", shownSpread(x, nib));
 
