@@ -191,7 +191,7 @@ bool ViewPlaylist::canAddPlaylist() const
 
 bool ViewPlaylist::canRemovePlaylist() const
 {
-    return canAddPlaylist() && olvPlaylist->selectedRow() >= 0;
+    return canAddPlaylist() && olvPlaylist->hasSelectedRow();
 }
 
 bool ViewPlaylist::canSelectFilelist() const
