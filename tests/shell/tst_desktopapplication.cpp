@@ -4,6 +4,7 @@
 // (xdotool), and a second launch finds the first on a session bus of the test's own.
 #include "TestClips.h"
 #include "TestHome.h"
+#include "XServer.h"
 
 #include <QDir>
 #include <QDrag>
@@ -127,28 +128,11 @@ QString rectText(const QRect& r)
     return QStringLiteral("{{%1, %2}, {%3, %4}}").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
 }
 
-// A library of one playlist, "Angles", chosen at the last quit, with the given clips in panes 1 to 4.
+// A library of one playlist, "Angles", chosen at the last quit, with the given clips in panes 1 to 4, and the
+// windows where the test looks for them.
 void writeLibrary(const test::TestHome& home, const QStringList& clips, bool playlistWindowOpen)
 {
-    QString xml =
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tetrapan-library version=\"1\">\n"
-                       "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"Angles\" index=\"1\" "
-                       "isFolder=\"false\" isExpand=\"false\" frameSet=\"\"/>\n");
-    QString links;
-    for (int n = 1; n <= clips.size(); ++n) {
-        xml += QStringLiteral("  <filelist id=\"%1\" itemId=\"%2\" uniqueId=\"00000001\" viewNo=\"%3\" "
-                              "filePath=\"%4\" title=\"\" playTime=\"5\" fileSize=\"1\" "
-                              "fileDate=\"2026-01-01T00:00:00.000Z\"/>\n")
-                   .arg(n + 1)
-                   .arg(n, 8, 10, QLatin1Char('0'))
-                   .arg(n)
-                   .arg(clips.at(n - 1).toHtmlEscaped());
-        links += QStringLiteral("  <link playlist=\"1\" filelist=\"%1\"/>\n").arg(n + 1);
-    }
-    xml += links + QStringLiteral("</tetrapan-library>\n");
-    QDir().mkpath(QFileInfo(home.libraryFile()).absolutePath());
-    QVERIFY(test::writeAll(home.libraryFile(), xml.toUtf8()));
-
+    QVERIFY(test::writeOnePlaylistHome(home, QStringLiteral("Angles"), clips));
     const QString settings =
         QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optUniqueNoForPlist\": 1, "
                        "\"optUniqueNoForFlist\": %1, \"optIsController\": false, \"optIsPlaylist\": %2, "
@@ -156,7 +140,6 @@ void writeLibrary(const test::TestHome& home, const QStringList& clips, bool pla
             .arg(clips.size())
             .arg(playlistWindowOpen ? QStringLiteral("true") : QStringLiteral("false"), rectText(MainFrame),
                  rectText(PlaylistFrame));
-    QDir().mkpath(QFileInfo(home.settingsFile()).absolutePath());
     QVERIFY(test::writeAll(home.settingsFile(), settings.toUtf8()));
 }
 
@@ -224,7 +207,9 @@ public:
     // Ended by itself within the time, with its exit code; -1 otherwise.
     int finished(int timeoutMs = WaitMs)
     {
-        if (!process_.waitForFinished(timeoutMs) || process_.exitStatus() != QProcess::NormalExit)
+        const bool running = process_.state() != QProcess::NotRunning;
+        if ((running && !process_.waitForFinished(timeoutMs)) ||
+            process_.exitStatus() != QProcess::NormalExit)
             return -1;
         return process_.exitCode();
     }
@@ -232,7 +217,8 @@ public:
     bool quit()
     {
         // the signal is caught once the program is running its event loop
-        if (!QTest::qWaitFor([this] { return catchesTerm(); }, StartTimeoutMs))
+        if (!QTest::qWaitFor([this] { return test::catchesSignal(process_.processId(), SIGTERM); },
+                             StartTimeoutMs))
             return false;
         ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
         return finished() == 0;
@@ -243,21 +229,8 @@ public:
         process_.waitForFinished(WaitMs);
     }
     qint64 pid() const { return process_.processId(); }
-    QByteArray output() { return process_.readAllStandardOutput(); }
 
 private:
-    bool catchesTerm() const
-    {
-        QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
-        if (!status.open(QIODevice::ReadOnly))
-            return false;
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("SigCgt:"))
-                return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
-        }
-        return false;
-    }
-
     QProcess process_;
 };
 
@@ -320,6 +293,12 @@ std::unique_ptr<QProcess> dragWithPointer(QPoint from, QPoint to, bool withCtrl)
     return process;
 }
 
+// The helper has ended (waitForFinished answers false for one that ended already).
+bool ended(QProcess& process)
+{
+    return process.state() == QProcess::NotRunning || process.waitForFinished(WaitMs);
+}
+
 } // namespace
 
 class TestDesktopApplication : public QObject {
@@ -356,7 +335,7 @@ private Q_SLOTS:
                               QUrl::fromLocalFile(clips.blue).toString(QUrl::FullyEncoded)}));
         const QStringList placed{QStringLiteral("yellow"), QStringLiteral("blue"), QStringLiteral("blue"),
                                  QStringLiteral("yellow")};
-        QTRY_COMPARE_WITH_TIMEOUT(paneColours(), placed, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours(), placed, StartTimeoutMs);
         // the playlist's own load is over by now, and did not come after the files
         QTest::qWait(1000);
         QCOMPARE(paneColours(), placed);
@@ -381,7 +360,7 @@ private Q_SLOTS:
         writeLibrary(home, {clips.red, clips.green, clips.blue, clips.yellow}, false);
         Tetrapan first(bus.address());
         QVERIFY(startOn(first));
-        QTRY_COMPARE_WITH_TIMEOUT(paneColours().constFirst(), QStringLiteral("red"), WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours().constFirst(), QStringLiteral("red"), StartTimeoutMs);
 
         Tetrapan second(bus.address());
         QVERIFY(second.start({clips.yellow, clips.yellow}));
@@ -404,7 +383,7 @@ private Q_SLOTS:
         writeLibrary(home, {clips.red}, false);
         Tetrapan first;
         QVERIFY(startOn(first));
-        QTRY_COMPARE_WITH_TIMEOUT(paneColours().constFirst(), QStringLiteral("red"), WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours().constFirst(), QStringLiteral("red"), StartTimeoutMs);
         const QByteArray library = test::readAll(home.libraryFile());
         const QByteArray settings = test::readAll(home.settingsFile());
 
@@ -439,7 +418,7 @@ private Q_SLOTS:
         writeLibrary(home, {clips.red, clips.green, clips.blue, clips.yellow}, true);
         Tetrapan app;
         QVERIFY(startOn(app));
-        QTRY_COMPARE_WITH_TIMEOUT(paneColours().constFirst(), QStringLiteral("red"), WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours().constFirst(), QStringLiteral("red"), StartTimeoutMs);
         QVERIFY(findWindow(QStringLiteral("^Playlist"), app.pid()).found());
         FileManagerWindow files;
         files.show();
@@ -449,7 +428,7 @@ private Q_SLOTS:
         // pane 1's movie carried out with Ctrl held, in the forms file managers take
         auto pointer = dragWithPointer(paneCentre(1), filesCentre, true);
         QTRY_VERIFY_WITH_TIMEOUT(!files.dropped.isEmpty(), WaitMs);
-        QVERIFY(pointer->waitForFinished(WaitMs));
+        QVERIFY(ended(*pointer));
         const QByteArray url = QUrl::fromLocalFile(clips.red).toEncoded();
         QCOMPARE(files.dropped.value(QStringLiteral("text/uri-list")).trimmed(), url);
         QCOMPARE(files.dropped.value(QStringLiteral("text/plain")), clips.red.toUtf8());
@@ -460,7 +439,7 @@ private Q_SLOTS:
         const QPoint table(PlaylistFrame.center().x(), PlaylistFrame.bottom() - 80);
         pointer = dragWithPointer(filesCentre, table, false);
         QTRY_VERIFY_WITH_TIMEOUT(files.dragEnded, WaitMs);
-        QVERIFY(pointer->waitForFinished(WaitMs));
+        QVERIFY(ended(*pointer));
         QCOMPARE(files.dragResult, Qt::CopyAction);
         const QStringList placed{QStringLiteral("blue"), QStringLiteral("yellow"), QStringLiteral("blue"),
                                  QStringLiteral("yellow")};
@@ -471,7 +450,7 @@ private Q_SLOTS:
         files.dragged = {QUrl::fromLocalFile(clips.green)};
         pointer = dragWithPointer(filesCentre, PlaylistFrame.topLeft() + QPoint(120, 60), false);
         QTRY_VERIFY_WITH_TIMEOUT(files.dragEnded, WaitMs);
-        QVERIFY(pointer->waitForFinished(WaitMs));
+        QVERIFY(ended(*pointer));
         QCOMPARE(files.dragResult, Qt::IgnoreAction);
         QCOMPARE(paneColours(), placed);
         QVERIFY(app.quit());
