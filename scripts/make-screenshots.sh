@@ -35,7 +35,7 @@ clip() {
 }
 clip "North Stand" "testsrc2=s=640x360:r=25"
 clip "Touchline" "gradients=s=640x360:r=25:speed=0.02"
-clip "Goal Cam" "life=s=640x360:r=25:mold=10:ratio=0.2:life_color=#5fd35f:death_color=#1f4f2f"
+clip "Goal Cam" "smptehdbars=s=640x360:r=25"
 clip "Drone" "sierpinski=s=640x360:r=25"
 
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
@@ -90,9 +90,9 @@ xdotool mousemove 220 200 click 1 sleep 0.3 key space sleep 4 key space sleep 1
 
 # Grabs a part of the screen into a palette PNG, which keeps these pictures small.
 grab() { # name x y w h
-    "${ff[@]}" -f x11grab -video_size "$4x$5" -i "$DISPLAY+$2,$3" -frames:v 1 "$work/$1.png"
+    "${ff[@]}" -f x11grab -draw_mouse 0 -video_size "$4x$5" -i "$DISPLAY+$2,$3" -frames:v 1 "$work/$1.png"
     "${ff[@]}" -i "$work/$1.png" \
-        -vf "split[a][b];[a]palettegen=max_colors=192[p];[b][p]paletteuse=dither=bayer:bayer_scale=3" "$out/$1.png"
+        -vf "split[a][b];[a]palettegen=max_colors=192[p];[b][p]paletteuse=dither=none" "$out/$1.png"
 }
 mkdir -p "$out"
 grab tetrapan 0 0 1270 648
