@@ -141,7 +141,7 @@ void MoviePaneInput::rightMouseDown(QPoint globalPos)
 void MoviePaneInput::startFileDrag()
 {
     auto* drag = new QDrag(&pane_);
-    drag->setMimeData(fileDrag::mimeDataForFile(pane_.filePath()));
+    drag->setMimeData(fileDrag::mimeDataForFiles({pane_.filePath()}));
     drag->setPixmap(pane_.grab().scaled(160, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     // Another pane takes a copy; a file manager may link to the file instead. The file itself never moves.
     drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);

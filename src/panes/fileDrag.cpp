@@ -23,13 +23,18 @@ QStringList localFiles(const QMimeData& data)
     return paths;
 }
 
-QMimeData* mimeDataForFile(const QString& path)
+QMimeData* mimeDataForFiles(const QStringList& paths)
 {
     auto* data = new QMimeData;
-    const QUrl url = QUrl::fromLocalFile(path);
-    data->setUrls({url});
-    data->setText(path);
-    data->setData(QLatin1String(CopiedFilesType), "copy\n" + url.toEncoded());
+    QList<QUrl> urls;
+    QByteArray copied("copy");
+    for (const QString& path : paths) {
+        urls << QUrl::fromLocalFile(path);
+        copied += "\n" + urls.constLast().toEncoded();
+    }
+    data->setUrls(urls);
+    data->setText(paths.join(QLatin1Char('\n')));
+    data->setData(QLatin1String(CopiedFilesType), copied);
     return data;
 }
 

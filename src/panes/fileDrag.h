@@ -23,9 +23,9 @@ bool isCopyableFileList(const QDropEvent& event);
 // The local files of a dropped list, in its order; URLs of other machines are left out.
 QStringList localFiles(const QMimeData& data);
 
-// A file as a drag carries it out: the URL list, the path as plain text (a terminal or an editor takes
-// that) and the copied-files form.
-QMimeData* mimeDataForFile(const QString& path);
+// Files as a drag carries them out: the URL list, the paths as plain text, one a line (a terminal or an
+// editor takes that) and the copied-files form.
+QMimeData* mimeDataForFiles(const QStringList& paths);
 
 } // namespace fileDrag
 } // namespace tetrapan

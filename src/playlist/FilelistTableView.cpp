@@ -18,6 +18,7 @@
 #include "shell/userDefaultsViewState.h"
 
 #include <QDateTime>
+#include <QDrag>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -54,6 +55,7 @@ FilelistTableView::FilelistTableView(SettingsDomain& settings, DialogPresenter& 
       cell_(new FilelistTableCell(this))
 {
     setAcceptDrops(true);
+    setDragEnabled(true);
     setDropIndicatorShown(false);
 }
 
@@ -335,6 +337,25 @@ void FilelistTableView::dragMoveEvent(QDragMoveEvent* event)
     } else {
         event->ignore();
     }
+}
+
+void FilelistTableView::startDrag(Qt::DropActions)
+{
+    if (!tbArrayController)
+        return;
+    ObjectContext* context = tbArrayController->getManagedObjectContext(LibrarySchema::Filelist);
+    QStringList paths;
+    for (ObjectId entry : tbArrayController->getSelectedObjects(LibrarySchema::Filelist)) {
+        const QString path = context->value(entry, LibrarySchema::FilePath).toString();
+        if (!path.isEmpty())
+            paths << path;
+    }
+    if (paths.isEmpty())
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(fileDrag::mimeDataForFiles(paths));
+    // the entries stay in the playlist and the files where they are
+    drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);
 }
 
 void FilelistTableView::dropEvent(QDropEvent* event)

@@ -31,6 +31,8 @@ constexpr int StartTimeoutMs = 30000;
 constexpr int WaitMs = 20000;
 const QRect MainFrame(0, 0, 800, 600);
 const QRect PlaylistFrame(820, 0, 420, 520);
+// The middle of the file table's second row in that window, below the playlists and the table's header.
+constexpr int SecondRowY = 358;
 
 // Runs a helper program to its end and answers what it printed.
 QString run(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
@@ -426,13 +428,24 @@ private Q_SLOTS:
         const QPoint filesCentre = files.geometry().center();
 
         // pane 1's movie carried out with Ctrl held, in the forms file managers take
-        auto pointer = dragWithPointer(paneCentre(1), filesCentre, true);
+        std::unique_ptr<QProcess> pointer = dragWithPointer(paneCentre(1), filesCentre, true);
         QTRY_VERIFY_WITH_TIMEOUT(!files.dropped.isEmpty(), WaitMs);
         QVERIFY(ended(*pointer));
         const QByteArray url = QUrl::fromLocalFile(clips.red).toEncoded();
         QCOMPARE(files.dropped.value(QStringLiteral("text/uri-list")).trimmed(), url);
         QCOMPARE(files.dropped.value(QStringLiteral("text/plain")), clips.red.toUtf8());
         QCOMPARE(files.dropped.value(QStringLiteral("x-special/gnome-copied-files")), "copy\n" + url);
+
+        // the file table's second entry, chosen and carried out
+        files.dropped.clear();
+        const QPoint secondRow(PlaylistFrame.x() + 100, SecondRowY);
+        xdotool({QStringLiteral("mousemove"), QString::number(secondRow.x()), QString::number(secondRow.y()),
+                 QStringLiteral("click"), QStringLiteral("1")});
+        pointer = dragWithPointer(secondRow, filesCentre, false);
+        QTRY_VERIFY_WITH_TIMEOUT(!files.dropped.isEmpty(), WaitMs);
+        QVERIFY(ended(*pointer));
+        QCOMPARE(files.dropped.value(QStringLiteral("text/uri-list")).trimmed(),
+                 QUrl::fromLocalFile(clips.green).toEncoded());
 
         // two files dropped on the file table go into panes 1 and 2
         files.dragged = {QUrl::fromLocalFile(clips.blue), QUrl::fromLocalFile(clips.yellow)};
