@@ -22,6 +22,12 @@ build: deps configure
 run: build
 	./$(BUILD_DIR)/tetrapan
 
+# `make install` (PREFIX, DESTDIR as usual): the program, its desktop entry, icon and AppStream description
+PREFIX ?= /usr/local
+.PHONY: install
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
 test: build
 	cd $(BUILD_DIR) && xvfb-run -a -s '-screen 0 1280x800x24' ctest --output-on-failure $(CTEST_ARGS)
 

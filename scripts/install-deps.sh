@@ -4,6 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config
+          desktop-file-utils appstream dbus-daemon xdotool
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
           ffmpeg xvfb xauth fonts-dejavu-core libgl1-mesa-dri locales)
 if [[ "${1:-}" == "--bench" ]]; then

@@ -360,7 +360,9 @@ Qt::ItemFlags FilelistArrayController::flags(const QModelIndex& index) const
 {
     if (!isCell(index))
         return Qt::NoItemFlags;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    // a row's file may be dragged out to a file manager or onto a pane
+    Qt::ItemFlags f =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
     if (columns_[index.column()].editable)
         f |= Qt::ItemIsEditable;
     return f;

@@ -36,6 +36,15 @@ inline const AlertText FileIsNotFound{
 inline const AlertText TwoOrMoreFilesAdded{
     QStringLiteral("alert"), QStringLiteral("Two or more files are added."),
     QStringLiteral("Please add only one file."), QStringLiteral("Cancel")};
+// Files opened from outside (the command line, the file manager, the file table) fill panes 1 to 4 in order.
+inline const AlertText FiveOrMoreFilesAdded{
+    QStringLiteral("alert"), QStringLiteral("Five or more files are added."),
+    QStringLiteral("Please add up to four files, one for each pane."), QStringLiteral("Cancel")};
+// Two programs writing one library would lose each other's changes.
+inline const AlertText TetrapanIsAlreadyRunning{
+    QStringLiteral("alert"), QStringLiteral("Tetrapan is already running."),
+    QStringLiteral("Another Tetrapan is using the library in %1. Please use that one, or quit it first."),
+    QStringLiteral("OK")};
 inline const AlertText DeletePlaylist{
     QStringLiteral("alert"), QStringLiteral("Delete Playlist?"), {}, QStringLiteral("Delete,Cancel")};
 inline const AlertText DeleteFolder{QStringLiteral("alert"), QStringLiteral("Delete Folder?"),

@@ -29,6 +29,7 @@ HelpWindow::HelpWindow(QWidget* mainWindow)
     setObjectName(QStringLiteral("helpWindow"));
     closeOnEscape();
     browser_->setOpenLinks(false);
+    browser_->setAccessibleName(QStringLiteral("Help"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);

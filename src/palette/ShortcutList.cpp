@@ -144,4 +144,14 @@ QString ShortcutList::toHtml() const
     return html + QStringLiteral("</table>");
 }
 
+QString ShortcutList::toMarkdown() const
+{
+    QString markdown = QStringLiteral("| Keys | Command | Where |\n|---|---|---|\n");
+    const auto cell = [](QString text) { return text.replace(QLatin1Char('|'), QLatin1String("\\|")); };
+    for (const Entry& entry : entries())
+        markdown += QStringLiteral("| %1 | %2 | %3 |\n")
+                        .arg(cell(entry.keys), cell(entry.command), cell(entry.place));
+    return markdown;
+}
+
 } // namespace tetrapan

@@ -25,6 +25,8 @@ public:
     QList<Entry> entries() const;
     // The entries as an HTML table.
     QString toHtml() const;
+    // The entries as a Markdown table, as the README shows them.
+    QString toMarkdown() const;
 
 private:
     QList<QPair<QString, QPointer<QWidget>>> windows_;

@@ -27,6 +27,9 @@ MovieControllerBar::MovieControllerBar(QWidget* parent)
     : QWidget(parent), playButton_(new QToolButton(this)), slider_(new QSlider(Qt::Horizontal, this)),
       timeLabel_(new QLabel(this))
 {
+    // The pane behind it paints its window colour black, which the bar would take over; the button colour
+    // is the theme's own and keeps the bar's text and icons readable in light and dark themes.
+    setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
@@ -34,6 +37,9 @@ MovieControllerBar::MovieControllerBar(QWidget* parent)
     layout->addWidget(slider_, 1);
     layout->addWidget(timeLabel_);
     playButton_->setAutoRaise(true);
+    playButton_->setAccessibleName(tr("Play or Pause"));
+    slider_->setAccessibleName(tr("Position"));
+    slider_->setToolTip(tr("Drag to move through the movie"));
     playButton_->setFocusPolicy(Qt::NoFocus);
     slider_->setFocusPolicy(Qt::NoFocus);
     connect(playButton_, &QToolButton::clicked, this, &MovieControllerBar::playPauseClicked);

@@ -4,6 +4,7 @@
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/fileDrag.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -139,27 +140,12 @@ void MoviePaneInput::rightMouseDown(QPoint globalPos)
 
 void MoviePaneInput::startFileDrag()
 {
-    auto* data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile(pane_.filePath())});
     auto* drag = new QDrag(&pane_);
-    drag->setMimeData(data);
+    drag->setMimeData(fileDrag::mimeDataForFiles({pane_.filePath()}));
     drag->setPixmap(pane_.grab().scaled(160, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     // Another pane takes a copy; a file manager may link to the file instead. The file itself never moves.
     drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);
 }
-
-namespace {
-
-// A file list that can be copied from; a source that offers only a link, or would move its files away, is
-// refused.
-bool acceptsDrag(QDropEvent* event)
-{
-    const Qt::DropActions offered = event->possibleActions();
-    return event->mimeData() && event->mimeData()->hasFormat(QLatin1String(MoviePaneInput::FileNamesType)) &&
-           offered != Qt::LinkAction && (offered & Qt::CopyAction);
-}
-
-} // namespace
 
 bool MoviePaneInput::draggingEntered(QDragEnterEvent* event)
 {
@@ -168,7 +154,7 @@ bool MoviePaneInput::draggingEntered(QDragEnterEvent* event)
 
 bool MoviePaneInput::draggingUpdated(QDragMoveEvent* event)
 {
-    if (acceptsDrag(event)) {
+    if (fileDrag::isCopyableFileList(*event)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
@@ -180,7 +166,7 @@ bool MoviePaneInput::draggingUpdated(QDragMoveEvent* event)
 bool MoviePaneInput::performDragOperation(QDropEvent* event)
 {
     const QMimeData* data = event->mimeData();
-    if (!data || !data->hasFormat(QLatin1String(FileNamesType))) {
+    if (!data || !data->hasFormat(QLatin1String(fileDrag::FileNamesType))) {
         event->ignore();
         return false;
     }

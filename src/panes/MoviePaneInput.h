@@ -29,7 +29,6 @@ class MoviePaneInput final : public QObject {
 public:
     // The file dropped is placed once the drop has finished, so an alert never opens inside the drag.
     static constexpr std::chrono::milliseconds PlaceDroppedFileDelay{100};
-    static constexpr const char* FileNamesType = "text/uri-list";
 
     MoviePaneInput(QTMovieSubView& pane, Scheduler& scheduler, DialogPresenter& dialogs);
     ~MoviePaneInput() override;

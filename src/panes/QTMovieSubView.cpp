@@ -28,8 +28,7 @@ QTMovieSubView::QTMovieSubView(const PaneServices& services, QWidget* parent)
       controllerBar_(new MovieControllerBar(this)),
       input_(new MoviePaneInput(*this, services.scheduler, services.dialogs))
 {
-    // The bar keeps the usual colours; only the picture area is black.
-    controllerBar_->setPalette(palette());
+    // Only the picture area is black; the bar is drawn in the theme's colours (see MovieControllerBar).
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
@@ -169,34 +168,36 @@ void QTMovieSubView::syncMovieTime(QObject*)
 
 void QTMovieSubView::createMovieFrame(const QString& path)
 {
-    const QList<ObjectId> selected = tbArrayController_
-                                         ? tbArrayController_->getSelectedObjects(LibrarySchema::Playlist)
-                                         : QList<ObjectId>();
-    ObjectContext* context =
-        tbArrayController_ ? tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist) : nullptr;
-    if (selected.isEmpty() || !context) {
-        if (dialogExtension::displayMessage(dialogs_, dialogExtension::PlaylistIsNotSelected) ==
-                DialogPresenter::FirstButton &&
-            movController_)
-            movController_->openPlaylistWindow();
+    const std::optional<QString> uniqueId = playlistForPlacing();
+    if (!uniqueId)
         return;
-    }
-    const ObjectId playlist = selected.front();
-    const QString uniqueId = context->value(playlist, LibrarySchema::UniqueId).toString();
-    if (context->value(playlist, LibrarySchema::IsFolder).toBool()) {
-        if (dialogExtension::displayMessage(dialogs_, dialogExtension::FolderIsSelected) ==
-                DialogPresenter::FirstButton &&
-            movController_)
-            movController_->openPlaylistWindow();
-        return;
-    }
     // The movie is loaded first, so the entry takes its title and play time from it.
     if (!createMovieView(path)) {
         dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie);
         return;
     }
-    tbArrayController_->createFilelist(viewNo_, movie_.get(), path, uniqueId);
+    tbArrayController_->createFilelist(viewNo_, movie_.get(), path, *uniqueId);
     setFilePath(path);
+}
+
+std::optional<QString> QTMovieSubView::playlistForPlacing()
+{
+    const QList<ObjectId> selected = tbArrayController_
+                                         ? tbArrayController_->getSelectedObjects(LibrarySchema::Playlist)
+                                         : QList<ObjectId>();
+    ObjectContext* context =
+        tbArrayController_ ? tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist) : nullptr;
+    const bool isFolder =
+        !selected.isEmpty() && context && context->value(selected.front(), LibrarySchema::IsFolder).toBool();
+    if (selected.isEmpty() || !context || isFolder) {
+        const dialogExtension::AlertText& alert =
+            isFolder ? dialogExtension::FolderIsSelected : dialogExtension::PlaylistIsNotSelected;
+        if (dialogExtension::displayMessage(dialogs_, alert) == DialogPresenter::FirstButton &&
+            movController_)
+            movController_->openPlaylistWindow();
+        return std::nullopt;
+    }
+    return context->value(selected.front(), LibrarySchema::UniqueId).toString();
 }
 
 void QTMovieSubView::openMovieFile(QObject*)

@@ -89,6 +89,9 @@ public:
     void showFileWithFinder(QObject* sender = nullptr);
     // Loads the file and records it as the selected playlist's entry for this pane; the alerts say why not.
     void createMovieFrame(const QString& path);
+    // The identifier of the selected playlist that files are placed in. With no playlist or a folder
+    // selected, shows the alert that offers to open the playlist window and answers nothing.
+    std::optional<QString> playlistForPlacing();
 
     // Loads the file; false leaves the pane as it was.
     bool createMovieView(const QString& path);

@@ -7,6 +7,7 @@
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/fileDrag.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
 #include "playlist/CMFilelistHeader.h"
@@ -17,6 +18,8 @@
 #include "shell/userDefaultsViewState.h"
 
 #include <QDateTime>
+#include <QDrag>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -51,6 +54,9 @@ FilelistTableView::FilelistTableView(SettingsDomain& settings, DialogPresenter& 
     : QTableView(parent), settings_(settings), dialogs_(dialogs), fileViewer_(fileViewer),
       cell_(new FilelistTableCell(this))
 {
+    setAcceptDrops(true);
+    setDragEnabled(true);
+    setDropIndicatorShown(false);
 }
 
 FilelistTableView::~FilelistTableView() = default;
@@ -312,6 +318,58 @@ void FilelistTableView::wheelEvent(QWheelEvent* event)
     const std::optional<int> direction = filelistWheel::moveDirection(*event);
     if (direction && tbArrayController)
         tbArrayController->moveIndexFilelist(*direction);
+}
+
+// ---- files dropped from other programs
+
+void FilelistTableView::dragEnterEvent(QDragEnterEvent* event)
+{
+    dragMoveEvent(event);
+}
+
+void FilelistTableView::dragMoveEvent(QDragMoveEvent* event)
+{
+    // A pane's file dragged here has no pane to go to; only other programs' files are opened.
+    if (!event->source() && fileDrag::isCopyableFileList(*event) &&
+        !fileDrag::localFiles(*event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void FilelistTableView::startDrag(Qt::DropActions)
+{
+    if (!tbArrayController)
+        return;
+    ObjectContext* context = tbArrayController->getManagedObjectContext(LibrarySchema::Filelist);
+    QStringList paths;
+    for (ObjectId entry : tbArrayController->getSelectedObjects(LibrarySchema::Filelist)) {
+        const QString path = context->value(entry, LibrarySchema::FilePath).toString();
+        if (!path.isEmpty())
+            paths << path;
+    }
+    if (paths.isEmpty())
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(fileDrag::mimeDataForFiles(paths));
+    // the entries stay in the playlist and the files where they are
+    drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);
+}
+
+void FilelistTableView::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = !event->source() && fileDrag::isCopyableFileList(*event)
+                                  ? fileDrag::localFiles(*event->mimeData())
+                                  : QStringList();
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    Q_EMIT filesDropped(paths);
 }
 
 } // namespace tetrapan

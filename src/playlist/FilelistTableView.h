@@ -24,7 +24,8 @@ class ViewMain;
 // The table of the chosen playlist's file entries, one row per entry in pane order. From it the user
 // removes entries (emptying their panes), lets an entry's pane fill the main window (double click),
 // reveals an entry's file in the file manager, steps through the entries with the wheel, and picks the
-// shown columns in the header's menu. Column order, widths and visibility are kept across runs.
+// shown columns in the header's menu. Column order, widths and visibility are kept across runs. Movie files
+// dropped on it from another program are handed on to be opened into the panes, first file pane 1.
 class FilelistTableView : public QTableView {
     Q_OBJECT
 public:
@@ -70,7 +71,16 @@ public:
     // columns as closing would.
     void applicationWillTerminate();
 
+Q_SIGNALS:
+    // Local files dropped from another program, in the order of the drop.
+    void filesDropped(const QStringList& paths);
+
 protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Selected rows dragged out carry their files, as a pane's drag does.
+    void startDrag(Qt::DropActions supportedActions) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -42,7 +42,7 @@ PlaylistWindow::PlaylistWindow(QWidget* mainWindow)
     cmFilelist_->addSeparator();
     cmFilelist_->addAction(ui_->actionRemoveEntry);
 
-    auto* addMenu = new QMenu(this);
+    auto* addMenu = new QMenu(QStringLiteral("New"), this);
     addMenu->addAction(ui_->actionAddPlaylist);
     addMenu->addAction(ui_->actionAddFolder);
     ui_->btnAdd->setMenu(addMenu);
@@ -59,6 +59,7 @@ void PlaylistWindow::setOlvPlaylist(PlaylistOutlineView* tree)
     olvPlaylist_ = tree;
     // straight into the split view, so that collapsing the tree's part leaves the tree no visible area
     ui_->spvPlaylist->insertWidget(0, tree);
+    tree->setAccessibleName(QStringLiteral("Playlists"));
     shareSplitView();
     // Del deletes a playlist only where the playlists have the keyboard; in the table it removes entries
     tree->addActions({ui_->actionRename, ui_->actionRemove});
@@ -73,6 +74,7 @@ void PlaylistWindow::setTbvFilelist(FilelistTableView* table)
         return;
     tbvFilelist_ = table;
     ui_->spvPlaylist->addWidget(table);
+    table->setAccessibleName(QStringLiteral("Movies of the playlist"));
     shareSplitView();
     table->addAction(ui_->actionRemoveEntry);
 }

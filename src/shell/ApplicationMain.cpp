@@ -10,14 +10,18 @@
 #include "shell/MessageBoxPresenter.h"
 #include "shell/NamedImage.h"
 #include "shell/Resources.h"
+#include "shell/SingleInstance.h"
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/UnixSignalWatcher.h"
+#include "shell/commandLine.h"
+#include "shell/desktopLaunch.h"
 
 #include <QApplication>
 
 #include <chrono>
 #include <clocale>
 #include <memory>
+#include <optional>
 
 namespace tetrapan {
 
@@ -28,16 +32,21 @@ constexpr std::chrono::milliseconds TeardownTime{1500};
 
 int applicationMain(int argc, char** argv)
 {
+    if (commandLine::asksForTextOnly(argc, argv))
+        return desktopLaunch::answerOnTerminal(argc, argv);
     // Outlives everything below, so it also guards their destruction.
     ExitWatchdog watchdog;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tetrapan"));
-    QApplication::setOrganizationName(QStringLiteral("Tetrapan"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tetrapan"));
+    desktopLaunch::describeApplication();
     initResources();
     QApplication::setWindowIcon(namedImage(QStringLiteral("tetrapan")));
     // Qt applies the user's locale to LC_NUMERIC; the movie engine parses numbers in the C locale
     std::setlocale(LC_NUMERIC, "C");
+
+    const QStringList files = commandLine::parse(app);
+    SingleInstance instance(Tetrapan_AppDelegate::applicationSupportFolder(), QDBusConnection::sessionBus());
+    if (const std::optional<int> status = desktopLaunch::startOrHandOver(instance, files))
+        return *status;
 
     SettingsDomain settings(SettingsDomain::standardFilePath());
     Tetrapan_AppDelegate::setupDefaults(settings);
@@ -53,6 +62,7 @@ int applicationMain(int argc, char** argv)
                      [&nib] { nib->appDelegate().terminate(); });
 
     nib->showWindows();
+    desktopLaunch::openFiles(*nib, instance, files);
     const int status = app.exec();
 
     // The library is saved and every setting written: what is left is tearing down, and the user is done.

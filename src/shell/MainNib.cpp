@@ -7,6 +7,7 @@
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
+#include "library/dialogExtension.h"
 #include "palette/ControlWindow.h"
 #include "palette/HelpWindow.h"
 #include "palette/ListFontSize.h"
@@ -28,6 +29,7 @@
 #include "playlist/ViewPlaylist.h"
 #include "shell/DesktopFileViewer.h"
 #include "shell/MainWindow.h"
+#include "shell/MovieFilesOpener.h"
 #include "shell/Resources.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
@@ -50,6 +52,7 @@ MainNib::MainNib(const NibServices& services) : services_(services)
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
+    movieFilesOpener_.reset();
     viewPrefs_.reset();
     viewControl_.reset();
     controlWindow_->menuFrameSet()->viewMain = nullptr;
@@ -72,7 +75,8 @@ MainNib::~MainNib()
 
 void MainNib::instantiate()
 {
-    appDelegate_ = std::make_unique<Tetrapan_AppDelegate>(services_.settings, services_.scheduler, services_.dialogs);
+    appDelegate_ =
+        std::make_unique<Tetrapan_AppDelegate>(services_.settings, services_.scheduler, services_.dialogs);
     // a large library is read while the windows below are built; the context waits for it only then
     appDelegate_->prefetchLibrary();
     mainWindow_ = std::make_unique<MainWindow>();
@@ -87,6 +91,9 @@ void MainNib::instantiate()
                                     services_.dialogs, *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
         auto* pane = new QTMovieSubView(paneServices);
+        pane->setAccessibleName(QStringLiteral("Pane %1").arg(viewNo));
+        pane->setAccessibleDescription(
+            QStringLiteral("A movie pane: double click plays or stops it, a right click opens its menu"));
         mainWindow_->setPane(viewNo, pane);
         qtViews_[viewNo - 1] = pane;
         cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
@@ -135,9 +142,12 @@ void MainNib::connectOutlets()
     connectMainWindowLayout();
     connectControlWindow();
     connectPrefs();
+    connectFileAndPlaybackMenus();
 
-    QObject::connect(window->saveAction(), &QAction::triggered, delegate, [delegate] { delegate->saveAction(); });
-    QObject::connect(window->quitAction(), &QAction::triggered, delegate, [delegate] { delegate->terminate(); });
+    QObject::connect(window->saveAction(), &QAction::triggered, delegate,
+                     [delegate] { delegate->saveAction(); });
+    QObject::connect(window->quitAction(), &QAction::triggered, delegate,
+                     [delegate] { delegate->terminate(); });
     window->setCloseRequestHandler([delegate] { return delegate->isTerminating() || delegate->terminate(); });
 
     QObject::connect(window->undoAction(), &QAction::triggered, delegate, [delegate, window] {
@@ -148,6 +158,42 @@ void MainNib::connectOutlets()
         if (QUndoStack* stack = delegate->windowWillReturnUndoManager(window))
             stack->redo();
     });
+}
+
+void MainNib::connectFileAndPlaybackMenus()
+{
+    MainWindow* window = mainWindow_.get();
+    MovieFilesOpener* opener = movieFilesOpener_.get();
+    DialogPresenter* dialogs = &services_.dialogs;
+    QObject::connect(tbvFilelist_, &FilelistTableView::filesDropped, opener, &MovieFilesOpener::openFiles);
+    QObject::connect(window->openMoviesAction(), &QAction::triggered, opener, [opener, dialogs] {
+        opener->openFiles(
+            dialogExtension::selectFilePath(*dialogs, true, false, true, false, true, QString()));
+    });
+    // a playlist made from the main window is named in the playlist window, which opens for it
+    PlaylistOutlineView* tree = olvPlaylist_;
+    ViewPlaylist* playlists = viewPlaylist_.get();
+    QObject::connect(window->newPlaylistAction(), &QAction::triggered, tree, [tree, playlists] {
+        playlists->openPlaylistWindow();
+        tree->addFile();
+    });
+    QObject::connect(window->newFolderAction(), &QAction::triggered, tree, [tree, playlists] {
+        playlists->openPlaylistWindow();
+        tree->addFolder();
+    });
+
+    MovController* coordinator = movController_.get();
+    QObject::connect(window->playAllAction(), &QAction::triggered, coordinator,
+                     [coordinator] { coordinator->changeAllMoviePlay(); });
+    for (QAction* skip : window->skipActions())
+        QObject::connect(skip, &QAction::triggered, coordinator,
+                         [coordinator, skip] { coordinator->changeAllMovieTime(skip); });
+    QObject::connect(window->syncAction(), &QAction::triggered, coordinator,
+                     [coordinator] { coordinator->syncAllMovieTime(); });
+    QObject::connect(window->previousPlaylistAction(), &QAction::triggered, tree,
+                     [tree] { tree->selectBackRow(); });
+    QObject::connect(window->nextPlaylistAction(), &QAction::triggered, tree,
+                     [tree] { tree->selectNextRow(); });
 }
 
 void MainNib::connectPlaylistWindow()
@@ -225,8 +271,6 @@ void MainNib::connectPlaylistWindowController()
     QObject::connect(toggle, &QAction::triggered, controller,
                      [controller] { controller->changePlaylistWindow(); });
     QObject::connect(window, &PlaylistWindow::visibilityChanged, toggle, &QAction::setChecked);
-    // the Window menu's shortcuts answer in the floating windows too, where a user toggles them from
-    window->addActions(mainWindow_->windowMenu()->actions());
 }
 
 void MainNib::connectMainWindowLayout()
@@ -300,6 +344,8 @@ void MainNib::instantiatePalette()
     prefsWindow_ = new PrefsWindow(mainWindow_.get(), services_.settings);
     helpWindow_ = new HelpWindow(mainWindow_.get());
     viewPrefs_ = std::make_unique<ViewPrefs>(services_.settings);
+    movieFilesOpener_ =
+        std::make_unique<MovieFilesOpener>(*movController_, services_.scheduler, services_.dialogs);
 }
 
 void MainNib::connectControlWindow()
@@ -390,8 +436,6 @@ void MainNib::connectControlWindow()
 
     QAction* toggle = window->controlWindowAction();
     QObject::connect(toggle, &QAction::triggered, control, [control] { control->changeControlWindow(); });
-    // the Window menu's keys answer in the palette too
-    palette->addActions(window->windowMenu()->actions());
     QObject::connect(palette, &AuxiliaryWindow::visibilityChanged, toggle, &QAction::setChecked);
     QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, control,
                      &ViewControl::applicationWillTerminate);

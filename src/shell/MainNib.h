@@ -17,6 +17,7 @@ class HelpWindow;
 class MainWindow;
 class MovController;
 class MovieEngine;
+class MovieFilesOpener;
 class ObjectContext;
 class PlaylistOutlineView;
 class PlaylistTreeController;
@@ -48,7 +49,7 @@ struct NibServices {
 //      the library), the library access controller, the pane coordinator, the main window's controller,
 //      panes 1 to 4, the playlist window with its tree, its file table and the table's header menu, and
 //      the playlist window's controller; then the control palette, the preferences and help windows and
-//      their controllers
+//      their controllers; and the opener of files that come from outside the panes
 //   2. connect outlets and menu commands
 //   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator,
 //      the main window's controller (it restores the window's and the panes' frames), the main window,
@@ -87,6 +88,7 @@ public:
     FilelistTableView& tbvFilelist() { return *tbvFilelist_; }
     CMFilelistHeader& cmFilelistHeader() { return *cmFilelistHeader_; }
     ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
+    MovieFilesOpener& movieFilesOpener() { return *movieFilesOpener_; }
 
     void showWindows();
 
@@ -104,6 +106,7 @@ private:
     void instantiatePalette();
     void connectControlWindow();
     void connectPrefs();
+    void connectFileAndPlaybackMenus();
     void connectListFontSize();
     void awakePalette();
 
@@ -117,6 +120,7 @@ private:
     std::unique_ptr<ViewMain> viewMain_;
     std::unique_ptr<ViewControl> viewControl_;
     std::unique_ptr<ViewPrefs> viewPrefs_;
+    std::unique_ptr<MovieFilesOpener> movieFilesOpener_;
     // owned by the main window
     ControlWindow* controlWindow_ = nullptr;
     PrefsWindow* prefsWindow_ = nullptr;

@@ -10,6 +10,8 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace tetrapan {
 
 MainWindow::MainWindow(QWidget* parent)
@@ -41,12 +43,7 @@ MainWindow::MainWindow(QWidget* parent)
     changeFrameSetButtonImage(false);
     ui_->toolBar->addWidget(frameSetButton_);
     addAuxiliaryWindowCommands();
-
-    // the menu bar hides in full screen, and with it the shortcuts of its actions unless the window has them
-    for (QAction* menu : ui_->menuBar->actions()) {
-        if (menu->menu())
-            addActions(menu->menu()->actions());
-    }
+    answerMenuKeysInEveryWindow();
 }
 
 MainWindow::~MainWindow() = default;
@@ -62,6 +59,18 @@ SplitSubView* MainWindow::spvLeft() const
 SplitSubView* MainWindow::spvRight() const
 {
     return ui_->spvRight;
+}
+QAction* MainWindow::openMoviesAction() const
+{
+    return ui_->actionOpenMovies;
+}
+QAction* MainWindow::newPlaylistAction() const
+{
+    return ui_->actionNewPlaylist;
+}
+QAction* MainWindow::newFolderAction() const
+{
+    return ui_->actionNewFolder;
 }
 QAction* MainWindow::saveAction() const
 {
@@ -90,6 +99,26 @@ QAction* MainWindow::autoFramePlayAction() const
 QAction* MainWindow::fullScreenAction() const
 {
     return ui_->actionFullScreen;
+}
+QAction* MainWindow::playAllAction() const
+{
+    return ui_->actionPlayAll;
+}
+QList<QAction*> MainWindow::skipActions() const
+{
+    return {ui_->actionSkipStart, ui_->actionSkipBack, ui_->actionSkipForward, ui_->actionSkipEnd};
+}
+QAction* MainWindow::syncAction() const
+{
+    return ui_->actionSync;
+}
+QAction* MainWindow::previousPlaylistAction() const
+{
+    return ui_->actionPreviousPlaylist;
+}
+QAction* MainWindow::nextPlaylistAction() const
+{
+    return ui_->actionNextPlaylist;
 }
 
 QMenu* MainWindow::windowMenu() const
@@ -165,10 +194,37 @@ void MainWindow::addAuxiliaryWindowCommands()
     helpMenu->setObjectName(QStringLiteral("menuHelp"));
     helpAction_ = helpMenu->addAction(QStringLiteral("Tetrapan &Help"));
     helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
+}
 
-    // the palette is toggled from the palette itself, and help and preferences are asked for from any window
-    for (QAction* action : {preferencesAction_, controlWindowAction_, helpAction_})
-        action->setShortcutContext(Qt::ApplicationShortcut);
+void MainWindow::answerMenuKeysInEveryWindow()
+{
+    // Saving, quitting, undoing, the layout and the windows are the program's commands, not one window's:
+    // their keys work wherever the user is, the playlist window and the palette included. None of them is
+    // a key that a list, a pane or a text field uses for itself (a text field still takes its own Ctrl+Z).
+    // The menu bar hides in full screen, and with it the keys of its items unless the window has them too.
+    std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            if (action->menu()) {
+                walk(action->menu());
+            } else if (!action->shortcut().isEmpty()) {
+                action->setShortcutContext(Qt::ApplicationShortcut);
+                addAction(action);
+            }
+        }
+    };
+    for (QAction* top : ui_->menuBar->actions()) {
+        if (top->menu())
+            walk(top->menu());
+    }
+}
+
+void MainWindow::orderFront()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 bool MainWindow::windowShouldClose()

@@ -32,12 +32,16 @@ public:
     // Puts a pane into its slot, filling it.
     void setPane(int viewNo, QWidget* pane);
 
+    // File > Open Movies… (into panes 1 to 4), New Playlist and New Folder
+    QAction* openMoviesAction() const;
+    QAction* newPlaylistAction() const;
+    QAction* newFolderAction() const;
     QAction* saveAction() const;
     QAction* quitAction() const;
     QAction* undoAction() const;
     QAction* redoAction() const;
-    // Edit > Preferences, Window > Control (the palette, checked while it is open) and Help > Tetrapan Help;
-    // their keys work in every window of the program.
+    // Edit > Preferences, Window > Control (the palette, checked while it is open) and Help > Tetrapan Help.
+    // The keys of every menu item work in every window of the program.
     QAction* preferencesAction() const { return preferencesAction_; }
     QAction* controlWindowAction() const { return controlWindowAction_; }
     QAction* helpAction() const { return helpAction_; }
@@ -46,8 +50,15 @@ public:
     QAction* zoomPaneAction(int viewNo) const;
     QAction* autoFramePlayAction() const;
     QAction* fullScreenAction() const;
-    // The Window menu: one checkable item per floating window, checked while that window is open. Its
-    // items also answer their shortcuts inside the floating windows (see MainNib).
+    // The Playback menu: what the panes' own keys do (listed beside them; the panes, the palette and the
+    // playlist window answer those keys themselves), synchronising, and the previous or next playlist. The
+    // skips carry their kind in the "tag" property.
+    QAction* playAllAction() const;
+    QList<QAction*> skipActions() const;
+    QAction* syncAction() const;
+    QAction* previousPlaylistAction() const;
+    QAction* nextPlaylistAction() const;
+    // The Window menu: one checkable item per floating window, checked while that window is open.
     QMenu* windowMenu() const;
     QAction* playlistWindowAction() const;
 
@@ -55,6 +66,10 @@ public:
     ButtonForMenu* frameSetButton() const { return frameSetButton_; }
     // The frame-set button's image tells whether the selected playlist has a frame set to load.
     void changeFrameSetButtonImage(bool canLoadFrameSet);
+
+    // Brings the window in front of the others with the keyboard, out of its minimised state, as the user
+    // starting the program again expects.
+    void orderFront();
 
     // Asked when the user closes the window; the window closes only when it answers true.
     void setCloseRequestHandler(std::function<bool()> handler) { closeRequestHandler_ = std::move(handler); }
@@ -64,6 +79,7 @@ protected:
 
 private:
     void addAuxiliaryWindowCommands();
+    void answerMenuKeysInEveryWindow();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     MenuFrameSet* menuFrameSet_;

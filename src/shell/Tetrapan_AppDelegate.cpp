@@ -31,12 +31,9 @@ Tetrapan_AppDelegate::~Tetrapan_AppDelegate()
 QVariantMap Tetrapan_AppDelegate::registeredDefaults()
 {
     return {
-        {QStringLiteral("optSkipTime"), 10.0},
-        {QStringLiteral("optFontSizeList"), 12},
-        {QStringLiteral("optLoadFrameSet"), true},
-        {QStringLiteral("optIsPlaylist"), true},
-        {QStringLiteral("optIsController"), true},
-        {QStringLiteral("optPlayVolume"), 0.0},
+        {QStringLiteral("optSkipTime"), 10.0},      {QStringLiteral("optFontSizeList"), 12},
+        {QStringLiteral("optLoadFrameSet"), true},  {QStringLiteral("optIsPlaylist"), true},
+        {QStringLiteral("optIsController"), true},  {QStringLiteral("optPlayVolume"), 0.0},
         {QStringLiteral("optDividerEnable"), true},
     };
 }
@@ -46,7 +43,7 @@ void Tetrapan_AppDelegate::setupDefaults(SettingsDomain& settings)
     settings.registerDefaults(registeredDefaults());
 }
 
-QString Tetrapan_AppDelegate::applicationSupportFolder() const
+QString Tetrapan_AppDelegate::applicationSupportFolder()
 {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
@@ -54,7 +51,7 @@ QString Tetrapan_AppDelegate::applicationSupportFolder() const
     return QDir(base).filePath(QStringLiteral("Tetrapan"));
 }
 
-QString Tetrapan_AppDelegate::libraryFilePath() const
+QString Tetrapan_AppDelegate::libraryFilePath()
 {
     return QDir(applicationSupportFolder()).filePath(QStringLiteral("Tetrapan.xml"));
 }
@@ -98,7 +95,8 @@ ObjectContext* Tetrapan_AppDelegate::managedObjectContext()
     if (!coordinator)
         return nullptr;
     managedObjectContext_ = std::make_unique<ObjectContext>(*coordinator);
-    connect(managedObjectContext_.get(), &ObjectContext::changed, this, &Tetrapan_AppDelegate::scheduleAutosave);
+    connect(managedObjectContext_.get(), &ObjectContext::changed, this,
+            &Tetrapan_AppDelegate::scheduleAutosave);
     Q_EMIT libraryOpened(managedObjectContext_.get());
     return managedObjectContext_.get();
 }
@@ -137,10 +135,11 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
         return TerminateNow;
     if (dialogs_.presentError(error))
         return TerminateCancel;
-    const int answer = dialogs_.runAlert({QString(),
-                                          QStringLiteral("Could not save changes while quitting. Quit anyway?"),
-                                          QString(),
-                                          {QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}});
+    const int answer =
+        dialogs_.runAlert({QString(),
+                           QStringLiteral("Could not save changes while quitting. Quit anyway?"),
+                           QString(),
+                           {QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}});
     return answer == DialogPresenter::FirstButton + 1 ? TerminateCancel : TerminateNow;
 }
 

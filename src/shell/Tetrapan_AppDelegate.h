@@ -45,8 +45,8 @@ public:
     void awakeFromNib() {}
 
     // $XDG_DATA_HOME/Tetrapan; computed on every call, creates nothing.
-    QString applicationSupportFolder() const;
-    QString libraryFilePath() const;
+    static QString applicationSupportFolder();
+    static QString libraryFilePath();
 
     const ObjectModel& managedObjectModel();
     StoreCoordinator* persistentStoreCoordinator();

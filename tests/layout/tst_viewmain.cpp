@@ -473,7 +473,7 @@ private Q_SLOTS:
         QStringList titles;
         for (QAction* menu : f.window().menuBar()->actions())
             titles << menu->text().remove(QLatin1Char('&'));
-        QCOMPARE(titles, (QStringList{"File", "Edit", "View", "Window", "Help"}));
+        QCOMPARE(titles, (QStringList{"File", "Edit", "View", "Playback", "Window", "Help"}));
     }
 };
 

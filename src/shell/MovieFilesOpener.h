@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/Scheduler.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <chrono>
+
+namespace tetrapan {
+
+class DialogPresenter;
+class MovController;
+
+// Movie files that come from outside the panes (named on the command line, handed over by a second launch,
+// dropped on the playlist window's file table) go into panes 1 to 4 of the selected playlist in order, each
+// as if dropped on its pane. More than four are refused as a whole; with no playlist or a folder selected,
+// the pane's alert offers the playlist window once for all of them.
+//
+// While the coordinator is about to load a playlist (at start, the one chosen at the last quit), the files
+// wait for that load, which would otherwise come after them and load the panes again. They are placed from
+// the event loop, never inside the request that brought them: placing may ask the user, and a second launch
+// waiting on the bus for its answer must not wait for the user too.
+class MovieFilesOpener final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxFiles = 4;
+    static constexpr std::chrono::milliseconds PlaceDelay{0};
+
+    MovieFilesOpener(MovController& coordinator, Scheduler& scheduler, DialogPresenter& dialogs);
+    ~MovieFilesOpener() override;
+
+    // Local paths, first for pane 1; "" stands for something that is no local file and cannot be opened.
+    void openFiles(const QStringList& paths);
+    bool hasPendingFiles() const { return !pending_.isEmpty(); }
+
+Q_SIGNALS:
+    // One request's files were placed, or refused.
+    void filesOpened(const QStringList& paths);
+
+private:
+    void schedulePlacing();
+    void placePendingFiles();
+    void place(const QStringList& paths);
+
+    MovController& movController_;
+    Scheduler& scheduler_;
+    DialogPresenter& dialogs_;
+    QList<QStringList> pending_;
+    Scheduler::TaskId placeTask_ = Scheduler::NoTask;
+    bool placing_ = false;
+};
+
+} // namespace tetrapan
