@@ -41,8 +41,8 @@ std::optional<QVariant> parseValue(QStringView text, AttributeType type)
             return QVariant(false);
         return std::nullopt;
     case AttributeType::Date: {
-        const QDateTime d = QDateTime::fromString(text.toString(), Qt::ISODateWithMs);
-        return d.isValid() ? std::optional<QVariant>(d.toUTC()) : std::nullopt;
+        const QDateTime d = QDateTime::fromString(text.toString(), Qt::ISODateWithMs).toUTC();
+        return XmlStore::canHoldDate(d) ? std::optional<QVariant>(d) : std::nullopt;
     }
     }
     return std::nullopt;
@@ -321,6 +321,14 @@ private:
 } // namespace
 
 XmlStore::XmlStore(const QString& filePath, const ObjectModel& model) : filePath_(filePath), model_(model) {}
+
+bool XmlStore::canHoldDate(const QDateTime& date)
+{
+    if (!date.isValid())
+        return false;
+    const int year = date.toUTC().date().year();
+    return year >= 1 && year <= 9999;
+}
 
 bool XmlStore::load(RecordMap& records, StoreError& error) const
 {

@@ -136,6 +136,11 @@ private Q_SLOTS:
         row("own parent", library("  <playlist id=\"1\" parent=\"1\"/>\n"), 3, "loops");
         row("bad integer", library("  <playlist id=\"1\" index=\"two\"/>\n"), 3, "index");
         row("bad date", library("  <filelist id=\"1\" fileDate=\"yesterday\"/>\n"), 3, "fileDate");
+        // dates we can never have written: their UTC form has no four-digit year
+        row("date before the year 1 in UTC",
+            library("  <filelist id=\"1\" fileDate=\"0001-01-01T00:30:00.000+01:00\"/>\n"), 3, "fileDate");
+        row("date after the year 9999 in UTC",
+            library("  <filelist id=\"1\" fileDate=\"9999-12-31T23:30:00.000-01:00\"/>\n"), 3, "fileDate");
         row("unknown attribute", library("  <playlist id=\"1\" colour=\"red\"/>\n"), 3, "colour");
         row("no id", library("  <playlist title=\"A\"/>\n"), 3, "no id");
     }
@@ -164,6 +169,49 @@ private Q_SLOTS:
         QVERIFY(!ctx.save(saveError));
         QVERIFY(saveError.reason.contains(QStringLiteral("not saved")));
         QCOMPARE(test::readAll(path), content);
+    }
+
+    // A date the file cannot hold, saved, would make the whole library unreadable at the next start.
+    void onlyDatesTheFileCanHoldAreKept_data()
+    {
+        QTest::addColumn<QDateTime>("date");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("an ordinary date")
+            << QDateTime(QDate(2026, 11, 30), QTime(18, 4, 5, 123), Qt::UTC) << true;
+        QTest::newRow("the first moment of the year 1")
+            << QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC) << true;
+        QTest::newRow("the last moment of the year 9999")
+            << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC) << true;
+        QTest::newRow("the year 10000") << QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC) << false;
+        QTest::newRow("the year 9999 east of UTC, 10000 in UTC")
+            << QDateTime(QDate(9999, 12, 31), QTime(23, 30), Qt::OffsetFromUTC, -3600) << false;
+        QTest::newRow("the year 1 west of UTC, before it in UTC")
+            << QDateTime(QDate(1, 1, 1), QTime(0, 30), Qt::OffsetFromUTC, 3600) << false;
+        QTest::newRow("before Christ") << QDateTime(QDate(-44, 3, 15), QTime(12, 0), Qt::UTC) << false;
+    }
+
+    void onlyDatesTheFileCanHoldAreKept()
+    {
+        QFETCH(QDateTime, date);
+        QFETCH(bool, kept);
+        test::TestHome home;
+        const QString path = libraryPath(home);
+        ObjectId entry;
+        {
+            StoreCoordinator coordinator(model_);
+            StoreError error;
+            QVERIFY(coordinator.addXmlStore(path, error));
+            ObjectContext ctx(coordinator);
+            entry = ctx.insertNewObject(LibrarySchema::Filelist);
+            ctx.setValue(entry, LibrarySchema::FileDate, date);
+            QCOMPARE(ctx.value(entry, LibrarySchema::FileDate).isValid(), kept);
+            QVERIFY2(ctx.save(error), qPrintable(error.text()));
+        }
+        StoreCoordinator coordinator(model_);
+        StoreError error;
+        QVERIFY2(coordinator.addXmlStore(path, error), qPrintable(error.text()));
+        ObjectContext ctx(coordinator);
+        QCOMPARE(ctx.value(entry, LibrarySchema::FileDate), kept ? QVariant(date.toUTC()) : QVariant());
     }
 
     void failingDeviceReportsTheError()
