@@ -43,6 +43,10 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
         arguments << QStringLiteral("--bench");
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
+    // a sanitizer runtime preloaded into a test (make test-asan) has no business in ffmpeg
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LD_PRELOAD"));
+    script.setProcessEnvironment(environment);
     script.start(QStringLiteral("bash"), arguments);
     if (!script.waitForFinished(180000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
         clips.error = QStringLiteral("make-test-clips.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
