@@ -146,24 +146,71 @@ int PlaylistOutlineView::rowOfItem(ObjectId node) const
 
 int PlaylistOutlineView::selectedRow() const
 {
+    const QModelIndex selected = selectedIndex();
+    return selected.isValid() ? static_cast<int>(visibleRows().indexOf(selected)) : -1;
+}
+
+bool PlaylistOutlineView::hasSelectedRow() const
+{
+    return selectedIndex().isValid();
+}
+
+// The rows below are found from their neighbours, not by listing every row: the move buttons ask after each
+// change of selection, and a library may hold thousands of rows.
+
+QModelIndex PlaylistOutlineView::selectedIndex() const
+{
     if (!selectionModel())
-        return -1;
-    const QModelIndexList selected = selectionModel()->selectedRows();
-    if (selected.isEmpty())
-        return -1;
-    const QModelIndexList rows = visibleRows();
-    int first = -1;
-    for (const QModelIndex& index : selected) {
-        const int row = static_cast<int>(rows.indexOf(index));
-        if (row >= 0 && (first < 0 || row < first))
-            first = row;
+        return {};
+    // one row at most is selected; a row inside a closed folder has no place in the tree
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        if (isShown(index))
+            return index;
     }
-    return first;
+    return {};
+}
+
+bool PlaylistOutlineView::isShown(const QModelIndex& index) const
+{
+    for (QModelIndex parent = index.parent(); parent != rootIndex(); parent = parent.parent()) {
+        if (!parent.isValid() || !isExpanded(parent))
+            return false;
+    }
+    return index.isValid();
+}
+
+QModelIndex PlaylistOutlineView::lastShownDescendant(QModelIndex index) const
+{
+    while (isExpanded(index) && model()->rowCount(index) > 0)
+        index = model()->index(model()->rowCount(index) - 1, 0, index);
+    return index;
+}
+
+QModelIndex PlaylistOutlineView::rowAbove(const QModelIndex& index) const
+{
+    if (index.row() > 0)
+        return lastShownDescendant(model()->index(index.row() - 1, 0, index.parent()));
+    return index.parent() == rootIndex() ? QModelIndex() : index.parent();
+}
+
+QModelIndex PlaylistOutlineView::rowBelow(const QModelIndex& index) const
+{
+    if (isExpanded(index) && model()->rowCount(index) > 0)
+        return model()->index(0, 0, index);
+    for (QModelIndex at = index; at.isValid() && at != rootIndex(); at = at.parent()) {
+        if (at.row() + 1 < model()->rowCount(at.parent()))
+            return model()->index(at.row() + 1, 0, at.parent());
+    }
+    return {};
 }
 
 void PlaylistOutlineView::selectRow(int row)
 {
-    const QModelIndex index = indexOfRow(row);
+    selectIndex(indexOfRow(row));
+}
+
+void PlaylistOutlineView::selectIndex(const QModelIndex& index)
+{
     if (index.isValid())
         selectionModel()->setCurrentIndex(index,
                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -240,28 +287,33 @@ void PlaylistOutlineView::selectClickedRow()
 
 // ---- navigation
 
-int PlaylistOutlineView::targetRow(int direction) const
+QModelIndex PlaylistOutlineView::targetIndex(int direction) const
 {
-    const int selected = selectedRow();
-    if (direction == 0)
-        return selected < 0 ? numberOfRows() - 1 : selected - 1;
-    return selected < 0 ? 0 : selected + 1;
+    if (!model())
+        return {};
+    const QModelIndex selected = selectedIndex();
+    if (direction == 0) {
+        const int topRows = model()->rowCount(rootIndex());
+        if (selected.isValid())
+            return rowAbove(selected);
+        return topRows > 0 ? lastShownDescendant(model()->index(topRows - 1, 0, rootIndex())) : QModelIndex();
+    }
+    return selected.isValid() ? rowBelow(selected) : model()->index(0, 0, rootIndex());
 }
 
 bool PlaylistOutlineView::canMoveSelectedRowIndex(int direction) const
 {
-    const int target = targetRow(direction);
-    return target >= 0 && target < numberOfRows();
+    return targetIndex(direction).isValid();
 }
 
 void PlaylistOutlineView::moveSelectedRowIndex(int direction, bool isExpand)
 {
-    if (!canMoveSelectedRowIndex(direction))
+    const QModelIndex target = targetIndex(direction);
+    if (!target.isValid())
         return;
-    const int target = targetRow(direction);
-    selectRow(target);
-    if (isExpand && isFolder(itemAtRow(target)))
-        expand(indexOfRow(target));
+    selectIndex(target);
+    if (isExpand && isFolder(playlistTreeController->objectAtIndex(target)))
+        expand(target);
     setFilelistPredicateWithPlaylist(false);
 }
 
@@ -295,7 +347,7 @@ void PlaylistOutlineView::keyPressEvent(QKeyEvent* event)
         playlistTreeController ? playlistTreeController->selectedObjects() : QList<ObjectId>();
     QTreeView::keyPressEvent(event);
     if (playlistTreeController && !isEditing() && playlistTreeController->selectedObjects() != before &&
-        selectedRow() >= 0)
+        hasSelectedRow())
         setFilelistPredicateWithPlaylist(false);
 }
 
@@ -373,8 +425,9 @@ void PlaylistOutlineView::restoreLastState()
     if (model())
         openLevel(rootIndex());
     const int row = userDefaultsExtension::defaultIntValue(settings_, LastSelectedIndexKey);
-    if (row >= 0 && row < numberOfRows()) {
-        selectRow(row);
+    const QModelIndex last = row >= 0 ? indexOfRow(row) : QModelIndex();
+    if (last.isValid()) {
+        selectIndex(last);
         setFilelistPredicateWithPlaylist(false);
     }
 }

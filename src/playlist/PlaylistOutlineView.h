@@ -77,6 +77,7 @@ public:
     int rowOfItem(ObjectId node) const;
     // -1 when nothing (or a node without a row) is selected.
     int selectedRow() const;
+    bool hasSelectedRow() const;
     void selectRow(int row);
     void selectRowOfItem(ObjectId node);
     void moveSelectedRowIndex(int direction, bool isExpand);
@@ -123,7 +124,14 @@ private:
     QModelIndexList visibleRows() const;
     QModelIndex indexOfRow(int row) const;
     QModelIndex indexOfItem(ObjectId node) const;
-    int targetRow(int direction) const;
+    QModelIndex targetIndex(int direction) const;
+    void selectIndex(const QModelIndex& index);
+    QModelIndex selectedIndex() const;
+    // Every folder above the row is open.
+    bool isShown(const QModelIndex& index) const;
+    QModelIndex lastShownDescendant(QModelIndex index) const;
+    QModelIndex rowAbove(const QModelIndex& index) const;
+    QModelIndex rowBelow(const QModelIndex& index) const;
     bool isFolder(ObjectId node) const;
     ObjectId addNode(bool folder);
     void rightMouseDown(const QPoint& position, const QPoint& globalPosition);

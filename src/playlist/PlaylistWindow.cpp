@@ -1,18 +1,25 @@
 #include "playlist/PlaylistWindow.h"
 
+#include "playlist/ButtonSelectFilelist.h"
+#include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
+#include "shell/NamedImage.h"
 
 #include "ui_PlaylistWindow.h"
 
+#include <QCloseEvent>
 #include <QMenu>
 #include <QScreen>
-#include <QVBoxLayout>
+#include <QSplitter>
 
 namespace tetrapan {
 
 namespace {
 
 constexpr int GapToMainWindow = 8;
+// The tree's and the table's shares of the split view until the user moves the divider.
+constexpr int TreeShare = 3;
+constexpr int TableShare = 2;
 
 } // namespace
 
@@ -20,8 +27,7 @@ PlaylistWindow::PlaylistWindow(QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Tool), ui_(std::make_unique<Ui::PlaylistWindow>())
 {
     ui_->setupUi(this);
-    auto* layout = new QVBoxLayout(ui_->treeSlot);
-    layout->setContentsMargins(0, 0, 0, 0);
+    ui_->btnFrame->setIcon(namedImage(QStringLiteral("btn_playlist_frame")));
 
     cmPlaylist_ = new QMenu(this);
     cmPlaylist_->addAction(ui_->actionAddPlaylist);
@@ -29,8 +35,12 @@ PlaylistWindow::PlaylistWindow(QWidget* mainWindow)
     cmPlaylist_->addSeparator();
     cmPlaylist_->addAction(ui_->actionRename);
     cmPlaylist_->addAction(ui_->actionRemove);
-    // shortcuts of the window's actions work while the window or the tree has the focus
-    addActions({ui_->actionRename, ui_->actionRemove});
+
+    cmFilelist_ = new QMenu(this);
+    cmFilelist_->addAction(ui_->actionZoomEntry);
+    cmFilelist_->addAction(ui_->actionRevealEntry);
+    cmFilelist_->addSeparator();
+    cmFilelist_->addAction(ui_->actionRemoveEntry);
 
     auto* addMenu = new QMenu(this);
     addMenu->addAction(ui_->actionAddPlaylist);
@@ -47,10 +57,34 @@ void PlaylistWindow::setOlvPlaylist(PlaylistOutlineView* tree)
     if (olvPlaylist_ || !tree)
         return;
     olvPlaylist_ = tree;
-    ui_->treeSlot->layout()->addWidget(tree);
+    // straight into the split view, so that collapsing the tree's part leaves the tree no visible area
+    ui_->spvPlaylist->insertWidget(0, tree);
+    shareSplitView();
+    // Del deletes a playlist only where the playlists have the keyboard; in the table it removes entries
+    tree->addActions({ui_->actionRename, ui_->actionRemove});
     // the keys of a window that has just opened move through the playlists; the buttons take the keyboard
     // only when tabbed to
     tree->setFocus(Qt::OtherFocusReason);
+}
+
+void PlaylistWindow::setTbvFilelist(FilelistTableView* table)
+{
+    if (tbvFilelist_ || !table)
+        return;
+    tbvFilelist_ = table;
+    ui_->spvPlaylist->addWidget(table);
+    shareSplitView();
+    table->addAction(ui_->actionRemoveEntry);
+}
+
+void PlaylistWindow::shareSplitView()
+{
+    QSplitter* split = ui_->spvPlaylist;
+    if (split->count() != 2)
+        return;
+    split->setStretchFactor(0, TreeShare);
+    split->setStretchFactor(1, TableShare);
+    split->setSizes({TreeShare * 100, TableShare * 100});
 }
 
 void PlaylistWindow::showEvent(QShowEvent* event)
@@ -58,8 +92,28 @@ void PlaylistWindow::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (olvPlaylist_ && !olvPlaylist_->isEditing())
         olvPlaylist_->setFocus(Qt::ActiveWindowFocusReason);
+    if (!event->spontaneous())
+        Q_EMIT visibilityChanged(true);
 }
 
+void PlaylistWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        Q_EMIT visibilityChanged(false);
+}
+
+void PlaylistWindow::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        Q_EMIT windowWillClose();
+}
+
+QSplitter* PlaylistWindow::spvPlaylist() const
+{
+    return ui_->spvPlaylist;
+}
 QToolButton* PlaylistWindow::btnAdd() const
 {
     return ui_->btnAdd;
@@ -67,6 +121,14 @@ QToolButton* PlaylistWindow::btnAdd() const
 QToolButton* PlaylistWindow::btnRemove() const
 {
     return ui_->btnRemove;
+}
+QToolButton* PlaylistWindow::btnPlay() const
+{
+    return ui_->btnPlay;
+}
+ButtonSelectFilelist* PlaylistWindow::btnFrame() const
+{
+    return ui_->btnFrame;
 }
 QAction* PlaylistWindow::addPlaylistAction() const
 {
@@ -83,6 +145,18 @@ QAction* PlaylistWindow::renameAction() const
 QAction* PlaylistWindow::removeAction() const
 {
     return ui_->actionRemove;
+}
+QAction* PlaylistWindow::zoomEntryAction() const
+{
+    return ui_->actionZoomEntry;
+}
+QAction* PlaylistWindow::revealEntryAction() const
+{
+    return ui_->actionRevealEntry;
+}
+QAction* PlaylistWindow::removeEntryAction() const
+{
+    return ui_->actionRemoveEntry;
 }
 
 void PlaylistWindow::placeBeside(const QWidget& mainWindow)

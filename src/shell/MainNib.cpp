@@ -7,20 +7,33 @@
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
+#include "palette/ControlWindow.h"
+#include "palette/HelpWindow.h"
+#include "palette/ListFontSize.h"
+#include "palette/PrefsWindow.h"
+#include "palette/ViewControl.h"
+#include "palette/ViewPrefs.h"
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
+#include "playlist/ButtonSelectFilelist.h"
+#include "playlist/CMFilelistHeader.h"
+#include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
+#include "playlist/TextColorTransformer.h"
+#include "playlist/ViewPlaylist.h"
 #include "shell/DesktopFileViewer.h"
 #include "shell/MainWindow.h"
 #include "shell/Resources.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QToolButton>
 #include <QUndoStack>
 
 namespace tetrapan {
@@ -29,6 +42,7 @@ MainNib::MainNib(const NibServices& services) : services_(services)
 {
     initResources();
     instantiate();
+    instantiatePalette();
     connectOutlets();
     awakeFromNib();
 }
@@ -36,8 +50,14 @@ MainNib::MainNib(const NibServices& services) : services_(services)
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
+    viewPrefs_.reset();
+    viewControl_.reset();
+    controlWindow_->menuFrameSet()->viewMain = nullptr;
     appDelegate_->olvPlaylist = nullptr;
     mainWindow_->menuFrameSet()->viewMain = nullptr;
+    viewPlaylist_.reset();
+    tbvFilelist_->viewMain = nullptr;
+    tbvFilelist_->movController = nullptr;
     viewMain_.reset();
     // the panes outlive the coordinator by the main window's teardown; nothing of theirs may reach it then
     for (QTMovieSubView* pane : qtViews_)
@@ -64,9 +84,13 @@ void MainNib::instantiate()
     tbArrayController_ = std::make_unique<TBArrayController>(context, services_.settings, services_.dialogs);
     movController_ = std::make_unique<MovController>(services_.scheduler, services_.settings);
     viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
-    fileViewer_ = std::make_unique<DesktopFileViewer>();
-    const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler, services_.dialogs,
-                                    *fileViewer_};
+    fileViewer_ = services_.fileViewer;
+    if (!fileViewer_) {
+        desktopFileViewer_ = std::make_unique<DesktopFileViewer>();
+        fileViewer_ = desktopFileViewer_.get();
+    }
+    const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler,
+                                    services_.dialogs, *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
         auto* pane = new QTMovieSubView(paneServices);
         mainWindow_->setPane(viewNo, pane);
@@ -76,6 +100,10 @@ void MainNib::instantiate()
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
+    tbvFilelist_ = new FilelistTableView(services_.settings, services_.dialogs, *fileViewer_);
+    playlistWindow_->setTbvFilelist(tbvFilelist_);
+    cmFilelistHeader_ = new CMFilelistHeader(tbvFilelist_);
+    viewPlaylist_ = std::make_unique<ViewPlaylist>(services_.settings);
 }
 
 void MainNib::connectOutlets()
@@ -99,9 +127,12 @@ void MainNib::connectOutlets()
     }
     movController_->setTbArrayController(tbArrayController_.get());
     movController_->setPlaylistTreeController(playlistTreeController_.get());
-    // The control window and the playlist window, once they exist, listen to the coordinator's other
-    // signals the same way; openPlaylistWindowRequested opens the playlist window.
+    // The playlist window hears the coordinator's play-button refreshes and its request to open the window
+    // (connectPlaylistWindowController); the control window listens to the others the same way
+    // (connectControlWindow).
     connectMainWindowLayout();
+    connectControlWindow();
+    connectPrefs();
 
     QObject::connect(window->saveAction(), &QAction::triggered, delegate, [delegate] { delegate->saveAction(); });
     QObject::connect(window->quitAction(), &QAction::triggered, delegate, [delegate] { delegate->terminate(); });
@@ -128,12 +159,72 @@ void MainNib::connectPlaylistWindow()
     QObject::connect(window->addFolderAction(), &QAction::triggered, tree, [tree] { tree->addFolder(); });
     QObject::connect(window->renameAction(), &QAction::triggered, tree, [tree] { tree->editSelectedRow(); });
     QObject::connect(window->removeAction(), &QAction::triggered, tree, [tree] { tree->removeItem(); });
+    connectPlaylistTable();
+    connectPlaylistWindowController();
+}
+
+void MainNib::connectPlaylistTable()
+{
+    FilelistTableView* table = tbvFilelist_;
+    table->viewMain = viewMain_.get();
+    table->tbArrayController = tbArrayController_.get();
+    table->movController = movController_.get();
+    table->filelistArrayController = filelistArrayController_.get();
+    table->cmFilelist = playlistWindow_->cmFilelist();
+    table->cmFilelistHeader = cmFilelistHeader_;
+    cmFilelistHeader_->tbvFilelist = table;
+    // a missing file's entry is greyed through the "TextColorTransformer"
+    TextColorTransformer(*appDelegate_->managedObjectContext()).registerWith(*filelistArrayController_);
+
+    PlaylistWindow* window = playlistWindow_;
+    QObject::connect(window->zoomEntryAction(), &QAction::triggered, table,
+                     [table] { table->maximizeFrame(); });
+    QObject::connect(window->revealEntryAction(), &QAction::triggered, table,
+                     [table] { table->showFileWithFinder(); });
+    QObject::connect(window->removeEntryAction(), &QAction::triggered, table,
+                     [table] { table->removeItem(); });
+    QObject::connect(window, &PlaylistWindow::windowWillClose, table, &FilelistTableView::windowWillClose);
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, table,
+                     &FilelistTableView::applicationWillTerminate);
+}
+
+void MainNib::connectPlaylistWindowController()
+{
+    ViewPlaylist* controller = viewPlaylist_.get();
+    PlaylistWindow* window = playlistWindow_;
+    MovController* coordinator = movController_.get();
+    controller->movController = coordinator;
+    controller->tbArrayController = tbArrayController_.get();
+    controller->playlistWindow = window;
+    controller->spvPlaylist = window->spvPlaylist();
+    controller->tbvFilelist = tbvFilelist_;
+    controller->olvPlaylist = olvPlaylist_;
+    controller->btnAdd = window->btnAdd();
+    controller->btnRemove = window->btnRemove();
+    controller->btnPlay = window->btnPlay();
+    controller->btnFrame = window->btnFrame();
+    window->btnFrame()->tbArrayController = tbArrayController_.get();
+
+    QObject::connect(window->btnPlay(), &QToolButton::clicked, coordinator,
+                     [coordinator] { coordinator->changeAllMoviePlay(); });
+    FilelistTableView* table = tbvFilelist_;
+    QObject::connect(window->btnFrame(), &QToolButton::clicked, table, [table] { table->maximizeFrame(); });
+    QObject::connect(coordinator, &MovController::playButtonImageNeedsRefresh, controller,
+                     &ViewPlaylist::changePlayButtonImage);
+    QObject::connect(coordinator, &MovController::playButtonEnabledNeedsRefresh, controller,
+                     &ViewPlaylist::changePlayButtonEnabled);
     // a pane that needs a playlist offers to open this window
-    QObject::connect(movController_.get(), &MovController::openPlaylistWindowRequested, window, [window] {
-        window->show();
-        window->raise();
-        window->activateWindow();
-    });
+    QObject::connect(coordinator, &MovController::openPlaylistWindowRequested, controller,
+                     &ViewPlaylist::openPlaylistWindow);
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, controller,
+                     &ViewPlaylist::applicationWillTerminate);
+
+    QAction* toggle = mainWindow_->playlistWindowAction();
+    QObject::connect(toggle, &QAction::triggered, controller,
+                     [controller] { controller->changePlaylistWindow(); });
+    QObject::connect(window, &PlaylistWindow::visibilityChanged, toggle, &QAction::setChecked);
+    // the Window menu's shortcuts answer in the floating windows too, where a user toggles them from
+    window->addActions(mainWindow_->windowMenu()->actions());
 }
 
 void MainNib::connectMainWindowLayout()
@@ -200,6 +291,156 @@ void MainNib::awakeMainWindowLayout()
     window.changeFrameSetButtonImage(tbArrayController_->canLoadFrameSet());
 }
 
+void MainNib::instantiatePalette()
+{
+    controlWindow_ = new ControlWindow(mainWindow_.get());
+    viewControl_ = std::make_unique<ViewControl>(services_.settings);
+    prefsWindow_ = new PrefsWindow(mainWindow_.get(), services_.settings);
+    helpWindow_ = new HelpWindow(mainWindow_.get());
+    viewPrefs_ = std::make_unique<ViewPrefs>(services_.settings);
+}
+
+void MainNib::connectControlWindow()
+{
+    ViewControl* control = viewControl_.get();
+    ControlWindow* palette = controlWindow_;
+    MovController* coordinator = movController_.get();
+    ViewMain* viewMain = viewMain_.get();
+    MainWindow* window = mainWindow_.get();
+    PlaylistOutlineView* tree = olvPlaylist_;
+    control->tbArrayController = tbArrayController_.get();
+    control->movController = coordinator;
+    control->controlWindow = palette;
+    control->mainWindow = window;
+    control->olvPlaylist = tree;
+    for (int viewNo = 1; viewNo <= 4; ++viewNo)
+        control->qtView[viewNo - 1] = qtViews_[viewNo - 1];
+    palette->menuFrameSet()->viewMain = viewMain;
+    palette->menuFrameSet()->tbArrayController = tbArrayController_.get();
+
+    // what the coordinator asks the palette to follow
+    QObject::connect(coordinator, &MovController::frameButtonImageNeedsRefresh, control,
+                     &ViewControl::changeFrameButtonImage);
+    QObject::connect(coordinator, &MovController::playButtonImageNeedsRefresh, control,
+                     &ViewControl::changePlayButtonImage);
+    QObject::connect(coordinator, &MovController::playButtonEnabledNeedsRefresh, control,
+                     &ViewControl::changePlayButtonEnabled);
+    QObject::connect(coordinator, &MovController::frameSetButtonImageNeedsRefresh, control,
+                     &ViewControl::changeFrameSetButtonImage);
+    QObject::connect(coordinator, &MovController::syncButtonEnabledNeedsRefresh, control,
+                     &ViewControl::changeSyncButtonEnabled);
+    QObject::connect(coordinator, &MovController::controllerButtonStateNeedsRefresh, control,
+                     &ViewControl::changeControllerButtonState);
+    QObject::connect(coordinator, &MovController::scaleButtonStateNeedsRefresh, control,
+                     &ViewControl::changeScaleButtonState);
+    QObject::connect(coordinator, &MovController::soundButtonStateNeedsRefresh, control,
+                     &ViewControl::changeSoundButtonState);
+    QObject::connect(coordinator, &MovController::moveButtonEnabledNeedsRefresh, control,
+                     &ViewControl::changeMoveButtonEnabled);
+    QObject::connect(coordinator, &MovController::controlWindowTitleChanged, control,
+                     &ViewControl::setControlWindowTitle);
+    // back and next also depend on which rows there are: a folder opening below the last row adds rows
+    // without changing the selection
+    const auto moveButtons = [control] { control->changeMoveButtonEnabled(); };
+    QObject::connect(tree, &QTreeView::expanded, control, moveButtons);
+    QObject::connect(tree, &QTreeView::collapsed, control, moveButtons);
+    QAbstractItemModel* rows = playlistTreeController_.get();
+    QObject::connect(rows, &QAbstractItemModel::rowsInserted, control, moveButtons);
+    QObject::connect(rows, &QAbstractItemModel::rowsRemoved, control, moveButtons);
+    QObject::connect(rows, &QAbstractItemModel::rowsMoved, control, moveButtons);
+    QObject::connect(rows, &QAbstractItemModel::modelReset, control, moveButtons);
+
+    // the buttons' commands
+    QObject::connect(palette->btnPlay(), &QToolButton::clicked, coordinator,
+                     [coordinator] { coordinator->changeAllMoviePlay(); });
+    QObject::connect(palette->btnMoveBack(), &QToolButton::clicked, tree, [tree] { tree->selectBackRow(); });
+    QObject::connect(palette->btnMoveNext(), &QToolButton::clicked, tree, [tree] { tree->selectNextRow(); });
+    QObject::connect(palette->btnMainWindow(), &QToolButton::clicked, window,
+                     [window] { window->changeFullScreen(); });
+    for (int viewNo = 1; viewNo <= 4; ++viewNo) {
+        QToolButton* button = palette->btnFrame(viewNo);
+        QObject::connect(button, &QToolButton::clicked, viewMain,
+                         [viewMain, button] { viewMain->maximizeFrameFromButton(button); });
+    }
+    QObject::connect(palette->btnSync(), &QToolButton::clicked, coordinator,
+                     [coordinator] { coordinator->syncAllMovieTime(); });
+    for (QToolButton* button :
+         {palette->btnSkipStart(), palette->btnSkipBack(), palette->btnSkipNext(), palette->btnSkipEnd()})
+        QObject::connect(button, &QToolButton::clicked, coordinator,
+                         [coordinator, button] { coordinator->changeAllMovieTime(button); });
+    // an on/off button shows the state the command left, whatever the click did to its check mark
+    QObject::connect(palette->btnDivider(), &QToolButton::clicked, viewMain, [viewMain, control] {
+        viewMain->changeDividerSize();
+        control->changeDividerButtonState();
+    });
+    QObject::connect(palette->btnController(), &QToolButton::clicked, coordinator, [coordinator, control] {
+        coordinator->changeAllMovieController();
+        control->changeControllerButtonState();
+    });
+    QObject::connect(palette->btnScale(), &QToolButton::clicked, coordinator, [coordinator, control] {
+        coordinator->changeAllMovieAspect();
+        control->changeScaleButtonState();
+    });
+    QObject::connect(palette->btnSound(), &QToolButton::clicked, coordinator, [coordinator, control] {
+        coordinator->changeAllMovieSound();
+        control->changeSoundButtonState();
+    });
+
+    QAction* toggle = window->controlWindowAction();
+    QObject::connect(toggle, &QAction::triggered, control, [control] { control->changeControlWindow(); });
+    // the Window menu's keys answer in the palette too
+    palette->addActions(window->windowMenu()->actions());
+    QObject::connect(palette, &AuxiliaryWindow::visibilityChanged, toggle, &QAction::setChecked);
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, control,
+                     &ViewControl::applicationWillTerminate);
+}
+
+void MainNib::connectPrefs()
+{
+    ViewPrefs* prefs = viewPrefs_.get();
+    MainWindow* window = mainWindow_.get();
+    prefs->prefsWindow = prefsWindow_;
+    prefs->helpWindow = helpWindow_;
+    prefs->mainWindow = window;
+    QObject::connect(window->preferencesAction(), &QAction::triggered, prefs,
+                     [prefs] { prefs->openPrefsWindow(); });
+    QObject::connect(window->helpAction(), &QAction::triggered, prefs, [prefs] { prefs->openHelpWindow(); });
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::applicationWillTerminate, prefs,
+                     &ViewPrefs::applicationWillTerminate);
+
+    // the help lists the keys of every window that has any
+    ShortcutList& keys = helpWindow_->shortcutList();
+    keys.addWindow(QStringLiteral("main window"), window);
+    keys.addWindow(QStringLiteral("playlist window"), playlistWindow_);
+    keys.addWindow(QStringLiteral("control palette"), controlWindow_);
+    keys.addWindow(QStringLiteral("preferences"), prefsWindow_);
+    keys.addWindow(QStringLiteral("help window"), helpWindow_);
+    connectListFontSize();
+}
+
+void MainNib::connectListFontSize()
+{
+    SettingsDomain& settings = services_.settings;
+    QWidget* lists = playlistWindow_;
+    const QString key = QLatin1String(listFontSize::OptFontSizeList);
+    QObject::connect(
+        &settings, &SettingsDomain::valueChanged, lists, [&settings, lists, key](const QString& changed) {
+            if (changed == key)
+                listFontSize::apply(lists, userDefaultsExtension::defaultIntValue(settings, key));
+        });
+}
+
+void MainNib::awakePalette()
+{
+    viewControl_->awakeFromNib();
+    controlWindow_->menuFrameSet()->awakeFromNib();
+    controlWindow_->btnFrameSet()->awakeFromNib();
+    viewPrefs_->awakeFromNib();
+    listFontSize::apply(playlistWindow_,
+                        userDefaultsExtension::defaultIntValue(services_.settings,
+                                                               QLatin1String(listFontSize::OptFontSizeList)));
+}
+
 void MainNib::connectUndoActions(ObjectContext* context)
 {
     QUndoStack* stack = context->undoManager();
@@ -229,14 +470,26 @@ void MainNib::awakeFromNib()
         menu->awakeFromNib();
     movController_->awakeFromNib();
     awakeMainWindowLayout();
+    awakePalette();
+    awakePlaylistWindow();
+}
+
+void MainNib::awakePlaylistWindow()
+{
+    // the table first empties the file list; the tree then chooses the last run's playlist, which fills it
+    tbvFilelist_->awakeFromNib();
+    cmFilelistHeader_->awakeFromNib();
+    viewPlaylist_->awakeFromNib();
     olvPlaylist_->awakeFromNib();
 }
 
 void MainNib::showWindows()
 {
     mainWindow_->show();
-    playlistWindow_->placeBeside(*mainWindow_);
-    playlistWindow_->show();
+    // a floating window opens over the main window, so only once that is on screen; the palette comes back
+    // without taking the keyboard, and the playlist window, opened last, has it
+    viewControl_->openIfWasOpen();
+    viewPlaylist_->openIfWasOpen();
 }
 
 } // namespace tetrapan

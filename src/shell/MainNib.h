@@ -5,10 +5,15 @@
 
 namespace tetrapan {
 
+class CMFilelistHeader;
 class CMMovieView;
+class ControlWindow;
 class DesktopFileViewer;
 class DialogPresenter;
+class FileViewer;
 class FilelistArrayController;
+class FilelistTableView;
+class HelpWindow;
 class MainWindow;
 class MovController;
 class MovieEngine;
@@ -16,32 +21,43 @@ class ObjectContext;
 class PlaylistOutlineView;
 class PlaylistTreeController;
 class PlaylistWindow;
+class PrefsWindow;
 class QTMovieSubView;
 class Scheduler;
 class SettingsDomain;
 class TBArrayController;
 class Tetrapan_AppDelegate;
+class ViewControl;
 class ViewMain;
+class ViewPlaylist;
+class ViewPrefs;
 
 // What the objects of the application get from outside: the settings, the clock, the user's answers and
-// the movie engine.
+// the movie engine; and the file manager that shows a file, the desktop's own unless one is given.
 struct NibServices {
     SettingsDomain& settings;
     Scheduler& scheduler;
     DialogPresenter& dialogs;
     MovieEngine& engine;
+    FileViewer* fileViewer = nullptr;
 };
 
 // The composition root: builds every object of the application once, connects their outlets and then
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
 //      the library), the library access controller, the pane coordinator, the main window's controller,
-//      panes 1 to 4, the playlist window and its tree
+//      panes 1 to 4, the playlist window with its tree, its file table and the table's header menu, and
+//      the playlist window's controller; then the control palette, the preferences and help windows and
+//      their controllers
 //   2. connect outlets and menu commands
 //   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator,
 //      the main window's controller (it restores the window's and the panes' frames), the main window,
-//      its split views and frame-set menu, playlist tree (last: it restores the last selected playlist,
-//      which the coordinator then loads)
+//      its split views and frame-set menu, the palette's controller (it restores the palette's place) and
+//      the preferences' controller, the file table (it empties the file list), its header menu, the
+//      playlist window's controller (it restores that window's frame and split), playlist tree (last: it
+//      restores the last selected playlist, which the coordinator then loads)
+// showWindows then shows the main window and, over it, the playlist window and the palette if they were
+// open at the last quit.
 // The settings defaults must already be registered (Tetrapan_AppDelegate::setupDefaults) before the nib
 // is loaded, because waking objects read settings. Destruction runs in the reverse order.
 class MainNib {
@@ -58,11 +74,19 @@ public:
     PlaylistTreeController& playlistTreeController() { return *playlistTreeController_; }
     MovController& movController() { return *movController_; }
     ViewMain& viewMain() { return *viewMain_; }
+    ViewControl& viewControl() { return *viewControl_; }
+    ControlWindow& controlWindow() { return *controlWindow_; }
+    ViewPrefs& viewPrefs() { return *viewPrefs_; }
+    PrefsWindow& prefsWindow() { return *prefsWindow_; }
+    HelpWindow& helpWindow() { return *helpWindow_; }
     // viewNo 1 to 4
     QTMovieSubView& qtView(int viewNo) { return *qtViews_.at(viewNo - 1); }
     CMMovieView& cmMovieView(int viewNo) { return *cmMovieViews_.at(viewNo - 1); }
     PlaylistWindow& playlistWindow() { return *playlistWindow_; }
     PlaylistOutlineView& olvPlaylist() { return *olvPlaylist_; }
+    FilelistTableView& tbvFilelist() { return *tbvFilelist_; }
+    CMFilelistHeader& cmFilelistHeader() { return *cmFilelistHeader_; }
+    ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
 
     void showWindows();
 
@@ -71,9 +95,17 @@ private:
     void connectOutlets();
     void connectUndoActions(ObjectContext* context);
     void connectPlaylistWindow();
+    void connectPlaylistTable();
+    void connectPlaylistWindowController();
+    void awakePlaylistWindow();
     void connectMainWindowLayout();
     void awakeMainWindowLayout();
     void awakeFromNib();
+    void instantiatePalette();
+    void connectControlWindow();
+    void connectPrefs();
+    void connectListFontSize();
+    void awakePalette();
 
     NibServices services_;
     std::unique_ptr<MainWindow> mainWindow_;
@@ -83,13 +115,25 @@ private:
     std::unique_ptr<TBArrayController> tbArrayController_;
     std::unique_ptr<MovController> movController_;
     std::unique_ptr<ViewMain> viewMain_;
+    std::unique_ptr<ViewControl> viewControl_;
+    std::unique_ptr<ViewPrefs> viewPrefs_;
+    // owned by the main window
+    ControlWindow* controlWindow_ = nullptr;
+    PrefsWindow* prefsWindow_ = nullptr;
+    HelpWindow* helpWindow_ = nullptr;
     // owned by their slots in the main window
     std::array<QTMovieSubView*, 4> qtViews_{};
     // owned by their panes
     std::array<CMMovieView*, 4> cmMovieViews_{};
-    std::unique_ptr<DesktopFileViewer> fileViewer_;
+    std::unique_ptr<DesktopFileViewer> desktopFileViewer_;
+    FileViewer* fileViewer_ = nullptr;
+    std::unique_ptr<ViewPlaylist> viewPlaylist_;
+    // owned by the main window
     PlaylistWindow* playlistWindow_ = nullptr;
+    // owned by the playlist window
     PlaylistOutlineView* olvPlaylist_ = nullptr;
+    FilelistTableView* tbvFilelist_ = nullptr;
+    CMFilelistHeader* cmFilelistHeader_ = nullptr;
 };
 
 } // namespace tetrapan

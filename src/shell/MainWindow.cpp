@@ -6,6 +6,8 @@
 #include "shell/NamedImage.h"
 #include "ui_MainWindow.h"
 
+#include <QMenu>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 namespace tetrapan {
@@ -38,6 +40,7 @@ MainWindow::MainWindow(QWidget* parent)
     frameSetButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     changeFrameSetButtonImage(false);
     ui_->toolBar->addWidget(frameSetButton_);
+    addAuxiliaryWindowCommands();
 
     // the menu bar hides in full screen, and with it the shortcuts of its actions unless the window has them
     for (QAction* menu : ui_->menuBar->actions()) {
@@ -89,6 +92,15 @@ QAction* MainWindow::fullScreenAction() const
     return ui_->actionFullScreen;
 }
 
+QMenu* MainWindow::windowMenu() const
+{
+    return ui_->menuWindow;
+}
+QAction* MainWindow::playlistWindowAction() const
+{
+    return ui_->actionPlaylistWindow;
+}
+
 QAction* MainWindow::zoomPaneAction(int viewNo) const
 {
     switch (viewNo) {
@@ -135,6 +147,28 @@ void MainWindow::changeFrameSetButtonImage(bool canLoadFrameSet)
 {
     frameSetButton_->setIcon(namedImage(canLoadFrameSet ? QStringLiteral("btn_ctrl_frame_set_on")
                                                         : QStringLiteral("btn_ctrl_frame_set_off")));
+}
+
+void MainWindow::addAuxiliaryWindowCommands()
+{
+    // Linux desktops keep Preferences in the Edit menu
+    ui_->menuEdit->addSeparator();
+    preferencesAction_ = ui_->menuEdit->addAction(QStringLiteral("&Preferences…"));
+    preferencesAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    preferencesAction_->setMenuRole(QAction::PreferencesRole);
+
+    controlWindowAction_ = ui_->menuWindow->addAction(QStringLiteral("&Control"));
+    controlWindowAction_->setCheckable(true);
+    controlWindowAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+K")));
+
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    helpMenu->setObjectName(QStringLiteral("menuHelp"));
+    helpAction_ = helpMenu->addAction(QStringLiteral("Tetrapan &Help"));
+    helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
+
+    // the palette is toggled from the palette itself, and help and preferences are asked for from any window
+    for (QAction* action : {preferencesAction_, controlWindowAction_, helpAction_})
+        action->setShortcutContext(Qt::ApplicationShortcut);
 }
 
 bool MainWindow::windowShouldClose()

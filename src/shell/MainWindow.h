@@ -36,11 +36,20 @@ public:
     QAction* quitAction() const;
     QAction* undoAction() const;
     QAction* redoAction() const;
+    // Edit > Preferences, Window > Control (the palette, checked while it is open) and Help > Tetrapan Help;
+    // their keys work in every window of the program.
+    QAction* preferencesAction() const { return preferencesAction_; }
+    QAction* controlWindowAction() const { return controlWindowAction_; }
+    QAction* helpAction() const { return helpAction_; }
     QAction* showDividersAction() const;
     // viewNo 1 to 4; 0 is the even layout
     QAction* zoomPaneAction(int viewNo) const;
     QAction* autoFramePlayAction() const;
     QAction* fullScreenAction() const;
+    // The Window menu: one checkable item per floating window, checked while that window is open. Its
+    // items also answer their shortcuts inside the floating windows (see MainNib).
+    QMenu* windowMenu() const;
+    QAction* playlistWindowAction() const;
 
     MenuFrameSet* menuFrameSet() const { return menuFrameSet_; }
     ButtonForMenu* frameSetButton() const { return frameSetButton_; }
@@ -54,10 +63,15 @@ protected:
     bool windowShouldClose() override;
 
 private:
+    void addAuxiliaryWindowCommands();
+
     std::unique_ptr<Ui::MainWindow> ui_;
     MenuFrameSet* menuFrameSet_;
     ButtonForMenu* frameSetButton_;
     std::function<bool()> closeRequestHandler_;
+    QAction* preferencesAction_ = nullptr;
+    QAction* controlWindowAction_ = nullptr;
+    QAction* helpAction_ = nullptr;
 };
 
 } // namespace tetrapan

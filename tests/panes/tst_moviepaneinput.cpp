@@ -46,6 +46,9 @@ Qt::DropAction drop(QWidget& pane, const QList<QUrl>& urls, Qt::DropActions offe
         data.setData("text/uri-list", QByteArray());
     QDragEnterEvent enter(QPoint(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&pane, &enter);
+    // the window system drops only on a widget that took the drag
+    if (!enter.isAccepted())
+        return Qt::IgnoreAction;
     QDropEvent event(QPointF(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&pane, &event);
     return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
@@ -175,6 +178,9 @@ private Q_SLOTS:
             if (accepted)
                 QCOMPARE(event->dropAction(), Qt::CopyAction);
         }
+        // the drag leaves, as a real one does, so the application forgets this pane as its target
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(&f.pane(1), &leave);
     }
 
     void dropPlacesTheFileShortlyAfter_data()

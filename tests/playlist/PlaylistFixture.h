@@ -1,10 +1,12 @@
 #pragma once
 
 #include "FakeDialogPresenter.h"
+#include "FakeFileViewer.h"
 #include "FakeMovieEngine.h"
 #include "FakeScheduler.h"
 #include "TestHome.h"
 
+#include "layout/SplitSubView.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
 #include "panes/MovController.h"
@@ -13,21 +15,25 @@
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
 #include "shell/MainNib.h"
+#include "shell/MainWindow.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QTest>
+#include <QVariantAnimation>
 
 #include <memory>
 
 namespace tetrapan::test {
 
-// The whole application on fakes, in a home that outlives it so a test can quit and start again.
+// The whole application on fakes, in a home that outlives it so a test can quit and start again. The main
+// window's dividers slide in no time.
 struct PlaylistApp {
     std::unique_ptr<TestHome> ownHome; // for a test that does not start the app again
     SettingsDomain settings;
     FakeScheduler scheduler;
     FakeDialogPresenter dialogs;
     FakeMovieEngine engine;
+    FakeFileViewer fileViewer;
     std::unique_ptr<MainNib> nib;
 
     explicit PlaylistApp(const TestHome& home) : settings(home.settingsFile()) { start(); }
@@ -116,7 +122,11 @@ private:
     void start()
     {
         Tetrapan_AppDelegate::setupDefaults(settings);
-        nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
+        nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine, &fileViewer});
+        MainWindow& window = nib->mainWindow();
+        for (SplitSubView* splitView : {window.spvMain(), window.spvLeft(), window.spvRight()})
+            splitView->setAnimationRunner(
+                [](QVariantAnimation& animation) { animation.setCurrentTime(animation.duration()); });
     }
 
     void parseLevel(QStringView& rest, ObjectId parent, int& number)

@@ -78,6 +78,21 @@ public:
         xcb_flush(connection_);
     }
 
+    // What a window manager does when the user clicks a window's close box.
+    void close(const Window& window)
+    {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window.id;
+        event.type = atom("WM_PROTOCOLS");
+        event.data.data32[0] = atom("WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(connection_, false, window.id, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&event));
+        xcb_flush(connection_);
+    }
+
     QColor pixel(QPoint global)
     {
         auto image = reply(xcb_get_image_reply(connection_,
@@ -160,7 +175,8 @@ QPoint paneTwoCentre(const XServer::Window& main)
 } // namespace
 
 // The real program in a real X server: a playlist made in the playlist window, a clip dragged onto pane 2
-// from another program, and both there again after the session ended it and it started again.
+// from another program, and both there again after the session ended it and it started again; the playlist
+// window, closed by its close box, open again.
 class TestPlaylistApplication : public QObject {
     Q_OBJECT
 
@@ -246,6 +262,9 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&source));
         QCOMPARE(dragFile(source, clips.green, target), Qt::CopyAction);
         QTRY_VERIFY_WITH_TIMEOUT(isGreen(x.pixel(target)), 20000);
+        // closed by its close box, the playlist window opens again at the next start
+        x.close(playlistWindow);
+        QTRY_VERIFY_WITH_TIMEOUT(x.find(QStringLiteral("Playlist")).id == XCB_WINDOW_NONE, 10000);
         QVERIFY(quit(app, SIGTERM));
 
         const QString library = QString::fromUtf8(test::readAll(home.libraryFile()));
@@ -259,6 +278,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT((main = x.find(QStringLiteral("New Playlist"))).id != XCB_WINDOW_NONE,
                                  20000);
         QTRY_VERIFY_WITH_TIMEOUT(isGreen(x.pixel(paneTwoCentre(main))), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(x.find(QStringLiteral("Playlist")).id != XCB_WINDOW_NONE, 20000);
         QVERIFY(quit(app, SIGINT));
     }
 };

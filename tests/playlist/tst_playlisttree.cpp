@@ -305,6 +305,35 @@ private Q_SLOTS:
         QCOMPARE(app.coordinator().uniqueId(), app.attr(tree.itemAtRow(tree.selectedRow()), "uniqueId"));
     }
 
+    // Up and Down step through nested open and closed folders exactly in the order the rows are shown, and
+    // stop at either end.
+    void arrowsWalkTheRowsAsShown()
+    {
+        PlaylistApp app;
+        QVERIFY(app.show(QStringLiteral("F/(a,S/(b,U/(c)),d),G/(e),H/(K/(f)),T")));
+        for (const char* open : {"F", "S", "U", "H", "K"})
+            app.tree().expand(app.indexOf(QLatin1String(open)));
+        app.tree().collapse(app.indexOf(QStringLiteral("S"))); // U stays open inside a closed folder
+        PlaylistOutlineView& tree = app.tree();
+        QStringList shown;
+        for (int row = 0; row < tree.numberOfRows(); ++row)
+            shown << app.attr(tree.itemAtRow(row), "title");
+        QCOMPARE(shown.join(QLatin1Char(',')), QStringLiteral("F,a,S,d,G,H,K,f,T"));
+
+        const QStringList reversed(shown.rbegin(), shown.rend());
+        for (const auto& [key, expected] : {std::pair{Qt::Key_Down, shown}, std::pair{Qt::Key_Up, reversed}}) {
+            app.selectTitle(QString());
+            QStringList walked;
+            for (int step = 0; step <= shown.size(); ++step) {
+                if (!tree.canMoveSelectedRowIndex(key == Qt::Key_Up ? 0 : 1))
+                    break;
+                QTest::keyClick(&tree, key);
+                walked << app.attr(tree.itemAtRow(tree.selectedRow()), "title");
+            }
+            QCOMPARE(walked, expected);
+        }
+    }
+
     void handOver_data()
     {
         QTest::addColumn<QString>("path"); // click, key, right, meta

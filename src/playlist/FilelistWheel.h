@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+
+class QWheelEvent;
+
+namespace tetrapan {
+
+// How a turn of the wheel steps through the file list, for the table and the wheel button alike.
+namespace filelistWheel {
+
+// One notch of a common mouse wheel: the event's vertical amount in the units of the original system.
+constexpr double NotchAngle = 120.0;
+
+// The direction for TBArrayController::moveIndexFilelist: the vertical amount truncated toward zero; above
+// 0 steps to the previous entry (1), anything else to the next (0). An event that carries no movement at
+// all (a touchpad's start or end of a gesture) steps nowhere.
+std::optional<int> moveDirection(const QWheelEvent& event);
+// The same rule on the vertical amount itself.
+int moveDirection(double deltaY);
+
+} // namespace filelistWheel
+} // namespace tetrapan
