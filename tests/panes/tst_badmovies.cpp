@@ -5,10 +5,10 @@
 #include "BadMovieFiles.h"
 #include "FakeDialogPresenter.h"
 #include "FakeScheduler.h"
+#include "RealApp.h"
 #include "TestClips.h"
 #include "TestHome.h"
 
-#include "engine/MpvMovieEngine.h"
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
@@ -18,15 +18,12 @@
 #include "platform/SettingsDomain.h"
 #include "platform/XmlStore.h"
 #include "shell/MainNib.h"
-#include "shell/MainWindow.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
-#include <memory>
 
 using namespace tetrapan;
 
@@ -36,26 +33,8 @@ const QString CanNotCreateMovie = QStringLiteral("Can not create movie.");
 const QString TwoOrMoreFiles = QStringLiteral("Two or more files are added.");
 
 // The application on a home of its own, its clock in the test's hands.
-struct App {
-    SettingsDomain settings;
-    test::FakeScheduler scheduler;
-    test::FakeDialogPresenter dialogs;
-    std::unique_ptr<MpvMovieEngine> engine;
-    std::unique_ptr<MainNib> nib;
-
-    explicit App(const test::TestHome& home) : settings(home.settingsFile())
-    {
-        Tetrapan_AppDelegate::setupDefaults(settings);
-        MpvMovieEngine::Options options;
-        options.movie.nullAudio = true;
-        engine = std::make_unique<MpvMovieEngine>(options);
-        nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, *engine});
-        nib->mainWindow().resize(640, 480);
-        nib->mainWindow().show();
-    }
-    ~App() { nib.reset(); } // the panes let go of their movies before the engine goes
-    ObjectContext& context() { return *nib->appDelegate().managedObjectContext(); }
-    QTMovieSubView& pane(int viewNo) { return nib->qtView(viewNo); }
+struct App : test::RealApp<test::FakeScheduler> {
+    explicit App(const test::TestHome& home) : RealApp(home, QSize(640, 480)) {}
 
     // What a file manager's drop on the pane delivers.
     void drop(int viewNo, const QStringList& paths)
