@@ -25,7 +25,9 @@ std::optional<QVariant> parseValue(QStringView text, AttributeType type)
     bool ok = false;
     switch (type) {
     case AttributeType::String:
-        return QVariant(text.toString());
+        // A file in another encoding (UTF-7, say) can decode to half a surrogate pair, which no UTF-8 file
+        // holds: kept, it would be saved as something else than was read.
+        return text.isValidUtf16() ? std::optional<QVariant>(text.toString()) : std::nullopt;
     case AttributeType::Integer32: {
         const int v = text.toInt(&ok);
         return ok ? std::optional<QVariant>(v) : std::nullopt;

@@ -165,6 +165,11 @@ private Q_SLOTS:
             library("  <filelist id=\"1\" fileDate=\"0001-01-01T00:30:00.000+01:00\"/>\n"), 3, "fileDate");
         row("date after the year 9999 in UTC",
             library("  <filelist id=\"1\" fileDate=\"9999-12-31T23:30:00.000-01:00\"/>\n"), 3, "fileDate");
+        // UTF-7 decodes "+3JY-" to half a surrogate pair, which a save in UTF-8 could not give back
+        row("half a surrogate pair",
+            "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n<tetrapan-library version=\"1\">\n"
+            "  <playlist id=\"1\" title=\"a+3JY-b\"/>\n</tetrapan-library>\n",
+            3, "title");
         row("unknown attribute", library("  <playlist id=\"1\" colour=\"red\"/>\n"), 3, "colour");
         row("no id", library("  <playlist title=\"A\"/>\n"), 3, "no id");
     }
