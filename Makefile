@@ -2,7 +2,8 @@
 # `make test` installs, builds and runs every test (GUI tests under Xvfb).
 # `make test-asan` runs the same tests built with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer;
 # `make test-long` runs the long forms of the tests labelled long; `make fuzz` builds the fuzzers with clang
-# and runs each for FUZZ_SECONDS (FUZZ_RUNS=10000000 runs each for that many inputs instead).
+# and runs each for FUZZ_SECONDS (FUZZ_RUNS=10000000 runs each for that many inputs instead); `make soak`
+# uses the app at random for SOAK_SECONDS (ten minutes) and checks its memory stays level.
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
 FUZZ_BUILD_DIR ?= build-fuzz
@@ -11,9 +12,10 @@ CTEST_ARGS ?=
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS ?=
 FUZZ_TARGETS ?=
+SOAK_SECONDS ?= 600
 XVFB = xvfb-run -a -s '-screen 0 1280x800x24'
 
-.PHONY: all deps configure build run test test-asan test-long fuzz bench clean
+.PHONY: all deps configure build run test test-asan test-long soak fuzz bench clean
 
 all: build
 
@@ -45,6 +47,11 @@ test-asan: deps $(ASAN_BUILD_DIR)/build.ninja
 
 test-long: build
 	cd $(BUILD_DIR) && TETRAPAN_LONG_TESTS=1 $(XVFB) ctest --output-on-failure -L long $(CTEST_ARGS)
+
+# QtTest's watchdog stops a test function after five minutes unless told otherwise
+soak: build
+	cd $(BUILD_DIR)/tests/panes && TETRAPAN_SOAK_SECONDS=$(SOAK_SECONDS) QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 \
+	    QTEST_FUNCTION_TIMEOUT=$$(( ($(SOAK_SECONDS) + 300) * 1000 )) $(XVFB) ./tst_soak
 
 # clang comes first: the fuzz build folder is configured with it
 fuzz:
