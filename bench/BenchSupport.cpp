@@ -1,10 +1,14 @@
 #include "BenchSupport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 
 namespace tetrapan::bench {
 
@@ -21,12 +25,86 @@ void runEventsFor(int ms)
     loop.exec();
 }
 
+bool runEventsUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition()) {
+        if (waited.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
 double median(std::vector<double> values)
 {
     if (values.empty())
         return 0.0;
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+double cpuSecondsOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // the fields after the command name, which is in parentheses and may hold blanks
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    const double ticks = fields[11].toDouble() + fields[12].toDouble(); // utime, stime
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double peakRssMbOf(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+void resetPeakRss()
+{
+    // "5" resets the peak resident size to the present one (Linux 4.0 and later).
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+double loadAverage()
+{
+    double load[1] = {0};
+    return getloadavg(load, 1) == 1 ? load[0] : 0.0;
+}
+
+QPoint paneSpotOnScreen(const QRect& mainWindow, int viewNo)
+{
+    const bool leftColumn = viewNo <= 2;
+    const bool topRow = viewNo % 2 == 1;
+    return {mainWindow.left() + mainWindow.width() * (leftColumn ? 3 : 7) / 8,
+            mainWindow.top() + mainWindow.height() * (topRow ? 1 : 3) / 4};
+}
+
+bool showsPicture(const QImage& area)
+{
+    int bright = 0;
+    int samples = 0;
+    for (int y = 0; y < area.height(); y += 4) {
+        for (int x = 0; x < area.width(); x += 4) {
+            ++samples;
+            const QRgb pixel = area.pixel(x, y);
+            bright += std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) > 64;
+        }
+    }
+    return samples > 0 && bright * 4 > samples;
 }
 
 } // namespace tetrapan::bench

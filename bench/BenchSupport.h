@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QImage>
+#include <QtGlobal>
+
+#include <functional>
 #include <vector>
 
 // Small pieces every benchmark uses.
@@ -9,7 +13,25 @@ namespace tetrapan::bench {
 void print(const char* name, double value, const char* unit, int decimals = 3);
 // Lets the event loop run (mpv's events, the panes' painting) for the given time.
 void runEventsFor(int ms);
+// Runs events until the condition holds; false when it did not within the timeout.
+bool runEventsUntil(const std::function<bool()>& condition, int timeoutMs);
 // The middle value; 0 for none.
 double median(std::vector<double> values);
+
+// CPU time (user and system, all threads) a process has used so far, in seconds; 0 when it is gone.
+double cpuSecondsOf(qint64 pid);
+// A process's peak resident memory so far (VmHWM), in MB; 0 when it is gone.
+double peakRssMbOf(qint64 pid);
+// Starts counting this process's peak resident memory again from its present size.
+void resetPeakRss();
+// The machine's load average over the last minute, to tell how busy it was during a measurement.
+double loadAverage();
+
+// A spot inside pane n (1 to 4, down the left column first) of the program's main window on screen, in the
+// right half of the pane: the playlist window, which opens over the main window's left, leaves it uncovered.
+QPoint paneSpotOnScreen(const QRect& mainWindow, int viewNo);
+
+// Whether a part of the screen shows a picture rather than the black of an empty pane or a new window.
+bool showsPicture(const QImage& area);
 
 } // namespace tetrapan::bench

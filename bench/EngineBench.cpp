@@ -1,7 +1,13 @@
-// tetrapan-bench engine: how fast movies open, and what four playing panes cost next to plain mpv.
+// tetrapan-bench engine: how soon a movie's first frame shows on screen, and what four playing panes cost
+// next to four plain mpv players. Both sides are measured from outside in the same way: over the same
+// stretch of steady playing that starts a second after the first frames showed, with the X server's work
+// counted on each side, in pairs run alternately; the figures are medians over the pairs.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
+#include "TestClips.h"
+#include "TestHome.h"
 #include "VirtualDisplay.h"
+#include "XServer.h"
 
 #include "engine/MpvMovie.h"
 #include "engine/MpvMovieEngine.h"
@@ -12,39 +18,43 @@
 #include "shell/MessageBoxPresenter.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGridLayout>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <QEventLoop>
+#include <QWindow>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
-#include <sys/resource.h>
 #include <vector>
 
 namespace tetrapan::bench {
 
 namespace {
 
-constexpr int PlaySeconds = 10;
+constexpr int PairRounds = 3;
 constexpr int OpenRepeats = 7;
+// Playing settles (caches fill, the players' clocks lock) before the measured stretch starts.
+constexpr int WarmUpMs = 1000;
+// The clips are 10 s long: the stretch ends well before the first player reaches the end.
+constexpr int MeasureMs = 6000;
+constexpr int ShowTimeoutMs = 20000;
 const QSize PaneSize(640, 360);
 
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+// What one side used over the measured stretch.
+struct Usage {
+    double cpuSeconds = 0;     // the players' own
+    double xServerSeconds = 0; // the X server's, drawing for them
+    qint64 dropped = 0;        // frames not shown (our panes only: plain mpv does not say)
+    double peakRssMb = 0;      // plain mpv's, all four together
+    double total() const { return cpuSeconds + xServerSeconds; }
+};
 
-
-
-
+// Four panes in a 2x2 grid at the screen's top left, as in the main window.
 struct Panes {
     QtScheduler scheduler;
     MessageBoxPresenter dialogs;
@@ -58,63 +68,192 @@ struct Panes {
         grid->setContentsMargins(0, 0, 0, 0);
         grid->setSpacing(0);
         for (int n = 1; n <= 4; ++n) {
-            panes[n - 1] = new QTMovieSubView({engine, settings, scheduler, dialogs, fileViewer}, window.get());
+            panes[n - 1] =
+                new QTMovieSubView({engine, settings, scheduler, dialogs, fileViewer}, window.get());
             panes[n - 1]->setViewNo(n);
             panes[n - 1]->awakeFromNib();
             grid->addWidget(panes[n - 1], (n - 1) % 2, (n - 1) / 2);
         }
-        window->resize(PaneSize * 2);
+        window->setWindowFlag(Qt::FramelessWindowHint);
+        window->setGeometry(QRect(QPoint(0, 0), PaneSize * 2));
         window->show();
-        runEventsFor(300); // mapped and exposed
+        runEventsUntil([this] { return window->isVisible() && window->windowHandle()->isExposed(); },
+                       ShowTimeoutMs);
+        runEventsFor(200);
+    }
+    // The pane's middle on screen, where its picture shows first.
+    QRect middleOf(int index) const
+    {
+        QTMovieSubView* pane = panes[index];
+        return QRect(pane->mapToGlobal(QPoint(pane->width() / 2 - 32, pane->height() / 2 - 32)),
+                     QSize(64, 64));
     }
 };
 
-struct PlayResult {
-    double cpuSeconds = 0;
-    qint64 dropped = 0;
-};
-
-PlayResult playFourPanes(MovieEngine& engine, SettingsDomain& settings, const QString& clip)
+// Until every area shows a picture; the time it took in ms, or -1.
+double msUntilShown(test::XServer& x, const std::vector<QRect>& areas, const QElapsedTimer& since)
 {
-    Panes panes(engine, settings);
-    for (QTMovieSubView* pane : panes.panes)
-        pane->createMovieView(clip);
-    runEventsFor(500); // first frames on show before the clock starts
-    const double before = cpuSeconds(RUSAGE_SELF);
-    for (QTMovieSubView* pane : panes.panes)
-        pane->playMovie();
-    runEventsFor(PlaySeconds * 1000 - 200); // the clips are PlaySeconds long; stop just before their end
-    PlayResult result;
-    result.cpuSeconds = cpuSeconds(RUSAGE_SELF) - before;
-    for (QTMovieSubView* pane : panes.panes) {
-        if (auto* movie = qobject_cast<MpvMovie*>(pane->movie()))
-            result.dropped += movie->droppedFrameCount();
-        pane->stopMovie();
-    }
-    return result;
+    std::vector<bool> shown(areas.size(), false);
+    const bool all = runEventsUntil(
+        [&] {
+            for (std::size_t i = 0; i < areas.size(); ++i)
+                shown[i] = shown[i] || showsPicture(x.grab(areas[i]));
+            return std::all_of(shown.begin(), shown.end(), [](bool s) { return s; });
+        },
+        ShowTimeoutMs);
+    return all ? since.nsecsElapsed() / 1e6 : -1;
 }
 
-// Four mpv players side by side on the same display with the video output that matches the panes' path.
-double playFourMpv(const QString& clip, DrawingPath path)
+qint64 droppedFrames(const Panes& panes)
 {
-    const double before = cpuSeconds(RUSAGE_CHILDREN);
+    qint64 dropped = 0;
+    for (QTMovieSubView* pane : panes.panes) {
+        if (auto* movie = qobject_cast<MpvMovie*>(pane->movie()))
+            dropped += movie->droppedFrameCount();
+    }
+    return dropped;
+}
+
+Usage playFourPanes(MovieEngine& engine, SettingsDomain& settings, test::XServer& x, qint64 xServer,
+                    const QString& clip)
+{
+    Usage usage;
+    Panes panes(engine, settings);
+    resetPeakRss();
+    QElapsedTimer clock;
+    clock.start();
+    for (QTMovieSubView* pane : panes.panes)
+        pane->createMovieView(clip);
+    std::vector<QRect> middles;
+    for (int i = 0; i < 4; ++i)
+        middles.push_back(panes.middleOf(i));
+    if (msUntilShown(x, middles, clock) < 0)
+        std::fprintf(stderr, "engine: our four panes never showed their first frames\n");
+    for (QTMovieSubView* pane : panes.panes)
+        pane->playMovie();
+    runEventsFor(WarmUpMs);
+    const double cpu = cpuSecondsOf(QCoreApplication::applicationPid());
+    const double server = cpuSecondsOf(xServer);
+    const qint64 dropped = droppedFrames(panes);
+    runEventsFor(MeasureMs);
+    usage.cpuSeconds = cpuSecondsOf(QCoreApplication::applicationPid()) - cpu;
+    usage.xServerSeconds = cpuSecondsOf(xServer) - server;
+    usage.dropped = droppedFrames(panes) - dropped;
+    for (QTMovieSubView* pane : panes.panes)
+        pane->clearMovieView();
+    return usage;
+}
+
+// Four plain mpv players side by side, each drawing with X11 as the panes' windows do.
+Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip)
+{
+    Usage usage;
     std::vector<std::unique_ptr<QProcess>> players;
+    std::vector<QRect> middles;
+    QElapsedTimer clock;
+    clock.start();
     for (int n = 0; n < 4; ++n) {
+        const QRect frame(QPoint((n / 2) * PaneSize.width(), (n % 2) * PaneSize.height()), PaneSize);
         auto player = std::make_unique<QProcess>();
-        const QString geometry = QStringLiteral("%1x%2+%3+%4")
-                                     .arg(PaneSize.width())
-                                     .arg(PaneSize.height())
-                                     .arg((n / 2) * PaneSize.width())
-                                     .arg((n % 2) * PaneSize.height());
+        player->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         player->start(QStringLiteral("mpv"),
-                      {"--no-config", "--really-quiet", "--no-osc", "--ao=null", "--hwdec=auto-safe",
-                       path == DrawingPath::Software ? "--vo=x11" : "--vo=gpu", "--no-border",
-                       "--geometry=" + geometry, QStringLiteral("--length=%1").arg(PlaySeconds - 0.2), clip});
+                      {"--no-config", "--really-quiet", "--ao=null", "--vo=x11", "--no-border",
+                       QStringLiteral("--geometry=%1x%2+%3+%4")
+                           .arg(frame.width())
+                           .arg(frame.height())
+                           .arg(frame.x())
+                           .arg(frame.y()),
+                       clip});
+        middles.push_back(QRect(frame.center() - QPoint(32, 32), QSize(64, 64)));
         players.push_back(std::move(player));
     }
-    for (auto& player : players)
-        player->waitForFinished((PlaySeconds + 20) * 1000);
-    return cpuSeconds(RUSAGE_CHILDREN) - before;
+    if (msUntilShown(x, middles, clock) < 0)
+        std::fprintf(stderr, "engine: the mpv players never showed their first frames\n");
+    runEventsFor(WarmUpMs);
+    const auto sum = [&players](double (*of)(qint64)) {
+        double total = 0;
+        for (const auto& player : players)
+            total += of(player->processId());
+        return total;
+    };
+    const double cpu = sum(cpuSecondsOf);
+    const double server = cpuSecondsOf(xServer);
+    runEventsFor(MeasureMs);
+    usage.cpuSeconds = sum(cpuSecondsOf) - cpu;
+    usage.xServerSeconds = cpuSecondsOf(xServer) - server;
+    usage.peakRssMb = sum(peakRssMbOf);
+    for (auto& player : players) {
+        player->terminate();
+        if (!player->waitForFinished(5000))
+            player->kill();
+    }
+    return usage;
+}
+
+// The program itself on a playlist of four of the clip, playing them: its peak resident memory.
+double programPeakRssMb(test::XServer& x, const QString& clip)
+{
+    test::TestHome home;
+    const QString title = QStringLiteral("Four Panes");
+    if (!test::writeOnePlaylistHome(home, title, {clip, clip, clip, clip}))
+        return 0;
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.setStandardOutputFile(QProcess::nullDevice());
+    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tetrapan"), {});
+    test::XServer::Window main;
+    test::XServer::Window playlists;
+    const bool started = runEventsUntil(
+        [&] {
+            main = x.find(title);
+            playlists = x.find(QStringLiteral("Playlist"));
+            return main.id != XCB_WINDOW_NONE && playlists.id != XCB_WINDOW_NONE;
+        },
+        ShowTimeoutMs);
+    double peak = 0;
+    if (started) {
+        std::vector<QRect> panes;
+        for (int viewNo = 1; viewNo <= 4; ++viewNo)
+            panes.push_back(QRect(paneSpotOnScreen(main.geometry, viewNo) - QPoint(16, 16), QSize(32, 32)));
+        QElapsedTimer clock;
+        clock.start();
+        if (msUntilShown(x, panes, clock) < 0)
+            std::fprintf(stderr, "engine: the program's four panes never showed their first frames\n");
+        x.focus(playlists);
+        x.key(playlists, ' '); // Space plays all panes
+        runEventsFor(WarmUpMs + MeasureMs);
+        peak = peakRssMbOf(program.processId());
+    } else {
+        std::fprintf(stderr, "engine: the program's windows never showed\n");
+    }
+    program.terminate();
+    if (!program.waitForFinished(10000))
+        program.kill();
+    return peak;
+}
+
+// Asks one pane to open the clip again and again; the median time until its first frame is on screen.
+double openToFirstFrameMs(Panes& panes, test::XServer& x, const std::vector<QString>& clips, int paneCount)
+{
+    std::vector<double> times;
+    for (int i = 0; i < OpenRepeats; ++i) {
+        for (QTMovieSubView* pane : panes.panes)
+            pane->clearMovieView();
+        runEventsFor(300); // the old cores are gone and the ready ones are ready
+        std::vector<QRect> middles;
+        QElapsedTimer clock;
+        clock.start();
+        for (int n = 0; n < paneCount; ++n) {
+            panes.panes[n]->createMovieView(clips[(i + n) % clips.size()]);
+            middles.push_back(panes.middleOf(n));
+        }
+        const double ms = msUntilShown(x, middles, clock);
+        if (ms >= 0)
+            times.push_back(ms);
+    }
+    for (QTMovieSubView* pane : panes.panes)
+        pane->clearMovieView();
+    return median(times);
 }
 
 } // namespace
@@ -128,61 +267,79 @@ int runEngine(int argc, char** argv)
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
-
-    const QString clipFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/clips");
-    QProcess clips;
-    clips.setProcessChannelMode(QProcess::ForwardedChannels);
-    clips.start(QStringLiteral("bash"),
-                {QStringLiteral(TETRAPAN_SOURCE_DIR "/scripts/make-test-clips.sh"), clipFolder, "--bench"});
-    if (!clips.waitForFinished(600000) || clips.exitCode() != 0) {
-        std::fprintf(stderr, "engine: make-test-clips.sh failed\n");
+    const qint64 xServer = virtualDisplay.serverPid();
+    test::XServer x;
+    if (!x.isConnected() || xServer == 0) {
+        std::fprintf(stderr, "engine: cannot reach the X server or find its process\n");
         return 1;
     }
-    const QDir dir(clipFolder);
-    const QStringList colours{dir.filePath("red.mp4"), dir.filePath("green.mp4"), dir.filePath("blue.mp4"),
-                              dir.filePath("yellow.mp4")};
+
+    const test::TestClips clips =
+        test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
+    if (!clips.ok()) {
+        std::fprintf(stderr, "engine: %s\n", qPrintable(clips.error));
+        return 1;
+    }
 
     QTemporaryDir home;
     SettingsDomain settings(home.filePath(QStringLiteral("Tetrapan.json")));
     MpvMovieEngine::Options options;
     options.movie.nullAudio = true; // the mpv players get no sound either
     MpvMovieEngine engine(options);
-    std::fprintf(stderr, "engine: drawing path %s\n",
-                 engine.drawingPath() == DrawingPath::OpenGL ? "OpenGL" : "software");
+    std::fprintf(stderr, "engine: drawing path %s, load average %.2f\n",
+                 engine.drawingPath() == DrawingPath::OpenGL ? "OpenGL" : "software", loadAverage());
 
     {
         Panes panes(engine, settings);
-        std::vector<double> one;
-        std::vector<double> four;
-        for (int i = 0; i < OpenRepeats; ++i) {
-            QElapsedTimer timer;
-            timer.start();
-            panes.panes[0]->createMovieView(colours[i % 4]);
-            one.push_back(timer.nsecsElapsed() / 1e6);
-            for (QTMovieSubView* pane : panes.panes)
-                pane->clearMovieView();
-            timer.restart();
-            for (int n = 0; n < 4; ++n)
-                panes.panes[n]->createMovieView(colours[n]);
-            four.push_back(timer.nsecsElapsed() / 1e6);
-            QCoreApplication::processEvents();
-            for (QTMovieSubView* pane : panes.panes)
-                pane->clearMovieView();
-        }
-        print("engine.open_one_ms", median(one), "ms");
-        print("engine.open_four_ms", median(four), "ms");
+        runEventsFor(1000); // the ready cores have started
+        const std::vector<QString> colours{clips.red, clips.green, clips.blue, clips.yellow};
+        print("engine.open_one_ms", openToFirstFrameMs(panes, x, colours, 1), "ms", 1);
+        print("engine.open_four_ms", openToFirstFrameMs(panes, x, colours, 4), "ms", 1);
+        print("engine.first_frame_ms", openToFirstFrameMs(panes, x, {clips.bench1080p}, 1), "ms", 1);
     }
 
-    for (const auto& [size, file] : {std::pair{"720p", "bench-720p.mp4"}, std::pair{"1080p", "bench-1080p.mp4"}}) {
-        const QString clip = dir.filePath(QLatin1String(file));
-        const PlayResult ours = playFourPanes(engine, settings, clip);
-        const double theirs = playFourMpv(clip, engine.drawingPath());
-        std::fprintf(stderr, "engine: %s ours %.2f s CPU, mpv %.2f s CPU\n", size, ours.cpuSeconds, theirs);
-        print(qPrintable(QStringLiteral("engine.play4_%1_cpu_ratio_vs_mpv").arg(QLatin1String(size))),
-              theirs > 0 ? ours.cpuSeconds / theirs : 0.0, "x");
-        print(qPrintable(QStringLiteral("engine.play4_%1_dropped").arg(QLatin1String(size))),
-              static_cast<double>(ours.dropped), "frames");
+    for (const auto& [size, clip] :
+         {std::pair{"720p", clips.bench720p}, std::pair{"1080p", clips.bench1080p}}) {
+        std::vector<double> ratios, ours, theirs, dropped, ourRss, theirRss;
+        for (int round = 0; round < PairRounds; ++round) {
+            // whichever side goes first meets a different machine; alternate
+            Usage us, them;
+            if (round % 2 == 0) {
+                us = playFourPanes(engine, settings, x, xServer, clip);
+                them = playFourMpv(x, xServer, clip);
+            } else {
+                them = playFourMpv(x, xServer, clip);
+                us = playFourPanes(engine, settings, x, xServer, clip);
+            }
+            std::fprintf(stderr,
+                         "engine: %s round %d: ours %.2f s CPU + %.2f s X server, %lld dropped; "
+                         "mpv %.2f s + %.2f s, %.0f MB; load %.2f\n",
+                         size, round + 1, us.cpuSeconds, us.xServerSeconds,
+                         static_cast<long long>(us.dropped), them.cpuSeconds, them.xServerSeconds,
+                         them.peakRssMb, loadAverage());
+            ratios.push_back(them.total() > 0 ? us.total() / them.total() : 0);
+            ours.push_back(us.total() / (MeasureMs / 1000.0) * 100.0);
+            theirs.push_back(them.total() / (MeasureMs / 1000.0) * 100.0);
+            dropped.push_back(static_cast<double>(us.dropped));
+            if (QLatin1String(size) == QLatin1String("1080p"))
+                ourRss.push_back(programPeakRssMb(x, clip));
+            theirRss.push_back(them.peakRssMb);
+        }
+        const auto name = [&](const char* figure) {
+            return QStringLiteral("engine.play4_%1_%2")
+                .arg(QLatin1String(size), QLatin1String(figure))
+                .toUtf8();
+        };
+        print(name("cpu_ratio_vs_mpv").constData(), median(ratios), "x");
+        print(name("cpu_ours_pct").constData(), median(ours), "% of a core", 0);
+        print(name("cpu_mpv_pct").constData(), median(theirs), "% of a core", 0);
+        print(name("dropped").constData(), median(dropped), "frames", 0);
+        if (QLatin1String(size) == QLatin1String("1080p")) {
+            print(name("peak_rss_mb").constData(), *std::max_element(ourRss.begin(), ourRss.end()), "MB", 0);
+            print(name("mpv_peak_rss_mb").constData(), median(theirRss), "MB", 0);
+        }
     }
+    std::fprintf(stderr, "engine: load average at the end %.2f\n", loadAverage());
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "BenchLibrary.h"
 #include "BenchSupport.h"
 #include "VirtualDisplay.h"
+#include "XServer.h"
 
 #include "library/LibrarySchema.h"
 #include "platform/SettingsDomain.h"
@@ -21,8 +22,6 @@
 #include <QRect>
 #include <QTemporaryDir>
 #include <QThread>
-
-#include <xcb/xcb.h>
 
 #include <array>
 #include <cstdio>
@@ -45,106 +44,6 @@ constexpr int RoundTimeoutMs = 30000;
 
 const std::array<const char*, 4> ClipOfPane{"red.mp4", "green.mp4", "blue.mp4", "yellow.mp4"};
 
-// The top-level windows of the X server, as the program's own windows appear on it.
-class XScreen {
-public:
-    bool open()
-    {
-        connection_ = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(connection_))
-            return false;
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-        netWmName_ = atom("_NET_WM_NAME");
-        utf8String_ = atom("UTF8_STRING");
-        return netWmName_ != XCB_NONE;
-    }
-    ~XScreen()
-    {
-        if (connection_)
-            xcb_disconnect(connection_);
-    }
-
-    // A mapped top-level window whose title begins with the text.
-    std::optional<xcb_window_t> windowTitled(const QString& prefix)
-    {
-        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
-            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr), &free);
-        if (!tree)
-            return std::nullopt;
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            if (isMapped(children[i]) && title(children[i]).startsWith(prefix))
-                return children[i];
-        }
-        return std::nullopt;
-    }
-
-    QRect frameOnScreen(xcb_window_t window)
-    {
-        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
-            xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr), &free);
-        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> origin(
-            xcb_translate_coordinates_reply(
-                connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr),
-            &free);
-        if (!geometry || !origin)
-            return {};
-        return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-    }
-
-    // The colour on screen at a point, as the X server holds it.
-    QColor pixel(QPoint at)
-    {
-        std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> image(
-            xcb_get_image_reply(connection_,
-                                xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_,
-                                              static_cast<int16_t>(at.x()), static_cast<int16_t>(at.y()), 1,
-                                              1, ~0u),
-                                nullptr),
-            &free);
-        if (!image || xcb_get_image_data_length(image.get()) < 4)
-            return {};
-        const uint8_t* bgrx = xcb_get_image_data(image.get());
-        return QColor(bgrx[2], bgrx[1], bgrx[0]);
-    }
-
-private:
-    xcb_atom_t atom(const char* name)
-    {
-        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
-            xcb_intern_atom_reply(connection_,
-                                  xcb_intern_atom(connection_, 0, static_cast<uint16_t>(strlen(name)), name),
-                                  nullptr),
-            &free);
-        return reply ? reply->atom : XCB_NONE;
-    }
-    bool isMapped(xcb_window_t window)
-    {
-        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
-            xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window),
-                                            nullptr),
-            &free);
-        return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-    }
-    QString title(xcb_window_t window)
-    {
-        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> property(
-            xcb_get_property_reply(connection_,
-                                   xcb_get_property(connection_, 0, window, netWmName_, utf8String_, 0, 256),
-                                   nullptr),
-            &free);
-        if (!property)
-            return {};
-        return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(property.get())),
-                                 xcb_get_property_value_length(property.get()));
-    }
-
-    xcb_connection_t* connection_ = nullptr;
-    xcb_window_t root_ = XCB_NONE;
-    xcb_atom_t netWmName_ = XCB_NONE;
-    xcb_atom_t utf8String_ = XCB_NONE;
-};
-
 // Pane n shows clip n: red, green, blue, yellow.
 bool showsClipColour(QColor c, int viewNo)
 {
@@ -162,17 +61,6 @@ bool showsClipColour(QColor c, int viewNo)
     }
 }
 
-// The middle of pane n when the four panes share the window evenly below the menu bar.
-QPoint paneCentre(const QRect& window, int viewNo)
-{
-    constexpr int MenuBar = 30;
-    const int column = viewNo <= 2 ? 0 : 1;
-    const int row = (viewNo % 2 == 1) ? 0 : 1;
-    const int height = window.height() - MenuBar;
-    return {window.x() + window.width() * (2 * column + 1) / 4,
-            window.y() + MenuBar + height * (2 * row + 1) / 4};
-}
-
 int visibleRowOf(int folder, int playlist)
 {
     int row = 0;
@@ -188,27 +76,13 @@ int visibleRowOf(int folder, int playlist)
     return -1;
 }
 
-double cpuMsOf(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    // the fields after the command name, which is in parentheses and may hold blanks
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    const double ticks = fields[11].toDouble() + fields[12].toDouble(); // utime, stime
-    return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 struct Round {
     double titleMs = -1;
     double cpuAtTitleMs = -1;
     double framesMs = -1;
 };
 
-Round startOnce(XScreen& screen, const QString& program, const QString& home, const QString& title)
+Round startOnce(test::XServer& screen, const QString& program, const QString& home, const QString& title)
 {
     Round round;
     QProcess app;
@@ -225,20 +99,19 @@ Round startOnce(XScreen& screen, const QString& program, const QString& home, co
     app.start(program, {});
     if (!app.waitForStarted(5000))
         return round;
-    std::optional<xcb_window_t> window;
+    bool titled = false;
     while (clock.elapsed() < RoundTimeoutMs && app.state() == QProcess::Running) {
-        if (!window) {
-            window = screen.windowTitled(title);
-            if (window) {
-                round.titleMs = clock.nsecsElapsed() / 1e6;
-                round.cpuAtTitleMs = cpuMsOf(app.processId());
-            }
+        const test::XServer::Window window = screen.find(title);
+        if (!titled && window.id != XCB_WINDOW_NONE) {
+            titled = true;
+            round.titleMs = clock.nsecsElapsed() / 1e6;
+            round.cpuAtTitleMs = cpuSecondsOf(app.processId()) * 1000.0;
         }
-        if (window) {
-            const QRect frame = screen.frameOnScreen(*window);
+        if (titled) {
+            const QRect frame = window.geometry;
             bool all = frame.isValid();
             for (int viewNo = 1; viewNo <= 4 && all; ++viewNo)
-                all = showsClipColour(screen.pixel(paneCentre(frame, viewNo)), viewNo);
+                all = showsClipColour(screen.pixel(paneSpotOnScreen(frame, viewNo)), viewNo);
             if (all) {
                 round.framesMs = clock.nsecsElapsed() / 1e6;
                 break;
@@ -304,8 +177,8 @@ int runStartup(int argc, char** argv)
                                                   QStringLiteral("optLastSelectedIndexForPlaylist"));
     }
 
-    XScreen screen;
-    if (!screen.open()) {
+    test::XServer screen;
+    if (!screen.isConnected()) {
         std::fprintf(stderr, "startup: cannot reach the X server\n");
         return 1;
     }

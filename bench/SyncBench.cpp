@@ -1,9 +1,14 @@
-// tetrapan-bench sync: how long switching playlists takes until four 720p panes show their first frames,
-// and how far apart the four panes stand right after Sync and after playing together for 30 s.
+// tetrapan-bench sync: how long switching playlists takes until four 720p panes show their first frames, and
+// how far apart the four panes' pictures are after Space, after a skip, after Sync and after playing together
+// for 30 s. Both are read off the X server's screen: every frame of the clip carries its number as a barcode.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
+#include "FrameBarcode.h"
+#include "TestClips.h"
 #include "VirtualDisplay.h"
+#include "XServer.h"
 
+#include "engine/MovieView.h"
 #include "engine/MpvMovie.h"
 #include "engine/MpvMovieEngine.h"
 #include "library/LibraryRules.h"
@@ -19,19 +24,14 @@
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QByteArray>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QProcess>
-#include <QScreen>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <functional>
+#include <optional>
 #include <vector>
 
 namespace tetrapan::bench {
@@ -41,22 +41,12 @@ namespace {
 constexpr int Switches = 5;
 constexpr int PlayTogetherSeconds = 30;
 constexpr int TimeoutMs = 20000;
-
-
-
-// Runs events until the condition holds; false when it did not within the timeout.
-bool runEventsUntil(const std::function<bool()>& condition, int timeoutMs = TimeoutMs)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition()) {
-        if (waited.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
+// Screenshots per spread figure, a tenth of a second apart.
+constexpr int Screenshots = 10;
+constexpr double FramesPerSecond = 30.0;
+constexpr double PictureAspect = 16.0 / 9.0;
+// After a command the panes play this long before the screenshots start.
+constexpr int SteadyMs = 500;
 
 // The application's scheduler, noting the moment the playlist load delay runs out.
 class TimingScheduler final : public Scheduler {
@@ -86,59 +76,6 @@ private:
     QtScheduler inner_;
 };
 
-// What the X server shows at a point of the pane: what the user sees, read without drawing anything again.
-QColor shownAt(QTMovieSubView& pane)
-{
-    QWidget* top = pane.window();
-    const QPoint at = pane.mapTo(top, QPoint(pane.width() * 2 / 3, pane.height() / 3));
-    const QImage shot = top->screen()->grabWindow(top->winId(), at.x(), at.y(), 1, 1).toImage();
-    return shot.isNull() ? QColor() : shot.pixelColor(0, 0);
-}
-
-bool near(QColor a, QColor b)
-{
-    constexpr int Tolerance = 48;
-    return qAbs(a.red() - b.red()) <= Tolerance && qAbs(a.green() - b.green()) <= Tolerance &&
-           qAbs(a.blue() - b.blue()) <= Tolerance;
-}
-
-bool isBlack(QColor c)
-{
-    return std::max({c.red(), c.green(), c.blue()}) < 40;
-}
-
-const std::array<QColor, 4> Colours{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255),
-                                    QColor(255, 255, 0)};
-
-bool makeClips(const QString& folder, QString* longClip)
-{
-    QProcess clips;
-    clips.setProcessChannelMode(QProcess::ForwardedChannels);
-    clips.start(QStringLiteral("bash"),
-                {QStringLiteral(TETRAPAN_SOURCE_DIR "/scripts/make-test-clips.sh"), folder});
-    if (!clips.waitForFinished(600000) || clips.exitCode() != 0)
-        return false;
-    // Long enough to play together for the whole measurement without any pane starting over.
-    *longClip = QDir(folder).filePath(QStringLiteral("bench-720p-40s-sound.mp4"));
-    if (QFileInfo(*longClip).size() > 0)
-        return true;
-    const QString partial = *longClip + QStringLiteral(".part.mp4");
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::ForwardedChannels);
-    // With sound, as every clip the panes play: the engine opens a file by starting to play it.
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-nostdin",  "-loglevel", "error",   "-y",
-                  "-f",        "lavfi",     "-i",      "testsrc2=s=1280x720:r=30:d=40",
-                  "-f",        "lavfi",     "-i",      "sine=frequency=440:sample_rate=48000:duration=40",
-                  "-c:v",      "libx264",   "-preset", "ultrafast",
-                  "-pix_fmt",  "yuv420p",   "-g",      "60",
-                  "-c:a",      "aac",       "-b:a",    "64k",
-                  "-shortest", partial});
-    if (!ffmpeg.waitForFinished(600000) || ffmpeg.exitCode() != 0)
-        return false;
-    return QFile::rename(partial, *longClip);
-}
-
 ObjectId makePlaylist(ObjectContext& context, SettingsDomain& settings, const QString& title,
                       const std::array<QString, 4>& files)
 {
@@ -154,16 +91,53 @@ ObjectId makePlaylist(ObjectContext& context, SettingsDomain& settings, const QS
     return node;
 }
 
-// Max minus min of the four panes' positions, in milliseconds.
-double spreadMs(MainNib& nib)
+// The frame number each pane shows in one screenshot of the main window; nullopt for a pane whose picture
+// does not read.
+std::array<std::optional<int>, 4> shownFrames(test::XServer& x, MainNib& nib)
 {
-    std::array<double, 4> seconds{};
-    for (int n = 1; n <= 4; ++n)
-        seconds[n - 1] = nib.qtView(n).movie()->currentTime().seconds();
-    std::fprintf(stderr, "sync: positions %.3f %.3f %.3f %.3f s\n", seconds[0], seconds[1], seconds[2],
-                 seconds[3]);
-    const auto [low, high] = std::minmax_element(seconds.begin(), seconds.end());
-    return (*high - *low) * 1000.0;
+    MainWindow& window = nib.mainWindow();
+    const QRect screen(window.mapToGlobal(QPoint(0, 0)), window.size());
+    const QImage shot = x.grab(screen);
+    std::array<std::optional<int>, 4> frames;
+    for (int n = 1; n <= 4; ++n) {
+        MovieView* view = nib.qtView(n).movieView();
+        const QRect picture = test::FrameBarcode::pictureRect(view->size(), PictureAspect)
+                                  .translated(view->mapToGlobal(QPoint(0, 0)) - screen.topLeft());
+        if (!shot.isNull())
+            frames[n - 1] = test::FrameBarcode::read(shot.copy(picture));
+    }
+    return frames;
+}
+
+// How far apart the four pictures are, in frames, over screenshots a tenth of a second apart. Playing panes
+// change pictures 30 times a second each, not at the same instants, so panes in step may still be one frame
+// apart in a screenshot.
+std::vector<double> shownSpread(test::XServer& x, MainNib& nib)
+{
+    std::vector<double> spreads;
+    for (int i = 0; i < Screenshots; ++i) {
+        const auto frames = shownFrames(x, nib);
+        if (std::all_of(frames.begin(), frames.end(), [](const auto& f) { return f.has_value(); })) {
+            const auto [low, high] = std::minmax_element(
+                frames.begin(), frames.end(), [](const auto& a, const auto& b) { return *a < *b; });
+            spreads.push_back(**high - **low);
+        } else {
+            std::fprintf(stderr, "sync: a pane's frame did not read\n");
+        }
+        runEventsFor(100);
+    }
+    return spreads;
+}
+
+// The median spread in frames and in ms of the clip, and the largest in frames; -1 when no screenshot read.
+void printSpread(const char* name, const std::vector<double>& spreads)
+{
+    const double middle = spreads.empty() ? -1 : median(spreads);
+    const double largest = spreads.empty() ? -1 : *std::max_element(spreads.begin(), spreads.end());
+    print(QByteArray(name).append("_frames").constData(), middle, "frames", 1);
+    print(QByteArray(name).append("_ms").constData(), middle < 0 ? -1 : middle * 1000.0 / FramesPerSecond,
+          "ms", 1);
+    print(QByteArray(name).append("_max_frames").constData(), largest, "frames", 0);
 }
 
 bool anySeeking(MainNib& nib)
@@ -190,14 +164,14 @@ int runSync(int argc, char** argv)
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
-
-    const QString clipFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/clips");
-    QString benchClip;
-    if (!makeClips(clipFolder, &benchClip)) {
-        std::fprintf(stderr, "sync: the clips could not be made\n");
+    test::XServer x;
+    const test::TestClips clips =
+        test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
+    if (!x.isConnected() || !clips.ok()) {
+        std::fprintf(stderr, "sync: no X server, or the clips could not be made: %s\n",
+                     qPrintable(clips.error));
         return 1;
     }
-    const QDir dir(clipFolder);
 
     SettingsDomain settings(SettingsDomain::standardFilePath());
     Tetrapan_AppDelegate::setupDefaults(settings);
@@ -206,8 +180,8 @@ int runSync(int argc, char** argv)
     MpvMovieEngine::Options options;
     options.movie.nullAudio = true;
     MpvMovieEngine engine(options);
-    std::fprintf(stderr, "sync: drawing path %s\n",
-                 engine.drawingPath() == DrawingPath::OpenGL ? "OpenGL" : "software");
+    std::fprintf(stderr, "sync: drawing path %s, load average %.2f\n",
+                 engine.drawingPath() == DrawingPath::OpenGL ? "OpenGL" : "software", loadAverage());
 
     MainNib nib({settings, scheduler, dialogs, engine});
     MainWindow& window = nib.mainWindow();
@@ -217,13 +191,17 @@ int runSync(int argc, char** argv)
 
     ObjectContext& context = *nib.appDelegate().managedObjectContext();
     const ObjectId colours = makePlaylist(context, settings, QStringLiteral("Colours"),
-                                          {dir.filePath("red.mp4"), dir.filePath("green.mp4"),
-                                           dir.filePath("blue.mp4"), dir.filePath("yellow.mp4")});
+                                          {clips.red, clips.green, clips.blue, clips.yellow});
     const ObjectId bench =
-        makePlaylist(context, settings, QStringLiteral("720p"), {benchClip, benchClip, benchClip, benchClip});
+        makePlaylist(context, settings, QStringLiteral("720p"),
+                     {clips.benchBarcode, clips.benchBarcode, clips.benchBarcode, clips.benchBarcode});
     MovController& controller = nib.movController();
     const auto choose = [&](ObjectId node) {
         controller.setUniqueId(context.value(node, LibrarySchema::UniqueId).toString());
+    };
+    const auto fourShow = [&](auto shows) {
+        const auto frames = shownFrames(x, nib);
+        return std::all_of(frames.begin(), frames.end(), shows);
     };
 
     std::vector<double> latencies;
@@ -234,68 +212,66 @@ int runSync(int argc, char** argv)
     });
     for (int i = 0; i < Switches; ++i) {
         choose(colours);
-        const bool coloursShown = runEventsUntil([&] {
-            for (int n = 1; n <= 4; ++n) {
-                if (!near(shownAt(nib.qtView(n)), Colours[n - 1]))
-                    return false;
-            }
-            return true;
-        });
-        if (!coloursShown) {
+        // the colour clips carry no barcode
+        if (!runEventsUntil([&] { return fourShow([](const auto& f) { return !f.has_value(); }); },
+                            TimeoutMs)) {
             std::fprintf(stderr, "sync: the colour clips never showed\n");
             return 1;
         }
+        runEventsFor(300); // the old cores are gone and the ready ones are ready
         scheduler.loadFiredAtNs = -1;
         choose(bench);
-        std::array<qint64, 4> shownAtNs{-1, -1, -1, -1};
-        const bool benchShown = runEventsUntil([&] {
-            if (scheduler.loadFiredAtNs < 0)
-                return false;
-            bool all = true;
-            for (int n = 1; n <= 4; ++n) {
-                if (shownAtNs[n - 1] >= 0)
-                    continue;
-                const QColor seen = shownAt(nib.qtView(n));
-                if (!isBlack(seen) && !near(seen, Colours[n - 1]))
-                    shownAtNs[n - 1] = scheduler.clock.nsecsElapsed();
-                else
-                    all = false;
-            }
-            return all;
-        });
-        if (!benchShown) {
-            std::fprintf(stderr, "sync: the 720p clips never showed\n");
-            for (int n = 1; n <= 4; ++n) {
-                const QColor seen = shownAt(nib.qtView(n));
-                std::fprintf(stderr, "  pane %d shows rgb(%d, %d, %d), %s\n", n, seen.red(), seen.green(),
-                             seen.blue(), qPrintable(nib.qtView(n).filePath()));
-            }
+        // switched: all four show the barcode clip's first frame
+        if (!runEventsUntil(
+                [&] {
+                    return scheduler.loadFiredAtNs >= 0 &&
+                           fourShow([](const auto& f) { return f.has_value() && *f == 0; });
+                },
+                TimeoutMs)) {
+            std::fprintf(stderr, "sync: the 720p clips never showed their first frames\n");
             return 1;
         }
-        const qint64 last = *std::max_element(shownAtNs.begin(), shownAtNs.end());
-        latencies.push_back((last - scheduler.loadFiredAtNs) / 1e6);
+        latencies.push_back((scheduler.clock.nsecsElapsed() - scheduler.loadFiredAtNs) / 1e6);
     }
     // How much of the switch the panes spend opening their files, the rest being the first frames' way out.
     std::fprintf(stderr, "sync: opening four files takes %.1f ms of the switch\n", median(loading));
     print("switch.latency_ms", median(latencies), "ms", 1);
 
-    // The 720p playlist is loaded: play, let the panes run apart, then bring them together.
+    // The 720p playlist is loaded and shows its first frames. Space plays all four from there; later a skip
+    // back moves all four, and Sync brings them to one pane's position. After each the panes must play on.
+    const auto settled = [&](const char* failure) {
+        const bool playing = runEventsUntil(
+            [&] {
+                return !anySeeking(nib) && !controller.hasPendingResume() && controller.anyMovieIsPlaying();
+            },
+            TimeoutMs);
+        if (!playing)
+            std::fprintf(stderr, "sync: %s\n", failure);
+        return playing;
+    };
     controller.changeAllMoviePlay();
-    runEventsFor(3000);
-    controller.syncAllMovieTime();
-    if (!runEventsUntil([&] { return !anySeeking(nib); })) {
-        std::fprintf(stderr, "sync: the panes never reached the synchronised position\n");
+    if (!settled("the panes never started playing"))
         return 1;
-    }
-    print("sync.spread_after_sync_ms", spreadMs(nib), "ms", 1);
+    runEventsFor(SteadyMs);
+    printSpread("sync.spread_after_space", shownSpread(x, nib));
 
-    if (!runEventsUntil([&] { return controller.anyMovieIsPlaying(); })) {
-        std::fprintf(stderr, "sync: the panes never resumed\n");
+    runEventsFor(10000); // far enough into the clip for the skip back to land mid-clip
+    controller.skipAllMovieTime(MovController::SkipBackward);
+    if (!settled("the panes never played on after the skip"))
         return 1;
-    }
+    runEventsFor(SteadyMs);
+    printSpread("sync.spread_after_skip", shownSpread(x, nib));
+
+    controller.syncAllMovieTime();
+    if (!settled("the panes never played on from the synchronised position"))
+        return 1;
+    runEventsFor(SteadyMs);
+    printSpread("sync.spread_after_sync", shownSpread(x, nib));
+
     runEventsFor(PlayTogetherSeconds * 1000);
-    print("sync.spread_after_30s_ms", spreadMs(nib), "ms", 1);
+    printSpread("sync.spread_after_30s", shownSpread(x, nib));
     controller.setAllMoviePlay(false);
+    std::fprintf(stderr, "sync: load average at the end %.2f\n", loadAverage());
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "VirtualDisplay.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -22,6 +24,24 @@ bool VirtualDisplay::start()
         return true;
     }
     return false;
+}
+
+qint64 VirtualDisplay::serverPid() const
+{
+    if (server_.state() == QProcess::Running)
+        return server_.processId();
+    // An X server of a private display (xvfb-run's) names its display on its command line.
+    const QByteArray display = qgetenv("DISPLAY");
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+    for (const QString& pid : pids) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> arguments = cmdline.readAll().split('\0');
+        if (!arguments.isEmpty() && arguments.front().endsWith("Xvfb") && arguments.contains(display))
+            return pid.toLongLong();
+    }
+    return 0;
 }
 
 VirtualDisplay::~VirtualDisplay()

@@ -14,6 +14,8 @@ public:
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
     bool start();
+    // The X server the program draws on: the one started here, or the one $DISPLAY names; 0 when unknown.
+    qint64 serverPid() const;
 
 private:
     QProcess server_;

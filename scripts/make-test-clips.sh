@@ -3,7 +3,15 @@
 #   red.mp4 green.mp4 blue.mp4 yellow.mp4  320x240 25 fps, 5 s, H.264/AAC, frame number burnt in, title tag
 #   tone.m4a                               5 s of sine, no picture
 #   still.png                              one 320x240 picture
+#   kinds/                                 1 s, 320x240, one file of each kind a user meets, each in its own
+#                                          colour: video-only.mp4 (H.264, no sound), vp9.webm, hevc.mkv,
+#                                          mjpeg.avi, prores.mov, rotated.mp4 (upright.mp4, red left and blue
+#                                          right, turned by its metadata as phones store it), vfr.mp4 (frames at
+#                                          uneven times), 10bit.mp4 (HEVC, 10 bits a sample)
+#   barcode.mp4                            320x240 25 fps, 5 s, H.264/AAC, moving test pattern; every frame
+#                                          carries its number as a barcode (tests/support/FrameBarcode.h)
 #   bench-720p.mp4 bench-1080p.mp4         30 fps, 10 s, moving test pattern with sound (only with --bench)
+#   barcode-720p-40s.mp4                   30 fps, 40 s, barcode clip with sound (only with --bench)
 # Files already there are kept, so repeated runs cost nothing.
 # Usage: scripts/make-test-clips.sh <folder> [--bench]
 set -euo pipefail
@@ -21,7 +29,7 @@ ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
 make() {
     local name=$1; shift
     [[ -s "$out/$name" ]] && return 0
-    local tmp="$out/.partial-$name"
+    local tmp="$out/$(dirname "$name")/.partial-$(basename "$name")"
     "${ff[@]}" "$@" "$tmp"
     mv -f "$tmp" "$out/$name"
 }
@@ -42,10 +50,44 @@ colour_clip yellow yellow "Yellow Clip" 660
 make tone.m4a -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=5" -c:a aac -b:a 64k -f ipod
 make still.png -f lavfi -i "color=c=red:s=320x240:d=1" -frames:v 1 -f image2
 
+# The frame number as a barcode in the top fifteenth of the picture: 16 stripes, most significant bit on the
+# left, white for 1 and black for 0. FrameBarcode reads it back off the screen.
+barcode_clip() {
+    local name=$1 width=$2 height=$3 rate=$4 seconds=$5
+    make "$name" -f lavfi -i "testsrc2=s=${width}x${height}:r=$rate:d=$seconds" \
+        -f lavfi -i "nullsrc=s=16x1:r=$rate:d=$seconds,geq=lum='255*mod(floor(N/pow(2\,15-X))\,2)':cb=128:cr=128" \
+        -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$seconds" \
+        -filter_complex "[1:v]scale=$width:$((height / 15)):flags=neighbor[code];[0:v][code]overlay=0:0:shortest=1[v]" \
+        -map "[v]" -map 2:a -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 60 -c:a aac -b:a 64k -shortest -f mp4
+}
+barcode_clip barcode.mp4 320 240 25 5
+
+mkdir -p "$out/kinds"
+kind() {
+    local name=$1 colour=$2; shift 2
+    make "kinds/$name" -f lavfi -i "color=c=$colour:s=320x240:r=25:d=1" \
+        -f lavfi -i "sine=frequency=550:sample_rate=48000:duration=1" "$@"
+}
+kind video-only.mp4 0x00ffff -map 0:v -c:v libx264 -preset ultrafast -pix_fmt yuv420p -f mp4
+kind vp9.webm 0xff00ff -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 100k -c:a libopus -f webm
+kind hevc.mkv 0xff8000 -c:v libx265 -preset ultrafast -x265-params log-level=error -pix_fmt yuv420p \
+    -c:a aac -f matroska
+kind mjpeg.avi 0x8000ff -c:v mjpeg -q:v 3 -pix_fmt yuvj420p -c:a pcm_s16le -f avi
+kind prores.mov 0x0080ff -c:v prores_ks -profile:v 0 -c:a pcm_s16le -f mov
+kind upright.mp4 red -vf "drawbox=x=160:y=0:w=160:h=240:color=blue:t=fill" -c:v libx264 -preset ultrafast \
+    -pix_fmt yuv420p -c:a aac -f mp4
+# this ffmpeg writes the rotation only when it copies the streams; shown upright: blue above red
+make kinds/rotated.mp4 -i "$out/kinds/upright.mp4" -c copy -metadata:s:v:0 rotate=90 -f mp4
+kind vfr.mp4 0xff0080 -vf "select='not(between(n,3,12))'" -fps_mode vfr -c:v libx264 -preset ultrafast \
+    -pix_fmt yuv420p -c:a aac -f mp4
+kind 10bit.mp4 0x80ff00 -c:v libx265 -preset ultrafast -x265-params log-level=error -pix_fmt yuv420p10le \
+    -tag:v hvc1 -c:a aac -f mp4
+
 if [[ "$bench" == "--bench" ]]; then
     for size in 720p:1280x720 1080p:1920x1080; do
         make "bench-${size%%:*}.mp4" -f lavfi -i "testsrc2=s=${size#*:}:r=30:d=10" \
             -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=10" \
             -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 60 -c:a aac -b:a 128k -shortest -f mp4
     done
+    barcode_clip barcode-720p-40s.mp4 1280 720 30 40
 fi

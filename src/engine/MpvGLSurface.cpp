@@ -28,7 +28,8 @@ void MpvGLSurface::onUpdate(void* context)
 {
     // Called on mpv's threads.
     auto* self = static_cast<MpvGLSurface*>(context);
-    QMetaObject::invokeMethod(self, [self] { self->update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        self, [self] { self->update(); }, Qt::QueuedConnection);
 }
 
 void* MpvGLSurface::procAddress(void*, const char* name)
@@ -57,8 +58,12 @@ void MpvGLSurface::setMovie(MpvMovie* movie)
 void MpvGLSurface::initializeGL()
 {
     disconnect(contextGoing_);
-    contextGoing_ = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
-                            [this] { freeRenderContextMakingCurrent(); });
+    contextGoing_ = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+        // The movie stays: it must find its picture again on the next context.
+        if (movie_ && renderContext_)
+            movie_->openGLOutputDetaching();
+        freeRenderContextMakingCurrent();
+    });
     if (movie_ && !renderContext_)
         createRenderContext();
 }
@@ -77,7 +82,7 @@ void MpvGLSurface::createRenderContext()
         return;
     }
     mpv_render_context_set_update_callback(renderContext_, &MpvGLSurface::onUpdate, this);
-    movie_->restoreVideoTrack();
+    movie_->openGLOutputAttached();
 }
 
 void MpvGLSurface::freeRenderContext()

@@ -1,7 +1,8 @@
 #include "engine/MpvHandlePool.h"
 
+#include "engine/MpvWorkers.h"
+
 #include <QMutex>
-#include <QThreadPool>
 
 #include <deque>
 
@@ -10,7 +11,7 @@ namespace tetrapan {
 // Shared with the worker tasks, which may finish after the pool is gone.
 struct MpvHandlePool::State {
     mutable QMutex mutex;
-    std::deque<MpvHandlePtr> ready;
+    std::deque<MpvCorePtr> ready;
     int starting = 0;
     bool closed = false;
 };
@@ -18,12 +19,14 @@ struct MpvHandlePool::State {
 MpvHandlePool::MpvHandlePool(const MpvMovie::Options& options, int size)
     : state_(std::make_shared<State>()), options_(options), size_(size)
 {
+    if (!options_.workers)
+        options_.workers = MpvWorkers::create();
     refill();
 }
 
 MpvHandlePool::~MpvHandlePool()
 {
-    std::deque<MpvHandlePtr> unused;
+    std::deque<MpvCorePtr> unused;
     {
         QMutexLocker lock(&state_->mutex);
         state_->closed = true;
@@ -31,18 +34,18 @@ MpvHandlePool::~MpvHandlePool()
     }
 }
 
-MpvHandlePtr MpvHandlePool::take()
+MpvCorePtr MpvHandlePool::take()
 {
-    MpvHandlePtr handle;
+    MpvCorePtr core;
     {
         QMutexLocker lock(&state_->mutex);
         if (!state_->ready.empty()) {
-            handle = std::move(state_->ready.front());
+            core = std::move(state_->ready.front());
             state_->ready.pop_front();
         }
     }
     refill();
-    return handle;
+    return core;
 }
 
 void MpvHandlePool::refill()
@@ -54,15 +57,16 @@ void MpvHandlePool::refill()
         state_->starting += std::max(missing, 0);
     }
     for (int i = 0; i < missing; ++i) {
-        QThreadPool::globalInstance()->start([state = state_, options = options_] {
+        auto start = [state = state_, options = options_] {
             QString error;
-            MpvHandlePtr handle = MpvMovie::createHandle(options, &error);
+            MpvCorePtr core = MpvCore::start(options, &error);
             QMutexLocker lock(&state->mutex);
             --state->starting;
             // a failed start (the locale was not "C" at that moment) leaves the open to start its own
-            if (handle && !state->closed)
-                state->ready.push_back(std::move(handle));
-        });
+            if (core && !state->closed)
+                state->ready.push_back(std::move(core));
+        };
+        options_.workers->run(std::move(start));
     }
 }
 

@@ -28,16 +28,6 @@ QString errorText(int code)
     return QString::fromUtf8(mpv_error_string(code));
 }
 
-bool setOption(mpv_handle* handle, const char* name, const char* value, QString* error)
-{
-    const int rc = mpv_set_option_string(handle, name, value);
-    if (rc < 0) {
-        *error = QStringLiteral("mpv option %1=%2: %3").arg(QLatin1String(name), QLatin1String(value), errorText(rc));
-        return false;
-    }
-    return true;
-}
-
 std::optional<double> doubleProperty(mpv_handle* handle, const char* name)
 {
     double value = 0.0;
@@ -79,71 +69,12 @@ QString trackProperty(const char* pattern, qint64 index)
 
 } // namespace
 
-void MpvHandleDeleter::operator()(mpv_handle* handle) const
+MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), filePath_(std::move(path))
 {
-    // Shutting a core down waits for its threads; off the GUI thread that wait does not hold up the
-    // movies that replace it. The global pool finishes its work before the program exits.
-    QThreadPool::globalInstance()->start([handle] { mpv_terminate_destroy(handle); });
-}
-
-MpvMovie::MpvMovie(MpvHandlePtr handle, QString path) : handle_(std::move(handle)), filePath_(std::move(path)) {}
-
-MpvHandlePtr MpvMovie::createHandle(const Options& options, QString* error)
-{
-    MpvHandlePtr handle(mpv_create());
-    if (!handle) {
-        *error = QStringLiteral("mpv could not be created");
-        return {};
-    }
-    mpv_handle* h = handle.get();
-
-    // Tetrapan alone decides what a pane does: no user configuration, scripts, on-screen controls or keys.
-    const std::pair<const char*, const char*> settings[] = {
-        {mpvname::Config, mpvname::No},
-        {mpvname::LoadScripts, mpvname::No},
-        {mpvname::InputDefaultBindings, mpvname::No},
-        {mpvname::InputVoKeyboard, mpvname::No},
-        {mpvname::Osc, mpvname::No},
-        {mpvname::OsdLevel, "0"},
-        {mpvname::Terminal, mpvname::No},
-        {mpvname::Ytdl, mpvname::No},
-        {mpvname::LoadStatsOverlay, mpvname::No},
-        {mpvname::LoadConsole, mpvname::No},
-        {mpvname::LoadAutoProfiles, mpvname::No},
-        {mpvname::ResumePlayback, mpvname::No},
-        {mpvname::SaveOnQuit, mpvname::No},
-        {mpvname::SubAuto, mpvname::No},
-        {mpvname::AudioFileAuto, mpvname::No},
-        {mpvname::CoverArtAuto, mpvname::No},
-        {mpvname::Idle, mpvname::Yes},
-        // Without a usable sound device a movie still plays, silently, instead of standing still.
-        {mpvname::AudioFallbackToNull, mpvname::Yes},
-        // A movie that reaches its end keeps its last frame on show instead of unloading.
-        {mpvname::KeepOpen, mpvname::Yes},
-        {mpvname::Pause, mpvname::Yes},
-        {mpvname::HrSeek, mpvname::Yes},
-        {mpvname::Hwdec, mpvname::AutoSafe},
-        {mpvname::LoopFile, mpvname::No},
-        {mpvname::Vo, options.nullVideo ? mpvname::VoNull : mpvname::VoRenderApi},
-        // Without a render context the video output cannot start; the view selects the track once it has one.
-        {mpvname::Vid, options.nullVideo ? mpvname::Auto : mpvname::No},
-    };
-    for (const auto& [name, value] : settings) {
-        if (!setOption(h, name, value, error))
-            return {};
-    }
-    if (options.nullAudio && !setOption(h, mpvname::Ao, mpvname::AoNull, error))
-        return {};
-
-    if (const int rc = mpv_initialize(h); rc < 0) {
-        *error = QStringLiteral("mpv could not start: %1").arg(errorText(rc));
-        return {};
-    }
-    mpv_request_log_messages(h, mpvname::LogLevelWarn);
+    mpv_handle* h = core_->handle();
     mpv_observe_property(h, ObservePause, mpvname::Pause, MPV_FORMAT_FLAG);
     mpv_observe_property(h, ObserveEof, mpvname::EofReached, MPV_FORMAT_FLAG);
     mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_NONE);
-    return handle;
 }
 
 bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
@@ -157,26 +88,26 @@ bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QSt
     return true;
 }
 
-MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options, MpvHandlePtr warm,
+MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options, MpvCorePtr warm,
                                            bool loading)
 {
     OpenResult result;
     // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
     // not '.'; it parses and prints numbers with the C library.
     std::setlocale(LC_NUMERIC, "C");
-    MpvHandlePtr handle = std::move(warm);
-    if (!handle) {
-        handle = createHandle(options, &result.error);
-        if (!handle)
+    MpvCorePtr core = std::move(warm);
+    if (!core) {
+        core = MpvCore::start(options, &result.error);
+        if (!core)
             return result;
     }
-    mpv_handle* h = handle.get();
+    mpv_handle* h = core->handle();
 
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
     if (!loading && !startLoading(h, absolutePath, &result.error))
         return result;
 
-    std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(handle), absolutePath));
+    std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), absolutePath));
     const QDeadlineTimer deadline(options.openTimeout);
     for (;;) {
         const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
@@ -194,9 +125,10 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
             break;
         if (event->event_id == MPV_EVENT_END_FILE) {
             const auto* end = static_cast<const mpv_event_end_file*>(event->data);
-            result.error = QStringLiteral("%1: %2").arg(
-                absolutePath, end->reason == MPV_END_FILE_REASON_ERROR ? errorText(end->error)
-                                                                       : QStringLiteral("ended while loading"));
+            result.error =
+                QStringLiteral("%1: %2").arg(absolutePath, end->reason == MPV_END_FILE_REASON_ERROR
+                                                               ? errorText(end->error)
+                                                               : QStringLiteral("ended while loading"));
             return result;
         }
         if (event->event_id == MPV_EVENT_SHUTDOWN) {
@@ -218,7 +150,7 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
 
 QString MpvMovie::inspectLoadedFile()
 {
-    mpv_handle* h = handle_.get();
+    mpv_handle* h = handle();
     // mpv opens a folder or a playlist file as a list of movies; a pane shows one file.
     if (const auto count = intProperty(h, QLatin1String(mpvname::PlaylistCount)); count && *count > 1)
         return QStringLiteral("%1: a list of %2 files, not one movie").arg(filePath_).arg(*count);
@@ -250,13 +182,26 @@ QString MpvMovie::inspectLoadedFile()
     durationSeconds_ = *duration;
     videoTrackId_ = firstVideoId;
     title_ = stringProperty(h, QLatin1String(mpvname::Title));
+    if (videoOutput() == MpvVideoOutput::Software)
+        turnPicturesUpright();
     return {};
+}
+
+void MpvMovie::turnPicturesUpright()
+{
+    const qint64 rotation = intProperty(handle(), QLatin1String(mpvname::VideoRotation)).value_or(0);
+    const char* filter = rotation == 90    ? mpvname::TurnClockwise
+                         : rotation == 180 ? mpvname::TurnHalfway
+                         : rotation == 270 ? mpvname::TurnCounterClockwise
+                                           : nullptr;
+    if (filter)
+        mpv_set_property_async(handle(), AsyncReply, mpvname::VideoFilters, MPV_FORMAT_STRING, &filter);
 }
 
 MpvMovie::~MpvMovie()
 {
     Q_EMIT aboutToDestroyHandle(this);
-    mpv_set_wakeup_callback(handle_.get(), nullptr, nullptr);
+    mpv_set_wakeup_callback(handle(), nullptr, nullptr);
 }
 
 void MpvMovie::wakeup(void* context)
@@ -264,7 +209,8 @@ void MpvMovie::wakeup(void* context)
     // Called on one of mpv's threads: nothing but queue the drain on the GUI thread.
     auto* self = static_cast<MpvMovie*>(context);
     if (!self->drainQueued_.exchange(true))
-        QMetaObject::invokeMethod(self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
 }
 
 void MpvMovie::drainEvents()
@@ -272,7 +218,7 @@ void MpvMovie::drainEvents()
     drainQueued_ = false;
     QPointer<MpvMovie> alive(this);
     while (alive) {
-        const mpv_event* event = mpv_wait_event(handle_.get(), 0);
+        const mpv_event* event = mpv_wait_event(handle(), 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
         handleEvent(*event);
@@ -316,6 +262,18 @@ void MpvMovie::handleEvent(const mpv_event& event)
                 seekTarget_.reset();
         }
         break;
+    case MPV_EVENT_END_FILE: {
+        // With keep-open a file is only closed by a new load or by mpv giving it up; mpv gives up a file
+        // without sound when its picture loses its output. This may be heard of after a new output came.
+        const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+        if (end->reason != MPV_END_FILE_REASON_ERROR || !lostOutputAt_)
+            break;
+        if (openGLOutputLost_)
+            closedWithOutput_ = true;
+        else
+            reloadAt(*lostOutputAt_);
+        break;
+    }
     case MPV_EVENT_PLAYBACK_RESTART:
         seekTarget_.reset();
         Q_EMIT timeDidChange(this);
@@ -338,13 +296,13 @@ QString MpvMovie::displayName() const
 void MpvMovie::setFlagAsync(const char* name, bool value)
 {
     int flag = value ? 1 : 0;
-    mpv_set_property_async(handle_.get(), AsyncReply, name, MPV_FORMAT_FLAG, &flag);
+    mpv_set_property_async(handle(), AsyncReply, name, MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvMovie::requestPause(bool pause)
 {
     int flag = pause ? 1 : 0;
-    if (mpv_set_property_async(handle_.get(), PauseReply, mpvname::Pause, MPV_FORMAT_FLAG, &flag) >= 0)
+    if (mpv_set_property_async(handle(), PauseReply, mpvname::Pause, MPV_FORMAT_FLAG, &flag) >= 0)
         ++pendingPauseRequests_;
 }
 
@@ -384,7 +342,7 @@ void MpvMovie::stop()
 
 double MpvMovie::timePosSeconds() const
 {
-    return doubleProperty(handle_.get(), mpvname::TimePos).value_or(0.0);
+    return doubleProperty(handle(), mpvname::TimePos).value_or(0.0);
 }
 
 MovieTime MpvMovie::currentTime() const
@@ -410,18 +368,25 @@ void MpvMovie::seekToSeconds(double seconds)
     const double target = std::clamp(seconds, 0.0, durationSeconds_);
     if (target == 0.0 && standsAtStart_ && paused_)
         return;
-    const QByteArray text = QByteArray::number(target, 'f', 6);
-    const char* command[] = {mpvname::Seek, text.constData(), mpvname::SeekAbsoluteExact, nullptr};
-    if (const int rc = mpv_command_async(handle_.get(), SeekReply, command); rc < 0) {
-        qCWarning(lcMpv) << "seek in" << filePath_ << "failed:" << errorText(rc);
+    if (!requestExactSeek(target))
         return;
-    }
-    seekTarget_ = target;
     standsAtStart_ = target == 0.0;
     atEnd_ = target >= durationSeconds_;
     if (!atEnd_)
         eofReached_ = false;
     Q_EMIT timeDidChange(this);
+}
+
+bool MpvMovie::requestExactSeek(double seconds)
+{
+    const QByteArray text = QByteArray::number(seconds, 'f', 6);
+    const char* command[] = {mpvname::Seek, text.constData(), mpvname::SeekAbsoluteExact, nullptr};
+    if (const int rc = mpv_command_async(handle(), SeekReply, command); rc < 0) {
+        qCWarning(lcMpv) << "seek in" << filePath_ << "failed:" << errorText(rc);
+        return false;
+    }
+    seekTarget_ = seconds;
+    return true;
 }
 
 void MpvMovie::setMuted(bool muted)
@@ -434,14 +399,14 @@ void MpvMovie::setVolume(float volume)
 {
     volume_ = std::clamp(volume, 0.0f, 1.0f);
     double percent = volume_ * 100.0;
-    mpv_set_property_async(handle_.get(), AsyncReply, mpvname::Volume, MPV_FORMAT_DOUBLE, &percent);
+    mpv_set_property_async(handle(), AsyncReply, mpvname::Volume, MPV_FORMAT_DOUBLE, &percent);
 }
 
 void MpvMovie::setLoops(bool loops)
 {
     loops_ = loops;
     const char* value = loops ? "inf" : mpvname::No;
-    mpv_set_property_async(handle_.get(), AsyncReply, mpvname::LoopFile, MPV_FORMAT_STRING, &value);
+    mpv_set_property_async(handle(), AsyncReply, mpvname::LoopFile, MPV_FORMAT_STRING, &value);
 }
 
 void MpvMovie::setKeepAspect(bool keep)
@@ -449,23 +414,58 @@ void MpvMovie::setKeepAspect(bool keep)
     setFlagAsync(mpvname::KeepAspect, keep);
 }
 
-void MpvMovie::restoreVideoTrack()
+void MpvMovie::openGLOutputAttached()
 {
-    if (videoTrackId_ <= 0)
+    if (videoOutput() != MpvVideoOutput::OpenGL)
         return;
-    int64_t id = videoTrackId_;
-    mpv_set_property_async(handle_.get(), AsyncReply, mpvname::Vid, MPV_FORMAT_INT64, &id);
+    if (!openGLOutputOn_) {
+        // The core was born decoding into nothing; switching the output brings the picture to the view.
+        const char* value = mpvname::VoRenderApi;
+        mpv_set_property_async(handle(), AsyncReply, mpvname::Vo, MPV_FORMAT_STRING, &value);
+        // A video chain restarted on a paused core does not always decode a frame again (one start in three
+        // stayed black); a seek to where the movie stands always does.
+        requestExactSeek(currentTime().seconds());
+    } else if (closedWithOutput_) {
+        reloadAt(*lostOutputAt_);
+    } else if (openGLOutputLost_ && videoTrackId_ > 0) {
+        int64_t id = videoTrackId_;
+        mpv_set_property_async(handle(), AsyncReply, mpvname::Vid, MPV_FORMAT_INT64, &id);
+        requestExactSeek(currentTime().seconds());
+    }
+    openGLOutputOn_ = true;
+    openGLOutputLost_ = false;
+    closedWithOutput_ = false;
+}
+
+void MpvMovie::openGLOutputDetaching()
+{
+    if (!openGLOutputOn_ || openGLOutputLost_)
+        return;
+    lostOutputAt_ = currentTime().seconds();
+    openGLOutputLost_ = true;
+}
+
+void MpvMovie::reloadAt(double seconds)
+{
+    const QByteArray path = filePath_.toUtf8();
+    const QByteArray start = QByteArrayLiteral("start=") + QByteArray::number(seconds, 'f', 6);
+    const char* command[] = {mpvname::LoadFile, path.constData(), mpvname::LoadReplace, start.constData(),
+                             nullptr};
+    if (mpv_command_async(handle(), AsyncReply, command) < 0)
+        return;
+    seekTarget_ = seconds;
+    lostOutputAt_.reset();
 }
 
 qint64 MpvMovie::displayedFrameNumber() const
 {
-    return intProperty(handle_.get(), QLatin1String(mpvname::FrameNumber)).value_or(-1);
+    return intProperty(handle(), QLatin1String(mpvname::FrameNumber)).value_or(-1);
 }
 
 qint64 MpvMovie::droppedFrameCount() const
 {
-    return intProperty(handle_.get(), QLatin1String(mpvname::FrameDropCount)).value_or(0) +
-           intProperty(handle_.get(), QLatin1String(mpvname::DecoderFrameDropCount)).value_or(0);
+    return intProperty(handle(), QLatin1String(mpvname::FrameDropCount)).value_or(0) +
+           intProperty(handle(), QLatin1String(mpvname::DecoderFrameDropCount)).value_or(0);
 }
 
 } // namespace tetrapan
@@ -474,7 +474,7 @@ namespace tetrapan {
 
 QString MpvMovie::propertyText(const char* name) const
 {
-    return stringProperty(handle_.get(), QString::fromLatin1(name));
+    return stringProperty(handle(), QString::fromLatin1(name));
 }
 
 } // namespace tetrapan

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Movie.h"
+#include "engine/MpvCore.h"
 
 #include <QString>
 
@@ -9,15 +10,9 @@
 #include <memory>
 #include <optional>
 
-struct mpv_handle;
 struct mpv_event;
 
 namespace tetrapan {
-
-struct MpvHandleDeleter {
-    void operator()(mpv_handle* handle) const;
-};
-using MpvHandlePtr = std::unique_ptr<mpv_handle, MpvHandleDeleter>;
 
 // One movie on its own mpv core. All calls happen on the GUI thread; mpv's wakeup callback only queues a
 // drain of the event queue there. Commands go to mpv without waiting for it: while the core reconfigures
@@ -26,10 +21,7 @@ using MpvHandlePtr = std::unique_ptr<mpv_handle, MpvHandleDeleter>;
 class MpvMovie final : public Movie {
     Q_OBJECT
 public:
-    struct Options {
-        // Tests and measurements run without any picture or sound device.
-        bool nullVideo = false;
-        bool nullAudio = false;
+    struct Options : MpvCoreOptions {
         std::chrono::milliseconds openTimeout{10000};
     };
 
@@ -39,16 +31,13 @@ public:
     };
 
     // Loads the file and waits for mpv to report it loaded or failed, at most options.openTimeout.
-    // warm: a handle made by createHandle ahead of time with the same options; without one a handle is
-    // made here, which is most of the time an open takes.
+    // warm: a core started ahead of time with the same options; without one a core is started here, which
+    // is most of the time an open takes.
     // loading: warm was already given this path by startLoading.
-    static OpenResult openWaiting(const QString& path, const Options& options, MpvHandlePtr warm = {},
+    static OpenResult openWaiting(const QString& path, const Options& options, MpvCorePtr warm = {},
                                   bool loading = false);
     // Asks a started core to load a file without waiting for it; false when mpv refuses the request.
     static bool startLoading(mpv_handle* handle, const QString& absolutePath, QString* error);
-    // A started mpv, set up the way every pane wants it, with nothing loaded. Safe on any thread; fails
-    // when the process's LC_NUMERIC is not "C".
-    static MpvHandlePtr createHandle(const Options& options, QString* error);
 
     ~MpvMovie() override;
 
@@ -77,12 +66,17 @@ public:
     void setLoopsBackAndForth(bool loops) override { loopsBackAndForth_ = loops; }
 
     // For the views that draw this movie.
-    mpv_handle* handle() const { return handle_.get(); }
-    bool hasVideo() const { return videoTrackId_ > 0; }
+    mpv_handle* handle() const { return core_->handle(); }
+    MpvVideoOutput videoOutput() const { return core_->videoOutput(); }
+    mpv_render_context* softwareRenderContext() const { return core_->softwareRenderContext(); }
+    // Moving pictures, or a still picture (cover art) to show while the sound plays.
+    bool hasPicture() const { return videoTrackId_ > 0; }
     void setKeepAspect(bool keep);
-    // mpv drops the video track when the render context it drew into goes away; a new render context must
-    // select it again.
-    void restoreVideoTrack();
+    // An OpenGL view made a render context on this core: pictures go there from now on.
+    void openGLOutputAttached();
+    // An OpenGL view is about to free its render context. mpv then drops the video, and a file that has no
+    // sound is closed with it; the next attach brings the picture (or the whole file) back where it was.
+    void openGLOutputDetaching();
 
     // A seek was asked for and has not landed yet.
     bool isSeeking() const { return seekTarget_.has_value(); }
@@ -98,19 +92,24 @@ Q_SIGNALS:
     void aboutToDestroyHandle(tetrapan::MpvMovie* movie);
 
 private:
-    MpvMovie(MpvHandlePtr handle, QString path);
+    MpvMovie(MpvCorePtr core, QString path);
 
     static void wakeup(void* context);
     void drainEvents();
     void handleEvent(const mpv_event& event);
     QString inspectLoadedFile();
+    // A phone's video is stored turned, with the turn in its metadata; the software path turns it itself.
+    void turnPicturesUpright();
     void setPausedState(bool paused);
     void setFlagAsync(const char* name, bool value);
     void requestPause(bool pause);
     void seekToSeconds(double seconds);
+    // Only asks mpv; seekToSeconds also keeps the movie's own idea of where it stands.
+    bool requestExactSeek(double seconds);
+    void reloadAt(double seconds);
     double timePosSeconds() const;
 
-    MpvHandlePtr handle_;
+    MpvCorePtr core_;
     QString filePath_;
     QString title_;
     double durationSeconds_ = 0.0;
@@ -128,6 +127,15 @@ private:
     bool loopsBackAndForth_ = false;
     std::optional<double> seekTarget_;
     int pendingPauseRequests_ = 0;
+    // OpenGL output: mpv draws into a view's render context (it starts with none).
+    bool openGLOutputOn_ = false;
+    // The view's render context went away and no new one came yet.
+    bool openGLOutputLost_ = false;
+    // Where the movie stood when its output last went away. mpv may report that it gave the file up for
+    // that only after the output is back, so this is kept until the file is loaded again.
+    std::optional<double> lostOutputAt_;
+    // mpv closed the file when its video output went away and nothing else was left to play.
+    bool closedWithOutput_ = false;
     std::atomic<bool> drainQueued_{false};
 };
 

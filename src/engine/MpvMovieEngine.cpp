@@ -17,16 +17,38 @@ namespace tetrapan {
 
 Q_LOGGING_CATEGORY(lcEngine, "tetrapan.engine", QtWarningMsg)
 
-// One ready handle per pane, so a playlist switch loads four files without starting four mpv cores.
+// One ready core per pane, so a playlist switch loads four files without starting four mpv cores.
 constexpr int WarmHandleCount = 4;
+constexpr std::chrono::milliseconds ShutdownWait{1000};
 
-MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent) : MovieEngine(parent), options_(options)
+MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
+    : MovieEngine(parent), options_(std::move(options)),
+      workers_(options_.movie.workers ? options_.movie.workers : MpvWorkers::create())
 {
     std::setlocale(LC_NUMERIC, "C");
+    // Without pictures there is nothing to draw and no window system to ask.
+    if (!options_.drawingPath)
+        options_.drawingPath =
+            options_.movie.video == MpvVideoOutput::Null ? DrawingPath::Software : detectDrawingPath();
+    if (options_.movie.video != MpvVideoOutput::Null)
+        options_.movie.video =
+            *options_.drawingPath == DrawingPath::OpenGL ? MpvVideoOutput::OpenGL : MpvVideoOutput::Software;
+    options_.movie.workers = workers_;
     warmHandles_ = std::make_unique<MpvHandlePool>(options_.movie, WarmHandleCount);
 }
 
-MpvMovieEngine::~MpvMovieEngine() = default;
+MpvMovieEngine::~MpvMovieEngine()
+{
+    if (!shutDown(ShutdownWait))
+        qCWarning(lcEngine) << workers_->runningCount() << "mpv cores did not shut down in time";
+}
+
+bool MpvMovieEngine::shutDown(std::chrono::milliseconds timeout)
+{
+    prepared_.clear();
+    warmHandles_.reset();
+    return workers_->waitForDone(timeout);
+}
 
 bool MpvMovieEngine::canInitWithFile(const QString& path) const
 {
@@ -50,11 +72,11 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
                                        [&](const auto& entry) { return entry.first == absolutePath; });
     MpvMovie::OpenResult opened;
     if (prepared != prepared_.end()) {
-        MpvHandlePtr handle = std::move(prepared->second);
+        MpvCorePtr core = std::move(prepared->second);
         prepared_.erase(prepared);
-        opened = MpvMovie::openWaiting(path, options_.movie, std::move(handle), true);
+        opened = MpvMovie::openWaiting(path, options_.movie, std::move(core), true);
     } else {
-        opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_->take());
+        opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_ ? warmHandles_->take() : nullptr);
     }
     if (!opened.movie) {
         qCInfo(lcEngine).noquote() << opened.error;
@@ -73,13 +95,13 @@ void MpvMovieEngine::prepareMovies(const QStringList& paths)
         if (!canInitWithFile(path))
             continue;
         // only ready cores: starting one here would cost what preparing is meant to save
-        MpvHandlePtr handle = warmHandles_->take();
-        if (!handle)
+        MpvCorePtr core = warmHandles_ ? warmHandles_->take() : nullptr;
+        if (!core)
             break;
         const QString absolutePath = QFileInfo(path).absoluteFilePath();
         QString error;
-        if (MpvMovie::startLoading(handle.get(), absolutePath, &error))
-            prepared_.emplace_back(absolutePath, std::move(handle));
+        if (MpvMovie::startLoading(core->handle(), absolutePath, &error))
+            prepared_.emplace_back(absolutePath, std::move(core));
     }
 }
 
@@ -91,13 +113,6 @@ void MpvMovieEngine::discardPreparedMovies()
 MovieView* MpvMovieEngine::createMovieView(QWidget* parent)
 {
     return new MpvMovieView(drawingPath(), parent);
-}
-
-DrawingPath MpvMovieEngine::drawingPath()
-{
-    if (!options_.drawingPath)
-        options_.drawingPath = detectDrawingPath();
-    return *options_.drawingPath;
 }
 
 DrawingPath MpvMovieEngine::detectDrawingPath()

@@ -3,6 +3,7 @@
 #include "engine/MovieEngine.h"
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovie.h"
+#include "engine/MpvWorkers.h"
 
 #include <memory>
 #include <optional>
@@ -22,13 +23,18 @@ class MpvMovieEngine final : public MovieEngine {
     Q_OBJECT
 public:
     struct Options {
+        // movie.video: MpvVideoOutput::Null for no pictures at all; any other value is replaced by the
+        // output of the drawing path. movie.workers: made by the engine when not given.
         MpvMovie::Options movie;
         // Chosen from the machine when not given (see detectDrawingPath).
         std::optional<DrawingPath> drawingPath;
     };
 
-    // Must be built after the QApplication: it resets LC_NUMERIC to "C", which the application changed.
+    // Must be built after the QApplication: it resets LC_NUMERIC to "C", which the application changed,
+    // and looks at the window system to choose the drawing path.
     explicit MpvMovieEngine(Options options = {}, QObject* parent = nullptr);
+    // Waits a little for cores still shutting down, never long: a core stuck in a sound server or a
+    // network file must not hold the program up.
     ~MpvMovieEngine() override;
 
     bool canInitWithFile(const QString& path) const override;
@@ -37,16 +43,22 @@ public:
     void prepareMovies(const QStringList& paths) override;
     void discardPreparedMovies() override;
 
-    DrawingPath drawingPath();
+    // For the end of the program: lets the ready cores go and waits for every core let go of (also those of
+    // movies already gone) to finish shutting down; false when some still run at the deadline. Opening a
+    // file afterwards still works, but starts its own core.
+    bool shutDown(std::chrono::milliseconds timeout);
+
+    DrawingPath drawingPath() const { return *options_.drawingPath; }
     // Software where Qt has no window system (offscreen) or OpenGL is itself done on the CPU (llvmpipe,
     // softpipe, swrast); OpenGL on a hardware driver.
     static DrawingPath detectDrawingPath();
 
 private:
     Options options_;
+    std::shared_ptr<MpvWorkers> workers_;
     std::unique_ptr<MpvHandlePool> warmHandles_;
     // absolute path and the core already loading it
-    std::vector<std::pair<QString, MpvHandlePtr>> prepared_;
+    std::vector<std::pair<QString, MpvCorePtr>> prepared_;
 };
 
 } // namespace tetrapan

@@ -4,6 +4,7 @@
 #include "engine/MpvMovie.h"
 #include "engine/MpvSoftwareSurface.h"
 
+#include <QPainter>
 #include <QResizeEvent>
 
 namespace tetrapan {
@@ -14,6 +15,11 @@ MpvMovieView::MpvMovieView(DrawingPath path, QWidget* parent) : MovieView(parent
         glSurface_ = new MpvGLSurface(this);
     else
         softwareSurface_ = new MpvSoftwareSurface(this);
+}
+
+QWidget* MpvMovieView::surface() const
+{
+    return glSurface_ ? static_cast<QWidget*>(glSurface_) : softwareSurface_;
 }
 
 MpvMovieView::~MpvMovieView()
@@ -40,6 +46,8 @@ void MpvMovieView::setMovie(Movie* movie)
         glSurface_->setMovie(mpvMovie);
     else
         softwareSurface_->setMovie(mpvMovie);
+    surface()->setVisible(!mpvMovie || mpvMovie->hasPicture());
+    update();
 }
 
 void MpvMovieView::setPreservesAspectRatio(bool preserve)
@@ -48,19 +56,28 @@ void MpvMovieView::setPreservesAspectRatio(bool preserve)
     if (movie_)
         movie_->setKeepAspect(preserve);
     update();
-    if (glSurface_)
-        glSurface_->update();
-    else
-        softwareSurface_->update();
+    surface()->update();
 }
 
 void MpvMovieView::resizeEvent(QResizeEvent* event)
 {
     MovieView::resizeEvent(event);
-    if (glSurface_)
-        glSurface_->setGeometry(rect());
-    else
-        softwareSurface_->setGeometry(rect());
+    surface()->setGeometry(rect());
+}
+
+void MpvMovieView::paintEvent(QPaintEvent*)
+{
+    if (!surface()->isHidden())
+        return;
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (!movie_)
+        return;
+    painter.setPen(QColor(220, 220, 220));
+    const QRect text = rect().adjusted(8, 8, -8, -8);
+    painter.drawText(
+        text, Qt::AlignCenter | Qt::TextWordWrap,
+        painter.fontMetrics().elidedText(movie_->displayName(), Qt::ElideMiddle, text.width() * 3));
 }
 
 } // namespace tetrapan

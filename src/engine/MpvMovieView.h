@@ -11,7 +11,8 @@ class MpvGLSurface;
 class MpvSoftwareSurface;
 class MpvMovie;
 
-// A movie view whose picture comes from mpv's render API, on the drawing path the engine chose.
+// A movie view whose picture comes from mpv's render API, on the drawing path the engine chose. A movie
+// with sound only has no picture: the view shows its name instead, so the pane tells what is playing.
 class MpvMovieView final : public MovieView {
     Q_OBJECT
 public:
@@ -27,8 +28,11 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    QWidget* surface() const;
+
     DrawingPath path_;
     QPointer<MpvMovie> movie_;
     MpvGLSurface* glSurface_ = nullptr;

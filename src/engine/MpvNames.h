@@ -27,8 +27,13 @@ inline constexpr const char* CoverArtAuto = "cover-art-auto";
 inline constexpr const char* LoadStatsOverlay = "load-stats-overlay";
 inline constexpr const char* LoadConsole = "load-osd-console";
 inline constexpr const char* LoadAutoProfiles = "load-auto-profiles";
-inline constexpr const char* SwFast = "sw-fast";
 inline constexpr const char* VideoTimingOffset = "video-timing-offset";
+inline constexpr const char* VideoRotate = "video-rotate";
+inline constexpr const char* DecoderThreads = "vd-lavc-threads";
+inline constexpr const char* SwsAllowZimg = "sws-allow-zimg";
+inline constexpr const char* SwsScaler = "sws-scaler";
+inline constexpr const char* SwsFast = "sws-fast";
+inline constexpr const char* DemuxerMaxBackBytes = "demuxer-max-back-bytes";
 
 // Option values.
 inline constexpr const char* Yes = "yes";
@@ -36,8 +41,11 @@ inline constexpr const char* No = "no";
 inline constexpr const char* Auto = "auto";
 inline constexpr const char* AutoSafe = "auto-safe";
 inline constexpr const char* VoRenderApi = "libmpv";
+inline constexpr const char* SwsFastBilinear = "fast-bilinear";
 inline constexpr const char* VoNull = "null";
 inline constexpr const char* AoNull = "null";
+// Every sound output Tetrapan trusts, best first, ending in silence.
+inline constexpr const char* AoList = "pipewire,pulse,alsa,null";
 inline constexpr const char* LogLevelWarn = "warn";
 
 // Properties read, written or observed while a file is open.
@@ -54,18 +62,25 @@ inline constexpr const char* LoopPlaylist = "loop-playlist";
 inline constexpr const char* Title = "metadata/by-key/title";
 inline constexpr const char* PlaylistCount = "playlist-count";
 inline constexpr const char* TrackCount = "track-list/count";
-inline constexpr const char* TrackType = "track-list/%1/type";    // %1: track index
-inline constexpr const char* TrackId = "track-list/%1/id";        // %1: track index
-inline constexpr const char* TrackImage = "track-list/%1/image";  // %1: track index
+inline constexpr const char* TrackType = "track-list/%1/type";         // %1: track index
+inline constexpr const char* TrackId = "track-list/%1/id";             // %1: track index
+inline constexpr const char* TrackImage = "track-list/%1/image";       // %1: track index
 inline constexpr const char* TrackAlbumArt = "track-list/%1/albumart"; // %1: track index
 inline constexpr const char* TrackTypeVideo = "video";
 inline constexpr const char* TrackTypeAudio = "audio";
+inline constexpr const char* VideoRotation = "current-tracks/video/demux-rotation";
+inline constexpr const char* VideoFilters = "vf";
+// Filters that turn pictures clockwise by 90, 180 and 270 degrees.
+inline constexpr const char* TurnClockwise = "lavfi=[transpose=clock]";
+inline constexpr const char* TurnHalfway = "lavfi=[hflip,vflip]";
+inline constexpr const char* TurnCounterClockwise = "lavfi=[transpose=cclock]";
 inline constexpr const char* FrameNumber = "estimated-frame-number";
 inline constexpr const char* FrameDropCount = "frame-drop-count";
 inline constexpr const char* DecoderFrameDropCount = "decoder-frame-drop-count";
 
 // Commands.
 inline constexpr const char* LoadFile = "loadfile";
+inline constexpr const char* LoadReplace = "replace";
 inline constexpr const char* Seek = "seek";
 inline constexpr const char* SeekAbsoluteExact = "absolute+exact";
 inline constexpr const char* Stop = "stop";

@@ -34,42 +34,30 @@ MpvSoftwareSurface::MpvSoftwareSurface(QWidget* parent) : QWidget(parent)
 
 MpvSoftwareSurface::~MpvSoftwareSurface()
 {
-    freeRenderContext();
+    setMovie(nullptr);
 }
 
 void MpvSoftwareSurface::onUpdate(void* context)
 {
     // Called on mpv's threads.
     auto* self = static_cast<MpvSoftwareSurface*>(context);
-    QMetaObject::invokeMethod(self, [self] { self->update(); }, Qt::QueuedConnection);
-}
-
-void MpvSoftwareSurface::freeRenderContext()
-{
-    disconnect(movieGoing_);
-    if (renderContext_) {
-        mpv_render_context_free(renderContext_);
-        renderContext_ = nullptr;
-    }
+    QMetaObject::invokeMethod(
+        self, [self] { self->update(); }, Qt::QueuedConnection);
 }
 
 void MpvSoftwareSurface::setMovie(MpvMovie* movie)
 {
-    freeRenderContext();
+    disconnect(movieGoing_);
+    // After this no more update calls come from the old core's threads.
+    if (renderContext_)
+        mpv_render_context_set_update_callback(renderContext_, nullptr, nullptr);
     movie_ = movie;
-    if (movie) {
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        if (const int rc = mpv_render_context_create(&renderContext_, movie->handle(), params); rc < 0) {
-            qCWarning(lcMpv) << "software render context:" << mpv_error_string(rc);
-            renderContext_ = nullptr;
-        } else {
-            mpv_render_context_set_update_callback(renderContext_, &MpvSoftwareSurface::onUpdate, this);
-            movieGoing_ = connect(movie, &MpvMovie::aboutToDestroyHandle, this, [this] { setMovie(nullptr); });
-            movie->restoreVideoTrack();
-        }
+    renderContext_ = movie ? movie->softwareRenderContext() : nullptr;
+    if (renderContext_) {
+        mpv_render_context_set_update_callback(renderContext_, &MpvSoftwareSurface::onUpdate, this);
+        movieGoing_ = connect(movie, &MpvMovie::aboutToDestroyHandle, this, [this] { setMovie(nullptr); });
+    } else if (movie) {
+        qCWarning(lcMpv) << movie->filePath() << "has no software renderer to draw with";
     }
     update();
 }

@@ -11,7 +11,8 @@ namespace tetrapan {
 
 class MpvMovie;
 
-// Draws a movie with mpv's software renderer into an image of the widget's size, then paints the image.
+// Draws a movie with mpv's software renderer (the render context belongs to the movie's core) into an image
+// of the widget's size, then paints the image.
 class MpvSoftwareSurface final : public QWidget {
     Q_OBJECT
 public:
@@ -25,9 +26,9 @@ protected:
 
 private:
     static void onUpdate(void* context);
-    void freeRenderContext();
 
     QPointer<MpvMovie> movie_;
+    // The movie's, not owned.
     mpv_render_context* renderContext_ = nullptr;
     QMetaObject::Connection movieGoing_;
     // mpv converts fastest into 64-byte aligned lines.

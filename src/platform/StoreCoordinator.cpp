@@ -1,6 +1,7 @@
 #include "platform/StoreCoordinator.h"
 
 #include "platform/XmlStore.h"
+#include "platform/XmlStorePrefetch.h"
 
 namespace tetrapan {
 
@@ -8,11 +9,19 @@ StoreCoordinator::StoreCoordinator(ObjectModel model) : model_(std::move(model))
 
 StoreCoordinator::~StoreCoordinator() = default;
 
+void StoreCoordinator::prefetchXmlStore(const QString& filePath)
+{
+    prefetch_ = std::make_unique<XmlStorePrefetch>(filePath, model_);
+}
+
 bool StoreCoordinator::addXmlStore(const QString& filePath, StoreError& error)
 {
     auto store = std::make_unique<XmlStore>(filePath, model_);
     RecordMap records;
-    if (!store->load(records, error)) {
+    const bool prefetched = prefetch_ && prefetch_->isPending() && prefetch_->filePath() == filePath;
+    const bool read = prefetched ? prefetch_->take(records, error) : store->load(records, error);
+    prefetch_.reset();
+    if (!read) {
         openError_ = error;
         return false;
     }

@@ -11,6 +11,7 @@
 namespace tetrapan {
 
 class XmlStore;
+class XmlStorePrefetch;
 
 // Connects the object model with the one library file. Without a store (the file could not be read) it
 // still serves a context, whose saves then fail instead of writing over the unread file.
@@ -26,6 +27,8 @@ public:
     // Reads the file (a missing file is an empty library). On failure no store is attached and the
     // error is kept for later saves to report.
     bool addXmlStore(const QString& filePath, StoreError& error);
+    // Starts reading the file on a worker thread; addXmlStore of the same file then takes that reading.
+    void prefetchXmlStore(const QString& filePath);
     bool hasStore() const { return store_ != nullptr; }
     QString storePath() const;
 
@@ -38,6 +41,7 @@ private:
     std::unique_ptr<XmlStore> store_;
     RecordMap loaded_;
     StoreError openError_;
+    std::unique_ptr<XmlStorePrefetch> prefetch_; // reads with model_, so it goes first
 };
 
 } // namespace tetrapan

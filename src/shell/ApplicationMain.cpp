@@ -1,5 +1,7 @@
 #include "shell/ApplicationMain.h"
 
+#include "shell/ExitWatchdog.h"
+
 #include "engine/MpvMovieEngine.h"
 #include "platform/Scheduler.h"
 #include "platform/SettingsDomain.h"
@@ -13,12 +15,21 @@
 
 #include <QApplication>
 
+#include <chrono>
 #include <clocale>
+#include <memory>
 
 namespace tetrapan {
 
+namespace {
+// What tearing down may take once the user asked to quit and the library is saved.
+constexpr std::chrono::milliseconds TeardownTime{1500};
+} // namespace
+
 int applicationMain(int argc, char** argv)
 {
+    // Outlives everything below, so it also guards their destruction.
+    ExitWatchdog watchdog;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tetrapan"));
     QApplication::setOrganizationName(QStringLiteral("Tetrapan"));
@@ -34,15 +45,24 @@ int applicationMain(int argc, char** argv)
     MessageBoxPresenter dialogs;
     MpvMovieEngine engine;
 
-    MainNib nib({settings, scheduler, dialogs, engine});
-    dialogs.setParentWindow(&nib.mainWindow());
+    auto nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
+    dialogs.setParentWindow(&nib->mainWindow());
 
     UnixSignalWatcher quitSignals;
-    QObject::connect(&quitSignals, &UnixSignalWatcher::quitRequested, &nib.appDelegate(),
-                     [&nib] { nib.appDelegate().terminate(); });
+    QObject::connect(&quitSignals, &UnixSignalWatcher::quitRequested, &nib->appDelegate(),
+                     [&nib] { nib->appDelegate().terminate(); });
 
-    nib.showWindows();
-    return app.exec();
+    nib->showWindows();
+    const int status = app.exec();
+
+    // The library is saved and every setting written: what is left is tearing down, and the user is done.
+    watchdog.arm(TeardownTime, status);
+    dialogs.setParentWindow(nullptr);
+    nib.reset();
+    // The panes' movies hand their cores to the engine's workers as they go. The process must not end
+    // while those still run inside mpv; the watchdog ends it if they never finish.
+    engine.shutDown(TeardownTime);
+    return status;
 }
 
 } // namespace tetrapan

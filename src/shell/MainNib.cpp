@@ -72,16 +72,10 @@ MainNib::~MainNib()
 
 void MainNib::instantiate()
 {
-    mainWindow_ = std::make_unique<MainWindow>();
     appDelegate_ = std::make_unique<Tetrapan_AppDelegate>(services_.settings, services_.scheduler, services_.dialogs);
-    // the undo actions must hear the library open, which the content controllers below cause
-    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::libraryOpened, mainWindow_.get(),
-                     [this](ObjectContext* context) { connectUndoActions(context); });
-
-    ObjectContext& context = *appDelegate_->managedObjectContext();
-    filelistArrayController_ = std::make_unique<FilelistArrayController>(context);
-    playlistTreeController_ = std::make_unique<PlaylistTreeController>(context);
-    tbArrayController_ = std::make_unique<TBArrayController>(context, services_.settings, services_.dialogs);
+    // a large library is read while the windows below are built; the context waits for it only then
+    appDelegate_->prefetchLibrary();
+    mainWindow_ = std::make_unique<MainWindow>();
     movController_ = std::make_unique<MovController>(services_.scheduler, services_.settings);
     viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
     fileViewer_ = services_.fileViewer;
@@ -104,6 +98,14 @@ void MainNib::instantiate()
     playlistWindow_->setTbvFilelist(tbvFilelist_);
     cmFilelistHeader_ = new CMFilelistHeader(tbvFilelist_);
     viewPlaylist_ = std::make_unique<ViewPlaylist>(services_.settings);
+
+    // the undo actions must hear the library open, which the content controllers below cause
+    QObject::connect(appDelegate_.get(), &Tetrapan_AppDelegate::libraryOpened, mainWindow_.get(),
+                     [this](ObjectContext* context) { connectUndoActions(context); });
+    ObjectContext& context = *appDelegate_->managedObjectContext();
+    filelistArrayController_ = std::make_unique<FilelistArrayController>(context);
+    playlistTreeController_ = std::make_unique<PlaylistTreeController>(context);
+    tbArrayController_ = std::make_unique<TBArrayController>(context, services_.settings, services_.dialogs);
 }
 
 void MainNib::connectOutlets()

@@ -23,6 +23,7 @@ Tetrapan_AppDelegate::~Tetrapan_AppDelegate()
 {
     scheduler_.cancel(autosaveTask_);
     managedObjectContext_.reset();
+    prefetchingCoordinator_.reset();
     persistentStoreCoordinator_.reset();
     managedObjectModel_.reset();
 }
@@ -72,11 +73,21 @@ StoreCoordinator* Tetrapan_AppDelegate::persistentStoreCoordinator()
     const QString folder = applicationSupportFolder();
     if (!QDir(folder).exists())
         QDir().mkpath(folder);
-    persistentStoreCoordinator_ = std::make_unique<StoreCoordinator>(managedObjectModel());
+    persistentStoreCoordinator_ = prefetchingCoordinator_
+                                      ? std::move(prefetchingCoordinator_)
+                                      : std::make_unique<StoreCoordinator>(managedObjectModel());
     StoreError error;
     if (!persistentStoreCoordinator_->addXmlStore(libraryFilePath(), error))
         dialogs_.presentError(error);
     return persistentStoreCoordinator_.get();
+}
+
+void Tetrapan_AppDelegate::prefetchLibrary()
+{
+    if (persistentStoreCoordinator_ || prefetchingCoordinator_)
+        return;
+    prefetchingCoordinator_ = std::make_unique<StoreCoordinator>(managedObjectModel());
+    prefetchingCoordinator_->prefetchXmlStore(libraryFilePath());
 }
 
 ObjectContext* Tetrapan_AppDelegate::managedObjectContext()

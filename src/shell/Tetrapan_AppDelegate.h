@@ -50,6 +50,9 @@ public:
 
     const ObjectModel& managedObjectModel();
     StoreCoordinator* persistentStoreCoordinator();
+    // Starts reading the library file in the background, so that the first use of the context finds it read
+    // (or nearly); creates nothing on disk.
+    void prefetchLibrary();
     ObjectContext* managedObjectContext();
     // Whether the library was ever opened; quitting must not open it.
     bool hasOpenedLibrary() const { return managedObjectContext_ != nullptr; }
@@ -78,6 +81,7 @@ private:
     DialogPresenter& dialogs_;
     std::unique_ptr<ObjectModel> managedObjectModel_;
     std::unique_ptr<StoreCoordinator> persistentStoreCoordinator_;
+    std::unique_ptr<StoreCoordinator> prefetchingCoordinator_; // until the library's first use
     std::unique_ptr<ObjectContext> managedObjectContext_;
     Scheduler::TaskId autosaveTask_ = Scheduler::NoTask;
     bool autosaveErrorShown_ = false;

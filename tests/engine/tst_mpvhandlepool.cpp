@@ -3,11 +3,13 @@
 #include "engine/Movie.h"
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovieEngine.h"
+#include "engine/MpvWorkers.h"
 
 #include <QTest>
-#include <QThreadPool>
 
+#include <atomic>
 #include <clocale>
+#include <thread>
 
 using namespace tetrapan;
 using tetrapan::test::TestClips;
@@ -25,8 +27,9 @@ private Q_SLOTS:
     {
         clips_ = TestClips::makeForTests();
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
-        options_.nullVideo = true;
+        options_.video = MpvVideoOutput::Null;
         options_.nullAudio = true;
+        options_.workers = MpvWorkers::create();
         std::setlocale(LC_NUMERIC, "C");
     }
 
@@ -34,8 +37,8 @@ private Q_SLOTS:
     {
         MpvHandlePool pool(options_, 2);
         QTRY_COMPARE_WITH_TIMEOUT(pool.readyCount(), 2, 20000);
-        MpvHandlePtr first = pool.take();
-        MpvHandlePtr second = pool.take();
+        MpvCorePtr first = pool.take();
+        MpvCorePtr second = pool.take();
         QVERIFY(first && second);
         QVERIFY(first.get() != second.get());
         QTRY_COMPARE_WITH_TIMEOUT(pool.readyCount(), 2, 20000);
@@ -53,12 +56,26 @@ private Q_SLOTS:
         QVERIFY(!refused.movie);
     }
 
-    // Handles still starting when the pool goes away are shut down, not leaked or used after free.
+    // Cores still starting when the pool goes away are shut down, not leaked or used after free.
     void goesAwayWhileStarting()
     {
         for (int i = 0; i < 3; ++i)
             MpvHandlePool pool(options_, 4);
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
+        QVERIFY(options_.workers->waitForDone(std::chrono::seconds(30)));
+    }
+
+    // A core stuck in its shutdown (a sound server that never answers) holds up no one beyond a deadline.
+    void waitingForStuckWorkHasADeadline()
+    {
+        auto workers = MpvWorkers::create();
+        std::atomic<bool> release{false};
+        workers->run([&release] {
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        QVERIFY(!workers->waitForDone(std::chrono::milliseconds(50)));
+        release = true;
+        QVERIFY(workers->waitForDone(std::chrono::seconds(10)));
     }
 
     void engineOpensManyFilesInARow()
@@ -74,7 +91,6 @@ private Q_SLOTS:
             movies.push_back(std::move(opened.movie));
         }
         movies.clear();
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
     }
 
     // A playlist's files are loaded side by side before the panes open them one by one; the same file in
@@ -84,7 +100,7 @@ private Q_SLOTS:
         MpvMovieEngine::Options options;
         options.movie = options_;
         MpvMovieEngine engine(options);
-        QThreadPool::globalInstance()->waitForDone(30000);
+        QVERIFY(options_.workers->waitForDone(std::chrono::seconds(30))); // every ready core started
         engine.prepareMovies({clips_.colour(1), clips_.colour(1), QString(), clips_.colour(2)});
         std::vector<std::unique_ptr<Movie>> movies;
         for (const QString& path : {clips_.colour(1), clips_.colour(1), clips_.colour(3)}) {
@@ -97,7 +113,6 @@ private Q_SLOTS:
         MovieOpenResult later = engine.movieWithFile(clips_.colour(2));
         QVERIFY2(later.movie, qPrintable(later.error));
         movies.clear();
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
     }
 };
 

@@ -34,7 +34,7 @@ private Q_SLOTS:
         clips_ = TestClips::makeForTests();
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
         QVERIFY(scratch_.isValid());
-        options_.movie.nullVideo = true;
+        options_.movie.video = MpvVideoOutput::Null;
         options_.movie.nullAudio = true;
         engine_ = std::make_unique<MpvMovieEngine>(options_);
     }

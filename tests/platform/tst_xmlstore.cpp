@@ -91,7 +91,9 @@ private Q_SLOTS:
             bare = ctx.insertNewObject(LibrarySchema::Filelist);
             QVERIFY2(ctx.save(error), qPrintable(error.text()));
         }
+        // read as at start-up: on a worker thread while the program builds its windows
         StoreCoordinator coordinator(model_);
+        coordinator.prefetchXmlStore(path);
         StoreError error;
         QVERIFY2(coordinator.addXmlStore(path, error), qPrintable(error.text()));
         ObjectContext ctx(coordinator);
@@ -184,12 +186,16 @@ private Q_SLOTS:
         QVERIFY(test::writeAll(path, content));
         StoreCoordinator coordinator(model_);
         StoreError error;
-        QVERIFY(!coordinator.addXmlStore(path, error));
-        QVERIFY(!coordinator.hasStore());
-        QCOMPARE(error.filePath, path);
-        QCOMPARE(error.line, line);
-        QVERIFY2(error.reason.contains(reason), qPrintable(error.reason));
-        QVERIFY(error.text().startsWith(path));
+        for (const bool prefetched : {true, false}) {
+            if (prefetched)
+                coordinator.prefetchXmlStore(path);
+            QVERIFY(!coordinator.addXmlStore(path, error));
+            QVERIFY(!coordinator.hasStore());
+            QCOMPARE(error.filePath, path);
+            QCOMPARE(error.line, line);
+            QVERIFY2(error.reason.contains(reason), qPrintable(error.reason));
+            QVERIFY(error.text().startsWith(path));
+        }
 
         // the context still works, but nothing it does may write over the file
         ObjectContext ctx(coordinator);

@@ -1,5 +1,6 @@
 #include "TestClips.h"
 #include "TestHome.h"
+#include "XServer.h"
 
 #include <QDrag>
 #include <QFile>
@@ -11,154 +12,14 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <xcb/xcb.h>
-
 #include <csignal>
 #include <memory>
 
 using namespace tetrapan;
+using test::catchesSignal;
+using test::XServer;
 
 namespace {
-
-// The real program's windows as the X server knows them: found by title, clicked into, read back.
-class XServer {
-public:
-    struct Window {
-        xcb_window_t id = XCB_WINDOW_NONE;
-        QRect geometry; // in screen coordinates
-        QString title;
-    };
-
-    XServer() : connection_(xcb_connect(nullptr, nullptr))
-    {
-        if (!xcb_connection_has_error(connection_))
-            root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    }
-    ~XServer() { xcb_disconnect(connection_); }
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
-
-    bool isConnected() const { return root_ != XCB_WINDOW_NONE; }
-
-    // The first shown top-level window whose title starts with the text.
-    Window find(const QString& titleStart)
-    {
-        auto tree = reply(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
-        if (!tree)
-            return {};
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const Window window = describe(children[i]);
-            if (window.id != XCB_WINDOW_NONE && window.title.startsWith(titleStart))
-                return window;
-        }
-        return {};
-    }
-
-    // A left click at a point of the window, delivered to the program as the server would deliver it.
-    void click(const Window& window, QPoint local)
-    {
-        const QPoint global = window.geometry.topLeft() + local;
-        for (bool press : {true, false}) {
-            xcb_button_press_event_t event{};
-            event.response_type = press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE;
-            event.detail = 1;
-            event.time = XCB_CURRENT_TIME;
-            event.root = root_;
-            event.event = window.id;
-            event.root_x = static_cast<int16_t>(global.x());
-            event.root_y = static_cast<int16_t>(global.y());
-            event.event_x = static_cast<int16_t>(local.x());
-            event.event_y = static_cast<int16_t>(local.y());
-            event.state = press ? 0 : XCB_BUTTON_MASK_1;
-            event.same_screen = 1;
-            xcb_send_event(connection_, false, window.id, XCB_EVENT_MASK_NO_EVENT,
-                           reinterpret_cast<const char*>(&event));
-        }
-        xcb_flush(connection_);
-    }
-
-    // What a window manager does when the user clicks a window's close box.
-    void close(const Window& window)
-    {
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = window.id;
-        event.type = atom("WM_PROTOCOLS");
-        event.data.data32[0] = atom("WM_DELETE_WINDOW");
-        event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(connection_, false, window.id, XCB_EVENT_MASK_NO_EVENT,
-                       reinterpret_cast<const char*>(&event));
-        xcb_flush(connection_);
-    }
-
-    QColor pixel(QPoint global)
-    {
-        auto image = reply(xcb_get_image_reply(connection_,
-                                               xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_,
-                                                             static_cast<int16_t>(global.x()),
-                                                             static_cast<int16_t>(global.y()), 1, 1, ~0u),
-                                               nullptr));
-        if (!image || xcb_get_image_data_length(image.get()) < 3)
-            return {};
-        const uint8_t* bgr = xcb_get_image_data(image.get());
-        return QColor(bgr[2], bgr[1], bgr[0]);
-    }
-
-private:
-    template <typename T> static std::unique_ptr<T, decltype(&std::free)> reply(T* value)
-    {
-        return {value, &std::free};
-    }
-
-    xcb_atom_t atom(const char* name)
-    {
-        auto answer = reply(xcb_intern_atom_reply(
-            connection_, xcb_intern_atom(connection_, 0, static_cast<uint16_t>(qstrlen(name)), name),
-            nullptr));
-        return answer ? answer->atom : xcb_atom_t(XCB_ATOM_NONE);
-    }
-
-    Window describe(xcb_window_t id)
-    {
-        auto attributes = reply(xcb_get_window_attributes_reply(
-            connection_, xcb_get_window_attributes(connection_, id), nullptr));
-        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-            return {};
-        auto name = reply(xcb_get_property_reply(
-            connection_,
-            xcb_get_property(connection_, 0, id, atom("_NET_WM_NAME"), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
-            nullptr));
-        auto geometry =
-            reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, id), nullptr));
-        auto origin = reply(xcb_translate_coordinates_reply(
-            connection_, xcb_translate_coordinates(connection_, id, root_, 0, 0), nullptr));
-        if (!name || !geometry || !origin)
-            return {};
-        Window window;
-        window.id = id;
-        window.title = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(name.get())),
-                                         xcb_get_property_value_length(name.get()));
-        window.geometry = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-        return window;
-    }
-
-    xcb_connection_t* connection_;
-    xcb_window_t root_ = XCB_WINDOW_NONE;
-};
-
-bool catchesSignal(qint64 pid, int signalNumber)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:"))
-            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1;
-    }
-    return false;
-}
 
 bool isGreen(QColor c)
 {

@@ -22,6 +22,14 @@ QString TestClips::colour(int viewNo) const
     }
 }
 
+const QStringList TestClips::KindFileNames{"video-only.mp4", "vp9.webm",    "hevc.mkv", "mjpeg.avi",
+                                           "prores.mov",     "rotated.mp4", "vfr.mp4",  "10bit.mp4"};
+
+QString TestClips::kind(const QString& fileName) const
+{
+    return QDir(folder).filePath(QStringLiteral("kinds/") + fileName);
+}
+
 TestClips TestClips::make(const QString& folder, bool withBenchClips)
 {
     TestClips clips;
@@ -33,9 +41,11 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
     clips.yellow = dir.filePath(QStringLiteral("yellow.mp4"));
     clips.tone = dir.filePath(QStringLiteral("tone.m4a"));
     clips.still = dir.filePath(QStringLiteral("still.png"));
+    clips.barcode = dir.filePath(QStringLiteral("barcode.mp4"));
     if (withBenchClips) {
         clips.bench720p = dir.filePath(QStringLiteral("bench-720p.mp4"));
         clips.bench1080p = dir.filePath(QStringLiteral("bench-1080p.mp4"));
+        clips.benchBarcode = dir.filePath(QStringLiteral("barcode-720p-40s.mp4"));
     }
 
     QStringList arguments{QStringLiteral(TETRAPAN_SOURCE_DIR "/scripts/make-test-clips.sh"), clips.folder};
@@ -48,14 +58,20 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
     environment.remove(QStringLiteral("LD_PRELOAD"));
     script.setProcessEnvironment(environment);
     script.start(QStringLiteral("bash"), arguments);
-    if (!script.waitForFinished(180000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
-        clips.error = QStringLiteral("make-test-clips.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
+    if (!script.waitForFinished(withBenchClips ? 900000 : 180000) ||
+        script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
+        clips.error =
+            QStringLiteral("make-test-clips.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
         return clips;
     }
     for (const QString& path : {clips.red, clips.green, clips.blue, clips.yellow, clips.tone, clips.still,
-                                clips.bench720p, clips.bench1080p}) {
+                                clips.barcode, clips.bench720p, clips.bench1080p, clips.benchBarcode}) {
         if (!path.isEmpty() && QFileInfo(path).size() <= 0)
             clips.error = QStringLiteral("%1 was not made").arg(path);
+    }
+    for (const QString& name : KindFileNames) {
+        if (QFileInfo(clips.kind(name)).size() <= 0)
+            clips.error = QStringLiteral("%1 was not made").arg(clips.kind(name));
     }
     return clips;
 }

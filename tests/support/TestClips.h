@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tetrapan::test {
 
@@ -10,11 +11,17 @@ struct TestClips {
     QString red, green, blue, yellow; // 320x240, 25 fps, 5 s, sound, title "Red Clip" and so on
     QString tone;                     // 5 s of sound, no picture
     QString still;                    // a PNG picture
+    QString barcode;                  // 320x240, 25 fps, 5 s, sound, frame numbers as barcodes (FrameBarcode)
     QString bench720p, bench1080p;    // 30 fps, 10 s; only with withBenchClips
+    QString benchBarcode;             // 1280x720, 30 fps, 40 s, sound, barcodes; only with withBenchClips
     QString error;                    // why the clips could not be made; empty when they were
 
     bool ok() const { return error.isEmpty(); }
     QString colour(int viewNo) const; // 1 red, 2 green, 3 blue, 4 yellow
+    // One file of each kind a user meets, 1 s, 320x240: "video-only.mp4", "vp9.webm", "hevc.mkv",
+    // "mjpeg.avi", "prores.mov", "rotated.mp4", "vfr.mp4", "10bit.mp4" (see make-test-clips.sh).
+    QString kind(const QString& fileName) const;
+    static const QStringList KindFileNames;
 
     static constexpr int FramesPerSecond = 25;
     static constexpr double Seconds = 5.0;

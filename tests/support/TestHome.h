@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace tetrapan::test {
@@ -15,8 +16,8 @@ public:
     QString path() const { return dir_.path(); }
     QString dataHome() const;
     QString configHome() const;
-    QString libraryFile() const;   // $XDG_DATA_HOME/Tetrapan/Tetrapan.xml
-    QString settingsFile() const;  // $XDG_CONFIG_HOME/Tetrapan/Tetrapan.json
+    QString libraryFile() const;  // $XDG_DATA_HOME/Tetrapan/Tetrapan.xml
+    QString settingsFile() const; // $XDG_CONFIG_HOME/Tetrapan/Tetrapan.json
 
 private:
     QTemporaryDir dir_;
@@ -24,5 +25,9 @@ private:
 
 QByteArray readAll(const QString& filePath);
 bool writeAll(const QString& filePath, const QByteArray& bytes);
+
+// A library of one playlist with files for panes 1 to 4 (empty names leave a pane out), chosen as when the
+// program last quit, so the program loads it at start.
+bool writeOnePlaylistHome(const TestHome& home, const QString& title, const QStringList& files);
 
 } // namespace tetrapan::test

@@ -1,0 +1,145 @@
+#include "engine/MpvCore.h"
+
+#include "engine/MpvNames.h"
+#include "engine/MpvWorkers.h"
+
+#include <QThread>
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace tetrapan {
+
+namespace {
+
+bool setOption(mpv_handle* handle, const char* name, const char* value, QString* error)
+{
+    const int rc = mpv_set_option_string(handle, name, value);
+    if (rc < 0) {
+        *error = QStringLiteral("mpv option %1=%2: %3")
+                     .arg(QLatin1String(name), QLatin1String(value), QString::fromUtf8(mpv_error_string(rc)));
+        return false;
+    }
+    return true;
+}
+
+void shutDown(mpv_handle* handle, mpv_render_context* renderContext)
+{
+    // A render context must go before its core.
+    if (renderContext)
+        mpv_render_context_free(renderContext);
+    mpv_terminate_destroy(handle);
+}
+
+} // namespace
+
+MpvCore::MpvCore(mpv_handle* handle, MpvVideoOutput video, std::shared_ptr<MpvWorkers> workers)
+    : handle_(handle), video_(video), workers_(std::move(workers))
+{
+}
+
+MpvCore::~MpvCore()
+{
+    if (workers_)
+        workers_->run(
+            [handle = handle_, renderContext = softwareRenderContext_] { shutDown(handle, renderContext); });
+    else
+        shutDown(handle_, softwareRenderContext_);
+}
+
+std::unique_ptr<MpvCore> MpvCore::start(const MpvCoreOptions& options, QString* error)
+{
+    mpv_handle* h = mpv_create();
+    if (!h) {
+        *error = QStringLiteral("mpv could not be created");
+        return {};
+    }
+    std::unique_ptr<MpvCore> core(new MpvCore(h, options.video, options.workers));
+
+    const bool nullVideo = options.video != MpvVideoOutput::Software;
+    // Tetrapan alone decides what a pane does: no user configuration, scripts, on-screen controls or keys.
+    const std::pair<const char*, const char*> settings[] = {
+        {mpvname::Config, mpvname::No},
+        {mpvname::LoadScripts, mpvname::No},
+        {mpvname::InputDefaultBindings, mpvname::No},
+        {mpvname::InputVoKeyboard, mpvname::No},
+        {mpvname::Osc, mpvname::No},
+        {mpvname::OsdLevel, "0"},
+        {mpvname::Terminal, mpvname::No},
+        {mpvname::Ytdl, mpvname::No},
+        {mpvname::LoadStatsOverlay, mpvname::No},
+        {mpvname::LoadConsole, mpvname::No},
+        {mpvname::LoadAutoProfiles, mpvname::No},
+        {mpvname::ResumePlayback, mpvname::No},
+        {mpvname::SaveOnQuit, mpvname::No},
+        {mpvname::SubAuto, mpvname::No},
+        {mpvname::AudioFileAuto, mpvname::No},
+        {mpvname::CoverArtAuto, mpvname::No},
+        {mpvname::Idle, mpvname::Yes},
+        // Sound outputs tried in this order. SDL is left out: four cores starting it at once crash or
+        // deadlock inside SDL. The silent output comes last, so a machine without any sound (no server, no
+        // card) still plays the pictures.
+        {mpvname::Ao, options.nullAudio ? mpvname::AoNull : mpvname::AoList},
+        {mpvname::AudioFallbackToNull, mpvname::Yes},
+        // A movie that reaches its end keeps its last frame on show instead of unloading.
+        {mpvname::KeepOpen, mpvname::Yes},
+        {mpvname::Pause, mpvname::Yes},
+        {mpvname::HrSeek, mpvname::Yes},
+        {mpvname::Hwdec, mpvname::AutoSafe},
+        {mpvname::LoopFile, mpvname::No},
+        {mpvname::Vo, nullVideo ? mpvname::VoNull : mpvname::VoRenderApi},
+        // What was played stays in memory for going back without reading the file again; mpv's own limit
+        // (50 MiB a core) adds up to hundreds of MB with four long movies.
+        {mpvname::DemuxerMaxBackBytes, "8MiB"},
+    };
+    for (const auto& [name, value] : settings) {
+        if (!setOption(h, name, value, error))
+            return {};
+    }
+    // Up to four panes decode side by side: a decoder's own threads beyond its share of the machine only
+    // add switching between threads and pictures held by each.
+    const QByteArray decoderThreads = QByteArray::number(std::max(1, QThread::idealThreadCount() / 2));
+    if (!setOption(h, mpvname::DecoderThreads, decoderThreads.constData(), error))
+        return {};
+    if (options.video == MpvVideoOutput::Software) {
+        const std::pair<const char*, const char*> software[] = {
+            // mpv's software renderer cannot turn pictures and fails an assertion on a phone's turned video;
+            // the movie turns such pictures with a filter instead (MpvMovie).
+            {mpvname::VideoRotate, mpvname::No},
+            // Scaling and converting every picture to the pane is most of what drawing costs; a bilinear
+            // scaler without dithering does it in a fraction of the time of the default's and looks alike
+            // at pane sizes.
+            {mpvname::SwsAllowZimg, mpvname::No},
+            {mpvname::SwsScaler, mpvname::SwsFastBilinear},
+            {mpvname::SwsFast, mpvname::Yes},
+        };
+        for (const auto& [name, value] : software) {
+            if (!setOption(h, name, value, error))
+                return {};
+        }
+    }
+
+    if (const int rc = mpv_initialize(h); rc < 0) {
+        *error = QStringLiteral("mpv could not start: %1").arg(QString::fromUtf8(mpv_error_string(rc)));
+        return {};
+    }
+    mpv_request_log_messages(h, mpvname::LogLevelWarn);
+
+    if (options.video == MpvVideoOutput::Software) {
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (const int rc = mpv_render_context_create(&core->softwareRenderContext_, h, params); rc < 0) {
+            core->softwareRenderContext_ = nullptr;
+            *error = QStringLiteral("mpv software renderer: %1").arg(QString::fromUtf8(mpv_error_string(rc)));
+            return {};
+        }
+    }
+    return core;
+}
+
+} // namespace tetrapan
