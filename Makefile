@@ -1,10 +1,21 @@
 # Tetrapan: `make run` installs what is missing, builds and starts the app;
 # `make test` installs, builds and runs every test (GUI tests under Xvfb).
+# `make test-asan` runs the same tests built with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer;
+# `make test-long` runs the long forms of the tests labelled long; `make fuzz` builds the fuzzers with clang
+# and runs each for FUZZ_SECONDS (FUZZ_RUNS=10000000 runs each for that many inputs instead); `make soak`
+# uses the app at random for SOAK_SECONDS (ten minutes) and checks its memory stays level.
 BUILD_DIR ?= build
+ASAN_BUILD_DIR ?= build-asan
+FUZZ_BUILD_DIR ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_ARGS ?=
+FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?=
+FUZZ_TARGETS ?=
+SOAK_SECONDS ?= 600
+XVFB = xvfb-run -a -s '-screen 0 1280x800x24'
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test test-asan test-long soak fuzz bench clean
 
 all: build
 
@@ -29,11 +40,37 @@ install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
 test: build
-	cd $(BUILD_DIR) && xvfb-run -a -s '-screen 0 1280x800x24' ctest --output-on-failure $(CTEST_ARGS)
+	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure $(CTEST_ARGS)
+
+# -O1 with line tables only: half the compile time of -O2 -g, and reports still name every function and line
+$(ASAN_BUILD_DIR)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DTETRAPAN_SANITIZE=ON
+
+test-asan: deps $(ASAN_BUILD_DIR)/build.ninja
+	cmake --build $(ASAN_BUILD_DIR)
+	cd $(ASAN_BUILD_DIR) && $(XVFB) ctest --output-on-failure $(CTEST_ARGS)
+
+test-long: build
+	cd $(BUILD_DIR) && TETRAPAN_LONG_TESTS=1 $(XVFB) ctest --output-on-failure -L long $(CTEST_ARGS)
+
+# QtTest's watchdog stops a test function after five minutes unless told otherwise
+soak: build
+	cd $(BUILD_DIR)/tests/panes && TETRAPAN_SOAK_SECONDS=$(SOAK_SECONDS) QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 \
+	    QTEST_FUNCTION_TIMEOUT=$$(( ($(SOAK_SECONDS) + 300) * 1000 )) $(XVFB) ./tst_soak
+
+# clang comes first: the fuzz build folder is configured with it
+fuzz:
+	@scripts/install-deps.sh --fuzz
+	test -f $(FUZZ_BUILD_DIR)/build.ninja || cmake -S . -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	    -DCMAKE_CXX_COMPILER=clang++-14 -DTETRAPAN_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ_BUILD_DIR) --target fuzzers
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_TARGETS="$(FUZZ_TARGETS)" \
+	    scripts/run-fuzzers.sh $(FUZZ_BUILD_DIR)
 
 bench: build
 	@scripts/install-deps.sh --bench
 	@echo "run: $(BUILD_DIR)/bench/tetrapan-bench <subcommand>"
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tetrapan needs to build, test and run; only what is missing.
-# Usage: scripts/install-deps.sh [--bench]   (--bench adds the plain mpv player used for comparisons)
+# Usage: scripts/install-deps.sh [--bench | --fuzz]
+#   --bench adds the plain mpv player used for comparisons
+#   --fuzz adds clang with its libFuzzer and sanitizer runtimes (make fuzz); make test-asan needs nothing more,
+#          g++ brings its own sanitizer runtimes
 set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config
           desktop-file-utils appstream dbus-daemon xdotool
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
           ffmpeg xvfb xauth fonts-dejavu-core libgl1-mesa-dri locales)
-if [[ "${1:-}" == "--bench" ]]; then
-    packages+=(mpv)
-fi
+case "${1:-}" in
+    --bench) packages+=(mpv) ;;
+    # libclang-rt-14-dev holds libclang_rt.fuzzer and the ASan/UBSan runtimes; llvm-14 the symbolizer for reports
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

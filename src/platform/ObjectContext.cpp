@@ -1,6 +1,7 @@
 #include "platform/ObjectContext.h"
 
 #include "platform/StoreCoordinator.h"
+#include "platform/XmlStore.h"
 
 #include <QDateTime>
 #include <QUndoCommand>
@@ -50,8 +51,9 @@ QVariant coerce(const QVariant& value, AttributeType type)
     case AttributeType::Boolean:
         return value.toBool();
     case AttributeType::Date: {
-        const QDateTime d = value.toDateTime();
-        return d.isValid() ? QVariant(d.toUTC()) : QVariant();
+        // a movie file dated in the year 10000 must not make the library unreadable: such a date is not kept
+        const QDateTime d = value.toDateTime().toUTC();
+        return XmlStore::canHoldDate(d) ? QVariant(d) : QVariant();
     }
     }
     return {};

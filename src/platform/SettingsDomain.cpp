@@ -1,11 +1,10 @@
 #include "platform/SettingsDomain.h"
 
+#include "platform/JsonSettingsFormat.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -13,33 +12,10 @@ namespace tetrapan {
 
 namespace {
 
-// QSettings treats "/" in a key as a group separator; our keys never contain one, so the map QSettings
-// hands over is exactly the flat JSON object.
-bool readJson(QIODevice& device, QSettings::SettingsMap& map)
-{
-    const QByteArray bytes = device.readAll();
-    if (bytes.trimmed().isEmpty())
-        return true;
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return false;
-    const QJsonObject object = doc.object();
-    for (auto it = object.begin(); it != object.end(); ++it)
-        map.insert(it.key(), it.value().toVariant());
-    return true;
-}
-
-bool writeJson(QIODevice& device, const QSettings::SettingsMap& map)
-{
-    const QJsonObject object = QJsonObject::fromVariantMap(map);
-    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    return device.write(bytes) == bytes.size();
-}
-
 QSettings::Format jsonFormat()
 {
-    static const QSettings::Format format = QSettings::registerFormat("json", readJson, writeJson);
+    static const QSettings::Format format =
+        QSettings::registerFormat("json", jsonSettingsFormat::read, jsonSettingsFormat::write);
     return format;
 }
 
@@ -51,15 +27,10 @@ QString setAsideIfDamaged(const QString& filePath)
         return {};
     const QByteArray bytes = file.readAll();
     file.close();
-    if (bytes.trimmed().isEmpty())
+    QSettings::SettingsMap map;
+    QString reason;
+    if (jsonSettingsFormat::parse(bytes, map, &reason))
         return {};
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error == QJsonParseError::NoError && doc.isObject())
-        return {};
-    const QString reason = error.error != QJsonParseError::NoError
-                               ? QStringLiteral("%1 at offset %2").arg(error.errorString()).arg(error.offset)
-                               : QStringLiteral("the file does not hold a JSON object");
     const QString damaged = filePath + QStringLiteral(".damaged");
     QFile::remove(damaged);
     if (!QFile::rename(filePath, damaged)) {

@@ -25,7 +25,9 @@ std::optional<QVariant> parseValue(QStringView text, AttributeType type)
     bool ok = false;
     switch (type) {
     case AttributeType::String:
-        return QVariant(text.toString());
+        // A file in another encoding (UTF-7, say) can decode to half a surrogate pair, which no UTF-8 file
+        // holds: kept, it would be saved as something else than was read.
+        return text.isValidUtf16() ? std::optional<QVariant>(text.toString()) : std::nullopt;
     case AttributeType::Integer32: {
         const int v = text.toInt(&ok);
         return ok ? std::optional<QVariant>(v) : std::nullopt;
@@ -41,8 +43,8 @@ std::optional<QVariant> parseValue(QStringView text, AttributeType type)
             return QVariant(false);
         return std::nullopt;
     case AttributeType::Date: {
-        const QDateTime d = QDateTime::fromString(text.toString(), Qt::ISODateWithMs);
-        return d.isValid() ? std::optional<QVariant>(d.toUTC()) : std::nullopt;
+        const QDateTime d = QDateTime::fromString(text.toString(), Qt::ISODateWithMs).toUTC();
+        return XmlStore::canHoldDate(d) ? std::optional<QVariant>(d) : std::nullopt;
     }
     }
     return std::nullopt;
@@ -321,6 +323,14 @@ private:
 } // namespace
 
 XmlStore::XmlStore(const QString& filePath, const ObjectModel& model) : filePath_(filePath), model_(model) {}
+
+bool XmlStore::canHoldDate(const QDateTime& date)
+{
+    if (!date.isValid())
+        return false;
+    const int year = date.toUTC().date().year();
+    return year >= 1 && year <= 9999;
+}
 
 bool XmlStore::load(RecordMap& records, StoreError& error) const
 {

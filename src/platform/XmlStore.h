@@ -5,6 +5,7 @@
 #include "platform/StoreError.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 class QIODevice;
@@ -18,6 +19,10 @@ public:
     static constexpr int FormatVersion = 1;
 
     XmlStore(const QString& filePath, const ObjectModel& model);
+
+    // Dates are written in UTC with a four-digit year: one outside the years 1 to 9999 there has no form in
+    // the file, and written anyway it would make the whole library unreadable at the next start.
+    static bool canHoldDate(const QDateTime& date);
 
     QString filePath() const { return filePath_; }
 

@@ -10,6 +10,8 @@
 #include <QAction>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tetrapan;
@@ -256,6 +258,26 @@ private Q_SLOTS:
         const QString keys = QStringLiteral("filePath title fileSize");
         QCOMPARE(f.values(f.entriesOf("00000001").value(0), keys + " fileDate"), gone + "|gone.mov|0|-");
         QCOMPARE(f.values(f.entriesOf("00000002").value(0), keys), target + "|real.mov|4096");
+    }
+
+    // Some file systems (tmpfs, btrfs) date a file in the year 10000, which the library file cannot hold:
+    // the entry is made without a date rather than making the next save unreadable.
+    void fileDatedInTheYear10000GetsNoDate()
+    {
+        Fixture f;
+        QTemporaryDir memory(QStringLiteral("/dev/shm/tetrapan-XXXXXX"));
+        const QString path = QDir(memory.isValid() ? memory.path() : f.dir.path()).filePath("future.mp4");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("m");
+        file.flush();
+        const QDateTime future(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC);
+        if (!file.setFileTime(future, QFileDevice::FileModificationTime) ||
+            QFileInfo(path).lastModified().toUTC() != future)
+            QSKIP("no file system here dates a file in the year 10000");
+        f.tb.createFilelist(1, nullptr, path, "00000001");
+        const ObjectId entry = f.entriesOf("00000001").value(0);
+        QCOMPARE(f.values(entry, "filePath fileSize fileDate"), path + "|1|-");
     }
 
     void removingAPaneRemovesOnlyItsEntry()

@@ -1,12 +1,11 @@
 // The whole application on the real movie engine: four clips placed into a playlist, saved, the
 // application started again on the same home, the playlist chosen again, and the four panes playing and
 // synchronised.
-#include "FakeDialogPresenter.h"
+#include "RealApp.h"
 #include "TestClips.h"
 #include "TestHome.h"
 
 #include "engine/Movie.h"
-#include "engine/MpvMovieEngine.h"
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
@@ -16,13 +15,10 @@
 #include "platform/Scheduler.h"
 #include "platform/SettingsDomain.h"
 #include "shell/MainNib.h"
-#include "shell/MainWindow.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QFileInfo>
 #include <QTest>
-
-#include <memory>
 
 using namespace tetrapan;
 
@@ -31,28 +27,7 @@ namespace {
 constexpr int EngineTimeoutMs = 15000;
 const QString PlaylistTitle = QStringLiteral("Four Colours");
 
-// One run of the application on the given home.
-struct Run {
-    SettingsDomain settings;
-    QtScheduler scheduler;
-    test::FakeDialogPresenter dialogs;
-    std::unique_ptr<MpvMovieEngine> engine;
-    std::unique_ptr<MainNib> nib;
-
-    explicit Run(const test::TestHome& home) : settings(home.settingsFile())
-    {
-        Tetrapan_AppDelegate::setupDefaults(settings);
-        MpvMovieEngine::Options options;
-        options.movie.nullAudio = true;
-        engine = std::make_unique<MpvMovieEngine>(options);
-        nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, *engine});
-        nib->mainWindow().resize(800, 600);
-        nib->mainWindow().show();
-    }
-    ~Run() { nib.reset(); } // the panes let go of their movies before the engine goes
-    ObjectContext& context() { return *nib->appDelegate().managedObjectContext(); }
-    QTMovieSubView& pane(int viewNo) { return nib->qtView(viewNo); }
-};
+using Run = test::RealApp<QtScheduler>;
 
 } // namespace
 
@@ -69,7 +44,7 @@ private Q_SLOTS:
     {
         test::TestHome home;
         {
-            Run first(home);
+            Run first(home, QSize(800, 600));
             QVERIFY(QTest::qWaitForWindowExposed(&first.nib->mainWindow()));
             ObjectContext& context = first.context();
             const ObjectId node = LibraryRules::createNode(context, first.settings, false);
@@ -85,7 +60,7 @@ private Q_SLOTS:
         }
         QVERIFY(QFileInfo::exists(home.libraryFile()));
 
-        Run second(home);
+        Run second(home, QSize(800, 600));
         QVERIFY(QTest::qWaitForWindowExposed(&second.nib->mainWindow()));
         const QList<ObjectId> nodes = second.context().fetch(
             LibrarySchema::Playlist, Predicate::equals(LibrarySchema::Title, PlaylistTitle));

@@ -1,0 +1,143 @@
+// Every kind of file that is no movie, given to the whole application on the real movie engine, the two
+// ways a user gives a pane a file: placed (the file chooser, a copy from another pane) and dropped. Each is
+// refused with the alert, the pane keeps the movie it showed, and the library stays exactly as it was, in
+// memory and on disk.
+#include "BadMovieFiles.h"
+#include "FakeDialogPresenter.h"
+#include "FakeScheduler.h"
+#include "RealApp.h"
+#include "TestClips.h"
+#include "TestHome.h"
+
+#include "library/LibraryRules.h"
+#include "library/LibrarySchema.h"
+#include "library/PlaylistTreeController.h"
+#include "panes/MoviePaneInput.h"
+#include "panes/QTMovieSubView.h"
+#include "platform/ObjectContext.h"
+#include "platform/SettingsDomain.h"
+#include "platform/XmlStore.h"
+#include "shell/MainNib.h"
+#include "shell/Tetrapan_AppDelegate.h"
+
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+using namespace tetrapan;
+
+namespace {
+
+const QString CanNotCreateMovie = QStringLiteral("Can not create movie.");
+const QString TwoOrMoreFiles = QStringLiteral("Two or more files are added.");
+
+// The application on a home of its own, its clock in the test's hands.
+struct App : test::RealApp<test::FakeScheduler> {
+    explicit App(const test::TestHome& home) : RealApp(home, QSize(640, 480)) {}
+
+    // What a file manager's drop on the pane delivers.
+    void drop(int viewNo, const QStringList& paths)
+    {
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(path);
+        QMimeData data;
+        data.setUrls(urls);
+        QTMovieSubView& target = pane(viewNo);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&target, &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&target, &drop);
+        scheduler.advance(MoviePaneInput::PlaceDroppedFileDelay);
+    }
+};
+
+} // namespace
+
+class TestBadMovies : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        clips_ = test::TestClips::makeForTests();
+        QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+        QVERIFY(scratch_.isValid());
+        files_ = test::makeBadMovieFiles(scratch_.path(), clips_);
+    }
+
+    void refusedWithTheAlertAndTheLibraryUnchanged_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<bool>("dropped");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("information");
+        QTest::addColumn<QString>("skipReason");
+        for (const test::BadMovieFile& file : std::as_const(files_)) {
+            for (const bool dropped : {false, true}) {
+                QTest::addRow("%s, %s", qPrintable(file.kind), dropped ? "dropped" : "placed")
+                    << QStringList{file.path} << dropped << CanNotCreateMovie
+                    << QStringLiteral("Please check file.") << file.skipReason;
+            }
+        }
+        // two good movies at once are refused for being two
+        QTest::newRow("two files, dropped")
+            << QStringList{clips_.green, clips_.blue} << true << TwoOrMoreFiles
+            << QStringLiteral("Please add only one file.") << QString();
+    }
+
+    void refusedWithTheAlertAndTheLibraryUnchanged()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(bool, dropped);
+        QFETCH(QString, skipReason);
+        if (!skipReason.isEmpty())
+            QSKIP(qPrintable(skipReason));
+        test::TestHome home;
+        App app(home);
+        ObjectContext& context = app.context();
+        const ObjectId playlist = LibraryRules::createNode(context, app.settings, false);
+        context.setValue(playlist, LibrarySchema::Title, QStringLiteral("Angles"));
+        LibraryRules::placeNode(context, playlist, NoObject);
+        QVERIFY(app.nib->playlistTreeController().setSelectedObject(playlist));
+        app.pane(1).createMovieFrame(clips_.red);
+        QVERIFY(app.dialogs.alerts.isEmpty());
+        app.nib->appDelegate().saveAction();
+        QVERIFY(app.dialogs.errors.isEmpty());
+        const QByteArray fileBefore = test::readAll(home.libraryFile());
+        const XmlStore form(QString(), context.model());
+        const QByteArray recordsBefore = form.serialize(context.records());
+        const Movie* movieBefore = app.pane(1).movie();
+        QVERIFY(movieBefore);
+
+        if (dropped)
+            app.drop(1, paths);
+        else
+            app.pane(1).createMovieFrame(paths.front());
+
+        QCOMPARE(app.dialogs.alerts.size(), 1);
+        const AlertRequest& alert = app.dialogs.alerts.front();
+        QTEST(alert.messageText, "message");
+        QTEST(alert.informativeText, "information");
+        QCOMPARE(alert.buttons, QStringList{"Cancel"});
+        QCOMPARE(app.pane(1).movie(), movieBefore);
+        QCOMPARE(app.pane(1).filePath(), clips_.red);
+        QVERIFY(app.pane(1).isAvailable());
+        QVERIFY(!context.hasChanges());
+        QCOMPARE(form.serialize(context.records()), recordsBefore);
+        // nothing waits to be saved, and saving changes nothing either
+        app.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        QCOMPARE(test::readAll(home.libraryFile()), fileBefore);
+        app.nib->appDelegate().saveAction();
+        QCOMPARE(test::readAll(home.libraryFile()), fileBefore);
+        QCOMPARE(app.dialogs.alerts.size(), 1);
+    }
+
+private:
+    test::TestClips clips_;
+    QTemporaryDir scratch_;
+    QList<test::BadMovieFile> files_;
+};
+
+QTEST_MAIN(TestBadMovies)
+#include "tst_badmovies.moc"
