@@ -1,6 +1,7 @@
 #include "playlist/TableColumnController.h"
 
 #include "library/FilelistArrayController.h"
+#include "shell/userDefaultsViewState.h"
 
 #include <QHeaderView>
 #include <QTableView>
@@ -11,24 +12,13 @@ TableColumnController::TableColumnController(QTableView* table) : table_(table)
 {
     if (!table_ || !table_->model())
         return;
-    const QList<int> sections = shownSections(table_->horizontalHeader());
+    const QList<int> sections = userDefaultsExtension::shownSections(table_->horizontalHeader());
     for (qsizetype order = 0; order < sections.size(); ++order) {
         const QString identifier = identifierOf(table_, sections[order]);
         if (columnHolders_.contains(identifier))
             qWarning("Warning: identifier '%s' already exists.", qPrintable(identifier));
         columnHolders_.insert(identifier, ColumnHolder(static_cast<int>(order), sections[order]));
     }
-}
-
-QList<int> TableColumnController::shownSections(const QHeaderView* header)
-{
-    QList<int> sections;
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int logical = header->logicalIndex(visual);
-        if (!header->isSectionHidden(logical))
-            sections.append(logical);
-    }
-    return sections;
 }
 
 QString TableColumnController::identifierOf(const QTableView* table, int section)
@@ -43,7 +33,7 @@ QStringList TableColumnController::tableColumns(const QTableView* table)
     QStringList identifiers;
     if (!table || !table->model())
         return identifiers;
-    for (int section : shownSections(table->horizontalHeader()))
+    for (int section : userDefaultsExtension::shownSections(table->horizontalHeader()))
         identifiers.append(identifierOf(table, section));
     return identifiers;
 }
@@ -71,7 +61,7 @@ void TableColumnController::showColumn(const QString& identifier)
     header->showSection(section);
     // behind every other section, so behind the last shown column
     header->moveSection(header->visualIndex(section), header->count() - 1);
-    const QList<int> shown = shownSections(header);
+    const QList<int> shown = userDefaultsExtension::shownSections(header);
     const int last = static_cast<int>(shown.size()) - 1;
     if (last > holder->order() && holder->order() >= 0)
         header->moveSection(header->visualIndex(section), header->visualIndex(shown.at(holder->order())));

@@ -37,8 +37,6 @@ public:
     static QStringList tableColumns(const QTableView* table);
 
 private:
-    // The shown sections, left to right.
-    static QList<int> shownSections(const QHeaderView* header);
     static QString identifierOf(const QTableView* table, int section);
 
     QTableView* table_;

@@ -82,17 +82,6 @@ QString columnIdentifier(const QAbstractItemModel* model, int section)
     return model->headerData(section, Qt::Horizontal, FilelistArrayController::AttributeKeyRole).toString();
 }
 
-// The shown columns' sections, left to right.
-QList<int> shownSections(const QHeaderView* header)
-{
-    QList<int> sections;
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int logical = header->logicalIndex(visual);
-        if (!header->isSectionHidden(logical))
-            sections.append(logical);
-    }
-    return sections;
-}
 
 } // namespace
 
@@ -225,6 +214,17 @@ void saveTableColumnState(SettingsDomain& domain, QTableView* table, const QStri
         }
     }
     storeList(domain, columns, key);
+}
+
+QList<int> shownSections(const QHeaderView* header)
+{
+    QList<int> sections;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (!header->isSectionHidden(logical))
+            sections.append(logical);
+    }
+    return sections;
 }
 
 } // namespace tetrapan::userDefaultsExtension

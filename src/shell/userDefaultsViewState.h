@@ -7,6 +7,7 @@
 #include <optional>
 
 class QSplitter;
+class QHeaderView;
 class QTableView;
 class QWidget;
 
@@ -38,6 +39,8 @@ void saveSplitViewRect(SettingsDomain& domain, QSplitter* splitView, const QStri
 // stored nor moved, and a stored position counts the shown columns only.
 void setTableColumnState(SettingsDomain& domain, QTableView* table, const QString& key);
 void saveTableColumnState(SettingsDomain& domain, QTableView* table, const QString& key);
+// The shown columns' logical sections, left to right.
+QList<int> shownSections(const QHeaderView* header);
 
 // Where a window with the wanted frame may go on screens with these available areas: the frame itself
 // when a part of it a user can take hold of lies on one of them; otherwise moved (and shrunk if it must)
