@@ -18,6 +18,7 @@ class MainWindow;
 class MovController;
 class MovieEngine;
 class MovieFilesOpener;
+class PaneSnapshot;
 class ObjectContext;
 class PlaylistOutlineView;
 class PlaylistTreeController;
@@ -89,6 +90,7 @@ public:
     CMFilelistHeader& cmFilelistHeader() { return *cmFilelistHeader_; }
     ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
     MovieFilesOpener& movieFilesOpener() { return *movieFilesOpener_; }
+    PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
 
     void showWindows();
 
@@ -138,6 +140,9 @@ private:
     PlaylistOutlineView* olvPlaylist_ = nullptr;
     FilelistTableView* tbvFilelist_ = nullptr;
     CMFilelistHeader* cmFilelistHeader_ = nullptr;
+
+    // File > Save Snapshot; it waits for the panes' movies, so it goes before the coordinator and the panes
+    std::unique_ptr<PaneSnapshot> paneSnapshot_;
 };
 
 } // namespace tetrapan
