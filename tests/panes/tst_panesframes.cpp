@@ -52,6 +52,11 @@ QString describe(const QList<std::optional<int>>& frames)
     return texts.join(QLatin1Char(' '));
 }
 
+std::optional<DrawingPath> drawingPath(bool openGL)
+{
+    return openGL ? std::optional<DrawingPath>(DrawingPath::OpenGL) : std::nullopt;
+}
+
 QString allAt(int frame)
 {
     return describe(QList<std::optional<int>>(4, frame));
@@ -75,10 +80,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("next");
         QTest::addColumn<int>("before");
+        QTest::addColumn<bool>("openGL"); // else the machine's own drawing path (software on Xvfb)
         // frame n of the even clip starts at n / 25 s
-        QTest::newRow("even frames") << false << 25 << 26 << 24;
+        QTest::newRow("even frames") << false << 25 << 26 << 24 << false;
         // frames 3 to 12 are left out: frame 2 stands from 0.08 s to 0.52 s, where 13 follows
-        QTest::newRow("uneven frames") << true << 2 << 13 << 1;
+        QTest::newRow("uneven frames") << true << 2 << 13 << 1 << false;
+        QTest::newRow("uneven frames, OpenGL") << true << 2 << 13 << 1 << true;
     }
 
     void keysStepEveryPaneOneFrame()
@@ -87,10 +94,11 @@ private Q_SLOTS:
         QFETCH(int, start);
         QFETCH(int, next);
         QFETCH(int, before);
+        QFETCH(bool, openGL);
         const QString clip = uneven ? clips_.barcodeVfr : clips_.barcode;
         test::TestHome home;
         QVERIFY(test::writeOnePlaylistHome(home, PlaylistTitle, QStringList(4, clip)));
-        Run run(home, QSize(800, 600));
+        Run run(home, QSize(800, 600), drawingPath(openGL));
         QVERIFY(QTest::qWaitForWindowExposed(&run.nib->mainWindow()));
         for (int n = 1; n <= 4; ++n)
             QTRY_VERIFY_WITH_TIMEOUT(run.pane(n).isPlayable(), EngineTimeoutMs);
@@ -138,11 +146,19 @@ private Q_SLOTS:
             QVERIFY(!run.pane(n).isPlaying());
     }
 
+    void snapshotSavesWhatThePanesShow_data()
+    {
+        QTest::addColumn<bool>("openGL");
+        QTest::newRow("the machine's drawing path") << false;
+        QTest::newRow("OpenGL") << true;
+    }
+
     void snapshotSavesWhatThePanesShow()
     {
+        QFETCH(bool, openGL);
         test::TestHome home;
         QVERIFY(test::writeOnePlaylistHome(home, PlaylistTitle, QStringList(4, clips_.barcode)));
-        Run run(home, QSize(800, 600));
+        Run run(home, QSize(800, 600), drawingPath(openGL));
         QVERIFY(QTest::qWaitForWindowExposed(&run.nib->mainWindow()));
         for (int n = 1; n <= 4; ++n) {
             QTRY_VERIFY_WITH_TIMEOUT(run.pane(n).isPlayable(), EngineTimeoutMs);
