@@ -111,6 +111,8 @@ private:
     bool requestExactSeek(double seconds);
     void reloadAt(double seconds);
     double timePosSeconds() const;
+    // The answer to requestFrameImage, from mpv's reply.
+    void frameImageArrived(const mpv_event& event);
 
     MpvCorePtr core_;
     QString filePath_;
@@ -145,7 +147,6 @@ private:
     bool steppingFrame_ = false;
     // A still picture (cover art) has no next frame: mpv would play on, waiting for one.
     bool picturesMove_ = false;
-    void frameImageArrived(const mpv_event& event);
 };
 
 } // namespace tetrapan

@@ -83,6 +83,7 @@ void MainNib::instantiate()
     appDelegate_->prefetchLibrary();
     mainWindow_ = std::make_unique<MainWindow>();
     movController_ = std::make_unique<MovController>(services_.scheduler, services_.settings);
+    paneSnapshot_ = std::make_unique<PaneSnapshot>(*movController_, services_.scheduler, services_.dialogs);
     viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
     fileViewer_ = services_.fileViewer;
     if (!fileViewer_) {
@@ -193,7 +194,6 @@ void MainNib::connectFileAndPlaybackMenus()
     QObject::connect(window->syncAction(), &QAction::triggered, coordinator,
                      [coordinator] { coordinator->syncAllMovieTime(); });
     // snapshots of what the panes show
-    paneSnapshot_ = std::make_unique<PaneSnapshot>(*coordinator, services_.scheduler, services_.dialogs);
     PaneSnapshot* snapshot = paneSnapshot_.get();
     snapshot->setShownArea(window->spvMain());
     QObject::connect(coordinator, &MovController::mainWindowTitleChanged, snapshot, &PaneSnapshot::setTitle);

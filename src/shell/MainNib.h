@@ -47,8 +47,9 @@ struct NibServices {
 // The composition root: builds every object of the application once, connects their outlets and then
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
-//      the library), the library access controller, the pane coordinator, the main window's controller,
-//      panes 1 to 4, the playlist window with its tree, its file table and the table's header menu, and
+//      the library), the library access controller, the pane coordinator and its snapshot taker, the main
+//      window's controller, panes 1 to 4, the playlist window with its tree, its file table and the table's
+//      header menu, and
 //      the playlist window's controller; then the control palette, the preferences and help windows and
 //      their controllers; and the opener of files that come from outside the panes
 //   2. connect outlets and menu commands
