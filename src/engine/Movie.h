@@ -2,6 +2,7 @@
 
 #include "engine/MovieTime.h"
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 
@@ -45,12 +46,22 @@ public:
     virtual bool loopsBackAndForth() const = 0;
     virtual void setLoopsBackAndForth(bool loops) = 0;
 
+    // Single frames and snapshots.
+    // Shows the next frame (forward) or the one before and stays stopped there; a playing movie stops
+    // first. Exact also where frames are not evenly spaced. A movie without pictures does not move.
+    virtual void stepFrame(bool forward) = 0;
+    // Asks for the picture on show at the video's own size, with nothing drawn over it. The answer comes
+    // later, once, through frameImageReady: a null image when there is none.
+    virtual void requestFrameImage() = 0;
+
 Q_SIGNALS:
     // Playback reached the end by itself.
     void didEnd(tetrapan::Movie* movie);
     void rateDidChange(tetrapan::Movie* movie);
     // The playing position moved (while playing, after a seek); for position displays.
     void timeDidChange(tetrapan::Movie* movie);
+    // The answer to requestFrameImage.
+    void frameImageReady(tetrapan::Movie* movie, const QImage& image);
 };
 
 } // namespace tetrapan

@@ -21,7 +21,7 @@ namespace {
 
 enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos };
 // Tags of asynchronous requests, to tell their replies apart.
-enum AsyncRequest : uint64_t { AsyncReply = 100, SeekReply, PauseReply };
+enum AsyncRequest : uint64_t { AsyncReply = 100, SeekReply, PauseReply, FrameImageReply };
 
 QString errorText(int code)
 {
@@ -181,6 +181,7 @@ QString MpvMovie::inspectLoadedFile()
 
     durationSeconds_ = *duration;
     videoTrackId_ = firstVideoId;
+    picturesMove_ = hasMovingVideo;
     title_ = stringProperty(h, QLatin1String(mpvname::Title));
     if (videoOutput() == MpvVideoOutput::Software)
         turnPicturesUpright();
@@ -233,8 +234,10 @@ void MpvMovie::handleEvent(const mpv_event& event)
         const bool flag = property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data) != 0;
         if (event.reply_userdata == ObservePause && property->format == MPV_FORMAT_FLAG) {
             // While our own requests are on their way, mpv's reports describe states already left behind.
-            if (pendingPauseRequests_ == 0)
+            if (pendingPauseRequests_ == 0 && !(steppingFrame_ && !flag))
                 setPausedState(flag);
+            if (flag)
+                steppingFrame_ = false;
         } else if (event.reply_userdata == ObserveEof && property->format == MPV_FORMAT_FLAG) {
             const bool ended = flag && !eofReached_;
             eofReached_ = flag;
@@ -255,6 +258,10 @@ void MpvMovie::handleEvent(const mpv_event& event)
     case MPV_EVENT_COMMAND_REPLY:
         if (event.reply_userdata == PauseReply && pendingPauseRequests_ > 0)
             --pendingPauseRequests_;
+        if (event.reply_userdata == FrameImageReply) {
+            frameImageArrived(event);
+            break;
+        }
         if (event.error < 0) {
             qCWarning(lcMpv) << filePath_ << "request failed:" << errorText(event.error);
             // A seek that failed will never land.
@@ -326,6 +333,7 @@ void MpvMovie::gotoEnd()
 
 void MpvMovie::play()
 {
+    steppingFrame_ = false;
     // With keep-open, unpausing a movie that stands at its end would leave it there.
     if (atEnd_ || eofReached_)
         seekToSeconds(0.0);
@@ -336,6 +344,7 @@ void MpvMovie::play()
 
 void MpvMovie::stop()
 {
+    steppingFrame_ = false;
     requestPause(true);
     setPausedState(true);
 }
@@ -475,6 +484,95 @@ namespace tetrapan {
 QString MpvMovie::propertyText(const char* name) const
 {
     return stringProperty(handle(), QString::fromLatin1(name));
+}
+
+} // namespace tetrapan
+
+// Single frames and snapshots
+
+namespace tetrapan {
+
+void MpvMovie::stepFrame(bool forward)
+{
+    if (!paused_)
+        stop();
+    // Sound alone or under a still picture has no frames, and a forward step from the last frame would only
+    // end the movie again.
+    if (!picturesMove_ || (forward && (atEnd_ || eofReached_)))
+        return;
+    // mpv finds the next frame by playing it and the previous one by an exact seek backwards, so uneven
+    // frame spacing is honoured; a step of a frame's nominal length is not.
+    const char* command[] = {forward ? mpvname::FrameStep : mpvname::FrameBackStep, nullptr};
+    if (const int rc = mpv_command_async(handle(), AsyncReply, command); rc < 0) {
+        qCWarning(lcMpv) << "frame step in" << filePath_ << "failed:" << errorText(rc);
+        return;
+    }
+    steppingFrame_ = forward;
+    standsAtStart_ = false;
+    atEnd_ = false;
+}
+
+void MpvMovie::requestFrameImage()
+{
+    if (hasPicture()) {
+        const QByteArray command = mpvname::ScreenshotRaw;
+        const QByteArray flags = mpvname::ScreenshotVideo;
+        mpv_node items[2];
+        items[0].format = MPV_FORMAT_STRING;
+        items[0].u.string = const_cast<char*>(command.constData());
+        items[1].format = MPV_FORMAT_STRING;
+        items[1].u.string = const_cast<char*>(flags.constData());
+        mpv_node_list list{2, items, nullptr};
+        mpv_node args;
+        args.format = MPV_FORMAT_NODE_ARRAY;
+        args.u.list = &list;
+        if (mpv_command_node_async(handle(), FrameImageReply, &args) >= 0)
+            return;
+    }
+    // the answer comes later also when there is none
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT frameImageReady(this, QImage()); }, Qt::QueuedConnection);
+}
+
+void MpvMovie::frameImageArrived(const mpv_event& event)
+{
+    QImage image;
+    const auto* reply = static_cast<const mpv_event_command*>(event.data);
+    if (event.error >= 0 && reply && reply->result.format == MPV_FORMAT_NODE_MAP) {
+        const mpv_node_list* map = reply->result.u.list;
+        qint64 width = 0, height = 0, stride = 0;
+        QByteArray format;
+        const mpv_byte_array* data = nullptr;
+        for (int i = 0; i < map->num; ++i) {
+            const QByteArray key = map->keys[i];
+            const mpv_node& value = map->values[i];
+            if (value.format == MPV_FORMAT_INT64 && key == "w")
+                width = value.u.int64;
+            else if (value.format == MPV_FORMAT_INT64 && key == "h")
+                height = value.u.int64;
+            else if (value.format == MPV_FORMAT_INT64 && key == "stride")
+                stride = value.u.int64;
+            else if (value.format == MPV_FORMAT_STRING && key == "format")
+                format = value.u.string;
+            else if (value.format == MPV_FORMAT_BYTE_ARRAY && key == "data")
+                data = value.u.ba;
+        }
+        // bgr0: blue in the lowest byte of each 32-bit pixel, the top byte undefined
+        if (format == "bgr0" && data && width > 0 && height > 0 && stride >= width * 4 &&
+            data->size >= static_cast<size_t>(stride * height)) {
+            image = QImage(static_cast<const uchar*>(data->data), int(width), int(height), int(stride),
+                           QImage::Format_RGB32)
+                        .copy();
+            for (int y = 0; y < image.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x)
+                    line[x] |= 0xff000000u;
+            }
+        }
+    }
+    if (event.error < 0)
+        qCWarning(lcMpv) << filePath_ << "gave no picture:" << errorText(event.error);
+    Q_EMIT frameImageReady(this, image);
 }
 
 } // namespace tetrapan

@@ -65,6 +65,9 @@ public:
     // mpv cannot play backwards smoothly, so a back-and-forth loop is remembered but plays as no loop.
     void setLoopsBackAndForth(bool loops) override { loopsBackAndForth_ = loops; }
 
+    void stepFrame(bool forward) override;
+    void requestFrameImage() override;
+
     // For the views that draw this movie.
     mpv_handle* handle() const { return core_->handle(); }
     MpvVideoOutput videoOutput() const { return core_->videoOutput(); }
@@ -108,6 +111,8 @@ private:
     bool requestExactSeek(double seconds);
     void reloadAt(double seconds);
     double timePosSeconds() const;
+    // The answer to requestFrameImage, from mpv's reply.
+    void frameImageArrived(const mpv_event& event);
 
     MpvCorePtr core_;
     QString filePath_;
@@ -137,6 +142,11 @@ private:
     // mpv closed the file when its video output went away and nothing else was left to play.
     bool closedWithOutput_ = false;
     std::atomic<bool> drainQueued_{false};
+
+    // A forward step plays one frame and pauses again; mpv reports both, but the movie stays stopped.
+    bool steppingFrame_ = false;
+    // A still picture (cover art) has no next frame: mpv would play on, waiting for one.
+    bool picturesMove_ = false;
 };
 
 } // namespace tetrapan

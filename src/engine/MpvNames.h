@@ -84,5 +84,10 @@ inline constexpr const char* LoadReplace = "replace";
 inline constexpr const char* Seek = "seek";
 inline constexpr const char* SeekAbsoluteExact = "absolute+exact";
 inline constexpr const char* Stop = "stop";
+inline constexpr const char* FrameStep = "frame-step";
+inline constexpr const char* FrameBackStep = "frame-back-step";
+// The picture on show handed back as pixels; "video": at the video's size, nothing drawn over it.
+inline constexpr const char* ScreenshotRaw = "screenshot-raw";
+inline constexpr const char* ScreenshotVideo = "video";
 
 } // namespace tetrapan::mpvname

@@ -27,7 +27,9 @@ ObjectModel model()
          {Title, T::String},
          {PlayTime, T::Integer32},
          {FileSize, T::Integer64},
-         {FileDate, T::Date}},
+         {FileDate, T::Date},
+         // added later: a library written before has none, and a damaged value costs only the offset
+         {Offset, T::Integer64, true}},
         {{RltPlaylist, Playlist, true, RltFilelist}},
     };
     return ObjectModel({playlist, filelist});

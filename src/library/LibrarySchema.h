@@ -31,6 +31,8 @@ inline const QString PlayTime = QStringLiteral("playTime");
 inline const QString FileSize = QStringLiteral("fileSize");
 inline const QString FileDate = QStringLiteral("fileDate");
 inline const QString RltPlaylist = QStringLiteral("rlt_playlist");
+// How far the entry's movie leads the playlist's common time line, in milliseconds; absent means 0.
+inline const QString Offset = QStringLiteral("offset");
 
 ObjectModel model();
 

@@ -52,6 +52,10 @@ inline const AlertText DeleteFolder{QStringLiteral("alert"), QStringLiteral("Del
                                     QStringLiteral("Delete,Cancel")};
 inline const AlertText CantCreateMovie{QStringLiteral("alert"), QStringLiteral("Can`t create movie."),
                                        QStringLiteral("Check movie file."), QStringLiteral("Cancel")};
+// A snapshot is saved whole or not at all. %1: the folder, %2: why it could not be written.
+inline const AlertText CanNotSaveSnapshot{
+    QStringLiteral("error"), QStringLiteral("Could not save the snapshot."),
+    QStringLiteral("Nothing was saved in %1: %2"), QStringLiteral("OK")};
 
 // "alert" -> "icon_alert", "error" -> "icon_stop", any other word -> "icon_info".
 QString iconNameForStyle(const QString& style);

@@ -29,6 +29,8 @@ QStringList CMMovieView::createMenuArray()
         QStringLiteral("Play,changeMoviePlay:,,play"),
         QStringLiteral("Stop,changeMoviePlay:,,stop"),
         QStringLiteral("Sync Time,syncMovieTime:,,sync"),
+        QStringLiteral("Set Offset Here,changeMovieOffset:,,offset"),
+        QStringLiteral("Clear Offset,clearMovieOffset:,,clearOffset"),
         QStringLiteral("-,,,"),
         QStringLiteral("Zoom,changeMovieFrame:,,zoom"),
         QStringLiteral("-,,,"),
@@ -64,6 +66,8 @@ CMMovieView::Action CMMovieView::actionNamed(const QString& name)
         {QStringLiteral("nullAction:"), &CMMovieView::nullAction},
         {QStringLiteral("copyMovieView:"), &CMMovieView::copyMovieView},
         {QStringLiteral("removeMovieView:"), &CMMovieView::removeMovieView},
+        {QStringLiteral("changeMovieOffset:"), &CMMovieView::changeMovieOffset},
+        {QStringLiteral("clearMovieOffset:"), &CMMovieView::clearMovieOffset},
     };
     return actions.value(name, nullptr);
 }
@@ -103,6 +107,9 @@ void CMMovieView::setMenuItem()
                  (line.key == QLatin1String("stop") && !playing))
             action = nullptr;
         if (line.key == QLatin1String("sync") && !pane.canSyncMovieTime())
+            action = nullptr;
+        if ((line.key == QLatin1String("offset") && !pane.canChangeMovieOffset()) ||
+            (line.key == QLatin1String("clearOffset") && !pane.hasMovieOffset()))
             action = nullptr;
 
         QAction* item = makeItem(this, line.title, action);
@@ -197,6 +204,18 @@ void CMMovieView::removeMovieView(QAction*)
 {
     if (qtView_)
         qtView_->removeMovieView();
+}
+
+void CMMovieView::changeMovieOffset(QAction* sender)
+{
+    if (qtView_)
+        qtView_->changeMovieOffset(sender);
+}
+
+void CMMovieView::clearMovieOffset(QAction* sender)
+{
+    if (qtView_)
+        qtView_->clearMovieOffset(sender);
 }
 
 } // namespace tetrapan

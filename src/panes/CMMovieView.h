@@ -42,6 +42,10 @@ public:
     void copyMovieView(QAction* sender);
     void removeMovieView(QAction* sender);
 
+    // Offsets against the leading pane.
+    void changeMovieOffset(QAction* sender);
+    void clearMovieOffset(QAction* sender);
+
 private:
     using Action = void (CMMovieView::*)(QAction*);
     // The action a definition line names; null for an empty or unknown name.

@@ -5,6 +5,7 @@
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
+#include "panes/PaneOffsets.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "platform/Predicate.h"
@@ -26,7 +27,8 @@ int tagOf(const QObject* sender)
 } // namespace
 
 MovController::MovController(Scheduler& scheduler, SettingsDomain& settings, QObject* parent)
-    : QObject(parent), scheduler_(scheduler), settings_(settings)
+    : QObject(parent), scheduler_(scheduler), settings_(settings),
+      offsets_(std::make_unique<PaneOffsets>(*this))
 {
 }
 
@@ -337,9 +339,14 @@ void MovController::syncMovieTime(int viewNo, int /*targetViewNo*/)
         return;
     if (source->isPlayable() && source->movie()) {
         const MovieTime time = source->movie()->currentTime();
-        for (QTMovieSubView* pane : qtViews_) {
-            if (pane && pane->isPlayable() && pane->movie())
-                pane->movie()->setCurrentTime(time);
+        const qint64 sourceOffset = movieOffsetMs(viewNo);
+        for (int n = 1; n <= PaneCount; ++n) {
+            QTMovieSubView* pane = qtView(n);
+            if (!pane || !pane->isPlayable() || !pane->movie())
+                continue;
+            Movie* movie = pane->movie();
+            movie->setCurrentTime(
+                PaneOffsets::shiftedTime(time, movieOffsetMs(n) - sourceOffset, movie->duration()));
         }
     }
     if (anyPlaying)
@@ -497,6 +504,25 @@ int MovController::playableViewNo() const
 bool MovController::canSyncMovieTime() const
 {
     return playableViewNo() == 0;
+}
+
+// Single frames
+
+void MovController::stepAllMovieFrame(bool forward)
+{
+    cancelPendingResumes();
+    setAllMoviePlay(false);
+    for (QTMovieSubView* pane : qtViews_) {
+        if (pane && pane->isPlayable() && pane->movie())
+            pane->movie()->stepFrame(forward);
+    }
+}
+
+// Offsets
+
+qint64 MovController::movieOffsetMs(int viewNo) const
+{
+    return offsets_->offsetMs(viewNo);
 }
 
 } // namespace tetrapan

@@ -8,11 +8,13 @@
 
 #include <array>
 #include <chrono>
+#include <memory>
 
 namespace tetrapan {
 
 class PlaylistTreeController;
 class MovieEngine;
+class PaneOffsets;
 class QTMovieSubView;
 class SettingsDomain;
 class TBArrayController;
@@ -81,7 +83,8 @@ public:
     void setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay);
     // kind: SkipKind; the step is the setting optSkipTime.
     void skipAllMovieTime(int kind);
-    // Aligns every playable pane to the source pane's position; panes that were playing resume shortly after.
+    // Aligns every playable pane to the source pane's position, moved by the difference of their offsets
+    // (PaneOffsets) and kept within its movie; panes that were playing resume shortly after.
     // The target is not used: every playable pane follows the source.
     void syncMovieTime(int viewNo, int targetViewNo);
     // The target pane (1..4) places the file within the selected playlist; the source is not used.
@@ -124,6 +127,15 @@ public:
     // -1 no playable pane, n exactly one (pane n), 0 two or more.
     int playableViewNo() const;
     bool canSyncMovieTime() const;
+
+    // Every playable pane one frame on (forward) or back, all panes stopped: for comparing frame by frame.
+    void stepAllMovieFrame(bool forward);
+
+    // Offsets between the panes (PaneOffsets): the pane's offset in milliseconds on the current playlist's
+    // entry for it; 0 when it has none.
+    qint64 movieOffsetMs(int viewNo) const;
+    PaneOffsets& offsets() { return *offsets_; }
+    const PaneOffsets& offsets() const { return *offsets_; }
 
 Q_SIGNALS:
     void uniqueIdChanged(const QString& uniqueId);
@@ -170,6 +182,7 @@ private:
     // Resumes waiting to run, each with whether it would start any pane.
     QHash<Scheduler::TaskId, bool> pendingResumes_;
     QMetaObject::Connection selectionConnection_;
+    std::unique_ptr<PaneOffsets> offsets_;
 };
 
 } // namespace tetrapan

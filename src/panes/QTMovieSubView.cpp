@@ -10,6 +10,7 @@
 #include "panes/MovController.h"
 #include "panes/MovieControllerBar.h"
 #include "panes/MoviePaneInput.h"
+#include "panes/PaneOffsets.h"
 #include "platform/DialogPresenter.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
@@ -162,6 +163,28 @@ void QTMovieSubView::syncMovieTime(QObject*)
 {
     if (movController_)
         movController_->syncMovieTime(viewNo_, 0);
+}
+
+void QTMovieSubView::changeMovieOffset(QObject*)
+{
+    if (movController_)
+        movController_->offsets().changeOffset(viewNo_);
+}
+
+void QTMovieSubView::clearMovieOffset(QObject*)
+{
+    if (movController_)
+        movController_->offsets().clearOffset(viewNo_);
+}
+
+bool QTMovieSubView::canChangeMovieOffset() const
+{
+    return movController_ && movController_->offsets().canChangeOffset(viewNo_);
+}
+
+bool QTMovieSubView::hasMovieOffset() const
+{
+    return movController_ && movController_->movieOffsetMs(viewNo_) != 0;
 }
 
 // Placing files

@@ -81,6 +81,12 @@ public:
     void skipEndMovieTime(QObject* sender = nullptr);
     void syncMovieTime(QObject* sender = nullptr);
 
+    // Offsets against the leading pane, kept by the coordinator.
+    void changeMovieOffset(QObject* sender = nullptr);
+    void clearMovieOffset(QObject* sender = nullptr);
+    bool canChangeMovieOffset() const;
+    bool hasMovieOffset() const;
+
     // Placing files within the selected playlist.
     void openMovieFile(QObject* sender = nullptr);
     // sender: a QAction whose data(), or an object whose "representedObject" property, is the target pane.

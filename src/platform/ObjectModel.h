@@ -15,6 +15,9 @@ enum class AttributeType { String, Integer32, Integer64, Boolean, Date };
 struct AttributeDescription {
     QString name;
     AttributeType type = AttributeType::String;
+    // A stored value that does not read as this kind is dropped, so the attribute reads as absent, instead
+    // of making the whole file unreadable: for attributes added later whose loss costs little.
+    bool unreadableReadsAsAbsent = false;
 };
 
 struct RelationshipDescription {

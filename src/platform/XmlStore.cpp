@@ -172,6 +172,8 @@ private:
                 id = *parsed;
             } else if (const qsizetype ai = entity->attributeIndex(key); ai >= 0) {
                 const auto value = parseValue(a.value(), entity->attributes[ai].type);
+                if (!value && entity->attributes[ai].unreadableReadsAsAbsent)
+                    continue;
                 if (!value) {
                     return failHere(QStringLiteral("attribute %1 of <%2> has an invalid value \"%3\"")
                                         .arg(key, entityName, a.value()));

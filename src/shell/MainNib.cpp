@@ -16,6 +16,7 @@
 #include "palette/ViewPrefs.h"
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
+#include "panes/PaneSnapshot.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
@@ -52,6 +53,7 @@ MainNib::MainNib(const NibServices& services) : services_(services)
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
+    paneSnapshot_.reset();
     movieFilesOpener_.reset();
     viewPrefs_.reset();
     viewControl_.reset();
@@ -81,6 +83,7 @@ void MainNib::instantiate()
     appDelegate_->prefetchLibrary();
     mainWindow_ = std::make_unique<MainWindow>();
     movController_ = std::make_unique<MovController>(services_.scheduler, services_.settings);
+    paneSnapshot_ = std::make_unique<PaneSnapshot>(*movController_, services_.scheduler, services_.dialogs);
     viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
     fileViewer_ = services_.fileViewer;
     if (!fileViewer_) {
@@ -190,6 +193,17 @@ void MainNib::connectFileAndPlaybackMenus()
                          [coordinator, skip] { coordinator->changeAllMovieTime(skip); });
     QObject::connect(window->syncAction(), &QAction::triggered, coordinator,
                      [coordinator] { coordinator->syncAllMovieTime(); });
+    // snapshots of what the panes show
+    PaneSnapshot* snapshot = paneSnapshot_.get();
+    snapshot->setShownArea(window->spvMain());
+    QObject::connect(coordinator, &MovController::mainWindowTitleChanged, snapshot, &PaneSnapshot::setTitle);
+    QObject::connect(window->snapshotAction(), &QAction::triggered, snapshot,
+                     [snapshot] { snapshot->takeSnapshot(); });
+    // single frames
+    QObject::connect(window->stepBackAction(), &QAction::triggered, coordinator,
+                     [coordinator] { coordinator->stepAllMovieFrame(false); });
+    QObject::connect(window->stepForwardAction(), &QAction::triggered, coordinator,
+                     [coordinator] { coordinator->stepAllMovieFrame(true); });
     QObject::connect(window->previousPlaylistAction(), &QAction::triggered, tree,
                      [tree] { tree->selectBackRow(); });
     QObject::connect(window->nextPlaylistAction(), &QAction::triggered, tree,

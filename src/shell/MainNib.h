@@ -18,6 +18,7 @@ class MainWindow;
 class MovController;
 class MovieEngine;
 class MovieFilesOpener;
+class PaneSnapshot;
 class ObjectContext;
 class PlaylistOutlineView;
 class PlaylistTreeController;
@@ -46,8 +47,9 @@ struct NibServices {
 // The composition root: builds every object of the application once, connects their outlets and then
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
-//      the library), the library access controller, the pane coordinator, the main window's controller,
-//      panes 1 to 4, the playlist window with its tree, its file table and the table's header menu, and
+//      the library), the library access controller, the pane coordinator and its snapshot taker, the main
+//      window's controller, panes 1 to 4, the playlist window with its tree, its file table and the table's
+//      header menu, and
 //      the playlist window's controller; then the control palette, the preferences and help windows and
 //      their controllers; and the opener of files that come from outside the panes
 //   2. connect outlets and menu commands
@@ -89,6 +91,7 @@ public:
     CMFilelistHeader& cmFilelistHeader() { return *cmFilelistHeader_; }
     ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
     MovieFilesOpener& movieFilesOpener() { return *movieFilesOpener_; }
+    PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
 
     void showWindows();
 
@@ -138,6 +141,9 @@ private:
     PlaylistOutlineView* olvPlaylist_ = nullptr;
     FilelistTableView* tbvFilelist_ = nullptr;
     CMFilelistHeader* cmFilelistHeader_ = nullptr;
+
+    // File > Save Snapshot; it waits for the panes' movies, so it goes before the coordinator and the panes
+    std::unique_ptr<PaneSnapshot> paneSnapshot_;
 };
 
 } // namespace tetrapan

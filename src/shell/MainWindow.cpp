@@ -44,6 +44,7 @@ MainWindow::MainWindow(QWidget* parent)
     ui_->toolBar->addWidget(frameSetButton_);
     addAuxiliaryWindowCommands();
     answerMenuKeysInEveryWindow();
+    answerFrameStepKeys();
 }
 
 MainWindow::~MainWindow() = default;
@@ -111,6 +112,18 @@ QList<QAction*> MainWindow::skipActions() const
 QAction* MainWindow::syncAction() const
 {
     return ui_->actionSync;
+}
+QAction* MainWindow::stepBackAction() const
+{
+    return ui_->actionStepBack;
+}
+QAction* MainWindow::stepForwardAction() const
+{
+    return ui_->actionStepForward;
+}
+QAction* MainWindow::snapshotAction() const
+{
+    return ui_->actionSnapshot;
 }
 QAction* MainWindow::previousPlaylistAction() const
 {
@@ -215,6 +228,18 @@ void MainWindow::answerMenuKeysInEveryWindow()
     for (QAction* top : ui_->menuBar->actions()) {
         if (top->menu())
             walk(top->menu());
+    }
+}
+
+void MainWindow::answerFrameStepKeys()
+{
+    // Plain keys: they belong to this window, and to it also in full screen, where the menu bar hides.
+    const std::pair<QAction*, Qt::Key> steps[] = {{ui_->actionStepBack, Qt::Key_Comma},
+                                                  {ui_->actionStepForward, Qt::Key_Period}};
+    for (const auto& [action, key] : steps) {
+        action->setShortcut(QKeySequence(key));
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
     }
 }
 

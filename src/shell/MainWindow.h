@@ -58,6 +58,12 @@ public:
     QAction* syncAction() const;
     QAction* previousPlaylistAction() const;
     QAction* nextPlaylistAction() const;
+    // Playback > Step Back a Frame (",") and Step Forward a Frame ("."): keys of this window only, since
+    // the other windows type them into their text fields.
+    QAction* stepBackAction() const;
+    QAction* stepForwardAction() const;
+    // File > Save Snapshot
+    QAction* snapshotAction() const;
     // The Window menu: one checkable item per floating window, checked while that window is open.
     QMenu* windowMenu() const;
     QAction* playlistWindowAction() const;
@@ -80,6 +86,7 @@ protected:
 private:
     void addAuxiliaryWindowCommands();
     void answerMenuKeysInEveryWindow();
+    void answerFrameStepKeys();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     MenuFrameSet* menuFrameSet_;

@@ -14,6 +14,7 @@
 #include <QSize>
 
 #include <memory>
+#include <optional>
 
 namespace tetrapan::test {
 
@@ -26,11 +27,14 @@ template <class Clock> struct RealApp {
     std::unique_ptr<MpvMovieEngine> engine;
     std::unique_ptr<MainNib> nib;
 
-    RealApp(const TestHome& home, QSize windowSize) : settings(home.settingsFile())
+    // drawingPath: the machine's own unless given.
+    RealApp(const TestHome& home, QSize windowSize, std::optional<DrawingPath> drawingPath = std::nullopt)
+        : settings(home.settingsFile())
     {
         Tetrapan_AppDelegate::setupDefaults(settings);
         MpvMovieEngine::Options options;
         options.movie.nullAudio = true;
+        options.drawingPath = drawingPath;
         engine = std::make_unique<MpvMovieEngine>(options);
         nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, *engine});
         nib->mainWindow().resize(windowSize);

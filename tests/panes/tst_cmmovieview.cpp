@@ -3,6 +3,7 @@
 #include "PaneFixture.h"
 
 #include "panes/CMMovieView.h"
+#include "panes/PaneOffsets.h"
 
 #include <QContextMenuEvent>
 #include <QSignalSpy>
@@ -60,20 +61,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("items");
         // An empty pane keeps aspect, so Scale To Fit is unchecked; a lone loaded pane cannot synchronise.
         QTest::newRow("empty") << "empty"
-                               << "(Play)|(Stop)|(Sync Time)|-|(Zoom)|-|(Controller)|(Scale To Fit)|(Mute)|-|"
+                               << "(Play)|(Stop)|(Sync Time)|(Set Offset Here)|(Clear "
+                                  "Offset)|-|(Zoom)|-|(Controller)|(Scale To Fit)|(Mute)|-|"
                                   "(Copy To..)|-|(Remove)";
-        QTest::newRow("stopped")
-            << "stopped"
-            << "Play|(Stop)|Sync Time|-|Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Remove";
+        QTest::newRow("stopped") << "stopped"
+                                 << "Play|(Stop)|Sync Time|(Set Offset Here)|(Clear "
+                                    "Offset)|-|Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Remove";
         QTest::newRow("playing, controller, scaled, muted")
             << "playing"
-            << "(Play)|Stop|Sync Time|-|Zoom|-|Controller*|Scale To Fit*|Mute*|-|Copy To..|-|Remove";
+            << "(Play)|Stop|Sync Time|(Set Offset Here)|(Clear Offset)|-|Zoom|-|Controller*|Scale To "
+               "Fit*|Mute*|-|Copy To..|-|Remove";
         QTest::newRow("alone: no sync, zoomed")
             << "alone"
-            << "Play|(Stop)|(Sync Time)|-|Zoom*|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Remove";
+            << "Play|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|Zoom*|-|Controller|Scale To "
+               "Fit|Mute|-|Copy To..|-|Remove";
         QTest::newRow("empty pane still shows its marks")
             << "empty, zoomed"
-            << "(Play)|(Stop)|(Sync Time)|-|(Zoom)*|-|(Controller)|(Scale To Fit)|(Mute)|-|(Copy "
+            << "(Play)|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|(Zoom)*|-|(Controller)|(Scale "
+               "To Fit)|(Mute)|-|(Copy "
                "To..)|-|(Remove)";
     }
 
@@ -122,7 +127,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("title");
         for (const char* title : {"Play", "Controller", "Scale To Fit", "Mute", "Zoom", "Sync Time", "Remove",
-                                  "Remove, nothing selected", "Frame 1"})
+                                  "Remove, nothing selected", "Frame 1", "Set Offset Here", "Clear Offset"})
             QTest::newRow(title) << title;
     }
 
@@ -140,6 +145,10 @@ private Q_SLOTS:
             f.select(NoObject);
 
         f.menu(3).menuNeedsUpdate();
+        if (title == "Clear Offset") {
+            f.controller.offsets().setOffsetMs(3, 700);
+            f.menu(3).menuNeedsUpdate();
+        }
         if (title == "Frame 1")
             item(*f.menu(3).menuCopy(), title)->trigger();
         else
@@ -157,6 +166,10 @@ private Q_SLOTS:
             QCOMPARE(zoom.value(0).value(0).toInt(), 3);
         else if (title == "Sync Time")
             QCOMPARE(f.movieOf(2)->currentTime(), at600(9));
+        else if (title == "Set Offset Here") // pane 2 leads, standing at the beginning
+            QCOMPARE(f.controller.movieOffsetMs(3), qint64(9000));
+        else if (title == "Clear Offset")
+            QCOMPARE(f.controller.movieOffsetMs(3), qint64(0));
         if (title.startsWith("Remove")) {
             // The pane empties; its entry goes only from the selected playlist.
             QVERIFY(!pane.isAvailable());

@@ -219,6 +219,34 @@ private Q_SLOTS:
         QVERIFY(!f.controller.hasPendingResume());
     }
 
+    void frameStepStopsAllAndStepsThePlayable_data()
+    {
+        QTest::addColumn<bool>("forward");
+        QTest::newRow("forward") << true;
+        QTest::newRow("back") << false;
+    }
+
+    void frameStepStopsAllAndStepsThePlayable()
+    {
+        QFETCH(bool, forward);
+        LibraryPaneFixture f;
+        for (int n = 1; n <= 3; ++n) {
+            f.load(n)->moveTo(at600(10));
+            f.pane(n).playMovie();
+        }
+        f.pane(3).resize(0, 150); // squeezed away: stopped, not stepped
+        f.controller.skipAllMovieTime(MovController::SkipForward);
+        QVERIFY(f.controller.hasPendingResume());
+        f.controller.stepAllMovieFrame(forward);
+        QCOMPARE(f.playing(), (L{false, false, false, false}));
+        QVERIFY(!f.controller.hasPendingResume()); // stays stopped on the frame
+        const QString step = QStringLiteral("stepFrame %1").arg(forward ? 1 : 0);
+        QCOMPARE(f.movieOf(1)->commands.last(), step);
+        QCOMPARE(f.movieOf(2)->commands.last(), step);
+        QVERIFY(!f.movieOf(3)->commands.contains(step));
+        QCOMPARE(f.movieOf(1)->currentTime(), at600(forward ? 20.04 : 19.96));
+    }
+
     void sync_data()
     {
         QTest::addColumn<int>("source"); // the pane asking; 0 is the coordinator's Sync for all

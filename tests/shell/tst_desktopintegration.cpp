@@ -85,8 +85,15 @@ private Q_SLOTS:
         LayoutFixture f;
         for (QAction* top : f.window().menuBar()->actions()) {
             for (QAction* item : menuItems(top->menu())) {
-                if (!item->shortcut().isEmpty())
-                    QVERIFY2(item->shortcutContext() == Qt::ApplicationShortcut, qPrintable(item->text()));
+                if (item->shortcut().isEmpty())
+                    continue;
+                // a key that types a character (the frame steps' "." and ",") would be taken from the other
+                // windows' text fields: it answers in the main window only
+                const QKeyCombination key = item->shortcut()[0];
+                const bool types = key.keyboardModifiers() == Qt::NoModifier && key.key() >= Qt::Key_Space &&
+                                   key.key() <= Qt::Key_AsciiTilde;
+                QVERIFY2(item->shortcutContext() == (types ? Qt::WindowShortcut : Qt::ApplicationShortcut),
+                         qPrintable(item->text()));
             }
         }
     }

@@ -85,6 +85,24 @@ void FakeMovie::setLoopsBackAndForth(bool loops)
     loopsBackAndForth_ = loops;
 }
 
+void FakeMovie::stepFrame(bool forward)
+{
+    commands << QStringLiteral("stepFrame %1").arg(forward ? 1 : 0);
+    setRate(0.0f);
+    const MovieTime step =
+        MovieTime::fromSeconds(current_.seconds() + (forward ? 0.04 : -0.04), duration_.scale);
+    current_ = step > duration_                          ? duration_
+               : step < MovieTime::zero(duration_.scale) ? MovieTime::zero(duration_.scale)
+                                                         : step;
+}
+
+void FakeMovie::requestFrameImage()
+{
+    commands << QStringLiteral("requestFrameImage");
+    if (answersFrameImage)
+        Q_EMIT frameImageReady(this, frameImage);
+}
+
 void FakeMovie::setRate(float rate)
 {
     if (rate == rate_)

@@ -41,6 +41,13 @@ public:
     bool loopsBackAndForth() const override { return loopsBackAndForth_; }
     void setLoopsBackAndForth(bool loops) override;
 
+    // A frame is a 25th of a second here. Noted as "stepFrame 1" (forward) or "stepFrame 0".
+    void stepFrame(bool forward) override;
+    // Noted as "requestFrameImage"; the answer is frameImage, given at once unless answersFrameImage is off.
+    void requestFrameImage() override;
+    QImage frameImage;
+    bool answersFrameImage = true;
+
 private:
     void setRate(float rate);
 

@@ -42,6 +42,7 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
     clips.tone = dir.filePath(QStringLiteral("tone.m4a"));
     clips.still = dir.filePath(QStringLiteral("still.png"));
     clips.barcode = dir.filePath(QStringLiteral("barcode.mp4"));
+    clips.barcodeVfr = dir.filePath(QStringLiteral("barcode-vfr.mp4"));
     if (withBenchClips) {
         clips.bench720p = dir.filePath(QStringLiteral("bench-720p.mp4"));
         clips.bench1080p = dir.filePath(QStringLiteral("bench-1080p.mp4"));
@@ -64,8 +65,9 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
             QStringLiteral("make-test-clips.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
         return clips;
     }
-    for (const QString& path : {clips.red, clips.green, clips.blue, clips.yellow, clips.tone, clips.still,
-                                clips.barcode, clips.bench720p, clips.bench1080p, clips.benchBarcode}) {
+    for (const QString& path :
+         {clips.red, clips.green, clips.blue, clips.yellow, clips.tone, clips.still, clips.barcode,
+          clips.barcodeVfr, clips.bench720p, clips.bench1080p, clips.benchBarcode}) {
         if (!path.isEmpty() && QFileInfo(path).size() <= 0)
             clips.error = QStringLiteral("%1 was not made").arg(path);
     }

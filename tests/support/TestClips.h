@@ -12,6 +12,7 @@ struct TestClips {
     QString tone;                     // 5 s of sound, no picture
     QString still;                    // a PNG picture
     QString barcode;                  // 320x240, 25 fps, 5 s, sound, frame numbers as barcodes (FrameBarcode)
+    QString barcodeVfr;               // the same with frames 3 to 12 left out: frame 2 shows for 0.44 s
     QString bench720p, bench1080p;    // 30 fps, 10 s; only with withBenchClips
     QString benchBarcode;             // 1280x720, 30 fps, 40 s, sound, barcodes; only with withBenchClips
     QString error;                    // why the clips could not be made; empty when they were

@@ -1,0 +1,95 @@
+#include "panes/PaneOffsets.h"
+
+#include "engine/Movie.h"
+#include "library/LibrarySchema.h"
+#include "library/TBArrayController.h"
+#include "panes/MovController.h"
+#include "panes/QTMovieSubView.h"
+#include "platform/ObjectContext.h"
+#include "platform/Predicate.h"
+
+namespace tetrapan {
+
+ObjectId PaneOffsets::entry(int viewNo) const
+{
+    TBArrayController* library = panes_.tbArrayController();
+    if (!library || panes_.uniqueId().isEmpty() || !panes_.qtView(viewNo))
+        return NoObject;
+    // fetched in id order, as the file list arranges the entries of one pane
+    const QList<ObjectId> entries = library->getObjectsWithPred(
+        LibrarySchema::Filelist, Predicate::equals(LibrarySchema::UniqueId, panes_.uniqueId())
+                                     .andEquals(LibrarySchema::ViewNo, viewNo));
+    return entries.isEmpty() ? NoObject : entries.front();
+}
+
+qint64 PaneOffsets::offsetMs(int viewNo) const
+{
+    const ObjectId id = entry(viewNo);
+    if (id == NoObject)
+        return 0;
+    return panes_.tbArrayController()
+        ->getManagedObjectContext(LibrarySchema::Filelist)
+        ->value(id, LibrarySchema::Offset)
+        .toLongLong();
+}
+
+void PaneOffsets::setOffsetMs(int viewNo, qint64 offsetMs)
+{
+    const ObjectId id = entry(viewNo);
+    if (id == NoObject || this->offsetMs(viewNo) == offsetMs)
+        return;
+    ObjectContext* context = panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
+    context->beginUndoGroup(offsetMs == 0 ? QStringLiteral("Clear Offset") : QStringLiteral("Set Offset"));
+    // no offset is no attribute, so a library that never had offsets is written as before
+    context->setValue(id, LibrarySchema::Offset, offsetMs == 0 ? QVariant() : QVariant(offsetMs));
+    context->endUndoGroup();
+}
+
+int PaneOffsets::leaderViewNo() const
+{
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        const QTMovieSubView* pane = panes_.qtView(n);
+        if (pane && pane->isPlayable() && pane->movie())
+            return n;
+    }
+    return 0;
+}
+
+bool PaneOffsets::canChangeOffset(int viewNo) const
+{
+    const int leader = leaderViewNo();
+    const QTMovieSubView* pane = panes_.qtView(viewNo);
+    return leader != 0 && leader != viewNo && pane && pane->isPlayable() && pane->movie() &&
+           entry(viewNo) != NoObject;
+}
+
+void PaneOffsets::changeOffset(int viewNo)
+{
+    if (!canChangeOffset(viewNo))
+        return;
+    const int leader = leaderViewNo();
+    const auto milliseconds = [this](int n) {
+        return qRound64(panes_.qtView(n)->movie()->currentTime().seconds() * 1000.0);
+    };
+    setOffsetMs(viewNo, milliseconds(viewNo) - milliseconds(leader) + offsetMs(leader));
+}
+
+void PaneOffsets::clearOffset(int viewNo)
+{
+    setOffsetMs(viewNo, 0);
+}
+
+MovieTime PaneOffsets::shiftedTime(const MovieTime& time, qint64 shiftMs, const MovieTime& duration)
+{
+    if (shiftMs == 0)
+        return time;
+    const qint32 scale = time.isValid() ? time.scale : MovieTime::DefaultScale;
+    const MovieTime shifted = MovieTime::fromSeconds(time.seconds() + shiftMs / 1000.0, scale);
+    if (shifted < MovieTime::zero(scale))
+        return MovieTime::zero(scale);
+    if (duration.isValid() && shifted > duration)
+        return duration;
+    return shifted;
+}
+
+} // namespace tetrapan

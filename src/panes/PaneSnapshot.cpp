@@ -1,0 +1,179 @@
+#include "panes/PaneSnapshot.h"
+
+#include "engine/Movie.h"
+#include "library/dialogExtension.h"
+#include "panes/MovController.h"
+#include "panes/QTMovieSubView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QWidget>
+
+namespace tetrapan {
+
+namespace {
+
+const QString DefaultTitle = QStringLiteral("Tetrapan");
+// A file name holds at most 255 bytes; the title leaves room for the time and " pane 4 (99).png".
+constexpr int MaxTitleBytes = 200;
+
+// Written whole or not at all: a failure leaves no file behind.
+bool writePng(const QString& path, const QImage& image, QString* why)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *why = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image)) {
+        *why = writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+PaneSnapshot::PaneSnapshot(MovController& panes, Scheduler& scheduler, DialogPresenter& dialogs,
+                           QObject* parent)
+    : QObject(parent), panes_(panes), scheduler_(scheduler), dialogs_(dialogs)
+{
+}
+
+PaneSnapshot::~PaneSnapshot()
+{
+    scheduler_.cancel(waitTask_);
+    for (const QMetaObject::Connection& connection : std::as_const(awaited_))
+        disconnect(connection);
+}
+
+QString PaneSnapshot::folder() const
+{
+    if (!folder_.isEmpty())
+        return folder_;
+    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + QStringLiteral("/Tetrapan");
+}
+
+QString PaneSnapshot::fileStem(const QString& title, const QDateTime& time)
+{
+    QString safe;
+    for (const QChar c : title)
+        safe += c == QLatin1Char('/') || c.category() == QChar::Other_Control ? QLatin1Char('_') : c;
+    safe = safe.trimmed();
+    // a leading '.' hides the file
+    for (qsizetype i = 0; i < safe.size() && safe[i] == QLatin1Char('.'); ++i)
+        safe[i] = QLatin1Char('_');
+    if (safe.isEmpty())
+        safe = DefaultTitle;
+    while (safe.toUtf8().size() > MaxTitleBytes)
+        safe.chop(safe.size() >= 2 && safe[safe.size() - 1].isLowSurrogate() ? 2 : 1);
+    return safe + time.toString(QStringLiteral(" yyyy-MM-dd HH-mm-ss"));
+}
+
+void PaneSnapshot::takeSnapshot()
+{
+    if (isTaking())
+        return;
+    takenAt_ = QDateTime::currentDateTime();
+    shown_ = shownArea_ ? shownArea_->grab().toImage() : QImage();
+    paneImages_.clear();
+    // Every pane's answer may come at once or later, so all requests are made only when all are awaited.
+    QList<Movie*> movies;
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        QTMovieSubView* pane = panes_.qtView(n);
+        if (!pane || !pane->movie())
+            continue;
+        Movie* movie = pane->movie();
+        awaited_.insert(n, connect(movie, &Movie::frameImageReady, this,
+                                   [this, n](Movie*, const QImage& image) { paneImageArrived(n, image); }));
+        movies << movie;
+    }
+    waitTask_ = scheduler_.scheduleAfter(AnswerTimeout, [this] {
+        waitTask_ = Scheduler::NoTask;
+        writeFiles();
+    });
+    for (Movie* movie : std::as_const(movies))
+        movie->requestFrameImage();
+    if (awaited_.isEmpty() && isTaking()) {
+        scheduler_.cancel(waitTask_);
+        waitTask_ = Scheduler::NoTask;
+        writeFiles();
+    }
+}
+
+void PaneSnapshot::paneImageArrived(int viewNo, const QImage& image)
+{
+    const auto it = awaited_.find(viewNo);
+    if (it == awaited_.end())
+        return;
+    disconnect(*it);
+    awaited_.erase(it);
+    if (!image.isNull())
+        paneImages_.insert(viewNo, image);
+    if (awaited_.isEmpty() && isTaking()) {
+        scheduler_.cancel(waitTask_);
+        waitTask_ = Scheduler::NoTask;
+        writeFiles();
+    }
+}
+
+void PaneSnapshot::writeFiles()
+{
+    // a pane that has not answered by now is left out
+    for (const QMetaObject::Connection& connection : std::as_const(awaited_))
+        disconnect(connection);
+    awaited_.clear();
+
+    QList<std::pair<QString, QImage>> files;
+    const QDir dir(folder());
+    QString stem = fileStem(title_, takenAt_);
+    const auto nameOf = [](const QString& base, int viewNo) {
+        return viewNo == 0 ? base + QStringLiteral(".png")
+                           : base + QStringLiteral(" pane %1.png").arg(viewNo);
+    };
+    // two snapshots within a second
+    for (int copy = 2; dir.exists(nameOf(stem, 0)); ++copy)
+        stem = fileStem(title_, takenAt_) + QStringLiteral(" (%1)").arg(copy);
+    if (!shown_.isNull())
+        files.append({dir.filePath(nameOf(stem, 0)), shown_});
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        if (paneImages_.contains(n))
+            files.append({dir.filePath(nameOf(stem, n)), paneImages_.value(n)});
+    }
+    shown_ = QImage();
+    paneImages_.clear();
+
+    QStringList written;
+    QString why;
+    bool ok = files.isEmpty() || QDir().mkpath(dir.path());
+    if (!ok)
+        why = QStringLiteral("the folder could not be made");
+    for (const auto& [path, image] : std::as_const(files)) {
+        if (!ok)
+            break;
+        ok = writePng(path, image, &why);
+        if (ok)
+            written << path;
+    }
+    if (!ok) {
+        for (const QString& path : std::as_const(written))
+            QFile::remove(path);
+        written.clear();
+        const dialogExtension::AlertText& alert = dialogExtension::CanNotSaveSnapshot;
+        dialogExtension::displayMessage(dialogs_, alert.style, alert.message,
+                                        alert.info.arg(QDir::toNativeSeparators(dir.path()), why),
+                                        alert.btnList);
+    }
+    Q_EMIT snapshotFinished(written);
+}
+
+} // namespace tetrapan

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/Scheduler.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <chrono>
+
+namespace tetrapan {
+
+class DialogPresenter;
+class MovController;
+class Movie;
+
+// File > Save Snapshot: one PNG of the panes as the window shows them, dividers included, and one PNG per
+// pane with a movie at the video's own size, named after the playlist and the time, in the user's pictures
+// folder under "Tetrapan". The window's picture is taken at once; the panes' pictures come from the engine a
+// moment later. The files are written when all have come (or the wait ran out), all of them or none: a
+// folder that cannot be written is told in an alert and left as it was.
+class PaneSnapshot : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds AnswerTimeout{5000};
+
+    PaneSnapshot(MovController& panes, Scheduler& scheduler, DialogPresenter& dialogs,
+                 QObject* parent = nullptr);
+    ~PaneSnapshot() override;
+
+    // Outlet: what the window shows of the panes.
+    void setShownArea(QWidget* area) { shownArea_ = area; }
+    // The current playlist's title, as the main window shows it.
+    void setTitle(const QString& title) { title_ = title; }
+    // The pictures folder + "/Tetrapan" unless set.
+    void setFolder(const QString& folder) { folder_ = folder; }
+    QString folder() const;
+
+    void takeSnapshot();
+    // Pictures of the panes are still awaited.
+    bool isTaking() const { return waitTask_ != Scheduler::NoTask; }
+
+    // "<title> yyyy-MM-dd HH-mm-ss" as a file name: no '/', no leading '.', no control characters, and
+    // short enough to leave room for the rest of the name.
+    static QString fileStem(const QString& title, const QDateTime& time);
+
+Q_SIGNALS:
+    // The files written, the window's picture first; none when nothing was written.
+    void snapshotFinished(const QStringList& paths);
+
+private:
+    void paneImageArrived(int viewNo, const QImage& image);
+    void writeFiles();
+
+    MovController& panes_;
+    Scheduler& scheduler_;
+    DialogPresenter& dialogs_;
+    QPointer<QWidget> shownArea_;
+    QString title_;
+    QString folder_;
+
+    // The snapshot being taken.
+    QDateTime takenAt_;
+    QImage shown_;
+    QHash<int, QImage> paneImages_;
+    QHash<int, QMetaObject::Connection> awaited_;
+    Scheduler::TaskId waitTask_ = Scheduler::NoTask;
+};
+
+} // namespace tetrapan
