@@ -20,6 +20,8 @@ namespace {
 constexpr qsizetype LineAlignment = 64;
 // QImage::Format_RGB32 keeps 0xffRRGGBB words, that is bytes B, G, R, unused on a little-endian machine.
 constexpr const char* PixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "bgr0" : "0rgb";
+// The same with the unused byte as alpha, always opaque: QImage::Format_ARGB32_Premultiplied.
+constexpr const char* OpaquePixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "bgra" : "argb";
 } // namespace
 
 void MpvSoftwareSurface::AlignedFree::operator()(uchar* p) const
@@ -80,7 +82,7 @@ void MpvSoftwareSurface::paintEvent(QPaintEvent* event)
         pixels_.reset(static_cast<uchar*>(std::aligned_alloc(LineAlignment, stride_ * size.height())));
         pixelSize_ = size;
     }
-    if (!render(size, pixels_.get(), stride_)) {
+    if (!render(size, PixelFormat, pixels_.get(), stride_)) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
@@ -101,21 +103,26 @@ bool MpvSoftwareSurface::renderIntoWindowImage(QPainter& painter, const QRegion&
         return false;
     auto* image = static_cast<QImage*>(device);
     const QRect target = transform.mapRect(rect());
-    if (image->format() != QImage::Format_RGB32 || !image->rect().contains(target))
+    // An image with alpha (X's usual window image) gets opaque pixels, so that what Qt paints over the
+    // picture blends as over any other.
+    const char* format = image->format() == QImage::Format_RGB32                  ? PixelFormat
+                         : image->format() == QImage::Format_ARGB32_Premultiplied ? OpaquePixelFormat
+                                                                                  : nullptr;
+    if (!format || !image->rect().contains(target))
         return false;
     // Into the image itself, never a copy of it: scanLine() would copy an image that is shared.
     uchar* first = const_cast<uchar*>(image->constScanLine(target.top())) + target.left() * 4;
-    return render(target.size(), first, image->bytesPerLine());
+    return render(target.size(), format, first, image->bytesPerLine());
 }
 
-bool MpvSoftwareSurface::render(QSize size, uchar* pixels, qsizetype lineBytes)
+bool MpvSoftwareSurface::render(QSize size, const char* format, uchar* pixels, qsizetype lineBytes)
 {
     int swSize[2] = {size.width(), size.height()};
     size_t stride = static_cast<size_t>(lineBytes);
     int block = 0;
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_SW_SIZE, swSize},
-        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(PixelFormat)},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(format)},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
         {MPV_RENDER_PARAM_SW_POINTER, pixels},
         // The GUI thread paints four panes; waiting here for one frame's due time would hold up the others.

@@ -29,7 +29,8 @@ private:
     static void onUpdate(void* context);
     // Has mpv draw straight into the window's image when it may; false when the picture still needs drawing.
     bool renderIntoWindowImage(QPainter& painter, const QRegion& dirty);
-    bool render(QSize size, uchar* pixels, qsizetype lineBytes);
+    // format: mpv's name of the pixel format.
+    bool render(QSize size, const char* format, uchar* pixels, qsizetype lineBytes);
 
     QPointer<MpvMovie> movie_;
     // The movie's, not owned.
