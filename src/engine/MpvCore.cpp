@@ -26,6 +26,11 @@ bool setOption(mpv_handle* handle, const char* name, const char* value, QString*
     return true;
 }
 
+void wakeCore(void* handle)
+{
+    mpv_wakeup(static_cast<mpv_handle*>(handle));
+}
+
 void shutDown(mpv_handle* handle, mpv_render_context* renderContext)
 {
     // A render context must go before its core.
@@ -36,9 +41,45 @@ void shutDown(mpv_handle* handle, mpv_render_context* renderContext)
 
 } // namespace
 
+struct alignas(64) MpvCore::Scratch {
+    static constexpr int Width = 64;
+    static constexpr int Height = 36;
+    static constexpr size_t Stride = Width * 4;
+    unsigned char pixels[Stride * Height];
+};
+
 MpvCore::MpvCore(mpv_handle* handle, MpvVideoOutput video, std::shared_ptr<MpvWorkers> workers)
     : handle_(handle), video_(video), workers_(std::move(workers))
 {
+}
+
+void MpvCore::setWakeOnNewFrames(bool wake)
+{
+    if (softwareRenderContext_)
+        mpv_render_context_set_update_callback(softwareRenderContext_, wake ? &wakeCore : nullptr,
+                                               wake ? handle_ : nullptr);
+}
+
+void MpvCore::drawPendingFrame()
+{
+    if (!softwareRenderContext_ ||
+        !(mpv_render_context_update(softwareRenderContext_) & MPV_RENDER_UPDATE_FRAME))
+        return;
+    if (!scratch_)
+        scratch_ = std::make_unique<Scratch>();
+    int size[2] = {Scratch::Width, Scratch::Height};
+    size_t stride = Scratch::Stride;
+    int block = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, size},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, scratch_->pixels},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    // The frame stays the core's current one: a view attached later draws it again at its own size.
+    mpv_render_context_render(softwareRenderContext_, params);
 }
 
 MpvCore::~MpvCore()

@@ -47,12 +47,22 @@ public:
     mpv_render_context* softwareRenderContext() const { return softwareRenderContext_; }
     MpvVideoOutput videoOutput() const { return video_; }
 
+    // Until a view draws this core's pictures, mpv's video output waits up to 200 ms for each new frame to be
+    // drawn, and the core waits for its video output: whoever then waits for the core waits as long. While a
+    // file opens the opener draws the frames itself: new frames wake the core's event wait (mpv_wait_event),
+    // and drawPendingFrame draws one into a picture of its own. Only with MpvVideoOutput::Software.
+    void setWakeOnNewFrames(bool wake);
+    void drawPendingFrame();
+
 private:
     MpvCore(mpv_handle* handle, MpvVideoOutput video, std::shared_ptr<MpvWorkers> workers);
 
     mpv_handle* handle_;
     mpv_render_context* softwareRenderContext_ = nullptr;
     MpvVideoOutput video_;
+    // What drawPendingFrame draws into: small, since nobody looks at it.
+    struct Scratch;
+    std::unique_ptr<Scratch> scratch_;
     std::shared_ptr<MpvWorkers> workers_;
 };
 

@@ -44,7 +44,6 @@ MpvCorePtr MpvHandlePool::take()
             state_->ready.pop_front();
         }
     }
-    refill();
     return core;
 }
 

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstring>
+#include <vector>
 
 namespace tetrapan {
 
@@ -22,6 +24,14 @@ namespace {
 enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos };
 // Tags of asynchronous requests, to tell their replies apart.
 enum AsyncRequest : uint64_t { AsyncReply = 100, SeekReply, PauseReply, FrameImageReply };
+// Tags of the questions asked about a file just loaded.
+enum FileQuestion : uint64_t {
+    AskPlaylistCount = 200,
+    AskTracks,
+    AskDuration,
+    AskTitle,
+    AskRotation,
+};
 
 QString errorText(int code)
 {
@@ -44,14 +54,6 @@ std::optional<qint64> intProperty(mpv_handle* handle, const QString& name)
     return value;
 }
 
-bool flagProperty(mpv_handle* handle, const QString& name)
-{
-    int value = 0;
-    if (mpv_get_property(handle, name.toUtf8().constData(), MPV_FORMAT_FLAG, &value) < 0)
-        return false;
-    return value != 0;
-}
-
 QString stringProperty(mpv_handle* handle, const QString& name)
 {
     char* value = mpv_get_property_string(handle, name.toUtf8().constData());
@@ -62,10 +64,34 @@ QString stringProperty(mpv_handle* handle, const QString& name)
     return text;
 }
 
-QString trackProperty(const char* pattern, qint64 index)
+// The value under key in one of mpv's property maps; null when the map has none.
+const mpv_node* mapValue(const mpv_node& map, const char* key)
 {
-    return QString::fromLatin1(pattern).arg(index);
+    if (map.format != MPV_FORMAT_NODE_MAP)
+        return nullptr;
+    for (int i = 0; i < map.u.list->num; ++i) {
+        if (std::strcmp(map.u.list->keys[i], key) == 0)
+            return &map.u.list->values[i];
+    }
+    return nullptr;
 }
+
+bool nodeFlag(const mpv_node* node)
+{
+    return node && node->format == MPV_FORMAT_FLAG && node->u.flag != 0;
+}
+
+// While the opener waits for mpv, it draws the frames nobody else draws yet (see MpvCore).
+class FrameDrawingWhileOpening {
+public:
+    explicit FrameDrawingWhileOpening(MpvCore& core) : core_(core) { core_.setWakeOnNewFrames(true); }
+    ~FrameDrawingWhileOpening() { core_.setWakeOnNewFrames(false); }
+    FrameDrawingWhileOpening(const FrameDrawingWhileOpening&) = delete;
+    FrameDrawingWhileOpening& operator=(const FrameDrawingWhileOpening&) = delete;
+
+private:
+    MpvCore& core_;
+};
 
 } // namespace
 
@@ -108,8 +134,10 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
         return result;
 
     std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), absolutePath));
+    const FrameDrawingWhileOpening drawing(*movie->core_);
     const QDeadlineTimer deadline(options.openTimeout);
     for (;;) {
+        movie->core_->drawPendingFrame();
         const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
         const mpv_event* event = mpv_wait_event(h, waitSeconds);
         if (event->event_id == MPV_EVENT_NONE) {
@@ -138,7 +166,7 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
         movie->handleEvent(*event);
     }
 
-    result.error = movie->inspectLoadedFile();
+    result.error = movie->inspectLoadedFile(deadline);
     if (!result.error.isEmpty())
         return result;
     mpv_set_wakeup_callback(h, &MpvMovie::wakeup, movie.get());
@@ -148,49 +176,107 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
     return result;
 }
 
-QString MpvMovie::inspectLoadedFile()
+QString MpvMovie::inspectLoadedFile(const QDeadlineTimer& deadline)
 {
     mpv_handle* h = handle();
-    // mpv opens a folder or a playlist file as a list of movies; a pane shows one file.
-    if (const auto count = intProperty(h, QLatin1String(mpvname::PlaylistCount)); count && *count > 1)
-        return QStringLiteral("%1: a list of %2 files, not one movie").arg(filePath_).arg(*count);
+    // Every question goes out at once and mpv answers them between its other work; the frames that come
+    // meanwhile are drawn, so the core never waits for a GUI thread that waits for the core.
+    std::vector<FileQuestion> questions{AskPlaylistCount, AskTracks, AskDuration, AskTitle};
+    mpv_get_property_async(h, AskPlaylistCount, mpvname::PlaylistCount, MPV_FORMAT_INT64);
+    mpv_get_property_async(h, AskTracks, mpvname::TrackList, MPV_FORMAT_NODE);
+    mpv_get_property_async(h, AskDuration, mpvname::Duration, MPV_FORMAT_DOUBLE);
+    mpv_get_property_async(h, AskTitle, mpvname::Title, MPV_FORMAT_STRING);
+    // A phone's video is stored turned, with the turn in its metadata; the software path turns it itself.
+    if (videoOutput() == MpvVideoOutput::Software) {
+        questions.push_back(AskRotation);
+        mpv_get_property_async(h, AskRotation, mpvname::VideoRotation, MPV_FORMAT_INT64);
+    }
 
+    int64_t playlistCount = 1;
     bool hasAudio = false;
     bool hasMovingVideo = false;
     qint64 firstVideoId = 0;
-    const qint64 trackCount = intProperty(h, QLatin1String(mpvname::TrackCount)).value_or(0);
-    for (qint64 i = 0; i < trackCount; ++i) {
-        const QString type = stringProperty(h, trackProperty(mpvname::TrackType, i));
-        if (type == QLatin1String(mpvname::TrackTypeAudio))
-            hasAudio = true;
-        if (type != QLatin1String(mpvname::TrackTypeVideo))
+    std::optional<double> duration;
+    qint64 rotation = 0;
+    while (!questions.empty()) {
+        core_->drawPendingFrame();
+        const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
+        const mpv_event* event = mpv_wait_event(h, waitSeconds);
+        if (event->event_id == MPV_EVENT_NONE) {
+            if (deadline.hasExpired())
+                return QStringLiteral("%1: mpv did not tell what the file holds").arg(filePath_);
             continue;
-        const qint64 id = intProperty(h, trackProperty(mpvname::TrackId, i)).value_or(0);
-        const bool still = flagProperty(h, trackProperty(mpvname::TrackImage, i)) ||
-                           flagProperty(h, trackProperty(mpvname::TrackAlbumArt, i));
-        if (firstVideoId == 0 || (!still && !hasMovingVideo))
-            firstVideoId = id;
-        hasMovingVideo = hasMovingVideo || !still;
+        }
+        if (event->event_id == MPV_EVENT_SHUTDOWN)
+            return QStringLiteral("%1: mpv shut down while loading").arg(filePath_);
+        const auto question = std::find(questions.begin(), questions.end(), event->reply_userdata);
+        if (event->event_id != MPV_EVENT_GET_PROPERTY_REPLY || question == questions.end()) {
+            handleEvent(*event);
+            continue;
+        }
+        questions.erase(question);
+        const auto* property = static_cast<const mpv_event_property*>(event->data);
+        // An unanswered question (no title tag, no duration) leaves its default.
+        if (event->error < 0 || property->format == MPV_FORMAT_NONE)
+            continue;
+        switch (event->reply_userdata) {
+        case AskPlaylistCount:
+            playlistCount = *static_cast<int64_t*>(property->data);
+            break;
+        case AskTracks: {
+            const auto* tracks = static_cast<const mpv_node*>(property->data);
+            if (tracks->format != MPV_FORMAT_NODE_ARRAY)
+                break;
+            for (int i = 0; i < tracks->u.list->num; ++i) {
+                const mpv_node& track = tracks->u.list->values[i];
+                const mpv_node* type = mapValue(track, mpvname::TrackType);
+                if (!type || type->format != MPV_FORMAT_STRING)
+                    continue;
+                if (std::strcmp(type->u.string, mpvname::TrackTypeAudio) == 0)
+                    hasAudio = true;
+                if (std::strcmp(type->u.string, mpvname::TrackTypeVideo) != 0)
+                    continue;
+                const mpv_node* id = mapValue(track, mpvname::TrackId);
+                const bool still = nodeFlag(mapValue(track, mpvname::TrackImage)) ||
+                                   nodeFlag(mapValue(track, mpvname::TrackAlbumArt));
+                if (firstVideoId == 0 || (!still && !hasMovingVideo))
+                    firstVideoId = id && id->format == MPV_FORMAT_INT64 ? id->u.int64 : 0;
+                hasMovingVideo = hasMovingVideo || !still;
+            }
+            break;
+        }
+        case AskDuration:
+            duration = *static_cast<double*>(property->data);
+            break;
+        case AskTitle:
+            title_ = QString::fromUtf8(*static_cast<char**>(property->data));
+            break;
+        case AskRotation:
+            rotation = *static_cast<int64_t*>(property->data);
+            break;
+        default:
+            break;
+        }
     }
+
+    // mpv opens a folder or a playlist file as a list of movies; a pane shows one file.
+    if (playlistCount > 1)
+        return QStringLiteral("%1: a list of %2 files, not one movie").arg(filePath_).arg(playlistCount);
     if (!hasAudio && !hasMovingVideo)
         return QStringLiteral("%1: neither moving pictures nor sound").arg(filePath_);
-
-    const auto duration = doubleProperty(h, mpvname::Duration);
     if (!duration || *duration <= 0.0)
         return QStringLiteral("%1: no duration").arg(filePath_);
 
     durationSeconds_ = *duration;
     videoTrackId_ = firstVideoId;
     picturesMove_ = hasMovingVideo;
-    title_ = stringProperty(h, QLatin1String(mpvname::Title));
-    if (videoOutput() == MpvVideoOutput::Software)
-        turnPicturesUpright();
+    if (rotation != 0)
+        turnPicturesUpright(rotation);
     return {};
 }
 
-void MpvMovie::turnPicturesUpright()
+void MpvMovie::turnPicturesUpright(qint64 rotation)
 {
-    const qint64 rotation = intProperty(handle(), QLatin1String(mpvname::VideoRotation)).value_or(0);
     const char* filter = rotation == 90    ? mpvname::TurnClockwise
                          : rotation == 180 ? mpvname::TurnHalfway
                          : rotation == 270 ? mpvname::TurnCounterClockwise

@@ -11,6 +11,7 @@
 #include <optional>
 
 struct mpv_event;
+class QDeadlineTimer;
 
 namespace tetrapan {
 
@@ -100,9 +101,10 @@ private:
     static void wakeup(void* context);
     void drainEvents();
     void handleEvent(const mpv_event& event);
-    QString inspectLoadedFile();
-    // A phone's video is stored turned, with the turn in its metadata; the software path turns it itself.
-    void turnPicturesUpright();
+    // Learns what the file holds; an error text when it is nothing a pane can show.
+    QString inspectLoadedFile(const QDeadlineTimer& deadline);
+    // rotation: clockwise degrees the pictures are stored turned by.
+    void turnPicturesUpright(qint64 rotation);
     void setPausedState(bool paused);
     void setFlagAsync(const char* name, bool value);
     void requestPause(bool pause);

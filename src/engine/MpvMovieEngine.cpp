@@ -20,6 +20,11 @@ Q_LOGGING_CATEGORY(lcEngine, "tetrapan.engine", QtWarningMsg)
 // One ready core per pane, so a playlist switch loads four files without starting four mpv cores.
 constexpr int WarmHandleCount = 4;
 constexpr std::chrono::milliseconds ShutdownWait{1000};
+// Four 720p files show their first frames well within this on a busy machine; starting four cores meanwhile
+// would take half of a two-core machine away from them.
+constexpr std::chrono::milliseconds RefillDelay{250};
+
+MpvMovieEngine::MpvMovieEngine() : MpvMovieEngine(Options{}) {}
 
 MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
     : MovieEngine(parent), options_(std::move(options)),
@@ -45,6 +50,8 @@ MpvMovieEngine::~MpvMovieEngine()
 
 bool MpvMovieEngine::shutDown(std::chrono::milliseconds timeout)
 {
+    if (options_.scheduler)
+        options_.scheduler->cancel(refill_);
     prepared_.clear();
     warmHandles_.reset();
     return workers_->waitForDone(timeout);
@@ -77,6 +84,7 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
         opened = MpvMovie::openWaiting(path, options_.movie, std::move(core), true);
     } else {
         opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_ ? warmHandles_->take() : nullptr);
+        refillLater();
     }
     if (!opened.movie) {
         qCInfo(lcEngine).noquote() << opened.error;
@@ -103,6 +111,24 @@ void MpvMovieEngine::prepareMovies(const QStringList& paths)
         if (MpvMovie::startLoading(core->handle(), absolutePath, &error))
             prepared_.emplace_back(absolutePath, std::move(core));
     }
+    refillLater();
+}
+
+void MpvMovieEngine::refillLater()
+{
+    if (!warmHandles_)
+        return;
+    if (!options_.scheduler) {
+        warmHandles_->refill();
+        return;
+    }
+    // One refill after the last of a playlist's opens.
+    options_.scheduler->cancel(refill_);
+    refill_ = options_.scheduler->scheduleAfter(RefillDelay, [this] {
+        refill_ = Scheduler::NoTask;
+        if (warmHandles_)
+            warmHandles_->refill();
+    });
 }
 
 void MpvMovieEngine::discardPreparedMovies()

@@ -4,6 +4,7 @@
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovie.h"
 #include "engine/MpvWorkers.h"
+#include "platform/Scheduler.h"
 
 #include <memory>
 #include <optional>
@@ -28,11 +29,15 @@ public:
         MpvMovie::Options movie;
         // Chosen from the machine when not given (see detectDrawingPath).
         std::optional<DrawingPath> drawingPath;
+        // Times the refill of the ready cores after files were opened on some; without it they are refilled
+        // at once. Must outlive the engine.
+        Scheduler* scheduler = nullptr;
     };
 
     // Must be built after the QApplication: it resets LC_NUMERIC to "C", which the application changed,
     // and looks at the window system to choose the drawing path.
-    explicit MpvMovieEngine(Options options = {}, QObject* parent = nullptr);
+    MpvMovieEngine();
+    explicit MpvMovieEngine(Options options, QObject* parent = nullptr);
     // Waits a little for cores still shutting down, never long: a core stuck in a sound server or a
     // network file must not hold the program up.
     ~MpvMovieEngine() override;
@@ -49,16 +54,23 @@ public:
     bool shutDown(std::chrono::milliseconds timeout);
 
     DrawingPath drawingPath() const { return *options_.drawingPath; }
+    // Cores started and waiting for a file; for diagnostics and tests.
+    int readyCoreCount() const { return warmHandles_ ? warmHandles_->readyCount() : 0; }
     // Software where Qt has no window system (offscreen) or OpenGL is itself done on the CPU (llvmpipe,
     // softpipe, swrast); OpenGL on a hardware driver.
     static DrawingPath detectDrawingPath();
 
 private:
+    // Cores were taken: refills the ready ones once the files just opened on them have shown their first
+    // frames, or at once without a scheduler.
+    void refillLater();
+
     Options options_;
     std::shared_ptr<MpvWorkers> workers_;
     std::unique_ptr<MpvHandlePool> warmHandles_;
     // absolute path and the core already loading it
     std::vector<std::pair<QString, MpvCorePtr>> prepared_;
+    Scheduler::TaskId refill_ = Scheduler::NoTask;
 };
 
 } // namespace tetrapan

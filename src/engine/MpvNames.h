@@ -61,11 +61,12 @@ inline constexpr const char* LoopFile = "loop-file";
 inline constexpr const char* LoopPlaylist = "loop-playlist";
 inline constexpr const char* Title = "metadata/by-key/title";
 inline constexpr const char* PlaylistCount = "playlist-count";
-inline constexpr const char* TrackCount = "track-list/count";
-inline constexpr const char* TrackType = "track-list/%1/type";         // %1: track index
-inline constexpr const char* TrackId = "track-list/%1/id";             // %1: track index
-inline constexpr const char* TrackImage = "track-list/%1/image";       // %1: track index
-inline constexpr const char* TrackAlbumArt = "track-list/%1/albumart"; // %1: track index
+inline constexpr const char* TrackList = "track-list";
+// Keys of each track in the track list.
+inline constexpr const char* TrackType = "type";
+inline constexpr const char* TrackId = "id";
+inline constexpr const char* TrackImage = "image";
+inline constexpr const char* TrackAlbumArt = "albumart";
 inline constexpr const char* TrackTypeVideo = "video";
 inline constexpr const char* TrackTypeAudio = "audio";
 inline constexpr const char* VideoRotation = "current-tracks/video/demux-rotation";

@@ -6,6 +6,7 @@
 #include <memory>
 
 struct mpv_render_context;
+class QPainter;
 
 namespace tetrapan {
 
@@ -26,6 +27,10 @@ protected:
 
 private:
     static void onUpdate(void* context);
+    // Has mpv draw straight into the window's image when it may; false when the picture still needs drawing.
+    bool renderIntoWindowImage(QPainter& painter, const QRegion& dirty);
+    // format: mpv's name of the pixel format.
+    bool render(QSize size, const char* format, uchar* pixels, qsizetype lineBytes);
 
     QPointer<MpvMovie> movie_;
     // The movie's, not owned.

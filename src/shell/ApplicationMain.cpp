@@ -52,7 +52,9 @@ int applicationMain(int argc, char** argv)
     Tetrapan_AppDelegate::setupDefaults(settings);
     QtScheduler scheduler;
     MessageBoxPresenter dialogs;
-    MpvMovieEngine engine;
+    MpvMovieEngine::Options engineOptions;
+    engineOptions.scheduler = &scheduler;
+    MpvMovieEngine engine(engineOptions);
 
     auto nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
     dialogs.setParentWindow(&nib->mainWindow());

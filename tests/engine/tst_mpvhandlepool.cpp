@@ -1,3 +1,4 @@
+#include "FakeScheduler.h"
 #include "TestClips.h"
 
 #include "engine/Movie.h"
@@ -41,7 +42,34 @@ private Q_SLOTS:
         MpvCorePtr second = pool.take();
         QVERIFY(first && second);
         QVERIFY(first.get() != second.get());
+        QVERIFY(!pool.take());
+        pool.refill();
         QTRY_COMPARE_WITH_TIMEOUT(pool.readyCount(), 2, 20000);
+    }
+
+    // Starting cores takes the machine away from the files just loaded: the engine refills its ready cores
+    // when its scheduler says so, once after a playlist's opens.
+    void engineRefillsOnceAfterTheOpens()
+    {
+        test::FakeScheduler scheduler;
+        MpvMovieEngine::Options options;
+        options.movie = options_;
+        options.scheduler = &scheduler;
+        MpvMovieEngine engine(options);
+        QTRY_COMPARE_WITH_TIMEOUT(engine.readyCoreCount(), 4, 20000);
+        engine.prepareMovies({clips_.colour(1), clips_.colour(2)});
+        std::vector<std::unique_ptr<Movie>> movies;
+        for (int n = 1; n <= 3; ++n) {
+            MovieOpenResult opened = engine.movieWithFile(clips_.colour(n));
+            QVERIFY2(opened.movie, qPrintable(opened.error));
+            movies.push_back(std::move(opened.movie));
+        }
+        engine.discardPreparedMovies();
+        QCOMPARE(engine.readyCoreCount(), 1);
+        QCOMPARE(scheduler.pendingCount(), 1);
+        scheduler.advance(scheduler.nextDue() - scheduler.now());
+        QCOMPARE(scheduler.pendingCount(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(engine.readyCoreCount(), 4, 20000);
     }
 
     void takenHandleOpensAFile()

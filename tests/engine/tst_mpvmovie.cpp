@@ -39,6 +39,44 @@ private Q_SLOTS:
         engine_ = std::make_unique<MpvMovieEngine>(options_);
     }
 
+    // On the software path mpv's video output waits for each new frame to be drawn, and nobody draws a file
+    // still opening but the opener itself. What it learns meanwhile must still be complete.
+    void learnsWhatTheFileHoldsWhileDrawingItsFrames_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("displayName");
+        QTest::addColumn<bool>("hasPicture");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("picture and sound") << clips_.red << "Red Clip" << true << TestClips::Seconds;
+        QTest::newRow("sound only") << clips_.tone << "tone.m4a" << false << TestClips::Seconds;
+        QTest::newRow("picture only")
+            << clips_.kind(QStringLiteral("video-only.mp4")) << "video-only.mp4" << true << 1.0;
+        QTest::newRow("turned picture")
+            << clips_.kind(QStringLiteral("rotated.mp4")) << "rotated.mp4" << true << 1.0;
+    }
+
+    void learnsWhatTheFileHoldsWhileDrawingItsFrames()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, displayName);
+        QFETCH(bool, hasPicture);
+        QFETCH(double, seconds);
+        MpvMovie::Options options = options_.movie;
+        options.video = MpvVideoOutput::Software;
+        // Several loads side by side, as in a playlist switch: every core but the one being opened waits
+        // for its first frame to be drawn.
+        std::vector<std::unique_ptr<MpvMovie>> movies;
+        for (int n = 0; n < 3; ++n) {
+            MpvMovie::OpenResult opened = MpvMovie::openWaiting(path, options);
+            QVERIFY2(opened.movie, qPrintable(opened.error));
+            QCOMPARE(opened.movie->displayName(), displayName);
+            QCOMPARE(opened.movie->hasPicture(), hasPicture);
+            QVERIFY2(qAbs(opened.movie->duration().seconds() - seconds) < 0.1,
+                     qPrintable(QString::number(opened.movie->duration().seconds())));
+            movies.push_back(std::move(opened.movie));
+        }
+    }
+
     void opensFile_data()
     {
         QTest::addColumn<QString>("path");
@@ -70,9 +108,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("refusedBeforeOpening");
         QTest::addColumn<QString>("skipReason");
+        QTest::addColumn<bool>("drawn");
 
-        for (const test::BadMovieFile& file : test::makeBadMovieFiles(scratch_.path(), clips_))
-            QTest::newRow(qPrintable(file.kind)) << file.path << file.refusedBeforeOpening << file.skipReason;
+        for (const test::BadMovieFile& file : test::makeBadMovieFiles(scratch_.path(), clips_)) {
+            QTest::newRow(qPrintable(file.kind))
+                << file.path << file.refusedBeforeOpening << file.skipReason << false;
+            // Drawn on the software path, the file is inspected while its frames are drawn.
+            QTest::newRow(qPrintable(file.kind + QStringLiteral(", drawn")))
+                << file.path << file.refusedBeforeOpening << file.skipReason << true;
+        }
     }
 
     void refusesWhatIsNoMovie()
@@ -80,10 +124,21 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(bool, refusedBeforeOpening);
         QFETCH(QString, skipReason);
+        QFETCH(bool, drawn);
         if (!skipReason.isEmpty())
             QSKIP(qPrintable(skipReason));
-        QCOMPARE(engine_->canInitWithFile(path), !refusedBeforeOpening);
-        MovieOpenResult result = engine_->movieWithFile(path);
+        MpvMovieEngine* engine = engine_.get();
+        if (drawn) {
+            if (!drawingEngine_) {
+                MpvMovieEngine::Options options = options_;
+                options.movie.video = MpvVideoOutput::Software;
+                options.drawingPath = DrawingPath::Software;
+                drawingEngine_ = std::make_unique<MpvMovieEngine>(options);
+            }
+            engine = drawingEngine_.get();
+        }
+        QCOMPARE(engine->canInitWithFile(path), !refusedBeforeOpening);
+        MovieOpenResult result = engine->movieWithFile(path);
         QVERIFY(!result.movie);
         QVERIFY(!result.error.isEmpty());
     }
@@ -215,6 +270,7 @@ private:
     QTemporaryDir scratch_;
     MpvMovieEngine::Options options_;
     std::unique_ptr<MpvMovieEngine> engine_;
+    std::unique_ptr<MpvMovieEngine> drawingEngine_;
 };
 
 std::unique_ptr<MpvMovie> TestMpvMovie::open(const QString& path)
