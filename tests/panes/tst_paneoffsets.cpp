@@ -127,6 +127,17 @@ private Q_SLOTS:
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
     }
 
+    void anotherFileOnThePaneStartsWithoutTheOffset()
+    {
+        OffsetFixture f;
+        f.controller.offsets().setOffsetMs(2, 1500);
+        f.controller.copyMovieView(0, clip("cam.mp4"), 2);
+        QCOMPARE(f.controller.movieOffsetMs(2), qint64(1500));
+        f.controller.copyMovieView(0, clip("goal.mp4"), 2);
+        QCOMPARE(f.pane(2).filePath(), clip("goal.mp4"));
+        QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
+    }
+
     void settingAndClearingAreUndoableEdits()
     {
         OffsetFixture f;
