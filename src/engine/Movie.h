@@ -45,6 +45,16 @@ public:
     virtual bool loopsBackAndForth() const = 0;
     virtual void setLoopsBackAndForth(bool loops) = 0;
 
+    // Keeping panes in step. The defaults suit a movie whose speed cannot be changed.
+    // The position in seconds, as finely as the engine knows it (currentTime() may be rounded); where a seek
+    // is underway, its target.
+    virtual double positionSeconds() const { return currentTime().seconds(); }
+    // Playback speed as a factor of the normal speed; it stays while the movie is stopped.
+    virtual double speed() const { return 1.0; }
+    virtual void setSpeed(double speed) { Q_UNUSED(speed); }
+    // A seek was asked for and has not landed yet.
+    virtual bool isSeeking() const { return false; }
+
 Q_SIGNALS:
     // Playback reached the end by itself.
     void didEnd(tetrapan::Movie* movie);

@@ -347,11 +347,24 @@ double MpvMovie::timePosSeconds() const
 
 MovieTime MpvMovie::currentTime() const
 {
+    return MovieTime::fromSeconds(positionSeconds());
+}
+
+double MpvMovie::positionSeconds() const
+{
     if (seekTarget_)
-        return MovieTime::fromSeconds(*seekTarget_);
+        return *seekTarget_;
     if (atEnd_)
-        return duration();
-    return MovieTime::fromSeconds(std::clamp(timePosSeconds(), 0.0, durationSeconds_));
+        return durationSeconds_;
+    return std::clamp(timePosSeconds(), 0.0, durationSeconds_);
+}
+
+void MpvMovie::setSpeed(double speed)
+{
+    if (speed <= 0.0 || speed == speed_)
+        return;
+    if (mpv_set_property_async(handle(), AsyncReply, mpvname::Speed, MPV_FORMAT_DOUBLE, &speed) >= 0)
+        speed_ = speed;
 }
 
 void MpvMovie::setCurrentTime(const MovieTime& time)

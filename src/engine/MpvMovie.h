@@ -65,6 +65,11 @@ public:
     // mpv cannot play backwards smoothly, so a back-and-forth loop is remembered but plays as no loop.
     void setLoopsBackAndForth(bool loops) override { loopsBackAndForth_ = loops; }
 
+    // Keeping panes in step: mpv's time-pos unrounded, and its speed (sound keeps its pitch).
+    double positionSeconds() const override;
+    double speed() const override { return speed_; }
+    void setSpeed(double speed) override;
+
     // For the views that draw this movie.
     mpv_handle* handle() const { return core_->handle(); }
     MpvVideoOutput videoOutput() const { return core_->videoOutput(); }
@@ -78,8 +83,7 @@ public:
     // sound is closed with it; the next attach brings the picture (or the whole file) back where it was.
     void openGLOutputDetaching();
 
-    // A seek was asked for and has not landed yet.
-    bool isSeeking() const { return seekTarget_.has_value(); }
+    bool isSeeking() const override { return seekTarget_.has_value(); }
     // The frame on show, counted from 0; -1 when unknown.
     qint64 displayedFrameNumber() const;
     // mpv's own text for one of its properties, "" when it has none; for diagnostics and tests.
@@ -137,6 +141,7 @@ private:
     // mpv closed the file when its video output went away and nothing else was left to play.
     bool closedWithOutput_ = false;
     std::atomic<bool> drainQueued_{false};
+    double speed_ = 1.0;
 };
 
 } // namespace tetrapan

@@ -52,6 +52,7 @@ inline constexpr const char* LogLevelWarn = "warn";
 inline constexpr const char* Pause = "pause";
 inline constexpr const char* EofReached = "eof-reached";
 inline constexpr const char* TimePos = "time-pos";
+inline constexpr const char* Speed = "speed";
 inline constexpr const char* Duration = "duration";
 inline constexpr const char* Mute = "mute";
 inline constexpr const char* Volume = "volume";

@@ -17,6 +17,7 @@
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/SyncLock.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
@@ -52,6 +53,7 @@ MainNib::MainNib(const NibServices& services) : services_(services)
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
+    syncLock_.reset();
     movieFilesOpener_.reset();
     viewPrefs_.reset();
     viewControl_.reset();
@@ -98,6 +100,7 @@ void MainNib::instantiate()
         qtViews_[viewNo - 1] = pane;
         cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
     }
+    syncLock_ = std::make_unique<SyncLock>(services_.scheduler, *movController_);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -518,6 +521,32 @@ void MainNib::awakeFromNib()
     awakeMainWindowLayout();
     awakePalette();
     awakePlaylistWindow();
+    connectSyncLock();
+}
+
+void MainNib::connectSyncLock()
+{
+    SyncLock* lock = syncLock_.get();
+    QAction* action = mainWindow_->syncLockAction();
+    QToolButton* button = controlWindow_->btnSyncLock();
+    SettingsDomain& settings = services_.settings;
+    const QString key = QLatin1String(SyncLock::OptSyncLock);
+    const auto follow = [lock, action, button, &settings, key] {
+        const bool on = userDefaultsExtension::defaultBoolValue(settings, key);
+        lock->setEnabled(on);
+        action->setChecked(on);
+        button->setChecked(on);
+    };
+    const auto store = [&settings, key](bool on) {
+        userDefaultsExtension::setDefaultBoolValue(settings, on, key);
+    };
+    QObject::connect(action, &QAction::triggered, lock, store);
+    QObject::connect(button, &QToolButton::clicked, lock, store);
+    QObject::connect(&settings, &SettingsDomain::valueChanged, lock, [follow, key](const QString& changed) {
+        if (changed == key)
+            follow();
+    });
+    follow();
 }
 
 void MainNib::awakePlaylistWindow()

@@ -24,6 +24,7 @@ class PlaylistTreeController;
 class PlaylistWindow;
 class PrefsWindow;
 class QTMovieSubView;
+class SyncLock;
 class Scheduler;
 class SettingsDomain;
 class TBArrayController;
@@ -89,6 +90,7 @@ public:
     CMFilelistHeader& cmFilelistHeader() { return *cmFilelistHeader_; }
     ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
     MovieFilesOpener& movieFilesOpener() { return *movieFilesOpener_; }
+    SyncLock& syncLock() { return *syncLock_; }
 
     void showWindows();
 
@@ -109,6 +111,8 @@ private:
     void connectFileAndPlaybackMenus();
     void connectListFontSize();
     void awakePalette();
+    // View > Sync Lock and the palette's lock button write the setting; the lock follows the setting.
+    void connectSyncLock();
 
     NibServices services_;
     std::unique_ptr<MainWindow> mainWindow_;
@@ -138,6 +142,8 @@ private:
     PlaylistOutlineView* olvPlaylist_ = nullptr;
     FilelistTableView* tbvFilelist_ = nullptr;
     CMFilelistHeader* cmFilelistHeader_ = nullptr;
+    // watches the panes through the coordinator
+    std::unique_ptr<SyncLock> syncLock_;
 };
 
 } // namespace tetrapan

@@ -58,6 +58,8 @@ public:
     QAction* syncAction() const;
     QAction* previousPlaylistAction() const;
     QAction* nextPlaylistAction() const;
+    // View > Sync Lock: checked while the playing panes are held on one clock.
+    QAction* syncLockAction() const { return syncLockAction_; }
     // The Window menu: one checkable item per floating window, checked while that window is open.
     QMenu* windowMenu() const;
     QAction* playlistWindowAction() const;
@@ -79,6 +81,7 @@ protected:
 
 private:
     void addAuxiliaryWindowCommands();
+    void addSyncLockCommand();
     void answerMenuKeysInEveryWindow();
 
     std::unique_ptr<Ui::MainWindow> ui_;
@@ -88,6 +91,7 @@ private:
     QAction* preferencesAction_ = nullptr;
     QAction* controlWindowAction_ = nullptr;
     QAction* helpAction_ = nullptr;
+    QAction* syncLockAction_ = nullptr;
 };
 
 } // namespace tetrapan

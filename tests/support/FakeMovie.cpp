@@ -85,6 +85,12 @@ void FakeMovie::setLoopsBackAndForth(bool loops)
     loopsBackAndForth_ = loops;
 }
 
+void FakeMovie::setSpeed(double speed)
+{
+    commands << QStringLiteral("setSpeed %1").arg(speed);
+    speed_ = speed;
+}
+
 void FakeMovie::setRate(float rate)
 {
     if (rate == rate_)

@@ -41,6 +41,13 @@ public:
     bool loopsBackAndForth() const override { return loopsBackAndForth_; }
     void setLoopsBackAndForth(bool loops) override;
 
+    // Keeping panes in step: the position is currentTime(); setSpeed is noted as "setSpeed 1.02".
+    double speed() const override { return speed_; }
+    void setSpeed(double speed) override;
+    bool isSeeking() const override { return seeking; }
+    // Test control: a seek that has not landed yet.
+    bool seeking = false;
+
 private:
     void setRate(float rate);
 
@@ -53,6 +60,7 @@ private:
     float volume_ = 1.0f;
     bool loops_ = false;
     bool loopsBackAndForth_ = false;
+    double speed_ = 1.0;
 };
 
 } // namespace tetrapan::test
