@@ -9,6 +9,7 @@
 #include "VirtualDisplay.h"
 #include "XServer.h"
 
+#include "engine/Movie.h"
 #include "engine/MovieView.h"
 #include "engine/MpvMovie.h"
 #include "engine/MpvMovieEngine.h"
@@ -120,6 +121,8 @@ struct Gaps {
     int unread = 0;
     // Per pane, the frames it stood behind the furthest pane, summed over the screenshots that read.
     std::array<int, 4> behind{};
+    // The same by the engines' own positions, read with the screenshots, in frames.
+    std::array<double, 4> engineBehind{};
 };
 
 Gaps shownGaps(test::XServer& x, MainNib& nib, int shots, int intervalMs)
@@ -127,12 +130,20 @@ Gaps shownGaps(test::XServer& x, MainNib& nib, int shots, int intervalMs)
     Gaps gaps;
     for (int i = 0; i < shots; ++i) {
         const auto frames = shownFrames(x, nib);
+        std::array<double, 4> positions{};
+        for (int n = 1; n <= 4; ++n) {
+            if (Movie* movie = nib.qtView(n).movie())
+                positions[n - 1] = movie->positionSeconds() * FramesPerSecond;
+        }
         if (std::all_of(frames.begin(), frames.end(), [](const auto& f) { return f.has_value(); })) {
             const auto [low, high] = std::minmax_element(
                 frames.begin(), frames.end(), [](const auto& a, const auto& b) { return *a < *b; });
             gaps.frames.push_back(**high - **low);
-            for (int n = 0; n < 4; ++n)
+            const double ahead = *std::max_element(positions.begin(), positions.end());
+            for (int n = 0; n < 4; ++n) {
                 gaps.behind[n] += **high - *frames[n];
+                gaps.engineBehind[n] += ahead - positions[n];
+            }
         } else {
             ++gaps.unread;
         }
@@ -154,6 +165,9 @@ void printGaps(const char* name, const Gaps& gaps)
                      "sync: %s: panes 1-4 behind the furthest by %.2f %.2f %.2f %.2f frames on average\n",
                      name, gaps.behind[0] / shots, gaps.behind[1] / shots, gaps.behind[2] / shots,
                      gaps.behind[3] / shots);
+        std::fprintf(stderr, "sync: %s: by the engines' positions %.2f %.2f %.2f %.2f frames\n", name,
+                     gaps.engineBehind[0] / shots, gaps.engineBehind[1] / shots, gaps.engineBehind[2] / shots,
+                     gaps.engineBehind[3] / shots);
     }
     const double same =
         f.empty() ? -1 : 100.0 * std::count(f.begin(), f.end(), 0) / static_cast<double>(f.size());

@@ -49,6 +49,9 @@ public:
     // The position in seconds, as finely as the engine knows it (currentTime() may be rounded); where a seek
     // is underway, its target.
     virtual double positionSeconds() const { return currentTime().seconds(); }
+    // The position by the clock that paces playback, for comparing players while they play; it may run
+    // between frames. The position where the engine knows no finer clock.
+    virtual double clockSeconds() const { return positionSeconds(); }
     // Playback speed as a factor of the normal speed; it stays while the movie is stopped.
     virtual double speed() const { return 1.0; }
     virtual void setSpeed(double speed) { Q_UNUSED(speed); }

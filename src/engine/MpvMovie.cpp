@@ -359,6 +359,18 @@ double MpvMovie::positionSeconds() const
     return std::clamp(timePosSeconds(), 0.0, durationSeconds_);
 }
 
+double MpvMovie::clockSeconds() const
+{
+    if (seekTarget_ || atEnd_ || paused_)
+        return positionSeconds();
+    // The sound's position is the clock the pictures are shown by, and it moves smoothly. time-pos steps
+    // from frame to frame and follows the frames handed to the output: players held level by it still
+    // showed their pictures a frame apart.
+    if (const auto sound = doubleProperty(handle(), mpvname::AudioPts))
+        return std::clamp(*sound, 0.0, durationSeconds_);
+    return positionSeconds();
+}
+
 void MpvMovie::setSpeed(double speed)
 {
     if (speed <= 0.0 || speed == speed_)

@@ -67,6 +67,7 @@ public:
 
     // Keeping panes in step: mpv's time-pos unrounded, and its speed (sound keeps its pitch).
     double positionSeconds() const override;
+    double clockSeconds() const override;
     double speed() const override { return speed_; }
     void setSpeed(double speed) override;
 

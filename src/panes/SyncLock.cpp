@@ -101,7 +101,7 @@ void SyncLock::tick()
             follower.measured = false;
             continue;
         }
-        const double target = leader->positionSeconds() - offsetSeconds(leaderNo) + offsetSeconds(n);
+        const double target = leader->clockSeconds() - offsetSeconds(leaderNo) + offsetSeconds(n);
         // A follower whose offset puts it before its beginning or past its end cannot be in step.
         if (target < 0.0 || target > movie->duration().seconds()) {
             release(follower);
@@ -114,7 +114,7 @@ void SyncLock::tick()
 void SyncLock::follow(Follower& follower, Movie& leader, double target)
 {
     Movie& movie = *follower.movie;
-    const double skew = movie.positionSeconds() - target;
+    const double skew = movie.clockSeconds() - target;
     if (follower.landing) {
         // How far behind the seek landed tells how much further ahead the next one must aim.
         follower.landing = false;
