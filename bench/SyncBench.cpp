@@ -1,6 +1,7 @@
 // tetrapan-bench sync: how long switching playlists takes until four 720p panes show their first frames, and
-// how far apart the four panes' pictures are after Space, after a skip, after Sync and after playing together
-// for 30 s. Both are read off the X server's screen: every frame of the clip carries its number as a barcode.
+// whether four panes of a 60 fps clip show the same frame: right after Space, a skip and a Sync with the sync
+// lock off, over a minute with it on, and after a seek with it on. Both are read off the X server's screen:
+// every frame of the clips carries its number as a barcode.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
 #include "FrameBarcode.h"
@@ -8,6 +9,7 @@
 #include "VirtualDisplay.h"
 #include "XServer.h"
 
+#include "engine/Movie.h"
 #include "engine/MovieView.h"
 #include "engine/MpvMovie.h"
 #include "engine/MpvMovieEngine.h"
@@ -15,9 +17,11 @@
 #include "library/LibrarySchema.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/SyncLock.h"
 #include "platform/ObjectContext.h"
 #include "platform/Scheduler.h"
 #include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxPresenter.h"
@@ -39,11 +43,14 @@ namespace tetrapan::bench {
 namespace {
 
 constexpr int Switches = 5;
-constexpr int PlayTogetherSeconds = 30;
+constexpr int LockedSeconds = 60;
 constexpr int TimeoutMs = 20000;
-// Screenshots per spread figure, a tenth of a second apart.
-constexpr int Screenshots = 10;
-constexpr double FramesPerSecond = 30.0;
+// Screenshots per figure after a command, a tenth of a second apart; over the locked minute, one every
+// fifth of a second.
+constexpr int Screenshots = 30;
+constexpr int ShotIntervalMs = 100;
+constexpr int LockedShotIntervalMs = 200;
+constexpr double FramesPerSecond = 60.0;
 constexpr double PictureAspect = 16.0 / 9.0;
 // After a command the panes play this long before the screenshots start.
 constexpr int SteadyMs = 500;
@@ -103,43 +110,72 @@ std::array<std::optional<int>, 4> shownFrames(test::XServer& x, MainNib& nib)
     std::array<std::optional<int>, 4> frames;
     for (int n = 1; n <= 4; ++n) {
         MovieView* view = nib.qtView(n).movieView();
-        const QRect picture = test::FrameBarcode::pictureRect(view->size(), PictureAspect)
-                                  .translated(view->mapToGlobal(QPoint(0, 0)) - screen.topLeft());
-        if (!shot.isNull())
-            frames[n - 1] = test::FrameBarcode::read(shot.copy(picture));
+        const QRect place(view->mapToGlobal(QPoint(0, 0)) - screen.topLeft(), view->size());
+        frames[n - 1] = test::FrameBarcode::readView(shot, place, PictureAspect);
     }
     return frames;
 }
 
-// How far apart the four pictures are, in frames, over screenshots a tenth of a second apart. Playing panes
-// change pictures 30 times a second each, not at the same instants, so panes in step may still be one frame
-// apart in a screenshot.
-std::vector<double> shownSpread(test::XServer& x, MainNib& nib)
+// How far apart the four pictures are, in frames, in each of a series of screenshots; screenshots in which
+// a pane's picture does not read (a frame half drawn) are counted apart.
+struct Gaps {
+    std::vector<int> frames;
+    int unread = 0;
+    // Per pane, the frames it stood behind the furthest pane, summed over the screenshots that read.
+    std::array<int, 4> behind{};
+    // The same by the engines' own positions, read with the screenshots, in frames.
+    std::array<double, 4> engineBehind{};
+};
+
+Gaps shownGaps(test::XServer& x, MainNib& nib, int shots, int intervalMs)
 {
-    std::vector<double> spreads;
-    for (int i = 0; i < Screenshots; ++i) {
+    Gaps gaps;
+    for (int i = 0; i < shots; ++i) {
         const auto frames = shownFrames(x, nib);
+        std::array<double, 4> positions{};
+        for (int n = 1; n <= 4; ++n) {
+            if (Movie* movie = nib.qtView(n).movie())
+                positions[n - 1] = movie->positionSeconds() * FramesPerSecond;
+        }
         if (std::all_of(frames.begin(), frames.end(), [](const auto& f) { return f.has_value(); })) {
             const auto [low, high] = std::minmax_element(
                 frames.begin(), frames.end(), [](const auto& a, const auto& b) { return *a < *b; });
-            spreads.push_back(**high - **low);
+            gaps.frames.push_back(**high - **low);
+            const double ahead = *std::max_element(positions.begin(), positions.end());
+            for (int n = 0; n < 4; ++n) {
+                gaps.behind[n] += **high - *frames[n];
+                gaps.engineBehind[n] += ahead - positions[n];
+            }
         } else {
-            std::fprintf(stderr, "sync: a pane's frame did not read\n");
+            ++gaps.unread;
         }
-        runEventsFor(100);
+        runEventsFor(intervalMs);
     }
-    return spreads;
+    return gaps;
 }
 
-// The median spread in frames and in ms of the clip, and the largest in frames; -1 when no screenshot read.
-void printSpread(const char* name, const std::vector<double>& spreads)
+// The share of screenshots in which all four panes show the same frame, and the largest gap in frames;
+// -1 for both when no screenshot read.
+void printGaps(const char* name, const Gaps& gaps)
 {
-    const double middle = spreads.empty() ? -1 : median(spreads);
-    const double largest = spreads.empty() ? -1 : *std::max_element(spreads.begin(), spreads.end());
-    print(QByteArray(name).append("_frames").constData(), middle, "frames", 1);
-    print(QByteArray(name).append("_ms").constData(), middle < 0 ? -1 : middle * 1000.0 / FramesPerSecond,
-          "ms", 1);
-    print(QByteArray(name).append("_max_frames").constData(), largest, "frames", 0);
+    if (gaps.unread > 0)
+        std::fprintf(stderr, "sync: %s: %d screenshots did not read\n", name, gaps.unread);
+    const auto& f = gaps.frames;
+    if (!f.empty()) {
+        const double shots = static_cast<double>(f.size());
+        std::fprintf(stderr,
+                     "sync: %s: panes 1-4 behind the furthest by %.2f %.2f %.2f %.2f frames on average\n",
+                     name, gaps.behind[0] / shots, gaps.behind[1] / shots, gaps.behind[2] / shots,
+                     gaps.behind[3] / shots);
+        std::fprintf(stderr, "sync: %s: by the engines' positions %.2f %.2f %.2f %.2f frames\n", name,
+                     gaps.engineBehind[0] / shots, gaps.engineBehind[1] / shots, gaps.engineBehind[2] / shots,
+                     gaps.engineBehind[3] / shots);
+    }
+    const double same =
+        f.empty() ? -1 : 100.0 * std::count(f.begin(), f.end(), 0) / static_cast<double>(f.size());
+    const double largest = f.empty() ? -1 : *std::max_element(f.begin(), f.end());
+    print(QByteArray(name).append("_same_frame_pct").constData(), same, "%", 1);
+    print(QByteArray(name).append("_max_gap_frames").constData(), largest, "frames", 0);
 }
 
 bool anySeeking(MainNib& nib)
@@ -249,8 +285,22 @@ int runSync(int argc, char** argv)
     std::fprintf(stderr, "sync: opening four files takes %.1f ms of the switch\n", median(loading));
     print("switch.latency_ms", median(latencies), "ms", 1);
 
-    // The 720p playlist is loaded and shows its first frames. Space plays all four from there; later a skip
-    // back moves all four, and Sync brings them to one pane's position. After each the panes must play on.
+    // Four panes of the 60 fps clip: Space plays all four from their first frames; a skip forward moves all
+    // four, and Sync brings them to one pane's position. After each the panes must play on.
+    const ObjectId fast = makePlaylist(
+        context, settings, QStringLiteral("60 fps"),
+        {clips.benchBarcode60, clips.benchBarcode60, clips.benchBarcode60, clips.benchBarcode60});
+    choose(fast);
+    // the 720p clip's first frame reads as 0 too, and so does an empty pane's black
+    if (!runEventsUntil(
+            [&] {
+                return !controller.hasPendingLoad() && nib.qtView(4).filePath() == clips.benchBarcode60 &&
+                       fourShow([](const auto& f) { return f.has_value() && *f == 0; });
+            },
+            TimeoutMs)) {
+        std::fprintf(stderr, "sync: the 60 fps clips never showed their first frames\n");
+        return 1;
+    }
     const auto settled = [&](const char* failure) {
         const bool playing = runEventsUntil(
             [&] {
@@ -261,28 +311,49 @@ int runSync(int argc, char** argv)
             std::fprintf(stderr, "sync: %s\n", failure);
         return playing;
     };
+    const auto lock = [&](bool on) {
+        userDefaultsExtension::setDefaultBoolValue(settings, on, QLatin1String(SyncLock::OptSyncLock));
+    };
+    lock(false);
     controller.changeAllMoviePlay();
     if (!settled("the panes never started playing"))
         return 1;
     runEventsFor(SteadyMs);
-    printSpread("sync.spread_after_space", shownSpread(x, nib));
+    printGaps("sync.unlocked_after_space", shownGaps(x, nib, Screenshots, ShotIntervalMs));
 
-    runEventsFor(10000); // far enough into the clip for the skip back to land mid-clip
-    controller.skipAllMovieTime(MovController::SkipBackward);
+    controller.skipAllMovieTime(MovController::SkipForward);
     if (!settled("the panes never played on after the skip"))
         return 1;
     runEventsFor(SteadyMs);
-    printSpread("sync.spread_after_skip", shownSpread(x, nib));
+    printGaps("sync.unlocked_after_skip", shownGaps(x, nib, Screenshots, ShotIntervalMs));
 
     controller.syncAllMovieTime();
     if (!settled("the panes never played on from the synchronised position"))
         return 1;
     runEventsFor(SteadyMs);
-    printSpread("sync.spread_after_sync", shownSpread(x, nib));
+    printGaps("sync.unlocked_after_sync", shownGaps(x, nib, Screenshots, ShotIntervalMs));
 
-    runEventsFor(PlayTogetherSeconds * 1000);
-    printSpread("sync.spread_after_30s", shownSpread(x, nib));
+    // With the lock on, from the beginning again, for a minute; then a skip back, a seek in every pane.
     controller.setAllMoviePlay(false);
+    controller.skipAllMovieTime(MovController::SkipToStart);
+    lock(true);
+    controller.changeAllMoviePlay();
+    if (!settled("the locked panes never started playing"))
+        return 1;
+    runEventsFor(SteadyMs);
+    printGaps("sync.locked",
+              shownGaps(x, nib, LockedSeconds * 1000 / LockedShotIntervalMs, LockedShotIntervalMs));
+
+    controller.skipAllMovieTime(MovController::SkipBackward);
+    if (!settled("the locked panes never played on after the skip"))
+        return 1;
+    runEventsFor(SteadyMs);
+    const Gaps afterSeek = shownGaps(x, nib, Screenshots, ShotIntervalMs);
+    std::vector<double> spreads(afterSeek.frames.begin(), afterSeek.frames.end());
+    print("sync.locked_spread_after_seek_ms",
+          spreads.empty() ? -1 : median(spreads) * 1000.0 / FramesPerSecond, "ms", 1);
+    controller.setAllMoviePlay(false);
+    lock(false);
     std::fprintf(stderr, "sync: load average at the end %.2f\n", loadAverage());
     return 0;
 }

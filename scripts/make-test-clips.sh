@@ -12,8 +12,10 @@
 #                                          carries its number as a barcode (tests/support/FrameBarcode.h)
 #   barcode-vfr.mp4                        the same with frames 3 to 12 left out (uneven frame times): the
 #                                          frame after 2 is 13
+#   barcode-15s.mp4 barcode-15s-silent.mp4 the same, 15 s, with sound and without any sound track
 #   bench-720p.mp4 bench-1080p.mp4         30 fps, 10 s, moving test pattern with sound (only with --bench)
 #   barcode-720p-40s.mp4                   30 fps, 40 s, barcode clip with sound (only with --bench)
+#   barcode-360p-60fps.mp4                 640x360, 60 fps, 90 s, barcode clip with sound (only with --bench)
 # Files already there are kept, so repeated runs cost nothing.
 # Usage: scripts/make-test-clips.sh <folder> [--bench]
 set -euo pipefail
@@ -55,22 +57,25 @@ make still.png -f lavfi -i "color=c=red:s=320x240:d=1" -frames:v 1 -f image2
 # The frame number as a barcode in the top fifteenth of the picture: 16 stripes, most significant bit on the
 # left, white for 1 and black for 0. FrameBarcode reads it back off the screen.
 # A sixth argument picks frames (a select expression): the others are left out and the rest keep their times.
+# A seventh argument "silent" leaves the sound track out.
 barcode_clip() {
     local name=$1 width=$2 height=$3 rate=$4 seconds=$5 pick=${6:-}
-    local keep=() uneven=()
+    local keep=() uneven=() sound=(-map 2:a -c:a aac -b:a 64k)
     if [[ -n "$pick" ]]; then
         keep=(",select='$pick'")
         uneven=(-fps_mode vfr)
     fi
+    [[ "${7:-}" == silent ]] && sound=(-an)
     make "$name" -f lavfi -i "testsrc2=s=${width}x${height}:r=$rate:d=$seconds" \
         -f lavfi -i "nullsrc=s=16x1:r=$rate:d=$seconds,geq=lum='255*mod(floor(N/pow(2\,15-X))\,2)':cb=128:cr=128" \
         -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$seconds" \
         -filter_complex "[1:v]scale=$width:$((height / 15)):flags=neighbor[code];[0:v][code]overlay=0:0:shortest=1${keep[*]}[v]" \
-        -map "[v]" -map 2:a "${uneven[@]}" -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 60 -c:a aac -b:a 64k \
-        -shortest -f mp4
+        -map "[v]" "${sound[@]}" "${uneven[@]}" -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 60 -shortest -f mp4
 }
 barcode_clip barcode.mp4 320 240 25 5
 barcode_clip barcode-vfr.mp4 320 240 25 5 'not(between(n,3,12))'
+barcode_clip barcode-15s.mp4 320 240 25 15
+barcode_clip barcode-15s-silent.mp4 320 240 25 15 '' silent
 
 mkdir -p "$out/kinds"
 kind() {
@@ -100,4 +105,5 @@ if [[ "$bench" == "--bench" ]]; then
             -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 60 -c:a aac -b:a 128k -shortest -f mp4
     done
     barcode_clip barcode-720p-40s.mp4 1280 720 30 40
+    barcode_clip barcode-360p-60fps.mp4 640 360 60 90
 fi

@@ -54,6 +54,19 @@ public:
     // later, once, through frameImageReady: a null image when there is none.
     virtual void requestFrameImage() = 0;
 
+    // Keeping panes in step. The defaults suit a movie whose speed cannot be changed.
+    // The position in seconds, as finely as the engine knows it (currentTime() may be rounded); where a seek
+    // is underway, its target.
+    virtual double positionSeconds() const { return currentTime().seconds(); }
+    // The position by the clock that paces playback, for comparing players while they play; it may run
+    // between frames. The position where the engine knows no finer clock.
+    virtual double clockSeconds() const { return positionSeconds(); }
+    // Playback speed as a factor of the normal speed; it stays while the movie is stopped.
+    virtual double speed() const { return 1.0; }
+    virtual void setSpeed(double speed) { Q_UNUSED(speed); }
+    // A seek was asked for and has not landed yet.
+    virtual bool isSeeking() const { return false; }
+
 Q_SIGNALS:
     // Playback reached the end by itself.
     void didEnd(tetrapan::Movie* movie);

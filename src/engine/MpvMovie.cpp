@@ -442,11 +442,36 @@ double MpvMovie::timePosSeconds() const
 
 MovieTime MpvMovie::currentTime() const
 {
+    return MovieTime::fromSeconds(positionSeconds());
+}
+
+double MpvMovie::positionSeconds() const
+{
     if (seekTarget_)
-        return MovieTime::fromSeconds(*seekTarget_);
+        return *seekTarget_;
     if (atEnd_)
-        return duration();
-    return MovieTime::fromSeconds(std::clamp(timePosSeconds(), 0.0, durationSeconds_));
+        return durationSeconds_;
+    return std::clamp(timePosSeconds(), 0.0, durationSeconds_);
+}
+
+double MpvMovie::clockSeconds() const
+{
+    if (seekTarget_ || atEnd_ || paused_)
+        return positionSeconds();
+    // The sound's position is the clock the pictures are shown by, and it moves smoothly. time-pos steps
+    // from frame to frame and follows the frames handed to the output: players held level by it still
+    // showed their pictures a frame apart.
+    if (const auto sound = doubleProperty(handle(), mpvname::AudioPts))
+        return std::clamp(*sound, 0.0, durationSeconds_);
+    return positionSeconds();
+}
+
+void MpvMovie::setSpeed(double speed)
+{
+    if (speed <= 0.0 || speed == speed_)
+        return;
+    if (mpv_set_property_async(handle(), AsyncReply, mpvname::Speed, MPV_FORMAT_DOUBLE, &speed) >= 0)
+        speed_ = speed;
 }
 
 void MpvMovie::setCurrentTime(const MovieTime& time)

@@ -69,6 +69,12 @@ public:
     void stepFrame(bool forward) override;
     void requestFrameImage() override;
 
+    // Keeping panes in step: mpv's time-pos unrounded, and its speed (sound keeps its pitch).
+    double positionSeconds() const override;
+    double clockSeconds() const override;
+    double speed() const override { return speed_; }
+    void setSpeed(double speed) override;
+
     // For the views that draw this movie.
     mpv_handle* handle() const { return core_->handle(); }
     MpvVideoOutput videoOutput() const { return core_->videoOutput(); }
@@ -82,8 +88,7 @@ public:
     // sound is closed with it; the next attach brings the picture (or the whole file) back where it was.
     void openGLOutputDetaching();
 
-    // A seek was asked for and has not landed yet.
-    bool isSeeking() const { return seekTarget_.has_value(); }
+    bool isSeeking() const override { return seekTarget_.has_value(); }
     // The frame on show, counted from 0; -1 when unknown.
     qint64 displayedFrameNumber() const;
     // mpv's own text for one of its properties, "" when it has none; for diagnostics and tests.
@@ -149,6 +154,7 @@ private:
     bool steppingFrame_ = false;
     // A still picture (cover art) has no next frame: mpv would play on, waiting for one.
     bool picturesMove_ = false;
+    double speed_ = 1.0;
 };
 
 } // namespace tetrapan

@@ -50,6 +50,10 @@ ControlWindow::ControlWindow(QWidget* mainWindow)
                                             "On to the end of every movie, where they stay stopped"});
     btnSync_ = makeButton("btnSync", {"btn_ctrl_sync", "Synchronise",
                                       "Bring every movie in sight to the time of the first one"});
+    btnSyncLock_ =
+        makeButton("btnSyncLock", {"btn_ctrl_sync_lock", "Sync lock",
+                                   "Keep the playing movies on the first one's clock (Ctrl+Shift+L)"});
+    btnSyncLock_->setCheckable(true);
     btnMainWindow_ = makeButton("btnMainWindow", FullScreenLook);
     btnDivider_ = makeButton("btnDivider",
                              {"btn_ctrl_divider", "Dividers", "Show or hide the dividers between the panes"});
@@ -90,9 +94,9 @@ ControlWindow::ControlWindow(QWidget* mainWindow)
     auto* view = new QHBoxLayout;
     for (QHBoxLayout* row : {playback, view})
         row->setSpacing(ButtonSpacing);
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{btnMoveBack_, btnPlay_, btnMoveNext_, separator(), btnSkipStart_,
-                                         btnSkipBack_, btnSkipNext_, btnSkipEnd_, separator(), btnSync_})
+    for (QWidget* widget : std::initializer_list<QWidget*>{btnMoveBack_, btnPlay_, btnMoveNext_, separator(),
+                                                           btnSkipStart_, btnSkipBack_, btnSkipNext_,
+                                                           btnSkipEnd_, separator(), btnSync_, btnSyncLock_})
         playback->addWidget(widget);
     for (QWidget* widget : std::initializer_list<QWidget*>{btnMainWindow_, btnFrameSet_, btnDivider_,
                                                            separator(), btnController_, btnScale_, btnSound_})
@@ -143,9 +147,10 @@ QToolButton* ControlWindow::btnFrame(int viewNo) const
 
 QList<QAbstractButton*> ControlWindow::buttons() const
 {
-    return {btnPlay_,      btnMoveBack_,  btnMoveNext_, btnMainWindow_, btnFrames_[0], btnFrames_[1],
-            btnFrames_[2], btnFrames_[3], btnFrameSet_, btnSync_,       btnDivider_,   btnController_,
-            btnScale_,     btnSound_,     btnSkipBack_, btnSkipNext_,   btnSkipStart_, btnSkipEnd_};
+    return {btnPlay_,      btnMoveBack_,   btnMoveNext_,  btnMainWindow_, btnFrames_[0],
+            btnFrames_[1], btnFrames_[2],  btnFrames_[3], btnFrameSet_,   btnSync_,
+            btnDivider_,   btnController_, btnScale_,     btnSound_,      btnSkipBack_,
+            btnSkipNext_,  btnSkipStart_,  btnSkipEnd_,   btnSyncLock_};
 }
 
 void ControlWindow::setButtonImage(QAbstractButton* button, const QString& name)

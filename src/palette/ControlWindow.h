@@ -55,6 +55,8 @@ public:
     ButtonForMenu* btnFrameSet() const { return btnFrameSet_; }
     MenuFrameSet* menuFrameSet() const { return menuFrameSet_; }
     QToolButton* btnSync() const { return btnSync_; }
+    // Pressed while the sync lock is on.
+    QToolButton* btnSyncLock() const { return btnSyncLock_; }
     QToolButton* btnDivider() const { return btnDivider_; }
     QToolButton* btnController() const { return btnController_; }
     QToolButton* btnScale() const { return btnScale_; }
@@ -86,6 +88,7 @@ private:
     MenuFrameSet* menuFrameSet_;
     ButtonForMenu* btnFrameSet_;
     QToolButton* btnSync_;
+    QToolButton* btnSyncLock_;
     QToolButton* btnDivider_;
     QToolButton* btnController_;
     QToolButton* btnScale_;

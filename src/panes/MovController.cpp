@@ -11,8 +11,11 @@
 #include "platform/Predicate.h"
 #include "platform/userDefaultsExtension.h"
 
+#include <QSignalBlocker>
+
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace tetrapan {
 
@@ -268,17 +271,31 @@ void MovController::setMoviePlay(int viewNo, bool play)
 
 void MovController::setAllMoviePlay(bool play)
 {
-    for (QTMovieSubView* pane : qtViews_) {
-        if (pane)
-            pane->setMoviePlay(play);
-    }
+    setFrameMoviePlay({play, play, play, play});
 }
 
 void MovController::setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay)
 {
+    // Every start is announced to every pane and refreshes the buttons; between one player's start and the
+    // next that work would set them apart by as long as it takes. The players are told first, back to
+    // back, and hear of it afterwards.
+    std::vector<Movie*> starting;
+    std::vector<QSignalBlocker> quiet;
+    for (int n = 1; n <= PaneCount; ++n) {
+        QTMovieSubView* pane = qtView(n);
+        if (pane && isPlay[n - 1] && pane->isPlayable() && pane->movie() && !pane->isPlaying()) {
+            starting.push_back(pane->movie());
+            quiet.emplace_back(pane->movie());
+        }
+    }
     for (int n = 1; n <= PaneCount; ++n) {
         if (QTMovieSubView* pane = qtView(n))
             pane->setMoviePlay(isPlay[n - 1]);
+    }
+    quiet.clear();
+    for (Movie* movie : starting) {
+        if (movie->rate() != 0.0f)
+            Q_EMIT movie->rateDidChange(movie);
     }
 }
 

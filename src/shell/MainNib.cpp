@@ -18,6 +18,7 @@
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/SyncLock.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
@@ -54,6 +55,7 @@ MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
     paneSnapshot_.reset();
+    syncLock_.reset();
     movieFilesOpener_.reset();
     viewPrefs_.reset();
     viewControl_.reset();
@@ -101,6 +103,7 @@ void MainNib::instantiate()
         qtViews_[viewNo - 1] = pane;
         cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
     }
+    syncLock_ = std::make_unique<SyncLock>(services_.scheduler, *movController_);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -532,6 +535,35 @@ void MainNib::awakeFromNib()
     awakeMainWindowLayout();
     awakePalette();
     awakePlaylistWindow();
+    connectSyncLock();
+}
+
+void MainNib::connectSyncLock()
+{
+    SyncLock* lock = syncLock_.get();
+    // each pane keeps the offset stored on its entry of the current playlist
+    lock->setOffsetProvider(
+        [coordinator = movController_.get()](int viewNo) { return coordinator->movieOffsetMs(viewNo); });
+    QAction* action = mainWindow_->syncLockAction();
+    QToolButton* button = controlWindow_->btnSyncLock();
+    SettingsDomain& settings = services_.settings;
+    const QString key = QLatin1String(SyncLock::OptSyncLock);
+    const auto follow = [lock, action, button, &settings, key] {
+        const bool on = userDefaultsExtension::defaultBoolValue(settings, key);
+        lock->setEnabled(on);
+        action->setChecked(on);
+        button->setChecked(on);
+    };
+    const auto store = [&settings, key](bool on) {
+        userDefaultsExtension::setDefaultBoolValue(settings, on, key);
+    };
+    QObject::connect(action, &QAction::triggered, lock, store);
+    QObject::connect(button, &QToolButton::clicked, lock, store);
+    QObject::connect(&settings, &SettingsDomain::valueChanged, lock, [follow, key](const QString& changed) {
+        if (changed == key)
+            follow();
+    });
+    follow();
 }
 
 void MainNib::awakePlaylistWindow()

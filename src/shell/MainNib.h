@@ -25,6 +25,7 @@ class PlaylistTreeController;
 class PlaylistWindow;
 class PrefsWindow;
 class QTMovieSubView;
+class SyncLock;
 class Scheduler;
 class SettingsDomain;
 class TBArrayController;
@@ -92,6 +93,7 @@ public:
     ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
     MovieFilesOpener& movieFilesOpener() { return *movieFilesOpener_; }
     PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
+    SyncLock& syncLock() { return *syncLock_; }
 
     void showWindows();
 
@@ -112,6 +114,8 @@ private:
     void connectFileAndPlaybackMenus();
     void connectListFontSize();
     void awakePalette();
+    // View > Sync Lock and the palette's lock button write the setting; the lock follows the setting.
+    void connectSyncLock();
 
     NibServices services_;
     std::unique_ptr<MainWindow> mainWindow_;
@@ -144,6 +148,8 @@ private:
 
     // File > Save Snapshot; it waits for the panes' movies, so it goes before the coordinator and the panes
     std::unique_ptr<PaneSnapshot> paneSnapshot_;
+    // watches the panes through the coordinator
+    std::unique_ptr<SyncLock> syncLock_;
 };
 
 } // namespace tetrapan

@@ -43,6 +43,7 @@ MainWindow::MainWindow(QWidget* parent)
     changeFrameSetButtonImage(false);
     ui_->toolBar->addWidget(frameSetButton_);
     addAuxiliaryWindowCommands();
+    addSyncLockCommand();
     answerMenuKeysInEveryWindow();
     answerFrameStepKeys();
 }
@@ -207,6 +208,20 @@ void MainWindow::addAuxiliaryWindowCommands()
     helpMenu->setObjectName(QStringLiteral("menuHelp"));
     helpAction_ = helpMenu->addAction(QStringLiteral("Tetrapan &Help"));
     helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
+}
+
+void MainWindow::addSyncLockCommand()
+{
+    syncLockAction_ = new QAction(QStringLiteral("Sync &Lock"), this);
+    syncLockAction_->setObjectName(QStringLiteral("actionSyncLock"));
+    syncLockAction_->setCheckable(true);
+    syncLockAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+L")));
+    syncLockAction_->setToolTip(QStringLiteral("Keep the playing movies on the first one's clock"));
+    // beside the other way of playing the panes together, Auto Frame Play
+    const QList<QAction*> items = ui_->menuView->actions();
+    const qsizetype autoPlay = items.indexOf(ui_->actionAutoFramePlay);
+    ui_->menuView->insertAction(autoPlay + 1 < items.size() ? items.at(autoPlay + 1) : nullptr,
+                                syncLockAction_);
 }
 
 void MainWindow::answerMenuKeysInEveryWindow()

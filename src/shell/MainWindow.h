@@ -64,6 +64,8 @@ public:
     QAction* stepForwardAction() const;
     // File > Save Snapshot
     QAction* snapshotAction() const;
+    // View > Sync Lock: checked while the playing panes are held on one clock.
+    QAction* syncLockAction() const { return syncLockAction_; }
     // The Window menu: one checkable item per floating window, checked while that window is open.
     QMenu* windowMenu() const;
     QAction* playlistWindowAction() const;
@@ -85,6 +87,7 @@ protected:
 
 private:
     void addAuxiliaryWindowCommands();
+    void addSyncLockCommand();
     void answerMenuKeysInEveryWindow();
     void answerFrameStepKeys();
 
@@ -95,6 +98,7 @@ private:
     QAction* preferencesAction_ = nullptr;
     QAction* controlWindowAction_ = nullptr;
     QAction* helpAction_ = nullptr;
+    QAction* syncLockAction_ = nullptr;
 };
 
 } // namespace tetrapan

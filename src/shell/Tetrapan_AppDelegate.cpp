@@ -34,7 +34,7 @@ QVariantMap Tetrapan_AppDelegate::registeredDefaults()
         {QStringLiteral("optSkipTime"), 10.0},      {QStringLiteral("optFontSizeList"), 12},
         {QStringLiteral("optLoadFrameSet"), true},  {QStringLiteral("optIsPlaylist"), true},
         {QStringLiteral("optIsController"), true},  {QStringLiteral("optPlayVolume"), 0.0},
-        {QStringLiteral("optDividerEnable"), true},
+        {QStringLiteral("optDividerEnable"), true}, {QStringLiteral("optSyncLock"), false},
     };
 }
 

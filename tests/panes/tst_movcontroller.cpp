@@ -76,6 +76,45 @@ private Q_SLOTS:
         QVERIFY(f.dialogs.alerts.isEmpty());
     }
 
+    void playersAreStartedBackToBackBeforeAnyPaneHearsOfIt_data()
+    {
+        QTest::addColumn<bool>("resume");
+        QTest::newRow("Space") << false;
+        QTest::newRow("resume after a skip") << true;
+    }
+
+    void playersAreStartedBackToBackBeforeAnyPaneHearsOfIt()
+    {
+        QFETCH(bool, resume);
+        PaneFixture f;
+        for (int n = 1; n <= 4; ++n)
+            f.load(n);
+        f.pane(3).resize(0, 150); // out of sight: not started, and no announcement for it
+        QList<int> startedWhenHeard;
+        QList<Movie*> heard;
+        connect(&f.engine, &MovieEngine::movieRateDidChange, this, [&](Movie* movie) {
+            heard << movie;
+            int started = 0;
+            for (int n = 1; n <= 4; ++n)
+                started += f.movieOf(n)->commands.contains("play") ? 1 : 0;
+            startedWhenHeard << started;
+        });
+        if (resume) {
+            f.controller.setAllMoviePlay(true);
+            f.controller.skipAllMovieTime(MovController::SkipForward);
+            heard.clear();
+            startedWhenHeard.clear();
+            for (int n = 1; n <= 4; ++n)
+                f.movieOf(n)->commands.clear();
+            f.scheduler.advance(MovController::ResumeAfterSkipDelay);
+        } else {
+            f.controller.changeAllMoviePlay();
+        }
+        QCOMPARE(f.playing(), (L{true, true, false, true}));
+        QCOMPARE(heard, (QList<Movie*>{f.movieOf(1), f.movieOf(2), f.movieOf(4)}));
+        QCOMPARE(startedWhenHeard, (QList<int>{3, 3, 3}));
+    }
+
     void loadingResumesOnlyWhatPlayed_data()
     {
         QTest::addColumn<bool>("wasPlaying");

@@ -103,6 +103,12 @@ void FakeMovie::requestFrameImage()
         Q_EMIT frameImageReady(this, frameImage);
 }
 
+void FakeMovie::setSpeed(double speed)
+{
+    commands << QStringLiteral("setSpeed %1").arg(speed);
+    speed_ = speed;
+}
+
 void FakeMovie::setRate(float rate)
 {
     if (rate == rate_)

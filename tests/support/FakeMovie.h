@@ -48,6 +48,13 @@ public:
     QImage frameImage;
     bool answersFrameImage = true;
 
+    // Keeping panes in step: the position is currentTime(); setSpeed is noted as "setSpeed 1.02".
+    double speed() const override { return speed_; }
+    void setSpeed(double speed) override;
+    bool isSeeking() const override { return seeking; }
+    // Test control: a seek that has not landed yet.
+    bool seeking = false;
+
 private:
     void setRate(float rate);
 
@@ -60,6 +67,7 @@ private:
     float volume_ = 1.0f;
     bool loops_ = false;
     bool loopsBackAndForth_ = false;
+    double speed_ = 1.0;
 };
 
 } // namespace tetrapan::test

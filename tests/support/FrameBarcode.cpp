@@ -54,4 +54,11 @@ QRect pictureRect(QSize pane, double aspect)
     return QRect(QPoint((pane.width() - size.width()) / 2, (pane.height() - size.height()) / 2), size);
 }
 
+std::optional<int> readView(const QImage& screenshot, const QRect& view, double aspect)
+{
+    if (screenshot.isNull())
+        return std::nullopt;
+    return read(screenshot.copy(pictureRect(view.size(), aspect).translated(view.topLeft())));
+}
+
 } // namespace tetrapan::test::FrameBarcode

@@ -23,4 +23,8 @@ std::optional<int> read(const QImage& picture);
 // and centred.
 QRect pictureRect(QSize pane, double aspect);
 
+// The frame number a view shows in a screenshot, given the view's place in the screenshot and the picture's
+// width-to-height ratio.
+std::optional<int> readView(const QImage& screenshot, const QRect& view, double aspect);
+
 } // namespace tetrapan::test::FrameBarcode

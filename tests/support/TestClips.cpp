@@ -43,10 +43,13 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
     clips.still = dir.filePath(QStringLiteral("still.png"));
     clips.barcode = dir.filePath(QStringLiteral("barcode.mp4"));
     clips.barcodeVfr = dir.filePath(QStringLiteral("barcode-vfr.mp4"));
+    clips.barcodeLong = dir.filePath(QStringLiteral("barcode-15s.mp4"));
+    clips.barcodeSilent = dir.filePath(QStringLiteral("barcode-15s-silent.mp4"));
     if (withBenchClips) {
         clips.bench720p = dir.filePath(QStringLiteral("bench-720p.mp4"));
         clips.bench1080p = dir.filePath(QStringLiteral("bench-1080p.mp4"));
         clips.benchBarcode = dir.filePath(QStringLiteral("barcode-720p-40s.mp4"));
+        clips.benchBarcode60 = dir.filePath(QStringLiteral("barcode-360p-60fps.mp4"));
     }
 
     QStringList arguments{QStringLiteral(TETRAPAN_SOURCE_DIR "/scripts/make-test-clips.sh"), clips.folder};
@@ -67,7 +70,8 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
     }
     for (const QString& path :
          {clips.red, clips.green, clips.blue, clips.yellow, clips.tone, clips.still, clips.barcode,
-          clips.barcodeVfr, clips.bench720p, clips.bench1080p, clips.benchBarcode}) {
+          clips.barcodeVfr, clips.barcodeLong, clips.barcodeSilent, clips.bench720p, clips.bench1080p,
+          clips.benchBarcode, clips.benchBarcode60}) {
         if (!path.isEmpty() && QFileInfo(path).size() <= 0)
             clips.error = QStringLiteral("%1 was not made").arg(path);
     }

@@ -13,8 +13,11 @@ struct TestClips {
     QString still;                    // a PNG picture
     QString barcode;                  // 320x240, 25 fps, 5 s, sound, frame numbers as barcodes (FrameBarcode)
     QString barcodeVfr;               // the same with frames 3 to 12 left out: frame 2 shows for 0.44 s
+    QString barcodeLong;              // the same, 15 s
+    QString barcodeSilent;            // the same, 15 s, without a sound track
     QString bench720p, bench1080p;    // 30 fps, 10 s; only with withBenchClips
     QString benchBarcode;             // 1280x720, 30 fps, 40 s, sound, barcodes; only with withBenchClips
+    QString benchBarcode60;           // 640x360, 60 fps, 90 s, sound, barcodes; only with withBenchClips
     QString error;                    // why the clips could not be made; empty when they were
 
     bool ok() const { return error.isEmpty(); }

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/Scheduler.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <array>
+#include <chrono>
+#include <functional>
+
+namespace tetrapan {
+
+class Movie;
+class MovController;
+
+// Holds the playing panes on one clock: the first playable pane leads, and every other pane that plays is
+// measured against it at display rate and brought back in step, by a slight change of its speed for a small
+// skew and by an exact seek for a large one. Independent players started together drift apart (each follows
+// its own sound clock) and start a frame or two apart; this keeps them within a frame of each other. Off, it
+// never touches a movie. A pane n stands at leader time - leader offset + offset n; offsets come from a
+// provider in milliseconds (0 for all without one).
+class SyncLock : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int PaneCount = 4;
+    // The setting that keeps the lock on from one start to the next.
+    static constexpr const char* OptSyncLock = "optSyncLock";
+    static constexpr std::chrono::milliseconds TickInterval{16};
+    // A follower's speed stays within this share of the leader's.
+    static constexpr double MaxNudge = 0.05;
+    // Speed change per second of skew: 50 ms behind plays 5% faster.
+    static constexpr double NudgeGain = 1.0;
+    // Skews below this (a small part of a frame) are left alone.
+    static constexpr double SteadySkewSeconds = 0.003;
+    // Skews beyond this take longer to nudge away than a seek does.
+    static constexpr double SeekSkewSeconds = 0.15;
+    // A large skew must last this many ticks before a seek: a looping movie passing its end, or one reading
+    // taken mid-seek, is no reason to seek.
+    static constexpr int SeekAfterTicks = 3;
+    // Each new reading weighs this much in a follower's skew: panes change pictures at their frame rate,
+    // not at the tick, so single readings jump by a frame.
+    static constexpr double SkewSmoothing = 0.15;
+
+    using OffsetProvider = std::function<qint64(int viewNo)>;
+
+    SyncLock(Scheduler& scheduler, MovController& controller, QObject* parent = nullptr);
+    ~SyncLock() override;
+
+    void setEnabled(bool enabled);
+    bool isEnabled() const { return tick_ != Scheduler::NoTask; }
+    void setOffsetProvider(OffsetProvider provider) { offsetProvider_ = std::move(provider); }
+    // The pane whose clock the others follow: the first playable pane with a movie, 0 when none.
+    int leaderViewNo() const;
+    // One measurement and correction of every follower; the lock runs it every TickInterval while on.
+    void tick();
+
+Q_SIGNALS:
+    void enabledChanged(bool enabled);
+
+private:
+    struct Follower {
+        QPointer<Movie> movie;
+        bool measured = false;
+        double skew = 0.0;
+        int largeSkewTicks = 0;
+        // How late a seek while playing lands; added to the next seek's target.
+        double seekLead = 0.0;
+        bool landing = false;
+        // The speed before the lock first changed it; 0 while the lock has not changed it.
+        double ownSpeed = 0.0;
+    };
+
+    Movie* playableMovie(int viewNo) const;
+    double offsetSeconds(int viewNo) const;
+    void follow(Follower& follower, Movie& leader, double target);
+    void release(Follower& follower);
+    void releaseAll();
+
+    Scheduler& scheduler_;
+    MovController& controller_;
+    OffsetProvider offsetProvider_;
+    Scheduler::TaskId tick_ = Scheduler::NoTask;
+    QPointer<Movie> leader_;
+    std::array<Follower, PaneCount> followers_{};
+};
+
+} // namespace tetrapan
