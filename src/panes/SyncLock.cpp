@@ -62,9 +62,11 @@ int SyncLock::leaderViewNo() const
     return 0;
 }
 
-double SyncLock::offsetSeconds(int viewNo) const
+void SyncLock::readOffsets()
 {
-    return offsetProvider_ ? offsetProvider_(viewNo) / 1000.0 : 0.0;
+    for (int n = 1; n <= PaneCount; ++n)
+        offsetSeconds_[n - 1] = offsetProvider_ ? offsetProvider_(n) / 1000.0 : 0.0;
+    ticksToOffsets_ = OffsetTicks;
 }
 
 void SyncLock::tick()
@@ -75,6 +77,9 @@ void SyncLock::tick()
     const bool leading = leader && leader->rate() != 0.0f && !leader->isSeeking();
     // What the followers measured against the old leader says nothing about the new one.
     const bool newLeader = leader != leader_;
+    // another leader, often another playlist: its offsets count from now on
+    if (newLeader || ticksToOffsets_-- <= 0)
+        readOffsets();
     if (newLeader)
         qCDebug(lcSyncLock) << "leader: pane" << leaderNo;
     leader_ = leader;

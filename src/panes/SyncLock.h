@@ -42,6 +42,9 @@ public:
     // not at the tick, so single readings jump by a frame.
     static constexpr double SkewSmoothing = 0.15;
 
+    // A changed offset is followed within this many ticks (a quarter of a second).
+    static constexpr int OffsetTicks = 16;
+
     using OffsetProvider = std::function<qint64(int viewNo)>;
 
     SyncLock(Scheduler& scheduler, MovController& controller, QObject* parent = nullptr);
@@ -49,7 +52,11 @@ public:
 
     void setEnabled(bool enabled);
     bool isEnabled() const { return tick_ != Scheduler::NoTask; }
-    void setOffsetProvider(OffsetProvider provider) { offsetProvider_ = std::move(provider); }
+    void setOffsetProvider(OffsetProvider provider)
+    {
+        offsetProvider_ = std::move(provider);
+        ticksToOffsets_ = 0;
+    }
     // The pane whose clock the others follow: the first playable pane with a movie, 0 when none.
     int leaderViewNo() const;
     // One measurement and correction of every follower; the lock runs it every TickInterval while on.
@@ -72,7 +79,8 @@ private:
     };
 
     Movie* playableMovie(int viewNo) const;
-    double offsetSeconds(int viewNo) const;
+    double offsetSeconds(int viewNo) const { return offsetSeconds_[viewNo - 1]; }
+    void readOffsets();
     void follow(Follower& follower, Movie& leader, double target);
     void release(Follower& follower);
     void releaseAll();
@@ -80,6 +88,9 @@ private:
     Scheduler& scheduler_;
     MovController& controller_;
     OffsetProvider offsetProvider_;
+    // The offsets, asked of the provider (a library search) every OffsetTicks ticks, not every tick.
+    std::array<double, PaneCount> offsetSeconds_{};
+    int ticksToOffsets_ = 0;
     Scheduler::TaskId tick_ = Scheduler::NoTask;
     QPointer<Movie> leader_;
     std::array<Follower, PaneCount> followers_{};
