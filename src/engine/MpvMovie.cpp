@@ -21,7 +21,7 @@ Q_LOGGING_CATEGORY(lcMpv, "tetrapan.engine.mpv", QtWarningMsg)
 
 namespace {
 
-enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos };
+enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos, ObserveAudioPts };
 // Tags of asynchronous requests, to tell their replies apart.
 enum AsyncRequest : uint64_t { AsyncReply = 100, SeekReply, PauseReply, FrameImageReply };
 // Tags of the questions asked about a file just loaded.
@@ -100,7 +100,11 @@ MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), file
     mpv_handle* h = core_->handle();
     mpv_observe_property(h, ObservePause, mpvname::Pause, MPV_FORMAT_FLAG);
     mpv_observe_property(h, ObserveEof, mpvname::EofReached, MPV_FORMAT_FLAG);
-    mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_NONE);
+    // Positions come with mpv's reports, read by its own thread: asking for them would wait for the core,
+    // which may be busy decoding a frame, many times a second on the GUI thread.
+    mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(h, ObserveAudioPts, mpvname::AudioPts, MPV_FORMAT_DOUBLE);
+    reportClock_.start();
 }
 
 bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
@@ -336,7 +340,10 @@ void MpvMovie::handleEvent(const mpv_event& event)
                 Q_EMIT didEnd(this);
             }
         } else if (event.reply_userdata == ObserveTimePos) {
+            timePos_ = reading(property->format, property->data);
             Q_EMIT timeDidChange(this);
+        } else if (event.reply_userdata == ObserveAudioPts) {
+            audioPts_ = reading(property->format, property->data);
         }
         break;
     }
@@ -368,6 +375,8 @@ void MpvMovie::handleEvent(const mpv_event& event)
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
+        // Reports from before the seek may still be the last ones; mpv is asked until new ones come.
+        forgetReports();
         seekTarget_.reset();
         Q_EMIT timeDidChange(this);
         break;
@@ -435,8 +444,23 @@ void MpvMovie::stop()
     setPausedState(true);
 }
 
+MpvMovie::Report MpvMovie::reading(int format, const void* data) const
+{
+    if (format != MPV_FORMAT_DOUBLE)
+        return {};
+    return {*static_cast<const double*>(data), reportClock_.nsecsElapsed(), true};
+}
+
+void MpvMovie::forgetReports()
+{
+    timePos_ = {};
+    audioPts_ = {};
+}
+
 double MpvMovie::timePosSeconds() const
 {
+    if (timePos_.known)
+        return timePos_.seconds;
     return doubleProperty(handle(), mpvname::TimePos).value_or(0.0);
 }
 
@@ -460,7 +484,13 @@ double MpvMovie::clockSeconds() const
         return positionSeconds();
     // The sound's position is the clock the pictures are shown by, and it moves smoothly. time-pos steps
     // from frame to frame and follows the frames handed to the output: players held level by it still
-    // showed their pictures a frame apart.
+    // showed their pictures a frame apart. A report is carried forward by the time since it came, up to
+    // a limit, so a core that stopped reporting does not run on in our eyes.
+    if (audioPts_.known) {
+        constexpr qint64 MaxCarryNs = 100'000'000;
+        const qint64 since = std::min(reportClock_.nsecsElapsed() - audioPts_.atNs, MaxCarryNs);
+        return std::clamp(audioPts_.seconds + since / 1e9 * speed_, 0.0, durationSeconds_);
+    }
     if (const auto sound = doubleProperty(handle(), mpvname::AudioPts))
         return std::clamp(*sound, 0.0, durationSeconds_);
     return positionSeconds();

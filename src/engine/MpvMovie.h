@@ -3,6 +3,7 @@
 #include "engine/Movie.h"
 #include "engine/MpvCore.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
@@ -117,6 +118,16 @@ private:
     // Only asks mpv; seekToSeconds also keeps the movie's own idea of where it stands.
     bool requestExactSeek(double seconds);
     void reloadAt(double seconds);
+    // A position mpv reported, with when it came (reportClock_); unknown until the first report, and again
+    // once a seek landed.
+    struct Report {
+        double seconds = 0.0;
+        qint64 atNs = 0;
+        bool known = false;
+    };
+    // What an observed property's change says, in mpv's format and data.
+    Report reading(int format, const void* data) const;
+    void forgetReports();
     double timePosSeconds() const;
     // The answer to requestFrameImage, from mpv's reply.
     void frameImageArrived(const mpv_event& event);
@@ -155,6 +166,9 @@ private:
     // A still picture (cover art) has no next frame: mpv would play on, waiting for one.
     bool picturesMove_ = false;
     double speed_ = 1.0;
+    QElapsedTimer reportClock_;
+    Report timePos_;
+    Report audioPts_;
 };
 
 } // namespace tetrapan
