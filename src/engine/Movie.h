@@ -64,6 +64,10 @@ public:
     // Playback speed as a factor of the normal speed; it stays while the movie is stopped.
     virtual double speed() const { return 1.0; }
     virtual void setSpeed(double speed) { Q_UNUSED(speed); }
+    // A small change of speed, for a while, to catch up with another movie; setSpeed ends it. The sound
+    // may change pitch a little rather than be stretched: a stretcher put in and taken out again moves the
+    // sound, and the pictures timed by it, by its own delay each time.
+    virtual void nudgeSpeed(double speed) { setSpeed(speed); }
     // A seek was asked for and has not landed yet.
     virtual bool isSeeking() const { return false; }
 

@@ -1,5 +1,6 @@
 #include "engine/MpvGLSurface.h"
 
+#include "engine/FramePacer.h"
 #include "engine/MpvMovie.h"
 
 #include <QLoggingCategory>
@@ -12,7 +13,7 @@ namespace tetrapan {
 
 Q_DECLARE_LOGGING_CATEGORY(lcMpv)
 
-MpvGLSurface::MpvGLSurface(QWidget* parent) : QOpenGLWidget(parent)
+MpvGLSurface::MpvGLSurface(FramePacer* pacer, QWidget* parent) : QOpenGLWidget(parent), pacer_(pacer)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -29,7 +30,15 @@ void MpvGLSurface::onUpdate(void* context)
     // Called on mpv's threads.
     auto* self = static_cast<MpvGLSurface*>(context);
     QMetaObject::invokeMethod(
-        self, [self] { self->update(); }, Qt::QueuedConnection);
+        self, [self] { self->frameArrived(); }, Qt::QueuedConnection);
+}
+
+void MpvGLSurface::frameArrived()
+{
+    if (pacer_ && renderContext_ && movie_)
+        pacer_->frameDue(this, FramePacer::nextFrameDueIn(renderContext_, movie_->handle()));
+    else
+        update();
 }
 
 void* MpvGLSurface::procAddress(void*, const char* name)

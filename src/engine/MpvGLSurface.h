@@ -7,6 +7,7 @@ struct mpv_render_context;
 
 namespace tetrapan {
 
+class FramePacer;
 class MpvMovie;
 
 // Draws a movie with mpv's OpenGL renderer into this widget's framebuffer. The render context lives as long
@@ -15,7 +16,7 @@ class MpvMovie;
 class MpvGLSurface final : public QOpenGLWidget {
     Q_OBJECT
 public:
-    explicit MpvGLSurface(QWidget* parent = nullptr);
+    MpvGLSurface(FramePacer* pacer, QWidget* parent = nullptr);
     ~MpvGLSurface() override;
 
     void setMovie(MpvMovie* movie);
@@ -26,12 +27,15 @@ protected:
 
 private:
     static void onUpdate(void* context);
+    // mpv has a new picture, or wants the old one drawn again.
+    void frameArrived();
     static void* procAddress(void* context, const char* name);
     void createRenderContext();
     // Only with this widget's GL context current.
     void freeRenderContext();
     void freeRenderContextMakingCurrent();
 
+    QPointer<FramePacer> pacer_;
     QPointer<MpvMovie> movie_;
     mpv_render_context* renderContext_ = nullptr;
     QMetaObject::Connection contextGoing_;

@@ -70,11 +70,13 @@ public:
     void stepFrame(bool forward) override;
     void requestFrameImage() override;
 
-    // Keeping panes in step: mpv's time-pos unrounded, and its speed (sound keeps its pitch).
+    // Keeping panes in step: mpv's time-pos unrounded, and its speed (sound keeps its pitch, except while
+    // nudged).
     double positionSeconds() const override;
     double clockSeconds() const override;
     double speed() const override { return speed_; }
     void setSpeed(double speed) override;
+    void nudgeSpeed(double speed) override;
 
     // For the views that draw this movie.
     mpv_handle* handle() const { return core_->handle(); }
@@ -166,6 +168,8 @@ private:
     // A still picture (cover art) has no next frame: mpv would play on, waiting for one.
     bool picturesMove_ = false;
     double speed_ = 1.0;
+    // Nudged: mpv resamples the sound instead of stretching it (audio-pitch-correction off).
+    bool nudged_ = false;
     QElapsedTimer reportClock_;
     Report timePos_;
     Report audioPts_;

@@ -138,7 +138,7 @@ void MpvMovieEngine::discardPreparedMovies()
 
 MovieView* MpvMovieEngine::createMovieView(QWidget* parent)
 {
-    return new MpvMovieView(drawingPath(), parent);
+    return new MpvMovieView(drawingPath(), &pacer_, parent);
 }
 
 DrawingPath MpvMovieEngine::detectDrawingPath()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FramePacer.h"
 #include "engine/MovieEngine.h"
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovie.h"
@@ -66,6 +67,8 @@ private:
     void refillLater();
 
     Options options_;
+    // One for all the views, so that pictures due together are shown together.
+    FramePacer pacer_;
     std::shared_ptr<MpvWorkers> workers_;
     std::unique_ptr<MpvHandlePool> warmHandles_;
     // absolute path and the core already loading it

@@ -9,12 +9,13 @@
 
 namespace tetrapan {
 
-MpvMovieView::MpvMovieView(DrawingPath path, QWidget* parent) : MovieView(parent), path_(path)
+MpvMovieView::MpvMovieView(DrawingPath path, FramePacer* pacer, QWidget* parent)
+    : MovieView(parent), path_(path)
 {
     if (path_ == DrawingPath::OpenGL)
-        glSurface_ = new MpvGLSurface(this);
+        glSurface_ = new MpvGLSurface(pacer, this);
     else
-        softwareSurface_ = new MpvSoftwareSurface(this);
+        softwareSurface_ = new MpvSoftwareSurface(pacer, this);
 }
 
 QWidget* MpvMovieView::surface() const

@@ -7,6 +7,7 @@
 
 namespace tetrapan {
 
+class FramePacer;
 class MpvGLSurface;
 class MpvSoftwareSurface;
 class MpvMovie;
@@ -16,7 +17,8 @@ class MpvMovie;
 class MpvMovieView final : public MovieView {
     Q_OBJECT
 public:
-    MpvMovieView(DrawingPath path, QWidget* parent = nullptr);
+    // pacer: times the picture's repaints with the other views'; without one it is repainted at once.
+    MpvMovieView(DrawingPath path, FramePacer* pacer, QWidget* parent = nullptr);
     ~MpvMovieView() override;
 
     Movie* movie() const override;

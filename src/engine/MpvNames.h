@@ -53,6 +53,7 @@ inline constexpr const char* Pause = "pause";
 inline constexpr const char* EofReached = "eof-reached";
 inline constexpr const char* TimePos = "time-pos";
 inline constexpr const char* Speed = "speed";
+inline constexpr const char* AudioPitchCorrection = "audio-pitch-correction";
 inline constexpr const char* AudioPts = "audio-pts";
 inline constexpr const char* Duration = "duration";
 inline constexpr const char* Mute = "mute";

@@ -1,5 +1,6 @@
 #include "engine/MpvSoftwareSurface.h"
 
+#include "engine/FramePacer.h"
 #include "engine/MpvMovie.h"
 
 #include <QImage>
@@ -29,7 +30,7 @@ void MpvSoftwareSurface::AlignedFree::operator()(uchar* p) const
     std::free(p);
 }
 
-MpvSoftwareSurface::MpvSoftwareSurface(QWidget* parent) : QWidget(parent)
+MpvSoftwareSurface::MpvSoftwareSurface(FramePacer* pacer, QWidget* parent) : QWidget(parent), pacer_(pacer)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Mouse input belongs to the pane underneath.
@@ -46,7 +47,15 @@ void MpvSoftwareSurface::onUpdate(void* context)
     // Called on mpv's threads.
     auto* self = static_cast<MpvSoftwareSurface*>(context);
     QMetaObject::invokeMethod(
-        self, [self] { self->update(); }, Qt::QueuedConnection);
+        self, [self] { self->frameArrived(); }, Qt::QueuedConnection);
+}
+
+void MpvSoftwareSurface::frameArrived()
+{
+    if (pacer_ && renderContext_ && movie_)
+        pacer_->frameDue(this, FramePacer::nextFrameDueIn(renderContext_, movie_->handle()));
+    else
+        update();
 }
 
 void MpvSoftwareSurface::setMovie(MpvMovie* movie)

@@ -10,6 +10,7 @@ class QPainter;
 
 namespace tetrapan {
 
+class FramePacer;
 class MpvMovie;
 
 // Draws a movie with mpv's software renderer (the render context belongs to the movie's core) into an image
@@ -17,7 +18,7 @@ class MpvMovie;
 class MpvSoftwareSurface final : public QWidget {
     Q_OBJECT
 public:
-    explicit MpvSoftwareSurface(QWidget* parent = nullptr);
+    MpvSoftwareSurface(FramePacer* pacer, QWidget* parent = nullptr);
     ~MpvSoftwareSurface() override;
 
     void setMovie(MpvMovie* movie);
@@ -27,11 +28,14 @@ protected:
 
 private:
     static void onUpdate(void* context);
+    // mpv has a new picture, or wants the old one drawn again.
+    void frameArrived();
     // Has mpv draw straight into the window's image when it may; false when the picture still needs drawing.
     bool renderIntoWindowImage(QPainter& painter, const QRegion& dirty);
     // format: mpv's name of the pixel format.
     bool render(QSize size, const char* format, uchar* pixels, qsizetype lineBytes);
 
+    QPointer<FramePacer> pacer_;
     QPointer<MpvMovie> movie_;
     // The movie's, not owned.
     mpv_render_context* renderContext_ = nullptr;

@@ -148,12 +148,13 @@ void SyncLock::follow(Follower& follower, Movie& leader, double target)
         return;
     if (follower.ownSpeed == 0.0)
         follower.ownSpeed = movie.speed();
-    movie.setSpeed(speed);
+    movie.nudgeSpeed(speed);
 }
 
 void SyncLock::release(Follower& follower)
 {
-    if (follower.movie && follower.ownSpeed != 0.0 && follower.movie->speed() != follower.ownSpeed)
+    // Also at its own speed already: that ends the nudging.
+    if (follower.movie && follower.ownSpeed != 0.0)
         follower.movie->setSpeed(follower.ownSpeed);
     follower.ownSpeed = 0.0;
 }

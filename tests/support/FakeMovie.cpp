@@ -109,6 +109,12 @@ void FakeMovie::setSpeed(double speed)
     speed_ = speed;
 }
 
+void FakeMovie::nudgeSpeed(double speed)
+{
+    commands << QStringLiteral("nudgeSpeed %1").arg(speed);
+    speed_ = speed;
+}
+
 void FakeMovie::setRate(float rate)
 {
     if (rate == rate_)

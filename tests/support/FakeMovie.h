@@ -48,9 +48,11 @@ public:
     QImage frameImage;
     bool answersFrameImage = true;
 
-    // Keeping panes in step: the position is currentTime(); setSpeed is noted as "setSpeed 1.02".
+    // Keeping panes in step: the position is currentTime(); setSpeed is noted as "setSpeed 1.02", nudgeSpeed
+    // as "nudgeSpeed 1.02".
     double speed() const override { return speed_; }
     void setSpeed(double speed) override;
+    void nudgeSpeed(double speed) override;
     bool isSeeking() const override { return seeking; }
     // Test control: a seek that has not landed yet.
     bool seeking = false;
