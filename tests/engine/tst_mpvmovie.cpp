@@ -235,6 +235,28 @@ private Q_SLOTS:
         QCOMPARE(rates.count(), 2);
     }
 
+    // A nudge resamples the sound, so that mpv's stretcher does not come and go with it; setSpeed, also at
+    // the speed the movie already has, gives the stretcher back.
+    void nudgedSpeedsResampleTheSoundUntilSetSpeed()
+    {
+        auto movie = open(clips_.green);
+        QVERIFY(movie);
+        movie->play();
+        movie->nudgeSpeed(0.98);
+        QCOMPARE(movie->speed(), 0.98);
+        QTRY_COMPARE(movie->propertyText("speed").toDouble(), 0.98);
+        QTRY_COMPARE(movie->propertyText("audio-pitch-correction"), QStringLiteral("no"));
+        movie->nudgeSpeed(1.0);
+        QTRY_COMPARE(movie->propertyText("speed").toDouble(), 1.0);
+        QCOMPARE(movie->propertyText("audio-pitch-correction"), QStringLiteral("no"));
+        movie->setSpeed(1.0);
+        QTRY_COMPARE(movie->propertyText("audio-pitch-correction"), QStringLiteral("yes"));
+        movie->setSpeed(2.0);
+        QTRY_COMPARE(movie->propertyText("speed").toDouble(), 2.0);
+        QCOMPARE(movie->propertyText("audio-pitch-correction"), QStringLiteral("yes"));
+        movie->stop();
+    }
+
     void opensUnderLocaleWithDecimalComma()
     {
         // Qt sets LC_NUMERIC from the user's locale when the application starts; mpv refuses to start under a
