@@ -56,14 +56,14 @@ private Q_SLOTS:
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
     }
 
-    void fourLockedPanesShowFramesWithinOneOfEachOther_data()
+    void fourLockedPanesShowTheSameFrame_data()
     {
         QTest::addColumn<QString>("clip");
         QTest::newRow("with sound") << clips_.barcodeLong;
         QTest::newRow("no sound track") << clips_.barcodeSilent;
     }
 
-    void fourLockedPanesShowFramesWithinOneOfEachOther()
+    void fourLockedPanesShowTheSameFrame()
     {
         QFETCH(QString, clip);
         test::TestHome home;
@@ -100,6 +100,7 @@ private Q_SLOTS:
 
         int read = 0;
         int withinOne = 0;
+        int same = 0;
         int last = 0;
         for (int i = 0; i < Shots; ++i) {
             const auto frames = shownFrames(x, app);
@@ -107,6 +108,7 @@ private Q_SLOTS:
                 const auto [low, high] = std::minmax_element(frames.begin(), frames.end());
                 ++read;
                 withinOne += **high - **low <= 1 ? 1 : 0;
+                same += **high == **low ? 1 : 0;
                 last = **high;
             }
             QTest::qWait(ShotIntervalMs);
@@ -114,7 +116,9 @@ private Q_SLOTS:
         // the panes played all along, and most screenshots read (some catch a pane between two frames)
         QVERIFY2(last > test::TestClips::FramesPerSecond * 5, qPrintable(QString::number(last)));
         QVERIFY2(read >= Shots / 2, qPrintable(QString::number(read)));
-        QVERIFY2(withinOne >= read * 8 / 10, qPrintable(QStringLiteral("%1 of %2").arg(withinOne).arg(read)));
+        // Idle, all of them show the same frame; the margins are for a loaded machine.
+        QVERIFY2(withinOne >= read * 9 / 10, qPrintable(QStringLiteral("%1 of %2").arg(withinOne).arg(read)));
+        QVERIFY2(same >= read * 3 / 4, qPrintable(QStringLiteral("%1 of %2").arg(same).arg(read)));
     }
 
 private:
