@@ -32,6 +32,15 @@ FramePacer::Duration FramePacer::nextFrameDueIn(mpv_render_context* context, mpv
     return std::chrono::microseconds(info.target_time - mpv_get_time_us(handle));
 }
 
+void FramePacer::repaintWhenDue(FramePacer* pacer, QWidget* surface, mpv_render_context* context,
+                                mpv_handle* handle)
+{
+    if (pacer && context && handle)
+        pacer->frameDue(surface, nextFrameDueIn(context, handle));
+    else
+        surface->update();
+}
+
 void FramePacer::frameDue(QWidget* surface, Duration dueIn)
 {
     const Duration due = Duration(clock_.nsecsElapsed()) + std::clamp(dueIn, Duration::zero(), LongestWait);

@@ -39,6 +39,10 @@ public:
     // How long until the picture mpv holds for the render context is due; zero for a redraw, or when there
     // is no new picture or no time given.
     static Duration nextFrameDueIn(mpv_render_context* context, mpv_handle* handle);
+    // What a surface does when mpv has a new picture for it, or wants the old one drawn again: through the
+    // pacer where there is one, at once otherwise.
+    static void repaintWhenDue(FramePacer* pacer, QWidget* surface, mpv_render_context* context,
+                               mpv_handle* handle);
 
     // Of pictures due at the given times, which to draw at now, and how long to wait before looking again
     // (none when nothing is left waiting).

@@ -30,15 +30,12 @@ void MpvGLSurface::onUpdate(void* context)
     // Called on mpv's threads.
     auto* self = static_cast<MpvGLSurface*>(context);
     QMetaObject::invokeMethod(
-        self, [self] { self->frameArrived(); }, Qt::QueuedConnection);
-}
-
-void MpvGLSurface::frameArrived()
-{
-    if (pacer_ && renderContext_ && movie_)
-        pacer_->frameDue(this, FramePacer::nextFrameDueIn(renderContext_, movie_->handle()));
-    else
-        update();
+        self,
+        [self] {
+            FramePacer::repaintWhenDue(self->pacer_, self, self->renderContext_,
+                                       self->movie_ ? self->movie_->handle() : nullptr);
+        },
+        Qt::QueuedConnection);
 }
 
 void* MpvGLSurface::procAddress(void*, const char* name)

@@ -27,8 +27,6 @@ protected:
 
 private:
     static void onUpdate(void* context);
-    // mpv has a new picture, or wants the old one drawn again.
-    void frameArrived();
     static void* procAddress(void* context, const char* name);
     void createRenderContext();
     // Only with this widget's GL context current.

@@ -506,7 +506,8 @@ void MpvMovie::setSpeed(double speed)
     if (nudged_) {
         // After the speed, which mpv applies first: at the normal speed no stretcher comes back in.
         int correct = 1;
-        mpv_set_property_async(handle(), AsyncReply, mpvname::AudioPitchCorrection, MPV_FORMAT_FLAG, &correct);
+        mpv_set_property_async(handle(), AsyncReply, mpvname::AudioPitchCorrection, MPV_FORMAT_FLAG,
+                               &correct);
         nudged_ = false;
     }
 }

@@ -47,15 +47,12 @@ void MpvSoftwareSurface::onUpdate(void* context)
     // Called on mpv's threads.
     auto* self = static_cast<MpvSoftwareSurface*>(context);
     QMetaObject::invokeMethod(
-        self, [self] { self->frameArrived(); }, Qt::QueuedConnection);
-}
-
-void MpvSoftwareSurface::frameArrived()
-{
-    if (pacer_ && renderContext_ && movie_)
-        pacer_->frameDue(this, FramePacer::nextFrameDueIn(renderContext_, movie_->handle()));
-    else
-        update();
+        self,
+        [self] {
+            FramePacer::repaintWhenDue(self->pacer_, self, self->renderContext_,
+                                       self->movie_ ? self->movie_->handle() : nullptr);
+        },
+        Qt::QueuedConnection);
 }
 
 void MpvSoftwareSurface::setMovie(MpvMovie* movie)

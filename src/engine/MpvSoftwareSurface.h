@@ -28,8 +28,6 @@ protected:
 
 private:
     static void onUpdate(void* context);
-    // mpv has a new picture, or wants the old one drawn again.
-    void frameArrived();
     // Has mpv draw straight into the window's image when it may; false when the picture still needs drawing.
     bool renderIntoWindowImage(QPainter& painter, const QRegion& dirty);
     // format: mpv's name of the pixel format.

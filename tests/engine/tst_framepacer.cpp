@@ -37,8 +37,8 @@ private Q_SLOTS:
         QTest::addColumn<std::vector<std::size_t>>("drawNow");
         QTest::addColumn<std::optional<Duration>>("wait");
         const Duration now = 1s;
-        QTest::newRow("nothing waits") << std::vector<Duration>{} << std::vector<std::size_t>{}
-                                       << std::optional<Duration>{};
+        QTest::newRow("nothing waits")
+            << std::vector<Duration>{} << std::vector<std::size_t>{} << std::optional<Duration>{};
         QTest::newRow("due now") << std::vector<Duration>{now} << std::vector<std::size_t>{0}
                                  << std::optional<Duration>{};
         QTest::newRow("late") << std::vector<Duration>{now - 30ms} << std::vector<std::size_t>{0}
@@ -46,7 +46,8 @@ private Q_SLOTS:
         QTest::newRow("within the timer's slack")
             << std::vector<Duration>{now + 800us} << std::vector<std::size_t>{0} << std::optional<Duration>{};
         QTest::newRow("due later: woken a little before")
-            << std::vector<Duration>{now + 10ms} << std::vector<std::size_t>{} << std::optional<Duration>{9ms};
+            << std::vector<Duration>{now + 10ms} << std::vector<std::size_t>{}
+            << std::optional<Duration>{9ms};
         QTest::newRow("one due and one nearly: drawn together")
             << std::vector<Duration>{now + 3ms, now} << std::vector<std::size_t>{0, 1}
             << std::optional<Duration>{};
@@ -92,7 +93,8 @@ private Q_SLOTS:
         pacer.frameDue(&second, 0ms);
         QTRY_COMPARE(second.paints, secondBefore + 1);
         QTRY_COMPARE(first.paints, firstBefore + 1);
-        QTest::qWait(2 * std::chrono::duration_cast<std::chrono::milliseconds>(FramePacer::LongestWait).count());
+        QTest::qWait(2 *
+                     std::chrono::duration_cast<std::chrono::milliseconds>(FramePacer::LongestWait).count());
         QCOMPARE(first.paints, firstBefore + 1);
         QCOMPARE(second.paints, secondBefore + 1);
     }
