@@ -23,6 +23,8 @@ constexpr std::chrono::milliseconds ShutdownWait{1000};
 // Four 720p files show their first frames well within this on a busy machine; starting four cores meanwhile
 // would take half of a two-core machine away from them.
 constexpr std::chrono::milliseconds RefillDelay{250};
+// A refill still waiting when a movie starts waits this long after the start.
+constexpr std::chrono::milliseconds RefillAfterStartDelay{1000};
 
 MpvMovieEngine::MpvMovieEngine() : MpvMovieEngine(Options{}) {}
 
@@ -92,6 +94,12 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
         return result;
     }
     relayNotifications(opened.movie.get());
+    // Panes started together start their clocks as their cores get round to it; cores starting up meanwhile
+    // take the machine from them and set them a frame or two apart, so a start puts a waiting refill back.
+    connect(opened.movie.get(), &Movie::rateDidChange, this, [this](Movie* movie) {
+        if (movie->rate() != 0.0f && options_.scheduler && options_.scheduler->isPending(refill_))
+            scheduleRefill(RefillAfterStartDelay);
+    });
     result.movie = std::move(opened.movie);
     return result;
 }
@@ -123,8 +131,13 @@ void MpvMovieEngine::refillLater()
         return;
     }
     // One refill after the last of a playlist's opens.
+    scheduleRefill(RefillDelay);
+}
+
+void MpvMovieEngine::scheduleRefill(std::chrono::milliseconds delay)
+{
     options_.scheduler->cancel(refill_);
-    refill_ = options_.scheduler->scheduleAfter(RefillDelay, [this] {
+    refill_ = options_.scheduler->scheduleAfter(delay, [this] {
         refill_ = Scheduler::NoTask;
         if (warmHandles_)
             warmHandles_->refill();

@@ -65,6 +65,8 @@ private:
     // Cores were taken: refills the ready ones once the files just opened on them have shown their first
     // frames, or at once without a scheduler.
     void refillLater();
+    // Replaces a waiting refill; only with a scheduler.
+    void scheduleRefill(std::chrono::milliseconds delay);
 
     Options options_;
     // One for all the views, so that pictures due together are shown together.

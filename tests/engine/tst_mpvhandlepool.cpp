@@ -47,8 +47,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(pool.readyCount(), 2, 20000);
     }
 
-    // Starting cores takes the machine away from the files just loaded: the engine refills its ready cores
-    // when its scheduler says so, once after a playlist's opens.
+    // Starting cores takes the machine away from the files just loaded and from movies just started: the
+    // engine refills its ready cores when its scheduler says so, once after a playlist's opens, later when
+    // a movie starts meanwhile.
     void engineRefillsOnceAfterTheOpens()
     {
         test::FakeScheduler scheduler;
@@ -67,6 +68,16 @@ private Q_SLOTS:
         engine.discardPreparedMovies();
         QCOMPARE(engine.readyCoreCount(), 1);
         QCOMPARE(scheduler.pendingCount(), 1);
+        const auto firstDue = scheduler.nextDue();
+        movies[0]->play();
+        QCOMPARE(scheduler.pendingCount(), 1);
+        QVERIFY(scheduler.nextDue() > firstDue);
+        // stopping is no start
+        const auto secondDue = scheduler.nextDue();
+        movies[0]->stop();
+        QCOMPARE(scheduler.nextDue(), secondDue);
+        scheduler.advance(firstDue - scheduler.now());
+        QCOMPARE(engine.readyCoreCount(), 1);
         scheduler.advance(scheduler.nextDue() - scheduler.now());
         QCOMPARE(scheduler.pendingCount(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(engine.readyCoreCount(), 4, 20000);
