@@ -137,6 +137,9 @@ Gaps shownGaps(test::XServer& x, MainNib& nib, int shots, int intervalMs)
             if (Movie* movie = nib.qtView(n).movie())
                 positions[n - 1] = movie->positionSeconds() * FramesPerSecond;
         }
+        if (qEnvironmentVariableIsSet("TETRAPAN_BENCH_SHOTS"))
+            std::fprintf(stderr, "shot %d: %d %d %d %d\n", i, frames[0].value_or(-1), frames[1].value_or(-1),
+                         frames[2].value_or(-1), frames[3].value_or(-1));
         if (std::all_of(frames.begin(), frames.end(), [](const auto& f) { return f.has_value(); })) {
             const auto [low, high] = std::minmax_element(
                 frames.begin(), frames.end(), [](const auto& a, const auto& b) { return *a < *b; });

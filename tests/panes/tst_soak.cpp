@@ -1,6 +1,9 @@
 // Soak: random user actions on the whole application with the real engine for a long while (ten minutes;
-// TETRAPAN_SOAK_SECONDS sets another length), on a real X display. The resident memory at the end may be at
-// most a tenth above what it was after the warm-up (see WarmUpSeconds). Run by make soak, never by the suite.
+// TETRAPAN_SOAK_SECONDS sets another length), on a real X display: files placed on panes, playing, skips,
+// Sync, the sync lock and frame steps, zoom and full screen, playlists and folders added, removed, renamed
+// and dragged in the tree, undo and redo, saves. Only the alerts an action may bring are allowed. The
+// resident memory at the end may be at most a tenth above what it was after the warm-up (see WarmUpSeconds).
+// Run by make soak, never by the suite.
 #include "RealApp.h"
 #include "TestClips.h"
 #include "TestHome.h"
@@ -8,11 +11,19 @@
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
+#include "library/dialogExtension.h"
 #include "panes/MovController.h"
 #include "platform/Scheduler.h"
+#include "playlist/PlaylistOutlineView.h"
+#include "playlist/PlaylistWindow.h"
+#include "shell/MainWindow.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QMimeData>
 #include <QTest>
 
 #include <malloc.h>
@@ -69,57 +80,167 @@ private Q_SLOTS:
         test::RealApp<QtScheduler> app(home, QSize(800, 600));
         QVERIFY(QTest::qWaitForWindowExposed(&app.nib->mainWindow()));
         ObjectContext& context = app.context();
-        QList<ObjectId> playlists;
         for (int n = 0; n < 3; ++n) {
             const ObjectId node = LibraryRules::createNode(context, app.settings, false);
             context.setValue(node, LibrarySchema::Title, QStringLiteral("Soak %1").arg(n + 1));
             LibraryRules::placeNode(context, node, NoObject);
-            playlists << node;
         }
+        MainWindow& window = app.nib->mainWindow();
+        PlaylistOutlineView& tree = app.nib->olvPlaylist();
+        PlaylistTreeController& treeController = app.nib->playlistTreeController();
         MovController& controller = app.nib->movController();
         const QStringList files{clips.red, clips.green, clips.blue, clips.yellow, clips.tone, clips.still};
         std::mt19937 random(20261207);
         const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+        // playlists and folders both; undo and redo bring back and take away rows at any time
+        const auto anyNode = [&] {
+            const QList<ObjectId> nodes = context.fetch(LibrarySchema::Playlist);
+            return nodes.isEmpty() ? NoObject : nodes.at(pick(nodes.size()));
+        };
+        const auto anyFolder = [&] {
+            QList<ObjectId> folders;
+            for (const ObjectId node : context.fetch(LibrarySchema::Playlist)) {
+                if (context.value(node, LibrarySchema::IsFolder).toBool())
+                    folders << node;
+            }
+            return folders.isEmpty() ? NoObject : folders.at(pick(folders.size()));
+        };
 
-        // every kind of action once, then at random
-        constexpr int Kinds = 9;
+        // The alerts each action may bring; any other is a fault.
+        const QString playlistAlerts[] = {dialogExtension::PlaylistIsNotSelected.message,
+                                          dialogExtension::FolderIsSelected.message};
+        const QString deleteAlerts[] = {dialogExtension::DeletePlaylist.message,
+                                        dialogExtension::DeleteFolder.message};
+        QStringList expected;
+        QString action;
+        QMap<QString, int> alertsSeen;
+        int renames = 0;
+        constexpr int Kinds = 17;
         const auto act = [&](int kind) {
             const int pane = 1 + pick(4);
+            expected.clear();
             switch (kind) {
             case 0:
-                app.nib->playlistTreeController().setSelectedObject(playlists.at(pick(playlists.size())));
+                action = QStringLiteral("choose a row");
+                treeController.setSelectedObject(anyNode());
                 break;
-            case 1:
-                app.pane(pane).createMovieFrame(files.at(pick(files.size())));
+            case 1: {
+                const QString file = files.at(pick(files.size()));
+                action = QStringLiteral("place %1 on pane %2").arg(QFileInfo(file).fileName()).arg(pane);
+                expected << playlistAlerts[0] << playlistAlerts[1];
+                // a picture is no movie
+                if (file == clips.still)
+                    expected << dialogExtension::CanNotCreateMovie.message;
+                app.pane(pane).createMovieFrame(file);
                 break;
+            }
             case 2:
-                controller.changeAllMoviePlay();
+                action = QStringLiteral("play or stop");
+                window.playAllAction()->trigger();
                 break;
-            case 3:
-                controller.skipAllMovieTime(pick(4));
+            case 3: {
+                QAction* skip = window.skipActions().at(pick(4));
+                action = skip->text();
+                skip->trigger();
                 break;
+            }
             case 4:
-                controller.syncAllMovieTime();
+                action = QStringLiteral("sync");
+                window.syncAction()->trigger();
                 break;
             case 5:
+                action = QStringLiteral("controller bars");
                 controller.changeAllMovieController();
                 break;
             case 6:
+                action = QStringLiteral("clear pane %1").arg(pane);
                 controller.clearMovieView(pane);
                 break;
             case 7:
-                app.nib->mainWindow().resize(640 + pick(400), 480 + pick(300));
+                action = QStringLiteral("resize");
+                if (!window.isFullScreen())
+                    window.resize(640 + pick(400), 480 + pick(300));
                 break;
             case 8:
-                app.nib->appDelegate().saveAction();
+                action = QStringLiteral("save");
+                window.saveAction()->trigger();
+                break;
+            case 9: {
+                const int viewNo = pick(5);
+                action = QStringLiteral("zoom %1").arg(viewNo);
+                window.zoomPaneAction(viewNo)->trigger();
                 break;
             }
+            case 10:
+                action = QStringLiteral("full screen");
+                window.fullScreenAction()->trigger();
+                break;
+            case 11: {
+                const bool folder = pick(3) == 0;
+                action = folder ? QStringLiteral("new folder") : QStringLiteral("new playlist");
+                (folder ? window.newFolderAction() : window.newPlaylistAction())->trigger();
+                break;
+            }
+            case 12:
+                action = QStringLiteral("remove a row");
+                // never the last few rows: the library would soon be empty for good
+                if (context.fetch(LibrarySchema::Playlist).size() > 4) {
+                    expected << deleteAlerts[0] << deleteAlerts[1];
+                    treeController.setSelectedObject(anyNode());
+                    app.nib->playlistWindow().removeAction()->trigger();
+                }
+                break;
+            case 13: {
+                action = QStringLiteral("rename a row");
+                const QModelIndex index = treeController.indexOfObject(anyNode());
+                if (index.isValid())
+                    treeController.setData(index, QStringLiteral("Renamed %1").arg(++renames));
+                break;
+            }
+            case 14: {
+                action = QStringLiteral("drag a row");
+                const QModelIndex index = treeController.indexOfObject(anyNode());
+                if (!index.isValid() || !tree.writeItems({index}))
+                    break;
+                QMimeData data;
+                data.setData(PlaylistTreeController::PlistPboardType, {});
+                const ObjectId target = pick(2) == 0 ? NoObject : anyFolder();
+                const int childIndex = pick(3) - 1; // -1: onto the folder itself
+                if (tree.validateDrop(&data, target, childIndex) != Qt::IgnoreAction)
+                    tree.acceptDrop(&data, target, childIndex);
+                break;
+            }
+            case 15: {
+                const bool undo = pick(2) == 0;
+                action = undo ? QStringLiteral("undo") : QStringLiteral("redo");
+                QAction* step = undo ? window.undoAction() : window.redoAction();
+                if (step->isEnabled())
+                    step->trigger();
+                break;
+            }
+            case 16: {
+                const int what = pick(3);
+                action = what == 0 ? QStringLiteral("sync lock") : QStringLiteral("frame step");
+                (what == 0   ? window.syncLockAction()
+                 : what == 1 ? window.stepForwardAction()
+                             : window.stepBackAction())
+                    ->trigger();
+                break;
+            }
+            }
             QTest::qWait(20 + pick(200));
-            app.dialogs.alerts.clear(); // a still picture or a cleared pane is refused or asked about
+            for (const AlertRequest& alert : std::as_const(app.dialogs.alerts)) {
+                QVERIFY2(expected.contains(alert.messageText),
+                         qPrintable(QStringLiteral("\"%1\" after: %2").arg(alert.messageText, action)));
+                ++alertsSeen[alert.messageText];
+            }
+            app.dialogs.alerts.clear();
         };
-        for (int kind = 0; kind < Kinds; ++kind)
+        for (int kind = 0; kind < Kinds; ++kind) {
             act(kind);
-
+            if (QTest::currentTestFailed())
+                return;
+        }
         // A run too short to go on for a warm-up's length after it is only looked at for faults.
         const bool judged = seconds >= 2 * WarmUpSeconds;
         QElapsedTimer clock;
@@ -129,6 +250,8 @@ private Q_SLOTS:
         qint64 nextTrace = 0;
         while (clock.elapsed() < seconds * 1000LL) {
             act(pick(Kinds));
+            if (QTest::currentTestFailed())
+                return;
             ++actions;
             if (baseline < 0 && clock.elapsed() >= WarmUpSeconds * 1000LL)
                 baseline = residentKilobytes();
@@ -139,6 +262,10 @@ private Q_SLOTS:
                 nextTrace += 30000;
             }
         }
+        for (auto it = alertsSeen.cbegin(); it != alertsSeen.cend(); ++it)
+            qInfo("alert \"%s\" %d times", qPrintable(it.key()), it.value());
+        qInfo("%lld playlists and folders at the end",
+              static_cast<long long>(context.fetch(LibrarySchema::Playlist).size()));
         if (!judged)
             QSKIP(
                 qPrintable(QStringLiteral("%1 actions in %2 s without a fault; memory is judged from %3 s on")
