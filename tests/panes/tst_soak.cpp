@@ -57,11 +57,13 @@ QByteArray heapText()
 }
 
 // Every clip placed starts an mpv core on a new thread, and every core let go is shut down on another one.
-// The C library gives threads their own allocation arenas (up to eight per processor), and each arena keeps
-// the memory freed in it for the threads that come after. On two processors the resident memory climbs from
-// about 150 MB to 400 MB in the first five minutes while what is in use stays between 10 and 45 MB; the
-// arenas then grow little more (the resident memory 5 to 7% in the next five minutes). The baseline
-// is taken after that.
+// The C library gives threads their own allocation arenas (up to eight per processor). It maps a large
+// block for itself and unmaps it when freed, but each such free raises the size from which it does so; once
+// a few cores have gone, the frame buffers of later cores come from the arenas, which keep them for the
+// threads that come after. On two processors the resident memory climbs from about 150 MB to 330-400 MB in
+// the first five minutes while what is in use stays between 10 and 45 MB; it then grows little more (5 to
+// 8% in the next five minutes). The baseline is taken after that. (With the mapping size fixed, by
+// MALLOC_MMAP_THRESHOLD_=524288, it stays near 170 MB, but every open pays for fresh pages.)
 constexpr int WarmUpSeconds = 300;
 
 } // namespace
