@@ -109,10 +109,6 @@ private Q_SLOTS:
         };
 
         // The alerts each action may bring; any other is a fault.
-        const QString playlistAlerts[] = {dialogExtension::PlaylistIsNotSelected.message,
-                                          dialogExtension::FolderIsSelected.message};
-        const QString deleteAlerts[] = {dialogExtension::DeletePlaylist.message,
-                                        dialogExtension::DeleteFolder.message};
         QStringList expected;
         QString action;
         QMap<QString, int> alertsSeen;
@@ -129,7 +125,8 @@ private Q_SLOTS:
             case 1: {
                 const QString file = files.at(pick(files.size()));
                 action = QStringLiteral("place %1 on pane %2").arg(QFileInfo(file).fileName()).arg(pane);
-                expected << playlistAlerts[0] << playlistAlerts[1];
+                expected << dialogExtension::PlaylistIsNotSelected.message
+                         << dialogExtension::FolderIsSelected.message;
                 // a picture is no movie
                 if (file == clips.still)
                     expected << dialogExtension::CanNotCreateMovie.message;
@@ -187,7 +184,8 @@ private Q_SLOTS:
                 action = QStringLiteral("remove a row");
                 // never the last few rows: the library would soon be empty for good
                 if (context.fetch(LibrarySchema::Playlist).size() > 4) {
-                    expected << deleteAlerts[0] << deleteAlerts[1];
+                    expected << dialogExtension::DeletePlaylist.message
+                             << dialogExtension::DeleteFolder.message;
                     treeController.setSelectedObject(anyNode());
                     app.nib->playlistWindow().removeAction()->trigger();
                 }
