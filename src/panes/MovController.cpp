@@ -281,11 +281,13 @@ void MovController::setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay)
     // back, and hear of it afterwards.
     std::vector<Movie*> starting;
     std::vector<QSignalBlocker> quiet;
+    std::array<std::optional<double>, PaneCount> startClocks;
     for (int n = 1; n <= PaneCount; ++n) {
         QTMovieSubView* pane = qtView(n);
         if (pane && isPlay[n - 1] && pane->isPlayable() && pane->movie() && !pane->isPlaying()) {
             starting.push_back(pane->movie());
             quiet.emplace_back(pane->movie());
+            startClocks[n - 1] = pane->movie()->clockSeconds();
         }
     }
     for (int n = 1; n <= PaneCount; ++n) {
@@ -297,6 +299,8 @@ void MovController::setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay)
         if (movie->rate() != 0.0f)
             Q_EMIT movie->rateDidChange(movie);
     }
+    if (starting.size() > 1)
+        Q_EMIT startedTogether(startClocks);
 }
 
 std::array<bool, MovController::PaneCount> MovController::paneIsPlaying() const

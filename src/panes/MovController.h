@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace tetrapan {
 
@@ -161,6 +162,9 @@ Q_SIGNALS:
     void openPlaylistWindowRequested();
     // The load delay ran out and the panes were loaded from the current playlist.
     void allMovieViewsChanged();
+    // Several panes were started in one go; startClocks[n - 1] is where pane n's clock stood just before its
+    // start, or none for a pane that did not start.
+    void startedTogether(const std::array<std::optional<double>, PaneCount>& startClocks);
 
 private:
     template <typename Test> bool anyPlayablePane(Test test) const;

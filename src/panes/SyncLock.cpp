@@ -25,11 +25,13 @@ constexpr double MaxSeekLead = 0.5;
 SyncLock::SyncLock(Scheduler& scheduler, MovController& controller, QObject* parent)
     : QObject(parent), scheduler_(scheduler), controller_(controller)
 {
+    connect(&controller, &MovController::startedTogether, this, &SyncLock::holdStart);
 }
 
 SyncLock::~SyncLock()
 {
     scheduler_.cancel(tick_);
+    scheduler_.cancel(holdTick_);
 }
 
 void SyncLock::setEnabled(bool enabled)
@@ -37,6 +39,7 @@ void SyncLock::setEnabled(bool enabled)
     if (enabled == isEnabled())
         return;
     if (enabled) {
+        endStartHold();
         tick_ = scheduler_.scheduleRepeating(TickInterval, [this] { tick(); });
     } else {
         scheduler_.cancel(tick_);
@@ -125,12 +128,9 @@ void SyncLock::follow(Follower& follower, Movie& leader, double target)
         follower.landing = false;
         follower.seekLead = std::clamp(follower.seekLead - skew, 0.0, MaxSeekLead);
     }
-    follower.skew = follower.measured ? follower.skew + SkewSmoothing * (skew - follower.skew) : skew;
-    follower.measured = true;
+    measure(follower, skew);
     follower.largeSkewTicks = std::abs(skew) > SeekSkewSeconds ? follower.largeSkewTicks + 1 : 0;
 
-    const double base = leader.speed();
-    double nudge = 0.0;
     if (follower.largeSkewTicks >= SeekAfterTicks) {
         qCDebug(lcSyncLock) << movie.filePath() << "skew" << skew << "s: seeking to" << target << "+"
                             << follower.seekLead;
@@ -138,17 +138,120 @@ void SyncLock::follow(Follower& follower, Movie& leader, double target)
         follower.landing = true;
         follower.measured = false;
         follower.largeSkewTicks = 0;
-    } else if (std::abs(follower.skew) >= SteadySkewSeconds) {
-        nudge =
-            std::clamp(std::round(follower.skew * NudgeGain / NudgeStep) * NudgeStep, -MaxNudge, MaxNudge);
+        steer(follower, leader.speed());
+        return;
     }
+    steer(follower, nudgedSpeed(follower, leader.speed(), NudgeGain));
+}
+
+void SyncLock::measure(Follower& follower, double skew)
+{
+    follower.skew = follower.measured ? follower.skew + SkewSmoothing * (skew - follower.skew) : skew;
+    follower.measured = true;
+}
+
+double SyncLock::nudgedSpeed(const Follower& follower, double base, double gain)
+{
+    if (std::abs(follower.skew) < SteadySkewSeconds)
+        return base;
+    const double nudge =
+        std::clamp(std::round(follower.skew * gain / NudgeStep) * NudgeStep, -MaxNudge, MaxNudge);
     // Ahead plays slower, behind faster.
-    const double speed = base * (1.0 - nudge);
+    return base * (1.0 - nudge);
+}
+
+void SyncLock::steer(Follower& follower, double speed)
+{
+    Movie& movie = *follower.movie;
     if (speed == movie.speed())
         return;
     if (follower.ownSpeed == 0.0)
         follower.ownSpeed = movie.speed();
     movie.nudgeSpeed(speed);
+}
+
+void SyncLock::holdStart(const std::array<std::optional<double>, PaneCount>& startClocks)
+{
+    if (isEnabled())
+        return;
+    // A new start counts from where the panes stand now.
+    endStartHold();
+    for (int n = 1; n <= PaneCount; ++n) {
+        heldMovies_[n - 1] = startClocks[n - 1] ? playableMovie(n) : nullptr;
+        if (heldMovies_[n - 1])
+            startClocks_[n - 1] = startClocks[n - 1];
+    }
+    holdTicksLeft_ = StartHoldTicks;
+    holdTick_ = scheduler_.scheduleRepeating(TickInterval, [this] { holdTick(); });
+}
+
+void SyncLock::holdTick()
+{
+    // A pane emptied, given another movie or stopped since the start goes its own way from now on.
+    for (int n = 1; n <= PaneCount; ++n) {
+        Movie* held = heldMovies_[n - 1];
+        if (startClocks_[n - 1] && (!held || playableMovie(n) != held || held->rate() == 0.0f))
+            letGo(n);
+    }
+    const auto held = std::count_if(startClocks_.cbegin(), startClocks_.cend(),
+                                    [](const std::optional<double>& clock) { return clock.has_value(); });
+    if (holdTicksLeft_-- <= 0 || held < 2) {
+        endStartHold();
+        return;
+    }
+    // The first of them leads.
+    int leaderNo = 1;
+    while (!startClocks_[leaderNo - 1])
+        ++leaderNo;
+    Movie* leader = heldMovies_[leaderNo - 1];
+    if (leader != leader_) {
+        // what the followers measured against the old leader says nothing about the new one
+        release(followers_[leaderNo - 1]);
+        followers_[leaderNo - 1] = Follower{};
+        for (Follower& follower : followers_)
+            follower.measured = false;
+        leader_ = leader;
+    }
+    for (int n = leaderNo + 1; n <= PaneCount; ++n) {
+        if (!startClocks_[n - 1])
+            continue;
+        Follower& follower = followers_[n - 1];
+        Movie* movie = heldMovies_[n - 1];
+        follower.movie = movie;
+        if (leader->isSeeking() || movie->isSeeking()) {
+            follower.measured = false;
+            continue;
+        }
+        const double target = leader->clockSeconds() - *startClocks_[leaderNo - 1] + *startClocks_[n - 1];
+        const double skew = movie->clockSeconds() - target;
+        if (std::abs(skew) > StartHoldMaxSkewSeconds) {
+            qCDebug(lcSyncLock) << movie->filePath() << "skew" << skew << "s after the start: let go";
+            letGo(n);
+            continue;
+        }
+        measure(follower, skew);
+        steer(follower, nudgedSpeed(follower, leader->speed(), NudgeGain));
+    }
+}
+
+void SyncLock::letGo(int viewNo)
+{
+    release(followers_[viewNo - 1]);
+    followers_[viewNo - 1] = Follower{};
+    startClocks_[viewNo - 1].reset();
+    heldMovies_[viewNo - 1] = nullptr;
+}
+
+void SyncLock::endStartHold()
+{
+    if (!isHoldingStart())
+        return;
+    scheduler_.cancel(holdTick_);
+    holdTick_ = Scheduler::NoTask;
+    startClocks_ = {};
+    heldMovies_ = {};
+    releaseAll();
+    leader_ = nullptr;
 }
 
 void SyncLock::release(Follower& follower)

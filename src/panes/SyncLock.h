@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace tetrapan {
 
@@ -17,9 +18,15 @@ class MovController;
 // Holds the playing panes on one clock: the first playable pane leads, and every other pane that plays is
 // measured against it at display rate and brought back in step, by a slight change of its speed for a small
 // skew and by an exact seek for a large one. Independent players started together drift apart (each follows
-// its own sound clock) and start a frame or two apart; this keeps them within a frame of each other. Off, it
-// never touches a movie. A pane n stands at leader time - leader offset + offset n; offsets come from a
-// provider in milliseconds (0 for all without one).
+// its own sound clock) and start a frame or two apart; this keeps them within a frame of each other. A pane
+// n stands at leader time - leader offset + offset n; offsets come from a provider in milliseconds (0 for
+// all without one).
+//
+// Off, it only sees to it that panes started together start on one clock. Each player starts its clock when
+// its own thread gets round to the start, and with four of them on two processors some start a part of a
+// frame after the others, and stay there. So for a moment after panes start together, each of them is held
+// to have moved as far from where it stood as the first of them has, by speed alone and within a frame:
+// where each pane stands, and everything the user did, stays as it was.
 class SyncLock : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +52,14 @@ public:
     // A changed offset is followed within this many ticks (a quarter of a second).
     static constexpr int OffsetTicks = 16;
 
+    // Panes started together with the lock off are held on one clock for this many ticks (three seconds),
+    // by the lock's own law: a faster one overshoots, as a change of speed shows in the pictures only after
+    // the sound already buffered has played.
+    static constexpr int StartHoldTicks = 190;
+    // A larger skew than this is none of the start's doing (a movie sent back from its end to its
+    // beginning, one that looped): that pane is let go.
+    static constexpr double StartHoldMaxSkewSeconds = 0.05;
+
     using OffsetProvider = std::function<qint64(int viewNo)>;
 
     SyncLock(Scheduler& scheduler, MovController& controller, QObject* parent = nullptr);
@@ -61,6 +76,13 @@ public:
     int leaderViewNo() const;
     // One measurement and correction of every follower; the lock runs it every TickInterval while on.
     void tick();
+
+    // With the lock off, holds the panes just started together on one clock for StartHoldTicks ticks;
+    // startClocks[n - 1] is where pane n's clock stood before its start, none for a pane not started.
+    void holdStart(const std::array<std::optional<double>, PaneCount>& startClocks);
+    bool isHoldingStart() const { return holdTick_ != Scheduler::NoTask; }
+    // One measurement and correction of the panes started together.
+    void holdTick();
 
 Q_SIGNALS:
     void enabledChanged(bool enabled);
@@ -82,8 +104,16 @@ private:
     double offsetSeconds(int viewNo) const { return offsetSeconds_[viewNo - 1]; }
     void readOffsets();
     void follow(Follower& follower, Movie& leader, double target);
+    // Takes in a new reading of the follower's skew.
+    static void measure(Follower& follower, double skew);
+    // The speed for the follower's smoothed skew: at its leader's base speed, changed by gain per second
+    // of skew within MaxNudge.
+    static double nudgedSpeed(const Follower& follower, double base, double gain);
+    static void steer(Follower& follower, double speed);
     void release(Follower& follower);
     void releaseAll();
+    void letGo(int viewNo);
+    void endStartHold();
 
     Scheduler& scheduler_;
     MovController& controller_;
@@ -94,6 +124,11 @@ private:
     Scheduler::TaskId tick_ = Scheduler::NoTask;
     QPointer<Movie> leader_;
     std::array<Follower, PaneCount> followers_{};
+    // The panes held after starting together, by where their clocks stood at the start.
+    std::array<std::optional<double>, PaneCount> startClocks_{};
+    std::array<QPointer<Movie>, PaneCount> heldMovies_{};
+    int holdTicksLeft_ = 0;
+    Scheduler::TaskId holdTick_ = Scheduler::NoTask;
 };
 
 } // namespace tetrapan

@@ -1,5 +1,6 @@
 // The sync lock's law on the fake engine: followers nudged by speed for small skews and moved by a seek for
-// large ones, offsets, the leader changing with the panes, and a lock that is off never touching a movie.
+// large ones, offsets, the leader changing with the panes; and with the lock off, panes started together
+// held on one clock for a moment by speed alone, and nothing else.
 #include "PaneFixture.h"
 
 #include "panes/SyncLock.h"
@@ -47,12 +48,18 @@ struct LockFixture : PaneFixture {
 class TestSyncLock : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void offNeverTouchesAMovie()
+    void offHoldsOnlyAJointStartAndMovesNoPane()
     {
         LockFixture f;
+        // the fixture started the four together: 40 ms behind is nudged, 4 s is none of the start's doing
+        QVERIFY(f.lock.isHoldingStart());
         f.movieOf(2)->moveTo(at600(10.04));
         f.movieOf(3)->moveTo(at600(14.0));
-        f.scheduler.advance(2s);
+        f.scheduler.advance(SyncLock::TickInterval * (SyncLock::StartHoldTicks + 1));
+        QVERIFY(!f.lock.isHoldingStart());
+        QVERIFY(!f.commandsOf(2, "nudgeSpeed").isEmpty());
+        QVERIFY(f.speedsOf(3).isEmpty());
+        f.clearCommands();
         f.controller.skipAllMovieTime(MovController::SkipBackward);
         f.controller.syncAllMovieTime();
         f.scheduler.advance(2s);
@@ -60,11 +67,119 @@ private Q_SLOTS:
         f.lock.setEnabled(false);
         f.movieOf(2)->moveTo(at600(12.0));
         f.scheduler.advance(2s);
+        // restarted panes that did not move since are left as they are, and no pane is ever moved
         for (int n = 1; n <= 4; ++n) {
             QVERIFY(f.speedsOf(n).isEmpty());
             QCOMPARE(f.movieOf(n)->speed(), 1.0);
         }
         QCOMPARE(f.movieOf(2)->currentTime(), at600(12.0));
+    }
+
+    void aJointStartIsHeldOnOneClockForAMoment()
+    {
+        LockFixture f;
+        f.movieOf(1)->moveTo(at600(10.5));
+        f.movieOf(2)->moveTo(at600(10.49));
+        f.movieOf(3)->moveTo(at600(10.5));
+        f.movieOf(4)->moveTo(at600(10.51));
+        f.tick();
+        // 10 ms behind plays 1% faster, 10 ms ahead 1% slower, all by speed alone
+        QCOMPARE(f.movieOf(2)->speed(), 1.01);
+        QCOMPARE(f.movieOf(4)->speed(), 0.99);
+        for (int n : {1, 3})
+            QVERIFY(f.movieOf(n)->commands.isEmpty());
+        for (int n = 1; n <= 4; ++n)
+            QVERIFY(f.commandsOf(n, "setCurrentTime").isEmpty());
+
+        // in step again: the speed it had
+        f.movieOf(2)->moveTo(at600(10.5));
+        f.scheduler.advance(500ms);
+        QCOMPARE(f.movieOf(2)->speed(), 1.0);
+        // the hold ends by itself, giving back every speed it changed
+        f.scheduler.advance(SyncLock::TickInterval * SyncLock::StartHoldTicks);
+        QVERIFY(!f.lock.isHoldingStart());
+        QCOMPARE(f.movieOf(4)->speed(), 1.0);
+        QCOMPARE(f.speedsOf(4).last(), QStringLiteral("setSpeed 1"));
+        f.clearCommands();
+        f.movieOf(2)->moveTo(at600(10.2));
+        f.scheduler.advance(1s);
+        QVERIFY(f.speedsOf(2).isEmpty());
+    }
+
+    void eachPaneIsHeldFromWhereItStood()
+    {
+        LockFixture f;
+        f.controller.setAllMoviePlay(false);
+        f.tick();
+        QVERIFY(!f.lock.isHoldingStart());
+        f.movieOf(2)->moveTo(at600(30.0));
+        f.movieOf(3)->moveTo(at600(2.0));
+        f.controller.setAllMoviePlay(true);
+        QVERIFY(f.lock.isHoldingStart());
+        f.clearCommands();
+        f.movieOf(1)->moveTo(at600(10.5));
+        f.movieOf(2)->moveTo(at600(30.5));
+        f.movieOf(3)->moveTo(at600(2.48));
+        f.movieOf(4)->moveTo(at600(10.5));
+        f.tick();
+        QVERIFY(f.speedsOf(2).isEmpty());
+        QCOMPARE(f.movieOf(3)->speed(), 1.02);
+        QVERIFY(f.speedsOf(4).isEmpty());
+    }
+
+    void panesThatStopOrGoFarOffAreLetGo()
+    {
+        LockFixture f;
+        f.movieOf(2)->moveTo(at600(10.02));
+        f.movieOf(3)->moveTo(at600(10.02));
+        f.tick();
+        QCOMPARE(f.movieOf(2)->speed(), 0.98);
+        QCOMPARE(f.movieOf(3)->speed(), 0.98);
+
+        // stopped by itself: its own speed back, and left alone when it plays again
+        f.pane(2).setMoviePlay(false);
+        f.tick();
+        QCOMPARE(f.movieOf(2)->speed(), 1.0);
+        f.pane(2).setMoviePlay(true);
+        // looped or sent back to its beginning: let go, never sought
+        f.movieOf(3)->moveTo(at600(0.0));
+        f.tick();
+        QCOMPARE(f.movieOf(3)->speed(), 1.0);
+        f.movieOf(3)->moveTo(at600(10.02));
+        f.tick();
+        for (int n : {2, 3}) {
+            QCOMPARE(f.speedsOf(n).size(), 2);
+            QVERIFY(f.commandsOf(n, "setCurrentTime").isEmpty());
+        }
+
+        // the leader stops: the next pane started with it leads, and with one pane left the hold is over
+        f.pane(1).setMoviePlay(false);
+        f.movieOf(4)->moveTo(at600(10.03));
+        f.tick();
+        QVERIFY(!f.lock.isHoldingStart());
+        QCOMPARE(f.movieOf(4)->speed(), 1.0);
+    }
+
+    void oneStartOrTheLockOnHoldsNothing()
+    {
+        LockFixture f;
+        f.scheduler.advance(SyncLock::TickInterval * (SyncLock::StartHoldTicks + 1));
+        f.pane(2).setMoviePlay(false);
+        f.pane(2).setMoviePlay(true);
+        QVERIFY(!f.lock.isHoldingStart());
+
+        // the lock itself does the work: a start while it is on holds nothing besides it
+        f.lock.setEnabled(true);
+        f.controller.setAllMoviePlay(false);
+        f.controller.setAllMoviePlay(true);
+        QVERIFY(!f.lock.isHoldingStart());
+        // and turning it on ends a hold under way
+        f.lock.setEnabled(false);
+        f.controller.setAllMoviePlay(false);
+        f.controller.setAllMoviePlay(true);
+        QVERIFY(f.lock.isHoldingStart());
+        f.lock.setEnabled(true);
+        QVERIFY(!f.lock.isHoldingStart());
     }
 
     void smallSkewsAreNudged_data()
