@@ -230,7 +230,7 @@ void SyncLock::holdTick()
             continue;
         }
         measure(follower, skew);
-        steer(follower, nudgedSpeed(follower, leader->speed(), NudgeGain));
+        steer(follower, nudgedSpeed(follower, leader->speed(), StartHoldGain));
     }
 }
 

@@ -52,10 +52,12 @@ public:
     // A changed offset is followed within this many ticks (a quarter of a second).
     static constexpr int OffsetTicks = 16;
 
-    // Panes started together with the lock off are held on one clock for this many ticks (three seconds),
-    // by the lock's own law: a faster one overshoots, as a change of speed shows in the pictures only after
-    // the sound already buffered has played.
+    // Panes started together with the lock off are held on one clock for this many ticks (three seconds).
     static constexpr int StartHoldTicks = 190;
+    // Their skews are nudged away twice as fast as the lock's, to be gone in the first second. No faster: a
+    // change of speed shows in the pictures only once the sound already buffered has played, and at three
+    // times the lock's rate the panes overshot by two frames.
+    static constexpr double StartHoldGain = 2.0;
     // A larger skew than this is none of the start's doing (a movie sent back from its end to its
     // beginning, one that looped): that pane is let go.
     static constexpr double StartHoldMaxSkewSeconds = 0.05;
