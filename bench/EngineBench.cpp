@@ -23,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QGridLayout>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWindow>
 
@@ -51,6 +52,7 @@ struct Usage {
     double xServerSeconds = 0; // the X server's, drawing for them
     qint64 dropped = 0;        // frames not shown (our panes only: plain mpv does not say)
     double peakRssMb = 0;      // plain mpv's, all four together
+    bool shown = true;         // every player showed its first frame
     double total() const { return cpuSeconds + xServerSeconds; }
 };
 
@@ -127,8 +129,10 @@ Usage playFourPanes(MovieEngine& engine, SettingsDomain& settings, test::XServer
     std::vector<QRect> middles;
     for (int i = 0; i < 4; ++i)
         middles.push_back(panes.middleOf(i));
-    if (msUntilShown(x, middles, clock) < 0)
+    if (msUntilShown(x, middles, clock) < 0) {
         std::fprintf(stderr, "engine: our four panes never showed their first frames\n");
+        usage.shown = false;
+    }
     for (QTMovieSubView* pane : panes.panes)
         pane->playMovie();
     runEventsFor(WarmUpMs);
@@ -167,8 +171,10 @@ Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip)
         middles.push_back(QRect(frame.center() - QPoint(32, 32), QSize(64, 64)));
         players.push_back(std::move(player));
     }
-    if (msUntilShown(x, middles, clock) < 0)
+    if (msUntilShown(x, middles, clock) < 0) {
         std::fprintf(stderr, "engine: the mpv players never showed their first frames\n");
+        usage.shown = false;
+    }
     runEventsFor(WarmUpMs);
     const auto sum = [&players](double (*of)(qint64)) {
         double total = 0;
@@ -274,6 +280,12 @@ int runEngine(int argc, char** argv)
         return 1;
     }
 
+    if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty()) {
+        std::fprintf(stderr, "engine: the plain mpv player to compare with is not installed (make bench "
+                             "installs it)\n");
+        return 1;
+    }
+
     const test::TestClips clips =
         test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
     if (!clips.ok()) {
@@ -317,9 +329,12 @@ int runEngine(int argc, char** argv)
                          size, round + 1, us.cpuSeconds, us.xServerSeconds,
                          static_cast<long long>(us.dropped), them.cpuSeconds, them.xServerSeconds,
                          them.peakRssMb, loadAverage());
-            ratios.push_back(them.total() > 0 ? us.total() / them.total() : 0);
-            ours.push_back(us.total() / (MeasureMs / 1000.0) * 100.0);
-            theirs.push_back(them.total() / (MeasureMs / 1000.0) * 100.0);
+            // a round in which either side did not play compares nothing
+            if (us.shown && them.shown && them.total() > 0) {
+                ratios.push_back(us.total() / them.total());
+                ours.push_back(us.total() / (MeasureMs / 1000.0) * 100.0);
+                theirs.push_back(them.total() / (MeasureMs / 1000.0) * 100.0);
+            }
             dropped.push_back(static_cast<double>(us.dropped));
             if (QLatin1String(size) == QLatin1String("1080p"))
                 ourRss.push_back(programPeakRssMb(x, clip));
@@ -330,6 +345,10 @@ int runEngine(int argc, char** argv)
                 .arg(QLatin1String(size), QLatin1String(figure))
                 .toUtf8();
         };
+        if (ratios.empty()) {
+            std::fprintf(stderr, "engine: at %s no round had both sides playing\n", size);
+            return 1;
+        }
         print(name("cpu_ratio_vs_mpv").constData(), median(ratios), "x");
         print(name("cpu_ours_pct").constData(), median(ours), "% of a core", 0);
         print(name("cpu_mpv_pct").constData(), median(theirs), "% of a core", 0);
