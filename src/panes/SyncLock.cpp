@@ -193,9 +193,10 @@ void SyncLock::holdTick()
         if (startClocks_[n - 1] && (!held || playableMovie(n) != held || held->rate() == 0.0f))
             letGo(n);
     }
-    const auto held = std::count_if(startClocks_.cbegin(), startClocks_.cend(),
-                                    [](const std::optional<double>& clock) { return clock.has_value(); });
-    if (holdTicksLeft_-- <= 0 || held < 2) {
+    const auto stillHeld =
+        std::count_if(startClocks_.cbegin(), startClocks_.cend(),
+                      [](const std::optional<double>& clock) { return clock.has_value(); });
+    if (holdTicksLeft_-- <= 0 || stillHeld < 2) {
         endStartHold();
         return;
     }
