@@ -2,7 +2,8 @@
 # `make test` installs, builds and runs every test (GUI tests under Xvfb).
 # `make test-asan` runs the same tests built with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer;
 # `make test-long` runs the long forms of the tests labelled long; `make fuzz` builds the fuzzers with clang
-# and runs each for FUZZ_SECONDS (FUZZ_RUNS=10000000 runs each for that many inputs instead); `make soak`
+# and runs each for FUZZ_SECONDS (FUZZ_RUNS=10000000 runs each for that many inputs instead, FUZZ_FORKS=2 in
+# two worker processes); `make soak`
 # uses the app at random for SOAK_SECONDS (ten minutes) and checks its memory stays level.
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
@@ -12,6 +13,7 @@ CTEST_ARGS ?=
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS ?=
 FUZZ_TARGETS ?=
+FUZZ_FORKS ?=
 SOAK_SECONDS ?= 600
 XVFB = xvfb-run -a -s '-screen 0 1280x800x24'
 
@@ -66,7 +68,7 @@ fuzz:
 	    -DCMAKE_CXX_COMPILER=clang++-14 -DTETRAPAN_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_BUILD_DIR) --target fuzzers
 	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_TARGETS="$(FUZZ_TARGETS)" \
-	    scripts/run-fuzzers.sh $(FUZZ_BUILD_DIR)
+	    FUZZ_FORKS=$(FUZZ_FORKS) scripts/run-fuzzers.sh $(FUZZ_BUILD_DIR)
 
 bench: build
 	@scripts/install-deps.sh --bench

@@ -3,6 +3,8 @@
 #   FUZZ_SECONDS=60    how long each target runs (the default of make fuzz)
 #   FUZZ_RUNS=10000000 run each target for this many inputs instead, however long that takes
 #   FUZZ_TARGETS="fuzz_xmlstore fuzz_recttext"   only these targets
+#   FUZZ_FORKS=2       one run in this many worker processes (libFuzzer's -fork), which share the corpus and
+#                      count their inputs together; any crash, leak or broken property ends the run
 # New inputs that reach new code go to <build>/fuzz-corpus/<target>, never into the committed seeds; an
 # input that crashes, leaks or breaks a property is kept as <build>/fuzz-artifacts/<target>-crash-<hash>
 # and the script fails. Replay one with: <build>/fuzz/<target> <file>
@@ -45,6 +47,7 @@ for target in $targets; do
     # ratios the fuzzer draws from the input's end. Inputs of kilobytes only slow every run down (from
     # thousands a second to hundreds) without reaching anything a short one cannot.
     [[ $target == fuzz_frameset ]] && args+=(-max_len=160)
+    [[ -n "${FUZZ_FORKS:-}" ]] && args+=(-fork="$FUZZ_FORKS")
     dict="$here/fuzz/dict/$target.dict"
     [[ -f "$dict" ]] && args+=(-dict="$dict")
     echo "== $target"
