@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <csignal>
 
 namespace tetrapan {
 
@@ -33,6 +34,10 @@ MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
       workers_(options_.movie.workers ? options_.movie.workers : MpvWorkers::create())
 {
     std::setlocale(LC_NUMERIC, "C");
+    // mpv's cores open connections of their own (to the X server, for hardware decoding; to a sound server),
+    // and a server that drops one while it is being set up makes the next write raise SIGPIPE, which ends
+    // the whole program. Ignored, the write fails instead and mpv does without that connection.
+    std::signal(SIGPIPE, SIG_IGN);
     // Without pictures there is nothing to draw and no window system to ask.
     if (!options_.drawingPath)
         options_.drawingPath =

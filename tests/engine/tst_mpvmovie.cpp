@@ -12,7 +12,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <clocale>
+#include <csignal>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace tetrapan;
 using tetrapan::test::TestClips;
@@ -283,6 +288,22 @@ private Q_SLOTS:
         qunsetenv("LOCPATH");
         QVERIFY2(result.movie, qPrintable(result.error));
         QVERIFY(qAbs(result.movie->duration().seconds() - TestClips::Seconds) < 0.1);
+    }
+
+    void aDroppedConnectionDoesNotEndTheProgram()
+    {
+        // What mpv's hardware-decoding probe meets when the X server drops its connection while it is being
+        // set up: a write to a socket whose other end is gone.
+        std::signal(SIGPIPE, SIG_DFL);
+        MpvMovieEngine engine(options_);
+        int ends[2];
+        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+        ::close(ends[1]);
+        const char byte = 0;
+        errno = 0;
+        QCOMPARE(::write(ends[0], &byte, 1), ssize_t(-1));
+        QCOMPARE(errno, EPIPE);
+        ::close(ends[0]);
     }
 
 private:
