@@ -37,8 +37,8 @@ namespace tetrapan::bench {
 
 namespace {
 
-// One pair's ratio moves by a tenth from round to round on a two-core machine (which side the machine's
-// own chores fall on); the median of five lies within a few hundredths of the median of many.
+// One pair's ratio moves by a tenth and more from round to round on a two-core machine (whichever side the
+// machine's own chores fall on); the median of five lies within a few hundredths of the median of many.
 constexpr int PairRounds = 5;
 constexpr int OpenRepeats = 7;
 // Playing settles (caches fill, the players' clocks lock) before the measured stretch starts.
