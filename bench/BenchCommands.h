@@ -6,4 +6,5 @@ int runStore(int argc, char** argv);
 int runEngine(int argc, char** argv);
 int runSync(int argc, char** argv);
 int runStartup(int argc, char** argv);
+int runSoak(int argc, char** argv);
 } // namespace tetrapan::bench

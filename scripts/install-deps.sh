@@ -6,7 +6,7 @@
 #          g++ brings its own sanitizer runtimes
 set -euo pipefail
 
-packages=(cmake g++ ninja-build pkg-config
+packages=(cmake g++ ninja-build pkg-config lld
           desktop-file-utils appstream dbus-daemon xdotool
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
           ffmpeg xvfb xauth fonts-dejavu-core libgl1-mesa-dri locales)

@@ -33,13 +33,6 @@ FilelistArrayController::FilelistArrayController(ObjectContext& context, QObject
 
 FilelistArrayController::~FilelistArrayController() = default;
 
-void FilelistArrayController::setColumns(const QList<Column>& columns)
-{
-    beginResetModel();
-    columns_ = columns;
-    endResetModel();
-}
-
 int FilelistArrayController::columnOfKey(const QString& key) const
 {
     for (qsizetype i = 0; i < columns_.size(); ++i) {
@@ -170,7 +163,9 @@ void FilelistArrayController::removeRow(int row)
     beginRemoveRows({}, row, row);
     arranged_.removeAt(row);
     endRemoveRows();
-    if (wasLastSelected && avoidsEmptySelection_ && !arranged_.isEmpty() && !selection_.hasSelection())
+    // the entry that took the removed one's place (or the new last one) is selected, as a table the user
+    // is working through expects
+    if (wasLastSelected && !arranged_.isEmpty() && !selection_.hasSelection())
         setSelectionIndex(std::min(row, static_cast<int>(arranged_.size()) - 1));
     Q_EMIT arrangedObjectsChanged();
 }
@@ -337,14 +332,6 @@ QVariant FilelistArrayController::data(const QModelIndex& index, int role) const
     }
 }
 
-bool FilelistArrayController::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (role != Qt::EditRole || !isCell(index) || !columns_[index.column()].editable)
-        return false;
-    context_.setValue(arranged_[index.row()], columns_[index.column()].key, value);
-    return true;
-}
-
 QVariant FilelistArrayController::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= columns_.size())
@@ -361,11 +348,7 @@ Qt::ItemFlags FilelistArrayController::flags(const QModelIndex& index) const
     if (!isCell(index))
         return Qt::NoItemFlags;
     // a row's file may be dragged out to a file manager or onto a pane
-    Qt::ItemFlags f =
-        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
-    if (columns_[index.column()].editable)
-        f |= Qt::ItemIsEditable;
-    return f;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
 }
 
 } // namespace tetrapan

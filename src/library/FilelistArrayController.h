@@ -24,7 +24,6 @@ public:
     struct Column {
         QString key;
         QString title;
-        bool editable = false;
     };
 
     explicit FilelistArrayController(ObjectContext& context, QObject* parent = nullptr);
@@ -33,9 +32,7 @@ public:
     ObjectContext& managedObjectContext() const { return context_; }
     QItemSelectionModel* selectionModel() { return &selection_; }
 
-    // The table's columns: filePath, playTime, fileSize, fileDate and uniqueId unless set otherwise.
-    void setColumns(const QList<Column>& columns);
-    const QList<Column>& columns() const { return columns_; }
+    // The table's columns: filePath, playTime, fileSize, fileDate and uniqueId.
     int columnOfKey(const QString& key) const;
 
     // An empty predicate shows every entry.
@@ -60,11 +57,6 @@ public:
     void selectPrevious();
     void selectNext();
 
-    // When the selected entries are removed, select the entry that took the first one's place (or the new
-    // last one), as a table the user is working through expects. On unless switched off.
-    void setAvoidsEmptySelection(bool avoids) { avoidsEmptySelection_ = avoids; }
-    bool avoidsEmptySelection() const { return avoidsEmptySelection_; }
-
     // Text colour of an entry (an invalid value keeps the view's own); the playlist window installs its
     // transformer here.
     void setForegroundProvider(std::function<QVariant(ObjectId)> provider);
@@ -72,7 +64,6 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
@@ -97,7 +88,6 @@ private:
     QList<Column> columns_;
     Predicate filter_;
     QList<ObjectId> arranged_;
-    bool avoidsEmptySelection_ = true;
     std::function<QVariant(ObjectId)> foreground_;
 };
 

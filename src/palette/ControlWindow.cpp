@@ -145,14 +145,6 @@ QToolButton* ControlWindow::btnFrame(int viewNo) const
     return viewNo >= 1 && viewNo <= 4 ? btnFrames_[viewNo - 1] : nullptr;
 }
 
-QList<QAbstractButton*> ControlWindow::buttons() const
-{
-    return {btnPlay_,      btnMoveBack_,   btnMoveNext_,  btnMainWindow_, btnFrames_[0],
-            btnFrames_[1], btnFrames_[2],  btnFrames_[3], btnFrameSet_,   btnSync_,
-            btnDivider_,   btnController_, btnScale_,     btnSound_,      btnSkipBack_,
-            btnSkipNext_,  btnSkipStart_,  btnSkipEnd_,   btnSyncLock_};
-}
-
 void ControlWindow::setButtonImage(QAbstractButton* button, const QString& name)
 {
     if (!button || buttonImage(button) == name)

@@ -65,7 +65,6 @@ public:
     QToolButton* btnSkipNext() const { return btnSkipNext_; }
     QToolButton* btnSkipStart() const { return btnSkipStart_; }
     QToolButton* btnSkipEnd() const { return btnSkipEnd_; }
-    QList<QAbstractButton*> buttons() const;
 
     // Shows the named image on the button; the name stays readable through buttonImage.
     static void setButtonImage(QAbstractButton* button, const QString& name);

@@ -47,7 +47,6 @@ void SyncLock::setEnabled(bool enabled)
         releaseAll();
         leader_ = nullptr;
     }
-    Q_EMIT enabledChanged(enabled);
 }
 
 Movie* SyncLock::playableMovie(int viewNo) const

@@ -86,9 +86,6 @@ public:
     // One measurement and correction of the panes started together.
     void holdTick();
 
-Q_SIGNALS:
-    void enabledChanged(bool enabled);
-
 private:
     struct Follower {
         QPointer<Movie> movie;

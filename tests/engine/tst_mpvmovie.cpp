@@ -16,6 +16,8 @@
 #include <clocale>
 #include <csignal>
 
+#include <dlfcn.h>
+#include <mpv/client.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,11 +27,33 @@ using tetrapan::test::TestClips;
 namespace {
 constexpr int EventTimeoutMs = 10000;
 
+// While set, requests to pause or play wait here instead of reaching mpv, as if mpv's core were slow to
+// take them; the engine's calls come here first (this program's definition hides libmpv's).
+bool holdPauseRequests = false;
+std::vector<std::tuple<mpv_handle*, uint64_t, int>> heldPauseRequests;
+const auto realSetPropertyAsync =
+    reinterpret_cast<decltype(&mpv_set_property_async)>(dlsym(RTLD_NEXT, "mpv_set_property_async"));
+
+void releasePauseRequests()
+{
+    holdPauseRequests = false;
+    for (auto [ctx, reply, flag] : std::exchange(heldPauseRequests, {}))
+        realSetPropertyAsync(ctx, reply, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
 MovieTime frameTime(qint64 frame)
 {
     return MovieTime{frame, TestClips::FramesPerSecond, MovieTime::NoFlags};
 }
 } // namespace
+
+int mpv_set_property_async(mpv_handle* ctx, uint64_t reply, const char* name, mpv_format format, void* data)
+{
+    if (!holdPauseRequests || qstrcmp(name, "pause") != 0)
+        return realSetPropertyAsync(ctx, reply, name, format, data);
+    heldPauseRequests.emplace_back(ctx, reply, *static_cast<int*>(data));
+    return 0;
+}
 
 class TestMpvMovie : public QObject {
     Q_OBJECT
@@ -46,13 +70,14 @@ private Q_SLOTS:
 
     // On the software path mpv's video output waits for each new frame to be drawn, and nobody draws a file
     // still opening but the opener itself. What it learns meanwhile must still be complete.
-    void learnsWhatTheFileHoldsWhileDrawingItsFrames_data()
+    void opensAndLearnsWhatTheFileHolds_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("displayName");
         QTest::addColumn<bool>("hasPicture");
         QTest::addColumn<double>("seconds");
         QTest::newRow("picture and sound") << clips_.red << "Red Clip" << true << TestClips::Seconds;
+        // Sound without a picture is still a movie; without a title tag it goes by its file name.
         QTest::newRow("sound only") << clips_.tone << "tone.m4a" << false << TestClips::Seconds;
         QTest::newRow("picture only")
             << clips_.kind(QStringLiteral("video-only.mp4")) << "video-only.mp4" << true << 1.0;
@@ -60,12 +85,13 @@ private Q_SLOTS:
             << clips_.kind(QStringLiteral("rotated.mp4")) << "rotated.mp4" << true << 1.0;
     }
 
-    void learnsWhatTheFileHoldsWhileDrawingItsFrames()
+    void opensAndLearnsWhatTheFileHolds()
     {
         QFETCH(QString, path);
         QFETCH(QString, displayName);
         QFETCH(bool, hasPicture);
         QFETCH(double, seconds);
+        QVERIFY(engine_->canInitWithFile(path));
         MpvMovie::Options options = options_.movie;
         options.video = MpvVideoOutput::Software;
         // Several loads side by side, as in a playlist switch: every core but the one being opened waits
@@ -80,32 +106,11 @@ private Q_SLOTS:
                      qPrintable(QString::number(opened.movie->duration().seconds())));
             movies.push_back(std::move(opened.movie));
         }
-    }
-
-    void opensFile_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("displayName");
-        QTest::newRow("red") << clips_.red << "Red Clip";
-        // Sound without a picture is still a movie; without a title tag it goes by its file name.
-        QTest::newRow("sound only") << clips_.tone << "tone.m4a";
-    }
-
-    void opensFile()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, displayName);
-        QVERIFY(engine_->canInitWithFile(path));
-        auto movie = open(path);
-        QVERIFY(movie);
-        QCOMPARE(movie->displayName(), displayName);
-        QCOMPARE(movie->filePath(), path);
-        QVERIFY2(qAbs(movie->duration().seconds() - TestClips::Seconds) < 0.1,
-                 qPrintable(QString::number(movie->duration().seconds())));
         // A movie opens stopped at its beginning, unmuted.
-        QCOMPARE(movie->rate(), 0.0f);
-        QCOMPARE(movie->currentTime(), MovieTime::zero());
-        QVERIFY(!movie->muted());
+        QCOMPARE(movies[0]->filePath(), path);
+        QCOMPARE(movies[0]->rate(), 0.0f);
+        QCOMPARE(movies[0]->currentTime(), MovieTime::zero());
+        QVERIFY(!movies[0]->muted());
     }
 
     void refusesWhatIsNoMovie_data()
@@ -230,10 +235,14 @@ private Q_SLOTS:
         QSignalSpy rates(movie.get(), &Movie::rateDidChange);
         movie->play();
         QCOMPARE(movie->rate(), 1.0f);
-        QTRY_COMPARE(movie->propertyText("pause"), QStringLiteral("no"));
         movie->play(); // no change, no notification
+        // A stop that mpv has not taken yet: its reports that it plays are old news, not a new start.
+        holdPauseRequests = true;
         movie->stop();
+        QSignalSpy times(movie.get(), &Movie::timeDidChange);
+        QTRY_VERIFY_WITH_TIMEOUT(!times.isEmpty() && movie->positionSeconds() > 0.2, EventTimeoutMs);
         QCOMPARE(movie->rate(), 0.0f);
+        releasePauseRequests();
         QTRY_COMPARE(movie->propertyText("pause"), QStringLiteral("yes"));
         // mpv's own report of the same states must not announce them again.
         QTest::qWait(100);

@@ -1,8 +1,10 @@
-#include "LayoutFixture.h"
+#include "AppFixture.h"
 
 #include "layout/ButtonForMenu.h"
 #include "layout/MenuFrameSet.h"
-#include "platform/RectText.h"
+#include "layout/ViewMain.h"
+#include "palette/ControlWindow.h"
+#include "palette/ViewControl.h"
 #include "platform/userDefaultsExtension.h"
 
 #include <QGuiApplication>
@@ -12,19 +14,15 @@
 #include <QUndoStack>
 
 using namespace tetrapan;
-using tetrapan::test::LayoutFixture;
+using tetrapan::test::AppFixture;
 using namespace std::chrono_literals;
 
 namespace {
 
-QList<int> sizesOf(const QSplitter* splitView)
-{
-    return splitView->sizes();
-}
-
-// The items of the frame-set menu as "Title" for enabled and "(Title)" for disabled ones.
+// The items of the frame-set menu as it opens, "Title" for enabled and "(Title)" for disabled ones.
 QStringList itemStates(QMenu* menu)
 {
+    Q_EMIT menu->aboutToShow();
     QStringList states;
     for (QAction* item : menu->actions()) {
         if (!item->isSeparator())
@@ -33,13 +31,13 @@ QStringList itemStates(QMenu* menu)
     return states;
 }
 
-QAction* itemTitled(QMenu* menu, const QString& title)
+void chooseInMenu(QMenu* menu, const QString& title)
 {
+    Q_EMIT menu->aboutToShow();
     for (QAction* item : menu->actions()) {
         if (item->text() == title)
-            return item;
+            item->trigger();
     }
-    return nullptr;
 }
 
 } // namespace
@@ -49,9 +47,11 @@ class TestViewMain : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void dividersAreShownAtEveryStart()
+    // Shown at every start, whatever the last run left; hidden, the panes split exactly in halves. The menu
+    // item and the palette's button follow either's change.
+    void dividers()
     {
-        LayoutFixture f({{QStringLiteral("optDividerEnable"), false}});
+        AppFixture f({.storedSettings = {{QStringLiteral("optDividerEnable"), false}}});
         QCOMPARE(userDefaultsExtension::defaultBoolValue(f.settings, QStringLiteral("optDividerEnable")),
                  true);
         QVERIFY(f.settings.hasStoredValue(QStringLiteral("optDividerEnable")));
@@ -60,54 +60,60 @@ private Q_SLOTS:
             QCOMPARE(splitView->handleWidth(), 7);
         }
         QVERIFY(f.window().showDividersAction()->isChecked());
-    }
-
-    void hiddenDividersSplitExactlyInHalves()
-    {
-        LayoutFixture f;
+        QCOMPARE(f.window().windowTitle(), QStringLiteral("Tetrapan"));
         f.showWindow();
+        f.nib->viewControl().openControlWindow();
+        QAbstractButton* button = f.nib->controlWindow().btnDivider();
+        QVERIFY(button->isChecked());
         f.window().showDividersAction()->trigger();
         QCOMPARE(f.settings.objectForKey(QStringLiteral("optDividerEnable")), QVariant(false));
         QVERIFY(!f.window().showDividersAction()->isChecked());
+        QVERIFY(!button->isChecked());
         f.viewMain().maximizeSplitViewFrame(1);
         f.viewMain().maximizeSplitViewFrame(0);
         const int width = f.window().spvMain()->width();
         const int height = f.window().spvMain()->height();
-        QCOMPARE(sizesOf(f.window().spvMain()), (QList<int>{width / 2, width / 2}));
-        QCOMPARE(sizesOf(f.window().spvLeft()), (QList<int>{height / 2, height / 2}));
-        QCOMPARE(sizesOf(f.window().spvRight()), (QList<int>{height / 2, height / 2}));
-        QCOMPARE(f.window().spvRight()->x(), width / 2);
+        QCOMPARE(f.window().spvMain()->sizes(), (QList<int>{width / 2, width / 2}));
+        QCOMPARE(f.window().spvLeft()->sizes(), (QList<int>{height / 2, height / 2}));
+        QCOMPARE(f.window().spvRight()->sizes(), (QList<int>{height / 2, height / 2}));
+        // pane 1 top left, 2 bottom left, 3 top right, 4 bottom right
+        const QList<QPoint> corners{{0, 0}, {0, height / 2}, {width / 2, 0}, {width / 2, height / 2}};
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(f.window().paneSlot(n)->mapTo(f.window().spvMain(), QPoint()), corners.at(n - 1));
 
-        f.window().showDividersAction()->trigger();
+        button->click();
         QCOMPARE(f.window().spvMain()->handleWidth(), 7);
         QVERIFY(f.window().showDividersAction()->isChecked());
+        QVERIFY(button->isChecked());
     }
 
     void askingTwiceForAPaneBringsTheEvenLayoutBack_data()
     {
         QTest::addColumn<int>("viewNo");
-        QTest::addColumn<QList<bool>>("shown");
-        QTest::newRow("pane 1") << 1 << QList<bool>{true, false, false, false};
-        QTest::newRow("pane 2") << 2 << QList<bool>{false, true, false, false};
-        QTest::newRow("pane 3") << 3 << QList<bool>{false, false, true, false};
-        QTest::newRow("pane 4") << 4 << QList<bool>{false, false, false, true};
+        for (int viewNo = 1; viewNo <= 4; ++viewNo)
+            QTest::addRow("pane %d", viewNo) << viewNo;
     }
 
     void askingTwiceForAPaneBringsTheEvenLayoutBack()
     {
         QFETCH(int, viewNo);
-        QFETCH(QList<bool>, shown);
-        LayoutFixture f;
+        QList<bool> shown(4, false);
+        shown[viewNo - 1] = true;
+        AppFixture f;
         f.showWindow();
+        const QList<int> atStart = f.window().spvMain()->sizes();
+        QVERIFY2(qAbs(atStart[0] - atStart[1]) <= 1, "the halves even to begin with");
         f.viewMain().maximizeSplitViewFrame(0);
         f.animations = 0;
         const int room = f.window().spvMain()->height() - 7;
         const QList<int> evenRows{room / 2 + room % 2, room / 2};
-        QCOMPARE(sizesOf(f.window().spvLeft()), evenRows);
-        const QList<int> even = sizesOf(f.window().spvMain());
+        QCOMPARE(f.window().spvLeft()->sizes(), evenRows);
+        const QList<int> even = f.window().spvMain()->sizes();
+        f.playFourPanes();
 
         f.window().zoomPaneAction(viewNo)->trigger();
         QCOMPARE(f.displayed(), shown);
+        QCOMPARE(f.playing(), shown);
         QCOMPARE(f.coordinator().displayedViewNo(), viewNo);
         // the divider at the window's edge still takes its room
         QCOMPARE(f.pane(viewNo).size(), f.window().spvMain()->size() - QSize(7, 7));
@@ -119,46 +125,36 @@ private Q_SLOTS:
 
         f.window().zoomPaneAction(viewNo)->trigger();
         QCOMPARE(f.displayed(), (QList<bool>{true, true, true, true}));
-        QCOMPARE(sizesOf(f.window().spvMain()), even);
-        QCOMPARE(sizesOf(f.window().spvLeft()), evenRows);
-        QCOMPARE(sizesOf(f.window().spvRight()), evenRows);
+        QCOMPARE(f.playing(), (QList<bool>{true, true, true, true}));
+        QCOMPARE(f.window().spvMain()->sizes(), even);
+        QCOMPARE(f.window().spvLeft()->sizes(), evenRows);
+        QCOMPARE(f.window().spvRight()->sizes(), evenRows);
         // the column not moved on the way there stays where it was on the way back
         QCOMPARE(f.animations, 4);
         QVERIFY(!f.animateFlagMissed);
-    }
-
-    void onlyTheShownPanePlays()
-    {
-        LayoutFixture f;
-        f.showWindow();
-        f.playFourPanes();
-        f.viewMain().maximizeSplitViewFrame(3);
-        QCOMPARE(f.playing(), (QList<bool>{false, false, true, false}));
         QVERIFY2(!f.panePlayedWhileSliding, "panes stand still while the dividers slide");
-        f.viewMain().maximizeSplitViewFrame(0);
-        QCOMPARE(f.playing(), (QList<bool>{true, true, true, true}));
-
-        // what was stopped stays stopped
-        f.coordinator().setAllMoviePlay(false);
-        f.viewMain().maximizeSplitViewFrame(2);
-        QCOMPARE(f.playing(), (QList<bool>{false, false, false, false}));
     }
 
     void anUnknownPaneStopsAllAndMovesNothing()
     {
-        LayoutFixture f;
+        AppFixture f;
         f.showWindow();
         f.playFourPanes();
-        const QList<int> before = sizesOf(f.window().spvMain());
+        const QList<int> before = f.window().spvMain()->sizes();
+        f.animations = 0;
         f.viewMain().maximizeSplitViewFrame(5);
         QCOMPARE(f.playing(), (QList<bool>{false, false, false, false}));
-        QCOMPARE(sizesOf(f.window().spvMain()), before);
+        QCOMPARE(f.window().spvMain()->sizes(), before);
         QCOMPARE(f.animations, 0);
+
+        // what was stopped stays stopped
+        f.viewMain().maximizeSplitViewFrame(2);
+        QCOMPARE(f.playing(), (QList<bool>{false, false, false, false}));
     }
 
     void aMoveAskedForWhileSlidingWaitsItsTurn()
     {
-        LayoutFixture f;
+        AppFixture f;
         f.showWindow();
         // automatic frame play's timer fires inside the first slide
         f.duringAnimation = [&] { f.viewMain().maximizeSplitViewFrame(4); };
@@ -167,114 +163,129 @@ private Q_SLOTS:
         QCOMPARE(f.pane(4).size(), f.window().spvMain()->size() - QSize(7, 7));
     }
 
-    void frameSetsAreSavedRemovedAndLoaded()
+    // The frame set of slot 0 saved from the present frames, loaded and removed by the menu; another slot's
+    // stays as it is.
+    void frameSetsAreSavedLoadedAndRemoved()
     {
-        LayoutFixture f;
-        f.showWindow();
-        const ObjectId list = f.playlist(QStringLiteral("Match"));
+        AppFixture f;
+        f.showWindow(1007, 700);
+        const QString other = QStringLiteral("1:0.20:0.30:0.40/");
+        const ObjectId list = f.playlist(QStringLiteral("Match"), false, QStringLiteral("1:0.20:0.30:0.40"));
         f.select(list);
-        f.viewMain().saveFramePosition();
-        QCOMPARE(f.frameSetOf(list), QStringLiteral("0:0.50:0.50:0.50"));
+        MenuFrameSet* menu = f.window().menuFrameSet();
+        QCOMPARE(f.window().frameSetButton()->menu(), menu);
+        chooseInMenu(menu, QStringLiteral("Save"));
+        QCOMPARE(f.frameSetOf(list), other + QStringLiteral("0:0.50:0.50:0.50"));
         f.viewMain().maximizeSplitViewFrame(2);
-        f.viewMain().saveFramePosition();
-        QCOMPARE(f.frameSetOf(list), QStringLiteral("0:1.00:0.00:0.50"));
-        f.viewMain().maximizeSplitViewFrame(0);
+        chooseInMenu(menu, QStringLiteral("Save"));
+        QCOMPARE(f.frameSetOf(list), other + QStringLiteral("0:1.00:0.00:0.50"));
+        chooseInMenu(menu, QStringLiteral("Reset"));
+        QCOMPARE(f.displayed(), (QList<bool>{true, true, true, true}));
 
         // loading moves all three dividers, pausing what plays
         f.playFourPanes();
         f.animations = 0;
-        f.viewMain().loadFramePosition();
+        chooseInMenu(menu, QStringLiteral("Load"));
         QCOMPARE(f.animations, 2);
         QCOMPARE(f.coordinator().displayedViewNo(), 2);
         QVERIFY(!f.panePlayedWhileSliding);
         QCOMPARE(f.playing(), (QList<bool>{false, true, false, false}));
 
-        QUndoStack* undo = f.context().undoManager();
-        f.context().processPendingChanges();
+        QUndoStack* undo = f.ctx().undoManager();
+        f.ctx().processPendingChanges();
         QCOMPARE(undo->undoText(), QStringLiteral("Save Frame Set"));
-        f.viewMain().removeFramePosition();
-        f.context().processPendingChanges();
-        QCOMPARE(f.frameSetOf(list), QString());
+        chooseInMenu(menu, QStringLiteral("Remove"));
+        f.ctx().processPendingChanges();
+        QCOMPARE(f.frameSetOf(list), QStringLiteral("1:0.20:0.30:0.40"));
         undo->undo();
-        QCOMPARE(f.frameSetOf(list), QStringLiteral("0:1.00:0.00:0.50"));
-    }
+        QCOMPARE(f.frameSetOf(list), other + QStringLiteral("0:1.00:0.00:0.50"));
 
-    void ratiosComeFromThePresentFrames()
-    {
-        LayoutFixture f;
-        f.showWindow(1007, 700);
-        f.window().spvMain()->setSizes({333, 667});
-        const ObjectId list = f.playlist(QStringLiteral("Match"), false, QStringLiteral("1:0.20:0.30:0.40"));
-        f.select(list);
-        f.viewMain().saveSplitViewFrame(0);
-        QCOMPARE(f.frameSetOf(list), QStringLiteral("1:0.20:0.30:0.40/0:0.33:0.50:0.50"));
-
-        f.context().setValue(list, LibrarySchema::FrameSet, QStringLiteral("0:0.25:0.75:0.10"));
-        f.viewMain().loadSplitViewFrame(0);
+        // the ratios go back to the frames as they are
+        f.ctx().setValue(list, LibrarySchema::FrameSet, QStringLiteral("0:0.25:0.75:0.10"));
+        chooseInMenu(menu, QStringLiteral("Load"));
         const int height = f.window().spvMain()->height();
-        QCOMPARE(sizesOf(f.window().spvMain()).at(0), qRound(1000 * 0.25f));
-        QCOMPARE(sizesOf(f.window().spvLeft()).at(0), qRound((height - 7) * 0.75f));
-        QCOMPARE(sizesOf(f.window().spvRight()).at(0), qRound((height - 7) * 0.10f));
+        QCOMPARE(f.window().spvMain()->sizes().at(0), qRound(1000 * 0.25f));
+        QCOMPARE(f.window().spvLeft()->sizes().at(0), qRound((height - 7) * 0.75f));
+        QCOMPARE(f.window().spvRight()->sizes().at(0), qRound((height - 7) * 0.10f));
     }
 
-    void loadingWithoutAnItemLeavesEverything_data()
+    // What the selected row offers: the frame-set menu's items, the palette's frame-set button, the frame set
+    // applied when the playlist is chosen (as the preferences ask) and when it is loaded.
+    void frameSetAvailability_data()
     {
-        QTest::addColumn<bool>("folder");
-        QTest::addColumn<QString>("frameSet");
-        QTest::newRow("no frame set") << false << QString();
-        QTest::newRow("a folder") << true << QStringLiteral("0:0.10:0.10:0.10");
-        QTest::newRow("another slot only") << false << QStringLiteral("1:0.10:0.10:0.10");
-        QTest::newRow("item lacks a field") << false << QStringLiteral("0:0.10:0.10");
+        QTest::addColumn<int>("selection"); // 0 nothing, 1 a folder, 2 a playlist
+        QTest::addColumn<QVariant>("frameSet");
+        QTest::addColumn<bool>("loadOption");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<int>("aloneWhenChosen");
+        QTest::addColumn<int>("aloneWhenLoaded");
+        const QVariant three = QStringLiteral("0:0.00:0.50:1.00"); // pane 3 alone
+        const QVariant otherSlot = QStringLiteral("1:0.00:0.50:1.00");
+        const QStringList none{"(Load)", "(Save)", "(Remove)", "Reset"};
+        const QStringList saveOnly{"(Load)", "Save", "(Remove)", "Reset"};
+        const QStringList all{"Load", "Save", "Remove", "Reset"};
+        QTest::newRow("nothing selected") << 0 << QVariant() << true << none << 0 << 0;
+        QTest::newRow("a folder, even with text") << 1 << three << true << none << 0 << 0;
+        QTest::newRow("no frame set") << 2 << QVariant(QString()) << true << saveOnly << 0 << 0;
+        QTest::newRow("a frame set") << 2 << three << true << all << 3 << 3;
+        QTest::newRow("not applied when chosen") << 2 << three << false << all << 0 << 3;
+        QTest::newRow("another slot only") << 2 << otherSlot << true << all << 0 << 0;
+        QTest::newRow("an item lacks a field")
+            << 2 << QVariant(QStringLiteral("0:0.00:0.50")) << true << all << 0 << 0;
     }
 
-    void loadingWithoutAnItemLeavesEverything()
+    void frameSetAvailability()
     {
-        QFETCH(bool, folder);
-        QFETCH(QString, frameSet);
-        LayoutFixture f;
+        QFETCH(int, selection);
+        QFETCH(QVariant, frameSet);
+        QFETCH(bool, loadOption);
+        QFETCH(QStringList, items);
+        QFETCH(int, aloneWhenLoaded);
+        AppFixture f({.storedSettings = {{QStringLiteral("optLoadFrameSet"), loadOption}}});
         f.showWindow();
-        const ObjectId node = f.playlist(QStringLiteral("Node"), folder, frameSet);
-        f.select(node);
+        QAbstractButton* button = f.nib->controlWindow().btnFrameSet();
+        // a playlist with a frame set chosen first lights the button; the row's own answer must put it out
+        f.playlist(QStringLiteral("lit"), false, QStringLiteral("0:0.50:0.50:0.50"));
+        f.choose(QStringLiteral("lit"));
+        QCOMPARE(ControlWindow::buttonImage(button), QStringLiteral("btn_ctrl_frame_set_on"));
+        ObjectId node = NoObject;
+        if (selection != 0) {
+            node = f.playlist(QStringLiteral("row"), selection == 1);
+            f.ctx().setValue(node, LibrarySchema::FrameSet, frameSet);
+        }
+        f.choose(selection != 0 ? QStringLiteral("row") : QString());
+        QTEST(f.coordinator().displayedViewNo(), "aloneWhenChosen");
+        QCOMPARE(itemStates(f.window().menuFrameSet()), items);
+        QCOMPARE(f.window().menuFrameSet()->actions().size(), 5); // nothing piles up between openings
+        QCOMPARE(ControlWindow::buttonImage(button), items.first() == QLatin1String("Load")
+                                                         ? QStringLiteral("btn_ctrl_frame_set_on")
+                                                         : QStringLiteral("btn_ctrl_frame_set_off"));
+        QVERIFY(button->isEnabled()); // Reset stays reachable: the button never goes grey
+
+        f.viewMain().maximizeSplitViewFrame(0);
         f.playFourPanes();
         for (test::FakeMovie* movie : f.engine.openedMovies())
             movie->commands.clear();
-        const QList<int> before = sizesOf(f.window().spvMain());
+        const QList<int> before = f.window().spvMain()->sizes();
+        f.animations = 0;
         f.viewMain().loadSplitViewFrame(0);
-        QCOMPARE(sizesOf(f.window().spvMain()), before);
-        QCOMPARE(f.animations, 0);
-        for (test::FakeMovie* movie : f.engine.openedMovies())
-            QVERIFY2(!movie->commands.contains(QStringLiteral("stop")), "playback goes on");
-        QCOMPARE(f.playing(), (QList<bool>{true, true, true, true}));
-        if (folder) {
-            f.viewMain().saveSplitViewFrame(0);
-            QCOMPARE(f.frameSetOf(node), frameSet);
+        QCOMPARE(f.coordinator().displayedViewNo(), aloneWhenLoaded);
+        if (aloneWhenLoaded == 0) {
+            QCOMPARE(f.window().spvMain()->sizes(), before);
+            QCOMPARE(f.animations, 0);
+            for (test::FakeMovie* movie : f.engine.openedMovies())
+                QVERIFY2(!movie->commands.contains(QStringLiteral("stop")), "playback goes on");
+            QCOMPARE(f.playing(), (QList<bool>{true, true, true, true}));
         }
-    }
-
-    void choosingAPlaylistAppliesItsFrameSet_data()
-    {
-        QTest::addColumn<bool>("loadFrameSet");
-        QTest::addColumn<int>("shown");
-        QTest::newRow("on") << true << 3;
-        QTest::newRow("off") << false << 0;
-    }
-
-    void choosingAPlaylistAppliesItsFrameSet()
-    {
-        QFETCH(bool, loadFrameSet);
-        QFETCH(int, shown);
-        LayoutFixture f({{QStringLiteral("optLoadFrameSet"), loadFrameSet}});
-        f.showWindow();
-        const ObjectId list = f.playlist(QStringLiteral("Match"), false, QStringLiteral("0:0.00:0.50:1.00"));
-        f.select(list);
-        f.coordinator().setUniqueId(f.context().value(list, LibrarySchema::UniqueId).toString());
-        f.scheduler.advance(MovController::ChangeDelay);
-        QCOMPARE(f.coordinator().displayedViewNo(), shown);
+        // a folder is given no frame set
+        f.viewMain().saveSplitViewFrame(0);
+        if (selection == 1)
+            QCOMPARE(f.ctx().value(node, LibrarySchema::FrameSet), frameSet);
     }
 
     void automaticFramePlayShowsARandomPane()
     {
-        LayoutFixture f;
+        AppFixture f;
         f.showWindow();
         QList<quint32> draws{5, 1, 2};
         f.viewMain().setRandomDraw([&] { return draws.takeFirst(); });
@@ -299,12 +310,16 @@ private Q_SLOTS:
         QVERIFY(draws.isEmpty());
     }
 
-    void fullScreenTwiceKeepsTheFirstFrame()
+    void fullScreenComesAndGoes()
     {
-        LayoutFixture f;
+        AppFixture f;
         f.showWindow(900, 600);
         MainWindow& window = f.window();
         const QRect windowed = window.geometry();
+        QTest::keyClick(&f.pane(2), Qt::Key_Escape); // in a window, Escape leaves it be
+        QVERIFY(!window.isFullScreen());
+        QTRY_COMPARE(window.geometry(), windowed);
+
         QTest::keyClick(&window, Qt::Key_F11);
         QVERIFY(window.isFullScreen());
         QVERIFY(window.windowState() & Qt::WindowFullScreen);
@@ -312,9 +327,9 @@ private Q_SLOTS:
         QVERIFY(window.findChild<QToolBar*>()->isHidden());
         QVERIFY(window.fullScreenAction()->isChecked());
         QTRY_COMPARE(window.geometry(), QGuiApplication::primaryScreen()->geometry());
+        // asking twice keeps the first windowed frame
         window.setFullScreen(true, true);
         QCOMPARE(window.oldRect(), windowed);
-
         // the menu bar is hidden, its shortcuts are not
         QTest::keyClick(&window, Qt::Key_F11);
         QVERIFY(!window.isFullScreen());
@@ -322,158 +337,18 @@ private Q_SLOTS:
         QVERIFY(!window.menuBar()->isHidden());
         QVERIFY(!window.findChild<QToolBar*>()->isHidden());
         QVERIFY(!window.fullScreenAction()->isChecked());
-    }
-
-    void escapeLeavesFullScreenOnly()
-    {
-        LayoutFixture f;
-        f.showWindow(900, 600);
-        MainWindow& window = f.window();
-        const QRect windowed = window.geometry();
-        QTest::keyClick(&f.pane(2), Qt::Key_Escape);
-        QVERIFY(!window.isFullScreen());
-        QTRY_COMPARE(window.geometry(), windowed);
 
         window.fullScreenAction()->trigger();
-        QVERIFY(window.isFullScreen());
         QTest::keyClick(&f.pane(2), Qt::Key_Escape);
         QVERIFY(!window.isFullScreen());
         QTRY_COMPARE(window.geometry(), windowed);
         QVERIFY(window.menuBar()->isVisible());
-
         // the window manager's own way out of full screen is followed
         window.fullScreenAction()->trigger();
         window.setWindowState(Qt::WindowNoState);
         QVERIFY(!window.isFullScreen());
         QVERIFY(window.menuBar()->isVisible());
         QVERIFY(!window.fullScreenAction()->isChecked());
-    }
-
-    void closingStoresTheWindowedFrameAndTheNextRunRestoresIt()
-    {
-        LayoutFixture f;
-        f.showWindow(900, 600);
-        MainWindow& window = f.window();
-        window.move(60, 40);
-        f.window().spvMain()->setSizes({300, 593});
-        f.window().spvRight()->setSizes({100, 200});
-        const QRect windowed = window.geometry();
-        const QList<int> right = sizesOf(window.spvRight());
-        f.playFourPanes();
-        window.fullScreenAction()->trigger();
-
-        QVERIFY(window.close());
-        QVERIFY(!window.isFullScreen());
-        QVERIFY(!window.menuBar()->isHidden());
-        QCOMPARE(f.playing(), (QList<bool>{false, false, false, false}));
-        QCOMPARE(f.settings.objectForKey(QStringLiteral("rectWindowMain")).toString(),
-                 rectText::stringFromRect(windowed));
-        const QVariant storedRight = f.settings.objectForKey(QStringLiteral("rectSplitViewRight"));
-
-        f.restart();
-        QCOMPARE(f.window().geometry(), windowed);
-        f.window().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window()));
-        QCOMPARE(sizesOf(f.window().spvMain()), (QList<int>{300, 593}));
-        QCOMPARE(sizesOf(f.window().spvRight()), right);
-        f.viewMain().windowWillCloseMain();
-        QCOMPARE(f.settings.objectForKey(QStringLiteral("rectSplitViewRight")), storedRight);
-    }
-
-    void frameSetMenuFollowsTheSelection_data()
-    {
-        QTest::addColumn<int>("selection"); // 0 nothing, 1 a folder, 2 a playlist
-        QTest::addColumn<QString>("frameSet");
-        QTest::addColumn<QStringList>("items");
-        const QString some = QStringLiteral("0:0.50:0.50:0.50");
-        QTest::newRow("nothing selected")
-            << 0 << QString() << QStringList{"(Load)", "(Save)", "(Remove)", "Reset"};
-        QTest::newRow("a folder") << 1 << some << QStringList{"(Load)", "(Save)", "(Remove)", "Reset"};
-        QTest::newRow("no frame set") << 2 << QString() << QStringList{"(Load)", "Save", "(Remove)", "Reset"};
-        QTest::newRow("a frame set") << 2 << some << QStringList{"Load", "Save", "Remove", "Reset"};
-    }
-
-    void frameSetMenuFollowsTheSelection()
-    {
-        QFETCH(int, selection);
-        QFETCH(QString, frameSet);
-        QFETCH(QStringList, items);
-        LayoutFixture f;
-        if (selection != 0)
-            f.select(f.playlist(QStringLiteral("Node"), selection == 1, frameSet));
-        MenuFrameSet* menu = f.window().menuFrameSet();
-        Q_EMIT menu->aboutToShow();
-        QCOMPARE(itemStates(menu), items);
-        // nothing piles up between openings
-        Q_EMIT menu->aboutToShow();
-        QCOMPARE(menu->actions().size(), 5);
-    }
-
-    void frameSetMenuCommands()
-    {
-        LayoutFixture f;
-        f.showWindow();
-        const ObjectId list = f.playlist(QStringLiteral("Match"));
-        f.select(list);
-        MenuFrameSet* menu = f.window().menuFrameSet();
-        f.viewMain().maximizeSplitViewFrame(4);
-        Q_EMIT menu->aboutToShow();
-        itemTitled(menu, QStringLiteral("Save"))->trigger();
-        QCOMPARE(f.frameSetOf(list), QStringLiteral("0:0.00:0.50:0.00"));
-        Q_EMIT menu->aboutToShow();
-        QCOMPARE(itemStates(menu), (QStringList{"Load", "Save", "Remove", "Reset"}));
-
-        itemTitled(menu, QStringLiteral("Reset"))->trigger();
-        QCOMPARE(f.displayed(), (QList<bool>{true, true, true, true}));
-        Q_EMIT menu->aboutToShow();
-        itemTitled(menu, QStringLiteral("Load"))->trigger();
-        QCOMPARE(f.coordinator().displayedViewNo(), 4);
-        Q_EMIT menu->aboutToShow();
-        itemTitled(menu, QStringLiteral("Remove"))->trigger();
-        QCOMPARE(f.frameSetOf(list), QString());
-    }
-
-    void menuButtonPopsUpItsMenu()
-    {
-        LayoutFixture f;
-        f.showWindow();
-        ButtonForMenu* button = f.window().frameSetButton();
-        MenuFrameSet* menu = f.window().menuFrameSet();
-        int openings = 0;
-        bool downWhileOpen = false;
-        connect(menu, &QMenu::aboutToShow, this, [&] {
-            ++openings;
-            downWhileOpen = button->isDown();
-            QMetaObject::invokeMethod(menu, &QMenu::close, Qt::QueuedConnection);
-        });
-        button->setEnabled(false);
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(openings, 0);
-        QVERIFY(!button->isDown());
-
-        button->setEnabled(true);
-        QTest::mousePress(button, Qt::LeftButton);
-        QCOMPARE(openings, 1);
-        QVERIFY(downWhileOpen);
-        QVERIFY(!button->isDown());
-        QTest::mouseRelease(button, Qt::LeftButton);
-    }
-
-    void viewMenuCarriesTheLayoutCommands()
-    {
-        LayoutFixture f;
-        const QList<QPair<QAction*, QKeySequence>> shortcuts{
-            {f.window().zoomPaneAction(1), QKeySequence(QStringLiteral("Ctrl+1"))},
-            {f.window().zoomPaneAction(4), QKeySequence(QStringLiteral("Ctrl+4"))},
-            {f.window().zoomPaneAction(0), QKeySequence(QStringLiteral("Ctrl+0"))},
-            {f.window().fullScreenAction(), QKeySequence(Qt::Key_F11)},
-        };
-        for (const auto& [action, shortcut] : shortcuts)
-            QCOMPARE(action->shortcut(), shortcut);
-        QStringList titles;
-        for (QAction* menu : f.window().menuBar()->actions())
-            titles << menu->text().remove(QLatin1Char('&'));
-        QCOMPARE(titles, (QStringList{"File", "Edit", "View", "Playback", "Window", "Help"}));
     }
 };
 

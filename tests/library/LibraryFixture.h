@@ -27,30 +27,28 @@ struct LibraryFixture {
         context.setValue(id, QStringLiteral("isFolder"), folder);
         context.setValue(id, QStringLiteral("index"), index);
         context.setValue(id, QStringLiteral("title"), title.isEmpty() ? uniqueId : title);
-        context.setValue(id, QStringLiteral("frameSet"), QStringLiteral(""));
         if (parent != NoObject)
             context.setRelatedObject(id, QStringLiteral("parent"), parent);
         return id;
     }
 
-    ObjectId entry(const QString& uniqueId, int viewNo, const QString& itemId = {})
+    ObjectId entry(const QString& uniqueId, int viewNo, const QString& filePath = {})
     {
         const ObjectId id = context.insertNewObject(LibrarySchema::Filelist);
         context.setValue(id, QStringLiteral("uniqueId"), uniqueId);
         context.setValue(id, QStringLiteral("viewNo"), viewNo);
-        if (!itemId.isEmpty())
-            context.setValue(id, QStringLiteral("itemId"), itemId);
+        if (!filePath.isEmpty())
+            context.setValue(id, QStringLiteral("filePath"), filePath);
         return id;
     }
-
-    QString text(ObjectId id, const QString& key) const { return context.value(id, key).toString(); }
 
     // Several attributes as one text, "a|b|c"; "-" for no value at all (an empty text stays empty).
     QString values(ObjectId id, const QString& keys) const
     {
         QStringList out;
         for (const QString& key : keys.split(QLatin1Char(' ')))
-            out << (context.value(id, key).isValid() ? text(id, key) : QStringLiteral("-"));
+            out << (context.value(id, key).isValid() ? context.value(id, key).toString()
+                                                     : QStringLiteral("-"));
         return out.join(QLatin1Char('|'));
     }
 };

@@ -1,20 +1,17 @@
 // The control palette on the fake engine: its buttons' enabled states, images and on/off states as the
-// panes, the playlist selection, the main window and the settings change; its title; whether it opens at
-// the next start, and where.
-#include "LayoutFixture.h"
+// panes, the playlist selection and the settings change, and its title. (Its divider button: tst_viewmain;
+// its buttons' names and pictures: tst_desktopintegration.)
+#include "AppFixture.h"
 
-#include "layout/ButtonForMenu.h"
-#include "library/LibraryRules.h"
+#include "layout/ViewMain.h"
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
 #include "platform/userDefaultsExtension.h"
-#include "playlist/PlaylistOutlineView.h"
-#include "shell/NamedImage.h"
 
 #include <QToolButton>
 
 using namespace tetrapan;
-using tetrapan::test::LayoutFixture;
+using tetrapan::test::AppFixture;
 
 namespace {
 
@@ -36,20 +33,6 @@ QList<QAbstractButton*> playbackButtons(ControlWindow& palette)
     return {palette.btnController(), palette.btnScale(),     palette.btnSound(),  palette.btnSkipBack(),
             palette.btnSkipNext(),   palette.btnSkipStart(), palette.btnSkipEnd()};
 }
-
-struct Palette {
-    LayoutFixture& f;
-    ViewControl& control() { return f.nib->viewControl(); }
-    ControlWindow& window() { return f.nib->controlWindow(); }
-    QString uid(ObjectId node) { return f.context().value(node, LibrarySchema::UniqueId).toString(); }
-    // The playlist chosen as the tree would choose it, and loaded.
-    void choose(ObjectId node)
-    {
-        f.select(node);
-        f.coordinator().setUniqueId(node == NoObject ? QString() : uid(node));
-        f.scheduler.advance(MovController::ChangeDelay);
-    }
-};
 
 } // namespace
 
@@ -91,10 +74,9 @@ private Q_SLOTS:
         QFETCH(QList<int>, movies);
         QFETCH(int, alone);
         QFETCH(bool, play);
-        LayoutFixture f;
-        Palette p{f};
+        AppFixture f;
         f.showWindow();
-        p.control().openControlWindow();
+        f.nib->viewControl().openControlWindow();
         for (int viewNo : movies)
             QVERIFY(f.pane(viewNo).createMovieView(QStringLiteral("/clips/%1.mp4").arg(viewNo)));
         if (play)
@@ -102,7 +84,7 @@ private Q_SLOTS:
         if (alone)
             f.viewMain().maximizeSplitViewFrame(alone);
 
-        ControlWindow& palette = p.window();
+        ControlWindow& palette = f.nib->controlWindow();
         QTEST(palette.btnPlay()->isEnabled(), "playable");
         for (QAbstractButton* button : playbackButtons(palette))
             QVERIFY2(button->isEnabled() == palette.btnPlay()->isEnabled(), qPrintable(button->objectName()));
@@ -117,77 +99,27 @@ private Q_SLOTS:
         }
     }
 
-    void fullScreenSwitchesItsButton()
-    {
-        LayoutFixture f;
-        Palette p{f};
-        f.showWindow();
-        QToolButton* button = p.window().btnMainWindow();
-        QCOMPARE(image(button), QStringLiteral("btn_ctrl_full_on"));
-        f.window().changeFullScreen();
-        QCOMPARE(image(button), QStringLiteral("btn_ctrl_full_off"));
-        QCOMPARE(button->accessibleName(), QStringLiteral("Leave full screen"));
-        QTest::keyClick(&f.window(), Qt::Key_Escape);
-        QVERIFY(!f.window().isFullScreen());
-        QCOMPARE(image(button), QStringLiteral("btn_ctrl_full_on"));
-    }
-
-    void frameSetButtonFollowsTheSelection_data()
-    {
-        QTest::addColumn<bool>("select");
-        QTest::addColumn<bool>("folder");
-        QTest::addColumn<QString>("frameSet");
-        QTest::addColumn<QString>("image");
-        const QString on = QStringLiteral("btn_ctrl_frame_set_on");
-        const QString off = QStringLiteral("btn_ctrl_frame_set_off");
-        const QString saved = QStringLiteral("0:0.50:0.25:0.50");
-        QTest::newRow("nothing selected") << false << false << QString() << off;
-        QTest::newRow("folder, even with text") << true << true << saved << off;
-        QTest::newRow("playlist without a frame set") << true << false << QString() << off;
-        QTest::newRow("playlist with a frame set") << true << false << saved << on;
-    }
-
-    void frameSetButtonFollowsTheSelection()
-    {
-        QFETCH(bool, select);
-        QFETCH(bool, folder);
-        QFETCH(QString, frameSet);
-        LayoutFixture f;
-        Palette p{f};
-        // a playlist with a frame set chosen first lights the button; the row's own answer must put it out
-        p.choose(f.playlist(QStringLiteral("lit"), false, QStringLiteral("0:0.30:0.30:0.30")));
-        QCOMPARE(image(p.window().btnFrameSet()), QStringLiteral("btn_ctrl_frame_set_on"));
-        p.choose(select ? f.playlist(QStringLiteral("row"), folder, frameSet) : NoObject);
-        QTEST(image(p.window().btnFrameSet()), "image");
-        // Reset stays reachable: the button never goes grey
-        QVERIFY(p.window().btnFrameSet()->isEnabled());
-    }
-
     void moveButtonsFollowTheRows()
     {
-        LayoutFixture f;
-        Palette p{f};
-        ControlWindow& palette = p.window();
+        AppFixture f;
+        ControlWindow& palette = f.nib->controlWindow();
         const auto moves = [&palette] {
             return QList<bool>{palette.btnMoveBack()->isEnabled(), palette.btnMoveNext()->isEnabled()};
         };
-        p.control().openControlWindow();
+        f.nib->viewControl().openControlWindow();
         QCOMPARE(moves(), (QList<bool>{false, false}));
 
+        // (Which moves the rows allow: tst_playlisttree.) The buttons follow rows added, the selection, and
+        // a folder below the last row opened and closed.
         const ObjectId a = f.playlist(QStringLiteral("a"));
-        const ObjectId b = f.playlist(QStringLiteral("b"));
         QCOMPARE(moves(), (QList<bool>{true, true})); // with no row selected, either end is a move
         f.select(a);
-        QCOMPARE(moves(), (QList<bool>{false, true}));
-        f.select(b);
-        QCOMPARE(moves(), (QList<bool>{true, false}));
-
-        // a closed folder below the last row: opening it adds rows under the selection without moving it
+        QCOMPARE(moves(), (QList<bool>{false, false}));
         const ObjectId folder = f.playlist(QStringLiteral("F"), true);
-        QCOMPARE(moves(), (QList<bool>{true, true}));
-        const ObjectId inside = LibraryRules::createNode(f.context(), f.settings, false);
-        LibraryRules::placeNode(f.context(), inside, folder);
-        f.context().processPendingChanges();
+        QCOMPARE(moves(), (QList<bool>{false, true}));
+        const ObjectId inside = LibraryRules::createNode(f.ctx(), f.settings, false);
+        LibraryRules::placeNode(f.ctx(), inside, folder);
+        f.ctx().processPendingChanges();
         f.select(folder);
         QCOMPARE(moves(), (QList<bool>{true, false}));
         PlaylistOutlineView& tree = f.nib->olvPlaylist();
@@ -197,24 +129,16 @@ private Q_SLOTS:
         QCOMPARE(moves(), (QList<bool>{true, false}));
 
         palette.btnMoveBack()->click();
-        QCOMPARE(tree.selectedRow(), 1);
-        QCOMPARE(f.coordinator().uniqueId(), p.uid(b));
+        QCOMPARE(tree.selectedRow(), 0);
+        QCOMPARE(f.coordinator().uniqueId(), f.attr(a, "uniqueId"));
     }
 
     void onOffButtonsShowTheirState()
     {
-        LayoutFixture f;
-        Palette p{f};
+        AppFixture f;
         f.showWindow();
-        p.control().openControlWindow();
-        ControlWindow& palette = p.window();
-        QVERIFY(palette.btnDivider()->isChecked());
-        f.viewMain().changeDividerSize();
-        QVERIFY(!palette.btnDivider()->isChecked());
-        palette.btnDivider()->click();
-        QVERIFY(palette.btnDivider()->isChecked());
-        QVERIFY(userDefaultsExtension::defaultBoolValue(f.settings, QStringLiteral("optDividerEnable")));
-
+        f.nib->viewControl().openControlWindow();
+        ControlWindow& palette = f.nib->controlWindow();
         for (int n = 1; n <= 4; ++n)
             QVERIFY(f.pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
         QVERIFY(!palette.btnController()->isChecked());
@@ -235,7 +159,6 @@ private Q_SLOTS:
         palette.btnSound()->click();
         QVERIFY(!palette.btnSound()->isChecked());
         QCOMPARE(image(palette.btnSound()), QStringLiteral("btn_ctrl_sound_off"));
-        QVERIFY(f.pane(4).isMuted());
         // the volume starts at nothing: the sound button says where to raise it, until it is raised
         QVERIFY(palette.btnSound()->toolTip().contains(QLatin1String("Preferences")));
         userDefaultsExtension::setDefaultFloatValue(f.settings, 0.5f, QStringLiteral("optPlayVolume"));
@@ -247,92 +170,15 @@ private Q_SLOTS:
 
     void titleFollowsThePlaylist()
     {
-        LayoutFixture f;
-        Palette p{f};
-        QCOMPARE(p.window().windowTitle(), QStringLiteral("Controller"));
-        p.choose(f.playlist(QStringLiteral("Clips")));
-        QCOMPARE(p.window().windowTitle(), QStringLiteral("Clips"));
-        p.choose(f.playlist(QStringLiteral("Shelf"), true));
-        QCOMPARE(p.window().windowTitle(), QStringLiteral("[ Shelf ]"));
-        p.choose(NoObject);
-        QCOMPARE(p.window().windowTitle(), QStringLiteral("Controller"));
-    }
-
-    void openStateAcrossRestarts_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("openAgain");
-        QTest::newRow("close box") << QStringLiteral("close box") << true;
-        QTest::newRow("Window menu") << QStringLiteral("menu") << false;
-        QTest::newRow("closeControlWindow") << QStringLiteral("command") << false;
-        QTest::newRow("left open at quit") << QStringLiteral("quit") << true;
-    }
-
-    void openStateAcrossRestarts()
-    {
-        QFETCH(QString, how);
-        QFETCH(bool, openAgain);
-        LayoutFixture f;
-        Palette p{f};
-        f.nib->showWindows();
-        ControlWindow& palette = p.window();
-        QVERIFY(palette.isVisible()); // the first start: open, as registered
-        QVERIFY(f.window().controlWindowAction()->isChecked());
-        const QPoint place(317, 241);
-        palette.move(place);
-        const QRect frame = palette.geometry();
-
-        if (how == QLatin1String("close box"))
-            palette.close();
-        else if (how == QLatin1String("menu"))
-            f.window().controlWindowAction()->trigger();
-        else if (how == QLatin1String("command"))
-            p.control().closeControlWindow();
-        else
-            QVERIFY(f.nib->appDelegate().terminate());
-        QCOMPARE(palette.isVisible(), how == QLatin1String("quit"));
-        QCOMPARE(f.window().controlWindowAction()->isChecked(), palette.isVisible());
-        // what the next start reads is on disk
-        QCOMPARE(
-            SettingsDomain(f.home.settingsFile()).objectForKey(QStringLiteral("optIsController")).toBool(),
-            openAgain);
-
-        f.restart();
-        f.nib->showWindows();
-        QCOMPARE(p.window().isVisible(), openAgain);
-        QCOMPARE(f.window().controlWindowAction()->isChecked(), openAgain);
-        QCOMPARE(p.window().geometry(), frame);
-    }
-
-    void placeRestoredWithItsOwnSize()
-    {
-        LayoutFixture f({{QStringLiteral("rectWindowControl"), QStringLiteral("{{260, 330}, {999, 777}}")}});
-        Palette p{f};
-        f.nib->showWindows();
-        const QRect frame = p.window().geometry();
-        QCOMPARE(frame.topLeft(), QPoint(260, 330));
-        QCOMPARE(frame.size(), p.window().sizeHint());
-        // opening a palette that is open moves nothing
-        p.control().openControlWindow();
-        QCOMPARE(p.window().geometry(), frame);
-    }
-
-    void everyButtonIsDescribedAndDrawn()
-    {
-        LayoutFixture f;
-        Palette p{f};
-        for (QAbstractButton* button : p.window().buttons()) {
-            const QString name = button->objectName();
-            QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(name));
-            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(name));
-            QVERIFY2(!button->icon().pixmap(ControlWindow::IconSize).isNull(), qPrintable(name));
-        }
-        // every image a button can come to show
-        for (const char* name :
-             {"btn_ctrl_play", "btn_ctrl_stop", "btn_ctrl_full_on", "btn_ctrl_full_off", "btn_ctrl_frame",
-              "btn_ctrl_frame_noavail", "btn_ctrl_frame_play", "btn_ctrl_frame_noavail_play",
-              "btn_ctrl_frame_set_on", "btn_ctrl_frame_set_off", "btn_ctrl_sound", "btn_ctrl_sound_off"})
-            QVERIFY2(!namedImage(QLatin1String(name)).pixmap(ControlWindow::IconSize).isNull(), name);
+        AppFixture f;
+        QCOMPARE(f.nib->controlWindow().windowTitle(), QStringLiteral("Controller"));
+        f.build(QStringLiteral("Clips,Shelf/()"));
+        f.choose(QStringLiteral("Clips"));
+        QCOMPARE(f.nib->controlWindow().windowTitle(), QStringLiteral("Clips"));
+        f.choose(QStringLiteral("Shelf"));
+        QCOMPARE(f.nib->controlWindow().windowTitle(), QStringLiteral("[ Shelf ]"));
+        f.choose(QString());
+        QCOMPARE(f.nib->controlWindow().windowTitle(), QStringLiteral("Controller"));
     }
 };
 

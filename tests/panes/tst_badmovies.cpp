@@ -2,23 +2,12 @@
 // ways a user gives a pane a file: placed (the file chooser, a copy from another pane) and dropped. Each is
 // refused with the alert, the pane keeps the movie it showed, and the library stays exactly as it was, in
 // memory and on disk.
+#include "AppFixture.h"
 #include "BadMovieFiles.h"
-#include "FakeDialogPresenter.h"
-#include "FakeScheduler.h"
-#include "RealApp.h"
 #include "TestClips.h"
-#include "TestHome.h"
 
-#include "library/LibraryRules.h"
-#include "library/LibrarySchema.h"
-#include "library/PlaylistTreeController.h"
 #include "panes/MoviePaneInput.h"
-#include "panes/QTMovieSubView.h"
-#include "platform/ObjectContext.h"
-#include "platform/SettingsDomain.h"
 #include "platform/XmlStore.h"
-#include "shell/MainNib.h"
-#include "shell/Tetrapan_AppDelegate.h"
 
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -32,26 +21,21 @@ namespace {
 const QString CanNotCreateMovie = QStringLiteral("Can not create movie.");
 const QString TwoOrMoreFiles = QStringLiteral("Two or more files are added.");
 
-// The application on a home of its own, its clock in the test's hands.
-struct App : test::RealApp<test::FakeScheduler> {
-    explicit App(const test::TestHome& home) : RealApp(home, QSize(640, 480)) {}
-
-    // What a file manager's drop on the pane delivers.
-    void drop(int viewNo, const QStringList& paths)
-    {
-        QList<QUrl> urls;
-        for (const QString& path : paths)
-            urls << QUrl::fromLocalFile(path);
-        QMimeData data;
-        data.setUrls(urls);
-        QTMovieSubView& target = pane(viewNo);
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&target, &enter);
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&target, &drop);
-        scheduler.advance(MoviePaneInput::PlaceDroppedFileDelay);
-    }
-};
+// What a file manager's drop on the pane delivers.
+void drop(test::AppFixture& app, int viewNo, const QStringList& paths)
+{
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    QMimeData data;
+    data.setUrls(urls);
+    QTMovieSubView& target = app.pane(viewNo);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &drop);
+    app.scheduler.advance(MoviePaneInput::PlaceDroppedFileDelay);
+}
 
 } // namespace
 
@@ -93,25 +77,22 @@ private Q_SLOTS:
         QFETCH(QString, skipReason);
         if (!skipReason.isEmpty())
             QSKIP(qPrintable(skipReason));
-        test::TestHome home;
-        App app(home);
-        ObjectContext& context = app.context();
-        const ObjectId playlist = LibraryRules::createNode(context, app.settings, false);
-        context.setValue(playlist, LibrarySchema::Title, QStringLiteral("Angles"));
-        LibraryRules::placeNode(context, playlist, NoObject);
-        QVERIFY(app.nib->playlistTreeController().setSelectedObject(playlist));
+        test::AppFixture app({.realEngine = true});
+        app.window().resize(640, 480);
+        app.window().show();
+        app.select(app.playlist(QStringLiteral("Angles")));
         app.pane(1).createMovieFrame(clips_.red);
         QVERIFY(app.dialogs.alerts.isEmpty());
         app.nib->appDelegate().saveAction();
         QVERIFY(app.dialogs.errors.isEmpty());
-        const QByteArray fileBefore = test::readAll(home.libraryFile());
-        const XmlStore form(QString(), context.model());
-        const QByteArray recordsBefore = form.serialize(context.records());
+        const QByteArray fileBefore = test::readAll(app.home.libraryFile());
+        const XmlStore form(QString(), app.ctx().model());
+        const QByteArray recordsBefore = form.serialize(app.ctx().records());
         const Movie* movieBefore = app.pane(1).movie();
         QVERIFY(movieBefore);
 
         if (dropped)
-            app.drop(1, paths);
+            drop(app, 1, paths);
         else
             app.pane(1).createMovieFrame(paths.front());
 
@@ -123,13 +104,13 @@ private Q_SLOTS:
         QCOMPARE(app.pane(1).movie(), movieBefore);
         QCOMPARE(app.pane(1).filePath(), clips_.red);
         QVERIFY(app.pane(1).isAvailable());
-        QVERIFY(!context.hasChanges());
-        QCOMPARE(form.serialize(context.records()), recordsBefore);
+        QVERIFY(!app.ctx().hasChanges());
+        QCOMPARE(form.serialize(app.ctx().records()), recordsBefore);
         // nothing waits to be saved, and saving changes nothing either
         app.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
-        QCOMPARE(test::readAll(home.libraryFile()), fileBefore);
+        QCOMPARE(test::readAll(app.home.libraryFile()), fileBefore);
         app.nib->appDelegate().saveAction();
-        QCOMPARE(test::readAll(home.libraryFile()), fileBefore);
+        QCOMPARE(test::readAll(app.home.libraryFile()), fileBefore);
         QCOMPARE(app.dialogs.alerts.size(), 1);
     }
 

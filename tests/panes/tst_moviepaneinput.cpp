@@ -1,10 +1,15 @@
-// A pane's keys, clicks and drops, given as the events the window system delivers.
+// A pane's keys, clicks and drops, given as the events the window system delivers, and its menu: the items,
+// their enabled states and check marks as the pane stands when it opens, the copy submenu, what choosing an
+// item does.
 #include "PaneFixture.h"
 
+#include "engine/MovieView.h"
 #include "panes/MoviePaneInput.h"
 
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 
@@ -14,20 +19,25 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Counts the key presses that reach the window, that is, that the pane let go on.
-struct KeyCounter : QObject {
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        // The modifier keys a key click presses first are not the key itself.
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            count +=
-                key != Qt::Key_Shift && key != Qt::Key_Control && key != Qt::Key_Meta && key != Qt::Key_Alt;
-        }
-        return false;
+// "Title|(Disabled)|Checked*|-" with "-" for a separator.
+QString describe(const QMenu& menu)
+{
+    QStringList items;
+    for (const QAction* action : menu.actions()) {
+        QString text = action->isEnabled() ? action->text() : QStringLiteral("(%1)").arg(action->text());
+        items << (action->isSeparator() ? QStringLiteral("-") : action->isChecked() ? text + '*' : text);
     }
-};
+    return items.join('|');
+}
+
+QAction* item(const QMenu& menu, const QString& title)
+{
+    for (QAction* action : menu.actions()) {
+        if (action->text() == title)
+            return action;
+    }
+    return nullptr;
+}
 
 void sendMouse(QWidget& pane, QEvent::Type type, QPoint pos)
 {
@@ -37,23 +47,6 @@ void sendMouse(QWidget& pane, QEvent::Type type, QPoint pos)
     QCoreApplication::sendEvent(&pane, &event);
 }
 
-// Drops the URLs after a drag entered the pane, which makes it the drag's target; the action taken.
-Qt::DropAction drop(QWidget& pane, const QList<QUrl>& urls, Qt::DropActions offered = Qt::CopyAction)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    if (urls.isEmpty())
-        data.setData("text/uri-list", QByteArray());
-    QDragEnterEvent enter(QPoint(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&pane, &enter);
-    // the window system drops only on a widget that took the drag
-    if (!enter.isAccepted())
-        return Qt::IgnoreAction;
-    QDropEvent event(QPointF(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&pane, &event);
-    return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
-}
-
 } // namespace
 
 class TestMoviePaneInput : public QObject {
@@ -61,55 +54,47 @@ class TestMoviePaneInput : public QObject {
 private Q_SLOTS:
     void keysActOnAllPanes_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<MovieTime>("position");
-        QTest::addColumn<bool>("playing"); // right after the key
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::addColumn<double>("position"); // of panes 1 and 2 afterwards
+        QTest::addColumn<bool>("playing");    // pane 1, right after the key
         QTest::addColumn<bool>("passedOn");
         // Panes 1 and 2 stand at 12.7 s of 60 s; pane 1 plays; skips are 5 s. The key goes to pane 3, which
         // is empty.
-        QTest::newRow("Left") << int(Qt::Key_Left) << 0 << at600(7) << false << false;
-        QTest::newRow("Shift+Left") << int(Qt::Key_Left) << int(Qt::ShiftModifier) << at600(0) << false
-                                    << false;
-        QTest::newRow("Right") << int(Qt::Key_Right) << 0 << at600(17) << false << false;
-        QTest::newRow("Shift+Right") << int(Qt::Key_Right) << int(Qt::ShiftModifier) << at600(60) << false
-                                     << false;
-        QTest::newRow("Ctrl+Left is Left")
-            << int(Qt::Key_Left) << int(Qt::ControlModifier) << at600(7) << false << false;
-        QTest::newRow("Up is swallowed") << int(Qt::Key_Up) << 0 << at600(12.7) << true << false;
-        QTest::newRow("Down is swallowed") << int(Qt::Key_Down) << 0 << at600(12.7) << true << false;
-        QTest::newRow("Space stops all") << int(Qt::Key_Space) << 0 << at600(12.7) << false << false;
+        QTest::newRow("Left") << QKeyCombination(Qt::Key_Left) << 7.0 << false << false;
+        QTest::newRow("Shift+Left") << (Qt::ShiftModifier | Qt::Key_Left) << 0.0 << false << false;
+        QTest::newRow("Right") << QKeyCombination(Qt::Key_Right) << 17.0 << false << false;
+        QTest::newRow("Shift+Right") << (Qt::ShiftModifier | Qt::Key_Right) << 60.0 << false << false;
+        QTest::newRow("Ctrl+Left is Left") << (Qt::ControlModifier | Qt::Key_Left) << 7.0 << false << false;
+        QTest::newRow("Up is swallowed") << QKeyCombination(Qt::Key_Up) << 12.7 << true << false;
+        QTest::newRow("Space stops all") << QKeyCombination(Qt::Key_Space) << 12.7 << false << false;
         QTest::newRow("Shift+Space stops all")
-            << int(Qt::Key_Space) << int(Qt::ShiftModifier) << at600(12.7) << false << false;
-        QTest::newRow("other keys go on") << int(Qt::Key_A) << 0 << at600(12.7) << true << true;
+            << (Qt::ShiftModifier | Qt::Key_Space) << 12.7 << false << false;
+        QTest::newRow("other keys go on") << QKeyCombination(Qt::Key_A) << 12.7 << true << true;
     }
 
     void keysActOnAllPanes()
     {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(MovieTime, position);
-        QFETCH(bool, playing);
-        QFETCH(bool, passedOn);
-        LibraryPaneFixture f;
+        QFETCH(QKeyCombination, key);
+        QFETCH(double, position);
+        PaneFixture f;
         f.setFloat("optSkipTime", 5.0f);
         f.load(1)->moveTo(at600(12.7));
         f.load(2)->moveTo(at600(12.7));
         f.pane(1).playMovie();
-        KeyCounter counter;
-        f.window.installEventFilter(&counter);
-        QTest::keyClick(&f.pane(3), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(f.movieOf(1)->currentTime(), position);
-        QCOMPARE(f.movieOf(2)->currentTime(), position);
-        QCOMPARE(f.pane(1).isPlaying(), playing);
-        QVERIFY(!f.pane(2).isPlaying() || key == Qt::Key_Space);
-        QCOMPARE(counter.count > 0, passedOn);
+        QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(),
+                        key.key() == Qt::Key_Space ? QStringLiteral(" ") : QString());
+        QCoreApplication::sendEvent(&f.pane(3), &press); // what the pane lets go on reaches its window
+        QCOMPARE(f.movieOf(1)->currentTime(), at600(position));
+        QCOMPARE(f.movieOf(2)->currentTime(), at600(position));
+        QTEST(f.pane(1).isPlaying(), "playing");
+        QVERIFY(!f.pane(2).isPlaying());
+        QTEST(!press.isAccepted(), "passedOn");
     }
 
     void clicks_data()
     {
-        QTest::addColumn<QString>(
-            "sequence"); // p press, d second press of a double click, r release; @ moves
+        // p press, d second press of a double click, r release; @ moves
+        QTest::addColumn<QString>("sequence");
         QTest::addColumn<bool>("onControllerBar");
         QTest::addColumn<bool>("toggled");
         QTest::newRow("single click") << "pr" << false << false;
@@ -123,16 +108,18 @@ private Q_SLOTS:
     {
         QFETCH(QString, sequence);
         QFETCH(bool, onControllerBar);
-        QFETCH(bool, toggled);
-        LibraryPaneFixture f;
+        PaneFixture f;
         f.window.resize(400, 300);
         f.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         f.load(2);
         f.pane(2).setMovieController(true);
         QCoreApplication::processEvents(); // the bar is laid out
+        // the bar lies along the pane's bottom edge, the picture above it
         const QRect bar = f.pane(2).movieControllerBounds();
-        QVERIFY(!bar.isEmpty());
+        QCOMPARE(bar.bottom(), f.pane(2).rect().bottom());
+        QCOMPARE(bar.width(), f.pane(2).width());
+        QCOMPARE(f.pane(2).movieView()->geometry().bottom(), bar.top() - 1);
         QPoint pos = onControllerBar ? QPoint(bar.right() - 2, bar.center().y()) : QPoint(50, 40);
         const QHash<QChar, QEvent::Type> events{{'p', QEvent::MouseButtonPress},
                                                 {'d', QEvent::MouseButtonDblClick},
@@ -143,108 +130,210 @@ private Q_SLOTS:
             else
                 sendMouse(f.pane(2), events.value(step), pos);
         }
-        QCOMPARE(f.pane(2).isPlaying(), toggled);
+        QTEST(f.pane(2).isPlaying(), "toggled");
         QCOMPARE(f.pane(2).isClickedController(), onControllerBar);
     }
 
-    void dragAcceptance_data()
+    // A drag is taken when it offers a file list to copy; a file dropped is placed shortly after, unless it
+    // is elsewhere or the pane's own already.
+    void drags_data()
     {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<Qt::DropActions>("offered");
-        QTest::addColumn<bool>("accepted");
-        const QString files = "text/uri-list";
-        QTest::newRow("file list, copy or link") << files << (Qt::CopyAction | Qt::LinkAction) << true;
-        QTest::newRow("file list, copy") << files << Qt::DropActions(Qt::CopyAction) << true;
-        QTest::newRow("file list, copy or move") << files << (Qt::CopyAction | Qt::MoveAction) << true;
-        QTest::newRow("file list, link only") << files << Qt::DropActions(Qt::LinkAction) << false;
-        QTest::newRow("file list, move only") << files << Qt::DropActions(Qt::MoveAction) << false;
-        QTest::newRow("plain text") << "text/plain" << Qt::DropActions(Qt::CopyAction) << false;
+        QTest::addColumn<QString>("dragged");
+        QTest::addColumn<bool>("taken");
+        // placed on pane 3, which is empty; the others go to pane 2, which shows own.mp4
+        QTest::addColumn<bool>("placed");
+        QTest::newRow("a file") << "file" << true << true;
+        QTest::newRow("a link, placed as its target") << "link" << true << true;
+        QTest::newRow("the pane's own file") << "own" << true << false;
+        QTest::newRow("a file elsewhere") << "remote" << true << false;
+        QTest::newRow("a file offered for a link only") << "link only" << false << false;
+        QTest::newRow("plain text") << "text" << false << false;
     }
 
-    void dragAcceptance()
+    void drags()
     {
-        QFETCH(QString, format);
-        QFETCH(Qt::DropActions, offered);
-        QFETCH(bool, accepted);
-        LibraryPaneFixture f;
+        QFETCH(QString, dragged);
+        QFETCH(bool, taken);
+        QFETCH(bool, placed);
+        PaneFixture f;
+        const ObjectId list = f.chooseWithEntries(2, "own.mp4");
+        const QString movie = f.home.filePath("movie.mp4");
+        const QString link = f.home.filePath("link.mp4");
+        QVERIFY(QFile(movie).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(movie, link));
+        f.engine.titles.insert(movie, QStringLiteral("Placed"));
+        const QHash<QString, QUrl> urls{{"link", QUrl::fromLocalFile(link)},
+                                        {"own", QUrl::fromLocalFile(clip("own.mp4"))},
+                                        {"remote", QUrl("https://example.org/a.mp4")}};
         QMimeData data;
-        data.setData(format, "file:///clips/a.mp4\r\n");
+        if (dragged == "text")
+            data.setText(movie);
+        else
+            data.setUrls({urls.value(dragged, QUrl::fromLocalFile(movie))});
+        const Qt::DropActions offered =
+            dragged == "link only" ? Qt::LinkAction : Qt::CopyAction | Qt::LinkAction;
+        const int viewNo = placed ? 3 : 2;
+        FakeMovie* before = f.movieOf(viewNo);
+
         QDragEnterEvent enter(QPoint(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
         QDragMoveEvent move(QPoint(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
         for (QDragMoveEvent* event : {static_cast<QDragMoveEvent*>(&enter), &move}) {
             event->setDropAction(Qt::MoveAction);
-            QCoreApplication::sendEvent(&f.pane(1), event);
-            QCOMPARE(event->isAccepted(), accepted);
-            if (accepted)
+            QCoreApplication::sendEvent(&f.pane(viewNo), event);
+            QCOMPARE(event->isAccepted(), taken);
+            if (taken)
                 QCOMPARE(event->dropAction(), Qt::CopyAction);
         }
-        // the drag leaves, as a real one does, so the application forgets this pane as its target
-        QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(&f.pane(1), &leave);
-    }
-
-    void dropPlacesTheFileShortlyAfter_data()
-    {
-        QTest::addColumn<bool>("throughLink");
-        QTest::newRow("a file") << false;
-        QTest::newRow("a link, placed as its target") << true;
-    }
-
-    void dropPlacesTheFileShortlyAfter()
-    {
-        QFETCH(bool, throughLink);
-        LibraryPaneFixture f;
-        const ObjectId list = f.playlist("list");
-        f.select(list);
-        QString dropped = clip("dropped.mp4");
-        QString placed = dropped;
-        if (throughLink) {
-            placed = f.home.filePath("movie.mp4");
-            dropped = f.home.filePath("link.mp4");
-            QVERIFY(QFile(placed).open(QIODevice::WriteOnly));
-            QVERIFY(QFile::link(placed, dropped));
+        // the window system drops only on a widget that took the drag; else the drag leaves
+        if (taken) {
+            QDropEvent drop(QPointF(10, 10), offered, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&f.pane(viewNo), &drop);
+            QCOMPARE(drop.isAccepted(), placed);
+        } else {
+            QDragLeaveEvent leave;
+            QCoreApplication::sendEvent(&f.pane(viewNo), &leave);
         }
-        QCOMPARE(drop(f.pane(3), {QUrl::fromLocalFile(dropped)}, Qt::CopyAction | Qt::LinkAction),
-                 Qt::CopyAction);
         f.scheduler.advance(MoviePaneInput::PlaceDroppedFileDelay - 1ms);
-        QCOMPARE(f.pane(3).filePath(), QString());
+        QCOMPARE(f.movieOf(viewNo), before);
         f.scheduler.advance(1ms);
-        QCOMPARE(f.pane(3).filePath(), placed);
-        QCOMPARE(f.entryPaths(list, 3), QStringList{placed});
+        QCOMPARE(f.movieOf(viewNo) != before, placed);
+        const QString shown = placed ? movie : clip("own.mp4");
+        QCOMPARE(f.pane(viewNo).filePath(), shown);
+        QCOMPARE(f.entryPaths(list, viewNo), QStringList{shown});
+        // the entry is made from the movie loaded: it takes the movie's title
+        if (placed)
+            QCOMPARE(f.entryPaths(list, viewNo, LibrarySchema::Title), QStringList{"Placed"});
+        QVERIFY(f.dialogs.alerts.isEmpty());
     }
 
-    void dropsThatChangeNothing_data()
+    void itemsFollowThePane_data()
     {
-        QTest::addColumn<QList<QUrl>>("dropped");
-        QTest::addColumn<bool>("alerted");
-        QTest::newRow("two files") << QList<QUrl>{QUrl::fromLocalFile(clip("a.mp4")),
-                                                  QUrl::fromLocalFile(clip("b.mp4"))}
-                                   << true;
-        QTest::newRow("the pane's own file") << QList<QUrl>{QUrl::fromLocalFile(clip("own.mp4"))} << false;
-        QTest::newRow("no file") << QList<QUrl>{} << false;
-        QTest::newRow("a file elsewhere") << QList<QUrl>{QUrl("https://example.org/a.mp4")} << false;
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("items");
+        // An empty pane keeps aspect, so Scale To Fit is unchecked; a lone loaded pane cannot synchronise.
+        QTest::newRow("stopped") << "stopped"
+                                 << "Play|(Stop)|Sync Time|(Set Offset Here)|(Clear "
+                                    "Offset)|-|Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Remove";
+        QTest::newRow("playing, controller, scaled, muted")
+            << "playing"
+            << "(Play)|Stop|Sync Time|(Set Offset Here)|(Clear Offset)|-|Zoom|-|Controller*|Scale To "
+               "Fit*|Mute*|-|Copy To..|-|Remove";
+        QTest::newRow("alone: no sync, zoomed")
+            << "alone"
+            << "Play|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|Zoom*|-|Controller|Scale To "
+               "Fit|Mute|-|Copy To..|-|Remove";
+        QTest::newRow("empty pane still shows its marks")
+            << "empty, zoomed"
+            << "(Play)|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|(Zoom)*|-|(Controller)|(Scale "
+               "To Fit)|(Mute)|-|(Copy "
+               "To..)|-|(Remove)";
     }
 
-    void dropsThatChangeNothing()
+    void itemsFollowThePane()
     {
-        QFETCH(QList<QUrl>, dropped);
-        QFETCH(bool, alerted);
-        LibraryPaneFixture f;
-        const ObjectId list = f.playlist("list");
-        f.entry(list, 2, clip("own.mp4"));
-        f.show(list);
-        FakeMovie* before = f.movieOf(2);
-        QCOMPARE(drop(f.pane(2), dropped), Qt::IgnoreAction);
-        QCOMPARE(f.scheduler.pendingCount(), 0);
-        QCOMPARE(f.movieOf(2), before);
-        QCOMPARE(f.entryPaths(list, 2), QStringList{clip("own.mp4")});
-        QCOMPARE(f.dialogs.alerts.size(), alerted ? 1 : 0);
-        if (alerted) {
-            const AlertRequest& alert = f.dialogs.alerts.first();
-            QCOMPARE(alert.messageText, QStringLiteral("Two or more files are added."));
-            QCOMPARE(alert.informativeText, QStringLiteral("Please add only one file."));
-            QCOMPARE(alert.buttons, QStringList{"Cancel"});
+        QFETCH(QString, state);
+        PaneFixture f;
+        f.load(4); // a second playable pane, so synchronising is possible
+        if (!state.startsWith("empty"))
+            f.load(2);
+        if (state == "playing") {
+            f.pane(2).playMovie();
+            f.pane(2).setMovieController(true);
+            f.pane(2).setMovieAspect(false);
+            f.pane(2).setMovieMuted(true);
         }
+        if (state == "alone" || state == "empty, zoomed") {
+            for (int n : {1, 3, 4})
+                f.pane(n).resize(0, 0);
+        }
+        // Rebuilt before each opening, the menu comes out the same however often.
+        f.menu(2).menuNeedsUpdate();
+        f.menu(2).menuNeedsUpdate();
+        QTEST(describe(f.menu(2)), "items");
+        // a loaded pane copies to every other pane
+        QMenu* copy = item(f.menu(2), "Copy To..")->menu();
+        QCOMPARE(copy != nullptr, !state.startsWith("empty"));
+        if (!copy)
+            return;
+        QCOMPARE(copy, f.menu(2).menuCopy());
+        QCOMPARE(describe(*copy), QStringLiteral("Frame 1|(Frame 2)|Frame 3|Frame 4"));
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(copy->actions().at(n - 1)->data().toInt(), n);
+    }
+
+    void choosingItemsActsOnThePane()
+    {
+        PaneFixture f;
+        const ObjectId list = f.playlist("list");
+        f.entry(list, 2, clip("two.mp4"));
+        f.entry(list, 3, clip("three.mp4"));
+        f.choose(list);
+        f.movieOf(3)->moveTo(at600(9));
+        QSignalSpy zoom(&f.controller, &MovController::maximizeSplitViewFrameRequested);
+        // as the menu opens and the item is chosen
+        const auto choose = [&f](int viewNo, const char* title) {
+            f.menu(viewNo).menuNeedsUpdate();
+            item(f.menu(viewNo), title)->trigger();
+        };
+        QTMovieSubView& pane = f.pane(3);
+        choose(3, "Controller");
+        QVERIFY(pane.isController());
+        choose(3, "Scale To Fit");
+        QVERIFY(!pane.isKeepAspect());
+        choose(3, "Mute");
+        QVERIFY(pane.isMuted());
+        choose(3, "Zoom");
+        QCOMPARE(zoom.value(0).value(0).toInt(), 3);
+        choose(3, "Sync Time");
+        QCOMPARE(f.movieOf(2)->currentTime(), at600(9));
+        f.movieOf(2)->moveTo(at600(0));
+        choose(3, "Set Offset Here"); // against pane 2, the leader
+        QCOMPARE(f.controller.movieOffsetMs(3), qint64(9000));
+        choose(3, "Clear Offset");
+        QCOMPARE(f.controller.movieOffsetMs(3), qint64(0));
+        choose(3, "Play");
+        QVERIFY(pane.isPlaying());
+        QCOMPARE(f.entryPaths(list, 3), QStringList{clip("three.mp4")});
+
+        item(*f.menu(3).menuCopy(), "Frame 1")->trigger();
+        QCOMPARE(f.pane(1).filePath(), clip("three.mp4"));
+        QCOMPARE(f.entryPaths(list, 1), QStringList{clip("three.mp4")});
+        QCOMPARE(pane.filePath(), clip("three.mp4"));
+        QVERIFY(f.movieOf(1) != f.movieOf(3));
+
+        // The pane empties; its entry goes only from the selected playlist.
+        choose(1, "Remove");
+        QVERIFY(!f.pane(1).isAvailable());
+        QCOMPARE(f.pane(1).filePath(), QString());
+        QCOMPARE(f.entryPaths(list, 1), QStringList());
+        f.select(NoObject);
+        choose(3, "Remove");
+        QVERIFY(!pane.isAvailable());
+        QCOMPARE(f.entryPaths(list, 3), QStringList{clip("three.mp4")});
+        QCOMPARE(f.entryPaths(list, 2), QStringList{clip("two.mp4")});
+    }
+
+    void rightClickOpensTheRebuiltMenu()
+    {
+        PaneFixture f;
+        f.window.resize(400, 300);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.load(1);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                                f.pane(1).mapToGlobal(QPoint(10, 10)));
+        QCoreApplication::sendEvent(&f.pane(1), &event);
+        QTRY_VERIFY(f.menu(1).isVisible());
+        QVERIFY(item(f.menu(1), "Play")->isEnabled());
+        f.menu(1).hide();
+        // Meta-click is the one-button mouse's right click.
+        f.load(1, "again.mp4");
+        f.pane(1).playMovie();
+        QTest::mouseClick(&f.pane(1), Qt::LeftButton, Qt::MetaModifier, QPoint(20, 20));
+        QTRY_VERIFY(f.menu(1).isVisible());
+        QVERIFY(!item(f.menu(1), "Play")->isEnabled());
+        QVERIFY(f.pane(1).isPlaying()); // the click itself toggled nothing
+        f.menu(1).hide();
     }
 };
 

@@ -1,11 +1,11 @@
-// Four panes on the real engine, each showing one colour clip, read back pixel by pixel. On the offscreen
-// platform the software path draws; on X the OpenGL path is forced, whatever the GL driver. The machine has
-// no sound device: movies must still show and play.
+// Panes on the real engine, each showing a clip, read back pixel by pixel. On the offscreen platform the
+// software path draws; on X the OpenGL path is forced, whatever the GL driver. The machine has no sound
+// device: movies must still show and play, also four with sound started together again and again.
 #include "FakeDialogPresenter.h"
 #include "FakeFileViewer.h"
 #include "FakeScheduler.h"
-#include "FrameBarcode.h"
 #include "NoSoundDevice.h"
+#include "ScreenProbe.h"
 #include "TestClips.h"
 
 #include "engine/MpvMovieEngine.h"
@@ -15,7 +15,6 @@
 
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,28 +24,13 @@
 using namespace tetrapan;
 
 namespace {
+
 constexpr int DrawTimeoutMs = 15000;
+constexpr int SoundStartRounds = 30;
 
 bool onX()
 {
     return QGuiApplication::platformName() == QLatin1String("xcb");
-}
-
-// What the screen shows of a part of the pane: on X what the X server holds, elsewhere what the window
-// paints.
-QImage shownIn(QTMovieSubView* pane, QRect area)
-{
-    QWidget* top = pane->window();
-    const QRect at(pane->mapTo(top, area.topLeft()), area.size());
-    if (!onX())
-        return top->grab(at).toImage();
-    return top->screen()->grabWindow(top->winId(), at.x(), at.y(), at.width(), at.height()).toImage();
-}
-
-QColor colourAt(QTMovieSubView* pane, QPoint point)
-{
-    const QImage shot = shownIn(pane, QRect(point, QSize(1, 1)));
-    return shot.isNull() ? QColor() : shot.pixelColor(0, 0);
 }
 
 // Pixels clearly brighter than the black around a picture.
@@ -60,22 +44,6 @@ int brightPixels(const QImage& image)
     return count;
 }
 
-// Waits until the point shows the colour, give or take; tells what it saw when it never does.
-bool shows(QTMovieSubView* pane, QPoint point, QColor expected)
-{
-    QElapsedTimer waited;
-    waited.start();
-    QColor seen;
-    do {
-        seen = colourAt(pane, point);
-        if (qAbs(seen.red() - expected.red()) <= 48 && qAbs(seen.green() - expected.green()) <= 48 &&
-            qAbs(seen.blue() - expected.blue()) <= 48)
-            return true;
-        QTest::qWait(50);
-    } while (waited.elapsed() < DrawTimeoutMs);
-    qWarning("pane %d shows rgb(%d, %d, %d)", pane->viewNo(), seen.red(), seen.green(), seen.blue());
-    return false;
-}
 } // namespace
 
 class TestPanePixels : public QObject {
@@ -105,20 +73,6 @@ private Q_SLOTS:
     }
 
     void cleanup() { window_.reset(); }
-    void eachPaneShowsItsClip()
-    {
-        const std::array<QColor, 4> colours{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255),
-                                            QColor(255, 255, 0)};
-        for (int n = 1; n <= 4; ++n)
-            QVERIFY(panes_[n - 1]->createMovieView(clips_.colour(n)));
-        for (QTMovieSubView* pane : panes_) {
-            QCOMPARE(static_cast<MpvMovieView*>(pane->movieView())->drawingPath(), engine_->drawingPath());
-            // Well away from the frame counter in the top left corner.
-            QVERIFY(shows(pane, QPoint(pane->width() * 2 / 3, pane->height() * 2 / 3),
-                          colours[pane->viewNo() - 1]));
-        }
-    }
-
     void paneMovedToAnotherWindowStillDraws_data()
     {
         QTest::addColumn<QString>("file");
@@ -143,11 +97,11 @@ private Q_SLOTS:
         pane->show();
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        QVERIFY(shows(pane, QPoint(200, 160), colour));
+        QVERIFY(screen_.waitFor(*pane, QPoint(200, 160), colour));
         // Playing on shows the clip moving, not a picture left over from before the move.
         pane->playMovie();
         QTRY_VERIFY_WITH_TIMEOUT(pane->movie()->currentTime() > MovieTime::fromSeconds(0.5), DrawTimeoutMs);
-        QVERIFY(shows(pane, QPoint(200, 160), colour));
+        QVERIFY(screen_.waitFor(*pane, QPoint(200, 160), colour));
         pane->stopMovie();
         pane->setParent(window_.get());
     }
@@ -159,12 +113,12 @@ private Q_SLOTS:
         window_->resize(1200, 480); // panes 600x240: a 4:3 picture leaves bars left and right
         QTRY_COMPARE(pane->width(), 600);
         const QPoint nearLeftEdge(10, 200);
-        QVERIFY(shows(pane, nearLeftEdge, Qt::black));
+        QVERIFY(screen_.waitFor(*pane, nearLeftEdge, Qt::black));
         pane->changeMovieAspect();
         QVERIFY(!pane->isKeepAspect());
-        QVERIFY(shows(pane, nearLeftEdge, QColor(0, 0, 255)));
+        QVERIFY(screen_.waitFor(*pane, nearLeftEdge, QColor(0, 0, 255)));
         pane->changeMovieAspect();
-        QVERIFY(shows(pane, nearLeftEdge, Qt::black));
+        QVERIFY(screen_.waitFor(*pane, nearLeftEdge, Qt::black));
     }
 
     // Whatever a user's camera, phone or screen recorder wrote: the first frame shows as soon as the file
@@ -195,22 +149,9 @@ private Q_SLOTS:
         QFETCH(QColor, lower);
         QTMovieSubView* pane = panes_[3];
         QVERIFY(pane->createMovieView(clips_.kind(file)));
-        QVERIFY(shows(pane, QPoint(pane->width() / 2, pane->height() / 4), upper));
-        QVERIFY(shows(pane, QPoint(pane->width() / 2, pane->height() * 3 / 4), lower));
-    }
-
-    // The frame a pane shows, read off the screen: the barcode every frame of the clip carries.
-    void shownFrameReadsFromTheScreen()
-    {
-        QTMovieSubView* pane = panes_[2];
-        QVERIFY(pane->createMovieView(clips_.barcode));
-        const QRect picture = test::FrameBarcode::pictureRect(pane->size(), 4.0 / 3.0);
-        const auto shown = [&] { return test::FrameBarcode::read(shownIn(pane, picture)); };
-        QTRY_COMPARE_WITH_TIMEOUT(shown(), std::optional<int>(0), DrawTimeoutMs);
-        for (int frame : {37, 100, 1}) {
-            pane->movie()->setCurrentTime(MovieTime{frame, test::TestClips::FramesPerSecond, 0});
-            QTRY_COMPARE_WITH_TIMEOUT(shown(), std::optional<int>(frame), DrawTimeoutMs);
-        }
+        QCOMPARE(static_cast<MpvMovieView*>(pane->movieView())->drawingPath(), engine_->drawingPath());
+        QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() / 2, pane->height() / 4), upper));
+        QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() / 2, pane->height() * 3 / 4), lower));
     }
 
     // A file with sound only has no picture to show; its pane names it, so the user sees what is playing.
@@ -219,13 +160,38 @@ private Q_SLOTS:
         QTMovieSubView* pane = panes_[1];
         QVERIFY(pane->createMovieView(clips_.tone));
         const QRect band(0, pane->height() / 3, pane->width(), pane->height() / 3);
-        QTRY_VERIFY_WITH_TIMEOUT(brightPixels(shownIn(pane, band)) > 20, DrawTimeoutMs);
-        QCOMPARE(brightPixels(shownIn(pane, QRect(0, 0, pane->width(), pane->height() / 4))), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(brightPixels(screen_.grab(*pane, band)) > 20, DrawTimeoutMs);
+        QCOMPARE(brightPixels(screen_.grab(*pane, QRect(0, 0, pane->width(), pane->height() / 4))), 0);
         pane->playMovie();
         QTRY_VERIFY_WITH_TIMEOUT(pane->movie()->currentTime().seconds() > 0.3, DrawTimeoutMs);
         // a movie with pictures loaded after it draws again
         QVERIFY(pane->createMovieView(clips_.green));
-        QVERIFY(shows(pane, QPoint(pane->width() * 2 / 3, pane->height() / 2), QColor(0, 255, 0)));
+        QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() * 2 / 3, pane->height() / 2), QColor(0, 255, 0)));
+    }
+
+    // Every mpv core starts its sound output at the same moment as the others, as a playlist switch starts
+    // them, and they shut down together while the next ones start. Some sound libraries are not safe for
+    // that and crash or deadlock the process. The drawing path plays no part: the offscreen run tries it.
+    void fourPanesWithSoundStartTogetherAgainAndAgain()
+    {
+        if (onX())
+            QSKIP("the offscreen run of these tests starts the sound");
+        QStringList paths;
+        for (int n = 1; n <= 4; ++n)
+            paths << clips_.colour(n);
+        for (int round = 1; round <= SoundStartRounds; ++round) {
+            engine_->prepareMovies(paths);
+            for (QTMovieSubView* pane : panes_)
+                QVERIFY2(pane->createMovieView(paths[pane->viewNo() - 1]),
+                         qPrintable(QString::number(round)));
+            engine_->discardPreparedMovies();
+            for (QTMovieSubView* pane : panes_)
+                pane->playMovie();
+            for (QTMovieSubView* pane : panes_)
+                QTRY_VERIFY_WITH_TIMEOUT(pane->movie()->currentTime().seconds() > 0.1, DrawTimeoutMs);
+            for (QTMovieSubView* pane : panes_)
+                pane->clearMovieView();
+        }
     }
 
 private:
@@ -246,6 +212,7 @@ private:
 
     test::TestClips clips_;
     test::NoSoundDevice noSound_;
+    test::ScreenProbe screen_;
     QTemporaryDir home_;
     std::unique_ptr<SettingsDomain> settings_;
     std::unique_ptr<MpvMovieEngine> engine_;

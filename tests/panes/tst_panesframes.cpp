@@ -1,18 +1,19 @@
-// The whole application on the real engine under X, read back from the screen: "." and "," step all four
-// panes one frame on and back, also where frames are unevenly spaced, and a snapshot saves what the panes
-// show, each pane's picture at the video's own size.
+// The whole application on the real engine under X, the frames its panes show read back from the screen:
+// "." and "," step all four panes one frame on and back, also where frames are unevenly spaced, stopping
+// them first when they play; a snapshot saves what the panes show, each pane's picture at the video's own
+// size; and four panes of one clip show the same frame with the sync lock on, and right after a start
+// together with it off, for a clip with sound and one without a sound track.
+#include "AppFixture.h"
 #include "FrameBarcode.h"
-#include "RealApp.h"
+#include "ScreenProbe.h"
 #include "TestClips.h"
-#include "TestHome.h"
-#include "XServer.h"
 
 #include "engine/Movie.h"
 #include "engine/MovieView.h"
-#include "layout/SplitSubView.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
-#include "platform/Scheduler.h"
+#include "panes/SyncLock.h"
+#include "platform/userDefaultsExtension.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -23,49 +24,56 @@ using namespace tetrapan;
 
 namespace {
 
-constexpr int EngineTimeoutMs = 15000;
-constexpr double PictureAspect = 4.0 / 3.0;
+constexpr int EngineTimeoutMs = 20000;
+constexpr int Shots = 50;
+constexpr int ShotIntervalMs = 200;
 // A '/' in the title cannot be part of a file name.
 const QString PlaylistTitle = QStringLiteral("Match/1");
 
-using Run = test::RealApp<QtScheduler>;
-
-// The frame each pane shows on the screen; nullopt where the picture does not read.
-QList<std::optional<int>> shownFrames(test::XServer& x, MainNib& nib)
-{
-    QList<std::optional<int>> frames;
-    for (int n = 1; n <= 4; ++n) {
-        MovieView* view = nib.qtView(n).movieView();
-        const QRect picture = test::FrameBarcode::pictureRect(view->size(), PictureAspect)
-                                  .translated(view->mapToGlobal(QPoint(0, 0)));
-        frames << test::FrameBarcode::read(x.grab(picture));
-    }
-    return frames;
-}
-
-// "25 25 25 25"; "?" for a picture that does not read.
-QString describe(const QList<std::optional<int>>& frames)
-{
-    QStringList texts;
-    for (const std::optional<int>& frame : frames)
-        texts << (frame ? QString::number(*frame) : QStringLiteral("?"));
-    return texts.join(QLatin1Char(' '));
-}
-
-std::optional<DrawingPath> drawingPath(bool openGL)
-{
-    return openGL ? std::optional<DrawingPath>(DrawingPath::OpenGL) : std::nullopt;
-}
-
 QString allAt(int frame)
 {
-    return describe(QList<std::optional<int>>(4, frame));
+    return test::ScreenProbe::text(QList<std::optional<int>>(4, frame));
 }
 
 } // namespace
 
 class TestPanesFrames : public QObject {
     Q_OBJECT
+
+private:
+    test::TestClips clips_;
+    test::XServer x_;
+    test::ScreenProbe screen_;
+
+    // The program started on a playlist of the clip in all four panes, each ready to play.
+    static std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QString& clip,
+                                                     bool openGL = false)
+    {
+        if (!test::writeOnePlaylistHome(home, PlaylistTitle, QStringList(4, clip)))
+            return nullptr;
+        auto app = std::make_unique<test::AppFixture>(test::AppOptions{
+            .home = &home,
+            .realEngine = true,
+            .drawingPath = openGL ? std::optional(DrawingPath::OpenGL) : std::nullopt, // else the machine's
+            .realClock = true});
+        app->showWindow(800, 600);
+        for (int n = 1; n <= 4; ++n) {
+            if (!QTest::qWaitFor([&] { return app->pane(n).isPlayable(); }, EngineTimeoutMs))
+                return nullptr;
+        }
+        return app;
+    }
+    QString shown(test::AppFixture& app)
+    {
+        return test::ScreenProbe::text(screen_.framesShown(app.window()));
+    }
+    void typeIntoMainWindow(uint32_t keysym, uint16_t modifiers = 0)
+    {
+        const test::XServer::Window window = x_.find(PlaylistTitle);
+        x_.focus(window);
+        x_.key(window, keysym, modifiers);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -95,55 +103,35 @@ private Q_SLOTS:
         QFETCH(int, next);
         QFETCH(int, before);
         QFETCH(bool, openGL);
-        const QString clip = uneven ? clips_.barcodeVfr : clips_.barcode;
         test::TestHome home;
-        QVERIFY(test::writeOnePlaylistHome(home, PlaylistTitle, QStringList(4, clip)));
-        Run run(home, QSize(800, 600), drawingPath(openGL));
-        QVERIFY(QTest::qWaitForWindowExposed(&run.nib->mainWindow()));
+        const auto app = startOn(home, uneven ? clips_.barcodeVfr : clips_.barcode, openGL);
+        QVERIFY(app);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(*app), allAt(0), EngineTimeoutMs);
         for (int n = 1; n <= 4; ++n)
-            QTRY_VERIFY_WITH_TIMEOUT(run.pane(n).isPlayable(), EngineTimeoutMs);
-        QTRY_COMPARE_WITH_TIMEOUT(describe(shownFrames(x_, *run.nib)), allAt(0), EngineTimeoutMs);
+            app->pane(n).movie()->setCurrentTime(MovieTime{start, 25, 0});
+        QTRY_COMPARE_WITH_TIMEOUT(shown(*app), allAt(start), EngineTimeoutMs);
 
-        for (int n = 1; n <= 4; ++n)
-            run.pane(n).movie()->setCurrentTime(MovieTime{start, 25, 0});
-        QTRY_COMPARE_WITH_TIMEOUT(describe(shownFrames(x_, *run.nib)), allAt(start), EngineTimeoutMs);
-
-        const test::XServer::Window window = x_.find(PlaylistTitle);
-        QVERIFY(window.id != XCB_WINDOW_NONE);
-        x_.focus(window);
-        x_.key(window, '.');
-        QTRY_COMPARE_WITH_TIMEOUT(describe(shownFrames(x_, *run.nib)), allAt(next), EngineTimeoutMs);
-        x_.key(window, ',');
-        QTRY_COMPARE_WITH_TIMEOUT(describe(shownFrames(x_, *run.nib)), allAt(start), EngineTimeoutMs);
+        typeIntoMainWindow('.');
+        QTRY_COMPARE_WITH_TIMEOUT(shown(*app), allAt(next), EngineTimeoutMs);
+        typeIntoMainWindow(',');
+        QTRY_COMPARE_WITH_TIMEOUT(shown(*app), allAt(start), EngineTimeoutMs);
         // the menu item does the same
-        run.nib->mainWindow().stepBackAction()->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(describe(shownFrames(x_, *run.nib)), allAt(before), EngineTimeoutMs);
-        for (int n = 1; n <= 4; ++n)
-            QVERIFY(!run.pane(n).isPlaying());
-    }
+        app->window().stepBackAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(shown(*app), allAt(before), EngineTimeoutMs);
+        QCOMPARE(app->playing(), QList<bool>(4, false));
 
-    void playingPanesStopBeforeTheStep()
-    {
-        test::TestHome home;
-        QVERIFY(test::writeOnePlaylistHome(home, PlaylistTitle, QStringList(4, clips_.barcode)));
-        Run run(home, QSize(800, 600));
-        QVERIFY(QTest::qWaitForWindowExposed(&run.nib->mainWindow()));
-        for (int n = 1; n <= 4; ++n)
-            QTRY_VERIFY_WITH_TIMEOUT(run.pane(n).isPlayable(), EngineTimeoutMs);
-        MovController& controller = run.nib->movController();
-        controller.changeAllMoviePlay();
-        QTRY_VERIFY_WITH_TIMEOUT(run.pane(1).movie()->currentTime().seconds() > 0.3, EngineTimeoutMs);
-        controller.stepAllMovieFrame(true);
-        for (int n = 1; n <= 4; ++n)
-            QVERIFY(!run.pane(n).isPlaying());
-        // each shows a frame and stays on it
+        // playing panes stop for the step, each on a frame it then stays on
+        const double stood = app->pane(1).movie()->currentTime().seconds();
+        app->coordinator().changeAllMoviePlay();
+        QTRY_VERIFY_WITH_TIMEOUT(app->pane(1).movie()->currentTime().seconds() > stood + 0.3,
+                                 EngineTimeoutMs);
+        app->window().stepForwardAction()->trigger();
+        QCOMPARE(app->playing(), QList<bool>(4, false));
         QTest::qWait(500);
-        QVERIFY(!shownFrames(x_, *run.nib).contains(std::nullopt));
-        const QString stepped = describe(shownFrames(x_, *run.nib));
+        const QString stepped = shown(*app);
+        QVERIFY2(!stepped.contains(QLatin1Char('?')), qPrintable(stepped));
         QTest::qWait(500);
-        QCOMPARE(describe(shownFrames(x_, *run.nib)), stepped);
-        for (int n = 1; n <= 4; ++n)
-            QVERIFY(!run.pane(n).isPlaying());
+        QCOMPARE(shown(*app), stepped);
     }
 
     void snapshotSavesWhatThePanesShow_data()
@@ -157,55 +145,109 @@ private Q_SLOTS:
     {
         QFETCH(bool, openGL);
         test::TestHome home;
-        QVERIFY(test::writeOnePlaylistHome(home, PlaylistTitle, QStringList(4, clips_.barcode)));
-        Run run(home, QSize(800, 600), drawingPath(openGL));
-        QVERIFY(QTest::qWaitForWindowExposed(&run.nib->mainWindow()));
-        for (int n = 1; n <= 4; ++n) {
-            QTRY_VERIFY_WITH_TIMEOUT(run.pane(n).isPlayable(), EngineTimeoutMs);
-            run.pane(n).movie()->setCurrentTime(MovieTime{30 + n, 25, 0});
-        }
-        const QList<std::optional<int>> shown{31, 32, 33, 34};
-        QTRY_COMPARE_WITH_TIMEOUT(describe(shownFrames(x_, *run.nib)), describe(shown), EngineTimeoutMs);
+        const auto app = startOn(home, clips_.barcode, openGL);
+        QVERIFY(app);
+        for (int n = 1; n <= 4; ++n)
+            app->pane(n).movie()->setCurrentTime(MovieTime{30 + n, 25, 0});
+        const QList<std::optional<int>> frames{31, 32, 33, 34};
+        QTRY_COMPARE_WITH_TIMEOUT(shown(*app), test::ScreenProbe::text(frames), EngineTimeoutMs);
 
-        PaneSnapshot& snapshot = run.nib->paneSnapshot();
+        PaneSnapshot& snapshot = app->nib->paneSnapshot();
         QCOMPARE(snapshot.folder(), QDir(home.path()).filePath(QStringLiteral("Pictures/Tetrapan")));
         QSignalSpy finished(&snapshot, &PaneSnapshot::snapshotFinished);
-        const test::XServer::Window window = x_.find(PlaylistTitle);
-        x_.focus(window);
-        x_.key(window, 's', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT);
+        typeIntoMainWindow('s', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT);
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, EngineTimeoutMs);
-        QVERIFY(run.dialogs.alerts.isEmpty());
+        QVERIFY(app->dialogs.alerts.isEmpty());
 
         const QStringList paths = finished.first().first().toStringList();
         QCOMPARE(paths.size(), qsizetype(5));
-        QCOMPARE(QDir(snapshot.folder()).entryList(QDir::Files).size(), qsizetype(5));
-        // "Match_1 2026-12-07 14-03-22.png", then "... pane 1.png" to "... pane 4.png"
-        const QString stem = QFileInfo(paths[0]).completeBaseName();
-        QVERIFY2(stem.startsWith(QStringLiteral("Match_1 20")), qPrintable(stem));
-        const QWidget* area = run.nib->mainWindow().spvMain();
+        // named after the chosen playlist: "Match_1 2026-12-07 14-03-22.png", then its panes in order
+        QVERIFY2(QFileInfo(paths[0]).fileName().startsWith(QStringLiteral("Match_1 20")),
+                 qPrintable(paths[0]));
+        const QWidget* area = app->nib->mainWindow().spvMain();
         QImageReader reader(paths[0]);
         QCOMPARE(reader.format(), QByteArray("png"));
         const QImage whole = reader.read();
         QCOMPARE(whole.size(), area->size() * area->devicePixelRatio());
         for (int n = 1; n <= 4; ++n) {
-            QCOMPARE(paths[n],
-                     QDir(snapshot.folder()).filePath(stem + QStringLiteral(" pane %1.png").arg(n)));
             QImageReader paneReader(paths[n]);
             QCOMPARE(paneReader.format(), QByteArray("png"));
             const QImage picture = paneReader.read();
             QCOMPARE(picture.size(), QSize(320, 240));
-            QCOMPARE(test::FrameBarcode::read(picture), shown[n - 1]);
+            QCOMPARE(test::FrameBarcode::read(picture), frames[n - 1]);
             // the window's picture shows the same frame where the pane is
-            const MovieView* view = run.nib->qtView(n).movieView();
-            const QRect inWhole = test::FrameBarcode::pictureRect(view->size(), PictureAspect)
-                                      .translated(view->mapTo(area, QPoint(0, 0)));
-            QCOMPARE(test::FrameBarcode::read(whole.copy(inWhole)), shown[n - 1]);
+            const MovieView* view = app->nib->qtView(n).movieView();
+            const QRect inWhole =
+                test::FrameBarcode::pictureRect(view->size(), test::ScreenProbe::PictureAspect)
+                    .translated(view->mapTo(area, QPoint(0, 0)));
+            QCOMPARE(test::FrameBarcode::read(whole.copy(inWhole)), frames[n - 1]);
         }
     }
 
-private:
-    test::TestClips clips_;
-    test::XServer x_;
+    void fourPanesShowTheSameFrame_data()
+    {
+        QTest::addColumn<QString>("clip");
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("locked, with sound") << clips_.barcodeLong << true;
+        QTest::newRow("locked, no sound track") << clips_.barcodeSilent << true;
+        // the lock off, the panes started together are held on one clock for a moment after the start
+        QTest::newRow("started together, with sound") << clips_.barcodeLong << false;
+        QTest::newRow("started together, no sound track") << clips_.barcodeSilent << false;
+    }
+
+    void fourPanesShowTheSameFrame()
+    {
+        QFETCH(QString, clip);
+        QFETCH(bool, locked);
+        test::TestHome home;
+        const auto app = startOn(home, clip);
+        QVERIFY(app);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(*app), allAt(0), EngineTimeoutMs);
+
+        // as the menu does
+        userDefaultsExtension::setDefaultBoolValue(app->settings, locked,
+                                                   QLatin1String(SyncLock::OptSyncLock));
+        QCOMPARE(app->nib->syncLock().isEnabled(), locked);
+        QCOMPARE(app->window().syncLockAction()->isChecked(), locked);
+        app->coordinator().changeAllMoviePlay();
+        QCOMPARE(app->nib->syncLock().isHoldingStart(), !locked);
+        QTest::qWait(500);
+
+        int read = 0;
+        int withinOne = 0;
+        int same = 0;
+        int last = 0;
+        // unlocked, the shots are taken while the start is held, twice as often
+        const int interval = locked ? ShotIntervalMs : ShotIntervalMs / 2;
+        const int shots = locked ? Shots : 2500 / interval;
+        for (int i = 0; i < shots; ++i) {
+            const auto frames = screen_.framesShown(app->window());
+            if (frames.size() == 4 &&
+                std::all_of(frames.begin(), frames.end(), [](const auto& f) { return f.has_value(); })) {
+                const auto [low, high] = std::minmax_element(frames.begin(), frames.end());
+                ++read;
+                withinOne += **high - **low <= 1 ? 1 : 0;
+                same += **high == **low ? 1 : 0;
+                last = **high;
+            }
+            QTest::qWait(interval);
+        }
+        // the panes played all along, and most screenshots read (some catch a pane between two frames)
+        QVERIFY2(last > test::TestClips::FramesPerSecond * shots * interval / 2000,
+                 qPrintable(QString::number(last)));
+        QVERIFY2(read >= shots / 2, qPrintable(QString::number(read)));
+        // Idle, all of them show the same frame; the margins are for a loaded machine.
+        QVERIFY2(withinOne >= read * 9 / 10, qPrintable(QStringLiteral("%1 of %2").arg(withinOne).arg(read)));
+        QVERIFY2(same >= read * 3 / 4, qPrintable(QStringLiteral("%1 of %2").arg(same).arg(read)));
+        if (!locked) {
+            // the hold ends by itself and every pane plays on at its own speed
+            QTRY_VERIFY_WITH_TIMEOUT(!app->nib->syncLock().isHoldingStart(), EngineTimeoutMs);
+            for (int n = 1; n <= 4; ++n) {
+                QVERIFY(app->pane(n).movie()->rate() != 0.0f);
+                QCOMPARE(app->pane(n).movie()->speed(), 1.0);
+            }
+        }
+    }
 };
 
 QTEST_MAIN(TestPanesFrames)

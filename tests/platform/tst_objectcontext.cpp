@@ -1,112 +1,70 @@
 #include "library/LibrarySchema.h"
 #include "platform/ObjectContext.h"
 #include "platform/StoreCoordinator.h"
+#include "platform/XmlStore.h"
 
 #include <QTest>
 
 using namespace tetrapan;
-
-namespace {
-
-const QString Title = QStringLiteral("title");
-const QString Parent = QStringLiteral("parent");
-const QString Children = QStringLiteral("children");
-const QString Files = QStringLiteral("rlt_filelist");
-const QString Lists = QStringLiteral("rlt_playlist");
-
-} // namespace
+using namespace tetrapan::LibrarySchema;
 
 class TestObjectContext : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<StoreCoordinator> coordinator_;
+    StoreCoordinator coordinator_{model()}; // no store: nothing to load, nothing saved
     std::unique_ptr<ObjectContext> context_;
 
     ObjectContext& ctx() { return *context_; }
 
-    ObjectId node(const QString& title, bool folder = false)
+    ObjectId node(const QString& title)
     {
-        const ObjectId id = ctx().insertNewObject(LibrarySchema::Playlist);
+        const ObjectId id = ctx().insertNewObject(Playlist);
         ctx().setValue(id, Title, title);
-        ctx().setValue(id, QStringLiteral("isFolder"), folder);
         return id;
     }
 
-    // what a user sees of the library: every node's title, parent title and linked entries
-    QStringList snapshot()
-    {
-        QStringList lines;
-        for (ObjectId id : ctx().fetch(LibrarySchema::Playlist)) {
-            const ObjectId parent = ctx().relatedObject(id, Parent);
-            QStringList children;
-            for (ObjectId c : ctx().relatedObjects(id, Children))
-                children << ctx().value(c, Title).toString();
-            lines << QStringLiteral("%1 in [%2] holds [%3] links %4")
-                         .arg(ctx().value(id, Title).toString(), ctx().value(parent, Title).toString(),
-                              children.join(QLatin1Char(',')))
-                         .arg(ctx().relatedObjects(id, Files).size());
-        }
-        lines << QStringLiteral("entries %1").arg(ctx().fetch(LibrarySchema::Filelist).size());
-        return lines;
-    }
-
-    void endTurn() { ctx().processPendingChanges(); }
+    // the whole library, every record with its id, as the file would hold it
+    QByteArray snapshot() { return XmlStore(QString(), ctx().model()).serialize(ctx().records()); }
 
 private Q_SLOTS:
-    void init()
-    {
-        coordinator_ = std::make_unique<StoreCoordinator>(LibrarySchema::model());
-        context_ = std::make_unique<ObjectContext>(*coordinator_);
-    }
+    void init() { context_ = std::make_unique<ObjectContext>(coordinator_); }
 
-    void cleanup()
-    {
-        context_.reset();
-        coordinator_.reset();
-    }
-
-    void fetchSeesUnsavedInsertsAndFilters()
+    void fetchAndValues()
     {
         const ObjectId a = node(QStringLiteral("A"));
         const ObjectId b = node(QStringLiteral("B"));
-        ctx().setValue(a, QStringLiteral("uniqueId"), QStringLiteral("00000001"));
-        ctx().setValue(b, QStringLiteral("uniqueId"), QStringLiteral("00000002"));
-        ctx().setValue(b, QStringLiteral("index"), 2);
-        QCOMPARE(ctx().fetch(LibrarySchema::Playlist), (QList<ObjectId>{a, b}));
-        const Predicate byId = Predicate::equals(QStringLiteral("uniqueId"), QStringLiteral("00000002"));
-        QCOMPARE(byId.format(), QStringLiteral("uniqueId == \"00000002\""));
-        QCOMPARE(ctx().fetch(LibrarySchema::Playlist, byId), QList<ObjectId>{b});
-        QCOMPARE(ctx().fetch(LibrarySchema::Playlist, Predicate::equals(QStringLiteral("index"), 2)),
+        ctx().setValue(a, UniqueId, QStringLiteral("00000001"));
+        ctx().setValue(b, UniqueId, QStringLiteral("00000002"));
+        // values take the kind of their attribute
+        ctx().setValue(b, Index, QStringLiteral("2"));
+        QCOMPARE(ctx().value(b, Index).metaType().id(), QMetaType::Int);
+        // unsaved inserts are found, and filtered
+        QCOMPARE(ctx().fetch(Playlist), (QList<ObjectId>{a, b}));
+        QCOMPARE(ctx().fetch(Playlist, Predicate::equals(UniqueId, QStringLiteral("00000002"))),
                  QList<ObjectId>{b});
+        QCOMPARE(ctx().fetch(Playlist, Predicate::equals(Index, 2)), QList<ObjectId>{b});
         // the same text as a number is not the same value
-        QVERIFY(
-            ctx().fetch(LibrarySchema::Playlist, Predicate::equals(QStringLiteral("uniqueId"), 2)).isEmpty());
-        QVERIFY(ctx().fetch(LibrarySchema::Filelist).isEmpty());
+        QVERIFY(ctx().fetch(Playlist, Predicate::equals(UniqueId, 2)).isEmpty());
+        QVERIFY(ctx().fetch(Filelist).isEmpty());
         ctx().deleteObject(a);
-        QCOMPARE(ctx().fetch(LibrarySchema::Playlist), QList<ObjectId>{b});
-    }
+        QCOMPARE(ctx().fetch(Playlist), QList<ObjectId>{b});
 
-    void attributesTakeTheirKind()
-    {
-        const ObjectId id = ctx().insertNewObject(LibrarySchema::Filelist);
-        ctx().setValue(id, QStringLiteral("viewNo"), QStringLiteral("3"));
-        ctx().setValue(id, QStringLiteral("fileSize"), qint64(3) << 30);
-        ctx().setValue(id, QStringLiteral("title"), QString());
-        QCOMPARE(ctx().value(id, QStringLiteral("viewNo")).metaType().id(), QMetaType::Int);
-        QCOMPARE(ctx().value(id, QStringLiteral("viewNo")).toInt(), 3);
-        QCOMPARE(ctx().value(id, QStringLiteral("fileSize")).toLongLong(), qint64(3) << 30);
+        const ObjectId entry = ctx().insertNewObject(Filelist);
+        ctx().setValue(entry, FileSize, qint64(3) << 30);
+        QCOMPARE(ctx().value(entry, FileSize).toLongLong(), qint64(3) << 30);
         // an empty string is a value; no value at all is different
-        QVERIFY(ctx().value(id, QStringLiteral("title")).isValid());
-        QVERIFY(!ctx().value(id, QStringLiteral("filePath")).isValid());
-        ctx().setValue(id, QStringLiteral("title"), QVariant());
-        QVERIFY(!ctx().value(id, QStringLiteral("title")).isValid());
+        ctx().setValue(entry, Title, QString());
+        QVERIFY(ctx().value(entry, Title).isValid());
+        QVERIFY(!ctx().value(entry, FilePath).isValid());
+        ctx().setValue(entry, Title, QVariant());
+        QVERIFY(!ctx().value(entry, Title).isValid());
     }
 
     void relationshipsKeepTheirInverse()
     {
-        const ObjectId folder = node(QStringLiteral("F"), true);
-        const ObjectId other = node(QStringLiteral("G"), true);
+        const ObjectId folder = node(QStringLiteral("F"));
+        const ObjectId other = node(QStringLiteral("G"));
         const ObjectId list = node(QStringLiteral("L"));
         ctx().setRelatedObject(list, Parent, folder);
         QCOMPARE(ctx().relatedObjects(folder, Children), QList<ObjectId>{list});
@@ -115,40 +73,40 @@ private Q_SLOTS:
         QCOMPARE(ctx().relatedObject(list, Parent), other);
         QVERIFY(ctx().relatedObjects(folder, Children).isEmpty());
 
-        const ObjectId entry = ctx().insertNewObject(LibrarySchema::Filelist);
-        ctx().addRelatedObject(list, Files, entry);
-        QCOMPARE(ctx().relatedObjects(entry, Lists), QList<ObjectId>{list});
-        ctx().removeRelatedObject(entry, Lists, list);
-        QVERIFY(ctx().relatedObjects(list, Files).isEmpty());
+        const ObjectId entry = ctx().insertNewObject(Filelist);
+        ctx().addRelatedObject(list, RltFilelist, entry);
+        QCOMPARE(ctx().relatedObjects(entry, RltPlaylist), QList<ObjectId>{list});
+        ctx().removeRelatedObject(entry, RltPlaylist, list);
+        QVERIFY(ctx().relatedObjects(list, RltFilelist).isEmpty());
 
         // deleting unlinks from both sides instead of leaving dangling ids
-        ctx().addRelatedObject(list, Files, entry);
+        ctx().addRelatedObject(list, RltFilelist, entry);
         ctx().deleteObject(other);
         QCOMPARE(ctx().relatedObject(list, Parent), NoObject);
         ctx().deleteObject(entry);
-        QVERIFY(ctx().relatedObjects(list, Files).isEmpty());
+        QVERIFY(ctx().relatedObjects(list, RltFilelist).isEmpty());
     }
 
     void oneTurnIsOneUndoStep()
     {
-        const QStringList empty = snapshot();
-        const ObjectId folder = node(QStringLiteral("F"), true);
+        const QByteArray empty = snapshot();
+        const ObjectId folder = node(QStringLiteral("F"));
         const ObjectId list = node(QStringLiteral("L"));
         ctx().setRelatedObject(list, Parent, folder);
-        const ObjectId entry = ctx().insertNewObject(LibrarySchema::Filelist);
-        ctx().addRelatedObject(list, Files, entry);
-        endTurn();
-        const QStringList built = snapshot();
+        const ObjectId entry = ctx().insertNewObject(Filelist);
+        ctx().addRelatedObject(list, RltFilelist, entry);
+        ctx().processPendingChanges();
+        const QByteArray built = snapshot();
         QCOMPARE(ctx().undoManager()->count(), 1);
 
         ctx().setValue(list, Title, QStringLiteral("Renamed"));
-        endTurn();
-        const QStringList renamed = snapshot();
+        ctx().processPendingChanges();
+        const QByteArray renamed = snapshot();
 
         ctx().deleteObject(entry);
         ctx().deleteObject(list);
         ctx().deleteObject(folder);
-        endTurn();
+        ctx().processPendingChanges();
         QCOMPARE(snapshot(), empty);
 
         QUndoStack* undo = ctx().undoManager();
@@ -164,10 +122,6 @@ private Q_SLOTS:
         QCOMPARE(snapshot(), renamed);
         undo->redo();
         QCOMPARE(snapshot(), empty);
-        // the records that came back are the same records: ids held by views stay good
-        undo->undo();
-        QCOMPARE(ctx().value(list, Title).toString(), QStringLiteral("Renamed"));
-        QCOMPARE(ctx().relatedObject(list, Parent), folder);
     }
 
     void stepsCloseInTheEventLoopOrAtTheGroupEnd()
@@ -184,24 +138,24 @@ private Q_SLOTS:
         QCOMPARE(ctx().undoManager()->count(), 2);
         QCOMPARE(ctx().undoManager()->undoText(), QStringLiteral("Add Folder"));
         ctx().undoManager()->undo();
-        QCOMPARE(ctx().fetch(LibrarySchema::Playlist).size(), 1);
+        QCOMPARE(ctx().fetch(Playlist).size(), 1);
     }
 
     // A view that reacts to a change by changing the library again must not break undo.
     void changesMadeWhileReplayingJoinTheReplay()
     {
         const ObjectId a = node(QStringLiteral("A"));
-        endTurn();
+        ctx().processPendingChanges();
         ctx().setValue(a, Title, QStringLiteral("B"));
-        endTurn();
+        ctx().processPendingChanges();
         connect(&ctx(), &ObjectContext::valueChanged, this, [this, a](ObjectId id, const QString& key) {
             if (id == a && key == Title)
-                ctx().setValue(a, QStringLiteral("index"), 5);
+                ctx().setValue(a, Index, 5);
         });
         ctx().undoManager()->undo();
         QCOMPARE(ctx().value(a, Title).toString(), QStringLiteral("A"));
         QCOMPARE(ctx().undoManager()->count(), 2);
-        QCOMPARE(ctx().value(a, QStringLiteral("index")).toInt(), 5);
+        QCOMPARE(ctx().value(a, Index).toInt(), 5);
     }
 };
 

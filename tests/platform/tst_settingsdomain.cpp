@@ -3,7 +3,6 @@
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,51 +32,36 @@ class TestSettingsDomain : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void fallbacks()
-    {
-        test::TestHome home;
-        SettingsDomain domain(home.settingsFile());
-        registerSkipDefault(domain);
-        // a registered default is read but never written
-        QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 10.0f);
-        QVERIFY(ude::defaultKeyValue(domain, SkipTime));
-        ude::setDefaultIntValue(domain, 1, QStringLiteral("optUniqueNoForPlist"));
-        QVERIFY(!fileObject(home.settingsFile()).contains(SkipTime));
-        // a key never set reads as nothing of every kind
-        const QString key = QStringLiteral("optNeverSet");
-        QVERIFY(!ude::defaultKeyValue(domain, key));
-        QCOMPARE(ude::defaultIntValue(domain, key), 0);
-        QCOMPARE(ude::defaultBoolValue(domain, key), false);
-        QCOMPARE(ude::defaultFloatValue(domain, key), 0.0f);
-        QCOMPARE(ude::defaultStringValue(domain, key), QVariant(QString()));
-    }
-
     void settersWriteThroughAndGettersNeverWrite()
     {
         test::TestHome home;
         {
             SettingsDomain domain(home.settingsFile());
+            registerSkipDefault(domain);
             ude::setDefaultIntValue(domain, 7, QStringLiteral("optUniqueNoForPlist"));
             // on disk when the setter returns, before the domain goes away
             QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForPlist")).toInt(), 7);
             ude::setDefaultBoolValue(domain, false, QStringLiteral("optIsPlaylist"));
-            ude::setDefaultFloatValue(domain, 0.1f, SkipTime);
-            ude::setDefaultStringValue(domain, QStringLiteral("{{1, 2}, {3, 4}}"),
-                                       QStringLiteral("rectWindowMain"));
+            ude::setDefaultFloatValue(domain, 0.1f, QStringLiteral("optPlayVolume"));
             const QByteArray before = test::readAll(home.settingsFile());
-            QCOMPARE(QJsonDocument::fromJson(before).object().size(), 4); // every setter wrote through
+            // every setter wrote through; the registered default of optSkipTime is read but never written
+            QCOMPARE(QJsonDocument::fromJson(before).object().keys(),
+                     (QStringList{"optIsPlaylist", "optPlayVolume", "optUniqueNoForPlist"}));
+            QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 10.0f);
             ude::defaultIntValue(domain, QStringLiteral("optUniqueNoForPlist"));
-            ude::defaultFloatValue(domain, QStringLiteral("optMissing"));
             QCOMPARE(test::readAll(home.settingsFile()), before);
             // floats are kept in their short form, readable by people and other tools
-            QVERIFY2(before.contains("\"optSkipTime\": 0.1"), before.constData());
+            QVERIFY2(before.contains("\"optPlayVolume\": 0.1"), before.constData());
+            // a key never set reads as nothing of every kind
+            const QString key = QStringLiteral("optNeverSet");
+            QCOMPARE(ude::defaultIntValue(domain, key), 0);
+            QCOMPARE(ude::defaultBoolValue(domain, key), false);
+            QCOMPARE(ude::defaultFloatValue(domain, key), 0.0f);
         }
         SettingsDomain reopened(home.settingsFile());
         QCOMPARE(ude::defaultIntValue(reopened, QStringLiteral("optUniqueNoForPlist")), 7);
         QCOMPARE(ude::defaultBoolValue(reopened, QStringLiteral("optIsPlaylist")), false);
-        QCOMPARE(ude::defaultFloatValue(reopened, SkipTime), 0.1f);
-        QCOMPARE(ude::defaultStringValue(reopened, QStringLiteral("rectWindowMain")).toString(),
-                 QStringLiteral("{{1, 2}, {3, 4}}"));
+        QCOMPARE(ude::defaultFloatValue(reopened, QStringLiteral("optPlayVolume")), 0.1f);
     }
 
     void listsAndUnknownKeysSurvive()
@@ -145,30 +129,28 @@ private Q_SLOTS:
     void damagedFileIsSetAsideNotOverwritten_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("not json") << QByteArray("optSkipTime = 3\n");
-        QTest::newRow("array") << QByteArray("[1, 2, 3]");
-        QTest::newRow("truncated") << QByteArray("{\"optSkipTime\": 3, \"rect");
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("not json") << QByteArray("optSkipTime = 3\n") << true;
+        QTest::newRow("array") << QByteArray("[1, 2, 3]") << true;
+        QTest::newRow("truncated") << QByteArray("{\"optSkipTime\": 3, \"rect") << true;
+        // an empty file is no damage, only a domain with nothing stored yet
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("blank") << QByteArray(" \n") << false;
     }
     void damagedFileIsSetAsideNotOverwritten()
     {
         QFETCH(QByteArray, content);
+        QFETCH(bool, damaged);
         test::TestHome home;
         QVERIFY(test::writeAll(home.settingsFile(), content));
         SettingsDomain domain(home.settingsFile());
         registerSkipDefault(domain);
-        QVERIFY(!domain.damagedFileNote().isEmpty());
+        QCOMPARE(domain.damagedFileNote().isEmpty(), !damaged);
         QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 10.0f);
         ude::setDefaultIntValue(domain, 3, QStringLiteral("optUniqueNoForFlist"));
         QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForFlist")).toInt(), 3);
-        QCOMPARE(test::readAll(home.settingsFile() + QStringLiteral(".damaged")), content);
-    }
-
-    void appSupportFolderIsNotCreated()
-    {
-        test::TestHome home;
-        const QString folder = ude::getAppSupportFolder();
-        QCOMPARE(folder, home.dataHome() + QStringLiteral("/Mirolen"));
-        QVERIFY(!QFile::exists(folder));
+        QCOMPARE(test::readAll(home.settingsFile() + QStringLiteral(".damaged")),
+                 damaged ? content : QByteArray());
     }
 };
 

@@ -2,19 +2,19 @@
 // requests take their real paths.
 #define QTEST_QPA_MOUSE_HANDLING
 
-#include "TableFixture.h"
+#include "AppFixture.h"
 
-#include <QHeaderView>
+#include "playlist/ButtonSelectFilelist.h"
+
 #include <QSplitter>
 #include <QToolButton>
 
 using namespace tetrapan;
-using tetrapan::test::TableApp;
 
 namespace {
 
 // Opens the header's menu with a right click on the header and clicks the item with the title.
-bool clickInHeaderMenu(TableApp& app, const QString& title)
+bool clickInHeaderMenu(test::AppFixture& app, const QString& title)
 {
     QHeaderView* header = app.table().horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::RightButton, {}, QPoint(8, header->height() / 2));
@@ -30,14 +30,12 @@ bool clickInHeaderMenu(TableApp& app, const QString& title)
     return false;
 }
 
-QString checkedItems(TableApp& app)
+bool showActive(test::AppFixture& app)
 {
-    QStringList checked;
-    for (QAction* item : app.nib->cmFilelistHeader().actions()) {
-        if (item->isChecked())
-            checked << item->text();
-    }
-    return checked.join(QLatin1Char(','));
+    if (!app.show())
+        return false;
+    app.playlistWindow().activateWindow();
+    return QTest::qWaitForWindowActive(&app.playlistWindow());
 }
 
 } // namespace
@@ -57,21 +55,16 @@ private Q_SLOTS:
     void headerMenuAndDividerByHandComeBack()
     {
         test::TestHome home;
+        const QStringList withoutTime{"filePath", "fileSize", "fileDate"};
         {
-            TableApp app(home);
-            QVERIFY(app.show());
+            test::AppFixture app({.home = &home});
+            QVERIFY(showActive(app));
             app.chooseWithEntries({1, 2});
-            app.window().activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&app.window()));
-
             QVERIFY(clickInHeaderMenu(app, QStringLiteral("Time")));
-            QCOMPARE(app.columns(), (QStringList{"filePath", "fileSize", "fileDate"}));
-            QVERIFY(clickInHeaderMenu(app, QStringLiteral("Time")));
-            QCOMPARE(app.columns(), (QStringList{"filePath", "playTime", "fileSize", "fileDate"}));
-            QVERIFY(clickInHeaderMenu(app, QStringLiteral("Time")));
+            QCOMPARE(app.columns(), withoutTime);
 
             // the divider dragged up until the tree's part is gone: no adding or removing playlists there
-            QSplitter* split = app.window().spvPlaylist();
+            QSplitter* split = app.playlistWindow().spvPlaylist();
             QWidget* handle = split->handle(1);
             const QPoint grip = handle->rect().center();
             QTest::mousePress(handle, Qt::LeftButton, {}, grip);
@@ -79,24 +72,18 @@ private Q_SLOTS:
                 QTest::mouseMove(handle, grip - QPoint(0, split->height() * step / 8));
             QTest::mouseRelease(handle, Qt::LeftButton, {}, grip - QPoint(0, split->height()));
             QTRY_COMPARE(split->sizes().at(0), 0);
-            QVERIFY(!app.window().btnAdd()->isEnabled());
-            QVERIFY(!app.window().btnRemove()->isEnabled());
-            QVERIFY(app.window().btnFrame()->isEnabled());
+            QVERIFY(!app.playlistWindow().btnAdd()->isEnabled());
+            QVERIFY(!app.playlistWindow().btnRemove()->isEnabled());
+            QVERIFY(app.playlistWindow().btnFrame()->isEnabled());
 
             // quitting closes no window; the window still keeps what it shows
             QVERIFY(app.nib->appDelegate().terminate());
         }
-        TableApp app(home);
-        QVERIFY(app.show());
-        app.window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&app.window()));
-        QCOMPARE(app.window().spvPlaylist()->sizes().at(0), 0);
-        QVERIFY(!app.window().btnAdd()->isEnabled());
-        QCOMPARE(app.columns(), (QStringList{"filePath", "fileSize", "fileDate"}));
-        QVERIFY(clickInHeaderMenu(app, QStringLiteral("Time")));
-        QCOMPARE(app.columns(), (QStringList{"filePath", "fileSize", "fileDate", "playTime"}));
-        app.nib->cmFilelistHeader().menuNeedsUpdate();
-        QCOMPARE(checkedItems(app), QStringLiteral("Path,Time,Size,FileDate"));
+        test::AppFixture app({.home = &home});
+        QVERIFY(showActive(app));
+        QCOMPARE(app.playlistWindow().spvPlaylist()->sizes().at(0), 0);
+        QVERIFY(!app.playlistWindow().btnAdd()->isEnabled());
+        QCOMPARE(app.columns(), withoutTime);
     }
 };
 

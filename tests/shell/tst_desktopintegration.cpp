@@ -1,16 +1,13 @@
 // The program's manners as a desktop program, on the whole application on fakes: the menus' keys answer from
-// every window, every control has a name for screen readers or a tool tip, the colours come from the
-// desktop's theme, and the README's table of keys is the program's own. (The keys of the real program on a
-// real X server: tst_desktopapplication.)
-#include "LayoutFixture.h"
+// every window, every control has a name for screen readers or a tool tip (a picture-only button both, and
+// its picture), the colours come from the desktop's theme, and the README's table of keys is the program's
+// own. (The keys of the real program on a real X server: tst_desktopapplication.)
+#include "AppFixture.h"
 
 #include "palette/ControlWindow.h"
 #include "palette/HelpWindow.h"
 #include "palette/PrefsWindow.h"
-#include "palette/ShortcutList.h"
 #include "palette/ViewPrefs.h"
-#include "playlist/PlaylistOutlineView.h"
-#include "playlist/PlaylistWindow.h"
 #include "playlist/ViewPlaylist.h"
 
 #include <QAbstractButton>
@@ -19,7 +16,6 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QApplication>
-#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyleFactory>
@@ -28,14 +24,14 @@
 #include <QWindow>
 
 using namespace tetrapan;
-using tetrapan::test::LayoutFixture;
+using tetrapan::test::AppFixture;
 
 namespace {
 
 const QString ReadmeKeysStart = QStringLiteral("<!-- keys: written by tst_desktopintegration -->\n");
 const QString ReadmeKeysEnd = QStringLiteral("<!-- end of keys -->");
 
-QWidget* windowNamed(LayoutFixture& f, const QString& name)
+QWidget* windowNamed(AppFixture& f, const QString& name)
 {
     if (name == QLatin1String("main"))
         return &f.window();
@@ -82,7 +78,7 @@ class TestDesktopIntegration : public QObject {
 private Q_SLOTS:
     void menuItemsWithKeysAnswerEverywhere()
     {
-        LayoutFixture f;
+        AppFixture f;
         for (QAction* top : f.window().menuBar()->actions()) {
             for (QAction* item : menuItems(top->menu())) {
                 if (item->shortcut().isEmpty())
@@ -98,50 +94,74 @@ private Q_SLOTS:
         }
     }
 
-    void saveUndoAndLayoutFromEveryWindow_data()
+    // Each menu key typed in each window, in turn: the command answers there.
+    void menuKeysAnswerInEveryWindow_data()
     {
         QTest::addColumn<QString>("window");
         for (const char* window : {"main", "playlist", "palette", "preferences", "help"})
             QTest::newRow(window) << QString::fromLatin1(window);
     }
 
-    void saveUndoAndLayoutFromEveryWindow()
+    void menuKeysAnswerInEveryWindow()
     {
         QFETCH(QString, window);
-        LayoutFixture f;
+        AppFixture f;
         f.showWindow(800, 500);
         f.nib->showWindows();
         // each window takes the keyboard as it opens; the one typed in takes it last
         f.nib->viewPlaylist().openPlaylistWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&f.nib->playlistWindow()));
+        QVERIFY(QTest::qWaitForWindowActive(&f.playlistWindow()));
         f.nib->viewPrefs().openPrefsWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f.nib->prefsWindow()));
         f.nib->viewPrefs().openHelpWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f.nib->helpWindow()));
         QWidget* typingIn = windowNamed(f, window);
-        QVERIFY(makeActive(typingIn));
+        const auto type = [typingIn](QKeyCombination key) {
+            QVERIFY(makeActive(typingIn));
+            QTest::keyClick(typingIn->windowHandle(), key.key(), key.keyboardModifiers());
+        };
 
+        QVERIFY(!f.window().undoAction()->isEnabled());
         f.playlist(QStringLiteral("Angles"));
         // the change becomes one undo step when the event loop turns
         QCoreApplication::processEvents();
-        QTest::keyClick(typingIn->windowHandle(), Qt::Key_S, Qt::ControlModifier);
+        type(Qt::ControlModifier | Qt::Key_S);
         QVERIFY(test::readAll(f.home.libraryFile()).contains("title=\"Angles\""));
-
-        QTest::keyClick(typingIn->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-        QVERIFY(f.context().fetch(LibrarySchema::Playlist).isEmpty());
-        QTest::keyClick(typingIn->windowHandle(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(f.context().fetch(LibrarySchema::Playlist).size(), 1);
+        QVERIFY(!f.ctx().hasChanges());
+        type(Qt::ControlModifier | Qt::Key_Z);
+        QVERIFY(f.ctx().fetch(LibrarySchema::Playlist).isEmpty());
+        type(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Z);
+        QCOMPARE(f.ctx().fetch(LibrarySchema::Playlist).size(), 1);
 
         for (int n = 1; n <= 4; ++n)
             QVERIFY(f.pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
-        QTest::keyClick(typingIn->windowHandle(), Qt::Key_3, Qt::ControlModifier);
+        type(Qt::ControlModifier | Qt::Key_3);
         QCOMPARE(f.coordinator().displayedViewNo(), 3);
         QCOMPARE(QApplication::activeWindow(), typingIn);
+
+        // the windows open, and those of the Window menu open and close, from here too
+        for (const auto& [key, target] :
+             {std::pair{Qt::ControlModifier | Qt::Key_Comma, windowNamed(f, "preferences")},
+              std::pair{QKeyCombination(Qt::Key_F1), windowNamed(f, "help")}}) {
+            if (target != typingIn)
+                target->close();
+            type(key);
+            QVERIFY(target->isVisible());
+        }
+        for (const auto& [key, target] :
+             {std::pair{Qt::ControlModifier | Qt::Key_L, windowNamed(f, "playlist")},
+              std::pair{Qt::ControlModifier | Qt::Key_K, windowNamed(f, "palette")}}) {
+            const bool wasOpen = target->isVisible();
+            type(key);
+            QCOMPARE(target->isVisible(), !wasOpen);
+        }
+        type(Qt::ControlModifier | Qt::Key_Q);
+        QVERIFY(f.nib->appDelegate().isTerminating());
     }
 
     void renamingTakesItsOwnKeys()
     {
-        LayoutFixture f;
+        AppFixture f;
         f.showWindow(800, 500);
         f.nib->viewPlaylist().openPlaylistWindow();
         PlaylistWindow& playlists = f.nib->playlistWindow();
@@ -155,17 +175,26 @@ private Q_SLOTS:
         QTRY_VERIFY(tree.isEditing());
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("X"));
         QTest::keyClick(playlists.windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(f.context().fetch(LibrarySchema::Playlist).size(), 1);
+        QCOMPARE(f.ctx().fetch(LibrarySchema::Playlist).size(), 1);
         QTest::keyClick(playlists.windowHandle(), Qt::Key_Escape);
-        QCOMPARE(f.context().value(node, LibrarySchema::Title).toString(), QStringLiteral("Angles"));
+        QCOMPARE(f.ctx().value(node, LibrarySchema::Title).toString(), QStringLiteral("Angles"));
     }
 
-    void everyControlHasANameOrATip()
+    // With every window open on a dark theme, as a desktop in dark mode hands it over: every control has a
+    // name for screen readers or a tool tip, and its colours are the theme's.
+    void everyControlIsNamedAndThemed()
     {
-        LayoutFixture f;
+        const QPalette before = QApplication::palette();
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        // window text, button, light, dark, mid, text, bright text, base and window colours
+        const QColor text(230, 230, 230);
+        const QPalette dark(text, QColor(55, 55, 60), QColor(80, 80, 85), QColor(20, 20, 20),
+                            QColor(40, 40, 44), text, Qt::white, QColor(30, 30, 30), QColor(45, 45, 48));
+        QApplication::setPalette(dark);
+
+        AppFixture f;
         f.showWindow(800, 500);
         f.nib->showWindows();
-        f.nib->viewPlaylist().openPlaylistWindow();
         f.nib->viewPrefs().openPrefsWindow();
         f.nib->viewPrefs().openHelpWindow();
         f.select(f.playlist(QStringLiteral("Angles")));
@@ -177,100 +206,68 @@ private Q_SLOTS:
         for (QMenu* menu : f.window().findChildren<QMenu*>())
             Q_EMIT menu->aboutToShow();
 
-        QStringList nameless;
+        QStringList faults;
         int controls = 0;
-        for (QWidget* widget : QApplication::allWidgets()) {
-            const bool control =
-                qobject_cast<QAbstractButton*>(widget) || qobject_cast<QAbstractSlider*>(widget) ||
-                qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
-                qobject_cast<QTextEdit*>(widget) || widget->inherits("tetrapan::QTMovieSubView");
-            // Parts Qt makes of a control (scroll bars, headers, a tool bar's overflow) are read out with the
-            // control they belong to.
-            if (!control || !widget->isVisibleTo(widget->window()) || widget->inherits("QScrollBar") ||
-                widget->inherits("QHeaderView") || widget->objectName().startsWith(QLatin1String("qt_")))
-                continue;
-            ++controls;
-            if (accessibleName(widget).isEmpty() && widget->toolTip().isEmpty())
-                nameless << QStringLiteral("%1 %2 in %3")
-                                .arg(QString::fromLatin1(widget->metaObject()->className()),
-                                     widget->objectName(), widget->window()->windowTitle());
-        }
         int actions = 0;
         for (QWidget* widget : QApplication::allWidgets()) {
-            if (widget->objectName().startsWith(QLatin1String("qt_")))
-                continue;
-            for (QAction* action : widget->actions()) {
+            const QString name = QStringLiteral("%1 %2 in %3")
+                                     .arg(QString::fromLatin1(widget->metaObject()->className()),
+                                          widget->objectName(), widget->window()->windowTitle());
+            // parts Qt makes of a control (a tool bar's overflow, scroll bars, headers) are read out with the
+            // control they belong to
+            const bool qtPart = widget->objectName().startsWith(QLatin1String("qt_"));
+            const bool part = qtPart || widget->inherits("QScrollBar") || widget->inherits("QHeaderView");
+            for (QAction* action : qtPart ? QList<QAction*>() : widget->actions()) {
                 // a widget put in a tool bar stands for itself, and is looked at as a control
                 if (action->isSeparator() || qobject_cast<QWidgetAction*>(action))
                     continue;
                 ++actions;
                 if (QString(action->text()).remove(QLatin1Char('&')).trimmed().isEmpty() &&
                     action->toolTip().isEmpty())
-                    nameless << QStringLiteral("an action %1 of %2 %3")
-                                    .arg(action->objectName(),
-                                         QString::fromLatin1(widget->metaObject()->className()),
-                                         widget->objectName());
+                    faults
+                        << QStringLiteral("no name for an action %1 of %2").arg(action->objectName(), name);
             }
-        }
-        QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral("; "))));
-        QVERIFY(controls >= 40);
-        QVERIFY(actions >= 40);
-    }
-
-    void coloursComeFromTheTheme()
-    {
-        const QPalette before = QApplication::palette();
-        QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"));
-        QApplication::setStyle(style);
-        // a dark theme, as a desktop in dark mode hands it over
-        QPalette dark;
-        dark.setColor(QPalette::Window, QColor(45, 45, 48));
-        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Base, QColor(30, 30, 30));
-        dark.setColor(QPalette::AlternateBase, QColor(40, 40, 44));
-        dark.setColor(QPalette::Text, QColor(230, 230, 230));
-        dark.setColor(QPalette::Button, QColor(55, 55, 60));
-        dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-        QApplication::setPalette(dark);
-
-        LayoutFixture f;
-        f.showWindow(800, 500);
-        f.nib->showWindows();
-        for (int n = 1; n <= 4; ++n) {
-            QVERIFY(f.pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
-            f.pane(n).setMovieController(true);
-        }
-        QStringList fixed;
-        const auto name = [](QWidget* widget) {
-            return QStringLiteral("%1 %2").arg(QString::fromLatin1(widget->metaObject()->className()),
-                                               widget->objectName());
-        };
-        for (QWidget* widget : QApplication::allWidgets()) {
             if (!widget->isVisibleTo(widget->window()))
                 continue;
             const QPalette& own = widget->palette();
             for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
                 if (own.color(role) != dark.color(role))
-                    fixed << name(widget);
+                    faults << QStringLiteral("the colours of ") + name;
             }
             // Only the panes' picture area is black whatever the theme; every other background that is
             // filled is the theme's.
-            if (!widget->autoFillBackground() && !widget->isWindow())
-                continue;
             const QPalette::ColorRole role = widget->backgroundRole();
             const bool picture = role == QPalette::Window && own.color(role) == Qt::black &&
                                  (widget->inherits("tetrapan::QTMovieSubView") ||
                                   widget->objectName().startsWith(QLatin1String("paneSlot")));
-            if (own.color(role) != dark.color(role) && !picture)
-                fixed << QStringLiteral("the background of ") + name(widget);
+            if ((widget->autoFillBackground() || widget->isWindow()) && own.color(role) != dark.color(role) &&
+                !picture)
+                faults << QStringLiteral("the background of ") + name;
+            const bool control =
+                qobject_cast<QAbstractButton*>(widget) || qobject_cast<QAbstractSlider*>(widget) ||
+                qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+                qobject_cast<QTextEdit*>(widget) || widget->inherits("tetrapan::QTMovieSubView");
+            if (part || !control)
+                continue;
+            ++controls;
+            if (accessibleName(widget).isEmpty() && widget->toolTip().isEmpty())
+                faults << QStringLiteral("no name for ") + name;
+            // a button that shows only a picture has both, and the picture
+            const auto* button = qobject_cast<QAbstractButton*>(widget);
+            if (button && button->text().isEmpty() &&
+                (accessibleName(widget).isEmpty() || button->toolTip().isEmpty() ||
+                 button->icon().pixmap(button->iconSize()).isNull()))
+                faults << QStringLiteral("no name, tool tip or picture for ") + name;
         }
         QApplication::setPalette(before);
-        QVERIFY2(fixed.isEmpty(), qPrintable(fixed.join(QStringLiteral("; "))));
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+        QVERIFY(controls >= 40);
+        QVERIFY(actions >= 40);
     }
 
     void readmeKeysAreTheProgramsKeys()
     {
-        LayoutFixture f;
+        AppFixture f;
         const QString table = f.nib->helpWindow().shortcutList().toMarkdown();
         const QString path = QStringLiteral(TETRAPAN_SOURCE_DIR "/README.md");
         QString readme = QString::fromUtf8(test::readAll(path));

@@ -1,20 +1,19 @@
 // Files that come from outside the panes (the command line, a second launch, File > Open Movies, the file
 // table) on the whole application on fakes: they go into panes 1 to 4 in order, after the playlist being
 // loaded, and are refused as a whole with the alerts a drop gets.
-#include "TableFixture.h"
+#include "AppFixture.h"
 
 #include "library/dialogExtension.h"
 #include "panes/QTMovieSubView.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/commandLine.h"
 
-#include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTemporaryDir>
 
 using namespace tetrapan;
-using tetrapan::test::TableApp;
+using tetrapan::test::AppFixture;
 
 namespace {
 
@@ -26,6 +25,15 @@ QString given(int n)
 {
     return QStringLiteral("/given/%1.mp4").arg(n);
 }
+QStringList givens(int count)
+{
+    QStringList paths;
+    for (int n = 1; n <= count; ++n)
+        paths << given(n);
+    return paths;
+}
+// A file the engine cannot open.
+const QString Refused = QStringLiteral("/given/refused.mp4");
 
 } // namespace
 
@@ -33,7 +41,7 @@ class TestMovieFilesOpener : public QObject {
     Q_OBJECT
 
 private:
-    static QStringList panePaths(TableApp& app)
+    static QStringList panePaths(AppFixture& app)
     {
         QStringList paths;
         for (int n = 1; n <= 4; ++n)
@@ -41,7 +49,7 @@ private:
         return paths;
     }
     // The chosen playlist's entries by pane, "" for a pane without one.
-    static QStringList entryPaths(TableApp& app)
+    static QStringList entryPaths(AppFixture& app)
     {
         QStringList paths(4);
         for (ObjectId id : app.ctx().fetch(LibrarySchema::Filelist)) {
@@ -51,7 +59,7 @@ private:
         }
         return paths;
     }
-    static QStringList alertMessages(TableApp& app)
+    static QStringList alertMessages(AppFixture& app)
     {
         QStringList messages;
         for (const AlertRequest& alert : std::as_const(app.dialogs.alerts))
@@ -62,14 +70,11 @@ private:
 private Q_SLOTS:
     void filesWaitForThePlaylistBeingLoaded()
     {
-        TableApp app;
+        AppFixture app;
         app.chooseWithEntries({1, 2, 3, 4});
         // chosen again, as at start: the panes load it half a second from now
-        app.selectTitle(QStringLiteral("b"));
-        app.tree().setFilelistPredicateWithPlaylist(false);
-        app.scheduler.advance(MovController::ChangeDelay);
-        app.selectTitle(QStringLiteral("a"));
-        app.tree().setFilelistPredicateWithPlaylist(false);
+        app.choose(QStringLiteral("b"));
+        app.choose(QStringLiteral("a"), false);
         QVERIFY(app.coordinator().hasPendingLoad());
 
         MovieFilesOpener& opener = app.nib->movieFilesOpener();
@@ -89,77 +94,60 @@ private Q_SLOTS:
         QVERIFY(app.dialogs.alerts.isEmpty());
     }
 
-    void refusals_data()
+    // Files refused as a whole, with one alert for all of them (the playlist alerts offer the playlist
+    // window); a file that cannot be opened, or a remote URI from the command line (""), leaves its pane as
+    // it was. The chosen playlist's entries follow the panes.
+    void placing_data()
     {
         QTest::addColumn<QString>("chosen"); // the row chosen in the tree, "" for none
-        QTest::addColumn<int>("files");
+        QTest::addColumn<QStringList>("files");
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<bool>("placed");
-
-        QTest::newRow("five files") << "a" << 5
-                                    << QStringList{QStringLiteral("Five or more files are added.")} << false;
-        // one alert for all the files
-        QTest::newRow("no playlist") << "" << 3 << QStringList{QStringLiteral("Playlist is not selected")}
-                                     << false;
-        QTest::newRow("a folder") << "F" << 2 << QStringList{QStringLiteral("Folder is selected")} << false;
-        QTest::newRow("four files") << "a" << 4 << QStringList() << true;
+        QTest::addColumn<bool>("openPlaylists"); // the alert's answer
+        QTest::addColumn<QStringList>("panes");  // none: as they were
+        namespace de = dialogExtension;
+        const QStringList none;
+        QTest::newRow("five files") << "a" << givens(5) << QStringList{de::FiveOrMoreFilesAdded.message}
+                                    << false << none;
+        QTest::newRow("no playlist") << "" << givens(3) << QStringList{de::PlaylistIsNotSelected.message}
+                                     << true << none;
+        QTest::newRow("a folder") << "F" << givens(2) << QStringList{de::FolderIsSelected.message} << false
+                                  << none;
+        QTest::newRow("four files") << "a" << givens(4) << none << false << givens(4);
+        QTest::newRow("one cannot be opened, one is remote")
+            << "a" << QStringList{given(1), Refused, QString(), given(4)}
+            << QStringList(2, de::CanNotCreateMovie.message) << false
+            << QStringList{given(1), clip(2), clip(3), given(4)};
     }
 
-    void refusals()
+    void placing()
     {
         QFETCH(QString, chosen);
-        QFETCH(int, files);
+        QFETCH(QStringList, files);
         QFETCH(QStringList, messages);
-        QFETCH(bool, placed);
+        QFETCH(bool, openPlaylists);
+        QFETCH(QStringList, panes);
 
-        TableApp app;
+        AppFixture app;
         app.build(QStringLiteral("F/(x)"));
         app.chooseWithEntries({1, 2, 3, 4});
-        if (chosen != QLatin1String("a")) {
-            app.selectTitle(chosen);
-            app.tree().setFilelistPredicateWithPlaylist(false);
-            app.scheduler.advance(MovController::ChangeDelay);
-        }
+        if (chosen != QLatin1String("a"))
+            app.choose(chosen);
         const QStringList before = panePaths(app);
-        app.dialogs.alertAnswers = {DialogPresenter::FirstButton + 1};
-        QStringList paths;
-        for (int n = 1; n <= files; ++n)
-            paths << given(n);
-        app.nib->movieFilesOpener().openFiles(paths);
+        app.engine.refusedPaths.insert(Refused);
+        app.dialogs.alertAnswers = {DialogPresenter::FirstButton + (openPlaylists ? 0 : 1)};
+        app.nib->movieFilesOpener().openFiles(files);
         app.scheduler.advance(MovieFilesOpener::PlaceDelay);
 
         QCOMPARE(alertMessages(app), messages);
-        QCOMPARE(panePaths(app), placed ? paths : before);
-    }
-
-    void alertForAPlaylistOffersThePlaylistWindow()
-    {
-        TableApp app;
-        app.build(QStringLiteral("a"));
-        QVERIFY(!app.nib->playlistWindow().isVisible());
-        app.dialogs.alertAnswers = {DialogPresenter::FirstButton};
-        app.nib->movieFilesOpener().openFiles({given(1)});
-        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
-        QCOMPARE(alertMessages(app), QStringList{QStringLiteral("Playlist is not selected")});
-        QVERIFY(app.nib->playlistWindow().isVisible());
-    }
-
-    void aFileThatCannotBeOpenedLeavesTheOthers()
-    {
-        TableApp app;
-        app.chooseWithEntries({1, 2, 3, 4});
-        app.engine.refusedPaths.insert(given(2));
-        // a remote URI on the command line stands as ""
-        app.nib->movieFilesOpener().openFiles({given(1), given(2), QString(), given(4)});
-        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
-        QCOMPARE(alertMessages(app), QStringList(2, dialogExtension::CanNotCreateMovie.message));
-        QCOMPARE(panePaths(app), QStringList({given(1), clip(2), clip(3), given(4)}));
-        QCOMPARE(entryPaths(app), QStringList({given(1), clip(2), clip(3), given(4)}));
+        QCOMPARE(panePaths(app), panes.isEmpty() ? before : panes);
+        QCOMPARE(app.playlistWindow().isVisible(), openPlaylists);
+        if (chosen == QLatin1String("a"))
+            QCOMPARE(entryPaths(app), panePaths(app));
     }
 
     void openMoviesAndTheFileTable()
     {
-        TableApp app;
+        AppFixture app;
         app.chooseWithEntries({1, 2, 3, 4});
         app.dialogs.openPanelAnswers = {{given(3), given(4)}};
         app.nib->mainWindow().openMoviesAction()->trigger();
@@ -194,37 +182,25 @@ private Q_SLOTS:
     void localPath_data()
     {
         QTest::addColumn<QString>("argument");
-        QTest::addColumn<QString>("path");
-
-        QTest::newRow("absolute") << "/m/a.mp4"
-                                  << "/m/a.mp4";
-        QTest::newRow("relative") << "clips/../a.mp4"
-                                  << "/work/a.mp4";
-        QTest::newRow("file uri") << "file:///m/Match%203%20(cam%20%231).mkv"
-                                  << "/m/Match 3 (cam #1).mkv";
-        QTest::newRow("file uri with host") << "file://localhost/m/a.mp4"
-                                            << "/m/a.mp4";
-        QTest::newRow("remote uri") << "sftp://host/m/a.mp4"
-                                    << "";
-        QTest::newRow("web uri") << "https://example.org/a.mp4"
-                                 << "";
-        QTest::newRow("empty") << ""
-                               << "";
+        QTest::addColumn<QString>("path"); // "~" for the working folder, which holds "take:2.mp4"
+        QTest::newRow("relative") << QString("clips/../a.mp4") << QString("~/a.mp4");
+        QTest::newRow("file uri") << QString("file:///m/Match%203%20(cam%20%231).mkv")
+                                  << QString("/m/Match 3 (cam #1).mkv");
+        QTest::newRow("file uri with host") << QString("file://localhost/m/a.mp4") << QString("/m/a.mp4");
+        QTest::newRow("remote uri") << QString("sftp://host/m/a.mp4") << QString();
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("a file named like a uri") << QString("take:2.mp4") << QString("~/take:2.mp4");
     }
 
     void localPath()
     {
         QFETCH(QString, argument);
         QFETCH(QString, path);
-        QCOMPARE(commandLine::localPath(argument, QStringLiteral("/work")), path);
-    }
-
-    void aFileNamedLikeAUriIsThatFile()
-    {
-        QTemporaryDir dir;
-        QFile file(QDir(dir.path()).filePath(QStringLiteral("take:2.mp4")));
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("take:2.mp4")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(commandLine::localPath(QStringLiteral("take:2.mp4"), dir.path()), file.fileName());
+        QCOMPARE(commandLine::localPath(argument, folder.path()),
+                 path.replace(QLatin1Char('~'), folder.path()));
     }
 };
 

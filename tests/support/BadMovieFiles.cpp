@@ -41,6 +41,11 @@ QList<BadMovieFile> makeBadMovieFiles(const QString& folder, const TestClips& cl
          write(dir, QStringLiteral("truncated.mp4"), clip.left(clip.size() / 2)),
          false,
          {}},
+        // mpv would play the movie it names instead
+        {QStringLiteral("playlist file"),
+         write(dir, QStringLiteral("list.m3u"), QFile::encodeName(clips.red)),
+         false,
+         {}},
         {QStringLiteral("folder of clips"), clips.folder, true, {}},
         {QStringLiteral("still image"), clips.still, false, {}},
         {QStringLiteral("missing path"), dir.filePath(QStringLiteral("nowhere.mp4")), true, {}},

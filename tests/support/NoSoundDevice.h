@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QByteArray>
 #include <QFile>
-#include <QList>
-#include <QPair>
 #include <QTemporaryDir>
 
 namespace tetrapan::test {
@@ -14,27 +11,24 @@ class NoSoundDevice {
 public:
     NoSoundDevice()
     {
-        QFile(dir_.filePath(QStringLiteral("asound.conf"))).open(QIODevice::WriteOnly);
-        unreachable_ = {
-            {"ALSA_CONFIG_PATH", QFile::encodeName(dir_.filePath(QStringLiteral("asound.conf")))},
-            {"PULSE_SERVER", "unix:" + QFile::encodeName(dir_.filePath(QStringLiteral("pulse")))},
-            {"PIPEWIRE_REMOTE", QFile::encodeName(dir_.filePath(QStringLiteral("pipewire")))},
-            {"JACK_NO_START_SERVER", "1"},
-        };
-        for (const auto& [name, value] : unreachable_)
-            qputenv(name.constData(), value);
+        const QString alsa = dir_.filePath(QStringLiteral("asound.conf"));
+        QFile(alsa).open(QIODevice::WriteOnly);
+        qputenv("ALSA_CONFIG_PATH", QFile::encodeName(alsa));
+        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(dir_.filePath(QStringLiteral("pulse"))));
+        qputenv("PIPEWIRE_REMOTE", QFile::encodeName(dir_.filePath(QStringLiteral("pipewire"))));
+        qputenv("JACK_NO_START_SERVER", "1");
     }
     ~NoSoundDevice()
     {
-        for (const auto& entry : unreachable_)
-            qunsetenv(entry.first.constData());
+        for (const char* name :
+             {"ALSA_CONFIG_PATH", "PULSE_SERVER", "PIPEWIRE_REMOTE", "JACK_NO_START_SERVER"})
+            qunsetenv(name);
     }
     NoSoundDevice(const NoSoundDevice&) = delete;
     NoSoundDevice& operator=(const NoSoundDevice&) = delete;
 
 private:
     QTemporaryDir dir_;
-    QList<QPair<QByteArray, QByteArray>> unreachable_;
 };
 
 } // namespace tetrapan::test

@@ -6,20 +6,12 @@
 
 namespace tetrapan::test {
 
+const std::array<QColor, 4> TestClips::Colours{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255),
+                                               QColor(255, 255, 0)};
+
 QString TestClips::colour(int viewNo) const
 {
-    switch (viewNo) {
-    case 1:
-        return red;
-    case 2:
-        return green;
-    case 3:
-        return blue;
-    case 4:
-        return yellow;
-    default:
-        return {};
-    }
+    return QStringList{red, green, blue, yellow}.value(viewNo - 1);
 }
 
 const QStringList TestClips::KindFileNames{"video-only.mp4", "vp9.webm",    "hevc.mkv", "mjpeg.avi",
@@ -34,23 +26,30 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
 {
     TestClips clips;
     clips.folder = QDir(folder).absolutePath();
-    const QDir dir(clips.folder);
-    clips.red = dir.filePath(QStringLiteral("red.mp4"));
-    clips.green = dir.filePath(QStringLiteral("green.mp4"));
-    clips.blue = dir.filePath(QStringLiteral("blue.mp4"));
-    clips.yellow = dir.filePath(QStringLiteral("yellow.mp4"));
-    clips.tone = dir.filePath(QStringLiteral("tone.m4a"));
-    clips.still = dir.filePath(QStringLiteral("still.png"));
-    clips.barcode = dir.filePath(QStringLiteral("barcode.mp4"));
-    clips.barcodeVfr = dir.filePath(QStringLiteral("barcode-vfr.mp4"));
-    clips.barcodeLong = dir.filePath(QStringLiteral("barcode-15s.mp4"));
-    clips.barcodeSilent = dir.filePath(QStringLiteral("barcode-15s-silent.mp4"));
+    QStringList made;
+    // each file the script is to make, checked below
+    const auto at = [&](const char* name) {
+        made << QDir(clips.folder).filePath(QLatin1String(name));
+        return made.last();
+    };
+    clips.red = at("red.mp4");
+    clips.green = at("green.mp4");
+    clips.blue = at("blue.mp4");
+    clips.yellow = at("yellow.mp4");
+    clips.tone = at("tone.m4a");
+    clips.still = at("still.png");
+    clips.barcode = at("barcode.mp4");
+    clips.barcodeVfr = at("barcode-vfr.mp4");
+    clips.barcodeLong = at("barcode-15s.mp4");
+    clips.barcodeSilent = at("barcode-15s-silent.mp4");
     if (withBenchClips) {
-        clips.bench720p = dir.filePath(QStringLiteral("bench-720p.mp4"));
-        clips.bench1080p = dir.filePath(QStringLiteral("bench-1080p.mp4"));
-        clips.benchBarcode = dir.filePath(QStringLiteral("barcode-720p-40s.mp4"));
-        clips.benchBarcode60 = dir.filePath(QStringLiteral("barcode-360p-60fps.mp4"));
+        clips.bench720p = at("bench-720p.mp4");
+        clips.bench1080p = at("bench-1080p.mp4");
+        clips.benchBarcode = at("barcode-720p-40s.mp4");
+        clips.benchBarcode60 = at("barcode-360p-60fps.mp4");
     }
+    for (const QString& name : KindFileNames)
+        made << clips.kind(name);
 
     QStringList arguments{QStringLiteral(TETRAPAN_SOURCE_DIR "/scripts/make-test-clips.sh"), clips.folder};
     if (withBenchClips)
@@ -68,16 +67,9 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
             QStringLiteral("make-test-clips.sh failed: %1").arg(QString::fromLocal8Bit(script.readAll()));
         return clips;
     }
-    for (const QString& path :
-         {clips.red, clips.green, clips.blue, clips.yellow, clips.tone, clips.still, clips.barcode,
-          clips.barcodeVfr, clips.barcodeLong, clips.barcodeSilent, clips.bench720p, clips.bench1080p,
-          clips.benchBarcode, clips.benchBarcode60}) {
-        if (!path.isEmpty() && QFileInfo(path).size() <= 0)
+    for (const QString& path : std::as_const(made)) {
+        if (QFileInfo(path).size() <= 0)
             clips.error = QStringLiteral("%1 was not made").arg(path);
-    }
-    for (const QString& name : KindFileNames) {
-        if (QFileInfo(clips.kind(name)).size() <= 0)
-            clips.error = QStringLiteral("%1 was not made").arg(clips.kind(name));
     }
     return clips;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
+
+#include <array>
 
 namespace tetrapan::test {
 
@@ -21,7 +24,8 @@ struct TestClips {
     QString error;                    // why the clips could not be made; empty when they were
 
     bool ok() const { return error.isEmpty(); }
-    QString colour(int viewNo) const; // 1 red, 2 green, 3 blue, 4 yellow
+    QString colour(int viewNo) const;           // 1 red, 2 green, 3 blue, 4 yellow
+    static const std::array<QColor, 4> Colours; // what those four show, in that order
     // One file of each kind a user meets, 1 s, 320x240: "video-only.mp4", "vp9.webm", "hevc.mkv",
     // "mjpeg.avi", "prores.mov", "rotated.mp4", "vfr.mp4", "10bit.mp4" (see make-test-clips.sh).
     QString kind(const QString& fileName) const;

@@ -9,30 +9,10 @@ namespace tetrapan::test {
 TestHome::TestHome()
 {
     Q_ASSERT(dir_.isValid());
-    qputenv("HOME", dir_.path().toLocal8Bit());
+    qputenv("HOME", path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", dataHome().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", configHome().toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", QDir(dir_.path()).filePath(QStringLiteral(".cache")).toLocal8Bit());
-}
-
-QString TestHome::dataHome() const
-{
-    return QDir(dir_.path()).filePath(QStringLiteral(".local/share"));
-}
-
-QString TestHome::configHome() const
-{
-    return QDir(dir_.path()).filePath(QStringLiteral(".config"));
-}
-
-QString TestHome::libraryFile() const
-{
-    return QDir(dataHome()).filePath(QStringLiteral("Tetrapan/Tetrapan.xml"));
-}
-
-QString TestHome::settingsFile() const
-{
-    return QDir(configHome()).filePath(QStringLiteral("Tetrapan/Tetrapan.json"));
+    qputenv("XDG_CACHE_HOME", (path() + QStringLiteral("/.cache")).toLocal8Bit());
 }
 
 QByteArray readAll(const QString& filePath)

@@ -14,10 +14,10 @@ public:
     TestHome();
 
     QString path() const { return dir_.path(); }
-    QString dataHome() const;
-    QString configHome() const;
-    QString libraryFile() const;  // $XDG_DATA_HOME/Tetrapan/Tetrapan.xml
-    QString settingsFile() const; // $XDG_CONFIG_HOME/Tetrapan/Tetrapan.json
+    QString dataHome() const { return path() + QStringLiteral("/.local/share"); }
+    QString libraryFile() const { return dataHome() + QStringLiteral("/Tetrapan/Tetrapan.xml"); }
+    QString configHome() const { return path() + QStringLiteral("/.config"); }
+    QString settingsFile() const { return configHome() + QStringLiteral("/Tetrapan/Tetrapan.json"); }
 
 private:
     QTemporaryDir dir_;

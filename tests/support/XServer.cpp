@@ -1,7 +1,5 @@
 #include "XServer.h"
 
-#include <QFile>
-
 #include <cstdlib>
 #include <memory>
 
@@ -27,7 +25,7 @@ XServer::~XServer()
     xcb_disconnect(connection_);
 }
 
-XServer::Window XServer::find(const QString& titleStart)
+XServer::Window XServer::find(const QString& titleStart, qint64 pid)
 {
     auto tree = reply(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
     if (!tree)
@@ -35,32 +33,11 @@ XServer::Window XServer::find(const QString& titleStart)
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
         const Window window = describe(children[i]);
-        if (window.id != XCB_WINDOW_NONE && window.title.startsWith(titleStart))
+        if (window.id != XCB_WINDOW_NONE && window.title.startsWith(titleStart) &&
+            (pid == 0 || processOf(window.id) == pid))
             return window;
     }
     return {};
-}
-
-void XServer::click(const Window& window, QPoint local)
-{
-    const QPoint global = window.geometry.topLeft() + local;
-    for (bool press : {true, false}) {
-        xcb_button_press_event_t event{};
-        event.response_type = press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE;
-        event.detail = 1;
-        event.time = XCB_CURRENT_TIME;
-        event.root = root_;
-        event.event = window.id;
-        event.root_x = static_cast<int16_t>(global.x());
-        event.root_y = static_cast<int16_t>(global.y());
-        event.event_x = static_cast<int16_t>(local.x());
-        event.event_y = static_cast<int16_t>(local.y());
-        event.state = press ? 0 : XCB_BUTTON_MASK_1;
-        event.same_screen = 1;
-        xcb_send_event(connection_, false, window.id, XCB_EVENT_MASK_NO_EVENT,
-                       reinterpret_cast<const char*>(&event));
-    }
-    xcb_flush(connection_);
 }
 
 void XServer::focus(const Window& window)
@@ -154,6 +131,16 @@ XServer::Window XServer::describe(xcb_window_t id)
     return window;
 }
 
+qint64 XServer::processOf(xcb_window_t id)
+{
+    auto property = reply(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, id, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1),
+        nullptr));
+    if (!property || xcb_get_property_value_length(property.get()) != 4)
+        return 0;
+    return *static_cast<const uint32_t*>(xcb_get_property_value(property.get()));
+}
+
 xcb_keycode_t XServer::keycode(uint32_t keysym)
 {
     const xcb_setup_t* setup = xcb_get_setup(connection_);
@@ -172,18 +159,6 @@ xcb_keycode_t XServer::keycode(uint32_t keysym)
         }
     }
     return 0;
-}
-
-bool catchesSignal(qint64 pid, int signalNumber)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:"))
-            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1;
-    }
-    return false;
 }
 
 } // namespace tetrapan::test

@@ -11,8 +11,8 @@
 
 namespace tetrapan::test {
 
-// A real program's windows as the X server knows them: found by title, clicked into, typed at, closed, and
-// read back from the screen as a user sees them. For tests and benchmarks that drive the real program.
+// A real program's windows as the X server knows them: found by title, typed at, closed, and read back from
+// the screen as a user sees them. For tests and benchmarks that drive the real program.
 class XServer {
 public:
     struct Window {
@@ -29,11 +29,9 @@ public:
 
     bool isConnected() const { return root_ != XCB_WINDOW_NONE; }
 
-    // The first shown top-level window whose title starts with the text.
-    Window find(const QString& titleStart);
+    // The first shown top-level window whose title starts with the text, of the process when one is given.
+    Window find(const QString& titleStart, qint64 pid = 0);
 
-    // A left click at a point of the window, delivered to the program as the server would deliver it.
-    void click(const Window& window, QPoint local);
     // Gives the window the keyboard, as a window manager does when the user clicks it.
     void focus(const Window& window);
     // Presses and releases the key that types the X keysym (a Latin-1 character is its own keysym), with
@@ -49,13 +47,11 @@ public:
 private:
     xcb_atom_t atom(const char* name);
     Window describe(xcb_window_t id);
+    qint64 processOf(xcb_window_t id);
     xcb_keycode_t keycode(uint32_t keysym);
 
     xcb_connection_t* connection_;
     xcb_window_t root_ = XCB_WINDOW_NONE;
 };
-
-// Whether the process has a handler for the signal: it is ready to quit cleanly on it.
-bool catchesSignal(qint64 pid, int signalNumber);
 
 } // namespace tetrapan::test

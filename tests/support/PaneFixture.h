@@ -10,6 +10,7 @@
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
+#include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
@@ -24,6 +25,8 @@
 
 namespace tetrapan::test {
 
+using L = QList<bool>;
+
 inline MovieTime at600(double seconds)
 {
     return MovieTime::fromSeconds(seconds, 600);
@@ -33,7 +36,8 @@ inline QString clip(const char* name)
     return QStringLiteral("/clips/") + QLatin1String(name);
 }
 
-// Four panes on the fake engine, wired to a coordinator as the application wires them, each 200x150.
+// Four panes on the fake engine, each 200x150 with its menu, and a library of their own, wired to a
+// coordinator as the application wires them: no window or split view around them, one plain widget.
 struct PaneFixture {
     QTemporaryDir home;
     FakeScheduler scheduler;
@@ -41,27 +45,43 @@ struct PaneFixture {
     FakeDialogPresenter dialogs;
     FakeFileViewer fileViewer;
     SettingsDomain settings{home.filePath(QStringLiteral("Tetrapan.json"))};
+    StoreCoordinator store{LibrarySchema::model()};
+    ObjectContext context{store};
+    FilelistArrayController filelist{context};
+    PlaylistTreeController tree{context};
+    TBArrayController library{context, settings, dialogs};
     MovController controller{scheduler, settings};
     QWidget window;
     std::array<QTMovieSubView*, 4> panes{};
+    std::array<CMMovieView*, 4> menus{};
 
     PaneFixture()
     {
-        settings.registerDefaults({{QStringLiteral("optPlayVolume"), 0.0},
-                                   {QStringLiteral("optSkipTime"), 10.0},
-                                   {QStringLiteral("optLoadFrameSet"), true}});
+        settings.registerDefaults(
+            {{QStringLiteral("optPlayVolume"), 0.0}, {QStringLiteral("optSkipTime"), 10.0}});
+        library.filelistArrayController = &filelist;
+        library.playlistTreeController = &tree;
+        controller.setTbArrayController(&library);
+        controller.setPlaylistTreeController(&tree);
         for (int n = 1; n <= 4; ++n) {
             panes[n - 1] = new QTMovieSubView({engine, settings, scheduler, dialogs, fileViewer}, &window);
             panes[n - 1]->setGeometry(0, 0, 200, 150);
             panes[n - 1]->setMovController(&controller);
+            panes[n - 1]->setTbArrayController(&library);
+            menus[n - 1] = new CMMovieView(panes[n - 1]);
+            menus[n - 1]->setQtView(panes[n - 1]);
+            panes[n - 1]->setCmMovieView(menus[n - 1]);
             controller.setQtView(n, panes[n - 1]);
         }
         controller.awakeFromNib();
-        for (QTMovieSubView* pane : panes)
-            pane->awakeFromNib();
+        for (int n = 1; n <= 4; ++n) {
+            panes[n - 1]->awakeFromNib();
+            menus[n - 1]->awakeFromNib();
+        }
     }
 
     QTMovieSubView& pane(int viewNo) { return *panes[viewNo - 1]; }
+    CMMovieView& menu(int viewNo) { return *menus[viewNo - 1]; }
     FakeMovie* movieOf(int viewNo) { return static_cast<FakeMovie*>(pane(viewNo).movie()); }
     // Loads "/clips/<name>", a one-minute movie at scale 600 unless the engine is told otherwise.
     FakeMovie* load(int viewNo, const char* name = "clip.mp4")
@@ -72,47 +92,21 @@ struct PaneFixture {
     {
         userDefaultsExtension::setDefaultFloatValue(settings, value, QLatin1String(key));
     }
-    QStringList panePaths()
+    // What each pane answers, pane 1 first.
+    template <typename T> QList<T> each(T (QTMovieSubView::*query)() const)
     {
-        QStringList paths;
+        QList<T> answers;
         for (QTMovieSubView* pane : panes)
-            paths << pane->filePath();
-        return paths;
+            answers << (pane->*query)();
+        return answers;
     }
-    QList<bool> playing()
-    {
-        QList<bool> states;
-        for (QTMovieSubView* pane : panes)
-            states << pane->isPlaying();
-        return states;
-    }
-};
-
-// The same, on a library of its own.
-struct LibraryPaneFixture : PaneFixture {
-    StoreCoordinator coordinator{LibrarySchema::model()};
-    ObjectContext context{coordinator};
-    FilelistArrayController filelist{context};
-    PlaylistTreeController tree{context};
-    TBArrayController library{context, settings, dialogs};
-
-    LibraryPaneFixture()
-    {
-        library.filelistArrayController = &filelist;
-        library.playlistTreeController = &tree;
-        library.awakeFromNib();
-        controller.setTbArrayController(&library);
-        controller.setPlaylistTreeController(&tree);
-        for (QTMovieSubView* pane : panes)
-            pane->setTbArrayController(&library);
-    }
+    L playing() { return each(&QTMovieSubView::isPlaying); }
 
     // A playlist (or folder) at the top level.
-    ObjectId playlist(const QString& title, bool folder = false, const QString& frameSet = {})
+    ObjectId playlist(const QString& title, bool folder = false)
     {
         const ObjectId node = LibraryRules::createNode(context, settings, folder);
         context.setValue(node, LibrarySchema::Title, title);
-        context.setValue(node, LibrarySchema::FrameSet, frameSet);
         LibraryRules::placeNode(context, node, NoObject);
         return node;
     }
@@ -124,22 +118,33 @@ struct LibraryPaneFixture : PaneFixture {
         context.setValue(id, LibrarySchema::ViewNo, viewNo);
         context.setValue(id, LibrarySchema::FilePath, path);
     }
-    QStringList entryPaths(ObjectId playlistNode, int viewNo) const
+    // The paths (or another attribute) of the playlist's entries for the pane.
+    QStringList entryPaths(ObjectId playlistNode, int viewNo,
+                           const QString& key = LibrarySchema::FilePath) const
     {
-        QStringList paths;
+        QStringList values;
         for (ObjectId id : context.fetch(LibrarySchema::Filelist,
                                          Predicate::equals(LibrarySchema::UniqueId, idOf(playlistNode))
                                              .andEquals(LibrarySchema::ViewNo, viewNo)))
-            paths << context.value(id, LibrarySchema::FilePath).toString();
-        return paths;
+            values << context.value(id, key).toString();
+        return values;
     }
     void select(ObjectId node) { tree.setSelectedObject(node); }
     // Chooses the playlist as the tree does and lets the load delay run out.
-    void show(ObjectId node)
+    void choose(ObjectId node)
     {
         select(node);
         controller.setUniqueId(node == NoObject ? QString() : idOf(node));
         scheduler.advance(MovController::ChangeDelay);
+    }
+    // Chooses a new playlist with an entry "/clips/<name>" for each of panes 1 to count.
+    ObjectId chooseWithEntries(int count, const char* name)
+    {
+        const ObjectId node = playlist(QStringLiteral("list"));
+        for (int n = 1; n <= count; ++n)
+            entry(node, n, clip(name));
+        choose(node);
+        return node;
     }
 };
 

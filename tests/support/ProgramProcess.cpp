@@ -1,0 +1,192 @@
+#include "ProgramProcess.h"
+
+#include "TestHome.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace tetrapan::test {
+
+namespace {
+
+// Whether the process has a handler for the signal: it is ready to quit cleanly on it.
+bool catchesSignal(qint64 pid, int signalNumber)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1;
+    }
+    return false;
+}
+
+QString rectText(const QRect& r)
+{
+    return QStringLiteral("{{%1, %2}, {%3, %4}}").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+} // namespace
+
+const QString ProgramProcess::NoBus = QStringLiteral("unix:path=/nonexistent/tetrapan-test-bus");
+const QRect MainFrame(0, 0, 800, 600);
+const QRect PlaylistFrame(820, 0, 420, 520);
+
+SessionBus::SessionBus()
+{
+    startTool(daemon_, QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+               QStringLiteral("--print-address=1")});
+    if (daemon_.waitForStarted(ProgramProcess::WaitMs) && daemon_.waitForReadyRead(ProgramProcess::WaitMs))
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+}
+
+SessionBus::~SessionBus()
+{
+    daemon_.terminate();
+    daemon_.waitForFinished(ProgramProcess::WaitMs);
+}
+
+ProgramProcess::ProgramProcess(const QString& program, const TestHome& home, const QString& busAddress)
+    : environment(QProcessEnvironment::systemEnvironment())
+{
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.dataHome());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    // the desktop's theme would draw the panes' surroundings in colours of its own
+    environment.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
+    process_.setProgram(program);
+}
+
+ProgramProcess::~ProgramProcess()
+{
+    if (process_.state() != QProcess::NotRunning)
+        kill();
+    if (QTest::currentTestFailed() && !errors().isEmpty())
+        qInfo("the program wrote:\n%s", errors_.constData());
+}
+
+bool ProgramProcess::start(const QStringList& arguments)
+{
+    process_.setProcessEnvironment(environment);
+    process_.setWorkingDirectory(workingFolder);
+    process_.setArguments(arguments);
+    process_.start();
+    return process_.waitForStarted(WaitMs);
+}
+
+XServer::Window ProgramProcess::window(const QString& titleStart, int timeoutMs)
+{
+    XServer::Window found;
+    // a program that ended shows none
+    const auto seen = [&] {
+        found = x.find(titleStart, pid());
+        return found.id != XCB_WINDOW_NONE || process_.state() == QProcess::NotRunning;
+    };
+    return QTest::qWaitFor(seen, timeoutMs) ? found : XServer::Window();
+}
+
+int ProgramProcess::finished(int timeoutMs)
+{
+    // the test's event loop runs meanwhile: its own windows, and what the program asks of it on the bus
+    if (!QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, timeoutMs) ||
+        process_.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process_.exitCode();
+}
+
+bool ProgramProcess::sendSignal(int signalNumber)
+{
+    // the signal is caught once the program runs its event loop
+    if (!QTest::qWaitFor([&] { return catchesSignal(pid(), signalNumber); }, StartTimeoutMs))
+        return false;
+    return ::kill(static_cast<pid_t>(pid()), signalNumber) == 0;
+}
+
+bool ProgramProcess::quit(int signalNumber)
+{
+    return sendSignal(signalNumber) && finished() == 0;
+}
+
+void ProgramProcess::kill()
+{
+    process_.kill();
+    process_.waitForFinished(WaitMs);
+}
+
+QByteArray ProgramProcess::errors()
+{
+    errors_ += process_.readAllStandardError();
+    return errors_;
+}
+
+bool writeLibrary(const TestHome& home, const QString& title, const QStringList& files,
+                  bool playlistWindowOpen)
+{
+    const QString settings =
+        QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optUniqueNoForPlist\": 1, "
+                       "\"optUniqueNoForFlist\": %1, \"optIsController\": false, \"optIsPlaylist\": %2, "
+                       "\"rectWindowMain\": \"%3\", \"rectWindowPlaylist\": \"%4\"}")
+            .arg(files.size())
+            .arg(playlistWindowOpen ? QStringLiteral("true") : QStringLiteral("false"), rectText(MainFrame),
+                 rectText(PlaylistFrame));
+    return writeOnePlaylistHome(home, title, files) && writeAll(home.settingsFile(), settings.toUtf8());
+}
+
+QPoint paneCentre(int viewNo)
+{
+    // the menu and tool bars push the top panes' middles down a little; a quarter of the window's height
+    // stays inside them
+    const int column = viewNo <= 2 ? 1 : 3;
+    const int row = viewNo % 2 ? 1 : 3;
+    return {MainFrame.x() + MainFrame.width() * column / 4,
+            MainFrame.y() + MainFrame.height() * row / 4 + 20};
+}
+
+QString savedEntry(const TestHome& home, int viewNo)
+{
+    const QRegularExpression entry(
+        QStringLiteral("<filelist (?=[^>]*viewNo=\"%1\")[^>]*filePath=\"([^\"]*)\"").arg(viewNo));
+    return entry.match(QString::fromUtf8(readAll(home.libraryFile()))).captured(1);
+}
+
+void startTool(QProcess& process, const QString& program, const QStringList& arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LD_PRELOAD"));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+}
+
+bool usePointer(const QStringList& commands)
+{
+    QProcess xdotool;
+    startTool(xdotool, QStringLiteral("xdotool"), commands);
+    return QTest::qWaitFor([&] { return xdotool.state() == QProcess::NotRunning; }, ProgramProcess::WaitMs) &&
+           xdotool.exitCode() == 0;
+}
+
+bool dragWithPointer(QPoint from, QPoint to, bool withCtrl)
+{
+    const auto moveTo = [](QPoint at, const char* pause) {
+        return QStringList{QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                           QStringLiteral("sleep"), QLatin1String(pause)};
+    };
+    QStringList commands = moveTo(from, "0.3");
+    if (withCtrl)
+        commands << QStringLiteral("keydown") << QStringLiteral("ctrl");
+    commands << QStringLiteral("mousedown") << QStringLiteral("1") << QStringLiteral("sleep")
+             << QStringLiteral("0.5");
+    for (int step = 1; step <= 8; ++step)
+        commands << moveTo(from + (to - from) * step / 8, "0.15");
+    // a last move within the target, where the drop is then accepted
+    commands << moveTo(to + QPoint(3, 3), "0.5") << QStringLiteral("mouseup") << QStringLiteral("1");
+    if (withCtrl)
+        commands << QStringLiteral("keyup") << QStringLiteral("ctrl");
+    return usePointer(commands);
+}
+
+} // namespace tetrapan::test
