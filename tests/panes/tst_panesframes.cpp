@@ -25,7 +25,7 @@ using namespace tetrapan;
 namespace {
 
 constexpr int EngineTimeoutMs = 20000;
-constexpr int Shots = 50;
+constexpr int Shots = 30;
 constexpr int ShotIntervalMs = 200;
 // A '/' in the title cannot be part of a file name.
 const QString PlaylistTitle = QStringLiteral("Match/1");
