@@ -18,6 +18,8 @@ FUZZ_FORKS ?=
 SOAK_SECONDS ?= 600
 MUTANTS_DIR ?= build-mutants
 XVFB = xvfb-run -a -s '-screen 0 1280x800x24'
+# ccache, where it is installed, keeps what was compiled across build folders and fresh checkouts
+LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all deps configure build run test test-asan test-long soak fuzz bench mutants clean
 
@@ -27,7 +29,7 @@ deps:
 	@scripts/install-deps.sh
 
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(LAUNCHER)
 
 configure: $(BUILD_DIR)/build.ninja
 
@@ -48,7 +50,7 @@ test: build
 
 # -O1 with line tables only: half the compile time of -O2 -g, and reports still name every function and line
 $(ASAN_BUILD_DIR)/build.ninja:
-	cmake -S . -B $(ASAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	cmake -S . -B $(ASAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) \
 	    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DTETRAPAN_SANITIZE=ON
 
 test-asan: deps $(ASAN_BUILD_DIR)/build.ninja

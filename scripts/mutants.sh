@@ -220,6 +220,9 @@ restore() {
 trap restore EXIT
 trap 'restore; exit 130' INT
 trap 'restore; exit 143' TERM
+# a terminal closed, or the output's reader (tee) gone
+trap 'restore; exit 129' HUP
+trap 'restore; exit 141' PIPE
 
 # Same build type and flags as make test, and the same compiler cache: sources that equal the main
 # build's come out of the cache (base_dir makes the paths relative).
