@@ -1,6 +1,9 @@
 #include "engine/MpvMovie.h"
 
+#include "engine/MpvFileOpening.h"
+#include "engine/MpvFrameImage.h"
 #include "engine/MpvNames.h"
+#include "engine/MpvProperties.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -12,8 +15,6 @@
 
 #include <algorithm>
 #include <clocale>
-#include <cstring>
-#include <vector>
 
 namespace tetrapan {
 
@@ -22,64 +23,6 @@ Q_LOGGING_CATEGORY(lcMpv, "tetrapan.engine.mpv", QtWarningMsg)
 namespace {
 
 enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos, ObserveAudioPts };
-// Tags of asynchronous requests, to tell their replies apart.
-enum AsyncRequest : uint64_t { AsyncReply = 100, SeekReply, PauseReply, FrameImageReply };
-// Tags of the questions asked about a file just loaded.
-enum FileQuestion : uint64_t {
-    AskPlaylistCount = 200,
-    AskTracks,
-    AskDuration,
-    AskTitle,
-    AskRotation,
-};
-
-QString errorText(int code)
-{
-    return QString::fromUtf8(mpv_error_string(code));
-}
-
-std::optional<double> doubleProperty(mpv_handle* handle, const char* name)
-{
-    double value = 0.0;
-    if (mpv_get_property(handle, name, MPV_FORMAT_DOUBLE, &value) < 0)
-        return std::nullopt;
-    return value;
-}
-
-std::optional<qint64> intProperty(mpv_handle* handle, const QString& name)
-{
-    int64_t value = 0;
-    if (mpv_get_property(handle, name.toUtf8().constData(), MPV_FORMAT_INT64, &value) < 0)
-        return std::nullopt;
-    return value;
-}
-
-QString stringProperty(mpv_handle* handle, const QString& name)
-{
-    char* value = mpv_get_property_string(handle, name.toUtf8().constData());
-    if (!value)
-        return {};
-    QString text = QString::fromUtf8(value);
-    mpv_free(value);
-    return text;
-}
-
-// The value under key in one of mpv's property maps; null when the map has none.
-const mpv_node* mapValue(const mpv_node& map, const char* key)
-{
-    if (map.format != MPV_FORMAT_NODE_MAP)
-        return nullptr;
-    for (int i = 0; i < map.u.list->num; ++i) {
-        if (std::strcmp(map.u.list->keys[i], key) == 0)
-            return &map.u.list->values[i];
-    }
-    return nullptr;
-}
-
-bool nodeFlag(const mpv_node* node)
-{
-    return node && node->format == MPV_FORMAT_FLAG && node->u.flag != 0;
-}
 
 // While the opener waits for mpv, it draws the frames nobody else draws yet (see MpvCore).
 class FrameDrawingWhileOpening {
@@ -104,7 +47,6 @@ MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), file
     // which may be busy decoding a frame, many times a second on the GUI thread.
     mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_DOUBLE);
     mpv_observe_property(h, ObserveAudioPts, mpvname::AudioPts, MPV_FORMAT_DOUBLE);
-    reportClock_.start();
 }
 
 bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
@@ -140,35 +82,11 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
     std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), absolutePath));
     const FrameDrawingWhileOpening drawing(*movie->core_);
     const QDeadlineTimer deadline(options.openTimeout);
-    for (;;) {
-        movie->core_->drawPendingFrame();
-        const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
-        const mpv_event* event = mpv_wait_event(h, waitSeconds);
-        if (event->event_id == MPV_EVENT_NONE) {
-            if (deadline.hasExpired()) {
-                result.error = QStringLiteral("%1: not loaded within %2 ms")
-                                   .arg(absolutePath)
-                                   .arg(options.openTimeout.count());
-                return result;
-            }
-            continue;
-        }
-        if (event->event_id == MPV_EVENT_FILE_LOADED)
-            break;
-        if (event->event_id == MPV_EVENT_END_FILE) {
-            const auto* end = static_cast<const mpv_event_end_file*>(event->data);
-            result.error =
-                QStringLiteral("%1: %2").arg(absolutePath, end->reason == MPV_END_FILE_REASON_ERROR
-                                                               ? errorText(end->error)
-                                                               : QStringLiteral("ended while loading"));
-            return result;
-        }
-        if (event->event_id == MPV_EVENT_SHUTDOWN) {
-            result.error = QStringLiteral("%1: mpv shut down while loading").arg(absolutePath);
-            return result;
-        }
-        movie->handleEvent(*event);
-    }
+    result.error =
+        MpvFileOpening::waitUntilLoaded(*movie->core_, absolutePath, options.openTimeout, deadline,
+                                        [&movie](const mpv_event& event) { movie->handleEvent(event); });
+    if (!result.error.isEmpty())
+        return result;
 
     result.error = movie->inspectLoadedFile(deadline);
     if (!result.error.isEmpty())
@@ -182,100 +100,17 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
 
 QString MpvMovie::inspectLoadedFile(const QDeadlineTimer& deadline)
 {
-    mpv_handle* h = handle();
-    // Every question goes out at once and mpv answers them between its other work; the frames that come
-    // meanwhile are drawn, so the core never waits for a GUI thread that waits for the core.
-    std::vector<FileQuestion> questions{AskPlaylistCount, AskTracks, AskDuration, AskTitle};
-    mpv_get_property_async(h, AskPlaylistCount, mpvname::PlaylistCount, MPV_FORMAT_INT64);
-    mpv_get_property_async(h, AskTracks, mpvname::TrackList, MPV_FORMAT_NODE);
-    mpv_get_property_async(h, AskDuration, mpvname::Duration, MPV_FORMAT_DOUBLE);
-    mpv_get_property_async(h, AskTitle, mpvname::Title, MPV_FORMAT_STRING);
-    // A phone's video is stored turned, with the turn in its metadata; the software path turns it itself.
-    if (videoOutput() == MpvVideoOutput::Software) {
-        questions.push_back(AskRotation);
-        mpv_get_property_async(h, AskRotation, mpvname::VideoRotation, MPV_FORMAT_INT64);
-    }
-
-    int64_t playlistCount = 1;
-    bool hasAudio = false;
-    bool hasMovingVideo = false;
-    qint64 firstVideoId = 0;
-    std::optional<double> duration;
-    qint64 rotation = 0;
-    while (!questions.empty()) {
-        core_->drawPendingFrame();
-        const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
-        const mpv_event* event = mpv_wait_event(h, waitSeconds);
-        if (event->event_id == MPV_EVENT_NONE) {
-            if (deadline.hasExpired())
-                return QStringLiteral("%1: mpv did not tell what the file holds").arg(filePath_);
-            continue;
-        }
-        if (event->event_id == MPV_EVENT_SHUTDOWN)
-            return QStringLiteral("%1: mpv shut down while loading").arg(filePath_);
-        const auto question = std::find(questions.begin(), questions.end(), event->reply_userdata);
-        if (event->event_id != MPV_EVENT_GET_PROPERTY_REPLY || question == questions.end()) {
-            handleEvent(*event);
-            continue;
-        }
-        questions.erase(question);
-        const auto* property = static_cast<const mpv_event_property*>(event->data);
-        // An unanswered question (no title tag, no duration) leaves its default.
-        if (event->error < 0 || property->format == MPV_FORMAT_NONE)
-            continue;
-        switch (event->reply_userdata) {
-        case AskPlaylistCount:
-            playlistCount = *static_cast<int64_t*>(property->data);
-            break;
-        case AskTracks: {
-            const auto* tracks = static_cast<const mpv_node*>(property->data);
-            if (tracks->format != MPV_FORMAT_NODE_ARRAY)
-                break;
-            for (int i = 0; i < tracks->u.list->num; ++i) {
-                const mpv_node& track = tracks->u.list->values[i];
-                const mpv_node* type = mapValue(track, mpvname::TrackType);
-                if (!type || type->format != MPV_FORMAT_STRING)
-                    continue;
-                if (std::strcmp(type->u.string, mpvname::TrackTypeAudio) == 0)
-                    hasAudio = true;
-                if (std::strcmp(type->u.string, mpvname::TrackTypeVideo) != 0)
-                    continue;
-                const mpv_node* id = mapValue(track, mpvname::TrackId);
-                const bool still = nodeFlag(mapValue(track, mpvname::TrackImage)) ||
-                                   nodeFlag(mapValue(track, mpvname::TrackAlbumArt));
-                if (firstVideoId == 0 || (!still && !hasMovingVideo))
-                    firstVideoId = id && id->format == MPV_FORMAT_INT64 ? id->u.int64 : 0;
-                hasMovingVideo = hasMovingVideo || !still;
-            }
-            break;
-        }
-        case AskDuration:
-            duration = *static_cast<double*>(property->data);
-            break;
-        case AskTitle:
-            title_ = QString::fromUtf8(*static_cast<char**>(property->data));
-            break;
-        case AskRotation:
-            rotation = *static_cast<int64_t*>(property->data);
-            break;
-        default:
-            break;
-        }
-    }
-
-    // mpv opens a folder or a playlist file as a list of movies; a pane shows one file.
-    if (playlistCount > 1)
-        return QStringLiteral("%1: a list of %2 files, not one movie").arg(filePath_).arg(playlistCount);
-    if (!hasAudio && !hasMovingVideo)
-        return QStringLiteral("%1: neither moving pictures nor sound").arg(filePath_);
-    if (!duration || *duration <= 0.0)
-        return QStringLiteral("%1: no duration").arg(filePath_);
-
-    durationSeconds_ = *duration;
-    videoTrackId_ = firstVideoId;
-    picturesMove_ = hasMovingVideo;
-    if (rotation != 0)
-        turnPicturesUpright(rotation);
+    MpvLoadedFile file;
+    const QString error = MpvFileOpening::inspect(
+        *core_, filePath_, deadline, [this](const mpv_event& event) { handleEvent(event); }, &file);
+    if (!error.isEmpty())
+        return error;
+    title_ = file.title;
+    durationSeconds_ = file.durationSeconds;
+    videoTrackId_ = file.videoTrackId;
+    picturesMove_ = file.picturesMove;
+    if (file.rotation != 0)
+        turnPicturesUpright(file.rotation);
     return {};
 }
 
@@ -340,10 +175,10 @@ void MpvMovie::handleEvent(const mpv_event& event)
                 Q_EMIT didEnd(this);
             }
         } else if (event.reply_userdata == ObserveTimePos) {
-            timePos_ = reading(property->format, property->data);
+            reports_.timePosChanged(property->format, property->data);
             Q_EMIT timeDidChange(this);
         } else if (event.reply_userdata == ObserveAudioPts) {
-            audioPts_ = reading(property->format, property->data);
+            reports_.audioPtsChanged(property->format, property->data);
         }
         break;
     }
@@ -376,7 +211,7 @@ void MpvMovie::handleEvent(const mpv_event& event)
     }
     case MPV_EVENT_PLAYBACK_RESTART:
         // Reports from before the seek may still be the last ones; mpv is asked until new ones come.
-        forgetReports();
+        reports_.forget();
         seekTarget_.reset();
         Q_EMIT timeDidChange(this);
         break;
@@ -444,26 +279,6 @@ void MpvMovie::stop()
     setPausedState(true);
 }
 
-MpvMovie::Report MpvMovie::reading(int format, const void* data) const
-{
-    if (format != MPV_FORMAT_DOUBLE)
-        return {};
-    return {*static_cast<const double*>(data), reportClock_.nsecsElapsed(), true};
-}
-
-void MpvMovie::forgetReports()
-{
-    timePos_ = {};
-    audioPts_ = {};
-}
-
-double MpvMovie::timePosSeconds() const
-{
-    if (timePos_.known)
-        return timePos_.seconds;
-    return doubleProperty(handle(), mpvname::TimePos).value_or(0.0);
-}
-
 MovieTime MpvMovie::currentTime() const
 {
     return MovieTime::fromSeconds(positionSeconds());
@@ -475,7 +290,7 @@ double MpvMovie::positionSeconds() const
         return *seekTarget_;
     if (atEnd_)
         return durationSeconds_;
-    return std::clamp(timePosSeconds(), 0.0, durationSeconds_);
+    return std::clamp(reports_.timePosSeconds(handle()), 0.0, durationSeconds_);
 }
 
 double MpvMovie::clockSeconds() const
@@ -486,11 +301,8 @@ double MpvMovie::clockSeconds() const
     // from frame to frame and follows the frames handed to the output: players held level by it still
     // showed their pictures a frame apart. A report is carried forward by the time since it came, up to
     // a limit, so a core that stopped reporting does not run on in our eyes.
-    if (audioPts_.known) {
-        constexpr qint64 MaxCarryNs = 100'000'000;
-        const qint64 since = std::min(reportClock_.nsecsElapsed() - audioPts_.atNs, MaxCarryNs);
-        return std::clamp(audioPts_.seconds + since / 1e9 * speed_, 0.0, durationSeconds_);
-    }
+    if (const auto carried = reports_.carriedAudioSeconds(playbackSpeed_.value()))
+        return std::clamp(*carried, 0.0, durationSeconds_);
     if (const auto sound = doubleProperty(handle(), mpvname::AudioPts))
         return std::clamp(*sound, 0.0, durationSeconds_);
     return positionSeconds();
@@ -498,35 +310,12 @@ double MpvMovie::clockSeconds() const
 
 void MpvMovie::setSpeed(double speed)
 {
-    if (speed <= 0.0)
-        return;
-    if (speed != speed_ &&
-        mpv_set_property_async(handle(), AsyncReply, mpvname::Speed, MPV_FORMAT_DOUBLE, &speed) >= 0)
-        speed_ = speed;
-    if (nudged_) {
-        // After the speed, which mpv applies first: at the normal speed no stretcher comes back in.
-        int correct = 1;
-        mpv_set_property_async(handle(), AsyncReply, mpvname::AudioPitchCorrection, MPV_FORMAT_FLAG,
-                               &correct);
-        nudged_ = false;
-    }
+    playbackSpeed_.set(handle(), speed);
 }
 
 void MpvMovie::nudgeSpeed(double speed)
 {
-    if (speed <= 0.0)
-        return;
-    if (!nudged_) {
-        // mpv puts its stretcher in while the speed is not 1 and takes it out at 1, and the sound jumps by
-        // the stretcher's delay each time: about a frame, the very thing a nudge corrects.
-        int correct = 0;
-        if (mpv_set_property_async(handle(), AsyncReply, mpvname::AudioPitchCorrection, MPV_FORMAT_FLAG,
-                                   &correct) >= 0)
-            nudged_ = true;
-    }
-    if (speed != speed_ &&
-        mpv_set_property_async(handle(), AsyncReply, mpvname::Speed, MPV_FORMAT_DOUBLE, &speed) >= 0)
-        speed_ = speed;
+    playbackSpeed_.nudge(handle(), speed);
 }
 
 void MpvMovie::setCurrentTime(const MovieTime& time)
@@ -680,21 +469,8 @@ void MpvMovie::stepFrame(bool forward)
 
 void MpvMovie::requestFrameImage()
 {
-    if (hasPicture()) {
-        const QByteArray command = mpvname::ScreenshotRaw;
-        const QByteArray flags = mpvname::ScreenshotVideo;
-        mpv_node items[2];
-        items[0].format = MPV_FORMAT_STRING;
-        items[0].u.string = const_cast<char*>(command.constData());
-        items[1].format = MPV_FORMAT_STRING;
-        items[1].u.string = const_cast<char*>(flags.constData());
-        mpv_node_list list{2, items, nullptr};
-        mpv_node args;
-        args.format = MPV_FORMAT_NODE_ARRAY;
-        args.u.list = &list;
-        if (mpv_command_node_async(handle(), FrameImageReply, &args) >= 0)
-            return;
-    }
+    if (hasPicture() && requestRawFrame(handle(), FrameImageReply))
+        return;
     // the answer comes later also when there is none
     QMetaObject::invokeMethod(
         this, [this] { Q_EMIT frameImageReady(this, QImage()); }, Qt::QueuedConnection);
@@ -702,40 +478,7 @@ void MpvMovie::requestFrameImage()
 
 void MpvMovie::frameImageArrived(const mpv_event& event)
 {
-    QImage image;
-    const auto* reply = static_cast<const mpv_event_command*>(event.data);
-    if (event.error >= 0 && reply && reply->result.format == MPV_FORMAT_NODE_MAP) {
-        const mpv_node_list* map = reply->result.u.list;
-        qint64 width = 0, height = 0, stride = 0;
-        QByteArray format;
-        const mpv_byte_array* data = nullptr;
-        for (int i = 0; i < map->num; ++i) {
-            const QByteArray key = map->keys[i];
-            const mpv_node& value = map->values[i];
-            if (value.format == MPV_FORMAT_INT64 && key == "w")
-                width = value.u.int64;
-            else if (value.format == MPV_FORMAT_INT64 && key == "h")
-                height = value.u.int64;
-            else if (value.format == MPV_FORMAT_INT64 && key == "stride")
-                stride = value.u.int64;
-            else if (value.format == MPV_FORMAT_STRING && key == "format")
-                format = value.u.string;
-            else if (value.format == MPV_FORMAT_BYTE_ARRAY && key == "data")
-                data = value.u.ba;
-        }
-        // bgr0: blue in the lowest byte of each 32-bit pixel, the top byte undefined
-        if (format == "bgr0" && data && width > 0 && height > 0 && stride >= width * 4 &&
-            data->size >= static_cast<size_t>(stride * height)) {
-            image = QImage(static_cast<const uchar*>(data->data), int(width), int(height), int(stride),
-                           QImage::Format_RGB32)
-                        .copy();
-            for (int y = 0; y < image.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-                for (int x = 0; x < image.width(); ++x)
-                    line[x] |= 0xff000000u;
-            }
-        }
-    }
+    const QImage image = rawFrameImage(event);
     if (event.error < 0)
         qCWarning(lcMpv) << filePath_ << "gave no picture:" << errorText(event.error);
     Q_EMIT frameImageReady(this, image);

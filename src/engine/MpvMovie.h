@@ -2,8 +2,9 @@
 
 #include "engine/Movie.h"
 #include "engine/MpvCore.h"
+#include "engine/MpvPlaybackSpeed.h"
+#include "engine/MpvPositionReports.h"
 
-#include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
@@ -74,7 +75,7 @@ public:
     // nudged).
     double positionSeconds() const override;
     double clockSeconds() const override;
-    double speed() const override { return speed_; }
+    double speed() const override { return playbackSpeed_.value(); }
     void setSpeed(double speed) override;
     void nudgeSpeed(double speed) override;
 
@@ -120,17 +121,6 @@ private:
     // Only asks mpv; seekToSeconds also keeps the movie's own idea of where it stands.
     bool requestExactSeek(double seconds);
     void reloadAt(double seconds);
-    // A position mpv reported, with when it came (reportClock_); unknown until the first report, and again
-    // once a seek landed.
-    struct Report {
-        double seconds = 0.0;
-        qint64 atNs = 0;
-        bool known = false;
-    };
-    // What an observed property's change says, in mpv's format and data.
-    Report reading(int format, const void* data) const;
-    void forgetReports();
-    double timePosSeconds() const;
     // The answer to requestFrameImage, from mpv's reply.
     void frameImageArrived(const mpv_event& event);
 
@@ -167,12 +157,8 @@ private:
     bool steppingFrame_ = false;
     // A still picture (cover art) has no next frame: mpv would play on, waiting for one.
     bool picturesMove_ = false;
-    double speed_ = 1.0;
-    // Nudged: mpv resamples the sound instead of stretching it (audio-pitch-correction off).
-    bool nudged_ = false;
-    QElapsedTimer reportClock_;
-    Report timePos_;
-    Report audioPts_;
+    MpvPlaybackSpeed playbackSpeed_;
+    MpvPositionReports reports_;
 };
 
 } // namespace tetrapan

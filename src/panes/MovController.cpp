@@ -6,6 +6,7 @@
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PendingResumes.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "platform/Predicate.h"
@@ -31,6 +32,7 @@ int tagOf(const QObject* sender)
 
 MovController::MovController(Scheduler& scheduler, SettingsDomain& settings, QObject* parent)
     : QObject(parent), scheduler_(scheduler), settings_(settings),
+      pendingResumes_(std::make_unique<PendingResumes>(scheduler)),
       offsets_(std::make_unique<PaneOffsets>(*this))
 {
 }
@@ -39,8 +41,7 @@ MovController::~MovController()
 {
     // Whatever is still waiting would reach a coordinator that is gone.
     scheduler_.cancel(changeTimer_);
-    for (auto it = pendingResumes_.cbegin(); it != pendingResumes_.cend(); ++it)
-        scheduler_.cancel(it.key());
+    pendingResumes_->cancelAll();
 }
 
 void MovController::setQtView(int viewNo, QTMovieSubView* pane)
@@ -138,7 +139,7 @@ void MovController::changeAllMovieView()
     // A resume still waiting from an earlier load, skip or synchronisation would start the new movies at
     // its own moment; this load takes its intent over instead.
     bool wasPlaying = anyMovieIsPlaying();
-    for (bool willPlay : std::as_const(pendingResumes_))
+    for (bool willPlay : pendingResumes_->intents())
         wasPlaying = wasPlaying || willPlay;
     cancelPendingResumes();
     setAllMoviePlay(false);
@@ -187,19 +188,17 @@ void MovController::changeAllMovieView()
 void MovController::scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay)
 {
     const bool willPlay = std::any_of(isPlay.cbegin(), isPlay.cend(), [](bool play) { return play; });
-    auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
-    *id = scheduler_.scheduleAfter(delay, [this, id, isPlay] {
-        pendingResumes_.remove(*id);
-        setFrameMoviePlay(isPlay);
-    });
-    pendingResumes_.insert(*id, willPlay);
+    pendingResumes_->schedule(delay, willPlay, [this, isPlay] { setFrameMoviePlay(isPlay); });
 }
 
 void MovController::cancelPendingResumes()
 {
-    for (auto it = pendingResumes_.cbegin(); it != pendingResumes_.cend(); ++it)
-        scheduler_.cancel(it.key());
-    pendingResumes_.clear();
+    pendingResumes_->cancelAll();
+}
+
+bool MovController::hasPendingResume() const
+{
+    return !pendingResumes_->isEmpty();
 }
 
 // Actions
@@ -301,14 +300,6 @@ void MovController::setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay)
     }
     if (starting.size() > 1)
         Q_EMIT startedTogether(startClocks);
-}
-
-std::array<bool, MovController::PaneCount> MovController::paneIsPlaying() const
-{
-    std::array<bool, PaneCount> playing{};
-    for (int n = 1; n <= PaneCount; ++n)
-        playing[n - 1] = qtView(n) && qtView(n)->isPlaying();
-    return playing;
 }
 
 void MovController::skipAllMovieTime(int kind)
@@ -442,89 +433,6 @@ void MovController::changeScaleButtonState()
 void MovController::changeSoundButtonState()
 {
     Q_EMIT soundButtonStateNeedsRefresh();
-}
-
-// Queries
-
-template <typename Test> bool MovController::anyPlayablePane(Test test) const
-{
-    for (QTMovieSubView* pane : qtViews_) {
-        if (pane && pane->isPlayable() && test(*pane))
-            return true;
-    }
-    return false;
-}
-
-bool MovController::anyMovieIsAvailable() const
-{
-    for (QTMovieSubView* pane : qtViews_) {
-        if (pane && pane->isAvailable())
-            return true;
-    }
-    return false;
-}
-
-bool MovController::anyMovieIsPlayable() const
-{
-    return anyPlayablePane([](const QTMovieSubView&) { return true; });
-}
-
-bool MovController::anyMovieIsPlaying() const
-{
-    return anyPlayablePane([](const QTMovieSubView& pane) { return pane.isPlaying(); });
-}
-
-bool MovController::anyMovieIsController() const
-{
-    return anyPlayablePane([](const QTMovieSubView& pane) { return pane.isController(); });
-}
-
-bool MovController::anyMovieIsKeepAspect() const
-{
-    return anyPlayablePane([](const QTMovieSubView& pane) { return pane.isKeepAspect(); });
-}
-
-bool MovController::anyMovieIsScaleToFit() const
-{
-    return anyPlayablePane([](const QTMovieSubView& pane) { return !pane.isKeepAspect(); });
-}
-
-bool MovController::anyMovieIsSound() const
-{
-    return anyPlayablePane([](const QTMovieSubView& pane) { return !pane.isMuted(); });
-}
-
-int MovController::displayedViewNo() const
-{
-    int shown = 0;
-    for (int n = 1; n <= PaneCount; ++n) {
-        const QTMovieSubView* pane = qtView(n);
-        if (!pane || !pane->isDisplay())
-            continue;
-        if (shown != 0)
-            return 0;
-        shown = n;
-    }
-    return shown;
-}
-
-int MovController::playableViewNo() const
-{
-    int playable = -1;
-    for (int n = 1; n <= PaneCount; ++n) {
-        const QTMovieSubView* pane = qtView(n);
-        if (!pane || !pane->isDisplay() || !pane->isPlayable())
-            continue;
-        if (playable != -1)
-            return 0;
-        playable = n;
-    }
-    return playable;
-}
-
-bool MovController::canSyncMovieTime() const
-{
-    return playableViewNo() == 0;
 }
 
 // Single frames

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "panes/PaneQueries.h"
 #include "platform/Scheduler.h"
 
-#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -16,6 +16,7 @@ namespace tetrapan {
 class PlaylistTreeController;
 class MovieEngine;
 class PaneOffsets;
+class PendingResumes;
 class QTMovieSubView;
 class SettingsDomain;
 class TBArrayController;
@@ -103,7 +104,7 @@ public:
     // The user took play into his own hands: resumes still waiting after a load, a skip or a
     // synchronisation are dropped rather than undo what he did.
     void cancelPendingResumes();
-    bool hasPendingResume() const { return !pendingResumes_.isEmpty(); }
+    bool hasPendingResume() const;
     bool hasPendingLoad() const;
 
     // Button refreshes, passed on to the windows with buttons.
@@ -116,18 +117,18 @@ public:
     void changeScaleButtonState();
     void changeSoundButtonState();
 
-    bool anyMovieIsAvailable() const;
-    bool anyMovieIsPlayable() const;
-    bool anyMovieIsPlaying() const;
-    bool anyMovieIsController() const;
-    bool anyMovieIsKeepAspect() const;
-    bool anyMovieIsScaleToFit() const;
-    bool anyMovieIsSound() const;
+    bool anyMovieIsAvailable() const { return queries_.anyMovieIsAvailable(); }
+    bool anyMovieIsPlayable() const { return queries_.anyMovieIsPlayable(); }
+    bool anyMovieIsPlaying() const { return queries_.anyMovieIsPlaying(); }
+    bool anyMovieIsController() const { return queries_.anyMovieIsController(); }
+    bool anyMovieIsKeepAspect() const { return queries_.anyMovieIsKeepAspect(); }
+    bool anyMovieIsScaleToFit() const { return queries_.anyMovieIsScaleToFit(); }
+    bool anyMovieIsSound() const { return queries_.anyMovieIsSound(); }
     // The only displayed pane; 0 when none or several are displayed.
-    int displayedViewNo() const;
+    int displayedViewNo() const { return queries_.displayedViewNo(); }
     // -1 no playable pane, n exactly one (pane n), 0 two or more.
-    int playableViewNo() const;
-    bool canSyncMovieTime() const;
+    int playableViewNo() const { return queries_.playableViewNo(); }
+    bool canSyncMovieTime() const { return queries_.canSyncMovieTime(); }
 
     // Every playable pane one frame on (forward) or back, all panes stopped: for comparing frame by frame.
     void stepAllMovieFrame(bool forward);
@@ -167,8 +168,7 @@ Q_SIGNALS:
     void startedTogether(const std::array<std::optional<double>, PaneCount>& startClocks);
 
 private:
-    template <typename Test> bool anyPlayablePane(Test test) const;
-    std::array<bool, PaneCount> paneIsPlaying() const;
+    std::array<bool, PaneCount> paneIsPlaying() const { return queries_.paneIsPlaying(); }
     void setWindowTitles(const QString& uniqueId);
     // Each pane n returns to isPlay[n - 1] after the delay, unless the user or a newer load comes first.
     void scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay);
@@ -179,12 +179,12 @@ private:
     MovieEngine* movieEngine_ = nullptr;
     PlaylistTreeController* playlistTreeController_ = nullptr;
     std::array<QTMovieSubView*, PaneCount> qtViews_{};
+    PaneQueries queries_{qtViews_};
     int currentViewNo_ = 0;
     QString uniqueId_;
     bool observingUniqueId_ = false;
     Scheduler::TaskId changeTimer_ = Scheduler::NoTask;
-    // Resumes waiting to run, each with whether it would start any pane.
-    QHash<Scheduler::TaskId, bool> pendingResumes_;
+    std::unique_ptr<PendingResumes> pendingResumes_;
     QMetaObject::Connection selectionConnection_;
     std::unique_ptr<PaneOffsets> offsets_;
 };

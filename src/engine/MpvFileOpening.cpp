@@ -1,0 +1,158 @@
+#include "engine/MpvFileOpening.h"
+
+#include "engine/MpvCore.h"
+#include "engine/MpvNames.h"
+#include "engine/MpvProperties.h"
+
+#include <QDeadlineTimer>
+
+#include <mpv/client.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace tetrapan {
+
+namespace {
+
+// Tags of the questions asked about a file just loaded.
+enum FileQuestion : uint64_t {
+    AskPlaylistCount = 200,
+    AskTracks,
+    AskDuration,
+    AskTitle,
+    AskRotation,
+};
+
+} // namespace
+
+QString MpvFileOpening::waitUntilLoaded(MpvCore& core, const QString& absolutePath,
+                                        std::chrono::milliseconds timeout, const QDeadlineTimer& deadline,
+                                        const std::function<void(const mpv_event&)>& handleEvent)
+{
+    for (;;) {
+        core.drawPendingFrame();
+        const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
+        const mpv_event* event = mpv_wait_event(core.handle(), waitSeconds);
+        if (event->event_id == MPV_EVENT_NONE) {
+            if (deadline.hasExpired()) {
+                return QStringLiteral("%1: not loaded within %2 ms").arg(absolutePath).arg(timeout.count());
+            }
+            continue;
+        }
+        if (event->event_id == MPV_EVENT_FILE_LOADED)
+            return {};
+        if (event->event_id == MPV_EVENT_END_FILE) {
+            const auto* end = static_cast<const mpv_event_end_file*>(event->data);
+            return QStringLiteral("%1: %2").arg(absolutePath, end->reason == MPV_END_FILE_REASON_ERROR
+                                                                  ? errorText(end->error)
+                                                                  : QStringLiteral("ended while loading"));
+        }
+        if (event->event_id == MPV_EVENT_SHUTDOWN) {
+            return QStringLiteral("%1: mpv shut down while loading").arg(absolutePath);
+        }
+        handleEvent(*event);
+    }
+}
+
+QString MpvFileOpening::inspect(MpvCore& core, const QString& filePath, const QDeadlineTimer& deadline,
+                                const std::function<void(const mpv_event&)>& handleEvent, MpvLoadedFile* file)
+{
+    mpv_handle* h = core.handle();
+    // Every question goes out at once and mpv answers them between its other work; the frames that come
+    // meanwhile are drawn, so the core never waits for a GUI thread that waits for the core.
+    std::vector<FileQuestion> questions{AskPlaylistCount, AskTracks, AskDuration, AskTitle};
+    mpv_get_property_async(h, AskPlaylistCount, mpvname::PlaylistCount, MPV_FORMAT_INT64);
+    mpv_get_property_async(h, AskTracks, mpvname::TrackList, MPV_FORMAT_NODE);
+    mpv_get_property_async(h, AskDuration, mpvname::Duration, MPV_FORMAT_DOUBLE);
+    mpv_get_property_async(h, AskTitle, mpvname::Title, MPV_FORMAT_STRING);
+    // A phone's video is stored turned, with the turn in its metadata; the software path turns it itself.
+    if (core.videoOutput() == MpvVideoOutput::Software) {
+        questions.push_back(AskRotation);
+        mpv_get_property_async(h, AskRotation, mpvname::VideoRotation, MPV_FORMAT_INT64);
+    }
+
+    int64_t playlistCount = 1;
+    bool hasAudio = false;
+    bool hasMovingVideo = false;
+    qint64 firstVideoId = 0;
+    std::optional<double> duration;
+    qint64 rotation = 0;
+    while (!questions.empty()) {
+        core.drawPendingFrame();
+        const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
+        const mpv_event* event = mpv_wait_event(h, waitSeconds);
+        if (event->event_id == MPV_EVENT_NONE) {
+            if (deadline.hasExpired())
+                return QStringLiteral("%1: mpv did not tell what the file holds").arg(filePath);
+            continue;
+        }
+        if (event->event_id == MPV_EVENT_SHUTDOWN)
+            return QStringLiteral("%1: mpv shut down while loading").arg(filePath);
+        const auto question = std::find(questions.begin(), questions.end(), event->reply_userdata);
+        if (event->event_id != MPV_EVENT_GET_PROPERTY_REPLY || question == questions.end()) {
+            handleEvent(*event);
+            continue;
+        }
+        questions.erase(question);
+        const auto* property = static_cast<const mpv_event_property*>(event->data);
+        // An unanswered question (no title tag, no duration) leaves its default.
+        if (event->error < 0 || property->format == MPV_FORMAT_NONE)
+            continue;
+        switch (event->reply_userdata) {
+        case AskPlaylistCount:
+            playlistCount = *static_cast<int64_t*>(property->data);
+            break;
+        case AskTracks: {
+            const auto* tracks = static_cast<const mpv_node*>(property->data);
+            if (tracks->format != MPV_FORMAT_NODE_ARRAY)
+                break;
+            for (int i = 0; i < tracks->u.list->num; ++i) {
+                const mpv_node& track = tracks->u.list->values[i];
+                const mpv_node* type = mapValue(track, mpvname::TrackType);
+                if (!type || type->format != MPV_FORMAT_STRING)
+                    continue;
+                if (std::strcmp(type->u.string, mpvname::TrackTypeAudio) == 0)
+                    hasAudio = true;
+                if (std::strcmp(type->u.string, mpvname::TrackTypeVideo) != 0)
+                    continue;
+                const mpv_node* id = mapValue(track, mpvname::TrackId);
+                const bool still = nodeFlag(mapValue(track, mpvname::TrackImage)) ||
+                                   nodeFlag(mapValue(track, mpvname::TrackAlbumArt));
+                if (firstVideoId == 0 || (!still && !hasMovingVideo))
+                    firstVideoId = id && id->format == MPV_FORMAT_INT64 ? id->u.int64 : 0;
+                hasMovingVideo = hasMovingVideo || !still;
+            }
+            break;
+        }
+        case AskDuration:
+            duration = *static_cast<double*>(property->data);
+            break;
+        case AskTitle:
+            file->title = QString::fromUtf8(*static_cast<char**>(property->data));
+            break;
+        case AskRotation:
+            rotation = *static_cast<int64_t*>(property->data);
+            break;
+        default:
+            break;
+        }
+    }
+
+    // mpv opens a folder or a playlist file as a list of movies; a pane shows one file.
+    if (playlistCount > 1)
+        return QStringLiteral("%1: a list of %2 files, not one movie").arg(filePath).arg(playlistCount);
+    if (!hasAudio && !hasMovingVideo)
+        return QStringLiteral("%1: neither moving pictures nor sound").arg(filePath);
+    if (!duration || *duration <= 0.0)
+        return QStringLiteral("%1: no duration").arg(filePath);
+
+    file->durationSeconds = *duration;
+    file->videoTrackId = firstVideoId;
+    file->picturesMove = hasMovingVideo;
+    file->rotation = rotation;
+    return {};
+}
+
+} // namespace tetrapan

@@ -1,0 +1,24 @@
+#include "panes/PendingResumes.h"
+
+#include <memory>
+
+namespace tetrapan {
+
+void PendingResumes::schedule(std::chrono::milliseconds delay, bool willPlay, std::function<void()> resume)
+{
+    auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
+    *id = scheduler_.scheduleAfter(delay, [this, id, resume = std::move(resume)] {
+        waiting_.remove(*id);
+        resume();
+    });
+    waiting_.insert(*id, willPlay);
+}
+
+void PendingResumes::cancelAll()
+{
+    for (auto it = waiting_.cbegin(); it != waiting_.cend(); ++it)
+        scheduler_.cancel(it.key());
+    waiting_.clear();
+}
+
+} // namespace tetrapan
