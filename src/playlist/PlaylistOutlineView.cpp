@@ -3,11 +3,8 @@
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
-#include "library/dialogExtension.h"
 #include "panes/MovController.h"
-#include "platform/DialogPresenter.h"
 #include "platform/ObjectContext.h"
-#include "platform/userDefaultsExtension.h"
 #include "playlist/ImageAndTextCell.h"
 #include "playlist/PlaylistTreeRules.h"
 #include "shell/NamedImage.h"
@@ -20,40 +17,17 @@
 #include <QMimeData>
 
 #include <algorithm>
-#include <functional>
 
 namespace tetrapan {
 
-namespace {
-
-// Names the undo step of a tree change for Edit > Undo, and closes it even on an early return.
-class UndoStep {
-public:
-    UndoStep(ObjectContext& context, const QString& name) : context_(context)
-    {
-        context_.beginUndoGroup(name);
-    }
-    ~UndoStep() { context_.endUndoGroup(); }
-    UndoStep(const UndoStep&) = delete;
-    UndoStep& operator=(const UndoStep&) = delete;
-
-private:
-    ObjectContext& context_;
-};
-
-} // namespace
-
 PlaylistOutlineView::PlaylistOutlineView(SettingsDomain& settings, Scheduler& scheduler,
                                          DialogPresenter& dialogs, QWidget* parent)
-    : QTreeView(parent), settings_(settings), scheduler_(scheduler), dialogs_(dialogs),
-      cell_(new ImageAndTextCell(this))
+    : QTreeView(parent), settings_(settings), cell_(new ImageAndTextCell(this)), rows_(*this), drag_(*this),
+      editing_(*this, scheduler, dialogs), lastState_(*this, settings)
 {
 }
 
-PlaylistOutlineView::~PlaylistOutlineView()
-{
-    scheduler_.cancel(selectAfterRemoveTask_);
-}
+PlaylistOutlineView::~PlaylistOutlineView() = default;
 
 ObjectContext& PlaylistOutlineView::context() const
 {
@@ -89,8 +63,7 @@ void PlaylistOutlineView::awakeFromNib()
             &PlaylistOutlineView::scrollToSelection);
     connect(this, &QTreeView::collapsed, this, &PlaylistOutlineView::selectionWillHide);
 
-    dragOutItem_ = dragOutParentItem_ = dragOutSelectedItem_ = NoObject;
-    dragOutSelected_ = false;
+    drag_.reset();
     restoreLastState_ = false;
     // the tree controller read the library when it was made, so its first content is already there
     restoreLastState();
@@ -99,38 +72,14 @@ void PlaylistOutlineView::awakeFromNib()
 
 // ---- rows
 
-QModelIndexList PlaylistOutlineView::visibleRows() const
-{
-    QModelIndexList rows;
-    if (!model())
-        return rows;
-    // depth first, children right after their folder
-    std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
-        for (int r = 0; r < model()->rowCount(parent); ++r) {
-            const QModelIndex child = model()->index(r, 0, parent);
-            rows.append(child);
-            if (isExpanded(child))
-                walk(child);
-        }
-    };
-    walk(rootIndex());
-    return rows;
-}
-
 int PlaylistOutlineView::numberOfRows() const
 {
-    return static_cast<int>(visibleRows().size());
-}
-
-QModelIndex PlaylistOutlineView::indexOfRow(int row) const
-{
-    const QModelIndexList rows = visibleRows();
-    return row >= 0 && row < rows.size() ? rows.at(row) : QModelIndex();
+    return static_cast<int>(rows_.visibleRows().size());
 }
 
 ObjectId PlaylistOutlineView::itemAtRow(int row) const
 {
-    return playlistTreeController ? playlistTreeController->objectAtIndex(indexOfRow(row)) : NoObject;
+    return playlistTreeController ? playlistTreeController->objectAtIndex(rows_.indexOfRow(row)) : NoObject;
 }
 
 QModelIndex PlaylistOutlineView::indexOfItem(ObjectId node) const
@@ -141,72 +90,23 @@ QModelIndex PlaylistOutlineView::indexOfItem(ObjectId node) const
 int PlaylistOutlineView::rowOfItem(ObjectId node) const
 {
     const QModelIndex index = indexOfItem(node);
-    return index.isValid() ? static_cast<int>(visibleRows().indexOf(index)) : -1;
+    return index.isValid() ? static_cast<int>(rows_.visibleRows().indexOf(index)) : -1;
 }
 
 int PlaylistOutlineView::selectedRow() const
 {
-    const QModelIndex selected = selectedIndex();
-    return selected.isValid() ? static_cast<int>(visibleRows().indexOf(selected)) : -1;
+    const QModelIndex selected = rows_.selectedIndex();
+    return selected.isValid() ? static_cast<int>(rows_.visibleRows().indexOf(selected)) : -1;
 }
 
 bool PlaylistOutlineView::hasSelectedRow() const
 {
-    return selectedIndex().isValid();
-}
-
-// The rows below are found from their neighbours, not by listing every row: the move buttons ask after each
-// change of selection, and a library may hold thousands of rows.
-
-QModelIndex PlaylistOutlineView::selectedIndex() const
-{
-    if (!selectionModel())
-        return {};
-    // one row at most is selected; a row inside a closed folder has no place in the tree
-    for (const QModelIndex& index : selectionModel()->selectedRows()) {
-        if (isShown(index))
-            return index;
-    }
-    return {};
-}
-
-bool PlaylistOutlineView::isShown(const QModelIndex& index) const
-{
-    for (QModelIndex parent = index.parent(); parent != rootIndex(); parent = parent.parent()) {
-        if (!parent.isValid() || !isExpanded(parent))
-            return false;
-    }
-    return index.isValid();
-}
-
-QModelIndex PlaylistOutlineView::lastShownDescendant(QModelIndex index) const
-{
-    while (isExpanded(index) && model()->rowCount(index) > 0)
-        index = model()->index(model()->rowCount(index) - 1, 0, index);
-    return index;
-}
-
-QModelIndex PlaylistOutlineView::rowAbove(const QModelIndex& index) const
-{
-    if (index.row() > 0)
-        return lastShownDescendant(model()->index(index.row() - 1, 0, index.parent()));
-    return index.parent() == rootIndex() ? QModelIndex() : index.parent();
-}
-
-QModelIndex PlaylistOutlineView::rowBelow(const QModelIndex& index) const
-{
-    if (isExpanded(index) && model()->rowCount(index) > 0)
-        return model()->index(0, 0, index);
-    for (QModelIndex at = index; at.isValid() && at != rootIndex(); at = at.parent()) {
-        if (at.row() + 1 < model()->rowCount(at.parent()))
-            return model()->index(at.row() + 1, 0, at.parent());
-    }
-    return {};
+    return rows_.selectedIndex().isValid();
 }
 
 void PlaylistOutlineView::selectRow(int row)
 {
-    selectIndex(indexOfRow(row));
+    selectIndex(rows_.indexOfRow(row));
 }
 
 void PlaylistOutlineView::selectIndex(const QModelIndex& index)
@@ -287,28 +187,14 @@ void PlaylistOutlineView::selectClickedRow()
 
 // ---- navigation
 
-QModelIndex PlaylistOutlineView::targetIndex(int direction) const
-{
-    if (!model())
-        return {};
-    const QModelIndex selected = selectedIndex();
-    if (direction == 0) {
-        const int topRows = model()->rowCount(rootIndex());
-        if (selected.isValid())
-            return rowAbove(selected);
-        return topRows > 0 ? lastShownDescendant(model()->index(topRows - 1, 0, rootIndex())) : QModelIndex();
-    }
-    return selected.isValid() ? rowBelow(selected) : model()->index(0, 0, rootIndex());
-}
-
 bool PlaylistOutlineView::canMoveSelectedRowIndex(int direction) const
 {
-    return targetIndex(direction).isValid();
+    return rows_.targetIndex(direction).isValid();
 }
 
 void PlaylistOutlineView::moveSelectedRowIndex(int direction, bool isExpand)
 {
-    const QModelIndex target = targetIndex(direction);
+    const QModelIndex target = rows_.targetIndex(direction);
     if (!target.isValid())
         return;
     selectIndex(target);
@@ -394,42 +280,12 @@ void PlaylistOutlineView::rightMouseDown(const QPoint& position, const QPoint& g
 
 void PlaylistOutlineView::storeLastState()
 {
-    if (!playlistTreeController)
-        return;
-    for (const QModelIndex& row : visibleRows()) {
-        const ObjectId node = playlistTreeController->objectAtIndex(row);
-        if (!isFolder(node))
-            continue;
-        const bool expanded = isExpanded(row);
-        if (context().value(node, LibrarySchema::IsExpand).toBool() != expanded)
-            context().setValue(node, LibrarySchema::IsExpand, expanded);
-    }
-    userDefaultsExtension::setDefaultIntValue(settings_, selectedRow(), LastSelectedIndexKey);
+    lastState_.store();
 }
 
 void PlaylistOutlineView::restoreLastState()
 {
-    // Row by row from the top: a folder opened here adds its children right after it, so they are looked at
-    // next, and a folder inside a closed one has no row and stays closed. One walk, however large the
-    // library.
-    std::function<void(const QModelIndex&)> openLevel = [&](const QModelIndex& parent) {
-        for (int r = 0; r < model()->rowCount(parent); ++r) {
-            const QModelIndex child = model()->index(r, 0, parent);
-            const ObjectId node = playlistTreeController->objectAtIndex(child);
-            if (isFolder(node) && context().value(node, LibrarySchema::IsExpand).toBool()) {
-                expand(child);
-                openLevel(child);
-            }
-        }
-    };
-    if (model())
-        openLevel(rootIndex());
-    const int row = userDefaultsExtension::defaultIntValue(settings_, LastSelectedIndexKey);
-    const QModelIndex last = row >= 0 ? indexOfRow(row) : QModelIndex();
-    if (last.isValid()) {
-        selectIndex(last);
-        setFilelistPredicateWithPlaylist(false);
-    }
+    lastState_.restore();
 }
 
 // ---- adding, renaming, removing
@@ -446,33 +302,12 @@ ObjectId PlaylistOutlineView::createDirectory()
 
 void PlaylistOutlineView::addFile()
 {
-    addNode(false);
+    editing_.addNode(false);
 }
 
 void PlaylistOutlineView::addFolder()
 {
-    addNode(true);
-}
-
-ObjectId PlaylistOutlineView::addNode(bool folder)
-{
-    if (!playlistTreeController)
-        return NoObject;
-    const int row = selectedRow();
-    const ObjectId reference = row >= 0 ? itemAtRow(row) : NoObject;
-    ObjectId node = NoObject;
-    {
-        UndoStep step(context(), folder ? QStringLiteral("Add Folder") : QStringLiteral("Add Playlist"));
-        node = folder ? createDirectory() : createFile();
-        addItemToParent(reference, node, true);
-    }
-    playlistTreeController->rearrangeObjects();
-    if (isFolder(reference))
-        expandRecursively(indexOfItem(reference));
-    selectRowOfItem(node);
-    editSelectedRow();
-    setFilelistPredicateWithPlaylist(false);
-    return node;
+    editing_.addNode(true);
 }
 
 void PlaylistOutlineView::editSelectedRow()
@@ -480,35 +315,14 @@ void PlaylistOutlineView::editSelectedRow()
     const int row = selectedRow();
     if (row < 0 || row >= numberOfRows())
         return;
-    const QModelIndex index = indexOfRow(row);
+    const QModelIndex index = rows_.indexOfRow(row);
     scrollTo(index);
     edit(index);
 }
 
 void PlaylistOutlineView::removeItem()
 {
-    const int row = selectedRow();
-    if (row < 0 || !playlistTreeController)
-        return;
-    const ObjectId node = itemAtRow(row);
-    const dialogExtension::AlertText& alert =
-        isFolder(node) ? dialogExtension::DeleteFolder : dialogExtension::DeletePlaylist;
-    const int answer = dialogExtension::displayMessage(dialogs_, alert);
-    // whichever button answered the alert, the keys go on moving through the playlists
-    setFocus(Qt::OtherFocusReason);
-    if (answer != DialogPresenter::FirstButton)
-        return;
-    {
-        UndoStep step(context(),
-                      isFolder(node) ? QStringLiteral("Delete Folder") : QStringLiteral("Delete Playlist"));
-        removeTreeItems(node);
-    }
-    playlistTreeController->rearrangeObjects();
-    scheduler_.cancel(selectAfterRemoveTask_);
-    selectAfterRemoveTask_ = scheduler_.scheduleAfter(SelectAfterRemoveDelay, [this] {
-        selectAfterRemoveTask_ = Scheduler::NoTask;
-        selectClickedRow();
-    });
+    editing_.removeItem();
 }
 
 void PlaylistOutlineView::removeTreeItems(ObjectId node)
@@ -563,74 +377,22 @@ void PlaylistOutlineView::resetItemIndex(ObjectId item, ObjectId parentItem, Obj
 
 bool PlaylistOutlineView::writeItems(const QModelIndexList& items)
 {
-    if (items.isEmpty() || !playlistTreeController)
-        return false;
-    dragOutItem_ = playlistTreeController->objectAtIndex(items.first());
-    dragOutParentItem_ = context().relatedObject(dragOutItem_, LibrarySchema::Parent);
-    const int row = selectedRow();
-    dragOutSelected_ = row >= 0;
-    dragOutSelectedItem_ = dragOutSelected_ ? itemAtRow(row) : NoObject;
-    return true;
+    return drag_.writeItems(items);
 }
 
 Qt::DropAction PlaylistOutlineView::validateDrop(const QMimeData* data, ObjectId target, int childIndex) const
 {
-    // the drag carries no node of its own: the one remembered when a drag of this tree began is moved
-    if (!data || !data->hasFormat(PlaylistTreeController::PlistPboardType) || !playlistTreeController)
-        return Qt::IgnoreAction;
-    return PlaylistTreeRules::mayDrop(context(), dragOutItem_, dragOutParentItem_, target, childIndex)
-               ? Qt::MoveAction
-               : Qt::IgnoreAction;
+    return drag_.validateDrop(data, target, childIndex);
 }
 
 bool PlaylistOutlineView::acceptDrop(const QMimeData* data, ObjectId target, int childIndex)
 {
-    // a refused drop must never land: a folder inside its own subtree would make a loop the store cannot load
-    if (validateDrop(data, target, childIndex) != Qt::MoveAction)
-        return false;
-    {
-        UndoStep step(context(), QStringLiteral("Move"));
-        addItemToParent(target, dragOutItem_, childIndex == -1);
-        if (dragOutParentItem_ != NoObject && dragOutParentItem_ != target)
-            removeItemfromParent(dragOutParentItem_, dragOutItem_);
-        if (childIndex != -1)
-            resetItemIndex(dragOutItem_, dragOutParentItem_, target, childIndex);
-    }
-    playlistTreeController->rearrangeObjects();
-    if (childIndex == -1 && isFolder(target))
-        expand(indexOfItem(target));
-    if (dragOutSelected_)
-        selectRowOfItem(dragOutSelectedItem_);
-    setFilelistPredicateWithPlaylist(false);
-    return true;
+    return drag_.acceptDrop(data, target, childIndex);
 }
 
 PlaylistOutlineView::DropProposal PlaylistOutlineView::proposedDrop(const QPoint& position) const
 {
-    const QModelIndex index = indexAt(position);
-    if (!index.isValid() || !playlistTreeController)
-        return {};
-    // the same bands the drop indicator uses: the top and bottom edges of a row are the gaps beside it
-    const QRect rect = visualRect(index);
-    const int margin = std::clamp(qRound(rect.height() / 5.5), 2, 12);
-    enum { Above, Below, On } where = On;
-    if (position.y() - rect.top() < margin)
-        where = Above;
-    else if (rect.bottom() - position.y() < margin)
-        where = Below;
-    else if (!(model()->flags(index) & Qt::ItemIsDropEnabled))
-        where = position.y() < rect.center().y() ? Above : Below;
-    const ObjectId node = playlistTreeController->objectAtIndex(index);
-    const ObjectId parent = playlistTreeController->objectAtIndex(index.parent());
-    switch (where) {
-    case Above:
-        return {parent, index.row()};
-    case Below:
-        return {parent, index.row() + 1};
-    case On:
-        break;
-    }
-    return {node, -1};
+    return drag_.proposedDrop(position);
 }
 
 void PlaylistOutlineView::startDrag(Qt::DropActions)

@@ -2,6 +2,10 @@
 
 #include "platform/ObjectModel.h"
 #include "platform/Scheduler.h"
+#include "playlist/PlaylistRowDrag.h"
+#include "playlist/PlaylistTreeEditing.h"
+#include "playlist/PlaylistTreeLastState.h"
+#include "playlist/ShownTreeRows.h"
 #include "shell/LastStateKeeper.h"
 
 #include <QTreeView>
@@ -34,10 +38,7 @@ public:
     static constexpr std::chrono::milliseconds SelectAfterRemoveDelay{100};
     static inline const QString LastSelectedIndexKey = QStringLiteral("optLastSelectedIndexForPlaylist");
 
-    struct DropProposal {
-        ObjectId target = NoObject; // the folder dropped into; NoObject for the top level
-        int childIndex = -1;        // the gap among the target's children; -1 for onto the target
-    };
+    using DropProposal = PlaylistRowDrag::DropProposal;
 
     PlaylistOutlineView(SettingsDomain& settings, Scheduler& scheduler, DialogPresenter& dialogs,
                         QWidget* parent = nullptr);
@@ -120,38 +121,29 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // its helpers work on the rows as shown and on the library through the view
+    friend class PlaylistRowDrag;
+    friend class PlaylistTreeEditing;
+    friend class PlaylistTreeLastState;
+
     ObjectContext& context() const;
-    QModelIndexList visibleRows() const;
-    QModelIndex indexOfRow(int row) const;
     QModelIndex indexOfItem(ObjectId node) const;
-    QModelIndex targetIndex(int direction) const;
     void selectIndex(const QModelIndex& index);
-    QModelIndex selectedIndex() const;
-    // Every folder above the row is open.
-    bool isShown(const QModelIndex& index) const;
-    QModelIndex lastShownDescendant(QModelIndex index) const;
-    QModelIndex rowAbove(const QModelIndex& index) const;
-    QModelIndex rowBelow(const QModelIndex& index) const;
     bool isFolder(ObjectId node) const;
-    ObjectId addNode(bool folder);
     void rightMouseDown(const QPoint& position, const QPoint& globalPosition);
     void scrollToSelection();
     // Moves a selection that a closing folder would hide onto that folder.
     void selectionWillHide(const QModelIndex& folder);
 
     SettingsDomain& settings_;
-    Scheduler& scheduler_;
-    DialogPresenter& dialogs_;
     ImageAndTextCell* cell_ = nullptr;
-
-    ObjectId dragOutItem_ = NoObject;
-    ObjectId dragOutParentItem_ = NoObject;
-    ObjectId dragOutSelectedItem_ = NoObject;
-    bool dragOutSelected_ = false;
+    ShownTreeRows rows_;
+    PlaylistRowDrag drag_;
+    PlaylistTreeEditing editing_;
+    PlaylistTreeLastState lastState_;
     bool restoreLastState_ = false;
 
     bool contextClick_ = false;
-    Scheduler::TaskId selectAfterRemoveTask_ = Scheduler::NoTask;
 };
 
 } // namespace tetrapan
