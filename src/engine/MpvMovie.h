@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/Movie.h"
 #include "engine/MpvCore.h"
+#include "library/Movie.h"
 
 #include <QElapsedTimer>
 #include <QString>

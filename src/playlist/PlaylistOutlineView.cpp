@@ -10,7 +10,7 @@
 #include "platform/userDefaultsExtension.h"
 #include "playlist/ImageAndTextCell.h"
 #include "playlist/PlaylistTreeRules.h"
-#include "shell/NamedImage.h"
+#include "widgets/NamedImage.h"
 
 #include <QDrag>
 #include <QDropEvent>

@@ -2,7 +2,7 @@
 
 #include "platform/ObjectModel.h"
 #include "platform/Scheduler.h"
-#include "shell/LastStateKeeper.h"
+#include "widgets/LastStateKeeper.h"
 
 #include <QTreeView>
 
