@@ -9,12 +9,12 @@
 #include "VirtualDisplay.h"
 #include "XServer.h"
 
-#include "engine/Movie.h"
 #include "engine/MovieView.h"
 #include "engine/MpvMovie.h"
 #include "engine/MpvMovieEngine.h"
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
+#include "library/Movie.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SyncLock.h"

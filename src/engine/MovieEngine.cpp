@@ -1,6 +1,6 @@
 #include "engine/MovieEngine.h"
 
-#include "engine/Movie.h"
+#include "library/Movie.h"
 
 namespace tetrapan {
 

@@ -6,6 +6,10 @@
 
 #include <memory>
 
+// the signals' Movie* is a type Qt knows (for queued connections and signal spies) only where Movie is
+// complete
+Q_MOC_INCLUDE("library/Movie.h")
+
 class QWidget;
 
 namespace tetrapan {

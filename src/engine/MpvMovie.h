@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/Movie.h"
 #include "engine/MpvCore.h"
 #include "engine/MpvPlaybackSpeed.h"
 #include "engine/MpvPositionReports.h"
+#include "library/Movie.h"
 
 #include <QString>
 

@@ -9,7 +9,7 @@
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "platform/userDefaultsExtension.h"
-#include "shell/userDefaultsViewState.h"
+#include "widgets/userDefaultsViewState.h"
 
 #include <QAction>
 

@@ -1,9 +1,9 @@
 #include "library/TBArrayController.h"
 
-#include "engine/Movie.h"
 #include "library/FilelistArrayController.h"
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
+#include "library/Movie.h"
 #include "library/PlaylistTreeController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"

@@ -3,7 +3,7 @@
 #include "layout/ButtonForMenu.h"
 #include "layout/MenuFrameSet.h"
 #include "panes/MovController.h"
-#include "shell/NamedImage.h"
+#include "widgets/NamedImage.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -9,7 +9,7 @@
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
 #include "playlist/PlaylistOutlineView.h"
-#include "shell/userDefaultsViewState.h"
+#include "widgets/userDefaultsViewState.h"
 
 #include <QToolButton>
 

@@ -2,7 +2,7 @@
 
 #include "palette/AuxiliaryWindow.h"
 #include "platform/SettingsDomain.h"
-#include "shell/userDefaultsViewState.h"
+#include "widgets/userDefaultsViewState.h"
 
 namespace tetrapan {
 

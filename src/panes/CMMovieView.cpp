@@ -1,6 +1,6 @@
 #include "panes/CMMovieView.h"
 
-#include "engine/Movie.h"
+#include "library/Movie.h"
 #include "panes/MenuLine.h"
 #include "panes/QTMovieSubView.h"
 

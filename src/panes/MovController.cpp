@@ -1,8 +1,8 @@
 #include "panes/MovController.h"
 
-#include "engine/Movie.h"
 #include "engine/MovieEngine.h"
 #include "library/LibrarySchema.h"
+#include "library/Movie.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
 #include "panes/PaneOffsets.h"

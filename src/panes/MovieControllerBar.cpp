@@ -1,6 +1,6 @@
 #include "panes/MovieControllerBar.h"
 
-#include "engine/Movie.h"
+#include "library/Movie.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Movie.h"
+#include "library/Movie.h"
 
 #include <QPointer>
 #include <QWidget>

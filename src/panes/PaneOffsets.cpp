@@ -1,7 +1,7 @@
 #include "panes/PaneOffsets.h"
 
-#include "engine/Movie.h"
 #include "library/LibrarySchema.h"
+#include "library/Movie.h"
 #include "library/TBArrayController.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/MovieTime.h"
+#include "library/MovieTime.h"
 #include "platform/ObjectModel.h"
 
 namespace tetrapan {

@@ -1,6 +1,6 @@
 #include "panes/PaneSnapshot.h"
 
-#include "engine/Movie.h"
+#include "library/Movie.h"
 #include "library/dialogExtension.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"

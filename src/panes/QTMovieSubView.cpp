@@ -1,9 +1,9 @@
 #include "panes/QTMovieSubView.h"
 
-#include "engine/Movie.h"
 #include "engine/MovieEngine.h"
 #include "engine/MovieView.h"
 #include "library/LibrarySchema.h"
+#include "library/Movie.h"
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"

@@ -1,6 +1,6 @@
 #include "panes/SyncLock.h"
 
-#include "engine/Movie.h"
+#include "library/Movie.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 

@@ -15,7 +15,7 @@
 #include "playlist/FilelistWheel.h"
 #include "playlist/TableColumnController.h"
 #include "playlist/tableColumnExtension.h"
-#include "shell/userDefaultsViewState.h"
+#include "widgets/userDefaultsViewState.h"
 
 #include <QDateTime>
 #include <QDrag>

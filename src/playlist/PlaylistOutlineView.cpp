@@ -7,7 +7,7 @@
 #include "platform/ObjectContext.h"
 #include "playlist/ImageAndTextCell.h"
 #include "playlist/PlaylistTreeRules.h"
-#include "shell/NamedImage.h"
+#include "widgets/NamedImage.h"
 
 #include <QDrag>
 #include <QDropEvent>

@@ -6,7 +6,7 @@
 #include "playlist/PlaylistTreeEditing.h"
 #include "playlist/PlaylistTreeLastState.h"
 #include "playlist/ShownTreeRows.h"
-#include "shell/LastStateKeeper.h"
+#include "widgets/LastStateKeeper.h"
 
 #include <QTreeView>
 

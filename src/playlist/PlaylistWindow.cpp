@@ -3,7 +3,7 @@
 #include "playlist/ButtonSelectFilelist.h"
 #include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
-#include "shell/NamedImage.h"
+#include "widgets/NamedImage.h"
 
 #include "ui_PlaylistWindow.h"
 

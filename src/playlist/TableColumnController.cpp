@@ -1,7 +1,7 @@
 #include "playlist/TableColumnController.h"
 
 #include "library/FilelistArrayController.h"
-#include "shell/userDefaultsViewState.h"
+#include "widgets/userDefaultsViewState.h"
 
 #include <QHeaderView>
 #include <QTableView>

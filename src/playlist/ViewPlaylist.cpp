@@ -10,8 +10,8 @@
 #include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
-#include "shell/NamedImage.h"
-#include "shell/userDefaultsViewState.h"
+#include "widgets/NamedImage.h"
+#include "widgets/userDefaultsViewState.h"
 
 #include <QAbstractButton>
 #include <QEvent>

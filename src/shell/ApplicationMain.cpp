@@ -8,13 +8,13 @@
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxPresenter.h"
-#include "shell/NamedImage.h"
-#include "shell/Resources.h"
 #include "shell/SingleInstance.h"
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/UnixSignalWatcher.h"
 #include "shell/commandLine.h"
 #include "shell/desktopLaunch.h"
+#include "widgets/NamedImage.h"
+#include "widgets/Resources.h"
 
 #include <QApplication>
 

@@ -19,7 +19,6 @@ class MovController;
 class MovieEngine;
 class MovieFilesOpener;
 class PaneSnapshot;
-class ObjectContext;
 class PlaylistOutlineView;
 class PlaylistTreeController;
 class PlaylistWindow;
@@ -99,23 +98,13 @@ public:
 
 private:
     void instantiate();
-    void connectOutlets();
-    void connectUndoActions(ObjectContext* context);
-    void connectPlaylistWindow();
-    void connectPlaylistTable();
-    void connectPlaylistWindowController();
-    void awakePlaylistWindow();
-    void connectMainWindowLayout();
-    void awakeMainWindowLayout();
-    void awakeFromNib();
     void instantiatePalette();
-    void connectControlWindow();
-    void connectPrefs();
-    void connectFileAndPlaybackMenus();
-    void connectListFontSize();
+    // each window's outlets in windowWiring, the application's menu commands in menuCommands
+    void connectOutlets();
+    void awakeFromNib();
+    void awakeMainWindowLayout();
     void awakePalette();
-    // View > Sync Lock and the palette's lock button write the setting; the lock follows the setting.
-    void connectSyncLock();
+    void awakePlaylistWindow();
 
     NibServices services_;
     std::unique_ptr<MainWindow> mainWindow_;

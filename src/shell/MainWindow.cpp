@@ -3,8 +3,8 @@
 #include "layout/ButtonForMenu.h"
 #include "layout/MenuFrameSet.h"
 #include "layout/SplitSubView.h"
-#include "shell/NamedImage.h"
 #include "ui_MainWindow.h"
+#include "widgets/NamedImage.h"
 
 #include <QMenu>
 #include <QMenuBar>

@@ -1,6 +1,6 @@
 #include "shell/MessageBoxPresenter.h"
 
-#include "shell/NamedImage.h"
+#include "widgets/NamedImage.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -46,7 +46,8 @@ QStringList MessageBoxPresenter::runOpenPanel(const OpenPanelRequest& request)
     if (request.canChooseDirectories && !request.canChooseFiles)
         dialog.setFileMode(QFileDialog::Directory);
     else
-        dialog.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        dialog.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles
+                                                           : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontResolveSymlinks, !request.resolvesAliases);
     if (!request.directory.isEmpty())
         dialog.setDirectory(request.directory);

@@ -5,7 +5,7 @@
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/StoreCoordinator.h"
-#include "shell/LastStateKeeper.h"
+#include "widgets/LastStateKeeper.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "FakeScheduler.h"
 #include "TestClips.h"
 
-#include "engine/Movie.h"
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovieEngine.h"
 #include "engine/MpvWorkers.h"
+#include "library/Movie.h"
 
 #include <QTest>
 

@@ -2,7 +2,7 @@
 #include "AppFixture.h"
 #include "TestClips.h"
 
-#include "engine/Movie.h"
+#include "library/Movie.h"
 
 #include <QGuiApplication>
 #include <QSplitterHandle>

@@ -1,7 +1,7 @@
 #include "library/dialogExtension.h"
 #include "shell/MessageBoxPresenter.h"
-#include "shell/NamedImage.h"
-#include "shell/Resources.h"
+#include "widgets/NamedImage.h"
+#include "widgets/Resources.h"
 
 #include <QAbstractButton>
 #include <QApplication>

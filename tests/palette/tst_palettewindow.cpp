@@ -4,10 +4,10 @@
 #include "FakeMovie.h"
 #include "TestClips.h"
 
-#include "engine/Movie.h"
-#include "engine/MovieTime.h"
 #include "engine/MpvMovie.h"
 #include "layout/ButtonForMenu.h"
+#include "library/Movie.h"
+#include "library/MovieTime.h"
 #include "palette/ControlWindow.h"
 #include "palette/HelpWindow.h"
 #include "palette/PrefsWindow.h"

@@ -2,7 +2,7 @@
 // lists at once, and the help lists every key the program answers to.
 #include "AppFixture.h"
 
-#include "engine/Movie.h"
+#include "library/Movie.h"
 #include "palette/HelpWindow.h"
 #include "palette/ListFontSize.h"
 #include "palette/PrefsWindow.h"

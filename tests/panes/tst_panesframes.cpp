@@ -8,8 +8,8 @@
 #include "ScreenProbe.h"
 #include "TestClips.h"
 
-#include "engine/Movie.h"
 #include "engine/MovieView.h"
+#include "library/Movie.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/SyncLock.h"

@@ -4,7 +4,7 @@
 #include "panes/QTMovieSubView.h"
 #include "playlist/ButtonSelectFilelist.h"
 #include "playlist/ViewPlaylist.h"
-#include "shell/NamedImage.h"
+#include "widgets/NamedImage.h"
 
 #include <QDateTime>
 #include <QHeaderView>

@@ -7,8 +7,8 @@
 #include "palette/ViewPrefs.h"
 #include "playlist/ButtonSelectFilelist.h"
 #include "playlist/ViewPlaylist.h"
-#include "shell/NamedImage.h"
-#include "shell/userDefaultsViewState.h"
+#include "widgets/NamedImage.h"
+#include "widgets/userDefaultsViewState.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>

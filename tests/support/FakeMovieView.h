@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/Movie.h"
 #include "engine/MovieView.h"
+#include "library/Movie.h"
 
 #include <QPointer>
 

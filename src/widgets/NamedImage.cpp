@@ -1,4 +1,4 @@
-#include "shell/NamedImage.h"
+#include "widgets/NamedImage.h"
 
 #include <QFile>
 

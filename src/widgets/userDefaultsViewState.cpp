@@ -1,4 +1,4 @@
-#include "shell/userDefaultsViewState.h"
+#include "widgets/userDefaultsViewState.h"
 
 #include "library/FilelistArrayController.h"
 #include "platform/RectText.h"
@@ -81,7 +81,6 @@ QString columnIdentifier(const QAbstractItemModel* model, int section)
 {
     return model->headerData(section, Qt::Horizontal, FilelistArrayController::AttributeKeyRole).toString();
 }
-
 
 } // namespace
 

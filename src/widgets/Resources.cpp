@@ -1,4 +1,4 @@
-#include "shell/Resources.h"
+#include "widgets/Resources.h"
 
 #include <QtGlobal>
 

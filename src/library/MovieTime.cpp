@@ -1,4 +1,4 @@
-#include "engine/MovieTime.h"
+#include "library/MovieTime.h"
 
 #include <cmath>
 

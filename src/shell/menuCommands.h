@@ -1,0 +1,28 @@
+#pragma once
+
+namespace tetrapan {
+
+class DialogPresenter;
+class MainNib;
+class MainWindow;
+class ObjectContext;
+class SettingsDomain;
+
+// The main window's menu commands that act on the whole application rather than on one window: files,
+// playback of all panes, snapshots, the playlists, saving, quitting, undo and the sync lock. Each is one
+// step of loading the nib (MainNib), which calls them in its documented order.
+namespace menuCommands {
+
+// File > Open Movies, New Playlist and New Folder, Save Snapshot; the playback menu; the previous and next
+// playlist.
+void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogs);
+// Save, Quit, the main window's close box, Undo and Redo: the application delegate's commands.
+void connectApplicationCommands(MainNib& nib);
+// Undo and Redo are enabled, and name the change, as the library's undo stack allows; from the library's
+// opening on.
+void connectUndoActions(MainWindow& window, ObjectContext* context);
+// View > Sync Lock and the palette's lock button write the setting; the lock follows the setting.
+void connectSyncLock(MainNib& nib, SettingsDomain& settings);
+
+} // namespace menuCommands
+} // namespace tetrapan

@@ -1,0 +1,23 @@
+#pragma once
+
+namespace tetrapan {
+
+class MainNib;
+class SettingsDomain;
+
+// The outlets between each window, its controller and the pane coordinator, and the signals by which the
+// coordinator has a window follow it. Each is one step of connecting the nib's outlets (MainNib), which
+// calls them in its documented order; the objects are all built by then, and none is awake yet.
+namespace windowWiring {
+
+// The playlist window, its tree, its file table with the table's header menu, and the window's controller.
+void connectPlaylistWindow(MainNib& nib);
+// The main window's split views, its frame-set menu, and the View menu's commands on the layout.
+void connectMainWindowLayout(MainNib& nib, SettingsDomain& settings);
+// The control palette's controller, the coordinator's requests it follows and the palette's buttons.
+void connectControlWindow(MainNib& nib);
+// The preferences and help windows, and the lists' font size the preferences set.
+void connectPrefs(MainNib& nib, SettingsDomain& settings);
+
+} // namespace windowWiring
+} // namespace tetrapan
