@@ -140,8 +140,8 @@ void MainNib::connectOutlets()
     movController_->setTbArrayController(tbArrayController_.get());
     movController_->setPlaylistTreeController(playlistTreeController_.get());
     // The playlist window hears the coordinator's play-button refreshes and its request to open the window
-    // (connectPlaylistWindowController); the control window listens to the others the same way
-    // (connectControlWindow).
+    // (windowWiring::connectPlaylistWindow); the control window listens to the others the same way
+    // (windowWiring::connectControlWindow).
     windowWiring::connectMainWindowLayout(*this, services_.settings);
     windowWiring::connectControlWindow(*this);
     windowWiring::connectPrefs(*this, services_.settings);
