@@ -8,6 +8,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <limits>
 
 namespace tetrapan::LibraryRules {
@@ -15,7 +17,6 @@ namespace tetrapan::LibraryRules {
 namespace {
 
 using namespace LibrarySchema;
-
 
 } // namespace
 
@@ -79,6 +80,26 @@ ObjectId createNode(ObjectContext& context, SettingsDomain& settings, bool isFol
     context.setValue(node, QStringLiteral("frameSet"), QString(QLatin1String("")));
     storeIdentifierNumber(settings, entity, number);
     return node;
+}
+
+bool holdsPlaylist(const ObjectContext& context)
+{
+    const QList<ObjectId> nodes = context.fetch(LibrarySchema::Playlist);
+    return std::any_of(nodes.cbegin(), nodes.cend(),
+                       [&](ObjectId node) { return !context.value(node, IsFolder).toBool(); });
+}
+
+QString uniqueTitle(const ObjectContext& context, ObjectId parent, const QString& title, ObjectId node)
+{
+    QSet<QString> taken;
+    for (ObjectId sibling : childNodes(context, parent)) {
+        if (sibling != node)
+            taken.insert(context.value(sibling, Title).toString());
+    }
+    QString candidate = title;
+    for (int number = 2; taken.contains(candidate); ++number)
+        candidate = QStringLiteral("%1 %2").arg(title).arg(number);
+    return candidate;
 }
 
 ObjectId parentForNewNode(const ObjectContext& context, ObjectId reference)

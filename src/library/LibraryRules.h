@@ -45,6 +45,12 @@ int nextChildIndex(const ObjectContext& context, ObjectId parent, ObjectId excep
 // Puts the node under the parent (NoObject: top level) at the end of that level.
 void placeNode(ObjectContext& context, ObjectId node, ObjectId parent);
 
+// Whether any node of the tree is a playlist (not a folder).
+bool holdsPlaylist(const ObjectContext& context);
+// The title itself when no other node on the parent's level (NoObject: top level) has it, otherwise the
+// first free "title 2", "title 3", ...; the node named is not counted.
+QString uniqueTitle(const ObjectContext& context, ObjectId parent, const QString& title, ObjectId node);
+
 // Deletes every file entry of the playlist with this identifier; nothing for "".
 void removeEntriesOfPlaylist(ObjectContext& context, const QString& uniqueId);
 // Deletes the node, everything below it depth first, and the file entries of every playlist among them.

@@ -13,7 +13,6 @@ namespace {
 
 using namespace LibrarySchema;
 
-
 } // namespace
 
 PlaylistTreeController::PlaylistTreeController(ObjectContext& context, QObject* parent)
@@ -304,7 +303,8 @@ QVariant PlaylistTreeController::data(const QModelIndex& index, int role) const
 bool PlaylistTreeController::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     const ObjectId id = objectAtIndex(index);
-    if (id == NoObject || role != Qt::EditRole)
+    // a nameless row could not be told from its neighbours: the old name stays
+    if (id == NoObject || role != Qt::EditRole || value.toString().trimmed().isEmpty())
         return false;
     context_.setValue(id, Title, value.toString());
     return true;

@@ -73,6 +73,8 @@ public:
     bool moveIndexFilelist(int direction);
     bool canLoadFrameSet() const;
     bool canEditFrameSet() const;
+    // A playlist, not a folder, is selected: files can be placed in it.
+    bool isPlaylistSelected() const { return canEditFrameSet(); }
 
 private:
     struct EntryValues {

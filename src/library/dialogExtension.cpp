@@ -40,6 +40,17 @@ int displayMessage(DialogPresenter& presenter, const AlertText& alert)
     return displayMessage(presenter, alert.style, alert.message, alert.info, alert.btnList);
 }
 
+int displayMessage(DialogPresenter& presenter, const AlertText& alert, const QString& details)
+{
+    AlertRequest request;
+    request.iconName = iconNameForStyle(alert.style);
+    request.messageText = alert.message;
+    request.informativeText = alert.info;
+    request.buttons = buttonTitles(alert.btnList);
+    request.detailedText = details;
+    return presenter.runAlert(request);
+}
+
 int displayMessageAlertCreateMovie(DialogPresenter& presenter)
 {
     return displayMessage(presenter, CantCreateMovie);

@@ -65,6 +65,8 @@ QStringList buttonTitles(const QString& btnList);
 int displayMessage(DialogPresenter& presenter, const QString& style, const QString& message,
                    const QString& info, const QString& btnList);
 int displayMessage(DialogPresenter& presenter, const AlertText& alert);
+// The same alert with details the user can open: the files concerned and why, one a line.
+int displayMessage(DialogPresenter& presenter, const AlertText& alert, const QString& details);
 // As displayMessage with an image name in place of the style word; "" shows "icon_info".
 int displayMessageWithIcon(DialogPresenter& presenter, const QString& imageName, const QString& message,
                            const QString& info, const QString& btnList);

@@ -40,6 +40,7 @@ QStringList CMMovieView::createMenuArray()
         QStringLiteral("-,,,"),
         QStringLiteral("Copy To..,nullAction:,,copy"),
         QStringLiteral("-,,,"),
+        QStringLiteral("Open Movie…,openMovieFile:,,open"),
         QStringLiteral("Remove,removeMovieView:,,remove"),
     };
 }
@@ -66,6 +67,7 @@ CMMovieView::Action CMMovieView::actionNamed(const QString& name)
         {QStringLiteral("nullAction:"), &CMMovieView::nullAction},
         {QStringLiteral("copyMovieView:"), &CMMovieView::copyMovieView},
         {QStringLiteral("removeMovieView:"), &CMMovieView::removeMovieView},
+        {QStringLiteral("openMovieFile:"), &CMMovieView::openMovieFile},
         {QStringLiteral("changeMovieOffset:"), &CMMovieView::changeMovieOffset},
         {QStringLiteral("clearMovieOffset:"), &CMMovieView::clearMovieOffset},
     };
@@ -101,7 +103,8 @@ void CMMovieView::setMenuItem()
             continue;
         }
         Action action = actionNamed(line.action);
-        if (!available)
+        // an empty pane can still be given a movie
+        if (!available && line.key != QLatin1String("open"))
             action = nullptr;
         else if ((line.key == QLatin1String("play") && playing) ||
                  (line.key == QLatin1String("stop") && !playing))
@@ -198,6 +201,12 @@ void CMMovieView::copyMovieView(QAction* sender)
 {
     if (qtView_)
         qtView_->copyMovieView(sender);
+}
+
+void CMMovieView::openMovieFile(QAction*)
+{
+    if (qtView_)
+        qtView_->openMovieFile();
 }
 
 void CMMovieView::removeMovieView(QAction*)

@@ -41,6 +41,7 @@ public:
     void nullAction(QAction* sender);
     void copyMovieView(QAction* sender);
     void removeMovieView(QAction* sender);
+    void openMovieFile(QAction* sender);
 
     // Offsets against the leading pane.
     void changeMovieOffset(QAction* sender);

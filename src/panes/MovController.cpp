@@ -5,6 +5,7 @@
 #include "library/Movie.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
+#include "panes/PaneEntryFollower.h"
 #include "panes/PaneOffsets.h"
 #include "panes/PendingResumes.h"
 #include "panes/QTMovieSubView.h"
@@ -33,7 +34,8 @@ int tagOf(const QObject* sender)
 MovController::MovController(Scheduler& scheduler, SettingsDomain& settings, QObject* parent)
     : QObject(parent), scheduler_(scheduler), settings_(settings),
       pendingResumes_(std::make_unique<PendingResumes>(scheduler)),
-      offsets_(std::make_unique<PaneOffsets>(*this))
+      offsets_(std::make_unique<PaneOffsets>(*this)),
+      entryFollower_(std::make_unique<PaneEntryFollower>(*this, scheduler))
 {
 }
 
@@ -53,6 +55,13 @@ void MovController::setQtView(int viewNo, QTMovieSubView* pane)
 QTMovieSubView* MovController::qtView(int viewNo) const
 {
     return viewNo >= 1 && viewNo <= PaneCount ? qtViews_[viewNo - 1] : nullptr;
+}
+
+void MovController::setTbArrayController(TBArrayController* controller)
+{
+    tbArrayController_ = controller;
+    entryFollower_->follow(controller ? controller->getManagedObjectContext(LibrarySchema::Filelist)
+                                      : nullptr);
 }
 
 void MovController::setPlaylistTreeController(PlaylistTreeController* controller)
@@ -106,32 +115,49 @@ void MovController::changeAllMovieViewWithTimer()
     });
 }
 
+void MovController::loadPendingPlaylist()
+{
+    if (!hasPendingLoad())
+        return;
+    scheduler_.cancel(changeTimer_);
+    changeTimer_ = Scheduler::NoTask;
+    changeAllMovieView();
+}
+
 bool MovController::hasPendingLoad() const
 {
     return scheduler_.isPending(changeTimer_);
 }
 
-void MovController::setWindowTitles(const QString& uniqueId)
+QString MovController::playlistTitle(const QString& uniqueId) const
 {
-    QString mainTitle = QLatin1String(MainWindowTitle);
-    QString controlTitle = QLatin1String(ControlWindowTitle);
     // No node is looked up for "": a node without an identifier must not lend its title to no playlist.
     ObjectContext* context =
         tbArrayController_ ? tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist) : nullptr;
-    if (context && !uniqueId.isEmpty()) {
-        const QList<ObjectId> nodes = tbArrayController_->getObjectsWithPred(
-            LibrarySchema::Playlist, Predicate::equals(LibrarySchema::UniqueId, uniqueId));
-        if (!nodes.isEmpty()) {
-            const QString title = context->value(nodes.front(), LibrarySchema::Title).toString();
-            mainTitle = context->value(nodes.front(), LibrarySchema::IsFolder).toBool()
-                            ? QStringLiteral("[ %1 ]").arg(title)
-                            : title;
-            controlTitle = mainTitle;
-        }
-    }
-    Q_EMIT mainWindowTitleChanged(mainTitle);
-    Q_EMIT controlWindowTitleChanged(controlTitle);
+    if (!context || uniqueId.isEmpty())
+        return QString();
+    const QList<ObjectId> nodes = tbArrayController_->getObjectsWithPred(
+        LibrarySchema::Playlist, Predicate::equals(LibrarySchema::UniqueId, uniqueId));
+    if (nodes.isEmpty())
+        return QString();
+    const QString title = context->value(nodes.front(), LibrarySchema::Title).toString();
+    return context->value(nodes.front(), LibrarySchema::IsFolder).toBool()
+               ? QStringLiteral("[ %1 ]").arg(title)
+               : title;
+}
+
+void MovController::setWindowTitles(const QString& uniqueId)
+{
+    shownTitle_ = playlistTitle(uniqueId);
+    Q_EMIT mainWindowTitleChanged(shownTitle_.isNull() ? QLatin1String(MainWindowTitle) : shownTitle_);
+    Q_EMIT controlWindowTitleChanged(shownTitle_.isNull() ? QLatin1String(ControlWindowTitle) : shownTitle_);
     Q_EMIT moveButtonEnabledNeedsRefresh();
+}
+
+void MovController::refreshWindowTitles()
+{
+    if (observingUniqueId_ && playlistTitle(uniqueId_) != shownTitle_)
+        setWindowTitles(uniqueId_);
 }
 
 void MovController::changeAllMovieView()
@@ -144,21 +170,7 @@ void MovController::changeAllMovieView()
     cancelPendingResumes();
     setAllMoviePlay(false);
 
-    QList<ObjectId> entries;
-    ObjectContext* context = nullptr;
-    if (tbArrayController_) {
-        entries = tbArrayController_->getArrangedObjects(LibrarySchema::Filelist);
-        context = tbArrayController_->getManagedObjectContext(LibrarySchema::Filelist);
-    }
-    // the first entry for each view number, in the list's order
-    std::array<QString, PaneCount> paths;
-    for (int n = 1; n <= PaneCount; ++n) {
-        const auto entry = std::find_if(entries.cbegin(), entries.cend(), [&](ObjectId id) {
-            return context->value(id, LibrarySchema::ViewNo).toInt() == n;
-        });
-        if (entry != entries.cend())
-            paths[n - 1] = context->value(*entry, LibrarySchema::FilePath).toString();
-    }
+    const PaneEntryFollower::Paths paths = PaneEntryFollower::entryPaths(tbArrayController_);
     // the four files load side by side while the panes open them one after another
     if (movieEngine_)
         movieEngine_->prepareMovies(QStringList(paths.cbegin(), paths.cend()));
@@ -173,6 +185,7 @@ void MovController::changeAllMovieView()
     }
     if (movieEngine_)
         movieEngine_->discardPreparedMovies();
+    entryFollower_->noteLoaded(paths);
 
     if (tbArrayController_ &&
         userDefaultsExtension::defaultBoolValue(settings_, QLatin1String(OptLoadFrameSet)) &&

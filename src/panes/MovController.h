@@ -15,6 +15,7 @@ namespace tetrapan {
 
 class PlaylistTreeController;
 class MovieEngine;
+class PaneEntryFollower;
 class PaneOffsets;
 class PendingResumes;
 class QTMovieSubView;
@@ -50,7 +51,8 @@ public:
     // Outlets qtView1..qtView4; viewNo outside 1..4 is ignored.
     void setQtView(int viewNo, QTMovieSubView* pane);
     QTMovieSubView* qtView(int viewNo) const;
-    void setTbArrayController(TBArrayController* controller) { tbArrayController_ = controller; }
+    // The panes follow its entries of the current playlist from then on (PaneEntryFollower).
+    void setTbArrayController(TBArrayController* controller);
     // The panes' engine, told which files a load is about to open so it can load them side by side.
     void setMovieEngine(MovieEngine* engine) { movieEngine_ = engine; }
     TBArrayController* tbArrayController() const { return tbArrayController_; }
@@ -95,11 +97,15 @@ public:
     // Show one pane alone, or all panes again.
     void changeMovieViewFrame(int viewNo);
     void openPlaylistWindow();
+    // The titles again, when the current playlist was renamed or its change undone; signals only a change.
+    void refreshWindowTitles();
 
     // The steps of choosing a playlist and loading it, in the order they happen.
     void setFilelistPredicateWithUniqueId(const QString& uniqueId);
     void changeAllMovieViewWithTimer();
     void changeAllMovieView();
+    // A load waiting for its delay happens now.
+    void loadPendingPlaylist();
 
     // The user took play into his own hands: resumes still waiting after a load, a skip or a
     // synchronisation are dropped rather than undo what he did.
@@ -170,6 +176,7 @@ Q_SIGNALS:
 private:
     std::array<bool, PaneCount> paneIsPlaying() const { return queries_.paneIsPlaying(); }
     void setWindowTitles(const QString& uniqueId);
+    QString playlistTitle(const QString& uniqueId) const;
     // Each pane n returns to isPlay[n - 1] after the delay, unless the user or a newer load comes first.
     void scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay);
 
@@ -187,6 +194,9 @@ private:
     std::unique_ptr<PendingResumes> pendingResumes_;
     QMetaObject::Connection selectionConnection_;
     std::unique_ptr<PaneOffsets> offsets_;
+    std::unique_ptr<PaneEntryFollower> entryFollower_;
+    // The current playlist's title as the windows show it; null for none.
+    QString shownTitle_;
 };
 
 } // namespace tetrapan

@@ -9,6 +9,7 @@
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
 #include "panes/MovieControllerBar.h"
+#include "panes/MovieFileProblem.h"
 #include "panes/MoviePaneInput.h"
 #include "panes/PaneOffsets.h"
 #include "platform/DialogPresenter.h"
@@ -194,13 +195,22 @@ void QTMovieSubView::createMovieFrame(const QString& path)
     const std::optional<QString> uniqueId = playlistForPlacing();
     if (!uniqueId)
         return;
+    const QString problem = placeMovieFile(path, *uniqueId);
+    if (!problem.isEmpty())
+        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie, problem);
+}
+
+QString QTMovieSubView::placeMovieFile(const QString& path, const QString& uniqueId)
+{
     // The movie is loaded first, so the entry takes its title and play time from it.
     if (!createMovieView(path)) {
-        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie);
-        return;
+        const QString problem = path.isEmpty() ? openError_ : QStringLiteral("%1: %2").arg(path, openError_);
+        qWarning("Cannot open a movie in pane %d: %s", viewNo_, qPrintable(problem));
+        return problem;
     }
-    tbArrayController_->createFilelist(viewNo_, movie_.get(), path, *uniqueId);
+    tbArrayController_->createFilelist(viewNo_, movie_.get(), path, uniqueId);
     setFilePath(path);
+    return QString();
 }
 
 std::optional<QString> QTMovieSubView::playlistForPlacing()
@@ -274,11 +284,13 @@ void QTMovieSubView::setMovie(std::unique_ptr<Movie> movie)
 
 bool QTMovieSubView::createMovieView(const QString& path)
 {
-    if (!engine_.canInitWithFile(path))
+    MovieOpenResult opened;
+    if (engine_.canInitWithFile(path))
+        opened = engine_.movieWithFile(path);
+    if (!opened.movie) {
+        openError_ = MovieFileProblem::reason(path, opened.error);
         return false;
-    MovieOpenResult opened = engine_.movieWithFile(path);
-    if (!opened.movie)
-        return false;
+    }
 
     setMovie(std::move(opened.movie));
     movie_->gotoBeginning();

@@ -95,12 +95,15 @@ public:
     void showFileWithFinder(QObject* sender = nullptr);
     // Loads the file and records it as the selected playlist's entry for this pane; the alerts say why not.
     void createMovieFrame(const QString& path);
+    // The same within the given playlist, without alerts: "<file>: <why>" when the file cannot be shown.
+    QString placeMovieFile(const QString& path, const QString& uniqueId);
     // The identifier of the selected playlist that files are placed in. With no playlist or a folder
     // selected, shows the alert that offers to open the playlist window and answers nothing.
     std::optional<QString> playlistForPlacing();
 
-    // Loads the file; false leaves the pane as it was.
+    // Loads the file; false leaves the pane as it was, and openError() says why.
     bool createMovieView(const QString& path);
+    QString openError() const { return openError_; }
     // Loads the file keeping the playing and mute state, or empties the pane when it cannot be loaded.
     void updateMovieView(const QString& path);
     void clearMovieView();
@@ -168,6 +171,7 @@ private:
     QMenu* cmMovieView_ = nullptr;
     int viewNo_ = 0;
     QString filePath_;
+    QString openError_;
     bool isAvailable_ = false;
     bool isLoop_ = false;
     // Absent until set-up creates it; writes before then go nowhere.

@@ -8,12 +8,13 @@
 namespace tetrapan {
 
 // A modal question to the user: an icon by image name, a message, an optional informative text and the
-// buttons in order (the first is the default).
+// buttons in order (the first is the default); details, when given, are shown on request (which file, why).
 struct AlertRequest {
     QString iconName;
     QString messageText;
     QString informativeText;
     QStringList buttons;
+    QString detailedText;
 };
 
 struct OpenPanelRequest {
@@ -23,6 +24,8 @@ struct OpenPanelRequest {
     bool treatsPackagesAsDirectories = false;
     bool resolvesAliases = true;
     QString directory;
+    // Offered as one "Movies" filter beside "All files"; none: every file is shown.
+    QStringList mimeTypes;
 };
 
 // Everything that waits for the user's answer goes through here, so tests can answer in the user's place.

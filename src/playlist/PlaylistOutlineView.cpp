@@ -310,6 +310,11 @@ void PlaylistOutlineView::addFolder()
     editing_.addNode(true);
 }
 
+ObjectId PlaylistOutlineView::addPlaylistNamed(const QString& title)
+{
+    return editing_.addNamedPlaylist(title);
+}
+
 void PlaylistOutlineView::editSelectedRow()
 {
     const int row = selectedRow();

@@ -55,6 +55,9 @@ public:
     // Actions
     void addFile();
     void addFolder();
+    // A new playlist of that title (made unique on its level) for files opened with none chosen; selected
+    // and handed to the panes.
+    ObjectId addPlaylistNamed(const QString& title);
     void editSelectedRow();
     void removeItem();
     void selectClickedRow();

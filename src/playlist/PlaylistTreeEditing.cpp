@@ -1,5 +1,6 @@
 #include "playlist/PlaylistTreeEditing.h"
 
+#include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
 #include "library/dialogExtension.h"
@@ -17,6 +18,16 @@ PlaylistTreeEditing::~PlaylistTreeEditing()
 
 ObjectId PlaylistTreeEditing::addNode(bool folder)
 {
+    return addNode(folder, QString());
+}
+
+ObjectId PlaylistTreeEditing::addNamedPlaylist(const QString& title)
+{
+    return addNode(false, title);
+}
+
+ObjectId PlaylistTreeEditing::addNode(bool folder, const QString& title)
+{
     if (!view_.playlistTreeController)
         return NoObject;
     const int row = view_.selectedRow();
@@ -27,12 +38,18 @@ ObjectId PlaylistTreeEditing::addNode(bool folder)
                       folder ? QStringLiteral("Add Folder") : QStringLiteral("Add Playlist"));
         node = folder ? view_.createDirectory() : view_.createFile();
         view_.addItemToParent(reference, node, true);
+        if (!title.isEmpty()) {
+            const ObjectId parent = view_.context().relatedObject(node, LibrarySchema::Parent);
+            view_.context().setValue(node, LibrarySchema::Title,
+                                     LibraryRules::uniqueTitle(view_.context(), parent, title, node));
+        }
     }
     view_.playlistTreeController->rearrangeObjects();
     if (view_.isFolder(reference))
         view_.expandRecursively(view_.indexOfItem(reference));
     view_.selectRowOfItem(node);
-    view_.editSelectedRow();
+    if (title.isEmpty())
+        view_.editSelectedRow();
     view_.setFilelistPredicateWithPlaylist(false);
     return node;
 }

@@ -145,7 +145,7 @@ void MainNib::connectOutlets()
     windowWiring::connectMainWindowLayout(*this, services_.settings);
     windowWiring::connectControlWindow(*this);
     windowWiring::connectPrefs(*this, services_.settings);
-    menuCommands::connectFileAndPlaybackMenus(*this, services_.dialogs);
+    menuCommands::connectFileAndPlaybackMenus(*this, services_.dialogs, services_.settings);
     menuCommands::connectApplicationCommands(*this);
 }
 

@@ -3,6 +3,7 @@
 #include "layout/ButtonForMenu.h"
 #include "layout/MenuFrameSet.h"
 #include "layout/SplitSubView.h"
+#include "shell/EmptyLibraryHint.h"
 #include "ui_MainWindow.h"
 #include "widgets/NamedImage.h"
 
@@ -33,6 +34,8 @@ MainWindow::MainWindow(QWidget* parent)
     ui_->spvMain->setSizes({1, 1});
     ui_->spvLeft->setSizes({1, 1});
     ui_->spvRight->setSizes({1, 1});
+    emptyLibraryHint_ = new EmptyLibraryHint(ui_->centralWidget);
+    emptyLibraryHint_->hide();
 
     ui_->menuView->addSeparator();
     ui_->menuView->addMenu(menuFrameSet_);
@@ -65,6 +68,11 @@ SplitSubView* MainWindow::spvRight() const
 QAction* MainWindow::openMoviesAction() const
 {
     return ui_->actionOpenMovies;
+}
+QList<QAction*> MainWindow::openIntoPaneActions() const
+{
+    return {ui_->actionOpenIntoPane1, ui_->actionOpenIntoPane2, ui_->actionOpenIntoPane3,
+            ui_->actionOpenIntoPane4};
 }
 QAction* MainWindow::newPlaylistAction() const
 {

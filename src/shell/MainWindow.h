@@ -13,6 +13,7 @@ class MainWindow;
 namespace tetrapan {
 
 class ButtonForMenu;
+class EmptyLibraryHint;
 class MenuFrameSet;
 
 // The window of the four panes: pane 1 top left, 2 bottom left, 3 top right, 4 bottom right, in three
@@ -34,6 +35,8 @@ public:
 
     // File > Open Movies… (into panes 1 to 4), New Playlist and New Folder
     QAction* openMoviesAction() const;
+    // File > Open Movie Into > Pane 1 … Pane 4, each carrying its pane's number as its tag.
+    QList<QAction*> openIntoPaneActions() const;
     QAction* newPlaylistAction() const;
     QAction* newFolderAction() const;
     QAction* saveAction() const;
@@ -70,6 +73,8 @@ public:
     QMenu* windowMenu() const;
     QAction* playlistWindowAction() const;
 
+    // How to begin, over the panes while the library holds no playlist; hidden until told.
+    EmptyLibraryHint* emptyLibraryHint() const { return emptyLibraryHint_; }
     MenuFrameSet* menuFrameSet() const { return menuFrameSet_; }
     ButtonForMenu* frameSetButton() const { return frameSetButton_; }
     // The frame-set button's image tells whether the selected playlist has a frame set to load.
@@ -94,6 +99,7 @@ private:
     std::unique_ptr<Ui::MainWindow> ui_;
     MenuFrameSet* menuFrameSet_;
     ButtonForMenu* frameSetButton_;
+    EmptyLibraryHint* emptyLibraryHint_;
     std::function<bool()> closeRequestHandler_;
     QAction* preferencesAction_ = nullptr;
     QAction* controlWindowAction_ = nullptr;

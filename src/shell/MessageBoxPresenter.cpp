@@ -4,6 +4,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPushButton>
 
 namespace tetrapan {
@@ -20,6 +21,8 @@ int MessageBoxPresenter::runAlert(const AlertRequest& request)
     box.setText(request.messageText);
     if (!request.informativeText.isEmpty())
         box.setInformativeText(request.informativeText);
+    if (!request.detailedText.isEmpty())
+        box.setDetailedText(request.detailedText);
     // One role for every button, so the answer is the button's place in the list whatever the style
     // draws; Escape and the window's close button answer like "Cancel" where there is one.
     QList<QAbstractButton*> buttons;
@@ -51,6 +54,15 @@ QStringList MessageBoxPresenter::runOpenPanel(const OpenPanelRequest& request)
     dialog.setOption(QFileDialog::DontResolveSymlinks, !request.resolvesAliases);
     if (!request.directory.isEmpty())
         dialog.setDirectory(request.directory);
+    if (!request.mimeTypes.isEmpty()) {
+        QStringList patterns;
+        const QMimeDatabase types;
+        for (const QString& name : request.mimeTypes)
+            patterns += types.mimeTypeForName(name).globPatterns();
+        patterns.removeDuplicates();
+        dialog.setNameFilters({QStringLiteral("Movies (%1)").arg(patterns.join(QLatin1Char(' '))),
+                               QStringLiteral("All files (*)")});
+    }
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.selectedFiles();

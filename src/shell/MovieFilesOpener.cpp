@@ -1,9 +1,16 @@
 #include "shell/MovieFilesOpener.h"
 
+#include "library/LibrarySchema.h"
+#include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
+#include "platform/ObjectContext.h"
+#include "playlist/PlaylistOutlineView.h"
+#include "playlist/UndoStep.h"
+
+#include <QFileInfo>
 
 namespace tetrapan {
 
@@ -62,9 +69,27 @@ void MovieFilesOpener::place(const QStringList& paths)
         dialogExtension::displayMessage(dialogs_, dialogExtension::FiveOrMoreFilesAdded);
         return;
     }
-    QTMovieSubView* first = movController_.qtView(1);
-    if (!first || !first->playlistForPlacing())
+    TBArrayController* library = movController_.tbArrayController();
+    if (!library)
         return;
+    ObjectContext& context = *library->getManagedObjectContext(LibrarySchema::Playlist);
+    // Opening, the new playlist it may need and its entries are one step for Edit > Undo.
+    UndoStep step(context, QStringLiteral("Open Movies"));
+    if (!library->isPlaylistSelected()) {
+        if (!playlistTree_) {
+            // without the tree to make a playlist in, the panes' alert says what is missing
+            if (QTMovieSubView* first = movController_.qtView(1))
+                first->playlistForPlacing();
+            return;
+        }
+        playlistTree_->addPlaylistNamed(playlistTitleFor(paths));
+        // the new playlist is empty: its load empties the panes now, not after the files are in
+        movController_.loadPendingPlaylist();
+    }
+    const QString uniqueId =
+        context.value(library->getSelectedObjects(LibrarySchema::Playlist).front(), LibrarySchema::UniqueId)
+            .toString();
+    QStringList problems;
     for (int viewNo = 1; viewNo <= paths.size(); ++viewNo) {
         QTMovieSubView* pane = movController_.qtView(viewNo);
         const QString given = paths.at(viewNo - 1);
@@ -73,8 +98,41 @@ void MovieFilesOpener::place(const QStringList& paths)
         // as with a drop, a pane that already shows the file keeps it as it is
         if (!pane || (!path.isEmpty() && path == pane->filePath()))
             continue;
-        pane->createMovieFrame(path);
+        const QString problem = pane->placeMovieFile(path, uniqueId);
+        if (problem.isEmpty())
+            continue;
+        // what the pane showed before is not what was asked for
+        problems.append(problem);
+        library->removeFilelist(viewNo, uniqueId);
+        pane->clearMovieView();
     }
+    if (!problems.isEmpty())
+        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
+                                        problems.join(QLatin1Char('\n')));
+}
+
+QStringList MovieFilesOpener::movieMimeTypes()
+{
+    return {
+        QStringLiteral("video/mp4"),       QStringLiteral("video/x-matroska"),
+        QStringLiteral("video/webm"),      QStringLiteral("video/quicktime"),
+        QStringLiteral("video/x-msvideo"), QStringLiteral("video/mpeg"),
+        QStringLiteral("video/ogg"),       QStringLiteral("video/x-ogm+ogg"),
+        QStringLiteral("video/x-flv"),     QStringLiteral("video/3gpp"),
+        QStringLiteral("video/3gpp2"),     QStringLiteral("video/mp2t"),
+        QStringLiteral("video/x-ms-wmv"),  QStringLiteral("application/vnd.ms-asf"),
+        QStringLiteral("video/dv"),        QStringLiteral("video/x-theora+ogg"),
+    };
+}
+
+QString MovieFilesOpener::playlistTitleFor(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).completeBaseName();
+        if (!name.isEmpty())
+            return name;
+    }
+    return QStringLiteral("New Playlist");
 }
 
 } // namespace tetrapan

@@ -12,11 +12,13 @@ namespace tetrapan {
 
 class DialogPresenter;
 class MovController;
+class PlaylistOutlineView;
 
 // Movie files that come from outside the panes (named on the command line, handed over by a second launch,
-// dropped on the playlist window's file table) go into panes 1 to 4 of the selected playlist in order, each
-// as if dropped on its pane. More than four are refused as a whole; with no playlist or a folder selected,
-// the pane's alert offers the playlist window once for all of them.
+// chosen with File > Open Movies, dropped on the playlist window's file table) go into panes 1 to 4 of the
+// selected playlist in order. With no playlist selected, or a folder, they get a new playlist of their own
+// (in that folder), named after the first file. More than four are refused as a whole. Files that cannot be
+// opened are named together in one alert, and their panes are emptied. One opening is one undo step.
 //
 // While the coordinator is about to load a playlist (at start, the one chosen at the last quit), the files
 // wait for that load, which would otherwise come after them and load the panes again. They are placed from
@@ -26,13 +28,22 @@ class MovieFilesOpener final : public QObject {
     Q_OBJECT
 public:
     static constexpr int MaxFiles = 4;
+    // The setting that keeps the folder File > Open Movies last opened from.
+    static constexpr const char* OptOpenMoviesFolder = "openMoviesFolder";
+    // The movie types the program opens, as its desktop entry lists them.
+    static QStringList movieMimeTypes();
     static constexpr std::chrono::milliseconds PlaceDelay{0};
 
     MovieFilesOpener(MovController& coordinator, Scheduler& scheduler, DialogPresenter& dialogs);
     ~MovieFilesOpener() override;
 
+    // Where playlists for files opened with none selected are made; without it the pane's alert asks for one.
+    void setPlaylistTree(PlaylistOutlineView* tree) { playlistTree_ = tree; }
+
     // Local paths, first for pane 1; "" stands for something that is no local file and cannot be opened.
     void openFiles(const QStringList& paths);
+    // The new playlist's title: the first file's name without its extension.
+    static QString playlistTitleFor(const QStringList& paths);
     bool hasPendingFiles() const { return !pending_.isEmpty(); }
 
 Q_SIGNALS:
@@ -47,6 +58,7 @@ private:
     MovController& movController_;
     Scheduler& scheduler_;
     DialogPresenter& dialogs_;
+    PlaylistOutlineView* playlistTree_ = nullptr;
     QList<QStringList> pending_;
     Scheduler::TaskId placeTask_ = Scheduler::NoTask;
     bool placing_ = false;

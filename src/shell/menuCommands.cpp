@@ -1,40 +1,70 @@
 #include "shell/menuCommands.h"
 
-#include "library/dialogExtension.h"
+#include "library/LibraryRules.h"
+#include "library/LibrarySchema.h"
+#include "library/TBArrayController.h"
 #include "palette/ControlWindow.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/SyncLock.h"
+#include "platform/DialogPresenter.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
 #include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/ViewPlaylist.h"
+#include "shell/EmptyLibraryHint.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QToolButton>
 #include <QUndoStack>
 
 namespace tetrapan::menuCommands {
 
-void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter)
+void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter, SettingsDomain& settings)
 {
     MainWindow* window = &nib.mainWindow();
     MovieFilesOpener* opener = &nib.movieFilesOpener();
     DialogPresenter* dialogs = &dialogPresenter;
+    PlaylistOutlineView* tree = &nib.olvPlaylist();
+    opener->setPlaylistTree(tree);
     QObject::connect(&nib.tbvFilelist(), &FilelistTableView::filesDropped, opener,
                      &MovieFilesOpener::openFiles);
-    QObject::connect(window->openMoviesAction(), &QAction::triggered, opener, [opener, dialogs] {
-        opener->openFiles(
-            dialogExtension::selectFilePath(*dialogs, true, false, true, false, true, QString()));
+    QObject::connect(window->openMoviesAction(), &QAction::triggered, opener, [opener, dialogs, &settings] {
+        // the panel opens where the last movies came from
+        const QString folderKey = QLatin1String(MovieFilesOpener::OptOpenMoviesFolder);
+        OpenPanelRequest request;
+        request.allowsMultipleSelection = true;
+        request.directory = userDefaultsExtension::defaultStringValue(settings, folderKey).toString();
+        request.mimeTypes = MovieFilesOpener::movieMimeTypes();
+        const QStringList paths = dialogs->runOpenPanel(request);
+        if (paths.isEmpty())
+            return;
+        userDefaultsExtension::setDefaultStringValue(settings, QFileInfo(paths.front()).absolutePath(),
+                                                     folderKey);
+        opener->openFiles(paths);
     });
+    MovController* coordinator = &nib.movController();
+    EmptyLibraryHint* hint = window->emptyLibraryHint();
+    QObject::connect(hint, &EmptyLibraryHint::filesDropped, opener, &MovieFilesOpener::openFiles);
+    const ObjectContext* library =
+        coordinator->tbArrayController()->getManagedObjectContext(LibrarySchema::Playlist);
+    const auto showHint = [hint, library] {
+        hint->setVisible(!LibraryRules::holdsPlaylist(*library));
+        hint->raise();
+    };
+    QObject::connect(library, &ObjectContext::changed, hint, showHint);
+    showHint();
+    for (QAction* into : window->openIntoPaneActions())
+        QObject::connect(into, &QAction::triggered, coordinator,
+                         [coordinator, into] { coordinator->openMovieFile(into); });
     // a playlist made from the main window is named in the playlist window, which opens for it
-    PlaylistOutlineView* tree = &nib.olvPlaylist();
     ViewPlaylist* playlists = &nib.viewPlaylist();
     QObject::connect(window->newPlaylistAction(), &QAction::triggered, tree, [tree, playlists] {
         playlists->openPlaylistWindow();
@@ -45,7 +75,6 @@ void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter)
         tree->addFolder();
     });
 
-    MovController* coordinator = &nib.movController();
     QObject::connect(window->playAllAction(), &QAction::triggered, coordinator,
                      [coordinator] { coordinator->changeAllMoviePlay(); });
     for (QAction* skip : window->skipActions())

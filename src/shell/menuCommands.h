@@ -13,9 +13,9 @@ class SettingsDomain;
 // step of loading the nib (MainNib), which calls them in its documented order.
 namespace menuCommands {
 
-// File > Open Movies, New Playlist and New Folder, Save Snapshot; the playback menu; the previous and next
-// playlist.
-void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogs);
+// File > Open Movies (from the folder of the last ones), Open Movie Into a pane, New Playlist and New Folder,
+// Save Snapshot; the playback menu; the previous and next playlist.
+void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogs, SettingsDomain& settings);
 // Save, Quit, the main window's close box, Undo and Redo: the application delegate's commands.
 void connectApplicationCommands(MainNib& nib);
 // Undo and Redo are enabled, and name the change, as the library's undo stack allows; from the library's

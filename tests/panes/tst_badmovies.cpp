@@ -57,17 +57,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("information");
         QTest::addColumn<QString>("skipReason");
+        QTest::addColumn<bool>("refusedBeforeOpening");
         for (const test::BadMovieFile& file : std::as_const(files_)) {
             for (const bool dropped : {false, true}) {
                 QTest::addRow("%s, %s", qPrintable(file.kind), dropped ? "dropped" : "placed")
                     << QStringList{file.path} << dropped << CanNotCreateMovie
-                    << QStringLiteral("Please check file.") << file.skipReason;
+                    << QStringLiteral("Please check file.") << file.skipReason << file.refusedBeforeOpening;
             }
         }
         // two good movies at once are refused for being two
         QTest::newRow("two files, dropped")
             << QStringList{clips_.green, clips_.blue} << true << TwoOrMoreFiles
-            << QStringLiteral("Please add only one file.") << QString();
+            << QStringLiteral("Please add only one file.") << QString() << false;
     }
 
     void refusedWithTheAlertAndTheLibraryUnchanged()
@@ -101,6 +102,13 @@ private Q_SLOTS:
         QTEST(alert.messageText, "message");
         QTEST(alert.informativeText, "information");
         QCOMPARE(alert.buttons, QStringList{"Cancel"});
+        // the details name the file and say why in plain words
+        if (paths.size() == 1) {
+            QVERIFY2(alert.detailedText.startsWith(paths.front() + QStringLiteral(": ")),
+                     qPrintable(alert.detailedText));
+            QFETCH(bool, refusedBeforeOpening);
+            QCOMPARE(alert.detailedText.contains(QStringLiteral(": not a movie")), !refusedBeforeOpening);
+        }
         QCOMPARE(app.pane(1).movie(), movieBefore);
         QCOMPARE(app.pane(1).filePath(), clips_.red);
         QVERIFY(app.pane(1).isAvailable());

@@ -7,6 +7,8 @@
 
 #include "panes/PaneOffsets.h"
 
+#include <QFileInfo>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -155,6 +157,95 @@ private Q_SLOTS:
             QCOMPARE(main.takeFirst().value(0).toString(), QStringLiteral("Tetrapan"));
             QCOMPARE(control.takeFirst().value(0).toString(), QStringLiteral("Controller"));
         }
+    }
+
+    // The panes follow the current playlist's entries whatever changed them, at the end of the turn; a pane
+    // whose entry did not change keeps its movie untouched. Steps: "remove n" (the pane's Remove), "copy n
+    // m", "path n name" (the entry's file edited), "unplace n" (the entry deleted from the file table),
+    // "undo", "redo". Each pane starts on "/clips/<n>.mp4", pane 2 at 12 s.
+    void panesFollowTheirEntries_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("panes"); // the files shown, "" for an empty pane
+        QTest::addColumn<double>("pane2At");    // where pane 2 stands, -1: not checked
+        QTest::newRow("remove, undo") << "remove 2;undo" << QStringList{"1", "2", "3", "4"} << 12.0;
+        QTest::newRow("remove, undo, redo") << "remove 2;undo;redo" << QStringList{"1", "", "3", "4"} << -1.0;
+        QTest::newRow("copy, undo") << "copy 1 3;undo" << QStringList{"1", "2", "3", "4"} << 12.0;
+        QTest::newRow("copy") << "copy 1 3" << QStringList{"1", "2", "1", "4"} << 12.0;
+        QTest::newRow("path edited") << "path 4 other" << QStringList{"1", "2", "3", "other"} << 12.0;
+        QTest::newRow("unplaced, undo") << "unplace 2;undo" << QStringList{"1", "2", "3", "4"} << 12.0;
+        QTest::newRow("unplaced") << "unplace 1" << QStringList{"", "2", "3", "4"} << 12.0;
+        // tried once: a later change does not open it again
+        QTest::newRow("path broken") << "path 3 broken;path 4 other" << QStringList{"1", "2", "", "other"}
+                                     << 12.0;
+    }
+
+    void panesFollowTheirEntries()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QStringList, panes);
+        PaneFixture f;
+        f.engine.refusedPaths.insert(clip("broken"));
+        const ObjectId list = f.playlist(QStringLiteral("list"));
+        for (int n = 1; n <= 4; ++n)
+            f.entry(list, n, clip(qPrintable(QString::number(n))));
+        f.choose(list);
+        f.movieOf(2)->setCurrentTime(at600(12));
+        std::array<const Movie*, 4> before{};
+        for (int n = 1; n <= 4; ++n)
+            before[n - 1] = f.pane(n).movie();
+        QSet<int> touched;
+        int opened = 0;
+        for (const QString& step : steps.split(QLatin1Char(';'))) {
+            const QStringList word = step.split(QLatin1Char(' '));
+            const int n = word.value(1).toInt();
+            touched << n;
+            f.context.processPendingChanges();
+            if (word[0] == QLatin1String("remove"))
+                f.pane(n).removeMovieView();
+            else if (word[0] == QLatin1String("copy")) {
+                touched << word[2].toInt();
+                f.controller.copyMovieView(n, f.pane(n).filePath(), word[2].toInt());
+            } else if (word[0] == QLatin1String("path"))
+                f.context.setValue(
+                    f.context.fetch(LibrarySchema::Filelist, Predicate::equals(LibrarySchema::ViewNo, n))
+                        .front(),
+                    LibrarySchema::FilePath, clip(qPrintable(word[2])));
+            else if (word[0] == QLatin1String("unplace"))
+                f.library.removeFilelist(n, f.idOf(list));
+            else if (word[0] == QLatin1String("undo"))
+                f.context.undoManager()->undo();
+            else if (word[0] == QLatin1String("redo"))
+                f.context.undoManager()->redo();
+            f.scheduler.advance(0ms);
+            opened = static_cast<int>(f.engine.openedMovies().size());
+        }
+        // a rename opens nothing, and the windows take the new name
+        QSignalSpy titles(&f.controller, &MovController::mainWindowTitleChanged);
+        f.context.setValue(list, LibrarySchema::Title, QStringLiteral("renamed"));
+        f.scheduler.advance(0ms);
+        QCOMPARE(static_cast<int>(f.engine.openedMovies().size()), opened);
+        QCOMPARE(titles.count(), 1);
+        QCOMPARE(titles.front().value(0).toString(), QStringLiteral("renamed"));
+
+        QStringList shown;
+        for (int n = 1; n <= 4; ++n) {
+            shown << QFileInfo(f.pane(n).filePath()).fileName();
+            if (!touched.contains(n))
+                QCOMPARE(f.pane(n).movie(), before[n - 1]);
+        }
+        QCOMPARE(shown, panes);
+        QFETCH(double, pane2At);
+        if (pane2At >= 0)
+            QCOMPARE(f.pane(2).movie()->positionSeconds(), pane2At);
+        QCOMPARE(f.each(&QTMovieSubView::filePath),
+                 [&] {
+                     QStringList entries;
+                     for (int n = 1; n <= 4; ++n)
+                         entries << f.entryPaths(list, n).value(0);
+                     return entries;
+                 }()
+                     .replaceInStrings(clip("broken"), QString()));
     }
 
     void groupMoves_data()

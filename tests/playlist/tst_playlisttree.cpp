@@ -479,6 +479,10 @@ private Q_SLOTS:
         auto* editor = tree.findChild<QLineEdit*>();
         QVERIFY(editor);
         QCOMPARE(editor->geometry(), text);
+        // a blank name is refused: the old one stays
+        editor->setText(QStringLiteral("  "));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QVERIFY(app.node(QStringLiteral("Folder")) != NoObject);
     }
 };
 

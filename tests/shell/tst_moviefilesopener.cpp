@@ -4,7 +4,9 @@
 #include "AppFixture.h"
 
 #include "library/dialogExtension.h"
+#include "panes/CMMovieView.h"
 #include "panes/QTMovieSubView.h"
+#include "shell/EmptyLibraryHint.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/commandLine.h"
 
@@ -14,6 +16,7 @@
 
 using namespace tetrapan;
 using tetrapan::test::AppFixture;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -48,12 +51,12 @@ private:
             paths << app.nib->qtView(n).filePath();
         return paths;
     }
-    // The chosen playlist's entries by pane, "" for a pane without one.
-    static QStringList entryPaths(AppFixture& app)
+    // A playlist's entries by pane, "" for a pane without one.
+    static QStringList entryPaths(AppFixture& app, const QString& uniqueId)
     {
         QStringList paths(4);
         for (ObjectId id : app.ctx().fetch(LibrarySchema::Filelist)) {
-            if (app.ctx().value(id, LibrarySchema::UniqueId).toString() == app.uid(QStringLiteral("a")))
+            if (app.ctx().value(id, LibrarySchema::UniqueId).toString() == uniqueId)
                 paths[app.ctx().value(id, LibrarySchema::ViewNo).toInt() - 1] =
                     app.ctx().value(id, LibrarySchema::FilePath).toString();
         }
@@ -86,7 +89,7 @@ private Q_SLOTS:
         app.scheduler.advance(MovController::ChangeDelay / 2);
         QVERIFY(!opener.hasPendingFiles());
         QCOMPARE(panePaths(app), QStringList({given(1), given(2), clip(3), clip(4)}));
-        QCOMPARE(entryPaths(app), QStringList({given(1), given(2), clip(3), clip(4)}));
+        QCOMPARE(entryPaths(app, app.uid(QStringLiteral("a"))), panePaths(app));
         // nothing loads the panes again afterwards
         const Movie* placed = app.nib->qtView(1).movie();
         app.scheduler.advance(MovController::ChangeDelay * 4);
@@ -94,55 +97,119 @@ private Q_SLOTS:
         QVERIFY(app.dialogs.alerts.isEmpty());
     }
 
-    // Files refused as a whole, with one alert for all of them (the playlist alerts offer the playlist
-    // window); a file that cannot be opened, or a remote URI from the command line (""), leaves its pane as
-    // it was. The chosen playlist's entries follow the panes.
+    // Files refused as a whole with one alert; with no playlist chosen, or a folder, a new playlist named
+    // after the first file (in the folder) takes them. Files that cannot be opened, or a remote URI from the
+    // command line (""), are named in one alert and their panes emptied. The entries follow the panes.
     void placing_data()
     {
         QTest::addColumn<QString>("chosen"); // the row chosen in the tree, "" for none
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<bool>("openPlaylists"); // the alert's answer
-        QTest::addColumn<QStringList>("panes");  // none: as they were
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<QString>("made");      // the new playlist's rows, as the tree shows them
+        QTest::addColumn<QStringList>("panes"); // none: as they were
         namespace de = dialogExtension;
         const QStringList none;
-        QTest::newRow("five files") << "a" << givens(5) << QStringList{de::FiveOrMoreFilesAdded.message}
-                                    << false << none;
-        QTest::newRow("no playlist") << "" << givens(3) << QStringList{de::PlaylistIsNotSelected.message}
-                                     << true << none;
-        QTest::newRow("a folder") << "F" << givens(2) << QStringList{de::FolderIsSelected.message} << false
-                                  << none;
-        QTest::newRow("four files") << "a" << givens(4) << none << false << givens(4);
+        QTest::newRow("five files") << "a" << givens(5) << QStringList{de::FiveOrMoreFilesAdded.message} << ""
+                                    << "" << none;
+        QTest::newRow("no playlist") << "" << givens(3) << none << ""
+                                     << "F,a,b,*1" << QStringList{given(1), given(2), given(3), QString()};
+        QTest::newRow("a folder") << "F" << givens(2) << none << ""
+                                  << "F,x,*1,a,b" << QStringList{given(1), given(2), QString(), QString()};
+        QTest::newRow("no playlist, its name taken")
+            << "" << QStringList{"/given/a.mp4", QString()} << QStringList{de::CanNotCreateMovie.message}
+            << "not a local file"
+            << "F,a,b,a 2,*a 3" << QStringList{"/given/a.mp4", "", "", ""};
+        QTest::newRow("four files") << "a" << givens(4) << none << ""
+                                    << "" << givens(4);
         QTest::newRow("one cannot be opened, one is remote")
             << "a" << QStringList{given(1), Refused, QString(), given(4)}
-            << QStringList(2, de::CanNotCreateMovie.message) << false
-            << QStringList{given(1), clip(2), clip(3), given(4)};
+            << QStringList{de::CanNotCreateMovie.message} << Refused + ": not found\nnot a local file"
+            << "" << QStringList{given(1), QString(), QString(), given(4)};
     }
 
     void placing()
     {
         QFETCH(QString, chosen);
         QFETCH(QStringList, files);
-        QFETCH(QStringList, messages);
-        QFETCH(bool, openPlaylists);
+        QFETCH(QString, made);
         QFETCH(QStringList, panes);
 
         AppFixture app;
         app.build(QStringLiteral("F/(x)"));
         app.chooseWithEntries({1, 2, 3, 4});
+        if (chosen == QLatin1String("F"))
+            app.tree().expand(app.indexOf(chosen));
         if (chosen != QLatin1String("a"))
             app.choose(chosen);
+        if (QTest::currentDataTag() == QByteArray("no playlist, its name taken"))
+            app.playlist(QStringLiteral("a 2"));
         const QStringList before = panePaths(app);
         app.engine.refusedPaths.insert(Refused);
-        app.dialogs.alertAnswers = {DialogPresenter::FirstButton + (openPlaylists ? 0 : 1)};
         app.nib->movieFilesOpener().openFiles(files);
         app.scheduler.advance(MovieFilesOpener::PlaceDelay);
 
-        QCOMPARE(alertMessages(app), messages);
+        QTEST(alertMessages(app), "messages");
+        if (!app.dialogs.alerts.isEmpty())
+            QTEST(app.dialogs.alerts.front().detailedText, "details");
         QCOMPARE(panePaths(app), panes.isEmpty() ? before : panes);
-        QCOMPARE(app.playlistWindow().isVisible(), openPlaylists);
-        if (chosen == QLatin1String("a"))
-            QCOMPARE(entryPaths(app), panePaths(app));
+        QVERIFY(!app.playlistWindow().isVisible());
+        if (!made.isEmpty())
+            QCOMPARE(app.rows(), made);
+        QCOMPARE(entryPaths(app, app.coordinator().uniqueId()), panePaths(app));
+    }
+
+    // One Edit > Undo takes an opening back whole: the playlist made for it, its entries, the panes and the
+    // title. The main window says how to begin while no playlist exists.
+    void anOpeningUndoesAsOne()
+    {
+        AppFixture app;
+        app.nib->showWindows();
+        const QWidget& hint = *app.window().emptyLibraryHint();
+        QVERIFY(hint.isVisible());
+        app.nib->movieFilesOpener().openFiles({given(1), given(2)});
+        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        QCOMPARE(app.rows(), QStringLiteral("*1"));
+        QCOMPARE(panePaths(app), QStringList({given(1), given(2), QString(), QString()}));
+        QCOMPARE(app.window().windowTitle(), QStringLiteral("1"));
+        QVERIFY(!hint.isVisible());
+        QVERIFY(app.dialogs.alerts.isEmpty());
+
+        app.ctx().processPendingChanges();
+        app.window().undoAction()->trigger();
+        app.scheduler.advance(MovController::ChangeDelay);
+        QCOMPARE(app.ctx().fetch(LibrarySchema::Playlist).size(), 0);
+        QCOMPARE(app.entryCount(), 0);
+        QCOMPARE(panePaths(app), QStringList(4));
+        QCOMPARE(app.window().windowTitle(), QStringLiteral("Tetrapan"));
+        QVERIFY(hint.isVisible());
+    }
+
+    // File > Open Movie Into and an empty pane's menu put one file into one pane of the chosen playlist.
+    void openIntoOnePane()
+    {
+        AppFixture app;
+        app.chooseWithEntries({1});
+        const Movie* first = app.pane(1).movie();
+        app.dialogs.openPanelAnswers = {{given(3)}, {given(4)}};
+        app.window().openIntoPaneActions().at(2)->trigger();
+        CMMovieView& menu = app.nib->cmMovieView(4);
+        menu.menuNeedsUpdate();
+        QStringList enabled;
+        for (QAction* item : menu.actions()) {
+            if (item->isEnabled() && !item->isSeparator())
+                enabled << item->text();
+        }
+        QCOMPARE(enabled, QStringList{QStringLiteral("Open Movie…")});
+        for (QAction* item : menu.actions()) {
+            if (item->text() == enabled.front())
+                item->trigger();
+        }
+        app.scheduler.advance(0ms);
+        QCOMPARE(panePaths(app), QStringList({clip(1), QString(), given(3), given(4)}));
+        QCOMPARE(app.pane(1).movie(), first);
+        QCOMPARE(entryPaths(app, app.uid(QStringLiteral("a"))), panePaths(app));
+        QVERIFY(app.dialogs.alerts.isEmpty());
     }
 
     void openMoviesAndTheFileTable()
@@ -154,6 +221,14 @@ private Q_SLOTS:
         app.scheduler.advance(MovieFilesOpener::PlaceDelay);
         QVERIFY(app.dialogs.openPanels.front().allowsMultipleSelection);
         QCOMPARE(panePaths(app), QStringList({given(3), given(4), clip(3), clip(4)}));
+        // the panel offers the types the desktop entry lists, and opens next where the files came from
+        QFile entry(QStringLiteral(TETRAPAN_SOURCE_DIR "/data/org.tetrapan.Tetrapan.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString types =
+            QString::fromUtf8(entry.readAll()).section(QStringLiteral("MimeType="), 1).section('\n', 0, 0);
+        QCOMPARE(app.dialogs.openPanels.front().mimeTypes, types.split(';', Qt::SkipEmptyParts));
+        app.window().openMoviesAction()->trigger();
+        QCOMPARE(app.dialogs.openPanels.at(1).directory, QStringLiteral("/given"));
 
         // dropped on the file table by a file manager: files only, in the drop's order; a pane's own drag
         // (which has a source in the program) is not taken there
