@@ -28,6 +28,12 @@ struct OpenPanelRequest {
     QStringList mimeTypes;
 };
 
+struct SavePanelRequest {
+    QString title;
+    QString directory;
+    QString fileName;
+};
+
 // Everything that waits for the user's answer goes through here, so tests can answer in the user's place.
 class DialogPresenter {
 public:
@@ -38,6 +44,8 @@ public:
     virtual int runAlert(const AlertRequest& request) = 0;
     // The chosen paths in the panel's order; empty when cancelled.
     virtual QStringList runOpenPanel(const OpenPanelRequest& request) = 0;
+    // The chosen path, the user having agreed to replace a file already there; empty when cancelled.
+    virtual QString runSavePanel(const SavePanelRequest& request) = 0;
     // Shows a library error; true when the presentation resolved it (it never does here).
     virtual bool presentError(const StoreError& error) = 0;
 };

@@ -3,6 +3,10 @@
 #include "platform/XmlStore.h"
 #include "platform/XmlStorePrefetch.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
 namespace tetrapan {
 
 StoreCoordinator::StoreCoordinator(ObjectModel model) : model_(std::move(model)) {}
@@ -31,6 +35,30 @@ bool StoreCoordinator::addXmlStore(const QString& filePath, StoreError& error)
     return true;
 }
 
+QString StoreCoordinator::setAsideDamagedStore(const QString& filePath, const QDateTime& now,
+                                               StoreError& error)
+{
+    const QString base =
+        filePath + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString keptAs = base;
+    QFile file(filePath);
+    // a rename, not a copy: the kept file is the very one that was read, and no other file is written over
+    for (int n = 2; !file.rename(keptAs); ++n) {
+        if (!QFileInfo::exists(keptAs) || n > 999) {
+            error =
+                StoreError{filePath, 0, 0,
+                           QStringLiteral("the damaged library could not be kept as %1 (%2); it is left as "
+                                          "it is and nothing will be saved until the program is started "
+                                          "again")
+                               .arg(keptAs, file.errorString())};
+            return {};
+        }
+        keptAs = base + QStringLiteral("-%1").arg(n);
+    }
+    addXmlStore(filePath, error);
+    return keptAs;
+}
+
 QString StoreCoordinator::storePath() const
 {
     return store_ ? store_->filePath() : QString();
@@ -55,6 +83,11 @@ bool StoreCoordinator::save(const RecordMap& records, StoreError& error) const
         return false;
     }
     return store_->save(records, error);
+}
+
+bool StoreCoordinator::saveCopy(const RecordMap& records, const QString& filePath, StoreError& error) const
+{
+    return XmlStore(filePath, model_).save(records, error);
 }
 
 } // namespace tetrapan

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+class QDateTime;
+
 #include <memory>
 
 namespace tetrapan {
@@ -29,12 +31,19 @@ public:
     bool addXmlStore(const QString& filePath, StoreError& error);
     // Starts reading the file on a worker thread; addXmlStore of the same file then takes that reading.
     void prefetchXmlStore(const QString& filePath);
+    // For a file addXmlStore could not read: keeps it, never changed, beside it as
+    // "<file>.damaged-<yyyyMMdd-HHmmss>" ("-2", "-3", ... after that when the name is taken) and attaches a
+    // new, empty library at its path. Returns the name it is kept under; empty, with the error, when it could
+    // not be moved, and then it stays where it is and no store is attached.
+    QString setAsideDamagedStore(const QString& filePath, const QDateTime& now, StoreError& error);
     bool hasStore() const { return store_ != nullptr; }
     QString storePath() const;
 
     // The records read by addXmlStore, handed over once to the context.
     RecordMap takeLoadedRecords();
     bool save(const RecordMap& records, StoreError& error) const;
+    // Writes the records as a whole library file at another path; the store's own file is left alone.
+    bool saveCopy(const RecordMap& records, const QString& filePath, StoreError& error) const;
 
 private:
     ObjectModel model_;

@@ -20,6 +20,7 @@
 
 #include <chrono>
 #include <clocale>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -59,13 +60,17 @@ int applicationMain(int argc, char** argv)
     auto nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
     dialogs.setParentWindow(&nib->mainWindow());
 
-    UnixSignalWatcher quitSignals;
-    QObject::connect(&quitSignals, &UnixSignalWatcher::quitRequested, &nib->appDelegate(),
-                     [&nib] { nib->appDelegate().terminate(); });
+    // the user chose to quit rather than start a new library: nothing shows and nothing is saved
+    int status = EXIT_FAILURE;
+    if (!nib->appDelegate().quitsAtStart()) {
+        UnixSignalWatcher quitSignals;
+        QObject::connect(&quitSignals, &UnixSignalWatcher::quitRequested, &nib->appDelegate(),
+                         [&nib] { nib->appDelegate().terminate(); });
 
-    nib->showWindows();
-    desktopLaunch::openFiles(*nib, instance, files);
-    const int status = app.exec();
+        nib->showWindows();
+        desktopLaunch::openFiles(*nib, instance, files);
+        status = app.exec();
+    }
 
     // The library is saved and every setting written: what is left is tearing down, and the user is done.
     watchdog.arm(TeardownTime, status);

@@ -68,6 +68,20 @@ QStringList MessageBoxPresenter::runOpenPanel(const OpenPanelRequest& request)
     return dialog.selectedFiles();
 }
 
+QString MessageBoxPresenter::runSavePanel(const SavePanelRequest& request)
+{
+    QFileDialog dialog(parentWindow_, request.title, request.directory);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("Library files (*.xml)"));
+    dialog.setDefaultSuffix(QStringLiteral("xml"));
+    dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 bool MessageBoxPresenter::presentError(const StoreError& error)
 {
     QMessageBox box(parentWindow_);

@@ -6,7 +6,7 @@ class QWidget;
 
 namespace tetrapan {
 
-// Alerts as QMessageBox, the open panel as QFileDialog, both application-modal.
+// Alerts as QMessageBox, the open and save panels as QFileDialog, all application-modal.
 class MessageBoxPresenter final : public DialogPresenter {
 public:
     explicit MessageBoxPresenter(QWidget* parentWindow = nullptr) : parentWindow_(parentWindow) {}
@@ -14,6 +14,7 @@ public:
 
     int runAlert(const AlertRequest& request) override;
     QStringList runOpenPanel(const OpenPanelRequest& request) override;
+    QString runSavePanel(const SavePanelRequest& request) override;
     bool presentError(const StoreError& error) override;
 
 private:

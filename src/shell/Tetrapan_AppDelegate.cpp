@@ -8,7 +8,9 @@
 #include "widgets/LastStateKeeper.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace tetrapan {
@@ -75,8 +77,35 @@ StoreCoordinator* Tetrapan_AppDelegate::persistentStoreCoordinator()
                                       : std::make_unique<StoreCoordinator>(managedObjectModel());
     StoreError error;
     if (!persistentStoreCoordinator_->addXmlStore(libraryFilePath(), error))
-        dialogs_.presentError(error);
+        answerUnreadableLibrary(error);
     return persistentStoreCoordinator_.get();
+}
+
+// Going on with an empty library that can never be saved would cost the user everything made in this run;
+// so the file that could not be read is either kept aside for a new library or left alone by quitting.
+void Tetrapan_AppDelegate::answerUnreadableLibrary(const StoreError& error)
+{
+    const int answer = dialogs_.runAlert(
+        {QString(),
+         QStringLiteral("The library could not be read."),
+         error.text() +
+             QStringLiteral("\n\nStart a New Library keeps this file beside the new one, unchanged, as "
+                            "%1.damaged-<date>-<time>. Quit leaves it as it is.")
+                 .arg(QFileInfo(libraryFilePath()).fileName()),
+         {QStringLiteral("Start a New Library"), QStringLiteral("Quit")}});
+    if (answer != DialogPresenter::FirstButton) {
+        quitsAtStart_ = true;
+        return;
+    }
+    StoreError setAsideError;
+    if (persistentStoreCoordinator_
+            ->setAsideDamagedStore(libraryFilePath(), QDateTime::currentDateTime(), setAsideError)
+            .isEmpty() ||
+        !persistentStoreCoordinator_->hasStore()) {
+        dialogs_.presentError(setAsideError);
+        // told once here; every save of this run fails the same way
+        autosaveErrorShown_ = true;
+    }
 }
 
 void Tetrapan_AppDelegate::prefetchLibrary()
@@ -121,6 +150,8 @@ void Tetrapan_AppDelegate::saveAction()
 
 int Tetrapan_AppDelegate::applicationShouldTerminate()
 {
+    if (quitsAtStart_)
+        return TerminateNow;
     if (olvPlaylist)
         olvPlaylist->storeLastState();
     if (!managedObjectContext_)
@@ -135,12 +166,32 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
         return TerminateNow;
     if (dialogs_.presentError(error))
         return TerminateCancel;
-    const int answer =
-        dialogs_.runAlert({QString(),
-                           QStringLiteral("Could not save changes while quitting. Quit anyway?"),
-                           QString(),
-                           {QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}});
-    return answer == DialogPresenter::FirstButton + 1 ? TerminateCancel : TerminateNow;
+    return quitUnsaved(context);
+}
+
+// Nothing is discarded without the user's word: the default answer writes the library to a place of their
+// choosing, and a cancelled file panel, or a place that cannot be written either, leaves the program running.
+int Tetrapan_AppDelegate::quitUnsaved(const ObjectContext& context)
+{
+    enum { SaveElsewhere = DialogPresenter::FirstButton, QuitAnyway };
+    const int answer = dialogs_.runAlert(
+        {QString(),
+         QStringLiteral("Could not save changes while quitting. Quit anyway?"),
+         QString(),
+         {QStringLiteral("Save Elsewhere\u2026"), QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}});
+    if (answer == QuitAnyway)
+        return TerminateNow;
+    if (answer != SaveElsewhere)
+        return TerminateCancel;
+    const QString path = dialogs_.runSavePanel(
+        {QStringLiteral("Save Library As"), QDir::homePath(), QFileInfo(libraryFilePath()).fileName()});
+    if (path.isEmpty())
+        return TerminateCancel;
+    StoreError error;
+    if (persistentStoreCoordinator_->saveCopy(context.records(), path, error))
+        return TerminateNow;
+    dialogs_.presentError(error);
+    return TerminateCancel;
 }
 
 bool Tetrapan_AppDelegate::terminate()
@@ -170,7 +221,7 @@ void Tetrapan_AppDelegate::autosave()
 {
     autosaveTask_ = Scheduler::NoTask;
     ObjectContext* context = managedObjectContext_.get();
-    if (!context || !context->hasChanges() || !persistentStoreCoordinator_->hasStore())
+    if (!context || !context->hasChanges())
         return;
     // an edit in progress is left alone; the next pause saves it
     StoreError error;

@@ -20,6 +20,7 @@ class LastStateKeeper;
 class ObjectContext;
 class SettingsDomain;
 class StoreCoordinator;
+struct StoreError;
 
 // The application's delegate: registers the default settings, owns the library store (opened on first
 // use), saves it on command, after a short pause in editing, and when the program quits.
@@ -65,6 +66,9 @@ public:
     // allows, ends the event loop. Returns whether the program is quitting.
     bool terminate();
     bool isTerminating() const { return terminating_; }
+    // The library could not be read and the user chose to quit rather than start a new one: the program
+    // ends before its windows show, and nothing is saved.
+    bool quitsAtStart() const { return quitsAtStart_; }
 
 Q_SIGNALS:
     // The library was opened (first use of the context); its undo stack now exists.
@@ -73,6 +77,8 @@ Q_SIGNALS:
     void applicationWillTerminate();
 
 private:
+    void answerUnreadableLibrary(const StoreError& error);
+    int quitUnsaved(const ObjectContext& context);
     void scheduleAutosave();
     void autosave();
 
@@ -86,6 +92,7 @@ private:
     Scheduler::TaskId autosaveTask_ = Scheduler::NoTask;
     bool autosaveErrorShown_ = false;
     bool terminating_ = false;
+    bool quitsAtStart_ = false;
 };
 
 } // namespace tetrapan

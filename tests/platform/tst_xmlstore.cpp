@@ -241,6 +241,42 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(path), content);
     }
 
+    // A damaged file is moved aside under a name of its own, never over an earlier one; one that cannot be
+    // moved (its new name too long here) stays where it is, and no store may write over it.
+    void damagedFileIsSetAsideUnderAFreeName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("keptAs"); // beside the earlier one; "" when it stays
+        QTest::newRow("name taken") << QStringLiteral("lib.xml")
+                                    << QStringLiteral("lib.xml.damaged-20261208-061530-2");
+        QTest::newRow("name too long") << QString(240, QLatin1Char('x')) << QString();
+    }
+
+    void damagedFileIsSetAsideUnderAFreeName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, keptAs);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        const QString earlier = path + QStringLiteral(".damaged-20261208-061530");
+        if (!keptAs.isEmpty())
+            QVERIFY(test::writeAll(earlier, "earlier"));
+        QVERIFY(test::writeAll(path, "damaged"));
+        StoreCoordinator coordinator(model_);
+        StoreError error;
+        QVERIFY(!coordinator.addXmlStore(path, error));
+        const QDateTime now(QDate(2026, 12, 8), QTime(6, 15, 30));
+        QCOMPARE(QFileInfo(coordinator.setAsideDamagedStore(path, now, error)).fileName(), keptAs);
+        QCOMPARE(coordinator.hasStore(), !keptAs.isEmpty());
+        QCOMPARE(test::readAll(keptAs.isEmpty() ? path : dir.filePath(keptAs)), QByteArray("damaged"));
+        if (keptAs.isEmpty()) {
+            QVERIFY(error.reason.contains(QStringLiteral("could not be kept")));
+            return;
+        }
+        QCOMPARE(test::readAll(earlier), QByteArray("earlier"));
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
     // A date the file cannot hold, kept, would make the whole library unreadable at the next start.
     void datesTheFileCannotHoldAreNotKept_data()
     {

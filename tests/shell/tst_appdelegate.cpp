@@ -1,5 +1,7 @@
 #include "AppFixture.h"
 
+#include "platform/StoreCoordinator.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -32,22 +34,29 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(f.home.libraryFile()));
     }
 
-    // The quit request here is the main window's close box.
+    // The quit request here is the main window's close box; the alert's buttons are "Save Elsewhere…",
+    // "Quit anyway" and "Cancel".
     void failedSaveAtQuitAsksTheUser_data()
     {
         QTest::addColumn<bool>("errorResolved");
         QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("savedAs"); // the file panel's answer
         QTest::addColumn<bool>("quits");
         QTest::addColumn<int>("alertsShown");
-        QTest::newRow("quit anyway") << false << 1000 << true << 1;
-        QTest::newRow("cancel") << false << 1001 << false << 1;
-        QTest::newRow("error resolved") << true << 1000 << false << 0;
+        QTest::newRow("quit anyway") << false << 1001 << QString() << true << 1;
+        QTest::newRow("cancel") << false << 1002 << QString() << false << 1;
+        QTest::newRow("error resolved") << true << 1001 << QString() << false << 0;
+        QTest::newRow("saved elsewhere") << false << 1000 << QStringLiteral("elsewhere.xml") << true << 1;
+        QTest::newRow("file panel cancelled") << false << 1000 << QString() << false << 1;
+        QTest::newRow("elsewhere unwritable too")
+            << false << 1000 << QStringLiteral("no/such.xml") << false << 1;
     }
 
     void failedSaveAtQuitAsksTheUser()
     {
         QFETCH(bool, errorResolved);
         QFETCH(int, answer);
+        QFETCH(QString, savedAs);
         QFETCH(bool, quits);
         AppFixture f;
         f.nib->showWindows();
@@ -56,11 +65,20 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(f.home.libraryFile()));
         f.dialogs.errorAnswers = {errorResolved};
         f.dialogs.alertAnswers = {answer};
+        const QString elsewhere = savedAs.isEmpty() ? QString() : QDir(f.home.path()).filePath(savedAs);
+        f.dialogs.savePanelAnswers = {elsewhere};
         QCOMPARE(f.window().close(), quits);
         QCOMPARE(f.window().isVisible(), !quits);
         QCOMPARE(f.nib->appDelegate().isTerminating(), quits);
-        QCOMPARE(f.dialogs.errors.size(), 1);
+        QCOMPARE(f.dialogs.errors.size(), savedAs.startsWith(QLatin1String("no/")) ? 2 : 1);
         QTEST(int(f.dialogs.alerts.size()), "alertsShown");
+        if (answer == 1000 && quits) {
+            // a whole library, as the next start would read it
+            StoreCoordinator copy(LibrarySchema::model());
+            StoreError error;
+            QVERIFY2(copy.addXmlStore(elsewhere, error), qPrintable(error.text()));
+            QCOMPARE(int(ObjectContext(copy).fetch(LibrarySchema::Playlist).size()), 1);
+        }
         if (quits)
             return;
         // the next request, once the library can be written, quits and saves it
@@ -70,25 +88,46 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(f.home.libraryFile()).isFile());
     }
 
+    // A library that cannot be read: the user starts a new one, the file kept beside it as it is, or quits
+    // with it untouched. Nothing ever writes over it.
+    void damagedLibraryIsNeverWritten_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("start a new library") << 1000;
+        QTest::newRow("quit") << 1001;
+    }
+
     void damagedLibraryIsNeverWritten()
     {
+        QFETCH(int, answer);
         test::TestHome home;
         const QByteArray damaged = "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
                                    "  <playlist id=\"1\" title=\"Kept\"/>\n  <playlist id=\"1\"/>\n";
         QVERIFY(test::writeAll(home.libraryFile(), damaged));
-        AppFixture f({.home = &home});
-        QCOMPARE(f.dialogs.errors.size(), 1);
-        QCOMPARE(f.dialogs.errors.front().filePath, home.libraryFile());
-        QVERIFY(f.dialogs.errors.front().line > 0);
-
+        AppFixture f({.home = &home, .alertAnswers = {answer}});
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+        QVERIFY(
+            f.dialogs.alerts.front().informativeText.startsWith(home.libraryFile() + ", line 4, column "));
+        QVERIFY(f.dialogs.errors.isEmpty());
+        const QDir folder = QFileInfo(home.libraryFile()).dir();
+        Tetrapan_AppDelegate& delegate = f.nib->appDelegate();
+        QCOMPARE(delegate.quitsAtStart(), answer == 1001);
+        if (delegate.quitsAtStart()) {
+            QCOMPARE(delegate.applicationShouldTerminate(), int(Tetrapan_AppDelegate::TerminateNow));
+            f.nib.reset();
+            QCOMPARE(folder.entryList(QDir::Files), QStringList{QStringLiteral("Tetrapan.xml")});
+            QCOMPARE(test::readAll(home.libraryFile()), damaged);
+            return;
+        }
+        const QStringList kept = folder.entryList({QStringLiteral("Tetrapan.xml.damaged-2*")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(test::readAll(folder.filePath(kept.front())), damaged);
         f.playlist(QStringLiteral("New"));
-        f.nib->appDelegate().saveAction();
-        QCOMPARE(f.dialogs.errors.size(), 2);
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay * 2);
-        f.dialogs.alertAnswers = {1000};
-        QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(), int(Tetrapan_AppDelegate::TerminateNow));
-        QCOMPARE(test::readAll(home.libraryFile()), damaged);
-        QVERIFY(!QFileInfo::exists(home.libraryFile() + QStringLiteral(".damaged")));
+        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        QVERIFY(!f.ctx().hasChanges());
+        f.restart();
+        QVERIFY(f.node(QStringLiteral("New")) != NoObject);
+        QCOMPARE(f.dialogs.alerts.size(), 1);
     }
 
     // (Saving at quit: failedSaveAtQuitAsksTheUser.)

@@ -9,6 +9,7 @@
 
 #include "shell/SingleInstance.h"
 
+#include <QDir>
 #include <QDrag>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -256,6 +257,47 @@ private Q_SLOTS:
         ProgramProcess next(home);
         QVERIFY(startOn(next));
         QVERIFY(next.quit());
+    }
+
+    // A library cut short (a full disk, a crash elsewhere): Return starts a new library, the cut file kept
+    // beside it, and Escape quits leaving it alone.
+    void aDamagedLibraryIsKeptAsideOrLeftAlone_data()
+    {
+        QTest::addColumn<uint32_t>("key");
+        QTest::newRow("Return: start a new library") << uint32_t(0xff0d);
+        QTest::newRow("Escape: quit") << uint32_t(0xff1b);
+    }
+
+    void aDamagedLibraryIsKeptAsideOrLeftAlone()
+    {
+        QFETCH(uint32_t, key);
+        test::TestHome home;
+        QVERIFY(test::writeLibrary(home, Angles, {clips.red}, true));
+        const QByteArray cut = test::readAll(home.libraryFile()).chopped(30);
+        QVERIFY(test::writeAll(home.libraryFile(), cut));
+        ProgramProcess app(home);
+        QVERIFY(app.start());
+        const test::XServer::Window alert = app.window(QStringLiteral("Tetrapan"));
+        QVERIFY(alert.id != XCB_WINDOW_NONE);
+        app.x.key(alert, key);
+        const QDir folder = QFileInfo(home.libraryFile()).dir();
+        if (key == 0xff1b) {
+            QCOMPARE(app.finished(), 1);
+            QCOMPARE(folder.entryList(QDir::Files), QStringList{QStringLiteral("Tetrapan.xml")});
+            QCOMPARE(test::readAll(home.libraryFile()), cut);
+            return;
+        }
+        // the new library is saved as any other: a new playlist, then the session ends
+        const test::XServer::Window playlists = app.window(QStringLiteral("Playlist"));
+        const QStringList kept = folder.entryList({QStringLiteral("Tetrapan.xml.damaged-*")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(test::readAll(folder.filePath(kept.front())), cut);
+        app.x.focus(playlists);
+        app.x.key(playlists, 'n', XCB_MOD_MASK_CONTROL);
+        QTRY_VERIFY_WITH_TIMEOUT(app.x.find(QStringLiteral("New Playlist")).id != XCB_WINDOW_NONE,
+                                 ProgramProcess::WaitMs);
+        QVERIFY(app.quit());
+        QVERIFY(test::readAll(home.libraryFile()).contains("New Playlist"));
     }
 
     void filesDraggedInAndOut()

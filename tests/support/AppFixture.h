@@ -49,6 +49,8 @@ struct AppOptions {
     std::optional<DrawingPath> drawingPath{};
     // The event loop's timers instead of the fake clock the test advances by hand.
     bool realClock = false;
+    // The user's answers to the alerts that come before the fixture is built (see FakeDialogPresenter).
+    QList<int> alertAnswers{};
 };
 
 // The whole application, built by its composition root, in a home of its own: on the fake engine and the
@@ -76,6 +78,7 @@ struct AppFixture {
           home(options.home ? *options.home : *ownHome), settings(home.settingsFile()), options_(options)
     {
         Tetrapan_AppDelegate::setupDefaults(settings);
+        dialogs.alertAnswers = options.alertAnswers;
         for (auto it = options.storedSettings.cbegin(); it != options.storedSettings.cend(); ++it)
             settings.setObject(it.value(), it.key());
         if (options.realEngine) {

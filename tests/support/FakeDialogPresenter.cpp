@@ -14,6 +14,12 @@ QStringList FakeDialogPresenter::runOpenPanel(const OpenPanelRequest& request)
     return openPanelAnswers.isEmpty() ? QStringList() : openPanelAnswers.takeFirst();
 }
 
+QString FakeDialogPresenter::runSavePanel(const SavePanelRequest& request)
+{
+    savePanels.append(request);
+    return savePanelAnswers.isEmpty() ? QString() : savePanelAnswers.takeFirst();
+}
+
 bool FakeDialogPresenter::presentError(const StoreError& error)
 {
     errors.append(error);
