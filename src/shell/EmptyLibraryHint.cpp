@@ -10,9 +10,8 @@ EmptyLibraryHint::EmptyLibraryHint(QWidget* parent) : QLabel(QLatin1String(Text)
 {
     setAlignment(Qt::AlignCenter);
     setWordWrap(true);
-    setAcceptDrops(true);
     setMargin(24);
-    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
     setStyleSheet(QStringLiteral("color: #c8c8c8; background: transparent;"));
     QFont larger = font();
     larger.setPointSizeF(larger.pointSizeF() * 1.4);
@@ -22,39 +21,38 @@ EmptyLibraryHint::EmptyLibraryHint(QWidget* parent) : QLabel(QLatin1String(Text)
     setGeometry(parent->rect());
 }
 
+void EmptyLibraryHint::takeDropsOn(QWidget* widget)
+{
+    widget->installEventFilter(this);
+}
+
 bool EmptyLibraryHint::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parent() && event->type() == QEvent::Resize)
         setGeometry(parentWidget()->rect());
-    return QLabel::eventFilter(watched, event);
-}
-
-void EmptyLibraryHint::dragEnterEvent(QDragEnterEvent* event)
-{
-    dragMoveEvent(event);
-}
-
-void EmptyLibraryHint::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (fileDrag::isCopyableFileList(*event)) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
+    if (watched == parent() || isHidden())
+        return false;
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        return takeDrop(static_cast<QDropEvent*>(event), false);
+    case QEvent::Drop:
+        return takeDrop(static_cast<QDropEvent*>(event), true);
+    default:
+        return false;
     }
 }
 
-void EmptyLibraryHint::dropEvent(QDropEvent* event)
+bool EmptyLibraryHint::takeDrop(QDropEvent* event, bool drop)
 {
-    const QStringList paths =
-        fileDrag::isCopyableFileList(*event) ? fileDrag::localFiles(*event->mimeData()) : QStringList();
-    if (paths.isEmpty()) {
-        event->ignore();
-        return;
-    }
+    // a pane's own drag (it has a source in the program) is left to the pane
+    if (event->source() || !fileDrag::isCopyableFileList(*event))
+        return false;
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    Q_EMIT filesDropped(paths);
+    if (drop)
+        Q_EMIT filesDropped(fileDrag::localFiles(*event->mimeData()));
+    return true;
 }
 
 } // namespace tetrapan

@@ -3,10 +3,13 @@
 #include <QLabel>
 #include <QStringList>
 
+class QDropEvent;
+
 namespace tetrapan {
 
-// While the library holds no playlist, the main window shows over its black panes how to begin. The hint
-// covers the panes and takes the files dropped on it, up to four, as File > Open Movies would.
+// While the library holds no playlist, the main window shows over its black panes how to begin. Clicks go
+// through to the panes and dividers beneath; files dropped on the panes meanwhile, up to four, are opened as
+// File > Open Movies opens them (a pane's own drop wants a playlist to place its file in).
 class EmptyLibraryHint final : public QLabel {
     Q_OBJECT
 public:
@@ -14,15 +17,18 @@ public:
 
     // Covers the parent whole, whatever its size.
     explicit EmptyLibraryHint(QWidget* parent);
+    // Drops on this widget come here while the hint shows; to be called after the widget's own input is set
+    // up, so the hint hears them first.
+    void takeDropsOn(QWidget* widget);
 
 Q_SIGNALS:
     void filesDropped(const QStringList& paths);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+
+private:
+    bool takeDrop(QDropEvent* event, bool drop);
 };
 
 } // namespace tetrapan

@@ -28,6 +28,7 @@
 #include "playlist/PlaylistWindow.h"
 #include "playlist/ViewPlaylist.h"
 #include "shell/DesktopFileViewer.h"
+#include "shell/EmptyLibraryHint.h"
 #include "shell/MainWindow.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
@@ -152,6 +153,9 @@ void MainNib::connectOutlets()
 void MainNib::awakeMainWindowLayout()
 {
     MainWindow& window = *mainWindow_;
+    // after the panes' own input, so the hint of how to begin hears drops first
+    for (QTMovieSubView* pane : qtViews_)
+        window.emptyLibraryHint()->takeDropsOn(pane);
     for (SplitSubView* splitView : {window.spvMain(), window.spvLeft(), window.spvRight()})
         splitView->awakeFromNib();
     viewMain_->awakeFromNib();

@@ -85,14 +85,15 @@ StoreCoordinator* Tetrapan_AppDelegate::persistentStoreCoordinator()
 // so the file that could not be read is either kept aside for a new library or left alone by quitting.
 void Tetrapan_AppDelegate::answerUnreadableLibrary(const StoreError& error)
 {
-    const int answer = dialogs_.runAlert(
-        {QString(),
-         QStringLiteral("The library could not be read."),
-         error.text() +
-             QStringLiteral("\n\nStart a New Library keeps this file beside the new one, unchanged, as "
-                            "%1.damaged-<date>-<time>. Quit leaves it as it is.")
-                 .arg(QFileInfo(libraryFilePath()).fileName()),
-         {QStringLiteral("Start a New Library"), QStringLiteral("Quit")}});
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("The library could not be read.");
+    alert.informativeText =
+        error.text() +
+        QStringLiteral("\n\nStart a New Library keeps this file beside the new one, unchanged, "
+                       "as %1.damaged-<date>-<time>. Quit leaves it as it is.")
+            .arg(QFileInfo(libraryFilePath()).fileName());
+    alert.buttons = {QStringLiteral("Start a New Library"), QStringLiteral("Quit")};
+    const int answer = dialogs_.runAlert(alert);
     if (answer != DialogPresenter::FirstButton) {
         quitsAtStart_ = true;
         return;
@@ -174,11 +175,11 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
 int Tetrapan_AppDelegate::quitUnsaved(const ObjectContext& context)
 {
     enum { SaveElsewhere = DialogPresenter::FirstButton, QuitAnyway };
-    const int answer = dialogs_.runAlert(
-        {QString(),
-         QStringLiteral("Could not save changes while quitting. Quit anyway?"),
-         QString(),
-         {QStringLiteral("Save Elsewhere\u2026"), QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}});
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("Could not save changes while quitting. Quit anyway?");
+    alert.buttons = {QStringLiteral("Save Elsewhere\u2026"), QStringLiteral("Quit anyway"),
+                     QStringLiteral("Cancel")};
+    const int answer = dialogs_.runAlert(alert);
     if (answer == QuitAnyway)
         return TerminateNow;
     if (answer != SaveElsewhere)

@@ -210,23 +210,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("items");
-        // An empty pane keeps aspect, so Scale To Fit is unchecked; a lone loaded pane cannot synchronise.
-        QTest::newRow("stopped") << "stopped"
-                                 << "Play|(Stop)|Sync Time|(Set Offset Here)|(Clear "
-                                    "Offset)|-|Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Remove";
+        // An empty pane keeps aspect, so Scale To Fit is unchecked, and can only be given a movie; a lone
+        // loaded pane cannot synchronise.
+        QTest::newRow("stopped")
+            << "stopped"
+            << "Play|(Stop)|Sync Time|(Set Offset Here)|(Clear "
+               "Offset)|-|Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("playing, controller, scaled, muted")
             << "playing"
             << "(Play)|Stop|Sync Time|(Set Offset Here)|(Clear Offset)|-|Zoom|-|Controller*|Scale To "
-               "Fit*|Mute*|-|Copy To..|-|Remove";
+               "Fit*|Mute*|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("alone: no sync, zoomed")
             << "alone"
             << "Play|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|Zoom*|-|Controller|Scale To "
-               "Fit|Mute|-|Copy To..|-|Remove";
+               "Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("empty pane still shows its marks")
             << "empty, zoomed"
             << "(Play)|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|(Zoom)*|-|(Controller)|(Scale "
-               "To Fit)|(Mute)|-|(Copy "
-               "To..)|-|(Remove)";
+               "To Fit)|(Mute)|-|(Copy To..)|-|Open Movie…|(Remove)";
     }
 
     void itemsFollowThePane()

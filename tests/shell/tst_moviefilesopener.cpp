@@ -167,7 +167,14 @@ private Q_SLOTS:
         app.nib->showWindows();
         const QWidget& hint = *app.window().emptyLibraryHint();
         QVERIFY(hint.isVisible());
-        app.nib->movieFilesOpener().openFiles({given(1), given(2)});
+        // dropped on a pane, over the hint
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(given(1)), QUrl::fromLocalFile(given(2))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&app.pane(3), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&app.pane(3), &drop);
         app.scheduler.advance(MovieFilesOpener::PlaceDelay);
         QCOMPARE(app.rows(), QStringLiteral("*1"));
         QCOMPARE(panePaths(app), QStringList({given(1), given(2), QString(), QString()}));
@@ -193,16 +200,11 @@ private Q_SLOTS:
         const Movie* first = app.pane(1).movie();
         app.dialogs.openPanelAnswers = {{given(3)}, {given(4)}};
         app.window().openIntoPaneActions().at(2)->trigger();
+        // an empty pane's menu offers the same
         CMMovieView& menu = app.nib->cmMovieView(4);
         menu.menuNeedsUpdate();
-        QStringList enabled;
         for (QAction* item : menu.actions()) {
-            if (item->isEnabled() && !item->isSeparator())
-                enabled << item->text();
-        }
-        QCOMPARE(enabled, QStringList{QStringLiteral("Open Movie…")});
-        for (QAction* item : menu.actions()) {
-            if (item->text() == enabled.front())
+            if (item->text() == QStringLiteral("Open Movie…"))
                 item->trigger();
         }
         app.scheduler.advance(0ms);
