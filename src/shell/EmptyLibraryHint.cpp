@@ -4,21 +4,36 @@
 
 #include <QDropEvent>
 
+#include <algorithm>
+
 namespace tetrapan {
 
 EmptyLibraryHint::EmptyLibraryHint(QWidget* parent) : QLabel(QLatin1String(Text), parent)
 {
     setAlignment(Qt::AlignCenter);
     setWordWrap(true);
-    setMargin(24);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setStyleSheet(QStringLiteral("color: #c8c8c8; background: transparent;"));
+    // a box of its own, so the line reads the same over the dividers that cross the middle
+    setStyleSheet(
+        QStringLiteral("color: #e0e0e0; background: #303030; border-radius: 8px; padding: 16px %1px;")
+            .arg(Padding));
     QFont larger = font();
     larger.setPointSizeF(larger.pointSizeF() * 1.4);
     setFont(larger);
     setAccessibleName(QStringLiteral("How to begin"));
     parent->installEventFilter(this);
-    setGeometry(parent->rect());
+    place();
+}
+
+void EmptyLibraryHint::place()
+{
+    const QRect area = parentWidget()->rect();
+    // one line where it fits, wrapped where the window is narrow
+    const int oneLine = fontMetrics().horizontalAdvance(text()) + 2 * Padding + 2;
+    const int width = std::min(oneLine, area.width() - 2 * Inset);
+    QRect box(0, 0, width, heightForWidth(width));
+    box.moveCenter(area.center());
+    setGeometry(box);
 }
 
 void EmptyLibraryHint::takeDropsOn(QWidget* widget)
@@ -29,7 +44,7 @@ void EmptyLibraryHint::takeDropsOn(QWidget* widget)
 bool EmptyLibraryHint::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parent() && event->type() == QEvent::Resize)
-        setGeometry(parentWidget()->rect());
+        place();
     if (watched == parent() || isHidden())
         return false;
     switch (event->type()) {

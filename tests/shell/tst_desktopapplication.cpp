@@ -135,6 +135,28 @@ private Q_SLOTS:
         QVERIFY(again.quit());
     }
 
+    // A new user's first start with files: a playlist of their own, named after the first file, and no alert;
+    // one Ctrl+Z takes the opening back.
+    void aNewUserOpensFilesIntoANewPlaylist()
+    {
+        test::TestHome home;
+        QVERIFY(test::writeLibrary(home, QString(), {}, false));
+        ProgramProcess app(home);
+        QVERIFY(app.start({clips.red, clips.green}));
+        const test::XServer::Window main = app.window(QStringLiteral("red"));
+        QVERIFY(main.id != XCB_WINDOW_NONE);
+        const QString black = QColor(Qt::black).name();
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours(), (QStringList{"red", "green", black, black}),
+                                  ProgramProcess::WaitMs);
+        QCOMPARE(app.window(QStringLiteral("Tetrapan"), 1000).id, XCB_WINDOW_NONE);
+
+        app.x.focus(main);
+        app.x.key(main, 'z', XCB_MOD_MASK_CONTROL);
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours(), QStringList(4, black), ProgramProcess::WaitMs);
+        QVERIFY(app.window(QStringLiteral("Tetrapan")).id != XCB_WINDOW_NONE);
+        QVERIFY(app.quit());
+    }
+
     void quitsPromptlyAfterPlayingWithTheLibrarySaved_data()
     {
         QTest::addColumn<QuitBy>("by");

@@ -133,7 +133,8 @@ bool writeLibrary(const TestHome& home, const QString& title, const QStringList&
             .arg(files.size())
             .arg(playlistWindowOpen ? QStringLiteral("true") : QStringLiteral("false"), rectText(MainFrame),
                  rectText(PlaylistFrame));
-    return writeOnePlaylistHome(home, title, files) && writeAll(home.settingsFile(), settings.toUtf8());
+    return (title.isEmpty() || writeOnePlaylistHome(home, title, files)) &&
+           writeAll(home.settingsFile(), settings.toUtf8());
 }
 
 QPoint paneCentre(int viewNo)

@@ -69,7 +69,7 @@ private:
 };
 
 // A library of one playlist with the files in panes 1 to 4, chosen at the last quit, and the windows at
-// MainFrame and PlaylistFrame, the playlist window open or not.
+// MainFrame and PlaylistFrame, the playlist window open or not. With no title, no library: a new user's.
 extern const QRect MainFrame;
 extern const QRect PlaylistFrame;
 bool writeLibrary(const TestHome& home, const QString& title, const QStringList& files,
