@@ -68,7 +68,7 @@ void PaneEntryFollower::followEntries()
 {
     coordinator_.refreshWindowTitles();
     // a playlist about to load brings every pane up to date itself
-    if (coordinator_.hasPendingLoad())
+    if (!loaded_ || coordinator_.hasPendingLoad())
         return;
     const Paths wanted = entryPaths(coordinator_.tbArrayController());
     for (int n = 1; n <= PaneCount; ++n) {

@@ -36,7 +36,11 @@ public:
     // file list's order; "" for none.
     static Paths entryPaths(TBArrayController* controller);
     // A load put these files into the panes (or tried to).
-    void noteLoaded(const Paths& paths) { applied_ = paths; }
+    void noteLoaded(const Paths& paths)
+    {
+        applied_ = paths;
+        loaded_ = true;
+    }
 
 private:
     struct Shown {
@@ -52,6 +56,8 @@ private:
     QMetaObject::Connection connection_;
     Scheduler::TaskId task_ = Scheduler::NoTask;
     Paths applied_;
+    // Until the first load the file list is not yet narrowed to a playlist, and the panes follow nothing.
+    bool loaded_ = false;
     // What each pane showed when the library began to change in this turn, and what it let go of since.
     std::array<Shown, PaneCount> before_;
     std::array<Shown, PaneCount> letGo_;

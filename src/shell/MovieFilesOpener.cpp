@@ -72,23 +72,33 @@ void MovieFilesOpener::place(const QStringList& paths)
     TBArrayController* library = movController_.tbArrayController();
     if (!library)
         return;
-    ObjectContext& context = *library->getManagedObjectContext(LibrarySchema::Playlist);
-    // Opening, the new playlist it may need and its entries are one step for Edit > Undo.
-    UndoStep step(context, QStringLiteral("Open Movies"));
-    if (!library->isPlaylistSelected()) {
-        if (!playlistTree_) {
-            // without the tree to make a playlist in, the panes' alert says what is missing
-            if (QTMovieSubView* first = movController_.qtView(1))
-                first->playlistForPlacing();
-            return;
-        }
-        playlistTree_->addPlaylistNamed(playlistTitleFor(paths));
-        // the new playlist is empty: its load empties the panes now, not after the files are in
-        movController_.loadPendingPlaylist();
+    if (!library->isPlaylistSelected() && !playlistTree_) {
+        // without the tree to make a playlist in, the panes' alert says what is missing
+        if (QTMovieSubView* first = movController_.qtView(1))
+            first->playlistForPlacing();
+        return;
     }
-    const QString uniqueId =
-        context.value(library->getSelectedObjects(LibrarySchema::Playlist).front(), LibrarySchema::UniqueId)
-            .toString();
+    ObjectContext& context = *library->getManagedObjectContext(LibrarySchema::Playlist);
+    QStringList problems;
+    {
+        // Opening, the new playlist it may need and its entries are one step for Edit > Undo.
+        UndoStep step(context, QStringLiteral("Open Movies"));
+        if (!library->isPlaylistSelected()) {
+            playlistTree_->addPlaylistNamed(playlistTitleFor(paths));
+            // the new playlist is empty: its load empties the panes now, not after the files are in
+            movController_.loadPendingPlaylist();
+        }
+        const QList<ObjectId> chosen = library->getSelectedObjects(LibrarySchema::Playlist);
+        if (!chosen.isEmpty())
+            problems = placeInPanes(paths, context.value(chosen.front(), LibrarySchema::UniqueId).toString());
+    }
+    if (!problems.isEmpty())
+        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
+                                        problems.join(QLatin1Char('\n')));
+}
+
+QStringList MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uniqueId)
+{
     QStringList problems;
     for (int viewNo = 1; viewNo <= paths.size(); ++viewNo) {
         QTMovieSubView* pane = movController_.qtView(viewNo);
@@ -103,12 +113,10 @@ void MovieFilesOpener::place(const QStringList& paths)
             continue;
         // what the pane showed before is not what was asked for
         problems.append(problem);
-        library->removeFilelist(viewNo, uniqueId);
+        movController_.tbArrayController()->removeFilelist(viewNo, uniqueId);
         pane->clearMovieView();
     }
-    if (!problems.isEmpty())
-        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
-                                        problems.join(QLatin1Char('\n')));
+    return problems;
 }
 
 QStringList MovieFilesOpener::movieMimeTypes()

@@ -54,6 +54,8 @@ private:
     void schedulePlacing();
     void placePendingFiles();
     void place(const QStringList& paths);
+    // The files that could not be placed, each "<file>: <why>".
+    QStringList placeInPanes(const QStringList& paths, const QString& uniqueId);
 
     MovController& movController_;
     Scheduler& scheduler_;
