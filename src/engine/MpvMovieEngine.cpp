@@ -14,6 +14,10 @@
 #include <clocale>
 #include <csignal>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace tetrapan {
 
 Q_LOGGING_CATEGORY(lcEngine, "tetrapan.engine", QtWarningMsg)
@@ -27,6 +31,14 @@ constexpr std::chrono::milliseconds RefillDelay{250};
 // A refill still waiting when a movie starts waits this long after the start.
 constexpr std::chrono::milliseconds RefillAfterStartDelay{1000};
 
+namespace {
+
+// The C library's own starting value is 128 kB, which it may raise to 32 MB. Fixed at a third of a 720p
+// frame, the cores' large blocks (frames, demuxer and decoder buffers) are mapped on their own.
+constexpr int MmapThresholdBytes = 512 * 1024;
+
+} // namespace
+
 MpvMovieEngine::MpvMovieEngine() : MpvMovieEngine(Options{}) {}
 
 MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
@@ -38,6 +50,13 @@ MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
     // and a server that drops one while it is being set up makes the next write raise SIGPIPE, which ends
     // the whole program. Ignored, the write fails instead and mpv does without that connection.
     std::signal(SIGPIPE, SIG_IGN);
+#ifdef __GLIBC__
+    // The cores' large blocks are made and freed on their own threads. Left to itself, the C library raises
+    // the size from which it maps such blocks each time one is freed, after which they come from per-thread
+    // arenas that keep them: four panes switched for ten minutes grew from 200 MB to 380 MB. With the size
+    // fixed, each such block is given back the moment it is freed.
+    mallopt(M_MMAP_THRESHOLD, MmapThresholdBytes);
+#endif
     // Without pictures there is nothing to draw and no window system to ask.
     if (!options_.drawingPath)
         options_.drawingPath =
