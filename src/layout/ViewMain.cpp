@@ -328,10 +328,13 @@ void ViewMain::windowWillCloseMain()
 {
     if (movController)
         movController->setAllMoviePlay(false);
-    // the frame stored is the windowed one, as leaving full screen at closing would give
-    if (mainWindow)
+    // The frame stored is the normal window's, never the full-screen or maximised one; taken before leaving
+    // full screen, which the window manager may answer only later.
+    if (mainWindow) {
+        const QRect windowed = mainWindow->windowedFrame();
         mainWindow->setFullScreen(false, false);
-    userDefaultsExtension::saveWindowRect(settings_, mainWindow, key(RectWindowMain));
+        userDefaultsExtension::saveWindowRect(settings_, windowed, key(RectWindowMain));
+    }
     userDefaultsExtension::saveSplitViewRect(settings_, spvMain, key(RectSplitViewMain));
     userDefaultsExtension::saveSplitViewRect(settings_, spvLeft, key(RectSplitViewLeft));
     userDefaultsExtension::saveSplitViewRect(settings_, spvRight, key(RectSplitViewRight));

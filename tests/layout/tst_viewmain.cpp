@@ -5,6 +5,7 @@
 #include "layout/ViewMain.h"
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
+#include "platform/RectText.h"
 #include "platform/userDefaultsExtension.h"
 
 #include <QGuiApplication>
@@ -349,6 +350,55 @@ private Q_SLOTS:
         QVERIFY(!window.isFullScreen());
         QVERIFY(window.menuBar()->isVisible());
         QVERIFY(!window.fullScreenAction()->isChecked());
+    }
+
+    // Full screen entered by F11 or by the window manager's own key, from a normal or a maximised window,
+    // as a window manager reports it (full screen alone); left by F11, Escape or quitting (0).
+    void fullScreenIsLeftForWhatWasBefore_data()
+    {
+        QTest::addColumn<bool>("maximized");
+        QTest::addColumn<bool>("byWindowManager");
+        QTest::addColumn<int>("leaveBy");
+        QTest::newRow("maximised, F11") << true << false << int(Qt::Key_F11);
+        QTest::newRow("maximised, quit") << true << false << 0;
+        QTest::newRow("window manager, F11") << false << true << int(Qt::Key_F11);
+        QTest::newRow("window manager, Escape") << false << true << int(Qt::Key_Escape);
+        QTest::newRow("window manager, quit") << false << true << 0;
+        QTest::newRow("maximised, window manager, Escape") << true << true << int(Qt::Key_Escape);
+    }
+
+    void fullScreenIsLeftForWhatWasBefore()
+    {
+        QFETCH(bool, maximized);
+        QFETCH(bool, byWindowManager);
+        QFETCH(int, leaveBy);
+        AppFixture f;
+        f.showWindow(900, 600);
+        MainWindow& window = f.window();
+        const QRect windowed = window.geometry();
+        if (maximized) {
+            window.setWindowState(Qt::WindowMaximized);
+            QTRY_VERIFY(window.geometry() != windowed);
+        }
+        if (!byWindowManager)
+            QTest::keyClick(&window, Qt::Key_F11);
+        window.setWindowState(Qt::WindowFullScreen);
+        QVERIFY(window.isFullScreen());
+        QVERIFY(window.menuBar()->isHidden());
+        QVERIFY(window.fullScreenAction()->isChecked());
+
+        if (leaveBy == 0) {
+            QVERIFY(f.nib->appDelegate().terminate());
+            QCOMPARE(f.settings.objectForKey(QLatin1String(ViewMain::RectWindowMain)).toString(),
+                     rectText::stringFromRect(windowed));
+            return;
+        }
+        QTest::keyClick(&f.pane(2), Qt::Key(leaveBy));
+        QVERIFY(!window.isFullScreen());
+        QVERIFY(!window.menuBar()->isHidden());
+        QCOMPARE(window.windowState(), maximized ? Qt::WindowMaximized : Qt::WindowNoState);
+        if (!maximized)
+            QTRY_COMPARE(window.geometry(), windowed);
     }
 };
 
