@@ -137,9 +137,17 @@ void ViewMain::runDeferredChange()
 void ViewMain::slideDividers(std::initializer_list<std::pair<SplitSubView*, QPointF>> moves)
 {
     isMoving_ = true;
+    slideMoves_ = moves;
     for (const auto& [splitView, position] : moves)
         splitView->setSplitterPosition(position, true);
+    slideMoves_.clear();
     isMoving_ = false;
+}
+
+void ViewMain::finishSlide()
+{
+    for (const auto& [splitView, position] : std::as_const(slideMoves_))
+        splitView->setSplitterPosition(position, false);
 }
 
 void ViewMain::maximizeFrameFromMenu(QObject* sender)
@@ -328,6 +336,8 @@ void ViewMain::windowWillCloseMain()
 {
     if (movController)
         movController->setAllMoviePlay(false);
+    // quitting (a signal, say) inside the slide's animation
+    finishSlide();
     // The frame stored is the normal window's, never the full-screen or maximised one; taken before leaving
     // full screen, which the window manager may answer only later.
     if (mainWindow) {

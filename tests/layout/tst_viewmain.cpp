@@ -164,6 +164,23 @@ private Q_SLOTS:
         QCOMPARE(f.pane(4).size(), f.window().spvMain()->size() - QSize(7, 7));
     }
 
+    // Quitting while the dividers slide stores where they were going, not where they stood.
+    void quittingWhileSlidingStoresWhereTheSlideGoes()
+    {
+        AppFixture f;
+        f.showWindow();
+        f.duringAnimation = [&] { QVERIFY(f.nib->appDelegate().terminate()); };
+        f.viewMain().maximizeSplitViewFrame(1);
+        const QStringList keys{ViewMain::RectSplitViewMain, ViewMain::RectSplitViewLeft,
+                               ViewMain::RectSplitViewRight};
+        QList<QStringList> stored;
+        for (const QString& key : keys)
+            stored << f.settings.objectForKey(key).toStringList();
+        f.viewMain().windowWillCloseMain(); // the slide over
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            QCOMPARE(f.settings.objectForKey(keys[i]).toStringList(), stored[i]);
+    }
+
     // The frame set of slot 0 saved from the present frames, loaded and removed by the menu; another slot's
     // stays as it is.
     void frameSetsAreSavedLoadedAndRemoved()
