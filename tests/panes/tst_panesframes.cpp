@@ -181,6 +181,8 @@ private Q_SLOTS:
                 test::FrameBarcode::pictureRect(view->size(), test::ScreenProbe::PictureAspect)
                     .translated(view->mapTo(area, QPoint(0, 0)));
             QCOMPARE(test::FrameBarcode::read(whole.copy(inWhole)), frames[n - 1]);
+            // and the bars beside the picture black, as on the screen
+            QCOMPARE(whole.pixel(inWhole.left() - 2, inWhole.center().y()), qRgb(0, 0, 0));
         }
     }
 
