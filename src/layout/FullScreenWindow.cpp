@@ -34,20 +34,38 @@ void FullScreenWindow::setFullScreen(bool full, bool /*animate*/)
 {
     if (isFullScreen_ == full)
         return;
-    if (full)
-        oldRect_ = geometry();
-    isFullScreen_ = full;
-    leaveFullScreenAction_->setEnabled(full);
-    setChromeVisible(!full);
     if (full) {
+        enterMode(windowState().testFlag(Qt::WindowMaximized));
         setWindowState(windowState() | Qt::WindowFullScreen);
-    } else {
-        setWindowState(windowState() & ~Qt::WindowFullScreen);
-        // a maximised window goes back to being maximised, which setting a frame would undo
-        if (!(windowState() & Qt::WindowMaximized))
-            setGeometry(oldRect_);
+        Q_EMIT fullScreenChanged(true);
+        return;
     }
-    Q_EMIT fullScreenChanged(full);
+    isFullScreen_ = false;
+    leaveFullScreenAction_->setEnabled(false);
+    setChromeVisible(true);
+    // Some window managers report full screen alone, the maximised state dropped: it is put back as it was.
+    setWindowState((windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized)) |
+                   (wasMaximized_ ? Qt::WindowMaximized : Qt::WindowNoState));
+    // a maximised window takes its frame from the screen, which setting a frame would undo
+    if (!wasMaximized_)
+        setGeometry(oldRect_);
+    Q_EMIT fullScreenChanged(false);
+}
+
+QRect FullScreenWindow::normalFrame() const
+{
+    // Qt keeps the normal frame of a maximised or full-screen window
+    const QRect normal = normalGeometry();
+    return normal.isValid() ? normal : geometry();
+}
+
+void FullScreenWindow::enterMode(bool wasMaximized)
+{
+    oldRect_ = normalFrame();
+    wasMaximized_ = wasMaximized;
+    isFullScreen_ = true;
+    leaveFullScreenAction_->setEnabled(true);
+    setChromeVisible(false);
 }
 
 void FullScreenWindow::setChromeVisible(bool visible)
@@ -74,9 +92,16 @@ void FullScreenWindow::setChromeVisible(bool visible)
 void FullScreenWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    // the window manager took the window out of full screen by its own means: the menu bar comes back
-    if (event->type() == QEvent::WindowStateChange && isFullScreen_ &&
-        !(windowState() & Qt::WindowFullScreen)) {
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const bool full = windowState().testFlag(Qt::WindowFullScreen);
+    if (full && !isFullScreen_) {
+        // the window manager's own key: F11 and Escape then lead out of it, back to what was before
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        enterMode(change->oldState().testFlag(Qt::WindowMaximized));
+        Q_EMIT fullScreenChanged(true);
+    } else if (!full && isFullScreen_) {
+        // the window manager took the window out of full screen by its own means: the menu bar comes back
         isFullScreen_ = false;
         leaveFullScreenAction_->setEnabled(false);
         setChromeVisible(true);

@@ -137,9 +137,17 @@ void ViewMain::runDeferredChange()
 void ViewMain::slideDividers(std::initializer_list<std::pair<SplitSubView*, QPointF>> moves)
 {
     isMoving_ = true;
+    slideMoves_ = moves;
     for (const auto& [splitView, position] : moves)
         splitView->setSplitterPosition(position, true);
+    slideMoves_.clear();
     isMoving_ = false;
+}
+
+void ViewMain::finishSlide()
+{
+    for (const auto& [splitView, position] : std::as_const(slideMoves_))
+        splitView->setSplitterPosition(position, false);
 }
 
 void ViewMain::maximizeFrameFromMenu(QObject* sender)
@@ -328,10 +336,15 @@ void ViewMain::windowWillCloseMain()
 {
     if (movController)
         movController->setAllMoviePlay(false);
-    // the frame stored is the windowed one, as leaving full screen at closing would give
-    if (mainWindow)
+    // quitting (a signal, say) inside the slide's animation
+    finishSlide();
+    // The frame stored is the normal window's, never the full-screen or maximised one; taken before leaving
+    // full screen, which the window manager may answer only later.
+    if (mainWindow) {
+        const QRect windowed = mainWindow->windowedFrame();
         mainWindow->setFullScreen(false, false);
-    userDefaultsExtension::saveWindowRect(settings_, mainWindow, key(RectWindowMain));
+        userDefaultsExtension::saveWindowRect(settings_, windowed, key(RectWindowMain));
+    }
     userDefaultsExtension::saveSplitViewRect(settings_, spvMain, key(RectSplitViewMain));
     userDefaultsExtension::saveSplitViewRect(settings_, spvLeft, key(RectSplitViewLeft));
     userDefaultsExtension::saveSplitViewRect(settings_, spvRight, key(RectSplitViewRight));

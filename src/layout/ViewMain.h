@@ -3,6 +3,7 @@
 #include "platform/ObjectModel.h"
 #include "platform/Scheduler.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointF>
 #include <QString>
@@ -86,7 +87,8 @@ public:
     void setRandomDraw(RandomDraw draw) { randomDraw_ = std::move(draw); }
 
     void setMainWindowTitle(const QString& title);
-    // The main window is about to close: panes stop, the windowed frame and the panes' frames are stored.
+    // The main window is about to close: panes stop, the windowed frame and the panes' frames are stored
+    // (those a slide underway is taking them to).
     void windowWillCloseMain();
     // The user let go of a divider: panes dragged out of sight stop.
     void splitViewDidEndLiveResize();
@@ -104,12 +106,15 @@ private:
     void runDeferredChange();
     // Each split view slides its divider to its position, one after the other.
     void slideDividers(std::initializer_list<std::pair<SplitSubView*, QPointF>> moves);
+    // Puts every divider of a slide underway where it is going, at once.
+    void finishSlide();
 
     SettingsDomain& settings_;
     Scheduler& scheduler_;
     Scheduler::TaskId changeAutoFrameTimer_ = Scheduler::NoTask;
     RandomDraw randomDraw_ = drawSeededWithTime;
     bool isMoving_ = false;
+    QList<std::pair<SplitSubView*, QPointF>> slideMoves_;
     std::function<void()> pendingMove_;
 };
 

@@ -294,8 +294,10 @@ void MovController::setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay)
     std::vector<Movie*> starting;
     std::vector<QSignalBlocker> quiet;
     std::array<std::optional<double>, PaneCount> startClocks;
+    std::array<bool, PaneCount> stopping{};
     for (int n = 1; n <= PaneCount; ++n) {
         QTMovieSubView* pane = qtView(n);
+        stopping[n - 1] = pane && !isPlay[n - 1] && pane->isPlaying();
         if (pane && isPlay[n - 1] && pane->isPlayable() && pane->movie() && !pane->isPlaying()) {
             starting.push_back(pane->movie());
             quiet.emplace_back(pane->movie());
@@ -313,6 +315,8 @@ void MovController::setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay)
     }
     if (starting.size() > 1)
         Q_EMIT startedTogether(startClocks);
+    if (std::count(stopping.cbegin(), stopping.cend(), true) > 1)
+        Q_EMIT stoppedTogether(stopping);
 }
 
 void MovController::skipAllMovieTime(int kind)

@@ -172,6 +172,8 @@ Q_SIGNALS:
     // Several panes were started in one go; startClocks[n - 1] is where pane n's clock stood just before its
     // start, or none for a pane that did not start.
     void startedTogether(const std::array<std::optional<double>, PaneCount>& startClocks);
+    // Several playing panes were stopped in one go; stopped[n - 1] for pane n.
+    void stoppedTogether(const std::array<bool, PaneCount>& stopped);
 
 private:
     std::array<bool, PaneCount> paneIsPlaying() const { return queries_.paneIsPlaying(); }

@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
@@ -21,6 +22,19 @@ QString minutesSeconds(double seconds)
     const qint64 whole = std::max<qint64>(0, static_cast<qint64>(std::floor(seconds)));
     return QString::asprintf("%lld:%02lld", whole / 60, whole % 60);
 }
+
+// A left click puts the position where it lands, as in media players, instead of paging towards it.
+class JumpToClickStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton | Qt::MiddleButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 } // namespace
 
 MovieControllerBar::MovieControllerBar(QWidget* parent)
@@ -39,13 +53,19 @@ MovieControllerBar::MovieControllerBar(QWidget* parent)
     playButton_->setAutoRaise(true);
     playButton_->setAccessibleName(tr("Play or Pause"));
     slider_->setAccessibleName(tr("Position"));
-    slider_->setToolTip(tr("Drag to move through the movie"));
+    slider_->setToolTip(tr("Click or drag to move through the movie"));
     playButton_->setFocusPolicy(Qt::NoFocus);
     slider_->setFocusPolicy(Qt::NoFocus);
+    // a style of the application's kind of its own: a proxy owns its base style
+    auto* jumpStyle = new JumpToClickStyle(slider_->style()->name());
+    jumpStyle->setParent(slider_);
+    slider_->setStyle(jumpStyle);
     connect(playButton_, &QToolButton::clicked, this, &MovieControllerBar::playPauseClicked);
+    // the press has already put the handle under the pointer; moving on from there drags it
+    connect(slider_, &QSlider::sliderPressed, this, [this] { seekToSlider(slider_->sliderPosition()); });
     connect(slider_, &QSlider::sliderMoved, this, &MovieControllerBar::seekToSlider);
     connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
-        // Clicks on the groove page the slider; the drag itself is handled by sliderMoved.
+        // Paging and stepping seek too; the press and the drag are handled above.
         if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
             seekToSlider(slider_->sliderPosition());
     });

@@ -13,7 +13,8 @@ namespace tetrapan {
 
 class Movie;
 
-// The bar along a pane's bottom edge: play/pause, the position (dragging it seeks) and "m:ss / m:ss".
+// The bar along a pane's bottom edge: play/pause, the position (a click jumps there, a drag follows the
+// pointer) and "m:ss / m:ss".
 class MovieControllerBar final : public QWidget {
     Q_OBJECT
 public:

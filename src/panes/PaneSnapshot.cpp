@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QPainter>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QWidget>
@@ -39,6 +40,19 @@ bool writePng(const QString& path, const QImage& image, QString* why)
         return false;
     }
     return true;
+}
+
+// Where the window's widgets draw nothing, the picture is transparent and the screen black.
+QImage opaqueOverBlack(const QImage& image)
+{
+    if (image.isNull() || !image.hasAlphaChannel())
+        return image;
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    opaque.setDevicePixelRatio(image.devicePixelRatio());
+    opaque.fill(Qt::black);
+    QPainter painter(&opaque);
+    painter.drawImage(QPoint(0, 0), image);
+    return opaque;
 }
 
 } // namespace
@@ -83,26 +97,32 @@ void PaneSnapshot::takeSnapshot()
 {
     if (isTaking())
         return;
-    takenAt_ = QDateTime::currentDateTime();
-    shown_ = shownArea_ ? shownArea_->grab().toImage() : QImage();
-    paneImages_.clear();
-    // Every pane's answer may come at once or later, so all requests are made only when all are awaited.
-    QList<Movie*> movies;
+    QList<std::pair<int, Movie*>> movies;
     for (int n = 1; n <= MovController::PaneCount; ++n) {
         QTMovieSubView* pane = panes_.qtView(n);
-        if (!pane || !pane->movie())
-            continue;
-        Movie* movie = pane->movie();
+        if (pane && pane->movie())
+            movies.append({n, pane->movie()});
+    }
+    // black panes alone are no picture worth a file
+    if (movies.isEmpty()) {
+        Q_EMIT snapshotNotTaken(QLatin1String(NoMovieText));
+        Q_EMIT snapshotFinished({});
+        return;
+    }
+    takenAt_ = QDateTime::currentDateTime();
+    shown_ = shownArea_ ? opaqueOverBlack(shownArea_->grab().toImage()) : QImage();
+    paneImages_.clear();
+    // Every pane's answer may come at once or later, so all requests are made only when all are awaited.
+    for (const auto& [n, movie] : std::as_const(movies)) {
         awaited_.insert(n, connect(movie, &Movie::frameImageReady, this,
                                    [this, n](Movie*, const QImage& image) { paneImageArrived(n, image); }));
-        movies << movie;
     }
     waitTask_ = scheduler_.scheduleAfter(AnswerTimeout, [this] {
         waitTask_ = Scheduler::NoTask;
         writeFiles();
     });
-    for (Movie* movie : std::as_const(movies))
-        movie->requestFrameImage();
+    for (const auto& paneMovie : std::as_const(movies))
+        paneMovie.second->requestFrameImage();
     if (awaited_.isEmpty() && isTaking()) {
         scheduler_.cancel(waitTask_);
         waitTask_ = Scheduler::NoTask;

@@ -18,15 +18,17 @@ class DialogPresenter;
 class MovController;
 class Movie;
 
-// File > Save Snapshot: one PNG of the panes as the window shows them, dividers included, and one PNG per
-// pane with a movie at the video's own size, named after the playlist and the time, in the user's pictures
-// folder under "Tetrapan". The window's picture is taken at once; the panes' pictures come from the engine a
-// moment later. The files are written when all have come (or the wait ran out), all of them or none: a
-// folder that cannot be written is told in an alert and left as it was.
+// File > Save Snapshot: one PNG of the panes as the window shows them, dividers included (opaque, black where
+// nothing is drawn, as on the screen), and one PNG per pane with a movie at the video's own size, named after
+// the playlist and the time, in the user's pictures folder under "Tetrapan". The window's picture is taken
+// at once; the panes' pictures come from the engine a moment later. The files are written when all have come
+// (or the wait ran out), all of them or none: a folder that cannot be written is told in an alert and left as
+// it was. With no movie in any pane nothing is taken.
 class PaneSnapshot : public QObject {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds AnswerTimeout{5000};
+    static constexpr const char* NoMovieText = "No snapshot taken: no pane holds a movie.";
 
     PaneSnapshot(MovController& panes, Scheduler& scheduler, DialogPresenter& dialogs,
                  QObject* parent = nullptr);
@@ -51,6 +53,8 @@ public:
 Q_SIGNALS:
     // The files written, the window's picture first; none when nothing was written.
     void snapshotFinished(const QStringList& paths);
+    // Nothing was taken, and why (just before snapshotFinished with no files).
+    void snapshotNotTaken(const QString& why);
 
 private:
     void paneImageArrived(int viewNo, const QImage& image);

@@ -19,6 +19,8 @@ namespace {
 constexpr double NudgeStep = 0.005;
 // A seek never aims further ahead than this to make up for its own time.
 constexpr double MaxSeekLead = 0.5;
+// Far below any frame's length: two places this close are one.
+constexpr double SameTimeSeconds = 0.0005;
 
 } // namespace
 
@@ -26,6 +28,7 @@ SyncLock::SyncLock(Scheduler& scheduler, MovController& controller, QObject* par
     : QObject(parent), scheduler_(scheduler), controller_(controller)
 {
     connect(&controller, &MovController::startedTogether, this, &SyncLock::holdStart);
+    connect(&controller, &MovController::stoppedTogether, this, &SyncLock::placeStopped);
 }
 
 SyncLock::~SyncLock()
@@ -44,6 +47,7 @@ void SyncLock::setEnabled(bool enabled)
     } else {
         scheduler_.cancel(tick_);
         tick_ = Scheduler::NoTask;
+        stopWaitTicksLeft_ = 0;
         releaseAll();
         leader_ = nullptr;
     }
@@ -73,6 +77,8 @@ void SyncLock::readOffsets()
 
 void SyncLock::tick()
 {
+    if (stopWaitTicksLeft_ > 0)
+        settleStopped();
     const int leaderNo = leaderViewNo();
     Movie* leader = leaderNo > 0 ? playableMovie(leaderNo) : nullptr;
     // A leader that stands or is on its way to a new place has no clock to follow.
@@ -115,6 +121,51 @@ void SyncLock::tick()
             continue;
         }
         follow(follower, *leader, target);
+    }
+}
+
+void SyncLock::placeStopped(const std::array<bool, PaneCount>& stopped)
+{
+    if (!isEnabled())
+        return;
+    for (int n = 1; n <= PaneCount; ++n)
+        stopped_[n - 1] = stopped[n - 1] ? playableMovie(n) : nullptr;
+    stopWaitTicksLeft_ = StopWaitTicks;
+    stillTicks_ = 0;
+    leaderStoodAt_ = -1.0;
+}
+
+void SyncLock::settleStopped()
+{
+    --stopWaitTicksLeft_;
+    const int leaderNo = leaderViewNo();
+    Movie* leader = leaderNo > 0 ? playableMovie(leaderNo) : nullptr;
+    // started again, or the leader played on: nothing stands to be matched
+    if (!leader || leader != stopped_[leaderNo - 1] || leader->rate() != 0.0f) {
+        stopWaitTicksLeft_ = 0;
+        return;
+    }
+    const double at = leader->currentTime().seconds();
+    if (leader->isSeeking() || at != leaderStoodAt_) {
+        leaderStoodAt_ = at;
+        stillTicks_ = 0;
+        return;
+    }
+    if (++stillTicks_ < StopSettleTicks)
+        return;
+    stopWaitTicksLeft_ = 0;
+    for (int n = 1; n <= PaneCount; ++n) {
+        Movie* movie = n == leaderNo ? nullptr : playableMovie(n);
+        if (!movie || movie != stopped_[n - 1] || movie->rate() != 0.0f)
+            continue;
+        const double target = at - offsetSeconds(leaderNo) + offsetSeconds(n);
+        // a pane on the leader's frame already is not sought again (a seek shows as a flicker)
+        if (target < 0.0 || target > movie->duration().seconds() ||
+            std::abs(movie->currentTime().seconds() - target) < SameTimeSeconds)
+            continue;
+        qCDebug(lcSyncLock) << movie->filePath() << "stopped at" << movie->currentTime().seconds()
+                            << "s: put at" << target;
+        movie->setCurrentTime(MovieTime::fromSeconds(target));
     }
 }
 

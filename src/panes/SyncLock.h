@@ -52,6 +52,13 @@ public:
     // A changed offset is followed within this many ticks (a quarter of a second).
     static constexpr int OffsetTicks = 16;
 
+    // Panes stopped together pause wherever each player is at that moment, which can be a frame apart; the
+    // followers are put on the leader's frame once its place has stood still for this many ticks (a pause
+    // lands a moment after it is asked for), ...
+    static constexpr int StopSettleTicks = 3;
+    // ... unless it has not within this many (a second), or they play again.
+    static constexpr int StopWaitTicks = 60;
+
     // Panes started together with the lock off are held on one clock for this many ticks (three seconds).
     static constexpr int StartHoldTicks = 190;
     // Their skews are nudged away twice as fast as the lock's, to be gone in the first second. No faster: a
@@ -78,6 +85,9 @@ public:
     int leaderViewNo() const;
     // One measurement and correction of every follower; the lock runs it every TickInterval while on.
     void tick();
+    // With the lock on, the followers among the panes stopped are put on the leader's frame (see
+    // StopSettleTicks); with it off, they stand where they stopped.
+    void placeStopped(const std::array<bool, PaneCount>& stopped);
 
     // With the lock off, holds the panes just started together on one clock for StartHoldTicks ticks;
     // startClocks[n - 1] is where pane n's clock stood before its start, none for a pane not started.
@@ -102,6 +112,8 @@ private:
     Movie* playableMovie(int viewNo) const;
     double offsetSeconds(int viewNo) const { return offsetSeconds_[viewNo - 1]; }
     void readOffsets();
+    // One look at the stopped leader's place; the followers are sought there once it stands still.
+    void settleStopped();
     void follow(Follower& follower, Movie& leader, double target);
     // Takes in a new reading of the follower's skew.
     static void measure(Follower& follower, double skew);
@@ -123,6 +135,12 @@ private:
     Scheduler::TaskId tick_ = Scheduler::NoTask;
     QPointer<Movie> leader_;
     std::array<Follower, PaneCount> followers_{};
+    // The movies last stopped together, while their places are still to be settled: another movie loaded
+    // since (a playlist chosen) stands where it was put.
+    std::array<QPointer<Movie>, PaneCount> stopped_{};
+    int stopWaitTicksLeft_ = 0;
+    int stillTicks_ = 0;
+    double leaderStoodAt_ = -1.0;
     // The panes held after starting together, by where their clocks stood at the start.
     std::array<std::optional<double>, PaneCount> startClocks_{};
     std::array<QPointer<Movie>, PaneCount> heldMovies_{};

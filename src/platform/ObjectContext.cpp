@@ -71,6 +71,8 @@ void insertSorted(QList<ObjectId>& list, ObjectId id)
 ObjectContext::ObjectContext(StoreCoordinator& coordinator, QObject* parent)
     : QObject(parent), coordinator_(coordinator), records_(coordinator.takeLoadedRecords())
 {
+    // the stack takes a limit only while it is empty; each step is one macro, which counts once
+    undoStack_.setUndoLimit(UndoLimit);
     if (!records_.isEmpty())
         nextId_ = records_.lastKey() + 1;
 }

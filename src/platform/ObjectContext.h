@@ -20,6 +20,9 @@ class StoreCoordinator;
 class ObjectContext : public QObject {
     Q_OBJECT
 public:
+    // Undo steps kept: a long session's oldest steps are forgotten rather than held without bound.
+    static constexpr int UndoLimit = 1000;
+
     explicit ObjectContext(StoreCoordinator& coordinator, QObject* parent = nullptr);
     ~ObjectContext() override;
 

@@ -17,6 +17,7 @@
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
@@ -88,6 +89,7 @@ void MainNib::instantiate()
         desktopFileViewer_ = std::make_unique<DesktopFileViewer>();
         fileViewer_ = desktopFileViewer_.get();
     }
+    snapshotNotice_ = new SnapshotNotice(services_.scheduler, *fileViewer_, mainWindow_->centralWidget());
     const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler,
                                     services_.dialogs, *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {

@@ -19,6 +19,7 @@ class MovController;
 class MovieEngine;
 class MovieFilesOpener;
 class PaneSnapshot;
+class SnapshotNotice;
 class PlaylistOutlineView;
 class PlaylistTreeController;
 class PlaylistWindow;
@@ -48,8 +49,8 @@ struct NibServices {
 // wakes them. The order:
 //   1. instantiate: main window, application delegate, the library's content controllers (this opens
 //      the library), the library access controller, the pane coordinator and its snapshot taker, the main
-//      window's controller, panes 1 to 4, the playlist window with its tree, its file table and the table's
-//      header menu, and
+//      window's controller, the snapshot notice, panes 1 to 4, the playlist window with its tree, its file
+//      table and the table's header menu, and
 //      the playlist window's controller; then the control palette, the preferences and help windows and
 //      their controllers; and the opener of files that come from outside the panes
 //   2. connect outlets and menu commands
@@ -92,6 +93,7 @@ public:
     ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
     MovieFilesOpener& movieFilesOpener() { return *movieFilesOpener_; }
     PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
+    SnapshotNotice& snapshotNotice() { return *snapshotNotice_; }
     SyncLock& syncLock() { return *syncLock_; }
 
     void showWindows();
@@ -125,6 +127,8 @@ private:
     std::array<QTMovieSubView*, 4> qtViews_{};
     // owned by their panes
     std::array<CMMovieView*, 4> cmMovieViews_{};
+    // owned by the main window, over its panes
+    SnapshotNotice* snapshotNotice_ = nullptr;
     std::unique_ptr<DesktopFileViewer> desktopFileViewer_;
     FileViewer* fileViewer_ = nullptr;
     std::unique_ptr<ViewPlaylist> viewPlaylist_;

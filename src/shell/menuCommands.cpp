@@ -6,6 +6,7 @@
 #include "palette/ControlWindow.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
+#include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
 #include "platform/DialogPresenter.h"
 #include "platform/ObjectContext.h"
@@ -88,6 +89,10 @@ void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter,
     QObject::connect(coordinator, &MovController::mainWindowTitleChanged, snapshot, &PaneSnapshot::setTitle);
     QObject::connect(window->snapshotAction(), &QAction::triggered, snapshot,
                      [snapshot] { snapshot->takeSnapshot(); });
+    // and where they went, or why there are none
+    SnapshotNotice* notice = &nib.snapshotNotice();
+    QObject::connect(snapshot, &PaneSnapshot::snapshotFinished, notice, &SnapshotNotice::showSaved);
+    QObject::connect(snapshot, &PaneSnapshot::snapshotNotTaken, notice, &SnapshotNotice::showNotTaken);
     // single frames
     QObject::connect(window->stepBackAction(), &QAction::triggered, coordinator,
                      [coordinator] { coordinator->stepAllMovieFrame(false); });

@@ -133,9 +133,15 @@ void setWindowPosition(SettingsDomain& domain, QWidget* window, const QString& k
 
 void saveWindowRect(SettingsDomain& domain, QWidget* window, const QString& key)
 {
-    if (!window || key.isEmpty())
+    if (window)
+        saveWindowRect(domain, window->geometry(), key);
+}
+
+void saveWindowRect(SettingsDomain& domain, const QRect& frame, const QString& key)
+{
+    if (key.isEmpty())
         return;
-    domain.setObject(rectText::stringFromRect(window->geometry()), key);
+    domain.setObject(rectText::stringFromRect(frame), key);
     domain.synchronize();
 }
 

@@ -28,6 +28,8 @@ void setWindowRect(SettingsDomain& domain, QWidget* window, const QString& key);
 // Only the stored origin; the window keeps its size.
 void setWindowPosition(SettingsDomain& domain, QWidget* window, const QString& key);
 void saveWindowRect(SettingsDomain& domain, QWidget* window, const QString& key);
+// A frame the window will have again, where its present geometry is not the one to keep (full screen).
+void saveWindowRect(SettingsDomain& domain, const QRect& frame, const QString& key);
 
 // Each stored entry i sets the extent of the splitter's widget i along the splitter's orientation; the
 // splitter lays them out with those sizes. Extra entries or extra widgets are left alone.

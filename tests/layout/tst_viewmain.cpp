@@ -5,6 +5,7 @@
 #include "layout/ViewMain.h"
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
+#include "platform/RectText.h"
 #include "platform/userDefaultsExtension.h"
 
 #include <QGuiApplication>
@@ -161,6 +162,23 @@ private Q_SLOTS:
         f.viewMain().maximizeSplitViewFrame(1);
         QCOMPARE(f.coordinator().displayedViewNo(), 4);
         QCOMPARE(f.pane(4).size(), f.window().spvMain()->size() - QSize(7, 7));
+    }
+
+    // Quitting while the dividers slide stores where they were going, not where they stood.
+    void quittingWhileSlidingStoresWhereTheSlideGoes()
+    {
+        AppFixture f;
+        f.showWindow();
+        f.duringAnimation = [&] { QVERIFY(f.nib->appDelegate().terminate()); };
+        f.viewMain().maximizeSplitViewFrame(1);
+        const QStringList keys{ViewMain::RectSplitViewMain, ViewMain::RectSplitViewLeft,
+                               ViewMain::RectSplitViewRight};
+        QList<QStringList> stored;
+        for (const QString& key : keys)
+            stored << f.settings.objectForKey(key).toStringList();
+        f.viewMain().windowWillCloseMain(); // the slide over
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            QCOMPARE(f.settings.objectForKey(keys[i]).toStringList(), stored[i]);
     }
 
     // The frame set of slot 0 saved from the present frames, loaded and removed by the menu; another slot's
@@ -349,6 +367,55 @@ private Q_SLOTS:
         QVERIFY(!window.isFullScreen());
         QVERIFY(window.menuBar()->isVisible());
         QVERIFY(!window.fullScreenAction()->isChecked());
+    }
+
+    // Full screen entered by F11 or by the window manager's own key, from a normal or a maximised window,
+    // as a window manager reports it (full screen alone); left by F11, Escape or quitting (0).
+    void fullScreenIsLeftForWhatWasBefore_data()
+    {
+        QTest::addColumn<bool>("maximized");
+        QTest::addColumn<bool>("byWindowManager");
+        QTest::addColumn<int>("leaveBy");
+        QTest::newRow("maximised, F11") << true << false << int(Qt::Key_F11);
+        QTest::newRow("maximised, quit") << true << false << 0;
+        QTest::newRow("window manager, F11") << false << true << int(Qt::Key_F11);
+        QTest::newRow("window manager, Escape") << false << true << int(Qt::Key_Escape);
+        QTest::newRow("window manager, quit") << false << true << 0;
+        QTest::newRow("maximised, window manager, Escape") << true << true << int(Qt::Key_Escape);
+    }
+
+    void fullScreenIsLeftForWhatWasBefore()
+    {
+        QFETCH(bool, maximized);
+        QFETCH(bool, byWindowManager);
+        QFETCH(int, leaveBy);
+        AppFixture f;
+        f.showWindow(900, 600);
+        MainWindow& window = f.window();
+        const QRect windowed = window.geometry();
+        if (maximized) {
+            window.setWindowState(Qt::WindowMaximized);
+            QTRY_VERIFY(window.geometry() != windowed);
+        }
+        if (!byWindowManager)
+            QTest::keyClick(&window, Qt::Key_F11);
+        window.setWindowState(Qt::WindowFullScreen);
+        QVERIFY(window.isFullScreen());
+        QVERIFY(window.menuBar()->isHidden());
+        QVERIFY(window.fullScreenAction()->isChecked());
+
+        if (leaveBy == 0) {
+            QVERIFY(f.nib->appDelegate().terminate());
+            QCOMPARE(f.settings.objectForKey(QLatin1String(ViewMain::RectWindowMain)).toString(),
+                     rectText::stringFromRect(windowed));
+            return;
+        }
+        QTest::keyClick(&f.pane(2), Qt::Key(leaveBy));
+        QVERIFY(!window.isFullScreen());
+        QVERIFY(!window.menuBar()->isHidden());
+        QCOMPARE(window.windowState(), maximized ? Qt::WindowMaximized : Qt::WindowNoState);
+        if (!maximized)
+            QTRY_COMPARE(window.geometry(), windowed);
     }
 };
 

@@ -1,8 +1,8 @@
 // The whole application on the real engine under X, the frames its panes show read back from the screen:
 // "." and "," step all four panes one frame on and back, also where frames are unevenly spaced, stopping
 // them first when they play; a snapshot saves what the panes show, each pane's picture at the video's own
-// size; and four panes of one clip show the same frame with the sync lock on, and right after a start
-// together with it off, for a clip with sound and one without a sound track.
+// size; and four panes of one clip show the same frame with the sync lock on (also once stopped), and right
+// after a start together with it off, for a clip with sound and one without a sound track.
 #include "AppFixture.h"
 #include "FrameBarcode.h"
 #include "ScreenProbe.h"
@@ -27,6 +27,7 @@ namespace {
 constexpr int EngineTimeoutMs = 20000;
 constexpr int Shots = 30;
 constexpr int ShotIntervalMs = 200;
+constexpr int Stops = 6;
 // A '/' in the title cannot be part of a file name.
 const QString PlaylistTitle = QStringLiteral("Match/1");
 
@@ -181,6 +182,8 @@ private Q_SLOTS:
                 test::FrameBarcode::pictureRect(view->size(), test::ScreenProbe::PictureAspect)
                     .translated(view->mapTo(area, QPoint(0, 0)));
             QCOMPARE(test::FrameBarcode::read(whole.copy(inWhole)), frames[n - 1]);
+            // and the bars beside the picture black, as on the screen
+            QCOMPARE(whole.pixel(inWhole.left() - 2, inWhole.center().y()), qRgb(0, 0, 0));
         }
     }
 
@@ -239,6 +242,16 @@ private Q_SLOTS:
         // Idle, all of them show the same frame; the margins are for a loaded machine.
         QVERIFY2(withinOne >= read * 9 / 10, qPrintable(QStringLiteral("%1 of %2").arg(withinOne).arg(read)));
         QVERIFY2(same >= read * 3 / 4, qPrintable(QStringLiteral("%1 of %2").arg(same).arg(read)));
+        // locked, every stop leaves every pane on the leader's frame: each player pausing where it was left
+        // one a frame off now and then
+        for (int stop = 0; locked && stop < Stops; ++stop) {
+            app->coordinator().changeAllMoviePlay();
+            QTest::qWait(600);
+            const QString stood = shown(*app);
+            QCOMPARE(stood, allAt(stood.section(QLatin1Char(' '), 0, 0).toInt()));
+            app->coordinator().changeAllMoviePlay();
+            QTest::qWait(300 + 70 * stop);
+        }
         if (!locked) {
             // the hold ends by itself and every pane plays on at its own speed
             QTRY_VERIFY_WITH_TIMEOUT(!app->nib->syncLock().isHoldingStart(), EngineTimeoutMs);

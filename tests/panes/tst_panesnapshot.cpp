@@ -1,9 +1,12 @@
 // Snapshots on the fake engine: what is written and under which names, panes that answer late or never,
 // and folders that cannot be written, which leave nothing behind.
+#include "AppFixture.h"
 #include "PaneFixture.h"
 
 #include "panes/PaneSnapshot.h"
+#include "panes/SnapshotNotice.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -154,6 +157,40 @@ private Q_SLOTS:
         QVERIFY(pictures.entryList(QDir::Files | QDir::Hidden).isEmpty());
         QCOMPARE(QDir(f.pictures.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("Pictures")});
+    }
+
+    // In the program: the main window says where the pictures went, with a button that shows them, or why
+    // there are none (no movie in any pane: no file); the window's picture is opaque (see tst_panesframes
+    // for the black where the window draws nothing); the word goes by itself.
+    void theMainWindowSaysWhereTheSnapshotWent()
+    {
+        AppFixture f;
+        f.showWindow();
+        SnapshotNotice& notice = f.nib->snapshotNotice();
+        const PaneSnapshot& snapshot = f.nib->paneSnapshot();
+        QSignalSpy finished(&snapshot, &PaneSnapshot::snapshotFinished);
+        f.window().snapshotAction()->trigger();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!QDir(snapshot.folder()).exists());
+        QVERIFY(notice.isVisible());
+        QCOMPARE(notice.text(), QLatin1String(PaneSnapshot::NoMovieText));
+        QVERIFY(!notice.showFolderButton()->isVisible());
+
+        QVERIFY(f.pane(1).createMovieView(QStringLiteral("/clips/1.mp4")));
+        f.window().snapshotAction()->trigger();
+        const QStringList paths = finished.last().first().toStringList();
+        QCOMPARE(paths.size(), qsizetype(1)); // the fake movie has no picture of its own
+        QVERIFY2(notice.text().contains(QDir::toNativeSeparators(snapshot.folder())),
+                 qPrintable(notice.text()));
+        QTest::mouseClick(notice.showFolderButton(), Qt::LeftButton);
+        QCOMPARE(f.fileViewer.shownFiles, paths);
+        QVERIFY(!notice.isVisible());
+        QVERIFY(!QImage(paths[0]).hasAlphaChannel());
+
+        f.window().snapshotAction()->trigger();
+        QVERIFY(notice.isVisible());
+        f.scheduler.advance(SnapshotNotice::ShowDuration);
+        QVERIFY(!notice.isVisible());
     }
 };
 

@@ -5,7 +5,10 @@
 #include "panes/MovieControllerBar.h"
 
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTest>
+
+#include <cmath>
 
 using namespace tetrapan;
 using namespace tetrapan::test;
@@ -109,6 +112,30 @@ private Q_SLOTS:
         QCOMPARE(rates.count(), 1); // stopped before it was let go
         QVERIFY(f.engine.openedMovies().isEmpty());
         QCOMPARE(stateOf(pane), empty);
+    }
+
+    // A click on the bar's position jumps to the point clicked; a drag from there follows the pointer.
+    void controllerBarSeeksWhereClicked()
+    {
+        PaneFixture f;
+        FakeMovie* movie = f.load(1); // one minute
+        f.pane(1).setMovieController(true);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        auto* slider = f.pane(1).findChild<QSlider*>();
+        QVERIFY(slider && slider->isVisible());
+        const auto at = [slider](double share) {
+            return QPoint(static_cast<int>(slider->width() * share), slider->height() / 2);
+        };
+        const auto seconds = [movie] { return movie->currentTime().seconds(); };
+        // the handle's own width shifts the point a little from the share of the bar's width
+        QTest::mouseClick(slider, Qt::LeftButton, {}, at(0.75));
+        QVERIFY2(std::abs(seconds() - 45.0) < 4.0, qPrintable(QString::number(seconds())));
+        QTest::mousePress(slider, Qt::LeftButton, {}, at(0.25));
+        QVERIFY2(std::abs(seconds() - 15.0) < 4.0, qPrintable(QString::number(seconds())));
+        QTest::mouseMove(slider, at(0.5));
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, at(0.5));
+        QVERIFY2(std::abs(seconds() - 30.0) < 4.0, qPrintable(QString::number(seconds())));
     }
 
     void controllerBarTimeText_data()

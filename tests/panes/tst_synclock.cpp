@@ -1,6 +1,7 @@
 // The sync lock's law on the fake engine: followers nudged by speed for small skews and moved by a seek for
-// large ones, offsets, the leader changing with the panes; and with the lock off, panes started together
-// held on one clock for a moment by speed alone, and nothing else.
+// large ones, offsets, the leader changing with the panes, panes stopped together put on the leader's frame;
+// and with the lock off, panes started together held on one clock for a moment by speed alone, and nothing
+// else.
 #include "PaneFixture.h"
 
 #include "panes/SyncLock.h"
@@ -238,6 +239,41 @@ private Q_SLOTS:
         QVERIFY(f.speedsOf(3).isEmpty());
         // pane 4 has no offset either, but stands where the leader does without its offset
         QCOMPARE(f.speedsOf(4).isEmpty(), leaderOffset == 0);
+    }
+
+    // Stopped together, each pane pauses where its player is, a part of a frame from the others; with the
+    // lock on, the followers that played are put on the leader's place (and their offsets) once it stands
+    // still. With it off, no pane is moved.
+    void panesStoppedTogetherStandOnTheLeadersFrame_data()
+    {
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("locked") << true;
+        QTest::newRow("unlocked") << false;
+    }
+
+    void panesStoppedTogetherStandOnTheLeadersFrame()
+    {
+        QFETCH(bool, locked);
+        LockFixture f;
+        f.offsets = {{3, 500}};
+        f.lock.setEnabled(locked);
+        f.pane(4).setMoviePlay(false); // stopped before: it stays where it is
+        f.movieOf(4)->moveTo(at600(20.0));
+        f.controller.changeAllMoviePlay();
+        f.clearCommands();
+        f.movieOf(1)->moveTo(at600(10.03)); // the pause landing late
+        f.movieOf(2)->moveTo(at600(10.01));
+        f.movieOf(3)->moveTo(at600(10.53)); // where it belongs, by its offset
+        f.tick();
+        f.tick();
+        QVERIFY(f.commandsOf(2, "setCurrentTime").isEmpty());
+        f.scheduler.advance(SyncLock::TickInterval * SyncLock::StopSettleTicks);
+        QCOMPARE(f.commandsOf(2, "setCurrentTime"),
+                 locked ? QStringList{"setCurrentTime 902700/90000"} : QStringList());
+        for (int n : {1, 3, 4})
+            QVERIFY(f.commandsOf(n, "setCurrentTime").isEmpty());
+        f.scheduler.advance(1s);
+        QCOMPARE(f.commandsOf(2, "setCurrentTime").size(), locked ? 1 : 0);
     }
 
     void followersFollowALeaderThatLeads_data()

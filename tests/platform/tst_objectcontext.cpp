@@ -124,6 +124,23 @@ private Q_SLOTS:
         QCOMPARE(snapshot(), empty);
     }
 
+    // The oldest steps go beyond the limit; undoing all that are kept leaves the first change in place.
+    void theUndoHistoryKeepsTheLastSteps()
+    {
+        const ObjectId a = node(QStringLiteral("0"));
+        for (int step = 1; step <= ObjectContext::UndoLimit + 1; ++step) {
+            ctx().processPendingChanges();
+            ctx().setValue(a, Title, QString::number(step));
+            ctx().setValue(a, Index, step);
+        }
+        ctx().processPendingChanges();
+        QUndoStack* undo = ctx().undoManager();
+        QCOMPARE(undo->count(), ObjectContext::UndoLimit);
+        while (undo->canUndo())
+            undo->undo();
+        QCOMPARE(ctx().value(a, Title).toString(), QStringLiteral("1"));
+    }
+
     void stepsCloseInTheEventLoopOrAtTheGroupEnd()
     {
         node(QStringLiteral("A"));
