@@ -21,7 +21,7 @@ FilelistArrayController::FilelistArrayController(ObjectContext& context, QObject
       selection_(this), columns_{{QStringLiteral("filePath"), QStringLiteral("Path")},
                                  {QStringLiteral("playTime"), QStringLiteral("Time")},
                                  {QStringLiteral("fileSize"), QStringLiteral("Size")},
-                                 {QStringLiteral("fileDate"), QStringLiteral("FileDate")},
+                                 {QStringLiteral("fileDate"), QStringLiteral("Date")},
                                  {QStringLiteral("uniqueId"), QStringLiteral("uniqueId")}}
 {
     arranged_ = computeArrangement();

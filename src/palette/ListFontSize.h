@@ -13,7 +13,7 @@ constexpr int Minimum = 6;
 constexpr int Maximum = 48;
 
 // Every list inside the window shows its rows in this size (kept within Minimum and Maximum), and a
-// table's rows grow to hold it.
+// table's rows grow to hold it; its shown columns widen or narrow in proportion.
 void apply(QWidget* window, int points);
 
 } // namespace listFontSize

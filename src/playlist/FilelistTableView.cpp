@@ -77,6 +77,8 @@ void FilelistTableView::awakeFromNib()
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setShowGrid(false);
     setWordWrap(false);
+    // rows differ by their file names, which a cut at the end would take away
+    setTextElideMode(Qt::ElideMiddle);
     setAlternatingRowColors(true);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -315,7 +317,7 @@ void FilelistTableView::wheelEvent(QWheelEvent* event)
 {
     // the wheel steps through the entries; the table itself does not scroll
     event->accept();
-    const std::optional<int> direction = filelistWheel::moveDirection(*event);
+    const std::optional<int> direction = wheel_.moveDirection(*event);
     if (direction && tbArrayController)
         tbArrayController->moveIndexFilelist(*direction);
 }

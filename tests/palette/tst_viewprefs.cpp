@@ -123,9 +123,12 @@ private Q_SLOTS:
         FilelistTableView& table = f.nib->tbvFilelist();
         QCOMPARE(tree.font().pointSize(), 12); // the registered size
         QCOMPARE(table.font().pointSize(), 12);
+        const int pathWidth = table.horizontalHeader()->sectionSize(0);
         userDefaultsExtension::setDefaultIntValue(f.settings, 18, QStringLiteral("optFontSizeList"));
         QCOMPARE(tree.font().pointSize(), 18);
         QCOMPARE(table.font().pointSize(), 18);
+        // and its columns with it
+        QCOMPARE(table.horizontalHeader()->sectionSize(0), pathWidth * 18 / 12);
         // a table's rows grow with their text
         QVERIFY(table.verticalHeader()->defaultSectionSize() > QFontMetrics(table.font()).height());
         f.settings.setObject(400, QStringLiteral("optFontSizeList"));

@@ -22,10 +22,12 @@ namespace {
 
 const QStringList AllButUniqueId{"filePath", "playTime", "fileSize", "fileDate"};
 
-void wheel(QWidget* target, QPoint angle)
+// A touchpad (a phase) gives its amount in pixels too; a mouse wheel gives none.
+void wheel(QWidget* target, QPoint angle, Qt::ScrollPhase phase = Qt::NoScrollPhase)
 {
-    QWheelEvent event(QPointF(5, 5), QPointF(target->mapToGlobal(QPoint(5, 5))), QPoint(), angle,
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent event(QPointF(5, 5), QPointF(target->mapToGlobal(QPoint(5, 5))),
+                      phase == Qt::NoScrollPhase ? QPoint() : angle, angle, Qt::NoButton, Qt::NoModifier,
+                      phase, false);
     QCoreApplication::sendEvent(target, &event);
 }
 
@@ -85,7 +87,7 @@ private Q_SLOTS:
         QVERIFY(app.show());
         // at the first start every column but the identifier
         QCOMPARE(app.columns(), AllButUniqueId);
-        QCOMPARE(app.headerMenu(), (QStringList{"Path*", "Time*", "Size*", "FileDate*"}));
+        QCOMPARE(app.headerMenu(), (QStringList{"Path*", "Time*", "Size*", "Date*"}));
         if (dragFrom >= 0) {
             QHeaderView* header = app.table().horizontalHeader();
             header->moveSection(header->visualIndex(header->logicalIndex(dragFrom)), 0);
@@ -104,6 +106,19 @@ private Q_SLOTS:
         QCOMPARE(app.columns(), whileHidden);
         app.chooseInHeaderMenu(title);
         QCOMPARE(app.columns(), QStringList(whileHidden) << identifier);
+    }
+
+    // a header with no column would have no height and nothing to right-click
+    void theLastColumnStays()
+    {
+        AppFixture app;
+        QVERIFY(app.show());
+        for (const QString& title : QStringList{"Path", "Time", "Size", "Date"})
+            app.chooseInHeaderMenu(title);
+        QCOMPARE(app.columns(), QStringList{"fileDate"});
+        QCOMPARE(app.headerMenu(), (QStringList{"Path", "Time", "Size", "Date* greyed"}));
+        app.chooseInHeaderMenu(QStringLiteral("Path"));
+        QCOMPARE(app.headerMenu(), (QStringList{"Path*", "Time", "Size", "Date*"}));
     }
 
     void cellValues_data()
@@ -143,6 +158,8 @@ private Q_SLOTS:
         const ObjectId entry = app.nib->filelistArrayController().objectAtRow(0);
         app.ctx().setValue(entry, identifier, stored);
         QCOMPARE(app.table().objectValue(identifier, 0).toString(), shown);
+        // a path too long for its column keeps its file name, which tells the rows apart
+        QCOMPARE(app.table().textElideMode(), Qt::ElideMiddle);
     }
 
     void removingEntriesEmptiesTheirPanes_data()
@@ -271,6 +288,36 @@ private Q_SLOTS:
         button->setEnabled(false);
         wheel(button, angle);
         QCOMPARE(model.selectionIndex(), fromRow);
+    }
+
+    // a touchpad's swipe arrives as many small amounts: each whole notch of them steps once, its own way
+    void touchpadSwipeStepsByWholeNotches_data()
+    {
+        QTest::addColumn<QList<int>>("amounts"); // in one gesture, 120 a notch
+        QTest::addColumn<int>("fromRow");
+        QTest::addColumn<int>("toRow");
+        QTest::newRow("gentle swipe up: nowhere") << QList<int>{10, 15, 20} << 1 << 1;
+        QTest::newRow("two notches up in parts") << QList<int>{50, 50, 50, 50, 50} << 2 << 0;
+        QTest::newRow("a notch and a bit down") << QList<int>{-70, -70} << 0 << 1;
+    }
+    void touchpadSwipeStepsByWholeNotches()
+    {
+        QFETCH(QList<int>, amounts);
+        QFETCH(int, fromRow);
+        QFETCH(int, toRow);
+        AppFixture app;
+        QVERIFY(app.show());
+        app.chooseWithEntries({1, 2, 3});
+        FilelistArrayController& model = app.nib->filelistArrayController();
+        for (QWidget* target : {static_cast<QWidget*>(app.table().viewport()),
+                                static_cast<QWidget*>(app.playlistWindow().btnFrame())}) {
+            model.setSelectionIndex(fromRow);
+            wheel(target, {}, Qt::ScrollBegin);
+            for (int amount : amounts)
+                wheel(target, QPoint(0, amount), Qt::ScrollUpdate);
+            wheel(target, {}, Qt::ScrollEnd);
+            QCOMPARE(model.selectionIndex(), toRow);
+        }
     }
 
     void rightClickSelectsAndOpensTheMenu_data()
