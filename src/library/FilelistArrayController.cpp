@@ -298,6 +298,11 @@ void FilelistArrayController::selectNext()
 void FilelistArrayController::setForegroundProvider(std::function<QVariant(ObjectId)> provider)
 {
     foreground_ = std::move(provider);
+    refreshForeground();
+}
+
+void FilelistArrayController::refreshForeground()
+{
     if (!arranged_.isEmpty() && !columns_.isEmpty())
         Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::ForegroundRole});
 }

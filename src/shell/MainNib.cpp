@@ -85,7 +85,7 @@ void MainNib::instantiate()
     viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
     fileViewer_ = services_.fileViewer;
     if (!fileViewer_) {
-        desktopFileViewer_ = std::make_unique<DesktopFileViewer>();
+        desktopFileViewer_ = std::make_unique<DesktopFileViewer>(services_.dialogs);
         fileViewer_ = desktopFileViewer_.get();
     }
     const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler,
@@ -125,7 +125,7 @@ void MainNib::connectOutlets()
     MainWindow* window = mainWindow_.get();
     delegate->window = window;
     delegate->olvPlaylist = olvPlaylist_;
-    windowWiring::connectPlaylistWindow(*this);
+    windowWiring::connectPlaylistWindow(*this, services_.scheduler);
 
     tbArrayController_->filelistArrayController = filelistArrayController_.get();
     tbArrayController_->playlistTreeController = playlistTreeController_.get();
