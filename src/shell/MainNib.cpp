@@ -27,6 +27,7 @@
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
 #include "playlist/ViewPlaylist.h"
+#include "shell/AboutTetrapan.h"
 #include "shell/DesktopFileViewer.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MainWindow.h"
@@ -148,6 +149,8 @@ void MainNib::connectOutlets()
     windowWiring::connectPrefs(*this, services_.settings);
     menuCommands::connectFileAndPlaybackMenus(*this, services_.dialogs, services_.settings);
     menuCommands::connectApplicationCommands(*this);
+    QObject::connect(window->aboutAction(), &QAction::triggered, window,
+                     [&dialogs = services_.dialogs] { aboutTetrapan::show(dialogs); });
 }
 
 void MainNib::awakeMainWindowLayout()

@@ -13,6 +13,8 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTextBrowser>
@@ -133,6 +135,26 @@ private Q_SLOTS:
         QVERIFY(table.verticalHeader()->defaultSectionSize() > QFontMetrics(table.font()).height());
         f.settings.setObject(400, QStringLiteral("optFontSizeList"));
         QCOMPARE(tree.font().pointSize(), listFontSize::Maximum);
+    }
+
+    void aboutTellsVersionsLicenceAndHomePage()
+    {
+        AppFixture f;
+        auto* help = f.window().findChild<QMenu*>(QStringLiteral("menuHelp"));
+        QVERIFY(help);
+        for (QAction* item : help->actions()) {
+            if (item->text() == QLatin1String("&About Tetrapan"))
+                item->trigger();
+        }
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+        const AlertRequest about = f.dialogs.alerts.front();
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^Tetrapan \\d+\\.\\d+$")).match(about.messageText).hasMatch(),
+            qPrintable(about.messageText));
+        for (const QString& fact :
+             {QStringLiteral("Qt ") + QLatin1String(qVersion()), QStringLiteral("libmpv client API "),
+              QStringLiteral("Licence: GPL-"), QStringLiteral("https://")})
+            QVERIFY2(about.informativeText.contains(fact), qPrintable(about.informativeText));
     }
 
     void helpListsEveryKey()
