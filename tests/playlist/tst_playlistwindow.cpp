@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "library/FileExistenceCache.h"
 #include "library/FilelistArrayController.h"
 #include "panes/QTMovieSubView.h"
 #include "playlist/ButtonSelectFilelist.h"
@@ -258,6 +259,11 @@ private Q_SLOTS:
             QCOMPARE(app.dialogs.alerts.size(), 1);
             QCOMPARE(app.dialogs.alerts.front().messageText, QStringLiteral("File is not found."));
         }
+        // a file that goes is seen once the last answer has been kept its few seconds
+        QVERIFY(file.remove());
+        QCOMPARE(model.index(0, 0).data(Qt::ForegroundRole), QVariant());
+        app.scheduler.advance(FileExistenceCache::RememberFor);
+        QTRY_COMPARE(model.index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
     }
 
     void wheelStepsThroughTheEntries_data()
