@@ -136,6 +136,12 @@ private Q_SLOTS:
         f.settings.setObject(400, QStringLiteral("optFontSizeList"));
         QCOMPARE(tree.font().pointSize(), listFontSize::Maximum);
     }
+    // the first start's column widths are for the registered size
+    void firstColumnsFollowTheTextSize()
+    {
+        AppFixture f({.storedSettings = {{QStringLiteral("optFontSizeList"), 18}}});
+        QCOMPARE(f.nib->tbvFilelist().horizontalHeader()->sectionSize(0), 220 * 18 / 12);
+    }
 
     void aboutTellsVersionsLicenceAndHomePage()
     {
