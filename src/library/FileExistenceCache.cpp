@@ -34,7 +34,12 @@ bool FileExistenceCache::isPresent(const QString& path)
 void FileExistenceCache::ask(const QString& path, Known& known)
 {
     known.asking = true;
-    QtConcurrent::run(check_, path).then(this, [this, path](bool present) { answer(path, present); });
+    QtConcurrent::run(check_, path).then(this, [this, path](bool present) {
+        // An answer found before this continuation was attached would come at once, inside the repaint
+        // that asked: a view must not hear of a change while it is reading.
+        QMetaObject::invokeMethod(
+            this, [this, path, present] { answer(path, present); }, Qt::QueuedConnection);
+    });
 }
 
 void FileExistenceCache::answer(const QString& path, bool present)
