@@ -62,7 +62,7 @@ struct Usage {
 struct Panes {
     QtScheduler scheduler;
     MessageBoxPresenter dialogs;
-    DesktopFileViewer fileViewer;
+    DesktopFileViewer fileViewer{dialogs};
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     std::array<QTMovieSubView*, 4> panes{};
 

@@ -24,6 +24,9 @@ void ButtonForMenu::popUpMenu()
     if (!isEnabled() || !attached)
         return;
     setDown(true);
+    // a press on this button while the menu is open only closes the menu, as with Qt's own menu buttons;
+    // handed on to the button it would open the menu again at once
+    attached->setNoReplayFor(this);
     attached->exec(mapToGlobal(QPoint(2, height())));
     setDown(false);
 }

@@ -5,7 +5,7 @@
 namespace tetrapan {
 
 // A button whose press pops up its menu at its lower left corner; it stays down while the menu is open and
-// sends no command of its own.
+// sends no command of its own. Pressed again while the menu is open, it closes the menu.
 class ButtonForMenu : public QToolButton {
     Q_OBJECT
 public:

@@ -21,7 +21,7 @@ FilelistArrayController::FilelistArrayController(ObjectContext& context, QObject
       selection_(this), columns_{{QStringLiteral("filePath"), QStringLiteral("Path")},
                                  {QStringLiteral("playTime"), QStringLiteral("Time")},
                                  {QStringLiteral("fileSize"), QStringLiteral("Size")},
-                                 {QStringLiteral("fileDate"), QStringLiteral("FileDate")},
+                                 {QStringLiteral("fileDate"), QStringLiteral("Date")},
                                  {QStringLiteral("uniqueId"), QStringLiteral("uniqueId")}}
 {
     arranged_ = computeArrangement();
@@ -298,6 +298,11 @@ void FilelistArrayController::selectNext()
 void FilelistArrayController::setForegroundProvider(std::function<QVariant(ObjectId)> provider)
 {
     foreground_ = std::move(provider);
+    refreshForeground();
+}
+
+void FilelistArrayController::refreshForeground()
+{
     if (!arranged_.isEmpty() && !columns_.isEmpty())
         Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::ForegroundRole});
 }

@@ -60,6 +60,8 @@ public:
     // Text colour of an entry (an invalid value keeps the view's own); the playlist window installs its
     // transformer here.
     void setForegroundProvider(std::function<QVariant(ObjectId)> provider);
+    // The provider's answers have changed: every row asks it again.
+    void refreshForeground();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

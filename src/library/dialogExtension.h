@@ -33,6 +33,9 @@ inline const AlertText CanNotCreateMovie{QStringLiteral("alert"), QStringLiteral
                                          QStringLiteral("Please check file."), QStringLiteral("Cancel")};
 inline const AlertText FileIsNotFound{
     QStringLiteral("alert"), QStringLiteral("File is not found."), {}, QStringLiteral("Cancel")};
+// Show in File Manager when the desktop has nothing that shows files. %1: the file's folder.
+inline const AlertText NoFileManager{QStringLiteral("alert"), QStringLiteral("No file manager answered."),
+                                     QStringLiteral("The file is in the folder %1."), QStringLiteral("OK")};
 inline const AlertText TwoOrMoreFilesAdded{
     QStringLiteral("alert"), QStringLiteral("Two or more files are added."),
     QStringLiteral("Please add only one file."), QStringLiteral("Cancel")};

@@ -13,6 +13,15 @@ namespace {
 // room above and below a table row's text
 constexpr int RowPadding = 6;
 
+// A hidden column keeps the width it had, which its header no longer tells.
+void widenColumns(QHeaderView* header, double factor)
+{
+    for (int section = 0; section < header->count(); ++section) {
+        if (!header->isSectionHidden(section))
+            header->resizeSection(section, qRound(header->sectionSize(section) * factor));
+    }
+}
+
 } // namespace
 
 void apply(QWidget* window, int points)
@@ -25,13 +34,17 @@ void apply(QWidget* window, int points)
         if (qobject_cast<QHeaderView*>(view))
             continue;
         QFont font = view->font();
-        if (font.pointSize() == size)
+        const int before = font.pointSize();
+        if (before == size)
             continue;
         font.setPointSize(size);
         view->setFont(font);
-        // a tree's rows follow their text; a table's have a height of their own
-        if (auto* table = qobject_cast<QTableView*>(view))
+        // a tree's rows follow their text; a table's have a height of their own, and its columns a width
+        if (auto* table = qobject_cast<QTableView*>(view)) {
             table->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + RowPadding);
+            if (before > 0)
+                widenColumns(table->horizontalHeader(), static_cast<double>(size) / before);
+        }
     }
 }
 

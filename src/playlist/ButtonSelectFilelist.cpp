@@ -18,7 +18,7 @@ void ButtonSelectFilelist::wheelEvent(QWheelEvent* event)
         return;
     }
     event->accept();
-    const std::optional<int> direction = filelistWheel::moveDirection(*event);
+    const std::optional<int> direction = wheel_.moveDirection(*event);
     if (direction && tbArrayController)
         tbArrayController->moveIndexFilelist(*direction);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playlist/FilelistWheel.h"
+
 #include <QToolButton>
 
 namespace tetrapan {
@@ -19,6 +21,9 @@ public:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+
+private:
+    filelistWheel::NotchCollector wheel_;
 };
 
 } // namespace tetrapan

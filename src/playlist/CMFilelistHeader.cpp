@@ -1,6 +1,7 @@
 #include "playlist/CMFilelistHeader.h"
 
 #include "playlist/FilelistTableView.h"
+#include "playlist/TableColumnController.h"
 
 namespace tetrapan {
 
@@ -22,7 +23,7 @@ QStringList CMFilelistHeader::createMenuArray()
         QStringLiteral("Path,filePath"),
         QStringLiteral("Time,playTime"),
         QStringLiteral("Size,fileSize"),
-        QStringLiteral("FileDate,fileDate"),
+        QStringLiteral("Date,fileDate"),
     };
 }
 
@@ -34,6 +35,10 @@ void CMFilelistHeader::menuNeedsUpdate()
 void CMFilelistHeader::setMenuItem()
 {
     clear();
+    // a header with no column left has nothing to right-click, so no way to bring a column back
+    const qsizetype shownCount = tbvFilelist && tbvFilelist->columnController()
+                                     ? TableColumnController::tableColumns(tbvFilelist).size()
+                                     : 0;
     for (const QString& line : createMenuArray()) {
         const QStringList parts = line.split(QLatin1Char(','));
         const QString title = parts.value(0);
@@ -42,6 +47,7 @@ void CMFilelistHeader::setMenuItem()
         QAction* item = addAction(title);
         item->setCheckable(true);
         item->setChecked(shown);
+        item->setEnabled(!shown || shownCount > 1);
         item->setData(QStringLiteral("%1,%2").arg(identifier).arg(shown ? 1 : 0));
         if (tbvFilelist) {
             FilelistTableView* table = tbvFilelist;

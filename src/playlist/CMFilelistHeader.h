@@ -9,6 +9,7 @@ class FilelistTableView;
 
 // The file table's header menu: one checkable item per column a user may hide, checked while the column is
 // shown. It is rebuilt from its definition lines every time it opens, so its checks always match the table.
+// The last shown column's item is greyed: the table always keeps one column.
 class CMFilelistHeader : public QMenu {
     Q_OBJECT
 public:

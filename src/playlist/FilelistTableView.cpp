@@ -6,6 +6,7 @@
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
+#include "palette/ListFontSize.h"
 #include "panes/MovController.h"
 #include "panes/fileDrag.h"
 #include "platform/FileViewer.h"
@@ -77,6 +78,8 @@ void FilelistTableView::awakeFromNib()
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setShowGrid(false);
     setWordWrap(false);
+    // rows differ by their file names, which a cut at the end would take away
+    setTextElideMode(Qt::ElideMiddle);
     setAlternatingRowColors(true);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -110,12 +113,15 @@ void FilelistTableView::awakeFromNib()
 
 void FilelistTableView::setDefaultColumnWidths()
 {
+    // the list's text size is set by now; the widths are for the registered one
+    const double scale =
+        font().pointSize() > 0 ? static_cast<double>(font().pointSize()) / listFontSize::Registered : 1.0;
     for (int section = 0; section < model()->columnCount(); ++section) {
         const QString identifier =
             model()
                 ->headerData(section, Qt::Horizontal, FilelistArrayController::AttributeKeyRole)
                 .toString();
-        horizontalHeader()->resizeSection(section, defaultWidth(identifier));
+        horizontalHeader()->resizeSection(section, qRound(defaultWidth(identifier) * scale));
     }
 }
 
@@ -315,7 +321,7 @@ void FilelistTableView::wheelEvent(QWheelEvent* event)
 {
     // the wheel steps through the entries; the table itself does not scroll
     event->accept();
-    const std::optional<int> direction = filelistWheel::moveDirection(*event);
+    const std::optional<int> direction = wheel_.moveDirection(*event);
     if (direction && tbArrayController)
         tbArrayController->moveIndexFilelist(*direction);
 }

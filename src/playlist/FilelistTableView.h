@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playlist/FilelistWheel.h"
+
 #include <QTableView>
 #include <QVariant>
 
@@ -100,6 +102,7 @@ private:
     FilelistTableCell* cell_;
     std::unique_ptr<TableColumnController> tcc_;
     bool contextClick_ = false;
+    filelistWheel::NotchCollector wheel_;
 };
 
 } // namespace tetrapan

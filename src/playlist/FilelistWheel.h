@@ -19,5 +19,17 @@ std::optional<int> moveDirection(const QWheelEvent& event);
 // The same rule on the vertical amount itself.
 int moveDirection(double deltaY);
 
+// A mouse wheel's notches follow moveDirection one event at a time. A touchpad (an event with a scroll
+// phase or an amount in pixels) sends many small amounts for one swipe, and by that rule every one of
+// them, upward too, would step to the next entry: its amounts are added up instead, and each whole notch
+// steps once in its own direction. One widget, one collector: a swipe over another starts anew.
+class NotchCollector {
+public:
+    std::optional<int> moveDirection(const QWheelEvent& event);
+
+private:
+    double collected_ = 0.0;
+};
+
 } // namespace filelistWheel
 } // namespace tetrapan

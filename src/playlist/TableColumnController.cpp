@@ -71,7 +71,9 @@ void TableColumnController::showColumn(const QString& identifier)
 
 void TableColumnController::hideColumn(const QString& identifier)
 {
-    if (!table_ || !tableColumns(table_).contains(identifier))
+    // the last column stays: a header without one has no height and nothing to right-click
+    const QStringList shown = tableColumns(table_);
+    if (!table_ || !shown.contains(identifier) || shown.size() <= 1)
         return;
     const auto holder = columnHolders_.find(identifier);
     if (holder == columnHolders_.end())

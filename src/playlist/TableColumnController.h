@@ -26,6 +26,7 @@ public:
     void sortTableColumns(QTableView* table);
     // Added at the right end, then moved to its remembered place when the table has columns that far.
     void showColumn(const QString& identifier);
+    // Never the last shown column.
     void hideColumn(const QString& identifier);
     // false for an identifier the controller does not know.
     bool isShowColumn(const QString& identifier) const;

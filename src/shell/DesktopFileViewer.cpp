@@ -1,23 +1,33 @@
 #include "shell/DesktopFileViewer.h"
 
-#include <QDBusConnection>
+#include "library/dialogExtension.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
 namespace tetrapan {
 
-DesktopFileViewer::DesktopFileViewer(QObject* parent) : QObject(parent) {}
+DesktopFileViewer::DesktopFileViewer(DialogPresenter& dialogs, QObject* parent)
+    : DesktopFileViewer(dialogs, QDBusConnection::sessionBus(), &QDesktopServices::openUrl, parent)
+{
+}
+
+DesktopFileViewer::DesktopFileViewer(DialogPresenter& dialogs, const QDBusConnection& bus,
+                                     FolderOpener openFolder, QObject* parent)
+    : QObject(parent), dialogs_(dialogs), bus_(bus), openFolder_(std::move(openFolder))
+{
+}
 
 DesktopFileViewer::~DesktopFileViewer() = default;
 
 void DesktopFileViewer::selectFile(const QString& path)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
+    if (!bus_.isConnected()) {
         openContainingFolder(path);
         return;
     }
@@ -25,17 +35,23 @@ void DesktopFileViewer::selectFile(const QString& path)
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [path](QDBusPendingCallWatcher* finished) {
-        if (QDBusPendingReply<> reply = *finished; reply.isError())
-            openContainingFolder(path);
-        finished->deleteLater();
-    });
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, path](QDBusPendingCallWatcher* finished) {
+                if (QDBusPendingReply<> reply = *finished; reply.isError())
+                    openContainingFolder(path);
+                finished->deleteLater();
+            });
 }
 
 void DesktopFileViewer::openContainingFolder(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!openFolder_(QUrl::fromLocalFile(folder)))
+        dialogExtension::displayMessage(
+            dialogs_, dialogExtension::NoFileManager.style, dialogExtension::NoFileManager.message,
+            dialogExtension::NoFileManager.info.arg(QDir::toNativeSeparators(folder)),
+            dialogExtension::NoFileManager.btnList);
 }
 
 } // namespace tetrapan

@@ -28,6 +28,7 @@
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/PlaylistWindow.h"
 #include "playlist/ViewPlaylist.h"
+#include "shell/AboutTetrapan.h"
 #include "shell/DesktopFileViewer.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MainWindow.h"
@@ -86,7 +87,7 @@ void MainNib::instantiate()
     viewMain_ = std::make_unique<ViewMain>(services_.settings, services_.scheduler);
     fileViewer_ = services_.fileViewer;
     if (!fileViewer_) {
-        desktopFileViewer_ = std::make_unique<DesktopFileViewer>();
+        desktopFileViewer_ = std::make_unique<DesktopFileViewer>(services_.dialogs);
         fileViewer_ = desktopFileViewer_.get();
     }
     snapshotNotice_ = new SnapshotNotice(services_.scheduler, *fileViewer_, mainWindow_->centralWidget());
@@ -127,7 +128,7 @@ void MainNib::connectOutlets()
     MainWindow* window = mainWindow_.get();
     delegate->window = window;
     delegate->olvPlaylist = olvPlaylist_;
-    windowWiring::connectPlaylistWindow(*this);
+    windowWiring::connectPlaylistWindow(*this, services_.scheduler);
 
     tbArrayController_->filelistArrayController = filelistArrayController_.get();
     tbArrayController_->playlistTreeController = playlistTreeController_.get();
@@ -150,6 +151,8 @@ void MainNib::connectOutlets()
     windowWiring::connectPrefs(*this, services_.settings);
     menuCommands::connectFileAndPlaybackMenus(*this, services_.dialogs, services_.settings);
     menuCommands::connectApplicationCommands(*this);
+    QObject::connect(window->aboutAction(), &QAction::triggered, window,
+                     [&dialogs = services_.dialogs] { aboutTetrapan::show(dialogs); });
 }
 
 void MainNib::awakeMainWindowLayout()

@@ -216,6 +216,8 @@ void MainWindow::addAuxiliaryWindowCommands()
     helpMenu->setObjectName(QStringLiteral("menuHelp"));
     helpAction_ = helpMenu->addAction(QStringLiteral("Tetrapan &Help"));
     helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
+    aboutAction_ = helpMenu->addAction(QStringLiteral("&About Tetrapan"));
+    aboutAction_->setMenuRole(QAction::AboutRole);
 }
 
 void MainWindow::addSyncLockCommand()

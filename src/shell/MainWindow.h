@@ -43,11 +43,13 @@ public:
     QAction* quitAction() const;
     QAction* undoAction() const;
     QAction* redoAction() const;
-    // Edit > Preferences, Window > Control (the palette, checked while it is open) and Help > Tetrapan Help.
+    // Edit > Preferences, Window > Control (the palette, checked while it is open), Help > Tetrapan Help and
+    // Help > About Tetrapan.
     // The keys of every menu item work in every window of the program.
     QAction* preferencesAction() const { return preferencesAction_; }
     QAction* controlWindowAction() const { return controlWindowAction_; }
     QAction* helpAction() const { return helpAction_; }
+    QAction* aboutAction() const { return aboutAction_; }
     QAction* showDividersAction() const;
     // viewNo 1 to 4; 0 is the even layout
     QAction* zoomPaneAction(int viewNo) const;
@@ -104,6 +106,7 @@ private:
     QAction* preferencesAction_ = nullptr;
     QAction* controlWindowAction_ = nullptr;
     QAction* helpAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
     QAction* syncLockAction_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include "library/LibrarySchema.h"
+#include "palette/ListFontSize.h"
 #include "platform/DialogPresenter.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
@@ -33,10 +34,14 @@ Tetrapan_AppDelegate::~Tetrapan_AppDelegate()
 QVariantMap Tetrapan_AppDelegate::registeredDefaults()
 {
     return {
-        {QStringLiteral("optSkipTime"), 10.0},      {QStringLiteral("optFontSizeList"), 12},
-        {QStringLiteral("optLoadFrameSet"), true},  {QStringLiteral("optIsPlaylist"), true},
-        {QStringLiteral("optIsController"), true},  {QStringLiteral("optPlayVolume"), 0.0},
-        {QStringLiteral("optDividerEnable"), true}, {QStringLiteral("optSyncLock"), false},
+        {QStringLiteral("optSkipTime"), 10.0},
+        {QStringLiteral("optFontSizeList"), listFontSize::Registered},
+        {QStringLiteral("optLoadFrameSet"), true},
+        {QStringLiteral("optIsPlaylist"), true},
+        {QStringLiteral("optIsController"), true},
+        {QStringLiteral("optPlayVolume"), 0.0},
+        {QStringLiteral("optDividerEnable"), true},
+        {QStringLiteral("optSyncLock"), false},
     };
 }
 

@@ -3,6 +3,7 @@
 #include "layout/ButtonForMenu.h"
 #include "layout/MenuFrameSet.h"
 #include "layout/ViewMain.h"
+#include "library/FileExistenceCache.h"
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
@@ -33,7 +34,7 @@ namespace tetrapan::windowWiring {
 
 namespace {
 
-void connectPlaylistTable(MainNib& nib)
+void connectPlaylistTable(MainNib& nib, Scheduler& scheduler)
 {
     FilelistTableView* table = &nib.tbvFilelist();
     table->viewMain = &nib.viewMain();
@@ -43,8 +44,9 @@ void connectPlaylistTable(MainNib& nib)
     table->cmFilelist = nib.playlistWindow().cmFilelist();
     table->cmFilelistHeader = &nib.cmFilelistHeader();
     nib.cmFilelistHeader().tbvFilelist = table;
-    // a missing file's entry is greyed through the "TextColorTransformer"
-    TextColorTransformer(*nib.appDelegate().managedObjectContext())
+    // a missing file's entry is greyed through the "TextColorTransformer"; the cache goes with the list
+    auto* existence = new FileExistenceCache(scheduler, {}, &nib.filelistArrayController());
+    TextColorTransformer(*nib.appDelegate().managedObjectContext(), *existence)
         .registerWith(nib.filelistArrayController());
 
     PlaylistWindow* window = &nib.playlistWindow();
@@ -109,7 +111,7 @@ void connectListFontSize(MainNib& nib, SettingsDomain& settings)
 
 } // namespace
 
-void connectPlaylistWindow(MainNib& nib)
+void connectPlaylistWindow(MainNib& nib, Scheduler& scheduler)
 {
     PlaylistOutlineView* tree = &nib.olvPlaylist();
     tree->movController = &nib.movController();
@@ -120,7 +122,7 @@ void connectPlaylistWindow(MainNib& nib)
     QObject::connect(window->addFolderAction(), &QAction::triggered, tree, [tree] { tree->addFolder(); });
     QObject::connect(window->renameAction(), &QAction::triggered, tree, [tree] { tree->editSelectedRow(); });
     QObject::connect(window->removeAction(), &QAction::triggered, tree, [tree] { tree->removeItem(); });
-    connectPlaylistTable(nib);
+    connectPlaylistTable(nib, scheduler);
     connectPlaylistWindowController(nib);
 }
 

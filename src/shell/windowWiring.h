@@ -3,6 +3,7 @@
 namespace tetrapan {
 
 class MainNib;
+class Scheduler;
 class SettingsDomain;
 
 // The outlets between each window, its controller and the pane coordinator, and the signals by which the
@@ -11,7 +12,7 @@ class SettingsDomain;
 namespace windowWiring {
 
 // The playlist window, its tree, its file table with the table's header menu, and the window's controller.
-void connectPlaylistWindow(MainNib& nib);
+void connectPlaylistWindow(MainNib& nib, Scheduler& scheduler);
 // The main window's split views, its frame-set menu, and the View menu's commands on the layout.
 void connectMainWindowLayout(MainNib& nib, SettingsDomain& settings);
 // The control palette's controller, the coordinator's requests it follows and the palette's buttons.

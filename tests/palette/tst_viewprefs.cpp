@@ -13,6 +13,8 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTextBrowser>
@@ -123,13 +125,42 @@ private Q_SLOTS:
         FilelistTableView& table = f.nib->tbvFilelist();
         QCOMPARE(tree.font().pointSize(), 12); // the registered size
         QCOMPARE(table.font().pointSize(), 12);
+        const int pathWidth = table.horizontalHeader()->sectionSize(0);
         userDefaultsExtension::setDefaultIntValue(f.settings, 18, QStringLiteral("optFontSizeList"));
         QCOMPARE(tree.font().pointSize(), 18);
         QCOMPARE(table.font().pointSize(), 18);
+        // and its columns with it
+        QCOMPARE(table.horizontalHeader()->sectionSize(0), pathWidth * 18 / 12);
         // a table's rows grow with their text
         QVERIFY(table.verticalHeader()->defaultSectionSize() > QFontMetrics(table.font()).height());
         f.settings.setObject(400, QStringLiteral("optFontSizeList"));
         QCOMPARE(tree.font().pointSize(), listFontSize::Maximum);
+    }
+    // the first start's column widths are for the registered size
+    void firstColumnsFollowTheTextSize()
+    {
+        AppFixture f({.storedSettings = {{QStringLiteral("optFontSizeList"), 18}}});
+        QCOMPARE(f.nib->tbvFilelist().horizontalHeader()->sectionSize(0), 220 * 18 / 12);
+    }
+
+    void aboutTellsVersionsLicenceAndHomePage()
+    {
+        AppFixture f;
+        auto* help = f.window().findChild<QMenu*>(QStringLiteral("menuHelp"));
+        QVERIFY(help);
+        for (QAction* item : help->actions()) {
+            if (item->text() == QLatin1String("&About Tetrapan"))
+                item->trigger();
+        }
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+        const AlertRequest about = f.dialogs.alerts.front();
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^Tetrapan \\d+\\.\\d+$")).match(about.messageText).hasMatch(),
+            qPrintable(about.messageText));
+        for (const QString& fact :
+             {QStringLiteral("Qt ") + QLatin1String(qVersion()), QStringLiteral("libmpv client API "),
+              QStringLiteral("Licence: GPL-"), QStringLiteral("https://")})
+            QVERIFY2(about.informativeText.contains(fact), qPrintable(about.informativeText));
     }
 
     void helpListsEveryKey()

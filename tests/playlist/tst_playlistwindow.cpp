@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "library/FileExistenceCache.h"
 #include "library/FilelistArrayController.h"
 #include "panes/QTMovieSubView.h"
 #include "playlist/ButtonSelectFilelist.h"
@@ -9,7 +10,9 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QToolButton>
 #include <QUndoStack>
@@ -22,10 +25,12 @@ namespace {
 
 const QStringList AllButUniqueId{"filePath", "playTime", "fileSize", "fileDate"};
 
-void wheel(QWidget* target, QPoint angle)
+// A touchpad (a phase) gives its amount in pixels too; a mouse wheel gives none.
+void wheel(QWidget* target, QPoint angle, Qt::ScrollPhase phase = Qt::NoScrollPhase)
 {
-    QWheelEvent event(QPointF(5, 5), QPointF(target->mapToGlobal(QPoint(5, 5))), QPoint(), angle,
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent event(QPointF(5, 5), QPointF(target->mapToGlobal(QPoint(5, 5))),
+                      phase == Qt::NoScrollPhase ? QPoint() : angle, angle, Qt::NoButton, Qt::NoModifier,
+                      phase, false);
     QCoreApplication::sendEvent(target, &event);
 }
 
@@ -85,7 +90,7 @@ private Q_SLOTS:
         QVERIFY(app.show());
         // at the first start every column but the identifier
         QCOMPARE(app.columns(), AllButUniqueId);
-        QCOMPARE(app.headerMenu(), (QStringList{"Path*", "Time*", "Size*", "FileDate*"}));
+        QCOMPARE(app.headerMenu(), (QStringList{"Path*", "Time*", "Size*", "Date*"}));
         if (dragFrom >= 0) {
             QHeaderView* header = app.table().horizontalHeader();
             header->moveSection(header->visualIndex(header->logicalIndex(dragFrom)), 0);
@@ -104,6 +109,19 @@ private Q_SLOTS:
         QCOMPARE(app.columns(), whileHidden);
         app.chooseInHeaderMenu(title);
         QCOMPARE(app.columns(), QStringList(whileHidden) << identifier);
+    }
+
+    // a header with no column would have no height and nothing to right-click
+    void theLastColumnStays()
+    {
+        AppFixture app;
+        QVERIFY(app.show());
+        for (const QString& title : QStringList{"Path", "Time", "Size", "Date"})
+            app.chooseInHeaderMenu(title);
+        QCOMPARE(app.columns(), QStringList{"fileDate"});
+        QCOMPARE(app.headerMenu(), (QStringList{"Path", "Time", "Size", "Date* greyed"}));
+        app.chooseInHeaderMenu(QStringLiteral("Path"));
+        QCOMPARE(app.headerMenu(), (QStringList{"Path*", "Time", "Size", "Date*"}));
     }
 
     void cellValues_data()
@@ -143,6 +161,8 @@ private Q_SLOTS:
         const ObjectId entry = app.nib->filelistArrayController().objectAtRow(0);
         app.ctx().setValue(entry, identifier, stored);
         QCOMPARE(app.table().objectValue(identifier, 0).toString(), shown);
+        // a path too long for its column keeps its file name, which tells the rows apart
+        QCOMPARE(app.table().textElideMode(), Qt::ElideMiddle);
     }
 
     void removingEntriesEmptiesTheirPanes_data()
@@ -219,11 +239,19 @@ private Q_SLOTS:
         AppFixture app;
         QTemporaryFile file;
         QVERIFY(file.open());
+        QTemporaryDir folder;
+        const QString missing = folder.filePath(QStringLiteral("2.mp4"));
         app.chooseWithEntries({1, 2});
         FilelistArrayController& model = app.nib->filelistArrayController();
         app.ctx().setValue(model.objectAtRow(0), "filePath", file.fileName());
+        app.ctx().setValue(model.objectAtRow(1), "filePath", missing);
+        // no repaint waits on the file system: a file not yet looked at shows as there until the answer
+        QSignalSpy repaint(&model, &QAbstractItemModel::dataChanged);
+        QCOMPARE(model.index(1, 3).data(Qt::ForegroundRole), QVariant());
         QCOMPARE(model.index(0, 0).data(Qt::ForegroundRole), QVariant());
-        QCOMPARE(model.index(1, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+        QTRY_COMPARE(model.index(1, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+        QVERIFY(!repaint.isEmpty()); // and the table is told
+        QCOMPARE(model.index(0, 0).data(Qt::ForegroundRole), QVariant());
         model.setSelectionIndex(present ? 0 : 1);
         app.playlistWindow().revealEntryAction()->trigger();
         if (present) {
@@ -234,6 +262,12 @@ private Q_SLOTS:
             QCOMPARE(app.dialogs.alerts.size(), 1);
             QCOMPARE(app.dialogs.alerts.front().messageText, QStringLiteral("File is not found."));
         }
+        // a file that comes back is seen once the last answer has been kept its few seconds
+        QFile comesBack(missing);
+        QVERIFY(comesBack.open(QIODevice::WriteOnly));
+        QCOMPARE(model.index(1, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+        app.scheduler.advance(FileExistenceCache::RememberFor);
+        QTRY_COMPARE(model.index(1, 3).data(Qt::ForegroundRole), QVariant());
     }
 
     void wheelStepsThroughTheEntries_data()
@@ -271,6 +305,36 @@ private Q_SLOTS:
         button->setEnabled(false);
         wheel(button, angle);
         QCOMPARE(model.selectionIndex(), fromRow);
+    }
+
+    // a touchpad's swipe arrives as many small amounts: each whole notch of them steps once, its own way
+    void touchpadSwipeStepsByWholeNotches_data()
+    {
+        QTest::addColumn<QList<int>>("amounts"); // in one gesture, 120 a notch
+        QTest::addColumn<int>("fromRow");
+        QTest::addColumn<int>("toRow");
+        QTest::newRow("gentle swipe up: nowhere") << QList<int>{10, 15, 20} << 1 << 1;
+        QTest::newRow("two notches up in parts") << QList<int>{50, 50, 50, 50, 50} << 2 << 0;
+        QTest::newRow("a notch and a bit down") << QList<int>{-70, -70} << 0 << 1;
+    }
+    void touchpadSwipeStepsByWholeNotches()
+    {
+        QFETCH(QList<int>, amounts);
+        QFETCH(int, fromRow);
+        QFETCH(int, toRow);
+        AppFixture app;
+        QVERIFY(app.show());
+        app.chooseWithEntries({1, 2, 3});
+        FilelistArrayController& model = app.nib->filelistArrayController();
+        for (QWidget* target : {static_cast<QWidget*>(app.table().viewport()),
+                                static_cast<QWidget*>(app.playlistWindow().btnFrame())}) {
+            model.setSelectionIndex(fromRow);
+            wheel(target, {}, Qt::ScrollBegin);
+            for (int amount : amounts)
+                wheel(target, QPoint(0, amount), Qt::ScrollUpdate);
+            wheel(target, {}, Qt::ScrollEnd);
+            QCOMPARE(model.selectionIndex(), toRow);
+        }
     }
 
     void rightClickSelectsAndOpensTheMenu_data()

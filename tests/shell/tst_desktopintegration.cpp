@@ -9,6 +9,7 @@
 #include "palette/PrefsWindow.h"
 #include "palette/ViewPrefs.h"
 #include "playlist/ViewPlaylist.h"
+#include "shell/DesktopFileViewer.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -286,6 +287,31 @@ private Q_SLOTS:
                                     "TETRAPAN_WRITE_README=1 xvfb-run -a tests/shell/tst_desktopintegration "
                                     "readmeKeysAreTheProgramsKeys to write them:\n") +
                      table));
+    }
+
+    // Show in File Manager on a desktop without a file manager: the folder is tried, then the user is told
+    void showingAFileWithoutAFileManager_data()
+    {
+        QTest::addColumn<bool>("folderOpens");
+        QTest::newRow("the folder opens") << true;
+        QTest::newRow("nothing opens it") << false;
+    }
+    void showingAFileWithoutAFileManager()
+    {
+        QFETCH(bool, folderOpens);
+        test::FakeDialogPresenter dialogs;
+        QList<QUrl> opened;
+        DesktopFileViewer viewer(dialogs, QDBusConnection(QStringLiteral("no session bus")),
+                                 [&](const QUrl& folder) {
+                                     opened << folder;
+                                     return folderOpens;
+                                 });
+        viewer.selectFile(QStringLiteral("/clips/trip/1.mp4"));
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/clips/trip"))});
+        QCOMPARE(dialogs.alerts.size(), folderOpens ? 0 : 1);
+        if (!folderOpens)
+            QCOMPARE(dialogs.alerts.front().informativeText,
+                     QStringLiteral("The file is in the folder /clips/trip."));
     }
 };
 

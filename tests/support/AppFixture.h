@@ -248,7 +248,8 @@ struct AppFixture {
         menu.menuNeedsUpdate();
         QStringList items;
         for (QAction* item : menu.actions())
-            items << item->text() + (item->isChecked() ? QStringLiteral("*") : QString());
+            items << item->text() + (item->isChecked() ? QStringLiteral("*") : QString()) +
+                         (item->isEnabled() ? QString() : QStringLiteral(" greyed"));
         return items;
     }
     void chooseInHeaderMenu(const QString& title)
