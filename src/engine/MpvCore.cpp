@@ -5,10 +5,6 @@
 
 #include <QThread>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <mpv/client.h>
 #include <mpv/render.h>
 
@@ -41,12 +37,6 @@ void shutDown(mpv_handle* handle, mpv_render_context* renderContext)
     if (renderContext)
         mpv_render_context_free(renderContext);
     mpv_terminate_destroy(handle);
-#ifdef __GLIBC__
-    // The core's frame buffers went back to the C library's per-thread arenas, which would keep them for
-    // threads to come: four panes switched for a few minutes would hold two to three times what they need.
-    // Handing the free pages back here, off the GUI thread, costs a few milliseconds per core.
-    malloc_trim(0);
-#endif
 }
 
 } // namespace
