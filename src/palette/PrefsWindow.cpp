@@ -1,10 +1,10 @@
 #include "palette/PrefsWindow.h"
 
-#include "palette/ListFontSize.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
+#include "widgets/ListFontSize.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -6,7 +6,6 @@
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
-#include "palette/ListFontSize.h"
 #include "panes/MovController.h"
 #include "panes/fileDrag.h"
 #include "platform/FileViewer.h"
@@ -16,6 +15,7 @@
 #include "playlist/FilelistWheel.h"
 #include "playlist/TableColumnController.h"
 #include "playlist/tableColumnExtension.h"
+#include "widgets/ListFontSize.h"
 #include "widgets/userDefaultsViewState.h"
 
 #include <QDateTime>

@@ -9,7 +9,6 @@
 #include "library/TBArrayController.h"
 #include "palette/ControlWindow.h"
 #include "palette/HelpWindow.h"
-#include "palette/ListFontSize.h"
 #include "palette/PrefsWindow.h"
 #include "palette/ViewControl.h"
 #include "palette/ViewPrefs.h"
@@ -36,6 +35,7 @@
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/menuCommands.h"
 #include "shell/windowWiring.h"
+#include "widgets/ListFontSize.h"
 #include "widgets/Resources.h"
 
 namespace tetrapan {

@@ -1,12 +1,12 @@
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include "library/LibrarySchema.h"
-#include "palette/ListFontSize.h"
 #include "platform/DialogPresenter.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/StoreCoordinator.h"
 #include "widgets/LastStateKeeper.h"
+#include "widgets/ListFontSize.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -9,7 +9,6 @@
 #include "library/TBArrayController.h"
 #include "palette/ControlWindow.h"
 #include "palette/HelpWindow.h"
-#include "palette/ListFontSize.h"
 #include "palette/PrefsWindow.h"
 #include "palette/ViewControl.h"
 #include "palette/ViewPrefs.h"
@@ -26,6 +25,7 @@
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
 #include "shell/Tetrapan_AppDelegate.h"
+#include "widgets/ListFontSize.h"
 
 #include <QAction>
 #include <QToolButton>

@@ -1,4 +1,4 @@
-#include "palette/ListFontSize.h"
+#include "widgets/ListFontSize.h"
 
 #include <QAbstractItemView>
 #include <QHeaderView>

@@ -4,10 +4,10 @@
 
 #include "library/Movie.h"
 #include "palette/HelpWindow.h"
-#include "palette/ListFontSize.h"
 #include "palette/PrefsWindow.h"
 #include "palette/ViewPrefs.h"
 #include "platform/userDefaultsExtension.h"
+#include "widgets/ListFontSize.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -270,23 +270,31 @@ private Q_SLOTS:
         QTRY_COMPARE(model.index(1, 3).data(Qt::ForegroundRole), QVariant());
     }
 
+    // A mouse wheel's notch, or any amount under one, steps at once; a touchpad's swipe arrives as many small
+    // amounts with a scroll phase, and each whole notch of them steps once, its own way.
     void wheelStepsThroughTheEntries_data()
     {
-        QTest::addColumn<QPoint>("angle"); // 120 is one notch, a vertical amount of 1.0
+        QTest::addColumn<QPoint>("angle");     // 120 is one notch, a vertical amount of 1.0
+        QTest::addColumn<QList<int>>("swipe"); // a touchpad's amounts in one gesture instead
         QTest::addColumn<int>("fromRow");
         QTest::addColumn<int>("toRow");
-        QTest::newRow("1.0: the previous entry") << QPoint(0, 120) << 1 << 0;
-        QTest::newRow("0.5: the next entry") << QPoint(0, 60) << 1 << 2;
-        QTest::newRow("-1.0: the next entry") << QPoint(0, -120) << 1 << 2;
-        QTest::newRow("sideways only: the next entry") << QPoint(120, 0) << 0 << 1;
-        QTest::newRow("no movement at all: nowhere") << QPoint(0, 0) << 1 << 1;
-        QTest::newRow("before the first: nothing") << QPoint(0, 120) << 0 << 0;
-        QTest::newRow("after the last: nothing") << QPoint(0, -120) << 2 << 2;
-        QTest::newRow("no entry selected: nothing") << QPoint(0, -120) << -1 << -1;
+        const QList<int> wheel;
+        QTest::newRow("1.0: the previous entry") << QPoint(0, 120) << wheel << 1 << 0;
+        QTest::newRow("0.5: the next entry") << QPoint(0, 60) << wheel << 1 << 2;
+        QTest::newRow("-1.0: the next entry") << QPoint(0, -120) << wheel << 1 << 2;
+        QTest::newRow("sideways only: the next entry") << QPoint(120, 0) << wheel << 0 << 1;
+        QTest::newRow("no movement at all: nowhere") << QPoint(0, 0) << wheel << 1 << 1;
+        QTest::newRow("before the first: nothing") << QPoint(0, 120) << wheel << 0 << 0;
+        QTest::newRow("after the last: nothing") << QPoint(0, -120) << wheel << 2 << 2;
+        QTest::newRow("no entry selected: nothing") << QPoint(0, -120) << wheel << -1 << -1;
+        QTest::newRow("gentle swipe up: nowhere") << QPoint() << QList<int>{10, 15, 20} << 1 << 1;
+        QTest::newRow("two notches up in parts") << QPoint() << QList<int>{50, 50, 50, 50, 50} << 2 << 0;
+        QTest::newRow("a notch and a bit down") << QPoint() << QList<int>{-70, -70} << 0 << 1;
     }
     void wheelStepsThroughTheEntries()
     {
         QFETCH(QPoint, angle);
+        QFETCH(QList<int>, swipe);
         QFETCH(int, fromRow);
         QFETCH(int, toRow);
         AppFixture app;
@@ -294,47 +302,25 @@ private Q_SLOTS:
         app.chooseWithEntries({1, 2, 3});
         FilelistArrayController& model = app.nib->filelistArrayController();
         ButtonSelectFilelist* button = app.playlistWindow().btnFrame();
+        const auto turn = [&](QWidget* target) {
+            if (swipe.isEmpty())
+                return wheel(target, angle);
+            wheel(target, {}, Qt::ScrollBegin);
+            for (int amount : swipe)
+                wheel(target, QPoint(0, amount), Qt::ScrollUpdate);
+            wheel(target, {}, Qt::ScrollEnd);
+        };
         for (QWidget* target :
              {static_cast<QWidget*>(app.table().viewport()), static_cast<QWidget*>(button)}) {
             model.setSelectionIndex(fromRow);
-            wheel(target, angle);
+            turn(target);
             QCOMPARE(model.selectionIndex(), toRow);
         }
         // a disabled button lets the wheel pass
         model.setSelectionIndex(fromRow);
         button->setEnabled(false);
-        wheel(button, angle);
+        turn(button);
         QCOMPARE(model.selectionIndex(), fromRow);
-    }
-
-    // a touchpad's swipe arrives as many small amounts: each whole notch of them steps once, its own way
-    void touchpadSwipeStepsByWholeNotches_data()
-    {
-        QTest::addColumn<QList<int>>("amounts"); // in one gesture, 120 a notch
-        QTest::addColumn<int>("fromRow");
-        QTest::addColumn<int>("toRow");
-        QTest::newRow("gentle swipe up: nowhere") << QList<int>{10, 15, 20} << 1 << 1;
-        QTest::newRow("two notches up in parts") << QList<int>{50, 50, 50, 50, 50} << 2 << 0;
-        QTest::newRow("a notch and a bit down") << QList<int>{-70, -70} << 0 << 1;
-    }
-    void touchpadSwipeStepsByWholeNotches()
-    {
-        QFETCH(QList<int>, amounts);
-        QFETCH(int, fromRow);
-        QFETCH(int, toRow);
-        AppFixture app;
-        QVERIFY(app.show());
-        app.chooseWithEntries({1, 2, 3});
-        FilelistArrayController& model = app.nib->filelistArrayController();
-        for (QWidget* target : {static_cast<QWidget*>(app.table().viewport()),
-                                static_cast<QWidget*>(app.playlistWindow().btnFrame())}) {
-            model.setSelectionIndex(fromRow);
-            wheel(target, {}, Qt::ScrollBegin);
-            for (int amount : amounts)
-                wheel(target, QPoint(0, amount), Qt::ScrollUpdate);
-            wheel(target, {}, Qt::ScrollEnd);
-            QCOMPARE(model.selectionIndex(), toRow);
-        }
     }
 
     void rightClickSelectsAndOpensTheMenu_data()
