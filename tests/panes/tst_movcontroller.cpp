@@ -402,22 +402,29 @@ private Q_SLOTS:
         using Set = void (QTMovieSubView::*)(bool);
         using Get = bool (QTMovieSubView::*)() const;
         using Toggle = void (MovController::*)(QObject*);
-        const Set set[] = {&QTMovieSubView::setMovieController, &QTMovieSubView::setMovieAspect,
-                           &QTMovieSubView::setMovieMuted};
-        const Get get[] = {&QTMovieSubView::isController, &QTMovieSubView::isKeepAspect,
-                           &QTMovieSubView::isMuted};
-        const Toggle toggle[] = {&MovController::changeAllMovieController,
-                                 &MovController::changeAllMovieAspect, &MovController::changeAllMovieSound};
+        struct Kind {
+            Set set;
+            Get get;
+            Toggle toggle;
+        };
+        const std::array<Kind, 3> kinds{{
+            {&QTMovieSubView::setMovieController, &QTMovieSubView::isController,
+             &MovController::changeAllMovieController},
+            {&QTMovieSubView::setMovieAspect, &QTMovieSubView::isKeepAspect,
+             &MovController::changeAllMovieAspect},
+            {&QTMovieSubView::setMovieMuted, &QTMovieSubView::isMuted, &MovController::changeAllMovieSound},
+        }};
+        const Kind kind = kinds.at(what);
         PaneFixture f;
         f.load(1);
         f.load(2);
         // Pane 2 is available but squeezed away: it follows the group, but does not decide it.
         f.pane(2).resize(0, 0);
-        (f.pane(1).*set[what])(before);
-        (f.pane(2).*set[what])(!before);
-        (f.controller.*toggle[what])(nullptr);
-        QCOMPARE((f.pane(1).*get[what])(), !before);
-        QCOMPARE((f.pane(2).*get[what])(), !before);
+        (f.pane(1).*kind.set)(before);
+        (f.pane(2).*kind.set)(!before);
+        (f.controller.*kind.toggle)(nullptr);
+        QCOMPARE((f.pane(1).*kind.get)(), !before);
+        QCOMPARE((f.pane(2).*kind.get)(), !before);
         QCOMPARE(f.pane(3).isController(), false); // empty panes are left alone
     }
 
