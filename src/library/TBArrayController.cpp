@@ -304,6 +304,11 @@ bool TBArrayController::canLoadFrameSet() const
 
 bool TBArrayController::canEditFrameSet() const
 {
+    return isPlaylistSelected();
+}
+
+bool TBArrayController::isPlaylistSelected() const
+{
     const ObjectId node = selectedPlaylist();
     return node != NoObject && !context_.value(node, QStringLiteral("isFolder")).toBool();
 }

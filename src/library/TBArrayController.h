@@ -74,7 +74,7 @@ public:
     bool canLoadFrameSet() const;
     bool canEditFrameSet() const;
     // A playlist, not a folder, is selected: files can be placed in it.
-    bool isPlaylistSelected() const { return canEditFrameSet(); }
+    bool isPlaylistSelected() const;
 
 private:
     struct EntryValues {

@@ -18,21 +18,32 @@ QStringList buttonTitles(const QString& btnList)
     return btnList.split(QLatin1Char(','), Qt::KeepEmptyParts);
 }
 
-int displayMessageWithIcon(DialogPresenter& presenter, const QString& imageName, const QString& message,
-                           const QString& info, const QString& btnList)
+namespace {
+
+int runAlert(DialogPresenter& presenter, const QString& imageName, const QString& message,
+             const QString& info, const QString& btnList, const QString& details = QString())
 {
     AlertRequest request;
     request.iconName = imageName.isEmpty() ? QStringLiteral("icon_info") : imageName;
     request.messageText = message;
     request.informativeText = info;
     request.buttons = buttonTitles(btnList);
+    request.detailedText = details;
     return presenter.runAlert(request);
+}
+
+} // namespace
+
+int displayMessageWithIcon(DialogPresenter& presenter, const QString& imageName, const QString& message,
+                           const QString& info, const QString& btnList)
+{
+    return runAlert(presenter, imageName, message, info, btnList);
 }
 
 int displayMessage(DialogPresenter& presenter, const QString& style, const QString& message,
                    const QString& info, const QString& btnList)
 {
-    return displayMessageWithIcon(presenter, iconNameForStyle(style), message, info, btnList);
+    return runAlert(presenter, iconNameForStyle(style), message, info, btnList);
 }
 
 int displayMessage(DialogPresenter& presenter, const AlertText& alert)
@@ -42,13 +53,8 @@ int displayMessage(DialogPresenter& presenter, const AlertText& alert)
 
 int displayMessage(DialogPresenter& presenter, const AlertText& alert, const QString& details)
 {
-    AlertRequest request;
-    request.iconName = iconNameForStyle(alert.style);
-    request.messageText = alert.message;
-    request.informativeText = alert.info;
-    request.buttons = buttonTitles(alert.btnList);
-    request.detailedText = details;
-    return presenter.runAlert(request);
+    return runAlert(presenter, iconNameForStyle(alert.style), alert.message, alert.info, alert.btnList,
+                    details);
 }
 
 int displayMessageAlertCreateMovie(DialogPresenter& presenter)

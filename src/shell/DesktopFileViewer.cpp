@@ -47,11 +47,11 @@ void DesktopFileViewer::selectFile(const QString& path)
 void DesktopFileViewer::openContainingFolder(const QString& path)
 {
     const QString folder = QFileInfo(path).absolutePath();
-    if (!openFolder_(QUrl::fromLocalFile(folder)))
-        dialogExtension::displayMessage(
-            dialogs_, dialogExtension::NoFileManager.style, dialogExtension::NoFileManager.message,
-            dialogExtension::NoFileManager.info.arg(QDir::toNativeSeparators(folder)),
-            dialogExtension::NoFileManager.btnList);
+    if (openFolder_(QUrl::fromLocalFile(folder)))
+        return;
+    dialogExtension::AlertText alert = dialogExtension::NoFileManager;
+    alert.info = alert.info.arg(QDir::toNativeSeparators(folder));
+    dialogExtension::displayMessage(dialogs_, alert);
 }
 
 } // namespace tetrapan

@@ -60,7 +60,18 @@ void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter,
         hint->setVisible(!LibraryRules::holdsPlaylist(*library));
         hint->raise();
     };
-    QObject::connect(library, &ObjectContext::changed, hint, showHint);
+    // only playlists and folders coming, going or turning into each other change the answer; a change to an
+    // entry (most changes) asks nothing
+    const auto nodeCameOrWent = [showHint](ObjectId, const QString& entityName) {
+        if (entityName == LibrarySchema::Playlist)
+            showHint();
+    };
+    QObject::connect(library, &ObjectContext::objectInserted, hint, nodeCameOrWent);
+    QObject::connect(library, &ObjectContext::objectRemoved, hint, nodeCameOrWent);
+    QObject::connect(library, &ObjectContext::valueChanged, hint, [showHint](ObjectId, const QString& key) {
+        if (key == LibrarySchema::IsFolder)
+            showHint();
+    });
     showHint();
     for (QAction* into : window->openIntoPaneActions())
         QObject::connect(into, &QAction::triggered, coordinator,
