@@ -45,6 +45,15 @@ PREFIX ?= /usr/local
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
+# `make package`: tetrapan_<version>_<arch>.deb in the build folder, its dependencies found by dpkg-shlibdeps;
+# `make package-check` builds it elsewhere, runs lintian, installs, runs and removes it (needs root or sudo)
+.PHONY: package package-check
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+package-check: build
+	scripts/package-check.sh $(BUILD_DIR)
+
 test: build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure $(CTEST_ARGS)
 

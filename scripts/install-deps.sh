@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config lld
-          desktop-file-utils appstream dbus-daemon xdotool
+          desktop-file-utils appstream dbus-daemon xdotool dpkg-dev lintian
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
           ffmpeg xvfb xauth fonts-dejavu-core libgl1-mesa-dri locales)
 case "${1:-}" in

@@ -1,5 +1,6 @@
 // What `cmake --install` puts on a system, installed into a temporary DESTDIR: the program, its desktop
-// entry, its icon and its AppStream description, each checked with the desktop's own validators.
+// entry, its icon and its AppStream description, each checked with the desktop's own validators; and the
+// manual page, copyright and change log a Debian package carries.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -81,7 +82,13 @@ private Q_SLOTS:
         while (it.hasNext())
             files << QDir(destination_.path()).relativeFilePath(it.next());
         files.sort();
-        QStringList expected{Binary, DesktopEntry, Icon, Metainfo};
+        QStringList expected{Binary,
+                             DesktopEntry,
+                             Icon,
+                             Metainfo,
+                             QStringLiteral("usr/share/doc/tetrapan/changelog.gz"),
+                             QStringLiteral("usr/share/doc/tetrapan/copyright"),
+                             QStringLiteral("usr/share/man/man1/tetrapan.1.gz")};
         expected.sort();
         QCOMPARE(files, expected);
         QVERIFY(QFileInfo(installed(Binary)).isExecutable());
