@@ -8,8 +8,9 @@ set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config lld
           desktop-file-utils appstream dbus-daemon xdotool dpkg-dev lintian
-          qt6-base-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
-          ffmpeg xvfb xauth fonts-dejavu-core libgl1-mesa-dri locales)
+          qt6-base-dev qt6-base-private-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
+          ffmpeg xvfb xauth fonts-dejavu-core libgl1-mesa-dri locales
+          qt6-wayland weston libegl-mesa0)
 case "${1:-}" in
     --bench) packages+=(mpv) ;;
     # libclang-rt-14-dev holds libclang_rt.fuzzer and the ASan/UBSan runtimes; llvm-14 the symbolizer for reports

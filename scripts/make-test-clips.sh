@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Generates the movie clips the tests and benchmarks play, with ffmpeg, into one folder:
 #   red.mp4 green.mp4 blue.mp4 yellow.mp4  320x240 25 fps, 5 s, H.264/AAC, frame number burnt in, title tag
+#   hd/red.mp4 ... hd/yellow.mp4           the same at 1280x720
 #   tone.m4a                               5 s of sine, no picture
 #   still.png                              one 320x240 picture
 #   kinds/                                 1 s, 320x240, one file of each kind a user meets, each in its own
@@ -39,9 +40,9 @@ make() {
 }
 
 colour_clip() {
-    local name=$1 colour=$2 title=$3 freq=$4
+    local name=$1 colour=$2 title=$3 freq=$4 size=${5:-320x240}
     local counter="drawtext=fontfile=$font:text='%{frame_num}':x=4:y=4:fontsize=24:fontcolor=white:box=1:boxcolor=black"
-    make "$name.mp4" -f lavfi -i "color=c=$colour:s=320x240:r=25:d=5" \
+    make "$name.mp4" -f lavfi -i "color=c=$colour:s=$size:r=25:d=5" \
         -f lavfi -i "sine=frequency=$freq:sample_rate=48000:duration=5" \
         -vf "$counter" -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -b:a 64k \
         -metadata title="$title" -f mp4
@@ -51,6 +52,11 @@ colour_clip red red "Red Clip" 330
 colour_clip green 0x00ff00 "Green Clip" 440
 colour_clip blue blue "Blue Clip" 550
 colour_clip yellow yellow "Yellow Clip" 660
+mkdir -p "$out/hd"
+colour_clip hd/red red "Red Clip" 330 1280x720
+colour_clip hd/green 0x00ff00 "Green Clip" 440 1280x720
+colour_clip hd/blue blue "Blue Clip" 550 1280x720
+colour_clip hd/yellow yellow "Yellow Clip" 660 1280x720
 make tone.m4a -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=5" -c:a aac -b:a 64k -f ipod
 make still.png -f lavfi -i "color=c=red:s=320x240:d=1" -frames:v 1 -f image2
 

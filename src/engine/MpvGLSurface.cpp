@@ -3,15 +3,36 @@
 #include "engine/FramePacer.h"
 #include "engine/MpvMovie.h"
 
+#include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <qpa/qplatformnativeinterface.h>
 
 #include <mpv/render_gl.h>
 
 namespace tetrapan {
 
 Q_DECLARE_LOGGING_CATEGORY(lcMpv)
+
+namespace {
+
+// mpv hands decoded pictures to OpenGL without a copy (hardware decoding's interop) only when it knows the
+// window system's connection: the X display or the Wayland display Qt draws on. Null on other platforms,
+// where mpv decodes in software or copies the pictures back.
+mpv_render_param windowSystemDisplay()
+{
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        return {MPV_RENDER_PARAM_X11_DISPLAY, x11->display()};
+    // Qt 6.4 names the Wayland display through its platform interface alone
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (QPlatformNativeInterface* platform = QGuiApplication::platformNativeInterface())
+            return {MPV_RENDER_PARAM_WL_DISPLAY, platform->nativeResourceForIntegration("wl_display")};
+    }
+    return {MPV_RENDER_PARAM_INVALID, nullptr};
+}
+
+} // namespace
 
 MpvGLSurface::MpvGLSurface(FramePacer* pacer, QWidget* parent) : QOpenGLWidget(parent), pacer_(pacer)
 {
@@ -77,9 +98,11 @@ void MpvGLSurface::initializeGL()
 void MpvGLSurface::createRenderContext()
 {
     mpv_opengl_init_params glInit{&MpvGLSurface::procAddress, nullptr};
+    // the display last: the list ends at the first invalid entry, where there is none
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
         {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+        windowSystemDisplay(),
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (const int rc = mpv_render_context_create(&renderContext_, movie_->handle(), params); rc < 0) {

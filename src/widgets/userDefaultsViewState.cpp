@@ -26,6 +26,13 @@ const QString WidthKey = QStringLiteral("width");
 // How much of a window must lie on a screen for the user to take hold of it and drag it further.
 constexpr int GraspableLength = 48;
 
+// Wayland neither tells a client where its windows are nor lets it place them: every window reads as at the
+// top left. A place remembered elsewhere (an X session) is kept for the next run where it counts.
+bool windowsHaveKnownPlaces()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 QList<QRect> availableScreenAreas()
 {
     QList<QRect> areas;
@@ -141,7 +148,12 @@ void saveWindowRect(SettingsDomain& domain, const QRect& frame, const QString& k
 {
     if (key.isEmpty())
         return;
-    domain.setObject(rectText::stringFromRect(frame), key);
+    QRect kept = frame;
+    if (!windowsHaveKnownPlaces()) {
+        if (const std::optional<QRect> stored = storedRect(domain, key))
+            kept.moveTopLeft(stored->topLeft());
+    }
+    domain.setObject(rectText::stringFromRect(kept), key);
     domain.synchronize();
 }
 

@@ -28,7 +28,8 @@ void setWindowRect(SettingsDomain& domain, QWidget* window, const QString& key);
 // Only the stored origin; the window keeps its size.
 void setWindowPosition(SettingsDomain& domain, QWidget* window, const QString& key);
 void saveWindowRect(SettingsDomain& domain, QWidget* window, const QString& key);
-// A frame the window will have again, where its present geometry is not the one to keep (full screen).
+// A frame the window will have again, where its present geometry is not the one to keep (full screen). Where
+// the window system keeps windows' places from the program (Wayland), the stored place stays as it was.
 void saveWindowRect(SettingsDomain& domain, const QRect& frame, const QString& key);
 
 // Each stored entry i sets the extent of the splitter's widget i along the splitter's orientation; the

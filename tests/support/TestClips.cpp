@@ -14,6 +14,12 @@ QString TestClips::colour(int viewNo) const
     return QStringList{red, green, blue, yellow}.value(viewNo - 1);
 }
 
+QString TestClips::colour720p(int viewNo) const
+{
+    const QString name = QFileInfo(colour(viewNo)).fileName();
+    return name.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("hd/") + name);
+}
+
 const QStringList TestClips::KindFileNames{"video-only.mp4", "vp9.webm",    "hevc.mkv", "mjpeg.avi",
                                            "prores.mov",     "rotated.mp4", "vfr.mp4",  "10bit.mp4"};
 
@@ -50,6 +56,8 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
     }
     for (const QString& name : KindFileNames)
         made << clips.kind(name);
+    for (int viewNo = 1; viewNo <= 4; ++viewNo)
+        made << clips.colour720p(viewNo);
 
     QStringList arguments{QStringLiteral(TETRAPAN_SOURCE_DIR "/scripts/make-test-clips.sh"), clips.folder};
     if (withBenchClips)

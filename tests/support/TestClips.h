@@ -25,6 +25,7 @@ struct TestClips {
 
     bool ok() const { return error.isEmpty(); }
     QString colour(int viewNo) const;           // 1 red, 2 green, 3 blue, 4 yellow
+    QString colour720p(int viewNo) const;       // the same at 1280x720
     static const std::array<QColor, 4> Colours; // what those four show, in that order
     // One file of each kind a user meets, 1 s, 320x240: "video-only.mp4", "vp9.webm", "hevc.mkv",
     // "mjpeg.avi", "prores.mov", "rotated.mp4", "vfr.mp4", "10bit.mp4" (see make-test-clips.sh).
