@@ -30,7 +30,10 @@ fi
 as_root_dpkg() {
     local tries=60
     until "${as_root[@]}" dpkg "$@" >/dev/null 2>"$work/dpkg.log"; do
-        grep -q 'lock' "$work/dpkg.log" && ((--tries > 0)) || { cat "$work/dpkg.log" >&2; return 1; }
+        if ! grep -q 'lock' "$work/dpkg.log" || ((--tries == 0)); then
+            cat "$work/dpkg.log" >&2
+            return 1
+        fi
         sleep 1
     done
 }
