@@ -14,7 +14,7 @@ weston --backend=headless-backend.so --socket="$socket" --idle-time=0 --width=12
     --no-config --log="$runtime/weston.log" &
 weston=$!
 # weston's own clients (its shell's panel and keyboard) go with it
-trap 'kill "$weston" 2>/dev/null; wait "$weston" 2>/dev/null; rm -rf "$runtime"' EXIT
+trap 'kill "$weston" 2>/dev/null || true; wait "$weston" 2>/dev/null || true; rm -rf "$runtime"' EXIT
 
 for _ in $(seq 100); do
     [[ -S $runtime/$socket ]] && break
