@@ -34,6 +34,11 @@ function(tetrapan_gzip source output)
     execute_process(COMMAND gzip -9 -n -c ${source} OUTPUT_FILE ${output} COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 set(package_dir ${CMAKE_SOURCE_DIR}/data/package)
+# a release gets its entry at the top of the change log, in the package tools' form
+file(STRINGS ${package_dir}/changelog latest LIMIT_COUNT 1)
+if(NOT latest MATCHES "^tetrapan \\(${PROJECT_VERSION}\\) ")
+    message(WARNING "data/package/changelog does not begin with an entry for version ${PROJECT_VERSION}")
+endif()
 tetrapan_gzip(${package_dir}/changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 tetrapan_gzip(${package_dir}/tetrapan.1 ${CMAKE_CURRENT_BINARY_DIR}/tetrapan.1.gz)
 install(FILES ${package_dir}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
