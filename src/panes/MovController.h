@@ -15,6 +15,7 @@ namespace tetrapan {
 
 class PlaylistTreeController;
 class MovieEngine;
+struct MovieTime;
 class PaneEntryFollower;
 class PaneOffsets;
 class PendingResumes;
@@ -67,6 +68,8 @@ public:
     // identifier, filters the file list, sets the window titles and (re)starts the load delay.
     void setUniqueId(const QString& uniqueId);
     QString uniqueId() const { return uniqueId_; }
+    // The current playlist's title as the windows show it ("[ title ]" for a folder); null for none.
+    QString shownTitle() const { return shownTitle_; }
 
     void setCurrentViewNo(int viewNo) { currentViewNo_ = viewNo; }
     int currentViewNo() const { return currentViewNo_; }
@@ -91,6 +94,9 @@ public:
     // (PaneOffsets) and kept within its movie; panes that were playing resume shortly after.
     // The target is not used: every playable pane follows the source.
     void syncMovieTime(int viewNo, int targetViewNo);
+    // Every playable pane to where it stands when the leader (PaneOffsets) stands at the time: moved by the
+    // difference of their offsets and kept within its movie, paused and resumed as a skip does.
+    void moveAllMovieTime(const MovieTime& leaderTime);
     // The target pane (1..4) places the file within the selected playlist; the source is not used.
     void copyMovieView(int sourceViewNo, const QString& filePath, int targetViewNo);
     void clearMovieView(int viewNo);

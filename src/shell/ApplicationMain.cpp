@@ -7,6 +7,7 @@
 #include "platform/SettingsDomain.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
+#include "shell/MediaControls.h"
 #include "shell/MessageBoxPresenter.h"
 #include "shell/SingleInstance.h"
 #include "shell/Tetrapan_AppDelegate.h"
@@ -68,6 +69,7 @@ int applicationMain(int argc, char** argv)
                          [&nib] { nib->appDelegate().terminate(); });
 
         nib->showWindows();
+        nib->mediaControls().offerOn(QDBusConnection::sessionBus());
         desktopLaunch::openFiles(*nib, instance, files);
         status = app.exec();
     }

@@ -31,6 +31,7 @@
 #include "shell/DesktopFileViewer.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MainWindow.h"
+#include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/menuCommands.h"
@@ -52,6 +53,7 @@ MainNib::MainNib(const NibServices& services) : services_(services)
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
+    mediaControls_.reset();
     paneSnapshot_.reset();
     syncLock_.reset();
     movieFilesOpener_.reset();
@@ -151,6 +153,7 @@ void MainNib::connectOutlets()
     windowWiring::connectPrefs(*this, services_.settings);
     menuCommands::connectFileAndPlaybackMenus(*this, services_.dialogs, services_.settings);
     menuCommands::connectApplicationCommands(*this);
+    menuCommands::connectMediaControls(*this, services_.settings);
     QObject::connect(window->aboutAction(), &QAction::triggered, window,
                      [&dialogs = services_.dialogs] { aboutTetrapan::show(dialogs); });
 }
@@ -180,6 +183,8 @@ void MainNib::instantiatePalette()
     viewPrefs_ = std::make_unique<ViewPrefs>(services_.settings);
     movieFilesOpener_ =
         std::make_unique<MovieFilesOpener>(*movController_, services_.scheduler, services_.dialogs);
+    mediaControls_ = std::make_unique<MediaControls>(*movController_, *olvPlaylist_, *mainWindow_,
+                                                     *movieFilesOpener_, services_.settings);
 }
 
 void MainNib::awakePalette()

@@ -15,6 +15,7 @@ class FilelistArrayController;
 class FilelistTableView;
 class HelpWindow;
 class MainWindow;
+class MediaControls;
 class MovController;
 class MovieEngine;
 class MovieFilesOpener;
@@ -52,7 +53,8 @@ struct NibServices {
 //      window's controller, the snapshot notice, panes 1 to 4, the playlist window with its tree, its file
 //      table and the table's header menu, and
 //      the playlist window's controller; then the control palette, the preferences and help windows and
-//      their controllers; and the opener of files that come from outside the panes
+//      their controllers; the opener of files that come from outside the panes, and the desktop's media
+//      controls
 //   2. connect outlets and menu commands
 //   3. awakeFromNib: application delegate, library access controller, panes 1 to 4, pane coordinator,
 //      the main window's controller (it restores the window's and the panes' frames), the main window,
@@ -92,6 +94,8 @@ public:
     CMFilelistHeader& cmFilelistHeader() { return *cmFilelistHeader_; }
     ViewPlaylist& viewPlaylist() { return *viewPlaylist_; }
     MovieFilesOpener& movieFilesOpener() { return *movieFilesOpener_; }
+    // offered on the session bus by the program's start, when there is one
+    MediaControls& mediaControls() { return *mediaControls_; }
     PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
     SnapshotNotice& snapshotNotice() { return *snapshotNotice_; }
     SyncLock& syncLock() { return *syncLock_; }
@@ -119,6 +123,7 @@ private:
     std::unique_ptr<ViewControl> viewControl_;
     std::unique_ptr<ViewPrefs> viewPrefs_;
     std::unique_ptr<MovieFilesOpener> movieFilesOpener_;
+    std::unique_ptr<MediaControls> mediaControls_;
     // owned by the main window
     ControlWindow* controlWindow_ = nullptr;
     PrefsWindow* prefsWindow_ = nullptr;

@@ -2,10 +2,12 @@
 
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
+#include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
 #include "palette/ControlWindow.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
+#include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
 #include "platform/DialogPresenter.h"
@@ -18,6 +20,7 @@
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
+#include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
@@ -132,6 +135,31 @@ void connectApplicationCommands(MainNib& nib)
     QObject::connect(window->redoAction(), &QAction::triggered, delegate, [delegate, window] {
         if (QUndoStack* stack = delegate->windowWillReturnUndoManager(window))
             stack->redo();
+    });
+}
+
+void connectMediaControls(MainNib& nib, SettingsDomain& settings)
+{
+    MediaControls* controls = &nib.mediaControls();
+    MovController* coordinator = &nib.movController();
+    const auto compare = [controls] { controls->stateMayHaveChanged(); };
+    // play and stop, movies coming and going, the chosen playlist and its title, and the rows around it
+    for (auto refresh :
+         {&MovController::playButtonImageNeedsRefresh, &MovController::playButtonEnabledNeedsRefresh,
+          &MovController::moveButtonEnabledNeedsRefresh, &MovController::allMovieViewsChanged})
+        QObject::connect(coordinator, refresh, controls, compare);
+    QObject::connect(coordinator, &MovController::mainWindowTitleChanged, controls, compare);
+    PlaylistOutlineView* tree = &nib.olvPlaylist();
+    QObject::connect(tree, &QTreeView::expanded, controls, compare);
+    QObject::connect(tree, &QTreeView::collapsed, controls, compare);
+    QAbstractItemModel* rows = &nib.playlistTreeController();
+    QObject::connect(rows, &QAbstractItemModel::rowsInserted, controls, compare);
+    QObject::connect(rows, &QAbstractItemModel::rowsRemoved, controls, compare);
+    QObject::connect(rows, &QAbstractItemModel::rowsMoved, controls, compare);
+    QObject::connect(rows, &QAbstractItemModel::modelReset, controls, compare);
+    QObject::connect(&settings, &SettingsDomain::valueChanged, controls, [compare](const QString& key) {
+        if (key == QLatin1String(QTMovieSubView::OptPlayVolume))
+            compare();
     });
 }
 

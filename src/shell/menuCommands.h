@@ -21,6 +21,9 @@ void connectApplicationCommands(MainNib& nib);
 // Undo and Redo are enabled, and name the change, as the library's undo stack allows; from the library's
 // opening on.
 void connectUndoActions(MainWindow& window, ObjectContext* context);
+// The desktop's media controls compare what they show whenever the panes, the playlists or the volume may
+// have changed.
+void connectMediaControls(MainNib& nib, SettingsDomain& settings);
 // View > Sync Lock and the palette's lock button write the setting; the lock follows the setting.
 void connectSyncLock(MainNib& nib, SettingsDomain& settings);
 

@@ -2,13 +2,17 @@
 // second launch, one program per library, files dragged in from and out to another program over XDND (the
 // pointer driven through the X server), and quitting promptly in every way, whatever the movies are doing.
 // A second launch finds the first on a session bus of the test's own.
+#include "FrameBarcode.h"
 #include "ProgramProcess.h"
 #include "ScreenProbe.h"
 #include "TestClips.h"
 #include "TestHome.h"
 
+#include "shell/MediaControls.h"
 #include "shell/SingleInstance.h"
 
+#include <QDBusInterface>
+#include <QDBusObjectPath>
 #include <QDir>
 #include <QDrag>
 #include <QDropEvent>
@@ -77,6 +81,7 @@ class TestDesktopApplication : public QObject {
 private:
     test::TestClips clips;
     test::ScreenProbe screen;
+    QString toldStatus; // the last PlaybackStatus the program sent with PropertiesChanged
 
     QStringList paneColours()
     {
@@ -85,11 +90,43 @@ private:
             colours << test::ScreenProbe::clipColourName(screen.colourAt(test::paneCentre(n)));
         return colours;
     }
+    // Where pane n's picture is on the screen: as far as its colour reaches from the pane's middle.
+    QRect pictureOf(int viewNo)
+    {
+        const QImage shot = screen.grab(test::MainFrame);
+        const QPoint centre = test::paneCentre(viewNo);
+        const QColor colour = shot.pixelColor(centre);
+        const auto reach = [&](QPoint step) {
+            QPoint at = centre;
+            while (shot.rect().contains(at + step) &&
+                   test::ScreenProbe::near(shot.pixelColor(at + step), colour))
+                at += step;
+            return at;
+        };
+        return QRect(QPoint(reach({-1, 0}).x(), reach({0, -1}).y()),
+                     QPoint(reach({1, 0}).x(), reach({0, 1}).y()))
+            .translated(test::MainFrame.topLeft());
+    }
+    QString framesIn(const QList<QRect>& pictures)
+    {
+        QList<std::optional<int>> frames;
+        for (const QRect& picture : pictures)
+            frames << test::FrameBarcode::read(screen.grab(picture));
+        return test::ScreenProbe::text(frames);
+    }
+
     // The program started on the library, its main window up and pane 1 showing its movie.
     bool startOn(ProgramProcess& app, const QStringList& arguments = {}, const QString& paneOne = "red")
     {
         return app.start(arguments) && app.window(Angles).id != XCB_WINDOW_NONE &&
                QTest::qWaitFor([&] { return paneColours().constFirst() == paneOne; }, ProgramProcess::WaitMs);
+    }
+
+public Q_SLOTS:
+    void playerPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&)
+    {
+        if (interface == MediaControls::PlayerInterface && changed.contains(QStringLiteral("PlaybackStatus")))
+            toldStatus = changed.value(QStringLiteral("PlaybackStatus")).toString();
     }
 
 private Q_SLOTS:
@@ -229,6 +266,74 @@ private Q_SLOTS:
         // Ctrl+C in a terminal ends it as the session does
         QVERIFY(first.quit(SIGINT));
         QCOMPARE(test::savedEntry(home, 2), clips.yellow);
+    }
+
+    // The desktop's media controls, as playerctl calls them: each command acts on the panes' pictures and
+    // shows in the player's properties.
+    void mediaControlsPlayChooseAndMoveThePanes()
+    {
+        test::SessionBus bus;
+        test::TestHome home;
+        const QString frames = QStringLiteral("Frames");
+        QVERIFY(test::writeLibrary(home,
+                                   {{Angles, {clips.red, clips.green, clips.blue, clips.yellow}},
+                                    {frames, {clips.barcodeLong, QString(), clips.barcodeLong}}},
+                                   false));
+        ProgramProcess app(home, bus.address());
+        QVERIFY(startOn(app));
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours(), (QStringList{"red", "green", "blue", "yellow"}),
+                                  ProgramProcess::WaitMs);
+        // the barcode clips show where the colour clips did: the same size of picture
+        const QList<QRect> pictures{pictureOf(1), pictureOf(3)};
+        QDBusInterface player(MediaControls::ServiceName, MediaControls::ObjectPath,
+                              MediaControls::PlayerInterface,
+                              QDBusConnection::connectToBus(bus.address(), QStringLiteral("controls")));
+        QVERIFY2(player.isValid(), qPrintable(player.lastError().message()));
+        // the bus names its receivers' slots only by their signatures
+        QVERIFY(player.connection().connect(
+            MediaControls::ServiceName, MediaControls::ObjectPath,
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"), this,
+            SLOT(playerPropertiesChanged(QString, QVariantMap, QStringList))));
+        const auto title = [&] {
+            return player.property("Metadata").toMap().value("xesam:title").toString();
+        };
+        QCOMPARE(title(), Angles);
+        QCOMPARE(player.property("PlaybackStatus").toString(), QStringLiteral("Paused"));
+
+        player.call(QStringLiteral("Next"));
+        QTRY_COMPARE_WITH_TIMEOUT(framesIn(pictures), QStringLiteral("0 0"), ProgramProcess::WaitMs);
+        QCOMPARE(title(), frames);
+        QCOMPARE(player.property("Metadata").toMap().value("mpris:length").toLongLong(), 15'000'000);
+
+        player.call(QStringLiteral("PlayPause"));
+        QTRY_VERIFY_WITH_TIMEOUT(test::FrameBarcode::read(screen.grab(pictures[1])).value_or(0) > 10,
+                                 ProgramProcess::WaitMs);
+        QCOMPARE(player.property("PlaybackStatus").toString(), QStringLiteral("Playing"));
+        QTRY_COMPARE_WITH_TIMEOUT(toldStatus, QStringLiteral("Playing"), ProgramProcess::WaitMs);
+        player.call(QStringLiteral("PlayPause"));
+        QTRY_COMPARE_WITH_TIMEOUT(toldStatus, QStringLiteral("Paused"), ProgramProcess::WaitMs);
+        QCOMPARE(player.property("PlaybackStatus").toString(), QStringLiteral("Paused"));
+        // the last frame drawn before the stop shows first
+        QTest::qWait(500);
+        const QString stopped = framesIn(pictures);
+        QTest::qWait(500);
+        QCOMPARE(framesIn(pictures), stopped);
+
+        const QDBusObjectPath track =
+            player.property("Metadata").toMap().value("mpris:trackid").value<QDBusObjectPath>();
+        player.call(QStringLiteral("SetPosition"), QVariant::fromValue(track), qlonglong(10'000'000));
+        QTRY_COMPARE_WITH_TIMEOUT(framesIn(pictures), QStringLiteral("250 250"), ProgramProcess::WaitMs);
+        QCOMPARE(player.property("Position").toLongLong(), 10'000'000);
+
+        player.call(QStringLiteral("Previous"));
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours().constFirst(), QStringLiteral("red"), ProgramProcess::WaitMs);
+        QCOMPARE(title(), Angles);
+        // quitting as Ctrl+Q does
+        QDBusInterface root(MediaControls::ServiceName, MediaControls::ObjectPath,
+                            QStringLiteral("org.mpris.MediaPlayer2"), player.connection());
+        QCOMPARE(root.property("DesktopEntry").toString(), SingleInstance::serviceName());
+        root.call(QStringLiteral("Quit"));
+        QCOMPARE(app.finished(), 0);
     }
 
     // Launches that come while the first program still makes its windows (an alert's event loop answers

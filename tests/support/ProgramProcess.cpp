@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+
 namespace tetrapan::test {
 
 namespace {
@@ -126,14 +128,24 @@ QByteArray ProgramProcess::errors()
 bool writeLibrary(const TestHome& home, const QString& title, const QStringList& files,
                   bool playlistWindowOpen)
 {
+    return writeLibrary(home, title.isEmpty() ? QList<PlaylistFiles>() : QList<PlaylistFiles>{{title, files}},
+                        playlistWindowOpen);
+}
+
+bool writeLibrary(const TestHome& home, const QList<PlaylistFiles>& playlists, bool playlistWindowOpen)
+{
+    qsizetype entries = 0;
+    for (const PlaylistFiles& playlist : playlists)
+        entries += playlist.files.size();
     const QString settings =
-        QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optUniqueNoForPlist\": 1, "
-                       "\"optUniqueNoForFlist\": %1, \"optIsController\": false, \"optIsPlaylist\": %2, "
-                       "\"rectWindowMain\": \"%3\", \"rectWindowPlaylist\": \"%4\"}")
-            .arg(files.size())
+        QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optUniqueNoForPlist\": %1, "
+                       "\"optUniqueNoForFlist\": %2, \"optIsController\": false, \"optIsPlaylist\": %3, "
+                       "\"rectWindowMain\": \"%4\", \"rectWindowPlaylist\": \"%5\"}")
+            .arg(std::max<qsizetype>(playlists.size(), 1))
+            .arg(entries)
             .arg(playlistWindowOpen ? QStringLiteral("true") : QStringLiteral("false"), rectText(MainFrame),
                  rectText(PlaylistFrame));
-    return (title.isEmpty() || writeOnePlaylistHome(home, title, files)) &&
+    return (playlists.isEmpty() || writeLibraryFile(home, playlists)) &&
            writeAll(home.settingsFile(), settings.toUtf8());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestHome.h"
 #include "XServer.h"
 
 #include <QProcess>
@@ -8,8 +9,6 @@
 #include <csignal>
 
 namespace tetrapan::test {
-
-class TestHome;
 
 // A session bus of the test's own (dbus-daemon), so that a second launch finds the first there and nowhere
 // else.
@@ -74,6 +73,8 @@ extern const QRect MainFrame;
 extern const QRect PlaylistFrame;
 bool writeLibrary(const TestHome& home, const QString& title, const QStringList& files,
                   bool playlistWindowOpen);
+// The same with several playlists, the first chosen.
+bool writeLibrary(const TestHome& home, const QList<PlaylistFiles>& playlists, bool playlistWindowOpen);
 // The middle of pane n of the main window at MainFrame: 1 top left, 2 bottom left, 3 top right, 4 bottom
 // right.
 QPoint paneCentre(int viewNo);

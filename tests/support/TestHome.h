@@ -26,8 +26,15 @@ private:
 QByteArray readAll(const QString& filePath);
 bool writeAll(const QString& filePath, const QByteArray& bytes);
 
-// A library of one playlist with files for panes 1 to 4 (empty names leave a pane out), chosen as when the
-// program last quit, so the program loads it at start.
+// A playlist's title and its files for panes 1 to 4 (empty names leave a pane out).
+struct PlaylistFiles {
+    QString title;
+    QStringList files;
+};
+
+// A library of one playlist, chosen as when the program last quit, so the program loads it at start.
 bool writeOnePlaylistHome(const TestHome& home, const QString& title, const QStringList& files);
+// The library file alone: the playlists one after another at the top level.
+bool writeLibraryFile(const TestHome& home, const QList<PlaylistFiles>& playlists);
 
 } // namespace tetrapan::test

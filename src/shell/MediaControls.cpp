@@ -1,0 +1,283 @@
+#include "shell/MediaControls.h"
+
+#include "library/Movie.h"
+#include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
+#include "panes/QTMovieSubView.h"
+#include "platform/userDefaultsExtension.h"
+#include "playlist/PlaylistOutlineView.h"
+#include "shell/MainWindow.h"
+#include "shell/MediaPlayer2Adaptor.h"
+#include "shell/MediaPlayer2PlayerAdaptor.h"
+#include "shell/MovieFilesOpener.h"
+#include "shell/commandLine.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace tetrapan {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcMediaControls, "tetrapan.shell.mediacontrols", QtWarningMsg)
+
+constexpr double MicrosecondsPerSecond = 1e6;
+
+qint64 microseconds(const MovieTime& time)
+{
+    return qRound64(time.seconds() * MicrosecondsPerSecond);
+}
+
+} // namespace
+
+const QString MediaControls::ServiceName = QStringLiteral("org.mpris.MediaPlayer2.tetrapan");
+const QString MediaControls::ObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString MediaControls::PlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString MediaControls::NoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+
+MediaControls::MediaControls(MovController& panes, PlaylistOutlineView& playlists, MainWindow& window,
+                             MovieFilesOpener& opener, SettingsDomain& settings, QObject* parent)
+    : QObject(parent), panes_(panes), playlists_(playlists), window_(window), opener_(opener),
+      settings_(settings)
+{
+}
+
+MediaControls::~MediaControls()
+{
+    if (!offeredName_.isEmpty()) {
+        bus_.unregisterService(offeredName_);
+        bus_.unregisterObject(ObjectPath);
+    }
+}
+
+bool MediaControls::offerOn(const QDBusConnection& bus)
+{
+    if (!bus.isConnected()) {
+        qCDebug(lcMediaControls) << "no session bus: no media controls";
+        return false;
+    }
+    new MediaPlayer2Adaptor(this);
+    new MediaPlayer2PlayerAdaptor(this);
+    bus_ = bus;
+    if (!bus_.registerObject(ObjectPath, this)) {
+        qCDebug(lcMediaControls) << "media controls not offered:" << bus_.lastError().message();
+        return false;
+    }
+    // a second Tetrapan (on a library of its own) is told apart by its process, as the interface asks
+    const QString perProcess =
+        QStringLiteral("%1.instance%2").arg(ServiceName).arg(QCoreApplication::applicationPid());
+    for (const QString& name : {ServiceName, perProcess}) {
+        if (bus_.registerService(name)) {
+            offeredName_ = name;
+            break;
+        }
+    }
+    if (offeredName_.isEmpty()) {
+        qCDebug(lcMediaControls) << "media controls not offered:" << bus_.lastError().message();
+        bus_.unregisterObject(ObjectPath);
+        return false;
+    }
+    connect(this, &MediaControls::playerPropertiesChanged, this, [this](const QVariantMap& changed) {
+        QDBusMessage signal =
+            QDBusMessage::createSignal(ObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                       QStringLiteral("PropertiesChanged"));
+        signal << PlayerInterface << changed << QStringList();
+        bus_.send(signal);
+    });
+    told_ = playerProperties();
+    return true;
+}
+
+// State
+
+Movie* MediaControls::leaderMovie() const
+{
+    const int leader = panes_.offsets().leaderViewNo();
+    return leader != 0 ? panes_.qtView(leader)->movie() : nullptr;
+}
+
+qint64 MediaControls::length() const
+{
+    const Movie* leader = leaderMovie();
+    return leader && leader->duration().isValid() ? microseconds(leader->duration()) : 0;
+}
+
+QVariantMap MediaControls::playerProperties() const
+{
+    return {
+        {QStringLiteral("PlaybackStatus"), playbackStatus()},
+        {QStringLiteral("Metadata"), metadata()},
+        {QStringLiteral("Volume"), volume()},
+        {QStringLiteral("CanGoNext"), canGoNext()},
+        {QStringLiteral("CanGoPrevious"), canGoPrevious()},
+        {QStringLiteral("CanPlay"), canPlay()},
+        {QStringLiteral("CanPause"), canPlay()},
+        {QStringLiteral("CanSeek"), canSeek()},
+    };
+}
+
+QString MediaControls::playbackStatus() const
+{
+    if (panes_.anyMovieIsPlaying())
+        return QStringLiteral("Playing");
+    return panes_.anyMovieIsPlayable() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+}
+
+QString MediaControls::trackId() const
+{
+    const QString uniqueId = panes_.uniqueId();
+    if (uniqueId.isEmpty())
+        return NoTrack;
+    // a path's element takes letters, digits and "_" only; an identifier with others is spelled in hex
+    static const QRegularExpression pathElement(QStringLiteral("^[A-Za-z0-9_]+$"));
+    const QString element = pathElement.match(uniqueId).hasMatch()
+                                ? uniqueId
+                                : QStringLiteral("x") + QString::fromLatin1(uniqueId.toUtf8().toHex());
+    return QStringLiteral("/org/tetrapan/playlist/") + element;
+}
+
+QVariantMap MediaControls::metadata() const
+{
+    QVariantMap data{{QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId()))}};
+    if (panes_.uniqueId().isEmpty())
+        return data;
+    data.insert(QStringLiteral("xesam:title"), panes_.shownTitle());
+    if (canSeek())
+        data.insert(QStringLiteral("mpris:length"), length());
+    return data;
+}
+
+qint64 MediaControls::position() const
+{
+    const Movie* leader = leaderMovie();
+    return leader ? microseconds(leader->currentTime()) : 0;
+}
+
+double MediaControls::volume() const
+{
+    return userDefaultsExtension::defaultFloatValue(settings_, QLatin1String(QTMovieSubView::OptPlayVolume));
+}
+
+void MediaControls::setVolume(double volume)
+{
+    userDefaultsExtension::setDefaultFloatValue(settings_, float(std::clamp(volume, 0.0, 1.0)),
+                                                QLatin1String(QTMovieSubView::OptPlayVolume));
+}
+
+bool MediaControls::canGoNext() const
+{
+    return playlists_.canMoveSelectedRowIndex(1);
+}
+
+bool MediaControls::canGoPrevious() const
+{
+    return playlists_.canMoveSelectedRowIndex(0);
+}
+
+bool MediaControls::canPlay() const
+{
+    return panes_.anyMovieIsPlayable();
+}
+
+bool MediaControls::canSeek() const
+{
+    const Movie* leader = leaderMovie();
+    return leader && leader->duration().isValid();
+}
+
+void MediaControls::stateMayHaveChanged()
+{
+    // one comparison for the many refreshes a load or a start of four panes sends
+    if (comparisonPosted_)
+        return;
+    comparisonPosted_ = true;
+    QMetaObject::invokeMethod(this, &MediaControls::compareProperties, Qt::QueuedConnection);
+}
+
+void MediaControls::compareProperties()
+{
+    comparisonPosted_ = false;
+    const QVariantMap now = playerProperties();
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (told_.value(it.key()) != it.value())
+            changed.insert(it.key(), it.value());
+    }
+    told_ = now;
+    if (!changed.isEmpty())
+        Q_EMIT playerPropertiesChanged(changed);
+}
+
+// Commands
+
+void MediaControls::playPause()
+{
+    panes_.changeAllMoviePlay();
+}
+
+void MediaControls::play()
+{
+    panes_.cancelPendingResumes();
+    panes_.setAllMoviePlay(true);
+}
+
+void MediaControls::pause()
+{
+    panes_.cancelPendingResumes();
+    panes_.setAllMoviePlay(false);
+}
+
+void MediaControls::next()
+{
+    playlists_.selectNextRow();
+}
+
+void MediaControls::previous()
+{
+    playlists_.selectBackRow();
+}
+
+void MediaControls::seek(qint64 offset)
+{
+    if (canSeek())
+        moveLeaderTo(std::clamp(position() + offset, qint64(0), length()));
+}
+
+void MediaControls::setPosition(const QString& trackId, qint64 position)
+{
+    if (trackId == this->trackId() && canSeek() && position >= 0 && position <= length())
+        moveLeaderTo(position);
+}
+
+void MediaControls::moveLeaderTo(qint64 position)
+{
+    panes_.moveAllMovieTime(MovieTime::fromSeconds(double(position) / MicrosecondsPerSecond));
+    Q_EMIT seeked(this->position());
+}
+
+void MediaControls::openUri(const QString& uri)
+{
+    const QString path = commandLine::localPath(uri, QDir::rootPath());
+    if (!path.isEmpty())
+        opener_.openFiles({path});
+}
+
+void MediaControls::raise()
+{
+    window_.orderFront();
+}
+
+void MediaControls::quit()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { window_.quitAction()->trigger(); }, Qt::QueuedConnection);
+}
+
+} // namespace tetrapan

@@ -1,0 +1,144 @@
+// The desktop's media controls (on fakes; the bus in tst_desktopapplication): commands and what they report.
+#include "AppFixture.h"
+#include "FakeMovie.h"
+
+#include "panes/PaneOffsets.h"
+#include "shell/MediaControls.h"
+
+#include <QDBusObjectPath>
+#include <QSignalSpy>
+
+#include <functional>
+
+using namespace tetrapan;
+using tetrapan::test::AppFixture;
+
+namespace {
+
+// "CanPlay=true, Metadata={xesam:title=a}", keys in order
+QString describe(const QVariantMap& properties)
+{
+    QStringList parts;
+    for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
+        const QVariant& value = it.value();
+        QString text = value.toString();
+        if (value.metaType() == QMetaType::fromType<QVariantMap>())
+            text = QLatin1Char('{') + describe(value.toMap()) + QLatin1Char('}');
+        else if (value.metaType() == QMetaType::fromType<QDBusObjectPath>())
+            text = value.value<QDBusObjectPath>().path();
+        parts << it.key() + QLatin1Char('=') + text;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+// Each pane's time in seconds, "*" after one that plays, "-" for one with no movie.
+QString panes(AppFixture& app)
+{
+    QStringList texts;
+    for (int n = 1; n <= 4; ++n) {
+        const Movie* movie = app.pane(n).movie();
+        texts << (movie ? QString::number(movie->currentTime().seconds()) +
+                              (app.pane(n).isPlaying() ? QStringLiteral("*") : QString())
+                        : QStringLiteral("-"));
+    }
+    return texts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class TestMediaControls : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Playlist "a" (above "b") with movies of 60 s in panes 1 to 3, the leader (pane 1) at 10 s; pane 2 has
+    // an offset of 2 s, pane 3 of -1 s, and each stands where its offset puts it.
+    void commandsActOnThePanesAndReportWhatChanged_data()
+    {
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("panesAfter");
+        QTest::addColumn<QString>("changed");
+
+        const auto row = [](const char* name, bool playing, const char* command, const char* after,
+                            const char* changed) {
+            QTest::newRow(name) << playing << QString::fromLatin1(command) << QString::fromLatin1(after)
+                                << QString::fromLatin1(changed);
+        };
+        row("PlayPause starts", false, "PlayPause", "10* 12* 9* -", "PlaybackStatus=Playing");
+        row("PlayPause stops", true, "PlayPause", "10 12 9 -", "PlaybackStatus=Paused");
+        row("Play", false, "Play", "10* 12* 9* -", "PlaybackStatus=Playing");
+        row("Pause", true, "Pause", "10 12 9 -", "PlaybackStatus=Paused");
+        row("Seek on, with offsets", false, "Seek 5", "15 17 14 -", "Seeked=15000000");
+        row("Seek back, each within its movie", false, "Seek -20", "0 2 0 -", "Seeked=0");
+        row("Seek while playing resumes", true, "Seek 5", "15* 17* 14* -", "Seeked=15000000");
+        row("SetPosition", false, "SetPosition 30", "30 32 29 -", "Seeked=30000000");
+        row("SetPosition past the end", false, "SetPosition 61", "10 12 9 -", "");
+        row("SetPosition on another track", false, "SetPosition other", "10 12 9 -", "");
+        row("Next", true, "Next", "- - - -",
+            "CanGoNext=false, CanGoPrevious=true, CanPause=false, CanPlay=false, CanSeek=false, "
+            "Metadata={mpris:trackid=/org/tetrapan/playlist/00000002, xesam:title=b}, "
+            "PlaybackStatus=Stopped");
+        row("Previous at the top", false, "Previous", "10 12 9 -", "");
+        row("Volume", false, "Volume 0.5", "10 12 9 -", "Volume=0.5");
+        row("Volume beyond full", false, "Volume 2", "10 12 9 -", "Volume=1");
+    }
+
+    void commandsActOnThePanesAndReportWhatChanged()
+    {
+        QFETCH(bool, playing);
+        QFETCH(QString, command);
+        QFETCH(QString, panesAfter);
+        QFETCH(QString, changed);
+
+        AppFixture app;
+        app.chooseWithEntries({1, 2, 3});
+        app.coordinator().offsets().setOffsetMs(2, 2000);
+        app.coordinator().offsets().setOffsetMs(3, -1000);
+        for (int n = 1; n <= 3; ++n)
+            static_cast<test::FakeMovie*>(app.pane(n).movie())
+                ->moveTo(MovieTime::fromSeconds(10.0 + app.coordinator().movieOffsetMs(n) / 1000.0));
+        app.coordinator().setAllMoviePlay(playing);
+        MediaControls& controls = app.nib->mediaControls();
+        controls.stateMayHaveChanged();
+        QCoreApplication::processEvents();
+        QCOMPARE(
+            describe(controls.playerProperties()),
+            QStringLiteral("CanGoNext=true, CanGoPrevious=false, CanPause=true, CanPlay=true, CanSeek=true, "
+                           "Metadata={mpris:length=60000000, mpris:trackid=/org/tetrapan/playlist/00000001, "
+                           "xesam:title=a}, PlaybackStatus=%1, Volume=0")
+                .arg(playing ? QStringLiteral("Playing") : QStringLiteral("Paused")));
+        QCOMPARE(controls.position(), 10'000'000);
+
+        QSignalSpy reports(&controls, &MediaControls::playerPropertiesChanged);
+        QSignalSpy seeks(&controls, &MediaControls::seeked);
+        const QHash<QString, std::function<void(const QString&)>> commands{
+            {"PlayPause", [&](const QString&) { controls.playPause(); }},
+            {"Play", [&](const QString&) { controls.play(); }},
+            {"Pause", [&](const QString&) { controls.pause(); }},
+            {"Next", [&](const QString&) { controls.next(); }},
+            {"Previous", [&](const QString&) { controls.previous(); }},
+            {"Seek", [&](const QString& s) { controls.seek(qint64(s.toDouble() * 1e6)); }},
+            {"SetPosition",
+             [&](const QString& s) {
+                 controls.setPosition(s == "other" ? QString() : controls.trackId(),
+                                      qint64(s.toDouble() * 1e6));
+             }},
+            {"Volume", [&](const QString& volume) { controls.setVolume(volume.toDouble()); }},
+        };
+        commands.value(command.section(' ', 0, 0))(command.section(' ', 1));
+        // a new playlist loads, and panes that played resume, once the user lets go
+        app.scheduler.advance(MovController::ChangeDelay + MovController::ResumeAfterLoadDelay);
+        QCoreApplication::processEvents();
+
+        QCOMPARE(panes(app), panesAfter);
+        QStringList told;
+        for (const QList<QVariant>& report : std::as_const(reports))
+            told << describe(report.constFirst().toMap());
+        for (const QList<QVariant>& seek : std::as_const(seeks))
+            told << QStringLiteral("Seeked=%1").arg(seek.constFirst().toLongLong());
+        QCOMPARE(told.join(QStringLiteral(" / ")), changed);
+    }
+};
+
+QTEST_MAIN(TestMediaControls)
+#include "tst_mediacontrols.moc"
