@@ -15,9 +15,11 @@
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
+#include "panes/PaneTimeline.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
+#include "panes/TimelineBar.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
@@ -54,6 +56,7 @@ MainNib::~MainNib()
     mainWindow_->setCloseRequestHandler({});
     paneSnapshot_.reset();
     syncLock_.reset();
+    paneTimeline_.reset();
     movieFilesOpener_.reset();
     viewPrefs_.reset();
     viewControl_.reset();
@@ -103,6 +106,9 @@ void MainNib::instantiate()
         cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
     }
     syncLock_ = std::make_unique<SyncLock>(services_.scheduler, *movController_);
+    paneTimeline_ = std::make_unique<PaneTimeline>(*movController_, services_.scheduler);
+    timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler);
+    mainWindow_->setTimelineBar(timelineBar_);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -206,6 +212,7 @@ void MainNib::awakeFromNib()
     awakePalette();
     awakePlaylistWindow();
     menuCommands::connectSyncLock(*this, services_.settings);
+    menuCommands::connectTimeline(*this);
 }
 
 void MainNib::awakePlaylistWindow()
