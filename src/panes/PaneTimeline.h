@@ -25,6 +25,9 @@ public:
     static constexpr int PaneCount = 4;
     // How often the loop looks whether the leader passed B: the display rate, as the sync lock's.
     static constexpr std::chrono::milliseconds LoopTick{16};
+    // While dragging, a pane whose place moved further than this since its last seek goes by its nearest key
+    // frame; a shorter move lands exactly, which costs decoding up to a key frame's distance.
+    static constexpr double FarDragSeconds = 0.5;
     // A loop shorter than this would only ever jump back.
     static constexpr double MinLoopSeconds = 0.1;
 
