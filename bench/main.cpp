@@ -25,6 +25,8 @@ const Subcommand subcommands[] = {
      tetrapan::bench::runStartup},
     {"soak", "use the whole program at random for TETRAPAN_SOAK_SECONDS (600); its memory must stay level",
      tetrapan::bench::runSoak},
+    {"timeline", "drag the seek bar of four 720p panes with offsets, and loop them from A to B",
+     tetrapan::bench::runTimeline},
 };
 
 int usage()

@@ -326,13 +326,19 @@ void MpvMovie::setCurrentTime(const MovieTime& time)
     seekToSeconds(time.seconds());
 }
 
-void MpvMovie::seekToSeconds(double seconds)
+void MpvMovie::seekFast(const MovieTime& time)
+{
+    if (time.isValid())
+        seekToSeconds(time.seconds(), false);
+}
+
+void MpvMovie::seekToSeconds(double seconds, bool exact)
 {
     // mpv counts a negative position from the end, and the pane's arithmetic may land before the beginning.
     const double target = std::clamp(seconds, 0.0, durationSeconds_);
     if (target == 0.0 && standsAtStart_ && paused_)
         return;
-    if (!requestExactSeek(target))
+    if (!requestSeek(target, exact))
         return;
     standsAtStart_ = target == 0.0;
     atEnd_ = target >= durationSeconds_;
@@ -341,10 +347,11 @@ void MpvMovie::seekToSeconds(double seconds)
     Q_EMIT timeDidChange(this);
 }
 
-bool MpvMovie::requestExactSeek(double seconds)
+bool MpvMovie::requestSeek(double seconds, bool exact)
 {
     const QByteArray text = QByteArray::number(seconds, 'f', 6);
-    const char* command[] = {mpvname::Seek, text.constData(), mpvname::SeekAbsoluteExact, nullptr};
+    const char* command[] = {mpvname::Seek, text.constData(),
+                             exact ? mpvname::SeekAbsoluteExact : mpvname::SeekAbsoluteKeyframes, nullptr};
     if (const int rc = mpv_command_async(handle(), SeekReply, command); rc < 0) {
         qCWarning(lcMpv) << "seek in" << filePath_ << "failed:" << errorText(rc);
         return false;
@@ -388,13 +395,13 @@ void MpvMovie::openGLOutputAttached()
         mpv_set_property_async(handle(), AsyncReply, mpvname::Vo, MPV_FORMAT_STRING, &value);
         // A video chain restarted on a paused core does not always decode a frame again (one start in three
         // stayed black); a seek to where the movie stands always does.
-        requestExactSeek(currentTime().seconds());
+        requestSeek(currentTime().seconds());
     } else if (closedWithOutput_) {
         reloadAt(*lostOutputAt_);
     } else if (openGLOutputLost_ && videoTrackId_ > 0) {
         int64_t id = videoTrackId_;
         mpv_set_property_async(handle(), AsyncReply, mpvname::Vid, MPV_FORMAT_INT64, &id);
-        requestExactSeek(currentTime().seconds());
+        requestSeek(currentTime().seconds());
     }
     openGLOutputOn_ = true;
     openGLOutputLost_ = false;

@@ -55,6 +55,9 @@ public:
 
     MovieTime currentTime() const override;
     void setCurrentTime(const MovieTime& time) override;
+    // To the nearest key frame: no frames are decoded on from there, so a drag over a long-GOP movie keeps
+    // up.
+    void seekFast(const MovieTime& time) override;
     MovieTime duration() const override { return MovieTime::fromSeconds(durationSeconds_); }
 
     bool muted() const override { return muted_; }
@@ -117,9 +120,9 @@ private:
     void setPausedState(bool paused);
     void setFlagAsync(const char* name, bool value);
     void requestPause(bool pause);
-    void seekToSeconds(double seconds);
+    void seekToSeconds(double seconds, bool exact = true);
     // Only asks mpv; seekToSeconds also keeps the movie's own idea of where it stands.
-    bool requestExactSeek(double seconds);
+    bool requestSeek(double seconds, bool exact = true);
     void reloadAt(double seconds);
     // The answer to requestFrameImage, from mpv's reply.
     void frameImageArrived(const mpv_event& event);

@@ -87,6 +87,7 @@ inline constexpr const char* LoadFile = "loadfile";
 inline constexpr const char* LoadReplace = "replace";
 inline constexpr const char* Seek = "seek";
 inline constexpr const char* SeekAbsoluteExact = "absolute+exact";
+inline constexpr const char* SeekAbsoluteKeyframes = "absolute+keyframes";
 inline constexpr const char* Stop = "stop";
 inline constexpr const char* FrameStep = "frame-step";
 inline constexpr const char* FrameBackStep = "frame-back-step";

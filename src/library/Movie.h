@@ -33,6 +33,9 @@ public:
     virtual MovieTime currentTime() const = 0;
     // Frame-accurate; times before the beginning go to the beginning, after the end to the end.
     virtual void setCurrentTime(const MovieTime& time) = 0;
+    // A quick seek for following a dragged pointer: it may show a nearby picture the engine reaches sooner
+    // (a key frame) instead of the exact one. Exact where the engine knows no quicker way.
+    virtual void seekFast(const MovieTime& time) { setCurrentTime(time); }
     virtual MovieTime duration() const = 0;
 
     virtual bool muted() const = 0;

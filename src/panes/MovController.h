@@ -90,6 +90,11 @@ public:
     void setFrameMoviePlay(const std::array<bool, PaneCount>& isPlay);
     // kind: SkipKind; the step is the setting optSkipTime.
     void skipAllMovieTime(int kind);
+    // Each pane n that played before a seek of all panes, wasPlaying[n - 1], plays again shortly after it.
+    void resumeAfterSkip(const std::array<bool, PaneCount>& wasPlaying)
+    {
+        scheduleResume(ResumeAfterSkipDelay, wasPlaying);
+    }
     // Aligns every playable pane to the source pane's position, moved by the difference of their offsets
     // (PaneOffsets) and kept within its movie; panes that were playing resume shortly after.
     // The target is not used: every playable pane follows the source.

@@ -15,9 +15,11 @@
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
+#include "panes/PaneTimeline.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
+#include "panes/TimelineBar.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
@@ -56,6 +58,7 @@ MainNib::~MainNib()
     mediaControls_.reset();
     paneSnapshot_.reset();
     syncLock_.reset();
+    paneTimeline_.reset();
     movieFilesOpener_.reset();
     viewPrefs_.reset();
     viewControl_.reset();
@@ -105,6 +108,9 @@ void MainNib::instantiate()
         cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
     }
     syncLock_ = std::make_unique<SyncLock>(services_.scheduler, *movController_);
+    paneTimeline_ = std::make_unique<PaneTimeline>(*movController_, services_.scheduler);
+    timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler);
+    mainWindow_->setTimelineBar(timelineBar_);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -211,6 +217,7 @@ void MainNib::awakeFromNib()
     awakePalette();
     awakePlaylistWindow();
     menuCommands::connectSyncLock(*this, services_.settings);
+    menuCommands::connectTimeline(*this);
 }
 
 void MainNib::awakePlaylistWindow()

@@ -27,7 +27,9 @@ class PlaylistWindow;
 class PrefsWindow;
 class QTMovieSubView;
 class SyncLock;
+class PaneTimeline;
 class Scheduler;
+class TimelineBar;
 class SettingsDomain;
 class TBArrayController;
 class Tetrapan_AppDelegate;
@@ -99,6 +101,8 @@ public:
     PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
     SnapshotNotice& snapshotNotice() { return *snapshotNotice_; }
     SyncLock& syncLock() { return *syncLock_; }
+    PaneTimeline& paneTimeline() { return *paneTimeline_; }
+    TimelineBar& timelineBar() { return *timelineBar_; }
 
     void showWindows();
 
@@ -148,6 +152,9 @@ private:
     std::unique_ptr<PaneSnapshot> paneSnapshot_;
     // watches the panes through the coordinator
     std::unique_ptr<SyncLock> syncLock_;
+    // the seek bar of all panes and the A–B loop; the bar, owned by the main window, lets go of it first
+    std::unique_ptr<PaneTimeline> paneTimeline_;
+    TimelineBar* timelineBar_ = nullptr;
 };
 
 } // namespace tetrapan

@@ -49,6 +49,7 @@ MainWindow::MainWindow(QWidget* parent)
     addSyncLockCommand();
     answerMenuKeysInEveryWindow();
     answerFrameStepKeys();
+    addLoopCommand();
 }
 
 MainWindow::~MainWindow() = default;
@@ -266,6 +267,23 @@ void MainWindow::answerFrameStepKeys()
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
+}
+
+void MainWindow::addLoopCommand()
+{
+    loopAction_ = new QAction(QStringLiteral("&Loop A–B"), this);
+    loopAction_->setObjectName(QStringLiteral("actionLoopAB"));
+    loopAction_->setToolTip(QStringLiteral("Set the loop's start, then its end, then clear it"));
+    ui_->menuPlayback->insertAction(ui_->actionSync, loopAction_);
+    // a plain key, as the frame steps' are
+    loopAction_->setShortcut(QKeySequence(Qt::Key_L));
+    loopAction_->setShortcutContext(Qt::WindowShortcut);
+    addAction(loopAction_);
+}
+
+void MainWindow::setTimelineBar(QWidget* bar)
+{
+    ui_->centralLayout->addWidget(bar);
 }
 
 void MainWindow::orderFront()

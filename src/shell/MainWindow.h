@@ -67,6 +67,10 @@ public:
     // the other windows type them into their text fields.
     QAction* stepBackAction() const;
     QAction* stepForwardAction() const;
+    // Playback > Loop A–B ("L", a key of this window): sets A, then B, then clears.
+    QAction* loopAction() const { return loopAction_; }
+    // Puts the seek bar of all panes under them.
+    void setTimelineBar(QWidget* bar);
     // File > Save Snapshot
     QAction* snapshotAction() const;
     // View > Sync Lock: checked while the playing panes are held on one clock.
@@ -97,6 +101,7 @@ private:
     void addSyncLockCommand();
     void answerMenuKeysInEveryWindow();
     void answerFrameStepKeys();
+    void addLoopCommand();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     MenuFrameSet* menuFrameSet_;
@@ -108,6 +113,7 @@ private:
     QAction* helpAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* syncLockAction_ = nullptr;
+    QAction* loopAction_ = nullptr;
 };
 
 } // namespace tetrapan

@@ -7,9 +7,11 @@
 #include "palette/ControlWindow.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
+#include "panes/PaneTimeline.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
+#include "panes/TimelineBar.h"
 #include "platform/DialogPresenter.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
@@ -206,6 +208,23 @@ void connectSyncLock(MainNib& nib, SettingsDomain& settings)
         if (changed == key)
             follow();
     });
+    follow();
+}
+
+void connectTimeline(MainNib& nib)
+{
+    PaneTimeline* timeline = &nib.paneTimeline();
+    TimelineBar* bar = &nib.timelineBar();
+    MovController* coordinator = &nib.movController();
+    MainWindow* window = &nib.mainWindow();
+    const auto follow = [bar, coordinator] { bar->setWanted(coordinator->anyMovieIsController()); };
+    QObject::connect(coordinator, &MovController::controllerButtonStateNeedsRefresh, bar, follow);
+    QObject::connect(coordinator, &MovController::allMovieViewsChanged, bar, follow);
+    QObject::connect(window, &FullScreenWindow::fullScreenChanged, bar, &TimelineBar::setFullScreen);
+    QObject::connect(window->loopAction(), &QAction::triggered, timeline,
+                     [timeline] { timeline->changeLoop(); });
+    // L works where Space does: in the palette too
+    nib.controlWindow().addAction(window->loopAction());
     follow();
 }
 

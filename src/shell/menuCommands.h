@@ -26,6 +26,9 @@ void connectUndoActions(MainWindow& window, ObjectContext* context);
 void connectMediaControls(MainNib& nib, SettingsDomain& settings);
 // View > Sync Lock and the palette's lock button write the setting; the lock follows the setting.
 void connectSyncLock(MainNib& nib, SettingsDomain& settings);
+// The seek bar under the panes shows with their controller bars (in full screen while the pointer moves);
+// Playback > Loop A–B sets and clears the loop, also from the palette.
+void connectTimeline(MainNib& nib);
 
 } // namespace menuCommands
 } // namespace tetrapan

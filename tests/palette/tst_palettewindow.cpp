@@ -12,6 +12,7 @@
 #include "palette/HelpWindow.h"
 #include "palette/PrefsWindow.h"
 #include "palette/ViewControl.h"
+#include "panes/PaneTimeline.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -92,6 +93,10 @@ private Q_SLOTS:
         QTRY_VERIFY(f.coordinator().anyMovieIsPlaying()); // the button's press shows, then it acts
         keyClick(&palette, Qt::Key_Space);
         QTRY_VERIFY(!f.coordinator().anyMovieIsPlaying());
+        // L sets the loop's A here too
+        keyClick(&palette, Qt::Key_L);
+        QVERIFY(f.nib->paneTimeline().loopA() && !f.nib->paneTimeline().loopB());
+        f.nib->paneTimeline().clearLoop();
 
         click(palette.btnPlay());
         QCOMPARE(f.playing(), (QList<bool>{true, true, true, true}));

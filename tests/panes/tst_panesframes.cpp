@@ -11,8 +11,11 @@
 #include "engine/MovieView.h"
 #include "library/Movie.h"
 #include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PaneSnapshot.h"
+#include "panes/PaneTimeline.h"
 #include "panes/SyncLock.h"
+#include "panes/TimelineBar.h"
 #include "platform/userDefaultsExtension.h"
 
 #include <QDir>
@@ -133,6 +136,42 @@ private Q_SLOTS:
         QVERIFY2(!stepped.contains(QLatin1Char('?')), qPrintable(stepped));
         QTest::qWait(500);
         QCOMPARE(shown(*app), stepped);
+    }
+
+    void timelineDragPutsEveryPaneOnTheLeadersFramePlusItsOffset()
+    {
+        test::TestHome home;
+        const auto app = startOn(home, clips_.barcodeLong);
+        QVERIFY(app);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(*app), allAt(0), EngineTimeoutMs);
+        // whole frames of the 25 fps clip: 25 and 50 ahead of the leader, 10 behind
+        const QList<qint64> offsets{0, 1000, 2000, -400};
+        for (int n = 1; n <= 4; ++n)
+            app->coordinator().offsets().setOffsetMs(n, offsets[n - 1]);
+        // the bar comes with the controller bars
+        TimelineBar& bar = app->nib->timelineBar();
+        QVERIFY(!bar.isVisible());
+        app->coordinator().changeAllMovieController();
+        QTRY_VERIFY(bar.isVisible());
+        const int y = bar.height() / 2;
+        for (const double target : {6.3, 3.1}) {
+            QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(bar.xOf(1.0), y));
+            for (int step = 2; step <= 10; ++step) {
+                QTest::mouseMove(&bar, QPoint(bar.xOf(target * step / 10), y));
+                QTest::qWait(20);
+            }
+            QTest::mouseRelease(&bar, Qt::LeftButton, {}, QPoint(bar.xOf(target), y));
+            // the leader's frame where the pointer let go, and every other pane's that plus its offset
+            const double leaderFrame = bar.secondsAt(bar.xOf(target)) * test::TestClips::FramesPerSecond;
+            const auto landed = [&] {
+                const auto frames = screen_.framesShown(app->window());
+                return frames.size() == 4 && frames[0] && std::abs(*frames[0] - leaderFrame) <= 1.0 &&
+                       frames == QList<std::optional<int>>{*frames[0], *frames[0] + 25, *frames[0] + 50,
+                                                           *frames[0] - 10};
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(landed(), EngineTimeoutMs);
+            QCOMPARE(app->playing(), QList<bool>(4, false));
+        }
     }
 
     void snapshotSavesWhatThePanesShow_data()

@@ -1,0 +1,200 @@
+#include "panes/TimelineBar.h"
+
+#include "panes/MovieControllerBar.h"
+#include "panes/PaneTimeline.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tetrapan {
+
+namespace {
+constexpr int Margin = 6;
+constexpr int TrackHeight = 8;
+constexpr int LaneHeight = 3;
+constexpr int LaneGap = 1;
+// one colour per pane, told apart on light and dark themes
+const QColor LaneColours[PaneTimeline::PaneCount] = {QColor(0x4f, 0xa3, 0xe0), QColor(0x6c, 0xc0, 0x5a),
+                                                     QColor(0xe0, 0xa8, 0x3c), QColor(0xc8, 0x6c, 0xd8)};
+} // namespace
+
+TimelineBar::TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, QWidget* parent)
+    : QWidget(parent), timeline_(&timeline), scheduler_(scheduler)
+{
+    setObjectName(QStringLiteral("timelineBar"));
+    setAccessibleName(QStringLiteral("Timeline"));
+    setToolTip(QStringLiteral("Click or drag to move every pane through its movie"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // the theme's colours, as the panes' controller bars have them
+    setBackgroundRole(QPalette::Button);
+    setForegroundRole(QPalette::ButtonText);
+    setAutoFillBackground(true);
+    connect(&timeline, &PaneTimeline::loopChanged, this, qOverload<>(&QWidget::update));
+    hide();
+}
+
+TimelineBar::~TimelineBar()
+{
+    scheduler_.cancel(refreshTask_);
+    scheduler_.cancel(hideTask_);
+}
+
+QSize TimelineBar::sizeHint() const
+{
+    return {200, 2 * Margin + TrackHeight + PaneTimeline::PaneCount * (LaneHeight + LaneGap)};
+}
+
+void TimelineBar::setWanted(bool wanted)
+{
+    wanted_ = wanted;
+    refreshVisibility();
+}
+
+void TimelineBar::setFullScreen(bool fullScreen)
+{
+    if (fullScreen == fullScreen_)
+        return;
+    fullScreen_ = fullScreen;
+    // in full screen the bar comes when the pointer moves anywhere over the window
+    if (fullScreen)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+    pointerRecent_ = false;
+    refreshVisibility();
+}
+
+void TimelineBar::pointerMoved()
+{
+    if (!fullScreen_)
+        return;
+    pointerRecent_ = true;
+    scheduler_.cancel(hideTask_);
+    hideTask_ = scheduler_.scheduleAfter(FullScreenShowTime, [this] {
+        hideTask_ = Scheduler::NoTask;
+        pointerRecent_ = false;
+        refreshVisibility();
+    });
+    refreshVisibility();
+}
+
+void TimelineBar::refreshVisibility()
+{
+    const bool dragging = timeline_ && timeline_->isDragging();
+    setVisible(wanted_ && (!fullScreen_ || pointerRecent_ || dragging || underMouse()));
+}
+
+bool TimelineBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == window())
+        pointerMoved();
+    return QWidget::eventFilter(watched, event);
+}
+
+QRect TimelineBar::track() const
+{
+    const int textWidth = fontMetrics().horizontalAdvance(QStringLiteral("000:00 / 000:00"));
+    return {Margin, Margin, std::max(1, width() - 3 * Margin - textWidth), TrackHeight};
+}
+
+double TimelineBar::secondsAt(int x) const
+{
+    const QRect area = track();
+    const double share = std::clamp((x - area.left()) / double(std::max(1, area.width() - 1)), 0.0, 1.0);
+    return timeline_ ? share * timeline_->lengthSeconds() : 0.0;
+}
+
+int TimelineBar::xOf(double seconds) const
+{
+    const QRect area = track();
+    const double length = timeline_ ? timeline_->lengthSeconds() : 0.0;
+    const double share = length > 0.0 ? std::clamp(seconds / length, 0.0, 1.0) : 0.0;
+    return area.left() + static_cast<int>(std::lround(share * (area.width() - 1)));
+}
+
+QString TimelineBar::timeText() const
+{
+    return timeline_ ? MovieControllerBar::timeText(timeline_->leaderSeconds(), timeline_->lengthSeconds())
+                     : QString();
+}
+
+void TimelineBar::paintEvent(QPaintEvent*)
+{
+    if (!timeline_)
+        return;
+    QPainter painter(this);
+    const QRect area = track();
+    painter.fillRect(area, palette().color(QPalette::Mid));
+    const double now = timeline_->leaderSeconds();
+    painter.fillRect(QRect(area.topLeft(), QPoint(xOf(now), area.bottom())),
+                     palette().color(QPalette::Highlight));
+    const auto a = timeline_->loopA();
+    const auto b = timeline_->loopB();
+    if (a && b)
+        painter.fillRect(QRect(QPoint(xOf(*a), area.top()), QPoint(xOf(*b), area.bottom())),
+                         QColor(0xe0, 0xc0, 0x40, 0x70));
+    for (const auto& point : {a, b}) {
+        if (point)
+            painter.fillRect(QRect(xOf(*point) - 1, 0, 2, height()), QColor(0xf0, 0xd0, 0x40));
+    }
+    painter.fillRect(QRect(xOf(now) - 1, area.top() - 3, 3, area.height() + 6),
+                     palette().color(QPalette::ButtonText));
+    int y = area.bottom() + 1 + Margin / 2;
+    for (int n = 1; n <= PaneTimeline::PaneCount; ++n, y += LaneHeight + LaneGap) {
+        if (const auto span = timeline_->lane(n)) {
+            const int from = xOf(span->from);
+            const int to = xOf(span->to);
+            if (to > from || span->to > 0.0)
+                painter.fillRect(QRect(from, y, std::max(1, to - from + 1), LaneHeight), LaneColours[n - 1]);
+        }
+    }
+    painter.setPen(palette().color(QPalette::ButtonText));
+    painter.drawText(QRect(area.right() + Margin, 0, width() - area.right() - Margin, height()),
+                     Qt::AlignVCenter | Qt::AlignRight, timeText());
+}
+
+void TimelineBar::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !timeline_ || timeline_->leaderViewNo() == 0)
+        return QWidget::mousePressEvent(event);
+    timeline_->beginDrag(secondsAt(event->position().toPoint().x()));
+    update();
+}
+
+void TimelineBar::mouseMoveEvent(QMouseEvent* event)
+{
+    if (timeline_ && timeline_->isDragging()) {
+        timeline_->dragTo(secondsAt(event->position().toPoint().x()));
+        update();
+    }
+}
+
+void TimelineBar::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !timeline_ || !timeline_->isDragging())
+        return QWidget::mouseReleaseEvent(event);
+    timeline_->endDrag(secondsAt(event->position().toPoint().x()));
+    update();
+    refreshVisibility();
+}
+
+void TimelineBar::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (refreshTask_ == Scheduler::NoTask)
+        refreshTask_ = scheduler_.scheduleRepeating(RefreshInterval, [this] { update(); });
+}
+
+void TimelineBar::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    scheduler_.cancel(refreshTask_);
+    refreshTask_ = Scheduler::NoTask;
+}
+
+} // namespace tetrapan

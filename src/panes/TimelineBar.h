@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/Scheduler.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <chrono>
+
+namespace tetrapan {
+
+class PaneTimeline;
+
+// The seek bar under the panes: the leader's time and length, a thin lane per pane for the part of the time
+// line its movie covers at its offset, and the A–B loop's points. A press jumps there, a drag takes every
+// pane along. It is shown with the panes' controller bars; in full screen only for a while after the
+// pointer moves.
+class TimelineBar final : public QWidget {
+    Q_OBJECT
+public:
+    // How often the shown time follows the playing leader.
+    static constexpr std::chrono::milliseconds RefreshInterval{100};
+    // In full screen the bar goes again this long after the pointer last moved.
+    static constexpr std::chrono::milliseconds FullScreenShowTime{2500};
+
+    TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, QWidget* parent = nullptr);
+    ~TimelineBar() override;
+
+    // Whether the controller bars are shown, and whether the window fills the screen.
+    void setWanted(bool wanted);
+    void setFullScreen(bool fullScreen);
+    // The pointer moved over the window: in full screen the bar shows for a while.
+    void pointerMoved();
+
+    // The leader's time under a point of the bar, and the point of a time: for the pointer and for tests.
+    double secondsAt(int x) const;
+    int xOf(double seconds) const;
+    // "m:ss / m:ss" as the bar shows it.
+    QString timeText() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    // The track the times lie on, in the bar's coordinates; the time text is to its right.
+    QRect track() const;
+    void refreshVisibility();
+
+    QPointer<PaneTimeline> timeline_;
+    Scheduler& scheduler_;
+    Scheduler::TaskId refreshTask_ = Scheduler::NoTask;
+    Scheduler::TaskId hideTask_ = Scheduler::NoTask;
+    bool wanted_ = false;
+    bool fullScreen_ = false;
+    bool pointerRecent_ = false;
+};
+
+} // namespace tetrapan

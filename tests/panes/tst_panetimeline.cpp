@@ -1,0 +1,188 @@
+// One time line for all panes: a move along it puts every pane with a movie at the leader's time plus its
+// offset, kept within its movie, and plays on what played; the A–B loop over the leader's clock: L sets A,
+// then B, then clears, and while set every pane goes back to A (plus its offset) together once the leader
+// passes B, leaving the movies' own loop setting alone. The bar shows with the controller bars, in full
+// screen while the pointer moves.
+#include "PaneFixture.h"
+
+#include "panes/PaneOffsets.h"
+#include "panes/PaneTimeline.h"
+#include "panes/TimelineBar.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tetrapan;
+using namespace tetrapan::test;
+using namespace std::chrono_literals;
+
+class TestPaneTimeline : public QObject {
+    Q_OBJECT
+private:
+    // Panes 1 (12.5 s) and 2 (5 s) play, 3 (55 s) stands; one minute each, pane 4 empty.
+    static void startPanes(PaneFixture& f, const QList<qint64>& offsets)
+    {
+        f.chooseWithEntries(3, "cam.mp4");
+        f.movieOf(1)->moveTo(at600(12.5));
+        f.movieOf(2)->moveTo(at600(5));
+        f.movieOf(3)->moveTo(at600(55));
+        f.pane(1).playMovie();
+        f.pane(2).playMovie();
+        for (int n = 1; n <= 3; ++n)
+            f.controller.offsets().setOffsetMs(n, offsets.value(n - 1));
+    }
+
+private Q_SLOTS:
+    void dragMovesEveryPaneByItsOffset_data()
+    {
+        QTest::addColumn<QList<qint64>>("offsets");
+        QTest::addColumn<int>("squeezed");        // a pane out of sight, 0 for none
+        QTest::addColumn<double>("target");       // on the leader's time line
+        QTest::addColumn<QList<double>>("times"); // of panes 1 to 3 afterwards
+        QTest::addColumn<L>("after");
+        const L again{1, 1, 0, 0};
+        QTest::newRow("no offsets") << QList<qint64>{} << 0 << 30.0 << QList<double>{30, 30, 30} << again;
+        QTest::newRow("each by its offset against the leader's")
+            << QList<qint64>{1000, 2500, -1500} << 0 << 30.0 << QList<double>{30, 31.5, 27.5} << again;
+        QTest::newRow("kept within each movie")
+            << QList<qint64>{2000, -8000, 58000} << 0 << 5.0 << QList<double>{5, 0, 60} << again;
+        QTest::newRow("the leader squeezed out: the next one leads")
+            << QList<qint64>{0, 1000, 3000} << 1 << 10.0 << QList<double>{12.5, 10, 12} << L{0, 1, 0, 0};
+    }
+
+    void dragMovesEveryPaneByItsOffset()
+    {
+        QFETCH(QList<qint64>, offsets);
+        QFETCH(int, squeezed);
+        QFETCH(double, target);
+        QFETCH(QList<double>, times);
+        QFETCH(L, after);
+        PaneFixture f;
+        startPanes(f, offsets);
+        if (squeezed)
+            f.pane(squeezed).resize(0, 150);
+        PaneTimeline timeline(f.controller, f.scheduler);
+        const int leader = squeezed == 1 ? 2 : 1;
+        QCOMPARE(timeline.leaderViewNo(), leader);
+        // each lane starts where the leader stands when that movie begins
+        for (int n = leader; n <= 3; ++n) {
+            QCOMPARE(timeline.lane(n)->from, (offsets.value(leader - 1) - offsets.value(n - 1)) / 1000.0);
+            QCOMPARE(timeline.lane(n)->to, timeline.lane(n)->from + 60);
+        }
+        QVERIFY(!timeline.lane(4));
+
+        timeline.beginDrag(1.0);
+        QCOMPARE(f.playing(), L(4, false));
+        timeline.dragTo(target / 2);
+        timeline.endDrag(target);
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(f.movieOf(n)->currentTime(), at600(times[n - 1]));
+        QCOMPARE(timeline.leaderSeconds(), target);
+        f.scheduler.advance(MovController::ResumeAfterSkipDelay);
+        QCOMPARE(f.playing(), after);
+    }
+
+    void barShowsWithTheControllerBarsInFullScreenWhileThePointerMoves()
+    {
+        PaneFixture f;
+        PaneTimeline timeline(f.controller, f.scheduler);
+        auto* bar = new TimelineBar(timeline, f.scheduler, &f.window);
+        f.window.show();
+        QVERIFY(!bar->isVisible());
+        bar->setWanted(true);
+        QVERIFY(bar->isVisible());
+        bar->setFullScreen(true);
+        QVERIFY(!bar->isVisible());
+        // a move of the pointer over any part of the window
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, {}, {});
+        QApplication::sendEvent(&f.pane(3), &move);
+        QVERIFY(bar->isVisible());
+        f.scheduler.advance(TimelineBar::FullScreenShowTime);
+        QVERIFY(!bar->isVisible());
+        bar->setFullScreen(false);
+        QVERIFY(bar->isVisible());
+        bar->setWanted(false);
+        QVERIFY(!bar->isVisible());
+    }
+
+    void loopTakesEveryPaneBackToA_data()
+    {
+        QTest::addColumn<QList<qint64>>("offsets");
+        QTest::addColumn<QList<double>>("points"); // the leader's time at the first and second L
+        QTest::addColumn<bool>("ends");            // the leader's movie ends at B and stops there by itself
+        QTest::addColumn<QList<double>>("looped"); // panes 1 to 3 once the leader passed B
+        QTest::newRow("no offsets") << QList<qint64>{} << QList<double>{10, 20} << false
+                                    << QList<double>{10, 10, 10};
+        QTest::newRow("each at A plus its offset")
+            << QList<qint64>{1000, 2500, -1500} << QList<double>{10, 14} << false
+            << QList<double>{10, 11.5, 7.5};
+        QTest::newRow("B before A: the other way round")
+            << QList<qint64>{} << QList<double>{20, 10} << false << QList<double>{10, 10, 10};
+        QTest::newRow("kept within each movie")
+            << QList<qint64>{0, -12000, 0} << QList<double>{10, 20} << false << QList<double>{10, 0, 10};
+        QTest::newRow("B at the leader's end")
+            << QList<qint64>{} << QList<double>{50, 60} << true << QList<double>{50, 50, 50};
+    }
+
+    void loopTakesEveryPaneBackToA()
+    {
+        QFETCH(QList<qint64>, offsets);
+        QFETCH(QList<double>, points);
+        QFETCH(bool, ends);
+        QFETCH(QList<double>, looped);
+        PaneFixture f;
+        startPanes(f, offsets);
+        f.movieOf(3)->setLoops(true); // a movie's own loop setting is its own
+        PaneTimeline timeline(f.controller, f.scheduler);
+        QSignalSpy together(&f.controller, &MovController::startedTogether);
+        const double a = std::min(points[0], points[1]);
+        const double b = std::max(points[0], points[1]);
+        const QStringList loopsSetBefore = f.movieOf(3)->commands.filter("setLoops");
+
+        f.movieOf(1)->moveTo(at600(points[0]));
+        timeline.changeLoop();
+        QCOMPARE(timeline.loopA(), points[0]);
+        QVERIFY(!timeline.loopB());
+        f.movieOf(1)->moveTo(at600(points[1]));
+        timeline.changeLoop();
+        QCOMPARE(timeline.loopA(), a);
+        QCOMPARE(timeline.loopB(), b);
+        // short of B nothing happens; pane 3 joins in
+        f.pane(3).playMovie();
+        f.movieOf(1)->moveTo(at600(b - 0.1));
+        f.scheduler.advance(PaneTimeline::LoopTick);
+        QCOMPARE(together.count(), 0);
+        // pane 2 lands late: the panes start together once all have landed
+        f.movieOf(2)->seeking = true;
+        if (ends)
+            f.movieOf(1)->reachEnd();
+        else
+            f.movieOf(1)->moveTo(at600(b));
+        f.scheduler.advance(PaneTimeline::LoopTick);
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(f.movieOf(n)->currentTime().seconds(), looped[n - 1]);
+        f.scheduler.advance(PaneTimeline::LoopTick);
+        QCOMPARE(f.playing(), L(4, false));
+        f.movieOf(2)->seeking = false;
+        f.scheduler.advance(PaneTimeline::LoopTick);
+        // started again in one go, as Space starts them
+        QCOMPARE(f.playing(), L({1, 1, 1, 0}));
+        QCOMPARE(together.count(), 1);
+
+        // the third L clears the loop: the panes play on past B
+        timeline.changeLoop();
+        QVERIFY(!timeline.loopA() && !timeline.loopB());
+        f.movieOf(1)->moveTo(at600(b + 0.5));
+        f.scheduler.advance(1s);
+        QCOMPARE(f.movieOf(1)->currentTime(), at600(b + 0.5));
+        QCOMPARE(together.count(), 1);
+        QCOMPARE(f.movieOf(3)->commands.filter("setLoops"), loopsSetBefore);
+        QVERIFY(f.movieOf(3)->loops());
+        QVERIFY(!f.movieOf(1)->loops());
+    }
+};
+
+QTEST_MAIN(TestPaneTimeline)
+#include "tst_panetimeline.moc"
