@@ -17,6 +17,7 @@ class PlaylistTreeController;
 class MovieEngine;
 class PaneEntryFollower;
 class PaneOffsets;
+class PaneZoom;
 class PendingResumes;
 class QTMovieSubView;
 class SettingsDomain;
@@ -144,6 +145,8 @@ public:
     qint64 movieOffsetMs(int viewNo) const;
     PaneOffsets& offsets() { return *offsets_; }
     const PaneOffsets& offsets() const { return *offsets_; }
+    // The detail zoom of the panes.
+    PaneZoom& zoom() { return *zoom_; }
 
 Q_SIGNALS:
     void uniqueIdChanged(const QString& uniqueId);
@@ -197,6 +200,7 @@ private:
     QMetaObject::Connection selectionConnection_;
     std::unique_ptr<PaneOffsets> offsets_;
     std::unique_ptr<PaneEntryFollower> entryFollower_;
+    std::unique_ptr<PaneZoom> zoom_;
     // The current playlist's title as the windows show it; null for none.
     QString shownTitle_;
 };

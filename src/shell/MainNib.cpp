@@ -15,6 +15,7 @@
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
+#include "panes/PlaybackSpeed.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
@@ -53,6 +54,7 @@ MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
     paneSnapshot_.reset();
+    playbackSpeed_.reset();
     syncLock_.reset();
     movieFilesOpener_.reset();
     viewPrefs_.reset();
@@ -103,6 +105,7 @@ void MainNib::instantiate()
         cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
     }
     syncLock_ = std::make_unique<SyncLock>(services_.scheduler, *movController_);
+    playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -206,6 +209,7 @@ void MainNib::awakeFromNib()
     awakePalette();
     awakePlaylistWindow();
     menuCommands::connectSyncLock(*this, services_.settings);
+    menuCommands::connectSpeedAndZoom(*this, services_.settings);
 }
 
 void MainNib::awakePlaylistWindow()

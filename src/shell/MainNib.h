@@ -26,6 +26,7 @@ class PlaylistWindow;
 class PrefsWindow;
 class QTMovieSubView;
 class SyncLock;
+class PlaybackSpeed;
 class Scheduler;
 class SettingsDomain;
 class TBArrayController;
@@ -95,6 +96,7 @@ public:
     PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
     SnapshotNotice& snapshotNotice() { return *snapshotNotice_; }
     SyncLock& syncLock() { return *syncLock_; }
+    PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
 
     void showWindows();
 
@@ -143,6 +145,8 @@ private:
     std::unique_ptr<PaneSnapshot> paneSnapshot_;
     // watches the panes through the coordinator
     std::unique_ptr<SyncLock> syncLock_;
+    // sets the panes' speed with the lock's knowledge
+    std::unique_ptr<PlaybackSpeed> playbackSpeed_;
 };
 
 } // namespace tetrapan

@@ -23,6 +23,9 @@ void connectApplicationCommands(MainNib& nib);
 void connectUndoActions(MainWindow& window, ObjectContext* context);
 // View > Sync Lock and the palette's lock button write the setting; the lock follows the setting.
 void connectSyncLock(MainNib& nib, SettingsDomain& settings);
+// Playback > Slower, Faster and Normal Speed (also from the palette), the speed shown in the tool bar and the
+// palette's title; View > Reset Zoom, and Zoom Panes Together, which writes the setting and follows it.
+void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings);
 
 } // namespace menuCommands
 } // namespace tetrapan
