@@ -23,6 +23,9 @@ const Subcommand subcommands[] = {
      tetrapan::bench::runSync},
     {"startup", "start the program on 12,000 playlists until its last playlist and four first frames show",
      tetrapan::bench::runStartup},
+    {"review",
+     "the sync lock at half and double speed, four panes zoomed together, and the CPU zooming costs",
+     tetrapan::bench::runReview},
     {"soak", "use the whole program at random for TETRAPAN_SOAK_SECONDS (600); its memory must stay level",
      tetrapan::bench::runSoak},
 };
