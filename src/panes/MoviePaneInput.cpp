@@ -172,7 +172,8 @@ bool MoviePaneInput::zoomMouseDragged(QMouseEvent* event)
 bool MoviePaneInput::scrollWheel(QWheelEvent* event)
 {
     MovController* controller = pane_.movController();
-    if (!controller || !(event->modifiers() & Qt::ControlModifier) || !pane_.movieView())
+    if (!controller || !(event->modifiers() & Qt::ControlModifier) || !pane_.movieView() ||
+        pane_.movieControllerBounds().contains(event->position().toPoint()))
         return false;
     const QPointF pointer = pane_.movieView()->mapFrom(&pane_, event->position());
     controller->zoom().zoomAt(pane_.viewNo(), pointer, event->angleDelta().y() / 120.0);
