@@ -17,8 +17,8 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <QSpontaneKeyEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
