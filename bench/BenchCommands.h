@@ -8,4 +8,5 @@ int runSync(int argc, char** argv);
 int runStartup(int argc, char** argv);
 int runSoak(int argc, char** argv);
 int runTimeline(int argc, char** argv);
+int runReview(int argc, char** argv);
 } // namespace tetrapan::bench

@@ -17,6 +17,9 @@
 #   bench-720p.mp4 bench-1080p.mp4         30 fps, 10 s, moving test pattern with sound (only with --bench)
 #   barcode-720p-40s.mp4                   30 fps, 40 s, barcode clip with sound (only with --bench)
 #   barcode-360p-60fps.mp4                 640x360, 60 fps, 90 s, barcode clip with sound (only with --bench)
+#   barcode-360p-30fps.mp4                 640x360, 30 fps, 90 s, barcode clip with sound (only with --bench)
+#   testcard-720p.mp4                      1280x720, 30 fps, 2 s, no sound: 4x4 cells, the one in column c and
+#                                          row r coloured (85c, 85r, 255-85c) (only with --bench)
 # Files already there are kept, so repeated runs cost nothing.
 # Usage: scripts/make-test-clips.sh <folder> [--bench]
 set -euo pipefail
@@ -112,4 +115,8 @@ if [[ "$bench" == "--bench" ]]; then
     done
     barcode_clip barcode-720p-40s.mp4 1280 720 30 40
     barcode_clip barcode-360p-60fps.mp4 640 360 60 90
+    barcode_clip barcode-360p-30fps.mp4 640 360 30 90
+    make testcard-720p.mp4 -f lavfi \
+        -i "nullsrc=s=4x4:r=30:d=2,format=rgb24,geq=r='85*X':g='85*Y':b='255-85*X',scale=1280:720:flags=neighbor" \
+        -c:v libx264 -preset veryfast -pix_fmt yuv420p -f mp4
 fi

@@ -1,10 +1,21 @@
 #pragma once
 
+#include <QPointF>
+#include <QSizeF>
 #include <QWidget>
 
 namespace tetrapan {
 
 class Movie;
+
+// A detail of the picture enlarged: factor 1 shows the whole picture; centre is the point of the picture,
+// across and down from 0 to 1, shown in the middle of the view.
+struct ViewZoom {
+    double factor = 1.0;
+    QPointF centre{0.5, 0.5};
+
+    bool operator==(const ViewZoom&) const = default;
+};
 
 // The surface one movie is drawn on. It does not own its movie; the movie must be taken off (setMovie with
 // nullptr) or outlive the view.
@@ -20,6 +31,23 @@ public:
     // Keep the picture's aspect ratio (bars where it does not fill the view) or stretch it to fill the view.
     virtual bool preservesAspectRatio() const = 0;
     virtual void setPreservesAspectRatio(bool preserve) = 0;
+
+    // The zoom stays with the view: a movie put on it later shows at the same zoom.
+    ViewZoom zoom() const { return zoom_; }
+    void setZoom(const ViewZoom& zoom)
+    {
+        zoom_ = zoom;
+        applyZoom();
+    }
+    // The whole picture's size in the view at factor 1; the view's own size where it fills the view or its
+    // size is not known.
+    virtual QSizeF pictureSize() const { return size(); }
+
+protected:
+    virtual void applyZoom() {}
+
+private:
+    ViewZoom zoom_;
 };
 
 } // namespace tetrapan

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 
 namespace tetrapan {
 
@@ -22,7 +23,14 @@ Q_LOGGING_CATEGORY(lcMpv, "tetrapan.engine.mpv", QtWarningMsg)
 
 namespace {
 
-enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos, ObserveAudioPts };
+enum ObservedProperty : uint64_t {
+    ObservePause = 1,
+    ObserveEof,
+    ObserveTimePos,
+    ObserveAudioPts,
+    ObserveDisplayWidth,
+    ObserveDisplayHeight
+};
 
 // While the opener waits for mpv, it draws the frames nobody else draws yet (see MpvCore).
 class FrameDrawingWhileOpening {
@@ -47,6 +55,9 @@ MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), file
     // which may be busy decoding a frame, many times a second on the GUI thread.
     mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_DOUBLE);
     mpv_observe_property(h, ObserveAudioPts, mpvname::AudioPts, MPV_FORMAT_DOUBLE);
+    // for zooming around the pointer, which must know where the picture lies in the view
+    mpv_observe_property(h, ObserveDisplayWidth, mpvname::DisplayWidth, MPV_FORMAT_INT64);
+    mpv_observe_property(h, ObserveDisplayHeight, mpvname::DisplayHeight, MPV_FORMAT_INT64);
 }
 
 bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
@@ -179,6 +190,15 @@ void MpvMovie::handleEvent(const mpv_event& event)
             Q_EMIT timeDidChange(this);
         } else if (event.reply_userdata == ObserveAudioPts) {
             reports_.audioPtsChanged(property->format, property->data);
+        } else if (event.reply_userdata == ObserveDisplayWidth ||
+                   event.reply_userdata == ObserveDisplayHeight) {
+            const int length = property->format == MPV_FORMAT_INT64
+                                   ? static_cast<int>(*static_cast<int64_t*>(property->data))
+                                   : 0;
+            if (event.reply_userdata == ObserveDisplayWidth)
+                pictureSize_.setWidth(length);
+            else
+                pictureSize_.setHeight(length);
         }
         break;
     }
@@ -383,6 +403,15 @@ void MpvMovie::setLoops(bool loops)
 void MpvMovie::setKeepAspect(bool keep)
 {
     setFlagAsync(mpvname::KeepAspect, keep);
+}
+
+void MpvMovie::setZoom(double factor, QPointF centre)
+{
+    // mpv centres the zoomed picture and moves it by shares of its zoomed size
+    double values[] = {std::log2(std::max(factor, 1.0)), 0.5 - centre.x(), 0.5 - centre.y()};
+    const char* names[] = {mpvname::VideoZoom, mpvname::VideoPanX, mpvname::VideoPanY};
+    for (int i = 0; i < 3; ++i)
+        mpv_set_property_async(handle(), AsyncReply, names[i], MPV_FORMAT_DOUBLE, &values[i]);
 }
 
 void MpvMovie::openGLOutputAttached()

@@ -5,6 +5,8 @@
 #include "engine/MpvPositionReports.h"
 #include "library/Movie.h"
 
+#include <QPointF>
+#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -89,6 +91,10 @@ public:
     // Moving pictures, or a still picture (cover art) to show while the sound plays.
     bool hasPicture() const { return videoTrackId_ > 0; }
     void setKeepAspect(bool keep);
+    // factor 1 and up; centre: the point of the picture (0 to 1 across and down) in the middle of the view.
+    void setZoom(double factor, QPointF centre);
+    // The picture's size as shown (its pixel aspect applied, turned upright); empty until mpv tells it.
+    QSize pictureSize() const { return pictureSize_; }
     // An OpenGL view made a render context on this core: pictures go there from now on.
     void openGLOutputAttached();
     // An OpenGL view is about to free its render context. mpv then drops the video, and a file that has no
@@ -162,6 +168,7 @@ private:
     bool picturesMove_ = false;
     MpvPlaybackSpeed playbackSpeed_;
     MpvPositionReports reports_;
+    QSize pictureSize_;
 };
 
 } // namespace tetrapan

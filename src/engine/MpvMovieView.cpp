@@ -41,8 +41,11 @@ void MpvMovieView::setMovie(Movie* movie)
     if (mpvMovie == movie_)
         return;
     movie_ = mpvMovie;
-    if (mpvMovie)
+    if (mpvMovie) {
         mpvMovie->setKeepAspect(preservesAspectRatio_);
+        if (zoom() != ViewZoom())
+            applyZoom();
+    }
     if (glSurface_)
         glSurface_->setMovie(mpvMovie);
     else
@@ -58,6 +61,20 @@ void MpvMovieView::setPreservesAspectRatio(bool preserve)
         movie_->setKeepAspect(preserve);
     update();
     surface()->update();
+}
+
+void MpvMovieView::applyZoom()
+{
+    if (movie_)
+        movie_->setZoom(zoom().factor, zoom().centre);
+}
+
+QSizeF MpvMovieView::pictureSize() const
+{
+    const QSize picture = movie_ ? movie_->pictureSize() : QSize();
+    if (!preservesAspectRatio_ || picture.isEmpty())
+        return size();
+    return QSizeF(picture).scaled(size(), Qt::KeepAspectRatio);
 }
 
 void MpvMovieView::resizeEvent(QResizeEvent* event)

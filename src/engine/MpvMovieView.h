@@ -27,8 +27,10 @@ public:
     void setPreservesAspectRatio(bool preserve) override;
 
     DrawingPath drawingPath() const { return path_; }
+    QSizeF pictureSize() const override;
 
 protected:
+    void applyZoom() override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 

@@ -59,6 +59,13 @@ inline constexpr const char* Duration = "duration";
 inline constexpr const char* Mute = "mute";
 inline constexpr const char* Volume = "volume";
 inline constexpr const char* KeepAspect = "keepaspect";
+// Zoom as a power of 2, and where the picture lies, in shares of its zoomed size.
+inline constexpr const char* VideoZoom = "video-zoom";
+inline constexpr const char* VideoPanX = "video-pan-x";
+inline constexpr const char* VideoPanY = "video-pan-y";
+// The picture's size as shown, after its pixel aspect and the filters that turn it.
+inline constexpr const char* DisplayWidth = "dwidth";
+inline constexpr const char* DisplayHeight = "dheight";
 inline constexpr const char* Vid = "vid";
 inline constexpr const char* LoopFile = "loop-file";
 inline constexpr const char* LoopPlaylist = "loop-playlist";

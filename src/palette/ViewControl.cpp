@@ -107,8 +107,18 @@ bool ViewControl::isDisplayControlWindow() const
 
 void ViewControl::setControlWindowTitle(const QString& title)
 {
+    title_ = title;
     if (controlWindow)
-        controlWindow->setWindowTitle(title);
+        controlWindow->setWindowTitle(speedText_.isEmpty() ? title
+                                                           : title + QStringLiteral(" \u2014 ") + speedText_);
+}
+
+void ViewControl::setSpeedText(const QString& text)
+{
+    speedText_ = text;
+    if (title_.isNull() && controlWindow)
+        title_ = controlWindow->windowTitle();
+    setControlWindowTitle(title_);
 }
 
 void ViewControl::windowWillCloseControl()

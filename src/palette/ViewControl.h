@@ -55,6 +55,8 @@ public:
     void changeControlWindow(QObject* sender = nullptr);
     bool isDisplayControlWindow() const;
     void setControlWindowTitle(const QString& title);
+    // The playing speed after the title while it is not the normal one ("" then).
+    void setSpeedText(const QString& text);
 
     void windowWillCloseControl();
     void windowDidResizeMain();
@@ -86,6 +88,9 @@ private:
     SettingsDomain& settings_;
     bool hasPlace_ = false;
     bool awake_ = false;
+    // the title as the coordinator last gave it, and the speed after it
+    QString title_;
+    QString speedText_;
 };
 
 } // namespace tetrapan

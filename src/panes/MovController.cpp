@@ -7,6 +7,7 @@
 #include "library/TBArrayController.h"
 #include "panes/PaneEntryFollower.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PaneZoom.h"
 #include "panes/PendingResumes.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
@@ -35,7 +36,8 @@ MovController::MovController(Scheduler& scheduler, SettingsDomain& settings, QOb
     : QObject(parent), scheduler_(scheduler), settings_(settings),
       pendingResumes_(std::make_unique<PendingResumes>(scheduler)),
       offsets_(std::make_unique<PaneOffsets>(*this)),
-      entryFollower_(std::make_unique<PaneEntryFollower>(*this, scheduler))
+      entryFollower_(std::make_unique<PaneEntryFollower>(*this, scheduler)),
+      zoom_(std::make_unique<PaneZoom>(*this, settings))
 {
 }
 

@@ -18,6 +18,7 @@ class MovieEngine;
 struct MovieTime;
 class PaneEntryFollower;
 class PaneOffsets;
+class PaneZoom;
 class PendingResumes;
 class QTMovieSubView;
 class SettingsDomain;
@@ -155,6 +156,8 @@ public:
     qint64 movieOffsetMs(int viewNo) const;
     PaneOffsets& offsets() { return *offsets_; }
     const PaneOffsets& offsets() const { return *offsets_; }
+    // The detail zoom of the panes.
+    PaneZoom& zoom() { return *zoom_; }
 
 Q_SIGNALS:
     void uniqueIdChanged(const QString& uniqueId);
@@ -208,6 +211,7 @@ private:
     QMetaObject::Connection selectionConnection_;
     std::unique_ptr<PaneOffsets> offsets_;
     std::unique_ptr<PaneEntryFollower> entryFollower_;
+    std::unique_ptr<PaneZoom> zoom_;
     // The current playlist's title as the windows show it; null for none.
     QString shownTitle_;
 };

@@ -1,8 +1,10 @@
 #include "panes/MoviePaneInput.h"
 
+#include "engine/MovieView.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/PaneZoom.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/fileDrag.h"
 
@@ -14,6 +16,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -43,6 +46,10 @@ bool MoviePaneInput::eventFilter(QObject* watched, QEvent* event)
         return mouseDown(static_cast<QMouseEvent*>(event));
     case QEvent::MouseButtonRelease:
         return mouseUp(static_cast<QMouseEvent*>(event));
+    case QEvent::MouseMove:
+        return zoomMouseDragged(static_cast<QMouseEvent*>(event));
+    case QEvent::Wheel:
+        return scrollWheel(static_cast<QWheelEvent*>(event));
     case QEvent::ContextMenu:
         rightMouseDown(static_cast<QContextMenuEvent*>(event)->globalPos());
         return true;
@@ -90,6 +97,8 @@ bool MoviePaneInput::keyDown(QKeyEvent* event)
 
 bool MoviePaneInput::mouseDown(QMouseEvent* event)
 {
+    if (zoomMouseDown(event))
+        return true;
     if (event->button() != Qt::LeftButton)
         return false;
     // Meta is the key a one-button mouse holds for the context menu.
@@ -121,6 +130,10 @@ bool MoviePaneInput::mouseDown(QMouseEvent* event)
 
 bool MoviePaneInput::mouseUp(QMouseEvent* event)
 {
+    if (panButton_ != Qt::NoButton && event->button() == panButton_) {
+        panButton_ = Qt::NoButton;
+        return true;
+    }
     if (event->button() != Qt::LeftButton)
         return false;
     const QPointF point = event->position();
@@ -129,6 +142,41 @@ bool MoviePaneInput::mouseUp(QMouseEvent* event)
         return false;
     if (point == pane_.mouseDownPoint() && clickCount_ == 2)
         pane_.changeMoviePlay();
+    return true;
+}
+
+bool MoviePaneInput::zoomMouseDown(QMouseEvent* event)
+{
+    const bool alt = event->button() == Qt::LeftButton && (event->modifiers() & Qt::AltModifier);
+    MovController* controller = pane_.movController();
+    if (!controller || (!alt && event->button() != Qt::MiddleButton) ||
+        pane_.movieControllerBounds().contains(event->position().toPoint()))
+        return false;
+    if (alt && event->type() == QEvent::MouseButtonDblClick)
+        controller->zoom().reset(pane_.viewNo());
+    panButton_ = event->button();
+    panFrom_ = event->position();
+    return true;
+}
+
+bool MoviePaneInput::zoomMouseDragged(QMouseEvent* event)
+{
+    if (panButton_ == Qt::NoButton)
+        return false;
+    if (MovController* controller = pane_.movController())
+        controller->zoom().panBy(pane_.viewNo(), event->position() - panFrom_);
+    panFrom_ = event->position();
+    return true;
+}
+
+bool MoviePaneInput::scrollWheel(QWheelEvent* event)
+{
+    MovController* controller = pane_.movController();
+    if (!controller || !(event->modifiers() & Qt::ControlModifier) || !pane_.movieView() ||
+        pane_.movieControllerBounds().contains(event->position().toPoint()))
+        return false;
+    const QPointF pointer = pane_.movieView()->mapFrom(&pane_, event->position());
+    controller->zoom().zoomAt(pane_.viewNo(), pointer, event->angleDelta().y() / 120.0);
     return true;
 }
 

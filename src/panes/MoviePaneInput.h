@@ -14,6 +14,7 @@ class QDragMoveEvent;
 class QDropEvent;
 class QKeyEvent;
 class QMouseEvent;
+class QWheelEvent;
 
 namespace tetrapan {
 
@@ -23,7 +24,9 @@ class QTMovieSubView;
 // A pane's keyboard, mouse and drag-and-drop input. Keys act on all panes through the coordinator; a double
 // click toggles the pane's own playback; presses on the controller bar are left to the bar; a right click
 // or Meta-click opens the pane's menu; a Ctrl-drag carries the pane's file out as a URL list; one local
-// file dropped on the pane becomes its movie in the selected playlist.
+// file dropped on the pane becomes its movie in the selected playlist. The detail zoom (PaneZoom): the wheel
+// with Ctrl zooms around the pointer, a drag with the middle button or with Alt moves the picture, a double
+// click with Alt shows it whole.
 class MoviePaneInput final : public QObject {
     Q_OBJECT
 public:
@@ -40,6 +43,7 @@ public:
     bool keyDown(QKeyEvent* event);
     bool mouseDown(QMouseEvent* event);
     bool mouseUp(QMouseEvent* event);
+    bool scrollWheel(QWheelEvent* event);
     void rightMouseDown(QPoint globalPos);
     bool draggingEntered(QDragEnterEvent* event);
     bool draggingUpdated(QDragMoveEvent* event);
@@ -51,6 +55,10 @@ public:
 
 private:
     void startFileDrag();
+    // Presses that zoom or move the picture rather than click the pane; the drag lasts until that button
+    // goes up.
+    bool zoomMouseDown(QMouseEvent* event);
+    bool zoomMouseDragged(QMouseEvent* event);
 
     QTMovieSubView& pane_;
     Scheduler& scheduler_;
@@ -59,6 +67,8 @@ private:
     // Since the last double click, to tell a third press of the same click series from a new click.
     QElapsedTimer sinceDoubleClick_;
     QList<Scheduler::TaskId> pendingPlacements_;
+    Qt::MouseButton panButton_ = Qt::NoButton;
+    QPointF panFrom_;
 };
 
 } // namespace tetrapan

@@ -12,6 +12,7 @@
 #include "panes/MovieFileProblem.h"
 #include "panes/MoviePaneInput.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PlaybackSpeed.h"
 #include "platform/DialogPresenter.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
@@ -298,6 +299,8 @@ bool QTMovieSubView::createMovieView(const QString& path)
     movie_->setLoops(false);
     movie_->setLoopsBackAndForth(false);
     setMovieVolume(userDefaultsExtension::defaultFloatValue(settings_, QLatin1String(OptPlayVolume)));
+    if (const double speed = PlaybackSpeed::storedSpeed(settings_); speed != 1.0)
+        movie_->setSpeed(speed);
     update();
     setFilePath(path);
     setIsAvailable(true);

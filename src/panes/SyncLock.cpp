@@ -285,6 +285,17 @@ void SyncLock::holdTick()
     }
 }
 
+void SyncLock::adoptSpeed()
+{
+    for (Follower& follower : followers_) {
+        // the new speed, set on every movie, ends the nudges; given back, the old one would undo it
+        follower.ownSpeed = 0.0;
+        follower.measured = false;
+        follower.largeSkewTicks = 0;
+    }
+    endStartHold();
+}
+
 void SyncLock::letGo(int viewNo)
 {
     release(followers_[viewNo - 1]);

@@ -95,6 +95,9 @@ public:
     bool isHoldingStart() const { return holdTick_ != Scheduler::NoTask; }
     // One measurement and correction of the panes started together.
     void holdTick();
+    // Every pane is about to play at a speed the user chose: it becomes the speed each follower goes back to
+    // when let go, and what was measured at the old speed is forgotten; a hold of a start ends.
+    void adoptSpeed();
 
 private:
     struct Follower {

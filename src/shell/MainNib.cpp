@@ -16,6 +16,7 @@
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
+#include "panes/PlaybackSpeed.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
@@ -57,6 +58,7 @@ MainNib::~MainNib()
     mainWindow_->setCloseRequestHandler({});
     mediaControls_.reset();
     paneSnapshot_.reset();
+    playbackSpeed_.reset();
     syncLock_.reset();
     paneTimeline_.reset();
     movieFilesOpener_.reset();
@@ -111,6 +113,7 @@ void MainNib::instantiate()
     paneTimeline_ = std::make_unique<PaneTimeline>(*movController_, services_.scheduler);
     timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler);
     mainWindow_->setTimelineBar(timelineBar_);
+    playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -218,6 +221,7 @@ void MainNib::awakeFromNib()
     awakePlaylistWindow();
     menuCommands::connectSyncLock(*this, services_.settings);
     menuCommands::connectTimeline(*this);
+    menuCommands::connectSpeedAndZoom(*this, services_.settings);
 }
 
 void MainNib::awakePlaylistWindow()

@@ -28,6 +28,7 @@ class PrefsWindow;
 class QTMovieSubView;
 class SyncLock;
 class PaneTimeline;
+class PlaybackSpeed;
 class Scheduler;
 class TimelineBar;
 class SettingsDomain;
@@ -103,6 +104,7 @@ public:
     SyncLock& syncLock() { return *syncLock_; }
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
+    PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
 
     void showWindows();
 
@@ -155,6 +157,8 @@ private:
     // the seek bar of all panes and the A–B loop; the bar, owned by the main window, lets go of it first
     std::unique_ptr<PaneTimeline> paneTimeline_;
     TimelineBar* timelineBar_ = nullptr;
+    // sets the panes' speed with the lock's knowledge
+    std::unique_ptr<PlaybackSpeed> playbackSpeed_;
 };
 
 } // namespace tetrapan

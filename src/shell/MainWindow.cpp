@@ -7,6 +7,7 @@
 #include "ui_MainWindow.h"
 #include "widgets/NamedImage.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
@@ -47,9 +48,11 @@ MainWindow::MainWindow(QWidget* parent)
     ui_->toolBar->addWidget(frameSetButton_);
     addAuxiliaryWindowCommands();
     addSyncLockCommand();
+    addSpeedAndZoomCommands();
     answerMenuKeysInEveryWindow();
     answerFrameStepKeys();
     addLoopCommand();
+    answerSpeedKeys();
 }
 
 MainWindow::~MainWindow() = default;
@@ -284,6 +287,53 @@ void MainWindow::addLoopCommand()
 void MainWindow::setTimelineBar(QWidget* bar)
 {
     ui_->centralLayout->addWidget(bar);
+}
+
+void MainWindow::addSpeedAndZoomCommands()
+{
+    QMenu* playback = ui_->menuPlayback;
+    QAction* afterSteps = playback->actions().value(playback->actions().indexOf(ui_->actionStepForward) + 1);
+    playback->insertSeparator(afterSteps);
+    slowerAction_ = new QAction(QStringLiteral("S&lower"), this);
+    fasterAction_ = new QAction(QStringLiteral("&Faster"), this);
+    normalSpeedAction_ = new QAction(QStringLiteral("&Normal Speed"), this);
+    playback->insertActions(afterSteps, {slowerAction_, fasterAction_, normalSpeedAction_});
+    auto* speed = new QLabel;
+    speed->setObjectName(QStringLiteral("speedShown"));
+    speed->setToolTip(QStringLiteral("The speed the movies play at"));
+    speedShown_ = ui_->toolBar->addWidget(speed);
+    speedShown_->setVisible(false);
+
+    ui_->menuView->addSeparator();
+    resetZoomAction_ = ui_->menuView->addAction(QStringLiteral("&Reset Zoom"));
+    resetZoomAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+0")));
+    zoomTogetherAction_ = ui_->menuView->addAction(QStringLiteral("Zoom Panes &Together"));
+    zoomTogetherAction_->setCheckable(true);
+}
+
+void MainWindow::answerSpeedKeys()
+{
+    // as the frame steps: plain keys the other windows type into their text fields
+    const std::pair<QAction*, Qt::Key> speeds[] = {{slowerAction_, Qt::Key_BracketLeft},
+                                                   {fasterAction_, Qt::Key_BracketRight},
+                                                   {normalSpeedAction_, Qt::Key_Backspace}};
+    for (const auto& [action, key] : speeds) {
+        action->setShortcut(QKeySequence(key));
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+}
+
+void MainWindow::showSpeed(const QString& text)
+{
+    static_cast<QLabel*>(ui_->toolBar->widgetForAction(speedShown_))->setText(text);
+    speedShown_->setVisible(!text.isEmpty());
+}
+
+QString MainWindow::shownSpeed() const
+{
+    return speedShown_->isVisible() ? static_cast<QLabel*>(ui_->toolBar->widgetForAction(speedShown_))->text()
+                                    : QString();
 }
 
 void MainWindow::orderFront()

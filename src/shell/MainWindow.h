@@ -75,6 +75,16 @@ public:
     QAction* snapshotAction() const;
     // View > Sync Lock: checked while the playing panes are held on one clock.
     QAction* syncLockAction() const { return syncLockAction_; }
+    // Playback > Slower ("["), Faster ("]") and Normal Speed (Backspace): keys of this window and the
+    // palette, which have no text fields; the speed shows in the tool bar while it is not the normal one.
+    QAction* slowerAction() const { return slowerAction_; }
+    QAction* fasterAction() const { return fasterAction_; }
+    QAction* normalSpeedAction() const { return normalSpeedAction_; }
+    void showSpeed(const QString& text);
+    QString shownSpeed() const;
+    // View > Reset Zoom and Zoom Panes Together (checkable).
+    QAction* resetZoomAction() const { return resetZoomAction_; }
+    QAction* zoomTogetherAction() const { return zoomTogetherAction_; }
     // The Window menu: one checkable item per floating window, checked while that window is open.
     QMenu* windowMenu() const;
     QAction* playlistWindowAction() const;
@@ -102,6 +112,8 @@ private:
     void answerMenuKeysInEveryWindow();
     void answerFrameStepKeys();
     void addLoopCommand();
+    void addSpeedAndZoomCommands();
+    void answerSpeedKeys();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     MenuFrameSet* menuFrameSet_;
@@ -114,6 +126,12 @@ private:
     QAction* aboutAction_ = nullptr;
     QAction* syncLockAction_ = nullptr;
     QAction* loopAction_ = nullptr;
+    QAction* slowerAction_ = nullptr;
+    QAction* fasterAction_ = nullptr;
+    QAction* normalSpeedAction_ = nullptr;
+    QAction* speedShown_ = nullptr;
+    QAction* resetZoomAction_ = nullptr;
+    QAction* zoomTogetherAction_ = nullptr;
 };
 
 } // namespace tetrapan

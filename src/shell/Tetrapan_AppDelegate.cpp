@@ -42,6 +42,8 @@ QVariantMap Tetrapan_AppDelegate::registeredDefaults()
         {QStringLiteral("optPlayVolume"), 0.0},
         {QStringLiteral("optDividerEnable"), true},
         {QStringLiteral("optSyncLock"), false},
+        {QStringLiteral("optPlaySpeed"), 1.0},
+        {QStringLiteral("optZoomTogether"), true},
     };
 }
 

@@ -5,9 +5,12 @@
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
 #include "palette/ControlWindow.h"
+#include "palette/ViewControl.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
+#include "panes/PaneZoom.h"
+#include "panes/PlaybackSpeed.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
@@ -225,6 +228,40 @@ void connectTimeline(MainNib& nib)
                      [timeline] { timeline->changeLoop(); });
     // L works where Space does: in the palette too
     nib.controlWindow().addAction(window->loopAction());
+    follow();
+}
+
+void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings)
+{
+    MainWindow* window = &nib.mainWindow();
+    PlaybackSpeed* speed = &nib.playbackSpeed();
+    QObject::connect(window->slowerAction(), &QAction::triggered, speed, &PlaybackSpeed::slower);
+    QObject::connect(window->fasterAction(), &QAction::triggered, speed, &PlaybackSpeed::faster);
+    QObject::connect(window->normalSpeedAction(), &QAction::triggered, speed, &PlaybackSpeed::normal);
+    nib.controlWindow().addActions(
+        {window->slowerAction(), window->fasterAction(), window->normalSpeedAction()});
+    const auto show = [window, control = &nib.viewControl()](double value) {
+        window->showSpeed(PlaybackSpeed::text(value));
+        control->setSpeedText(PlaybackSpeed::text(value));
+    };
+    QObject::connect(speed, &PlaybackSpeed::speedChanged, window, show);
+    show(speed->speed());
+
+    PaneZoom* zoom = &nib.movController().zoom();
+    QObject::connect(window->resetZoomAction(), &QAction::triggered, zoom, [zoom] { zoom->reset(0); });
+    QAction* together = window->zoomTogetherAction();
+    const QString key = QLatin1String(PaneZoom::OptZoomTogether);
+    QObject::connect(together, &QAction::triggered, zoom, [&settings, key](bool on) {
+        userDefaultsExtension::setDefaultBoolValue(settings, on, key);
+    });
+    const auto follow = [together, &settings, key] {
+        together->setChecked(userDefaultsExtension::defaultBoolValue(settings, key));
+    };
+    QObject::connect(&settings, &SettingsDomain::valueChanged, together,
+                     [follow, key](const QString& changed) {
+                         if (changed == key)
+                             follow();
+                     });
     follow();
 }
 

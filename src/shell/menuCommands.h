@@ -29,6 +29,9 @@ void connectSyncLock(MainNib& nib, SettingsDomain& settings);
 // The seek bar under the panes shows with their controller bars (in full screen while the pointer moves);
 // Playback > Loop A–B sets and clears the loop, also from the palette.
 void connectTimeline(MainNib& nib);
+// Playback > Slower, Faster and Normal Speed (also from the palette), the speed shown in the tool bar and the
+// palette's title; View > Reset Zoom, and Zoom Panes Together, which writes the setting and follows it.
+void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings);
 
 } // namespace menuCommands
 } // namespace tetrapan

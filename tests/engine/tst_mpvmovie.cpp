@@ -250,7 +250,8 @@ private Q_SLOTS:
     }
 
     // A nudge resamples the sound, so that mpv's stretcher does not come and go with it; setSpeed, also at
-    // the speed the movie already has, gives the stretcher back.
+    // the speed the movie already has, gives the stretcher back. Nudged from another speed than the normal
+    // one the stretcher stays: the sound keeps its pitch at the speed the user chose.
     void nudgedSpeedsResampleTheSoundUntilSetSpeed()
     {
         auto movie = open(clips_.green);
@@ -267,6 +268,9 @@ private Q_SLOTS:
         QTRY_COMPARE(movie->propertyText("audio-pitch-correction"), QStringLiteral("yes"));
         movie->setSpeed(2.0);
         QTRY_COMPARE(movie->propertyText("speed").toDouble(), 2.0);
+        QCOMPARE(movie->propertyText("audio-pitch-correction"), QStringLiteral("yes"));
+        movie->nudgeSpeed(1.98);
+        QTRY_COMPARE(movie->propertyText("speed").toDouble(), 1.98);
         QCOMPARE(movie->propertyText("audio-pitch-correction"), QStringLiteral("yes"));
         movie->stop();
     }

@@ -97,6 +97,16 @@ private Q_SLOTS:
         keyClick(&palette, Qt::Key_L);
         QVERIFY(f.nib->paneTimeline().loopA() && !f.nib->paneTimeline().loopB());
         f.nib->paneTimeline().clearLoop();
+        // the speed's keys as well; the speed shows in the palette's title and the main window's tool bar
+        const QString slower = QStringLiteral("0.75") + QChar(0x00D7);
+        keyClick(&palette, Qt::Key_BracketLeft);
+        QCOMPARE(f.pane(2).movie()->speed(), 0.75);
+        QVERIFY2(palette.windowTitle().endsWith(slower), qPrintable(palette.windowTitle()));
+        QCOMPARE(f.window().shownSpeed(), slower);
+        keyClick(&palette, Qt::Key_Backspace);
+        QCOMPARE(f.pane(2).movie()->speed(), 1.0);
+        QVERIFY(!palette.windowTitle().contains(QChar(0x00D7)));
+        QCOMPARE(f.window().shownSpeed(), QString());
 
         click(palette.btnPlay());
         QCOMPARE(f.playing(), (QList<bool>{true, true, true, true}));

@@ -5,6 +5,7 @@
 
 #include "engine/MovieView.h"
 #include "panes/MoviePaneInput.h"
+#include "panes/PaneZoom.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 
 using namespace tetrapan;
 using namespace tetrapan::test;
@@ -45,6 +47,15 @@ void sendMouse(QWidget& pane, QEvent::Type type, QPoint pos)
     QMouseEvent event(type, QPointF(pos), pane.mapToGlobal(QPointF(pos)), Qt::LeftButton, held,
                       Qt::NoModifier);
     QCoreApplication::sendEvent(&pane, &event);
+}
+
+// "2 0.375 0.383": the zoom's factor and centre.
+QString zoomText(const ViewZoom& zoom)
+{
+    return QStringLiteral("%1 %2 %3")
+        .arg(zoom.factor)
+        .arg(zoom.centre.x(), 0, 'g', 3)
+        .arg(zoom.centre.y(), 0, 'g', 3);
 }
 
 } // namespace
@@ -132,6 +143,123 @@ private Q_SLOTS:
         }
         QTEST(f.pane(2).isPlaying(), "toggled");
         QCOMPARE(f.pane(2).isClickedController(), onControllerBar);
+    }
+
+    // The detail zoom's rules, where a point of the picture lands (views of 200x150).
+    void zoomArithmetic_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<double>("factor"); // zoomed to, around the pointer; 0: a drag
+        QTest::addColumn<QPointF>("at");    // the pointer, or how far the drag went
+        QTest::addColumn<QSizeF>("picture");
+        QTest::addColumn<QString>("zoom");
+        const QSizeF full(200, 150);
+        QTest::newRow("twice at the middle") << "1 0.5 0.5" << 2.0 << QPointF(100, 75) << full << "2 0.5 0.5";
+        // the picture's point under the pointer (a quarter across and down) stays under it
+        QTest::newRow("twice at a quarter")
+            << "1 0.5 0.5" << 2.0 << QPointF(50, 37.5) << full << "2 0.375 0.375";
+        QTest::newRow("twice at the corner, no gap")
+            << "1 0.5 0.5" << 2.0 << QPointF(0, 0) << full << "2 0.25 0.25";
+        QTest::newRow("past 8 stops at 8") << "1 0.5 0.5" << 16.0 << QPointF(100, 75) << full << "8 0.5 0.5";
+        QTest::newRow("below 1 is the whole picture")
+            << "4 0.3 0.3" << 0.5 << QPointF(10, 10) << full << "1 0.5 0.5";
+        // a wide picture with bars above and below: its height only fills the view from 4/3 on
+        QTest::newRow("wide picture")
+            << "1 0.5 0.5" << 2.0 << QPointF(100, 20) << QSizeF(200, 112.5) << "2 0.5 0.333";
+        QTest::newRow("drag right shows more of the left")
+            << "4 0.5 0.5" << 0.0 << QPointF(40, 0) << full << "4 0.45 0.5";
+        QTest::newRow("drag stops at the edge")
+            << "2 0.3 0.5" << 0.0 << QPointF(100, 0) << full << "2 0.25 0.5";
+        QTest::newRow("drag of the whole picture")
+            << "1 0.5 0.5" << 0.0 << QPointF(50, 50) << full << "1 0.5 0.5";
+    }
+
+    void zoomArithmetic()
+    {
+        QFETCH(QString, start);
+        QFETCH(double, factor);
+        QFETCH(QPointF, at);
+        QFETCH(QSizeF, picture);
+        const QStringList parts = start.split(' ');
+        const ViewZoom from{parts[0].toDouble(), {parts[1].toDouble(), parts[2].toDouble()}};
+        const QSizeF view(200, 150);
+        QTEST(zoomText(factor > 0 ? PaneZoom::zoomedAround(from, factor, at, view, picture)
+                                  : PaneZoom::panned(from, at, view, picture)),
+              "zoom");
+    }
+
+    // Ctrl and the wheel zoom a pane (w, 3 notches at 50,40; W without Ctrl); the middle button (m) or Alt
+    // and the left one (a) drag it 20 pixels right; Alt and a double click (A) reset it; c chooses a
+    // playlist.
+    void zoomByWheelAndDrags_data()
+    {
+        QTest::addColumn<QString>("sequence");
+        QTest::addColumn<bool>("together");
+        QTest::addColumn<QString>("pane2");
+        QTest::addColumn<QString>("pane3");
+        const QString whole = "1 0.5 0.5";
+        const QString zoomed = "2 0.375 0.383";
+        QTest::newRow("wheel, together") << "w" << true << zoomed << zoomed;
+        QTest::newRow("wheel, alone") << "w" << false << zoomed << whole;
+        QTest::newRow("wheel without Ctrl") << "W" << true << whole << whole;
+        QTest::newRow("middle drag") << "wm" << false << "2 0.325 0.383" << whole;
+        QTest::newRow("Alt drag, together") << "wa" << true << "2 0.325 0.383"
+                                            << "2 0.325 0.383";
+        QTest::newRow("Alt double click") << "wA" << true << whole << whole;
+        QTest::newRow("playlist chosen, together") << "wc" << true << zoomed << zoomed;
+        QTest::newRow("playlist chosen, alone") << "wc" << false << whole << whole;
+    }
+
+    void zoomByWheelAndDrags()
+    {
+        QFETCH(QString, sequence);
+        QFETCH(bool, together);
+        PaneFixture f;
+        userDefaultsExtension::setDefaultBoolValue(f.settings, together, PaneZoom::OptZoomTogether);
+        f.window.resize(400, 300);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.load(2);
+        f.load(3);
+        QWidget& pane = f.pane(2);
+        const auto mouse = [&pane](QEvent::Type type, Qt::MouseButton button, QPoint pos,
+                                   Qt::KeyboardModifiers keys) {
+            QMouseEvent event(type, QPointF(pos), pane.mapToGlobal(QPointF(pos)), button,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : button, keys);
+            QCoreApplication::sendEvent(&pane, &event);
+        };
+        const auto drag = [&mouse](Qt::MouseButton button, Qt::KeyboardModifiers keys) {
+            mouse(QEvent::MouseButtonPress, button, {60, 60}, keys);
+            mouse(QEvent::MouseMove, button, {70, 60}, keys);
+            mouse(QEvent::MouseMove, button, {80, 60}, keys);
+            mouse(QEvent::MouseButtonRelease, button, {80, 60}, keys);
+        };
+        bool passedOn = false;
+        for (QChar step : sequence) {
+            if (step.toLower() == 'w') {
+                const QPointF at(50, 40);
+                QWheelEvent wheel(at, pane.mapToGlobal(at), {}, {0, 360}, Qt::NoButton,
+                                  step == 'w' ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase,
+                                  false);
+                QCoreApplication::sendEvent(&pane, &wheel);
+                passedOn = !wheel.isAccepted();
+            } else if (step == 'm') {
+                drag(Qt::MiddleButton, Qt::NoModifier);
+            } else if (step == 'a') {
+                drag(Qt::LeftButton, Qt::AltModifier);
+            } else if (step == 'A') {
+                for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                          QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease})
+                    mouse(type, Qt::LeftButton, {60, 60}, Qt::AltModifier);
+            } else if (step == 'c') {
+                f.chooseWithEntries(3, "next.mp4");
+            }
+        }
+        QTEST(zoomText(f.pane(2).movieView()->zoom()), "pane2");
+        QTEST(zoomText(f.pane(3).movieView()->zoom()), "pane3");
+        // a wheel without Ctrl goes on as before; no click, drag or double click here plays the pane
+        QCOMPARE(passedOn, sequence == "W");
+        QVERIFY(!f.pane(2).isPlaying());
     }
 
     // A drag is taken when it offers a file list to copy; a file dropped is placed shortly after, unless it

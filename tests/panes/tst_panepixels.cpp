@@ -10,13 +10,17 @@
 
 #include "engine/MpvMovieEngine.h"
 #include "engine/MpvMovieView.h"
+#include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/SettingsDomain.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QSpontaneKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <array>
 #include <memory>
@@ -55,6 +59,7 @@ private Q_SLOTS:
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
         settings_ = std::make_unique<SettingsDomain>(home_.filePath("Tetrapan.json"));
         engine_ = std::make_unique<MpvMovieEngine>(options());
+        controller_ = std::make_unique<MovController>(scheduler_, *settings_);
         QCOMPARE(engine_->drawingPath(), onX() ? DrawingPath::OpenGL : DrawingPath::Software);
     }
 
@@ -119,6 +124,32 @@ private Q_SLOTS:
         QVERIFY(screen_.waitFor(*pane, nearLeftEdge, QColor(0, 0, 255)));
         pane->changeMovieAspect();
         QVERIFY(screen_.waitFor(*pane, nearLeftEdge, Qt::black));
+    }
+
+    // Ctrl and the wheel over a pane enlarge its picture around the pointer: red left and blue right, zoomed
+    // 4 times at 40 % across, the edge between them moves from the middle to 80 % across.
+    void ctrlWheelZoomsAroundThePointer()
+    {
+        QTMovieSubView* pane = panes_[0];
+        QVERIFY(pane->createMovieView(clips_.kind(QStringLiteral("upright.mp4"))));
+        const auto across = [pane](double share) {
+            return QPoint(qRound(pane->width() * share), pane->height() / 2);
+        };
+        QVERIFY(screen_.waitFor(*pane, across(0.55), QColor(0, 0, 255)));
+        // as the window system delivers it: to the picture's own widget under the pointer
+        QWidget* picture = pane->childAt(across(0.4));
+        QVERIFY(picture);
+        const QPointF at = picture->mapFrom(pane, QPointF(across(0.4)));
+        QWheelEvent wheel(at, picture->mapToGlobal(at), {}, {0, 6 * 120}, Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        // as the window system's: only such a wheel goes on to the widgets under the one it reached
+        QSpontaneKeyEvent::setSpontaneous(&wheel);
+        qApp->notify(picture, &wheel);
+        QCOMPARE(pane->movieView()->zoom().factor, 4.0);
+        for (const auto& [share, colour] :
+             {std::pair{0.4, QColor(255, 0, 0)}, std::pair{0.55, QColor(255, 0, 0)},
+              std::pair{0.75, QColor(255, 0, 0)}, std::pair{0.85, QColor(0, 0, 255)}})
+            QVERIFY2(screen_.waitFor(*pane, across(share), colour), qPrintable(QString::number(share)));
     }
 
     // Whatever a user's camera, phone or screen recorder wrote: the first frame shows as soon as the file
@@ -199,6 +230,8 @@ private:
     {
         auto* pane = new QTMovieSubView({engine, *settings_, scheduler_, dialogs_, fileViewer_}, parent);
         pane->setViewNo(viewNo);
+        pane->setMovController(controller_.get());
+        controller_->setQtView(viewNo, pane);
         pane->awakeFromNib();
         return pane;
     }
@@ -219,6 +252,7 @@ private:
     test::FakeScheduler scheduler_;
     test::FakeDialogPresenter dialogs_;
     test::FakeFileViewer fileViewer_;
+    std::unique_ptr<MovController> controller_;
     std::unique_ptr<QWidget> window_;
     std::array<QTMovieSubView*, 4> panes_{};
 };

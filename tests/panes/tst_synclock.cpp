@@ -4,6 +4,7 @@
 // else.
 #include "PaneFixture.h"
 
+#include "panes/PlaybackSpeed.h"
 #include "panes/SyncLock.h"
 
 #include <QTest>
@@ -17,6 +18,7 @@ namespace {
 // Four playing panes on one minute each, all at 10 s, with a lock on the coordinator.
 struct LockFixture : PaneFixture {
     SyncLock lock{scheduler, controller};
+    PlaybackSpeed speed{settings, controller, lock};
     QHash<int, qint64> offsets;
 
     LockFixture()
@@ -274,6 +276,78 @@ private Q_SLOTS:
             QVERIFY(f.commandsOf(n, "setCurrentTime").isEmpty());
         f.scheduler.advance(1s);
         QCOMPARE(f.commandsOf(2, "setCurrentTime").size(), locked ? 1 : 0);
+    }
+
+    // The playing speed's steps ("[" slower, "]" faster, "0" normal) from what the settings hold, and the
+    // speed of every movie, also one loaded afterwards.
+    void speedSteps_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<double>("speed");
+        QTest::newRow("faster") << QVariant(1.0) << "]" << 1.25;
+        QTest::newRow("slower") << QVariant(1.0) << "[" << 0.75;
+        QTest::newRow("to the fastest") << QVariant(1.5) << "]]]" << 4.0;
+        QTest::newRow("to the slowest") << QVariant(0.75) << "[[[" << 0.25;
+        QTest::newRow("back to normal") << QVariant(0.5) << "0" << 1.0;
+        QTest::newRow("stored between steps") << QVariant(0.3) << "" << 0.25;
+        QTest::newRow("stored too fast") << QVariant(10) << "[" << 2.0;
+        QTest::newRow("stored no number") << QVariant("fast") << "]" << 1.25;
+        QTest::newRow("stored no speed") << QVariant(-2) << "" << 1.0;
+    }
+
+    void speedSteps()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, keys);
+        LockFixture f;
+        f.settings.setObject(stored, PlaybackSpeed::OptPlaySpeed);
+        for (QChar key : keys)
+            (f.speed.*(key == '['   ? &PlaybackSpeed::slower
+                       : key == ']' ? &PlaybackSpeed::faster
+                                    : &PlaybackSpeed::normal))();
+        QTEST(f.speed.speed(), "speed");
+        f.pane(4).clearMovieView();
+        f.load(4);
+        for (int n = 1; n <= 4; ++n)
+            QTEST(f.movieOf(n)->speed(), "speed");
+    }
+
+    // A speed chosen while a follower is nudged is the one every pane keeps when the lock lets go of it: on,
+    // when the lock is turned off; off, when the hold of the panes playing on together at it ends.
+    void aSpeedChosenOutlastsTheLocksNudges_data()
+    {
+        QTest::addColumn<bool>("lockOn");
+        QTest::newRow("lock on") << true;
+        QTest::newRow("lock off") << false;
+    }
+
+    void aSpeedChosenOutlastsTheLocksNudges()
+    {
+        QFETCH(bool, lockOn);
+        LockFixture f;
+        f.lock.setEnabled(lockOn);
+        const auto pane4Ahead = [&f](double seconds, double ahead) {
+            for (int n = 1; n <= 3; ++n)
+                f.movieOf(n)->moveTo(at600(seconds));
+            f.movieOf(4)->moveTo(at600(seconds + ahead));
+            f.tick();
+        };
+        pane4Ahead(10.5, 0.04);
+        QVERIFY(f.movieOf(4)->speed() < 1.0);
+        f.speed.faster();
+        // with the lock off, the panes playing on are held together as at a start
+        QCOMPARE(f.lock.isHoldingStart(), !lockOn);
+        // 40 ms further ahead than where it stood at the change
+        pane4Ahead(11.0, 0.08);
+        QVERIFY(f.movieOf(4)->speed() < 1.25);
+        if (lockOn)
+            f.lock.setEnabled(false);
+        else
+            f.scheduler.advance(SyncLock::TickInterval * SyncLock::StartHoldTicks);
+        QVERIFY(!f.lock.isHoldingStart());
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(f.movieOf(n)->speed(), 1.25);
     }
 
     void followersFollowALeaderThatLeads_data()

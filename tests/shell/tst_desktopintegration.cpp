@@ -84,11 +84,13 @@ private Q_SLOTS:
             for (QAction* item : menuItems(top->menu())) {
                 if (item->shortcut().isEmpty())
                     continue;
-                // a key that types a character (the frame steps' "." and ",") would be taken from the other
-                // windows' text fields: it answers in the main window only
+                // a key that types or rubs out a character (the frame steps' "." and ",", the speed's "[" and
+                // Backspace) would be taken from the other windows' text fields: it answers in the main
+                // window (and the palette, which has none)
                 const QKeyCombination key = item->shortcut()[0];
-                const bool types = key.keyboardModifiers() == Qt::NoModifier && key.key() >= Qt::Key_Space &&
-                                   key.key() <= Qt::Key_AsciiTilde;
+                const bool types = key.keyboardModifiers() == Qt::NoModifier &&
+                                   ((key.key() >= Qt::Key_Space && key.key() <= Qt::Key_AsciiTilde) ||
+                                    key.key() == Qt::Key_Backspace);
                 QVERIFY2(item->shortcutContext() == (types ? Qt::WindowShortcut : Qt::ApplicationShortcut),
                          qPrintable(item->text()));
             }

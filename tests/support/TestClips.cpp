@@ -53,6 +53,8 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
         clips.bench1080p = at("bench-1080p.mp4");
         clips.benchBarcode = at("barcode-720p-40s.mp4");
         clips.benchBarcode60 = at("barcode-360p-60fps.mp4");
+        clips.benchBarcode30 = at("barcode-360p-30fps.mp4");
+        clips.benchTestCard = at("testcard-720p.mp4");
     }
     for (const QString& name : KindFileNames)
         made << clips.kind(name);

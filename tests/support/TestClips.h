@@ -21,7 +21,9 @@ struct TestClips {
     QString bench720p, bench1080p;    // 30 fps, 10 s; only with withBenchClips
     QString benchBarcode;             // 1280x720, 30 fps, 40 s, sound, barcodes; only with withBenchClips
     QString benchBarcode60;           // 640x360, 60 fps, 90 s, sound, barcodes; only with withBenchClips
-    QString error;                    // why the clips could not be made; empty when they were
+    QString benchBarcode30;           // the same at 30 fps; only with withBenchClips
+    QString benchTestCard; // 1280x720, 4x4 coloured cells (make-test-clips.sh); only with withBenchClips
+    QString error;         // why the clips could not be made; empty when they were
 
     bool ok() const { return error.isEmpty(); }
     QString colour(int viewNo) const;           // 1 red, 2 green, 3 blue, 4 yellow

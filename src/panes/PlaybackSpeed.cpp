@@ -1,0 +1,98 @@
+#include "panes/PlaybackSpeed.h"
+
+#include "library/Movie.h"
+#include "panes/MovController.h"
+#include "panes/QTMovieSubView.h"
+#include "panes/SyncLock.h"
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace tetrapan {
+
+PlaybackSpeed::PlaybackSpeed(SettingsDomain& settings, MovController& panes, SyncLock& lock, QObject* parent)
+    : QObject(parent), settings_(settings), panes_(panes), lock_(lock), speed_(storedSpeed(settings))
+{
+    connect(&settings, &SettingsDomain::valueChanged, this, [this](const QString& key) {
+        if (key == QLatin1String(OptPlaySpeed))
+            follow();
+    });
+}
+
+double PlaybackSpeed::storedSpeed(const SettingsDomain& settings)
+{
+    const double stored = userDefaultsExtension::defaultFloatValue(settings, QLatin1String(OptPlaySpeed));
+    if (!(stored > 0.0) || !std::isfinite(stored))
+        return 1.0;
+    return *std::min_element(Steps.cbegin(), Steps.cend(), [stored](double a, double b) {
+        return std::abs(std::log(a / stored)) < std::abs(std::log(b / stored));
+    });
+}
+
+double PlaybackSpeed::nextStep(double speed, bool faster)
+{
+    if (faster) {
+        const auto next = std::upper_bound(Steps.cbegin(), Steps.cend(), speed);
+        return next == Steps.cend() ? Steps.back() : *next;
+    }
+    const auto next = std::lower_bound(Steps.cbegin(), Steps.cend(), speed);
+    return next == Steps.cbegin() ? Steps.front() : *(next - 1);
+}
+
+QString PlaybackSpeed::text(double speed)
+{
+    return speed == 1.0 ? QString() : QString::number(speed, 'g', 3) + QChar(0x00D7);
+}
+
+void PlaybackSpeed::slower()
+{
+    store(nextStep(speed_, false));
+}
+
+void PlaybackSpeed::faster()
+{
+    store(nextStep(speed_, true));
+}
+
+void PlaybackSpeed::normal()
+{
+    store(1.0);
+}
+
+void PlaybackSpeed::store(double speed)
+{
+    userDefaultsExtension::setDefaultFloatValue(settings_, static_cast<float>(speed),
+                                                QLatin1String(OptPlaySpeed));
+}
+
+void PlaybackSpeed::follow()
+{
+    const double speed = storedSpeed(settings_);
+    if (speed == speed_)
+        return;
+    speed_ = speed;
+    // Each player takes the new speed when its own thread gets round to it, as each starts when told: the
+    // panes playing are held to move on together from where they stood, as after a joint start.
+    lock_.adoptSpeed();
+    std::array<std::optional<double>, MovController::PaneCount> clocks;
+    int playing = 0;
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        const QTMovieSubView* pane = panes_.qtView(n);
+        if (pane && pane->movie() && pane->isPlayable() && pane->isPlaying()) {
+            clocks[n - 1] = pane->movie()->clockSeconds();
+            ++playing;
+        }
+    }
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        if (const QTMovieSubView* pane = panes_.qtView(n); pane && pane->movie())
+            pane->movie()->setSpeed(speed);
+    }
+    if (!lock_.isEnabled() && playing > 1)
+        lock_.holdStart(clocks);
+    Q_EMIT speedChanged(speed);
+}
+
+} // namespace tetrapan
