@@ -7,4 +7,5 @@ int runEngine(int argc, char** argv);
 int runSync(int argc, char** argv);
 int runStartup(int argc, char** argv);
 int runSoak(int argc, char** argv);
+int runApp(int argc, char** argv);
 } // namespace tetrapan::bench

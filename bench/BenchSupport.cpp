@@ -45,9 +45,11 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-double cpuSecondsOf(qint64 pid)
+namespace {
+
+double cpuSecondsIn(const QString& statFile)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile stat(statFile);
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray text = stat.readAll();
@@ -57,6 +59,18 @@ double cpuSecondsOf(qint64 pid)
         return 0;
     const double ticks = fields[11].toDouble() + fields[12].toDouble(); // utime, stime
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+} // namespace
+
+double cpuSecondsOf(qint64 pid)
+{
+    return cpuSecondsIn(QStringLiteral("/proc/%1/stat").arg(pid));
+}
+
+double threadCpuSecondsOf(qint64 pid, qint64 tid)
+{
+    return cpuSecondsIn(QStringLiteral("/proc/%1/task/%2/stat").arg(pid).arg(tid));
 }
 
 double peakRssMbOf(qint64 pid)
