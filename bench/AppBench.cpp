@@ -52,7 +52,7 @@ struct Usage {
     double cpuSeconds = 0;       // the players' own, all threads
     double xServerSeconds = 0;   // the X server's, drawing for them
     double guiThreadSeconds = 0; // the program's main thread (the program only)
-    qint64 dropped = -1;         // the program's, from open to stop; -1 when it did not tell
+    qint64 dropped = -1;         // from the start to the stop (program) or the quit (mpv); -1 when not told
     double peakRssMb = 0;        // the program's; the four players' together
     bool played = false;         // every player showed its first frame and played
     double total() const { return cpuSeconds + xServerSeconds; }
@@ -231,10 +231,12 @@ Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const O
     for (int n = 0; n < 4; ++n) {
         const QRect frame(QPoint((n / 2) * PlayerSize.width(), (n % 2) * PlayerSize.height()), PlayerSize);
         auto player = std::make_unique<QProcess>();
-        player->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         player->setStandardOutputFile(QProcess::nullDevice());
+        // nothing on stderr but a status line of its dropped frames
         player->start(QStringLiteral("mpv"),
-                      {"--no-config", "--really-quiet", "--ao=null", "--vo=x11", "--no-border",
+                      {"--no-config", "--msg-level=all=no,statusline=status",
+                       "--term-status-msg=dropped ${frame-drop-count} ${decoder-frame-drop-count}",
+                       "--ao=null", "--vo=x11", "--no-border",
                        QStringLiteral("--geometry=%1x%2+%3+%4")
                            .arg(frame.width())
                            .arg(frame.height())
@@ -260,12 +262,19 @@ Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const O
     usage.cpuSeconds = sum(cpuSecondsOf) - cpu;
     usage.xServerSeconds = cpuSecondsOf(xServer) - server;
     usage.peakRssMb = sum(peakRssMbOf);
+    static const QRegularExpression status(QStringLiteral("dropped (\\d+) (\\d+)"));
+    usage.dropped = 0;
     for (auto& player : players) {
         // one that ended before the stretch did played less than the program
         usage.played = usage.played && player->state() == QProcess::Running;
         player->terminate();
         if (!player->waitForFinished(5000))
             player->kill();
+        QRegularExpressionMatch last;
+        for (auto match = status.globalMatch(QString::fromUtf8(player->readAllStandardError()));
+             match.hasNext();)
+            last = match.next();
+        usage.dropped += last.hasMatch() ? last.captured(1).toLongLong() + last.captured(2).toLongLong() : 0;
     }
     return usage;
 }
@@ -275,6 +284,7 @@ void printFigures(const char* size, const std::vector<Usage>& ours, const std::v
 {
     std::vector<double> ratios, ourCpu, ourServer, theirCpu, theirServer, gui, theirRss;
     double dropped = 0;
+    double theirDropped = 0;
     double peakRss = 0;
     const double seconds = options.measureMs() / 1000.0;
     for (std::size_t i = 0; i < ours.size(); ++i) {
@@ -290,6 +300,7 @@ void printFigures(const char* size, const std::vector<Usage>& ours, const std::v
         gui.push_back(us.guiThreadSeconds / seconds);
         theirRss.push_back(them.peakRssMb);
         dropped = std::max(dropped, static_cast<double>(us.dropped));
+        theirDropped = std::max(theirDropped, static_cast<double>(them.dropped));
         peakRss = std::max(peakRss, us.peakRssMb);
     }
     const auto name = [size](const char* figure) {
@@ -304,6 +315,7 @@ void printFigures(const char* size, const std::vector<Usage>& ours, const std::v
     print(name("gui_thread_core").constData(), median(gui), "core", 2);
     // the most of any round: none may drop a frame
     print(name("dropped_frames").constData(), dropped, "frames", 0);
+    print(name("mpv_dropped_frames").constData(), theirDropped, "frames", 0);
     print(name("peak_rss_mb").constData(), peakRss, "MB", 0);
     print(name("mpv_peak_rss_mb").constData(), median(theirRss), "MB", 0);
 }
@@ -363,10 +375,11 @@ int runApp(int argc, char** argv)
             }
             std::fprintf(stderr,
                          "app: %s round %d: program %.2f s CPU + %.2f s X server, GUI thread %.2f s, %lld "
-                         "dropped, %.0f MB; mpv %.2f s + %.2f s, %.0f MB; load %.2f\n",
+                         "dropped, %.0f MB; mpv %.2f s + %.2f s, %lld dropped, %.0f MB; load %.2f\n",
                          label, round + 1, us.cpuSeconds, us.xServerSeconds, us.guiThreadSeconds,
                          static_cast<long long>(us.dropped), us.peakRssMb, them.cpuSeconds,
-                         them.xServerSeconds, them.peakRssMb, loadAverage());
+                         them.xServerSeconds, static_cast<long long>(them.dropped), them.peakRssMb,
+                         loadAverage());
             ours.push_back(us);
             theirs.push_back(them);
         }
