@@ -7,6 +7,7 @@ int runEngine(int argc, char** argv);
 int runSync(int argc, char** argv);
 int runStartup(int argc, char** argv);
 int runSoak(int argc, char** argv);
+int runApp(int argc, char** argv);
 int runTimeline(int argc, char** argv);
 int runReview(int argc, char** argv);
 } // namespace tetrapan::bench

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <unistd.h>
 
 namespace tetrapan::bench {
@@ -27,14 +28,24 @@ void runEventsFor(int ms)
 
 bool runEventsUntil(const std::function<bool()>& condition, int timeoutMs)
 {
+    if (condition())
+        return true;
+    // Asked every millisecond, the thread sleeping in between: a loop that only asked would take a whole
+    // core of a two-core machine from the program it measures.
     QElapsedTimer waited;
     waited.start();
-    while (!condition()) {
-        if (waited.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
+    bool met = false;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        met = condition();
+        if (met || waited.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    tick.start(1);
+    loop.exec();
+    return met;
 }
 
 double median(std::vector<double> values)
@@ -45,9 +56,11 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-double cpuSecondsOf(qint64 pid)
+namespace {
+
+double cpuSecondsIn(const QString& statFile)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile stat(statFile);
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray text = stat.readAll();
@@ -57,6 +70,25 @@ double cpuSecondsOf(qint64 pid)
         return 0;
     const double ticks = fields[11].toDouble() + fields[12].toDouble(); // utime, stime
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+} // namespace
+
+double cpuSecondsOf(qint64 pid)
+{
+    return cpuSecondsIn(QStringLiteral("/proc/%1/stat").arg(pid));
+}
+
+double threadCpuSecondsOf(qint64 pid, qint64 tid)
+{
+    return cpuSecondsIn(QStringLiteral("/proc/%1/task/%2/stat").arg(pid).arg(tid));
+}
+
+double ownCpuMs()
+{
+    timespec used{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return used.tv_sec * 1e3 + used.tv_nsec / 1e6;
 }
 
 double peakRssMbOf(qint64 pid)

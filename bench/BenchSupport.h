@@ -20,6 +20,10 @@ double median(std::vector<double> values);
 
 // CPU time (user and system, all threads) a process has used so far, in seconds; 0 when it is gone.
 double cpuSecondsOf(qint64 pid);
+// The same for one thread of a process (the main thread's id is the process's).
+double threadCpuSecondsOf(qint64 pid, qint64 tid);
+// CPU time this process has used so far (all threads), in ms, to the microsecond.
+double ownCpuMs();
 // A process's peak resident memory so far (VmHWM), in MB; 0 when it is gone.
 double peakRssMbOf(qint64 pid);
 // Starts counting this process's peak resident memory again from its present size.

@@ -20,6 +20,8 @@
 namespace tetrapan {
 
 Q_LOGGING_CATEGORY(lcMpv, "tetrapan.engine.mpv", QtWarningMsg)
+// One line each time a movie stops, with the frames it has dropped since it was opened (read by a benchmark).
+Q_LOGGING_CATEGORY(lcFrames, "tetrapan.engine.frames", QtWarningMsg)
 
 namespace {
 
@@ -268,6 +270,8 @@ void MpvMovie::setPausedState(bool paused)
     if (paused == paused_)
         return;
     paused_ = paused;
+    if (paused && lcFrames().isDebugEnabled())
+        qCDebug(lcFrames).nospace() << "stopped " << filePath_ << ": dropped " << droppedFrameCount();
     Q_EMIT rateDidChange(this);
 }
 

@@ -24,15 +24,24 @@ int meanGrey(const QImage& image, int cx, int cy, int radius)
 
 std::optional<int> read(const QImage& picture)
 {
-    const int bandHeight = picture.height() / BandFraction;
-    const int stripeWidth = picture.width() / Bits;
+    return readBand(picture.copy(bandRect(picture.rect())));
+}
+
+QRect bandRect(const QRect& picture)
+{
+    return QRect(picture.topLeft(), QSize(picture.width(), picture.height() / BandFraction));
+}
+
+std::optional<int> readBand(const QImage& band)
+{
+    const int bandHeight = band.height();
+    const int stripeWidth = band.width() / Bits;
     if (bandHeight < 2 || stripeWidth < 2)
         return std::nullopt;
     const int radius = std::max(std::min(bandHeight, stripeWidth) / 5, 0);
     int number = 0;
     for (int bit = 0; bit < Bits; ++bit) {
-        const int grey =
-            meanGrey(picture, bit * picture.width() / Bits + stripeWidth / 2, bandHeight / 2, radius);
+        const int grey = meanGrey(band, bit * band.width() / Bits + stripeWidth / 2, bandHeight / 2, radius);
         // Clearly black or clearly white, or it is no barcode.
         if (grey > 64 && grey < 192)
             return std::nullopt;

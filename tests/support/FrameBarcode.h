@@ -18,6 +18,10 @@ constexpr int BandFraction = 15;
 // The frame number in a picture, given exactly the picture's part of a screenshot; nullopt when its band
 // does not read as a barcode (no barcode clip, a black pane, a frame half drawn).
 std::optional<int> read(const QImage& picture);
+// The same from a screenshot of the band alone, a fifteenth of the screen's work of the whole picture.
+std::optional<int> readBand(const QImage& band);
+// Where the band of a picture is, in the picture's coordinates.
+QRect bandRect(const QRect& picture);
 
 // Where a picture of the given width-to-height ratio sits in a pane of the given size that keeps it whole
 // and centred.
