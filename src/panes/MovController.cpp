@@ -384,36 +384,6 @@ void MovController::syncMovieTime(int viewNo, int /*targetViewNo*/)
         scheduleResume(ResumeAfterSyncDelay, wasPlaying);
 }
 
-void MovController::moveAllMovieTime(const MovieTime& leaderTime)
-{
-    const int leader = offsets_->leaderViewNo();
-    if (leader == 0 || !leaderTime.isValid())
-        return;
-    const bool anyPlaying = anyMovieIsPlaying();
-    const std::array<bool, PaneCount> wasPlaying = paneIsPlaying();
-    const int shown = displayedViewNo();
-
-    // as a skip: with one pane shown alone only that pane is playable, and it goes on playing
-    if (shown == 0)
-        setAllMoviePlay(false);
-    const qint64 leaderOffset = movieOffsetMs(leader);
-    for (int n = 1; n <= PaneCount; ++n) {
-        QTMovieSubView* pane = qtView(n);
-        if (!pane || !pane->isPlayable() || !pane->movie())
-            continue;
-        Movie* movie = pane->movie();
-        const MovieTime duration = movie->duration();
-        MovieTime time = PaneOffsets::shiftedTime(leaderTime, movieOffsetMs(n) - leaderOffset, duration);
-        if (time < MovieTime::zero(time.scale))
-            time = MovieTime::zero(time.scale);
-        else if (duration.isValid() && time > duration)
-            time = duration;
-        movie->setCurrentTime(time);
-    }
-    if (shown == 0 && anyPlaying)
-        scheduleResume(ResumeAfterSkipDelay, wasPlaying);
-}
-
 void MovController::copyMovieView(int /*sourceViewNo*/, const QString& filePath, int targetViewNo)
 {
     if (QTMovieSubView* target = qtView(targetViewNo))

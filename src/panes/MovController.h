@@ -15,7 +15,6 @@ namespace tetrapan {
 
 class PlaylistTreeController;
 class MovieEngine;
-struct MovieTime;
 class PaneEntryFollower;
 class PaneOffsets;
 class PaneZoom;
@@ -100,9 +99,6 @@ public:
     // (PaneOffsets) and kept within its movie; panes that were playing resume shortly after.
     // The target is not used: every playable pane follows the source.
     void syncMovieTime(int viewNo, int targetViewNo);
-    // Every playable pane to where it stands when the leader (PaneOffsets) stands at the time: moved by the
-    // difference of their offsets and kept within its movie, paused and resumed as a skip does.
-    void moveAllMovieTime(const MovieTime& leaderTime);
     // The target pane (1..4) places the file within the selected playlist; the source is not used.
     void copyMovieView(int sourceViewNo, const QString& filePath, int targetViewNo);
     void clearMovieView(int viewNo);

@@ -85,12 +85,19 @@ void PaneTimeline::seekAll(double leaderSeconds, bool fast)
     }
 }
 
-void PaneTimeline::beginDrag(double leaderSeconds)
+std::array<bool, PaneTimeline::PaneCount> PaneTimeline::playingPanes() const
 {
+    std::array<bool, PaneCount> playing{};
     for (int n = 1; n <= PaneCount; ++n) {
         const QTMovieSubView* pane = panes_.qtView(n);
-        playedBeforeDrag_[n - 1] = pane && pane->isPlaying();
+        playing[n - 1] = pane && pane->isPlaying();
     }
+    return playing;
+}
+
+void PaneTimeline::beginDrag(double leaderSeconds)
+{
+    playedBeforeDrag_ = playingPanes();
     dragging_ = true;
     panes_.cancelPendingResumes();
     panes_.setAllMoviePlay(false);
@@ -141,6 +148,20 @@ void PaneTimeline::endDrag(double leaderSeconds)
     seekAll(leaderSeconds, false);
     if (std::find(playedBeforeDrag_.cbegin(), playedBeforeDrag_.cend(), true) != playedBeforeDrag_.cend())
         panes_.resumeAfterSkip(playedBeforeDrag_);
+}
+
+void PaneTimeline::jumpTo(double leaderSeconds)
+{
+    if (panes_.displayedViewNo() != 0) {
+        seekAll(leaderSeconds, false);
+        return;
+    }
+    const std::array<bool, PaneCount> played = playingPanes();
+    panes_.cancelPendingResumes();
+    panes_.setAllMoviePlay(false);
+    seekAll(leaderSeconds, false);
+    if (std::find(played.cbegin(), played.cend(), true) != played.cend())
+        panes_.resumeAfterSkip(played);
 }
 
 // The A–B loop

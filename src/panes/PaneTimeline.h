@@ -59,6 +59,9 @@ public:
     void dragTo(double leaderSeconds);
     void endDrag(double leaderSeconds);
     bool isDragging() const { return dragging_; }
+    // A jump as a skip makes it: with one pane shown alone that pane plays on; otherwise the panes stop, land
+    // exactly, and those that played start again after the skip's delay.
+    void jumpTo(double leaderSeconds);
 
     // "Loop A–B": sets A at the leader's time, then B, then clears. A B before A swaps them.
     void changeLoop();
@@ -77,6 +80,7 @@ Q_SIGNALS:
 private:
     Movie* playableMovie(int viewNo) const;
     double offsetSeconds(int viewNo) const;
+    std::array<bool, PaneCount> playingPanes() const;
     // Stops the panes that played in this round, takes every pane to A and starts those again together.
     void jumpBack();
     // Starts the panes of the round together once none is seeking.

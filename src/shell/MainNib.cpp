@@ -192,8 +192,8 @@ void MainNib::instantiatePalette()
     viewPrefs_ = std::make_unique<ViewPrefs>(services_.settings);
     movieFilesOpener_ =
         std::make_unique<MovieFilesOpener>(*movController_, services_.scheduler, services_.dialogs);
-    mediaControls_ = std::make_unique<MediaControls>(*movController_, *olvPlaylist_, *mainWindow_,
-                                                     *movieFilesOpener_, services_.settings);
+    mediaControls_ = std::make_unique<MediaControls>(*movController_, *paneTimeline_, *olvPlaylist_,
+                                                     *mainWindow_, *movieFilesOpener_, services_.settings);
 }
 
 void MainNib::awakePalette()

@@ -3,6 +3,7 @@
 #include "library/Movie.h"
 #include "panes/MovController.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PaneTimeline.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/userDefaultsExtension.h"
 #include "playlist/PlaylistOutlineView.h"
@@ -42,10 +43,11 @@ const QString MediaControls::ObjectPath = QStringLiteral("/org/mpris/MediaPlayer
 const QString MediaControls::PlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString MediaControls::NoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 
-MediaControls::MediaControls(MovController& panes, PlaylistOutlineView& playlists, MainWindow& window,
-                             MovieFilesOpener& opener, SettingsDomain& settings, QObject* parent)
-    : QObject(parent), panes_(panes), playlists_(playlists), window_(window), opener_(opener),
-      settings_(settings)
+MediaControls::MediaControls(MovController& panes, PaneTimeline& timeline, PlaylistOutlineView& playlists,
+                             MainWindow& window, MovieFilesOpener& opener, SettingsDomain& settings,
+                             QObject* parent)
+    : QObject(parent), panes_(panes), timeline_(timeline), playlists_(playlists), window_(window),
+      opener_(opener), settings_(settings)
 {
 }
 
@@ -258,7 +260,7 @@ void MediaControls::setPosition(const QString& trackId, qint64 position)
 
 void MediaControls::moveLeaderTo(qint64 position)
 {
-    panes_.moveAllMovieTime(MovieTime::fromSeconds(double(position) / MicrosecondsPerSecond));
+    timeline_.jumpTo(double(position) / MicrosecondsPerSecond);
     Q_EMIT seeked(this->position());
 }
 

@@ -11,6 +11,7 @@ class MainWindow;
 class MovController;
 class Movie;
 class MovieFilesOpener;
+class PaneTimeline;
 class PlaylistOutlineView;
 class SettingsDomain;
 
@@ -29,8 +30,9 @@ public:
     // the track id of no playlist, as the interface names it
     static const QString NoTrack;
 
-    MediaControls(MovController& panes, PlaylistOutlineView& playlists, MainWindow& window,
-                  MovieFilesOpener& opener, SettingsDomain& settings, QObject* parent = nullptr);
+    MediaControls(MovController& panes, PaneTimeline& timeline, PlaylistOutlineView& playlists,
+                  MainWindow& window, MovieFilesOpener& opener, SettingsDomain& settings,
+                  QObject* parent = nullptr);
     ~MediaControls() override;
 
     // Offers the interfaces on the bus. With no bus, or none that takes the name, there are no media
@@ -82,6 +84,7 @@ private:
     void moveLeaderTo(qint64 position);
 
     MovController& panes_;
+    PaneTimeline& timeline_;
     PlaylistOutlineView& playlists_;
     MainWindow& window_;
     MovieFilesOpener& opener_;
