@@ -3,15 +3,14 @@
 // their frame numbers as barcodes); zoomed together 4 times at one point, whether the four panes show the
 // same cells of a test card; and the CPU four 720p panes take playing zoomed 4 times against not zoomed.
 #include "BenchCommands.h"
+#include "BenchProgram.h"
 #include "BenchSupport.h"
 #include "FrameBarcode.h"
 #include "TestClips.h"
-#include "VirtualDisplay.h"
 #include "XServer.h"
 
 #include "engine/MovieView.h"
 #include "engine/MpvMovie.h"
-#include "engine/MpvMovieEngine.h"
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/Movie.h"
@@ -26,12 +25,9 @@
 #include "platform/userDefaultsExtension.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
-#include "shell/MessageBoxPresenter.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
-#include <QApplication>
 #include <QByteArray>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <array>
@@ -141,38 +137,13 @@ double sameFramePercent(Bench& bench, int seconds)
 
 int runReview(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    VirtualDisplay virtualDisplay;
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && !virtualDisplay.start()) {
-        std::fprintf(stderr, "review: no display and Xvfb could not be started\n");
+    BenchProgram program("review", argc, argv);
+    if (!program.start(std::make_unique<QtScheduler>()))
         return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    test::XServer x;
-    const test::TestClips clips =
-        test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
-    if (!x.isConnected() || !clips.ok()) {
-        std::fprintf(stderr, "review: no X server, or the clips could not be made: %s\n",
-                     qPrintable(clips.error));
-        return 1;
-    }
-    SettingsDomain settings(SettingsDomain::standardFilePath());
-    Tetrapan_AppDelegate::setupDefaults(settings);
-    QtScheduler scheduler;
-    MessageBoxPresenter dialogs;
-    MpvMovieEngine::Options options;
-    options.movie.nullAudio = true;
-    options.scheduler = &scheduler;
-    MpvMovieEngine engine(options);
-    std::fprintf(stderr, "review: drawing path %s, load average %.2f\n",
-                 engine.drawingPath() == DrawingPath::OpenGL ? "OpenGL" : "software", loadAverage());
-    MainNib nib({settings, scheduler, dialogs, engine});
-    nib.mainWindow().resize(1280, 720);
-    nib.mainWindow().show();
-    runEventsFor(500);
+    SettingsDomain& settings = program.settings();
+    MainNib& nib = program.nib();
+    test::XServer& x = program.x();
+    const test::TestClips& clips = program.clips();
     Bench bench{settings, nib, x};
     MovController& controller = bench.controller();
 
@@ -247,9 +218,9 @@ int runReview(int argc, char** argv)
         controller.skipAllMovieTime(MovController::SkipToStart);
         controller.setAllMoviePlay(true);
         runEventsFor(1000);
-        const double before = cpuSecondsOf(self) + cpuSecondsOf(virtualDisplay.serverPid());
+        const double before = cpuSecondsOf(self) + cpuSecondsOf(program.xServerPid());
         runEventsFor(CpuRoundMs);
-        cpu[zoomed] += cpuSecondsOf(self) + cpuSecondsOf(virtualDisplay.serverPid()) - before;
+        cpu[zoomed] += cpuSecondsOf(self) + cpuSecondsOf(program.xServerPid()) - before;
         controller.setAllMoviePlay(false);
     }
     std::fprintf(stderr, "review: CPU seconds not zoomed %.2f, zoomed %.2f\n", cpu[0], cpu[1]);

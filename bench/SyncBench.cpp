@@ -3,10 +3,10 @@
 // lock off, over a minute with it on, and after a seek with it on. Both are read off the X server's screen:
 // every frame of the clips carries its number as a barcode.
 #include "BenchCommands.h"
+#include "BenchProgram.h"
 #include "BenchSupport.h"
 #include "FrameBarcode.h"
 #include "TestClips.h"
-#include "VirtualDisplay.h"
 #include "XServer.h"
 
 #include "engine/MovieView.h"
@@ -24,13 +24,10 @@
 #include "platform/userDefaultsExtension.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
-#include "shell/MessageBoxPresenter.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
-#include <QApplication>
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <array>
@@ -103,22 +100,6 @@ ObjectId makePlaylist(ObjectContext& context, SettingsDomain& settings, const QS
     return node;
 }
 
-// The frame number each pane shows in one screenshot of the main window; nullopt for a pane whose picture
-// does not read.
-std::array<std::optional<int>, 4> shownFrames(test::XServer& x, MainNib& nib)
-{
-    MainWindow& window = nib.mainWindow();
-    const QRect screen(window.mapToGlobal(QPoint(0, 0)), window.size());
-    const QImage shot = x.grab(screen);
-    std::array<std::optional<int>, 4> frames;
-    for (int n = 1; n <= 4; ++n) {
-        MovieView* view = nib.qtView(n).movieView();
-        const QRect place(view->mapToGlobal(QPoint(0, 0)) - screen.topLeft(), view->size());
-        frames[n - 1] = test::FrameBarcode::readView(shot, place, PictureAspect);
-    }
-    return frames;
-}
-
 // The same read from the four barcode bands alone, one after another: for pictures that stand still.
 std::array<std::optional<int>, 4> shownBands(test::XServer& x, MainNib& nib)
 {
@@ -144,11 +125,12 @@ struct Gaps {
     std::array<double, 4> engineBehind{};
 };
 
-Gaps shownGaps(test::XServer& x, MainNib& nib, int shots, int intervalMs)
+Gaps shownGaps(BenchProgram& program, int shots, int intervalMs)
 {
+    MainNib& nib = program.nib();
     Gaps gaps;
     for (int i = 0; i < shots; ++i) {
-        const auto frames = shownFrames(x, nib);
+        const auto frames = program.shownFrames();
         std::array<double, 4> positions{};
         for (int n = 1; n <= 4; ++n) {
             if (Movie* movie = nib.qtView(n).movie())
@@ -224,42 +206,16 @@ int runSync(int argc, char** argv)
             return 2;
         }
     }
-    // The application keeps its library and settings in the user's folders; the benchmark gets its own.
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    VirtualDisplay virtualDisplay;
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && !virtualDisplay.start()) {
-        std::fprintf(stderr, "sync: no display and Xvfb could not be started\n");
+    BenchProgram program("sync", argc, argv);
+    auto timingScheduler = std::make_unique<TimingScheduler>();
+    TimingScheduler& scheduler = *timingScheduler;
+    if (!program.start(std::move(timingScheduler)))
         return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    test::XServer x;
-    const test::TestClips clips =
-        test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
-    if (!x.isConnected() || !clips.ok()) {
-        std::fprintf(stderr, "sync: no X server, or the clips could not be made: %s\n",
-                     qPrintable(clips.error));
-        return 1;
-    }
-
-    SettingsDomain settings(SettingsDomain::standardFilePath());
-    Tetrapan_AppDelegate::setupDefaults(settings);
-    TimingScheduler scheduler;
-    MessageBoxPresenter dialogs;
-    MpvMovieEngine::Options options;
-    options.movie.nullAudio = true;
-    options.scheduler = &scheduler; // as the application does
-    MpvMovieEngine engine(options);
-    std::fprintf(stderr, "sync: drawing path %s, load average %.2f\n",
-                 engine.drawingPath() == DrawingPath::OpenGL ? "OpenGL" : "software", loadAverage());
-
-    MainNib nib({settings, scheduler, dialogs, engine});
-    MainWindow& window = nib.mainWindow();
-    window.resize(1280, 720);
-    window.show();
-    runEventsFor(500); // mapped and exposed
+    SettingsDomain& settings = program.settings();
+    MainNib& nib = program.nib();
+    test::XServer& x = program.x();
+    const test::TestClips& clips = program.clips();
+    MpvMovieEngine& engine = program.engine();
 
     ObjectContext& context = *nib.appDelegate().managedObjectContext();
     const ObjectId colours = makePlaylist(context, settings, QStringLiteral("Colours"),
@@ -368,19 +324,19 @@ int runSync(int argc, char** argv)
     if (!settled("the panes never started playing"))
         return 1;
     runEventsFor(SteadyMs);
-    printGaps("sync.unlocked_after_space", shownGaps(x, nib, Screenshots, ShotIntervalMs));
+    printGaps("sync.unlocked_after_space", shownGaps(program, Screenshots, ShotIntervalMs));
 
     controller.skipAllMovieTime(MovController::SkipForward);
     if (!settled("the panes never played on after the skip"))
         return 1;
     runEventsFor(SteadyMs);
-    printGaps("sync.unlocked_after_skip", shownGaps(x, nib, Screenshots, ShotIntervalMs));
+    printGaps("sync.unlocked_after_skip", shownGaps(program, Screenshots, ShotIntervalMs));
 
     controller.syncAllMovieTime();
     if (!settled("the panes never played on from the synchronised position"))
         return 1;
     runEventsFor(SteadyMs);
-    printGaps("sync.unlocked_after_sync", shownGaps(x, nib, Screenshots, ShotIntervalMs));
+    printGaps("sync.unlocked_after_sync", shownGaps(program, Screenshots, ShotIntervalMs));
 
     // With the lock on, from the beginning again, for a minute; then a skip back, a seek in every pane.
     controller.setAllMoviePlay(false);
@@ -391,13 +347,13 @@ int runSync(int argc, char** argv)
         return 1;
     runEventsFor(SteadyMs);
     printGaps("sync.locked",
-              shownGaps(x, nib, LockedSeconds * 1000 / LockedShotIntervalMs, LockedShotIntervalMs));
+              shownGaps(program, LockedSeconds * 1000 / LockedShotIntervalMs, LockedShotIntervalMs));
 
     controller.skipAllMovieTime(MovController::SkipBackward);
     if (!settled("the locked panes never played on after the skip"))
         return 1;
     runEventsFor(SteadyMs);
-    const Gaps afterSeek = shownGaps(x, nib, Screenshots, ShotIntervalMs);
+    const Gaps afterSeek = shownGaps(program, Screenshots, ShotIntervalMs);
     std::vector<double> spreads(afterSeek.frames.begin(), afterSeek.frames.end());
     print("sync.locked_spread_after_seek_ms",
           spreads.empty() ? -1 : median(spreads) * 1000.0 / FramesPerSecond, "ms", 1);

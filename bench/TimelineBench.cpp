@@ -4,14 +4,13 @@
 // the leader's frame plus its offset; how many new pictures a pane shows per second while the bar is
 // dragged; and, with the sync lock off, how far apart the panes are at the end of each round of a 2 s loop.
 #include "BenchCommands.h"
+#include "BenchProgram.h"
 #include "BenchSupport.h"
 #include "FrameBarcode.h"
 #include "TestClips.h"
-#include "VirtualDisplay.h"
 #include "XServer.h"
 
 #include "engine/MovieView.h"
-#include "engine/MpvMovieEngine.h"
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/Movie.h"
@@ -27,13 +26,11 @@
 #include "platform/userDefaultsExtension.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
-#include "shell/MessageBoxPresenter.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
-#include <QApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <array>
@@ -46,7 +43,6 @@ namespace {
 
 constexpr int TimeoutMs = 20000;
 constexpr double FramesPerSecond = 30.0;
-constexpr double PictureAspect = 16.0 / 9.0;
 // Whole frames, so that every pane's frame is the leader's plus a whole number.
 constexpr std::array<qint64, 4> OffsetsMs{0, 1000, 2000, -500};
 constexpr int Drags = 20;
@@ -59,20 +55,6 @@ constexpr int LoopRounds = 10;
 constexpr double LoopSeconds = 2.0;
 
 using Frames = std::array<std::optional<int>, 4>;
-
-Frames shownFrames(test::XServer& x, MainNib& nib)
-{
-    MainWindow& window = nib.mainWindow();
-    const QRect screen(window.mapToGlobal(QPoint(0, 0)), window.size());
-    const QImage shot = x.grab(screen);
-    Frames frames;
-    for (int n = 1; n <= 4; ++n) {
-        MovieView* view = nib.qtView(n).movieView();
-        const QRect place(view->mapToGlobal(QPoint(0, 0)) - screen.topLeft(), view->size());
-        frames[n - 1] = test::FrameBarcode::readView(shot, place, PictureAspect);
-    }
-    return frames;
-}
 
 bool allRead(const Frames& frames)
 {
@@ -100,40 +82,12 @@ void mouse(QWidget& bar, QEvent::Type type, int x)
 
 int runTimeline(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    VirtualDisplay virtualDisplay;
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && !virtualDisplay.start()) {
-        std::fprintf(stderr, "timeline: no display and Xvfb could not be started\n");
+    BenchProgram program("timeline", argc, argv);
+    if (!program.start(std::make_unique<QtScheduler>()))
         return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    test::XServer x;
-    const test::TestClips clips =
-        test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
-    if (!x.isConnected() || !clips.ok()) {
-        std::fprintf(stderr, "timeline: no X server, or the clips could not be made: %s\n",
-                     qPrintable(clips.error));
-        return 1;
-    }
-    SettingsDomain settings(SettingsDomain::standardFilePath());
-    Tetrapan_AppDelegate::setupDefaults(settings);
-    QtScheduler scheduler;
-    MessageBoxPresenter dialogs;
-    MpvMovieEngine::Options options;
-    options.movie.nullAudio = true;
-    options.scheduler = &scheduler;
-    MpvMovieEngine engine(options);
-    std::fprintf(stderr, "timeline: drawing path %s, load average %.2f\n",
-                 engine.drawingPath() == DrawingPath::OpenGL ? "OpenGL" : "software", loadAverage());
-
-    MainNib nib({settings, scheduler, dialogs, engine});
-    MainWindow& window = nib.mainWindow();
-    window.resize(1280, 720);
-    window.show();
-    runEventsFor(500);
+    SettingsDomain& settings = program.settings();
+    MainNib& nib = program.nib();
+    const test::TestClips& clips = program.clips();
     ObjectContext& context = *nib.appDelegate().managedObjectContext();
     const ObjectId node = LibraryRules::createNode(context, settings, false);
     context.setValue(node, LibrarySchema::Title, QStringLiteral("720p"));
@@ -148,7 +102,7 @@ int runTimeline(int argc, char** argv)
     controller.setUniqueId(context.value(node, LibrarySchema::UniqueId).toString());
     if (!runEventsUntil(
             [&] {
-                const Frames f = shownFrames(x, nib);
+                const Frames f = program.shownFrames();
                 return !controller.hasPendingLoad() && allRead(f) && *f[0] == 0;
             },
             TimeoutMs)) {
@@ -186,7 +140,7 @@ int runTimeline(int argc, char** argv)
         }
         mouse(bar, QEvent::MouseButtonRelease, to);
         settle();
-        const Frames f = shownFrames(x, nib);
+        const Frames f = program.shownFrames();
         bool all = allRead(f);
         for (int n = 2; all && n <= 4; ++n)
             all = *f[n - 1] == expected(*f[0], n);
@@ -221,7 +175,7 @@ int runTimeline(int argc, char** argv)
             continue;
         }
         sinceShot.start();
-        const Frames f = shownFrames(x, nib);
+        const Frames f = program.shownFrames();
         ++shots;
         for (int n = 0; n < 4; ++n) {
             if (f[n] && last[n] && *f[n] != *last[n])
@@ -261,7 +215,7 @@ int runTimeline(int argc, char** argv)
             return 1;
         }
         runEventsFor(40);
-        const Frames f = shownFrames(x, nib);
+        const Frames f = program.shownFrames();
         if (!allRead(f)) {
             ++unread;
         } else {
