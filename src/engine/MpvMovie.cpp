@@ -22,7 +22,14 @@ Q_LOGGING_CATEGORY(lcMpv, "tetrapan.engine.mpv", QtWarningMsg)
 
 namespace {
 
-enum ObservedProperty : uint64_t { ObservePause = 1, ObserveEof, ObserveTimePos, ObserveAudioPts };
+enum ObservedProperty : uint64_t {
+    ObservePause = 1,
+    ObserveEof,
+    ObserveTimePos,
+    ObserveAudioPts,
+    ObserveHwdec,
+    ObserveDecoder
+};
 
 // While the opener waits for mpv, it draws the frames nobody else draws yet (see MpvCore).
 class FrameDrawingWhileOpening {
@@ -47,6 +54,9 @@ MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), file
     // which may be busy decoding a frame, many times a second on the GUI thread.
     mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_DOUBLE);
     mpv_observe_property(h, ObserveAudioPts, mpvname::AudioPts, MPV_FORMAT_DOUBLE);
+    // Known once the first picture is decoded: only then does mpv settle on a decoder.
+    mpv_observe_property(h, ObserveHwdec, mpvname::HwdecCurrent, MPV_FORMAT_STRING);
+    mpv_observe_property(h, ObserveDecoder, mpvname::VideoDecoder, MPV_FORMAT_STRING);
 }
 
 bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
@@ -179,6 +189,12 @@ void MpvMovie::handleEvent(const mpv_event& event)
             Q_EMIT timeDidChange(this);
         } else if (event.reply_userdata == ObserveAudioPts) {
             reports_.audioPtsChanged(property->format, property->data);
+        } else if (event.reply_userdata == ObserveHwdec || event.reply_userdata == ObserveDecoder) {
+            const QString text = property->format == MPV_FORMAT_STRING
+                                     ? QString::fromUtf8(*static_cast<const char* const*>(property->data))
+                                     : QString();
+            (event.reply_userdata == ObserveHwdec ? hwdec_ : decoder_) = text;
+            logDecoder();
         }
         break;
     }
@@ -223,6 +239,16 @@ void MpvMovie::handleEvent(const mpv_event& event)
     default:
         break;
     }
+}
+
+void MpvMovie::logDecoder()
+{
+    const QString decoder = decoder_ + QLatin1Char('/') + hwdec_;
+    if (decoder_.isEmpty() || hwdec_.isEmpty() || decoder == loggedDecoder_)
+        return;
+    loggedDecoder_ = decoder;
+    // hwdec-current is "no" for decoding on the CPU, else the GPU interface.
+    qCDebug(lcMpv).noquote() << filePath_ << "decodes with" << decoder_ << "hardware decoding:" << hwdec_;
 }
 
 QString MpvMovie::displayName() const

@@ -15,6 +15,8 @@ inline constexpr const char* KeepOpen = "keep-open";
 inline constexpr const char* Idle = "idle";
 inline constexpr const char* AudioFallbackToNull = "audio-fallback-to-null";
 inline constexpr const char* Hwdec = "hwdec";
+inline constexpr const char* HwdecCurrent = "hwdec-current";
+inline constexpr const char* VideoDecoder = "current-tracks/video/decoder-desc";
 inline constexpr const char* HrSeek = "hr-seek";
 inline constexpr const char* Vo = "vo";
 inline constexpr const char* Ao = "ao";
@@ -44,8 +46,11 @@ inline constexpr const char* VoRenderApi = "libmpv";
 inline constexpr const char* SwsFastBilinear = "fast-bilinear";
 inline constexpr const char* VoNull = "null";
 inline constexpr const char* AoNull = "null";
-// Every sound output Tetrapan trusts, best first, ending in silence.
-inline constexpr const char* AoList = "pipewire,pulse,alsa,null";
+// The sound outputs Tetrapan trusts, best first (soundOutputs). SDL is left out: four cores starting it at
+// once crash or deadlock inside SDL.
+inline constexpr const char* AoPipeWire = "pipewire";
+inline constexpr const char* AoPulse = "pulse";
+inline constexpr const char* AoAlsa = "alsa";
 inline constexpr const char* LogLevelWarn = "warn";
 
 // Properties read, written or observed while a file is open.

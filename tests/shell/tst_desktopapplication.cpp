@@ -173,6 +173,12 @@ private Q_SLOTS:
             QVERIFY(
                 test::writeLibrary(home, Angles, {clips.red, clips.green, clips.blue, clips.yellow}, true));
             ProgramProcess app(home);
+            // a machine without sound: no server in the runtime folder, no card
+            QTemporaryDir runtime, temporary;
+            app.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+            app.environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+            for (const char* server : {"PULSE_SERVER", "PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR"})
+                app.environment.remove(QLatin1String(server));
             QVERIFY(startOn(app));
             const test::XServer::Window main = app.window(Angles);
             const test::XServer::Window playlists = app.window(QStringLiteral("Playlist"));
@@ -205,6 +211,10 @@ private Q_SLOTS:
             qInfo("run %d: quit in %lld ms", run, quitting.elapsed());
             QCOMPARE(exitCode, 0);
             QVERIFY(test::readAll(home.libraryFile()).contains("New Playlist"));
+            // nothing from the sound libraries (or anyone else) on the terminal, and nothing left behind
+            QCOMPARE(app.errors(), QByteArray());
+            QCOMPARE(QDir(temporary.path()).entryList({QStringLiteral("pulse-*")}, QDir::Dirs),
+                     QStringList());
         }
     }
 
