@@ -16,8 +16,10 @@ namespace {
 constexpr auto DrawAhead = std::chrono::milliseconds(10);
 // mpv converts fastest into 64-byte aligned lines.
 constexpr qsizetype LineAlignment = 64;
-// QImage::Format_RGB32 keeps 0xffRRGGBB words, that is bytes B, G, R, unused on a little-endian machine.
-constexpr const char* PixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "bgr0" : "0rgb";
+// QImage::Format_ARGB32_Premultiplied keeps 0xAARRGGBB words, that is bytes B, G, R, A on a little-endian
+// machine. With alpha: into a format without it zimg leaves the unused byte 0, which Qt reads as transparent
+// wherever the picture is drawn onto an image with alpha (a snapshot of the window, say).
+constexpr const char* PixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "bgra" : "argb";
 
 QImage alignedImage(QSize size)
 {
@@ -25,7 +27,8 @@ QImage alignedImage(QSize size)
     auto* pixels = static_cast<uchar*>(std::aligned_alloc(LineAlignment, stride * size.height()));
     if (!pixels)
         return {};
-    return QImage(pixels, size.width(), size.height(), stride, QImage::Format_RGB32, &std::free, pixels);
+    return QImage(pixels, size.width(), size.height(), stride, QImage::Format_ARGB32_Premultiplied,
+                  &std::free, pixels);
 }
 } // namespace
 

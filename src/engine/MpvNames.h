@@ -35,6 +35,11 @@ inline constexpr const char* DecoderThreads = "vd-lavc-threads";
 inline constexpr const char* SwsAllowZimg = "sws-allow-zimg";
 inline constexpr const char* SwsScaler = "sws-scaler";
 inline constexpr const char* SwsFast = "sws-fast";
+inline constexpr const char* ZimgScaler = "zimg-scaler";
+inline constexpr const char* ZimgScalerChroma = "zimg-scaler-chroma";
+inline constexpr const char* ZimgDither = "zimg-dither";
+inline constexpr const char* ZimgFast = "zimg-fast";
+inline constexpr const char* ZimgThreads = "zimg-threads";
 inline constexpr const char* DemuxerMaxBackBytes = "demuxer-max-back-bytes";
 
 // Option values.
@@ -44,6 +49,7 @@ inline constexpr const char* Auto = "auto";
 inline constexpr const char* AutoSafe = "auto-safe";
 inline constexpr const char* VoRenderApi = "libmpv";
 inline constexpr const char* SwsFastBilinear = "fast-bilinear";
+inline constexpr const char* Bilinear = "bilinear";
 inline constexpr const char* VoNull = "null";
 inline constexpr const char* AoNull = "null";
 // The sound outputs Tetrapan trusts, best first (soundOutputs). SDL is left out: four cores starting it at

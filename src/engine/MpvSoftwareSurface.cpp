@@ -90,6 +90,8 @@ void MpvSoftwareSurface::paintEvent(QPaintEvent*)
     }
     // At the widget's size in device pixels this is a plain copy; while a new size is being drawn for, the
     // picture at the old size is stretched over it.
+    // Opaque pictures: copied, not blended.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     if (shown_.deviceIndependentSize() == QSizeF(size()))
         painter.drawImage(QPointF(0, 0), shown_);
     else
