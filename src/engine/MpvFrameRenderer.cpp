@@ -117,7 +117,9 @@ void MpvFrameRenderer::run()
         drawing_ = true;
         lock.unlock();
         const bool frame = mpv_render_context_update(context) & MPV_RENDER_UPDATE_FRAME;
-        const Clock::time_point due = Clock::now() + FramePacer::nextFrameDueIn(context, handle);
+        const Clock::time_point due =
+            Clock::now() + std::clamp<Clock::duration>(FramePacer::nextFrameDueIn(context, handle),
+                                                       Clock::duration::zero(), FramePacer::LongestWait);
         lock.lock();
         if (frame || redraw) {
             waitUntilNearlyDue(lock, due, generation);
