@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -295,16 +294,14 @@ private Q_SLOTS:
             [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
         const auto restore = qScopeGuard([previous] {
             qInstallMessageHandler(previous);
-            QLoggingCategory::setFilterRules(QString());
+            QLoggingCategory::setFilterRules({});
         });
         MpvMovie::Options options = options_.movie;
         options.video = video;
-        const MpvMovie::OpenResult opened = MpvMovie::openWaiting(clips_.red, options);
-        QVERIFY2(opened.movie, qPrintable(opened.error));
-        QCOMPARE(opened.movie->propertyText("hwdec"), hwdec);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            logged.filter(QRegularExpression("red.mp4 decodes with h264 .* hardware decoding: ")).size(), 1,
-            EventTimeoutMs);
+        const auto movie = MpvMovie::openWaiting(clips_.red, options).movie;
+        QVERIFY(movie);
+        QCOMPARE(movie->propertyText("hwdec"), hwdec);
+        QTRY_COMPARE_WITH_TIMEOUT(logged.filter("red.mp4 decodes with h264").size(), 1, EventTimeoutMs);
     }
 
     void opensUnderLocaleWithDecimalComma()

