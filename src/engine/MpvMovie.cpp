@@ -31,7 +31,9 @@ enum ObservedProperty : uint64_t {
     ObserveTimePos,
     ObserveAudioPts,
     ObserveDisplayWidth,
-    ObserveDisplayHeight
+    ObserveDisplayHeight,
+    ObserveHwdec,
+    ObserveDecoder
 };
 
 // While the opener waits for mpv, it draws the frames nobody else draws yet (see MpvCore).
@@ -60,6 +62,9 @@ MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), file
     // for zooming around the pointer, which must know where the picture lies in the view
     mpv_observe_property(h, ObserveDisplayWidth, mpvname::DisplayWidth, MPV_FORMAT_INT64);
     mpv_observe_property(h, ObserveDisplayHeight, mpvname::DisplayHeight, MPV_FORMAT_INT64);
+    // Known once the first picture is decoded: only then does mpv settle on a decoder.
+    mpv_observe_property(h, ObserveHwdec, mpvname::HwdecCurrent, MPV_FORMAT_STRING);
+    mpv_observe_property(h, ObserveDecoder, mpvname::VideoDecoder, MPV_FORMAT_STRING);
 }
 
 bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
@@ -201,6 +206,12 @@ void MpvMovie::handleEvent(const mpv_event& event)
                 pictureSize_.setWidth(length);
             else
                 pictureSize_.setHeight(length);
+        } else if (event.reply_userdata == ObserveHwdec || event.reply_userdata == ObserveDecoder) {
+            const QString text = property->format == MPV_FORMAT_STRING
+                                     ? QString::fromUtf8(*static_cast<const char* const*>(property->data))
+                                     : QString();
+            (event.reply_userdata == ObserveHwdec ? hwdec_ : decoder_) = text;
+            logDecoder();
         }
         break;
     }
@@ -245,6 +256,16 @@ void MpvMovie::handleEvent(const mpv_event& event)
     default:
         break;
     }
+}
+
+void MpvMovie::logDecoder()
+{
+    const QString decoder = decoder_ + QLatin1Char('/') + hwdec_;
+    if (decoder_.isEmpty() || hwdec_.isEmpty() || decoder == loggedDecoder_)
+        return;
+    loggedDecoder_ = decoder;
+    // hwdec-current is "no" for decoding on the CPU, else the GPU interface.
+    qCDebug(lcMpv).noquote() << filePath_ << "decodes with" << decoder_ << "hardware decoding:" << hwdec_;
 }
 
 QString MpvMovie::displayName() const

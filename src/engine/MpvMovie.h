@@ -130,6 +130,8 @@ private:
     // Only asks mpv; seekToSeconds also keeps the movie's own idea of where it stands.
     bool requestSeek(double seconds, bool exact = true);
     void reloadAt(double seconds);
+    // Names the decoder in the debug log once mpv has chosen it, and again when it changes.
+    void logDecoder();
     // The answer to requestFrameImage, from mpv's reply.
     void frameImageArrived(const mpv_event& event);
 
@@ -166,6 +168,9 @@ private:
     bool steppingFrame_ = false;
     // A still picture (cover art) has no next frame: mpv would play on, waiting for one.
     bool picturesMove_ = false;
+    QString decoder_;
+    QString hwdec_;
+    QString loggedDecoder_;
     MpvPlaybackSpeed playbackSpeed_;
     MpvPositionReports reports_;
     QSize pictureSize_;

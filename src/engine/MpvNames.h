@@ -15,6 +15,8 @@ inline constexpr const char* KeepOpen = "keep-open";
 inline constexpr const char* Idle = "idle";
 inline constexpr const char* AudioFallbackToNull = "audio-fallback-to-null";
 inline constexpr const char* Hwdec = "hwdec";
+inline constexpr const char* HwdecCurrent = "hwdec-current";
+inline constexpr const char* VideoDecoder = "current-tracks/video/decoder-desc";
 inline constexpr const char* HrSeek = "hr-seek";
 inline constexpr const char* Vo = "vo";
 inline constexpr const char* Ao = "ao";
@@ -33,6 +35,11 @@ inline constexpr const char* DecoderThreads = "vd-lavc-threads";
 inline constexpr const char* SwsAllowZimg = "sws-allow-zimg";
 inline constexpr const char* SwsScaler = "sws-scaler";
 inline constexpr const char* SwsFast = "sws-fast";
+inline constexpr const char* ZimgScaler = "zimg-scaler";
+inline constexpr const char* ZimgScalerChroma = "zimg-scaler-chroma";
+inline constexpr const char* ZimgDither = "zimg-dither";
+inline constexpr const char* ZimgFast = "zimg-fast";
+inline constexpr const char* ZimgThreads = "zimg-threads";
 inline constexpr const char* DemuxerMaxBackBytes = "demuxer-max-back-bytes";
 
 // Option values.
@@ -42,10 +49,14 @@ inline constexpr const char* Auto = "auto";
 inline constexpr const char* AutoSafe = "auto-safe";
 inline constexpr const char* VoRenderApi = "libmpv";
 inline constexpr const char* SwsFastBilinear = "fast-bilinear";
+inline constexpr const char* Bilinear = "bilinear";
 inline constexpr const char* VoNull = "null";
 inline constexpr const char* AoNull = "null";
-// Every sound output Tetrapan trusts, best first, ending in silence.
-inline constexpr const char* AoList = "pipewire,pulse,alsa,null";
+// The sound outputs Tetrapan trusts, best first (soundOutputs). SDL is left out: four cores starting it at
+// once crash or deadlock inside SDL.
+inline constexpr const char* AoPipeWire = "pipewire";
+inline constexpr const char* AoPulse = "pulse";
+inline constexpr const char* AoAlsa = "alsa";
 inline constexpr const char* LogLevelWarn = "warn";
 
 // Properties read, written or observed while a file is open.

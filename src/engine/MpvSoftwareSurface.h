@@ -1,20 +1,21 @@
 #pragma once
 
+#include "engine/MpvFrameRenderer.h"
+
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
-
-struct mpv_render_context;
-class QPainter;
+#include <optional>
 
 namespace tetrapan {
 
 class FramePacer;
 class MpvMovie;
 
-// Draws a movie with mpv's software renderer (the render context belongs to the movie's core) into an image
-// of the widget's size, then paints the image.
+// Shows a movie drawn by mpv's software renderer (the render context belongs to the movie's core): the
+// pictures are drawn at the widget's size in device pixels on a thread of the surface's own, and put on the
+// screen when they are due.
 class MpvSoftwareSurface final : public QWidget {
     Q_OBJECT
 public:
@@ -25,26 +26,22 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    static void onUpdate(void* context);
-    // Has mpv draw straight into the window's image when it may; false when the picture still needs drawing.
-    bool renderIntoWindowImage(QPainter& painter, const QRegion& dirty);
-    // format: mpv's name of the pixel format.
-    bool render(QSize size, const char* format, uchar* pixels, qsizetype lineBytes);
+    void pictureArrived(MpvFrameRenderer::Picture picture);
+    // The renderer draws at the widget's size in device pixels.
+    void requestSize();
 
     QPointer<FramePacer> pacer_;
     QPointer<MpvMovie> movie_;
-    // The movie's, not owned.
-    mpv_render_context* renderContext_ = nullptr;
     QMetaObject::Connection movieGoing_;
-    // mpv converts fastest into 64-byte aligned lines.
-    struct AlignedFree {
-        void operator()(uchar* p) const;
-    };
-    std::unique_ptr<uchar, AlignedFree> pixels_;
-    QSize pixelSize_;
-    qsizetype stride_ = 0;
+    quint64 generation_ = 0;
+    // On the screen, and the next one until it is due.
+    QImage shown_;
+    std::optional<MpvFrameRenderer::Picture> waiting_;
+    // Last: its thread hands pictures to this widget until it is gone.
+    std::unique_ptr<MpvFrameRenderer> renderer_;
 };
 
 } // namespace tetrapan

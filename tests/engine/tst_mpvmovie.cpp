@@ -7,7 +7,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -273,6 +275,37 @@ private Q_SLOTS:
         QTRY_COMPARE(movie->propertyText("speed").toDouble(), 1.98);
         QCOMPARE(movie->propertyText("audio-pitch-correction"), QStringLiteral("yes"));
         movie->stop();
+    }
+
+    // On the software path pictures are scaled on the CPU anyway: mpv is kept from probing the GPU's
+    // decoders, which opens an X connection per core. The debug log names the decoder each movie got.
+    void decoderChosenForTheDrawingPath_data()
+    {
+        QTest::addColumn<MpvVideoOutput>("video");
+        QTest::addColumn<QString>("hwdec");
+        QTest::newRow("software") << MpvVideoOutput::Software << "no";
+        QTest::newRow("OpenGL") << MpvVideoOutput::OpenGL << "auto-safe";
+    }
+
+    void decoderChosenForTheDrawingPath()
+    {
+        QFETCH(MpvVideoOutput, video);
+        QFETCH(QString, hwdec);
+        static QStringList logged;
+        logged.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("tetrapan.engine.mpv.debug=true"));
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
+        const auto restore = qScopeGuard([previous] {
+            qInstallMessageHandler(previous);
+            QLoggingCategory::setFilterRules({});
+        });
+        MpvMovie::Options options = options_.movie;
+        options.video = video;
+        const auto movie = MpvMovie::openWaiting(clips_.red, options).movie;
+        QVERIFY(movie);
+        QCOMPARE(movie->propertyText("hwdec"), hwdec);
+        QTRY_COMPARE_WITH_TIMEOUT(logged.filter("red.mp4 decodes with h264").size(), 1, EventTimeoutMs);
     }
 
     void opensUnderLocaleWithDecimalComma()

@@ -23,7 +23,12 @@
 #include <QWheelEvent>
 
 #include <array>
+#include <atomic>
 #include <memory>
+#include <thread>
+
+#include <dlfcn.h>
+#include <mpv/render.h>
 
 using namespace tetrapan;
 
@@ -48,7 +53,24 @@ int brightPixels(const QImage& image)
     return count;
 }
 
+// Pictures the software renderer drew at a pane's size (not the opener's small one), on the GUI thread and
+// elsewhere; the engine's calls come here first (this program's definition hides libmpv's).
+std::atomic<int> paneSizedOnGuiThread{0};
+std::atomic<int> paneSizedElsewhere{0};
+const std::thread::id guiThread = std::this_thread::get_id();
+const auto realRender =
+    reinterpret_cast<decltype(&mpv_render_context_render)>(dlsym(RTLD_NEXT, "mpv_render_context_render"));
+
 } // namespace
+
+int mpv_render_context_render(mpv_render_context* context, mpv_render_param* params)
+{
+    for (const mpv_render_param* p = params; p->type != MPV_RENDER_PARAM_INVALID; ++p) {
+        if (p->type == MPV_RENDER_PARAM_SW_SIZE && static_cast<const int*>(p->data)[0] >= 100)
+            ++(std::this_thread::get_id() == guiThread ? paneSizedOnGuiThread : paneSizedElsewhere);
+    }
+    return realRender(context, params);
+}
 
 class TestPanePixels : public QObject {
     Q_OBJECT
@@ -198,6 +220,22 @@ private Q_SLOTS:
         // a movie with pictures loaded after it draws again
         QVERIFY(pane->createMovieView(clips_.green));
         QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() * 2 / 3, pane->height() / 2), QColor(0, 255, 0)));
+    }
+
+    // Scaling the pictures to the panes is most of what drawing them costs: the GUI thread, which answers the
+    // user, only puts finished pictures on the screen.
+    void picturesAreScaledOffTheGuiThread()
+    {
+        if (onX())
+            QSKIP("the offscreen run of these tests draws in software");
+        paneSizedOnGuiThread = paneSizedElsewhere = 0;
+        for (QTMovieSubView* pane : panes_) {
+            QVERIFY(pane->createMovieView(clips_.colour(pane->viewNo())));
+            pane->playMovie();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(panes_[0]->movie()->currentTime().seconds() > 1.0, DrawTimeoutMs);
+        QVERIFY(paneSizedElsewhere > 4 * test::TestClips::FramesPerSecond / 2);
+        QCOMPARE(paneSizedOnGuiThread.load(), 0);
     }
 
     // Every mpv core starts its sound output at the same moment as the others, as a playlist switch starts

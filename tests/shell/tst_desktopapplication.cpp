@@ -210,6 +210,10 @@ private Q_SLOTS:
             QVERIFY(
                 test::writeLibrary(home, Angles, {clips.red, clips.green, clips.blue, clips.yellow}, true));
             ProgramProcess app(home);
+            // a machine without sound: no server in the runtime folder, no card
+            QTemporaryDir runtime, temporary;
+            app.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+            app.environment.insert(QStringLiteral("TMPDIR"), temporary.path());
             QVERIFY(startOn(app));
             const test::XServer::Window main = app.window(Angles);
             const test::XServer::Window playlists = app.window(QStringLiteral("Playlist"));
@@ -242,6 +246,10 @@ private Q_SLOTS:
             qInfo("run %d: quit in %lld ms", run, quitting.elapsed());
             QCOMPARE(exitCode, 0);
             QVERIFY(test::readAll(home.libraryFile()).contains("New Playlist"));
+            // nothing from the sound libraries (or anyone else) on the terminal, and nothing left behind
+            QCOMPARE(app.errors(), QByteArray());
+            QCOMPARE(QDir(temporary.path()).entryList({QStringLiteral("pulse-*")}, QDir::Dirs),
+                     QStringList());
         }
     }
 
