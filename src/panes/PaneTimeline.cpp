@@ -38,15 +38,20 @@ double PaneTimeline::offsetSeconds(int viewNo) const
     return panes_.movieOffsetMs(viewNo) / 1000.0;
 }
 
+Movie* PaneTimeline::leaderMovie() const
+{
+    return playableMovie(leaderViewNo());
+}
+
 double PaneTimeline::leaderSeconds() const
 {
-    const Movie* leader = playableMovie(leaderViewNo());
+    const Movie* leader = leaderMovie();
     return leader ? leader->positionSeconds() : 0.0;
 }
 
 double PaneTimeline::lengthSeconds() const
 {
-    const Movie* leader = playableMovie(leaderViewNo());
+    const Movie* leader = leaderMovie();
     return leader ? leader->duration().seconds() : 0.0;
 }
 
@@ -218,10 +223,9 @@ void PaneTimeline::loopTick()
         startWhenSought();
         return;
     }
-    for (int n = 1; n <= PaneCount; ++n) {
-        const QTMovieSubView* pane = panes_.qtView(n);
-        playedThisRound_[n - 1] = playedThisRound_[n - 1] || (pane && pane->isPlaying());
-    }
+    const std::array<bool, PaneCount> playing = playingPanes();
+    for (int n = 0; n < PaneCount; ++n)
+        playedThisRound_[n] = playedThisRound_[n] || playing[n];
     const int leaderNo = leaderViewNo();
     Movie* leader = playableMovie(leaderNo);
     if (leader != watchedLeader_) {

@@ -42,6 +42,8 @@ public:
 
     // 0 when no pane has a movie in sight.
     int leaderViewNo() const;
+    // The leader's movie, which the others follow; none without a leader.
+    Movie* leaderMovie() const;
     // The leader's position and length; 0 without a leader.
     double leaderSeconds() const;
     double lengthSeconds() const;

@@ -49,10 +49,9 @@ MainWindow::MainWindow(QWidget* parent)
     addAuxiliaryWindowCommands();
     addSyncLockCommand();
     addSpeedAndZoomCommands();
-    answerMenuKeysInEveryWindow();
-    answerFrameStepKeys();
     addLoopCommand();
-    answerSpeedKeys();
+    answerMenuKeysInEveryWindow();
+    answerPlainKeys();
 }
 
 MainWindow::~MainWindow() = default;
@@ -260,12 +259,17 @@ void MainWindow::answerMenuKeysInEveryWindow()
     }
 }
 
-void MainWindow::answerFrameStepKeys()
+void MainWindow::answerPlainKeys()
 {
-    // Plain keys: they belong to this window, and to it also in full screen, where the menu bar hides.
-    const std::pair<QAction*, Qt::Key> steps[] = {{ui_->actionStepBack, Qt::Key_Comma},
-                                                  {ui_->actionStepForward, Qt::Key_Period}};
-    for (const auto& [action, key] : steps) {
+    // Plain keys: they belong to this window, and to it also in full screen, where the menu bar hides; the
+    // other windows type them into their text fields.
+    const std::pair<QAction*, Qt::Key> keys[] = {{ui_->actionStepBack, Qt::Key_Comma},
+                                                 {ui_->actionStepForward, Qt::Key_Period},
+                                                 {loopAction_, Qt::Key_L},
+                                                 {slowerAction_, Qt::Key_BracketLeft},
+                                                 {fasterAction_, Qt::Key_BracketRight},
+                                                 {normalSpeedAction_, Qt::Key_Backspace}};
+    for (const auto& [action, key] : keys) {
         action->setShortcut(QKeySequence(key));
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
@@ -278,10 +282,6 @@ void MainWindow::addLoopCommand()
     loopAction_->setObjectName(QStringLiteral("actionLoopAB"));
     loopAction_->setToolTip(QStringLiteral("Set the loop's start, then its end, then clear it"));
     ui_->menuPlayback->insertAction(ui_->actionSync, loopAction_);
-    // a plain key, as the frame steps' are
-    loopAction_->setShortcut(QKeySequence(Qt::Key_L));
-    loopAction_->setShortcutContext(Qt::WindowShortcut);
-    addAction(loopAction_);
 }
 
 void MainWindow::setTimelineBar(QWidget* bar)
@@ -309,19 +309,6 @@ void MainWindow::addSpeedAndZoomCommands()
     resetZoomAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+0")));
     zoomTogetherAction_ = ui_->menuView->addAction(QStringLiteral("Zoom Panes &Together"));
     zoomTogetherAction_->setCheckable(true);
-}
-
-void MainWindow::answerSpeedKeys()
-{
-    // as the frame steps: plain keys the other windows type into their text fields
-    const std::pair<QAction*, Qt::Key> speeds[] = {{slowerAction_, Qt::Key_BracketLeft},
-                                                   {fasterAction_, Qt::Key_BracketRight},
-                                                   {normalSpeedAction_, Qt::Key_Backspace}};
-    for (const auto& [action, key] : speeds) {
-        action->setShortcut(QKeySequence(key));
-        action->setShortcutContext(Qt::WindowShortcut);
-        addAction(action);
-    }
 }
 
 void MainWindow::showSpeed(const QString& text)

@@ -110,10 +110,10 @@ private:
     void addAuxiliaryWindowCommands();
     void addSyncLockCommand();
     void answerMenuKeysInEveryWindow();
-    void answerFrameStepKeys();
     void addLoopCommand();
     void addSpeedAndZoomCommands();
-    void answerSpeedKeys();
+    // The frame steps', the loop's and the speed's keys.
+    void answerPlainKeys();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     MenuFrameSet* menuFrameSet_;

@@ -2,7 +2,6 @@
 
 #include "library/Movie.h"
 #include "panes/MovController.h"
-#include "panes/PaneOffsets.h"
 #include "panes/PaneTimeline.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/userDefaultsExtension.h"
@@ -99,15 +98,9 @@ bool MediaControls::offerOn(const QDBusConnection& bus)
 
 // State
 
-Movie* MediaControls::leaderMovie() const
-{
-    const int leader = panes_.offsets().leaderViewNo();
-    return leader != 0 ? panes_.qtView(leader)->movie() : nullptr;
-}
-
 qint64 MediaControls::length() const
 {
-    const Movie* leader = leaderMovie();
+    const Movie* leader = timeline_.leaderMovie();
     return leader && leader->duration().isValid() ? microseconds(leader->duration()) : 0;
 }
 
@@ -158,7 +151,7 @@ QVariantMap MediaControls::metadata() const
 
 qint64 MediaControls::position() const
 {
-    const Movie* leader = leaderMovie();
+    const Movie* leader = timeline_.leaderMovie();
     return leader ? microseconds(leader->currentTime()) : 0;
 }
 
@@ -190,7 +183,7 @@ bool MediaControls::canPlay() const
 
 bool MediaControls::canSeek() const
 {
-    const Movie* leader = leaderMovie();
+    const Movie* leader = timeline_.leaderMovie();
     return leader && leader->duration().isValid();
 }
 

@@ -9,7 +9,6 @@ namespace tetrapan {
 
 class MainWindow;
 class MovController;
-class Movie;
 class MovieFilesOpener;
 class PaneTimeline;
 class PlaylistOutlineView;
@@ -78,8 +77,6 @@ Q_SIGNALS:
 
 private:
     void compareProperties();
-    // the first playable pane's movie, which the others follow; none when no pane is playable
-    Movie* leaderMovie() const;
     qint64 length() const;
     void moveLeaderTo(qint64 position);
 
