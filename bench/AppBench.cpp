@@ -7,6 +7,7 @@
 // the program tells the frames it dropped in a debug line each time a movie stops.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
+#include "PlainPlayers.h"
 #include "ProgramProcess.h"
 #include "TestHome.h"
 #include "VirtualDisplay.h"
@@ -38,7 +39,6 @@ constexpr int SettleMs = 1000;
 constexpr int ShowTimeoutMs = 30000;
 constexpr int StopTimeoutMs = 10000;
 const QSize MainWindowSize(1280, 720);
-const QSize PlayerSize(640, 360);
 const QString Title = QStringLiteral("Four Clips");
 
 struct Options {
@@ -121,18 +121,6 @@ QString makeClip(const QString& folder, const char* label, QSize size, int secon
 }
 
 // Until every area shows a picture; false when one did not within the time.
-bool waitUntilShown(test::XServer& x, const std::vector<QRect>& areas)
-{
-    std::vector<bool> shown(areas.size(), false);
-    return runEventsUntil(
-        [&] {
-            for (std::size_t i = 0; i < areas.size(); ++i)
-                shown[i] = shown[i] || showsPicture(x.grab(areas[i]));
-            return std::all_of(shown.begin(), shown.end(), [](bool s) { return s; });
-        },
-        ShowTimeoutMs);
-}
-
 // Types a key the way a keyboard does (XTEST), into the window that has the keyboard.
 bool pressKey(test::XServer& x, const test::XServer::Window& window, const char* key)
 {
@@ -191,7 +179,7 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
     std::vector<QRect> spots;
     for (int viewNo = 1; viewNo <= 4; ++viewNo)
         spots.push_back(QRect(paneSpotOnScreen(main.geometry, viewNo) - QPoint(16, 16), QSize(32, 32)));
-    if (!waitUntilShown(x, spots)) {
+    if (!waitUntilShown(x, spots, ShowTimeoutMs)) {
         std::fprintf(stderr, "app: the program's four panes never showed their first frames\n");
         return usage;
     }
@@ -225,57 +213,13 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
 // Four plain mpv players side by side where the program's panes were, each drawing with X11.
 Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const Options& options)
 {
+    const PlainPlayersUsage players = playFourPlainPlayers(x, xServer, clip, SettleMs, options.measureMs());
     Usage usage;
-    std::vector<std::unique_ptr<QProcess>> players;
-    std::vector<QRect> middles;
-    for (int n = 0; n < 4; ++n) {
-        const QRect frame(QPoint((n / 2) * PlayerSize.width(), (n % 2) * PlayerSize.height()), PlayerSize);
-        auto player = std::make_unique<QProcess>();
-        player->setStandardOutputFile(QProcess::nullDevice());
-        // nothing on stderr but a status line of its dropped frames
-        player->start(QStringLiteral("mpv"),
-                      {"--no-config", "--msg-level=all=no,statusline=status",
-                       "--term-status-msg=dropped ${frame-drop-count} ${decoder-frame-drop-count}",
-                       "--ao=null", "--vo=x11", "--no-border",
-                       QStringLiteral("--geometry=%1x%2+%3+%4")
-                           .arg(frame.width())
-                           .arg(frame.height())
-                           .arg(frame.x())
-                           .arg(frame.y()),
-                       clip});
-        middles.push_back(QRect(frame.center() - QPoint(32, 32), QSize(64, 64)));
-        players.push_back(std::move(player));
-    }
-    usage.played = waitUntilShown(x, middles);
-    if (!usage.played)
-        std::fprintf(stderr, "app: the mpv players never showed their first frames\n");
-    runEventsFor(SettleMs);
-    const auto sum = [&players](double (*of)(qint64)) {
-        double total = 0;
-        for (const auto& player : players)
-            total += of(player->processId());
-        return total;
-    };
-    const double cpu = sum(cpuSecondsOf);
-    const double server = cpuSecondsOf(xServer);
-    runEventsFor(options.measureMs());
-    usage.cpuSeconds = sum(cpuSecondsOf) - cpu;
-    usage.xServerSeconds = cpuSecondsOf(xServer) - server;
-    usage.peakRssMb = sum(peakRssMbOf);
-    static const QRegularExpression status(QStringLiteral("dropped (\\d+) (\\d+)"));
-    usage.dropped = 0;
-    for (auto& player : players) {
-        // one that ended before the stretch did played less than the program
-        usage.played = usage.played && player->state() == QProcess::Running;
-        player->terminate();
-        if (!player->waitForFinished(5000))
-            player->kill();
-        QRegularExpressionMatch last;
-        for (auto match = status.globalMatch(QString::fromUtf8(player->readAllStandardError()));
-             match.hasNext();)
-            last = match.next();
-        usage.dropped += last.hasMatch() ? last.captured(1).toLongLong() + last.captured(2).toLongLong() : 0;
-    }
+    usage.cpuSeconds = players.cpuSeconds;
+    usage.xServerSeconds = players.xServerSeconds;
+    usage.peakRssMb = players.peakRssMb;
+    usage.dropped = players.dropped;
+    usage.played = players.played;
     return usage;
 }
 

@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "XServer.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -137,6 +139,18 @@ bool showsPicture(const QImage& area)
         }
     }
     return samples > 0 && bright * 4 > samples;
+}
+
+bool waitUntilShown(test::XServer& x, const std::vector<QRect>& areas, int timeoutMs)
+{
+    std::vector<bool> shown(areas.size(), false);
+    return runEventsUntil(
+        [&] {
+            for (std::size_t i = 0; i < areas.size(); ++i)
+                shown[i] = shown[i] || showsPicture(x.grab(areas[i]));
+            return std::all_of(shown.begin(), shown.end(), [](bool s) { return s; });
+        },
+        timeoutMs);
 }
 
 } // namespace tetrapan::bench

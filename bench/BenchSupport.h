@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QtGlobal>
 
 #include <functional>
 #include <vector>
+
+namespace tetrapan::test {
+class XServer;
+}
 
 // Small pieces every benchmark uses.
 namespace tetrapan::bench {
@@ -37,5 +42,7 @@ QPoint paneSpotOnScreen(const QRect& mainWindow, int viewNo);
 
 // Whether a part of the screen shows a picture rather than the black of an empty pane or a new window.
 bool showsPicture(const QImage& area);
+// Runs events until every area of the screen has shown a picture; false when one did not within the timeout.
+bool waitUntilShown(test::XServer& x, const std::vector<QRect>& areas, int timeoutMs);
 
 } // namespace tetrapan::bench

@@ -4,6 +4,7 @@
 // counted on each side, in pairs run alternately; the figures are medians over the pairs.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
+#include "PlainPlayers.h"
 #include "TestClips.h"
 #include "TestHome.h"
 #include "VirtualDisplay.h"
@@ -97,15 +98,7 @@ struct Panes {
 // Until every area shows a picture; the time it took in ms, or -1.
 double msUntilShown(test::XServer& x, const std::vector<QRect>& areas, const QElapsedTimer& since)
 {
-    std::vector<bool> shown(areas.size(), false);
-    const bool all = runEventsUntil(
-        [&] {
-            for (std::size_t i = 0; i < areas.size(); ++i)
-                shown[i] = shown[i] || showsPicture(x.grab(areas[i]));
-            return std::all_of(shown.begin(), shown.end(), [](bool s) { return s; });
-        },
-        ShowTimeoutMs);
-    return all ? since.nsecsElapsed() / 1e6 : -1;
+    return waitUntilShown(x, areas, ShowTimeoutMs) ? since.nsecsElapsed() / 1e6 : -1;
 }
 
 qint64 droppedFrames(const Panes& panes)
@@ -153,48 +146,12 @@ Usage playFourPanes(MovieEngine& engine, SettingsDomain& settings, test::XServer
 // Four plain mpv players side by side, each drawing with X11 as the panes' windows do.
 Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip)
 {
+    const PlainPlayersUsage players = playFourPlainPlayers(x, xServer, clip, WarmUpMs, MeasureMs);
     Usage usage;
-    std::vector<std::unique_ptr<QProcess>> players;
-    std::vector<QRect> middles;
-    QElapsedTimer clock;
-    clock.start();
-    for (int n = 0; n < 4; ++n) {
-        const QRect frame(QPoint((n / 2) * PaneSize.width(), (n % 2) * PaneSize.height()), PaneSize);
-        auto player = std::make_unique<QProcess>();
-        player->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        player->start(QStringLiteral("mpv"),
-                      {"--no-config", "--really-quiet", "--ao=null", "--vo=x11", "--no-border",
-                       QStringLiteral("--geometry=%1x%2+%3+%4")
-                           .arg(frame.width())
-                           .arg(frame.height())
-                           .arg(frame.x())
-                           .arg(frame.y()),
-                       clip});
-        middles.push_back(QRect(frame.center() - QPoint(32, 32), QSize(64, 64)));
-        players.push_back(std::move(player));
-    }
-    if (msUntilShown(x, middles, clock) < 0) {
-        std::fprintf(stderr, "engine: the mpv players never showed their first frames\n");
-        usage.shown = false;
-    }
-    runEventsFor(WarmUpMs);
-    const auto sum = [&players](double (*of)(qint64)) {
-        double total = 0;
-        for (const auto& player : players)
-            total += of(player->processId());
-        return total;
-    };
-    const double cpu = sum(cpuSecondsOf);
-    const double server = cpuSecondsOf(xServer);
-    runEventsFor(MeasureMs);
-    usage.cpuSeconds = sum(cpuSecondsOf) - cpu;
-    usage.xServerSeconds = cpuSecondsOf(xServer) - server;
-    usage.peakRssMb = sum(peakRssMbOf);
-    for (auto& player : players) {
-        player->terminate();
-        if (!player->waitForFinished(5000))
-            player->kill();
-    }
+    usage.cpuSeconds = players.cpuSeconds;
+    usage.xServerSeconds = players.xServerSeconds;
+    usage.peakRssMb = players.peakRssMb;
+    usage.shown = players.played;
     return usage;
 }
 
