@@ -173,11 +173,14 @@ bool MpvFrameRenderer::draw(mpv_render_context* context, QSize size, QImage* ima
 
 QImage* MpvFrameRenderer::freeImage(QSize size, qreal pixelRatio)
 {
-    // A picture handed out is held by the screen until a newer one replaces it; the others are free.
+    // A picture handed out is held by the screen until a newer one replaces it; the others are free. The
+    // screen lets go of one on the GUI thread at any moment, so every test of a picture here asks for its
+    // size as well: one let go of between two passes may be of a size before, and too small to draw into.
     std::erase_if(images_,
                   [size](const QImage& image) { return image.isDetached() && image.size() != size; });
-    const auto free = std::find_if(images_.begin(), images_.end(),
-                                   [size](const QImage& image) { return image.isDetached(); });
+    const auto free = std::find_if(images_.begin(), images_.end(), [size](const QImage& image) {
+        return image.isDetached() && image.size() == size;
+    });
     QImage* image = free != images_.end() ? &*free : nullptr;
     if (!image) {
         images_.push_back(alignedImage(size));
