@@ -57,9 +57,11 @@ public:
     DrawingPath drawingPath() const { return *options_.drawingPath; }
     // Cores started and waiting for a file; for diagnostics and tests.
     int readyCoreCount() const { return warmHandles_ ? warmHandles_->readyCount() : 0; }
-    // Software where Qt has no window system (offscreen) or OpenGL is itself done on the CPU (llvmpipe,
-    // softpipe, swrast); OpenGL on a hardware driver.
+    // Software where Qt has no window system (offscreen), the machine no GPU, or OpenGL is itself done on
+    // the CPU (llvmpipe, softpipe, swrast); OpenGL on a hardware driver.
     static DrawingPath detectDrawingPath();
+    // Whether the device folder (/dev) holds a GPU's device; without one the answer is Software at once.
+    static bool hasGraphicsDevice(const QString& devices);
 
 private:
     // Cores were taken: refills the ready ones once the files just opened on them have shown their first

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QScopeGuard>
@@ -306,6 +307,32 @@ private Q_SLOTS:
         QVERIFY(movie);
         QCOMPARE(movie->propertyText("hwdec"), hwdec);
         QTRY_COMPARE_WITH_TIMEOUT(logged.filter("red.mp4 decodes with h264").size(), 1, EventTimeoutMs);
+    }
+
+    // Without a GPU the drawing path is settled without making an OpenGL context, which would load Mesa's
+    // CPU renderer and LLVM for nothing.
+    void graphicsDeviceFound_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("none") << QStringList{} << false;
+        QTest::newRow("only the folder's links") << QStringList{"dri/by-path/pci-0000"} << false;
+        QTest::newRow("card") << QStringList{"dri/card0"} << true;
+        QTest::newRow("render node") << QStringList{"dri/renderD128"} << true;
+        QTest::newRow("NVIDIA") << QStringList{"nvidiactl", "nvidia0"} << true;
+        QTest::newRow("NVIDIA's control alone") << QStringList{"nvidiactl"} << false;
+    }
+
+    void graphicsDeviceFound()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, found);
+        QTemporaryDir devices;
+        for (const QString& file : files) {
+            QDir(devices.path()).mkpath(QFileInfo(file).path());
+            QFile(devices.filePath(file)).open(QIODevice::WriteOnly);
+        }
+        QCOMPARE(MpvMovieEngine::hasGraphicsDevice(devices.path()), found);
     }
 
     void opensUnderLocaleWithDecimalComma()
