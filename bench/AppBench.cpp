@@ -44,6 +44,8 @@ const QString Title = QStringLiteral("Four Clips");
 struct Options {
     int rounds = DefaultRounds;
     int seconds = DefaultSeconds;
+    // The panes' volume (optPlayVolume); a first start's is 0.0, and silent panes decode no sound.
+    double volume = 0.0;
     int measureMs() const { return seconds * 1000; }
 };
 
@@ -66,6 +68,8 @@ bool parseOptions(int argc, char** argv, Options* options)
             options->rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--seconds") == 0 && hasValue)
             options->seconds = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--volume") == 0 && hasValue)
+            options->volume = std::clamp(std::atof(argv[++i]), 0.0, 1.0);
         else
             return false;
     }
@@ -154,10 +158,11 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
 {
     Usage usage;
     test::TestHome home;
-    const QString settings = QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, "
+    const QString settings = QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optPlayVolume\": %3, "
                                             "\"rectWindowMain\": \"{{0, 0}, {%1, %2}}\"}")
                                  .arg(MainWindowSize.width())
-                                 .arg(MainWindowSize.height());
+                                 .arg(MainWindowSize.height())
+                                 .arg(options.volume);
     if (!test::writeOnePlaylistHome(home, Title, {clip, clip, clip, clip}) ||
         !test::writeAll(home.settingsFile(), settings.toUtf8()))
         return usage;
@@ -270,7 +275,8 @@ int runApp(int argc, char** argv)
 {
     Options options;
     if (!parseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)]\n",
+        std::fprintf(stderr,
+                     "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--volume 0..1 (0)]\n",
                      DefaultRounds, DefaultSeconds);
         return 2;
     }
@@ -296,8 +302,8 @@ int runApp(int argc, char** argv)
     const QString clips = QCoreApplication::applicationDirPath() + QStringLiteral("/clips");
     // long enough for the first frames, the settling and the stretch, with time to spare
     const int clipSeconds = options.seconds + SettleMs / 1000 + 10;
-    std::fprintf(stderr, "app: %d rounds of %d s, load average %.2f\n", options.rounds, options.seconds,
-                 loadAverage());
+    std::fprintf(stderr, "app: %d rounds of %d s, volume %.2f, load average %.2f\n", options.rounds,
+                 options.seconds, options.volume, loadAverage());
 
     for (const auto& [label, size] :
          {std::pair{"720p", QSize(1280, 720)}, std::pair{"1080p", QSize(1920, 1080)}}) {

@@ -409,6 +409,7 @@ void MpvMovie::setMuted(bool muted)
 {
     setFlagAsync(mpvname::Mute, muted);
     muted_ = muted;
+    decodeSoundWhenHeard();
 }
 
 void MpvMovie::setVolume(float volume)
@@ -416,6 +417,20 @@ void MpvMovie::setVolume(float volume)
     volume_ = std::clamp(volume, 0.0f, 1.0f);
     double percent = volume_ * 100.0;
     mpv_set_property_async(handle(), AsyncReply, mpvname::Volume, MPV_FORMAT_DOUBLE, &percent);
+    decodeSoundWhenHeard();
+}
+
+void MpvMovie::decodeSoundWhenHeard()
+{
+    // Panes play silent until the user gives them a volume, and decoding four sound tracks nobody hears is a
+    // tenth of what four panes cost. mpv starts the sound again where the pictures are. A file of sound
+    // alone keeps it: it is what such a movie plays by.
+    const bool heard = (!muted_ && volume_ > 0.0f) || videoTrackId_ <= 0;
+    if (heard == decodesSound_)
+        return;
+    decodesSound_ = heard;
+    const char* track = heard ? mpvname::Auto : mpvname::No;
+    mpv_set_property_async(handle(), AsyncReply, mpvname::Aid, MPV_FORMAT_STRING, &track);
 }
 
 void MpvMovie::setLoops(bool loops)

@@ -125,6 +125,8 @@ private:
     void turnPicturesUpright(qint64 rotation);
     void setPausedState(bool paused);
     void setFlagAsync(const char* name, bool value);
+    // Decodes the sound only while it can be heard (see setMuted).
+    void decodeSoundWhenHeard();
     void requestPause(bool pause);
     void seekToSeconds(double seconds, bool exact = true);
     // Only asks mpv; seekToSeconds also keeps the movie's own idea of where it stands.
@@ -149,6 +151,8 @@ private:
     bool standsAtStart_ = true;
     bool muted_ = false;
     float volume_ = 1.0f;
+    // Whether mpv is decoding the file's sound: it does when the file opens.
+    bool decodesSound_ = true;
     bool loops_ = false;
     bool loopsBackAndForth_ = false;
     std::optional<double> seekTarget_;

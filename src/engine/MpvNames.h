@@ -69,6 +69,8 @@ inline constexpr const char* AudioPts = "audio-pts";
 inline constexpr const char* Duration = "duration";
 inline constexpr const char* Mute = "mute";
 inline constexpr const char* Volume = "volume";
+// The sound track decoded: "auto" for the file's own, "no" for none.
+inline constexpr const char* Aid = "aid";
 inline constexpr const char* KeepAspect = "keepaspect";
 // Zoom as a power of 2, and where the picture lies, in shares of its zoomed size.
 inline constexpr const char* VideoZoom = "video-zoom";

@@ -309,6 +309,39 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(logged.filter("red.mp4 decodes with h264").size(), 1, EventTimeoutMs);
     }
 
+    // Sound nobody can hear is not decoded, and comes back where the pictures are once it can be heard. A
+    // file of sound alone plays by its sound and keeps it.
+    void soundDecodedOnlyWhileHeard_data()
+    {
+        QTest::addColumn<bool>("pictures");
+        QTest::addColumn<bool>("muted");
+        QTest::addColumn<float>("volume");
+        QTest::addColumn<bool>("decoded");
+        QTest::newRow("volume 0") << true << false << 0.0f << false;
+        QTest::newRow("muted") << true << true << 0.5f << false;
+        QTest::newRow("heard again") << true << false << 0.5f << true;
+        QTest::newRow("sound alone at volume 0") << false << false << 0.0f << true;
+    }
+
+    void soundDecodedOnlyWhileHeard()
+    {
+        QFETCH(bool, pictures);
+        QFETCH(bool, muted);
+        QFETCH(float, volume);
+        QFETCH(bool, decoded);
+        auto movie = open(pictures ? clips_.red : clips_.tone);
+        QVERIFY(movie);
+        // as a pane gives a movie its first volume, the setting's 0.0
+        movie->setVolume(0.0f);
+        movie->setMuted(muted);
+        movie->setVolume(volume);
+        movie->play();
+        QTRY_VERIFY(movie->currentTime().seconds() > 1.0);
+        QCOMPARE(movie->propertyText("aid") != QStringLiteral("no"), decoded);
+        const double sound = movie->propertyText("audio-pts").toDouble();
+        QCOMPARE(qAbs(sound - movie->currentTime().seconds()) < 0.3, decoded);
+    }
+
     // Without a GPU the drawing path is settled without making an OpenGL context, which would load Mesa's
     // CPU renderer and LLVM for nothing.
     void graphicsDeviceFound_data()

@@ -19,6 +19,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -209,6 +211,10 @@ private Q_SLOTS:
             test::TestHome home;
             QVERIFY(
                 test::writeLibrary(home, Angles, {clips.red, clips.green, clips.blue, clips.yellow}, true));
+            // a volume to hear: at the first start's 0.0 no pane decodes its sound
+            QJsonObject settings = QJsonDocument::fromJson(test::readAll(home.settingsFile())).object();
+            settings.insert(QStringLiteral("optPlayVolume"), 0.5);
+            QVERIFY(test::writeAll(home.settingsFile(), QJsonDocument(settings).toJson()));
             ProgramProcess app(home);
             // a machine without sound: no server in the runtime folder, no card
             QTemporaryDir runtime, temporary;
