@@ -5,6 +5,7 @@
 
 #include "BenchLibrary.h"
 #include "BenchSupport.h"
+#include "TestHome.h"
 #include "VirtualDisplay.h"
 #include "XServer.h"
 
@@ -171,11 +172,15 @@ int runStartup(int argc, char** argv)
         std::fprintf(stderr, "startup: %s\n", qPrintable(error.text()));
         return 1;
     }
+    const QString settingsFile = home.filePath(QStringLiteral("config/Tetrapan/Tetrapan.json"));
     {
-        SettingsDomain settings(home.filePath(QStringLiteral("config/Tetrapan/Tetrapan.json")));
+        SettingsDomain settings(settingsFile);
         userDefaultsExtension::setDefaultIntValue(settings, visibleRowOf(ChosenFolder, ChosenPlaylist),
                                                   QStringLiteral("optLastSelectedIndexForPlaylist"));
     }
+    // Every round starts as the first: a round's quit saves the window's places and the dividers the
+    // playlist laid out, and the panes would no longer be where the colours are looked for.
+    const QByteArray firstSettings = test::readAll(settingsFile);
 
     test::XServer screen;
     if (!screen.isConnected()) {
@@ -185,6 +190,10 @@ int runStartup(int argc, char** argv)
     const QString title = QStringLiteral("Match %1-%2").arg(ChosenFolder).arg(ChosenPlaylist);
     std::vector<double> titleMs, cpuMs, framesMs;
     for (int i = 0; i < Rounds; ++i) {
+        if (!test::writeAll(settingsFile, firstSettings)) {
+            std::fprintf(stderr, "startup: cannot write %s\n", qPrintable(settingsFile));
+            return 1;
+        }
         const Round round = startOnce(screen, program, home.path(), title);
         if (round.titleMs < 0 || round.framesMs < 0) {
             std::fprintf(stderr,
