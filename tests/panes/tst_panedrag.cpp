@@ -30,8 +30,12 @@ private Q_SLOTS:
         f.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         // The drag runs its own event loop from the press on, while the pointer goes on moving.
+        const int pending = f.scheduler.pendingCount();
         QVERIFY(test::dragWithPointer(f.pane(1).mapToGlobal(QPoint(100, 60)),
                                       f.pane(3).mapToGlobal(QPoint(100, 60)), true));
+        // xdotool is done once it has sent the release; the drop reaches the pane when the X server and Qt
+        // have passed it on, and sets the placing of the file a moment ahead.
+        QTRY_COMPARE(f.scheduler.pendingCount(), pending + 1);
 
         f.scheduler.advance(MoviePaneInput::PlaceDroppedFileDelay);
         QCOMPARE(f.pane(3).filePath(), movie);
