@@ -422,9 +422,9 @@ void MpvMovie::setVolume(float volume)
 
 void MpvMovie::decodeSoundWhenHeard()
 {
-    // Panes play silent until the user gives them a volume, and decoding four sound tracks nobody hears is a
-    // tenth of what four panes cost. mpv starts the sound again where the pictures are. A file of sound
-    // alone keeps it: it is what such a movie plays by.
+    // Panes play silent until the user gives them a volume; until then decoding their sound tracks only
+    // costs CPU, and opens a sound output for each. mpv starts the sound again where the pictures are. A
+    // file of sound alone keeps it: it is what such a movie plays by.
     const bool heard = (!muted_ && volume_ > 0.0f) || videoTrackId_ <= 0;
     if (heard == decodesSound_)
         return;

@@ -125,7 +125,7 @@ private:
     void turnPicturesUpright(qint64 rotation);
     void setPausedState(bool paused);
     void setFlagAsync(const char* name, bool value);
-    // Decodes the sound only while it can be heard (see setMuted).
+    // Has mpv decode the sound only while it can be heard: unmuted at a volume above 0.
     void decodeSoundWhenHeard();
     void requestPause(bool pause);
     void seekToSeconds(double seconds, bool exact = true);

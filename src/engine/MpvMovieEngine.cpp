@@ -196,7 +196,7 @@ DrawingPath MpvMovieEngine::detectDrawingPath()
         return DrawingPath::Software;
 
     // Without a GPU's device OpenGL can only be Mesa's CPU renderer, and finding that out by making a
-    // context loads it with LLVM: 50 MB of memory for the rest of the run, and a tenth of a second.
+    // context loads it with LLVM, which stays: 50 MB of memory for the rest of the run.
     if (!hasGraphicsDevice(QStringLiteral("/dev")))
         return DrawingPath::Software;
 
