@@ -387,6 +387,9 @@ private Q_SLOTS:
 
         MpvMovieEngine engine(options_);
         QCOMPARE(*std::localeconv()->decimal_point, '.');
+        // The locale is the process's, and setlocale is not safe while other threads read it: the engine's
+        // ready cores are started on worker threads (mpv asks for the locale), so they are let finish first.
+        QTRY_COMPARE_WITH_TIMEOUT(engine.readyCoreCount(), 4, 20000);
         QVERIFY(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
         // Also when the locale changed again after the engine was made.
         MovieOpenResult result = engine.movieWithFile(clips_.red);
