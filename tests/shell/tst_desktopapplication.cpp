@@ -8,6 +8,8 @@
 #include "TestClips.h"
 #include "TestHome.h"
 
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
 #include "shell/MediaControls.h"
 #include "shell/SingleInstance.h"
 
@@ -19,8 +21,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -211,10 +211,12 @@ private Q_SLOTS:
             test::TestHome home;
             QVERIFY(
                 test::writeLibrary(home, Angles, {clips.red, clips.green, clips.blue, clips.yellow}, true));
-            // a volume to hear: at the first start's 0.0 no pane decodes its sound
-            QJsonObject settings = QJsonDocument::fromJson(test::readAll(home.settingsFile())).object();
-            settings.insert(QStringLiteral("optPlayVolume"), 0.5);
-            QVERIFY(test::writeAll(home.settingsFile(), QJsonDocument(settings).toJson()));
+            {
+                // a volume to hear: at the first start's 0.0 no pane decodes its sound
+                SettingsDomain settings(home.settingsFile());
+                userDefaultsExtension::setDefaultFloatValue(settings, 0.5f, QStringLiteral("optPlayVolume"));
+            }
+            QVERIFY(test::readAll(home.settingsFile()).contains("\"optPlayVolume\": 0.5"));
             ProgramProcess app(home);
             // a machine without sound: no server in the runtime folder, no card
             QTemporaryDir runtime, temporary;
