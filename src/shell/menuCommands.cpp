@@ -28,6 +28,7 @@
 #include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
+#include "shell/windowWiring.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -154,14 +155,7 @@ void connectMediaControls(MainNib& nib, SettingsDomain& settings)
           &MovController::moveButtonEnabledNeedsRefresh, &MovController::allMovieViewsChanged})
         QObject::connect(coordinator, refresh, controls, compare);
     QObject::connect(coordinator, &MovController::mainWindowTitleChanged, controls, compare);
-    PlaylistOutlineView* tree = &nib.olvPlaylist();
-    QObject::connect(tree, &QTreeView::expanded, controls, compare);
-    QObject::connect(tree, &QTreeView::collapsed, controls, compare);
-    QAbstractItemModel* rows = &nib.playlistTreeController();
-    QObject::connect(rows, &QAbstractItemModel::rowsInserted, controls, compare);
-    QObject::connect(rows, &QAbstractItemModel::rowsRemoved, controls, compare);
-    QObject::connect(rows, &QAbstractItemModel::rowsMoved, controls, compare);
-    QObject::connect(rows, &QAbstractItemModel::modelReset, controls, compare);
+    windowWiring::connectTreeRowChanges(nib, controls, compare);
     QObject::connect(&settings, &SettingsDomain::valueChanged, controls, [compare](const QString& key) {
         if (key == QLatin1String(QTMovieSubView::OptPlayVolume))
             compare();

@@ -217,14 +217,7 @@ void connectControlWindow(MainNib& nib)
                      &ViewControl::setControlWindowTitle);
     // back and next also depend on which rows there are: a folder opening below the last row adds rows
     // without changing the selection
-    const auto moveButtons = [control] { control->changeMoveButtonEnabled(); };
-    QObject::connect(tree, &QTreeView::expanded, control, moveButtons);
-    QObject::connect(tree, &QTreeView::collapsed, control, moveButtons);
-    QAbstractItemModel* rows = &nib.playlistTreeController();
-    QObject::connect(rows, &QAbstractItemModel::rowsInserted, control, moveButtons);
-    QObject::connect(rows, &QAbstractItemModel::rowsRemoved, control, moveButtons);
-    QObject::connect(rows, &QAbstractItemModel::rowsMoved, control, moveButtons);
-    QObject::connect(rows, &QAbstractItemModel::modelReset, control, moveButtons);
+    connectTreeRowChanges(nib, control, [control] { control->changeMoveButtonEnabled(); });
 
     // the buttons' commands
     QObject::connect(palette->btnPlay(), &QToolButton::clicked, coordinator,
@@ -290,6 +283,18 @@ void connectPrefs(MainNib& nib, SettingsDomain& settings)
     keys.addWindow(QStringLiteral("preferences"), &nib.prefsWindow());
     keys.addWindow(QStringLiteral("help window"), &nib.helpWindow());
     connectListFontSize(nib, settings);
+}
+
+void connectTreeRowChanges(MainNib& nib, QObject* receiver, const std::function<void()>& changed)
+{
+    PlaylistOutlineView* tree = &nib.olvPlaylist();
+    QObject::connect(tree, &QTreeView::expanded, receiver, changed);
+    QObject::connect(tree, &QTreeView::collapsed, receiver, changed);
+    QAbstractItemModel* rows = &nib.playlistTreeController();
+    QObject::connect(rows, &QAbstractItemModel::rowsInserted, receiver, changed);
+    QObject::connect(rows, &QAbstractItemModel::rowsRemoved, receiver, changed);
+    QObject::connect(rows, &QAbstractItemModel::rowsMoved, receiver, changed);
+    QObject::connect(rows, &QAbstractItemModel::modelReset, receiver, changed);
 }
 
 } // namespace tetrapan::windowWiring

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+
+class QObject;
+
 namespace tetrapan {
 
 class MainNib;
@@ -19,6 +23,9 @@ void connectMainWindowLayout(MainNib& nib, SettingsDomain& settings);
 void connectControlWindow(MainNib& nib);
 // The preferences and help windows, and the lists' font size the preferences set.
 void connectPrefs(MainNib& nib, SettingsDomain& settings);
+// Calls changed, in receiver's context, whenever the rows of the playlist tree change: a folder opened or
+// closed, rows inserted, removed or moved, or all of them reset.
+void connectTreeRowChanges(MainNib& nib, QObject* receiver, const std::function<void()>& changed);
 
 } // namespace windowWiring
 } // namespace tetrapan
