@@ -51,13 +51,74 @@ int maxIntValue(const ObjectContext& context, const QString& entityName, const Q
         std::clamp<qint64>(largest, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
+namespace {
+
+// The lowest positive number no record of the entity holds as its identifier.
+int lowestFreeNumber(const ObjectContext& context, const QString& entityName)
+{
+    QSet<qint64> taken;
+    for (ObjectId id : context.fetch(entityName)) {
+        if (const auto number =
+                userDefaultsExtension::integerMeaning(context.value(id, identifierKey(entityName))))
+            taken.insert(*number);
+    }
+    int number = 1;
+    while (taken.contains(number))
+        ++number;
+    return number;
+}
+
+QString shortTitle(const QString& title)
+{
+    constexpr qsizetype Longest = 60;
+    return title.size() <= Longest ? title : title.left(Longest) + QChar(0x2026);
+}
+
+} // namespace
+
 int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings,
                          const QString& entityName)
 {
-    int counter = userDefaultsExtension::defaultIntValue(settings, counterKey(entityName));
-    if (counter < 1)
-        counter = maxIntValue(context, entityName, identifierKey(entityName));
-    return counter + 1;
+    // The counter can lag behind the library (an older library brought back, a settings file lost), and a
+    // number it gave again would make two records one; nor may it wrap round into negative numbers.
+    const int counter = userDefaultsExtension::defaultIntValue(settings, counterKey(entityName));
+    const int largest = std::max({0, counter, maxIntValue(context, entityName, identifierKey(entityName))});
+    if (largest < std::numeric_limits<int>::max())
+        return largest + 1;
+    return lowestFreeNumber(context, entityName);
+}
+
+QStringList repairIdentifiers(ObjectContext& context, SettingsDomain& settings)
+{
+    const QString& entity = LibrarySchema::Playlist;
+    QStringList repaired;
+    QSet<QString> seen;
+    // in id order, so the node that had an identifier first keeps it
+    for (ObjectId node : context.fetch(entity)) {
+        const QString uniqueId = context.value(node, UniqueId).toString();
+        if (!uniqueId.isEmpty() && !seen.contains(uniqueId)) {
+            seen.insert(uniqueId);
+            continue;
+        }
+        const int number = nextIdentifierNumber(context, settings, entity);
+        const QString fresh = fileAttributeExtension::convertToZeroFormat(number);
+        context.setValue(node, UniqueId, fresh);
+        for (ObjectId entry : context.relatedObjects(node, LibrarySchema::RltFilelist))
+            context.setValue(entry, UniqueId, fresh);
+        storeIdentifierNumber(settings, entity, number);
+        seen.insert(fresh);
+        const QString title = shortTitle(context.value(node, Title).toString());
+        repaired.append(uniqueId.isEmpty()
+                            ? QStringLiteral("\u201C%1\u201D had no identifier; it now has %2.").arg(title, fresh)
+                            : QStringLiteral("\u201C%1\u201D shared the identifier %2 with another playlist; it now has %3.")
+                                  .arg(title, uniqueId, fresh));
+    }
+    for (const QString& name : {LibrarySchema::Playlist, LibrarySchema::Filelist}) {
+        const int inUse = maxIntValue(context, name, identifierKey(name));
+        if (userDefaultsExtension::defaultIntValue(settings, counterKey(name)) < inUse)
+            storeIdentifierNumber(settings, name, inUse);
+    }
+    return repaired;
 }
 
 void storeIdentifierNumber(SettingsDomain& settings, const QString& entityName, int number)

@@ -3,6 +3,7 @@
 #include "platform/ObjectModel.h"
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 
 namespace tetrapan {
@@ -24,10 +25,14 @@ QString identifierKey(const QString& entityName);
 // one.
 int maxIntValue(const ObjectContext& context, const QString& entityName, const QString& key);
 
-// The number for the next identifier of the entity: its counter plus one, or, when the counter is missing
-// or below 1, the largest stored identifier plus one.
+// The number for the next identifier of the entity: one more than its counter or than the largest stored
+// identifier, whichever is larger; when that would pass the largest int, the lowest number not in use.
 int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings,
                          const QString& entityName);
+// Mends, once the library is read, what would let identifiers collide: a playlist or folder without an
+// identifier, or sharing one with an earlier node, gets a new one (its linked file entries follow it), and
+// each counter is raised to the largest identifier in use. One sentence per node mended, for the user.
+QStringList repairIdentifiers(ObjectContext& context, SettingsDomain& settings);
 // Writes the counter through; called once the new record has been filled.
 void storeIdentifierNumber(SettingsDomain& settings, const QString& entityName, int number);
 

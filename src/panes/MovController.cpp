@@ -142,7 +142,14 @@ QString MovController::playlistTitle(const QString& uniqueId) const
         LibrarySchema::Playlist, Predicate::equals(LibrarySchema::UniqueId, uniqueId));
     if (nodes.isEmpty())
         return QString();
-    const QString title = context->value(nodes.front(), LibrarySchema::Title).toString();
+    QString title = context->value(nodes.front(), LibrarySchema::Title).toString();
+    // A window's title reaches the window system in one request, whose size X limits; a title of many
+    // megabytes ended the program there, and no title bar shows more than a line of it anyway.
+    if (title.size() > LongestShownTitle) {
+        title.truncate(title.at(LongestShownTitle - 1).isHighSurrogate() ? LongestShownTitle - 1
+                                                                         : LongestShownTitle);
+        title += QChar(0x2026);
+    }
     return context->value(nodes.front(), LibrarySchema::IsFolder).toBool()
                ? QStringLiteral("[ %1 ]").arg(title)
                : title;

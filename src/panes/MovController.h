@@ -45,6 +45,8 @@ public:
     static constexpr const char* OptLoadFrameSet = "optLoadFrameSet";
     static constexpr const char* MainWindowTitle = "Tetrapan";
     static constexpr const char* ControlWindowTitle = "Controller";
+    // Characters of a playlist's title that its windows show at most.
+    static constexpr qsizetype LongestShownTitle = 1000;
 
     MovController(Scheduler& scheduler, SettingsDomain& settings, QObject* parent = nullptr);
     ~MovController() override;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
 
 #include <memory>
+#include <optional>
 
 class QSettings;
 
@@ -31,6 +33,17 @@ public:
 
     void registerDefaults(const QVariantMap& defaults);
     QVariant registeredDefault(const QString& key) const { return registered_.value(key); }
+    // The numbers a setting may sensibly hold; a stored number outside them reads as the default.
+    struct Range {
+        double lowest;
+        double highest;
+    };
+    void registerRange(const QString& key, Range range) { ranges_.insert(key, range); }
+    std::optional<Range> registeredRange(const QString& key) const
+    {
+        const auto it = ranges_.constFind(key);
+        return it == ranges_.cend() ? std::nullopt : std::optional<Range>(*it);
+    }
 
     // The stored value, else the registered default, else an invalid QVariant.
     QVariant objectForKey(const QString& key) const;
@@ -49,6 +62,7 @@ private:
     QString damagedNote_;
     std::unique_ptr<QSettings> settings_;
     QVariantMap registered_;
+    QHash<QString, Range> ranges_;
 };
 
 } // namespace tetrapan

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QSet>
 #include <QXmlStreamReader>
@@ -14,6 +15,9 @@ namespace {
 
 const QString RootElement = QStringLiteral("tetrapan-library");
 const QString LinkElement = QStringLiteral("link");
+// A text attribute holding characters XML 1.0 has no form for is written as the base64 of its UTF-8 under
+// its name with this suffix, so it reads back exactly.
+const QString Base64Suffix = QStringLiteral(".base64");
 
 struct Position {
     qint64 line = 0;
@@ -98,6 +102,7 @@ public:
             return failHere(xml_.errorString());
         if (!resolveReferences())
             return false;
+        renumberNearTheTop();
         out = std::move(records_);
         return true;
     }
@@ -148,9 +153,40 @@ private:
     {
         bool ok = false;
         const qulonglong id = text.toULongLong(&ok);
-        if (!ok || id == 0)
+        if (!ok || id == NoObject)
             return std::nullopt;
         return id;
+    }
+
+    // Attributes of another vocabulary (a namespace of their own) are not ours to read; they would
+    // otherwise stand in for ours of the same local name.
+    QXmlStreamAttributes ownAttributes() const
+    {
+        QXmlStreamAttributes own;
+        for (const QXmlStreamAttribute& a : xml_.attributes()) {
+            if (a.namespaceUri().isEmpty())
+                own.append(a);
+        }
+        return own;
+    }
+
+    // The text of an attribute written in its base64 form; nothing when it is not base64 of UTF-8.
+    static std::optional<QVariant> decodeBase64Text(QStringView encoded)
+    {
+        const auto decoded = QByteArray::fromBase64Encoding(encoded.toLatin1(),
+                                                           QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded || !QUtf8StringView(*decoded).isValidUtf8())
+            return std::nullopt;
+        return QVariant(QString::fromUtf8(*decoded));
+    }
+
+    // The attribute of `entity` that `key` names in its base64 form, or -1.
+    static qsizetype base64AttributeIndex(const EntityDescription& entity, QStringView key)
+    {
+        if (!key.endsWith(Base64Suffix))
+            return -1;
+        const qsizetype ai = entity.attributeIndex(key.chopped(Base64Suffix.size()));
+        return ai >= 0 && entity.attributes[ai].type == AttributeType::String ? ai : -1;
     }
 
     bool readRecord(const QString& entityName)
@@ -162,7 +198,7 @@ private:
         Record record = Record::make(entity);
         ObjectId id = NoObject;
         QList<ToOneRef> pendingRefs;
-        const QXmlStreamAttributes attributes = xml_.attributes();
+        const QXmlStreamAttributes attributes = ownAttributes();
         for (const QXmlStreamAttribute& a : attributes) {
             const QStringView key = a.name();
             if (key == QLatin1String("id")) {
@@ -170,6 +206,11 @@ private:
                 if (!parsed)
                     return failHere(QStringLiteral("<%1> has an invalid id \"%2\"").arg(entityName, a.value()));
                 id = *parsed;
+            } else if (const qsizetype bi = base64AttributeIndex(*entity, key); bi >= 0) {
+                const auto value = decodeBase64Text(a.value());
+                if (!value)
+                    return failHere(QStringLiteral("attribute %1 of <%2> is not base64 of UTF-8 text").arg(key, entityName));
+                record.attributes[bi] = *value;
             } else if (const qsizetype ai = entity->attributeIndex(key); ai >= 0) {
                 const auto value = parseValue(a.value(), entity->attributes[ai].type);
                 if (!value && entity->attributes[ai].unreadableReadsAsAbsent)
@@ -206,7 +247,7 @@ private:
     bool readLink()
     {
         const Position where{xml_.lineNumber(), xml_.columnNumber()};
-        const QXmlStreamAttributes attributes = xml_.attributes();
+        const QXmlStreamAttributes attributes = ownAttributes();
         if (attributes.size() != 2)
             return failHere(QStringLiteral("<link> must name exactly two records"));
         links_.append({attributes[0].name().toString(), attributes[0].value().toString(),
@@ -253,6 +294,28 @@ private:
                 return false;
         }
         return true;
+    }
+
+    // A context numbers new records on from the highest id it read; ids near the top of their range would
+    // leave it no room to do so without wrapping round onto records there are. Ids mean nothing outside
+    // the file, so such a library is numbered afresh, in the same order.
+    void renumberNearTheTop()
+    {
+        if (records_.isEmpty() || records_.lastKey() <= XmlStore::HighestKeptId)
+            return;
+        QHash<ObjectId, ObjectId> renamed;
+        ObjectId next = 1;
+        for (auto it = records_.cbegin(); it != records_.cend(); ++it)
+            renamed.insert(it.key(), next++);
+        RecordMap renumbered;
+        for (auto it = records_.begin(); it != records_.end(); ++it) {
+            for (QList<ObjectId>& related : it->relations) {
+                for (ObjectId& id : related)
+                    id = renamed.value(id);
+            }
+            renumbered.insert(renumbered.cend(), renamed.value(it.key()), std::move(*it));
+        }
+        records_ = std::move(renumbered);
     }
 
     bool checkLoops()
@@ -376,11 +439,7 @@ void appendEscaped(QByteArray& out, const QByteArray& utf8)
         case '\r': out += "&#13;"; break;
         case '\t': out += "&#9;"; break;
         default:
-            // other control characters cannot appear in XML 1.0 at all
-            if (static_cast<unsigned char>(c) < 0x20)
-                out += "\xEF\xBF\xBD";
-            else
-                out += c;
+            out += c;
         }
     }
 }
@@ -392,6 +451,16 @@ void appendAttribute(QByteArray& out, const QString& name, const QByteArray& utf
     out += "=\"";
     appendEscaped(out, utf8Value);
     out += '"';
+}
+
+// XML 1.0 has no form, not even a character reference, for the other control characters below a space,
+// nor for U+FFFE and U+FFFF.
+bool xmlCanHold(const QString& text)
+{
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF;
+    });
 }
 
 // Dates are kept in UTC; written by hand because this runs for every entry of a large library.
@@ -451,8 +520,13 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
             }
             for (qsizetype ai = 0; ai < entity.attributes.size(); ++ai) {
                 const QVariant& value = it->attributes[ai];
-                if (value.isValid())
-                    appendAttribute(out, entity.attributes[ai].name, formatValueUtf8(value, entity.attributes[ai].type));
+                if (!value.isValid())
+                    continue;
+                const AttributeDescription& attribute = entity.attributes[ai];
+                if (attribute.type == AttributeType::String && !xmlCanHold(value.toString()))
+                    appendAttribute(out, attribute.name + Base64Suffix, value.toString().toUtf8().toBase64());
+                else
+                    appendAttribute(out, attribute.name, formatValueUtf8(value, attribute.type));
             }
             out += "/>\n";
         }

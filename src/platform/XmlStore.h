@@ -17,6 +17,8 @@ namespace tetrapan {
 class XmlStore {
 public:
     static constexpr int FormatVersion = 1;
+    // A library read with a larger id is numbered afresh from 1: a context goes on from its highest id.
+    static constexpr ObjectId HighestKeptId = ObjectId(1) << 62;
 
     XmlStore(const QString& filePath, const ObjectModel& model);
 

@@ -47,11 +47,18 @@ bool isNumber(const QVariant& value)
     }
 }
 
-// A value with no meaning of the asked kind falls back to the registered default, then to the fallback.
+// A value with no meaning of the asked kind, or a number outside the setting's range (or the kind's), falls
+// back to the registered default, then to the fallback: a skip of 1e308 seconds is no skip a user meant.
 template <typename T, typename Meaning>
 T typedValue(const SettingsDomain& domain, const QString& key, Meaning meaning, T fallback)
 {
-    if (const auto value = meaning(domain.objectForKey(key)))
+    const auto range = domain.registeredRange(key);
+    const auto inRange = [&](double number) {
+        return (!range || (number >= range->lowest && number <= range->highest)) &&
+               number >= static_cast<double>(std::numeric_limits<T>::lowest()) &&
+               number <= static_cast<double>(std::numeric_limits<T>::max());
+    };
+    if (const auto value = meaning(domain.objectForKey(key)); value && inRange(static_cast<double>(*value)))
         return static_cast<T>(*value);
     if (const auto registered = meaning(domain.registeredDefault(key)))
         return static_cast<T>(*registered);
@@ -83,11 +90,15 @@ std::optional<qint64> integerMeaning(const QVariant& value)
 
 std::optional<double> floatMeaning(const QVariant& value)
 {
+    std::optional<double> number;
     if (isNumber(value))
-        return value.toDouble();
-    if (value.metaType().id() == QMetaType::QString)
-        return leadingNumber<double>(value.toString());
-    return std::nullopt;
+        number = value.toDouble();
+    else if (value.metaType().id() == QMetaType::QString)
+        number = leadingNumber<double>(value.toString());
+    // "inf" and "nan" read as numbers, but as no amount of anything
+    if (number && !std::isfinite(*number))
+        return std::nullopt;
+    return number;
 }
 
 std::optional<bool> boolMeaning(const QVariant& value)

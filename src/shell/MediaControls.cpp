@@ -17,6 +17,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDir>
+
+#include <cmath>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 
@@ -162,6 +164,9 @@ double MediaControls::volume() const
 
 void MediaControls::setVolume(double volume)
 {
+    // not a number is no volume at all: refused, where too loud or too quiet is taken to the nearest end
+    if (std::isnan(volume))
+        return;
     userDefaultsExtension::setDefaultFloatValue(settings_, float(std::clamp(volume, 0.0, 1.0)),
                                                 QLatin1String(QTMovieSubView::OptPlayVolume));
 }
@@ -241,8 +246,11 @@ void MediaControls::previous()
 
 void MediaControls::seek(qint64 offset)
 {
-    if (canSeek())
-        moveLeaderTo(std::clamp(position() + offset, qint64(0), length()));
+    if (!canSeek())
+        return;
+    // no further than the whole length either way, so that the sum cannot overflow
+    const qint64 step = std::clamp(offset, -length(), length());
+    moveLeaderTo(std::clamp(position() + step, qint64(0), length()));
 }
 
 void MediaControls::setPosition(const QString& trackId, qint64 position)
@@ -257,11 +265,13 @@ void MediaControls::moveLeaderTo(qint64 position)
     Q_EMIT seeked(this->position());
 }
 
-void MediaControls::openUri(const QString& uri)
+bool MediaControls::openUri(const QString& uri)
 {
     const QString path = commandLine::localPath(uri, QDir::rootPath());
-    if (!path.isEmpty())
-        opener_.openFiles({path});
+    if (path.isEmpty())
+        return false;
+    opener_.openFiles({path});
+    return true;
 }
 
 void MediaControls::raise()

@@ -61,7 +61,8 @@ public:
     // Nothing when the track is no longer the chosen playlist or the position lies outside the leader's
     // movie.
     void setPosition(const QString& trackId, qint64 position);
-    void openUri(const QString& uri);
+    // False, opening nothing, for a URI that names no file on this machine or is malformed.
+    bool openUri(const QString& uri);
     void raise();
     // As Ctrl+Q, so an unsaved library is asked about; after the bus call has its answer.
     void quit();

@@ -98,7 +98,8 @@ void MediaPlayer2PlayerAdaptor::SetPosition(const QDBusObjectPath& TrackId, qlon
 
 void MediaPlayer2PlayerAdaptor::OpenUri(const QString& Uri)
 {
-    controls_->openUri(Uri);
+    if (!controls_->openUri(Uri) && calledFromDBus())
+        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("Not a file on this machine: %1").arg(Uri));
 }
 
 } // namespace tetrapan

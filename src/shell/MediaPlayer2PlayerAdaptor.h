@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusContext>
 #include <QDBusObjectPath>
 #include <QVariantMap>
 
@@ -10,7 +11,8 @@ class MediaControls;
 
 // The media player interface's playback on the session bus (org.mpris.MediaPlayer2.Player), as
 // MediaControls has it act on the panes. The rate is always 1: the panes play at their own speed.
-class MediaPlayer2PlayerAdaptor final : public QDBusAbstractAdaptor {
+// It answers a call it refuses with an error, so the caller learns why nothing happened.
+class MediaPlayer2PlayerAdaptor final : public QDBusAbstractAdaptor, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)

@@ -1,9 +1,12 @@
 #include "shell/Tetrapan_AppDelegate.h"
 
+#include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "platform/DialogPresenter.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
+#include "palette/PrefsWindow.h"
+#include "panes/PlaybackSpeed.h"
 #include "platform/StoreCoordinator.h"
 #include "widgets/LastStateKeeper.h"
 #include "widgets/ListFontSize.h"
@@ -13,6 +16,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <limits>
 
 namespace tetrapan {
 
@@ -50,6 +55,13 @@ QVariantMap Tetrapan_AppDelegate::registeredDefaults()
 void Tetrapan_AppDelegate::setupDefaults(SettingsDomain& settings)
 {
     settings.registerDefaults(registeredDefaults());
+    constexpr double LargestInt = std::numeric_limits<int>::max();
+    settings.registerRange(QStringLiteral("optSkipTime"), {PrefsWindow::MinimumSkipTime, PrefsWindow::MaximumSkipTime});
+    settings.registerRange(QStringLiteral("optPlayVolume"), {0.0, 1.0});
+    settings.registerRange(QStringLiteral("optPlaySpeed"), {PlaybackSpeed::Steps.front(), PlaybackSpeed::Steps.back()});
+    settings.registerRange(QStringLiteral("optFontSizeList"), {listFontSize::Minimum, listFontSize::Maximum});
+    for (const QString& entity : {LibrarySchema::Playlist, LibrarySchema::Filelist})
+        settings.registerRange(LibraryRules::counterKey(entity), {0.0, LargestInt});
 }
 
 QString Tetrapan_AppDelegate::applicationSupportFolder()
@@ -134,8 +146,25 @@ ObjectContext* Tetrapan_AppDelegate::managedObjectContext()
     managedObjectContext_ = std::make_unique<ObjectContext>(*coordinator);
     connect(managedObjectContext_.get(), &ObjectContext::changed, this,
             &Tetrapan_AppDelegate::scheduleAutosave);
+    repairIdentifiers(*managedObjectContext_);
     Q_EMIT libraryOpened(managedObjectContext_.get());
     return managedObjectContext_.get();
+}
+
+// A library whose identifiers could collide would have one playlist's movies written into another's; the
+// repair is saved as any change is, but it is not the user's to undo.
+void Tetrapan_AppDelegate::repairIdentifiers(ObjectContext& context)
+{
+    const QStringList repaired = LibraryRules::repairIdentifiers(context, settings_);
+    context.processPendingChanges();
+    context.undoManager()->clear();
+    if (repaired.isEmpty())
+        return;
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("Some playlists of the library were given new identifiers.");
+    alert.informativeText = repaired.join(QLatin1Char('\n'));
+    alert.buttons = {QStringLiteral("OK")};
+    dialogs_.runAlert(alert);
 }
 
 QUndoStack* Tetrapan_AppDelegate::windowWillReturnUndoManager(QWidget*)

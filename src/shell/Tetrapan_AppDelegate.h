@@ -78,6 +78,7 @@ Q_SIGNALS:
 
 private:
     void answerUnreadableLibrary(const StoreError& error);
+    void repairIdentifiers(ObjectContext& context);
     int quitUnsaved(const ObjectContext& context);
     void scheduleAutosave();
     void autosave();

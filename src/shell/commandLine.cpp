@@ -59,7 +59,11 @@ QString localPath(const QString& argument, const QString& workingFolder)
     // "localhost" names this machine as well as an empty host does
     if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         url.setHost(QString());
-    return QDir::cleanPath(url.toLocalFile());
+    // "%00" decodes to a character no file name can hold; the name would end there, at another file
+    const QString local = url.toLocalFile();
+    if (local.contains(QChar(0)))
+        return {};
+    return QDir::cleanPath(local);
 }
 
 } // namespace tetrapan::commandLine

@@ -99,16 +99,27 @@ std::optional<QRect> reachableWindowRect(const QRect& wanted, const QList<QRect>
         return wanted;
     const int needWidth = std::min(GraspableLength, wanted.width());
     const int needHeight = std::min(GraspableLength, wanted.height());
+    // the screen that shows most of the window, among those it can be grasped on
+    const QRect* home = nullptr;
+    qint64 homeShare = -1;
     for (const QRect& area : screenAreas) {
         const QRect onScreen = area.intersected(wanted);
-        if (onScreen.width() >= needWidth && onScreen.height() >= needHeight)
-            return wanted;
+        const qint64 share = qint64(onScreen.width()) * onScreen.height();
+        if (onScreen.width() >= needWidth && onScreen.height() >= needHeight && share > homeShare) {
+            home = &area;
+            homeShare = share;
+        }
     }
+    // A frame larger than its screen (a hand-edited or damaged setting) would cost memory for pixels no
+    // one sees, and be saved back to do the same at every start: it is fitted like a frame out of reach.
+    if (home && wanted.width() <= home->width() && wanted.height() <= home->height())
+        return wanted;
     const QPoint centre = wanted.center();
-    const QRect nearest =
-        *std::min_element(screenAreas.cbegin(), screenAreas.cend(), [&](const QRect& a, const QRect& b) {
-            return squaredDistance(centre, a) < squaredDistance(centre, b);
-        });
+    const QRect nearest = home ? *home
+                               : *std::min_element(screenAreas.cbegin(), screenAreas.cend(),
+                                                   [&](const QRect& a, const QRect& b) {
+                                                       return squaredDistance(centre, a) < squaredDistance(centre, b);
+                                                   });
     QRect moved(wanted.topLeft(), wanted.size().boundedTo(nearest.size()));
     moved.moveLeft(std::clamp(moved.left(), nearest.left(), nearest.right() - moved.width() + 1));
     moved.moveTop(std::clamp(moved.top(), nearest.top(), nearest.bottom() - moved.height() + 1));
