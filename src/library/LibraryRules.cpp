@@ -82,7 +82,8 @@ int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& set
     // The counter can lag behind the library (an older library brought back, a settings file lost), and a
     // number it gave again would make two records one; nor may it wrap round into negative numbers.
     const int counter = userDefaultsExtension::defaultIntValue(settings, counterKey(entityName));
-    const int largest = std::max({0, counter, maxIntValue(context, entityName, identifierKey(entityName))});
+    const int inUse = maxIntValue(context, entityName, identifierKey(entityName));
+    const int largest = counter < 1 ? inUse : std::max(counter, inUse);
     if (largest < std::numeric_limits<int>::max())
         return largest + 1;
     return lowestFreeNumber(context, entityName);

@@ -25,8 +25,8 @@ QString identifierKey(const QString& entityName);
 // one.
 int maxIntValue(const ObjectContext& context, const QString& entityName, const QString& key);
 
-// The number for the next identifier of the entity: one more than its counter or than the largest stored
-// identifier, whichever is larger; when that would pass the largest int, the lowest number not in use.
+// The number for the next identifier of the entity: one more than the largest stored identifier or than
+// its counter, when the counter is set (1 or more) and larger; past the largest int, the lowest unused number.
 int nextIdentifierNumber(const ObjectContext& context, const SettingsDomain& settings,
                          const QString& entityName);
 // Mends, once the library is read, what would let identifiers collide: a playlist or folder without an

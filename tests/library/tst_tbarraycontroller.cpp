@@ -66,6 +66,9 @@ private Q_SLOTS:
             "00000008", "00000009");
         row("counter below 1", {"00000004"}, -3, "00000005", "00000006");
         row("counter wins when set", {"00000004"}, 20, "00000021", "00000022");
+        // an older library brought back: a number the counter gave again would make two playlists one
+        row("counter behind the library", {"00000009", "00000002"}, 3, "00000010", "00000011");
+        row("counter at the largest int", {"00000002"}, 2147483647, "00000001", "00000003");
         row("eight to nine digits", {"99999998"}, 0, "99999999", "100000000");
         row("nine digits outrank eight", {"99999999", "100000000"}, 0, "100000001", "100000002");
         row("read by their leading number", {"00000012abc", "9"}, 0, "00000013", "00000014");

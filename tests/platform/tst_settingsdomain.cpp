@@ -110,6 +110,30 @@ private Q_SLOTS:
         QTEST(ude::defaultFloatValue(domain, SkipTime), "asFloat");
     }
 
+    // A number outside what the setting can mean (a skip of 1e308 seconds jumped to the start) reads as
+    // the default, as a value of the wrong kind does.
+    void numbersOutOfRangeReadAsTheDefault_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<float>("asFloat");
+        QTest::newRow("in range") << QByteArray("3600") << 3600.0f;
+        QTest::newRow("above") << QByteArray("3600.5") << 10.0f;
+        QTest::newRow("below") << QByteArray("0") << 10.0f;
+        QTest::newRow("past a float") << QByteArray("1e308") << 10.0f;
+        QTest::newRow("infinite text") << QByteArray("\"inf\"") << 10.0f;
+        QTest::newRow("not a number text") << QByteArray("\"nan\"") << 10.0f;
+    }
+    void numbersOutOfRangeReadAsTheDefault()
+    {
+        QFETCH(QByteArray, json);
+        test::TestHome home;
+        QVERIFY(test::writeAll(home.settingsFile(), "{\"optSkipTime\": " + json + "}"));
+        SettingsDomain domain(home.settingsFile());
+        registerSkipDefault(domain);
+        domain.registerRange(SkipTime, {0.1, 3600.0});
+        QTEST(ude::defaultFloatValue(domain, SkipTime), "asFloat");
+    }
+
     void observersHearEveryWriter()
     {
         test::TestHome home;

@@ -8,7 +8,9 @@
 #include <QDBusObjectPath>
 #include <QSignalSpy>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 
 using namespace tetrapan;
 using tetrapan::test::AppFixture;
@@ -81,6 +83,9 @@ private Q_SLOTS:
         row("Previous at the top", false, "Previous", "10 12 9 -", "");
         row("Volume", false, "Volume 0.5", "10 12 9 -", "Volume=0.5");
         row("Volume beyond full", false, "Volume 2", "10 12 9 -", "Volume=1");
+        row("Volume not a number", false, "Volume nan", "10 12 9 -", "");
+        row("Seek by the most there is", false, "Seek max", "60 60 59 -", "Seeked=60000000");
+        row("Seek back by the most there is", false, "Seek min", "0 2 0 -", "Seeked=0");
     }
 
     void commandsActOnThePanesAndReportWhatChanged()
@@ -117,13 +122,21 @@ private Q_SLOTS:
             {"Pause", [&](const QString&) { controls.pause(); }},
             {"Next", [&](const QString&) { controls.next(); }},
             {"Previous", [&](const QString&) { controls.previous(); }},
-            {"Seek", [&](const QString& s) { controls.seek(qint64(s.toDouble() * 1e6)); }},
+            {"Seek",
+             [&](const QString& s) {
+                 const QHash<QString, qint64> ends{{"max", std::numeric_limits<qint64>::max()},
+                                                   {"min", std::numeric_limits<qint64>::min()}};
+                 controls.seek(ends.value(s, qint64(s.toDouble() * 1e6)));
+             }},
             {"SetPosition",
              [&](const QString& s) {
                  controls.setPosition(s == "other" ? QString() : controls.trackId(),
                                       qint64(s.toDouble() * 1e6));
              }},
-            {"Volume", [&](const QString& volume) { controls.setVolume(volume.toDouble()); }},
+            {"Volume",
+             [&](const QString& volume) {
+                 controls.setVolume(volume == "nan" ? std::nan("") : volume.toDouble());
+             }},
         };
         commands.value(command.section(' ', 0, 0))(command.section(' ', 1));
         // a new playlist loads, and panes that played resume, once the user lets go

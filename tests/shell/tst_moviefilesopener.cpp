@@ -265,6 +265,8 @@ private Q_SLOTS:
                                   << QString("/m/Match 3 (cam #1).mkv");
         QTest::newRow("file uri with host") << QString("file://localhost/m/a.mp4") << QString("/m/a.mp4");
         QTest::newRow("remote uri") << QString("sftp://host/m/a.mp4") << QString();
+        // the name would end at the NUL, naming another file
+        QTest::newRow("file uri with a NUL") << QString("file:///m/a.mp4%00.txt") << QString();
         QTest::newRow("empty") << QString() << QString();
         QTest::newRow("a file named like a uri") << QString("take:2.mp4") << QString("~/take:2.mp4");
     }
