@@ -130,6 +130,32 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.alerts.size(), 1);
     }
 
+    // Playlists sharing an identifier, or without one, would have one playlist's movies written into
+    // another's entries: each is given a new one at load (its entries follow), and the user is told once.
+    void collidingIdentifiersAreRepairedAtLoad()
+    {
+        test::TestHome home;
+        QVERIFY(test::writeAll(home.settingsFile(), "{\"optUniqueNoForPlist\": 1}"));
+        QVERIFY(test::writeAll(home.libraryFile(),
+                               "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
+                               "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"A\"/>\n"
+                               "  <playlist id=\"2\" uniqueId=\"00000001\" title=\"B\"/>\n"
+                               "  <playlist id=\"3\" title=\"C\"/>\n"
+                               "  <filelist id=\"4\" uniqueId=\"00000001\" viewNo=\"1\" filePath=\"/b.mp4\"/>\n"
+                               "  <link playlist=\"2\" filelist=\"4\"/>\n</tetrapan-library>\n"));
+        AppFixture f({.home = &home});
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+        QCOMPARE(f.dialogs.alerts.front().informativeText.count(QStringLiteral("now has")), 2);
+        const auto uniqueIdOf = [&](ObjectId id) { return f.ctx().value(id, LibrarySchema::UniqueId).toString(); };
+        QCOMPARE(QStringList({uniqueIdOf(1), uniqueIdOf(2), uniqueIdOf(3), uniqueIdOf(4)}),
+                 QStringList({"00000001", "00000002", "00000003", "00000002"}));
+        QVERIFY(!f.ctx().undoManager()->canUndo());
+        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.restart();
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+        QCOMPARE(f.ctx().value(f.playlist(QStringLiteral("D")), LibrarySchema::UniqueId).toString(), "00000004");
+    }
+
     // (Saving at quit: failedSaveAtQuitAsksTheUser.)
     void changesReachTheDiskAfterAPause()
     {
