@@ -404,6 +404,19 @@ private Q_SLOTS:
 
     // A library cut short (a full disk, a crash elsewhere): Return starts a new library, the cut file kept
     // beside it, and Escape quits leaving it alone.
+    // A title of many megabytes went whole into the window's title, past what the X server takes in one
+    // request: the program ended at every start.
+    void aPlaylistWithAHugeTitleOpens()
+    {
+        test::TestHome home;
+        const QString title(20'000'000, QLatin1Char('t'));
+        QVERIFY(test::writeLibrary(home, title, {clips.red}, false));
+        ProgramProcess app(home);
+        QVERIFY(app.start());
+        QVERIFY(app.window(title.left(100)).id != XCB_WINDOW_NONE);
+        QVERIFY(app.quit());
+    }
+
     void aDamagedLibraryIsKeptAsideOrLeftAlone_data()
     {
         QTest::addColumn<uint32_t>("key");
