@@ -15,6 +15,10 @@ struct AlertRequest {
     QString informativeText;
     QStringList buttons;
     QString detailedText;
+    // A choice under the text that the user ticks or not (a check box), when given: it starts as `chosen`
+    // says and holds the user's answer afterwards.
+    QString choiceText;
+    bool* chosen = nullptr;
 };
 
 struct OpenPanelRequest {

@@ -2,6 +2,7 @@
 
 #include "platform/XmlStore.h"
 #include "platform/XmlStorePrefetch.h"
+#include "platform/XmlStoreReader.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -57,6 +58,23 @@ QString StoreCoordinator::setAsideDamagedStore(const QString& filePath, const QD
     }
     addXmlStore(filePath, error);
     return keptAs;
+}
+
+RecordMap StoreCoordinator::readablePartOf(const QString& filePath) const
+{
+    // a FIFO or a device would wait for ever, or never end
+    QFile file(filePath);
+    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return xmlStoreForm::readablePart(model_, file);
+}
+
+bool StoreCoordinator::startWith(const RecordMap& records, StoreError& error)
+{
+    if (!save(records, error))
+        return false;
+    loaded_ = records;
+    return true;
 }
 
 QString StoreCoordinator::storePath() const

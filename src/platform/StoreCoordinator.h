@@ -36,6 +36,11 @@ public:
     // new, empty library at its path. Returns the name it is kept under; empty, with the error, when it could
     // not be moved, and then it stays where it is and no store is attached.
     QString setAsideDamagedStore(const QString& filePath, const QDateTime& now, StoreError& error);
+    // What a file addXmlStore could not read holds whole before its damage (see xmlStoreForm::readablePart).
+    RecordMap readablePartOf(const QString& filePath) const;
+    // Makes the records the attached store's content: written to its file at once, and handed to the
+    // context as if read. False, with the error, when they could not be written.
+    bool startWith(const RecordMap& records, StoreError& error);
     bool hasStore() const { return store_ != nullptr; }
     QString storePath() const;
 

@@ -2,6 +2,7 @@
 
 #include "widgets/NamedImage.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
@@ -23,6 +24,12 @@ int MessageBoxPresenter::runAlert(const AlertRequest& request)
         box.setInformativeText(request.informativeText);
     if (!request.detailedText.isEmpty())
         box.setDetailedText(request.detailedText);
+    QCheckBox* choice = nullptr;
+    if (request.chosen && !request.choiceText.isEmpty()) {
+        choice = new QCheckBox(request.choiceText, &box);
+        choice->setChecked(*request.chosen);
+        box.setCheckBox(choice);
+    }
     // One role for every button, so the answer is the button's place in the list whatever the style
     // draws; Escape and the window's close button answer like "Cancel" where there is one.
     QList<QAbstractButton*> buttons;
@@ -38,6 +45,8 @@ int MessageBoxPresenter::runAlert(const AlertRequest& request)
         box.setEscapeButton(cancel ? cancel : buttons.back());
     }
     box.exec();
+    if (choice)
+        *request.chosen = choice->isChecked();
     const qsizetype index = buttons.indexOf(box.clickedButton());
     return FirstButton + static_cast<int>(index >= 0 ? index : std::max<qsizetype>(0, buttons.size() - 1));
 }

@@ -112,6 +112,13 @@ void Tetrapan_AppDelegate::answerUnreadableLibrary(const StoreError& error)
                        "as %1.damaged-<date>-<time>. Quit leaves it as it is.")
             .arg(QFileInfo(libraryFilePath()).fileName());
     alert.buttons = {QStringLiteral("Start a New Library"), QStringLiteral("Quit")};
+    // a library cut off part way still holds whole playlists before the cut
+    const RecordMap readable = persistentStoreCoordinator_->readablePartOf(libraryFilePath());
+    bool takeReadable = !readable.isEmpty();
+    if (takeReadable) {
+        alert.choiceText = readablePartText(readable);
+        alert.chosen = &takeReadable;
+    }
     const int answer = dialogs_.runAlert(alert);
     if (answer != DialogPresenter::FirstButton) {
         quitsAtStart_ = true;
@@ -121,11 +128,33 @@ void Tetrapan_AppDelegate::answerUnreadableLibrary(const StoreError& error)
     if (persistentStoreCoordinator_
             ->setAsideDamagedStore(libraryFilePath(), QDateTime::currentDateTime(), setAsideError)
             .isEmpty() ||
-        !persistentStoreCoordinator_->hasStore()) {
+        !persistentStoreCoordinator_->hasStore() ||
+        (takeReadable && !persistentStoreCoordinator_->startWith(readable, setAsideError))) {
         dialogs_.presentError(setAsideError);
         // told once here; every save of this run fails the same way
         autosaveErrorShown_ = true;
     }
+}
+
+QString Tetrapan_AppDelegate::readablePartText(const RecordMap& records)
+{
+    int playlists = 0;
+    int folders = 0;
+    int entries = 0;
+    for (const Record& record : records) {
+        if (record.entity->name == LibrarySchema::Filelist)
+            ++entries;
+        else if (record.attributes.value(record.entity->attributeIndex(LibrarySchema::IsFolder)).toBool())
+            ++folders;
+        else
+            ++playlists;
+    }
+    const auto count = [](int n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    return QStringLiteral("Take what was read whole before the damage into the new library: %1, %2 and %3")
+        .arg(count(playlists, "playlist", "playlists"), count(folders, "folder", "folders"),
+             count(entries, "movie entry", "movie entries"));
 }
 
 void Tetrapan_AppDelegate::prefetchLibrary()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ObjectModel.h"
+#include "platform/Record.h"
 #include "platform/Scheduler.h"
 
 #include <QObject>
@@ -78,6 +79,7 @@ Q_SIGNALS:
 
 private:
     void answerUnreadableLibrary(const StoreError& error);
+    static QString readablePartText(const RecordMap& records);
     void repairIdentifiers(ObjectContext& context);
     int quitUnsaved(const ObjectContext& context);
     void scheduleAutosave();

@@ -286,6 +286,51 @@ private Q_SLOTS:
         QCOMPARE(ObjectContext(coordinator).value(1, schema::Title).toString(), QStringLiteral("mine"));
     }
 
+    // What a damaged file holds whole before the damage can be taken into a new library: each record read to
+    // its end, with references to what the file does not hold (or that loop) dropped.
+    void readablePartOfADamagedFile_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("readable"); // id:title, parent ids as "<n", entries linked as "+n"
+        const QByteArray folder = "  <playlist id=\"1\" title=\"F\"/>\n";
+        const QByteArray inFolder = "  <playlist id=\"2\" parent=\"1\" title=\"A\"/>\n";
+        const QByteArray entry = "  <filelist id=\"3\" title=\"e\"/>\n  <link playlist=\"2\" filelist=\"3\"/>\n";
+        QTest::newRow("cut in a record") << folder + inFolder + entry + "  <playlist id=\"4\" ti" << "1:F 2:A<1+3 3:e";
+        QTest::newRow("cut before its parent") << QByteArray("  <playlist id=\"2\" parent=\"1\" title=\"A\"/>\n  <pla")
+                                               << "2:A";
+        QTest::newRow("record with content") << folder + "  <playlist id=\"2\" title=\"A\">x</playlist>\n"
+                                             << "1:F";
+        QTest::newRow("link to a record not read") << inFolder + folder + "  <link playlist=\"2\" filelist=\"9\"/>\n"
+                                                   << "1:F 2:A<1";
+        QTest::newRow("parent loop") << QByteArray("  <playlist id=\"1\" parent=\"2\" title=\"F\"/>\n"
+                                                   "  <playlist id=\"2\" parent=\"1\" title=\"A\"/>\n")
+                                     << "1:F 2:A<1";
+    }
+
+    void readablePartOfADamagedFile()
+    {
+        QFETCH(QByteArray, body);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lib.xml"));
+        QVERIFY(test::writeAll(path, Header + "<tetrapan-library version=\"1\">\n" + body));
+        StoreCoordinator coordinator(model_);
+        const RecordMap records = coordinator.readablePartOf(path);
+        QStringList shown;
+        for (auto it = records.cbegin(); it != records.cend(); ++it) {
+            QString text = QStringLiteral("%1:%2").arg(it.key()).arg(
+                it->attributes[it->entity->attributeIndex(schema::Title)].toString());
+            if (const qsizetype parent = it->entity->relationshipIndex(schema::Parent);
+                parent >= 0 && it->toOne(parent) != NoObject)
+                text += QStringLiteral("<%1").arg(it->toOne(parent));
+            if (const qsizetype entries = it->entity->relationshipIndex(schema::RltFilelist); entries >= 0) {
+                for (ObjectId e : it->relations[entries])
+                    text += QStringLiteral("+%1").arg(e);
+            }
+            shown << text;
+        }
+        QTEST(shown.join(QLatin1Char(' ')), "readable");
+    }
+
     // A damaged file is moved aside under a name of its own, never over an earlier one; one that cannot be
     // moved (its new name too long here) stays where it is, and no store may write over it.
     void damagedFileIsSetAsideUnderAFreeName_data()

@@ -93,19 +93,25 @@ private Q_SLOTS:
     void damagedLibraryIsNeverWritten_data()
     {
         QTest::addColumn<int>("answer");
-        QTest::newRow("start a new library") << 1000;
-        QTest::newRow("quit") << 1001;
+        QTest::addColumn<bool>("takeReadable"); // what was read whole before the damage, into the new library
+        QTest::newRow("start a new library with what was read") << 1000 << true;
+        QTest::newRow("start a new library, empty") << 1000 << false;
+        QTest::newRow("quit") << 1001 << true;
     }
 
     void damagedLibraryIsNeverWritten()
     {
         QFETCH(int, answer);
+        QFETCH(bool, takeReadable);
         test::TestHome home;
         const QByteArray damaged = "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
-                                   "  <playlist id=\"1\" title=\"Kept\"/>\n  <playlist id=\"1\"/>\n";
+                                   "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"Kept\"/>\n  <playlist id=\"1\"/>\n";
         QVERIFY(test::writeAll(home.libraryFile(), damaged));
-        AppFixture f({.home = &home, .alertAnswers = {answer}});
+        AppFixture f({.home = &home, .alertAnswers = {answer}, .choiceAnswers = {takeReadable}});
         QCOMPARE(f.dialogs.alerts.size(), 1);
+        QCOMPARE(f.dialogs.alerts.front().choiceText,
+                 QStringLiteral("Take what was read whole before the damage into the new library: 1 playlist, "
+                                "0 folders and 0 movie entries"));
         QVERIFY(
             f.dialogs.alerts.front().informativeText.startsWith(home.libraryFile() + ", line 4, column "));
         QVERIFY(f.dialogs.errors.isEmpty());
@@ -122,11 +128,13 @@ private Q_SLOTS:
         const QStringList kept = folder.entryList({QStringLiteral("Tetrapan.xml.damaged-2*")}, QDir::Files);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(test::readAll(folder.filePath(kept.front())), damaged);
+        QCOMPARE(f.node(QStringLiteral("Kept")) != NoObject, takeReadable);
         f.playlist(QStringLiteral("New"));
         f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
         QVERIFY(!f.ctx().hasChanges());
         f.restart();
         QVERIFY(f.node(QStringLiteral("New")) != NoObject);
+        QCOMPARE(f.node(QStringLiteral("Kept")) != NoObject, takeReadable);
         QCOMPARE(f.dialogs.alerts.size(), 1);
     }
 

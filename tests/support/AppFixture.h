@@ -51,6 +51,7 @@ struct AppOptions {
     bool realClock = false;
     // The user's answers to the alerts that come before the fixture is built (see FakeDialogPresenter).
     QList<int> alertAnswers{};
+    QList<bool> choiceAnswers{};
 };
 
 // The whole application, built by its composition root, in a home of its own: on the fake engine and the
@@ -79,6 +80,7 @@ struct AppFixture {
     {
         Tetrapan_AppDelegate::setupDefaults(settings);
         dialogs.alertAnswers = options.alertAnswers;
+        dialogs.choiceAnswers = options.choiceAnswers;
         for (auto it = options.storedSettings.cbegin(); it != options.storedSettings.cend(); ++it)
             settings.setObject(it.value(), it.key());
         if (options.realEngine) {

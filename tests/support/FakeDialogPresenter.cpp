@@ -5,6 +5,8 @@ namespace tetrapan::test {
 int FakeDialogPresenter::runAlert(const AlertRequest& request)
 {
     alerts.append(request);
+    if (request.chosen && !choiceAnswers.isEmpty())
+        *request.chosen = choiceAnswers.takeFirst();
     return alertAnswers.isEmpty() ? FirstButton : alertAnswers.takeFirst();
 }
 

@@ -17,6 +17,7 @@ public:
     bool presentError(const StoreError& error) override;
 
     QList<int> alertAnswers;
+    QList<bool> choiceAnswers; // ticked or not, for alerts that offer a choice; empty: left as offered
     QList<QStringList> openPanelAnswers;
     QList<QString> savePanelAnswers;
     QList<bool> errorAnswers;

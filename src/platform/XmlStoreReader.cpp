@@ -1,0 +1,453 @@
+#include "platform/XmlStoreReader.h"
+
+#include "platform/XmlStore.h"
+
+#include <QHash>
+#include <QXmlStreamReader>
+
+namespace tetrapan {
+
+namespace xmlStoreForm {
+
+const RelationshipDescription* linkRelationship(const ObjectModel& model, const EntityDescription& entity,
+                                                const QString& otherEntity)
+{
+    for (const RelationshipDescription& r : entity.relationships) {
+        if (!r.toMany || r.destination != otherEntity)
+            continue;
+        const EntityDescription* destination = model.entity(r.destination);
+        const RelationshipDescription* inverse = destination ? destination->relationship(r.inverse) : nullptr;
+        if (inverse && inverse->toMany)
+            return &r;
+    }
+    return nullptr;
+}
+
+} // namespace xmlStoreForm
+
+namespace {
+
+using namespace xmlStoreForm;
+
+struct Position {
+    qint64 line = 0;
+    qint64 column = 0;
+};
+
+std::optional<QVariant> parseValue(QStringView text, AttributeType type)
+{
+    bool ok = false;
+    switch (type) {
+    case AttributeType::String:
+        // A file in another encoding (UTF-7, say) can decode to half a surrogate pair, which no UTF-8 file
+        // holds: kept, it would be saved as something else than was read.
+        return text.isValidUtf16() ? std::optional<QVariant>(text.toString()) : std::nullopt;
+    case AttributeType::Integer32: {
+        const int v = text.toInt(&ok);
+        return ok ? std::optional<QVariant>(v) : std::nullopt;
+    }
+    case AttributeType::Integer64: {
+        const qint64 v = text.toLongLong(&ok);
+        return ok ? std::optional<QVariant>(v) : std::nullopt;
+    }
+    case AttributeType::Boolean:
+        if (text == QLatin1String("true"))
+            return QVariant(true);
+        if (text == QLatin1String("false"))
+            return QVariant(false);
+        return std::nullopt;
+    case AttributeType::Date: {
+        const QDateTime d = QDateTime::fromString(text.toString(), Qt::ISODateWithMs).toUTC();
+        return XmlStore::canHoldDate(d) ? std::optional<QVariant>(d) : std::nullopt;
+    }
+    }
+    return std::nullopt;
+}
+
+void insertSorted(QList<ObjectId>& list, ObjectId id)
+{
+    const auto it = std::lower_bound(list.begin(), list.end(), id);
+    if (it == list.end() || *it != id)
+        list.insert(it, id);
+}
+
+class Reader {
+    // every to-one reference read, with where it was written, checked once all records are known
+    struct ToOneRef {
+        ObjectId id;
+        qsizetype ri;
+        ObjectId target;
+        Position where;
+    };
+
+public:
+    Reader(const ObjectModel& model, QIODevice& device, StoreError& error)
+        : model_(model), xml_(&device), error_(error)
+    {
+    }
+
+    bool run(RecordMap& out)
+    {
+        if (!readRoot())
+            return false;
+        while (xml_.readNextStartElement()) {
+            const QString name = xml_.name().toString();
+            const bool ok = name == LinkElement ? readLink() : readRecord(name);
+            if (!ok)
+                return false;
+        }
+        if (xml_.hasError())
+            return failHere(xml_.errorString());
+        // anything after the root element must still be well-formed
+        while (!xml_.atEnd())
+            xml_.readNext();
+        if (xml_.hasError())
+            return failHere(xml_.errorString());
+        if (!resolveReferences())
+            return false;
+        renumberNearTheTop();
+        out = std::move(records_);
+        return true;
+    }
+
+private:
+    bool failHere(const QString& reason) { return failAt({xml_.lineNumber(), xml_.columnNumber()}, reason); }
+
+    bool failAt(Position where, const QString& reason)
+    {
+        if (quiet_)
+            return false;
+        error_.line = where.line;
+        error_.column = where.column;
+        error_.reason = reason;
+        return false;
+    }
+
+    bool readRoot()
+    {
+        if (!xml_.readNextStartElement())
+            return failHere(xml_.hasError() ? xml_.errorString() : QStringLiteral("the file holds no element"));
+        if (xml_.name() != RootElement)
+            return failHere(QStringLiteral("the root element is <%1>, not <%2>").arg(xml_.name(), RootElement));
+        const QStringView versionText = xml_.attributes().value(QLatin1String("version"));
+        bool ok = false;
+        const int version = versionText.toInt(&ok);
+        if (!ok || version < 1)
+            return failHere(QStringLiteral("the library has no valid version"));
+        if (version > XmlStore::FormatVersion) {
+            return failHere(QStringLiteral("the library is of version %1; this program reads version %2")
+                                .arg(version)
+                                .arg(XmlStore::FormatVersion));
+        }
+        return true;
+    }
+
+    // Record and link elements are empty; any content is a sign of a file we do not understand.
+    bool expectEmptyElement()
+    {
+        while (xml_.readNext() != QXmlStreamReader::EndElement) {
+            if (xml_.hasError())
+                return failHere(xml_.errorString());
+            if (xml_.isStartElement() || (xml_.isCharacters() && !xml_.isWhitespace()))
+                return failHere(QStringLiteral("unexpected content inside <%1>").arg(xml_.name()));
+        }
+        return true;
+    }
+
+    std::optional<ObjectId> readId(QStringView text)
+    {
+        bool ok = false;
+        const qulonglong id = text.toULongLong(&ok);
+        if (!ok || id == NoObject)
+            return std::nullopt;
+        return id;
+    }
+
+    // Attributes of another vocabulary (a namespace of their own) are not ours to read; they would
+    // otherwise stand in for ours of the same local name.
+    QXmlStreamAttributes ownAttributes() const
+    {
+        QXmlStreamAttributes own;
+        for (const QXmlStreamAttribute& a : xml_.attributes()) {
+            if (a.namespaceUri().isEmpty())
+                own.append(a);
+        }
+        return own;
+    }
+
+    // The text of an attribute written in its base64 form; nothing when it is not base64 of UTF-8.
+    static std::optional<QVariant> decodeBase64Text(QStringView encoded)
+    {
+        const auto decoded = QByteArray::fromBase64Encoding(encoded.toLatin1(),
+                                                           QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded || !QUtf8StringView(*decoded).isValidUtf8())
+            return std::nullopt;
+        return QVariant(QString::fromUtf8(*decoded));
+    }
+
+    // The attribute of `entity` that `key` names in its base64 form, or -1.
+    static qsizetype base64AttributeIndex(const EntityDescription& entity, QStringView key)
+    {
+        if (!key.endsWith(Base64Suffix))
+            return -1;
+        const qsizetype ai = entity.attributeIndex(key.chopped(Base64Suffix.size()));
+        return ai >= 0 && entity.attributes[ai].type == AttributeType::String ? ai : -1;
+    }
+
+    bool readRecord(const QString& entityName)
+    {
+        const Position where{xml_.lineNumber(), xml_.columnNumber()};
+        const EntityDescription* entity = model_.entity(entityName);
+        if (!entity)
+            return failHere(QStringLiteral("unknown element <%1>").arg(entityName));
+        Record record = Record::make(entity);
+        ObjectId id = NoObject;
+        QList<ToOneRef> pendingRefs;
+        const QXmlStreamAttributes attributes = ownAttributes();
+        for (const QXmlStreamAttribute& a : attributes) {
+            const QStringView key = a.name();
+            if (key == QLatin1String("id")) {
+                const auto parsed = readId(a.value());
+                if (!parsed)
+                    return failHere(QStringLiteral("<%1> has an invalid id \"%2\"").arg(entityName, a.value()));
+                id = *parsed;
+            } else if (const qsizetype bi = base64AttributeIndex(*entity, key); bi >= 0) {
+                const auto value = decodeBase64Text(a.value());
+                if (!value)
+                    return failHere(QStringLiteral("attribute %1 of <%2> is not base64 of UTF-8 text").arg(key, entityName));
+                record.attributes[bi] = *value;
+            } else if (const qsizetype ai = entity->attributeIndex(key); ai >= 0) {
+                const auto value = parseValue(a.value(), entity->attributes[ai].type);
+                if (!value && entity->attributes[ai].unreadableReadsAsAbsent)
+                    continue;
+                if (!value) {
+                    return failHere(QStringLiteral("attribute %1 of <%2> has an invalid value \"%3\"")
+                                        .arg(key, entityName, a.value()));
+                }
+                record.attributes[ai] = *value;
+            } else if (const qsizetype ri = entity->relationshipIndex(key);
+                       ri >= 0 && !entity->relationships[ri].toMany) {
+                const auto target = readId(a.value());
+                if (!target)
+                    return failHere(QStringLiteral("<%1> has an invalid %2 \"%3\"").arg(entityName, key, a.value()));
+                record.relations[ri] = {*target};
+                pendingRefs.append({NoObject, ri, *target, where});
+            } else {
+                return failHere(QStringLiteral("unknown attribute %1 on <%2>").arg(key, entityName));
+            }
+        }
+        if (id == NoObject)
+            return failHere(QStringLiteral("<%1> has no id").arg(entityName));
+        if (records_.contains(id))
+            return failHere(QStringLiteral("duplicate id %1").arg(id));
+        // kept only once read to its end: a record cut off by damage is not one the file holds whole
+        if (!expectEmptyElement())
+            return false;
+        // ids are usually written in rising order, so the end is the right place to start looking
+        records_.insert(records_.cend(), id, std::move(record));
+        for (ToOneRef& ref : pendingRefs) {
+            ref.id = id;
+            refs_.append(ref);
+        }
+        return true;
+    }
+
+    bool readLink()
+    {
+        const Position where{xml_.lineNumber(), xml_.columnNumber()};
+        const QXmlStreamAttributes attributes = ownAttributes();
+        if (attributes.size() != 2)
+            return failHere(QStringLiteral("<link> must name exactly two records"));
+        if (!expectEmptyElement())
+            return false;
+        links_.append({attributes[0].name().toString(), attributes[0].value().toString(),
+                       attributes[1].name().toString(), attributes[1].value().toString(), where});
+        return true;
+    }
+
+    // A reference is good when it names an existing record of the relationship's destination entity.
+    bool checkTarget(ObjectId target, const QString& destination, Position where, const QString& what)
+    {
+        const auto it = records_.constFind(target);
+        if (it == records_.constEnd())
+            return failAt(where, QStringLiteral("%1 refers to id %2, which does not exist").arg(what).arg(target));
+        if (it->entity->name != destination) {
+            return failAt(where, QStringLiteral("%1 refers to id %2, which is a %3, not a %4")
+                                     .arg(what)
+                                     .arg(target)
+                                     .arg(it->entity->name, destination));
+        }
+        return true;
+    }
+
+    bool resolveReferences()
+    {
+        for (const ToOneRef& ref : std::as_const(refs_)) {
+            const RelationshipDescription& r = records_[ref.id].entity->relationships[ref.ri];
+            if (!checkTarget(ref.target, r.destination, ref.where, r.name))
+                return false;
+        }
+        if (!checkLoops())
+            return false;
+        addInverses();
+        for (const Link& link : links_) {
+            if (!addLink(link))
+                return false;
+        }
+        return true;
+    }
+
+    // The inverse side of each to-one reference is not written; it follows from the reference.
+    void addInverses()
+    {
+        for (const ToOneRef& ref : std::as_const(refs_)) {
+            const RelationshipDescription& r = records_[ref.id].entity->relationships[ref.ri];
+            Record& other = records_[ref.target];
+            const qsizetype inverse = other.entity->relationshipIndex(r.inverse);
+            if (other.entity->relationships[inverse].toMany)
+                insertSorted(other.relations[inverse], ref.id);
+            else
+                other.relations[inverse] = {ref.id};
+        }
+    }
+
+public:
+    // What a file that failed to read held whole before the damage: every record read to its end, with
+    // references to records never reached, of another kind or in a loop dropped, and the links between
+    // records it has. The error stays the one that stopped the reading.
+    RecordMap readablePart()
+    {
+        quiet_ = true;
+        QList<ToOneRef> kept;
+        for (const ToOneRef& ref : std::as_const(refs_)) {
+            const RelationshipDescription& r = records_[ref.id].entity->relationships[ref.ri];
+            if (checkTarget(ref.target, r.destination, ref.where, r.name) && !loops(ref))
+                kept.append(ref);
+            else
+                records_[ref.id].relations[ref.ri].clear();
+        }
+        refs_ = kept;
+        addInverses();
+        for (const Link& link : std::as_const(links_))
+            addLink(link);
+        renumberNearTheTop();
+        return std::exchange(records_, {});
+    }
+
+private:
+
+    // A context numbers new records on from the highest id it read; ids near the top of their range would
+    // leave it no room to do so without wrapping round onto records there are. Ids mean nothing outside
+    // the file, so such a library is numbered afresh, in the same order.
+    void renumberNearTheTop()
+    {
+        if (records_.isEmpty() || records_.lastKey() <= XmlStore::HighestKeptId)
+            return;
+        QHash<ObjectId, ObjectId> renamed;
+        ObjectId next = 1;
+        for (auto it = records_.cbegin(); it != records_.cend(); ++it)
+            renamed.insert(it.key(), next++);
+        RecordMap renumbered;
+        for (auto it = records_.begin(); it != records_.end(); ++it) {
+            for (QList<ObjectId>& related : it->relations) {
+                for (ObjectId& id : related)
+                    id = renamed.value(id);
+            }
+            renumbered.insert(renumbered.cend(), renamed.value(it.key()), std::move(*it));
+        }
+        records_ = std::move(renumbered);
+    }
+
+    bool checkLoops()
+    {
+        for (const ToOneRef& ref : std::as_const(refs_)) {
+            if (loops(ref)) {
+                return failAt(ref.where, QStringLiteral("the %1 chain of id %2 loops")
+                                             .arg(records_[ref.id].entity->relationships[ref.ri].name)
+                                             .arg(ref.id));
+            }
+        }
+        return true;
+    }
+
+    // Whether following the same relationship upwards from the reference comes back to its record; more
+    // steps than records means a cycle.
+    bool loops(const ToOneRef& ref) const
+    {
+        const EntityDescription* entity = records_.constFind(ref.id)->entity;
+        ObjectId current = ref.target;
+        qsizetype steps = 0;
+        while (current != NoObject && steps <= records_.size()) {
+            if (current == ref.id)
+                return true;
+            const auto next = records_.constFind(current);
+            current = next != records_.cend() && next->entity == entity ? next->toOne(ref.ri) : NoObject;
+            ++steps;
+        }
+        return false;
+    }
+
+    struct Link {
+        QString firstEntity;
+        QString firstId;
+        QString secondEntity;
+        QString secondId;
+        Position where;
+    };
+
+    bool addLink(const Link& link)
+    {
+        const EntityDescription* first = model_.entity(link.firstEntity);
+        const RelationshipDescription* forward =
+            first ? linkRelationship(model_, *first, link.secondEntity) : nullptr;
+        if (!forward) {
+            return failAt(link.where, QStringLiteral("<link> between %1 and %2 is not a known relationship")
+                                          .arg(link.firstEntity, link.secondEntity));
+        }
+        const auto a = readId(link.firstId);
+        const auto b = readId(link.secondId);
+        if (!a || !b)
+            return failAt(link.where, QStringLiteral("<link> has an invalid id"));
+        if (!checkTarget(*a, link.firstEntity, link.where, QStringLiteral("<link>")) ||
+            !checkTarget(*b, link.secondEntity, link.where, QStringLiteral("<link>")))
+            return false;
+        Record& ra = records_[*a];
+        Record& rb = records_[*b];
+        insertSorted(ra.relations[ra.entity->relationshipIndex(forward->name)], *b);
+        insertSorted(rb.relations[rb.entity->relationshipIndex(forward->inverse)], *a);
+        return true;
+    }
+
+    const ObjectModel& model_;
+    QXmlStreamReader xml_;
+    StoreError& error_;
+    bool quiet_ = false; // once the reading failed: what else is wrong is not the user's news
+    RecordMap records_;
+    QList<ToOneRef> refs_;
+    QList<Link> links_;
+};
+
+} // namespace
+
+namespace xmlStoreForm {
+
+bool read(const ObjectModel& model, QIODevice& device, RecordMap& records, StoreError& error)
+{
+    RecordMap loaded;
+    Reader reader(model, device, error);
+    if (!reader.run(loaded))
+        return false;
+    records = std::move(loaded);
+    return true;
+}
+
+RecordMap readablePart(const ObjectModel& model, QIODevice& device)
+{
+    StoreError error;
+    Reader reader(model, device, error);
+    RecordMap loaded;
+    return reader.run(loaded) ? loaded : reader.readablePart();
+}
+
+} // namespace xmlStoreForm
+} // namespace tetrapan
