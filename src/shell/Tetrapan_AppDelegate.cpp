@@ -59,7 +59,6 @@ void Tetrapan_AppDelegate::setupDefaults(SettingsDomain& settings)
     settings.registerRange(QStringLiteral("optSkipTime"), {PrefsWindow::MinimumSkipTime, PrefsWindow::MaximumSkipTime});
     settings.registerRange(QStringLiteral("optPlayVolume"), {0.0, 1.0});
     settings.registerRange(QStringLiteral("optPlaySpeed"), {PlaybackSpeed::Steps.front(), PlaybackSpeed::Steps.back()});
-    settings.registerRange(QStringLiteral("optFontSizeList"), {listFontSize::Minimum, listFontSize::Maximum});
     for (const QString& entity : {LibrarySchema::Playlist, LibrarySchema::Filelist})
         settings.registerRange(LibraryRules::counterKey(entity), {0.0, LargestInt});
 }
