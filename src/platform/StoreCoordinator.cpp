@@ -2,10 +2,8 @@
 
 #include "platform/XmlStore.h"
 #include "platform/XmlStorePrefetch.h"
+#include "platform/safeFiles.h"
 
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 
 namespace tetrapan {
 
@@ -38,22 +36,14 @@ bool StoreCoordinator::addXmlStore(const QString& filePath, StoreError& error)
 QString StoreCoordinator::setAsideDamagedStore(const QString& filePath, const QDateTime& now,
                                                StoreError& error)
 {
-    const QString base =
-        filePath + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString keptAs = base;
-    QFile file(filePath);
-    // a rename, not a copy: the kept file is the very one that was read, and no other file is written over
-    for (int n = 2; !file.rename(keptAs); ++n) {
-        if (!QFileInfo::exists(keptAs) || n > 999) {
-            error =
-                StoreError{filePath, 0, 0,
-                           QStringLiteral("the damaged library could not be kept as %1 (%2); it is left as "
-                                          "it is and nothing will be saved until the program is started "
-                                          "again")
-                               .arg(keptAs, file.errorString())};
-            return {};
-        }
-        keptAs = base + QStringLiteral("-%1").arg(n);
+    QString why;
+    const QString keptAs = safeFiles::setAside(filePath, now, &why);
+    if (keptAs.isEmpty()) {
+        error = StoreError{filePath, 0, 0,
+                           QStringLiteral("the damaged library %1; it is left as it is and nothing will be "
+                                          "saved until the program is started again")
+                               .arg(why)};
+        return {};
     }
     addXmlStore(filePath, error);
     return keptAs;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/ObjectModel.h"
 #include "platform/Record.h"
 #include "platform/StoreError.h"
@@ -18,7 +19,8 @@ class XmlStore {
 public:
     static constexpr int FormatVersion = 1;
 
-    XmlStore(const QString& filePath, const ObjectModel& model);
+    XmlStore(const QString& filePath, const ObjectModel& model,
+             const FileWriteCalls& calls = FileWriteCalls::system());
 
     // Dates are written in UTC with a four-digit year: one outside the years 1 to 9999 there has no form in
     // the file, and written anyway it would make the whole library unreadable at the next start.
@@ -28,7 +30,8 @@ public:
 
     // A missing file is an empty library. Fills `records` only on success.
     bool load(RecordMap& records, StoreError& error) const;
-    // Writes a new file beside the old one and renames it over it; the old file stays whole on failure.
+    // Writes a new file beside the old one and renames it over it (AtomicFileWriter); on failure the old file
+    // stays byte for byte as it was and the error says why in the system's words.
     bool save(const RecordMap& records, StoreError& error) const;
 
     bool read(QIODevice& device, RecordMap& records, StoreError& error) const;
@@ -38,6 +41,7 @@ public:
 private:
     QString filePath_;
     const ObjectModel& model_;
+    AtomicFileWriter writer_;
 };
 
 } // namespace tetrapan
