@@ -206,7 +206,14 @@ bool Tetrapan_AppDelegate::terminate()
 {
     if (terminating_)
         return true;
-    if (applicationShouldTerminate() != TerminateNow)
+    // One quit at a time: a request that comes while the user is asked (a signal, the media controls' Quit,
+    // answered in the alert's event loop) would start a second decision and stack a second alert.
+    if (deciding_)
+        return false;
+    deciding_ = true;
+    const int reply = applicationShouldTerminate();
+    deciding_ = false;
+    if (reply != TerminateNow)
         return false;
     terminating_ = true;
     scheduler_.cancel(autosaveTask_);

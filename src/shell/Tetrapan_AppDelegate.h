@@ -62,8 +62,9 @@ public:
 
     void saveAction();
     int applicationShouldTerminate();
-    // A quit request from any path (menu, window close, logout): runs the quit decision and, when it
-    // allows, ends the event loop. Returns whether the program is quitting.
+    // A quit request from any path (menu, window close, logout, a signal, the media controls): runs the quit
+    // decision and, when it allows, ends the event loop. Returns whether the program is quitting. A request
+    // made while a decision is under way is dropped: the user is already being asked.
     bool terminate();
     bool isTerminating() const { return terminating_; }
     // The library could not be read and the user chose to quit rather than start a new one: the program
@@ -92,6 +93,7 @@ private:
     Scheduler::TaskId autosaveTask_ = Scheduler::NoTask;
     bool autosaveErrorShown_ = false;
     bool terminating_ = false;
+    bool deciding_ = false; // a quit decision is under way
     bool quitsAtStart_ = false;
 };
 

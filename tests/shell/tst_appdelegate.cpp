@@ -43,13 +43,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("savedAs"); // the file panel's answer
         QTest::addColumn<bool>("quits");
         QTest::addColumn<int>("alertsShown");
-        QTest::newRow("quit anyway") << false << 1001 << QString() << true << 1;
-        QTest::newRow("cancel") << false << 1002 << QString() << false << 1;
-        QTest::newRow("error resolved") << true << 1001 << QString() << false << 0;
-        QTest::newRow("saved elsewhere") << false << 1000 << QStringLiteral("elsewhere.xml") << true << 1;
-        QTest::newRow("file panel cancelled") << false << 1000 << QString() << false << 1;
+        QTest::addColumn<bool>("quitAgainMeanwhile"); // another quit request arrives while the alert shows
+        QTest::newRow("quit anyway") << false << 1001 << QString() << true << 1 << false;
+        // one quit at a time: the second request neither starts a second decision nor stacks an alert
+        QTest::newRow("quit anyway, asked to quit meanwhile")
+            << false << 1001 << QString() << true << 1 << true;
+        QTest::newRow("cancel, asked to quit meanwhile") << false << 1002 << QString() << false << 1 << true;
+        QTest::newRow("cancel") << false << 1002 << QString() << false << 1 << false;
+        QTest::newRow("error resolved") << true << 1001 << QString() << false << 0 << false;
+        QTest::newRow("saved elsewhere")
+            << false << 1000 << QStringLiteral("elsewhere.xml") << true << 1 << false;
+        QTest::newRow("file panel cancelled") << false << 1000 << QString() << false << 1 << false;
         QTest::newRow("elsewhere unwritable too")
-            << false << 1000 << QStringLiteral("no/such.xml") << false << 1;
+            << false << 1000 << QStringLiteral("no/such.xml") << false << 1 << false;
     }
 
     void failedSaveAtQuitAsksTheUser()
@@ -58,8 +64,14 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(QString, savedAs);
         QFETCH(bool, quits);
+        QFETCH(bool, quitAgainMeanwhile);
         AppFixture f;
         f.nib->showWindows();
+        if (quitAgainMeanwhile)
+            f.dialogs.whileAlertShown = [&f, asked = false]() mutable {
+                if (!std::exchange(asked, true))
+                    QVERIFY(!f.nib->appDelegate().terminate());
+            };
         f.playlist(QStringLiteral("A"));
         // a folder where the file should be makes every save fail
         QVERIFY(QDir().mkpath(f.home.libraryFile()));

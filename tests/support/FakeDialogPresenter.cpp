@@ -5,6 +5,8 @@ namespace tetrapan::test {
 int FakeDialogPresenter::runAlert(const AlertRequest& request)
 {
     alerts.append(request);
+    if (whileAlertShown)
+        whileAlertShown();
     return alertAnswers.isEmpty() ? FirstButton : alertAnswers.takeFirst();
 }
 
