@@ -39,7 +39,7 @@ const QString Angles = QStringLiteral("Angles");
 constexpr int QuitRuns = 4;
 constexpr int QuitTimeoutMs = 6000;
 
-enum class QuitBy { QuitKey, Terminate, CloseBox };
+enum class QuitBy { QuitKey, Signal, CloseBox };
 
 // A window of another program that files are dragged from (pressing into it starts the drag) and dropped on.
 class FileManagerWindow : public QWidget {
@@ -196,17 +196,22 @@ private Q_SLOTS:
         QVERIFY(app.quit());
     }
 
+    // Signals come half a second after the change, well before the pause after which changes are saved anyway.
     void quitsPromptlyAfterPlayingWithTheLibrarySaved_data()
     {
         QTest::addColumn<QuitBy>("by");
-        QTest::newRow("Ctrl+Q") << QuitBy::QuitKey;
-        QTest::newRow("SIGTERM") << QuitBy::Terminate;
-        QTest::newRow("close box") << QuitBy::CloseBox;
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("Ctrl+Q") << QuitBy::QuitKey << 0;
+        QTest::newRow("SIGTERM") << QuitBy::Signal << int(SIGTERM);
+        // a terminal closed, a session hung up
+        QTest::newRow("SIGHUP") << QuitBy::Signal << int(SIGHUP);
+        QTest::newRow("close box") << QuitBy::CloseBox << 0;
     }
 
     void quitsPromptlyAfterPlayingWithTheLibrarySaved()
     {
         QFETCH(QuitBy, by);
+        QFETCH(int, signalNumber);
         for (int run = 1; run <= QuitRuns; ++run) {
             test::TestHome home;
             QVERIFY(
@@ -246,14 +251,19 @@ private Q_SLOTS:
                 app.x.focus(main);
                 app.x.key(main, 'q', XCB_MOD_MASK_CONTROL);
             }
-            if (by == QuitBy::Terminate)
-                QVERIFY(app.sendSignal(SIGTERM));
+            if (by == QuitBy::Signal) {
+                QTest::qWait(500);
+                quitting.start();
+                QVERIFY(app.sendSignal(signalNumber));
+            }
             if (by == QuitBy::CloseBox)
                 app.x.close(main);
             const int exitCode = app.finished(QuitTimeoutMs);
             qInfo("run %d: quit in %lld ms", run, quitting.elapsed());
             QCOMPARE(exitCode, 0);
             QVERIFY(test::readAll(home.libraryFile()).contains("New Playlist"));
+            const QDir libraryFolder = QFileInfo(home.libraryFile()).dir();
+            QVERIFY(!QFileInfo::exists(libraryFolder.filePath(SingleInstance::lockFileName())));
             // nothing from the sound libraries (or anyone else) on the terminal, and nothing left behind
             QCOMPARE(app.errors(), QByteArray());
             QCOMPARE(QDir(temporary.path()).entryList({QStringLiteral("pulse-*")}, QDir::Dirs),
