@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace tetrapan {
 
 // The user's settings: a JSON file (one object, a key per setting) with a registration layer of defaults in
@@ -28,6 +30,8 @@ public:
     QString filePath() const { return filePath_; }
     // Non-empty when the file was found damaged at start: what was wrong and where it was kept.
     QString damagedFileNote() const { return damagedNote_; }
+    // The same, once: afterwards empty, so the user is told only once per damage.
+    QString takeDamagedFileNote() { return std::exchange(damagedNote_, {}); }
 
     void registerDefaults(const QVariantMap& defaults);
     QVariant registeredDefault(const QString& key) const { return registered_.value(key); }

@@ -20,6 +20,37 @@ Tetrapan_AppDelegate::Tetrapan_AppDelegate(SettingsDomain& settings, Scheduler& 
                                            DialogPresenter& dialogs, QObject* parent)
     : QObject(parent), settings_(settings), scheduler_(scheduler), dialogs_(dialogs)
 {
+    // queued: a setter that fails is often called from inside a window's event handling, not a place for an
+    // alert's event loop
+    connect(&settings_, &SettingsDomain::writeFailed, this, &Tetrapan_AppDelegate::tellSettingsNotSaved,
+            Qt::QueuedConnection);
+}
+
+void Tetrapan_AppDelegate::awakeFromNib()
+{
+    const QString note = settings_.takeDamagedFileNote();
+    if (note.isEmpty() || quitsAtStart_)
+        return;
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("The settings could not be read.");
+    alert.informativeText = note;
+    alert.buttons = {QStringLiteral("OK")};
+    dialogs_.runAlert(alert);
+}
+
+// Told once until a write succeeds again (the domain signals only then), as a library that cannot be saved is.
+void Tetrapan_AppDelegate::tellSettingsNotSaved(const QString& filePath, const QString& reason)
+{
+    if (terminating_)
+        return;
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("The settings could not be saved.");
+    alert.informativeText =
+        QStringLiteral("%1: %2\n\nWindow places and options changed from now on are kept while Tetrapan runs, "
+                       "and saved as soon as the file can be written.")
+            .arg(filePath, reason);
+    alert.buttons = {QStringLiteral("OK")};
+    dialogs_.runAlert(alert);
 }
 
 Tetrapan_AppDelegate::~Tetrapan_AppDelegate()

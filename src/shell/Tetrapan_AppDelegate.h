@@ -43,7 +43,8 @@ public:
     QWidget* window = nullptr;
     LastStateKeeper* olvPlaylist = nullptr;
 
-    void awakeFromNib() {}
+    // Tells the user about a settings file found damaged at start.
+    void awakeFromNib();
 
     // $XDG_DATA_HOME/Tetrapan; computed on every call, creates nothing.
     static QString applicationSupportFolder();
@@ -79,6 +80,7 @@ Q_SIGNALS:
 
 private:
     void answerUnreadableLibrary(const StoreError& error);
+    void tellSettingsNotSaved(const QString& filePath, const QString& reason);
     int quitUnsaved(const ObjectContext& context);
     void scheduleAutosave();
     void autosave();

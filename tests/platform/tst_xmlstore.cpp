@@ -19,6 +19,7 @@
 #include <random>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -335,6 +336,38 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(test::readAll(earlier), QByteArray("earlier"));
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    // What is no regular file is refused as a damaged library is, without being opened (a FIFO would wait for
+    // a writer for ever, before any window shows), and is set aside as one is.
+    void whatIsNoFileIsRefusedUnopened_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "a FIFO";
+        QTest::newRow("folder") << "a folder";
+    }
+    void whatIsNoFileIsRefusedUnopened()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lib.xml"));
+        if (kind == "a FIFO")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkdir(path));
+        StoreCoordinator coordinator(model_);
+        StoreError error;
+        for (const bool prefetched : {true, false}) {
+            if (prefetched)
+                coordinator.prefetchXmlStore(path);
+            QVERIFY(!coordinator.addXmlStore(path, error));
+            QCOMPARE(error.reason, "it is not a regular file but " + kind);
+        }
+        const QString keptAs = coordinator.setAsideDamagedStore(path, QDateTime::currentDateTime(), error);
+        QVERIFY2(!keptAs.isEmpty(), qPrintable(error.text()));
+        QVERIFY(coordinator.hasStore());
+        QCOMPARE(QFileInfo(keptAs).isDir(), kind == "a folder");
         QVERIFY(!QFileInfo::exists(path));
     }
 

@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 
 #include "platform/StoreCoordinator.h"
+#include "platform/userDefaultsExtension.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -139,6 +140,41 @@ private Q_SLOTS:
         QVERIFY(!f.ctx().hasChanges());
         f.restart();
         QVERIFY(f.node(QStringLiteral("New")) != NoObject);
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+    }
+
+    // A settings file found damaged at start, or one that cannot be written: the user is told once, through an
+    // alert, and a second damage is kept beside the first.
+    void settingsTroubleIsToldOnce_data()
+    {
+        QTest::addColumn<bool>("damagedAtStart"); // else: cannot be written (a folder in its place)
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("damaged at start") << true << "The settings could not be read." << ".damaged-";
+        QTest::newRow("cannot be written") << false << "The settings could not be saved." << "Is a directory";
+    }
+    void settingsTroubleIsToldOnce()
+    {
+        QFETCH(bool, damagedAtStart);
+        QFETCH(QString, message);
+        QFETCH(QString, reason);
+        test::TestHome home;
+        if (damagedAtStart)
+            QVERIFY(test::writeAll(home.settingsFile(), "{\"optSkipTime\": "));
+        AppFixture f({.home = &home});
+        if (!damagedAtStart) {
+            QFile::remove(home.settingsFile());
+            QVERIFY(QDir().mkpath(home.settingsFile()));
+            for (int n = 1; n <= 2; ++n)
+                userDefaultsExtension::setDefaultIntValue(f.settings, n, QStringLiteral("optUniqueNoForFlist"));
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+        QCOMPARE(f.dialogs.alerts.front().messageText, message);
+        QVERIFY2(f.dialogs.alerts.front().informativeText.contains(reason),
+                 qPrintable(f.dialogs.alerts.front().informativeText));
+        f.restart();
+        QCoreApplication::processEvents();
         QCOMPARE(f.dialogs.alerts.size(), 1);
     }
 
