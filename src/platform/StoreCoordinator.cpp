@@ -4,7 +4,6 @@
 #include "platform/XmlStorePrefetch.h"
 #include "platform/safeFiles.h"
 
-
 namespace tetrapan {
 
 StoreCoordinator::StoreCoordinator(ObjectModel model) : model_(std::move(model)) {}
@@ -70,6 +69,15 @@ bool StoreCoordinator::save(const RecordMap& records, StoreError& error) const
                                             "when it was opened (%1); it is left as it is")
                                  .arg(openError_.text())
                            : QStringLiteral("the library was not saved: no library file is open");
+        return false;
+    }
+    if (const QString why = saveGuard_ ? saveGuard_() : QString(); !why.isEmpty()) {
+        error =
+            StoreError{store_->filePath(), 0, 0,
+                       QStringLiteral("the library was not saved, because %1: another Tetrapan may be using "
+                                      "it, and saving would write over its changes. Quit this one (Save "
+                                      "Elsewhere keeps what changed here) and start Tetrapan again.")
+                           .arg(why)};
         return false;
     }
     return store_->save(records, error);

@@ -38,7 +38,7 @@ void Tetrapan_AppDelegate::awakeFromNib()
     dialogs_.runAlert(alert);
 }
 
-// Told once until a write succeeds again (the domain signals only then), as a library that cannot be saved is.
+// Told once until a write succeeds again (the domain signals only then), as for the library.
 void Tetrapan_AppDelegate::tellSettingsNotSaved(const QString& filePath, const QString& reason)
 {
     if (terminating_)
@@ -46,8 +46,9 @@ void Tetrapan_AppDelegate::tellSettingsNotSaved(const QString& filePath, const Q
     AlertRequest alert;
     alert.messageText = QStringLiteral("The settings could not be saved.");
     alert.informativeText =
-        QStringLiteral("%1: %2\n\nWindow places and options changed from now on are kept while Tetrapan runs, "
-                       "and saved as soon as the file can be written.")
+        QStringLiteral(
+            "%1: %2\n\nWindow places and options changed from now on are kept while Tetrapan runs, "
+            "and saved as soon as the file can be written.")
             .arg(filePath, reason);
     alert.buttons = {QStringLiteral("OK")};
     dialogs_.runAlert(alert);
@@ -113,6 +114,8 @@ StoreCoordinator* Tetrapan_AppDelegate::persistentStoreCoordinator()
     persistentStoreCoordinator_ = prefetchingCoordinator_
                                       ? std::move(prefetchingCoordinator_)
                                       : std::make_unique<StoreCoordinator>(managedObjectModel());
+    persistentStoreCoordinator_->setSaveGuard(
+        [this] { return libraryLockCheck_ ? libraryLockCheck_() : QString(); });
     StoreError error;
     if (!persistentStoreCoordinator_->addXmlStore(libraryFilePath(), error))
         answerUnreadableLibrary(error);

@@ -8,6 +8,7 @@
 #include <QVariantMap>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QUndoStack;
@@ -61,6 +62,13 @@ public:
 
     QUndoStack* windowWillReturnUndoManager(QWidget* window);
 
+    // Asked before each save of the library: empty while this program still holds the library's lock, else
+    // why not; the save is then refused with that reason.
+    void setLibraryLockCheck(std::function<QString()> whyNotOurs)
+    {
+        libraryLockCheck_ = std::move(whyNotOurs);
+    }
+
     void saveAction();
     int applicationShouldTerminate();
     // A quit request from any path (menu, window close, logout, a signal, the media controls): runs the quit
@@ -92,6 +100,7 @@ private:
     std::unique_ptr<StoreCoordinator> persistentStoreCoordinator_;
     std::unique_ptr<StoreCoordinator> prefetchingCoordinator_; // until the library's first use
     std::unique_ptr<ObjectContext> managedObjectContext_;
+    std::function<QString()> libraryLockCheck_;
     Scheduler::TaskId autosaveTask_ = Scheduler::NoTask;
     bool autosaveErrorShown_ = false;
     bool terminating_ = false;

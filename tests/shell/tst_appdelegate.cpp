@@ -2,9 +2,13 @@
 
 #include "platform/StoreCoordinator.h"
 #include "platform/userDefaultsExtension.h"
+#include "shell/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
+
+#include <unistd.h>
 
 using namespace tetrapan;
 using tetrapan::test::AppFixture;
@@ -143,8 +147,8 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.alerts.size(), 1);
     }
 
-    // A settings file found damaged at start, or one that cannot be written: the user is told once, through an
-    // alert, and a second damage is kept beside the first.
+    // A settings file found damaged at start, or one that cannot be written: the user is told once, through
+    // an alert.
     void settingsTroubleIsToldOnce_data()
     {
         QTest::addColumn<bool>("damagedAtStart"); // else: cannot be written (a folder in its place)
@@ -166,7 +170,7 @@ private Q_SLOTS:
             QFile::remove(home.settingsFile());
             QVERIFY(QDir().mkpath(home.settingsFile()));
             for (int n = 1; n <= 2; ++n)
-                userDefaultsExtension::setDefaultIntValue(f.settings, n, QStringLiteral("optUniqueNoForFlist"));
+                userDefaultsExtension::setDefaultIntValue(f.settings, n, QStringLiteral("optUniqueNoForPlist"));
             QCoreApplication::processEvents();
         }
         QCOMPARE(f.dialogs.alerts.size(), 1);
@@ -207,6 +211,42 @@ private Q_SLOTS:
         f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
         QCOMPARE(f.dialogs.errors.size(), 1);
         QVERIFY(f.ctx().hasChanges());
+    }
+
+    // The lock file deleted while the program runs, then taken by another program: from the deletion on, no
+    // save writes the library (the other program's changes would be lost), the user is told why, and the
+    // other program's lock file outlives this program.
+    void noSaveOnceTheLockIsNoLongerOurs()
+    {
+        AppFixture f;
+        const QDBusConnection noBus =
+            QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
+        auto instance = std::make_unique<SingleInstance>(f.nib->appDelegate().applicationSupportFolder(), noBus);
+        QCOMPARE(instance->start({}), SingleInstance::Role::First);
+        f.nib->appDelegate().setLibraryLockCheck([&instance] { return instance->lockLostReason(); });
+        f.playlist(QStringLiteral("A"));
+        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        const QByteArray saved = test::readAll(f.home.libraryFile());
+        QVERIFY(saved.contains("\"A\""));
+
+        QVERIFY(QFile::remove(instance->lockFilePath()));
+        f.playlist(QStringLiteral("B"));
+        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        QCOMPARE(f.dialogs.errors.size(), 1);
+        QVERIFY2(f.dialogs.errors.front().reason.contains(QStringLiteral("was deleted")),
+                 qPrintable(f.dialogs.errors.front().reason));
+        // another program on this computer takes the library
+        const QByteArray otherLock = QByteArray::number(qint64(::getppid())) + "\nTetrapan\n" +
+                                     QSysInfo::machineHostName().toUtf8() + "\n";
+        QVERIFY(test::writeAll(instance->lockFilePath(), otherLock));
+        f.nib->appDelegate().saveAction();
+        QCOMPARE(f.dialogs.errors.size(), 2);
+        QVERIFY2(f.dialogs.errors.back().reason.contains(QStringLiteral("now belongs to another Tetrapan")),
+                 qPrintable(f.dialogs.errors.back().reason));
+        QCOMPARE(test::readAll(f.home.libraryFile()), saved);
+        instance.reset();
+        const QDir folder = QFileInfo(f.home.libraryFile()).dir();
+        QCOMPARE(test::readAll(folder.filePath(SingleInstance::lockFileName())), otherLock);
     }
 };
 

@@ -196,7 +196,7 @@ private Q_SLOTS:
         QVERIFY(app.quit());
     }
 
-    // Signals come half a second after the change, well before the pause after which changes are saved anyway.
+    // Signals come half a second after the change, well before the pause after which it is saved anyway.
     void quitsPromptlyAfterPlayingWithTheLibrarySaved_data()
     {
         QTest::addColumn<QuitBy>("by");
@@ -405,8 +405,24 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(home.libraryFile()), library);
         QCOMPARE(test::readAll(home.settingsFile()), settings);
         QCOMPARE(paneColours().constFirst(), QStringLiteral("red"));
+        const QString lockFile = QFileInfo(home.libraryFile()).dir().filePath(SingleInstance::lockFileName());
+        QVERIFY2(second.errors().contains(QStringLiteral("process %1").arg(first.pid()).toUtf8()),
+                 second.errors());
 
+        // the lock of another computer sharing the home, which stopped while it ran: never taken over, but
+        // named, with how to clear it
         first.kill();
+        QVERIFY(test::writeAll(lockFile, "4242\nTetrapan\nanother-computer\n"));
+        ProgramProcess blocked(home);
+        QVERIFY(blocked.start());
+        const test::XServer::Window lockAlert =
+            blocked.window(QStringLiteral("Tetrapan"), ProgramProcess::WaitMs);
+        QVERIFY(lockAlert.id != XCB_WINDOW_NONE);
+        blocked.x.key(lockAlert, 0xff0d);
+        QCOMPARE(blocked.finished(), 1);
+        QVERIFY2(blocked.errors().contains("delete the lock file " + lockFile.toUtf8()), blocked.errors());
+        QVERIFY(blocked.errors().contains("\"another-computer\""));
+        QVERIFY(QFile::remove(lockFile));
         ProgramProcess next(home);
         QVERIFY(startOn(next));
         QVERIFY(next.quit());
