@@ -31,7 +31,8 @@ public:
     // A missing file is an empty library. Fills `records` only on success.
     bool load(RecordMap& records, StoreError& error) const;
     // Writes a new file beside the old one and renames it over it (AtomicFileWriter); on failure the old file
-    // stays byte for byte as it was and the error says why in the system's words.
+    // stays byte for byte as it was and the error says why in the system's words. (Only a folder that could
+    // not be synced after the rename fails with the new file in place, which the error says.)
     bool save(const RecordMap& records, StoreError& error) const;
 
     bool read(QIODevice& device, RecordMap& records, StoreError& error) const;
