@@ -63,7 +63,7 @@ struct Gate {
 int quitWithACheckHung()
 {
     // never opened, and never freed: the hung thread waits on it until the process ends
-    Gate* gate = new Gate;
+    static Gate* const gate = new Gate;
     test::FakeScheduler scheduler;
     {
         FileExistenceCache cache(scheduler, gate->check());
