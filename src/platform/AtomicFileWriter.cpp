@@ -64,9 +64,11 @@ bool AtomicFileWriter::write(const QString& path, const QByteArray& bytes, QStri
         if (fd < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0)
+    if (fd < 0) {
+        const int error = errno; // before the message is built
         return fail(QStringLiteral("could not create a new file in %1").arg(QDir::toNativeSeparators(folder)),
-                    errno);
+                    error);
+    }
     const auto abandon = [&](const QString& what, int error, bool stillOpen) {
         if (stillOpen)
             calls_.close(fd);

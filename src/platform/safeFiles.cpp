@@ -78,7 +78,8 @@ QString setAside(const QString& filePath, const QDateTime& now, QString* reason)
             result = QFileInfo::exists(keptAs) ? -1 : ::rename(from.constData(), to.constData());
         if (result == 0)
             return keptAs;
-        const int error = QFileInfo::exists(keptAs) ? EEXIST : errno;
+        const int renameError = errno;
+        const int error = QFileInfo::exists(keptAs) ? EEXIST : renameError;
         if (error != EEXIST || n > MaxKeptCopies) {
             if (reason)
                 *reason = QStringLiteral("could not be kept as %1 (%2)").arg(keptAs, qt_error_string(error));
