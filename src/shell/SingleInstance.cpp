@@ -81,9 +81,9 @@ QString SingleInstance::lockLostReason() const
     if (!lock_->getLockInfo(&holder, &host, &application))
         return QStringLiteral("its lock file %1 was changed and can no longer be read").arg(file);
     if (holder != QCoreApplication::applicationPid() ||
-        (!host.isEmpty() && host != QSysInfo::machineHostName()))
-        return QStringLiteral("its lock file %1 now belongs to another Tetrapan (%2)")
-            .arg(file, lockHolder());
+        (!host.isEmpty() && host != QSysInfo::machineHostName())) {
+        return QStringLiteral("its lock file %1 now belongs to another Tetrapan (%2)").arg(file, lockHolder());
+    }
     return {};
 }
 
