@@ -28,6 +28,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 using namespace tetrapan;
 using test::ProgramProcess;
 
@@ -467,6 +469,40 @@ private Q_SLOTS:
                                  ProgramProcess::WaitMs);
         QVERIFY(app.quit());
         QVERIFY(test::readAll(home.libraryFile()).contains("New Playlist"));
+    }
+
+    // A FIFO in place of the library or the settings would hold the program before any window shows, waiting
+    // for a writer: it is refused unopened, the user is told, and it is kept aside for the new file.
+    void aFifoInPlaceOfAFileIsSetAside_data()
+    {
+        QTest::addColumn<bool>("library"); // else the settings
+        QTest::newRow("library") << true;
+        QTest::newRow("settings") << false;
+    }
+
+    void aFifoInPlaceOfAFileIsSetAside()
+    {
+        QFETCH(bool, library);
+        test::TestHome home;
+        QVERIFY(test::writeLibrary(home, Angles, {clips.red}, false));
+        const QFileInfo file(library ? home.libraryFile() : home.settingsFile());
+        QVERIFY(QFile::remove(file.filePath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(file.filePath()).constData(), 0600), 0);
+        ProgramProcess app(home);
+        QVERIFY(app.start());
+        // "Start a New Library", or the settings' "OK"
+        const test::XServer::Window alert = app.window(QStringLiteral("Tetrapan"));
+        QVERIFY2(alert.id != XCB_WINDOW_NONE, "no window within the time: the program waits on the FIFO");
+        app.x.key(alert, 0xff0d);
+        QVERIFY(app.quit());
+        const QStringList kept =
+            file.dir().entryList({file.fileName() + QStringLiteral(".damaged-*")}, QDir::System);
+        QCOMPARE(kept.size(), 1);
+        struct stat keptFile {};
+        QCOMPARE(::stat(QFile::encodeName(file.dir().filePath(kept.front())).constData(), &keptFile), 0);
+        QVERIFY(S_ISFIFO(keptFile.st_mode));
+        // the new settings are written at quit; the new library only once something is in it
+        QCOMPARE(QFileInfo(file.filePath()).isFile(), !library);
     }
 
     void filesDraggedInAndOut()
