@@ -8,21 +8,32 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace tetrapan {
 
-// Whether movie files exist, for views that ask on every repaint. The file system is asked on a worker
-// thread, so a movie on a stalled network mount never freezes a window, and each answer is kept a few
+// Whether movie files exist, for views that ask on every repaint. The file system is asked on threads of the
+// cache's own, so a movie on a stalled network mount never freezes a window, and each answer is kept a few
 // seconds. A path not yet answered counts as present.
+//
+// A check may hang for good (a dead network mount): it then holds its thread, and only that one. Every check
+// that finds no idle thread gets a new one, up to MaxCheckThreads, so other paths never queue behind a hung
+// one; a check not answered within UnknownAfter counts as unknown (present, as before any answer), and its
+// path is not asked again until it answers. Nothing waits for these threads: the cache goes at once, and so
+// does the program, however many checks still hang; an answer that comes after the cache is gone reaches
+// nothing.
 class FileExistenceCache : public QObject {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds RememberFor{3000};
-    // Runs on a worker thread.
+    static constexpr std::chrono::milliseconds UnknownAfter{3000};
+    static constexpr int MaxCheckThreads = 16;
+    // Runs on a worker thread, on several at once.
     using Check = std::function<bool(const QString& path)>;
 
     // Without a check, the file system is asked.
     explicit FileExistenceCache(Scheduler& scheduler, Check check = {}, QObject* parent = nullptr);
+    // Never waits for a check.
     ~FileExistenceCache() override;
 
     // Never waits: the last answer, or true before the first. A path never answered, or answered longer
@@ -39,14 +50,19 @@ private:
         bool fresh = false;
         bool asking = false;
         Scheduler::TaskId forget = Scheduler::NoTask;
+        Scheduler::TaskId giveUp = Scheduler::NoTask;
     };
+    struct Workers;
 
+    static void work(std::shared_ptr<Workers> workers);
     void ask(const QString& path, Known& known);
     void answer(const QString& path, bool present);
+    void setPresent(const QString& path, Known& known, bool present);
 
     Scheduler& scheduler_;
-    Check check_;
     QHash<QString, Known> known_;
+    // shared with the threads, which may outlive the cache
+    std::shared_ptr<Workers> workers_;
 };
 
 } // namespace tetrapan

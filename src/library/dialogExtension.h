@@ -43,10 +43,14 @@ inline const AlertText TwoOrMoreFilesAdded{
 inline const AlertText FiveOrMoreFilesAdded{
     QStringLiteral("alert"), QStringLiteral("Five or more files are added."),
     QStringLiteral("Please add up to four files, one for each pane."), QStringLiteral("Cancel")};
-// Two programs writing one library would lose each other's changes.
+// Two programs writing one library would lose each other's changes. %1: the library's folder, %2: who holds
+// its lock, %3: the lock file. A lock left by a computer that stopped while it ran is never taken over.
 inline const AlertText TetrapanIsAlreadyRunning{
     QStringLiteral("alert"), QStringLiteral("Tetrapan is already running."),
-    QStringLiteral("Another Tetrapan is using the library in %1. Please use that one, or quit it first."),
+    QStringLiteral(
+        "Another Tetrapan (%2) is using the library in %1. Please use that one, or quit it first.\n\n"
+        "If no Tetrapan runs there (its computer stopped while it ran), delete the lock file %3 and "
+        "start Tetrapan again."),
     QStringLiteral("OK")};
 inline const AlertText DeletePlaylist{
     QStringLiteral("alert"), QStringLiteral("Delete Playlist?"), {}, QStringLiteral("Delete,Cancel")};

@@ -4,12 +4,13 @@
 #include "library/dialogExtension.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
+#include "platform/AtomicFileWriter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QWidget>
 
@@ -21,25 +22,19 @@ const QString DefaultTitle = QStringLiteral("Tetrapan");
 // A file name holds at most 255 bytes; the title leaves room for the time and " pane 4 (99).png".
 constexpr int MaxTitleBytes = 200;
 
-// Written whole or not at all: a failure leaves no file behind.
+// Written whole or not at all: a failure leaves no file behind, and says why in the system's words (a full
+// disk is "No space left on device", where the image writer only knew "Unknown error").
 bool writePng(const QString& path, const QImage& image, QString* why)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *why = file.errorString();
-        return false;
-    }
-    QImageWriter writer(&file, "png");
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
     if (!writer.write(image)) {
         *why = writer.errorString();
-        file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        *why = file.errorString();
-        return false;
-    }
-    return true;
+    return AtomicFileWriter().write(path, png, why);
 }
 
 // Where the window's widgets draw nothing, the picture is transparent and the screen black.

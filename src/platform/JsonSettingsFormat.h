@@ -6,9 +6,9 @@
 
 namespace tetrapan {
 
-// The settings file's own format: one JSON object, a key per setting. QSettings reads and writes the file
-// through read and write; the settings domain also asks parse whether a file is usable at all, so both
-// always agree on what a damaged file is.
+// The settings file's own format: one JSON object, a key per setting. The settings domain reads the file
+// with parse, which also says whether a file is usable at all, and writes it with serialize; read and write
+// are the same over a device.
 namespace jsonSettingsFormat {
 
 // Blank text is an empty map. False, with the reason when asked, when the text is not one JSON object.

@@ -1,58 +1,60 @@
 #include "platform/SettingsDomain.h"
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/JsonSettingsFormat.h"
+#include "platform/safeFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 
 namespace tetrapan {
 
-namespace {
-
-QSettings::Format jsonFormat()
+SettingsDomain::SettingsDomain(const QString& filePath, QObject* parent)
+    : QObject(parent), filePath_(filePath)
 {
-    static const QSettings::Format format =
-        QSettings::registerFormat("json", jsonSettingsFormat::read, jsonSettingsFormat::write);
-    return format;
-}
-
-// A file that exists but does not hold a JSON object is set aside, never overwritten.
-QString setAsideIfDamaged(const QString& filePath)
-{
-    QFile file(filePath);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    file.close();
-    QSettings::SettingsMap map;
-    QString reason;
-    if (jsonSettingsFormat::parse(bytes, map, &reason))
-        return {};
-    const QString damaged = filePath + QStringLiteral(".damaged");
-    QFile::remove(damaged);
-    if (!QFile::rename(filePath, damaged)) {
-        return QStringLiteral("The settings file %1 is damaged (%2) and could not be set aside.")
-            .arg(filePath, reason);
-    }
-    return QStringLiteral("The settings file %1 was damaged (%2); it was kept as %3 and defaults are used.")
-        .arg(filePath, reason, damaged);
-}
-
-} // namespace
-
-SettingsDomain::SettingsDomain(const QString& filePath, QObject* parent) : QObject(parent), filePath_(filePath)
-{
-    damagedNote_ = setAsideIfDamaged(filePath_);
+    load();
     if (!damagedNote_.isEmpty())
         qWarning("%s", qPrintable(damagedNote_));
-    settings_ = std::make_unique<QSettings>(filePath_, jsonFormat());
-    settings_->setFallbacksEnabled(false);
 }
 
-SettingsDomain::~SettingsDomain() = default;
+SettingsDomain::~SettingsDomain()
+{
+    synchronize();
+}
+
+// A file that exists but cannot be used is set aside, never overwritten: the user may want it back.
+void SettingsDomain::load()
+{
+    QFile file;
+    QString reason;
+    const safeFiles::Opening opening = safeFiles::openForReading(file, filePath_, &reason);
+    if (opening == safeFiles::Opening::Missing)
+        return;
+    if (opening == safeFiles::Opening::Opened) {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            reason = file.errorString();
+        else if (jsonSettingsFormat::parse(bytes, stored_, &reason))
+            return;
+        stored_.clear();
+    }
+    QString why;
+    const QString keptAs = safeFiles::setAside(filePath_, QDateTime::currentDateTime(), &why);
+    damagedNote_ =
+        keptAs.isEmpty()
+            ? QStringLiteral("The settings file %1 cannot be used (%2) and %3; defaults are used and no "
+                             "setting is saved until it is mended or removed.")
+                  .arg(filePath_, reason, why)
+            : QStringLiteral(
+                  "The settings file %1 could not be used (%2); it was kept as %3 and defaults are "
+                  "used.")
+                  .arg(filePath_, reason, keptAs);
+    // a file left in place is never written over; the note has said so
+    leftInPlace_ = keptAs.isEmpty();
+}
 
 QString SettingsDomain::standardFilePath()
 {
@@ -68,15 +70,15 @@ void SettingsDomain::registerDefaults(const QVariantMap& defaults)
 
 QVariant SettingsDomain::objectForKey(const QString& key) const
 {
-    const QVariant stored = settings_->value(key);
-    if (stored.isValid())
-        return stored;
+    const auto it = stored_.constFind(key);
+    if (it != stored_.constEnd() && it->isValid())
+        return *it;
     return registered_.value(key);
 }
 
 bool SettingsDomain::hasStoredValue(const QString& key) const
 {
-    return settings_->contains(key);
+    return stored_.contains(key);
 }
 
 void SettingsDomain::setObject(const QVariant& value, const QString& key)
@@ -85,23 +87,54 @@ void SettingsDomain::setObject(const QVariant& value, const QString& key)
         removeObject(key);
         return;
     }
-    settings_->setValue(key, value);
-    Q_EMIT valueChanged(key);
+    stored_.insert(key, value);
+    changed(key);
 }
 
 void SettingsDomain::removeObject(const QString& key)
 {
-    if (!settings_->contains(key))
+    if (stored_.remove(key) == 0)
         return;
-    settings_->remove(key);
+    changed(key);
+}
+
+void SettingsDomain::changed(const QString& key)
+{
+    dirty_ = true;
+    // a writer that does not synchronize (a control bound to a setting) still reaches the file soon
+    if (!syncQueued_) {
+        syncQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                syncQueued_ = false;
+                synchronize();
+            },
+            Qt::QueuedConnection);
+    }
     Q_EMIT valueChanged(key);
 }
 
 bool SettingsDomain::synchronize()
 {
+    if (leftInPlace_)
+        return false;
+    if (!dirty_)
+        return true;
     QDir().mkpath(QFileInfo(filePath_).absolutePath());
-    settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    QString reason;
+    if (AtomicFileWriter().write(filePath_, jsonSettingsFormat::serialize(stored_), &reason)) {
+        dirty_ = false;
+        failing_ = false;
+        return true;
+    }
+    // every setter synchronizes: told once, until a write succeeds again
+    if (!failing_) {
+        failing_ = true;
+        qWarning("The settings could not be saved in %s: %s", qPrintable(filePath_), qPrintable(reason));
+        Q_EMIT writeFailed(filePath_, reason);
+    }
+    return false;
 }
 
 } // namespace tetrapan

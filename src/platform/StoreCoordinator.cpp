@@ -3,10 +3,9 @@
 #include "platform/XmlStore.h"
 #include "platform/XmlStorePrefetch.h"
 #include "platform/XmlStoreReader.h"
+#include "platform/safeFiles.h"
 
-#include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 
 namespace tetrapan {
 
@@ -39,22 +38,14 @@ bool StoreCoordinator::addXmlStore(const QString& filePath, StoreError& error)
 QString StoreCoordinator::setAsideDamagedStore(const QString& filePath, const QDateTime& now,
                                                StoreError& error)
 {
-    const QString base =
-        filePath + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString keptAs = base;
-    QFile file(filePath);
-    // a rename, not a copy: the kept file is the very one that was read, and no other file is written over
-    for (int n = 2; !file.rename(keptAs); ++n) {
-        if (!QFileInfo::exists(keptAs) || n > 999) {
-            error =
-                StoreError{filePath, 0, 0,
-                           QStringLiteral("the damaged library could not be kept as %1 (%2); it is left as "
-                                          "it is and nothing will be saved until the program is started "
-                                          "again")
-                               .arg(keptAs, file.errorString())};
-            return {};
-        }
-        keptAs = base + QStringLiteral("-%1").arg(n);
+    QString why;
+    const QString keptAs = safeFiles::setAside(filePath, now, &why);
+    if (keptAs.isEmpty()) {
+        error = StoreError{filePath, 0, 0,
+                           QStringLiteral("the damaged library %1; it is left as it is and nothing will be "
+                                          "saved until the program is started again")
+                               .arg(why)};
+        return {};
     }
     addXmlStore(filePath, error);
     return keptAs;
@@ -62,9 +53,8 @@ QString StoreCoordinator::setAsideDamagedStore(const QString& filePath, const QD
 
 RecordMap StoreCoordinator::readablePartOf(const QString& filePath) const
 {
-    // a FIFO or a device would wait for ever, or never end
-    QFile file(filePath);
-    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (safeFiles::openForReading(file, filePath, nullptr) != safeFiles::Opening::Opened)
         return {};
     return xmlStoreForm::readablePart(model_, file);
 }
@@ -98,6 +88,15 @@ bool StoreCoordinator::save(const RecordMap& records, StoreError& error) const
                                             "when it was opened (%1); it is left as it is")
                                  .arg(openError_.text())
                            : QStringLiteral("the library was not saved: no library file is open");
+        return false;
+    }
+    if (const QString why = saveGuard_ ? saveGuard_() : QString(); !why.isEmpty()) {
+        error =
+            StoreError{store_->filePath(), 0, 0,
+                       QStringLiteral("the library was not saved, because %1: another Tetrapan may be using "
+                                      "it, and saving would write over its changes. Quit this one (Save "
+                                      "Elsewhere keeps what changed here) and start Tetrapan again.")
+                           .arg(why)};
         return false;
     }
     return store_->save(records, error);

@@ -8,6 +8,7 @@
 
 class QDateTime;
 
+#include <functional>
 #include <memory>
 
 namespace tetrapan {
@@ -46,7 +47,11 @@ public:
 
     // The records read by addXmlStore, handed over once to the context.
     RecordMap takeLoadedRecords();
+    // Refused, the file untouched, while the save guard gives a reason.
     bool save(const RecordMap& records, StoreError& error) const;
+    // Asked before every save of the store's own file: empty when the file may be written, else why not
+    // (another program may be using the library).
+    void setSaveGuard(std::function<QString()> whyNot) { saveGuard_ = std::move(whyNot); }
     // Writes the records as a whole library file at another path; the store's own file is left alone.
     bool saveCopy(const RecordMap& records, const QString& filePath, StoreError& error) const;
 
@@ -55,6 +60,7 @@ private:
     std::unique_ptr<XmlStore> store_;
     RecordMap loaded_;
     StoreError openError_;
+    std::function<QString()> saveGuard_;
     std::unique_ptr<XmlStorePrefetch> prefetch_; // reads with model_, so it goes first
 };
 

@@ -1,10 +1,10 @@
 #include "platform/XmlStore.h"
 
 #include "platform/XmlStoreReader.h"
+#include "platform/safeFiles.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -12,7 +12,10 @@ namespace tetrapan {
 
 using namespace xmlStoreForm;
 
-XmlStore::XmlStore(const QString& filePath, const ObjectModel& model) : filePath_(filePath), model_(model) {}
+XmlStore::XmlStore(const QString& filePath, const ObjectModel& model, const FileWriteCalls& calls)
+    : filePath_(filePath), model_(model), writer_(calls)
+{
+}
 
 bool XmlStore::canHoldDate(const QDateTime& date)
 {
@@ -25,14 +28,15 @@ bool XmlStore::canHoldDate(const QDateTime& date)
 bool XmlStore::load(RecordMap& records, StoreError& error) const
 {
     error = StoreError{filePath_, 0, 0, {}};
-    QFile file(filePath_);
-    if (!file.exists()) {
+    QFile file;
+    switch (safeFiles::openForReading(file, filePath_, &error.reason)) {
+    case safeFiles::Opening::Missing:
         records.clear();
         return true;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        error.reason = file.errorString();
+    case safeFiles::Opening::Refused:
         return false;
+    case safeFiles::Opening::Opened:
+        break;
     }
     return read(file, records, error);
 }
@@ -196,20 +200,7 @@ bool XmlStore::write(QIODevice& device, const RecordMap& records, StoreError& er
 bool XmlStore::save(const RecordMap& records, StoreError& error) const
 {
     error = StoreError{filePath_, 0, 0, {}};
-    QSaveFile file(filePath_);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error.reason = QStringLiteral("could not create the file: %1").arg(file.errorString());
-        return false;
-    }
-    if (!write(file, records, error)) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.flush() || !file.commit()) {
-        error.reason = QStringLiteral("could not write the file: %1").arg(file.errorString());
-        return false;
-    }
-    return true;
+    return writer_.write(filePath_, serialize(records), &error.reason);
 }
 
 } // namespace tetrapan

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/ObjectModel.h"
 #include "platform/Record.h"
 #include "platform/StoreError.h"
@@ -20,7 +21,8 @@ public:
     // A library read with a larger id is numbered afresh from 1: a context goes on from its highest id.
     static constexpr ObjectId HighestKeptId = ObjectId(1) << 62;
 
-    XmlStore(const QString& filePath, const ObjectModel& model);
+    XmlStore(const QString& filePath, const ObjectModel& model,
+             const FileWriteCalls& calls = FileWriteCalls::system());
 
     // Dates are written in UTC with a four-digit year: one outside the years 1 to 9999 there has no form in
     // the file, and written anyway it would make the whole library unreadable at the next start.
@@ -30,7 +32,9 @@ public:
 
     // A missing file is an empty library. Fills `records` only on success.
     bool load(RecordMap& records, StoreError& error) const;
-    // Writes a new file beside the old one and renames it over it; the old file stays whole on failure.
+    // Writes a new file beside the old one and renames it over it (AtomicFileWriter); on failure the old file
+    // stays byte for byte as it was and the error says why in the system's words. (Only a folder that could
+    // not be synced after the rename fails with the new file in place, which the error says.)
     bool save(const RecordMap& records, StoreError& error) const;
 
     bool read(QIODevice& device, RecordMap& records, StoreError& error) const;
@@ -40,6 +44,7 @@ public:
 private:
     QString filePath_;
     const ObjectModel& model_;
+    AtomicFileWriter writer_;
 };
 
 } // namespace tetrapan

@@ -60,6 +60,8 @@ int applicationMain(int argc, char** argv)
 
     auto nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
     dialogs.setParentWindow(&nib->mainWindow());
+    // the lock file deleted meanwhile, another program may have the library: no save writes over its changes
+    nib->appDelegate().setLibraryLockCheck([&instance] { return instance.lockLostReason(); });
 
     // the user chose to quit rather than start a new library: nothing shows and nothing is saved
     int status = EXIT_FAILURE;

@@ -3,6 +3,7 @@
 #include "shell/ApplicationAdaptor.h"
 #include "shell/commandLine.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -21,6 +22,14 @@ namespace {
 const QString ActivationToken = QStringLiteral("activation-token");
 const QString StartupId = QStringLiteral("desktop-startup-id");
 
+// QLockFile removes its file when it goes. A lock lost to another program must not take that program's file
+// with it: it is kept, unreleased, until the process ends.
+void keepUntilExit(std::unique_ptr<QLockFile> lock)
+{
+    static auto* kept = new QList<QLockFile*>;
+    kept->append(lock.release());
+}
+
 } // namespace
 
 const QString SingleInstance::ObjectPath = QStringLiteral("/org/tetrapan/Tetrapan");
@@ -32,9 +41,10 @@ QString SingleInstance::serviceName()
 }
 
 SingleInstance::SingleInstance(const QString& libraryFolder, const QDBusConnection& bus)
-    : lockFilePath_(QDir(libraryFolder).filePath(lockFileName())), lock_(lockFilePath_), bus_(bus)
+    : lockFilePath_(QDir(libraryFolder).filePath(lockFileName())),
+      lock_(std::make_unique<QLockFile>(lockFilePath_)), bus_(bus)
 {
-    lock_.setStaleLockTime(0);
+    lock_->setStaleLockTime(0);
 }
 
 SingleInstance::~SingleInstance()
@@ -43,18 +53,50 @@ SingleInstance::~SingleInstance()
         bus_.unregisterService(serviceName());
         bus_.unregisterObject(ObjectPath);
     }
+    if (lock_->isLocked() && QFileInfo::exists(lockFilePath_) && !lockLostReason().isEmpty())
+        keepUntilExit(std::move(lock_));
+}
+
+QString SingleInstance::lockHolder() const
+{
+    qint64 holder = 0;
+    QString host;
+    QString application;
+    if (!lock_->getLockInfo(&holder, &host, &application))
+        return {};
+    return host.isEmpty() ? QStringLiteral("process %1").arg(holder)
+                          : QStringLiteral("process %1 on the computer \"%2\"").arg(holder).arg(host);
+}
+
+QString SingleInstance::lockLostReason() const
+{
+    if (!lock_->isLocked())
+        return {};
+    const QString file = QDir::toNativeSeparators(lockFilePath_);
+    if (!QFileInfo::exists(lockFilePath_))
+        return QStringLiteral("its lock file %1 was deleted while this Tetrapan ran").arg(file);
+    qint64 holder = 0;
+    QString host;
+    QString application;
+    if (!lock_->getLockInfo(&holder, &host, &application))
+        return QStringLiteral("its lock file %1 was changed and can no longer be read").arg(file);
+    if (holder != QCoreApplication::applicationPid() ||
+        (!host.isEmpty() && host != QSysInfo::machineHostName())) {
+        return QStringLiteral("its lock file %1 now belongs to another Tetrapan (%2)").arg(file, lockHolder());
+    }
+    return {};
 }
 
 SingleInstance::Role SingleInstance::start(const QStringList& files)
 {
     QDir().mkpath(QFileInfo(lockFilePath_).absolutePath());
-    if (lock_.tryLock(0)) {
+    if (lock_->tryLock(0)) {
         offerOnBus();
         return Role::First;
     }
     // A folder where no lock can be made is one where no library can be saved either: this program runs,
     // and any save it tries reports why it failed.
-    if (lock_.error() != QLockFile::LockFailedError)
+    if (lock_->error() != QLockFile::LockFailedError)
         return Role::First;
     return handOver(files) ? Role::HandedOver : Role::Refused;
 }
@@ -80,7 +122,7 @@ bool SingleInstance::handOver(const QStringList& files)
     qint64 holder = 0;
     QString host;
     QString application;
-    if (!lock_.getLockInfo(&holder, &host, &application))
+    if (!lock_->getLockInfo(&holder, &host, &application))
         return false;
     if (!host.isEmpty() && host != QSysInfo::machineHostName())
         return false;

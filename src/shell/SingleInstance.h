@@ -7,6 +7,7 @@
 #include <QVariantMap>
 
 #include <chrono>
+#include <memory>
 
 namespace tetrapan {
 
@@ -17,7 +18,10 @@ namespace tetrapan {
 // reach it, ends without reading or writing anything.
 //
 // The lock (QLockFile) records the holder's process, so the lock of a program that crashed or was killed is
-// taken over at the next start, and it does not age: a program that runs for days keeps it.
+// taken over at the next start, and it does not age: a program that runs for days keeps it. The lock of a
+// program on another computer sharing the home cannot be checked so: it blocks every start until it is
+// deleted, and the refusal names it (lockHolder). A lock file deleted while the program runs lets a second
+// program take the library; lockLostReason tells the saves, which then refuse to write over its changes.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -40,6 +44,12 @@ public:
     // files: local paths for panes 1 to 4, as the command line gives them.
     Role start(const QStringList& files);
     QString lockFilePath() const { return lockFilePath_; }
+    // Who holds the lock as its file says: "process 123 on the computer \"host\""; empty when it cannot be
+    // read.
+    QString lockHolder() const;
+    // Empty while the lock file is still this program's, or when it never was (a folder where no lock can be
+    // made, where saves fail by themselves); else why it no longer is.
+    QString lockLostReason() const;
 
     // What the interface's callers ask of the first program. Open takes URIs (file:// or paths). Files that
     // arrive before the program listens (a call answered in an alert's event loop while the windows are
@@ -60,7 +70,7 @@ private:
     static QVariantMap platformData();
 
     QString lockFilePath_;
-    QLockFile lock_;
+    std::unique_ptr<QLockFile> lock_;
     QDBusConnection bus_;
     bool offered_ = false;
     bool listening_ = false;

@@ -25,6 +25,38 @@ Tetrapan_AppDelegate::Tetrapan_AppDelegate(SettingsDomain& settings, Scheduler& 
                                            DialogPresenter& dialogs, QObject* parent)
     : QObject(parent), settings_(settings), scheduler_(scheduler), dialogs_(dialogs)
 {
+    // queued: a setter that fails is often called from inside a window's event handling, not a place for an
+    // alert's event loop
+    connect(&settings_, &SettingsDomain::writeFailed, this, &Tetrapan_AppDelegate::tellSettingsNotSaved,
+            Qt::QueuedConnection);
+}
+
+void Tetrapan_AppDelegate::awakeFromNib()
+{
+    const QString note = settings_.takeDamagedFileNote();
+    if (note.isEmpty() || quitsAtStart_)
+        return;
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("The settings could not be read.");
+    alert.informativeText = note;
+    alert.buttons = {QStringLiteral("OK")};
+    dialogs_.runAlert(alert);
+}
+
+// Told once until a write succeeds again (the domain signals only then), as for the library.
+void Tetrapan_AppDelegate::tellSettingsNotSaved(const QString& filePath, const QString& reason)
+{
+    if (terminating_)
+        return;
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("The settings could not be saved.");
+    alert.informativeText =
+        QStringLiteral(
+            "%1: %2\n\nWindow places and options changed from now on are kept while Tetrapan runs, "
+            "and saved as soon as the file can be written.")
+            .arg(filePath, reason);
+    alert.buttons = {QStringLiteral("OK")};
+    dialogs_.runAlert(alert);
 }
 
 Tetrapan_AppDelegate::~Tetrapan_AppDelegate()
@@ -93,6 +125,8 @@ StoreCoordinator* Tetrapan_AppDelegate::persistentStoreCoordinator()
     persistentStoreCoordinator_ = prefetchingCoordinator_
                                       ? std::move(prefetchingCoordinator_)
                                       : std::make_unique<StoreCoordinator>(managedObjectModel());
+    persistentStoreCoordinator_->setSaveGuard(
+        [this] { return libraryLockCheck_ ? libraryLockCheck_() : QString(); });
     StoreError error;
     if (!persistentStoreCoordinator_->addXmlStore(libraryFilePath(), error))
         answerUnreadableLibrary(error);
@@ -263,7 +297,14 @@ bool Tetrapan_AppDelegate::terminate()
 {
     if (terminating_)
         return true;
-    if (applicationShouldTerminate() != TerminateNow)
+    // One quit at a time: a request that comes while the user is asked (a signal, the media controls' Quit,
+    // answered in the alert's event loop) would start a second decision and stack a second alert.
+    if (deciding_)
+        return false;
+    deciding_ = true;
+    const int reply = applicationShouldTerminate();
+    deciding_ = false;
+    if (reply != TerminateNow)
         return false;
     terminating_ = true;
     scheduler_.cancel(autosaveTask_);

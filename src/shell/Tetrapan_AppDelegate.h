@@ -9,6 +9,7 @@
 #include <QVariantMap>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QUndoStack;
@@ -44,7 +45,8 @@ public:
     QWidget* window = nullptr;
     LastStateKeeper* olvPlaylist = nullptr;
 
-    void awakeFromNib() {}
+    // Tells the user about a settings file found damaged at start.
+    void awakeFromNib();
 
     // $XDG_DATA_HOME/Tetrapan; computed on every call, creates nothing.
     static QString applicationSupportFolder();
@@ -61,10 +63,18 @@ public:
 
     QUndoStack* windowWillReturnUndoManager(QWidget* window);
 
+    // Asked before each save of the library: empty while this program still holds the library's lock, else
+    // why not; the save is then refused with that reason.
+    void setLibraryLockCheck(std::function<QString()> whyNotOurs)
+    {
+        libraryLockCheck_ = std::move(whyNotOurs);
+    }
+
     void saveAction();
     int applicationShouldTerminate();
-    // A quit request from any path (menu, window close, logout): runs the quit decision and, when it
-    // allows, ends the event loop. Returns whether the program is quitting.
+    // A quit request from any path (menu, window close, logout, a signal, the media controls): runs the quit
+    // decision and, when it allows, ends the event loop. Returns whether the program is quitting. A request
+    // made while a decision is under way is dropped: the user is already being asked.
     bool terminate();
     bool isTerminating() const { return terminating_; }
     // The library could not be read and the user chose to quit rather than start a new one: the program
@@ -81,6 +91,7 @@ private:
     void answerUnreadableLibrary(const StoreError& error);
     static QString readablePartText(const RecordMap& records);
     void repairIdentifiers(ObjectContext& context);
+    void tellSettingsNotSaved(const QString& filePath, const QString& reason);
     int quitUnsaved(const ObjectContext& context);
     void scheduleAutosave();
     void autosave();
@@ -92,9 +103,11 @@ private:
     std::unique_ptr<StoreCoordinator> persistentStoreCoordinator_;
     std::unique_ptr<StoreCoordinator> prefetchingCoordinator_; // until the library's first use
     std::unique_ptr<ObjectContext> managedObjectContext_;
+    std::function<QString()> libraryLockCheck_;
     Scheduler::TaskId autosaveTask_ = Scheduler::NoTask;
     bool autosaveErrorShown_ = false;
     bool terminating_ = false;
+    bool deciding_ = false; // a quit decision is under way
     bool quitsAtStart_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -14,13 +15,20 @@ namespace {
 // The one thing a signal handler may touch: the write end of the socket pair.
 volatile sig_atomic_t signalWriteFd = -1;
 
+// The signals that end the program as Quit does: the session ending or a logout (SIGTERM), Ctrl+C in a
+// terminal (SIGINT), and the terminal closed or the session hung up (SIGHUP).
+constexpr int QuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 void onSignal(int number)
 {
+    // The interrupted code may be about to read errno; a write into a full socket would change it.
+    const int savedErrno = errno;
     const int fd = signalWriteFd;
     if (fd >= 0) {
         const char byte = static_cast<char>(number);
         [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
     }
+    errno = savedErrno;
 }
 
 } // namespace
@@ -41,16 +49,23 @@ UnixSignalWatcher::UnixSignalWatcher(QObject* parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int number : QuitSignals) {
+        struct sigaction previous {};
+        ::sigaction(number, nullptr, &previous);
+        // started with nohup, the program is meant to outlive its terminal
+        if (number == SIGHUP && previous.sa_handler == SIG_IGN)
+            continue;
+        ::sigaction(number, &action, nullptr);
+        watched_.append(number);
+    }
 }
 
 UnixSignalWatcher::~UnixSignalWatcher()
 {
     if (fds_[0] < 0)
         return;
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+    for (const int number : std::as_const(watched_))
+        std::signal(number, SIG_DFL);
     signalWriteFd = -1;
     ::close(fds_[0]);
     ::close(fds_[1]);

@@ -46,11 +46,15 @@ std::optional<int> startOrHandOver(SingleInstance& instance, const QStringList& 
         break;
     }
     const dialogExtension::AlertText& alert = dialogExtension::TetrapanIsAlreadyRunning;
+    const QString holder = instance.lockHolder();
+    const QString info =
+        alert.info.arg(QDir::toNativeSeparators(QFileInfo(instance.lockFilePath()).absolutePath()),
+                       holder.isEmpty() ? QStringLiteral("unknown") : holder,
+                       QDir::toNativeSeparators(instance.lockFilePath()));
+    // also for whoever started it from a terminal, or a script
+    qWarning("%s %s", qPrintable(alert.message), qPrintable(info));
     MessageBoxPresenter dialogs;
-    dialogExtension::displayMessage(
-        dialogs, alert.style, alert.message,
-        alert.info.arg(QDir::toNativeSeparators(QFileInfo(instance.lockFilePath()).absolutePath())),
-        alert.btnList);
+    dialogExtension::displayMessage(dialogs, alert.style, alert.message, info, alert.btnList);
     return 1;
 }
 

@@ -13,6 +13,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace tetrapan;
 using namespace tetrapan::test;
 
@@ -125,14 +128,18 @@ private Q_SLOTS:
 
     void whatCannotBeWrittenIsToldAndNothingStays_data()
     {
-        QTest::addColumn<bool>("folder"); // the folder cannot be made, or else pane 2's picture not written
-        QTest::newRow("a file where the folder would go") << true;
-        QTest::newRow("a folder where pane 2's picture would go") << false;
+        QTest::addColumn<QString>("blocker");
+        QTest::addColumn<QString>("why"); // the system's words in the alert
+        QTest::newRow("a file where the folder would go") << "file for folder" << "could not be made";
+        QTest::newRow("a folder where pane 2's picture would go") << "folder for picture" << "Is a directory";
+        // the file size limit makes the disk refuse the rest of the file, as a full one does
+        QTest::newRow("a disk that fills up") << "size limit" << "File too large";
     }
 
     void whatCannotBeWrittenIsToldAndNothingStays()
     {
-        QFETCH(bool, folder);
+        QFETCH(QString, blocker);
+        QFETCH(QString, why);
         SnapshotFixture f;
         f.loadPicture(1);
         f.loadPicture(2, false);
@@ -140,19 +147,31 @@ private Q_SLOTS:
         f.snapshot.takeSnapshot();
         const QDateTime after = QDateTime::currentDateTime();
         QDir pictures(f.snapshot.folder());
-        if (folder) {
+        if (blocker == "file for folder") {
             QVERIFY(QFile(f.pictures.filePath(QStringLiteral("Pictures"))).open(QIODevice::WriteOnly));
-        } else {
+        } else if (blocker == "folder for picture") {
             QVERIFY(pictures.mkpath(QStringLiteral(".")));
             for (QDateTime t = before; t <= after.addSecs(1); t = t.addSecs(1))
                 QVERIFY(pictures.mkdir(PaneSnapshot::fileStem(QStringLiteral("Match 3"), t) + " pane 2.png"));
         }
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (blocker == "size limit") {
+            rlimit small = old;
+            small.rlim_cur = 40; // past a PNG's header, short of its pixels
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
         Q_EMIT f.movieOf(2)->frameImageReady(f.movieOf(2), f.movieOf(2)->frameImage);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previousHandler);
         QCOMPARE(f.finished.count(), 1);
         QVERIFY(f.written().isEmpty());
         QCOMPARE(f.dialogs.alerts.size(), qsizetype(1));
         QCOMPARE(f.dialogs.alerts[0].messageText, QStringLiteral("Could not save the snapshot."));
         QVERIFY(f.dialogs.alerts[0].informativeText.contains(f.snapshot.folder()));
+        QVERIFY2(f.dialogs.alerts[0].informativeText.contains(why),
+                 qPrintable(f.dialogs.alerts[0].informativeText));
         // neither the window's picture nor pane 1's stays, nor a file half written
         QVERIFY(pictures.entryList(QDir::Files | QDir::Hidden).isEmpty());
         QCOMPARE(QDir(f.pictures.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),

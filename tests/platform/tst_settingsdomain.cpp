@@ -3,11 +3,17 @@
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tetrapan;
 namespace ude = tetrapan::userDefaultsExtension;
@@ -150,31 +156,89 @@ private Q_SLOTS:
         QCOMPARE(ude::defaultFloatValue(domain, QStringLiteral("optPlayVolume")), 0.0f);
     }
 
+    // A file that cannot be used is set aside under a name of its own, never over one kept before, and the
+    // domain starts from the defaults; a FIFO or a folder is not even opened (a FIFO would wait for ever).
     void damagedFileIsSetAsideNotOverwritten_data()
     {
+        QTest::addColumn<QString>("kind"); // "file" with the content, "fifo" or "folder"
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("damaged");
-        QTest::newRow("not json") << QByteArray("optSkipTime = 3\n") << true;
-        QTest::newRow("array") << QByteArray("[1, 2, 3]") << true;
-        QTest::newRow("truncated") << QByteArray("{\"optSkipTime\": 3, \"rect") << true;
+        QTest::addColumn<QString>("reason"); // "" for no damage
+        QTest::newRow("not json") << "file" << QByteArray("optSkipTime = 3\n") << "illegal value";
+        QTest::newRow("array") << "file" << QByteArray("[1, 2, 3]") << "JSON object";
+        QTest::newRow("truncated") << "file" << QByteArray("{\"optSkipTime\": 3, \"rect") << "unterminated";
+        QTest::newRow("fifo") << "fifo" << QByteArray() << "not a regular file but a FIFO";
+        QTest::newRow("folder") << "folder" << QByteArray() << "not a regular file but a folder";
         // an empty file is no damage, only a domain with nothing stored yet
-        QTest::newRow("empty") << QByteArray() << false;
-        QTest::newRow("blank") << QByteArray(" \n") << false;
+        QTest::newRow("empty") << "file" << QByteArray() << "";
+        QTest::newRow("blank") << "file" << QByteArray(" \n") << "";
     }
     void damagedFileIsSetAsideNotOverwritten()
     {
+        QFETCH(QString, kind);
         QFETCH(QByteArray, content);
-        QFETCH(bool, damaged);
+        QFETCH(QString, reason);
         test::TestHome home;
-        QVERIFY(test::writeAll(home.settingsFile(), content));
+        const QFileInfo file(home.settingsFile());
+        QVERIFY(file.dir().mkpath(QStringLiteral(".")));
+        // damaged twice within a second: the second is kept beside the first
+        for (int time = 1; time <= 2; ++time) {
+            if (kind == "file")
+                QVERIFY(test::writeAll(file.filePath(), content));
+            else if (kind == "fifo")
+                QCOMPARE(::mkfifo(QFile::encodeName(file.filePath()).constData(), 0600), 0);
+            else
+                QVERIFY(QDir().mkpath(file.filePath()));
+            SettingsDomain domain(file.filePath());
+            registerSkipDefault(domain);
+            QVERIFY2(domain.damagedFileNote().contains(reason), qPrintable(domain.damagedFileNote()));
+            QCOMPARE(domain.damagedFileNote().isEmpty(), reason.isEmpty());
+            QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 10.0f);
+            ude::setDefaultIntValue(domain, 3, QStringLiteral("optUniqueNoForFlist"));
+            QCOMPARE(fileObject(file.filePath()).value(QStringLiteral("optUniqueNoForFlist")).toInt(), 3);
+            const QStringList kept =
+                file.dir().entryList({file.fileName() + ".damaged-*"}, QDir::AllEntries | QDir::System);
+            QCOMPARE(kept.size(), reason.isEmpty() ? 0 : time);
+            for (const QString& name : kept) {
+                QVERIFY2(domain.damagedFileNote().contains(name) || time == 2, qPrintable(name));
+                if (kind == "file")
+                    QCOMPARE(test::readAll(file.dir().filePath(name)), content);
+            }
+            QVERIFY(QFile::remove(file.filePath()));
+        }
+    }
+
+    // A file that cannot be written (the file size limit stands for a full disk): the old file stays as it
+    // was, the values are kept to be written later, and the failure is told once until a write succeeds.
+    void aFailedWriteIsToldOnceAndChangesNothing()
+    {
+        test::TestHome home;
         SettingsDomain domain(home.settingsFile());
-        registerSkipDefault(domain);
-        QCOMPARE(domain.damagedFileNote().isEmpty(), !damaged);
-        QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 10.0f);
-        ude::setDefaultIntValue(domain, 3, QStringLiteral("optUniqueNoForFlist"));
-        QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForFlist")).toInt(), 3);
-        QCOMPARE(test::readAll(home.settingsFile() + QStringLiteral(".damaged")),
-                 damaged ? content : QByteArray());
+        ude::setDefaultIntValue(domain, 7, QStringLiteral("optUniqueNoForPlist"));
+        const QByteArray before = test::readAll(home.settingsFile());
+        QSignalSpy failures(&domain, &SettingsDomain::writeFailed);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 10;
+        setrlimit(RLIMIT_FSIZE, &small);
+        ude::setDefaultIntValue(domain, 8, QStringLiteral("optUniqueNoForPlist"));
+        ude::setDefaultFloatValue(domain, 0.5f, QStringLiteral("optPlayVolume"));
+        const bool written = domain.synchronize();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(!written);
+        QCOMPARE(failures.count(), 1);
+        QCOMPARE(failures.first().at(0).toString(), home.settingsFile());
+        QVERIFY2(failures.first().at(1).toString().endsWith(QStringLiteral("File too large")),
+                 qPrintable(failures.first().at(1).toString()));
+        QCOMPARE(test::readAll(home.settingsFile()), before);
+        QCOMPARE(QFileInfo(home.settingsFile()).dir().entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Tetrapan.json")});
+        // once there is room again what was set reaches the file
+        QVERIFY(domain.synchronize());
+        QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForPlist")).toInt(), 8);
+        QCOMPARE(failures.count(), 1);
     }
 };
 

@@ -12,11 +12,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <random>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -94,6 +97,65 @@ struct SaverReport {
         }
     }
 };
+
+// The system calls of a save, failing at one step as a full disk, an over-quota network home or a failing
+// device does; every other call is the system's own.
+struct FailingStep {
+    QByteArray step; // "open", "write", "fdatasync", "close", "rename" or "folder sync"
+    int error = 0;
+    bool wroteSome = false;
+};
+FailingStep failing;
+
+int failingOpen(const char* path, int flags, mode_t mode)
+{
+    if (failing.step == "open" && (flags & O_CREAT)) {
+        errno = failing.error;
+        return -1;
+    }
+    return ::open(path, flags, mode);
+}
+ssize_t failingWrite(int fd, const void* data, size_t size)
+{
+    if (failing.step != "write")
+        return ::write(fd, data, size);
+    // part of the file is taken, then the rest refused
+    if (!std::exchange(failing.wroteSome, true))
+        return ::write(fd, data, size / 2);
+    errno = failing.error;
+    return -1;
+}
+int failingFdatasync(int fd)
+{
+    if (failing.step != "fdatasync")
+        return ::fdatasync(fd);
+    errno = failing.error;
+    return -1;
+}
+int failingClose(int fd)
+{
+    const int result = ::close(fd); // a failed close has still let the descriptor go
+    if (failing.step != "close" || result != 0)
+        return result;
+    errno = failing.error;
+    return -1;
+}
+int failingRename(const char* from, const char* to)
+{
+    if (failing.step != "rename")
+        return ::rename(from, to);
+    errno = failing.error;
+    return -1;
+}
+int failingFsync(int fd)
+{
+    if (failing.step != "folder sync")
+        return ::fsync(fd);
+    errno = failing.error;
+    return -1;
+}
+const FileWriteCalls FailingCalls{failingOpen,  failingWrite,  failingFdatasync,
+                                  failingClose, failingRename, failingFsync};
 
 } // namespace
 
@@ -367,6 +429,38 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(path));
     }
 
+    // What is no regular file is refused as a damaged library is, without being opened (a FIFO would wait for
+    // a writer for ever, before any window shows), and is set aside as one is.
+    void whatIsNoFileIsRefusedUnopened_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "a FIFO";
+        QTest::newRow("folder") << "a folder";
+    }
+    void whatIsNoFileIsRefusedUnopened()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lib.xml"));
+        if (kind == "a FIFO")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkdir(path));
+        StoreCoordinator coordinator(model_);
+        StoreError error;
+        for (const bool prefetched : {true, false}) {
+            if (prefetched)
+                coordinator.prefetchXmlStore(path);
+            QVERIFY(!coordinator.addXmlStore(path, error));
+            QCOMPARE(error.reason, "it is not a regular file but " + kind);
+        }
+        const QString keptAs = coordinator.setAsideDamagedStore(path, QDateTime::currentDateTime(), error);
+        QVERIFY2(!keptAs.isEmpty(), qPrintable(error.text()));
+        QVERIFY(coordinator.hasStore());
+        QCOMPARE(QFileInfo(keptAs).isDir(), kind == "a folder");
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
     // A date the file cannot hold, kept, would make the whole library unreadable at the next start.
     void datesTheFileCannotHoldAreNotKept_data()
     {
@@ -423,6 +517,49 @@ private Q_SLOTS:
         // once there is room again the same changes save
         QVERIFY2(ctx.save(error), qPrintable(error.text()));
         QVERIFY(test::readAll(path).size() > before.size());
+    }
+
+    // Each step of a save failing in turn: the save says so in the system's words, the old file stays byte
+    // for byte, and no new file is left beside it. Only a folder that cannot be synced comes after the new
+    // file is in place, and then the save still says it may not last.
+    void aFailedSaveSaysWhyAndChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("step");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("no room for a new file") << QByteArray("open") << ENOSPC << "could not create";
+        QTest::newRow("disk full while writing") << QByteArray("write") << ENOSPC << "could not write";
+        QTest::newRow("device error on fdatasync") << QByteArray("fdatasync") << EIO << "to the disk";
+        QTest::newRow("over quota on close") << QByteArray("close") << EDQUOT << "finish writing";
+        QTest::newRow("rename refused") << QByteArray("rename") << EACCES << "in place of the old one";
+        QTest::newRow("folder not synced") << QByteArray("folder sync") << EIO << "power cut";
+    }
+    void aFailedSaveSaysWhyAndChangesNothing()
+    {
+        QFETCH(QByteArray, step);
+        QFETCH(int, error);
+        QFETCH(QString, what);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lib.xml"));
+        const QByteArray before = library("  <playlist id=\"1\" title=\"Before\"/>\n");
+        QVERIFY(test::writeAll(path, before));
+        StoreError saveError;
+        StoreCoordinator grown(model_);
+        ObjectContext ctx(grown);
+        for (int n = 1; n <= 200; ++n)
+            addPlaylist(ctx, n);
+
+        failing = {step, error, false};
+        const bool saved = XmlStore(path, model_, FailingCalls).save(ctx.records(), saveError);
+        failing = {};
+        QVERIFY(!saved);
+        QVERIFY2(saveError.reason.contains(what), qPrintable(saveError.reason));
+        QVERIFY2(saveError.reason.endsWith(qt_error_string(error)), qPrintable(saveError.reason));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"lib.xml"});
+        if (step == "folder sync")
+            QCOMPARE(test::readAll(path), XmlStore(path, model_).serialize(ctx.records()));
+        else
+            QCOMPARE(test::readAll(path), before);
     }
 
     // A process that grows the library by one playlist per save is killed at random moments, nearly all of

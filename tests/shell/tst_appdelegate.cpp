@@ -1,9 +1,14 @@
 #include "AppFixture.h"
 
 #include "platform/StoreCoordinator.h"
+#include "platform/userDefaultsExtension.h"
+#include "shell/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
+
+#include <unistd.h>
 
 using namespace tetrapan;
 using tetrapan::test::AppFixture;
@@ -43,13 +48,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("savedAs"); // the file panel's answer
         QTest::addColumn<bool>("quits");
         QTest::addColumn<int>("alertsShown");
-        QTest::newRow("quit anyway") << false << 1001 << QString() << true << 1;
-        QTest::newRow("cancel") << false << 1002 << QString() << false << 1;
-        QTest::newRow("error resolved") << true << 1001 << QString() << false << 0;
-        QTest::newRow("saved elsewhere") << false << 1000 << QStringLiteral("elsewhere.xml") << true << 1;
-        QTest::newRow("file panel cancelled") << false << 1000 << QString() << false << 1;
+        QTest::addColumn<bool>("quitAgainMeanwhile"); // another quit request arrives while the alert shows
+        QTest::newRow("quit anyway") << false << 1001 << QString() << true << 1 << false;
+        // one quit at a time: the second request neither starts a second decision nor stacks an alert
+        QTest::newRow("quit anyway, asked to quit meanwhile")
+            << false << 1001 << QString() << true << 1 << true;
+        QTest::newRow("cancel, asked to quit meanwhile") << false << 1002 << QString() << false << 1 << true;
+        QTest::newRow("cancel") << false << 1002 << QString() << false << 1 << false;
+        QTest::newRow("error resolved") << true << 1001 << QString() << false << 0 << false;
+        QTest::newRow("saved elsewhere")
+            << false << 1000 << QStringLiteral("elsewhere.xml") << true << 1 << false;
+        QTest::newRow("file panel cancelled") << false << 1000 << QString() << false << 1 << false;
         QTest::newRow("elsewhere unwritable too")
-            << false << 1000 << QStringLiteral("no/such.xml") << false << 1;
+            << false << 1000 << QStringLiteral("no/such.xml") << false << 1 << false;
     }
 
     void failedSaveAtQuitAsksTheUser()
@@ -58,8 +69,14 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(QString, savedAs);
         QFETCH(bool, quits);
+        QFETCH(bool, quitAgainMeanwhile);
         AppFixture f;
         f.nib->showWindows();
+        if (quitAgainMeanwhile)
+            f.dialogs.whileAlertShown = [&f, asked = false]() mutable {
+                if (!std::exchange(asked, true))
+                    QVERIFY(!f.nib->appDelegate().terminate());
+            };
         f.playlist(QStringLiteral("A"));
         // a folder where the file should be makes every save fail
         QVERIFY(QDir().mkpath(f.home.libraryFile()));
@@ -164,6 +181,41 @@ private Q_SLOTS:
         QCOMPARE(f.ctx().value(f.playlist(QStringLiteral("D")), LibrarySchema::UniqueId).toString(), "00000004");
     }
 
+    // A settings file found damaged at start, or one that cannot be written: the user is told once, through
+    // an alert.
+    void settingsTroubleIsToldOnce_data()
+    {
+        QTest::addColumn<bool>("damagedAtStart"); // else: cannot be written (a folder in its place)
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("damaged at start") << true << "The settings could not be read." << ".damaged-";
+        QTest::newRow("cannot be written") << false << "The settings could not be saved." << "Is a directory";
+    }
+    void settingsTroubleIsToldOnce()
+    {
+        QFETCH(bool, damagedAtStart);
+        QFETCH(QString, message);
+        QFETCH(QString, reason);
+        test::TestHome home;
+        if (damagedAtStart)
+            QVERIFY(test::writeAll(home.settingsFile(), "{\"optSkipTime\": "));
+        AppFixture f({.home = &home});
+        if (!damagedAtStart) {
+            QFile::remove(home.settingsFile());
+            QVERIFY(QDir().mkpath(home.settingsFile()));
+            for (int n = 1; n <= 2; ++n)
+                userDefaultsExtension::setDefaultIntValue(f.settings, n, QStringLiteral("optUniqueNoForPlist"));
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+        QCOMPARE(f.dialogs.alerts.front().messageText, message);
+        QVERIFY2(f.dialogs.alerts.front().informativeText.contains(reason),
+                 qPrintable(f.dialogs.alerts.front().informativeText));
+        f.restart();
+        QCoreApplication::processEvents();
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+    }
+
     // (Saving at quit: failedSaveAtQuitAsksTheUser.)
     void changesReachTheDiskAfterAPause()
     {
@@ -193,6 +245,42 @@ private Q_SLOTS:
         f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
         QCOMPARE(f.dialogs.errors.size(), 1);
         QVERIFY(f.ctx().hasChanges());
+    }
+
+    // The lock file deleted while the program runs, then taken by another program: from the deletion on, no
+    // save writes the library (the other program's changes would be lost), the user is told why, and the
+    // other program's lock file outlives this program.
+    void noSaveOnceTheLockIsNoLongerOurs()
+    {
+        AppFixture f;
+        const QDBusConnection noBus =
+            QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
+        auto instance = std::make_unique<SingleInstance>(f.nib->appDelegate().applicationSupportFolder(), noBus);
+        QCOMPARE(instance->start({}), SingleInstance::Role::First);
+        f.nib->appDelegate().setLibraryLockCheck([&instance] { return instance->lockLostReason(); });
+        f.playlist(QStringLiteral("A"));
+        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        const QByteArray saved = test::readAll(f.home.libraryFile());
+        QVERIFY(saved.contains("\"A\""));
+
+        QVERIFY(QFile::remove(instance->lockFilePath()));
+        f.playlist(QStringLiteral("B"));
+        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        QCOMPARE(f.dialogs.errors.size(), 1);
+        QVERIFY2(f.dialogs.errors.front().reason.contains(QStringLiteral("was deleted")),
+                 qPrintable(f.dialogs.errors.front().reason));
+        // another program on this computer takes the library
+        const QByteArray otherLock = QByteArray::number(qint64(::getppid())) + "\nTetrapan\n" +
+                                     QSysInfo::machineHostName().toUtf8() + "\n";
+        QVERIFY(test::writeAll(instance->lockFilePath(), otherLock));
+        f.nib->appDelegate().saveAction();
+        QCOMPARE(f.dialogs.errors.size(), 2);
+        QVERIFY2(f.dialogs.errors.back().reason.contains(QStringLiteral("now belongs to another Tetrapan")),
+                 qPrintable(f.dialogs.errors.back().reason));
+        QCOMPARE(test::readAll(f.home.libraryFile()), saved);
+        instance.reset();
+        const QDir folder = QFileInfo(f.home.libraryFile()).dir();
+        QCOMPARE(test::readAll(folder.filePath(SingleInstance::lockFileName())), otherLock);
     }
 };
 

@@ -28,6 +28,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 using namespace tetrapan;
 using test::ProgramProcess;
 
@@ -39,7 +41,7 @@ const QString Angles = QStringLiteral("Angles");
 constexpr int QuitRuns = 4;
 constexpr int QuitTimeoutMs = 6000;
 
-enum class QuitBy { QuitKey, Terminate, CloseBox };
+enum class QuitBy { QuitKey, Signal, CloseBox };
 
 // A window of another program that files are dragged from (pressing into it starts the drag) and dropped on.
 class FileManagerWindow : public QWidget {
@@ -196,17 +198,22 @@ private Q_SLOTS:
         QVERIFY(app.quit());
     }
 
+    // Signals come half a second after the change, well before the pause after which it is saved anyway.
     void quitsPromptlyAfterPlayingWithTheLibrarySaved_data()
     {
         QTest::addColumn<QuitBy>("by");
-        QTest::newRow("Ctrl+Q") << QuitBy::QuitKey;
-        QTest::newRow("SIGTERM") << QuitBy::Terminate;
-        QTest::newRow("close box") << QuitBy::CloseBox;
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("Ctrl+Q") << QuitBy::QuitKey << 0;
+        QTest::newRow("SIGTERM") << QuitBy::Signal << int(SIGTERM);
+        // a terminal closed, a session hung up
+        QTest::newRow("SIGHUP") << QuitBy::Signal << int(SIGHUP);
+        QTest::newRow("close box") << QuitBy::CloseBox << 0;
     }
 
     void quitsPromptlyAfterPlayingWithTheLibrarySaved()
     {
         QFETCH(QuitBy, by);
+        QFETCH(int, signalNumber);
         for (int run = 1; run <= QuitRuns; ++run) {
             test::TestHome home;
             QVERIFY(
@@ -246,14 +253,19 @@ private Q_SLOTS:
                 app.x.focus(main);
                 app.x.key(main, 'q', XCB_MOD_MASK_CONTROL);
             }
-            if (by == QuitBy::Terminate)
-                QVERIFY(app.sendSignal(SIGTERM));
+            if (by == QuitBy::Signal) {
+                QTest::qWait(500);
+                quitting.start();
+                QVERIFY(app.sendSignal(signalNumber));
+            }
             if (by == QuitBy::CloseBox)
                 app.x.close(main);
             const int exitCode = app.finished(QuitTimeoutMs);
             qInfo("run %d: quit in %lld ms", run, quitting.elapsed());
             QCOMPARE(exitCode, 0);
             QVERIFY(test::readAll(home.libraryFile()).contains("New Playlist"));
+            const QDir libraryFolder = QFileInfo(home.libraryFile()).dir();
+            QVERIFY(!QFileInfo::exists(libraryFolder.filePath(SingleInstance::lockFileName())));
             // nothing from the sound libraries (or anyone else) on the terminal, and nothing left behind
             QCOMPARE(app.errors(), QByteArray());
             QCOMPARE(QDir(temporary.path()).entryList({QStringLiteral("pulse-*")}, QDir::Dirs),
@@ -395,8 +407,24 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(home.libraryFile()), library);
         QCOMPARE(test::readAll(home.settingsFile()), settings);
         QCOMPARE(paneColours().constFirst(), QStringLiteral("red"));
+        const QString lockFile = QFileInfo(home.libraryFile()).dir().filePath(SingleInstance::lockFileName());
+        QVERIFY2(second.errors().contains(QStringLiteral("process %1").arg(first.pid()).toUtf8()),
+                 second.errors());
 
+        // the lock of another computer sharing the home, which stopped while it ran: never taken over, but
+        // named, with how to clear it
         first.kill();
+        QVERIFY(test::writeAll(lockFile, "4242\nTetrapan\nanother-computer\n"));
+        ProgramProcess blocked(home);
+        QVERIFY(blocked.start());
+        const test::XServer::Window lockAlert =
+            blocked.window(QStringLiteral("Tetrapan"), ProgramProcess::WaitMs);
+        QVERIFY(lockAlert.id != XCB_WINDOW_NONE);
+        blocked.x.key(lockAlert, 0xff0d);
+        QCOMPARE(blocked.finished(), 1);
+        QVERIFY2(blocked.errors().contains("delete the lock file " + lockFile.toUtf8()), blocked.errors());
+        QVERIFY(blocked.errors().contains("\"another-computer\""));
+        QVERIFY(QFile::remove(lockFile));
         ProgramProcess next(home);
         QVERIFY(startOn(next));
         QVERIFY(next.quit());
@@ -454,6 +482,40 @@ private Q_SLOTS:
                                  ProgramProcess::WaitMs);
         QVERIFY(app.quit());
         QVERIFY(test::readAll(home.libraryFile()).contains("New Playlist"));
+    }
+
+    // A FIFO in place of the library or the settings would hold the program before any window shows, waiting
+    // for a writer: it is refused unopened, the user is told, and it is kept aside for the new file.
+    void aFifoInPlaceOfAFileIsSetAside_data()
+    {
+        QTest::addColumn<bool>("library"); // else the settings
+        QTest::newRow("library") << true;
+        QTest::newRow("settings") << false;
+    }
+
+    void aFifoInPlaceOfAFileIsSetAside()
+    {
+        QFETCH(bool, library);
+        test::TestHome home;
+        QVERIFY(test::writeLibrary(home, Angles, {clips.red}, false));
+        const QFileInfo file(library ? home.libraryFile() : home.settingsFile());
+        QVERIFY(QFile::remove(file.filePath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(file.filePath()).constData(), 0600), 0);
+        ProgramProcess app(home);
+        QVERIFY(app.start());
+        // "Start a New Library", or the settings' "OK"
+        const test::XServer::Window alert = app.window(QStringLiteral("Tetrapan"));
+        QVERIFY2(alert.id != XCB_WINDOW_NONE, "no window within the time: the program waits on the FIFO");
+        app.x.key(alert, 0xff0d);
+        QVERIFY(app.quit());
+        const QStringList kept =
+            file.dir().entryList({file.fileName() + QStringLiteral(".damaged-*")}, QDir::System);
+        QCOMPARE(kept.size(), 1);
+        struct stat keptFile {};
+        QCOMPARE(::stat(QFile::encodeName(file.dir().filePath(kept.front())).constData(), &keptFile), 0);
+        QVERIFY(S_ISFIFO(keptFile.st_mode));
+        // the new settings are written at quit; the new library only once something is in it
+        QCOMPARE(QFileInfo(file.filePath()).isFile(), !library);
     }
 
     void filesDraggedInAndOut()

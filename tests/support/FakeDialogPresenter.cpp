@@ -7,6 +7,8 @@ int FakeDialogPresenter::runAlert(const AlertRequest& request)
     alerts.append(request);
     if (request.chosen && !choiceAnswers.isEmpty())
         *request.chosen = choiceAnswers.takeFirst();
+    if (whileAlertShown)
+        whileAlertShown();
     return alertAnswers.isEmpty() ? FirstButton : alertAnswers.takeFirst();
 }
 

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <functional>
+
 namespace tetrapan::test {
 
 // Answers in the user's place and remembers what was asked. Answers are taken from the queues in order;
@@ -18,6 +20,8 @@ public:
 
     QList<int> alertAnswers;
     QList<bool> choiceAnswers; // ticked or not, for alerts that offer a choice; empty: left as offered
+    // Runs while an alert is shown, as what the alert's event loop would deliver meanwhile.
+    std::function<void()> whileAlertShown;
     QList<QStringList> openPanelAnswers;
     QList<QString> savePanelAnswers;
     QList<bool> errorAnswers;
