@@ -29,7 +29,9 @@ ObjectModel model()
          {FileSize, T::Integer64},
          {FileDate, T::Date},
          // added later: a library written before has none, and a damaged value costs only the offset
-         {Offset, T::Integer64, true}},
+         {Offset, T::Integer64, true},
+         // where the entry's pane stood when its playlist was left, in milliseconds; added later too
+         {Position, T::Integer64, true}},
         {{RltPlaylist, Playlist, true, RltFilelist}},
     };
     return ObjectModel({playlist, filelist});

@@ -33,6 +33,7 @@ inline const QString FileDate = QStringLiteral("fileDate");
 inline const QString RltPlaylist = QStringLiteral("rlt_playlist");
 // How far the entry's movie leads the playlist's common time line, in milliseconds; absent means 0.
 inline const QString Offset = QStringLiteral("offset");
+inline const QString Position = QStringLiteral("position");
 
 ObjectModel model();
 

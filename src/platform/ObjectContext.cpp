@@ -205,6 +205,17 @@ void ObjectContext::setValue(ObjectId id, const QString& key, const QVariant& va
             [this, id, key, oldValue] { rawSetAttribute(id, key, oldValue); });
 }
 
+void ObjectContext::setValueUnrecorded(ObjectId id, const QString& key, const QVariant& value)
+{
+    const AttributeDescription* attribute = records_.contains(id) ? record(id).entity->attribute(key) : nullptr;
+    if (!attribute)
+        return;
+    const QVariant newValue = coerce(value, attribute->type);
+    const QVariant oldValue = this->value(id, key);
+    if (newValue != oldValue || newValue.isValid() != oldValue.isValid())
+        rawSetAttribute(id, key, newValue);
+}
+
 ObjectId ObjectContext::relatedObject(ObjectId id, const QString& key) const
 {
     const auto it = records_.constFind(id);

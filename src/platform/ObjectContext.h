@@ -39,6 +39,9 @@ public:
     // clears it. Values are converted to the attribute's kind.
     QVariant value(ObjectId id, const QString& key) const;
     void setValue(ObjectId id, const QString& key, const QVariant& value);
+    // The same for what the program keeps by itself (where a playlist's panes stood): saved like any
+    // change, but no step of the user's to undo.
+    void setValueUnrecorded(ObjectId id, const QString& key, const QVariant& value);
 
     ObjectId relatedObject(ObjectId id, const QString& key) const;
     void setRelatedObject(ObjectId id, const QString& key, ObjectId target);
