@@ -1,6 +1,8 @@
 #include "panes/MovieControllerBar.h"
 
 #include "library/Movie.h"
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -71,6 +73,16 @@ MovieControllerBar::MovieControllerBar(QWidget* parent)
     });
     refreshPlayState();
     refreshPosition();
+}
+
+bool MovieControllerBar::shownChoice(const SettingsDomain& settings)
+{
+    return userDefaultsExtension::defaultBoolValue(settings, QLatin1String(OptShown));
+}
+
+void MovieControllerBar::keepShownChoice(SettingsDomain& settings, bool anyShown)
+{
+    userDefaultsExtension::setDefaultBoolValue(settings, anyShown, QLatin1String(OptShown));
 }
 
 QString MovieControllerBar::timeText(double currentSeconds, double durationSeconds)

@@ -12,12 +12,19 @@ class QToolButton;
 namespace tetrapan {
 
 class Movie;
+class SettingsDomain;
 
 // The bar along a pane's bottom edge: play/pause, the position (a click jumps there, a drag follows the
 // pointer) and "m:ss / m:ss".
 class MovieControllerBar final : public QWidget {
     Q_OBJECT
 public:
+    // Whether the user last showed or hid the bars (on one pane or all), kept across runs: a pane that gets
+    // a movie shows its bar as chosen.
+    static constexpr const char* OptShown = "optShowControllerBars";
+    static bool shownChoice(const SettingsDomain& settings);
+    static void keepShownChoice(SettingsDomain& settings, bool anyShown);
+
     explicit MovieControllerBar(QWidget* parent = nullptr);
 
     void setMovie(Movie* movie);

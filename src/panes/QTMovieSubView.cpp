@@ -118,8 +118,11 @@ void QTMovieSubView::changeMoviePlay(QObject*)
 
 void QTMovieSubView::changeMovieController(QObject*)
 {
-    if (isAvailable())
-        setMovieController(!isController());
+    if (!isAvailable())
+        return;
+    setMovieController(!isController());
+    MovieControllerBar::keepShownChoice(settings_, movController_ ? movController_->anyMovieIsController()
+                                                                  : isController());
 }
 
 void QTMovieSubView::changeMovieAspect(QObject*)
@@ -411,6 +414,9 @@ QVariant QTMovieSubView::dictProperty(const QString& key) const
 
 void QTMovieSubView::setIsAvailable(bool available)
 {
+    // a pane that gets a movie shows it as the user last chose to see the panes, also in a new run
+    if (available && !isAvailable_)
+        setMovieController(MovieControllerBar::shownChoice(settings_));
     isAvailable_ = available;
     setDictProperty(available, QLatin1String(IsAvailableKey));
 }

@@ -13,8 +13,8 @@ class PaneTimeline;
 
 // The seek bar under the panes: the leader's time and length, a thin lane per pane for the part of the time
 // line its movie covers at its offset, and the A–B loop's points. A press jumps there, a drag takes every
-// pane along. It is shown with the panes' controller bars; in full screen only for a while after the
-// pointer moves.
+// pane along. It is shown while View > Show Seek Bar is on, a choice kept across runs; in full screen only
+// for a while after the pointer moves.
 class TimelineBar final : public QWidget {
     Q_OBJECT
 public:
@@ -22,11 +22,13 @@ public:
     static constexpr std::chrono::milliseconds RefreshInterval{100};
     // In full screen the bar goes again this long after the pointer last moved.
     static constexpr std::chrono::milliseconds FullScreenShowTime{2500};
+    // The settings key of View > Show Seek Bar.
+    static constexpr const char* OptShowSeekBar = "optShowSeekBar";
 
     TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, QWidget* parent = nullptr);
     ~TimelineBar() override;
 
-    // Whether the controller bars are shown, and whether the window fills the screen.
+    // Whether the user wants the bar, and whether the window fills the screen.
     void setWanted(bool wanted);
     void setFullScreen(bool fullScreen);
     // The pointer moved over the window: in full screen the bar shows for a while.
