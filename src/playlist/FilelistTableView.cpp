@@ -10,6 +10,7 @@
 #include "panes/fileDrag.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
+#include "platform/SettingsDomain.h"
 #include "playlist/CMFilelistHeader.h"
 #include "playlist/FilelistTableCell.h"
 #include "playlist/FilelistWheel.h"
@@ -34,17 +35,20 @@ namespace {
 
 const QString SearchTypePlaylist = QStringLiteral("playlist");
 
-// Widths at the first start, before the user has arranged anything.
+// Widths at the first start, before the user has arranged anything; the path's is its least, since it
+// takes the slack.
 int defaultWidth(const QString& identifier)
 {
+    if (identifier == LibrarySchema::ViewNo)
+        return 44;
     if (identifier == LibrarySchema::FilePath)
-        return 220;
+        return 120;
     if (identifier == LibrarySchema::PlayTime)
-        return 60;
+        return 64;
     if (identifier == LibrarySchema::FileSize)
         return 70;
     if (identifier == LibrarySchema::FileDate)
-        return 140;
+        return 135;
     return 80;
 }
 
@@ -90,10 +94,26 @@ void FilelistTableView::awakeFromNib()
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setDefaultColumnWidths();
 
+    pathTakesSlack_ = !settings_.hasStoredValue(StateTableColumnFilelist);
     userDefaultsExtension::setTableColumnState(settings_, this, StateTableColumnFilelist);
+    if (!pathTakesSlack_) {
+        const QSet<QString> known = tableColumnExtension::storedColumns(settings_, StateTableColumnFilelist);
+        for (const QString& added : AddedCols) {
+            const int section = filelistArrayController->columnOfKey(added);
+            if (!known.contains(added) && section >= 0)
+                header->moveSection(header->visualIndex(section), 0);
+        }
+    }
     if (!tcc_)
         tcc_ = std::make_unique<TableColumnController>(this);
-    tableColumnExtension::showTableColumns(settings_, *tcc_, this, DefaultHideCols, StateTableColumnFilelist);
+    tableColumnExtension::showTableColumns(settings_, *tcc_, this, DefaultHideCols, AddedCols,
+                                           StateTableColumnFilelist);
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        // a width the user gives is his
+        if (!fittingPath_)
+            pathTakesSlack_ = false;
+    });
+    fitPathToWidth();
 
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { maximizeFrame(); });
     header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -123,6 +143,28 @@ void FilelistTableView::setDefaultColumnWidths()
                 .toString();
         horizontalHeader()->resizeSection(section, qRound(defaultWidth(identifier) * scale));
     }
+}
+
+void FilelistTableView::fitPathToWidth()
+{
+    const int path =
+        filelistArrayController ? filelistArrayController->columnOfKey(LibrarySchema::FilePath) : -1;
+    QHeaderView* header = horizontalHeader();
+    if (!pathTakesSlack_ || path < 0 || header->isSectionHidden(path))
+        return;
+    int others = 0;
+    for (int section : userDefaultsExtension::shownSections(header))
+        others += section == path ? 0 : header->sectionSize(section);
+    fittingPath_ = true;
+    header->resizeSection(path,
+                          std::max(defaultWidth(LibrarySchema::FilePath), viewport()->width() - others));
+    fittingPath_ = false;
+}
+
+void FilelistTableView::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    fitPathToWidth();
 }
 
 // ---- cells

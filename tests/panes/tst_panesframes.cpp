@@ -148,10 +148,9 @@ private Q_SLOTS:
         const QList<qint64> offsets{0, 1000, 2000, -400};
         for (int n = 1; n <= 4; ++n)
             app->coordinator().offsets().setOffsetMs(n, offsets[n - 1]);
-        // the bar comes with the controller bars
         TimelineBar& bar = app->nib->timelineBar();
         QVERIFY(!bar.isVisible());
-        app->coordinator().changeAllMovieController();
+        app->window().showSeekBarAction()->trigger();
         QTRY_VERIFY(bar.isVisible());
         const int y = bar.height() / 2;
         for (const double target : {6.3, 3.1}) {

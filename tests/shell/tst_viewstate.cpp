@@ -402,7 +402,8 @@ private Q_SLOTS:
                  QJsonValue(QJsonArray{QJsonObject{{"identifier", "uniqueId"}, {"width", 104}},
                                        QJsonObject{{"identifier", "filePath"}, {"width", 100}},
                                        QJsonObject{{"identifier", "playTime"}, {"width", 101}},
-                                       QJsonObject{{"identifier", "fileSize"}, {"width", 87}}}));
+                                       QJsonObject{{"identifier", "fileSize"}, {"width", 87}},
+                                       QJsonObject{{"identifier", "fileDate"}, {"hidden", true}}}));
     }
 
     void columnEntriesKeepTheirPositions_data()
