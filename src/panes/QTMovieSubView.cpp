@@ -28,7 +28,7 @@ namespace tetrapan {
 QTMovieSubView::QTMovieSubView(const PaneServices& services, QWidget* parent)
     : QWidget(parent), engine_(services.engine), settings_(services.settings), dialogs_(services.dialogs),
       fileViewer_(services.fileViewer), movieView_(services.engine.createMovieView(this)),
-      controllerBar_(new MovieControllerBar(this)),
+      controllerBar_(new MovieControllerBar(services.settings, this)),
       input_(new MoviePaneInput(*this, services.scheduler, services.dialogs))
 {
     // Only the picture area is black; the bar is drawn in the theme's colours (see MovieControllerBar).

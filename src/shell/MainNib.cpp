@@ -111,7 +111,7 @@ void MainNib::instantiate()
     }
     syncLock_ = std::make_unique<SyncLock>(services_.scheduler, *movController_);
     paneTimeline_ = std::make_unique<PaneTimeline>(*movController_, services_.scheduler);
-    timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler);
+    timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler, services_.settings);
     mainWindow_->setTimelineBar(timelineBar_);
     playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());

@@ -171,6 +171,12 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(landed(), EngineTimeoutMs);
             QCOMPARE(app->playing(), QList<bool>(4, false));
         }
+        // a click on the time shows the leader's frame number, the one its picture's barcode tells
+        QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() - 10, y));
+        const auto frames = screen_.framesShown(app->window());
+        QVERIFY2(frames.value(0) &&
+                     bar.timeText().startsWith(QStringLiteral("frame %1 / ").arg(*frames.value(0))),
+                 qPrintable(bar.timeText()));
     }
 
     void snapshotSavesWhatThePanesShow_data()
