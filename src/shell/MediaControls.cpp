@@ -21,9 +21,9 @@
 #include <QDBusObjectPath>
 #include <QDir>
 
+#include <cmath>
 #include <QLoggingCategory>
 #include <QRegularExpression>
-#include <cmath>
 
 #include <algorithm>
 

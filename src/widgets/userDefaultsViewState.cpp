@@ -116,12 +116,11 @@ std::optional<QRect> reachableWindowRect(const QRect& wanted, const QList<QRect>
     if (home && wanted.width() <= home->width() && wanted.height() <= home->height())
         return wanted;
     const QPoint centre = wanted.center();
-    const QRect nearest =
-        home ? *home
-             : *std::min_element(screenAreas.cbegin(), screenAreas.cend(),
-                                 [&](const QRect& a, const QRect& b) {
-                                     return squaredDistance(centre, a) < squaredDistance(centre, b);
-                                 });
+    const QRect nearest = home ? *home
+                               : *std::min_element(screenAreas.cbegin(), screenAreas.cend(),
+                                                   [&](const QRect& a, const QRect& b) {
+                                                       return squaredDistance(centre, a) < squaredDistance(centre, b);
+                                                   });
     QRect moved(wanted.topLeft(), wanted.size().boundedTo(nearest.size()));
     moved.moveLeft(std::clamp(moved.left(), nearest.left(), nearest.right() - moved.width() + 1));
     moved.moveTop(std::clamp(moved.top(), nearest.top(), nearest.bottom() - moved.height() + 1));

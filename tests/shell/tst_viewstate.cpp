@@ -344,8 +344,7 @@ private Q_SLOTS:
         QTest::newRow("below everything") << QRect(200, 3000, 800, 600) << QRect(200, 450, 800, 600);
         QTest::newRow("larger than the nearest") << QRect(5000, 0, 1600, 1200) << QRect(1920, 0, 1280, 1024);
         QTest::newRow("larger than every screen") << QRect(0, 0, 100000, 100000) << QRect(0, 0, 1920, 1050);
-        QTest::newRow("wider than the screen it is on")
-            << QRect(1920, 0, 1600, 900) << QRect(1920, 0, 1280, 900);
+        QTest::newRow("wider than the screen it is on") << QRect(1920, 0, 1600, 900) << QRect(1920, 0, 1280, 900);
     }
 
     void reachableFrames()
