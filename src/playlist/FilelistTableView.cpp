@@ -34,6 +34,8 @@ namespace tetrapan {
 namespace {
 
 const QString SearchTypePlaylist = QStringLiteral("playlist");
+// the cell's margins either side of its text
+constexpr int DateCellPadding = 14;
 
 // Widths at the first start, before the user has arranged anything; the path's is its least, since it
 // takes the slack.
@@ -48,7 +50,7 @@ int defaultWidth(const QString& identifier)
     if (identifier == LibrarySchema::FileSize)
         return 70;
     if (identifier == LibrarySchema::FileDate)
-        return 135;
+        return 140;
     return 80;
 }
 
@@ -141,7 +143,12 @@ void FilelistTableView::setDefaultColumnWidths()
             model()
                 ->headerData(section, Qt::Horizontal, FilelistArrayController::AttributeKeyRole)
                 .toString();
-        horizontalHeader()->resizeSection(section, qRound(defaultWidth(identifier) * scale));
+        int width = qRound(defaultWidth(identifier) * scale);
+        // a date is cut in its middle where the theme's font is wide; it gets its whole width
+        if (identifier == LibrarySchema::FileDate)
+            width = std::max(width, fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) +
+                                        DateCellPadding);
+        horizontalHeader()->resizeSection(section, width);
     }
 }
 
