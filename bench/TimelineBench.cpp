@@ -28,6 +28,7 @@
 #include "shell/MainWindow.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QRandomGenerator>
@@ -111,7 +112,7 @@ int runTimeline(int argc, char** argv)
     }
     for (int n = 1; n <= 4; ++n)
         controller.offsets().setOffsetMs(n, OffsetsMs[n - 1]);
-    controller.changeAllMovieController();
+    nib.mainWindow().showSeekBarAction()->trigger();
     TimelineBar& bar = nib.timelineBar();
     PaneTimeline& timeline = nib.paneTimeline();
     if (!runEventsUntil([&] { return bar.isVisible() && timeline.lengthSeconds() > 30; }, TimeoutMs)) {

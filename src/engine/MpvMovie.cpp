@@ -33,7 +33,8 @@ enum ObservedProperty : uint64_t {
     ObserveDisplayWidth,
     ObserveDisplayHeight,
     ObserveHwdec,
-    ObserveDecoder
+    ObserveDecoder,
+    ObserveFps
 };
 
 // While the opener waits for mpv, it draws the frames nobody else draws yet (see MpvCore).
@@ -65,6 +66,8 @@ MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), file
     // Known once the first picture is decoded: only then does mpv settle on a decoder.
     mpv_observe_property(h, ObserveHwdec, mpvname::HwdecCurrent, MPV_FORMAT_STRING);
     mpv_observe_property(h, ObserveDecoder, mpvname::VideoDecoder, MPV_FORMAT_STRING);
+    // for the frame numbers the bars may show
+    mpv_observe_property(h, ObserveFps, mpvname::ContainerFps, MPV_FORMAT_DOUBLE);
 }
 
 bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
@@ -206,6 +209,9 @@ void MpvMovie::handleEvent(const mpv_event& event)
                 pictureSize_.setWidth(length);
             else
                 pictureSize_.setHeight(length);
+        } else if (event.reply_userdata == ObserveFps) {
+            framesPerSecond_ =
+                property->format == MPV_FORMAT_DOUBLE ? *static_cast<double*>(property->data) : 0.0;
         } else if (event.reply_userdata == ObserveHwdec || event.reply_userdata == ObserveDecoder) {
             const QString text = property->format == MPV_FORMAT_STRING
                                      ? QString::fromUtf8(*static_cast<const char* const*>(property->data))

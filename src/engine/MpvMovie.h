@@ -61,6 +61,7 @@ public:
     // up.
     void seekFast(const MovieTime& time) override;
     MovieTime duration() const override { return MovieTime::fromSeconds(durationSeconds_); }
+    double framesPerSecond() const override { return framesPerSecond_; }
 
     bool muted() const override { return muted_; }
     void setMuted(bool muted) override;
@@ -141,6 +142,7 @@ private:
     QString filePath_;
     QString title_;
     double durationSeconds_ = 0.0;
+    double framesPerSecond_ = 0.0;
     qint64 videoTrackId_ = 0;
     bool paused_ = true;
     bool eofReached_ = false;

@@ -67,6 +67,7 @@ inline constexpr const char* Speed = "speed";
 inline constexpr const char* AudioPitchCorrection = "audio-pitch-correction";
 inline constexpr const char* AudioPts = "audio-pts";
 inline constexpr const char* Duration = "duration";
+inline constexpr const char* ContainerFps = "container-fps";
 inline constexpr const char* Mute = "mute";
 inline constexpr const char* Volume = "volume";
 // The sound track decoded: "auto" for the file's own, "no" for none.

@@ -18,7 +18,8 @@ using namespace LibrarySchema;
 
 FilelistArrayController::FilelistArrayController(ObjectContext& context, QObject* parent)
     : QAbstractTableModel(parent), context_(context),
-      selection_(this), columns_{{QStringLiteral("filePath"), QStringLiteral("Path")},
+      selection_(this), columns_{{QStringLiteral("viewNo"), QStringLiteral("Pane")},
+                                 {QStringLiteral("filePath"), QStringLiteral("Path")},
                                  {QStringLiteral("playTime"), QStringLiteral("Time")},
                                  {QStringLiteral("fileSize"), QStringLiteral("Size")},
                                  {QStringLiteral("fileDate"), QStringLiteral("Date")},

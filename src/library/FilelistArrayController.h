@@ -32,7 +32,7 @@ public:
     ObjectContext& managedObjectContext() const { return context_; }
     QItemSelectionModel* selectionModel() { return &selection_; }
 
-    // The table's columns: filePath, playTime, fileSize, fileDate and uniqueId.
+    // The table's columns: viewNo (the pane), filePath, playTime, fileSize, fileDate and uniqueId.
     int columnOfKey(const QString& key) const;
 
     // An empty predicate shows every entry.

@@ -37,6 +37,8 @@ public:
     // (a key frame) instead of the exact one. Exact where the engine knows no quicker way.
     virtual void seekFast(const MovieTime& time) { setCurrentTime(time); }
     virtual MovieTime duration() const = 0;
+    // Frames per second as the file states them, for showing frame numbers; 0 where not known (yet).
+    virtual double framesPerSecond() const { return 0.0; }
 
     virtual bool muted() const = 0;
     virtual void setMuted(bool muted) = 0;

@@ -2,7 +2,9 @@
 
 #include "library/Movie.h"
 #include "panes/MenuLine.h"
+#include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/TimeForm.h"
 
 #include <QHash>
 
@@ -115,7 +117,13 @@ void CMMovieView::setMenuItem()
             (line.key == QLatin1String("clearOffset") && !pane.hasMovieOffset()))
             action = nullptr;
 
-        QAction* item = makeItem(this, line.title, action);
+        // the offset the pane keeps, so that it can be read before it is cleared
+        const QString title =
+            line.key == QLatin1String("clearOffset") && pane.hasMovieOffset()
+                ? QStringLiteral("%1 (%2)").arg(
+                      line.title, TimeForm::offsetText(pane.movController()->movieOffsetMs(pane.viewNo())))
+                : line.title;
+        QAction* item = makeItem(this, title, action);
         if (action && line.key == QLatin1String("copy")) {
             setCopyMenu();
             item->setMenu(menuCopy_);

@@ -1,9 +1,13 @@
 #include "panes/MovieControllerBar.h"
 
 #include "library/Movie.h"
+#include "panes/TimeForm.h"
+#include "platform/SettingsDomain.h"
+#include "platform/userDefaultsExtension.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProxyStyle>
 #include <QSlider>
 #include <QStyle>
@@ -16,12 +20,8 @@ namespace tetrapan {
 namespace {
 // Slider steps per second of movie: fine enough to reach every frame of a 25 fps movie by keyboard.
 constexpr int SliderStepsPerSecond = 100;
-
-QString minutesSeconds(double seconds)
-{
-    const qint64 whole = std::max<qint64>(0, static_cast<qint64>(std::floor(seconds)));
-    return QString::asprintf("%lld:%02lld", whole / 60, whole % 60);
-}
+// with the margins and spacing of the bar's layout
+constexpr int MinimumSliderWidth = 80;
 
 // A left click puts the position where it lands, as in media players, instead of paging towards it.
 class JumpToClickStyle final : public QProxyStyle {
@@ -37,9 +37,9 @@ public:
 };
 } // namespace
 
-MovieControllerBar::MovieControllerBar(QWidget* parent)
-    : QWidget(parent), playButton_(new QToolButton(this)), slider_(new QSlider(Qt::Horizontal, this)),
-      timeLabel_(new QLabel(this))
+MovieControllerBar::MovieControllerBar(SettingsDomain& settings, QWidget* parent)
+    : QWidget(parent), settings_(settings), playButton_(new QToolButton(this)),
+      slider_(new QSlider(Qt::Horizontal, this)), timeLabel_(new QLabel(this))
 {
     // The pane behind it paints its window colour black, which the bar would take over; the button colour
     // is the theme's own and keeps the bar's text and icons readable in light and dark themes.
@@ -69,13 +69,45 @@ MovieControllerBar::MovieControllerBar(QWidget* parent)
         if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
             seekToSlider(slider_->sliderPosition());
     });
+    timeLabel_->setToolTip(tr("Click to show times or frame numbers"));
+    timeLabel_->installEventFilter(this);
+    connect(&settings_, &SettingsDomain::valueChanged, this, [this](const QString& key) {
+        if (key == QLatin1String(TimeForm::OptShowsFrames))
+            refreshPosition();
+    });
     refreshPlayState();
     refreshPosition();
 }
 
-QString MovieControllerBar::timeText(double currentSeconds, double durationSeconds)
+bool MovieControllerBar::eventFilter(QObject* watched, QEvent* event)
 {
-    return minutesSeconds(currentSeconds) + QStringLiteral(" / ") + minutesSeconds(durationSeconds);
+    if (watched == timeLabel_ && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        TimeForm::switchForm(settings_);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MovieControllerBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    refreshPosition();
+}
+
+QString MovieControllerBar::timeText() const
+{
+    return timeLabel_->text();
+}
+
+bool MovieControllerBar::shownChoice(const SettingsDomain& settings)
+{
+    return userDefaultsExtension::defaultBoolValue(settings, QLatin1String(OptShown));
+}
+
+void MovieControllerBar::keepShownChoice(SettingsDomain& settings, bool anyShown)
+{
+    userDefaultsExtension::setDefaultBoolValue(settings, anyShown, QLatin1String(OptShown));
 }
 
 void MovieControllerBar::setMovie(Movie* movie)
@@ -95,7 +127,13 @@ void MovieControllerBar::refreshPosition()
 {
     const double duration = movie_ ? movie_->duration().seconds() : 0.0;
     const double current = movie_ ? movie_->currentTime().seconds() : 0.0;
-    timeLabel_->setText(timeText(current, duration));
+    const QString text = TimeForm::text(current, duration, movie_ ? movie_->framesPerSecond() : 0.0,
+                                        TimeForm::showsFrames(settings_));
+    // a narrow pane keeps room for the position: the movie's length is left out of the text
+    const int room = width() - playButton_->sizeHint().width() - MinimumSliderWidth;
+    timeLabel_->setText(timeLabel_->fontMetrics().horizontalAdvance(text) <= room
+                            ? text
+                            : text.section(QStringLiteral(" / "), 0, 0));
     slider_->setEnabled(movie_ != nullptr);
     if (slider_->isSliderDown())
         return;

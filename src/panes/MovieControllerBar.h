@@ -12,19 +12,29 @@ class QToolButton;
 namespace tetrapan {
 
 class Movie;
+class SettingsDomain;
 
 // The bar along a pane's bottom edge: play/pause, the position (a click jumps there, a drag follows the
-// pointer) and "m:ss / m:ss".
+// pointer) and the time in the form the user chose (TimeForm), which a click on it switches.
 class MovieControllerBar final : public QWidget {
     Q_OBJECT
 public:
-    explicit MovieControllerBar(QWidget* parent = nullptr);
+    // Whether the user last showed or hid the bars (on one pane or all), kept across runs: a pane that gets
+    // a movie shows its bar as chosen.
+    static constexpr const char* OptShown = "optShowControllerBars";
+    static bool shownChoice(const SettingsDomain& settings);
+    static void keepShownChoice(SettingsDomain& settings, bool anyShown);
+
+    explicit MovieControllerBar(SettingsDomain& settings, QWidget* parent = nullptr);
 
     void setMovie(Movie* movie);
     Movie* movie() const { return movie_.data(); }
+    // The time as it shows: without the movie's length where the bar is too narrow for it.
+    QString timeText() const;
 
-    // "m:ss / m:ss"; minutes run on past 59.
-    static QString timeText(double currentSeconds, double durationSeconds);
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 Q_SIGNALS:
     // The play/pause button was pressed; the pane decides what that means.
@@ -35,6 +45,7 @@ private:
     void refreshPlayState();
     void seekToSlider(int position);
 
+    SettingsDomain& settings_;
     QPointer<Movie> movie_;
     QToolButton* playButton_;
     QSlider* slider_;

@@ -33,6 +33,11 @@ int PaneTimeline::leaderViewNo() const
     return panes_.offsets().leaderViewNo();
 }
 
+qint64 PaneTimeline::offsetMs(int viewNo) const
+{
+    return panes_.movieOffsetMs(viewNo);
+}
+
 double PaneTimeline::offsetSeconds(int viewNo) const
 {
     return panes_.movieOffsetMs(viewNo) / 1000.0;

@@ -49,6 +49,8 @@ public:
     double lengthSeconds() const;
     // Where pane n's movie lies; none for a pane without a playable movie, or without a leader.
     std::optional<Span> lane(int viewNo) const;
+    // Pane n's offset against the common time line.
+    qint64 offsetMs(int viewNo) const;
     // Pane n's time for the leader at leaderSeconds, kept within its movie.
     double paneSeconds(int viewNo, double leaderSeconds) const;
 

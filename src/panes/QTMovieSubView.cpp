@@ -28,7 +28,7 @@ namespace tetrapan {
 QTMovieSubView::QTMovieSubView(const PaneServices& services, QWidget* parent)
     : QWidget(parent), engine_(services.engine), settings_(services.settings), dialogs_(services.dialogs),
       fileViewer_(services.fileViewer), movieView_(services.engine.createMovieView(this)),
-      controllerBar_(new MovieControllerBar(this)),
+      controllerBar_(new MovieControllerBar(services.settings, this)),
       input_(new MoviePaneInput(*this, services.scheduler, services.dialogs))
 {
     // Only the picture area is black; the bar is drawn in the theme's colours (see MovieControllerBar).
@@ -118,8 +118,11 @@ void QTMovieSubView::changeMoviePlay(QObject*)
 
 void QTMovieSubView::changeMovieController(QObject*)
 {
-    if (isAvailable())
-        setMovieController(!isController());
+    if (!isAvailable())
+        return;
+    setMovieController(!isController());
+    MovieControllerBar::keepShownChoice(settings_, movController_ ? movController_->anyMovieIsController()
+                                                                  : isController());
 }
 
 void QTMovieSubView::changeMovieAspect(QObject*)
@@ -411,6 +414,9 @@ QVariant QTMovieSubView::dictProperty(const QString& key) const
 
 void QTMovieSubView::setIsAvailable(bool available)
 {
+    // a pane that gets a movie shows it as the user last chose to see the panes, also in a new run
+    if (available && !isAvailable_)
+        setMovieController(MovieControllerBar::shownChoice(settings_));
     isAvailable_ = available;
     setDictProperty(available, QLatin1String(IsAvailableKey));
 }

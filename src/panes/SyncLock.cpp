@@ -35,6 +35,7 @@ SyncLock::~SyncLock()
 {
     scheduler_.cancel(tick_);
     scheduler_.cancel(holdTick_);
+    scheduler_.cancel(stopTick_);
 }
 
 void SyncLock::setEnabled(bool enabled)
@@ -43,6 +44,9 @@ void SyncLock::setEnabled(bool enabled)
         return;
     if (enabled) {
         endStartHold();
+        // the lock's own tick settles a stop from now on
+        scheduler_.cancel(stopTick_);
+        stopTick_ = Scheduler::NoTask;
         tick_ = scheduler_.scheduleRepeating(TickInterval, [this] { tick(); });
     } else {
         scheduler_.cancel(tick_);
@@ -126,13 +130,38 @@ void SyncLock::tick()
 
 void SyncLock::placeStopped(const std::array<bool, PaneCount>& stopped)
 {
-    if (!isEnabled())
-        return;
-    for (int n = 1; n <= PaneCount; ++n)
-        stopped_[n - 1] = stopped[n - 1] ? playableMovie(n) : nullptr;
+    // Unlocked, panes that played in step were meant to be in step: those playing within a frame of the
+    // leader (by their offsets) at the stop are put on its frame as the lock puts them; the others, and any
+    // pane the user keeps apart, stand where they stopped.
+    const int leaderNo = leaderViewNo();
+    Movie* leader = leaderNo > 0 ? playableMovie(leaderNo) : nullptr;
+    if (!isEnabled()) {
+        if (!leader || !stopped[leaderNo - 1])
+            return;
+        readOffsets();
+    }
+    const double fps = leader ? leader->framesPerSecond() : 0.0;
+    const double frame = fps > 0.0 ? 1.0 / fps : StartHoldMaxSkewSeconds;
+    for (int n = 1; n <= PaneCount; ++n) {
+        Movie* movie = stopped[n - 1] ? playableMovie(n) : nullptr;
+        const bool inStep =
+            movie && leader &&
+            std::abs(movie->clockSeconds() - offsetSeconds(n) -
+                     (leader->clockSeconds() - offsetSeconds(leaderNo))) <= frame * InStepFrames;
+        stopped_[n - 1] = isEnabled() || inStep ? movie : nullptr;
+    }
     stopWaitTicksLeft_ = StopWaitTicks;
     stillTicks_ = 0;
     leaderStoodAt_ = -1.0;
+    if (!isEnabled() && stopTick_ == Scheduler::NoTask) {
+        stopTick_ = scheduler_.scheduleRepeating(TickInterval, [this] {
+            settleStopped();
+            if (stopWaitTicksLeft_ <= 0) {
+                scheduler_.cancel(stopTick_);
+                stopTick_ = Scheduler::NoTask;
+            }
+        });
+    }
 }
 
 void SyncLock::settleStopped()

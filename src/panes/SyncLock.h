@@ -56,8 +56,10 @@ public:
     // followers are put on the leader's frame once its place has stood still for this many ticks (a pause
     // lands a moment after it is asked for), ...
     static constexpr int StopSettleTicks = 3;
-    // ... unless it has not within this many (a second), or they play again.
+    // ... unless it has not within this many (a second), or they play again. With the lock off, only the
+    // panes that played within this many frames of the leader are put there.
     static constexpr int StopWaitTicks = 60;
+    static constexpr double InStepFrames = 1.5;
 
     // Panes started together with the lock off are held on one clock for this many ticks (three seconds).
     static constexpr int StartHoldTicks = 190;
@@ -85,8 +87,8 @@ public:
     int leaderViewNo() const;
     // One measurement and correction of every follower; the lock runs it every TickInterval while on.
     void tick();
-    // With the lock on, the followers among the panes stopped are put on the leader's frame (see
-    // StopSettleTicks); with it off, they stand where they stopped.
+    // The followers among the panes stopped are put on the leader's frame (see StopSettleTicks); with the
+    // lock off only those that played within InStepFrames of it, the others stand where they stopped.
     void placeStopped(const std::array<bool, PaneCount>& stopped);
 
     // With the lock off, holds the panes just started together on one clock for StartHoldTicks ticks;
@@ -142,6 +144,8 @@ private:
     // since (a playlist chosen) stands where it was put.
     std::array<QPointer<Movie>, PaneCount> stopped_{};
     int stopWaitTicksLeft_ = 0;
+    // settles a stop while the lock, and its tick, are off
+    Scheduler::TaskId stopTick_ = Scheduler::NoTask;
     int stillTicks_ = 0;
     double leaderStoodAt_ = -1.0;
     // The panes held after starting together, by where their clocks stood at the start.

@@ -1,7 +1,9 @@
 #include "panes/TimelineBar.h"
 
-#include "panes/MovieControllerBar.h"
+#include "library/Movie.h"
 #include "panes/PaneTimeline.h"
+#include "panes/TimeForm.h"
+#include "platform/SettingsDomain.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -15,15 +17,25 @@ namespace tetrapan {
 namespace {
 constexpr int Margin = 6;
 constexpr int TrackHeight = 8;
-constexpr int LaneHeight = 3;
 constexpr int LaneGap = 1;
+// the lanes' names are written smaller than the time
+constexpr double LaneFontScale = 0.8;
 // one colour per pane, told apart on light and dark themes
 const QColor LaneColours[PaneTimeline::PaneCount] = {QColor(0x4f, 0xa3, 0xe0), QColor(0x6c, 0xc0, 0x5a),
                                                      QColor(0xe0, 0xa8, 0x3c), QColor(0xc8, 0x6c, 0xd8)};
+
+QFont laneFont(const QFont& font)
+{
+    QFont small = font;
+    if (font.pointSizeF() > 0)
+        small.setPointSizeF(font.pointSizeF() * LaneFontScale);
+    return small;
+}
 } // namespace
 
-TimelineBar::TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, QWidget* parent)
-    : QWidget(parent), timeline_(&timeline), scheduler_(scheduler)
+TimelineBar::TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, SettingsDomain& settings,
+                         QWidget* parent)
+    : QWidget(parent), timeline_(&timeline), scheduler_(scheduler), settings_(settings)
 {
     setObjectName(QStringLiteral("timelineBar"));
     setAccessibleName(QStringLiteral("Timeline"));
@@ -34,6 +46,10 @@ TimelineBar::TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, QWidget* 
     setForegroundRole(QPalette::ButtonText);
     setAutoFillBackground(true);
     connect(&timeline, &PaneTimeline::loopChanged, this, qOverload<>(&QWidget::update));
+    connect(&settings_, &SettingsDomain::valueChanged, this, [this](const QString& key) {
+        if (key == QLatin1String(TimeForm::OptShowsFrames))
+            update();
+    });
     hide();
 }
 
@@ -43,9 +59,14 @@ TimelineBar::~TimelineBar()
     scheduler_.cancel(hideTask_);
 }
 
+int TimelineBar::laneHeight() const
+{
+    return QFontMetrics(laneFont(font())).height();
+}
+
 QSize TimelineBar::sizeHint() const
 {
-    return {200, 2 * Margin + TrackHeight + PaneTimeline::PaneCount * (LaneHeight + LaneGap)};
+    return {200, 2 * Margin + TrackHeight + PaneTimeline::PaneCount * (laneHeight() + LaneGap)};
 }
 
 void TimelineBar::setWanted(bool wanted)
@@ -98,8 +119,13 @@ bool TimelineBar::eventFilter(QObject* watched, QEvent* event)
 
 QRect TimelineBar::track() const
 {
-    const int textWidth = fontMetrics().horizontalAdvance(QStringLiteral("000:00 / 000:00"));
-    return {Margin, Margin, std::max(1, width() - 3 * Margin - textWidth), TrackHeight};
+    // room for the widest of either form, so that switching them moves nothing
+    const QFontMetrics metrics = fontMetrics();
+    const int textWidth = std::max(metrics.horizontalAdvance(QStringLiteral("00:00:00.000 / 00:00:00.000")),
+                                   metrics.horizontalAdvance(QStringLiteral("frame 0000000 / 0000000")));
+    const int nameWidth = QFontMetrics(laneFont(font())).horizontalAdvance(QStringLiteral("4  -0000.000 s"));
+    const int left = 2 * Margin + nameWidth;
+    return {left, Margin, std::max(1, width() - left - 2 * Margin - textWidth), TrackHeight};
 }
 
 double TimelineBar::secondsAt(int x) const
@@ -119,8 +145,18 @@ int TimelineBar::xOf(double seconds) const
 
 QString TimelineBar::timeText() const
 {
-    return timeline_ ? MovieControllerBar::timeText(timeline_->leaderSeconds(), timeline_->lengthSeconds())
-                     : QString();
+    if (!timeline_)
+        return {};
+    const Movie* leader = timeline_->leaderMovie();
+    return TimeForm::text(timeline_->leaderSeconds(), timeline_->lengthSeconds(),
+                          leader ? leader->framesPerSecond() : 0.0, TimeForm::showsFrames(settings_));
+}
+
+QString TimelineBar::laneText(int viewNo) const
+{
+    const qint64 offset = timeline_ && timeline_->lane(viewNo) ? timeline_->offsetMs(viewNo) : 0;
+    return offset == 0 ? QString::number(viewNo)
+                       : QStringLiteral("%1  %2").arg(viewNo).arg(TimeForm::offsetText(offset));
 }
 
 void TimelineBar::paintEvent(QPaintEvent*)
@@ -144,15 +180,25 @@ void TimelineBar::paintEvent(QPaintEvent*)
     }
     painter.fillRect(QRect(xOf(now) - 1, area.top() - 3, 3, area.height() + 6),
                      palette().color(QPalette::ButtonText));
+    const int lane = laneHeight();
+    // a thin strip in the middle of each lane's line, its name before it in the pane's colour
+    const int strip = std::max(3, lane / 3);
+    painter.setFont(laneFont(font()));
     int y = area.bottom() + 1 + Margin / 2;
-    for (int n = 1; n <= PaneTimeline::PaneCount; ++n, y += LaneHeight + LaneGap) {
-        if (const auto span = timeline_->lane(n)) {
+    for (int n = 1; n <= PaneTimeline::PaneCount; ++n, y += lane + LaneGap) {
+        const auto span = timeline_->lane(n);
+        painter.setPen(span ? LaneColours[n - 1] : palette().color(QPalette::Disabled, QPalette::ButtonText));
+        painter.drawText(QRect(Margin, y, area.left() - 2 * Margin, lane), Qt::AlignVCenter | Qt::AlignLeft,
+                         laneText(n));
+        if (span) {
             const int from = xOf(span->from);
             const int to = xOf(span->to);
             if (to > from || span->to > 0.0)
-                painter.fillRect(QRect(from, y, std::max(1, to - from + 1), LaneHeight), LaneColours[n - 1]);
+                painter.fillRect(QRect(from, y + (lane - strip) / 2, std::max(1, to - from + 1), strip),
+                                 LaneColours[n - 1]);
         }
     }
+    painter.setFont(font());
     painter.setPen(palette().color(QPalette::ButtonText));
     painter.drawText(QRect(area.right() + Margin, 0, width() - area.right() - Margin, height()),
                      Qt::AlignVCenter | Qt::AlignRight, timeText());
@@ -160,7 +206,12 @@ void TimelineBar::paintEvent(QPaintEvent*)
 
 void TimelineBar::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || !timeline_ || timeline_->leaderViewNo() == 0)
+    if (event->button() == Qt::LeftButton && event->position().x() > track().right() + Margin) {
+        TimeForm::switchForm(settings_);
+        return;
+    }
+    if (event->button() != Qt::LeftButton || !timeline_ || timeline_->leaderViewNo() == 0 ||
+        event->position().x() < track().left() - Margin)
         return QWidget::mousePressEvent(event);
     timeline_->beginDrag(secondsAt(event->position().toPoint().x()));
     update();

@@ -10,11 +10,13 @@
 namespace tetrapan {
 
 class PaneTimeline;
+class SettingsDomain;
 
-// The seek bar under the panes: the leader's time and length, a thin lane per pane for the part of the time
-// line its movie covers at its offset, and the A–B loop's points. A press jumps there, a drag takes every
-// pane along. It is shown with the panes' controller bars; in full screen only for a while after the
-// pointer moves.
+// The seek bar under the panes: the leader's time and length (in the form TimeForm keeps, switched by a
+// click on it), a lane per pane for the part of the time line its movie covers at its offset, named by the
+// pane's number and its offset, and the A–B loop's points. A press jumps there, a drag takes every
+// pane along. It is shown while View > Show Seek Bar is on, a choice kept across runs; in full screen only
+// for a while after the pointer moves.
 class TimelineBar final : public QWidget {
     Q_OBJECT
 public:
@@ -22,11 +24,14 @@ public:
     static constexpr std::chrono::milliseconds RefreshInterval{100};
     // In full screen the bar goes again this long after the pointer last moved.
     static constexpr std::chrono::milliseconds FullScreenShowTime{2500};
+    // The settings key of View > Show Seek Bar.
+    static constexpr const char* OptShowSeekBar = "optShowSeekBar";
 
-    TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, QWidget* parent = nullptr);
+    TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, SettingsDomain& settings,
+                QWidget* parent = nullptr);
     ~TimelineBar() override;
 
-    // Whether the controller bars are shown, and whether the window fills the screen.
+    // Whether the user wants the bar, and whether the window fills the screen.
     void setWanted(bool wanted);
     void setFullScreen(bool fullScreen);
     // The pointer moved over the window: in full screen the bar shows for a while.
@@ -35,8 +40,10 @@ public:
     // The leader's time under a point of the bar, and the point of a time: for the pointer and for tests.
     double secondsAt(int x) const;
     int xOf(double seconds) const;
-    // "m:ss / m:ss" as the bar shows it.
+    // The leader's time and length as the bar shows them.
     QString timeText() const;
+    // Pane n's lane's name: "2", with its offset when it has one: "2  +4.000 s".
+    QString laneText(int viewNo) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -51,12 +58,15 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    // The track the times lie on, in the bar's coordinates; the time text is to its right.
+    // The track the times lie on, in the bar's coordinates; the time text is to its right, the lanes'
+    // names to its left.
     QRect track() const;
+    int laneHeight() const;
     void refreshVisibility();
 
     QPointer<PaneTimeline> timeline_;
     Scheduler& scheduler_;
+    SettingsDomain& settings_;
     Scheduler::TaskId refreshTask_ = Scheduler::NoTask;
     Scheduler::TaskId hideTask_ = Scheduler::NoTask;
     bool wanted_ = false;

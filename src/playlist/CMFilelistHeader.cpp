@@ -20,6 +20,7 @@ void CMFilelistHeader::awakeFromNib()
 QStringList CMFilelistHeader::createMenuArray()
 {
     return {
+        QStringLiteral("Pane,viewNo"),
         QStringLiteral("Path,filePath"),
         QStringLiteral("Time,playTime"),
         QStringLiteral("Size,fileSize"),

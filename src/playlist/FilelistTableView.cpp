@@ -10,6 +10,7 @@
 #include "panes/fileDrag.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
+#include "platform/SettingsDomain.h"
 #include "playlist/CMFilelistHeader.h"
 #include "playlist/FilelistTableCell.h"
 #include "playlist/FilelistWheel.h"
@@ -33,14 +34,19 @@ namespace tetrapan {
 namespace {
 
 const QString SearchTypePlaylist = QStringLiteral("playlist");
+// the cell's margins either side of its text
+constexpr int DateCellPadding = 14;
 
-// Widths at the first start, before the user has arranged anything.
+// Widths at the first start, before the user has arranged anything; the path's is its least, since it
+// takes the slack.
 int defaultWidth(const QString& identifier)
 {
+    if (identifier == LibrarySchema::ViewNo)
+        return 44;
     if (identifier == LibrarySchema::FilePath)
-        return 220;
+        return 120;
     if (identifier == LibrarySchema::PlayTime)
-        return 60;
+        return 64;
     if (identifier == LibrarySchema::FileSize)
         return 70;
     if (identifier == LibrarySchema::FileDate)
@@ -90,10 +96,26 @@ void FilelistTableView::awakeFromNib()
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setDefaultColumnWidths();
 
+    pathTakesSlack_ = !settings_.hasStoredValue(StateTableColumnFilelist);
     userDefaultsExtension::setTableColumnState(settings_, this, StateTableColumnFilelist);
+    if (!pathTakesSlack_) {
+        const QSet<QString> known = tableColumnExtension::storedColumns(settings_, StateTableColumnFilelist);
+        for (const QString& added : AddedCols) {
+            const int section = filelistArrayController->columnOfKey(added);
+            if (!known.contains(added) && section >= 0)
+                header->moveSection(header->visualIndex(section), 0);
+        }
+    }
     if (!tcc_)
         tcc_ = std::make_unique<TableColumnController>(this);
-    tableColumnExtension::showTableColumns(settings_, *tcc_, this, DefaultHideCols, StateTableColumnFilelist);
+    tableColumnExtension::showTableColumns(settings_, *tcc_, this, DefaultHideCols, AddedCols,
+                                           StateTableColumnFilelist);
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        // a width the user gives is his
+        if (!fittingPath_)
+            pathTakesSlack_ = false;
+    });
+    fitPathToWidth();
 
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { maximizeFrame(); });
     header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -121,8 +143,35 @@ void FilelistTableView::setDefaultColumnWidths()
             model()
                 ->headerData(section, Qt::Horizontal, FilelistArrayController::AttributeKeyRole)
                 .toString();
-        horizontalHeader()->resizeSection(section, qRound(defaultWidth(identifier) * scale));
+        int width = qRound(defaultWidth(identifier) * scale);
+        // a date is cut in its middle where the theme's font is wide; it gets its whole width
+        if (identifier == LibrarySchema::FileDate)
+            width = std::max(width, fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) +
+                                        DateCellPadding);
+        horizontalHeader()->resizeSection(section, width);
     }
+}
+
+void FilelistTableView::fitPathToWidth()
+{
+    const int path =
+        filelistArrayController ? filelistArrayController->columnOfKey(LibrarySchema::FilePath) : -1;
+    QHeaderView* header = horizontalHeader();
+    if (!pathTakesSlack_ || path < 0 || header->isSectionHidden(path))
+        return;
+    int others = 0;
+    for (int section : userDefaultsExtension::shownSections(header))
+        others += section == path ? 0 : header->sectionSize(section);
+    fittingPath_ = true;
+    header->resizeSection(path,
+                          std::max(defaultWidth(LibrarySchema::FilePath), viewport()->width() - others));
+    fittingPath_ = false;
+}
+
+void FilelistTableView::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    fitPathToWidth();
 }
 
 // ---- cells

@@ -34,6 +34,9 @@ public:
     static inline const QString StateTableColumnFilelist = QStringLiteral("stateTableColumnFilelist");
     // Columns left out of the table until the user asks for them.
     static inline const QStringList DefaultHideCols{QStringLiteral("uniqueId")};
+    // Columns the table gained after column states were first kept: a kept state that does not name one was
+    // stored before it, and the column is shown, in front.
+    static inline const QStringList AddedCols{QStringLiteral("viewNo")};
 
     FilelistTableView(SettingsDomain& settings, DialogPresenter& dialogs, FileViewer& fileViewer,
                       QWidget* parent = nullptr);
@@ -88,6 +91,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     static bool isContextClick(const QMouseEvent* event);
@@ -95,6 +99,8 @@ private:
     void tableViewSelectionDidChange();
     void tableViewDidDragTableColumn();
     void setDefaultColumnWidths();
+    // Until the user has arranged the columns, the path takes whatever width the others leave.
+    void fitPathToWidth();
 
     SettingsDomain& settings_;
     DialogPresenter& dialogs_;
@@ -102,6 +108,8 @@ private:
     FilelistTableCell* cell_;
     std::unique_ptr<TableColumnController> tcc_;
     bool contextClick_ = false;
+    bool pathTakesSlack_ = false;
+    bool fittingPath_ = false;
     filelistWheel::NotchCollector wheel_;
 };
 

@@ -213,6 +213,37 @@ void PlaylistOutlineView::selectNextRow()
     moveSelectedRowIndex(1, true);
 }
 
+ObjectId PlaylistOutlineView::adjacentPlaylist(int direction) const
+{
+    if (!playlistTreeController)
+        return NoObject;
+    QList<ObjectId> order = playlistTreeController->arrangedObjects();
+    if (direction == 0)
+        std::reverse(order.begin(), order.end());
+    const QList<ObjectId> selected = playlistTreeController->selectedObjects();
+    const qsizetype from = selected.isEmpty() ? -1 : order.indexOf(selected.front());
+    for (qsizetype at = from + 1; at < order.size(); ++at) {
+        if (!isFolder(order.at(at)))
+            return order.at(at);
+    }
+    return NoObject;
+}
+
+void PlaylistOutlineView::selectAdjacentPlaylist(int direction)
+{
+    const ObjectId playlist = adjacentPlaylist(direction);
+    if (playlist == NoObject)
+        return;
+    const QModelIndex index = indexOfItem(playlist);
+    QModelIndexList folders;
+    for (QModelIndex folder = index.parent(); folder.isValid(); folder = folder.parent())
+        folders.prepend(folder);
+    for (const QModelIndex& folder : std::as_const(folders))
+        expand(folder);
+    selectIndex(index);
+    setFilelistPredicateWithPlaylist(false);
+}
+
 void PlaylistOutlineView::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {

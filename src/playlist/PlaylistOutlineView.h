@@ -63,6 +63,12 @@ public:
     void selectClickedRow();
     void selectBackRow();
     void selectNextRow();
+    // The desktop's "next track" is a playlist, never a folder: the playlist before (direction 0) or after
+    // (any other) the selected node in the tree's order, inside folders open or closed; with nothing
+    // selected the last or the first. NoObject when there is none.
+    ObjectId adjacentPlaylist(int direction) const;
+    // Selects it, opening the folders that hold it, and hands it to the panes.
+    void selectAdjacentPlaylist(int direction);
 
     // Queries for the playlist and control windows
     bool isDisplay() const;

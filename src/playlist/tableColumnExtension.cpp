@@ -11,8 +11,10 @@ namespace tetrapan::tableColumnExtension {
 namespace {
 
 const QString IdentifierKey = QStringLiteral("identifier");
+const QString HiddenKey = QStringLiteral("hidden");
 
-QSet<QString> storedIdentifiers(const SettingsDomain& domain, const QString& key)
+// The columns a stored list names, only those it shows or all it knew of.
+QSet<QString> storedIdentifiers(const SettingsDomain& domain, const QString& key, bool shownOnly)
 {
     QSet<QString> identifiers;
     const QVariant stored = domain.objectForKey(key);
@@ -21,7 +23,7 @@ QSet<QString> storedIdentifiers(const SettingsDomain& domain, const QString& key
         return identifiers;
     for (const QVariant& entry : stored.toList()) {
         const QVariantMap column = entry.toMap();
-        if (column.contains(IdentifierKey))
+        if (column.contains(IdentifierKey) && !(shownOnly && column.value(HiddenKey).toBool()))
             identifiers.insert(column.value(IdentifierKey).toString());
     }
     return identifiers;
@@ -29,15 +31,22 @@ QSet<QString> storedIdentifiers(const SettingsDomain& domain, const QString& key
 
 } // namespace
 
-void showTableColumns(const SettingsDomain& domain, TableColumnController& controller, QTableView* table,
-                      const QStringList& defaultHideCols, const QString& key)
+QSet<QString> storedColumns(const SettingsDomain& domain, const QString& key)
 {
-    const QSet<QString> stored = storedIdentifiers(domain, key);
+    return storedIdentifiers(domain, key, false);
+}
+
+void showTableColumns(const SettingsDomain& domain, TableColumnController& controller, QTableView* table,
+                      const QStringList& defaultHideCols, const QStringList& addedCols, const QString& key)
+{
+    const QSet<QString> stored = storedIdentifiers(domain, key, true);
+    const QSet<QString> known = storedColumns(domain, key);
     // a copy: hiding takes columns out of the table while it is walked
     const QStringList columns = TableColumnController::tableColumns(table);
     for (const QString& identifier : columns) {
+        const bool newer = addedCols.contains(identifier) && !known.contains(identifier);
         const bool show =
-            stored.isEmpty() ? !defaultHideCols.contains(identifier) : stored.contains(identifier);
+            stored.isEmpty() || newer ? !defaultHideCols.contains(identifier) : stored.contains(identifier);
         if (show)
             controller.showColumn(identifier);
         else

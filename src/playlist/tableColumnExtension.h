@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -14,10 +15,13 @@ class TableColumnController;
 // Applying and reading which of the file table's columns are shown. They hold no state of their own.
 namespace tableColumnExtension {
 
-// The columns shown at start: with a stored column state under the key, exactly the columns it names
-// (hidden ones are absent from it); without one, every column but those hidden by default.
+// The columns shown at start: with a stored column state under the key, exactly the columns it shows;
+// without one, every column but those hidden by default. A column added to the table since lists were
+// first stored (addedCols) that a stored list does not name at all is newer than the list: as by default.
 void showTableColumns(const SettingsDomain& domain, TableColumnController& controller, QTableView* table,
-                      const QStringList& defaultHideCols, const QString& key);
+                      const QStringList& defaultHideCols, const QStringList& addedCols, const QString& key);
+// Every column a stored column state names, shown or hidden.
+QSet<QString> storedColumns(const SettingsDomain& domain, const QString& key);
 
 // A header menu item toggles its column: its data is "identifier,1" for a shown column, "identifier,0" for
 // a hidden one.

@@ -111,7 +111,7 @@ void MainNib::instantiate()
     }
     syncLock_ = std::make_unique<SyncLock>(services_.scheduler, *movController_);
     paneTimeline_ = std::make_unique<PaneTimeline>(*movController_, services_.scheduler);
-    timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler);
+    timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler, services_.settings);
     mainWindow_->setTimelineBar(timelineBar_);
     playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
@@ -158,7 +158,7 @@ void MainNib::connectOutlets()
     // (windowWiring::connectPlaylistWindow); the control window listens to the others the same way
     // (windowWiring::connectControlWindow).
     windowWiring::connectMainWindowLayout(*this, services_.settings);
-    windowWiring::connectControlWindow(*this);
+    windowWiring::connectControlWindow(*this, services_.settings);
     windowWiring::connectPrefs(*this, services_.settings);
     menuCommands::connectFileAndPlaybackMenus(*this, services_.dialogs, services_.settings);
     menuCommands::connectApplicationCommands(*this);
@@ -220,7 +220,7 @@ void MainNib::awakeFromNib()
     awakePalette();
     awakePlaylistWindow();
     menuCommands::connectSyncLock(*this, services_.settings);
-    menuCommands::connectTimeline(*this);
+    menuCommands::connectTimeline(*this, services_.settings);
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
 }
 

@@ -48,6 +48,7 @@ MainWindow::MainWindow(QWidget* parent)
     ui_->toolBar->addWidget(frameSetButton_);
     addAuxiliaryWindowCommands();
     addSyncLockCommand();
+    addSeekBarCommand();
     addSpeedAndZoomCommands();
     addLoopCommand();
     answerMenuKeysInEveryWindow();
@@ -235,6 +236,20 @@ void MainWindow::addSyncLockCommand()
     const qsizetype autoPlay = items.indexOf(ui_->actionAutoFramePlay);
     ui_->menuView->insertAction(autoPlay + 1 < items.size() ? items.at(autoPlay + 1) : nullptr,
                                 syncLockAction_);
+}
+
+void MainWindow::addSeekBarCommand()
+{
+    showSeekBarAction_ = new QAction(QStringLiteral("Show Seek &Bar"), this);
+    showSeekBarAction_->setObjectName(QStringLiteral("actionShowSeekBar"));
+    showSeekBarAction_->setCheckable(true);
+    showSeekBarAction_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+B")));
+    showSeekBarAction_->setToolTip(QStringLiteral("Show the time line of all panes under them"));
+    // beside the other thing shown or hidden over the panes, the dividers
+    const QList<QAction*> items = ui_->menuView->actions();
+    const qsizetype dividers = items.indexOf(ui_->actionShowDividers);
+    ui_->menuView->insertAction(dividers + 1 < items.size() ? items.at(dividers + 1) : nullptr,
+                                showSeekBarAction_);
 }
 
 void MainWindow::answerMenuKeysInEveryWindow()

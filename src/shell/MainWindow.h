@@ -71,6 +71,8 @@ public:
     QAction* loopAction() const { return loopAction_; }
     // Puts the seek bar of all panes under them.
     void setTimelineBar(QWidget* bar);
+    // View > Show Seek Bar (checkable): the seek bar under the panes is shown.
+    QAction* showSeekBarAction() const { return showSeekBarAction_; }
     // File > Save Snapshot
     QAction* snapshotAction() const;
     // View > Sync Lock: checked while the playing panes are held on one clock.
@@ -109,6 +111,7 @@ protected:
 private:
     void addAuxiliaryWindowCommands();
     void addSyncLockCommand();
+    void addSeekBarCommand();
     void answerMenuKeysInEveryWindow();
     void addLoopCommand();
     void addSpeedAndZoomCommands();
@@ -125,6 +128,7 @@ private:
     QAction* helpAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* syncLockAction_ = nullptr;
+    QAction* showSeekBarAction_ = nullptr;
     QAction* loopAction_ = nullptr;
     QAction* slowerAction_ = nullptr;
     QAction* fasterAction_ = nullptr;

@@ -1,9 +1,12 @@
 #include "shell/MediaControls.h"
 
+#include "library/LibrarySchema.h"
 #include "library/Movie.h"
+#include "library/PlaylistTreeController.h"
 #include "panes/MovController.h"
 #include "panes/PaneTimeline.h"
 #include "panes/QTMovieSubView.h"
+#include "platform/ObjectContext.h"
 #include "platform/userDefaultsExtension.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "shell/MainWindow.h"
@@ -145,10 +148,27 @@ QVariantMap MediaControls::metadata() const
     QVariantMap data{{QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId()))}};
     if (panes_.uniqueId().isEmpty())
         return data;
-    data.insert(QStringLiteral("xesam:title"), panes_.shownTitle());
+    data.insert(QStringLiteral("xesam:title"), chosenFolderTitle().value_or(panes_.shownTitle()));
     if (canSeek())
         data.insert(QStringLiteral("mpris:length"), length());
     return data;
+}
+
+std::optional<QString> MediaControls::chosenFolderTitle() const
+{
+    // a folder chosen has no track to play, but the panel would show nothing at all; it is named as one
+    const PlaylistTreeController* tree = playlists_.playlistTreeController;
+    const ObjectId node = tree ? tree->selectedObjects().value(0, NoObject) : NoObject;
+    if (node == NoObject)
+        return std::nullopt;
+    const ObjectContext& context = tree->managedObjectContext();
+    if (!context.value(node, LibrarySchema::IsFolder).toBool() ||
+        context.value(node, LibrarySchema::UniqueId).toString() != panes_.uniqueId())
+        return std::nullopt;
+    // the shown title is "[ title ]", already cut to what a panel can take
+    const QString shown = panes_.shownTitle();
+    const QString title = shown.size() >= 4 ? shown.mid(2, shown.size() - 4) : QString();
+    return QStringLiteral("[ Folder ] %1").arg(title);
 }
 
 qint64 MediaControls::position() const
@@ -173,12 +193,12 @@ void MediaControls::setVolume(double volume)
 
 bool MediaControls::canGoNext() const
 {
-    return playlists_.canMoveSelectedRowIndex(1);
+    return playlists_.adjacentPlaylist(1) != NoObject;
 }
 
 bool MediaControls::canGoPrevious() const
 {
-    return playlists_.canMoveSelectedRowIndex(0);
+    return playlists_.adjacentPlaylist(0) != NoObject;
 }
 
 bool MediaControls::canPlay() const
@@ -236,12 +256,12 @@ void MediaControls::pause()
 
 void MediaControls::next()
 {
-    playlists_.selectNextRow();
+    playlists_.selectAdjacentPlaylist(1);
 }
 
 void MediaControls::previous()
 {
-    playlists_.selectBackRow();
+    playlists_.selectAdjacentPlaylist(0);
 }
 
 void MediaControls::seek(qint64 offset)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <optional>
+
 namespace tetrapan {
 
 class MainWindow;
@@ -17,7 +19,8 @@ class SettingsDomain;
 // What the desktop's media controls (panels, lock screens, headset buttons, playerctl) see of the panes and
 // do to them, through the media player interfaces of the session bus (MPRIS 2: MediaPlayer2Adaptor,
 // MediaPlayer2PlayerAdaptor). The panes play and stop together as Space has them do; a "track" is the
-// chosen playlist, next and previous are the palette's buttons, and a position is the leader's (the first
+// chosen playlist, next and previous go to the playlist before or after it in the tree's order, past the
+// folders (which the palette's buttons stop on, to open them), and a position is the leader's (the first
 // playable pane, PaneOffsets), which the other panes follow with their offsets as after a skip.
 // Times are in microseconds, as the interface counts them.
 class MediaControls final : public QObject {
@@ -79,6 +82,8 @@ Q_SIGNALS:
 private:
     void compareProperties();
     qint64 length() const;
+    // The chosen folder's title as the panel shows it; nothing when a playlist, or nothing, is chosen.
+    std::optional<QString> chosenFolderTitle() const;
     void moveLeaderTo(qint64 position);
 
     MovController& panes_;

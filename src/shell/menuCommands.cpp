@@ -208,15 +208,25 @@ void connectSyncLock(MainNib& nib, SettingsDomain& settings)
     follow();
 }
 
-void connectTimeline(MainNib& nib)
+void connectTimeline(MainNib& nib, SettingsDomain& settings)
 {
     PaneTimeline* timeline = &nib.paneTimeline();
     TimelineBar* bar = &nib.timelineBar();
-    MovController* coordinator = &nib.movController();
     MainWindow* window = &nib.mainWindow();
-    const auto follow = [bar, coordinator] { bar->setWanted(coordinator->anyMovieIsController()); };
-    QObject::connect(coordinator, &MovController::controllerButtonStateNeedsRefresh, bar, follow);
-    QObject::connect(coordinator, &MovController::allMovieViewsChanged, bar, follow);
+    QAction* show = window->showSeekBarAction();
+    const QString key = QLatin1String(TimelineBar::OptShowSeekBar);
+    const auto follow = [&settings, bar, show, key] {
+        const bool on = userDefaultsExtension::defaultBoolValue(settings, key);
+        bar->setWanted(on);
+        show->setChecked(on);
+    };
+    QObject::connect(show, &QAction::triggered, bar, [&settings, key](bool on) {
+        userDefaultsExtension::setDefaultBoolValue(settings, on, key);
+    });
+    QObject::connect(&settings, &SettingsDomain::valueChanged, bar, [follow, key](const QString& changed) {
+        if (changed == key)
+            follow();
+    });
     QObject::connect(window, &FullScreenWindow::fullScreenChanged, bar, &TimelineBar::setFullScreen);
     QObject::connect(window->loopAction(), &QAction::triggered, timeline,
                      [timeline] { timeline->changeLoop(); });

@@ -26,9 +26,9 @@ void connectUndoActions(MainWindow& window, ObjectContext* context);
 void connectMediaControls(MainNib& nib, SettingsDomain& settings);
 // View > Sync Lock and the palette's lock button write the setting; the lock follows the setting.
 void connectSyncLock(MainNib& nib, SettingsDomain& settings);
-// The seek bar under the panes shows with their controller bars (in full screen while the pointer moves);
-// Playback > Loop A–B sets and clears the loop, also from the palette.
-void connectTimeline(MainNib& nib);
+// View > Show Seek Bar writes the setting; the seek bar under the panes follows it (in full screen while the
+// pointer moves). Playback > Loop A–B sets and clears the loop, also from the palette.
+void connectTimeline(MainNib& nib, SettingsDomain& settings);
 // Playback > Slower, Faster and Normal Speed (also from the palette), the speed shown in the tool bar and the
 // palette's title; View > Reset Zoom, and Zoom Panes Together, which writes the setting and follows it.
 void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings);

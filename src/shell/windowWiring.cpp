@@ -13,6 +13,7 @@
 #include "palette/ViewControl.h"
 #include "palette/ViewPrefs.h"
 #include "panes/MovController.h"
+#include "panes/MovieControllerBar.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
 #include "playlist/ButtonSelectFilelist.h"
@@ -176,7 +177,7 @@ void connectMainWindowLayout(MainNib& nib, SettingsDomain& settings)
     QObject::connect(window, &FullScreenWindow::fullScreenChanged, fullScreen, &QAction::setChecked);
 }
 
-void connectControlWindow(MainNib& nib)
+void connectControlWindow(MainNib& nib, SettingsDomain& settings)
 {
     ViewControl* control = &nib.viewControl();
     ControlWindow* palette = &nib.controlWindow();
@@ -242,10 +243,12 @@ void connectControlWindow(MainNib& nib)
         viewMain->changeDividerSize();
         control->changeDividerButtonState();
     });
-    QObject::connect(palette->btnController(), &QToolButton::clicked, coordinator, [coordinator, control] {
-        coordinator->changeAllMovieController();
-        control->changeControllerButtonState();
-    });
+    QObject::connect(palette->btnController(), &QToolButton::clicked, coordinator,
+                     [&settings, coordinator, control] {
+                         coordinator->changeAllMovieController();
+                         MovieControllerBar::keepShownChoice(settings, coordinator->anyMovieIsController());
+                         control->changeControllerButtonState();
+                     });
     QObject::connect(palette->btnScale(), &QToolButton::clicked, coordinator, [coordinator, control] {
         coordinator->changeAllMovieAspect();
         control->changeScaleButtonState();

@@ -20,7 +20,7 @@ void connectPlaylistWindow(MainNib& nib, Scheduler& scheduler);
 // The main window's split views, its frame-set menu, and the View menu's commands on the layout.
 void connectMainWindowLayout(MainNib& nib, SettingsDomain& settings);
 // The control palette's controller, the coordinator's requests it follows and the palette's buttons.
-void connectControlWindow(MainNib& nib);
+void connectControlWindow(MainNib& nib, SettingsDomain& settings);
 // The preferences and help windows, and the lists' font size the preferences set.
 void connectPrefs(MainNib& nib, SettingsDomain& settings);
 // Calls changed, in receiver's context, whenever the rows of the playlist tree change: a folder opened or

@@ -22,6 +22,7 @@ namespace {
 
 const QString IdentifierKey = QStringLiteral("identifier");
 const QString WidthKey = QStringLiteral("width");
+const QString HiddenKey = QStringLiteral("hidden");
 
 // How much of a window must lie on a screen for the user to take hold of it and drag it further.
 constexpr int GraspableLength = 48;
@@ -206,8 +207,14 @@ void setTableColumnState(SettingsDomain& domain, QTableView* table, const QStrin
         return;
     QHeaderView* header = table->horizontalHeader();
     const QAbstractItemModel* model = table->model();
-    for (qsizetype position = 0; position < entries->size(); ++position) {
-        const QVariantMap entry = entries->at(position).toMap();
+    // a hidden column's entry keeps no place; it says that the column existed when the list was stored
+    QVariantList placed;
+    for (const QVariant& entry : *entries) {
+        if (!entry.toMap().value(HiddenKey).toBool())
+            placed.append(entry);
+    }
+    for (qsizetype position = 0; position < placed.size(); ++position) {
+        const QVariantMap entry = placed.at(position).toMap();
         if (!entry.contains(IdentifierKey))
             continue;
         const QString identifier = entry.value(IdentifierKey).toString();
@@ -239,6 +246,11 @@ void saveTableColumnState(SettingsDomain& domain, QTableView* table, const QStri
         for (int logical : shownSections(header)) {
             columns.append(QVariantMap{{IdentifierKey, columnIdentifier(table->model(), logical)},
                                        {WidthKey, header->sectionSize(logical)}});
+        }
+        for (int logical = 0; logical < header->count(); ++logical) {
+            if (header->isSectionHidden(logical))
+                columns.append(QVariantMap{{IdentifierKey, columnIdentifier(table->model(), logical)},
+                                           {HiddenKey, true}});
         }
     }
     storeList(domain, columns, key);

@@ -18,7 +18,8 @@ class SettingsDomain;
 // Window frames, split-view subview frames and table columns kept in the settings domain, in the stored
 // forms other tools read: a window as one rectangle text (rectText), a split view as a list of rectangle
 // texts (one per subview, in the subview's own splitter coordinates), a table as a list of
-// {"identifier", "width"} dictionaries in the table's left-to-right order. Every save writes through.
+// {"identifier", "width"} dictionaries in the table's left-to-right order, its hidden columns after them.
+// Every save writes through.
 namespace userDefaultsExtension {
 
 // A window's frame is its geometry (the client area in screen coordinates, origin top left), which a
@@ -38,8 +39,9 @@ void setSplitViewRect(SettingsDomain& domain, QSplitter* splitView, const QStrin
 void saveSplitViewRect(SettingsDomain& domain, QSplitter* splitView, const QString& key);
 
 // A column's identifier is what the table's model answers as horizontal header data for
-// FilelistArrayController::AttributeKeyRole. Hidden columns are not in the table: they are neither
-// stored nor moved, and a stored position counts the shown columns only.
+// FilelistArrayController::AttributeKeyRole. Hidden columns are not in the table: they are stored after
+// the shown ones as {"identifier", "hidden": true}, which only says the table had them, and are not moved; a
+// stored position counts the shown columns only.
 void setTableColumnState(SettingsDomain& domain, QTableView* table, const QString& key);
 void saveTableColumnState(SettingsDomain& domain, QTableView* table, const QString& key);
 // The shown columns' logical sections, left to right.

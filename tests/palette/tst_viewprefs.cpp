@@ -140,7 +140,7 @@ private Q_SLOTS:
     void firstColumnsFollowTheTextSize()
     {
         AppFixture f({.storedSettings = {{QStringLiteral("optFontSizeList"), 18}}});
-        QCOMPARE(f.nib->tbvFilelist().horizontalHeader()->sectionSize(0), 220 * 18 / 12);
+        QCOMPARE(f.nib->tbvFilelist().horizontalHeader()->sectionSize(0), 44 * 18 / 12); // the Pane column
     }
 
     void aboutTellsVersionsLicenceAndHomePage()

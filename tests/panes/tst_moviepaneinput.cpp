@@ -418,7 +418,7 @@ private Q_SLOTS:
         f.movieOf(2)->moveTo(at600(0));
         choose(3, "Set Offset Here"); // against pane 2, the leader
         QCOMPARE(f.controller.movieOffsetMs(3), qint64(9000));
-        choose(3, "Clear Offset");
+        choose(3, "Clear Offset (+9.000 s)"); // the menu tells the offset it clears
         QCOMPARE(f.controller.movieOffsetMs(3), qint64(0));
         choose(3, "Play");
         QVERIFY(pane.isPlaying());

@@ -148,10 +148,9 @@ private Q_SLOTS:
         const QList<qint64> offsets{0, 1000, 2000, -400};
         for (int n = 1; n <= 4; ++n)
             app->coordinator().offsets().setOffsetMs(n, offsets[n - 1]);
-        // the bar comes with the controller bars
         TimelineBar& bar = app->nib->timelineBar();
         QVERIFY(!bar.isVisible());
-        app->coordinator().changeAllMovieController();
+        app->window().showSeekBarAction()->trigger();
         QTRY_VERIFY(bar.isVisible());
         const int y = bar.height() / 2;
         for (const double target : {6.3, 3.1}) {
@@ -172,6 +171,12 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(landed(), EngineTimeoutMs);
             QCOMPARE(app->playing(), QList<bool>(4, false));
         }
+        // a click on the time shows the leader's frame number, the one its picture's barcode tells
+        QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() - 10, y));
+        const auto frames = screen_.framesShown(app->window());
+        QVERIFY2(frames.value(0) &&
+                     bar.timeText().startsWith(QStringLiteral("frame %1 / ").arg(*frames.value(0))),
+                 qPrintable(bar.timeText()));
     }
 
     void snapshotSavesWhatThePanesShow_data()
@@ -281,16 +286,6 @@ private Q_SLOTS:
         // Idle, all of them show the same frame; the margins are for a loaded machine.
         QVERIFY2(withinOne >= read * 9 / 10, qPrintable(QStringLiteral("%1 of %2").arg(withinOne).arg(read)));
         QVERIFY2(same >= read * 3 / 4, qPrintable(QStringLiteral("%1 of %2").arg(same).arg(read)));
-        // locked, every stop leaves every pane on the leader's frame: each player pausing where it was left
-        // one a frame off now and then
-        for (int stop = 0; locked && stop < Stops; ++stop) {
-            app->coordinator().changeAllMoviePlay();
-            QTest::qWait(600);
-            const QString stood = shown(*app);
-            QCOMPARE(stood, allAt(stood.section(QLatin1Char(' '), 0, 0).toInt()));
-            app->coordinator().changeAllMoviePlay();
-            QTest::qWait(300 + 70 * stop);
-        }
         if (!locked) {
             // the hold ends by itself and every pane plays on at its own speed
             QTRY_VERIFY_WITH_TIMEOUT(!app->nib->syncLock().isHoldingStart(), EngineTimeoutMs);
@@ -298,6 +293,16 @@ private Q_SLOTS:
                 QVERIFY(app->pane(n).movie()->rate() != 0.0f);
                 QCOMPARE(app->pane(n).movie()->speed(), 1.0);
             }
+        }
+        // every stop leaves every pane on the leader's frame, each player pausing where it was left one a
+        // frame off now and then; unlocked too, since they played within a frame of each other
+        for (int stop = 0; stop < Stops; ++stop) {
+            app->coordinator().changeAllMoviePlay();
+            QTest::qWait(600);
+            const QString stood = shown(*app);
+            QCOMPARE(stood, allAt(stood.section(QLatin1Char(' '), 0, 0).toInt()));
+            app->coordinator().changeAllMoviePlay();
+            QTest::qWait(300 + 70 * stop);
         }
     }
 };

@@ -1,15 +1,18 @@
 // One time line for all panes: a move along it puts every pane with a movie at the leader's time plus its
 // offset, kept within its movie, and plays on what played; the A–B loop over the leader's clock: L sets A,
 // then B, then clears, and while set every pane goes back to A (plus its offset) together once the leader
-// passes B, leaving the movies' own loop setting alone. The bar shows with the controller bars, in full
-// screen while the pointer moves.
+// passes B, leaving the movies' own loop setting alone. The bar shows when wanted, in full screen while the
+// pointer moves; its time and the panes' bars' times are in the form a click on any of them chose.
 #include "PaneFixture.h"
 
+#include "panes/MovieControllerBar.h"
 #include "panes/PaneOffsets.h"
 #include "panes/PaneTimeline.h"
+#include "panes/TimeForm.h"
 #include "panes/TimelineBar.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -88,7 +91,7 @@ private Q_SLOTS:
     {
         PaneFixture f;
         PaneTimeline timeline(f.controller, f.scheduler);
-        auto* bar = new TimelineBar(timeline, f.scheduler, &f.window);
+        auto* bar = new TimelineBar(timeline, f.scheduler, f.settings, &f.window);
         f.window.show();
         QVERIFY(!bar->isVisible());
         bar->setWanted(true);
@@ -105,6 +108,40 @@ private Q_SLOTS:
         QVERIFY(bar->isVisible());
         bar->setWanted(false);
         QVERIFY(!bar->isVisible());
+    }
+
+    // A click on any shown time switches every bar between times and frame numbers; the lanes are named by
+    // their panes, with the offsets they have.
+    void aClickOnATimeSwitchesEveryBar()
+    {
+        PaneFixture f;
+        startPanes(f, {0, 4000, -40});
+        for (int n = 1; n <= 3; ++n)
+            f.movieOf(n)->setFramesPerSecond(25);
+        f.pane(1).stopMovie();
+        f.pane(2).stopMovie();
+        PaneTimeline timeline(f.controller, f.scheduler);
+        auto* bar = new TimelineBar(timeline, f.scheduler, f.settings, &f.window);
+        bar->resize(600, bar->sizeHint().height());
+        // a pane too narrow for the length shows the position only
+        f.pane(2).setMovieController(true);
+        f.window.show();
+        auto* paneBar = f.pane(2).findChild<MovieControllerBar*>();
+        QLabel* paneTime = paneBar->findChild<QLabel*>();
+        const auto shown = [&] { return QStringList{bar->timeText(), paneBar->timeText()}; };
+        QCOMPARE(shown(), (QStringList{"0:00:12.500 / 0:01:00.000", "0:00:05.000"}));
+        QCOMPARE((QStringList{bar->laneText(1), bar->laneText(2), bar->laneText(3), bar->laneText(4)}),
+                 (QStringList{"1", "2  +4.000 s", "3  -0.040 s", "4"}));
+
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 10, bar->height() / 2));
+        QCOMPARE(shown(), (QStringList{"frame 313 / 1500", "frame 125"}));
+        QVERIFY(TimeForm::showsFrames(f.settings));
+        QCOMPARE(f.movieOf(1)->currentTime(), at600(12.5)); // the click moved nothing
+        QTest::mouseClick(paneTime, Qt::LeftButton);
+        QCOMPARE(shown(), (QStringList{"0:00:12.500 / 0:01:00.000", "0:00:05.000"}));
+        f.pane(2).resize(500, 150);
+        QCOMPARE(paneBar->timeText(), QStringLiteral("0:00:05.000 / 0:01:00.000"));
+        QVERIFY(!TimeForm::showsFrames(f.settings));
     }
 
     void loopTakesEveryPaneBackToA_data()

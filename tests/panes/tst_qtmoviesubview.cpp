@@ -3,6 +3,7 @@
 
 #include "engine/MovieView.h"
 #include "panes/MovieControllerBar.h"
+#include "panes/TimeForm.h"
 
 #include <QSignalSpy>
 #include <QSlider>
@@ -138,21 +139,37 @@ private Q_SLOTS:
         QVERIFY2(std::abs(seconds() - 30.0) < 4.0, qPrintable(QString::number(seconds())));
     }
 
-    void controllerBarTimeText_data()
+    void timeForms_data()
     {
         QTest::addColumn<double>("current");
         QTest::addColumn<double>("duration");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<bool>("frames");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("empty") << 0.0 << 0.0 << "0:00 / 0:00";
-        QTest::newRow("seconds are cut, not rounded") << 65.9 << 600.0 << "1:05 / 10:00";
-        QTest::newRow("past an hour in minutes") << 3725.0 << 7200.0 << "62:05 / 120:00";
+        QTest::newRow("empty") << 0.0 << 0.0 << 0.0 << false << "0:00:00.000 / 0:00:00.000";
+        QTest::newRow("to the millisecond") << 65.04 << 600.0 << 25.0 << false << "0:01:05.040 / 0:10:00.000";
+        QTest::newRow("past an hour") << 3725.9996 << 7200.0 << 0.0 << false << "1:02:06.000 / 2:00:00.000";
+        QTest::newRow("a frame's time is its frame")
+            << 10.039999 << 60.0 << 25.0 << true << "frame 251 / 1500";
+        QTest::newRow("an uneven rate") << 1.001 << 10.01 << 30000 / 1001.0 << true << "frame 30 / 300";
+        QTest::newRow("no rate known: the time")
+            << 10.04 << 60.0 << 0.0 << true << "0:00:10.040 / 0:01:00.000";
     }
 
-    void controllerBarTimeText()
+    void timeForms()
     {
         QFETCH(double, current);
         QFETCH(double, duration);
-        QTEST(MovieControllerBar::timeText(current, duration), "expected");
+        QFETCH(double, rate);
+        QFETCH(bool, frames);
+        QTEST(TimeForm::text(current, duration, rate, frames), "expected");
+    }
+
+    void offsetTexts()
+    {
+        QCOMPARE(TimeForm::offsetText(4000), QStringLiteral("+4.000 s"));
+        QCOMPARE(TimeForm::offsetText(-40), QStringLiteral("-0.040 s"));
+        QCOMPARE(TimeForm::offsetText(-75250), QStringLiteral("-75.250 s"));
     }
 };
 

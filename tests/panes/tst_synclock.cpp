@@ -243,39 +243,48 @@ private Q_SLOTS:
         QCOMPARE(f.speedsOf(4).isEmpty(), leaderOffset == 0);
     }
 
-    // Stopped together, each pane pauses where its player is, a part of a frame from the others; with the
-    // lock on, the followers that played are put on the leader's place (and their offsets) once it stands
-    // still. With it off, no pane is moved.
+    // Stopped together, each pane pauses where its player is, a part of a frame from the others; the
+    // followers that played are put on the leader's place (and their offsets) once it stands still. With the
+    // lock off only those that played within a frame of the leader: a pane kept apart stays apart.
     void panesStoppedTogetherStandOnTheLeadersFrame_data()
     {
         QTest::addColumn<bool>("locked");
-        QTest::newRow("locked") << true;
-        QTest::newRow("unlocked") << false;
+        QTest::addColumn<double>("playedAt"); // pane 2 when stopped, the leader at 10 s
+        QTest::addColumn<QStringList>("put");
+        const QStringList onTheLeaders{"setCurrentTime 902700/90000"};
+        QTest::newRow("locked") << true << 10.0 << onTheLeaders;
+        QTest::newRow("unlocked, in step") << false << 10.0 << onTheLeaders;
+        QTest::newRow("unlocked, a frame ahead") << false << 10.04 << onTheLeaders;
+        QTest::newRow("unlocked, far apart") << false << 10.2 << QStringList();
+        QTest::newRow("locked, far apart") << true << 10.2 << onTheLeaders;
     }
 
     void panesStoppedTogetherStandOnTheLeadersFrame()
     {
         QFETCH(bool, locked);
+        QFETCH(double, playedAt);
+        QFETCH(QStringList, put);
         LockFixture f;
         f.offsets = {{3, 500}};
+        f.movieOf(3)->moveTo(at600(10.5));
+        f.movieOf(2)->moveTo(at600(playedAt));
         f.lock.setEnabled(locked);
         f.pane(4).setMoviePlay(false); // stopped before: it stays where it is
         f.movieOf(4)->moveTo(at600(20.0));
         f.controller.changeAllMoviePlay();
         f.clearCommands();
         f.movieOf(1)->moveTo(at600(10.03)); // the pause landing late
-        f.movieOf(2)->moveTo(at600(10.01));
+        f.movieOf(2)->moveTo(at600(playedAt + 0.01));
         f.movieOf(3)->moveTo(at600(10.53)); // where it belongs, by its offset
         f.tick();
         f.tick();
         QVERIFY(f.commandsOf(2, "setCurrentTime").isEmpty());
         f.scheduler.advance(SyncLock::TickInterval * SyncLock::StopSettleTicks);
-        QCOMPARE(f.commandsOf(2, "setCurrentTime"),
-                 locked ? QStringList{"setCurrentTime 902700/90000"} : QStringList());
+        QCOMPARE(f.commandsOf(2, "setCurrentTime"), put);
         for (int n : {1, 3, 4})
             QVERIFY(f.commandsOf(n, "setCurrentTime").isEmpty());
         f.scheduler.advance(1s);
-        QCOMPARE(f.commandsOf(2, "setCurrentTime").size(), locked ? 1 : 0);
+        QCOMPARE(f.commandsOf(2, "setCurrentTime"), put);
     }
 
     // The playing speed's steps ("[" slower, "]" faster, "0" normal) from what the settings hold, and the

@@ -23,7 +23,7 @@ using tetrapan::test::AppFixture;
 
 namespace {
 
-const QStringList AllButUniqueId{"filePath", "playTime", "fileSize", "fileDate"};
+const QStringList AllButUniqueId{"viewNo", "filePath", "playTime", "fileSize", "fileDate"};
 
 // A touchpad (a phase) gives its amount in pixels too; a mouse wheel gives none.
 void wheel(QWidget* target, QPoint angle, Qt::ScrollPhase phase = Qt::NoScrollPhase)
@@ -70,14 +70,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("shownAgain");
         QTest::newRow("Time back at its place")
             << -1 << "Time"
-            << "playTime" << QStringList{"filePath", "fileSize", "fileDate"} << AllButUniqueId;
-        QTest::newRow("Path back at the left end")
-            << -1 << "Path"
-            << "filePath" << QStringList{"playTime", "fileSize", "fileDate"} << AllButUniqueId;
+            << "playTime" << QStringList{"viewNo", "filePath", "fileSize", "fileDate"} << AllButUniqueId;
+        QTest::newRow("Pane back at the left end")
+            << -1 << "Pane"
+            << "viewNo" << QStringList{"filePath", "playTime", "fileSize", "fileDate"} << AllButUniqueId;
         QTest::newRow("Size dragged to the left end returns there")
-            << 2 << "Size"
-            << "fileSize" << QStringList{"filePath", "playTime", "fileDate"}
-            << QStringList{"fileSize", "filePath", "playTime", "fileDate"};
+            << 3 << "Size"
+            << "fileSize" << QStringList{"viewNo", "filePath", "playTime", "fileDate"}
+            << QStringList{"fileSize", "viewNo", "filePath", "playTime", "fileDate"};
     }
     void hidingAndShowingColumns()
     {
@@ -90,7 +90,7 @@ private Q_SLOTS:
         QVERIFY(app.show());
         // at the first start every column but the identifier
         QCOMPARE(app.columns(), AllButUniqueId);
-        QCOMPARE(app.headerMenu(), (QStringList{"Path*", "Time*", "Size*", "Date*"}));
+        QCOMPARE(app.headerMenu(), (QStringList{"Pane*", "Path*", "Time*", "Size*", "Date*"}));
         if (dragFrom >= 0) {
             QHeaderView* header = app.table().horizontalHeader();
             header->moveSection(header->visualIndex(header->logicalIndex(dragFrom)), 0);
@@ -111,17 +111,69 @@ private Q_SLOTS:
         QCOMPARE(app.columns(), QStringList(whileHidden) << identifier);
     }
 
+    // Columns kept by an earlier run: a list kept before the table had its Pane column gets it in front;
+    // one kept since keeps it where, and as, the user left it.
+    void columnsKeptByEarlierRuns_data()
+    {
+        QTest::addColumn<QVariantList>("stored");
+        QTest::addColumn<QStringList>("columns");
+        const auto column = [](const char* identifier, bool hidden = false) {
+            return QVariantMap{{"identifier", identifier}, {hidden ? "hidden" : "width", hidden ? 1 : 90}};
+        };
+        QTest::newRow("kept before the Pane column") << QVariantList{column("fileDate"), column("filePath")}
+                                                     << QStringList{"viewNo", "fileDate", "filePath"};
+        QTest::newRow("Pane hidden") << QVariantList{column("filePath"), column("viewNo", true)}
+                                     << QStringList{"filePath"};
+        QTest::newRow("Pane moved") << QVariantList{column("filePath"), column("viewNo"),
+                                                    column("uniqueId", true)}
+                                    << QStringList{"filePath", "viewNo"};
+    }
+    void columnsKeptByEarlierRuns()
+    {
+        QFETCH(QVariantList, stored);
+        QFETCH(QStringList, columns);
+        AppFixture app({.storedSettings = {{FilelistTableView::StateTableColumnFilelist, stored}}});
+        QVERIFY(app.show());
+        QCOMPARE(app.columns(), columns);
+        QVERIFY(app.playlistWindow().close());
+        app.restart();
+        QVERIFY(app.show());
+        QCOMPARE(app.columns(), columns);
+    }
+
+    // At the first start every column is in sight, the path taking what the others leave, also when the
+    // window grows; a width the user gives is kept.
+    void columnsFitTheTableAtTheFirstStart()
+    {
+        AppFixture app;
+        QVERIFY(app.show());
+        app.chooseWithEntries({1, 2});
+        FilelistTableView& table = app.table();
+        QHeaderView* header = table.horizontalHeader();
+        const int path = app.nib->filelistArrayController().columnOfKey(QStringLiteral("filePath"));
+        const auto right = [header] { return header->length(); };
+        QCOMPARE(right(), table.viewport()->width());
+        QVERIFY(header->sectionSize(path) >= 120);
+        app.playlistWindow().resize(app.playlistWindow().width() + 100, app.playlistWindow().height());
+        QTRY_COMPARE(right(), table.viewport()->width());
+        header->resizeSection(path, 150);
+        const int before = table.viewport()->width();
+        app.playlistWindow().resize(app.playlistWindow().width() + 100, app.playlistWindow().height());
+        QTRY_VERIFY(table.viewport()->width() > before);
+        QCOMPARE(header->sectionSize(path), 150);
+    }
+
     // a header with no column would have no height and nothing to right-click
     void theLastColumnStays()
     {
         AppFixture app;
         QVERIFY(app.show());
-        for (const QString& title : QStringList{"Path", "Time", "Size", "Date"})
+        for (const QString& title : QStringList{"Pane", "Path", "Time", "Size", "Date"})
             app.chooseInHeaderMenu(title);
         QCOMPARE(app.columns(), QStringList{"fileDate"});
-        QCOMPARE(app.headerMenu(), (QStringList{"Path", "Time", "Size", "Date* greyed"}));
+        QCOMPARE(app.headerMenu(), (QStringList{"Pane", "Path", "Time", "Size", "Date* greyed"}));
         app.chooseInHeaderMenu(QStringLiteral("Path"));
-        QCOMPARE(app.headerMenu(), (QStringList{"Path*", "Time", "Size", "Date*"}));
+        QCOMPARE(app.headerMenu(), (QStringList{"Pane", "Path*", "Time", "Size", "Date*"}));
     }
 
     void cellValues_data()

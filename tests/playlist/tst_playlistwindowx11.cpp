@@ -55,7 +55,7 @@ private Q_SLOTS:
     void headerMenuAndDividerByHandComeBack()
     {
         test::TestHome home;
-        const QStringList withoutTime{"filePath", "fileSize", "fileDate"};
+        const QStringList withoutTime{"viewNo", "filePath", "fileSize", "fileDate"};
         {
             test::AppFixture app({.home = &home});
             QVERIFY(showActive(app));

@@ -151,6 +151,60 @@ private Q_SLOTS:
             told << QStringLiteral("Seeked=%1").arg(seek.constFirst().toLongLong());
         QCOMPARE(told.join(QStringLiteral(" / ")), changed);
     }
+
+    // Next and Previous go from playlist to playlist in the tree's order, into and out of folders open or
+    // closed, never stopping on a folder; the palette's buttons still stop on it. Tree: a, F/(b, G/(c)),
+    // E/(), d; with F and G closed.
+    void nextAndPreviousSkipFolders_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("commands");
+        QTest::addColumn<QString>("chosen");
+
+        QTest::newRow("into a closed folder") << "a" << "Next" << "b";
+        QTest::newRow("into a folder in a folder") << "a" << "Next Next" << "c";
+        QTest::newRow("out of folders, past an empty one") << "a" << "Next Next Next" << "d";
+        QTest::newRow("at the end") << "d" << "Next" << "d";
+        QTest::newRow("back into folders") << "d" << "Previous" << "c";
+        QTest::newRow("back out of a folder") << "a" << "Next Previous" << "a";
+        QTest::newRow("from a folder chosen") << "E" << "Next" << "d";
+        QTest::newRow("back from a folder chosen") << "E" << "Previous" << "c";
+        QTest::newRow("nothing chosen: the first") << "" << "Next" << "a";
+        QTest::newRow("nothing chosen: the last") << "" << "Previous" << "d";
+        QTest::newRow("the palette stops on the folder") << "a" << "PaletteNext" << "F";
+    }
+
+    void nextAndPreviousSkipFolders()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, commands);
+        QFETCH(QString, chosen);
+
+        AppFixture app;
+        app.build(QStringLiteral("a,F/(b,G/(c)),E/(),d"));
+        app.choose(from);
+        MediaControls& controls = app.nib->mediaControls();
+        const QString dd = QStringLiteral("d");
+        QCOMPARE(controls.canGoNext(), from != dd);
+        QCOMPARE(controls.canGoPrevious(), from != QStringLiteral("a"));
+        for (const QString& command : commands.split(QLatin1Char(' '))) {
+            if (command == QStringLiteral("Next"))
+                controls.next();
+            else if (command == QStringLiteral("Previous"))
+                controls.previous();
+            else
+                app.tree().selectNextRow();
+        }
+        app.scheduler.advance(MovController::ChangeDelay);
+        const ObjectId node = app.nib->playlistTreeController().selectedObjects().value(0);
+        QCOMPARE(app.attr(node, "title"), chosen);
+        QCOMPARE(app.coordinator().uniqueId(), app.uid(chosen));
+        // what is chosen is in sight, and the desktop is told its name, a folder's as a folder's
+        QVERIFY(app.tree().rowOfItem(node) >= 0);
+        const bool folder = chosen == QStringLiteral("F");
+        QCOMPARE(controls.metadata().value(QStringLiteral("xesam:title")).toString(),
+                 folder ? QStringLiteral("[ Folder ] F") : chosen);
+    }
 };
 
 QTEST_MAIN(TestMediaControls)

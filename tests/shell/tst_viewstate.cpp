@@ -5,6 +5,8 @@
 #include "palette/PrefsWindow.h"
 #include "palette/ViewControl.h"
 #include "palette/ViewPrefs.h"
+#include "panes/MovieControllerBar.h"
+#include "panes/TimelineBar.h"
 #include "playlist/ButtonSelectFilelist.h"
 #include "playlist/ViewPlaylist.h"
 #include "widgets/NamedImage.h"
@@ -252,6 +254,48 @@ private Q_SLOTS:
             QCOMPARE(storedValues(f.home, w.keys), stored);
     }
 
+    void barsAcrossRuns_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("seek bar, View menu") << QString("menu");
+        QTest::newRow("controller bars, palette") << QString("palette");
+        QTest::newRow("controller bar, a pane's menu") << QString("pane");
+    }
+
+    // The seek bar and the controller bars are hidden at the first start; shown or hidden by the user, they
+    // are so again at the next start (a pane's bar as soon as the pane has a movie).
+    void barsAcrossRuns()
+    {
+        QFETCH(QString, how);
+        const bool seekBar = how == QLatin1String("menu");
+        const QString key =
+            QLatin1String(seekBar ? TimelineBar::OptShowSeekBar : MovieControllerBar::OptShown);
+        AppFixture f;
+        const auto start = [&f] { QVERIFY(f.pane(2).createMovieView(QStringLiteral("/clips/2.mp4"))); };
+        const auto shown = [&f, seekBar] {
+            // the menu item is checked while the seek bar shows, whoever showed it
+            if (f.window().showSeekBarAction()->isChecked() == f.nib->timelineBar().isHidden())
+                return -1;
+            return int(seekBar ? !f.nib->timelineBar().isHidden() : f.pane(2).isController());
+        };
+        start();
+        for (const bool on : {true, false}) {
+            QCOMPARE(shown(), int(!on));
+            if (how == QLatin1String("menu"))
+                f.window().showSeekBarAction()->trigger();
+            else if (how == QLatin1String("palette"))
+                f.nib->controlWindow().btnController()->click();
+            else
+                f.pane(2).changeMovieController();
+            QCOMPARE(shown(), int(on));
+            QVERIFY(f.nib->appDelegate().terminate());
+            QCOMPARE(storedValues(f.home, {key}).value(key).toBool(), on);
+            f.restart();
+            start();
+            QCOMPARE(shown(), int(on));
+        }
+    }
+
     // A frame stored by an earlier run or by hand: a damaged or empty one is not applied, one off every
     // screen comes onto the nearest; the origin alone keeps the window's size.
     void storedWindowFrame_data()
@@ -357,7 +401,8 @@ private Q_SLOTS:
                  QJsonValue(QJsonArray{QJsonObject{{"identifier", "uniqueId"}, {"width", 104}},
                                        QJsonObject{{"identifier", "filePath"}, {"width", 100}},
                                        QJsonObject{{"identifier", "playTime"}, {"width", 101}},
-                                       QJsonObject{{"identifier", "fileSize"}, {"width", 87}}}));
+                                       QJsonObject{{"identifier", "fileSize"}, {"width", 87}},
+                                       QJsonObject{{"identifier", "fileDate"}, {"hidden", true}}}));
     }
 
     void columnEntriesKeepTheirPositions_data()

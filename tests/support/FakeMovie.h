@@ -32,6 +32,8 @@ public:
     MovieTime currentTime() const override { return current_; }
     void setCurrentTime(const MovieTime& time) override;
     MovieTime duration() const override { return duration_; }
+    double framesPerSecond() const override { return framesPerSecond_; }
+    void setFramesPerSecond(double rate) { framesPerSecond_ = rate; }
     bool muted() const override { return muted_; }
     void setMuted(bool muted) override;
     float volume() const override { return volume_; }
@@ -70,6 +72,7 @@ private:
     bool loops_ = false;
     bool loopsBackAndForth_ = false;
     double speed_ = 1.0;
+    double framesPerSecond_ = 0.0;
 };
 
 } // namespace tetrapan::test
