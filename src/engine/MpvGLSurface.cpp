@@ -53,8 +53,12 @@ void MpvGLSurface::onUpdate(void* context)
     QMetaObject::invokeMethod(
         self,
         [self] {
-            FramePacer::repaintWhenDue(self->pacer_, self, self->renderContext_,
-                                       self->movie_ ? self->movie_->handle() : nullptr);
+            // Qt paints no widget of no size: its frames are taken here, or its movie would stall.
+            if (self->size().isEmpty())
+                self->skipFrame();
+            else
+                FramePacer::repaintWhenDue(self->pacer_, self, self->renderContext_,
+                                           self->movie_ ? self->movie_->handle() : nullptr);
         },
         Qt::QueuedConnection);
 }
@@ -128,6 +132,22 @@ void MpvGLSurface::freeRenderContextMakingCurrent()
         return;
     makeCurrent();
     freeRenderContext();
+    doneCurrent();
+}
+
+void MpvGLSurface::skipFrame()
+{
+    if (!renderContext_ || !context() || !context()->isValid())
+        return;
+    makeCurrent();
+    if (mpv_render_context_update(renderContext_) & MPV_RENDER_UPDATE_FRAME) {
+        int skip = 1;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(renderContext_, params);
+    }
     doneCurrent();
 }
 

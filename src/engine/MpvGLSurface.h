@@ -32,6 +32,8 @@ private:
     // Only with this widget's GL context current.
     void freeRenderContext();
     void freeRenderContextMakingCurrent();
+    // Takes mpv's new frame without drawing it.
+    void skipFrame();
 
     QPointer<FramePacer> pacer_;
     QPointer<MpvMovie> movie_;

@@ -14,7 +14,6 @@
 #include <mpv/client.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 
 namespace tetrapan {
@@ -82,9 +81,6 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
                                            bool loading)
 {
     OpenResult result;
-    // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
-    // not '.'; it parses and prints numbers with the C library.
-    std::setlocale(LC_NUMERIC, "C");
     MpvCorePtr core = std::move(warm);
     if (!core) {
         core = MpvCore::start(options, &result.error);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <clocale>
 #include <csignal>
+#include <cstring>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -44,7 +45,12 @@ MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
     : MovieEngine(parent), options_(std::move(options)),
       workers_(options_.movie.workers ? options_.movie.workers : MpvWorkers::create())
 {
-    std::setlocale(LC_NUMERIC, "C");
+    // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
+    // not '.'; it parses and prints numbers with the C library. Set here once, before the first core starts
+    // and never again: setlocale frees the locale's name while threads starting cores may read it. The
+    // program sets it before any thread of its own starts, so that here it only looks.
+    if (std::strcmp(std::setlocale(LC_NUMERIC, nullptr), "C") != 0)
+        std::setlocale(LC_NUMERIC, "C");
     // mpv's cores open connections of their own (to the X server, for hardware decoding; to a sound server),
     // and a server that drops one while it is being set up makes the next write raise SIGPIPE, which ends
     // the whole program. Ignored, the write fails instead and mpv does without that connection.
@@ -130,7 +136,6 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
 
 void MpvMovieEngine::prepareMovies(const QStringList& paths)
 {
-    std::setlocale(LC_NUMERIC, "C");
     for (const QString& path : paths) {
         if (!canInitWithFile(path))
             continue;

@@ -35,8 +35,9 @@ public:
         Scheduler* scheduler = nullptr;
     };
 
-    // Must be built after the QApplication: it resets LC_NUMERIC to "C", which the application changed,
-    // and looks at the window system to choose the drawing path.
+    // Must be built after the QApplication, once, before any other thread reads the locale: it sets
+    // LC_NUMERIC to "C" where the application changed it, for good. It looks at the window system to choose
+    // the drawing path.
     MpvMovieEngine();
     explicit MpvMovieEngine(Options options, QObject* parent = nullptr);
     // Waits a little for cores still shutting down, never long: a core stuck in a sound server or a
