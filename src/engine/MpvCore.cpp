@@ -27,11 +27,6 @@ bool setOption(mpv_handle* handle, const char* name, const char* value, QString*
     return true;
 }
 
-void wakeCore(void* handle)
-{
-    mpv_wakeup(static_cast<mpv_handle*>(handle));
-}
-
 void shutDown(mpv_handle* handle, mpv_render_context* renderContext)
 {
     // A render context must go before its core.
@@ -54,18 +49,17 @@ MpvCore::MpvCore(mpv_handle* handle, MpvVideoOutput video, std::shared_ptr<MpvWo
 {
 }
 
-void MpvCore::setWakeOnNewFrames(bool wake)
+void MpvCore::setNewFrameCallback(void (*callback)(void*), void* context)
 {
     if (softwareRenderContext_)
-        mpv_render_context_set_update_callback(softwareRenderContext_, wake ? &wakeCore : nullptr,
-                                               wake ? handle_ : nullptr);
+        mpv_render_context_set_update_callback(softwareRenderContext_, callback, context);
 }
 
-void MpvCore::drawPendingFrame()
+bool MpvCore::drawPendingFrame()
 {
     if (!softwareRenderContext_ ||
         !(mpv_render_context_update(softwareRenderContext_) & MPV_RENDER_UPDATE_FRAME))
-        return;
+        return false;
     if (!scratch_)
         scratch_ = std::make_unique<Scratch>();
     int size[2] = {Scratch::Width, Scratch::Height};
@@ -81,6 +75,7 @@ void MpvCore::drawPendingFrame()
     };
     // The frame stays the core's current one: a view attached later draws it again at its own size.
     mpv_render_context_render(softwareRenderContext_, params);
+    return true;
 }
 
 MpvCore::~MpvCore()

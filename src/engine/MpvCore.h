@@ -49,10 +49,11 @@ public:
 
     // Until a view draws this core's pictures, mpv's video output waits up to 200 ms for each new frame to be
     // drawn, and the core waits for its video output: whoever then waits for the core waits as long. While a
-    // file opens the opener draws the frames itself: new frames wake the core's event wait (mpv_wait_event),
-    // and drawPendingFrame draws one into a picture of its own. Only with MpvVideoOutput::Software.
-    void setWakeOnNewFrames(bool wake);
-    void drawPendingFrame();
+    // file opens the opener draws the frames itself: new frames call callback(context) on one of mpv's
+    // threads (null for none), and drawPendingFrame draws one into a picture of its own, answering whether
+    // there was one. Only with MpvVideoOutput::Software.
+    void setNewFrameCallback(void (*callback)(void*), void* context);
+    bool drawPendingFrame();
 
 private:
     MpvCore(mpv_handle* handle, MpvVideoOutput video, std::shared_ptr<MpvWorkers> workers);

@@ -2,12 +2,15 @@
 
 #include "engine/FramePacer.h"
 #include "engine/MovieEngine.h"
+#include "engine/MpvFileOpening.h"
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovie.h"
 #include "engine/MpvWorkers.h"
 #include "platform/Scheduler.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -45,7 +48,9 @@ public:
     ~MpvMovieEngine() override;
 
     bool canInitWithFile(const QString& path) const override;
-    MovieOpenResult movieWithFile(const QString& path) override;
+    // The file is opened on a worker; done always hears of it later, through the event loop.
+    quint64 openMovie(const QString& path, MovieOpened done) override;
+    void cancelOpening(quint64 opening) override;
     MovieView* createMovieView(QWidget* parent) override;
     void prepareMovies(const QStringList& paths) override;
     void discardPreparedMovies() override;
@@ -70,6 +75,18 @@ private:
     void refillLater();
     // Replaces a waiting refill; only with a scheduler.
     void scheduleRefill(std::chrono::milliseconds delay);
+    // An open ended on its worker; on the engine's thread.
+    void finishOpening(quint64 id, MpvMovie::OpenResult opened);
+
+    // How workers reach the engine: they post their answers only while it is there.
+    struct Relay {
+        std::mutex mutex;
+        MpvMovieEngine* engine = nullptr;
+    };
+    struct Opening {
+        MovieOpened done;
+        std::shared_ptr<MpvOpenWait> wait;
+    };
 
     Options options_;
     // One for all the views, so that pictures due together are shown together.
@@ -79,6 +96,9 @@ private:
     // absolute path and the core already loading it
     std::vector<std::pair<QString, MpvCorePtr>> prepared_;
     Scheduler::TaskId refill_ = Scheduler::NoTask;
+    std::shared_ptr<Relay> relay_;
+    std::map<quint64, Opening> openings_;
+    quint64 lastOpening_ = 0;
 };
 
 } // namespace tetrapan

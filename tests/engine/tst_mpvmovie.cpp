@@ -1,4 +1,5 @@
 // The real engine on generated clips, drawing and sounding nowhere.
+#include "OpenAndWait.h"
 #include "BadMovieFiles.h"
 #include "TestClips.h"
 
@@ -153,7 +154,7 @@ private Q_SLOTS:
             engine = drawingEngine_.get();
         }
         QCOMPARE(engine->canInitWithFile(path), !refusedBeforeOpening);
-        MovieOpenResult result = engine->movieWithFile(path);
+        MovieOpenResult result = test::openAndWait(*engine, path);
         QVERIFY(!result.movie);
         QVERIFY(!result.error.isEmpty());
     }
@@ -434,7 +435,7 @@ private Q_SLOTS:
         // The locale is set once, as the engine is made: setlocale is not safe while other threads read it,
         // and cores start on worker threads (mpv asks for the locale); ThreadSanitizer reported a set at
         // every open.
-        MovieOpenResult result = engine.movieWithFile(clips_.red);
+        MovieOpenResult result = test::openAndWait(engine, clips_.red);
         QVERIFY2(result.movie, qPrintable(result.error));
         QVERIFY(qAbs(result.movie->duration().seconds() - TestClips::Seconds) < 0.1);
     }
@@ -467,7 +468,7 @@ private:
 
 std::unique_ptr<MpvMovie> TestMpvMovie::open(const QString& path)
 {
-    MovieOpenResult result = engine_->movieWithFile(path);
+    MovieOpenResult result = test::openAndWait(*engine_, path);
     if (!result.movie)
         qWarning().noquote() << result.error;
     return std::unique_ptr<MpvMovie>(static_cast<MpvMovie*>(result.movie.release()));

@@ -81,6 +81,8 @@ private Q_SLOTS:
         row("Previous at the top", false, "Previous", "10 12 9 -", "");
         row("Volume", false, "Volume 0.5", "10 12 9 -", "Volume=0.5");
         row("Volume beyond full", false, "Volume 2", "10 12 9 -", "Volume=1");
+        // a file that cannot be opened leaves pane 1 and its entry as they were
+        row("OpenUri of no movie", false, "OpenUri file:///given/refused.mp4", "10 12 9 -", "");
     }
 
     void commandsActOnThePanesAndReportWhatChanged()
@@ -124,6 +126,11 @@ private Q_SLOTS:
                                       qint64(s.toDouble() * 1e6));
              }},
             {"Volume", [&](const QString& volume) { controls.setVolume(volume.toDouble()); }},
+            {"OpenUri",
+             [&](const QString& uri) {
+                 app.engine.refusedPaths.insert(QUrl(uri).toLocalFile());
+                 controls.openUri(uri);
+             }},
         };
         commands.value(command.section(' ', 0, 0))(command.section(' ', 1));
         // a new playlist loads, and panes that played resume, once the user lets go
@@ -131,6 +138,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
 
         QCOMPARE(panes(app), panesAfter);
+        QCOMPARE(app.entryCount(), 3);
         QStringList told;
         for (const QList<QVariant>& report : std::as_const(reports))
             told << describe(report.constFirst().toMap());
