@@ -1,6 +1,7 @@
 #include "engine/MpvGLSurface.h"
 
 #include "engine/FramePacer.h"
+#include "engine/MpvCore.h"
 #include "engine/MpvMovie.h"
 
 #include <QGuiApplication>
@@ -10,6 +11,8 @@
 #include <qpa/qplatformnativeinterface.h>
 
 #include <mpv/render_gl.h>
+
+#include <algorithm>
 
 namespace tetrapan {
 
@@ -44,6 +47,7 @@ MpvGLSurface::~MpvGLSurface()
     // The context is about to go with the widget; freeing through the signal as well would do it twice.
     disconnect(contextGoing_);
     freeRenderContextMakingCurrent();
+    freeRetiredNow();
 }
 
 void MpvGLSurface::onUpdate(void* context)
@@ -71,7 +75,7 @@ void* MpvGLSurface::procAddress(void*, const char* name)
 
 void MpvGLSurface::setMovie(MpvMovie* movie)
 {
-    freeRenderContextMakingCurrent();
+    retireRenderContext();
     disconnect(movieGoing_);
     movie_ = movie;
     if (movie) {
@@ -94,6 +98,7 @@ void MpvGLSurface::initializeGL()
         if (movie_ && renderContext_)
             movie_->openGLOutputDetaching();
         freeRenderContextMakingCurrent();
+        freeRetiredNow();
     });
     if (movie_ && !renderContext_)
         createRenderContext();
@@ -115,7 +120,45 @@ void MpvGLSurface::createRenderContext()
         return;
     }
     mpv_render_context_set_update_callback(renderContext_, &MpvGLSurface::onUpdate, this);
+    release_ = std::make_shared<MpvRenderRelease>();
+    release_->attach(this, [this, context = renderContext_] { freeRetired(context); });
+    movie_->setRenderRelease(release_);
     movie_->openGLOutputAttached();
+}
+
+void MpvGLSurface::retireRenderContext()
+{
+    if (!renderContext_)
+        return;
+    makeCurrent();
+    mpv_render_context_set_update_callback(renderContext_, nullptr, nullptr);
+    doneCurrent();
+    retired_.push_back({std::exchange(renderContext_, nullptr), std::exchange(release_, nullptr)});
+}
+
+void MpvGLSurface::freeRetired(mpv_render_context* context)
+{
+    const auto found = std::find_if(retired_.begin(), retired_.end(),
+                                    [context](const Retired& retired) { return retired.context == context; });
+    if (found == retired_.end())
+        return;
+    makeCurrent();
+    mpv_render_context_free(context);
+    doneCurrent();
+    found->release->freed();
+    retired_.erase(found);
+}
+
+void MpvGLSurface::freeRetiredNow()
+{
+    if (retired_.empty())
+        return;
+    makeCurrent();
+    for (const Retired& retired : std::exchange(retired_, {})) {
+        mpv_render_context_free(retired.context);
+        retired.release->freed();
+    }
+    doneCurrent();
 }
 
 void MpvGLSurface::freeRenderContext()
@@ -123,6 +166,9 @@ void MpvGLSurface::freeRenderContext()
     if (renderContext_) {
         mpv_render_context_free(renderContext_);
         renderContext_ = nullptr;
+        // freed here: the core's worker has nothing to ask for
+        if (std::shared_ptr<MpvRenderRelease> release = std::exchange(release_, nullptr))
+            release->freed();
     }
 }
 

@@ -21,8 +21,8 @@ namespace tetrapan {
 class MpvOpenWait;
 struct MpvOpening;
 
-// One movie on its own mpv core. All calls happen on the GUI thread; mpv's wakeup callback only queues a
-// drain of the event queue there. Commands go to mpv without waiting for it: while the core reconfigures
+// One movie on its own mpv core. It is opened on a worker and then lives on the GUI thread, where all calls
+// happen; mpv's wakeup callback only queues a drain of the event queue there. Commands go to mpv without waiting for it: while the core reconfigures
 // the video output it waits for the GUI thread to render a frame, and a GUI thread waiting for the core
 // would stall both until mpv gives up after 200 ms.
 class MpvMovie final : public Movie {
@@ -107,6 +107,8 @@ public:
     QSize pictureSize() const { return pictureSize_; }
     // An OpenGL view made a render context on this core: pictures go there from now on.
     void openGLOutputAttached();
+    // How that render context is freed before the core ends (MpvRenderRelease).
+    void setRenderRelease(std::shared_ptr<MpvRenderRelease> release) { core_->setRenderRelease(std::move(release)); }
     // An OpenGL view is about to free its render context. mpv then drops the video, and a file that has no
     // sound is closed with it; the next attach brings the picture (or the whole file) back where it was.
     void openGLOutputDetaching();
