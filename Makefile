@@ -10,10 +10,11 @@
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
 TSAN_BUILD_DIR ?= build-tsan
-# the engine, the panes on the real engine, the file-presence cache (the playlist window), single instance
-# (the program as the desktop starts it) and the library's reading and saving
+# the engine, the panes on the real engine, the file-presence cache (the playlist window) and the library's
+# reading and saving. Not the program as a child process (single instance, tst_desktopapplication): Qt hands
+# its D-Bus thread events under locks of its own that ThreadSanitizer cannot see, and the report ends it.
 TSAN_TESTS ?= tst_mpvmovie tst_mpvhandlepool tst_panepixels_software tst_badmovies tst_qtmoviesubview \
-              tst_movcontroller tst_playlistwindow tst_desktopapplication tst_xmlstore
+              tst_movcontroller tst_playlistwindow tst_xmlstore
 FUZZ_BUILD_DIR ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_ARGS ?=
@@ -77,7 +78,7 @@ $(TSAN_BUILD_DIR)/build.ninja:
 	    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DTETRAPAN_TSAN=ON
 
 test-tsan: deps $(TSAN_BUILD_DIR)/build.ninja
-	cmake --build $(TSAN_BUILD_DIR) --target tetrapan $(TSAN_TESTS)
+	cmake --build $(TSAN_BUILD_DIR) --target $(TSAN_TESTS)
 	cd $(TSAN_BUILD_DIR) && $(XVFB) ctest --output-on-failure -R '^($(subst $(eval) ,|,$(strip $(TSAN_TESTS))))$$' $(CTEST_ARGS)
 
 test-long: build
