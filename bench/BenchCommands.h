@@ -10,4 +10,5 @@ int runSoak(int argc, char** argv);
 int runApp(int argc, char** argv);
 int runTimeline(int argc, char** argv);
 int runReview(int argc, char** argv);
+int runSlowOpen(int argc, char** argv);
 } // namespace tetrapan::bench

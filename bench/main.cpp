@@ -32,6 +32,8 @@ const Subcommand subcommands[] = {
      tetrapan::bench::runSoak},
     {"timeline", "drag the seek bar of four 720p panes with offsets, and loop them from A to B",
      tetrapan::bench::runTimeline},
+    {"slowopen", "a pane opens a file whose first read answers late while three play: stalls and memory",
+     tetrapan::bench::runSlowOpen},
 };
 
 int usage()

@@ -2,8 +2,19 @@
 #   TETRAPAN_SANITIZE  everything built with AddressSanitizer (with LeakSanitizer) and UndefinedBehaviorSanitizer;
 #                      any report stops the program, so a test that provokes one fails (make test-asan)
 #   TETRAPAN_FUZZ      the same, plus the libFuzzer targets of fuzz/ (clang only; make fuzz)
+#   TETRAPAN_TSAN      everything built with ThreadSanitizer; a data race stops the test that ran into it
+#                      (make test-tsan, the tests whose threads meet)
 option(TETRAPAN_SANITIZE "Build with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(TETRAPAN_FUZZ "Build the libFuzzer targets in fuzz/ (needs clang)" OFF)
+option(TETRAPAN_TSAN "Build with ThreadSanitizer" OFF)
+
+if(TETRAPAN_TSAN)
+    if(TETRAPAN_SANITIZE OR TETRAPAN_FUZZ)
+        message(FATAL_ERROR "ThreadSanitizer does not go with AddressSanitizer: build it in a folder of its own")
+    endif()
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()
 
 if(TETRAPAN_SANITIZE OR TETRAPAN_FUZZ)
     # no recovery: undefined behaviour ends the program like a memory error instead of printing and going on

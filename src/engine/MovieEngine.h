@@ -1,26 +1,27 @@
 #pragma once
 
+#include "library/Movie.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
-
-// the signals' Movie* is a type Qt knows (for queued connections and signal spies) only where Movie is
-// complete
-Q_MOC_INCLUDE("library/Movie.h")
 
 class QWidget;
 
 namespace tetrapan {
 
-class Movie;
 class MovieView;
 
 struct MovieOpenResult {
     std::unique_ptr<Movie> movie; // null when the file was refused
     QString error;                // why, when refused
 };
+
+// Hears how an open ended, on the engine's thread.
+using MovieOpened = std::function<void(MovieOpenResult)>;
 
 // Opens movies and makes the views they are drawn on. It also relays every movie's end and rate changes, so
 // a subscriber hears of all movies of the application, whichever view shows them.
@@ -32,12 +33,16 @@ public:
 
     // A cheap look at the path: false for what can never be a movie (missing, a folder, empty, unreadable).
     virtual bool canInitWithFile(const QString& path) const = 0;
-    // Blocks until the file is open or refused.
-    virtual MovieOpenResult movieWithFile(const QString& path) = 0;
+    // Opens the file without waiting for it: done hears the movie, or why the file was refused, once it is
+    // open or refused. An engine may answer before this returns (a fake does), so the caller is ready first.
+    // Answers a number for cancelOpening.
+    virtual quint64 openMovie(const QString& path, MovieOpened done) = 0;
+    // The open's answer is not wanted any more: done is not called, and what it opened is let go of.
+    virtual void cancelOpening(quint64 opening) { Q_UNUSED(opening); }
     virtual MovieView* createMovieView(QWidget* parent) = 0;
 
     // Starts loading files that are about to be opened one after another (the four panes of a playlist),
-    // so their loads overlap; movieWithFile then picks a prepared file up. What is not picked up is let go
+    // so their loads overlap; openMovie then picks a prepared file up. What is not picked up is let go
     // by discardPreparedMovies. An engine may prepare nothing.
     virtual void prepareMovies(const QStringList& paths) { Q_UNUSED(paths); }
     virtual void discardPreparedMovies() {}

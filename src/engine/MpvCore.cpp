@@ -27,9 +27,15 @@ bool setOption(mpv_handle* handle, const char* name, const char* value, QString*
     return true;
 }
 
-void wakeCore(void* handle)
+// Until the core is idle: it has then let go of its video output, and with it of a view's render context.
+void dropVideo(mpv_handle* handle)
 {
-    mpv_wakeup(static_cast<mpv_handle*>(handle));
+    const char* stop[] = {mpvname::Stop, nullptr};
+    if (mpv_command(handle, stop) < 0)
+        return;
+    int idle = 0;
+    while (mpv_get_property(handle, mpvname::IdleActive, MPV_FORMAT_FLAG, &idle) >= 0 && !idle)
+        mpv_wait_event(handle, 0.05);
 }
 
 void shutDown(mpv_handle* handle, mpv_render_context* renderContext)
@@ -54,18 +60,17 @@ MpvCore::MpvCore(mpv_handle* handle, MpvVideoOutput video, std::shared_ptr<MpvWo
 {
 }
 
-void MpvCore::setWakeOnNewFrames(bool wake)
+void MpvCore::setNewFrameCallback(void (*callback)(void*), void* context)
 {
     if (softwareRenderContext_)
-        mpv_render_context_set_update_callback(softwareRenderContext_, wake ? &wakeCore : nullptr,
-                                               wake ? handle_ : nullptr);
+        mpv_render_context_set_update_callback(softwareRenderContext_, callback, context);
 }
 
-void MpvCore::drawPendingFrame()
+bool MpvCore::drawPendingFrame()
 {
     if (!softwareRenderContext_ ||
         !(mpv_render_context_update(softwareRenderContext_) & MPV_RENDER_UPDATE_FRAME))
-        return;
+        return false;
     if (!scratch_)
         scratch_ = std::make_unique<Scratch>();
     int size[2] = {Scratch::Width, Scratch::Height};
@@ -81,15 +86,51 @@ void MpvCore::drawPendingFrame()
     };
     // The frame stays the core's current one: a view attached later draws it again at its own size.
     mpv_render_context_render(softwareRenderContext_, params);
+    return true;
 }
 
 MpvCore::~MpvCore()
 {
+    // a view's render context waits for the worker's request: without workers it is left with the core
     if (workers_)
-        workers_->run(
-            [handle = handle_, renderContext = softwareRenderContext_] { shutDown(handle, renderContext); });
-    else
+        workers_->run([handle = handle_, renderContext = softwareRenderContext_, release = renderRelease_] {
+            if (release) {
+                dropVideo(handle);
+                if (!release->requestFree())
+                    return;
+            }
+            shutDown(handle, renderContext);
+        });
+    else if (!renderRelease_)
         shutDown(handle_, softwareRenderContext_);
+}
+
+void MpvRenderRelease::attach(QObject* receiver, std::function<void()> free)
+{
+    std::lock_guard lock(mutex_);
+    receiver_ = receiver;
+    free_ = std::move(free);
+}
+
+void MpvRenderRelease::freed()
+{
+    {
+        std::lock_guard lock(mutex_);
+        state_ = State::Freed;
+        receiver_ = nullptr;
+    }
+    answered_.notify_all();
+}
+
+bool MpvRenderRelease::requestFree()
+{
+    std::unique_lock lock(mutex_);
+    if (state_ == State::Waiting && receiver_)
+        QMetaObject::invokeMethod(receiver_, free_, Qt::QueuedConnection);
+    else if (state_ == State::Waiting)
+        state_ = State::Abandoned;
+    answered_.wait(lock, [this] { return state_ != State::Waiting; });
+    return state_ == State::Freed;
 }
 
 std::unique_ptr<MpvCore> MpvCore::start(const MpvCoreOptions& options, QString* error)

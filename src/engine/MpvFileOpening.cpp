@@ -27,20 +27,57 @@ enum FileQuestion : uint64_t {
 
 } // namespace
 
-QString MpvFileOpening::waitUntilLoaded(MpvCore& core, const QString& absolutePath,
-                                        std::chrono::milliseconds timeout, const QDeadlineTimer& deadline,
-                                        const std::function<void(const mpv_event&)>& handleEvent)
+void MpvOpenWait::wake(void* self)
+{
+    auto* wait = static_cast<MpvOpenWait*>(self);
+    {
+        std::lock_guard lock(wait->mutex_);
+        wait->wakeUp_ = true;
+    }
+    wait->woken_.notify_all();
+}
+
+void MpvOpenWait::cancel()
+{
+    cancelled_ = true;
+    wake(this);
+}
+
+void MpvOpenWait::sleepUntil(const QDeadlineTimer& deadline)
+{
+    std::unique_lock lock(mutex_);
+    woken_.wait_for(lock, std::chrono::milliseconds(std::max<qint64>(deadline.remainingTime(), 0)),
+                    [this] { return wakeUp_; });
+    wakeUp_ = false;
+}
+
+const mpv_event* MpvFileOpening::nextEvent(MpvOpening& opening)
 {
     for (;;) {
-        core.drawPendingFrame();
-        const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
-        const mpv_event* event = mpv_wait_event(core.handle(), waitSeconds);
-        if (event->event_id == MPV_EVENT_NONE) {
-            if (deadline.hasExpired()) {
-                return QStringLiteral("%1: not loaded within %2 ms").arg(absolutePath).arg(timeout.count());
-            }
-            continue;
-        }
+        if (opening.core.drawPendingFrame())
+            opening.pictureCame = true;
+        const mpv_event* event = mpv_wait_event(opening.core.handle(), 0);
+        if (event->event_id == MPV_EVENT_VIDEO_RECONFIG)
+            opening.pictureCame = true;
+        if (event->event_id != MPV_EVENT_NONE || opening.wait.cancelled() || opening.deadline.hasExpired())
+            return event;
+        opening.wait.sleepUntil(opening.deadline);
+    }
+}
+
+QString MpvFileOpening::givenUp(const MpvOpening& opening, const QString& filePath, const QString& what)
+{
+    return opening.wait.cancelled() ? QStringLiteral("%1: opening cancelled").arg(filePath)
+                                    : QStringLiteral("%1: %2").arg(filePath, what);
+}
+
+QString MpvFileOpening::waitUntilLoaded(MpvOpening& opening, const QString& absolutePath,
+                                        std::chrono::milliseconds timeout)
+{
+    for (;;) {
+        const mpv_event* event = nextEvent(opening);
+        if (event->event_id == MPV_EVENT_NONE)
+            return givenUp(opening, absolutePath, QStringLiteral("not loaded within %1 ms").arg(timeout.count()));
         if (event->event_id == MPV_EVENT_FILE_LOADED)
             return {};
         if (event->event_id == MPV_EVENT_END_FILE) {
@@ -52,13 +89,29 @@ QString MpvFileOpening::waitUntilLoaded(MpvCore& core, const QString& absolutePa
         if (event->event_id == MPV_EVENT_SHUTDOWN) {
             return QStringLiteral("%1: mpv shut down while loading").arg(absolutePath);
         }
-        handleEvent(*event);
+        opening.handleEvent(*event);
     }
 }
 
-QString MpvFileOpening::inspect(MpvCore& core, const QString& filePath, const QDeadlineTimer& deadline,
-                                const std::function<void(const mpv_event&)>& handleEvent, MpvLoadedFile* file)
+QString MpvFileOpening::waitForPicture(MpvOpening& opening, const QString& filePath,
+                                       std::chrono::milliseconds timeout)
 {
+    while (!opening.pictureCame) {
+        const mpv_event* event = nextEvent(opening);
+        if (event->event_id == MPV_EVENT_NONE)
+            return givenUp(opening, filePath, QStringLiteral("no picture within %1 ms").arg(timeout.count()));
+        if (event->event_id == MPV_EVENT_SHUTDOWN)
+            return QStringLiteral("%1: mpv shut down while loading").arg(filePath);
+        if (event->event_id == MPV_EVENT_END_FILE)
+            return QStringLiteral("%1: ended before its first picture").arg(filePath);
+        opening.handleEvent(*event);
+    }
+    return {};
+}
+
+QString MpvFileOpening::inspect(MpvOpening& opening, const QString& filePath, MpvLoadedFile* file)
+{
+    MpvCore& core = opening.core;
     mpv_handle* h = core.handle();
     // Every question goes out at once and mpv answers them between its other work; the frames that come
     // meanwhile are drawn, so the core never waits for a GUI thread that waits for the core.
@@ -80,19 +133,14 @@ QString MpvFileOpening::inspect(MpvCore& core, const QString& filePath, const QD
     std::optional<double> duration;
     qint64 rotation = 0;
     while (!questions.empty()) {
-        core.drawPendingFrame();
-        const double waitSeconds = std::max<qint64>(deadline.remainingTime(), 0) / 1000.0;
-        const mpv_event* event = mpv_wait_event(h, waitSeconds);
-        if (event->event_id == MPV_EVENT_NONE) {
-            if (deadline.hasExpired())
-                return QStringLiteral("%1: mpv did not tell what the file holds").arg(filePath);
-            continue;
-        }
+        const mpv_event* event = nextEvent(opening);
+        if (event->event_id == MPV_EVENT_NONE)
+            return givenUp(opening, filePath, QStringLiteral("mpv did not tell what the file holds"));
         if (event->event_id == MPV_EVENT_SHUTDOWN)
             return QStringLiteral("%1: mpv shut down while loading").arg(filePath);
         const auto question = std::find(questions.begin(), questions.end(), event->reply_userdata);
         if (event->event_id != MPV_EVENT_GET_PROPERTY_REPLY || question == questions.end()) {
-            handleEvent(*event);
+            opening.handleEvent(*event);
             continue;
         }
         questions.erase(question);

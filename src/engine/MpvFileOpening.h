@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 struct mpv_event;
-class QDeadlineTimer;
 
 namespace tetrapan {
 
@@ -23,17 +26,53 @@ struct MpvLoadedFile {
     qint64 rotation = 0;
 };
 
-// Opening a file on a core, waiting for mpv's answers until the deadline. The frames that come meanwhile are
-// drawn; events that answer nothing asked here go to handleEvent.
+// What an opening thread sleeps on between mpv's answers. mpv's wakeup callback and its render update
+// callback may call nothing of mpv's, so they only wake the sleeper, which then asks mpv itself. Another
+// thread may cancel the open; the sleeper then gives up at once.
+class MpvOpenWait {
+public:
+    // For mpv's callbacks; self is the MpvOpenWait.
+    static void wake(void* self);
+    void cancel();
+    bool cancelled() const { return cancelled_.load(); }
+    // Until woken (also by a wake that came before) or the deadline.
+    void sleepUntil(const QDeadlineTimer& deadline);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable woken_;
+    bool wakeUp_ = false;
+    std::atomic<bool> cancelled_{false};
+};
+
+// One file being opened on a core: what the steps below share. Frames that come meanwhile are drawn; events
+// that answer nothing asked here go to handleEvent.
+struct MpvOpening {
+    MpvCore& core;
+    MpvOpenWait& wait;
+    QDeadlineTimer deadline;
+    std::function<void(const mpv_event&)> handleEvent;
+    // mpv decoded a picture of the file.
+    bool pictureCame = false;
+};
+
+// Opening a file on a core, waiting for mpv's answers until the deadline; each step answers an error text,
+// which names the file, when it failed, ran out of time or was cancelled.
 class MpvFileOpening {
 public:
-    // Waits for mpv to report the file loaded or failed; an error text when it failed or timeout ran out.
-    static QString waitUntilLoaded(MpvCore& core, const QString& absolutePath,
-                                   std::chrono::milliseconds timeout, const QDeadlineTimer& deadline,
-                                   const std::function<void(const mpv_event&)>& handleEvent);
+    // Until mpv reports the file loaded or failed.
+    static QString waitUntilLoaded(MpvOpening& opening, const QString& absolutePath,
+                                   std::chrono::milliseconds timeout);
     // Learns what the loaded file holds into file; an error text when it is nothing a pane can show.
-    static QString inspect(MpvCore& core, const QString& filePath, const QDeadlineTimer& deadline,
-                           const std::function<void(const mpv_event&)>& handleEvent, MpvLoadedFile* file);
+    static QString inspect(MpvOpening& opening, const QString& filePath, MpvLoadedFile* file);
+    // Until the file's first picture is decoded: a file cut short after its header has none.
+    static QString waitForPicture(MpvOpening& opening, const QString& filePath,
+                                  std::chrono::milliseconds timeout);
+
+private:
+    // The next event, or MPV_EVENT_NONE once the deadline passed or the open was cancelled.
+    static const mpv_event* nextEvent(MpvOpening& opening);
+    static QString givenUp(const MpvOpening& opening, const QString& filePath, const QString& what);
 };
 
 } // namespace tetrapan

@@ -56,6 +56,7 @@ quint64 MpvFrameRenderer::setContext(mpv_render_context* context, mpv_handle* ha
         old = std::exchange(context_, nullptr);
         handle_ = nullptr;
         ++generation_;
+        ready_.reset();
         wake_.notify_all();
         wake_.wait(lock, [this] { return !drawing_; });
     }
@@ -100,7 +101,7 @@ void MpvFrameRenderer::onUpdate(void* context)
 
 bool MpvFrameRenderer::waitForWork(std::unique_lock<std::mutex>& lock)
 {
-    wake_.wait(lock, [this] { return stop_ || (context_ && !size_.isEmpty() && (updated_ || redraw_)); });
+    wake_.wait(lock, [this] { return stop_ || (context_ && (updated_ || (redraw_ && !size_.isEmpty()))); });
     return !stop_;
 }
 
@@ -112,7 +113,8 @@ void MpvFrameRenderer::run()
         mpv_render_context* context = context_;
         mpv_handle* handle = handle_;
         const quint64 generation = generation_;
-        const bool redraw = std::exchange(redraw_, false);
+        // a redraw waits for a size to draw at
+        const bool redraw = !size_.isEmpty() && std::exchange(redraw_, false);
         updated_ = false;
         drawing_ = true;
         lock.unlock();
@@ -125,22 +127,33 @@ void MpvFrameRenderer::run()
             waitUntilNearlyDue(lock, due, generation);
             const QSize size = size_;
             const qreal pixelRatio = pixelRatio_;
-            if (generation == generation_ && !stop_ && !size.isEmpty()) {
+            if (generation == generation_ && !stop_) {
                 lock.unlock();
-                QImage* image = freeImage(size, pixelRatio);
-                const bool drawn = image && draw(context, size, image);
+                // At no size, or with every buffer held, the frame is still taken: mpv's video output waits
+                // for each frame to be drawn, and a movie whose frames nobody takes falls behind.
+                QImage* image = size.isEmpty() ? nullptr : freeImage(size, pixelRatio);
+                const bool drawn = (image || frame) && draw(context, size, image) && image;
                 lock.lock();
                 if (drawn && generation == generation_) {
                     lastDue_ = due;
-                    // Handed over under the lock: setContext cannot return meanwhile, so nothing of the
-                    // movie before arrives after a new one was set.
-                    delivery_({*image, due, generation});
+                    const bool told = ready_.has_value();
+                    // Under the lock: setContext cannot return meanwhile, so nothing of the movie before
+                    // arrives after a new one was set.
+                    ready_ = Picture{*image, due, generation};
+                    if (!told)
+                        delivery_();
                 }
             }
         }
         drawing_ = false;
         wake_.notify_all();
     }
+}
+
+std::optional<MpvFrameRenderer::Picture> MpvFrameRenderer::takePicture()
+{
+    std::lock_guard lock(mutex_);
+    return std::exchange(ready_, std::nullopt);
 }
 
 void MpvFrameRenderer::waitUntilNearlyDue(std::unique_lock<std::mutex>& lock, Clock::time_point due,
@@ -156,16 +169,18 @@ void MpvFrameRenderer::waitUntilNearlyDue(std::unique_lock<std::mutex>& lock, Cl
 bool MpvFrameRenderer::draw(mpv_render_context* context, QSize size, QImage* image)
 {
     int swSize[2] = {size.width(), size.height()};
-    size_t stride = static_cast<size_t>(image->bytesPerLine());
+    size_t stride = image ? static_cast<size_t>(image->bytesPerLine()) : 0;
     int block = 0;
+    int skip = image ? 0 : 1;
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_SW_SIZE, swSize},
         {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(PixelFormat)},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
         // Into the image itself, never a copy of it: nobody else holds it (freeImage).
-        {MPV_RENDER_PARAM_SW_POINTER, const_cast<uchar*>(image->constBits())},
+        {MPV_RENDER_PARAM_SW_POINTER, image ? const_cast<uchar*>(image->constBits()) : nullptr},
         // The picture's time is kept by waiting before drawing it.
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+        {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     return mpv_render_context_render(context, params) >= 0;
@@ -176,17 +191,33 @@ QImage* MpvFrameRenderer::freeImage(QSize size, qreal pixelRatio)
     // A picture handed out is held by the screen until a newer one replaces it; the others are free. The
     // screen lets go of one on the GUI thread at any moment, so every test of a picture here asks for its
     // size as well: one let go of between two passes may be of a size before, and too small to draw into.
-    std::erase_if(images_,
-                  [size](const QImage& image) { return image.isDetached() && image.size() != size; });
-    const auto free = std::find_if(images_.begin(), images_.end(), [size](const QImage& image) {
-        return image.isDetached() && image.size() == size;
-    });
-    QImage* image = free != images_.end() ? &*free : nullptr;
-    if (!image) {
-        images_.push_back(alignedImage(size));
-        image = &images_.back();
+    QImage* image = nullptr;
+    for (bool dropWaiting : {false, true}) {
+        if (dropWaiting) {
+            // the picture nobody took yet is replaced by this one
+            std::lock_guard lock(mutex_);
+            ready_.reset();
+        }
+        std::erase_if(images_,
+                      [size](const QImage& held) { return held.isDetached() && held.size() != size; });
+        const auto free = std::find_if(images_.begin(), images_.end(), [size](const QImage& held) {
+            return held.isDetached() && held.size() == size;
+        });
+        if (free != images_.end()) {
+            image = &*free;
+            break;
+        }
+        if (static_cast<int>(images_.size()) < MaxPictures) {
+            QImage made = alignedImage(size);
+            if (made.isNull())
+                return nullptr;
+            images_.push_back(std::move(made));
+            peakPictures_ = std::max(peakPictures_.load(), static_cast<int>(images_.size()));
+            image = &images_.back();
+            break;
+        }
     }
-    if (image->isNull())
+    if (!image)
         return nullptr;
     // No copy: nobody else holds it.
     image->setDevicePixelRatio(pixelRatio);

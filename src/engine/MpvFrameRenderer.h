@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -30,8 +31,12 @@ public:
         // The setContext call it was drawn for, so that a picture of the movie before is told apart.
         quint64 generation = 0;
     };
-    // Called on the renderer's thread for each finished picture.
-    using Delivery = std::function<void(Picture)>;
+    // Called on the renderer's thread when a finished picture waits to be taken where none waited before.
+    using Delivery = std::function<void()>;
+    // Pictures the renderer holds at most, whatever the GUI thread does: one on the screen, one waiting for
+    // its moment there, one being drawn or waiting to be taken. A GUI thread that does not take them (it is
+    // busy, or blocked) sees the picture waiting to be taken replaced by a newer one.
+    static constexpr int MaxPictures = 3;
 
     explicit MpvFrameRenderer(Delivery delivery);
     // Waits for a picture being drawn.
@@ -43,8 +48,13 @@ public:
     // Returns when nothing is drawn with the old context any more, so that it may be freed.
     // The number tags the pictures drawn for this context.
     quint64 setContext(mpv_render_context* context, mpv_handle* handle);
-    // In device pixels, and how many to a pixel of the widget; a new size draws the picture again.
+    // In device pixels, and how many to a pixel of the widget; a new size draws the picture again. At no
+    // size the pictures are still taken from mpv, only not drawn, so that the movie goes on.
     void setSize(QSize size, qreal pixelRatio);
+    // The newest finished picture not taken yet, if any; on any thread.
+    std::optional<Picture> takePicture();
+    // The most picture buffers held at once so far; for diagnostics and tests.
+    int peakPictureCount() const { return peakPictures_.load(); }
 
 private:
     static void onUpdate(void* self);
@@ -54,8 +64,11 @@ private:
     // Holds a picture back until shortly before it is due: mpv hands the next one over only once this one
     // is taken, so the pictures keep coming one at a time at the pace they are shown.
     void waitUntilNearlyDue(std::unique_lock<std::mutex>& lock, Clock::time_point due, quint64 generation);
+    // Without an image: mpv counts the picture as drawn and moves on.
     bool draw(mpv_render_context* context, QSize size, QImage* image);
-    // An image of the size that no picture on show holds any more.
+    // An image of the size that nobody else holds any more: one let go of, a new one while fewer than
+    // MaxPictures are held, or the one waiting to be taken, whose picture is then dropped. Null when the
+    // GUI thread holds them all.
     QImage* freeImage(QSize size, qreal pixelRatio);
 
     const Delivery delivery_;
@@ -71,8 +84,12 @@ private:
     bool drawing_ = false;
     bool stop_ = false;
     std::optional<Clock::time_point> lastDue_;
-    // Drawn into by the thread alone; handed out as shared copies.
+    // Drawn into by the thread alone; handed out as shared copies. A buffer leaves it only once nobody
+    // else holds it, so its size is every buffer this renderer has alive.
     std::vector<QImage> images_;
+    // The finished picture not taken yet.
+    std::optional<Picture> ready_;
+    std::atomic<int> peakPictures_{0};
     std::thread thread_;
 };
 

@@ -1,6 +1,7 @@
 #include "engine/MpvGLSurface.h"
 
 #include "engine/FramePacer.h"
+#include "engine/MpvCore.h"
 #include "engine/MpvMovie.h"
 
 #include <QGuiApplication>
@@ -10,6 +11,8 @@
 #include <qpa/qplatformnativeinterface.h>
 
 #include <mpv/render_gl.h>
+
+#include <algorithm>
 
 namespace tetrapan {
 
@@ -44,6 +47,7 @@ MpvGLSurface::~MpvGLSurface()
     // The context is about to go with the widget; freeing through the signal as well would do it twice.
     disconnect(contextGoing_);
     freeRenderContextMakingCurrent();
+    freeRetiredNow();
 }
 
 void MpvGLSurface::onUpdate(void* context)
@@ -53,8 +57,12 @@ void MpvGLSurface::onUpdate(void* context)
     QMetaObject::invokeMethod(
         self,
         [self] {
-            FramePacer::repaintWhenDue(self->pacer_, self, self->renderContext_,
-                                       self->movie_ ? self->movie_->handle() : nullptr);
+            // Qt paints no widget of no size: its frames are taken here, or its movie would stall.
+            if (self->size().isEmpty())
+                self->skipFrame();
+            else
+                FramePacer::repaintWhenDue(self->pacer_, self, self->renderContext_,
+                                           self->movie_ ? self->movie_->handle() : nullptr);
         },
         Qt::QueuedConnection);
 }
@@ -67,7 +75,7 @@ void* MpvGLSurface::procAddress(void*, const char* name)
 
 void MpvGLSurface::setMovie(MpvMovie* movie)
 {
-    freeRenderContextMakingCurrent();
+    retireRenderContext();
     disconnect(movieGoing_);
     movie_ = movie;
     if (movie) {
@@ -90,6 +98,7 @@ void MpvGLSurface::initializeGL()
         if (movie_ && renderContext_)
             movie_->openGLOutputDetaching();
         freeRenderContextMakingCurrent();
+        freeRetiredNow();
     });
     if (movie_ && !renderContext_)
         createRenderContext();
@@ -111,7 +120,45 @@ void MpvGLSurface::createRenderContext()
         return;
     }
     mpv_render_context_set_update_callback(renderContext_, &MpvGLSurface::onUpdate, this);
+    release_ = std::make_shared<MpvRenderRelease>();
+    release_->attach(this, [this, context = renderContext_] { freeRetired(context); });
+    movie_->setRenderRelease(release_);
     movie_->openGLOutputAttached();
+}
+
+void MpvGLSurface::retireRenderContext()
+{
+    if (!renderContext_)
+        return;
+    makeCurrent();
+    mpv_render_context_set_update_callback(renderContext_, nullptr, nullptr);
+    doneCurrent();
+    retired_.push_back({std::exchange(renderContext_, nullptr), std::exchange(release_, nullptr)});
+}
+
+void MpvGLSurface::freeRetired(mpv_render_context* context)
+{
+    const auto found = std::find_if(retired_.begin(), retired_.end(),
+                                    [context](const Retired& retired) { return retired.context == context; });
+    if (found == retired_.end())
+        return;
+    makeCurrent();
+    mpv_render_context_free(context);
+    doneCurrent();
+    found->release->freed();
+    retired_.erase(found);
+}
+
+void MpvGLSurface::freeRetiredNow()
+{
+    if (retired_.empty())
+        return;
+    makeCurrent();
+    for (const Retired& retired : std::exchange(retired_, {})) {
+        mpv_render_context_free(retired.context);
+        retired.release->freed();
+    }
+    doneCurrent();
 }
 
 void MpvGLSurface::freeRenderContext()
@@ -119,6 +166,9 @@ void MpvGLSurface::freeRenderContext()
     if (renderContext_) {
         mpv_render_context_free(renderContext_);
         renderContext_ = nullptr;
+        // freed here: the core's worker has nothing to ask for
+        if (std::shared_ptr<MpvRenderRelease> release = std::exchange(release_, nullptr))
+            release->freed();
     }
 }
 
@@ -128,6 +178,22 @@ void MpvGLSurface::freeRenderContextMakingCurrent()
         return;
     makeCurrent();
     freeRenderContext();
+    doneCurrent();
+}
+
+void MpvGLSurface::skipFrame()
+{
+    if (!renderContext_ || !context() || !context()->isValid())
+        return;
+    makeCurrent();
+    if (mpv_render_context_update(renderContext_) & MPV_RENDER_UPDATE_FRAME) {
+        int skip = 1;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(renderContext_, params);
+    }
     doneCurrent();
 }
 

@@ -3,12 +3,16 @@
 #include <QOpenGLWidget>
 #include <QPointer>
 
+#include <memory>
+#include <vector>
+
 struct mpv_render_context;
 
 namespace tetrapan {
 
 class FramePacer;
 class MpvMovie;
+class MpvRenderRelease;
 
 // Draws a movie with mpv's OpenGL renderer into this widget's framebuffer. The render context lives as long
 // as both the movie and the widget's GL context: Qt replaces the GL context when the widget moves to another
@@ -32,10 +36,25 @@ private:
     // Only with this widget's GL context current.
     void freeRenderContext();
     void freeRenderContextMakingCurrent();
+    // The movie let go of: its render context waits until its core, on a worker, has dropped its video, and
+    // is freed when the worker asks (see MpvRenderRelease), so the GUI thread never waits for a core.
+    void retireRenderContext();
+    void freeRetired(mpv_render_context* context);
+    // Retired contexts cannot outlive the GL context: when it or the widget goes they are freed at once,
+    // waiting for their cores as freeing always did before.
+    void freeRetiredNow();
+    // Takes mpv's new frame without drawing it.
+    void skipFrame();
 
     QPointer<FramePacer> pacer_;
     QPointer<MpvMovie> movie_;
     mpv_render_context* renderContext_ = nullptr;
+    std::shared_ptr<MpvRenderRelease> release_;
+    struct Retired {
+        mpv_render_context* context;
+        std::shared_ptr<MpvRenderRelease> release;
+    };
+    std::vector<Retired> retired_;
     QMetaObject::Connection contextGoing_;
     QMetaObject::Connection movieGoing_;
 };

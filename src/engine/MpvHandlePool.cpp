@@ -2,15 +2,15 @@
 
 #include "engine/MpvWorkers.h"
 
-#include <QMutex>
-
 #include <deque>
+#include <mutex>
 
 namespace tetrapan {
 
 // Shared with the worker tasks, which may finish after the pool is gone.
 struct MpvHandlePool::State {
-    mutable QMutex mutex;
+    // a standard mutex: ThreadSanitizer sees its locking, which Qt's own mutex hides in a library it cannot see
+    mutable std::mutex mutex;
     std::deque<MpvCorePtr> ready;
     int starting = 0;
     bool closed = false;
@@ -28,7 +28,7 @@ MpvHandlePool::~MpvHandlePool()
 {
     std::deque<MpvCorePtr> unused;
     {
-        QMutexLocker lock(&state_->mutex);
+        std::lock_guard lock(state_->mutex);
         state_->closed = true;
         unused.swap(state_->ready);
     }
@@ -38,7 +38,7 @@ MpvCorePtr MpvHandlePool::take()
 {
     MpvCorePtr core;
     {
-        QMutexLocker lock(&state_->mutex);
+        std::lock_guard lock(state_->mutex);
         if (!state_->ready.empty()) {
             core = std::move(state_->ready.front());
             state_->ready.pop_front();
@@ -51,7 +51,7 @@ void MpvHandlePool::refill()
 {
     int missing = 0;
     {
-        QMutexLocker lock(&state_->mutex);
+        std::lock_guard lock(state_->mutex);
         missing = size_ - static_cast<int>(state_->ready.size()) - state_->starting;
         state_->starting += std::max(missing, 0);
     }
@@ -59,7 +59,7 @@ void MpvHandlePool::refill()
         auto start = [state = state_, options = options_] {
             QString error;
             MpvCorePtr core = MpvCore::start(options, &error);
-            QMutexLocker lock(&state->mutex);
+            std::lock_guard lock(state->mutex);
             --state->starting;
             // a failed start (the locale was not "C" at that moment) leaves the open to start its own
             if (core && !state->closed)
@@ -71,7 +71,7 @@ void MpvHandlePool::refill()
 
 int MpvHandlePool::readyCount() const
 {
-    QMutexLocker lock(&state_->mutex);
+    std::lock_guard lock(state_->mutex);
     return static_cast<int>(state_->ready.size());
 }
 

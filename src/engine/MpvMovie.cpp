@@ -14,7 +14,6 @@
 #include <mpv/client.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 
 namespace tetrapan {
@@ -37,13 +36,23 @@ enum ObservedProperty : uint64_t {
     ObserveFps
 };
 
-// While the opener waits for mpv, it draws the frames nobody else draws yet (see MpvCore).
-class FrameDrawingWhileOpening {
+// While the opener waits for mpv, it hears of mpv's events and new frames, and draws the frames nobody else
+// draws yet (see MpvCore).
+class WakeupsWhileOpening {
 public:
-    explicit FrameDrawingWhileOpening(MpvCore& core) : core_(core) { core_.setWakeOnNewFrames(true); }
-    ~FrameDrawingWhileOpening() { core_.setWakeOnNewFrames(false); }
-    FrameDrawingWhileOpening(const FrameDrawingWhileOpening&) = delete;
-    FrameDrawingWhileOpening& operator=(const FrameDrawingWhileOpening&) = delete;
+    WakeupsWhileOpening(MpvCore& core, MpvOpenWait& wait) : core_(core)
+    {
+        mpv_set_wakeup_callback(core_.handle(), &MpvOpenWait::wake, &wait);
+        core_.setNewFrameCallback(&MpvOpenWait::wake, &wait);
+    }
+    // Once these return, mpv calls the old callbacks no more.
+    ~WakeupsWhileOpening()
+    {
+        core_.setNewFrameCallback(nullptr, nullptr);
+        mpv_set_wakeup_callback(core_.handle(), nullptr, nullptr);
+    }
+    WakeupsWhileOpening(const WakeupsWhileOpening&) = delete;
+    WakeupsWhileOpening& operator=(const WakeupsWhileOpening&) = delete;
 
 private:
     MpvCore& core_;
@@ -84,10 +93,17 @@ bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QSt
 MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options, MpvCorePtr warm,
                                            bool loading)
 {
+    MpvOpenWait wait;
+    OpenResult result = openWithoutEvents(path, options, std::move(warm), loading, wait);
+    if (result.movie)
+        result.movie->hearEvents();
+    return result;
+}
+
+MpvMovie::OpenResult MpvMovie::openWithoutEvents(const QString& path, const Options& options, MpvCorePtr warm,
+                                                 bool loading, MpvOpenWait& wait)
+{
     OpenResult result;
-    // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
-    // not '.'; it parses and prints numbers with the C library.
-    std::setlocale(LC_NUMERIC, "C");
     MpvCorePtr core = std::move(warm);
     if (!core) {
         core = MpvCore::start(options, &result.error);
@@ -101,29 +117,31 @@ MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& o
         return result;
 
     std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), absolutePath));
-    const FrameDrawingWhileOpening drawing(*movie->core_);
-    const QDeadlineTimer deadline(options.openTimeout);
-    result.error =
-        MpvFileOpening::waitUntilLoaded(*movie->core_, absolutePath, options.openTimeout, deadline,
-                                        [&movie](const mpv_event& event) { movie->handleEvent(event); });
-    if (!result.error.isEmpty())
-        return result;
-
-    result.error = movie->inspectLoadedFile(deadline);
-    if (!result.error.isEmpty())
-        return result;
-    mpv_set_wakeup_callback(h, &MpvMovie::wakeup, movie.get());
-    // Events may have arrived between the last wait and the callback.
-    movie->drainEvents();
-    result.movie = std::move(movie);
+    const WakeupsWhileOpening wakeups(*movie->core_, wait);
+    MpvOpening opening{*movie->core_, wait, QDeadlineTimer(options.openTimeout),
+                       [&movie](const mpv_event& event) { movie->handleEvent(event); }};
+    result.error = MpvFileOpening::waitUntilLoaded(opening, absolutePath, options.openTimeout);
+    if (result.error.isEmpty())
+        result.error = movie->inspectLoadedFile(opening);
+    // A file cut short after its header tells its length but never shows a picture.
+    if (result.error.isEmpty() && movie->videoTrackId_ > 0)
+        result.error = MpvFileOpening::waitForPicture(opening, absolutePath, options.openTimeout);
+    if (result.error.isEmpty())
+        result.movie = std::move(movie);
     return result;
 }
 
-QString MpvMovie::inspectLoadedFile(const QDeadlineTimer& deadline)
+void MpvMovie::hearEvents()
+{
+    mpv_set_wakeup_callback(handle(), &MpvMovie::wakeup, this);
+    // Events may have arrived between the opener's last look and the callback.
+    drainEvents();
+}
+
+QString MpvMovie::inspectLoadedFile(MpvOpening& opening)
 {
     MpvLoadedFile file;
-    const QString error = MpvFileOpening::inspect(
-        *core_, filePath_, deadline, [this](const mpv_event& event) { handleEvent(event); }, &file);
+    const QString error = MpvFileOpening::inspect(opening, filePath_, &file);
     if (!error.isEmpty())
         return error;
     title_ = file.title;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <clocale>
 #include <csignal>
+#include <cstring>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -42,9 +43,16 @@ MpvMovieEngine::MpvMovieEngine() : MpvMovieEngine(Options{}) {}
 
 MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
     : MovieEngine(parent), options_(std::move(options)),
-      workers_(options_.movie.workers ? options_.movie.workers : MpvWorkers::create())
+      workers_(options_.movie.workers ? options_.movie.workers : MpvWorkers::create()),
+      relay_(std::make_shared<Relay>())
 {
-    std::setlocale(LC_NUMERIC, "C");
+    relay_->engine = this;
+    // Qt applies the user's locale to LC_NUMERIC, and mpv refuses to start under one whose decimal point is
+    // not '.'; it parses and prints numbers with the C library. Set here once, before the first core starts
+    // and never again: setlocale frees the locale's name while threads starting cores may read it. The
+    // program sets it before any thread of its own starts, so that here it only looks.
+    if (std::strcmp(std::setlocale(LC_NUMERIC, nullptr), "C") != 0)
+        std::setlocale(LC_NUMERIC, "C");
     // mpv's cores open connections of their own (to the X server, for hardware decoding; to a sound server),
     // and a server that drops one while it is being set up makes the next write raise SIGPIPE, which ends
     // the whole program. Ignored, the write fails instead and mpv does without that connection.
@@ -70,6 +78,10 @@ MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
 
 MpvMovieEngine::~MpvMovieEngine()
 {
+    {
+        std::lock_guard lock(relay_->mutex);
+        relay_->engine = nullptr;
+    }
     if (!shutDown(ShutdownWait))
         qCWarning(lcEngine) << workers_->runningCount() << "mpv cores did not shut down in time";
 }
@@ -78,6 +90,12 @@ bool MpvMovieEngine::shutDown(std::chrono::milliseconds timeout)
 {
     if (options_.scheduler)
         options_.scheduler->cancel(refill_);
+    // opens still under way give up at once
+    for (auto& [id, opening] : openings_) {
+        if (opening.wait)
+            opening.wait->cancel();
+    }
+    openings_.clear();
     prepared_.clear();
     warmHandles_.reset();
     return workers_->waitForDone(timeout);
@@ -93,30 +111,79 @@ bool MpvMovieEngine::canInitWithFile(const QString& path) const
     return file.open(QIODevice::ReadOnly);
 }
 
-MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
+quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
 {
-    MovieOpenResult result;
+    const quint64 id = ++lastOpening_;
     if (!canInitWithFile(path)) {
-        result.error = QStringLiteral("%1: not a readable movie file").arg(path);
-        return result;
+        openings_[id] = {std::move(done), nullptr};
+        MpvMovie::OpenResult refused;
+        refused.error = QStringLiteral("%1: not a readable movie file").arg(path);
+        QMetaObject::invokeMethod(
+            this, [this, id, refused = std::make_shared<MpvMovie::OpenResult>(std::move(refused))] {
+                finishOpening(id, std::move(*refused));
+            },
+            Qt::QueuedConnection);
+        return id;
     }
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
     const auto prepared = std::find_if(prepared_.begin(), prepared_.end(),
                                        [&](const auto& entry) { return entry.first == absolutePath; });
-    MpvMovie::OpenResult opened;
-    if (prepared != prepared_.end()) {
-        MpvCorePtr core = std::move(prepared->second);
+    // shared: a worker's task is copied
+    auto core = std::make_shared<MpvCorePtr>();
+    const bool loading = prepared != prepared_.end();
+    if (loading) {
+        *core = std::move(prepared->second);
         prepared_.erase(prepared);
-        opened = MpvMovie::openWaiting(path, options_.movie, std::move(core), true);
     } else {
-        opened = MpvMovie::openWaiting(path, options_.movie, warmHandles_ ? warmHandles_->take() : nullptr);
+        *core = warmHandles_ ? warmHandles_->take() : nullptr;
         refillLater();
     }
+    auto wait = std::make_shared<MpvOpenWait>();
+    openings_[id] = {std::move(done), wait};
+    // The wait for mpv happens on a worker, so that a slow disk or a network folder holds up no window; the
+    // movie is then handed to this thread with the answer.
+    workers_->run([relay = relay_, id, path, options = options_.movie, core, loading, wait, home = thread()] {
+        MpvMovie::OpenResult opened = MpvMovie::openWithoutEvents(path, options, std::move(*core), loading, *wait);
+        std::lock_guard lock(relay->mutex);
+        if (!relay->engine)
+            return;
+        if (opened.movie)
+            opened.movie->moveToThread(home);
+        QMetaObject::invokeMethod(
+            relay->engine,
+            [engine = relay->engine, id, opened = std::make_shared<MpvMovie::OpenResult>(std::move(opened))] {
+                engine->finishOpening(id, std::move(*opened));
+            },
+            Qt::QueuedConnection);
+    });
+    return id;
+}
+
+void MpvMovieEngine::cancelOpening(quint64 opening)
+{
+    const auto found = openings_.find(opening);
+    if (found == openings_.end())
+        return;
+    if (found->second.wait)
+        found->second.wait->cancel();
+    openings_.erase(found);
+}
+
+void MpvMovieEngine::finishOpening(quint64 id, MpvMovie::OpenResult opened)
+{
+    const auto found = openings_.find(id);
+    if (found == openings_.end())
+        return;
+    const MovieOpened done = std::move(found->second.done);
+    openings_.erase(found);
+    MovieOpenResult result;
     if (!opened.movie) {
         qCInfo(lcEngine).noquote() << opened.error;
         result.error = opened.error;
-        return result;
+        done(std::move(result));
+        return;
     }
+    opened.movie->hearEvents();
     relayNotifications(opened.movie.get());
     // Panes started together start their clocks as their cores get round to it; cores starting up meanwhile
     // take the machine from them and set them a frame or two apart, so a start puts a waiting refill back.
@@ -125,12 +192,11 @@ MovieOpenResult MpvMovieEngine::movieWithFile(const QString& path)
             scheduleRefill(RefillAfterStartDelay);
     });
     result.movie = std::move(opened.movie);
-    return result;
+    done(std::move(result));
 }
 
 void MpvMovieEngine::prepareMovies(const QStringList& paths)
 {
-    std::setlocale(LC_NUMERIC, "C");
     for (const QString& path : paths) {
         if (!canInitWithFile(path))
             continue;

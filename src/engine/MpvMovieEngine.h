@@ -2,12 +2,15 @@
 
 #include "engine/FramePacer.h"
 #include "engine/MovieEngine.h"
+#include "engine/MpvFileOpening.h"
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovie.h"
 #include "engine/MpvWorkers.h"
 #include "platform/Scheduler.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -35,8 +38,9 @@ public:
         Scheduler* scheduler = nullptr;
     };
 
-    // Must be built after the QApplication: it resets LC_NUMERIC to "C", which the application changed,
-    // and looks at the window system to choose the drawing path.
+    // Must be built after the QApplication, once, before any other thread reads the locale: it sets
+    // LC_NUMERIC to "C" where the application changed it, for good. It looks at the window system to choose
+    // the drawing path.
     MpvMovieEngine();
     explicit MpvMovieEngine(Options options, QObject* parent = nullptr);
     // Waits a little for cores still shutting down, never long: a core stuck in a sound server or a
@@ -44,7 +48,9 @@ public:
     ~MpvMovieEngine() override;
 
     bool canInitWithFile(const QString& path) const override;
-    MovieOpenResult movieWithFile(const QString& path) override;
+    // The file is opened on a worker; done always hears of it later, through the event loop.
+    quint64 openMovie(const QString& path, MovieOpened done) override;
+    void cancelOpening(quint64 opening) override;
     MovieView* createMovieView(QWidget* parent) override;
     void prepareMovies(const QStringList& paths) override;
     void discardPreparedMovies() override;
@@ -69,6 +75,18 @@ private:
     void refillLater();
     // Replaces a waiting refill; only with a scheduler.
     void scheduleRefill(std::chrono::milliseconds delay);
+    // An open ended on its worker; on the engine's thread.
+    void finishOpening(quint64 id, MpvMovie::OpenResult opened);
+
+    // How workers reach the engine: they post their answers only while it is there.
+    struct Relay {
+        std::mutex mutex;
+        MpvMovieEngine* engine = nullptr;
+    };
+    struct Opening {
+        MovieOpened done;
+        std::shared_ptr<MpvOpenWait> wait;
+    };
 
     Options options_;
     // One for all the views, so that pictures due together are shown together.
@@ -78,6 +96,9 @@ private:
     // absolute path and the core already loading it
     std::vector<std::pair<QString, MpvCorePtr>> prepared_;
     Scheduler::TaskId refill_ = Scheduler::NoTask;
+    std::shared_ptr<Relay> relay_;
+    std::map<quint64, Opening> openings_;
+    quint64 lastOpening_ = 0;
 };
 
 } // namespace tetrapan

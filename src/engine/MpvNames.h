@@ -110,6 +110,7 @@ inline constexpr const char* Seek = "seek";
 inline constexpr const char* SeekAbsoluteExact = "absolute+exact";
 inline constexpr const char* SeekAbsoluteKeyframes = "absolute+keyframes";
 inline constexpr const char* Stop = "stop";
+inline constexpr const char* IdleActive = "idle-active";
 inline constexpr const char* FrameStep = "frame-step";
 inline constexpr const char* FrameBackStep = "frame-back-step";
 // The picture on show handed back as pixels; "video": at the video's size, nothing drawn over it.

@@ -15,11 +15,10 @@ MpvSoftwareSurface::MpvSoftwareSurface(FramePacer* pacer, QWidget* parent) : QWi
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Mouse input belongs to the pane underneath.
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    renderer_ = std::make_unique<MpvFrameRenderer>([this](MpvFrameRenderer::Picture picture) {
-        // On the renderer's thread; the widget outlives it.
-        QMetaObject::invokeMethod(
-            this, [this, picture = std::move(picture)]() mutable { pictureArrived(std::move(picture)); },
-            Qt::QueuedConnection);
+    renderer_ = std::make_unique<MpvFrameRenderer>([this] {
+        // On the renderer's thread; the widget outlives it. The picture stays with the renderer until it is
+        // taken, so a GUI thread that is held up finds the newest one and no queue of old ones.
+        QMetaObject::invokeMethod(this, &MpvSoftwareSurface::pictureArrived, Qt::QueuedConnection);
     });
 }
 
@@ -57,10 +56,12 @@ void MpvSoftwareSurface::resizeEvent(QResizeEvent* event)
     requestSize();
 }
 
-void MpvSoftwareSurface::pictureArrived(MpvFrameRenderer::Picture picture)
+void MpvSoftwareSurface::pictureArrived()
 {
-    if (picture.generation != generation_)
+    std::optional<MpvFrameRenderer::Picture> taken = renderer_->takePicture();
+    if (!taken || taken->generation != generation_)
         return;
+    MpvFrameRenderer::Picture& picture = *taken;
     const auto now = MpvFrameRenderer::Clock::now();
     // One due already whose repaint has not come yet is not skipped.
     if (waiting_ && waiting_->due <= now + FramePacer::Together)

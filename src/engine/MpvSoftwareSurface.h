@@ -23,13 +23,15 @@ public:
     ~MpvSoftwareSurface() override;
 
     void setMovie(MpvMovie* movie);
+    // The most picture buffers its renderer held at once; for diagnostics and tests.
+    int peakPictureCount() const { return renderer_->peakPictureCount(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void pictureArrived(MpvFrameRenderer::Picture picture);
+    void pictureArrived();
     // The renderer draws at the widget's size in device pixels.
     void requestSize();
 

@@ -180,17 +180,25 @@ void MovController::changeAllMovieView()
     setAllMoviePlay(false);
 
     const PaneEntryFollower::Paths paths = PaneEntryFollower::entryPaths(tbArrayController_);
-    // the four files load side by side while the panes open them one after another
+    // The four files load side by side, each pane's open on a worker. The load ends once every pane has
+    // answered: the joint start and the listeners wait for all four. One more than the opens until the loop
+    // is through, since an engine may answer at once.
+    const quint64 load = ++lastLoad_;
+    opensPending_ = 1;
+    resumeAfterLoad_ = wasPlaying;
     if (movieEngine_)
         movieEngine_->prepareMovies(QStringList(paths.cbegin(), paths.cend()));
     for (int n = 1; n <= PaneCount; ++n) {
         QTMovieSubView* pane = qtView(n);
         if (!pane)
             continue;
-        if (!paths[n - 1].isEmpty())
-            pane->updateMovieView(paths[n - 1]);
-        else
+        if (paths[n - 1].isEmpty()) {
             pane->clearMovieView();
+            continue;
+        }
+        ++opensPending_;
+        pane->updateMovieView(paths[n - 1],
+                              [this, load](QTMovieSubView::OpenOutcome, const QString&) { paneLoaded(load); });
     }
     if (movieEngine_)
         movieEngine_->discardPreparedMovies();
@@ -200,9 +208,21 @@ void MovController::changeAllMovieView()
         userDefaultsExtension::defaultBoolValue(settings_, QLatin1String(OptLoadFrameSet)) &&
         tbArrayController_->canLoadFrameSet())
         Q_EMIT loadSplitViewFrameRequested(0);
-    if (wasPlaying)
+    paneLoaded(load);
+}
+
+void MovController::paneLoaded(quint64 load)
+{
+    if (load != lastLoad_ || opensPending_ == 0 || --opensPending_ > 0)
+        return;
+    if (resumeAfterLoad_)
         scheduleResume(ResumeAfterLoadDelay, {true, true, true, true});
     Q_EMIT allMovieViewsChanged();
+}
+
+bool MovController::isLoading() const
+{
+    return opensPending_ > 0;
 }
 
 // Resumes

@@ -122,6 +122,8 @@ public:
     void cancelPendingResumes();
     bool hasPendingResume() const;
     bool hasPendingLoad() const;
+    // A load's panes are still opening their files.
+    bool isLoading() const;
 
     // Button refreshes, passed on to the windows with buttons.
     void changeAllControlButtonState();
@@ -179,7 +181,8 @@ Q_SIGNALS:
     void loadSplitViewFrameRequested(int slot);
     // A pane needs a playlist selected and offers to open the playlist window.
     void openPlaylistWindowRequested();
-    // The load delay ran out and the panes were loaded from the current playlist.
+    // The load delay ran out and the panes were loaded from the current playlist: each pane has its movie,
+    // or was refused it.
     void allMovieViewsChanged();
     // Several panes were started in one go; startClocks[n - 1] is where pane n's clock stood just before its
     // start, or none for a pane that did not start.
@@ -193,6 +196,8 @@ private:
     QString playlistTitle(const QString& uniqueId) const;
     // Each pane n returns to isPlay[n - 1] after the delay, unless the user or a newer load comes first.
     void scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay);
+    // One of the load's panes answered; the last ends the load.
+    void paneLoaded(quint64 load);
 
     Scheduler& scheduler_;
     SettingsDomain& settings_;
@@ -205,6 +210,10 @@ private:
     QString uniqueId_;
     bool observingUniqueId_ = false;
     Scheduler::TaskId changeTimer_ = Scheduler::NoTask;
+    // The latest load, the answers it still waits for, and whether it starts the panes when they are in.
+    quint64 lastLoad_ = 0;
+    int opensPending_ = 0;
+    bool resumeAfterLoad_ = false;
     std::unique_ptr<PendingResumes> pendingResumes_;
     QMetaObject::Connection selectionConnection_;
     std::unique_ptr<PaneOffsets> offsets_;

@@ -28,6 +28,9 @@ QString reason(const QString& path, const QString& engineError)
         said.remove(0, prefix.size());
     else if (said.startsWith(path + QStringLiteral(": ")))
         said.remove(0, path.size() + 2);
+    // a file that did not answer in time may well be a movie, on a disk or a network that hangs
+    if (said.startsWith(QLatin1String("not loaded within")))
+        return QStringLiteral("did not open: %1").arg(said);
     return said.isEmpty() ? QStringLiteral("not a movie") : QStringLiteral("not a movie: %1").arg(said);
 }
 

@@ -87,10 +87,12 @@ void PaneEntryFollower::followEntries()
             pane->clearMovieView();
             continue;
         }
-        pane->updateMovieView(path);
-        const Shown& earlier = letGo_[n - 1];
-        if (pane->movie() && earlier.path == path && earlier.seconds > 0)
-            pane->movie()->setCurrentTime(MovieTime::fromSeconds(earlier.seconds));
+        const Shown earlier = letGo_[n - 1];
+        pane->updateMovieView(path, [pane, earlier, path](QTMovieSubView::OpenOutcome outcome, const QString&) {
+            if (outcome == QTMovieSubView::OpenOutcome::Opened && pane->movie() && earlier.path == path &&
+                earlier.seconds > 0)
+                pane->movie()->setCurrentTime(MovieTime::fromSeconds(earlier.seconds));
+        });
     }
 }
 

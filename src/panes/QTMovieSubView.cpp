@@ -11,6 +11,7 @@
 #include "panes/MovieControllerBar.h"
 #include "panes/MovieFileProblem.h"
 #include "panes/MoviePaneInput.h"
+#include "panes/PaneOpening.h"
 #include "panes/PaneOffsets.h"
 #include "panes/PlaybackSpeed.h"
 #include "platform/DialogPresenter.h"
@@ -29,7 +30,8 @@ QTMovieSubView::QTMovieSubView(const PaneServices& services, QWidget* parent)
     : QWidget(parent), engine_(services.engine), settings_(services.settings), dialogs_(services.dialogs),
       fileViewer_(services.fileViewer), movieView_(services.engine.createMovieView(this)),
       controllerBar_(new MovieControllerBar(services.settings, this)),
-      input_(new MoviePaneInput(*this, services.scheduler, services.dialogs))
+      input_(new MoviePaneInput(*this, services.scheduler, services.dialogs)),
+      opening_(std::make_unique<PaneOpening>(*movieView_, services.engine, services.scheduler))
 {
     // Only the picture area is black; the bar is drawn in the theme's colours (see MovieControllerBar).
     QPalette black = palette();
@@ -53,6 +55,7 @@ QTMovieSubView::QTMovieSubView(const PaneServices& services, QWidget* parent)
 QTMovieSubView::~QTMovieSubView()
 {
     // The view and the bar go after this body; neither may be left pointing at a movie that is gone.
+    opening_.reset();
     controllerBar_->setMovie(nullptr);
     movieView_->setMovie(nullptr);
     movie_.reset();
@@ -199,22 +202,28 @@ void QTMovieSubView::createMovieFrame(const QString& path)
     const std::optional<QString> uniqueId = playlistForPlacing();
     if (!uniqueId)
         return;
-    const QString problem = placeMovieFile(path, *uniqueId);
-    if (!problem.isEmpty())
-        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie, problem);
+    placeMovieFile(path, *uniqueId, [this](OpenOutcome outcome, const QString& problem) {
+        if (outcome == OpenOutcome::Refused)
+            dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie, problem);
+    });
 }
 
-QString QTMovieSubView::placeMovieFile(const QString& path, const QString& uniqueId)
+void QTMovieSubView::placeMovieFile(const QString& path, const QString& uniqueId, Opened done)
 {
     // The movie is loaded first, so the entry takes its title and play time from it.
-    if (!createMovieView(path)) {
-        const QString problem = path.isEmpty() ? openError_ : QStringLiteral("%1: %2").arg(path, openError_);
-        qWarning("Cannot open a movie in pane %d: %s", viewNo_, qPrintable(problem));
-        return problem;
-    }
-    tbArrayController_->createFilelist(viewNo_, movie_.get(), path, uniqueId);
-    setFilePath(path);
-    return QString();
+    createMovieView(path, [this, path, uniqueId, done = std::move(done)](OpenOutcome outcome,
+                                                                        const QString& problem) {
+        QString said = problem;
+        if (outcome == OpenOutcome::Refused) {
+            said = path.isEmpty() ? problem : QStringLiteral("%1: %2").arg(path, problem);
+            qWarning("Cannot open a movie in pane %d: %s", viewNo_, qPrintable(said));
+        } else if (outcome == OpenOutcome::Opened) {
+            tbArrayController_->createFilelist(viewNo_, movie_.get(), path, uniqueId);
+            setFilePath(path);
+        }
+        if (done)
+            done(outcome, said);
+    });
 }
 
 std::optional<QString> QTMovieSubView::playlistForPlacing()
@@ -286,17 +295,28 @@ void QTMovieSubView::setMovie(std::unique_ptr<Movie> movie)
     movie_ = std::move(movie);
 }
 
-bool QTMovieSubView::createMovieView(const QString& path)
+void QTMovieSubView::createMovieView(const QString& path, Opened done)
 {
-    MovieOpenResult opened;
-    if (engine_.canInitWithFile(path))
-        opened = engine_.movieWithFile(path);
-    if (!opened.movie) {
-        openError_ = MovieFileProblem::reason(path, opened.error);
-        return false;
-    }
+    opening_->open(path, [this, path, done = std::move(done)](MovieOpenResult opened, bool cancelled) {
+        OpenOutcome outcome = OpenOutcome::Opened;
+        QString problem;
+        if (cancelled) {
+            outcome = OpenOutcome::Cancelled;
+            problem = QStringLiteral("opening cancelled");
+        } else if (!opened.movie) {
+            outcome = OpenOutcome::Refused;
+            problem = openError_ = MovieFileProblem::reason(path, opened.error);
+        } else {
+            showOpenedMovie(path, std::move(opened.movie));
+        }
+        if (done)
+            done(outcome, problem);
+    });
+}
 
-    setMovie(std::move(opened.movie));
+void QTMovieSubView::showOpenedMovie(const QString& path, std::unique_ptr<Movie> movie)
+{
+    setMovie(std::move(movie));
     movie_->gotoBeginning();
     // The panes decide when a movie starts again; the engine never loops by itself.
     movie_->setLoops(false);
@@ -308,23 +328,38 @@ bool QTMovieSubView::createMovieView(const QString& path)
     setFilePath(path);
     setIsAvailable(true);
     setIsLoop(false);
-    return true;
 }
 
-void QTMovieSubView::updateMovieView(const QString& path)
+void QTMovieSubView::updateMovieView(const QString& path, Opened done)
 {
     const bool wasPlaying = isPlaying();
     const bool wasMuted = isMuted();
-    if (!createMovieView(path)) {
-        clearMovieView();
-        return;
-    }
-    setMoviePlay(wasPlaying);
-    setMovieMuted(wasMuted);
+    createMovieView(path, [this, wasPlaying, wasMuted, done = std::move(done)](OpenOutcome outcome,
+                                                                             const QString& problem) {
+        if (outcome == OpenOutcome::Refused) {
+            clearMovieView();
+        } else if (outcome == OpenOutcome::Opened) {
+            setMoviePlay(wasPlaying);
+            setMovieMuted(wasMuted);
+        }
+        if (done)
+            done(outcome, problem);
+    });
+}
+
+bool QTMovieSubView::isOpening() const
+{
+    return opening_->isOpening();
+}
+
+void QTMovieSubView::cancelOpening()
+{
+    opening_->cancel();
 }
 
 void QTMovieSubView::clearMovieView()
 {
+    opening_->cancel();
     stopMovie();
     setMovie(nullptr);
     setFilePath(QString());

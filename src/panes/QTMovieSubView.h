@@ -6,6 +6,7 @@
 #include <QVariantMap>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,6 +22,7 @@ class MovieControllerBar;
 class MovieEngine;
 class MoviePaneInput;
 class MovieView;
+class PaneOpening;
 class Scheduler;
 class SettingsDomain;
 class TBArrayController;
@@ -93,20 +95,31 @@ public:
     void copyMovieView(QObject* sender = nullptr);
     void removeMovieView(QObject* sender = nullptr);
     void showFileWithFinder(QObject* sender = nullptr);
+    // How an open of a file into the pane ended: the movie is in the pane; it was refused, and the pane is
+    // as it was (problem says why); or a newer open, emptying the pane or the user cancelled it.
+    enum class OpenOutcome { Opened, Refused, Cancelled };
+    using Opened = std::function<void(OpenOutcome outcome, const QString& problem)>;
+
     // Loads the file and records it as the selected playlist's entry for this pane; the alerts say why not.
     void createMovieFrame(const QString& path);
-    // The same within the given playlist, without alerts: "<file>: <why>" when the file cannot be shown.
-    QString placeMovieFile(const QString& path, const QString& uniqueId);
+    // The same within the given playlist, without alerts: the problem is "<file>: <why>" when the file
+    // cannot be shown. A refused file leaves the pane and the playlist's entry for it as they were.
+    void placeMovieFile(const QString& path, const QString& uniqueId, Opened done);
     // The identifier of the selected playlist that files are placed in. With no playlist or a folder
     // selected, shows the alert that offers to open the playlist window and answers nothing.
     std::optional<QString> playlistForPlacing();
 
-    // Loads the file; false leaves the pane as it was, and openError() says why.
-    bool createMovieView(const QString& path);
+    // Starts loading the file off the GUI thread (PaneOpening); done hears how it ended, at the earliest
+    // before this returns. A refused file leaves the pane as it was, and openError() says why.
+    void createMovieView(const QString& path, Opened done = {});
     QString openError() const { return openError_; }
     // Loads the file keeping the playing and mute state, or empties the pane when it cannot be loaded.
-    void updateMovieView(const QString& path);
+    void updateMovieView(const QString& path, Opened done = {});
+    // Also cancels an open under way.
     void clearMovieView();
+    bool isOpening() const;
+    void cancelOpening();
+    PaneOpening& opening() const { return *opening_; }
 
     void setMoviePlay(bool play);
     void setMovieController(bool show);
@@ -160,6 +173,8 @@ public:
 
 private:
     void setMovie(std::unique_ptr<Movie> movie);
+    // The opened movie goes into the pane, stopped at its beginning.
+    void showOpenedMovie(const QString& path, std::unique_ptr<Movie> movie);
 
     MovieEngine& engine_;
     SettingsDomain& settings_;
@@ -184,6 +199,7 @@ private:
     MovieView* movieView_;
     MovieControllerBar* controllerBar_;
     MoviePaneInput* input_;
+    std::unique_ptr<PaneOpening> opening_;
     bool observingDictProperty_ = false;
     bool subscribed_ = false;
 };

@@ -11,6 +11,7 @@
 #include "playlist/UndoStep.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 namespace tetrapan {
 
@@ -27,6 +28,11 @@ MovieFilesOpener::MovieFilesOpener(MovController& coordinator, Scheduler& schedu
 MovieFilesOpener::~MovieFilesOpener()
 {
     scheduler_.cancel(placeTask_);
+}
+
+bool MovieFilesOpener::hasPendingFiles() const
+{
+    return !pending_.isEmpty() || placing_;
 }
 
 void MovieFilesOpener::openFiles(const QStringList& paths)
@@ -50,56 +56,57 @@ void MovieFilesOpener::schedulePlacing()
 void MovieFilesOpener::placePendingFiles()
 {
     // the coordinator's load ends in allMovieViewsChanged, which brings the files back here
-    // One request at a time: while an alert of one waits for the user, the next may arrive; it waits its
-    // turn in the list this loop works through.
-    if (placing_ || movController_.hasPendingLoad())
+    // One request at a time: while its files open, or an alert of it waits for the user, the next may
+    // arrive; it waits its turn in the list.
+    if (placing_ || pending_.isEmpty() || movController_.hasPendingLoad())
         return;
     placing_ = true;
-    while (!pending_.isEmpty() && !movController_.hasPendingLoad()) {
-        const QStringList paths = pending_.takeFirst();
-        place(paths);
-        Q_EMIT filesOpened(paths);
-    }
-    placing_ = false;
+    placing(pending_.takeFirst());
 }
 
-void MovieFilesOpener::place(const QStringList& paths)
+void MovieFilesOpener::placing(const QStringList& paths)
 {
     if (paths.size() > MaxFiles) {
         dialogExtension::displayMessage(dialogs_, dialogExtension::FiveOrMoreFilesAdded);
-        return;
+        return placed(paths, {});
     }
     TBArrayController* library = movController_.tbArrayController();
     if (!library)
-        return;
+        return placed(paths, {});
     if (!library->isPlaylistSelected() && !playlistTree_) {
         // without the tree to make a playlist in, the panes' alert says what is missing
         if (QTMovieSubView* first = movController_.qtView(1))
             first->playlistForPlacing();
-        return;
+        return placed(paths, {});
     }
     ObjectContext& context = *library->getManagedObjectContext(LibrarySchema::Playlist);
-    QStringList problems;
-    {
-        // Opening, the new playlist it may need and its entries are one step for Edit > Undo.
-        UndoStep step(context, QStringLiteral("Open Movies"));
-        if (!library->isPlaylistSelected()) {
-            playlistTree_->addPlaylistNamed(playlistTitleFor(paths));
-            // the new playlist is empty: its load empties the panes now, not after the files are in
-            movController_.loadPendingPlaylist();
-        }
-        const QList<ObjectId> chosen = library->getSelectedObjects(LibrarySchema::Playlist);
-        if (!chosen.isEmpty())
-            problems = placeInPanes(paths, context.value(chosen.front(), LibrarySchema::UniqueId).toString());
+    // Opening, the new playlist it may need and its entries are one step for Edit > Undo; it stays open
+    // while the files open.
+    step_ = std::make_unique<UndoStep>(context, QStringLiteral("Open Movies"));
+    if (!library->isPlaylistSelected()) {
+        playlistTree_->addPlaylistNamed(playlistTitleFor(paths));
+        // the new playlist is empty: its load empties the panes now, not after the files are in
+        movController_.loadPendingPlaylist();
     }
-    if (!problems.isEmpty())
-        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
-                                        problems.join(QLatin1Char('\n')));
+    const QList<ObjectId> chosen = library->getSelectedObjects(LibrarySchema::Playlist);
+    if (chosen.isEmpty())
+        return placed(paths, {});
+    placeInPanes(paths, context.value(chosen.front(), LibrarySchema::UniqueId).toString());
 }
 
-QStringList MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uniqueId)
+void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uniqueId)
 {
-    QStringList problems;
+    // One more than the opens until the loop is through: a pane may answer at once.
+    struct Answers {
+        int waiting = 1;
+        QStringList problems;
+    };
+    auto answers = std::make_shared<Answers>();
+    QPointer<MovieFilesOpener> alive(this);
+    auto answered = [alive, answers, paths] {
+        if (--answers->waiting == 0 && alive)
+            alive->placed(paths, answers->problems);
+    };
     for (int viewNo = 1; viewNo <= paths.size(); ++viewNo) {
         QTMovieSubView* pane = movController_.qtView(viewNo);
         const QString given = paths.at(viewNo - 1);
@@ -108,15 +115,29 @@ QStringList MovieFilesOpener::placeInPanes(const QStringList& paths, const QStri
         // as with a drop, a pane that already shows the file keeps it as it is
         if (!pane || (!path.isEmpty() && path == pane->filePath()))
             continue;
-        const QString problem = pane->placeMovieFile(path, uniqueId);
-        if (problem.isEmpty())
-            continue;
-        // what the pane showed before is not what was asked for
-        problems.append(problem);
-        movController_.tbArrayController()->removeFilelist(viewNo, uniqueId);
-        pane->clearMovieView();
+        ++answers->waiting;
+        // A file that cannot be opened leaves its pane and its entry as they were: what the user had is
+        // not lost for a file that was no movie.
+        pane->placeMovieFile(path, uniqueId,
+                             [answers, answered](QTMovieSubView::OpenOutcome outcome, const QString& problem) {
+                                 if (outcome == QTMovieSubView::OpenOutcome::Refused)
+                                     answers->problems.append(problem);
+                                 answered();
+                             });
     }
-    return problems;
+    answered();
+}
+
+void MovieFilesOpener::placed(const QStringList& paths, const QStringList& problems)
+{
+    step_.reset();
+    if (!problems.isEmpty())
+        dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
+                                        problems.join(QLatin1Char('\n')));
+    Q_EMIT filesOpened(paths);
+    placing_ = false;
+    if (!pending_.isEmpty())
+        schedulePlacing();
 }
 
 QStringList MovieFilesOpener::movieMimeTypes()

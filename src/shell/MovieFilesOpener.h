@@ -7,18 +7,21 @@
 #include <QStringList>
 
 #include <chrono>
+#include <memory>
 
 namespace tetrapan {
 
 class DialogPresenter;
 class MovController;
 class PlaylistOutlineView;
+class UndoStep;
 
 // Movie files that come from outside the panes (named on the command line, handed over by a second launch,
 // chosen with File > Open Movies, dropped on the playlist window's file table) go into panes 1 to 4 of the
 // selected playlist in order. With no playlist selected, or a folder, they get a new playlist of their own
 // (in that folder), named after the first file. More than four are refused as a whole. Files that cannot be
-// opened are named together in one alert, and their panes are emptied. One opening is one undo step.
+// opened are named together in one alert once all have answered; their panes and entries stay as they were.
+// One opening is one undo step.
 //
 // While the coordinator is about to load a playlist (at start, the one chosen at the last quit), the files
 // wait for that load, which would otherwise come after them and load the panes again. They are placed from
@@ -44,7 +47,8 @@ public:
     void openFiles(const QStringList& paths);
     // The new playlist's title: the first file's name without its extension.
     static QString playlistTitleFor(const QStringList& paths);
-    bool hasPendingFiles() const { return !pending_.isEmpty(); }
+    // Files wait, or open.
+    bool hasPendingFiles() const;
 
 Q_SIGNALS:
     // One request's files were placed, or refused.
@@ -53,9 +57,11 @@ Q_SIGNALS:
 private:
     void schedulePlacing();
     void placePendingFiles();
-    void place(const QStringList& paths);
-    // The files that could not be placed, each "<file>: <why>".
-    QStringList placeInPanes(const QStringList& paths, const QString& uniqueId);
+    // One request; it ends in placed, at once or once its files have opened.
+    void placing(const QStringList& paths);
+    void placeInPanes(const QStringList& paths, const QString& uniqueId);
+    // problems: the files that could not be placed, each "<file>: <why>".
+    void placed(const QStringList& paths, const QStringList& problems);
 
     MovController& movController_;
     Scheduler& scheduler_;
@@ -64,6 +70,7 @@ private:
     QList<QStringList> pending_;
     Scheduler::TaskId placeTask_ = Scheduler::NoTask;
     bool placing_ = false;
+    std::unique_ptr<UndoStep> step_;
 };
 
 } // namespace tetrapan

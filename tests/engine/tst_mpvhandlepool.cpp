@@ -1,3 +1,4 @@
+#include "OpenAndWait.h"
 #include "FakeScheduler.h"
 #include "TestClips.h"
 
@@ -66,7 +67,7 @@ private Q_SLOTS:
         engine.prepareMovies({clips_.colour(1), clips_.colour(1), QString(), clips_.colour(2)});
         std::vector<std::unique_ptr<Movie>> movies;
         for (const QString& path : {clips_.colour(1), clips_.colour(1), clips_.colour(3), clips_.colour(4)}) {
-            MovieOpenResult opened = engine.movieWithFile(path);
+            MovieOpenResult opened = test::openAndWait(engine, path);
             QVERIFY2(opened.movie, qPrintable(opened.error));
             QCOMPARE(opened.movie->filePath(), path);
             movies.push_back(std::move(opened.movie));
@@ -87,7 +88,7 @@ private Q_SLOTS:
         scheduler.advance(scheduler.nextDue() - scheduler.now());
         QCOMPARE(scheduler.pendingCount(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(engine.readyCoreCount(), 4, 20000);
-        MovieOpenResult later = engine.movieWithFile(clips_.colour(2));
+        MovieOpenResult later = test::openAndWait(engine, clips_.colour(2));
         QVERIFY2(later.movie, qPrintable(later.error));
     }
 

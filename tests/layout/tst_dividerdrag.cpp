@@ -1,4 +1,5 @@
 // Dividers dragged with the pointer on an X server, over real movies: a pane squeezed to nothing stops.
+#include "OpenAndWait.h"
 #include "AppFixture.h"
 #include "TestClips.h"
 
@@ -54,7 +55,7 @@ private Q_SLOTS:
             });
         f.showWindow(800, 600);
         for (int n = 1; n <= 4; ++n)
-            QVERIFY(f.pane(n).createMovieView(clips.colour(n)));
+            QVERIFY(test::openInPane(f.pane(n), clips.colour(n)));
         f.coordinator().setAllMoviePlay(true);
         QCOMPARE(f.playing(), (QList<bool>{true, true, true, true}));
         int refreshes = 0;

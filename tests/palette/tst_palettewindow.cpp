@@ -1,5 +1,6 @@
 // The palette as a user meets it on an X server: clicks and keys on its real window drive the panes, and a
 // volume raised in the preferences with the keyboard reaches all four real movies in mpv.
+#include "OpenAndWait.h"
 #include "AppFixture.h"
 #include "FakeMovie.h"
 #include "TestClips.h"
@@ -86,7 +87,7 @@ private Q_SLOTS:
         const ObjectId second = f.playlist(QStringLiteral("second"));
         f.select(first);
         for (int n = 1; n <= 4; ++n)
-            QVERIFY(f.pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
+            QVERIFY(test::openInPane(f.pane(n), QStringLiteral("/clips/%1.mp4").arg(n)));
 
         QVERIFY(makeActive(&palette));
         keyClick(&palette, Qt::Key_Space);
@@ -184,7 +185,7 @@ private Q_SLOTS:
         f.nib->showWindows();
         QVERIFY(QTest::qWaitForWindowExposed(&f.window()));
         for (int n = 1; n <= 4; ++n) {
-            QVERIFY(f.pane(n).createMovieView(clips.colour(n)));
+            QVERIFY(test::openInPane(f.pane(n), clips.colour(n)));
             QTRY_COMPARE_WITH_TIMEOUT(mpvVolume(f.pane(n)), 0.0, EngineTimeoutMs);
         }
 

@@ -1,6 +1,7 @@
 // The control palette on the fake engine: its buttons' enabled states, images and on/off states as the
 // panes, the playlist selection and the settings change, and its title. (Its divider button: tst_viewmain;
 // its buttons' names and pictures: tst_desktopintegration.)
+#include "OpenAndWait.h"
 #include "AppFixture.h"
 
 #include "layout/ViewMain.h"
@@ -78,7 +79,7 @@ private Q_SLOTS:
         f.showWindow();
         f.nib->viewControl().openControlWindow();
         for (int viewNo : movies)
-            QVERIFY(f.pane(viewNo).createMovieView(QStringLiteral("/clips/%1.mp4").arg(viewNo)));
+            QVERIFY(test::openInPane(f.pane(viewNo), QStringLiteral("/clips/%1.mp4").arg(viewNo)));
         if (play)
             f.coordinator().setAllMoviePlay(true);
         if (alone)
@@ -140,7 +141,7 @@ private Q_SLOTS:
         f.nib->viewControl().openControlWindow();
         ControlWindow& palette = f.nib->controlWindow();
         for (int n = 1; n <= 4; ++n)
-            QVERIFY(f.pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
+            QVERIFY(test::openInPane(f.pane(n), QStringLiteral("/clips/%1.mp4").arg(n)));
         QVERIFY(!palette.btnController()->isChecked());
         QVERIFY(!palette.btnScale()->isChecked());
         QVERIFY(palette.btnSound()->isChecked());

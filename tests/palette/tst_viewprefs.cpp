@@ -1,5 +1,6 @@
 // The preferences and help windows on the fake engine: what the preferences edit reaches the panes and the
 // lists at once, and the help lists every key the program answers to.
+#include "OpenAndWait.h"
 #include "AppFixture.h"
 
 #include "library/Movie.h"
@@ -46,7 +47,7 @@ private Q_SLOTS:
         AppFixture f;
         f.showWindow();
         for (int n = 1; n <= 4; ++n)
-            QVERIFY(f.pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
+            QVERIFY(test::openInPane(f.pane(n), QStringLiteral("/clips/%1.mp4").arg(n)));
         f.pane(2).setMovieMuted(true);
         PrefsWindow& prefs = f.nib->prefsWindow();
         f.nib->viewPrefs().openPrefsWindow();
@@ -66,7 +67,7 @@ private Q_SLOTS:
         QVERIFY(!prefs.volumeHint()->isVisible());
         f.pane(2).setMovieMuted(false);
         QCOMPARE(f.pane(2).movie()->volume(), 0.3f);
-        QVERIFY(f.pane(1).createMovieView(QStringLiteral("/clips/other.mp4")));
+        QVERIFY(test::openInPane(f.pane(1), QStringLiteral("/clips/other.mp4")));
         QCOMPARE(f.pane(1).movie()->volume(), 0.3f);
 
         QTest::keyClick(prefs.volumeSlider(), Qt::Key_Home);

@@ -18,6 +18,8 @@ using namespace tetrapan;
 
 namespace {
 
+// the engine's own limit, and some
+constexpr int OpenTimeoutMs = 15000;
 const QString CanNotCreateMovie = QStringLiteral("Can not create movie.");
 const QString TwoOrMoreFiles = QStringLiteral("Two or more files are added.");
 
@@ -83,6 +85,7 @@ private Q_SLOTS:
         app.window().show();
         app.select(app.playlist(QStringLiteral("Angles")));
         app.pane(1).createMovieFrame(clips_.red);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.pane(1).isOpening(), OpenTimeoutMs);
         QVERIFY(app.dialogs.alerts.isEmpty());
         app.nib->appDelegate().saveAction();
         QVERIFY(app.dialogs.errors.isEmpty());
@@ -96,6 +99,7 @@ private Q_SLOTS:
             drop(app, 1, paths);
         else
             app.pane(1).createMovieFrame(paths.front());
+        QTRY_VERIFY_WITH_TIMEOUT(!app.pane(1).isOpening(), OpenTimeoutMs);
 
         QCOMPARE(app.dialogs.alerts.size(), 1);
         const AlertRequest& alert = app.dialogs.alerts.front();

@@ -114,26 +114,40 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("wasPlaying");
         QTest::addColumn<bool>("again"); // chosen again before the first load's resume is due
-        QTest::newRow("playing: every playable pane starts") << true << false;
-        QTest::newRow("stopped: nothing starts") << false << false;
+        QTest::addColumn<bool>("slow");  // the files answer only well after the resume's delay
+        QTest::newRow("playing: every playable pane starts") << true << false << false;
+        QTest::newRow("stopped: nothing starts") << false << false << false;
         // the same playlist chosen again loads again, and the resume waits for the last load
-        QTest::newRow("playing, chosen again") << true << true;
+        QTest::newRow("playing, chosen again") << true << true << false;
+        // the joint start and the listeners wait for all four files
+        QTest::newRow("playing, slow to open") << true << false << true;
     }
 
     void loadingResumesOnlyWhatPlayed()
     {
         QFETCH(bool, wasPlaying);
         QFETCH(bool, again);
+        QFETCH(bool, slow);
         PaneFixture f;
         f.load(2, "playing.mp4");
         f.pane(2).setMoviePlay(wasPlaying);
         f.pane(4).resize(0, 150); // squeezed away: never playable
 
+        QSignalSpy loaded(&f.controller, &MovController::allMovieViewsChanged);
+        f.engine.holdOpens = slow;
         const ObjectId list = f.chooseWithEntries(4, "new.mp4");
         if (again) {
             f.scheduler.advance(300ms);
             f.choose(list);
         }
+        if (slow) {
+            f.scheduler.advance(MovController::ResumeAfterLoadDelay * 3);
+            QVERIFY(f.controller.isLoading());
+            QCOMPARE(loaded.count(), 0);
+            QCOMPARE(f.playing(), (L{false, false, false, false}));
+            f.engine.finishOpens();
+        }
+        QCOMPARE(loaded.count(), again ? 2 : 1);
         QCOMPARE(f.playing(), (L{false, false, false, false}));
         QCOMPARE(f.pane(2).filePath(), clip("new.mp4"));
         QCOMPARE(f.controller.hasPendingResume(), wasPlaying);

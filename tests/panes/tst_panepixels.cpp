@@ -1,6 +1,7 @@
 // Panes on the real engine, each showing a clip, read back pixel by pixel. On the offscreen platform the
 // software path draws; on X the OpenGL path is forced, whatever the GL driver. The machine has no sound
 // device: movies must still show and play, also four with sound started together again and again.
+#include "OpenAndWait.h"
 #include "FakeDialogPresenter.h"
 #include "FakeFileViewer.h"
 #include "FakeScheduler.h"
@@ -116,7 +117,7 @@ private Q_SLOTS:
         QFETCH(QColor, colour);
         // Moving a pane to another window gives its GL surface a new context, so a new render context.
         QTMovieSubView* pane = panes_[0];
-        QVERIFY(pane->createMovieView(file));
+        QVERIFY(test::openInPane(*pane, file));
         QWidget other;
         other.resize(320, 240);
         pane->setParent(&other);
@@ -136,7 +137,7 @@ private Q_SLOTS:
     void scaleToFitFillsWidePane()
     {
         QTMovieSubView* pane = panes_[2];
-        QVERIFY(pane->createMovieView(clips_.blue));
+        QVERIFY(test::openInPane(*pane, clips_.blue));
         window_->resize(1200, 480); // panes 600x240: a 4:3 picture leaves bars left and right
         QTRY_COMPARE(pane->width(), 600);
         const QPoint nearLeftEdge(10, 200);
@@ -153,7 +154,7 @@ private Q_SLOTS:
     void ctrlWheelZoomsAroundThePointer()
     {
         QTMovieSubView* pane = panes_[0];
-        QVERIFY(pane->createMovieView(clips_.kind(QStringLiteral("upright.mp4"))));
+        QVERIFY(test::openInPane(*pane, clips_.kind(QStringLiteral("upright.mp4"))));
         const auto across = [pane](double share) {
             return QPoint(qRound(pane->width() * share), pane->height() / 2);
         };
@@ -201,7 +202,7 @@ private Q_SLOTS:
         QFETCH(QColor, upper);
         QFETCH(QColor, lower);
         QTMovieSubView* pane = panes_[3];
-        QVERIFY(pane->createMovieView(clips_.kind(file)));
+        QVERIFY(test::openInPane(*pane, clips_.kind(file)));
         QCOMPARE(static_cast<MpvMovieView*>(pane->movieView())->drawingPath(), engine_->drawingPath());
         QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() / 2, pane->height() / 4), upper));
         QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() / 2, pane->height() * 3 / 4), lower));
@@ -211,14 +212,14 @@ private Q_SLOTS:
     void soundOnlyFileShowsItsName()
     {
         QTMovieSubView* pane = panes_[1];
-        QVERIFY(pane->createMovieView(clips_.tone));
+        QVERIFY(test::openInPane(*pane, clips_.tone));
         const QRect band(0, pane->height() / 3, pane->width(), pane->height() / 3);
         QTRY_VERIFY_WITH_TIMEOUT(brightPixels(screen_.grab(*pane, band)) > 20, DrawTimeoutMs);
         QCOMPARE(brightPixels(screen_.grab(*pane, QRect(0, 0, pane->width(), pane->height() / 4))), 0);
         pane->playMovie();
         QTRY_VERIFY_WITH_TIMEOUT(pane->movie()->currentTime().seconds() > 0.3, DrawTimeoutMs);
         // a movie with pictures loaded after it draws again
-        QVERIFY(pane->createMovieView(clips_.green));
+        QVERIFY(test::openInPane(*pane, clips_.green));
         QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() * 2 / 3, pane->height() / 2), QColor(0, 255, 0)));
     }
 
@@ -230,7 +231,7 @@ private Q_SLOTS:
             QSKIP("the offscreen run of these tests draws in software");
         paneSizedOnGuiThread = paneSizedElsewhere = 0;
         for (QTMovieSubView* pane : panes_) {
-            QVERIFY(pane->createMovieView(clips_.colour(pane->viewNo())));
+            QVERIFY(test::openInPane(*pane, clips_.colour(pane->viewNo())));
             pane->playMovie();
         }
         QTRY_VERIFY_WITH_TIMEOUT(panes_[0]->movie()->currentTime().seconds() > 1.0, DrawTimeoutMs);
@@ -251,7 +252,7 @@ private Q_SLOTS:
         for (int round = 1; round <= SoundStartRounds; ++round) {
             engine_->prepareMovies(paths);
             for (QTMovieSubView* pane : panes_)
-                QVERIFY2(pane->createMovieView(paths[pane->viewNo() - 1]),
+                QVERIFY2(test::openInPane(*pane, paths[pane->viewNo() - 1]),
                          qPrintable(QString::number(round)));
             engine_->discardPreparedMovies();
             for (QTMovieSubView* pane : panes_)

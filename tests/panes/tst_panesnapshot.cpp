@@ -1,5 +1,6 @@
 // Snapshots on the fake engine: what is written and under which names, panes that answer late or never,
 // and folders that cannot be written, which leave nothing behind.
+#include "OpenAndWait.h"
 #include "AppFixture.h"
 #include "PaneFixture.h"
 
@@ -195,7 +196,7 @@ private Q_SLOTS:
         QCOMPARE(notice.text(), QLatin1String(PaneSnapshot::NoMovieText));
         QVERIFY(!notice.showFolderButton()->isVisible());
 
-        QVERIFY(f.pane(1).createMovieView(QStringLiteral("/clips/1.mp4")));
+        QVERIFY(openInPane(f.pane(1), QStringLiteral("/clips/1.mp4")));
         f.window().snapshotAction()->trigger();
         const QStringList paths = finished.last().first().toStringList();
         QCOMPARE(paths.size(), qsizetype(1)); // the fake movie has no picture of its own

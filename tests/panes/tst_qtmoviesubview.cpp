@@ -1,10 +1,13 @@
 // One pane's behaviour on the fake engine.
+#include "OpenAndWait.h"
 #include "PaneFixture.h"
 
 #include "engine/MovieView.h"
 #include "panes/MovieControllerBar.h"
+#include "panes/PaneOpening.h"
 #include "panes/TimeForm.h"
 
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -13,6 +16,7 @@
 
 using namespace tetrapan;
 using namespace tetrapan::test;
+using namespace std::chrono_literals;
 
 namespace {
 // What a caller can ask a pane, in one list.
@@ -79,7 +83,7 @@ private Q_SLOTS:
         if (update)
             pane.updateMovieView(clip("second.mp4"));
         else
-            QVERIFY(pane.createMovieView(clip("second.mp4")));
+            QVERIFY(openInPane(pane, clip("second.mp4")));
         FakeMovie* second = f.movieOf(1);
         QCOMPARE(pane.filePath(), clip("second.mp4"));
         QVERIFY(!pane.isPlaying() && !pane.isLoop());
@@ -91,6 +95,38 @@ private Q_SLOTS:
                                                     "setVolume 0.75"}));
         // Bar and aspect stay as the pane had them.
         QVERIFY(pane.isController() && !pane.isKeepAspect() && pane.isAvailable());
+    }
+
+    // A file slow to open: the pane keeps its movie, says after a moment which file it opens, and its
+    // Cancel drops the open at the engine; a newer open replaces one under way.
+    void aSlowOpenShowsItselfAndCancels()
+    {
+        PaneFixture f;
+        const FakeMovie* first = f.load(1, "first.mp4");
+        QTMovieSubView& pane = f.pane(1);
+        const QWidget& notice = *pane.opening().notice();
+        f.engine.holdOpens = true;
+        QList<QTMovieSubView::OpenOutcome> outcomes;
+        const auto heard = [&outcomes](QTMovieSubView::OpenOutcome outcome, const QString&) { outcomes << outcome; };
+        pane.createMovieView(clip("slow.mp4"), heard);
+        QVERIFY(pane.isOpening());
+        QCOMPARE(f.movieOf(1), first);
+        f.scheduler.advance(PaneOpening::NoticeDelay - 1ms);
+        QVERIFY(!notice.isVisibleTo(&pane));
+        f.scheduler.advance(1ms);
+        QVERIFY(notice.isVisibleTo(&pane));
+        pane.opening().cancelButton()->click();
+        QCOMPARE(outcomes, QList{QTMovieSubView::OpenOutcome::Cancelled});
+        QVERIFY(!pane.isOpening() && !notice.isVisibleTo(&pane));
+        QVERIFY(f.engine.heldPaths().isEmpty());
+        QCOMPARE(f.movieOf(1), first);
+
+        pane.createMovieView(clip("a.mp4"), heard);
+        pane.createMovieView(clip("b.mp4"), heard);
+        QCOMPARE(f.engine.heldPaths(), QStringList{clip("b.mp4")});
+        f.engine.finishOpens();
+        QCOMPARE(outcomes.mid(1), (QList{QTMovieSubView::OpenOutcome::Cancelled, QTMovieSubView::OpenOutcome::Opened}));
+        QCOMPARE(pane.filePath(), clip("b.mp4"));
     }
 
     void emptyAndClearedPanesAgree()

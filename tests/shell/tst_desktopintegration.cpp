@@ -2,6 +2,7 @@
 // every window, every control has a name for screen readers or a tool tip (a picture-only button both, and
 // its picture), the colours come from the desktop's theme, and the README's table of keys is the program's
 // own. (The keys of the real program on a real X server: tst_desktopapplication.)
+#include "OpenAndWait.h"
 #include "AppFixture.h"
 
 #include "palette/ControlWindow.h"
@@ -137,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(f.ctx().fetch(LibrarySchema::Playlist).size(), 1);
 
         for (int n = 1; n <= 4; ++n)
-            QVERIFY(f.pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
+            QVERIFY(test::openInPane(f.pane(n), QStringLiteral("/clips/%1.mp4").arg(n)));
         type(Qt::ControlModifier | Qt::Key_3);
         QCOMPARE(f.coordinator().displayedViewNo(), 3);
         QCOMPARE(QApplication::activeWindow(), typingIn);
@@ -202,7 +203,7 @@ private Q_SLOTS:
         f.nib->viewPrefs().openHelpWindow();
         f.select(f.playlist(QStringLiteral("Angles")));
         for (int n = 1; n <= 4; ++n) {
-            QVERIFY(f.pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
+            QVERIFY(test::openInPane(f.pane(n), QStringLiteral("/clips/%1.mp4").arg(n)));
             f.pane(n).setMovieController(true);
         }
         // menus made as they open are made now

@@ -86,6 +86,8 @@ private Q_SLOTS:
         row("Volume not a number", false, "Volume nan", "10 12 9 -", "");
         row("Seek by the most there is", false, "Seek max", "60 60 59 -", "Seeked=60000000");
         row("Seek back by the most there is", false, "Seek min", "0 2 0 -", "Seeked=0");
+        // a file that cannot be opened leaves pane 1 and its entry as they were
+        row("OpenUri of no movie", false, "OpenUri file:///given/refused.mp4", "10 12 9 -", "");
     }
 
     void commandsActOnThePanesAndReportWhatChanged()
@@ -137,6 +139,11 @@ private Q_SLOTS:
              [&](const QString& volume) {
                  controls.setVolume(volume == "nan" ? std::nan("") : volume.toDouble());
              }},
+            {"OpenUri",
+             [&](const QString& uri) {
+                 app.engine.refusedPaths.insert(QUrl(uri).toLocalFile());
+                 controls.openUri(uri);
+             }},
         };
         commands.value(command.section(' ', 0, 0))(command.section(' ', 1));
         // a new playlist loads, and panes that played resume, once the user lets go
@@ -144,6 +151,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
 
         QCOMPARE(panes(app), panesAfter);
+        QCOMPARE(app.entryCount(), 3);
         QStringList told;
         for (const QList<QVariant>& report : std::as_const(reports))
             told << describe(report.constFirst().toMap());

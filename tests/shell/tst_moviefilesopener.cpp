@@ -99,7 +99,8 @@ private Q_SLOTS:
 
     // Files refused as a whole with one alert; with no playlist chosen, or a folder, a new playlist named
     // after the first file (in the folder) takes them. Files that cannot be opened, or a remote URI from the
-    // command line (""), are named in one alert and their panes emptied. The entries follow the panes.
+    // command line (""), are named in one alert; their panes and entries stay as they were (what the user
+    // had is not lost for a file that was no movie). The entries follow the panes.
     void placing_data()
     {
         QTest::addColumn<QString>("chosen"); // the row chosen in the tree, "" for none
@@ -125,7 +126,7 @@ private Q_SLOTS:
         QTest::newRow("one cannot be opened, one is remote")
             << "a" << QStringList{given(1), Refused, QString(), given(4)}
             << QStringList{de::CanNotCreateMovie.message} << Refused + ": not found\nnot a local file"
-            << "" << QStringList{given(1), QString(), QString(), given(4)};
+            << "" << QStringList{given(1), clip(2), clip(3), given(4)};
     }
 
     void placing()

@@ -271,7 +271,7 @@ private Q_SLOTS:
         const QString key =
             QLatin1String(seekBar ? TimelineBar::OptShowSeekBar : MovieControllerBar::OptShown);
         AppFixture f;
-        const auto start = [&f] { QVERIFY(f.pane(2).createMovieView(QStringLiteral("/clips/2.mp4"))); };
+        const auto start = [&f] { QVERIFY(test::openInPane(f.pane(2), QStringLiteral("/clips/2.mp4"))); };
         const auto shown = [&f, seekBar] {
             // the menu item is checked while the seek bar shows, whoever showed it
             if (f.window().showSeekBarAction()->isChecked() == f.nib->timelineBar().isHidden())

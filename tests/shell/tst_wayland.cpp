@@ -2,6 +2,7 @@
 // movies in the panes on both drawing paths, read back from the panes' own pictures; the windows open where
 // the compositor puts them, full screen comes and goes, and the places remembered from a window system that
 // has them stay for it. Any warning fails: Qt's about a place or an activation it cannot give, mpv's, ours.
+#include "OpenAndWait.h"
 #include "AppFixture.h"
 #include "ScreenProbe.h"
 #include "TestClips.h"
@@ -55,7 +56,7 @@ private Q_SLOTS:
         f.window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.window()));
         for (int n = 1; n <= 4; ++n)
-            QVERIFY(f.pane(n).createMovieView(clips_.colour720p(n)));
+            QVERIFY(test::openInPane(f.pane(n), clips_.colour720p(n)));
         f.coordinator().setAllMoviePlay(true);
         for (int n = 1; n <= 4; ++n) {
             QTMovieSubView& pane = f.pane(n);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OpenAndWait.h"
 #include "FakeDialogPresenter.h"
 #include "FakeFileViewer.h"
 #include "FakeMovieEngine.h"
@@ -141,7 +142,7 @@ struct AppFixture {
     void playFourPanes()
     {
         for (int n = 1; n <= 4; ++n)
-            QVERIFY(pane(n).createMovieView(QStringLiteral("/clips/%1.mp4").arg(n)));
+            QVERIFY(openInPane(pane(n), QStringLiteral("/clips/%1.mp4").arg(n)));
         coordinator().setAllMoviePlay(true);
     }
     QList<bool> playing() { return paneStates(&QTMovieSubView::isPlaying); }

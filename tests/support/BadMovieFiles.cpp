@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,6 +51,23 @@ QList<BadMovieFile> makeBadMovieFiles(const QString& folder, const TestClips& cl
         {QStringLiteral("still image"), clips.still, false, {}},
         {QStringLiteral("missing path"), dir.filePath(QStringLiteral("nowhere.mp4")), true, {}},
     };
+    // The index at the front and the data cut off after it: mpv learns a length and tracks, and never gets a
+    // picture.
+    const QString faststart = dir.filePath(QStringLiteral("indexed-first.mp4"));
+    QByteArray headerOnly;
+    if (QProcess::execute(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-i", clips.red, "-c", "copy",
+                                                     "-movflags", "+faststart", faststart}) == 0) {
+        QFile whole(faststart);
+        if (whole.open(QIODevice::ReadOnly))
+            headerOnly = whole.readAll();
+        const qsizetype data = headerOnly.indexOf("mdat");
+        headerOnly = data > 0 ? headerOnly.left(data + 4 + 64) : QByteArray();
+    }
+    files.append({QStringLiteral("MP4 cut after its header"),
+                  write(dir, QStringLiteral("header-only.mp4"), headerOnly.isEmpty() ? clip.left(64) : headerOnly),
+                  false,
+                  headerOnly.isEmpty() ? QStringLiteral("ffmpeg could not move the clip's index to its front")
+                                       : QString()});
     // Root reads any file whatever its mode, so these are the unreadable files that fail for everyone: a pipe
     // nobody writes to (opening it would wait for ever) and a link to nothing.
     const QString fifo = dir.filePath(QStringLiteral("pipe.mp4"));

@@ -8,7 +8,7 @@ namespace tetrapan::test {
 struct TestClips;
 
 // Every kind of path a user may give that is no movie, made in a folder of the test's: an empty file, text
-// named .mp4, an MP4 cut in half, a playlist file, a folder, a picture, a path to nothing, a named pipe, a
+// named .mp4, an MP4 cut in half, an MP4 cut after its header, a playlist file, a folder, a picture, a path to nothing, a named pipe, a
 // link to nothing, and a file nobody may read, which only a user other than root can test: no file mode stops
 // root.
 struct BadMovieFile {

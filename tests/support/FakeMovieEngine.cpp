@@ -9,7 +9,38 @@ bool FakeMovieEngine::canInitWithFile(const QString& path) const
     return !path.isEmpty() && !refusedPaths.contains(path);
 }
 
-MovieOpenResult FakeMovieEngine::movieWithFile(const QString& path)
+quint64 FakeMovieEngine::openMovie(const QString& path, MovieOpened done)
+{
+    const quint64 id = ++lastOpening_;
+    if (holdOpens)
+        held_.append({id, path, std::move(done)});
+    else
+        done(open(path));
+    return id;
+}
+
+void FakeMovieEngine::cancelOpening(quint64 opening)
+{
+    held_.removeIf([opening](const Held& held) { return held.id == opening; });
+}
+
+void FakeMovieEngine::finishOpens()
+{
+    while (!held_.isEmpty()) {
+        Held held = held_.takeFirst();
+        held.done(open(held.path));
+    }
+}
+
+QStringList FakeMovieEngine::heldPaths() const
+{
+    QStringList paths;
+    for (const Held& held : held_)
+        paths << held.path;
+    return paths;
+}
+
+MovieOpenResult FakeMovieEngine::open(const QString& path)
 {
     MovieOpenResult result;
     if (!canInitWithFile(path) || failingPaths.contains(path)) {

@@ -23,9 +23,17 @@ public:
     QHash<QString, MovieTime> durations;
     QHash<QString, QString> titles;
 
+    // While set, opens wait until finishOpens; otherwise they are answered before openMovie returns.
+    bool holdOpens = false;
+
     bool canInitWithFile(const QString& path) const override;
-    MovieOpenResult movieWithFile(const QString& path) override;
+    quint64 openMovie(const QString& path, MovieOpened done) override;
+    void cancelOpening(quint64 opening) override;
     MovieView* createMovieView(QWidget* parent) override;
+    // Answers the held opens, oldest first.
+    void finishOpens();
+    // The paths of the held opens not answered nor cancelled yet.
+    QStringList heldPaths() const;
 
     // Every movie opened so far that still exists, oldest first.
     QList<FakeMovie*> openedMovies() const;
@@ -34,7 +42,16 @@ public:
     static constexpr MovieTime DefaultDuration{60 * 600, 600, MovieTime::NoFlags};
 
 private:
+    MovieOpenResult open(const QString& path);
+
+    struct Held {
+        quint64 id;
+        QString path;
+        MovieOpened done;
+    };
     QList<QPointer<FakeMovie>> opened_;
+    QList<Held> held_;
+    quint64 lastOpening_ = 0;
 };
 
 } // namespace tetrapan::test

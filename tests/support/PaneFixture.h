@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OpenAndWait.h"
 #include "FakeDialogPresenter.h"
 #include "FakeFileViewer.h"
 #include "FakeMovieEngine.h"
@@ -86,7 +87,7 @@ struct PaneFixture {
     // Loads "/clips/<name>", a one-minute movie at scale 600 unless the engine is told otherwise.
     FakeMovie* load(int viewNo, const char* name = "clip.mp4")
     {
-        return pane(viewNo).createMovieView(clip(name)) ? movieOf(viewNo) : nullptr;
+        return openInPane(pane(viewNo), clip(name)) ? movieOf(viewNo) : nullptr;
     }
     void setFloat(const char* key, float value)
     {

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "engine/MovieEngine.h"
+#include "platform/Scheduler.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace tetrapan {
+
+// A pane's open under way. The engine opens the file off the GUI thread; meanwhile the pane keeps what it
+// showed and, once the open takes longer than a local file's few milliseconds, says over its picture which
+// file it is opening, with a button that cancels it. One open at a time: a new one cancels the one before.
+class PaneOpening final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds NoticeDelay{300};
+    // result: the engine's answer; cancelled: the open was cancelled or replaced, and result holds nothing.
+    using Done = std::function<void(MovieOpenResult result, bool cancelled)>;
+
+    // area: the widget the notice is laid over, in its middle.
+    PaneOpening(QWidget& area, MovieEngine& engine, Scheduler& scheduler);
+    // An open still under way is dropped without a word.
+    ~PaneOpening() override;
+
+    // done may hear the answer before this returns.
+    void open(const QString& path, Done done);
+    void cancel();
+    bool isOpening() const { return opening_; }
+    QString path() const { return opening_ ? path_ : QString(); }
+    // The notice and its button, for tests.
+    QWidget* notice() const { return notice_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void finish(MovieOpenResult result, bool cancelled);
+    void showNotice();
+    void placeNotice();
+
+    QWidget& area_;
+    MovieEngine& engine_;
+    Scheduler& scheduler_;
+    QWidget* notice_;
+    QLabel* text_;
+    QPushButton* cancelButton_;
+    bool opening_ = false;
+    QString path_;
+    Done done_;
+    quint64 engineOpening_ = 0;
+    // Tells an answer to the open under way from one to an open since dropped.
+    quint64 ticket_ = 0;
+    Scheduler::TaskId noticeTask_ = Scheduler::NoTask;
+};
+
+} // namespace tetrapan
