@@ -39,10 +39,12 @@ inline const AlertText NoFileManager{QStringLiteral("alert"), QStringLiteral("No
 inline const AlertText TwoOrMoreFilesAdded{
     QStringLiteral("alert"), QStringLiteral("Two or more files are added."),
     QStringLiteral("Please add only one file."), QStringLiteral("Cancel")};
-// Files opened from outside (the command line, the file manager, the file table) fill panes 1 to 4 in order.
+// Files opened from outside (the command line, the file manager, the file table) fill panes 1 to 4 in order;
+// of more, the first four are opened and the details name the others.
 inline const AlertText FiveOrMoreFilesAdded{
     QStringLiteral("alert"), QStringLiteral("Five or more files are added."),
-    QStringLiteral("Please add up to four files, one for each pane."), QStringLiteral("Cancel")};
+    QStringLiteral("The first four are opened, one for each pane; the others, named in the details, are left out."),
+    QStringLiteral("OK")};
 // Two programs writing one library would lose each other's changes. %1: the library's folder, %2: who holds
 // its lock, %3: the lock file. A lock left by a computer that stopped while it ran is never taken over.
 inline const AlertText TetrapanIsAlreadyRunning{

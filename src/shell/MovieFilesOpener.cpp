@@ -64,11 +64,14 @@ void MovieFilesOpener::placePendingFiles()
     placing(pending_.takeFirst());
 }
 
-void MovieFilesOpener::placing(const QStringList& paths)
+void MovieFilesOpener::placing(const QStringList& given)
 {
-    if (paths.size() > MaxFiles) {
-        dialogExtension::displayMessage(dialogs_, dialogExtension::FiveOrMoreFilesAdded);
-        return placed(paths, {});
+    // more files than panes: the first four go in, as the user would have picked them anyway, and the alert
+    // names the rest rather than refusing them all
+    const QStringList paths = given.mid(0, MaxFiles);
+    if (given.size() > MaxFiles) {
+        dialogExtension::displayMessage(dialogs_, dialogExtension::FiveOrMoreFilesAdded,
+                                        given.mid(MaxFiles).join(QLatin1Char('\n')));
     }
     TBArrayController* library = movController_.tbArrayController();
     if (!library)

@@ -58,7 +58,7 @@ private:
     void schedulePlacing();
     void placePendingFiles();
     // One request; it ends in placed, at once or once its files have opened.
-    void placing(const QStringList& paths);
+    void placing(const QStringList& given);
     void placeInPanes(const QStringList& paths, const QString& uniqueId);
     // problems: the files that could not be placed, each "<file>: <why>".
     void placed(const QStringList& paths, const QStringList& problems);

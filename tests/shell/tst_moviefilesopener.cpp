@@ -111,8 +111,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("panes"); // none: as they were
         namespace de = dialogExtension;
         const QStringList none;
-        QTest::newRow("five files") << "a" << givens(5) << QStringList{de::FiveOrMoreFilesAdded.message} << ""
-                                    << "" << none;
+        QTest::newRow("five files") << "a" << givens(5) << QStringList{de::FiveOrMoreFilesAdded.message}
+                                    << given(5) << "" << givens(4);
         QTest::newRow("no playlist") << "" << givens(3) << none << ""
                                      << "F,a,b,*1" << QStringList{given(1), given(2), given(3), QString()};
         QTest::newRow("a folder") << "F" << givens(2) << none << ""
