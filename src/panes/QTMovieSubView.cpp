@@ -248,6 +248,9 @@ std::optional<QString> QTMovieSubView::playlistForPlacing()
 
 void QTMovieSubView::openMovieFile(QObject*)
 {
+    // asked before the file is chosen: a file chosen and then dropped for want of a playlist is lost work
+    if (!playlistForPlacing())
+        return;
     const QStringList paths =
         dialogExtension::selectFilePath(dialogs_, true, false, false, false, true, QString());
     if (paths.isEmpty())

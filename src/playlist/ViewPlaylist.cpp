@@ -93,6 +93,9 @@ void ViewPlaylist::openPlaylistWindow()
     playlistWindow->show();
     playlistWindow->raise();
     playlistWindow->activateWindow();
+    // what the user came for (a playlist to choose) is at hand for the keys
+    if (olvPlaylist)
+        olvPlaylist->setFocus(Qt::OtherFocusReason);
     initPlaylistWindow();
     userDefaultsExtension::setDefaultBoolValue(settings_, true, key(OptIsPlaylist));
 }

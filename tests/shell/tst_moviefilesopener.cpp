@@ -213,6 +213,12 @@ private Q_SLOTS:
         QCOMPARE(app.pane(1).movie(), first);
         QCOMPARE(entryPaths(app, app.uid(QStringLiteral("a"))), panePaths(app));
         QVERIFY(app.dialogs.alerts.isEmpty());
+        // with no playlist chosen the user hears so before choosing a file, and Open Playlist shows the tree
+        app.choose(QString());
+        app.window().openIntoPaneActions().at(0)->trigger();
+        QCOMPARE(app.dialogs.openPanels.size(), 2);
+        QCOMPARE(alertMessages(app), QStringList{dialogExtension::PlaylistIsNotSelected.message});
+        QVERIFY(app.playlistWindow().isVisible());
     }
 
     void openMoviesAndTheFileTable()
