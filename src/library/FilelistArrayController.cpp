@@ -63,7 +63,8 @@ bool FilelistArrayController::sortsBefore(ObjectId a, ObjectId b) const
 
 QList<ObjectId> FilelistArrayController::computeArrangement() const
 {
-    const QList<std::pair<ObjectId, QVariant>> ids = context_.fetchValues(LibrarySchema::Filelist, ViewNo, filter_);
+    const QList<std::pair<ObjectId, QVariant>> ids =
+        context_.fetchValues(LibrarySchema::Filelist, ViewNo, filter_);
     // each entry's pane read once, not once per comparison: a whole library is tens of thousands of entries
     std::vector<std::pair<int, ObjectId>> keyed;
     keyed.reserve(ids.size());

@@ -362,7 +362,8 @@ void ObjectContext::forEachMatching(const QString& entityName, const Predicate& 
 QList<ObjectId> ObjectContext::fetch(const QString& entityName, const Predicate& predicate) const
 {
     QList<ObjectId> result;
-    forEachMatching(entityName, predicate, [&result](RecordMap::const_iterator it) { result.append(it.key()); });
+    forEachMatching(entityName, predicate,
+                    [&result](RecordMap::const_iterator it) { result.append(it.key()); });
     return result;
 }
 

@@ -81,8 +81,9 @@ private Q_SLOTS:
         QCOMPARE(f.nib->appDelegate().isTerminating(), quits);
         // one question, which carries the reason; an error alert only for the other place failing too
         QCOMPARE(f.dialogs.alerts.size(), 1);
-        QVERIFY2(f.dialogs.alerts.front().informativeText.startsWith(f.home.libraryFile() + QStringLiteral(": ")),
-                 qPrintable(f.dialogs.alerts.front().informativeText));
+        QVERIFY2(
+            f.dialogs.alerts.front().informativeText.startsWith(f.home.libraryFile() + QStringLiteral(": ")),
+            qPrintable(f.dialogs.alerts.front().informativeText));
         const bool elsewhereFails = savedAs.startsWith(QLatin1String("no/"));
         QCOMPARE(f.dialogs.errors.size(), elsewhereFails ? 1 : 0);
         if (elsewhereFails)

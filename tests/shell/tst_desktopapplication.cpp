@@ -501,10 +501,11 @@ private Q_SLOTS:
         const bool library = which == QLatin1String("library");
         test::TestHome home;
         QVERIFY(test::writeLibrary(home, Angles, {clips.red}, false));
-        const QFileInfo file(library                                 ? home.libraryFile()
-                             : which == QLatin1String("settings") ? home.settingsFile()
-                                                                   : QFileInfo(home.libraryFile()).dir().filePath(
-                                                                         QStringLiteral("Tetrapan.lock")));
+        const QFileInfo file(
+            library ? home.libraryFile()
+            : which == QLatin1String("settings")
+                ? home.settingsFile()
+                : QFileInfo(home.libraryFile()).dir().filePath(QStringLiteral("Tetrapan.lock")));
         QFile::remove(file.filePath());
         QCOMPARE(::mkfifo(QFile::encodeName(file.filePath()).constData(), 0600), 0);
         ProgramProcess app(home);
@@ -516,7 +517,7 @@ private Q_SLOTS:
         if (which == QLatin1String("lock")) {
             QCOMPARE(app.finished(), 1);
             QVERIFY(app.errors().contains(QFile::encodeName(file.filePath()) + " cannot be used: it is not a "
-                                                                                 "regular file but a FIFO"));
+                                                                               "regular file but a FIFO"));
             return;
         }
         QVERIFY(app.quit());
