@@ -61,8 +61,9 @@ package: build
 package-check: build
 	scripts/package-check.sh $(BUILD_DIR)
 
+# two at a time: the tests that use X run on X servers of their own (tests/support/xvfb-own.sh)
 test: build
-	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure $(CTEST_ARGS)
+	cd $(BUILD_DIR) && $(XVFB) ctest -j2 --output-on-failure $(CTEST_ARGS)
 
 # -O1 with line tables only: half the compile time of -O2 -g, and reports still name every function and line
 $(ASAN_BUILD_DIR)/build.ninja:

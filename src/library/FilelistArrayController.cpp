@@ -64,12 +64,13 @@ bool FilelistArrayController::sortsBefore(ObjectId a, ObjectId b) const
 
 QList<ObjectId> FilelistArrayController::computeArrangement() const
 {
-    const QList<ObjectId> ids = context_.fetch(LibrarySchema::Filelist, filter_);
+    const QList<std::pair<ObjectId, QVariant>> ids =
+        context_.fetchValues(LibrarySchema::Filelist, ViewNo, filter_);
     // each entry's pane read once, not once per comparison: a whole library is tens of thousands of entries
     std::vector<std::pair<int, ObjectId>> keyed;
     keyed.reserve(ids.size());
-    for (ObjectId id : ids)
-        keyed.emplace_back(context_.value(id, ViewNo).toInt(), id);
+    for (const auto& [id, viewNo] : ids)
+        keyed.emplace_back(viewNo.toInt(), id);
     std::sort(keyed.begin(), keyed.end());
     QList<ObjectId> arranged;
     arranged.reserve(ids.size());

@@ -40,13 +40,12 @@ QString identifierKey(const QString& entityName)
 
 int maxIntValue(const ObjectContext& context, const QString& entityName, const QString& key)
 {
-    const QList<ObjectId> records = context.fetch(entityName);
+    const QList<std::pair<ObjectId, QVariant>> records = context.fetchValues(entityName, key);
     if (records.isEmpty())
         return 0;
     qint64 largest = std::numeric_limits<qint64>::min();
-    for (ObjectId id : records)
-        largest =
-            std::max(largest, userDefaultsExtension::integerMeaning(context.value(id, key)).value_or(0));
+    for (const auto& [id, value] : records)
+        largest = std::max(largest, userDefaultsExtension::integerMeaning(value).value_or(0));
     return static_cast<int>(
         std::clamp<qint64>(largest, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
@@ -57,9 +56,8 @@ namespace {
 int lowestFreeNumber(const ObjectContext& context, const QString& entityName)
 {
     QSet<qint64> taken;
-    for (ObjectId id : context.fetch(entityName)) {
-        if (const auto number =
-                userDefaultsExtension::integerMeaning(context.value(id, identifierKey(entityName))))
+    for (const auto& [id, value] : context.fetchValues(entityName, identifierKey(entityName))) {
+        if (const auto number = userDefaultsExtension::integerMeaning(value))
             taken.insert(*number);
     }
     int number = 1;
@@ -95,8 +93,8 @@ QStringList repairIdentifiers(ObjectContext& context, SettingsDomain& settings)
     QStringList repaired;
     QSet<QString> seen;
     // in id order, so the node that had an identifier first keeps it
-    for (ObjectId node : context.fetch(entity)) {
-        const QString uniqueId = context.value(node, UniqueId).toString();
+    for (const auto& [node, storedId] : context.fetchValues(entity, UniqueId)) {
+        const QString uniqueId = storedId.toString();
         if (!uniqueId.isEmpty() && !seen.contains(uniqueId)) {
             seen.insert(uniqueId);
             continue;

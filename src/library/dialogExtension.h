@@ -54,6 +54,13 @@ inline const AlertText TetrapanIsAlreadyRunning{
         "If no Tetrapan runs there (its computer stopped while it ran), delete the lock file %3 and "
         "start Tetrapan again."),
     QStringLiteral("OK")};
+// A lock file that is no regular file (a FIFO, a folder) would hold the start for ever, or forever fail. %1:
+// the lock file, %2: what it is ("it is not a regular file but a FIFO").
+inline const AlertText LockFileUnusable{
+    QStringLiteral("alert"), QStringLiteral("Tetrapan cannot use its lock file."),
+    QStringLiteral(
+        "The lock file %1 cannot be used: %2. Delete it or move it away, and start Tetrapan again."),
+    QStringLiteral("OK")};
 inline const AlertText DeletePlaylist{
     QStringLiteral("alert"), QStringLiteral("Delete Playlist?"), {}, QStringLiteral("Delete,Cancel")};
 inline const AlertText DeleteFolder{QStringLiteral("alert"), QStringLiteral("Delete Folder?"),

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QUndoCommand>
+#include <QVarLengthArray>
 
 namespace tetrapan {
 
@@ -343,13 +344,13 @@ void ObjectContext::rawUnlink(ObjectId id, const QString& key, ObjectId target)
     Q_EMIT valueChanged(target, rel.inverse);
 }
 
-QList<ObjectId> ObjectContext::fetch(const QString& entityName, const Predicate& predicate) const
+template <typename Take>
+void ObjectContext::forEachMatching(const QString& entityName, const Predicate& predicate, Take take) const
 {
-    QList<ObjectId> result;
     const EntityDescription* entity = model().entity(entityName);
     if (!entity)
-        return result;
-    QList<qsizetype> termIndexes;
+        return;
+    QVarLengthArray<qsizetype, 4> termIndexes;
     for (const Predicate::Term& term : predicate.terms())
         termIndexes.append(entity->attributeIndex(term.key));
     for (auto it = records_.cbegin(); it != records_.cend(); ++it) {
@@ -357,15 +358,35 @@ QList<ObjectId> ObjectContext::fetch(const QString& entityName, const Predicate&
             continue;
         bool matches = true;
         for (qsizetype t = 0; t < termIndexes.size(); ++t) {
-            const QVariant stored = termIndexes[t] < 0 ? QVariant() : it->attributes[termIndexes[t]];
+            static const QVariant absent;
+            const QVariant& stored = termIndexes[t] < 0 ? absent : it->attributes[termIndexes[t]];
             if (!Predicate::valueMatches(stored, predicate.terms()[t].value)) {
                 matches = false;
                 break;
             }
         }
         if (matches)
-            result.append(it.key());
+            take(it);
     }
+}
+
+QList<ObjectId> ObjectContext::fetch(const QString& entityName, const Predicate& predicate) const
+{
+    QList<ObjectId> result;
+    forEachMatching(entityName, predicate,
+                    [&result](RecordMap::const_iterator it) { result.append(it.key()); });
+    return result;
+}
+
+QList<std::pair<ObjectId, QVariant>> ObjectContext::fetchValues(const QString& entityName, const QString& key,
+                                                                const Predicate& predicate) const
+{
+    QList<std::pair<ObjectId, QVariant>> result;
+    const EntityDescription* entity = model().entity(entityName);
+    const qsizetype ai = entity ? entity->attributeIndex(key) : -1;
+    forEachMatching(entityName, predicate, [&result, ai](RecordMap::const_iterator it) {
+        result.append({it.key(), ai < 0 ? QVariant() : it->attributes[ai]});
+    });
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <QUndoStack>
 
 #include <functional>
+#include <utility>
 
 namespace tetrapan {
 
@@ -51,6 +52,10 @@ public:
 
     // Records of an entity that match, in id order; unsaved inserts included, deleted records not.
     QList<ObjectId> fetch(const QString& entityName, const Predicate& predicate = {}) const;
+    // The same records with one attribute's value each, read in the same pass: asking value() for each of
+    // tens of thousands of records looks every one of them up again.
+    QList<std::pair<ObjectId, QVariant>> fetchValues(const QString& entityName, const QString& key,
+                                                     const Predicate& predicate = {}) const;
 
     bool hasChanges() const { return changeCount_ != savedChangeCount_; }
     // Editors in progress (a tree row being renamed) register here so a save can finish them first.
@@ -80,6 +85,8 @@ Q_SIGNALS:
     void saved();
 
 private:
+    template <typename Take>
+    void forEachMatching(const QString& entityName, const Predicate& predicate, Take take) const;
     friend class ContextCommand;
 
     const Record& record(ObjectId id) const;

@@ -26,6 +26,7 @@ bool StoreCoordinator::addXmlStore(const QString& filePath, StoreError& error)
     const bool read = prefetched ? prefetch_->take(records, error) : store->load(records, error);
     prefetch_.reset();
     if (!read) {
+        error.stage = StoreError::Stage::Reading;
         openError_ = error;
         return false;
     }
@@ -81,6 +82,7 @@ bool StoreCoordinator::save(const RecordMap& records, StoreError& error) const
 {
     if (!store_) {
         error = openError_;
+        error.stage = StoreError::Stage::Saving;
         error.line = 0;
         error.column = 0;
         error.reason = openError_.isSet()

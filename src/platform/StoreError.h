@@ -10,6 +10,9 @@ struct StoreError {
     qint64 line = 0;
     qint64 column = 0;
     QString reason;
+    // A library that was read whole and cannot be written is not damaged; the user must be told which.
+    enum class Stage { Saving, Reading };
+    Stage stage = Stage::Saving;
 
     bool isSet() const { return !reason.isEmpty(); }
     // One sentence for people: "<file>, line 3, column 7: duplicate id 12".
@@ -19,6 +22,11 @@ struct StoreError {
         if (line > 0)
             where += QStringLiteral(", line %1, column %2").arg(line).arg(column);
         return where + QStringLiteral(": ") + reason;
+    }
+    QString headline() const
+    {
+        return stage == Stage::Reading ? QStringLiteral("The library could not be read.")
+                                       : QStringLiteral("The library could not be saved.");
     }
 };
 

@@ -6,7 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 
-#include <cstdio>
+#include <charconv>
 
 namespace tetrapan {
 
@@ -51,31 +51,68 @@ namespace {
 // Attribute text escaped for a double-quoted XML attribute; line breaks and tabs as character references
 // so they survive the reader's attribute-value normalisation. Works on UTF-8, whose multi-byte sequences
 // never contain these ASCII bytes.
-void appendEscaped(QByteArray& out, const QByteArray& utf8)
+// The text between two escaped characters goes in as one piece: a large library is mostly such text.
+void appendEscaped(QByteArray& out, QByteArrayView utf8)
 {
-    for (const char c : utf8) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\n': out += "&#10;"; break;
-        case '\r': out += "&#13;"; break;
-        case '\t': out += "&#9;"; break;
-        default:
-            out += c;
+    const char* run = utf8.data();
+    const char* const end = run + utf8.size();
+    for (const char* p = run; p != end; ++p) {
+        const char* reference = nullptr;
+        switch (*p) {
+        case '&': reference = "&amp;"; break;
+        case '<': reference = "&lt;"; break;
+        case '>': reference = "&gt;"; break;
+        case '"': reference = "&quot;"; break;
+        case '\n': reference = "&#10;"; break;
+        case '\r': reference = "&#13;"; break;
+        case '\t': reference = "&#9;"; break;
+        default: continue;
         }
+        out.append(run, p - run);
+        out += reference;
+        run = p + 1;
     }
+    out.append(run, end - run);
 }
 
-void appendAttribute(QByteArray& out, const QString& name, const QByteArray& utf8Value)
+void appendAttribute(QByteArray& out, QByteArrayView name, QByteArrayView utf8Value)
 {
     out += ' ';
-    out += name.toLatin1();
+    out += name;
     out += "=\"";
     appendEscaped(out, utf8Value);
     out += '"';
 }
+
+void appendNumberAttribute(QByteArray& out, QByteArrayView name, unsigned long long number)
+{
+    char digits[24];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, number);
+    out += ' ';
+    out += name;
+    out += "=\"";
+    out.append(digits, end - digits);
+    out += '"';
+}
+
+// The names of an entity's relationships and attributes as the file spells them, made once per save rather
+// than once per record.
+struct EntityNames {
+    QByteArray element;
+    QList<QByteArray> relationships;
+    QList<QByteArray> attributes;
+    QList<QByteArray> base64Attributes;
+
+    explicit EntityNames(const EntityDescription& entity) : element(entity.name.toLatin1())
+    {
+        for (const RelationshipDescription& r : entity.relationships)
+            relationships.append(r.name.toLatin1());
+        for (const AttributeDescription& a : entity.attributes) {
+            attributes.append(a.name.toLatin1());
+            base64Attributes.append((a.name + Base64Suffix).toLatin1());
+        }
+    }
+};
 
 // XML 1.0 has no form, not even a character reference, for the other control characters below a space,
 // nor for U+FFFE and U+FFFF.
@@ -93,10 +130,20 @@ QByteArray formatDate(const QDateTime& value)
     const QDateTime utc = value.timeSpec() == Qt::UTC ? value : value.toUTC();
     const QDate d = utc.date();
     const QTime t = utc.time();
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(),
-                                d.day(), t.hour(), t.minute(), t.second(), t.msec());
-    return QByteArray(text, n);
+    // "yyyy-MM-ddTHH:mm:ss.zzzZ"; years outside 1 to 9999 are never kept (canHoldDate)
+    char text[] = "0000-00-00T00:00:00.000Z";
+    const auto put = [&text](int at, int width, int value) {
+        for (int i = at + width - 1; i >= at; --i, value /= 10)
+            text[i] = char('0' + value % 10);
+    };
+    put(0, 4, d.year());
+    put(5, 2, d.month());
+    put(8, 2, d.day());
+    put(11, 2, t.hour());
+    put(14, 2, t.minute());
+    put(17, 2, t.second());
+    put(20, 3, t.msec());
+    return QByteArray(text, sizeof text - 1);
 }
 
 QByteArray formatValueUtf8(const QVariant& value, AttributeType type)
@@ -129,18 +176,22 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
     out.reserve(records.size() * 200);
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<";
     out += RootElement.toLatin1();
-    appendAttribute(out, QStringLiteral("version"), QByteArray::number(FormatVersion));
+    appendNumberAttribute(out, "version", FormatVersion);
     out += ">\n";
 
+    QList<EntityNames> names;
+    for (const EntityDescription& entity : entities)
+        names.append(EntityNames(entity));
     for (qsizetype e = 0; e < entities.size(); ++e) {
         const EntityDescription& entity = entities[e];
+        const EntityNames& name = names[e];
         for (const RecordMap::const_iterator& it : byEntity[e]) {
             out += "  <";
-            out += entity.name.toLatin1();
-            appendAttribute(out, QStringLiteral("id"), QByteArray::number(it.key()));
+            out += name.element;
+            appendNumberAttribute(out, "id", it.key());
             for (qsizetype ri = 0; ri < entity.relationships.size(); ++ri) {
                 if (!entity.relationships[ri].toMany && it->toOne(ri) != NoObject)
-                    appendAttribute(out, entity.relationships[ri].name, QByteArray::number(it->toOne(ri)));
+                    appendNumberAttribute(out, name.relationships[ri], it->toOne(ri));
             }
             for (qsizetype ai = 0; ai < entity.attributes.size(); ++ai) {
                 const QVariant& value = it->attributes[ai];
@@ -148,9 +199,9 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
                     continue;
                 const AttributeDescription& attribute = entity.attributes[ai];
                 if (attribute.type == AttributeType::String && !xmlCanHold(value.toString()))
-                    appendAttribute(out, attribute.name + Base64Suffix, value.toString().toUtf8().toBase64());
+                    appendAttribute(out, name.base64Attributes[ai], value.toString().toUtf8().toBase64());
                 else
-                    appendAttribute(out, attribute.name, formatValueUtf8(value, attribute.type));
+                    appendAttribute(out, name.attributes[ai], formatValueUtf8(value, attribute.type));
             }
             out += "/>\n";
         }
@@ -165,12 +216,13 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
                 continue;
             if (model_.entity(r.destination) - entities.constData() < e)
                 continue;
+            const QByteArray destination = r.destination.toLatin1();
             for (const RecordMap::const_iterator& it : byEntity[e]) {
                 for (ObjectId other : it->relations[ri]) {
                     out += "  <";
                     out += LinkElement.toLatin1();
-                    appendAttribute(out, entity.name, QByteArray::number(it.key()));
-                    appendAttribute(out, r.destination, QByteArray::number(other));
+                    appendNumberAttribute(out, names[e].element, it.key());
+                    appendNumberAttribute(out, destination, other);
                     out += "/>\n";
                 }
             }

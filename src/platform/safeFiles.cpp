@@ -63,6 +63,14 @@ Opening openForReading(QFile& file, const QString& path, QString* reason)
     return Opening::Opened;
 }
 
+QString notRegularFile(const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return {};
+    return QStringLiteral("it is not a regular file but %1").arg(kindOf(info.st_mode));
+}
+
 QString setAside(const QString& filePath, const QDateTime& now, QString* reason)
 {
     const QString base =

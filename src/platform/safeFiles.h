@@ -20,6 +20,10 @@ enum class Opening { Opened, Missing, Refused };
 // file ("it is not a regular file but a FIFO").
 Opening openForReading(QFile& file, const QString& path, QString* reason);
 
+// Why the thing at `path` is no regular file ("it is not a regular file but a FIFO"), following symbolic
+// links; empty for a regular file or when nothing is there.
+QString notRegularFile(const QString& path);
+
 // Renames `filePath` to "<file>.damaged-<yyyyMMdd-HHmmss>" ("-2", "-3", ... when the name is taken) and
 // returns the new path; empty when it could not be moved, with the reason ("could not be kept as <name>
 // (<why>)").

@@ -97,7 +97,7 @@ bool MessageBoxPresenter::presentError(const StoreError& error)
     box.setWindowTitle(QStringLiteral("Tetrapan"));
     box.setWindowModality(Qt::ApplicationModal);
     box.setIcon(QMessageBox::Critical);
-    box.setText(QStringLiteral("The library could not be read or saved."));
+    box.setText(error.headline());
     box.setInformativeText(error.text());
     box.addButton(QMessageBox::Ok);
     box.exec();

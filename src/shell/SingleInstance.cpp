@@ -1,5 +1,6 @@
 #include "shell/SingleInstance.h"
 
+#include "platform/safeFiles.h"
 #include "shell/ApplicationAdaptor.h"
 #include "shell/commandLine.h"
 
@@ -89,6 +90,10 @@ QString SingleInstance::lockLostReason() const
 
 SingleInstance::Role SingleInstance::start(const QStringList& files)
 {
+    // QLockFile reads a lock file it finds, and reading a FIFO waits for a writer that never comes
+    unusableReason_ = safeFiles::notRegularFile(lockFilePath_);
+    if (!unusableReason_.isEmpty())
+        return Role::Unusable;
     QDir().mkpath(QFileInfo(lockFilePath_).absolutePath());
     if (lock_->tryLock(0)) {
         offerOnBus();

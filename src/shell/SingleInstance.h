@@ -29,6 +29,7 @@ public:
         First,      // this program owns the library
         HandedOver, // the program that owns it took the request
         Refused,    // another program owns it and could not be reached
+        Unusable,   // the lock file is no regular file (unusableReason says what it is)
     };
 
     static constexpr std::chrono::milliseconds HandOverTimeout{10000};
@@ -44,6 +45,7 @@ public:
     // files: local paths for panes 1 to 4, as the command line gives them.
     Role start(const QStringList& files);
     QString lockFilePath() const { return lockFilePath_; }
+    QString unusableReason() const { return unusableReason_; }
     // Who holds the lock as its file says: "process 123 on the computer \"host\""; empty when it cannot be
     // read.
     QString lockHolder() const;
@@ -70,6 +72,7 @@ private:
     static QVariantMap platformData();
 
     QString lockFilePath_;
+    QString unusableReason_;
     std::unique_ptr<QLockFile> lock_;
     QDBusConnection bus_;
     bool offered_ = false;

@@ -263,18 +263,18 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
     StoreError error;
     if (context.save(error))
         return TerminateNow;
-    if (dialogs_.presentError(error))
-        return TerminateCancel;
-    return quitUnsaved(context);
+    return quitUnsaved(context, error);
 }
 
 // Nothing is discarded without the user's word: the default answer writes the library to a place of their
 // choosing, and a cancelled file panel, or a place that cannot be written either, leaves the program running.
-int Tetrapan_AppDelegate::quitUnsaved(const ObjectContext& context)
+// The reason is part of the question, so that one failed save asks the user once.
+int Tetrapan_AppDelegate::quitUnsaved(const ObjectContext& context, const StoreError& saveError)
 {
     enum { SaveElsewhere = DialogPresenter::FirstButton, QuitAnyway };
     AlertRequest alert;
     alert.messageText = QStringLiteral("Could not save changes while quitting. Quit anyway?");
+    alert.informativeText = saveError.text();
     alert.buttons = {QStringLiteral("Save Elsewhere\u2026"), QStringLiteral("Quit anyway"),
                      QStringLiteral("Cancel")};
     const int answer = dialogs_.runAlert(alert);

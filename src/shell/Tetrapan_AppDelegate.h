@@ -92,7 +92,7 @@ private:
     static QString readablePartText(const RecordMap& records);
     void repairIdentifiers(ObjectContext& context);
     void tellSettingsNotSaved(const QString& filePath, const QString& reason);
-    int quitUnsaved(const ObjectContext& context);
+    int quitUnsaved(const ObjectContext& context, const StoreError& saveError);
     void scheduleAutosave();
     void autosave();
 

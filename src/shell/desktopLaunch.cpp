@@ -44,6 +44,15 @@ std::optional<int> startOrHandOver(SingleInstance& instance, const QStringList& 
         return 0;
     case SingleInstance::Role::Refused:
         break;
+    case SingleInstance::Role::Unusable: {
+        const dialogExtension::AlertText& alert = dialogExtension::LockFileUnusable;
+        const QString info =
+            alert.info.arg(QDir::toNativeSeparators(instance.lockFilePath()), instance.unusableReason());
+        qWarning("%s %s", qPrintable(alert.message), qPrintable(info));
+        MessageBoxPresenter dialogs;
+        dialogExtension::displayMessage(dialogs, alert.style, alert.message, info, alert.btnList);
+        return 1;
+    }
     }
     const dialogExtension::AlertText& alert = dialogExtension::TetrapanIsAlreadyRunning;
     const QString holder = instance.lockHolder();

@@ -417,12 +417,14 @@ private Q_SLOTS:
         StoreCoordinator coordinator(model_);
         StoreError error;
         QVERIFY(!coordinator.addXmlStore(path, error));
+        QCOMPARE(error.headline(), QStringLiteral("The library could not be read."));
         const QDateTime now(QDate(2026, 12, 8), QTime(6, 15, 30));
         QCOMPARE(QFileInfo(coordinator.setAsideDamagedStore(path, now, error)).fileName(), keptAs);
         QCOMPARE(coordinator.hasStore(), !keptAs.isEmpty());
         QCOMPARE(test::readAll(keptAs.isEmpty() ? path : dir.filePath(keptAs)), QByteArray("damaged"));
         if (keptAs.isEmpty()) {
             QVERIFY(error.reason.contains(QStringLiteral("could not be kept")));
+            QCOMPARE(error.headline(), QStringLiteral("The library could not be saved."));
             return;
         }
         QCOMPARE(test::readAll(earlier), QByteArray("earlier"));

@@ -485,28 +485,41 @@ private Q_SLOTS:
     }
 
     // A FIFO in place of the library or the settings would hold the program before any window shows, waiting
-    // for a writer: it is refused unopened, the user is told, and it is kept aside for the new file.
+    // for a writer: it is refused unopened, the user is told, and it is kept aside for the new file. One in
+    // place of the lock is named and the program ends, leaving it as it is.
     void aFifoInPlaceOfAFileIsSetAside_data()
     {
-        QTest::addColumn<bool>("library"); // else the settings
-        QTest::newRow("library") << true;
-        QTest::newRow("settings") << false;
+        QTest::addColumn<QString>("which");
+        QTest::newRow("library") << QStringLiteral("library");
+        QTest::newRow("settings") << QStringLiteral("settings");
+        QTest::newRow("lock") << QStringLiteral("lock");
     }
 
     void aFifoInPlaceOfAFileIsSetAside()
     {
-        QFETCH(bool, library);
+        QFETCH(QString, which);
+        const bool library = which == QLatin1String("library");
         test::TestHome home;
         QVERIFY(test::writeLibrary(home, Angles, {clips.red}, false));
-        const QFileInfo file(library ? home.libraryFile() : home.settingsFile());
-        QVERIFY(QFile::remove(file.filePath()));
+        const QFileInfo file(
+            library ? home.libraryFile()
+            : which == QLatin1String("settings")
+                ? home.settingsFile()
+                : QFileInfo(home.libraryFile()).dir().filePath(QStringLiteral("Tetrapan.lock")));
+        QFile::remove(file.filePath());
         QCOMPARE(::mkfifo(QFile::encodeName(file.filePath()).constData(), 0600), 0);
         ProgramProcess app(home);
         QVERIFY(app.start());
-        // "Start a New Library", or the settings' "OK"
+        // "Start a New Library", or the settings' or the lock's "OK"
         const test::XServer::Window alert = app.window(QStringLiteral("Tetrapan"));
         QVERIFY2(alert.id != XCB_WINDOW_NONE, "no window within the time: the program waits on the FIFO");
         app.x.key(alert, 0xff0d);
+        if (which == QLatin1String("lock")) {
+            QCOMPARE(app.finished(), 1);
+            QVERIFY(app.errors().contains(QFile::encodeName(file.filePath()) + " cannot be used: it is not a "
+                                                                               "regular file but a FIFO"));
+            return;
+        }
         QVERIFY(app.quit());
         const QStringList kept =
             file.dir().entryList({file.fileName() + QStringLiteral(".damaged-*")}, QDir::System);
