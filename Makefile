@@ -14,7 +14,7 @@ TSAN_BUILD_DIR ?= build-tsan
 # reading and saving. Not the program as a child process (single instance, tst_desktopapplication): Qt hands
 # its D-Bus thread events under locks of its own that ThreadSanitizer cannot see, and the report ends it.
 TSAN_TESTS ?= tst_mpvmovie tst_mpvhandlepool tst_panepixels_software tst_badmovies tst_qtmoviesubview \
-              tst_movcontroller tst_playlistwindow tst_xmlstore tst_fileexistencecache tst_quitsignals
+              tst_movcontroller tst_playlistwindow tst_xmlstore tst_xmlstoresave tst_fileexistencecache tst_quitsignals
 FUZZ_BUILD_DIR ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_ARGS ?=
