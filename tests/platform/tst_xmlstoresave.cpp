@@ -28,12 +28,8 @@ namespace schema = tetrapan::LibrarySchema;
 
 namespace {
 
-const QByteArray Header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-
-QByteArray library(const QByteArray& body, const QByteArray& root = "<tetrapan-library version=\"1\">")
-{
-    return Header + root + "\n" + body + "</tetrapan-library>\n";
-}
+const QByteArray& Header = test::LibraryHeader;
+using test::library;
 
 // One save's worth of growth in the killed-save test: playlist n and its file entry.
 void addPlaylist(ObjectContext& ctx, int n)

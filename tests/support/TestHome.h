@@ -25,6 +25,12 @@ private:
 
 QByteArray readAll(const QString& filePath);
 bool writeAll(const QString& filePath, const QByteArray& bytes);
+// A library file's text: the XML declaration, the root element given and the records' lines.
+inline const QByteArray LibraryHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+inline QByteArray library(const QByteArray& body, const QByteArray& root = "<tetrapan-library version=\"1\">")
+{
+    return LibraryHeader + root + "\n" + body + "</tetrapan-library>\n";
+}
 
 // A playlist's title and its files for panes 1 to 4 (empty names leave a pane out).
 struct PlaylistFiles {
