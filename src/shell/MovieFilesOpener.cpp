@@ -121,10 +121,14 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
         ++answers->waiting;
         // A file that cannot be opened leaves its pane and its entry as they were: what the user had is
         // not lost for a file that was no movie.
+        // the alert says what the pane still shows, so nobody wonders whether it was lost
+        const QString kept = pane->filePath().isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("Pane %1 keeps %2.").arg(viewNo).arg(QFileInfo(pane->filePath()).fileName());
         pane->placeMovieFile(path, uniqueId,
-                             [answers, answered](QTMovieSubView::OpenOutcome outcome, const QString& problem) {
+                             [answers, answered, kept](QTMovieSubView::OpenOutcome outcome, const QString& problem) {
                                  if (outcome == QTMovieSubView::OpenOutcome::Refused)
-                                     answers->problems.append(problem);
+                                     answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
                                  answered();
                              });
     }

@@ -125,7 +125,8 @@ private Q_SLOTS:
                                     << "" << givens(4);
         QTest::newRow("one cannot be opened, one is remote")
             << "a" << QStringList{given(1), Refused, QString(), given(4)}
-            << QStringList{de::CanNotCreateMovie.message} << Refused + ": not found\nnot a local file"
+            << QStringList{de::CanNotCreateMovie.message}
+            << Refused + ": not found\nPane 2 keeps 2.mp4.\nnot a local file\nPane 3 keeps 3.mp4."
             << "" << QStringList{given(1), clip(2), clip(3), given(4)};
     }
 
