@@ -19,5 +19,11 @@ if [[ -z $display ]]; then
     exit 1
 fi
 status=0
-DISPLAY=:$display "$@" || status=$?
+# the sanitizer build's runtime (and Mesa's driver) are preloaded into the test and what it starts, never into
+# this shell or the X server, which are not built with it and whose exits LeakSanitizer would fail
+if [[ -n ${TETRAPAN_TEST_PRELOAD:-} ]]; then
+    DISPLAY=:$display LD_PRELOAD=$TETRAPAN_TEST_PRELOAD "$@" || status=$?
+else
+    DISPLAY=:$display "$@" || status=$?
+fi
 exit "$status"
