@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -46,7 +47,7 @@ PrefsWindow::PrefsWindow(QWidget* mainWindow, SettingsDomain& settings)
       volumeSlider_(new QSlider(Qt::Horizontal)), volumeText_(new QLabel), volumeHint_(new QLabel),
       skipTimeBox_(new QDoubleSpinBox),
       loadFrameSetBox_(new QCheckBox(QStringLiteral("Restore a playlist's frame set when it is loaded"))),
-      fontSizeBox_(new QSpinBox)
+      fontSizeBox_(new QSpinBox), pages_(new QTabWidget)
 {
     setWindowTitle(QStringLiteral("Preferences"));
     setObjectName(QStringLiteral("prefsWindow"));
@@ -107,11 +108,16 @@ PrefsWindow::PrefsWindow(QWidget* mainWindow, SettingsDomain& settings)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
 
+    auto* general = new QWidget;
+    auto* generalLayout = new QVBoxLayout(general);
+    generalLayout->addWidget(sound);
+    generalLayout->addWidget(playback);
+    generalLayout->addWidget(lists);
+    generalLayout->addStretch();
+    pages_->addTab(general, QStringLiteral("&General"));
+
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(sound);
-    layout->addWidget(playback);
-    layout->addWidget(lists);
-    layout->addStretch();
+    layout->addWidget(pages_);
     layout->addWidget(buttons);
     // the window has the size its controls give it, also before it is first shown, when its place is
     // restored
@@ -138,6 +144,12 @@ PrefsWindow::PrefsWindow(QWidget* mainWindow, SettingsDomain& settings)
 }
 
 PrefsWindow::~PrefsWindow() = default;
+
+void PrefsWindow::addPage(QWidget* page, const QString& title)
+{
+    pages_->addTab(page, title);
+    adjustSize();
+}
 
 void PrefsWindow::observeValueForKeyPath(const QString& key)
 {

@@ -7,6 +7,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QSlider;
 class QSpinBox;
+class QTabWidget;
 
 namespace tetrapan {
 
@@ -29,6 +30,9 @@ public:
     QDoubleSpinBox* skipTimeBox() const { return skipTimeBox_; }
     QCheckBox* loadFrameSetBox() const { return loadFrameSetBox_; }
     QSpinBox* fontSizeBox() const { return fontSizeBox_; }
+    // A page beside the general one (the commands' keys), owned by the window from now on.
+    void addPage(QWidget* page, const QString& title);
+    QTabWidget* pages() const { return pages_; }
 
 private:
     void observeValueForKeyPath(const QString& key);
@@ -41,6 +45,7 @@ private:
     QDoubleSpinBox* skipTimeBox_;
     QCheckBox* loadFrameSetBox_;
     QSpinBox* fontSizeBox_;
+    QTabWidget* pages_;
 };
 
 } // namespace tetrapan

@@ -93,8 +93,10 @@ void CMMovieView::menuNeedsUpdate()
 void CMMovieView::setMenuItem()
 {
     clear();
-    if (!qtView_)
+    if (!qtView_) {
+        addGreyedItems();
         return;
+    }
     const QTMovieSubView& pane = *qtView_;
     const bool available = pane.isAvailable();
     const bool playing = pane.isPlaying();
@@ -124,6 +126,7 @@ void CMMovieView::setMenuItem()
                       line.title, TimeForm::offsetText(pane.movController()->movieOffsetMs(pane.viewNo())))
                 : line.title;
         QAction* item = makeItem(this, title, action);
+        item->setProperty(MenuLine::CommandTextProperty, line.title);
         if (action && line.key == QLatin1String("copy")) {
             setCopyMenu();
             item->setMenu(menuCopy_);
@@ -142,6 +145,24 @@ void CMMovieView::setMenuItem()
             item->setCheckable(true);
             item->setChecked(*checked);
         }
+    }
+}
+
+void CMMovieView::addGreyedItems()
+{
+    for (const QString& text : createMenuArray()) {
+        const MenuLine line = MenuLine::parse(text);
+        if (line.isSeparator()) {
+            addSeparator();
+            continue;
+        }
+        QAction* item = makeItem(this, line.title, nullptr);
+        if (line.key != QLatin1String("copy") || !menuCopy_)
+            continue;
+        menuCopy_->clear();
+        for (const QString& copy : createCopyMenuArray())
+            makeItem(menuCopy_, MenuLine::parse(copy).title, nullptr);
+        item->setMenu(menuCopy_);
     }
 }
 

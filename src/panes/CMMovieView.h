@@ -9,7 +9,8 @@ class QTMovieSubView;
 
 // A pane's context menu. It is built from menu definition lines ("title,action,tag,key") and rebuilt
 // before every opening, so each item's enabled state and check mark show the pane as it is then. An item
-// whose action the rules drop is disabled. Every chosen command goes on to the pane.
+// whose action the rules drop is disabled. Every chosen command goes on to the pane. Without a pane every
+// item shows, greyed: the commands' names are read from such a menu.
 class CMMovieView final : public QMenu {
     Q_OBJECT
 public:
@@ -53,6 +54,7 @@ private:
     static Action actionNamed(const QString& name);
     // A new item of the menu, enabled and connected when it has an action.
     QAction* makeItem(QMenu* menu, const QString& title, Action action);
+    void addGreyedItems();
 
     QTMovieSubView* qtView_ = nullptr;
     QMenu* menuCopy_ = nullptr;

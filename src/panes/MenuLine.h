@@ -16,6 +16,10 @@ struct MenuLine {
 
     // Split at every ","; missing fields read as empty.
     static MenuLine parse(const QString& line);
+
+    // The property of an item whose shown text carries a changing state ("Clear Offset (+1.5 s)"): the
+    // command's own text, which its name is made from.
+    static constexpr const char* CommandTextProperty = "commandText";
 };
 
 } // namespace tetrapan

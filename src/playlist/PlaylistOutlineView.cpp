@@ -231,7 +231,11 @@ ObjectId PlaylistOutlineView::adjacentPlaylist(int direction) const
 
 void PlaylistOutlineView::selectAdjacentPlaylist(int direction)
 {
-    const ObjectId playlist = adjacentPlaylist(direction);
+    selectPlaylist(adjacentPlaylist(direction));
+}
+
+void PlaylistOutlineView::selectPlaylist(ObjectId playlist)
+{
     if (playlist == NoObject)
         return;
     const QModelIndex index = indexOfItem(playlist);

@@ -69,6 +69,7 @@ public:
     ObjectId adjacentPlaylist(int direction) const;
     // Selects it, opening the folders that hold it, and hands it to the panes.
     void selectAdjacentPlaylist(int direction);
+    void selectPlaylist(ObjectId playlist);
 
     // Queries for the playlist and control windows
     bool isDisplay() const;

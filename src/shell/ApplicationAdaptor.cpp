@@ -2,6 +2,9 @@
 
 #include "shell/SingleInstance.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+
 namespace tetrapan {
 
 ApplicationAdaptor::ApplicationAdaptor(SingleInstance* instance)
@@ -19,9 +22,18 @@ void ApplicationAdaptor::Open(const QStringList& uris, const QVariantMap& platfo
     instance_->open(uris, platformData);
 }
 
-void ApplicationAdaptor::ActivateAction(const QString&, const QVariantList&, const QVariantMap& platformData)
+void ApplicationAdaptor::ActivateAction(const QString& actionName, const QVariantList& parameter,
+                                        const QVariantMap& platformData)
 {
-    instance_->activate(platformData);
+    // the command may wait for the panes to load a playlist first
+    setDelayedReply(true);
+    const QDBusMessage call = message();
+    instance_->activateAction(actionName, parameter, platformData,
+                              [call, bus = connection()](const QString& refusal) mutable {
+                                  bus.send(refusal.isEmpty()
+                                               ? call.createReply()
+                                               : call.createErrorReply(SingleInstance::RefusedError, refusal));
+                              });
 }
 
 } // namespace tetrapan

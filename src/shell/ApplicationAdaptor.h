@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusContext>
 #include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
@@ -10,8 +11,10 @@ namespace tetrapan {
 class SingleInstance;
 
 // The freedesktop.org application interface, as launchers and a second Tetrapan call it: Activate shows the
-// main window, Open places files in the panes. Tetrapan has no named actions to activate.
-class ApplicationAdaptor final : public QDBusAbstractAdaptor {
+// main window, Open places files in the panes, ActivateAction carries out a command by its name (the
+// parameter is a pane's number for a pane's command) and answers once it has been carried out, or with an
+// error saying why it was refused.
+class ApplicationAdaptor final : public QDBusAbstractAdaptor, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
 public:

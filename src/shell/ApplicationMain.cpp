@@ -36,6 +36,9 @@ int applicationMain(int argc, char** argv)
 {
     if (commandLine::asksForTextOnly(argc, argv))
         return desktopLaunch::answerOnTerminal(argc, argv);
+    // the list of commands is read off menus that are never shown: it needs no display
+    if (commandLine::asksForActionList(argc, argv))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     // Outlives everything below, so it also guards their destruction.
     ExitWatchdog watchdog;
     QApplication app(argc, argv);
@@ -45,9 +48,11 @@ int applicationMain(int argc, char** argv)
     // Qt applies the user's locale to LC_NUMERIC; the movie engine parses numbers in the C locale
     std::setlocale(LC_NUMERIC, "C");
 
-    const QStringList files = commandLine::parse(app);
+    const commandLine::Request request = commandLine::parse(app);
+    if (request.listActions)
+        return desktopLaunch::printActions();
     SingleInstance instance(Tetrapan_AppDelegate::applicationSupportFolder(), QDBusConnection::sessionBus());
-    if (const std::optional<int> status = desktopLaunch::startOrHandOver(instance, files))
+    if (const std::optional<int> status = desktopLaunch::startOrHandOver(instance, request))
         return *status;
 
     SettingsDomain settings(SettingsDomain::standardFilePath());
@@ -72,7 +77,7 @@ int applicationMain(int argc, char** argv)
 
         nib->showWindows();
         nib->mediaControls().offerOn(QDBusConnection::sessionBus());
-        desktopLaunch::openFiles(*nib, instance, files);
+        desktopLaunch::openFiles(*nib, instance, request);
         status = app.exec();
     }
 

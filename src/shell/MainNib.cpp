@@ -37,6 +37,10 @@
 #include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
+#include "shell/CommandKeys.h"
+#include "shell/CommandRegistry.h"
+#include "shell/CommandRequests.h"
+#include "shell/KeysPage.h"
 #include "shell/menuCommands.h"
 #include "shell/windowWiring.h"
 #include "widgets/ListFontSize.h"
@@ -51,11 +55,15 @@ MainNib::MainNib(const NibServices& services) : services_(services)
     instantiatePalette();
     connectOutlets();
     awakeFromNib();
+    nameCommands();
 }
 
 MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
+    commandRequests_.reset();
+    commandKeys_.reset();
+    commandRegistry_.reset();
     mediaControls_.reset();
     paneSnapshot_.reset();
     playbackSpeed_.reset();
@@ -231,6 +239,15 @@ void MainNib::awakePlaylistWindow()
     cmFilelistHeader_->awakeFromNib();
     viewPlaylist_->awakeFromNib();
     olvPlaylist_->awakeFromNib();
+}
+
+void MainNib::nameCommands()
+{
+    commandRegistry_ = std::make_unique<CommandRegistry>(
+        *mainWindow_, [this](int viewNo) -> QMenu* { return cmMovieViews_.at(viewNo - 1); });
+    commandKeys_ = std::make_unique<CommandKeys>(services_.settings, *commandRegistry_, *mainWindow_);
+    commandRequests_ = std::make_unique<CommandRequests>(*commandRegistry_, *movController_, *olvPlaylist_);
+    prefsWindow_->addPage(new KeysPage(*commandKeys_), QStringLiteral("&Keys"));
 }
 
 void MainNib::showWindows()

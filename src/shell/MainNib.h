@@ -6,6 +6,9 @@
 namespace tetrapan {
 
 class CMFilelistHeader;
+class CommandKeys;
+class CommandRegistry;
+class CommandRequests;
 class CMMovieView;
 class ControlWindow;
 class DesktopFileViewer;
@@ -65,6 +68,8 @@ struct NibServices {
 //      the preferences' controller, the file table (it empties the file list), its header menu, the
 //      playlist window's controller (it restores that window's frame and split), playlist tree (last: it
 //      restores the last selected playlist, which the coordinator then loads)
+//   4. name the commands of the menus, give them the keys the user chose, add the Keys page to the
+//      preferences
 // showWindows then shows the main window and, over it, the playlist window and the palette if they were
 // open at the last quit.
 // The settings defaults must already be registered (Tetrapan_AppDelegate::setupDefaults) before the nib
@@ -105,6 +110,10 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    // every command by name, the keys chosen for them and what is asked of the program by name
+    CommandRegistry& commandRegistry() { return *commandRegistry_; }
+    CommandKeys& commandKeys() { return *commandKeys_; }
+    CommandRequests& commandRequests() { return *commandRequests_; }
 
     void showWindows();
 
@@ -117,6 +126,8 @@ private:
     void awakeMainWindowLayout();
     void awakePalette();
     void awakePlaylistWindow();
+    // once every menu is made and awake: the commands by name and their keys, with the Keys page
+    void nameCommands();
 
     NibServices services_;
     std::unique_ptr<MainWindow> mainWindow_;
@@ -159,6 +170,9 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    std::unique_ptr<CommandRegistry> commandRegistry_;
+    std::unique_ptr<CommandKeys> commandKeys_;
+    std::unique_ptr<CommandRequests> commandRequests_;
 };
 
 } // namespace tetrapan

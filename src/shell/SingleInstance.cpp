@@ -8,6 +8,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFileInfo>
 #include <QSysInfo>
@@ -35,6 +36,8 @@ void keepUntilExit(std::unique_ptr<QLockFile> lock)
 
 const QString SingleInstance::ObjectPath = QStringLiteral("/org/tetrapan/Tetrapan");
 const QString SingleInstance::Interface = QStringLiteral("org.freedesktop.Application");
+const QString SingleInstance::RefusedError = QStringLiteral("org.tetrapan.Tetrapan.Error.CommandRefused");
+const QString SingleInstance::PlaylistEntry = QStringLiteral("org.tetrapan.playlist");
 
 QString SingleInstance::serviceName()
 {
@@ -88,7 +91,7 @@ QString SingleInstance::lockLostReason() const
     return {};
 }
 
-SingleInstance::Role SingleInstance::start(const QStringList& files)
+SingleInstance::Role SingleInstance::start(const commandLine::Request& request)
 {
     // QLockFile reads a lock file it finds, and reading a FIFO waits for a writer that never comes
     unusableReason_ = safeFiles::notRegularFile(lockFilePath_);
@@ -103,7 +106,7 @@ SingleInstance::Role SingleInstance::start(const QStringList& files)
     // and any save it tries reports why it failed.
     if (lock_->error() != QLockFile::LockFailedError)
         return Role::First;
-    return handOver(files) ? Role::HandedOver : Role::Refused;
+    return handOver(request) ? Role::HandedOver : Role::Refused;
 }
 
 void SingleInstance::offerOnBus()
@@ -120,7 +123,7 @@ void SingleInstance::offerOnBus()
     }
 }
 
-bool SingleInstance::handOver(const QStringList& files)
+bool SingleInstance::handOver(const commandLine::Request& request)
 {
     if (!bus_.isConnected() || !bus_.interface())
         return false;
@@ -136,20 +139,36 @@ bool SingleInstance::handOver(const QStringList& files)
     if (!owner.isValid() || qint64(owner.value()) != holder)
         return false;
 
-    QDBusMessage call;
-    if (files.isEmpty()) {
-        call =
-            QDBusMessage::createMethodCall(serviceName(), ObjectPath, Interface, QStringLiteral("Activate"));
-        call << platformData();
-    } else {
+    QVariantMap data = platformData();
+    if (!request.playlist.isEmpty())
+        data.insert(PlaylistEntry, request.playlist);
+    const auto call = [this](const QString& method, const QVariantList& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(serviceName(), ObjectPath, Interface, method);
+        message.setArguments(arguments);
+        return bus_.call(message, QDBus::Block, int(HandOverTimeout.count()));
+    };
+    if (!request.files.isEmpty()) {
         QStringList uris;
-        for (const QString& path : files)
+        for (const QString& path : request.files)
             uris << (path.isEmpty() ? QString() : QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
-        call = QDBusMessage::createMethodCall(serviceName(), ObjectPath, Interface, QStringLiteral("Open"));
-        call << uris << platformData();
+        if (call(QStringLiteral("Open"), {uris, data}).type() != QDBusMessage::ReplyMessage)
+            return false;
+        // the playlist is chosen once
+        data.remove(PlaylistEntry);
     }
-    const QDBusMessage reply = bus_.call(call, QDBus::Block, int(HandOverTimeout.count()));
-    return reply.type() == QDBusMessage::ReplyMessage;
+    if (!request.action.isEmpty()) {
+        QVariantList parameter;
+        if (request.viewNo != 0)
+            parameter << QVariant::fromValue(QDBusVariant(request.viewNo));
+        const QDBusMessage reply =
+            call(QStringLiteral("ActivateAction"), {request.action, QVariant::fromValue(parameter), data});
+        if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == RefusedError)
+            refusal_ = reply.errorMessage();
+        return reply.type() == QDBusMessage::ReplyMessage || !refusal_.isEmpty();
+    }
+    if (request.files.isEmpty())
+        return call(QStringLiteral("Activate"), {data}).type() == QDBusMessage::ReplyMessage;
+    return true;
 }
 
 QVariantMap SingleInstance::platformData()
@@ -167,8 +186,50 @@ void SingleInstance::activate(const QVariantMap& platformData)
     // the window that comes forward takes the focus with the launcher's token (Wayland's activation)
     if (const QString token = platformData.value(ActivationToken).toString(); !token.isEmpty())
         qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-    if (listening_)
+    if (listening_) {
+        choosePlaylist(platformData);
         Q_EMIT activateRequested();
+    }
+}
+
+void SingleInstance::choosePlaylist(const QVariantMap& platformData)
+{
+    const QString playlist = platformData.value(PlaylistEntry).toString();
+    if (playlist.isEmpty() || !commandHandler_)
+        return;
+    commandLine::Request request;
+    request.playlist = playlist;
+    commandHandler_(request, [](const QString& refusal) {
+        if (!refusal.isEmpty())
+            qWarning("%s", qPrintable(refusal));
+    });
+}
+
+void SingleInstance::activateAction(const QString& name, const QVariantList& parameter,
+                                    const QVariantMap& platformData, const Answer& answer)
+{
+    if (!listening_ || !commandHandler_) {
+        answer(QStringLiteral("Tetrapan is still starting; ask again in a moment."));
+        return;
+    }
+    commandLine::Request request;
+    request.action = name;
+    request.playlist = platformData.value(PlaylistEntry).toString();
+    if (!parameter.isEmpty()) {
+        QVariant pane = parameter.front();
+        if (pane.canConvert<QDBusVariant>())
+            pane = pane.value<QDBusVariant>().variant();
+        bool ok = false;
+        request.viewNo = pane.toInt(&ok);
+        if (!ok || request.viewNo < 1) {
+            answer(QStringLiteral("The parameter of \"%1\" is a pane's number, from 1.").arg(name));
+            return;
+        }
+    }
+    // the window comes forward as for any launch; the command then acts on it
+    if (const QString token = platformData.value(ActivationToken).toString(); !token.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+    commandHandler_(request, answer);
 }
 
 void SingleInstance::open(const QStringList& uris, const QVariantMap& platformData)

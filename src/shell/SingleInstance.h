@@ -6,7 +6,10 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "shell/commandLine.h"
+
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace tetrapan {
@@ -42,8 +45,22 @@ public:
     SingleInstance(const QString& libraryFolder, const QDBusConnection& bus);
     ~SingleInstance() override;
 
+    // The bus's error for a command refused by name.
+    static const QString RefusedError;
+    // What a launch hands over names the playlist to choose in this entry of the platform data.
+    static const QString PlaylistEntry;
+
     // files: local paths for panes 1 to 4, as the command line gives them.
-    Role start(const QStringList& files);
+    Role start(const QStringList& files)
+    {
+        commandLine::Request request;
+        request.files = files;
+        return start(request);
+    }
+    // The request's files and playlist, and its command by name.
+    Role start(const commandLine::Request& request);
+    // Handed over, but the program refused the command: why; else "".
+    QString refusal() const { return refusal_; }
     QString lockFilePath() const { return lockFilePath_; }
     QString unusableReason() const { return unusableReason_; }
     // Who holds the lock as its file says: "process 123 on the computer \"host\""; empty when it cannot be
@@ -61,6 +78,15 @@ public:
     // From now on requests are signalled; those that came before are signalled now.
     void listen();
 
+    // A command by name (parameter: the pane's number for a pane's command), or a playlist to choose:
+    // answer is called once, with "" when done, else why it was refused. Refused while the program is not yet
+    // listening.
+    using Answer = std::function<void(const QString& refusal)>;
+    using Handler = std::function<void(const commandLine::Request& request, const Answer& answer)>;
+    void setCommandHandler(Handler handler) { commandHandler_ = std::move(handler); }
+    void activateAction(const QString& name, const QVariantList& parameter, const QVariantMap& platformData,
+                        const Answer& answer);
+
 Q_SIGNALS:
     void activateRequested();
     // Local paths in the order given; "" for what is no local file.
@@ -68,7 +94,9 @@ Q_SIGNALS:
 
 private:
     void offerOnBus();
-    bool handOver(const QStringList& files);
+    bool handOver(const commandLine::Request& request);
+    // The playlist named in the platform data, if any, chosen.
+    void choosePlaylist(const QVariantMap& platformData);
     static QVariantMap platformData();
 
     QString lockFilePath_;
@@ -78,6 +106,8 @@ private:
     bool offered_ = false;
     bool listening_ = false;
     QList<QStringList> waiting_;
+    Handler commandHandler_;
+    QString refusal_;
 };
 
 } // namespace tetrapan

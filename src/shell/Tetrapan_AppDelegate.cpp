@@ -8,6 +8,7 @@
 #include "palette/PrefsWindow.h"
 #include "panes/PlaybackSpeed.h"
 #include "platform/StoreCoordinator.h"
+#include "shell/CommandKeys.h"
 #include "widgets/LastStateKeeper.h"
 #include "widgets/ListFontSize.h"
 
@@ -81,6 +82,8 @@ QVariantMap Tetrapan_AppDelegate::registeredDefaults()
         {QStringLiteral("optSyncLock"), false},
         {QStringLiteral("optPlaySpeed"), 1.0},
         {QStringLiteral("optZoomTogether"), true},
+        // only the keys the user chose instead of the menus' own
+        {QLatin1String(CommandKeys::OptKeys), QVariantMap()},
     };
 }
 

@@ -7,6 +7,9 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace tetrapan::commandLine {
 
 bool asksForTextOnly(int argc, const char* const* argv)
@@ -22,7 +25,19 @@ bool asksForTextOnly(int argc, const char* const* argv)
     return false;
 }
 
-QStringList parse(const QCoreApplication& app)
+bool asksForActionList(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            return false;
+        if (argument == "--list-actions")
+            return true;
+    }
+    return false;
+}
+
+Request parse(const QCoreApplication& app)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -33,13 +48,40 @@ QStringList parse(const QCoreApplication& app)
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Up to four movie files or file:// URIs."),
                                  QStringLiteral("[FILE...]"));
+    const QCommandLineOption list(QStringLiteral("list-actions"),
+                                  QStringLiteral("Print every command's name, menu text and key, one a line."));
+    const QCommandLineOption action(QStringLiteral("action"),
+                                    QStringLiteral("Carry out the command in the running Tetrapan, or start "
+                                                   "Tetrapan and carry it out once the playlist is loaded. "
+                                                   "Exit code 2 when it is refused."),
+                                    QStringLiteral("NAME"));
+    const QCommandLineOption pane(QStringLiteral("pane"),
+                                  QStringLiteral("The pane (1 to 4) a command of the pane menu acts on."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption playlist(QStringLiteral("playlist"),
+                                      QStringLiteral("Choose this playlist: its title, or its folders' titles "
+                                                     "and its own separated by \"/\"."),
+                                      QStringLiteral("TITLE"));
+    parser.addOptions({list, action, pane, playlist});
     parser.process(app);
 
-    QStringList paths;
+    Request request;
     const QString here = QDir::currentPath();
     for (const QString& argument : parser.positionalArguments())
-        paths << localPath(argument, here);
-    return paths;
+        request.files << localPath(argument, here);
+    request.listActions = parser.isSet(list);
+    request.action = parser.value(action);
+    request.playlist = parser.value(playlist);
+    if (parser.isSet(pane)) {
+        bool ok = false;
+        request.viewNo = parser.value(pane).toInt(&ok);
+        if (!ok || request.viewNo < 1 || request.viewNo > 4 || request.action.isEmpty()) {
+            std::fprintf(stderr, "%s: --pane takes a pane number from 1 to 4, with --action.\n",
+                         qPrintable(QCoreApplication::applicationName().toLower()));
+            std::exit(EXIT_FAILURE);
+        }
+    }
+    return request;
 }
 
 QString localPath(const QString& argument, const QString& workingFolder)

@@ -8,17 +8,31 @@ class QCoreApplication;
 namespace tetrapan {
 
 // What Tetrapan is asked on its command line: `tetrapan [FILE...]`, as the desktop entry starts it with
-// the files chosen in a file manager (paths, or file:// URIs from some launchers).
+// the files chosen in a file manager (paths, or file:// URIs from some launchers); a command by its name
+// (`--action NAME [--pane N]`), the playlist to choose (`--playlist TITLE`), or the list of commands
+// (`--list-actions`).
 namespace commandLine {
+
+struct Request {
+    QStringList files;
+    bool listActions = false;
+    QString action;
+    int viewNo = 0; // --pane, 0 when not given
+    QString playlist;
+};
+
+// Whether the arguments ask for the list of commands, which needs no display.
+bool asksForActionList(int argc, const char* const* argv);
 
 // Whether the arguments ask for --help or --version, which are answered on the terminal, also where there
 // is no display to open windows on.
 bool asksForTextOnly(int argc, const char* const* argv);
 
-// The movie files named on the command line, as absolute local paths in the order given; "" for an argument
-// that names no local file (a remote URI), so that its place in the order is kept and refused. Answers
-// --help and --version, and rejects unknown options, by ending the process as command-line programs do.
-QStringList parse(const QCoreApplication& app);
+// The request; its files are the movie files named, as absolute local paths in the order given; "" for an
+// argument that names no local file (a remote URI), so that its place in the order is kept and refused.
+// Answers --help and --version, and rejects unknown options and a pane number that is none, by ending the
+// process as command-line programs do.
+Request parse(const QCoreApplication& app);
 
 // One argument as a local path: a file:// URI decoded, a relative path taken from the working folder; "" for
 // any other URI.

@@ -1,7 +1,13 @@
 #include "shell/desktopLaunch.h"
 
 #include "library/dialogExtension.h"
+#include "platform/SettingsDomain.h"
+#include "shell/CommandKeys.h"
+#include "shell/CommandRegistry.h"
+#include "shell/CommandRequests.h"
+#include "layout/MenuFrameSet.h"
 #include "shell/MainNib.h"
+#include "shell/Tetrapan_AppDelegate.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxPresenter.h"
 #include "shell/MovieFilesOpener.h"
@@ -12,6 +18,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstdio>
 
 namespace tetrapan::desktopLaunch {
 
@@ -35,12 +44,32 @@ int answerOnTerminal(int argc, char** argv)
     return 0;
 }
 
-std::optional<int> startOrHandOver(SingleInstance& instance, const QStringList& files)
+int printActions()
 {
-    switch (instance.start(files)) {
+    // the settings are read, never written: another Tetrapan may be using them
+    SettingsDomain settings(SettingsDomain::standardFilePath());
+    Tetrapan_AppDelegate::setupDefaults(settings);
+    MainWindow window;
+    // the frame-set menu makes its items as it opens
+    window.menuFrameSet()->awakeFromNib();
+    CommandRegistry commands(window, [](int) { return nullptr; });
+    const CommandKeys keys(settings, commands, window);
+    QTextStream out(stdout);
+    for (const CommandKeys::Row& row : keys.rows())
+        out << row.name << '\t' << row.text << '\t' << row.key << '\n';
+    return 0;
+}
+
+std::optional<int> startOrHandOver(SingleInstance& instance, const commandLine::Request& request)
+{
+    switch (instance.start(request)) {
     case SingleInstance::Role::First:
         return std::nullopt;
     case SingleInstance::Role::HandedOver:
+        if (!instance.refusal().isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(instance.refusal()));
+            return 2;
+        }
         return 0;
     case SingleInstance::Role::Refused:
         break;
@@ -67,15 +96,26 @@ std::optional<int> startOrHandOver(SingleInstance& instance, const QStringList& 
     return 1;
 }
 
-void openFiles(MainNib& nib, SingleInstance& instance, const QStringList& files)
+void openFiles(MainNib& nib, SingleInstance& instance, const commandLine::Request& request)
 {
     MainWindow* window = &nib.mainWindow();
     MovieFilesOpener* opener = &nib.movieFilesOpener();
+    CommandRequests* requests = &nib.commandRequests();
     QObject::connect(&instance, &SingleInstance::activateRequested, window,
                      [window] { window->orderFront(); });
     QObject::connect(&instance, &SingleInstance::openRequested, opener, &MovieFilesOpener::openFiles);
+    instance.setCommandHandler([requests](const commandLine::Request& asked, const SingleInstance::Answer& answer) {
+        requests->handle(asked, answer);
+    });
     instance.listen();
-    opener->openFiles(files);
+    // the files go into the playlist named with them
+    commandLine::Request first = request;
+    first.files.clear();
+    requests->handle(first, [](const QString& refusal) {
+        if (!refusal.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(refusal));
+    });
+    opener->openFiles(request.files);
 }
 
 } // namespace tetrapan::desktopLaunch

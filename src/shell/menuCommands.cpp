@@ -6,6 +6,7 @@
 #include "library/TBArrayController.h"
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
+#include "panes/MenuLine.h"
 #include "panes/MovController.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
@@ -167,6 +168,9 @@ void connectUndoActions(MainWindow& window, ObjectContext* context)
     QUndoStack* stack = context->undoManager();
     QAction* undo = window.undoAction();
     QAction* redo = window.redoAction();
+    // their texts name the change; their commands' names stay
+    undo->setProperty(MenuLine::CommandTextProperty, QStringLiteral("&Undo"));
+    redo->setProperty(MenuLine::CommandTextProperty, QStringLiteral("&Redo"));
     auto refresh = [stack, undo, redo] {
         undo->setEnabled(stack->canUndo());
         redo->setEnabled(stack->canRedo());

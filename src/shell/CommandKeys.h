@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QHash>
+#include <QKeySequence>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+class QAction;
+class QWidget;
+
+namespace tetrapan {
+
+class CommandRegistry;
+class SettingsDomain;
+
+// The keys the user chose for the commands, kept in the settings as a dictionary of command names to keys
+// ("save-snapshot": "Ctrl+Alt+S", "" for no key), only where they differ from the menus' own. They are
+// given to the menus' actions, so the menus, the palette, the help's list of keys and --list-actions show
+// them. A command's default is the key its menu item came with.
+//
+// What a settings file says wrongly costs only that command its choice: a name no command has, a key that
+// is no key, or a key another command holds leaves that command (the one the file chose a key for) with its
+// default; each such fault is logged once per run.
+//
+// Keys the panes answer themselves (Space, the arrows, shown after a tab in their items' texts) cannot be
+// changed, nor given to another command; commands whose items their menus rebuild at each opening (the pane
+// menu's, the frame-set menu's) have no key.
+class CommandKeys : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* OptKeys = "keyBindings";
+
+    struct Row {
+        QString name;
+        QString text;
+        QString key;        // portable text, "" for none
+        QString defaultKey; // the same
+        bool changeable = false;
+    };
+
+    // window: where a command's key works once given (the main window, whose menu bar hides in full screen)
+    CommandKeys(SettingsDomain& settings, CommandRegistry& commands, QWidget& window,
+                QObject* parent = nullptr);
+    ~CommandKeys() override;
+
+    // Every command with its key, in menu order.
+    QList<Row> rows() const;
+    // Gives the command the key (an empty one removes it) and keeps it in the settings. Answers "" when
+    // done, else why not, naming the command that holds the key.
+    QString setKey(const QString& name, const QKeySequence& key);
+    // Every command back to its menu's key.
+    void restoreDefaults();
+    // The keys from the settings, given to the actions (also whenever the setting changes).
+    void apply();
+
+    // The key as kept and listed ("" for none); ok false when the text is no key.
+    static QString normalKey(const QString& text, bool* ok);
+
+Q_SIGNALS:
+    // The commands' keys may have changed.
+    void keysChanged();
+
+private:
+    void learnDefaults();
+    void logOnce(const QString& fault);
+
+    SettingsDomain& settings_;
+    CommandRegistry& commands_;
+    QWidget& window_;
+    QList<Row> rows_;
+    QHash<QString, QPointer<QAction>> actions_;
+    QHash<QString, QString> defaults_;
+    QSet<QString> logged_;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/Record.h"
+#include "shell/commandLine.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace tetrapan {
+
+class CommandRegistry;
+class MovController;
+class PlaylistOutlineView;
+
+// What a command line or a caller on the bus asks of the program by name: the playlist to choose and the
+// command to carry out. A named playlist is chosen first, and the command waits until the panes have
+// loaded it (at start, the playlist the program comes back to), so it acts on the movies the user sees.
+class CommandRequests : public QObject {
+    Q_OBJECT
+public:
+    // Called once per request: "" when carried out, else why it was refused.
+    using Answer = std::function<void(const QString& refusal)>;
+
+    CommandRequests(CommandRegistry& commands, MovController& panes, PlaylistOutlineView& playlists,
+                    QObject* parent = nullptr);
+    ~CommandRequests() override;
+
+    void handle(const commandLine::Request& request, const Answer& answer);
+
+    // The playlist with that title, or whose folders' titles and its own, joined by "/", end so; NoObject
+    // with why in *refusal when none or several have it.
+    ObjectId playlistTitled(const QString& title, QString* refusal) const;
+
+private:
+    // Runs `then` once no load of the panes is pending or under way.
+    void whenLoaded(const std::function<void()>& then);
+    QString pathOf(ObjectId node) const;
+
+    CommandRegistry& commands_;
+    MovController& panes_;
+    PlaylistOutlineView& playlists_;
+};
+
+} // namespace tetrapan
