@@ -2,13 +2,11 @@
 
 #include "shell/SingleInstance.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 
 namespace tetrapan {
 
-ApplicationAdaptor::ApplicationAdaptor(SingleInstance* instance)
-    : QDBusAbstractAdaptor(instance), instance_(instance)
+ApplicationAdaptor::ApplicationAdaptor(SingleInstance* instance, const QDBusConnection& bus)
+    : QDBusAbstractAdaptor(instance), instance_(instance), bus_(bus)
 {
 }
 
@@ -23,13 +21,12 @@ void ApplicationAdaptor::Open(const QStringList& uris, const QVariantMap& platfo
 }
 
 void ApplicationAdaptor::ActivateAction(const QString& actionName, const QVariantList& parameter,
-                                        const QVariantMap& platformData)
+                                        const QVariantMap& platformData, const QDBusMessage& call)
 {
     // the command may wait for the panes to load a playlist first
-    setDelayedReply(true);
-    const QDBusMessage call = message();
+    call.setDelayedReply(true);
     instance_->activateAction(actionName, parameter, platformData,
-                              [call, bus = connection()](const QString& refusal) mutable {
+                              [call, bus = bus_](const QString& refusal) mutable {
                                   bus.send(refusal.isEmpty()
                                                ? call.createReply()
                                                : call.createErrorReply(SingleInstance::RefusedError, refusal));

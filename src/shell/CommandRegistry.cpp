@@ -199,7 +199,8 @@ QStringList CommandRegistry::nearest(const QString& name, int most) const
     const QString wanted = nameOf(name);
     QList<std::pair<int, QString>> scored;
     for (const Command& command : commands()) {
-        int score = distance(wanted, command.name);
+        // a name mistyped, or its beginning mistyped ("plya-or-stop")
+        int score = std::min(distance(wanted, command.name), distance(wanted, command.name.left(wanted.size())) + 1);
         // a part of a name ("zoom", "offset") finds the names it is in
         if (!wanted.isEmpty() && command.name.contains(wanted))
             score = std::min<int>(score, 1 + int(command.name.size() - wanted.size()) / 4);

@@ -113,7 +113,7 @@ void SingleInstance::offerOnBus()
 {
     if (!bus_.isConnected())
         return;
-    new ApplicationAdaptor(this);
+    new ApplicationAdaptor(this, bus_);
     // Another Tetrapan on this bus with a library of its own keeps the name; this one then takes no
     // hand-overs, and a second launch for its library is refused instead of going to the wrong program.
     offered_ = bus_.registerObject(ObjectPath, this);

@@ -1,0 +1,251 @@
+// Every command by name and the keys the user chooses, on the whole application on fakes: the names come from
+// the menus (an item added to a menu has one at once), a command acts as its menu item would or is refused
+// as a greyed item is, and a chosen key shows in the menu and the help, works where the old one no longer
+// does, survives a restart, and a settings file's faults cost only the command they concern. (The real
+// program's --action and --list-actions: tst_commandline.)
+#include "AppFixture.h"
+
+#include "palette/HelpWindow.h"
+#include "layout/MenuFrameSet.h"
+#include "palette/PrefsWindow.h"
+#include "panes/CMMovieView.h"
+#include "shell/CommandKeys.h"
+#include "shell/CommandRegistry.h"
+#include "shell/KeysPage.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+
+using namespace tetrapan;
+using tetrapan::test::AppFixture;
+
+namespace {
+
+QAction* actionNamed(AppFixture& f, const QString& name)
+{
+    for (const CommandRegistry::Command& command : f.nib->commandRegistry().commands()) {
+        if (command.name == name)
+            return command.action;
+    }
+    return nullptr;
+}
+
+QString keyOf(AppFixture& f, const QString& name)
+{
+    QAction* action = actionNamed(f, name);
+    return action ? action->shortcut().toString(QKeySequence::PortableText) : QStringLiteral("(none)");
+}
+
+// The warnings of the keys' category, as the log shows them.
+QStringList keyWarnings;
+void collectKeyWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && QLatin1String(context.category) == QLatin1String("tetrapan.keys"))
+        keyWarnings << message;
+}
+
+} // namespace
+
+class TestCommands : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void namesFollowOneRule_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("key after a tab") << "&Play or Stop All\tSpace" << "play-or-stop-all";
+        QTest::newRow("mnemonic inside a word") << "Save Sna&pshot" << "save-snapshot";
+        QTest::newRow("ellipsis") << "Open Movie…" << "open-movie";
+        QTest::newRow("two dots") << "Copy To.." << "copy-to";
+        QTest::newRow("dash between letters") << "&Loop A–B" << "loop-a-b";
+        QTest::newRow("number") << "Zoom Pane &1" << "zoom-pane-1";
+    }
+
+    void namesFollowOneRule()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QCOMPARE(CommandRegistry::nameOf(text), name);
+    }
+
+    // Every item of every menu has one name of its own, also one added later to a menu; a text that changes
+    // with the state does not change the name.
+    void everyMenuItemHasOneName()
+    {
+        AppFixture f;
+        CommandRegistry& registry = f.nib->commandRegistry();
+        int items = 0;
+        std::function<void(QMenu*)> count = [&](QMenu* menu) {
+            Q_EMIT menu->aboutToShow();
+            for (QAction* action : menu->actions()) {
+                if (action->menu())
+                    count(action->menu());
+                else if (!action->isSeparator())
+                    ++items;
+            }
+        };
+        for (QAction* top : f.window().menuBar()->actions())
+            count(top->menu());
+        CMMovieView paneMenu;
+        paneMenu.awakeFromNib();
+        count(&paneMenu);
+
+        QStringList names;
+        for (const CommandRegistry::Command& command : registry.commands())
+            names << command.name;
+        QCOMPARE(names.size(), items);
+        QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), names.size());
+        for (const char* name : {"play-or-stop-all", "zoom-pane-1", "frame-set-save", "copy-to-frame-2", "undo",
+                                 "open-movie-into-pane-3", "clear-offset", "tetrapan-help"})
+            QVERIFY2(names.contains(QLatin1String(name)), name);
+
+        f.ctx().undoManager()->push(new QUndoCommand(QStringLiteral("Add Playlist")));
+        QMenu* playback = f.window().menuBar()->actions().at(3)->menu();
+        QAction* added = playback->addAction(QStringLiteral("Align Panes by &Sound…"));
+        QSignalSpy triggered(added, &QAction::triggered);
+        QCOMPARE(registry.run(QStringLiteral("align-panes-by-sound"), 0), QString());
+        QCOMPARE(registry.run(QStringLiteral("undo"), 0), QString());
+        QTRY_COMPARE(triggered.count(), 1);
+    }
+
+    // A command acts as choosing its item does, or is refused as its greyed item would be, with the nearest
+    // names for one that is not known.
+    void commandsActOrAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("viewNo");
+        QTest::addColumn<QString>("refused"); // a part of the refusal, "" when it acts
+        QTest::newRow("main") << "zoom-pane-2" << 0 << "";
+        QTest::newRow("of a pane") << "stop" << 1 << "";
+        QTest::newRow("in a submenu of a pane") << "copy-to-frame-3" << 1 << "";
+        QTest::newRow("rebuilt at each opening") << "frame-set-reset" << 0 << "";
+        QTest::newRow("greyed") << "frame-set-load" << 0 << "greyed";
+        QTest::newRow("greyed in that pane") << "play" << 1 << "greyed";
+        QTest::newRow("not in that pane's menu now") << "copy-to-frame-1" << 2 << "pane 2";
+        QTest::newRow("pane missing") << "zoom" << 0 << "--pane";
+        QTest::newRow("pane given to the main window's") << "save" << 3 << "no pane";
+        QTest::newRow("pane that is none") << "mute" << 5 << "--pane";
+        QTest::newRow("unknown") << "plya-or-stop" << 0 << "nearest: play-or-stop-all";
+        QTest::newRow("unknown, nothing near") << "xyzzy-quux-frobnicate" << 0 << "--list-actions";
+    }
+
+    void commandsActOrAreRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, viewNo);
+        QFETCH(QString, refused);
+        AppFixture f;
+        QVERIFY(test::openInPane(f.pane(1), QStringLiteral("/clips/1.mp4")));
+        f.coordinator().setAllMoviePlay(true);
+        QSignalSpy viewChosen(f.window().menuBar()->actions().at(2)->menu(), &QMenu::triggered);
+        QSignalSpy frameSetChosen(f.window().menuFrameSet(), &QMenu::triggered);
+        QSignalSpy paneChosen(&f.nib->cmMovieView(1), &QMenu::triggered);
+        const QString refusal = f.nib->commandRegistry().run(name, viewNo);
+        QVERIFY2(refusal.contains(refused), qPrintable(refusal));
+        QCOMPARE(refusal.isEmpty(), refused.isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(viewChosen.count() + frameSetChosen.count() + paneChosen.count(), refused.isEmpty() ? 1 : 0);
+    }
+
+    // A settings file's faults: each costs its command its choice (the default comes back) and is logged
+    // once, while the other choices hold.
+    void chosenKeysFallBackPerCommand_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QStringList>("expected"); // name=key pairs
+        QTest::addColumn<int>("warnings");
+        const auto map = [](std::initializer_list<std::pair<const char*, QVariant>> pairs) {
+            QVariantMap result;
+            for (const auto& [name, key] : pairs)
+                result.insert(QLatin1String(name), key);
+            return QVariant(result);
+        };
+        QTest::newRow("chosen and removed")
+            << map({{"synchronise", "Ctrl+J"}, {"save", ""}}) << QStringList{"synchronise=Ctrl+J", "save="} << 0;
+        QTest::newRow("unknown command") << map({{"no-such-command", "Ctrl+J"}, {"synchronise", "Ctrl+J"}})
+                                         << QStringList{"synchronise=Ctrl+J"} << 1;
+        QTest::newRow("malformed") << map({{"save", "Ctrl+Fnord"}, {"quit", 3}, {"synchronise", "Ctrl+J"}})
+                                   << QStringList{"save=Ctrl+S", "quit=Ctrl+Q", "synchronise=Ctrl+J"} << 2;
+        QTest::newRow("another's default") << map({{"synchronise", "Ctrl+S"}})
+                                           << QStringList{"synchronise=", "save=Ctrl+S"} << 1;
+        QTest::newRow("two choices") << map({{"synchronise", "Ctrl+J"}, {"next-playlist", "Ctrl+J"}})
+                                     << QStringList{"synchronise=Ctrl+J", "next-playlist="} << 1;
+        QTest::newRow("a key the panes answer") << map({{"save", "Space"}}) << QStringList{"save=Ctrl+S"} << 1;
+        QTest::newRow("swapped") << map({{"save", "Ctrl+Q"}, {"quit", "Ctrl+S"}})
+                                 << QStringList{"save=Ctrl+Q", "quit=Ctrl+S"} << 0;
+        QTest::newRow("no dictionary") << QVariant(QStringLiteral("Ctrl+J")) << QStringList{"save=Ctrl+S"} << 1;
+    }
+
+    void chosenKeysFallBackPerCommand()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QStringList, expected);
+        QFETCH(int, warnings);
+        keyWarnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(collectKeyWarnings);
+        {
+            AppFixture f({.storedSettings = {{QLatin1String(CommandKeys::OptKeys), stored}}});
+            for (const QString& pair : expected)
+                QCOMPARE(pair.section('=', 0, 0) + '=' + keyOf(f, pair.section('=', 0, 0)), pair);
+            // a later change of the keys tells nothing again
+            QCOMPARE(f.nib->commandKeys().setKey(QStringLiteral("even-layout"), QKeySequence("Ctrl+Alt+E")),
+                     QString());
+        }
+        qInstallMessageHandler(previous);
+        QCOMPARE(keyWarnings.size(), warnings);
+    }
+
+    // A key changed on the Keys page: the menu and the help show it, it works and the old key does not, and
+    // so after a restart; a key another command holds is refused with that command named; Restore Defaults.
+    void aChangedKeyIsTheCommandsOwn()
+    {
+        AppFixture f;
+        f.showWindow();
+        auto* page = f.nib->prefsWindow().findChild<KeysPage*>();
+        QVERIFY(page);
+        const auto choose = [&](const QString& name) {
+            for (int row = 0; row < page->table()->rowCount(); ++row) {
+                if (page->table()->item(row, 1)->text() == name)
+                    page->table()->selectRow(row);
+            }
+        };
+        choose(QStringLiteral("even-layout"));
+        page->chooseKey(QKeySequence(QStringLiteral("Ctrl+S")));
+        QVERIFY2(page->refusal().contains(QLatin1String("File > Save (save)")), qPrintable(page->refusal()));
+        page->chooseKey(QKeySequence(QStringLiteral("Ctrl+J")));
+        QCOMPARE(page->refusal(), QString());
+
+        for (int run = 0; run < 2; ++run) {
+            QAction* even = actionNamed(f, QStringLiteral("even-layout"));
+            QCOMPARE(even->shortcut(), QKeySequence(QStringLiteral("Ctrl+J")));
+            bool listed = false;
+            for (const ShortcutList::Entry& entry : f.nib->helpWindow().shortcutList().entries())
+                listed = listed || (entry.command == QLatin1String("View > Even Layout") &&
+                                    entry.keys == QKeySequence("Ctrl+J").toString(QKeySequence::NativeText));
+            QVERIFY(listed);
+            QSignalSpy triggered(even, &QAction::triggered);
+            QTest::keyClick(f.window().windowHandle(), Qt::Key_0, Qt::ControlModifier);
+            QCOMPARE(triggered.count(), 0);
+            QTest::keyClick(f.window().windowHandle(), Qt::Key_J, Qt::ControlModifier);
+            QCOMPARE(triggered.count(), 1);
+            f.restart();
+            f.showWindow();
+            page = f.nib->prefsWindow().findChild<KeysPage*>();
+        }
+
+        page->restoreButton()->click();
+        QCOMPARE(keyOf(f, QStringLiteral("even-layout")), QStringLiteral("Ctrl+0"));
+        choose(QStringLiteral("save"));
+        page->removeButton()->click();
+        QCOMPARE(keyOf(f, QStringLiteral("save")), QString());
+        QCOMPARE(f.settings.objectForKey(QLatin1String(CommandKeys::OptKeys)).toMap(),
+                 (QVariantMap{{QStringLiteral("save"), QString()}}));
+    }
+};
+
+QTEST_MAIN(TestCommands)
+#include "tst_commands.moc"
