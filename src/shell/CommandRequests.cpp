@@ -87,7 +87,7 @@ void CommandRequests::handle(const commandLine::Request& request, const Answer& 
         playlists_.selectPlaylist(playlist);
     }
     if (request.action.isEmpty()) {
-        answer({});
+        answer(request.playlist.isEmpty() ? QStringLiteral("No command is named.") : QString());
         return;
     }
     whenLoaded([this, request, answer] { answer(commands_.run(request.action, request.viewNo)); });

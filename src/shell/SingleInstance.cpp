@@ -139,34 +139,41 @@ bool SingleInstance::handOver(const commandLine::Request& request)
     if (!owner.isValid() || qint64(owner.value()) != holder)
         return false;
 
-    QVariantMap data = platformData();
-    if (!request.playlist.isEmpty())
-        data.insert(PlaylistEntry, request.playlist);
+    const QVariantMap data = platformData();
     const auto call = [this](const QString& method, const QVariantList& arguments) {
         QDBusMessage message = QDBusMessage::createMethodCall(serviceName(), ObjectPath, Interface, method);
         message.setArguments(arguments);
         return bus_.call(message, QDBus::Block, int(HandOverTimeout.count()));
     };
+    // A command by name answers when it was carried out, or with why not; the program does the same for a
+    // playlist named by an action of no name.
+    const auto activateAction = [&](const QString& name, int viewNo, const QVariantMap& with) {
+        QVariantList parameter;
+        if (viewNo != 0)
+            parameter << QVariant::fromValue(QDBusVariant(viewNo));
+        const QDBusMessage reply =
+            call(QStringLiteral("ActivateAction"), {name, QVariant::fromValue(parameter), with});
+        if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == RefusedError)
+            refusal_ = reply.errorMessage();
+        return reply.type() == QDBusMessage::ReplyMessage;
+    };
+    // the playlist first, so that the files go into it and the command acts on it
+    if (!request.playlist.isEmpty()) {
+        QVariantMap with = data;
+        with.insert(PlaylistEntry, request.playlist);
+        if (!activateAction(QString(), 0, with))
+            return !refusal_.isEmpty();
+    }
     if (!request.files.isEmpty()) {
         QStringList uris;
         for (const QString& path : request.files)
             uris << (path.isEmpty() ? QString() : QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
         if (call(QStringLiteral("Open"), {uris, data}).type() != QDBusMessage::ReplyMessage)
             return false;
-        // the playlist is chosen once
-        data.remove(PlaylistEntry);
     }
-    if (!request.action.isEmpty()) {
-        QVariantList parameter;
-        if (request.viewNo != 0)
-            parameter << QVariant::fromValue(QDBusVariant(request.viewNo));
-        const QDBusMessage reply =
-            call(QStringLiteral("ActivateAction"), {request.action, QVariant::fromValue(parameter), data});
-        if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == RefusedError)
-            refusal_ = reply.errorMessage();
-        return reply.type() == QDBusMessage::ReplyMessage || !refusal_.isEmpty();
-    }
-    if (request.files.isEmpty())
+    if (!request.action.isEmpty())
+        return activateAction(request.action, request.viewNo, data) || !refusal_.isEmpty();
+    if (request.files.isEmpty() && request.playlist.isEmpty())
         return call(QStringLiteral("Activate"), {data}).type() == QDBusMessage::ReplyMessage;
     return true;
 }
@@ -186,23 +193,8 @@ void SingleInstance::activate(const QVariantMap& platformData)
     // the window that comes forward takes the focus with the launcher's token (Wayland's activation)
     if (const QString token = platformData.value(ActivationToken).toString(); !token.isEmpty())
         qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-    if (listening_) {
-        choosePlaylist(platformData);
+    if (listening_)
         Q_EMIT activateRequested();
-    }
-}
-
-void SingleInstance::choosePlaylist(const QVariantMap& platformData)
-{
-    const QString playlist = platformData.value(PlaylistEntry).toString();
-    if (playlist.isEmpty() || !commandHandler_)
-        return;
-    commandLine::Request request;
-    request.playlist = playlist;
-    commandHandler_(request, [](const QString& refusal) {
-        if (!refusal.isEmpty())
-            qWarning("%s", qPrintable(refusal));
-    });
 }
 
 void SingleInstance::activateAction(const QString& name, const QVariantList& parameter,

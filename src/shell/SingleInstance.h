@@ -47,7 +47,8 @@ public:
 
     // The bus's error for a command refused by name.
     static const QString RefusedError;
-    // What a launch hands over names the playlist to choose in this entry of the platform data.
+    // A launch names the playlist to choose in this entry of ActivateAction's platform data (with no action
+    // name for a playlist alone).
     static const QString PlaylistEntry;
 
     // files: local paths for panes 1 to 4, as the command line gives them.
@@ -95,8 +96,6 @@ Q_SIGNALS:
 private:
     void offerOnBus();
     bool handOver(const commandLine::Request& request);
-    // The playlist named in the platform data, if any, chosen.
-    void choosePlaylist(const QVariantMap& platformData);
     static QVariantMap platformData();
 
     QString lockFilePath_;

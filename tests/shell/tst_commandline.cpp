@@ -1,0 +1,186 @@
+// The real program's commands by name on an X server: --list-actions without a display, every listed command
+// sent with --action to one running program (each acts or is refused with exit code 2, none crashes or
+// hangs it), how soon a command sent so is carried out, and a command for a program not yet running, which
+// starts and carries it out on the playlist named. A second launch finds the first on a session bus of the
+// test's own.
+#include "ProgramProcess.h"
+#include "TestClips.h"
+#include "TestHome.h"
+
+#include "shell/CommandKeys.h"
+#include "shell/MediaControls.h"
+
+#include <QDBusInterface>
+#include <QDir>
+#include <QFileInfo>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <memory>
+
+using namespace tetrapan;
+using test::ProgramProcess;
+
+namespace {
+
+const QString Angles = QStringLiteral("Angles");
+// Far beyond what a command takes: a command that holds the program up shows as a hang.
+constexpr int CommandTimeoutMs = 10000;
+
+struct Sent {
+    int exitCode;
+    QByteArray said;
+    qint64 ms;
+};
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private:
+    test::TestClips clips;
+    // the program every command of the table goes to
+    std::unique_ptr<test::SessionBus> bus;
+    std::unique_ptr<test::TestHome> home;
+    std::unique_ptr<ProgramProcess> app;
+
+    static QList<QStringList> listed(const test::TestHome& on)
+    {
+        ProgramProcess list(on);
+        list.environment.remove(QStringLiteral("DISPLAY"));
+        list.environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        QList<QStringList> rows;
+        if (!list.start({QStringLiteral("--list-actions")}) || list.finished() != 0)
+            return rows;
+        for (const QByteArray& line : list.output().split('\n')) {
+            if (!line.isEmpty())
+                rows << QString::fromUtf8(line).split(QLatin1Char('\t'));
+        }
+        return rows;
+    }
+
+    Sent send(const QStringList& arguments)
+    {
+        ProgramProcess command(*home, bus->address());
+        QElapsedTimer clock;
+        clock.start();
+        const bool started = command.start(arguments);
+        const int code = started ? command.finished(CommandTimeoutMs) : -1;
+        return {code, command.errors(), clock.elapsed()};
+    }
+
+    bool startProgram(const QStringList& arguments = {})
+    {
+        app = std::make_unique<ProgramProcess>(*home, bus->address());
+        return app->start(arguments) && app->window(Angles).id != XCB_WINDOW_NONE;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X server (make test runs the tests under xvfb-run)");
+        clips = test::TestClips::makeForTests();
+        QVERIFY2(clips.ok(), qPrintable(clips.error));
+        bus = std::make_unique<test::SessionBus>();
+        QVERIFY(!bus->address().isEmpty());
+    }
+
+    // The list needs no display, and shows the keys the user chose.
+    void theListFollowsTheChosenKeys()
+    {
+        test::TestHome on;
+        QFile settings(on.settingsFile());
+        QVERIFY(QDir().mkpath(QFileInfo(on.settingsFile()).absolutePath()));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write(QJsonDocument(QJsonObject{{QLatin1String(CommandKeys::OptKeys),
+                                                  QJsonObject{{"synchronise", "Ctrl+J"}, {"save", ""}}}})
+                           .toJson());
+        settings.close();
+        const QList<QStringList> rows = listed(on);
+        QVERIFY(rows.contains(QStringList{"synchronise", "Playback > Synchronise", "Ctrl+J"}));
+        QVERIFY(rows.contains(QStringList{"save", "File > Save", ""}));
+        QVERIFY(rows.contains(QStringList{"play-or-stop-all", "Playback > Play or Stop All", "Space"}));
+        QVERIFY(rows.contains(QStringList{"zoom", "Pane n > Zoom", ""}));
+    }
+
+    // A command for a program that does not run yet: it starts, chooses the playlist named and carries the
+    // command out once that playlist is loaded; a command for the running program is carried out within
+    // moments (printed); an unknown one is refused with the nearest names.
+    void aCommandStartsTheProgramOrGoesToIt()
+    {
+        home = std::make_unique<test::TestHome>();
+        QVERIFY(test::writeLibrary(*home,
+                                   {{QStringLiteral("Other"), {clips.blue}},
+                                    {Angles, {clips.red, clips.green, clips.blue, clips.yellow}}},
+                                   false));
+        QVERIFY(startProgram({QStringLiteral("--playlist"), Angles, QStringLiteral("--action"),
+                              QStringLiteral("play-or-stop-all")}));
+        QDBusInterface player(MediaControls::ServiceName, MediaControls::ObjectPath,
+                              MediaControls::PlayerInterface,
+                              QDBusConnection::connectToBus(bus->address(), QStringLiteral("commands")));
+        const auto status = [&player] { return player.property("PlaybackStatus").toString(); };
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), ProgramProcess::WaitMs);
+        QCOMPARE(player.property("Metadata").toMap().value("xesam:title").toString(), Angles);
+
+        QElapsedTimer clock;
+        clock.start();
+        ProgramProcess command(*home, bus->address());
+        QVERIFY(command.start({QStringLiteral("--action"), QStringLiteral("play-or-stop-all")}));
+        QVERIFY(QTest::qWaitFor([&] { return status() == QLatin1String("Paused"); }, CommandTimeoutMs));
+        const qint64 carriedOut = clock.elapsed();
+        QCOMPARE(command.finished(), 0);
+        qInfo("--action play-or-stop-all carried out %lld ms after the call", carriedOut);
+
+        const Sent unknown = send({QStringLiteral("--action"), QStringLiteral("plya-or-stop-all")});
+        QCOMPARE(unknown.exitCode, 2);
+        QVERIFY2(unknown.said.contains("play-or-stop-all"), unknown.said.constData());
+        const Sent elsewhere = send({QStringLiteral("--playlist"), QStringLiteral("Nowhere")});
+        QCOMPARE(elsewhere.exitCode, 2);
+        QVERIFY2(elsewhere.said.contains("Nowhere"), elsewhere.said.constData());
+    }
+
+    // Every command the list names, sent to the running program in menu order (Quit last), with pane 1 for
+    // a pane's command: it acts (exit code 0) or is refused (2, saying why), and the program runs on.
+    void everyListedCommandActsOrIsRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("forPane");
+        test::TestHome on;
+        QList<QStringList> rows = listed(on);
+        QVERIFY(rows.size() > 40);
+        const auto quit = std::find_if(rows.begin(), rows.end(), [](const QStringList& row) {
+            return row.front() == QLatin1String("quit");
+        });
+        QVERIFY(quit != rows.end());
+        std::rotate(quit, quit + 1, rows.end());
+        for (const QStringList& row : std::as_const(rows))
+            QTest::newRow(qPrintable(row.front())) << row.front() << row.value(1).startsWith(QLatin1String("Pane"));
+    }
+
+    void everyListedCommandActsOrIsRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, forPane);
+        QVERIFY(app && app->pid() != 0);
+        QStringList arguments{QStringLiteral("--action"), name};
+        if (forPane)
+            arguments << QStringLiteral("--pane") << QStringLiteral("1");
+        const Sent sent = send(arguments);
+        QVERIFY2(sent.exitCode == 0 || (sent.exitCode == 2 && !sent.said.isEmpty()),
+                 qPrintable(QStringLiteral("exit code %1: %2").arg(sent.exitCode).arg(sent.said)));
+        if (name == QLatin1String("quit")) {
+            QCOMPARE(app->finished(), 0);
+            return;
+        }
+        QVERIFY2(app->pid() != 0, "the program ended");
+    }
+};
+
+QTEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
