@@ -21,8 +21,8 @@ constexpr int TableHeight = 320;
 
 KeysPage::KeysPage(CommandKeys& keys, QWidget* parent)
     : QWidget(parent), keys_(keys), table_(new QTableWidget(0, ColumnCount)), keyEdit_(new QKeySequenceEdit),
-      removeButton_(new QPushButton(QStringLiteral("&Remove Key"))),
-      restoreButton_(new QPushButton(QStringLiteral("Restore &Defaults"))), refusal_(new QLabel)
+      removeButton_(new QPushButton(QStringLiteral("Remove Key"))),
+      restoreButton_(new QPushButton(QStringLiteral("Restore Defaults"))), refusal_(new QLabel)
 {
     setObjectName(QStringLiteral("keysPage"));
     table_->setHorizontalHeaderLabels({QStringLiteral("Command"), QStringLiteral("Name"), QStringLiteral("Key")});

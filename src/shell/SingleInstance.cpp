@@ -91,7 +91,7 @@ QString SingleInstance::lockLostReason() const
     return {};
 }
 
-SingleInstance::Role SingleInstance::start(const commandLine::Request& request)
+SingleInstance::Role SingleInstance::startFor(const commandLine::Request& request)
 {
     // QLockFile reads a lock file it finds, and reading a FIFO waits for a writer that never comes
     unusableReason_ = safeFiles::notRegularFile(lockFilePath_);

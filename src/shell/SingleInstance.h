@@ -56,10 +56,10 @@ public:
     {
         commandLine::Request request;
         request.files = files;
-        return start(request);
+        return startFor(request);
     }
     // The request's files and playlist, and its command by name.
-    Role start(const commandLine::Request& request);
+    Role startFor(const commandLine::Request& request);
     // Handed over, but the program refused the command: why; else "".
     QString refusal() const { return refusal_; }
     QString lockFilePath() const { return lockFilePath_; }

@@ -62,7 +62,7 @@ int printActions()
 
 std::optional<int> startOrHandOver(SingleInstance& instance, const commandLine::Request& request)
 {
-    switch (instance.start(request)) {
+    switch (instance.startFor(request)) {
     case SingleInstance::Role::First:
         return std::nullopt;
     case SingleInstance::Role::HandedOver:
