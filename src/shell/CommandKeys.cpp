@@ -133,10 +133,13 @@ void CommandKeys::apply()
         action->setShortcut(key);
         if (key.isEmpty())
             continue;
-        // a key with Ctrl, Alt or Meta works in every window as the menus' keys do; a plain one in the main
-        // window only, since the others type it into their text fields
-        const bool modified = key[0].keyboardModifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-        action->setShortcutContext(modified ? Qt::ApplicationShortcut : Qt::WindowShortcut);
+        // a key that types or rubs out a character answers in the main window only, since the other windows
+        // type it into their text fields; the others work in every window, as the menus' keys do
+        const QKeyCombination first = key[0];
+        const bool types = (first.keyboardModifiers() & ~Qt::ShiftModifier) == Qt::NoModifier &&
+                           ((first.key() >= Qt::Key_Space && first.key() <= Qt::Key_AsciiTilde) ||
+                            first.key() == Qt::Key_Backspace);
+        action->setShortcutContext(types ? Qt::WindowShortcut : Qt::ApplicationShortcut);
         if (!window_.actions().contains(action))
             window_.addAction(action);
     }
