@@ -116,10 +116,10 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
     const quint64 id = ++lastOpening_;
     if (!canInitWithFile(path)) {
         openings_[id] = {std::move(done), nullptr};
-        MpvMovie::OpenResult refused;
+        MpvOpenResult refused;
         refused.error = QStringLiteral("%1: not a readable movie file").arg(path);
         QMetaObject::invokeMethod(
-            this, [this, id, refused = std::make_shared<MpvMovie::OpenResult>(std::move(refused))] {
+            this, [this, id, refused = std::make_shared<MpvOpenResult>(std::move(refused))] {
                 finishOpening(id, std::move(*refused));
             },
             Qt::QueuedConnection);
@@ -143,7 +143,7 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
     // The wait for mpv happens on a worker, so that a slow disk or a network folder holds up no window; the
     // movie is then handed to this thread with the answer.
     workers_->run([relay = relay_, id, path, options = options_.movie, core, loading, wait, home = thread()] {
-        MpvMovie::OpenResult opened = MpvMovie::openWithoutEvents(path, options, std::move(*core), loading, *wait);
+        MpvOpenResult opened = MpvMovieOpener::openWithoutEvents(path, options, std::move(*core), loading, *wait);
         std::lock_guard lock(relay->mutex);
         if (!relay->engine)
             return;
@@ -151,7 +151,7 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
             opened.movie->moveToThread(home);
         QMetaObject::invokeMethod(
             relay->engine,
-            [engine = relay->engine, id, opened = std::make_shared<MpvMovie::OpenResult>(std::move(opened))] {
+            [engine = relay->engine, id, opened = std::make_shared<MpvOpenResult>(std::move(opened))] {
                 engine->finishOpening(id, std::move(*opened));
             },
             Qt::QueuedConnection);
@@ -169,7 +169,7 @@ void MpvMovieEngine::cancelOpening(quint64 opening)
     openings_.erase(found);
 }
 
-void MpvMovieEngine::finishOpening(quint64 id, MpvMovie::OpenResult opened)
+void MpvMovieEngine::finishOpening(quint64 id, MpvOpenResult opened)
 {
     const auto found = openings_.find(id);
     if (found == openings_.end())
@@ -206,7 +206,7 @@ void MpvMovieEngine::prepareMovies(const QStringList& paths)
             break;
         const QString absolutePath = QFileInfo(path).absoluteFilePath();
         QString error;
-        if (MpvMovie::startLoading(core->handle(), absolutePath, &error))
+        if (MpvMovieOpener::startLoading(core->handle(), absolutePath, &error))
             prepared_.emplace_back(absolutePath, std::move(core));
     }
     refillLater();

@@ -4,6 +4,7 @@
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/PanePlacing.h"
 #include "panes/PaneZoom.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/fileDrag.h"
@@ -244,7 +245,7 @@ bool MoviePaneInput::performDragOperation(QDropEvent* event)
     auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
     *id = scheduler_.scheduleAfter(PlaceDroppedFileDelay, [this, id, path] {
         pendingPlacements_.removeOne(*id);
-        pane_.createMovieFrame(path);
+        pane_.placing().createMovieFrame(path);
     });
     pendingPlacements_.append(*id);
     event->setDropAction(Qt::CopyAction);
