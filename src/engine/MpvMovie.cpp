@@ -3,6 +3,7 @@
 #include "engine/MpvFrameImage.h"
 #include "engine/MpvNames.h"
 #include "engine/MpvProperties.h"
+#include "platform/fileNames.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -410,7 +411,7 @@ void MpvMovie::openGLOutputDetaching()
 
 void MpvMovie::reloadAt(double seconds)
 {
-    const QByteArray path = filePath_.toUtf8();
+    const QByteArray path = fileNames::toBytes(filePath_);
     const QByteArray start = QByteArrayLiteral("start=") + QByteArray::number(seconds, 'f', 6);
     const char* command[] = {mpvname::LoadFile, path.constData(), mpvname::LoadReplace, start.constData(),
                              nullptr};

@@ -1,6 +1,7 @@
 #include "engine/MpvMovieEngine.h"
 
 #include "engine/MpvMovieView.h"
+#include "platform/fileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,12 +104,9 @@ bool MpvMovieEngine::shutDown(std::chrono::milliseconds timeout)
 
 bool MpvMovieEngine::canInitWithFile(const QString& path) const
 {
-    const QFileInfo info(path);
+    const fileNames::Facts file = fileNames::facts(path);
     // Only regular files: a pipe or a device could block the opening for ever, a folder is a playlist to mpv.
-    if (path.isEmpty() || !info.exists() || !info.isFile() || info.size() <= 0)
-        return false;
-    QFile file(info.absoluteFilePath());
-    return file.open(QIODevice::ReadOnly);
+    return !path.isEmpty() && file.isFile && file.size > 0 && fileNames::opensForReading(path);
 }
 
 quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)

@@ -3,6 +3,7 @@
 #include "engine/MpvFileOpening.h"
 #include "engine/MpvNames.h"
 #include "engine/MpvProperties.h"
+#include "platform/fileNames.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -39,7 +40,8 @@ private:
 
 bool MpvMovieOpener::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
 {
-    const QByteArray pathBytes = absolutePath.toUtf8();
+    // mpv takes the name as the bytes it is on disk
+    const QByteArray pathBytes = fileNames::toBytes(absolutePath);
     const char* command[] = {mpvname::LoadFile, pathBytes.constData(), nullptr};
     if (const int rc = mpv_command(handle, command); rc < 0) {
         *error = QStringLiteral("mpv could not load %1: %2").arg(absolutePath, errorText(rc));

@@ -8,6 +8,7 @@
 #include "panes/PaneZoom.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/fileDrag.h"
+#include "platform/fileNames.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -234,7 +235,7 @@ bool MoviePaneInput::performDragOperation(QDropEvent* event)
         event->ignore();
         return false;
     }
-    const QString dropped = urls.front().toLocalFile();
+    const QString dropped = fileNames::fromFileUrl(urls.front());
     const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(dropped);
     const QString path = resolved.isNull() ? dropped : resolved;
     if (path == pane_.filePath()) {
