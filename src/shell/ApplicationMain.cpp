@@ -48,7 +48,7 @@ int applicationMain(int argc, char** argv)
     // Qt applies the user's locale to LC_NUMERIC; the movie engine parses numbers in the C locale
     std::setlocale(LC_NUMERIC, "C");
 
-    const commandLine::Request request = commandLine::parse(app);
+    const commandLine::Request request = commandLine::parse(app, argv);
     if (request.listActions)
         return desktopLaunch::printActions();
     SingleInstance instance(Tetrapan_AppDelegate::applicationSupportFolder(), QDBusConnection::sessionBus());

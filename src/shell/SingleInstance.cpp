@@ -1,5 +1,6 @@
 #include "shell/SingleInstance.h"
 
+#include "platform/fileNames.h"
 #include "platform/safeFiles.h"
 #include "shell/ApplicationAdaptor.h"
 #include "shell/commandLine.h"
@@ -167,7 +168,7 @@ bool SingleInstance::handOver(const commandLine::Request& request)
     if (!request.files.isEmpty()) {
         QStringList uris;
         for (const QString& path : request.files)
-            uris << (path.isEmpty() ? QString() : QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+            uris << (path.isEmpty() ? QString() : fileNames::toFileUrl(path).toString(QUrl::FullyEncoded));
         if (call(QStringLiteral("Open"), {uris, data}).type() != QDBusMessage::ReplyMessage)
             return false;
     }
