@@ -109,12 +109,14 @@ void openFiles(MainNib& nib, SingleInstance& instance, const commandLine::Reques
     });
     instance.listen();
     // the files go into the playlist named with them
-    commandLine::Request first = request;
-    first.files.clear();
-    requests->handle(first, [](const QString& refusal) {
-        if (!refusal.isEmpty())
-            std::fprintf(stderr, "%s\n", qPrintable(refusal));
-    });
+    if (!request.playlist.isEmpty() || !request.action.isEmpty()) {
+        commandLine::Request first = request;
+        first.files.clear();
+        requests->handle(first, [](const QString& refusal) {
+            if (!refusal.isEmpty())
+                std::fprintf(stderr, "%s\n", qPrintable(refusal));
+        });
+    }
     opener->openFiles(request.files);
 }
 

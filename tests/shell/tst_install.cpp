@@ -45,6 +45,9 @@ QHash<QString, QString> desktopKeys(const QString& path)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return keys;
     for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        // the desktop actions' groups follow it
+        if (line.startsWith(QLatin1Char('[')) && !keys.isEmpty())
+            break;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals > 0 && !line.startsWith(QLatin1Char('#')))
             keys.insert(line.left(equals), line.mid(equals + 1));
