@@ -34,6 +34,8 @@ const Subcommand subcommands[] = {
      tetrapan::bench::runTimeline},
     {"slowopen", "a pane opens a file whose first read answers late while three play: stalls and memory",
      tetrapan::bench::runSlowOpen},
+    {"action", "a command sent with tetrapan --action to the running program: until it is carried out",
+     tetrapan::bench::runAction},
 };
 
 int usage()
