@@ -124,6 +124,8 @@ private Q_SLOTS:
         QTest::newRow("in a submenu of a pane") << "copy-to-frame-3" << 1 << "";
         QTest::newRow("rebuilt at each opening") << "frame-set-reset" << 0 << "";
         QTest::newRow("greyed") << "frame-set-load" << 0 << "greyed";
+        // a playlist with a frame set chosen since the menu was last brought up to date
+        QTest::newRow("enabled since") << "frame-set-remove" << 0 << "";
         QTest::newRow("greyed in that pane") << "play" << 1 << "greyed";
         QTest::newRow("not in that pane's menu now") << "copy-to-frame-1" << 2 << "pane 2";
         QTest::newRow("pane missing") << "zoom" << 0 << "--pane";
@@ -141,6 +143,11 @@ private Q_SLOTS:
         AppFixture f;
         QVERIFY(test::openInPane(f.pane(1), QStringLiteral("/clips/1.mp4")));
         f.coordinator().setAllMoviePlay(true);
+        if (name == QLatin1String("frame-set-remove")) {
+            // the menu as it was before
+            Q_EMIT f.window().menuFrameSet()->aboutToShow();
+            f.select(f.playlist(QStringLiteral("Angles"), false, QStringLiteral("1:0.20:0.30:0.40")));
+        }
         QSignalSpy viewChosen(f.window().menuBar()->actions().at(2)->menu(), &QMenu::triggered);
         QSignalSpy frameSetChosen(f.window().menuFrameSet(), &QMenu::triggered);
         QSignalSpy paneChosen(&f.nib->cmMovieView(1), &QMenu::triggered);
