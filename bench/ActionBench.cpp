@@ -49,7 +49,8 @@ int runAction(int argc, char** argv)
         return 1;
     }
     // made once the program offers it on the bus
-    QDBusInterface player(MediaControls::ServiceName, MediaControls::ObjectPath, MediaControls::PlayerInterface,
+    QDBusInterface player(MediaControls::ServiceName, MediaControls::ObjectPath,
+                          MediaControls::PlayerInterface,
                           QDBusConnection::connectToBus(bus.address(), QStringLiteral("bench")));
     const auto status = [&player] { return player.property("PlaybackStatus").toString(); };
     if (!runEventsUntil([&] { return status() == QLatin1String("Paused"); }, RoundTimeoutMs)) {
@@ -62,8 +63,8 @@ int runAction(int argc, char** argv)
     std::vector<double> carriedOut;
     std::vector<double> senderCpu;
     for (int round = 0; round < Rounds; ++round) {
-        const QString expected = status() == QLatin1String("Playing") ? QStringLiteral("Paused")
-                                                                       : QStringLiteral("Playing");
+        const QString expected =
+            status() == QLatin1String("Playing") ? QStringLiteral("Paused") : QStringLiteral("Playing");
         test::ProgramProcess command(program, home, bus.address());
         QElapsedTimer clock;
         clock.start();
@@ -75,10 +76,12 @@ int runAction(int argc, char** argv)
         carriedOut.push_back(clock.nsecsElapsed() / 1e6);
         const qint64 pid = command.pid();
         double cpu = 0;
-        runEventsUntil([&] {
-            cpu = std::max(cpu, cpuSecondsOf(pid));
-            return command.pid() == 0;
-        }, RoundTimeoutMs);
+        runEventsUntil(
+            [&] {
+                cpu = std::max(cpu, cpuSecondsOf(pid));
+                return command.pid() == 0;
+            },
+            RoundTimeoutMs);
         senderCpu.push_back(cpu * 1000.0);
         if (command.finished() != 0) {
             std::fprintf(stderr, "action: the command's process ended with a fault\n");

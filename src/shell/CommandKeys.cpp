@@ -11,7 +11,8 @@ namespace tetrapan {
 
 Q_LOGGING_CATEGORY(lcKeys, "tetrapan.keys", QtWarningMsg)
 
-CommandKeys::CommandKeys(SettingsDomain& settings, CommandRegistry& commands, QWidget& window, QObject* parent)
+CommandKeys::CommandKeys(SettingsDomain& settings, CommandRegistry& commands, QWidget& window,
+                         QObject* parent)
     : QObject(parent), settings_(settings), commands_(commands), window_(window)
 {
     connect(&settings_, &SettingsDomain::valueChanged, this, [this](const QString& key) {
@@ -71,9 +72,10 @@ void CommandKeys::apply()
     learnDefaults();
     const QVariant stored = settings_.objectForKey(QLatin1String(OptKeys));
     if (stored.isValid() && stored.typeId() != QMetaType::QVariantMap)
-        logOnce(QStringLiteral("The setting %1 is no dictionary of commands and keys: every command keeps its "
-                               "default key.")
-                    .arg(QLatin1String(OptKeys)));
+        logOnce(
+            QStringLiteral("The setting %1 is no dictionary of commands and keys: every command keeps its "
+                           "default key.")
+                .arg(QLatin1String(OptKeys)));
     const QVariantMap chosen = stored.toMap();
     QHash<QString, qsizetype> rowOf;
     for (qsizetype i = 0; i < rows_.size(); ++i)
@@ -92,7 +94,8 @@ void CommandKeys::apply()
         if (!ok) {
             logOnce(QStringLiteral("The key \"%1\" set for \"%2\" is no key: it keeps its default, %3.")
                         .arg(it->toString(), it.key(),
-                             rows_.at(at).defaultKey.isEmpty() ? QStringLiteral("none") : rows_.at(at).defaultKey));
+                             rows_.at(at).defaultKey.isEmpty() ? QStringLiteral("none")
+                                                               : rows_.at(at).defaultKey));
             continue;
         }
         rows_[at].key = key;
@@ -117,7 +120,8 @@ void CommandKeys::apply()
                 continue; // both menus' own keys: nothing of the user's to undo
             logOnce(QStringLiteral("The key %1 set for \"%2\" is \"%3\"'s too: \"%2\" keeps its default, %4.")
                         .arg(key, rows_.at(back).name, rows_.at(back == i ? other : i).name,
-                             rows_.at(back).defaultKey.isEmpty() ? QStringLiteral("none") : rows_.at(back).defaultKey));
+                             rows_.at(back).defaultKey.isEmpty() ? QStringLiteral("none")
+                                                                 : rows_.at(back).defaultKey));
             rows_[back].key = rows_.at(back).defaultKey;
             fromSettings.remove(rows_.at(back).name);
             changed = true;
@@ -153,7 +157,8 @@ QList<CommandKeys::Row> CommandKeys::rows() const
 
 QString CommandKeys::setKey(const QString& name, const QKeySequence& key)
 {
-    const auto row = std::find_if(rows_.cbegin(), rows_.cend(), [&name](const Row& r) { return r.name == name; });
+    const auto row =
+        std::find_if(rows_.cbegin(), rows_.cend(), [&name](const Row& r) { return r.name == name; });
     if (row == rows_.cend())
         return QStringLiteral("Tetrapan has no command \"%1\".").arg(name);
     if (!row->changeable)

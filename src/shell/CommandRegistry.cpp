@@ -68,7 +68,8 @@ struct CommandRegistry::Item {
     bool isEnabled() const
     {
         return item && item->isEnabled() &&
-               std::all_of(under.cbegin(), under.cend(), [](const QPointer<QAction>& a) { return a && a->isEnabled(); });
+               std::all_of(under.cbegin(), under.cend(),
+                           [](const QPointer<QAction>& a) { return a && a->isEnabled(); });
     }
 };
 
@@ -94,7 +95,8 @@ struct Walker {
             const QString own = CommandRegistry::nameOf(text);
             if (own.isEmpty())
                 continue;
-            const QString where = path.isEmpty() ? shownText(text) : path + QStringLiteral(" > ") + shownText(text);
+            const QString where =
+                path.isEmpty() ? shownText(text) : path + QStringLiteral(" > ") + shownText(text);
             if (QMenu* sub = action->menu()) {
                 QList<QPointer<QAction>> deeper = under;
                 deeper << action;
@@ -158,7 +160,8 @@ QString CommandRegistry::nameOf(const QString& text)
 QList<CommandRegistry::Item> CommandRegistry::walk(bool refresh, QMenu* paneMenu, bool withMain) const
 {
     QList<Item> items;
-    const auto add = [&items](const Command& command, QAction* action, const QList<QPointer<QAction>>& under) {
+    const auto add = [&items](const Command& command, QAction* action,
+                              const QList<QPointer<QAction>>& under) {
         items.append({command, action, under});
     };
     Walker walker;
@@ -200,7 +203,8 @@ QStringList CommandRegistry::nearest(const QString& name, int most) const
     QList<std::pair<int, QString>> scored;
     for (const Command& command : commands()) {
         // a name mistyped, or its beginning mistyped ("plya-or-stop")
-        int score = std::min(distance(wanted, command.name), distance(wanted, command.name.left(wanted.size())) + 1);
+        int score =
+            std::min(distance(wanted, command.name), distance(wanted, command.name.left(wanted.size())) + 1);
         // a part of a name ("zoom", "offset") finds the names it is in
         if (!wanted.isEmpty() && command.name.contains(wanted))
             score = std::min<int>(score, 1 + int(command.name.size() - wanted.size()) / 4);
@@ -219,14 +223,17 @@ QString CommandRegistry::run(const QString& name, int viewNo) const
 {
     const QList<Item> all = walk(true, namingPaneMenu_.get(), true);
     const auto named = [&name](const QList<Item>& items) {
-        return std::find_if(items.cbegin(), items.cend(), [&name](const Item& i) { return i.command.name == name; });
+        return std::find_if(items.cbegin(), items.cend(),
+                            [&name](const Item& i) { return i.command.name == name; });
     };
     auto found = named(all);
     if (found == all.cend()) {
         const QStringList near = nearest(name);
         return near.isEmpty()
-                   ? QStringLiteral("Tetrapan has no command \"%1\" (tetrapan --list-actions lists them).").arg(name)
-                   : QStringLiteral("Tetrapan has no command \"%1\". The nearest: %2.").arg(name, near.join(QStringLiteral(", ")));
+                   ? QStringLiteral("Tetrapan has no command \"%1\" (tetrapan --list-actions lists them).")
+                         .arg(name)
+                   : QStringLiteral("Tetrapan has no command \"%1\". The nearest: %2.")
+                         .arg(name, near.join(QStringLiteral(", ")));
     }
     Item item = *found;
     if (!item.command.forPane && viewNo != 0)

@@ -38,8 +38,8 @@ public:
 
     struct Command {
         QString name;
-        QString text;      // where it is and what it says: "View > Zoom Pane 1", "Pane n > Zoom"
-        QString key;       // its key as the menu shows it (portable text), or ""
+        QString text; // where it is and what it says: "View > Zoom Pane 1", "Pane n > Zoom"
+        QString key;  // its key as the menu shows it (portable text), or ""
         bool forPane = false;
         // The panes answer the key themselves, as the item's text says after a tab: it cannot be changed.
         bool keyOfItsOwn = false;

@@ -11,8 +11,8 @@
 
 namespace tetrapan {
 
-CommandRequests::CommandRequests(CommandRegistry& commands, MovController& panes, PlaylistOutlineView& playlists,
-                                 QObject* parent)
+CommandRequests::CommandRequests(CommandRegistry& commands, MovController& panes,
+                                 PlaylistOutlineView& playlists, QObject* parent)
     : QObject(parent), commands_(commands), panes_(panes), playlists_(playlists)
 {
 }

@@ -25,7 +25,8 @@ KeysPage::KeysPage(CommandKeys& keys, QWidget* parent)
       restoreButton_(new QPushButton(QStringLiteral("Restore Defaults"))), refusal_(new QLabel)
 {
     setObjectName(QStringLiteral("keysPage"));
-    table_->setHorizontalHeaderLabels({QStringLiteral("Command"), QStringLiteral("Name"), QStringLiteral("Key")});
+    table_->setHorizontalHeaderLabels(
+        {QStringLiteral("Command"), QStringLiteral("Name"), QStringLiteral("Key")});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -50,7 +51,8 @@ KeysPage::KeysPage(CommandKeys& keys, QWidget* parent)
     layout->addWidget(refusal_);
 
     connect(table_, &QTableWidget::itemSelectionChanged, this, &KeysPage::showChosen);
-    connect(keyEdit_, &QKeySequenceEdit::editingFinished, this, [this] { chooseKey(keyEdit_->keySequence()); });
+    connect(keyEdit_, &QKeySequenceEdit::editingFinished, this,
+            [this] { chooseKey(keyEdit_->keySequence()); });
     connect(removeButton_, &QPushButton::clicked, this, [this] { chooseKey({}); });
     connect(restoreButton_, &QPushButton::clicked, this, [this] {
         refusal_->clear();
@@ -91,16 +93,17 @@ void KeysPage::showKeys()
     table_->setRowCount(int(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
         const CommandKeys::Row& row = rows.at(i);
-        const QString key = QKeySequence::fromString(row.key, QKeySequence::PortableText)
-                                .toString(QKeySequence::NativeText);
+        const QString key =
+            QKeySequence::fromString(row.key, QKeySequence::PortableText).toString(QKeySequence::NativeText);
         const QString cells[ColumnCount] = {row.text, row.name, key};
         for (int column = 0; column < ColumnCount; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             if (!row.changeable) {
                 item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
-                item->setToolTip(row.key.isEmpty() ? QStringLiteral("Chosen from its menu, which is made anew "
-                                                                    "at each opening: it takes no key")
-                                                   : QStringLiteral("The panes answer this key themselves"));
+                item->setToolTip(row.key.isEmpty()
+                                     ? QStringLiteral("Chosen from its menu, which is made anew "
+                                                      "at each opening: it takes no key")
+                                     : QStringLiteral("The panes answer this key themselves"));
             }
             table_->setItem(i, column, item);
         }
@@ -116,7 +119,8 @@ void KeysPage::showChosen()
 {
     const QString name = chosenName();
     const QList<CommandKeys::Row> rows = keys_.rows();
-    const auto row = std::find_if(rows.cbegin(), rows.cend(), [&name](const auto& r) { return r.name == name; });
+    const auto row =
+        std::find_if(rows.cbegin(), rows.cend(), [&name](const auto& r) { return r.name == name; });
     const bool changeable = row != rows.cend() && row->changeable;
     const QSignalBlocker quiet(keyEdit_);
     keyEdit_->setKeySequence(changeable ? QKeySequence::fromString(row->key, QKeySequence::PortableText)

@@ -12,9 +12,9 @@
 
 #include <QDBusInterface>
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -160,7 +160,8 @@ private Q_SLOTS:
         QVERIFY(quit != rows.end());
         std::rotate(quit, quit + 1, rows.end());
         for (const QStringList& row : std::as_const(rows))
-            QTest::newRow(qPrintable(row.front())) << row.front() << row.value(1).startsWith(QLatin1String("Pane"));
+            QTest::newRow(qPrintable(row.front()))
+                << row.front() << row.value(1).startsWith(QLatin1String("Pane"));
     }
 
     void everyListedCommandActsOrIsRefused()

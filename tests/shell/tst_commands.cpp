@@ -5,8 +5,8 @@
 // program's --action and --list-actions: tst_commandline.)
 #include "AppFixture.h"
 
-#include "palette/HelpWindow.h"
 #include "layout/MenuFrameSet.h"
+#include "palette/HelpWindow.h"
 #include "palette/PrefsWindow.h"
 #include "panes/CMMovieView.h"
 #include "shell/CommandKeys.h"
@@ -57,12 +57,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("name");
-        QTest::newRow("key after a tab") << "&Play or Stop All\tSpace" << "play-or-stop-all";
-        QTest::newRow("mnemonic inside a word") << "Save Sna&pshot" << "save-snapshot";
-        QTest::newRow("ellipsis") << "Open Movie…" << "open-movie";
-        QTest::newRow("two dots") << "Copy To.." << "copy-to";
-        QTest::newRow("dash between letters") << "&Loop A–B" << "loop-a-b";
-        QTest::newRow("number") << "Zoom Pane &1" << "zoom-pane-1";
+        QTest::newRow("key after a tab") << "&Play or Stop All\tSpace"
+                                         << "play-or-stop-all";
+        QTest::newRow("mnemonic inside a word") << "Save Sna&pshot"
+                                                << "save-snapshot";
+        QTest::newRow("ellipsis") << "Open Movie…"
+                                  << "open-movie";
+        QTest::newRow("two dots") << "Copy To.."
+                                  << "copy-to";
+        QTest::newRow("dash between letters") << "&Loop A–B"
+                                              << "loop-a-b";
+        QTest::newRow("number") << "Zoom Pane &1"
+                                << "zoom-pane-1";
     }
 
     void namesFollowOneRule()
@@ -99,8 +105,8 @@ private Q_SLOTS:
             names << command.name;
         QCOMPARE(names.size(), items);
         QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), names.size());
-        for (const char* name : {"play-or-stop-all", "zoom-pane-1", "frame-set-save", "copy-to-frame-2", "undo",
-                                 "open-movie-into-pane-3", "clear-offset", "tetrapan-help"})
+        for (const char* name : {"play-or-stop-all", "zoom-pane-1", "frame-set-save", "copy-to-frame-2",
+                                 "undo", "open-movie-into-pane-3", "clear-offset", "tetrapan-help"})
             QVERIFY2(names.contains(QLatin1String(name)), name);
 
         f.ctx().undoManager()->push(new QUndoCommand(QStringLiteral("Add Playlist")));
@@ -171,20 +177,22 @@ private Q_SLOTS:
                 result.insert(QLatin1String(name), key);
             return QVariant(result);
         };
-        QTest::newRow("chosen and removed")
-            << map({{"synchronise", "Ctrl+J"}, {"save", ""}}) << QStringList{"synchronise=Ctrl+J", "save="} << 0;
+        QTest::newRow("chosen and removed") << map({{"synchronise", "Ctrl+J"}, {"save", ""}})
+                                            << QStringList{"synchronise=Ctrl+J", "save="} << 0;
         QTest::newRow("unknown command") << map({{"no-such-command", "Ctrl+J"}, {"synchronise", "Ctrl+J"}})
                                          << QStringList{"synchronise=Ctrl+J"} << 1;
         QTest::newRow("malformed") << map({{"save", "Ctrl+Fnord"}, {"quit", 3}, {"synchronise", "Ctrl+J"}})
                                    << QStringList{"save=Ctrl+S", "quit=Ctrl+Q", "synchronise=Ctrl+J"} << 2;
-        QTest::newRow("another's default") << map({{"synchronise", "Ctrl+S"}})
-                                           << QStringList{"synchronise=", "save=Ctrl+S"} << 1;
+        QTest::newRow("another's default")
+            << map({{"synchronise", "Ctrl+S"}}) << QStringList{"synchronise=", "save=Ctrl+S"} << 1;
         QTest::newRow("two choices") << map({{"synchronise", "Ctrl+J"}, {"next-playlist", "Ctrl+J"}})
                                      << QStringList{"synchronise=Ctrl+J", "next-playlist="} << 1;
-        QTest::newRow("a key the panes answer") << map({{"save", "Space"}}) << QStringList{"save=Ctrl+S"} << 1;
+        QTest::newRow("a key the panes answer")
+            << map({{"save", "Space"}}) << QStringList{"save=Ctrl+S"} << 1;
         QTest::newRow("swapped") << map({{"save", "Ctrl+Q"}, {"quit", "Ctrl+S"}})
                                  << QStringList{"save=Ctrl+Q", "quit=Ctrl+S"} << 0;
-        QTest::newRow("no dictionary") << QVariant(QStringLiteral("Ctrl+J")) << QStringList{"save=Ctrl+S"} << 1;
+        QTest::newRow("no dictionary")
+            << QVariant(QStringLiteral("Ctrl+J")) << QStringList{"save=Ctrl+S"} << 1;
     }
 
     void chosenKeysFallBackPerCommand()
