@@ -2,7 +2,6 @@
 
 #include "shell/SingleInstance.h"
 
-
 namespace tetrapan {
 
 ApplicationAdaptor::ApplicationAdaptor(SingleInstance* instance, const QDBusConnection& bus)
@@ -25,12 +24,11 @@ void ApplicationAdaptor::ActivateAction(const QString& actionName, const QVarian
 {
     // the command may wait for the panes to load a playlist first
     call.setDelayedReply(true);
-    instance_->activateAction(actionName, parameter, platformData,
-                              [call, bus = bus_](const QString& refusal) mutable {
-                                  bus.send(refusal.isEmpty()
-                                               ? call.createReply()
-                                               : call.createErrorReply(SingleInstance::RefusedError, refusal));
-                              });
+    instance_->activateAction(
+        actionName, parameter, platformData, [call, bus = bus_](const QString& refusal) mutable {
+            bus.send(refusal.isEmpty() ? call.createReply()
+                                       : call.createErrorReply(SingleInstance::RefusedError, refusal));
+        });
 }
 
 } // namespace tetrapan

@@ -157,9 +157,10 @@ bool SingleInstance::handOver(const commandLine::Request& request)
         // the program that holds the library was reached: whatever went wrong is its answer, not a reason to
         // say that it cannot be reached
         if (reply.type() == QDBusMessage::ErrorMessage)
-            refusal_ = reply.errorName() == RefusedError
-                           ? reply.errorMessage()
-                           : QStringLiteral("Tetrapan did not carry the command out: %1").arg(reply.errorMessage());
+            refusal_ =
+                reply.errorName() == RefusedError
+                    ? reply.errorMessage()
+                    : QStringLiteral("Tetrapan did not carry the command out: %1").arg(reply.errorMessage());
         return reply.type() == QDBusMessage::ReplyMessage;
     };
     // the playlist first, so that the files go into it and the command acts on it

@@ -2,11 +2,11 @@
 
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
+#include "palette/PrefsWindow.h"
+#include "panes/PlaybackSpeed.h"
 #include "platform/DialogPresenter.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
-#include "palette/PrefsWindow.h"
-#include "panes/PlaybackSpeed.h"
 #include "platform/StoreCoordinator.h"
 #include "shell/CommandKeys.h"
 #include "widgets/LastStateKeeper.h"

@@ -56,8 +56,9 @@ Request parse(const QCoreApplication& app, const char* const* argv)
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Up to four movie files or file:// URIs."),
                                  QStringLiteral("[FILE...]"));
-    const QCommandLineOption list(QStringLiteral("list-actions"),
-                                  QStringLiteral("Print every command's name, menu text and key, one a line."));
+    const QCommandLineOption list(
+        QStringLiteral("list-actions"),
+        QStringLiteral("Print every command's name, menu text and key, one a line."));
     const QCommandLineOption action(QStringLiteral("action"),
                                     QStringLiteral("Carry out the command in the running Tetrapan, or start "
                                                    "Tetrapan and carry it out once the playlist is loaded. "
@@ -66,10 +67,11 @@ Request parse(const QCoreApplication& app, const char* const* argv)
     const QCommandLineOption pane(QStringLiteral("pane"),
                                   QStringLiteral("The pane (1 to 4) a command of the pane menu acts on."),
                                   QStringLiteral("N"));
-    const QCommandLineOption playlist(QStringLiteral("playlist"),
-                                      QStringLiteral("Choose this playlist: its title, or its folders' titles "
-                                                     "and its own separated by \"/\"."),
-                                      QStringLiteral("TITLE"));
+    const QCommandLineOption playlist(
+        QStringLiteral("playlist"),
+        QStringLiteral("Choose this playlist: its title, or its folders' titles "
+                       "and its own separated by \"/\"."),
+        QStringLiteral("TITLE"));
     parser.addOptions({list, action, pane, playlist});
     parser.process(arguments(app.arguments(), argv));
 

@@ -1,17 +1,17 @@
 #include "shell/desktopLaunch.h"
 
+#include "layout/MenuFrameSet.h"
 #include "library/dialogExtension.h"
 #include "platform/SettingsDomain.h"
 #include "shell/CommandKeys.h"
 #include "shell/CommandRegistry.h"
 #include "shell/CommandRequests.h"
-#include "layout/MenuFrameSet.h"
 #include "shell/MainNib.h"
-#include "shell/Tetrapan_AppDelegate.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxPresenter.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/SingleInstance.h"
+#include "shell/Tetrapan_AppDelegate.h"
 #include "shell/commandLine.h"
 
 #include <QCoreApplication>
@@ -104,9 +104,10 @@ void openFiles(MainNib& nib, SingleInstance& instance, const commandLine::Reques
     QObject::connect(&instance, &SingleInstance::activateRequested, window,
                      [window] { window->orderFront(); });
     QObject::connect(&instance, &SingleInstance::openRequested, opener, &MovieFilesOpener::openFiles);
-    instance.setCommandHandler([requests](const commandLine::Request& asked, const SingleInstance::Answer& answer) {
-        requests->handle(asked, answer);
-    });
+    instance.setCommandHandler(
+        [requests](const commandLine::Request& asked, const SingleInstance::Answer& answer) {
+            requests->handle(asked, answer);
+        });
     instance.listen();
     // the files go into the playlist named with them
     if (!request.playlist.isEmpty() || !request.action.isEmpty()) {
