@@ -9,8 +9,10 @@
 
 #include "shell/CommandKeys.h"
 #include "shell/MediaControls.h"
+#include "shell/SingleInstance.h"
 
 #include <QDBusInterface>
+#include <QDBusVariant>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -140,6 +142,18 @@ private Q_SLOTS:
         const Sent unknown = send({QStringLiteral("--action"), QStringLiteral("plya-or-stop-all")});
         QCOMPARE(unknown.exitCode, 2);
         QVERIFY2(unknown.said.contains("play-or-stop-all"), unknown.said.constData());
+        // the same over the bus, as scripts call it: a reply once carried out, or the error with the reason
+        QDBusInterface application(SingleInstance::serviceName(), SingleInstance::ObjectPath,
+                                   SingleInstance::Interface, player.connection());
+        const QVariantList pane2{QVariant::fromValue(QDBusVariant(2))};
+        const QDBusMessage zoomed =
+            application.call(QStringLiteral("ActivateAction"), QStringLiteral("zoom"), pane2, QVariantMap());
+        QCOMPARE(zoomed.type(), QDBusMessage::ReplyMessage);
+        const QDBusMessage refused = application.call(QStringLiteral("ActivateAction"),
+                                                      QStringLiteral("zoom"), QVariantList(), QVariantMap());
+        QCOMPARE(refused.errorName(), SingleInstance::RefusedError);
+        QVERIFY2(refused.errorMessage().contains(QLatin1String("--pane")),
+                 qPrintable(refused.errorMessage()));
         const Sent elsewhere = send({QStringLiteral("--playlist"), QStringLiteral("Nowhere")});
         QCOMPARE(elsewhere.exitCode, 2);
         QVERIFY2(elsewhere.said.contains("Nowhere"), elsewhere.said.constData());
