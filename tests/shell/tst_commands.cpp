@@ -116,6 +116,13 @@ private Q_SLOTS:
         QCOMPARE(registry.run(QStringLiteral("align-panes-by-sound"), 0), QString());
         QCOMPARE(registry.run(QStringLiteral("undo"), 0), QString());
         QTRY_COMPARE(triggered.count(), 1);
+        // a main window's item named as a pane menu's keeps the name; the pane's takes its menu's in front
+        QSignalSpy mutedAll(playback->addAction(QStringLiteral("&Mute")), &QAction::triggered);
+        QVERIFY(test::openInPane(f.pane(2), QStringLiteral("/clips/2.mp4")));
+        QCOMPARE(registry.run(QStringLiteral("mute"), 0), QString());
+        QCOMPARE(registry.run(QStringLiteral("pane-mute"), 2), QString());
+        QTRY_COMPARE(mutedAll.count(), 1);
+        QTRY_VERIFY(f.pane(2).movie()->muted());
     }
 
     // A command acts as choosing its item does, or is refused as its greyed item would be, with the nearest
