@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <optional>
 
 namespace tetrapan {
 
@@ -221,13 +222,21 @@ QStringList CommandRegistry::nearest(const QString& name, int most) const
 
 QString CommandRegistry::run(const QString& name, int viewNo) const
 {
-    const QList<Item> all = walk(true, namingPaneMenu_.get(), true);
-    const auto named = [&name](const QList<Item>& items) {
-        return std::find_if(items.cbegin(), items.cend(),
-                            [&name](const Item& i) { return i.command.name == name; });
+    const auto named = [&name](const QList<Item>& items) -> std::optional<Item> {
+        const auto it = std::find_if(items.cbegin(), items.cend(),
+                                     [&name](const Item& i) { return i.command.name == name; });
+        return it == items.cend() ? std::nullopt : std::optional<Item>(*it);
     };
-    auto found = named(all);
-    if (found == all.cend()) {
+    std::optional<Item> found = named(walk(true, namingPaneMenu_.get(), true));
+    QMenu* paneMenu = paneMenu_ && viewNo >= 1 && viewNo <= PaneCount ? paneMenu_(viewNo) : nullptr;
+    const QList<Item> ofPane = paneMenu ? walk(true, paneMenu, true) : QList<Item>();
+    // an item a pane's menu shows only for a pane in some state, which the menu of no pane lacks
+    if (!found && paneMenu) {
+        found = named(ofPane);
+        if (found && !found->command.forPane)
+            found.reset();
+    }
+    if (!found) {
         const QStringList near = nearest(name);
         return near.isEmpty()
                    ? QStringLiteral("Tetrapan has no command \"%1\" (tetrapan --list-actions lists them).")
@@ -235,22 +244,19 @@ QString CommandRegistry::run(const QString& name, int viewNo) const
                    : QStringLiteral("Tetrapan has no command \"%1\". The nearest: %2.")
                          .arg(name, near.join(QStringLiteral(", ")));
     }
-    Item item = *found;
-    if (!item.command.forPane && viewNo != 0)
+    if (!found->command.forPane && viewNo != 0)
         return QStringLiteral("\"%1\" is no command of a pane: it takes no pane number.").arg(name);
-    if (item.command.forPane) {
-        if (viewNo < 1 || viewNo > PaneCount)
+    if (found->command.forPane) {
+        if (!paneMenu)
             return QStringLiteral("\"%1\" is a command of a pane: give its number, 1 to %2 (--pane N).")
                 .arg(name)
                 .arg(PaneCount);
-        QMenu* menu = paneMenu_ ? paneMenu_(viewNo) : nullptr;
-        const QList<Item> ofPane = menu ? walk(true, menu, true) : QList<Item>();
         found = named(ofPane);
         // an item the pane's menu shows only in some states ("Copy To" of a pane without a movie)
-        if (found == ofPane.cend() || !found->command.forPane)
+        if (!found || !found->command.forPane)
             return QStringLiteral("\"%1\" cannot be chosen in pane %2 now.").arg(name).arg(viewNo);
-        item = *found;
     }
+    const Item& item = *found;
     if (!item.isEnabled()) {
         const QString where = item.command.forPane ? QStringLiteral(" in pane %1").arg(viewNo) : QString();
         return QStringLiteral("\"%1\" (%2) cannot be chosen%3 now: its menu item is greyed.")
