@@ -144,6 +144,12 @@ void ViewPlaylist::initPlaylistWindow()
     changePlayButtonEnabled();
 }
 
+void ViewPlaylist::setPlayKey(const QKeySequence& key)
+{
+    if (playKey_)
+        playKey_->setKey(key);
+}
+
 void ViewPlaylist::pressPlayKey()
 {
     if (btnPlay && btnPlay->isEnabled())

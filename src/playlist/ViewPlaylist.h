@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QObject>
 #include <QString>
 
@@ -73,6 +74,8 @@ public:
     void splitViewDidResizePlaylist();
     // The program is about to quit, which closes no window: an open window stores what closing would.
     void applicationWillTerminate();
+    // The key that plays and stops from the window (the space bar until the user chooses another).
+    void setPlayKey(const QKeySequence& key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

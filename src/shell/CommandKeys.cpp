@@ -1,9 +1,11 @@
 #include "shell/CommandKeys.h"
 
+#include "panes/MenuLine.h"
 #include "platform/SettingsDomain.h"
 #include "shell/CommandRegistry.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QWidget>
 
@@ -45,7 +47,10 @@ void CommandKeys::learnDefaults()
         Row row;
         row.name = command.name;
         row.text = command.text;
-        row.changeable = command.action && !command.keyOfItsOwn;
+        // seen first with its key after a tab, which the panes answer; later with it or with one of its own
+        if (command.action && command.keyOfItsOwn && !ownTexts_.contains(command.name))
+            ownTexts_.insert(command.name, command.action->text());
+        row.changeable = command.action != nullptr;
         if (row.changeable) {
             if (!defaults_.contains(command.name))
                 defaults_.insert(command.name, command.key);
@@ -127,11 +132,25 @@ void CommandKeys::apply()
             changed = true;
         }
     }
+    letGo_.clear();
     for (const Row& row : std::as_const(rows_)) {
         QAction* action = row.changeable ? actions_.value(row.name).data() : nullptr;
         if (!action)
             continue;
-        const QKeySequence key = QKeySequence::fromString(row.key, QKeySequence::PortableText);
+        QKeySequence key = QKeySequence::fromString(row.key, QKeySequence::PortableText);
+        if (const auto own = ownTexts_.constFind(row.name); own != ownTexts_.cend()) {
+            // its own key shows after the tab and the panes answer it; another is its action's
+            const bool moved = row.key != row.defaultKey;
+            action->setProperty(MenuLine::CommandTextProperty, *own);
+            action->setText(moved ? own->section(QLatin1Char('\t'), 0, 0) : *own);
+            const QKeySequence ownKey = QKeySequence::fromString(row.defaultKey, QKeySequence::PortableText);
+            if (moved && !ownKey.isEmpty())
+                letGo_ << ownKey[0];
+            if (const auto follow = followers_.constFind(row.defaultKey); follow != followers_.cend())
+                (*follow)(key);
+            if (!moved)
+                key = QKeySequence();
+        }
         if (action->shortcut() == key)
             continue;
         action->setShortcut(key);
@@ -148,6 +167,36 @@ void CommandKeys::apply()
             window_.addAction(action);
     }
     Q_EMIT keysChanged();
+}
+
+void CommandKeys::setPanes(const QList<QWidget*>& panes)
+{
+    for (QWidget* pane : panes) {
+        panes_ << pane;
+        // after the pane's own input, so before it
+        pane->installEventFilter(this);
+    }
+}
+
+void CommandKeys::followOwnKey(const QKeySequence& ownKey, std::function<void(const QKeySequence&)> follow)
+{
+    followers_.insert(ownKey.toString(QKeySequence::PortableText), std::move(follow));
+    apply();
+}
+
+bool CommandKeys::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || letGo_.isEmpty())
+        return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    // the panes read Shift alone, and the space bar whatever is held with it
+    const bool shift = key->modifiers() & Qt::ShiftModifier;
+    for (const QKeyCombination ownKey : std::as_const(letGo_)) {
+        if (ownKey.key() == key->key() &&
+            (key->key() == Qt::Key_Space || bool(ownKey.keyboardModifiers() & Qt::ShiftModifier) == shift))
+            return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QList<CommandKeys::Row> CommandKeys::rows() const

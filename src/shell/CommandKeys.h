@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
+
 class QAction;
 class QWidget;
 
@@ -24,9 +26,10 @@ class SettingsDomain;
 // is no key, or a key another command holds leaves that command (the one the file chose a key for) with its
 // default; each such fault is logged once per run.
 //
-// Keys the panes answer themselves (Space, the arrows, shown after a tab in their items' texts) cannot be
-// changed, nor given to another command; commands whose items their menus rebuild at each opening (the pane
-// menu's, the frame-set menu's) have no key.
+// The keys the panes answer themselves (Space, the arrows, shown after a tab in their items' texts) are
+// their commands' defaults too: a command given another key has it as its action's, and the panes (and the
+// other holders of that key, the palette's and the playlist window's Space) let the old one go. Commands
+// whose items their menus rebuild at each opening (the pane menu's, the frame-set menu's) have no key.
 class CommandKeys : public QObject {
     Q_OBJECT
 public:
@@ -54,6 +57,11 @@ public:
     void restoreDefaults();
     // The keys from the settings, given to the actions (also whenever the setting changes).
     void apply();
+    // The widgets that answer the panes' own keys themselves, which let a key go once its command has
+    // another.
+    void setPanes(const QList<QWidget*>& panes);
+    // What else answers one of the panes' own keys follows its command's key (the key, or none).
+    void followOwnKey(const QKeySequence& ownKey, std::function<void(const QKeySequence&)> follow);
 
     // The key as kept and listed ("" for none); ok false when the text is no key.
     static QString normalKey(const QString& text, bool* ok);
@@ -61,6 +69,9 @@ public:
 Q_SIGNALS:
     // The commands' keys may have changed.
     void keysChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void learnDefaults();
@@ -73,6 +84,11 @@ private:
     QHash<QString, QPointer<QAction>> actions_;
     QHash<QString, QString> defaults_;
     QSet<QString> logged_;
+    // the commands whose keys the panes answer: their items' texts with the key after the tab
+    QHash<QString, QString> ownTexts_;
+    QList<QPointer<QWidget>> panes_;
+    QHash<QString, std::function<void(const QKeySequence&)>> followers_; // by own key
+    QList<QKeyCombination> letGo_; // own keys the panes no longer answer
 };
 
 } // namespace tetrapan

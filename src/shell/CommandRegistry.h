@@ -41,7 +41,7 @@ public:
         QString text; // where it is and what it says: "View > Zoom Pane 1", "Pane n > Zoom"
         QString key;  // its key as the menu shows it (portable text), or ""
         bool forPane = false;
-        // The panes answer the key themselves, as the item's text says after a tab: it cannot be changed.
+        // The panes answer the key themselves, as the item's text says after a tab.
         bool keyOfItsOwn = false;
         // The main window's action, which lives as long as the window; null for an item its menu rebuilds.
         QAction* action = nullptr;

@@ -100,10 +100,8 @@ void KeysPage::showKeys()
             auto* item = new QTableWidgetItem(cells[column]);
             if (!row.changeable) {
                 item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
-                item->setToolTip(row.key.isEmpty()
-                                     ? QStringLiteral("Chosen from its menu, which is made anew "
-                                                      "at each opening: it takes no key")
-                                     : QStringLiteral("The panes answer this key themselves"));
+                item->setToolTip(QStringLiteral("Chosen from its menu, which is made anew at each opening: "
+                                                "it takes no key"));
             }
             table_->setItem(i, column, item);
         }

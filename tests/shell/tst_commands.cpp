@@ -6,6 +6,7 @@
 #include "AppFixture.h"
 
 #include "layout/MenuFrameSet.h"
+#include "palette/ControlWindow.h"
 #include "palette/HelpWindow.h"
 #include "palette/PrefsWindow.h"
 #include "panes/CMMovieView.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QToolButton>
 
 using namespace tetrapan;
 using tetrapan::test::AppFixture;
@@ -266,6 +268,34 @@ private Q_SLOTS:
         QCOMPARE(keyOf(f, QStringLiteral("save")), QString());
         QCOMPARE(f.settings.objectForKey(QLatin1String(CommandKeys::OptKeys)).toMap(),
                  (QVariantMap{{QStringLiteral("save"), QString()}}));
+    }
+
+    // A key the panes answer themselves, given up for another: the panes, the palette and the playlist
+    // window answer the new one and let the old go; Restore Defaults gives it back to them.
+    void aPanesOwnKeyMoves()
+    {
+        AppFixture f;
+        f.showWindow();
+        QVERIFY(test::openInPane(f.pane(1), QStringLiteral("/clips/1.mp4")));
+        CommandKeys& keys = f.nib->commandKeys();
+        QCOMPARE(keys.setKey(QStringLiteral("play-or-stop-all"), QKeySequence(Qt::Key_P)), QString());
+        QAction* play = actionNamed(f, QStringLiteral("play-or-stop-all"));
+        QCOMPARE(play->shortcut(), QKeySequence(Qt::Key_P));
+        QCOMPARE(play->text(), QStringLiteral("&Play or Stop All"));
+        QCOMPARE(f.nib->controlWindow().btnPlay()->shortcut(), QKeySequence(Qt::Key_P));
+        QTest::keyClick(&f.pane(1), Qt::Key_Space);
+        QCOMPARE(f.playing().constFirst(), false);
+        QTest::keyClick(f.window().windowHandle(), Qt::Key_P);
+        QTRY_COMPARE(f.playing().constFirst(), true);
+        // the space bar let go can be another command's
+        QCOMPARE(keys.setKey(QStringLiteral("next-playlist"), QKeySequence(Qt::Key_Space)), QString());
+
+        keys.restoreDefaults();
+        QCOMPARE(play->shortcut(), QKeySequence());
+        QCOMPARE(play->text(), QStringLiteral("&Play or Stop All\tSpace"));
+        QCOMPARE(f.nib->controlWindow().btnPlay()->shortcut(), QKeySequence(Qt::Key_Space));
+        QTest::keyClick(&f.pane(1), Qt::Key_Space);
+        QTRY_COMPARE(f.playing().constFirst(), false);
     }
 };
 
