@@ -506,6 +506,22 @@ private Q_SLOTS:
         undo->undo();
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
         undo->redo();
+        // A rate is a step of its own, or part of a step already open; 1 is none; one out of bounds is refused.
+        QVERIFY(f.controller.offsets().setRate(2, 25.0 / 24.0));
+        QCOMPARE(undo->undoText(), QStringLiteral("Set Rate"));
+        QVERIFY(!f.controller.offsets().setRate(2, 2.5));
+        QVERIFY(!f.controller.offsets().setRate(2, qQNaN()));
+        f.context.beginUndoGroup(QStringLiteral("Align"));
+        f.controller.offsets().setOffsetMs(2, 1500);
+        QVERIFY(f.controller.offsets().setRate(2, 1.0));
+        f.context.endUndoGroup();
+        QCOMPARE(undo->undoText(), QStringLiteral("Align"));
+        QCOMPARE(f.controller.offsets().rate(2), 1.0);
+        undo->undo();
+        QCOMPARE(f.controller.offsets().rate(2), 25.0 / 24.0);
+        QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
+        undo->undo();
+        QCOMPARE(f.controller.offsets().rate(2), 1.0);
 
         // no playlist: no entries, no offsets
         f.choose(NoObject);
@@ -531,16 +547,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<qint64>("expected");
-        QTest::newRow("older file: no attribute") << QByteArray() << qint64(0);
+        QTest::addColumn<double>("expectedRate");
+        QTest::newRow("older file: no attribute") << QByteArray() << qint64(0) << 1.0;
         QTest::newRow("40 days: beyond 32 bits")
-            << QByteArray(" offset=\"-3456000000\"") << qint64(-3456000000);
-        QTest::newRow("damaged") << QByteArray(" offset=\"12x\"") << qint64(0);
+            << QByteArray(" offset=\"-3456000000\"") << qint64(-3456000000) << 1.0;
+        QTest::newRow("damaged") << QByteArray(" offset=\"12x\"") << qint64(0) << 1.0;
+        QTest::newRow("rate 25/24") << QByteArray(" offset=\"40\" rate=\"1.0416666666666667\"") << qint64(40)
+                                    << 25.0 / 24.0;
+        // a damaged rate costs the rate alone, the offset beside it stays
+        QTest::newRow("rate damaged") << QByteArray(" offset=\"40\" rate=\"1.04x\"") << qint64(40) << 1.0;
+        QTest::newRow("rate not finite") << QByteArray(" rate=\"inf\"") << qint64(0) << 1.0;
+        QTest::newRow("rate 0") << QByteArray(" rate=\"0\"") << qint64(0) << 1.0;
+        QTest::newRow("rate below 0") << QByteArray(" rate=\"-1.5\"") << qint64(0) << 1.0;
     }
 
     void theLibraryFileKeepsOffsets()
     {
         QFETCH(QByteArray, stored);
         QFETCH(qint64, expected);
+        QFETCH(double, expectedRate);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Tetrapan.xml"));
         QVERIFY(
@@ -558,6 +583,9 @@ private Q_SLOTS:
             ObjectContext context(coordinator);
             QCOMPARE(context.fetch(LibrarySchema::Filelist), QList<ObjectId>{2});
             QCOMPARE(context.value(2, LibrarySchema::Offset).toLongLong(), expected);
+            QCOMPARE(context.value(2, LibrarySchema::Rate).isValid() ? context.value(2, LibrarySchema::Rate).toDouble()
+                                                                       : 1.0,
+                     expectedRate);
             QCOMPARE(context.value(2, LibrarySchema::FilePath).toString(), QStringLiteral("/clips/cam2.mp4"));
             QCOMPARE(context.value(2, LibrarySchema::PlayTime).toInt(), 60);
             QCOMPARE(context.relatedObjects(2, LibrarySchema::RltPlaylist).size(), 1);
@@ -566,6 +594,7 @@ private Q_SLOTS:
             context.setValue(2, LibrarySchema::Title, QStringLiteral("Cam 2, edited"));
             QVERIFY(context.save(error));
             QCOMPARE(readAll(path).contains("offset="), expected != 0);
+            QCOMPARE(readAll(path).contains("rate="), expectedRate != 1.0);
         }
     }
 };
