@@ -115,6 +115,42 @@ MovieTime PaneOffsets::placedTime(const MovieTime& time, int sourceViewNo, int v
     return duration.isValid() && placed > duration ? duration : placed;
 }
 
+void PaneOffsets::skipEach(int kind) const
+{
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        QTMovieSubView* pane = panes_.qtView(n);
+        if (!pane || !pane->isPlayable())
+            continue;
+        switch (kind) {
+        case MovController::SkipToStart:
+            pane->skipStartMovieTime();
+            break;
+        case MovController::SkipBackward:
+            pane->skipBackwardMovieTime();
+            break;
+        case MovController::SkipForward:
+            pane->skipForwardMovieTime();
+            break;
+        case MovController::SkipToEnd:
+            pane->skipEndMovieTime();
+            break;
+        default:
+            break;
+        }
+    }
+    const int leader = leaderViewNo();
+    if (leader == 0 || (kind != MovController::SkipBackward && kind != MovController::SkipForward))
+        return;
+    // the same step of every pane's own time would set panes at other rates apart by the step's difference
+    const MovieTime leaderTime = panes_.qtView(leader)->movie()->currentTime();
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        QTMovieSubView* pane = panes_.qtView(n);
+        if (n == leader || !pane || !pane->isPlayable() || !pane->movie() || rate(n) == rate(leader))
+            continue;
+        pane->movie()->setCurrentTime(placedTime(leaderTime, leader, n, pane->movie()->duration()));
+    }
+}
+
 int PaneOffsets::leaderViewNo() const
 {
     for (int n = 1; n <= MovController::PaneCount; ++n) {

@@ -7,6 +7,7 @@
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
 #include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
 #include "panes/PaneZoom.h"
@@ -184,9 +185,11 @@ void connectUndoActions(MainWindow& window, ObjectContext* context)
 void connectSyncLock(MainNib& nib, SettingsDomain& settings)
 {
     SyncLock* lock = &nib.syncLock();
-    // each pane keeps the offset stored on its entry of the current playlist
+    // each pane keeps the offset and rate stored on its entry of the current playlist
     lock->setOffsetProvider(
         [coordinator = &nib.movController()](int viewNo) { return coordinator->movieOffsetMs(viewNo); });
+    lock->setRateProvider(
+        [coordinator = &nib.movController()](int viewNo) { return coordinator->offsets().rate(viewNo); });
     QAction* action = nib.mainWindow().syncLockAction();
     QToolButton* button = nib.controlWindow().btnSyncLock();
     const QString key = QLatin1String(SyncLock::OptSyncLock);
@@ -250,6 +253,16 @@ void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings)
     };
     QObject::connect(speed, &PlaybackSpeed::speedChanged, window, show);
     show(speed->speed());
+    // a rate set, undone or brought by another playlist changes its pane's speed
+    QObject::connect(&nib.movController(), &MovController::allMovieViewsChanged, speed, &PlaybackSpeed::followRates);
+    if (ObjectContext* context = nib.movController().tbArrayController()
+                                     ? nib.movController().tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist)
+                                     : nullptr) {
+        QObject::connect(context, &ObjectContext::valueChanged, speed, [speed](ObjectId, const QString& key) {
+            if (key == LibrarySchema::Rate)
+                speed->followRates();
+        });
+    }
 
     PaneZoom* zoom = &nib.movController().zoom();
     QObject::connect(window->resetZoomAction(), &QAction::triggered, zoom, [zoom] { zoom->reset(0); });

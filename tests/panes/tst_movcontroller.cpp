@@ -270,11 +270,12 @@ private Q_SLOTS:
         QTest::addColumn<QList<double>>("times"); // of panes 1 to 3 afterwards
         QTest::addColumn<bool>("resumes");        // all stopped until the resume is due
         QTest::addColumn<L>("after");
+        QTest::addColumn<QList<double>>("rates");
         // Panes 1 (12.5 s, at a scale of its own) and 2 (5 s) play, 3 (55 s) is stopped, 4 is empty; each
         // movie lasts a minute, and skips go 7.5 s.
         const auto row = [](const char* name, const char* move, QList<int> squeezed, QList<qint64> offsets,
-                            QList<double> times, bool resumes, L after) {
-            QTest::newRow(name) << QString(move) << squeezed << offsets << times << resumes << after;
+                            QList<double> times, bool resumes, L after, QList<double> rates = {}) {
+            QTest::newRow(name) << QString(move) << squeezed << offsets << times << resumes << after << rates;
         };
         const L stopped{0, 0, 0, 0};
         const L again{1, 1, 0, 0};
@@ -292,6 +293,10 @@ private Q_SLOTS:
             {3.5, 5, 1}, true, again);
         row("sync by the offsets, within each movie", "sync 2", {}, {-8000, 0, 58000}, {0, 5, 60}, true,
             again);
+        // common time (5 s - 1 s) / 1.25 = 3.2 s; pane 3 runs at half of it
+        row("sync by rates and offsets", "sync 2", {}, {0, 1000, 0}, {3.2, 5, 1.6}, true, again, {1, 1.25, 0.5});
+        // the leader skips as ever (to 19.5 s); the others go where its new place puts them
+        row("skip forward, at rates", "skip 2", {}, {0, 0, 1000}, {19.5, 39, 10.75}, true, again, {1, 2, 0.5});
         row("frame step forward, not of a squeezed pane", "step 1", {1}, {}, {12.5, 5.04, 55.04}, false,
             stopped);
         row("frame step back", "step 0", {}, {}, {12.46, 4.96, 54.96}, false, stopped);
@@ -311,8 +316,11 @@ private Q_SLOTS:
         f.movieOf(3)->moveTo(at600(55));
         f.pane(1).playMovie();
         f.pane(2).playMovie();
-        for (int n = 1; n <= 3; ++n)
+        QFETCH(QList<double>, rates);
+        for (int n = 1; n <= 3; ++n) {
             f.controller.offsets().setOffsetMs(n, offsets.value(n - 1));
+            f.controller.offsets().setRate(n, rates.value(n - 1, 1.0));
+        }
         for (int n : squeezed)
             f.pane(n).resize(0, 150);
 
