@@ -53,8 +53,9 @@ double PaneOffsets::rate(int viewNo) const
     const ObjectId id = entry(viewNo);
     if (id == NoObject)
         return 1.0;
-    const QVariant stored =
-        panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist)->value(id, LibrarySchema::Rate);
+    const QVariant stored = panes_.tbArrayController()
+                                ->getManagedObjectContext(LibrarySchema::Filelist)
+                                ->value(id, LibrarySchema::Rate);
     return stored.isValid() && isAllowedRate(stored.toDouble()) ? stored.toDouble() : 1.0;
 }
 

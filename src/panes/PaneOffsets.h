@@ -68,10 +68,11 @@ public:
     }
     // Where pane viewNo goes when pane sourceViewNo stands at `time`, kept within the pane's movie (of
     // `duration`). Panes without offsets and rates get `time` itself.
-    MovieTime placedTime(const MovieTime& time, int sourceViewNo, int viewNo, const MovieTime& duration) const;
+    MovieTime placedTime(const MovieTime& time, int sourceViewNo, int viewNo,
+                         const MovieTime& duration) const;
 
-    // Every playable pane skips (MovController::SkipKind) by its own step; a pane running at another rate than
-    // the leader then goes where the leader's new place puts it, as the lock would put it.
+    // Every playable pane skips (MovController::SkipKind) by its own step; a pane running at another rate
+    // than the leader then goes where the leader's new place puts it, as the lock would put it.
     void skipEach(int kind) const;
 
     // 0 when no pane is playable.

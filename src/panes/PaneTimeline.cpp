@@ -75,7 +75,8 @@ double PaneTimeline::paneSeconds(int viewNo, double leaderSeconds) const
     if (!movie)
         return 0.0;
     const PaneOffsets& offsets = panes_.offsets();
-    const double seconds = offsets.paneSecondsAt(viewNo, offsets.commonSecondsOf(leaderViewNo(), leaderSeconds));
+    const double seconds =
+        offsets.paneSecondsAt(viewNo, offsets.commonSecondsOf(leaderViewNo(), leaderSeconds));
     return std::clamp(seconds, 0.0, movie->duration().seconds());
 }
 

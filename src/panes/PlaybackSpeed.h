@@ -40,6 +40,11 @@ public:
     void normal();
     // The pane's rate on the current playlist; 1 for a pane without a coordinator.
     static double rateOf(const QTMovieSubView* pane);
+    // The stored speed times the pane's rate: what a movie loaded into it plays at.
+    static double paneSpeed(const SettingsDomain& settings, const QTMovieSubView* pane)
+    {
+        return storedSpeed(settings) * rateOf(pane);
+    }
     // A pane's rate changed, or panes were loaded from another playlist: every pane to its speed again.
     void followRates();
 

@@ -81,6 +81,15 @@ void SyncLock::readOffsets()
     ticksToOffsets_ = OffsetTicks;
 }
 
+void SyncLock::offsetsChanged()
+{
+    ticksToOffsets_ = 0;
+    for (Follower& follower : followers_) {
+        follower.measured = false;
+        follower.largeSkewTicks = 0;
+    }
+}
+
 void SyncLock::tick()
 {
     if (stopWaitTicksLeft_ > 0)
@@ -146,10 +155,9 @@ void SyncLock::placeStopped(const std::array<bool, PaneCount>& stopped)
     const double frame = fps > 0.0 ? 1.0 / fps : StartHoldMaxSkewSeconds;
     for (int n = 1; n <= PaneCount; ++n) {
         Movie* movie = stopped[n - 1] ? playableMovie(n) : nullptr;
-        const bool inStep =
-            movie && leader &&
-            std::abs(movie->clockSeconds() - targetOf(n, leaderNo, leader->clockSeconds())) <=
-                frame * InStepFrames;
+        const bool inStep = movie && leader &&
+                            std::abs(movie->clockSeconds() - targetOf(n, leaderNo, leader->clockSeconds())) <=
+                                frame * InStepFrames;
         stopped_[n - 1] = isEnabled() || inStep ? movie : nullptr;
     }
     stopWaitTicksLeft_ = StopWaitTicks;
@@ -306,7 +314,8 @@ void SyncLock::holdTick()
             continue;
         }
         const double rate = relativeRate(n, leaderNo);
-        const double target = (leader->clockSeconds() - *startClocks_[leaderNo - 1]) * rate + *startClocks_[n - 1];
+        const double target =
+            (leader->clockSeconds() - *startClocks_[leaderNo - 1]) * rate + *startClocks_[n - 1];
         const double skew = movie->clockSeconds() - target;
         if (std::abs(skew) > StartHoldMaxSkewSeconds) {
             qCDebug(lcSyncLock) << movie->filePath() << "skew" << skew << "s after the start: let go";

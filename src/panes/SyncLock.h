@@ -19,8 +19,8 @@ class MovController;
 // measured against it at display rate and brought back in step, by a slight change of its speed for a small
 // skew and by an exact seek for a large one. Independent players started together drift apart (each follows
 // its own sound clock) and start a frame or two apart; this keeps them within a frame of each other. A pane
-// n stands at rate n * (leader time - leader offset) / leader rate + offset n (PaneOffsets); offsets come from
-// a provider in milliseconds (0 for all without one), rates from another (1 for all without one), and a
+// n stands at rate n * (leader time - leader offset) / leader rate + offset n (PaneOffsets); offsets come
+// from a provider in milliseconds (0 for all without one), rates from another (1 for all without one), and a
 // follower's speed is the leader's times its rate over the leader's.
 //
 // Off, it only sees to it that panes started together start on one clock. Each player starts its clock when
@@ -90,6 +90,9 @@ public:
         rateProvider_ = std::move(provider);
         ticksToOffsets_ = 0;
     }
+    // An offset or a rate was changed by the user's hand: they are read again at the next tick, and what was
+    // measured against the old ones is forgotten.
+    void offsetsChanged();
     // The pane whose clock the others follow: the first playable pane with a movie, 0 when none.
     int leaderViewNo() const;
     // One measurement and correction of every follower; the lock runs it every TickInterval while on.
@@ -128,7 +131,8 @@ private:
     // Where pane n stands while the leader stands at leaderSeconds.
     double targetOf(int viewNo, int leaderNo, double leaderSeconds) const
     {
-        return (leaderSeconds - offsetSeconds(leaderNo)) * relativeRate(viewNo, leaderNo) + offsetSeconds(viewNo);
+        return (leaderSeconds - offsetSeconds(leaderNo)) * relativeRate(viewNo, leaderNo) +
+               offsetSeconds(viewNo);
     }
     void readOffsets();
     // One look at the stopped leader's place; the followers are sought there once it stands still.
@@ -149,7 +153,8 @@ private:
     MovController& controller_;
     OffsetProvider offsetProvider_;
     RateProvider rateProvider_;
-    // The offsets and rates, asked of the providers (a library search) every OffsetTicks ticks, not every tick.
+    // The offsets and rates, asked of the providers (a library search) every OffsetTicks ticks, not every
+    // tick.
     std::array<double, PaneCount> offsetSeconds_{};
     std::array<double, PaneCount> rates_{1.0, 1.0, 1.0, 1.0};
     int ticksToOffsets_ = 0;

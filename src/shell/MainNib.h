@@ -29,6 +29,7 @@ class QTMovieSubView;
 class SyncLock;
 class PaneTimeline;
 class PlaybackSpeed;
+class PaneNudge;
 class Scheduler;
 class TimelineBar;
 class SettingsDomain;
@@ -105,6 +106,7 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    PaneNudge& paneNudge() { return *paneNudge_; }
 
     void showWindows();
 
@@ -159,6 +161,8 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    // moves one pane's offset, with the lock's knowledge; the pane menus reach it
+    std::unique_ptr<PaneNudge> paneNudge_;
 };
 
 } // namespace tetrapan

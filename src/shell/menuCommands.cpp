@@ -7,6 +7,7 @@
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
 #include "panes/MovController.h"
+#include "panes/PaneNudge.h"
 #include "panes/PaneOffsets.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
@@ -33,6 +34,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QMenu>
 #include <QToolButton>
 #include <QUndoStack>
 
@@ -254,10 +256,12 @@ void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings)
     QObject::connect(speed, &PlaybackSpeed::speedChanged, window, show);
     show(speed->speed());
     // a rate set, undone or brought by another playlist changes its pane's speed
-    QObject::connect(&nib.movController(), &MovController::allMovieViewsChanged, speed, &PlaybackSpeed::followRates);
-    if (ObjectContext* context = nib.movController().tbArrayController()
-                                     ? nib.movController().tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist)
-                                     : nullptr) {
+    QObject::connect(&nib.movController(), &MovController::allMovieViewsChanged, speed,
+                     &PlaybackSpeed::followRates);
+    if (ObjectContext* context =
+            nib.movController().tbArrayController()
+                ? nib.movController().tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist)
+                : nullptr) {
         QObject::connect(context, &ObjectContext::valueChanged, speed, [speed](ObjectId, const QString& key) {
             if (key == LibrarySchema::Rate)
                 speed->followRates();
@@ -280,6 +284,26 @@ void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings)
                              follow();
                      });
     follow();
+}
+
+void connectNudge(MainNib& nib)
+{
+    MainWindow* window = &nib.mainWindow();
+    PaneNudge* nudge = &nib.paneNudge();
+    QMenu* playback = window->playbackMenu();
+    // after the speeds, which act on every pane, before what follows them
+    const QList<QAction*> items = playback->actions();
+    QAction* before = items.value(items.indexOf(window->normalSpeedAction()) + 1);
+    playback->insertSeparator(before);
+    for (int s = 0; s < PaneNudge::StepCount; ++s) {
+        QAction* action = nudge->action(static_cast<PaneNudge::Step>(s));
+        playback->insertAction(before, action);
+        window->addAction(action);
+        nib.controlWindow().addAction(action);
+    }
+    QObject::connect(playback, &QMenu::aboutToShow, nudge, &PaneNudge::refreshActions);
+    QObject::connect(playback, &QMenu::aboutToHide, nudge, &PaneNudge::enableActions);
+    QObject::connect(nudge, &PaneNudge::nudged, &nib.timelineBar(), qOverload<>(&QWidget::update));
 }
 
 } // namespace tetrapan::menuCommands

@@ -54,11 +54,13 @@ private Q_SLOTS:
             << QList<qint64>{0, 1000, 0} << 0 << 20.0 << QList<double>{20, 41, 10} << again
             << QList<double>{1, 2, 0.5};
         QTest::newRow("each by its offset against the leader's")
-            << QList<qint64>{1000, 2500, -1500} << 0 << 30.0 << QList<double>{30, 31.5, 27.5} << again << QList<double>{};
-        QTest::newRow("kept within each movie")
-            << QList<qint64>{2000, -8000, 58000} << 0 << 5.0 << QList<double>{5, 0, 60} << again << QList<double>{};
+            << QList<qint64>{1000, 2500, -1500} << 0 << 30.0 << QList<double>{30, 31.5, 27.5} << again
+            << QList<double>{};
+        QTest::newRow("kept within each movie") << QList<qint64>{2000, -8000, 58000} << 0 << 5.0
+                                                << QList<double>{5, 0, 60} << again << QList<double>{};
         QTest::newRow("the leader squeezed out: the next one leads")
-            << QList<qint64>{0, 1000, 3000} << 1 << 10.0 << QList<double>{12.5, 10, 12} << L{0, 1, 0, 0} << QList<double>{};
+            << QList<qint64>{0, 1000, 3000} << 1 << 10.0 << QList<double>{12.5, 10, 12} << L{0, 1, 0, 0}
+            << QList<double>{};
     }
 
     void dragMovesEveryPaneByItsOffset()

@@ -219,13 +219,15 @@ private Q_SLOTS:
         QTest::addColumn<double>("paneAt"); // pane 2's place
         QTest::addColumn<bool>("seeking");
         QTest::addColumn<double>("rate"); // pane 2's, playing at the leader's speed times it
-        QTest::newRow("ahead of the leader by its offset") << qint64(0) << qint64(500) << 10.5 << false << 1.0;
+        QTest::newRow("ahead of the leader by its offset")
+            << qint64(0) << qint64(500) << 10.5 << false << 1.0;
         QTest::newRow("the leader's own offset counts against it")
             << qint64(200) << qint64(500) << 10.3 << false << 1.0;
         QTest::newRow("its offset puts it before its beginning")
             << qint64(0) << qint64(-11000) << 0.0 << false << 1.0;
         QTest::newRow("seeking: not measured") << qint64(0) << qint64(0) << 40.0 << true << 1.0;
-        QTest::newRow("at its rate: rate times the common time") << qint64(0) << qint64(0) << 12.5 << false << 1.25;
+        QTest::newRow("at its rate: rate times the common time")
+            << qint64(0) << qint64(0) << 12.5 << false << 1.25;
         QTest::newRow("at its rate, its offset added")
             << qint64(200) << qint64(-500) << 11.75 << false << 1.25;
     }
