@@ -58,13 +58,21 @@ public:
     {
         return (paneSeconds - offsetMs / 1000.0) / rate;
     }
+    // A pane's offset and rate, found with one look through the library (the time line asks on every paint).
+    struct Placement {
+        qint64 offsetMs = 0;
+        double rate = 1.0;
+    };
+    Placement placement(int viewNo) const;
     double paneSecondsAt(int viewNo, double commonSeconds) const
     {
-        return paneSeconds(commonSeconds, offsetMs(viewNo), rate(viewNo));
+        const Placement p = placement(viewNo);
+        return paneSeconds(commonSeconds, p.offsetMs, p.rate);
     }
     double commonSecondsOf(int viewNo, double paneSeconds) const
     {
-        return commonSeconds(paneSeconds, offsetMs(viewNo), rate(viewNo));
+        const Placement p = placement(viewNo);
+        return commonSeconds(paneSeconds, p.offsetMs, p.rate);
     }
     // Where pane viewNo goes when pane sourceViewNo stands at `time`, kept within the pane's movie (of
     // `duration`). Panes without offsets and rates get `time` itself.
