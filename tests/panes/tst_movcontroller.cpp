@@ -11,6 +11,7 @@
 #include "panes/PanePlacing.h"
 #include "panes/SyncLock.h"
 
+#include <QAction>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QSet>
@@ -598,8 +599,13 @@ private Q_SLOTS:
         QCOMPARE(nudge.chosenViewNo(), 0);
         nudge.nudge(1, PaneNudge::FrameLater);
         QCOMPARE(f.controller.movieOffsetMs(1), qint64(0));
+        nudge.refreshActions(); // as the Playback menu opens
+        QVERIFY(!nudge.action(PaneNudge::FrameLater)->isEnabled());
         f.controller.setCurrentViewNo(2);
         QCOMPARE(nudge.chosenViewNo(), 2);
+        nudge.refreshActions();
+        QCOMPARE(nudge.action(PaneNudge::FineLater)->text(), QStringLiteral("Nudge Pane 2 10 ms Later"));
+        QVERIFY(nudge.action(PaneNudge::FineLater)->isEnabled());
 
         for (QChar c : nudges) {
             if (c == 'x')
