@@ -63,15 +63,10 @@ int distance(const QString& a, const QString& b)
 struct CommandRegistry::Item {
     Command command;
     QPointer<QAction> item;
-    // the submenus' own items it is under: a greyed submenu greys what it holds
-    QList<QPointer<QAction>> under;
+    // as the open menu showed it: a greyed submenu greys what it holds
+    bool enabled = false;
 
-    bool isEnabled() const
-    {
-        return item && item->isEnabled() &&
-               std::all_of(under.cbegin(), under.cend(),
-                           [](const QPointer<QAction>& a) { return a && a->isEnabled(); });
-    }
+    bool isEnabled() const { return item && enabled; }
 };
 
 namespace {
@@ -86,7 +81,8 @@ struct Walker {
     void menu(QMenu* menu, const QString& prefix, const QString& path, const QString& top,
               QList<QPointer<QAction>> under, const Add& add)
     {
-        // as opening it would: a menu rebuilt before each opening has its items only then
+        // as opening it would: a menu rebuilt before each opening has its items only then, and one may set
+        // its items for the open menu alone, which closing it undoes
         if (refresh)
             Q_EMIT menu->aboutToShow();
         for (QAction* action : menu->actions()) {
@@ -123,8 +119,13 @@ struct Walker {
             command.forPane = forPane;
             command.keyOfItsOwn = !hint.isEmpty();
             command.key = hint.isEmpty() ? action->shortcut().toString(QKeySequence::PortableText) : hint;
-            add(command, action, under);
+            const bool enabled = action->isEnabled() &&
+                                 std::all_of(under.cbegin(), under.cend(),
+                                             [](const QPointer<QAction>& a) { return a && a->isEnabled(); });
+            add(command, action, enabled);
         }
+        if (refresh)
+            Q_EMIT menu->aboutToHide();
     }
 };
 
@@ -161,9 +162,8 @@ QString CommandRegistry::nameOf(const QString& text)
 QList<CommandRegistry::Item> CommandRegistry::walk(bool refresh, QMenu* paneMenu, bool withMain) const
 {
     QList<Item> items;
-    const auto add = [&items](const Command& command, QAction* action,
-                              const QList<QPointer<QAction>>& under) {
-        items.append({command, action, under});
+    const auto add = [&items](const Command& command, QAction* action, bool enabled) {
+        items.append({command, action, enabled});
     };
     Walker walker;
     walker.refresh = refresh;

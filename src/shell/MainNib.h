@@ -32,6 +32,7 @@ class QTMovieSubView;
 class SyncLock;
 class PaneTimeline;
 class PlaybackSpeed;
+class PaneNudge;
 class Scheduler;
 class TimelineBar;
 class SettingsDomain;
@@ -114,6 +115,7 @@ public:
     CommandRegistry& commandRegistry() { return *commandRegistry_; }
     CommandKeys& commandKeys() { return *commandKeys_; }
     CommandRequests& commandRequests() { return *commandRequests_; }
+    PaneNudge& paneNudge() { return *paneNudge_; }
 
     void showWindows();
 
@@ -173,6 +175,8 @@ private:
     std::unique_ptr<CommandRegistry> commandRegistry_;
     std::unique_ptr<CommandKeys> commandKeys_;
     std::unique_ptr<CommandRequests> commandRequests_;
+    // moves one pane's offset, with the lock's knowledge; the pane menus reach it
+    std::unique_ptr<PaneNudge> paneNudge_;
 };
 
 } // namespace tetrapan

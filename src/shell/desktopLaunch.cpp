@@ -1,10 +1,10 @@
 #include "shell/desktopLaunch.h"
 
-#include "layout/MenuFrameSet.h"
+#include "engine/MpvMovieEngine.h"
 #include "library/dialogExtension.h"
+#include "platform/Scheduler.h"
 #include "platform/SettingsDomain.h"
 #include "shell/CommandKeys.h"
-#include "shell/CommandRegistry.h"
 #include "shell/CommandRequests.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
@@ -16,13 +16,23 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTextStream>
+
+#include <chrono>
+#include <cstdlib>
 
 #include <cstdio>
 
 namespace tetrapan::desktopLaunch {
+
+namespace {
+// What tearing down the windows made for the list may take.
+constexpr std::chrono::milliseconds ListTeardownTime{1500};
+} // namespace
 
 void describeApplication()
 {
@@ -46,18 +56,32 @@ int answerOnTerminal(int argc, char** argv)
 
 int printActions()
 {
-    // the settings are read, never written: another Tetrapan may be using them
-    SettingsDomain settings(SettingsDomain::standardFilePath());
+    // The windows are made as at a start, offscreen, so that every menu item is there, the ones the
+    // composition root adds too; on a copy of the settings and a library of their own, so that what they
+    // write at start goes there: another Tetrapan's files are only read.
+    const QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return EXIT_FAILURE;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("data"))));
+    const QString settingsCopy = scratch.filePath(QStringLiteral("Tetrapan.json"));
+    QFile::copy(SettingsDomain::standardFilePath(), settingsCopy);
+    SettingsDomain settings(settingsCopy);
+    // a damaged file is the running program's to tell of
+    settings.takeDamagedFileNote();
     Tetrapan_AppDelegate::setupDefaults(settings);
-    MainWindow window;
-    // the frame-set menu makes its items as it opens
-    window.menuFrameSet()->awakeFromNib();
-    CommandRegistry commands(window, [](int) { return nullptr; });
-    const CommandKeys keys(settings, commands, window);
-    QTextStream out(stdout);
-    for (const CommandKeys::Row& row : keys.rows())
-        out << row.name << '\t' << row.text << '\t' << row.key << '\n';
-    return 0;
+    QtScheduler scheduler;
+    MessageBoxPresenter dialogs;
+    MpvMovieEngine::Options engineOptions;
+    engineOptions.scheduler = &scheduler;
+    MpvMovieEngine engine(engineOptions);
+    {
+        MainNib nib(NibServices{settings, scheduler, dialogs, engine});
+        QTextStream out(stdout);
+        for (const CommandKeys::Row& row : nib.commandKeys().rows())
+            out << row.name << '\t' << row.text << '\t' << row.key << '\n';
+    }
+    engine.shutDown(ListTeardownTime);
+    return EXIT_SUCCESS;
 }
 
 std::optional<int> startOrHandOver(SingleInstance& instance, const commandLine::Request& request)
