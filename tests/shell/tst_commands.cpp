@@ -106,6 +106,9 @@ private Q_SLOTS:
         for (const CommandRegistry::Command& command : registry.commands())
             names << command.name;
         QCOMPARE(names.size(), items);
+        // a menu read is closed again: what it set for its opening (the nudges greyed for no chosen pane) is
+        // undone, and their keys still work
+        QVERIFY(actionNamed(f, QStringLiteral("nudge-a-frame-earlier"))->isEnabled());
         QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), names.size());
         for (const char* name : {"play-or-stop-all", "zoom-pane-1", "frame-set-save", "copy-to-frame-2",
                                  "undo", "open-movie-into-pane-3", "clear-offset", "tetrapan-help"})
