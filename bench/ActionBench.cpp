@@ -12,7 +12,9 @@
 #include "shell/MediaControls.h"
 
 #include <QCoreApplication>
-#include <QDBusInterface>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QElapsedTimer>
 
 #include <cstdio>
@@ -48,11 +50,18 @@ int runAction(int argc, char** argv)
         std::fprintf(stderr, "action: the program did not start\n");
         return 1;
     }
-    // made once the program offers it on the bus
-    QDBusInterface player(MediaControls::ServiceName, MediaControls::ObjectPath,
-                          MediaControls::PlayerInterface,
-                          QDBusConnection::connectToBus(bus.address(), QStringLiteral("bench")));
-    const auto status = [&player] { return player.property("PlaybackStatus").toString(); };
+    // asked afresh each time: the program offers its media controls a moment after its window shows
+    const QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), QStringLiteral("bench"));
+    const auto property = [&connection](const QString& name) {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            MediaControls::ServiceName, MediaControls::ObjectPath,
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << MediaControls::PlayerInterface << name;
+        const QDBusMessage reply = connection.call(get);
+        return reply.arguments().isEmpty() ? QVariant()
+                                           : reply.arguments().constFirst().value<QDBusVariant>().variant();
+    };
+    const auto status = [&property] { return property(QStringLiteral("PlaybackStatus")).toString(); };
     if (!runEventsUntil([&] { return status() == QLatin1String("Paused"); }, RoundTimeoutMs)) {
         std::fprintf(stderr, "action: the program did not start on its playlist\n");
         return 1;

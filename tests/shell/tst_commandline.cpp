@@ -11,7 +11,10 @@
 #include "shell/MediaControls.h"
 #include "shell/SingleInstance.h"
 
+#include <QDBusArgument>
+#include <QDBusConnection>
 #include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDir>
 #include <QElapsedTimer>
@@ -123,12 +126,24 @@ private Q_SLOTS:
                                    false));
         QVERIFY(startProgram({QStringLiteral("--playlist"), Angles, QStringLiteral("--action"),
                               QStringLiteral("play-or-stop-all")}));
-        QDBusInterface player(MediaControls::ServiceName, MediaControls::ObjectPath,
-                              MediaControls::PlayerInterface,
-                              QDBusConnection::connectToBus(bus->address(), QStringLiteral("commands")));
-        const auto status = [&player] { return player.property("PlaybackStatus").toString(); };
+        // asked afresh each time: the program offers its media controls a moment after its window shows
+        const QDBusConnection connection =
+            QDBusConnection::connectToBus(bus->address(), QStringLiteral("commands"));
+        const auto property = [&connection](const QString& name) {
+            QDBusMessage get = QDBusMessage::createMethodCall(
+                MediaControls::ServiceName, MediaControls::ObjectPath,
+                QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+            get << MediaControls::PlayerInterface << name;
+            const QDBusMessage reply = connection.call(get);
+            return reply.arguments().isEmpty()
+                       ? QVariant()
+                       : reply.arguments().constFirst().value<QDBusVariant>().variant();
+        };
+        const auto status = [&property] { return property(QStringLiteral("PlaybackStatus")).toString(); };
         QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), ProgramProcess::WaitMs);
-        QCOMPARE(player.property("Metadata").toMap().value("xesam:title").toString(), Angles);
+        const QVariantMap metadata =
+            qdbus_cast<QVariantMap>(property(QStringLiteral("Metadata")).value<QDBusArgument>());
+        QCOMPARE(metadata.value("xesam:title").toString(), Angles);
 
         QElapsedTimer clock;
         clock.start();
@@ -144,7 +159,7 @@ private Q_SLOTS:
         QVERIFY2(unknown.said.contains("play-or-stop-all"), unknown.said.constData());
         // the same over the bus, as scripts call it: a reply once carried out, or the error with the reason
         QDBusInterface application(SingleInstance::serviceName(), SingleInstance::ObjectPath,
-                                   SingleInstance::Interface, player.connection());
+                                   SingleInstance::Interface, connection);
         const QVariantList pane2{QVariant::fromValue(QDBusVariant(2))};
         const QDBusMessage zoomed =
             application.call(QStringLiteral("ActivateAction"), QStringLiteral("zoom"), pane2, QVariantMap());
