@@ -12,6 +12,7 @@
 #include "panes/CMMovieView.h"
 #include "shell/CommandKeys.h"
 #include "shell/CommandRegistry.h"
+#include "shell/CommandRequests.h"
 #include "shell/KeysPage.h"
 
 #include <QMenu>
@@ -174,6 +175,49 @@ private Q_SLOTS:
         QCOMPARE(refusal.isEmpty(), refused.isEmpty());
         QCoreApplication::processEvents();
         QCOMPARE(viewChosen.count() + frameSetChosen.count() + paneChosen.count(), refused.isEmpty() ? 1 : 0);
+    }
+
+    // A playlist by its title, or by its folders' titles and its own where titles repeat.
+    void playlistsByTitle_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("chosen"); // the path of the playlist chosen, or a part of the refusal
+        QTest::newRow("title alone") << "Solo"
+                                     << "Solo";
+        QTest::newRow("in a folder") << "Talks/Tuesday"
+                                     << "Talks/Tuesday";
+        QTest::newRow("title repeated") << "Monday"
+                                        << "Cams/Monday, Cams/Old/Monday, Talks/Monday";
+        QTest::newRow("with its folders") << "Talks/Monday"
+                                          << "Talks/Monday";
+        QTest::newRow("with the folder nearest") << "Old/Monday"
+                                                 << "Cams/Old/Monday";
+        QTest::newRow("a folder is no playlist") << "Cams"
+                                                 << "No playlist";
+        QTest::newRow("none") << "Nowhere"
+                              << "No playlist";
+    }
+
+    void playlistsByTitle()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, chosen);
+        AppFixture f;
+        f.build(QStringLiteral("Cams/(Monday,Old/(Monday)),Talks/(Monday,Tuesday),Solo"));
+        CommandRequests& requests = f.nib->commandRequests();
+        QString refusal;
+        const ObjectId found = requests.playlistTitled(asked, &refusal);
+        QStringList path;
+        for (ObjectId at = found; at != NoObject; at = f.ctx().relatedObject(at, LibrarySchema::Parent))
+            path.prepend(f.ctx().value(at, LibrarySchema::Title).toString());
+        QVERIFY2((found != NoObject ? path.join('/') : refusal).contains(chosen), qPrintable(refusal));
+        commandLine::Request request;
+        request.playlist = asked;
+        std::optional<QString> answer;
+        requests.handle(request, [&answer](const QString& refusal) { answer = refusal; });
+        QCOMPARE(answer.value_or(QStringLiteral("none")).isEmpty(), found != NoObject);
+        if (found != NoObject)
+            QCOMPARE(f.nib->playlistTreeController().selectedObjects(), QList<ObjectId>{found});
     }
 
     // A settings file's faults: each costs its command its choice (the default comes back) and is logged
