@@ -3,7 +3,9 @@
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
 #include "panes/MovController.h"
+#include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
+#include "platform/Scheduler.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "shell/CommandRegistry.h"
 
@@ -12,12 +14,16 @@
 namespace tetrapan {
 
 CommandRequests::CommandRequests(CommandRegistry& commands, MovController& panes,
-                                 PlaylistOutlineView& playlists, QObject* parent)
-    : QObject(parent), commands_(commands), panes_(panes), playlists_(playlists)
+                                 PlaylistOutlineView& playlists, Scheduler& scheduler, QObject* parent)
+    : QObject(parent), commands_(commands), panes_(panes), playlists_(playlists), scheduler_(scheduler)
 {
 }
 
-CommandRequests::~CommandRequests() = default;
+CommandRequests::~CommandRequests()
+{
+    for (const Scheduler::TaskId task : std::as_const(waiting_))
+        scheduler_.cancel(task);
+}
 
 QString CommandRequests::pathOf(ObjectId node) const
 {
@@ -61,10 +67,30 @@ ObjectId CommandRequests::playlistTitled(const QString& title, QString* refusal)
     return NoObject;
 }
 
+bool CommandRequests::anyPaneOpening() const
+{
+    for (int viewNo = 1; viewNo <= MovController::PaneCount; ++viewNo) {
+        const QTMovieSubView* pane = panes_.qtView(viewNo);
+        if (pane && pane->isOpening())
+            return true;
+    }
+    return false;
+}
+
 void CommandRequests::whenLoaded(const std::function<void()>& then)
 {
     if (!panes_.hasPendingLoad() && !panes_.isLoading()) {
-        then();
+        // a file opened into one pane ends with no signal of the coordinator's
+        if (!anyPaneOpening()) {
+            then();
+            return;
+        }
+        auto task = std::make_shared<Scheduler::TaskId>();
+        *task = scheduler_.scheduleAfter(OpeningCheckInterval, [this, then, task] {
+            waiting_.remove(*task);
+            whenLoaded(then);
+        });
+        waiting_.insert(*task);
         return;
     }
     auto connection = std::make_shared<QMetaObject::Connection>();

@@ -4,8 +4,10 @@
 #include "shell/commandLine.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 namespace tetrapan {
@@ -13,18 +15,23 @@ namespace tetrapan {
 class CommandRegistry;
 class MovController;
 class PlaylistOutlineView;
+class Scheduler;
 
 // What a command line or a caller on the bus asks of the program by name: the playlist to choose and the
 // command to carry out. A named playlist is chosen first, and the command waits until the panes have
-// loaded it (at start, the playlist the program comes back to), so it acts on the movies the user sees.
+// loaded it (at start, the playlist the program comes back to) and no pane is still opening a file (files
+// handed over with the command), so it acts on the movies the user sees.
 class CommandRequests : public QObject {
     Q_OBJECT
 public:
     // Called once per request: "" when carried out, else why it was refused.
     using Answer = std::function<void(const QString& refusal)>;
 
+    // How often a command waiting for the panes looks again whether they are done opening files.
+    static constexpr std::chrono::milliseconds OpeningCheckInterval{100};
+
     CommandRequests(CommandRegistry& commands, MovController& panes, PlaylistOutlineView& playlists,
-                    QObject* parent = nullptr);
+                    Scheduler& scheduler, QObject* parent = nullptr);
     ~CommandRequests() override;
 
     void handle(const commandLine::Request& request, const Answer& answer);
@@ -34,13 +41,16 @@ public:
     ObjectId playlistTitled(const QString& title, QString* refusal) const;
 
 private:
-    // Runs `then` once no load of the panes is pending or under way.
+    // Runs `then` once no load of the panes is pending or under way, and no pane is opening a file.
     void whenLoaded(const std::function<void()>& then);
+    bool anyPaneOpening() const;
     QString pathOf(ObjectId node) const;
 
     CommandRegistry& commands_;
     MovController& panes_;
     PlaylistOutlineView& playlists_;
+    Scheduler& scheduler_;
+    QSet<quint64> waiting_; // the scheduler's tasks of commands waiting for the panes
 };
 
 } // namespace tetrapan

@@ -261,7 +261,8 @@ void MainNib::nameCommands()
         controlWindow_->btnPlay()->setShortcut(key);
         viewPlaylist_->setPlayKey(key);
     });
-    commandRequests_ = std::make_unique<CommandRequests>(*commandRegistry_, *movController_, *olvPlaylist_);
+    commandRequests_ = std::make_unique<CommandRequests>(*commandRegistry_, *movController_, *olvPlaylist_,
+                                                         services_.scheduler);
     prefsWindow_->addPage(new KeysPage(*commandKeys_), QStringLiteral("&Keys"));
 }
 

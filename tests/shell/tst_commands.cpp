@@ -220,6 +220,26 @@ private Q_SLOTS:
             QCOMPARE(f.nib->playlistTreeController().selectedObjects(), QList<ObjectId>{found});
     }
 
+    // A command that comes with files waits until the panes have opened them, then acts on them.
+    void aCommandWaitsForFilesBeingOpened()
+    {
+        AppFixture f;
+        f.engine.holdOpens = true;
+        f.pane(1).createMovieView(QStringLiteral("/clips/1.mp4"),
+                                  [](QTMovieSubView::OpenOutcome, const QString&) {});
+        commandLine::Request request;
+        request.action = QStringLiteral("play");
+        request.viewNo = 1;
+        std::optional<QString> answer;
+        f.nib->commandRequests().handle(request, [&answer](const QString& refusal) { answer = refusal; });
+        f.scheduler.advance(CommandRequests::OpeningCheckInterval * 3);
+        QVERIFY(!answer);
+        f.engine.finishOpens();
+        f.scheduler.advance(CommandRequests::OpeningCheckInterval);
+        QCOMPARE(answer, std::optional<QString>(QString()));
+        QTRY_VERIFY(f.pane(1).isPlaying());
+    }
+
     // A settings file's faults: each costs its command its choice (the default comes back) and is logged
     // once, while the other choices hold.
     void chosenKeysFallBackPerCommand_data()
