@@ -112,7 +112,8 @@ struct Walker {
                 continue;
             }
             names.insert(name);
-            const QString hint = text.section(QLatin1Char('\t'), 1);
+            // the key as the menu shows it now
+            const QString hint = action->text().section(QLatin1Char('\t'), 1);
             CommandRegistry::Command command;
             command.name = name;
             command.text = where;

@@ -349,6 +349,10 @@ private Q_SLOTS:
         QAction* play = actionNamed(f, QStringLiteral("play-or-stop-all"));
         QCOMPARE(play->shortcut(), QKeySequence(Qt::Key_P));
         QCOMPARE(play->text(), QStringLiteral("&Play or Stop All"));
+        for (const CommandRegistry::Command& command : f.nib->commandRegistry().commands()) {
+            if (command.name == QLatin1String("play-or-stop-all"))
+                QCOMPARE(command.key, QStringLiteral("P"));
+        }
         QCOMPARE(f.nib->controlWindow().btnPlay()->shortcut(), QKeySequence(Qt::Key_P));
         QTest::keyClick(&f.pane(1), Qt::Key_Space);
         QCOMPARE(f.playing().constFirst(), false);
