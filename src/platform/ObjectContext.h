@@ -9,6 +9,7 @@
 #include <QUndoStack>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace tetrapan {
@@ -70,6 +71,10 @@ public:
     void endUndoGroup();
     // Closes the step of the current event-loop turn; called by the event loop, and by tests.
     void processPendingChanges();
+    // What the user had chosen (the tree's selection) is kept with each step: taken as the step opens and
+    // as it closes, given back by undo (the first) and redo (the second) once the stack has finished, so
+    // the user sees what he takes back, whatever made the step.
+    void setStepChoice(std::function<QVariant()> take, std::function<void(const QVariant&)> giveBack);
 
     // The whole content, for the store and for benchmarks.
     const RecordMap& records() const { return records_; }
@@ -88,11 +93,14 @@ private:
     template <typename Take>
     void forEachMatching(const QString& entityName, const Predicate& predicate, Take take) const;
     friend class ContextCommand;
+    friend class ChoiceCommand;
 
     const Record& record(ObjectId id) const;
     const RelationshipDescription& relationship(ObjectId id, const QString& key) const;
     void perform(std::function<void()> redo, std::function<void()> undo);
     void noteChange();
+    void openStep();
+    void closeStep();
 
     void rawInsert(ObjectId id, const Record& record);
     void rawRemove(ObjectId id);
@@ -114,6 +122,9 @@ private:
     bool replaying_ = false;
     int nextCommitterHandle_ = 1;
     QList<std::pair<int, std::function<bool()>>> committers_;
+    std::function<QVariant()> takeChoice_;
+    std::function<void(const QVariant&)> giveBackChoice_;
+    std::optional<QVariant> choiceToGiveBack_;
 };
 
 } // namespace tetrapan

@@ -10,6 +10,8 @@
 #include "shell/MovieFilesOpener.h"
 #include "shell/commandLine.h"
 
+#include <QToolButton>
+
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -192,6 +194,17 @@ private Q_SLOTS:
         QCOMPARE(panePaths(app), QStringList(4));
         QCOMPARE(app.window().windowTitle(), QStringLiteral("Tetrapan"));
         QVERIFY(hint.isVisible());
+
+        // Redo chooses the playlist again, as chosen as a click makes it: the next file goes into it
+        app.window().redoAction()->trigger();
+        app.scheduler.advance(MovController::ChangeDelay);
+        QCOMPARE(app.rows(), QStringLiteral("*1"));
+        QVERIFY(app.playlistWindow().btnRemove()->isEnabled());
+        QCOMPARE(panePaths(app), QStringList({given(1), given(2), QString(), QString()}));
+        app.dialogs.openPanelAnswers = {{given(3)}};
+        app.window().openIntoPaneActions().at(2)->trigger();
+        QCOMPARE(panePaths(app), QStringList({given(1), given(2), given(3), QString()}));
+        QVERIFY(app.dialogs.alerts.isEmpty());
     }
 
     // File > Open Movie Into and an empty pane's menu put one file into one pane of the chosen playlist.
