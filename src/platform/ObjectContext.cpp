@@ -207,6 +207,8 @@ void ObjectContext::endUndoGroup()
 void ObjectContext::noteChange()
 {
     ++changeCount_;
+    if (!noting_)
+        usersChangeCount_ = changeCount_;
     Q_EMIT changed();
 }
 
@@ -268,8 +270,11 @@ void ObjectContext::setValueUnrecorded(ObjectId id, const QString& key, const QV
         return;
     const QVariant newValue = coerce(value, attribute->type);
     const QVariant oldValue = this->value(id, key);
-    if (newValue != oldValue || newValue.isValid() != oldValue.isValid())
+    if (newValue != oldValue || newValue.isValid() != oldValue.isValid()) {
+        noting_ = true;
         rawSetAttribute(id, key, newValue);
+        noting_ = false;
+    }
 }
 
 ObjectId ObjectContext::relatedObject(ObjectId id, const QString& key) const

@@ -59,6 +59,8 @@ public:
                                                      const Predicate& predicate = {}) const;
 
     bool hasChanges() const { return changeCount_ != savedChangeCount_; }
+    // Changes other than those set unrecorded, which are the program's notes rather than the user's work.
+    bool hasUsersChanges() const { return usersChangeCount_ > savedChangeCount_; }
     // Editors in progress (a tree row being renamed) register here so a save can finish them first.
     int addEditingCommitter(std::function<bool()> commit);
     void removeEditingCommitter(int handle);
@@ -115,6 +117,8 @@ private:
     ObjectId nextId_ = 1;
     quint64 changeCount_ = 0;
     quint64 savedChangeCount_ = 0;
+    quint64 usersChangeCount_ = 0;
+    bool noting_ = false;
     QUndoStack undoStack_;
     bool autoGroupOpen_ = false;
     bool groupCloseQueued_ = false;

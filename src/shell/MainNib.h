@@ -27,6 +27,7 @@ class PlaylistWindow;
 class PrefsWindow;
 class QTMovieSubView;
 class SyncLock;
+class PanePositions;
 class PaneTimeline;
 class PlaybackSpeed;
 class Scheduler;
@@ -105,6 +106,7 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    PanePositions& panePositions() { return *panePositions_; }
 
     void showWindows();
 
@@ -159,6 +161,8 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    // where each playlist's panes stood; kept at quit through the delegate
+    std::unique_ptr<PanePositions> panePositions_;
 };
 
 } // namespace tetrapan
