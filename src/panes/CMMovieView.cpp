@@ -3,6 +3,7 @@
 #include "library/Movie.h"
 #include "panes/MenuLine.h"
 #include "panes/MovController.h"
+#include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/TimeForm.h"
 
@@ -208,19 +209,19 @@ void CMMovieView::nullAction(QAction*) {}
 void CMMovieView::copyMovieView(QAction* sender)
 {
     if (qtView_)
-        qtView_->copyMovieView(sender);
+        qtView_->placing().copyMovieView(sender);
 }
 
 void CMMovieView::openMovieFile(QAction*)
 {
     if (qtView_)
-        qtView_->openMovieFile();
+        qtView_->placing().openMovieFile();
 }
 
 void CMMovieView::removeMovieView(QAction*)
 {
     if (qtView_)
-        qtView_->removeMovieView();
+        qtView_->placing().removeMovieView();
 }
 
 void CMMovieView::changeMovieOffset(QAction* sender)

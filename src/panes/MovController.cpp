@@ -7,6 +7,7 @@
 #include "library/TBArrayController.h"
 #include "panes/PaneEntryFollower.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PanePlacing.h"
 #include "panes/PaneZoom.h"
 #include "panes/PendingResumes.h"
 #include "panes/QTMovieSubView.h"
@@ -296,7 +297,7 @@ void MovController::syncAllMovieTime(QObject*)
 void MovController::openMovieFile(QObject* sender)
 {
     if (QTMovieSubView* pane = qtView(tagOf(sender)))
-        pane->openMovieFile();
+        pane->placing().openMovieFile();
 }
 
 // Operations
@@ -414,7 +415,7 @@ void MovController::syncMovieTime(int viewNo, int /*targetViewNo*/)
 void MovController::copyMovieView(int /*sourceViewNo*/, const QString& filePath, int targetViewNo)
 {
     if (QTMovieSubView* target = qtView(targetViewNo))
-        target->createMovieFrame(filePath);
+        target->placing().createMovieFrame(filePath);
 }
 
 void MovController::clearMovieView(int viewNo)

@@ -9,6 +9,7 @@
 #include "TestHome.h"
 
 #include "platform/SettingsDomain.h"
+#include "platform/fileNames.h"
 #include "platform/userDefaultsExtension.h"
 #include "shell/MediaControls.h"
 #include "shell/SingleInstance.h"
@@ -27,6 +28,8 @@
 #include <QTest>
 #include <QUrl>
 #include <QWidget>
+
+#include <cstdio>
 
 #include <sys/stat.h>
 
@@ -151,11 +154,15 @@ private Q_SLOTS:
         QTemporaryDir folder;
         const QString named = folder.filePath(QStringLiteral("--help"));
         QVERIFY(QFile::copy(clips.yellow, named));
+        // and a name that is not UTF-8, which must be kept byte for byte
+        const QString notUtf8 = fileNames::fromBytes(QFile::encodeName(folder.path()) + "/caf\xe9.mp4");
+        QVERIFY(QFile::copy(clips.blue, fileNames::shown(notUtf8)) &&
+                ::rename(QFile::encodeName(fileNames::shown(notUtf8)), fileNames::toBytes(notUtf8)) == 0);
         ProgramProcess app(home);
         app.workingFolder = folder.path();
         QVERIFY(startOn(app,
                         {QStringLiteral("--"), QStringLiteral("--help"),
-                         QUrl::fromLocalFile(clips.blue).toString(QUrl::FullyEncoded)},
+                         fileNames::toFileUrl(notUtf8).toString(QUrl::FullyEncoded)},
                         QStringLiteral("yellow")));
         const QStringList placed{"yellow", "blue", "blue", "yellow"};
         QTRY_COMPARE_WITH_TIMEOUT(paneColours(), placed, ProgramProcess::WaitMs);
@@ -169,7 +176,7 @@ private Q_SLOTS:
         app.x.key(playlists, 'q', XCB_MOD_MASK_CONTROL);
         QCOMPARE(app.finished(), 0);
         QCOMPARE(test::savedEntry(home, 1), named);
-        QCOMPARE(test::savedEntry(home, 2), clips.blue);
+        QCOMPARE(test::savedEntry(home, 2), notUtf8);
         ProgramProcess again(home);
         QVERIFY(startOn(again, {}, QStringLiteral("yellow")));
         QTRY_COMPARE_WITH_TIMEOUT(paneColours(), placed, ProgramProcess::WaitMs);

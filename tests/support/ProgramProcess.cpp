@@ -1,5 +1,7 @@
 #include "ProgramProcess.h"
 
+#include "platform/fileNames.h"
+
 #include "TestHome.h"
 
 #include <QFile>
@@ -161,9 +163,12 @@ QPoint paneCentre(int viewNo)
 
 QString savedEntry(const TestHome& home, int viewNo)
 {
+    // a name XML cannot hold is kept as the base64 of its bytes
     const QRegularExpression entry(
-        QStringLiteral("<filelist (?=[^>]*viewNo=\"%1\")[^>]*filePath=\"([^\"]*)\"").arg(viewNo));
-    return entry.match(QString::fromUtf8(readAll(home.libraryFile()))).captured(1);
+        QStringLiteral("<filelist (?=[^>]*viewNo=\"%1\")[^>]*filePath(\\.base64)?=\"([^\"]*)\"").arg(viewNo));
+    const QRegularExpressionMatch found = entry.match(QString::fromUtf8(readAll(home.libraryFile())));
+    return found.captured(1).isEmpty() ? found.captured(2)
+                                       : fileNames::fromBytes(QByteArray::fromBase64(found.captured(2).toLatin1()));
 }
 
 void startTool(QProcess& process, const QString& program, const QStringList& arguments)
