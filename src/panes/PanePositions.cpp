@@ -14,7 +14,9 @@ namespace tetrapan {
 
 PanePositions::PanePositions(MovController& panes) : panes_(panes)
 {
-    connect(&panes_, &MovController::uniqueIdChanged, this, &PanePositions::chosen);
+    // the panes still show the playlist left until the new one loads; one chosen again reloads to where its
+    // panes stand now
+    connect(&panes_, &MovController::uniqueIdChanged, this, [this] { keep(shown_); });
     connect(&panes_, &MovController::allMovieViewsChanged, this, &PanePositions::loaded);
 }
 
@@ -30,13 +32,6 @@ QVariant PanePositions::positionToKeep(const Movie& movie)
     if (ms <= 0 || ms >= durationMs)
         return {};
     return ms;
-}
-
-void PanePositions::chosen(const QString& uniqueId)
-{
-    // the panes still show the playlist left until the new one loads
-    if (uniqueId != shown_)
-        keep(shown_);
 }
 
 ObjectId PanePositions::shownEntry(const QString& uniqueId, int viewNo) const

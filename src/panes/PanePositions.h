@@ -31,7 +31,6 @@ public:
     static QVariant positionToKeep(const Movie& movie);
 
 private:
-    void chosen(const QString& uniqueId);
     void loaded();
     // The entry of the playlist whose movie the pane shows; NoObject when it shows another or none.
     ObjectId shownEntry(const QString& uniqueId, int viewNo) const;
