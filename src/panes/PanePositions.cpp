@@ -59,7 +59,8 @@ void PanePositions::keep(const QString& uniqueId)
         if (entry != NoObject)
             panes_.tbArrayController()
                 ->getManagedObjectContext(LibrarySchema::Filelist)
-                ->setValueUnrecorded(entry, LibrarySchema::Position, positionToKeep(*panes_.qtView(n)->movie()));
+                ->setValueUnrecorded(entry, LibrarySchema::Position,
+                                     positionToKeep(*panes_.qtView(n)->movie()));
     }
 }
 

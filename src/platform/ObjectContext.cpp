@@ -167,7 +167,8 @@ void ObjectContext::processPendingChanges()
     }
 }
 
-void ObjectContext::setStepChoice(std::function<QVariant()> take, std::function<void(const QVariant&)> giveBack)
+void ObjectContext::setStepChoice(std::function<QVariant()> take,
+                                  std::function<void(const QVariant&)> giveBack)
 {
     takeChoice_ = std::move(take);
     giveBackChoice_ = std::move(giveBack);

@@ -134,20 +134,24 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
         const QString kept = pane->filePath().isEmpty()
                                  ? QString()
                                  : QStringLiteral("Pane %1 keeps %2.").arg(viewNo).arg(QFileInfo(pane->filePath()).fileName());
-        const QString now = QStringLiteral("pane %1 now shows %2").arg(viewNo).arg(QFileInfo(path).fileName());
-        pane->placing().placeMovieFile(path, uniqueId,
-                             [answers, answered, kept, now, viewNo](QTMovieSubView::OpenOutcome outcome, const QString& problem) {
-                                 if (outcome == QTMovieSubView::OpenOutcome::Refused)
-                                     answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
-                                 else if (outcome == QTMovieSubView::OpenOutcome::Opened)
-                                     answers->changed.insert(viewNo, now);
-                                 answered();
-                             });
+        const QString now =
+            QStringLiteral("pane %1 now shows %2").arg(viewNo).arg(QFileInfo(path).fileName());
+        pane->placing().placeMovieFile(
+            path, uniqueId,
+            [answers, answered, kept, now, viewNo](QTMovieSubView::OpenOutcome outcome,
+                                                   const QString& problem) {
+                if (outcome == QTMovieSubView::OpenOutcome::Refused)
+                    answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
+                else if (outcome == QTMovieSubView::OpenOutcome::Opened)
+                    answers->changed.insert(viewNo, now);
+                answered();
+            });
     }
     answered();
 }
 
-void MovieFilesOpener::placed(const QStringList& paths, const QStringList& problems, const QStringList& changed)
+void MovieFilesOpener::placed(const QStringList& paths, const QStringList& problems,
+                              const QStringList& changed)
 {
     const bool closesStep = step_ != nullptr;
     step_.reset();
@@ -156,8 +160,8 @@ void MovieFilesOpener::placed(const QStringList& paths, const QStringList& probl
         // the step just closed is the last one done
         const QUndoStack* stack = library->getManagedObjectContext(LibrarySchema::Playlist)->undoManager();
         changeStep_ = stack->command(stack->index() - 1);
-        Q_EMIT playlistChanged(
-            QStringLiteral("Playlist \u201C%1\u201D: %2.").arg(changedTitle_, changed.join(QStringLiteral(", "))));
+        Q_EMIT playlistChanged(QStringLiteral("Playlist \u201C%1\u201D: %2.")
+                                   .arg(changedTitle_, changed.join(QStringLiteral(", "))));
     }
     if (!problems.isEmpty())
         dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
@@ -171,7 +175,8 @@ void MovieFilesOpener::placed(const QStringList& paths, const QStringList& probl
 void MovieFilesOpener::undoChange()
 {
     TBArrayController* library = movController_.tbArrayController();
-    QUndoStack* stack = library ? library->getManagedObjectContext(LibrarySchema::Playlist)->undoManager() : nullptr;
+    QUndoStack* stack =
+        library ? library->getManagedObjectContext(LibrarySchema::Playlist)->undoManager() : nullptr;
     if (stack && changeStep_ && stack->index() > 0 && stack->command(stack->index() - 1) == changeStep_)
         stack->undo();
     changeStep_ = nullptr;

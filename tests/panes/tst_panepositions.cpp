@@ -30,8 +30,10 @@ private Q_SLOTS:
         QFETCH(double, back);
         AppFixture app;
         app.chooseWithEntries({1, 2});
-        const ObjectId entry = app.nib->tbArrayController().getObjectsWithPred(
-            LibrarySchema::Filelist, Predicate::equals(LibrarySchema::ViewNo, 1)).front();
+        const ObjectId entry =
+            app.nib->tbArrayController()
+                .getObjectsWithPred(LibrarySchema::Filelist, Predicate::equals(LibrarySchema::ViewNo, 1))
+                .front();
         app.ctx().processPendingChanges();
         const int steps = app.ctx().undoManager()->count();
         const auto standAndLeave = [&] {
@@ -58,7 +60,8 @@ private Q_SLOTS:
         // and at quit, for the next start
         app.ctx().processPendingChanges();
         app.pane(1).movie()->setCurrentTime(MovieTime::fromSeconds(stoodAt));
-        QCOMPARE(app.nib->appDelegate().applicationShouldTerminate(), int(Tetrapan_AppDelegate::TerminateNow));
+        QCOMPARE(app.nib->appDelegate().applicationShouldTerminate(),
+                 int(Tetrapan_AppDelegate::TerminateNow));
         app.restart();
         app.scheduler.advance(MovController::ChangeDelay);
         QCOMPARE(app.coordinator().uniqueId(), app.uid(QStringLiteral("a")));

@@ -124,9 +124,11 @@ private Q_SLOTS:
         QTest::newRow("five files") << "a" << givens(5) << QStringList{de::FiveOrMoreFilesAdded.message}
                                     << given(5) << "" << givens(4) << all;
         QTest::newRow("no playlist") << "" << givens(3) << none << ""
-                                     << "F,a,b,*1" << QStringList{given(1), given(2), given(3), QString()} << "";
+                                     << "F,a,b,*1" << QStringList{given(1), given(2), given(3), QString()}
+                                     << "";
         QTest::newRow("a folder") << "F" << givens(2) << none << ""
-                                  << "F,x,*1,a,b" << QStringList{given(1), given(2), QString(), QString()} << "";
+                                  << "F,x,*1,a,b" << QStringList{given(1), given(2), QString(), QString()}
+                                  << "";
         QTest::newRow("no playlist, its name taken")
             << "" << QStringList{"/given/a.mp4", QString()} << QStringList{de::CanNotCreateMovie.message}
             << "not a local file"
@@ -140,8 +142,8 @@ private Q_SLOTS:
             << Refused + ": not found\nPane 2 keeps 2.mp4.\nnot a local file\nPane 3 keeps 3.mp4."
             << "" << QStringList{given(1), clip(2), clip(3), given(4)}
             << "Playlist \u201Ca\u201D: pane 1 now shows 1.mp4, pane 4 now shows 4.mp4.";
-        QTest::newRow("the files shown already") << "a" << QStringList{clip(1), clip(2)} << none << "" << ""
-                                                 << QStringList{} << "";
+        QTest::newRow("the files shown already") << "a" << QStringList{clip(1), clip(2)} << none << ""
+                                                 << "" << QStringList{} << "";
     }
 
     void placing()
