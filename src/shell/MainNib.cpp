@@ -14,6 +14,7 @@
 #include "palette/ViewPrefs.h"
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
+#include "panes/PaneNudge.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
 #include "panes/PlaybackSpeed.h"
@@ -59,6 +60,9 @@ MainNib::~MainNib()
     mainWindow_->setCloseRequestHandler({});
     mediaControls_.reset();
     paneSnapshot_.reset();
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->setPaneNudge(nullptr);
+    paneNudge_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
     appDelegate_->panePositions = nullptr;
@@ -118,6 +122,9 @@ void MainNib::instantiate()
     timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler, services_.settings);
     mainWindow_->setTimelineBar(timelineBar_);
     playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
+    paneNudge_ = std::make_unique<PaneNudge>(*movController_, *syncLock_);
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->setPaneNudge(paneNudge_.get());
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -227,6 +234,7 @@ void MainNib::awakeFromNib()
     menuCommands::connectSyncLock(*this, services_.settings);
     menuCommands::connectTimeline(*this, services_.settings);
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
+    menuCommands::connectNudge(*this);
 }
 
 void MainNib::awakePlaylistWindow()
