@@ -107,11 +107,8 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
-<<<<<<< HEAD
     PanePositions& panePositions() { return *panePositions_; }
-=======
     PaneNudge& paneNudge() { return *paneNudge_; }
->>>>>>> main
 
     void showWindows();
 
@@ -166,13 +163,10 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
-<<<<<<< HEAD
     // where each playlist's panes stood; kept at quit through the delegate
     std::unique_ptr<PanePositions> panePositions_;
-=======
     // moves one pane's offset, with the lock's knowledge; the pane menus reach it
     std::unique_ptr<PaneNudge> paneNudge_;
->>>>>>> main
 };
 
 } // namespace tetrapan
