@@ -27,7 +27,11 @@ PlaylistOutlineView::PlaylistOutlineView(SettingsDomain& settings, Scheduler& sc
 {
 }
 
-PlaylistOutlineView::~PlaylistOutlineView() = default;
+PlaylistOutlineView::~PlaylistOutlineView()
+{
+    if (playlistTreeController)
+        context().setStepChoice({}, {});
+}
 
 ObjectContext& PlaylistOutlineView::context() const
 {
@@ -62,6 +66,14 @@ void PlaylistOutlineView::awakeFromNib()
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PlaylistOutlineView::scrollToSelection);
     connect(this, &QTreeView::collapsed, this, &PlaylistOutlineView::selectionWillHide);
+
+    // every step of Edit > Undo keeps the row chosen before and after it, and gives it back with the panes
+    context().setStepChoice(
+        [this] {
+            const QList<ObjectId> selected = playlistTreeController->selectedObjects();
+            return QVariant::fromValue(selected.isEmpty() ? NoObject : selected.front());
+        },
+        [this](const QVariant& node) { choose(node.value<ObjectId>()); });
 
     drag_.reset();
     restoreLastState_ = false;
@@ -231,14 +243,19 @@ ObjectId PlaylistOutlineView::adjacentPlaylist(int direction) const
 
 void PlaylistOutlineView::selectAdjacentPlaylist(int direction)
 {
-    selectPlaylist(adjacentPlaylist(direction));
+    const ObjectId playlist = adjacentPlaylist(direction);
+    if (playlist != NoObject)
+        choose(playlist);
 }
 
-void PlaylistOutlineView::selectPlaylist(ObjectId playlist)
+void PlaylistOutlineView::choose(ObjectId node)
 {
-    if (playlist == NoObject)
+    const QModelIndex index = indexOfItem(node);
+    if (!index.isValid()) {
+        selectionModel()->clear();
+        setFilelistPredicateWithPlaylist(false);
         return;
-    const QModelIndex index = indexOfItem(playlist);
+    }
     QModelIndexList folders;
     for (QModelIndex folder = index.parent(); folder.isValid(); folder = folder.parent())
         folders.prepend(folder);

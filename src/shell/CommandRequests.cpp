@@ -110,7 +110,7 @@ void CommandRequests::handle(const commandLine::Request& request, const Answer& 
             answer(refusal);
             return;
         }
-        playlists_.selectPlaylist(playlist);
+        playlists_.choose(playlist);
     }
     if (request.action.isEmpty()) {
         answer(request.playlist.isEmpty() ? QStringLiteral("No command is named.") : QString());

@@ -30,6 +30,7 @@ class PlaylistWindow;
 class PrefsWindow;
 class QTMovieSubView;
 class SyncLock;
+class PanePositions;
 class PaneTimeline;
 class PlaybackSpeed;
 class PaneNudge;
@@ -115,6 +116,7 @@ public:
     CommandRegistry& commandRegistry() { return *commandRegistry_; }
     CommandKeys& commandKeys() { return *commandKeys_; }
     CommandRequests& commandRequests() { return *commandRequests_; }
+    PanePositions& panePositions() { return *panePositions_; }
     PaneNudge& paneNudge() { return *paneNudge_; }
 
     void showWindows();
@@ -175,6 +177,8 @@ private:
     std::unique_ptr<CommandRegistry> commandRegistry_;
     std::unique_ptr<CommandKeys> commandKeys_;
     std::unique_ptr<CommandRequests> commandRequests_;
+    // where each playlist's panes stood; kept at quit through the delegate
+    std::unique_ptr<PanePositions> panePositions_;
     // moves one pane's offset, with the lock's knowledge; the pane menus reach it
     std::unique_ptr<PaneNudge> paneNudge_;
 };
