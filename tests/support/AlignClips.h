@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+namespace tetrapan::test {
+
+// Recordings of one moment for aligning: a source of varied sound (noise bursts like syllables, gliding
+// tones) or a dim moving picture with one white frame, and cuts of it that start at chosen points of the
+// source, each encoded its own way, made with ffmpeg. A cut that starts `start` seconds into the source
+// shows the source's moment u at u - start, so two cuts a and b lie (start a - start b) apart.
+class AlignClips {
+public:
+    enum class Encoding {
+        H264Aac,    // H.264 and AAC at 48 kHz in MP4
+        Vp9Opus,    // VP9 and Opus in WebM
+        Aac44k,     // the sound resampled to 44.1 kHz
+        NoisyQuiet, // white noise at 10 dB below the sound, then the whole at -12 dB
+        Silent,     // a sound track of silence
+        NoSound,    // no sound track
+    };
+
+    // `folder` is made when missing; files already there are kept.
+    explicit AlignClips(const QString& folder) : folder_(folder) {}
+
+    // `seconds` of source sound; `seed` varies its rhythm and tones. Empty on failure (error()).
+    QString source(double seconds, int seed);
+    // A dim moving picture, 30 fps, with one white frame at frame `flashFrame`, no sound.
+    QString flashSource(double seconds, int flashFrame);
+    // [start, start + length) of the source, a tiny picture (64x48, 10 fps), encoded as said.
+    QString cut(const QString& source, const QString& name, double start, double length, Encoding encoding);
+    // [start, start + length) of a flash source, H.264 (or VP9 when vp9), 30 fps.
+    QString flashCut(const QString& source, const QString& name, double start, double length, bool vp9);
+    QString error() const { return error_; }
+
+private:
+    bool run(const QStringList& arguments, const QString& output);
+
+    QString folder_;
+    QString error_;
+};
+
+} // namespace tetrapan::test
