@@ -3,6 +3,7 @@
 #include "library/Movie.h"
 #include "panes/MenuLine.h"
 #include "panes/MovController.h"
+#include "panes/PaneAligner.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/TimeForm.h"
 
@@ -33,6 +34,7 @@ QStringList CMMovieView::createMenuArray()
         QStringLiteral("Sync Time,syncMovieTime:,,sync"),
         QStringLiteral("Set Offset Here,changeMovieOffset:,,offset"),
         QStringLiteral("Clear Offset,clearMovieOffset:,,clearOffset"),
+        QStringLiteral("Align This Pane by Sound,alignMovieBySound:,,align"),
         QStringLiteral("-,,,"),
         QStringLiteral("Zoom,changeMovieFrame:,,zoom"),
         QStringLiteral("-,,,"),
@@ -72,6 +74,7 @@ CMMovieView::Action CMMovieView::actionNamed(const QString& name)
         {QStringLiteral("openMovieFile:"), &CMMovieView::openMovieFile},
         {QStringLiteral("changeMovieOffset:"), &CMMovieView::changeMovieOffset},
         {QStringLiteral("clearMovieOffset:"), &CMMovieView::clearMovieOffset},
+        {QStringLiteral("alignMovieBySound:"), &CMMovieView::alignMovieBySound},
     };
     return actions.value(name, nullptr);
 }
@@ -114,7 +117,8 @@ void CMMovieView::setMenuItem()
         if (line.key == QLatin1String("sync") && !pane.canSyncMovieTime())
             action = nullptr;
         if ((line.key == QLatin1String("offset") && !pane.canChangeMovieOffset()) ||
-            (line.key == QLatin1String("clearOffset") && !pane.hasMovieOffset()))
+            (line.key == QLatin1String("clearOffset") && !pane.hasMovieOffset()) ||
+            (line.key == QLatin1String("align") && !(paneAligner_ && paneAligner_->canAlignPane(pane.viewNo()))))
             action = nullptr;
 
         // the offset the pane keeps, so that it can be read before it is cleared
@@ -233,6 +237,12 @@ void CMMovieView::clearMovieOffset(QAction* sender)
 {
     if (qtView_)
         qtView_->clearMovieOffset(sender);
+}
+
+void CMMovieView::alignMovieBySound(QAction*)
+{
+    if (paneAligner_ && qtView_)
+        paneAligner_->alignPane(qtView_->viewNo());
 }
 
 } // namespace tetrapan

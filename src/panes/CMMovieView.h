@@ -5,6 +5,7 @@
 
 namespace tetrapan {
 
+class PaneAligner;
 class QTMovieSubView;
 
 // A pane's context menu. It is built from menu definition lines ("title,action,tag,key") and rebuilt
@@ -19,6 +20,8 @@ public:
     // Outlet: the pane this menu acts on.
     void setQtView(QTMovieSubView* pane) { qtView_ = pane; }
     QTMovieSubView* qtView() const { return qtView_; }
+    // Outlet: what "Align This Pane by Sound" asks; without it the item stays disabled.
+    void setPaneAligner(PaneAligner* aligner) { paneAligner_ = aligner; }
 
     // Rebuilds before each opening and makes the empty copy submenu.
     void awakeFromNib();
@@ -46,6 +49,7 @@ public:
     // Offsets against the leading pane.
     void changeMovieOffset(QAction* sender);
     void clearMovieOffset(QAction* sender);
+    void alignMovieBySound(QAction* sender);
 
 private:
     using Action = void (CMMovieView::*)(QAction*);
@@ -55,6 +59,7 @@ private:
     QAction* makeItem(QMenu* menu, const QString& title, Action action);
 
     QTMovieSubView* qtView_ = nullptr;
+    PaneAligner* paneAligner_ = nullptr;
     QMenu* menuCopy_ = nullptr;
     bool awake_ = false;
 };

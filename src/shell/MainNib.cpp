@@ -13,7 +13,9 @@
 #include "palette/ViewControl.h"
 #include "palette/ViewPrefs.h"
 #include "panes/CMMovieView.h"
+#include "panes/AlignNotice.h"
 #include "panes/MovController.h"
+#include "panes/PaneAligner.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
 #include "panes/PlaybackSpeed.h"
@@ -36,6 +38,7 @@
 #include "shell/MainWindow.h"
 #include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
+#include "shell/alignCommands.h"
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/menuCommands.h"
 #include "shell/windowWiring.h"
@@ -57,6 +60,8 @@ MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
     mediaControls_.reset();
+    // its analysis ends before the panes it reads go
+    paneAligner_.reset();
     paneSnapshot_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
@@ -98,6 +103,8 @@ void MainNib::instantiate()
         fileViewer_ = desktopFileViewer_.get();
     }
     snapshotNotice_ = new SnapshotNotice(services_.scheduler, *fileViewer_, mainWindow_->centralWidget());
+    paneAligner_ = std::make_unique<PaneAligner>(*movController_);
+    alignNotice_ = new AlignNotice(services_.scheduler, mainWindow_->centralWidget());
     const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler,
                                     services_.dialogs, *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
@@ -222,6 +229,7 @@ void MainNib::awakeFromNib()
     menuCommands::connectSyncLock(*this, services_.settings);
     menuCommands::connectTimeline(*this, services_.settings);
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
+    alignCommands::connect(*this);
 }
 
 void MainNib::awakePlaylistWindow()

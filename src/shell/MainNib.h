@@ -19,6 +19,8 @@ class MediaControls;
 class MovController;
 class MovieEngine;
 class MovieFilesOpener;
+class AlignNotice;
+class PaneAligner;
 class PaneSnapshot;
 class SnapshotNotice;
 class PlaylistOutlineView;
@@ -105,6 +107,8 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    PaneAligner& paneAligner() { return *paneAligner_; }
+    AlignNotice& alignNotice() { return *alignNotice_; }
 
     void showWindows();
 
@@ -159,6 +163,10 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    // aligns the panes by sound or flash on a thread of its own; its notice, over the panes, is the main
+    // window's
+    std::unique_ptr<PaneAligner> paneAligner_;
+    AlignNotice* alignNotice_ = nullptr;
 };
 
 } // namespace tetrapan

@@ -1,0 +1,231 @@
+#include "panes/PaneAligner.h"
+
+#include "library/LibrarySchema.h"
+#include "library/Movie.h"
+#include "library/TBArrayController.h"
+#include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
+#include "panes/QTMovieSubView.h"
+#include "platform/ObjectContext.h"
+
+#include <QStringList>
+#include <QThread>
+
+#include <cmath>
+
+namespace tetrapan {
+
+namespace {
+
+using Outcome = PaneAlignment::Outcome;
+
+QString what(PaneAligner::Method method)
+{
+    return method == PaneAligner::Method::Flash ? QStringLiteral("flash") : QStringLiteral("sound");
+}
+
+QString joined(const QList<int>& viewNos)
+{
+    QStringList names;
+    for (int viewNo : viewNos)
+        names << QString::number(viewNo);
+    if (names.size() < 2)
+        return names.join(QString());
+    const QString last = names.takeLast();
+    return QStringLiteral("%1 and %2").arg(names.join(QStringLiteral(", ")), last);
+}
+
+} // namespace
+
+PaneAligner::PaneAligner(MovController& panes, QObject* parent) : QObject(parent), panes_(panes) {}
+
+PaneAligner::~PaneAligner()
+{
+    if (worker_) {
+        // the analysis looks at the flag between frames: it ends within a frame's decoding
+        cancel_->store(true);
+        worker_->wait();
+        delete worker_;
+    }
+}
+
+QString PaneAligner::pathOf(int viewNo) const
+{
+    const QTMovieSubView* pane = panes_.qtView(viewNo);
+    return pane && pane->isPlayable() && pane->movie() ? pane->movie()->filePath() : QString();
+}
+
+bool PaneAligner::canAlign() const
+{
+    const PaneOffsets& offsets = panes_.offsets();
+    if (isAligning() || offsets.leaderViewNo() == 0)
+        return false;
+    for (int n = 1; n <= MovController::PaneCount; ++n)
+        if (offsets.canChangeOffset(n))
+            return true;
+    return false;
+}
+
+bool PaneAligner::canAlignPane(int viewNo) const
+{
+    return !isAligning() && panes_.offsets().canChangeOffset(viewNo);
+}
+
+void PaneAligner::alignPanes(Method method)
+{
+    if (!canAlign())
+        return;
+    QList<int> viewNos;
+    for (int n = 1; n <= MovController::PaneCount; ++n)
+        if (n != panes_.offsets().leaderViewNo())
+            viewNos << n;
+    start(method, viewNos);
+}
+
+void PaneAligner::alignPane(int viewNo)
+{
+    if (canAlignPane(viewNo))
+        start(Method::Sound, {viewNo});
+}
+
+void PaneAligner::cancel()
+{
+    if (cancel_)
+        cancel_->store(true);
+}
+
+void PaneAligner::start(Method method, const QList<int>& viewNos)
+{
+    job_ = Job{};
+    job_.method = method;
+    job_.uniqueId = panes_.uniqueId();
+    job_.leaderViewNo = panes_.offsets().leaderViewNo();
+    for (int n = 1; n <= MovController::PaneCount; ++n)
+        job_.files[size_t(n - 1)] = pathOf(n);
+    const Movie* leaderMovie = panes_.qtView(job_.leaderViewNo)->movie();
+    const AlignmentPane leader{job_.leaderViewNo, leaderMovie->filePath(), leaderMovie->positionSeconds()};
+    std::vector<AlignmentPane> others;
+    for (int viewNo : viewNos) {
+        if (!panes_.offsets().canChangeOffset(viewNo)) {
+            job_.emptyPanes << viewNo;
+            continue;
+        }
+        const Movie* movie = panes_.qtView(viewNo)->movie();
+        others.push_back({viewNo, movie->filePath(), movie->positionSeconds()});
+    }
+    const Alignment::Method analysis =
+        method == Method::Flash ? Alignment::Method::Flash : Alignment::Method::Sound;
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    worker_ = QThread::create([this, analysis, leader, others, cancel = cancel_] {
+        const auto results = Alignment::run(analysis, leader, others, *cancel, [this](double share) {
+            QMetaObject::invokeMethod(this, [this, share] { Q_EMIT progressed(share); }, Qt::QueuedConnection);
+        });
+        QMetaObject::invokeMethod(this, [this, results] { finish(results); }, Qt::QueuedConnection);
+    });
+    worker_->setObjectName(QStringLiteral("PaneAligner"));
+    worker_->start(QThread::LowPriority);
+    Q_EMIT alignStarted(QStringLiteral("Aligning panes by %1…").arg(what(method)));
+}
+
+bool PaneAligner::stillTheSame(const Job& job) const
+{
+    if (panes_.uniqueId() != job.uniqueId || panes_.offsets().leaderViewNo() != job.leaderViewNo)
+        return false;
+    for (int n = 1; n <= MovController::PaneCount; ++n)
+        if (pathOf(n) != job.files[size_t(n - 1)])
+            return false;
+    return true;
+}
+
+void PaneAligner::finish(const std::vector<PaneAlignment>& results)
+{
+    worker_->wait();
+    delete worker_;
+    worker_ = nullptr;
+    const bool cancelled = cancel_->load();
+    cancel_.reset();
+    if (cancelled) {
+        Q_EMIT alignFinished(QStringLiteral("Aligning was cancelled; no offset changed."));
+        return;
+    }
+    if (!stillTheSame(job_)) {
+        Q_EMIT alignFinished(QStringLiteral("The panes changed while aligning; no offset changed."));
+        return;
+    }
+    PaneOffsets& offsets = panes_.offsets();
+    const qint64 leaderOffset = offsets.offsetMs(job_.leaderViewNo);
+    bool moved = false;
+    ObjectContext* context = panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
+    context->beginUndoGroup(undoName(job_.method));
+    for (const PaneAlignment& result : results) {
+        if (result.outcome != Outcome::Found)
+            continue;
+        // a pane's time = the common time + its offset, so the same moment stands lag apart in the two
+        const qint64 offset = leaderOffset + std::llround(result.lagSeconds * 1000.0);
+        moved = moved || offsets.offsetMs(result.viewNo) != offset;
+        offsets.setOffsetMs(result.viewNo, offset);
+    }
+    context->endUndoGroup();
+    if (moved)
+        panes_.syncAllMovieTime();
+    Q_EMIT alignFinished(report(job_.method, job_.leaderViewNo, results, job_.emptyPanes));
+}
+
+QString PaneAligner::undoName(Method method)
+{
+    return method == Method::Flash ? QStringLiteral("Align by Flash") : QStringLiteral("Align by Sound");
+}
+
+QString PaneAligner::report(Method method, int leaderViewNo, const std::vector<PaneAlignment>& results,
+                            const QList<int>& emptyPanes)
+{
+    QStringList lines;
+    QList<int> aligned;
+    const QString kind = what(method);
+    for (const PaneAlignment& result : results) {
+        const int n = result.viewNo;
+        switch (result.outcome) {
+        case Outcome::Found:
+            aligned << n;
+            break;
+        case Outcome::NotFound:
+            lines << (method == Method::Flash
+                          ? QStringLiteral("Pane %1: no matching flash found; it keeps its offset.").arg(n)
+                          : QStringLiteral("Pane %1: no matching sound found; it keeps its offset.").arg(n));
+            break;
+        case Outcome::NoSound:
+            lines << QStringLiteral("Pane %1 has no %2; it was left alone.")
+                         .arg(n)
+                         .arg(method == Method::Flash ? QStringLiteral("picture") : QStringLiteral("sound"));
+            break;
+        case Outcome::Silent:
+            lines << (method == Method::Flash
+                          ? QStringLiteral("Pane %1 shows no flash or change of light; it keeps its offset.").arg(n)
+                          : QStringLiteral("Pane %1 is silent, or pane %2 is; it keeps its offset.")
+                                .arg(n)
+                                .arg(leaderViewNo));
+            break;
+        case Outcome::Unreadable:
+            lines << QStringLiteral("Pane %1's movie %2; it keeps its offset.").arg(n).arg(result.problem);
+            break;
+        case Outcome::LeaderUnusable:
+            return QStringLiteral("Pane %1, which the others are aligned to, %2; no offset changed.")
+                .arg(leaderViewNo)
+                .arg(result.problem);
+        case Outcome::Cancelled:
+            return QStringLiteral("Aligning was cancelled; no offset changed.");
+        }
+    }
+    for (int n : emptyPanes)
+        lines << QStringLiteral("Pane %1 has no movie.").arg(n);
+    if (!aligned.isEmpty())
+        lines.prepend(QStringLiteral("%1 %2 %3 aligned to pane %4 by %5.")
+                          .arg(aligned.size() == 1 ? QStringLiteral("Pane") : QStringLiteral("Panes"),
+                               joined(aligned),
+                               aligned.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"))
+                          .arg(leaderViewNo)
+                          .arg(kind));
+    return lines.join(QLatin1Char(' '));
+}
+
+} // namespace tetrapan
