@@ -96,7 +96,8 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
     const Track leaderWindow = Method::read(
         leader.path, leader.positionSeconds - Alignment::LeaderWindowSeconds, leaderLength, cancel);
     if (const Outcome outcome = Method::outcomeOf(leaderWindow); outcome != Outcome::Found)
-        return setAll(outcome == Outcome::Cancelled ? outcome : Outcome::LeaderUnusable, leaderWindow.problem);
+        return setAll(outcome == Outcome::Cancelled ? outcome : Outcome::LeaderUnusable,
+                      leaderWindow.problem);
     const bool leaderWhole = Method::whole(leaderWindow, leaderLength);
     std::optional<Track> leaderAll;
     std::mutex leaderAllMutex;
@@ -115,8 +116,8 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
             PaneAlignment& result = results[n];
             const AlignmentPane& pane = others[n];
             const double otherLength = 2.0 * Alignment::OtherWindowSeconds;
-            const Track window =
-                Method::read(pane.path, pane.positionSeconds - Alignment::OtherWindowSeconds, otherLength, cancel);
+            const Track window = Method::read(pane.path, pane.positionSeconds - Alignment::OtherWindowSeconds,
+                                              otherLength, cancel);
             result.outcome = Method::outcomeOf(window);
             result.problem = window.problem;
             if (result.outcome == Outcome::Found) {

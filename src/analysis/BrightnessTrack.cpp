@@ -34,8 +34,9 @@ std::vector<Step> stepsOf(const BrightnessTrack& track)
     // a lively picture has many steps; the few highest decide, and keep the pairing of steps quick
     constexpr size_t Kept = 24;
     if (steps.size() > Kept) {
-        std::nth_element(steps.begin(), steps.begin() + Kept, steps.end(),
-                         [](const Step& a, const Step& b) { return std::abs(a.height) > std::abs(b.height); });
+        std::nth_element(steps.begin(), steps.begin() + Kept, steps.end(), [](const Step& a, const Step& b) {
+            return std::abs(a.height) > std::abs(b.height);
+        });
         steps.resize(Kept);
     }
     return steps;
@@ -51,7 +52,8 @@ double frameSeconds(const BrightnessTrack& track)
 } // namespace
 
 BrightnessTrack BrightnessTrack::read(const QString& path, double startSeconds, double lengthSeconds,
-                                      const std::atomic<bool>& cancel, const std::function<void(double)>& progress)
+                                      const std::atomic<bool>& cancel,
+                                      const std::function<void(double)>& progress)
 {
     BrightnessTrack track;
     MediaInput input;
@@ -79,8 +81,8 @@ BrightnessTrack BrightnessTrack::read(const QString& path, double startSeconds, 
         if (lengthSeconds > 0.0 && seconds >= endSeconds)
             return false;
         scaler = sws_getCachedContext(scaler, decoded.width, decoded.height, AVPixelFormat(decoded.format),
-                                      SampleWidth, SampleHeight, AV_PIX_FMT_GRAY8, SWS_AREA, nullptr,
-                                      nullptr, nullptr);
+                                      SampleWidth, SampleHeight, AV_PIX_FMT_GRAY8, SWS_AREA, nullptr, nullptr,
+                                      nullptr);
         if (!scaler)
             return true;
         uint8_t* planes[1] = {gray};
@@ -143,8 +145,9 @@ FlashMatch FlashMatch::find(const BrightnessTrack& leader, const BrightnessTrack
     }
     for (Candidate& candidate : candidates)
         candidate.score = score(candidate.lag);
-    const auto best = std::max_element(candidates.begin(), candidates.end(),
-                                       [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
+    const auto best =
+        std::max_element(candidates.begin(), candidates.end(),
+                         [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
     double runnerUp = 0.0;
     for (const Candidate& candidate : candidates)
         if (std::abs(candidate.lag - best->lag) > 2.0 * tolerance)

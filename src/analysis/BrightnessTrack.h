@@ -18,7 +18,8 @@ struct BrightnessTrack {
     std::vector<double> seconds; // each frame's time on the file's time line
     std::vector<float> levels;   // its mean brightness, 0 to 255
 
-    // Frames of [startSeconds, startSeconds + lengthSeconds), all from startSeconds on for lengthSeconds <= 0.
+    // Frames of [startSeconds, startSeconds + lengthSeconds), all from startSeconds on for lengthSeconds <=
+    // 0.
     static BrightnessTrack read(const QString& path, double startSeconds, double lengthSeconds,
                                 const std::atomic<bool>& cancel,
                                 const std::function<void(double)>& progress = {});

@@ -62,6 +62,9 @@ MediaInput::Status MediaInput::open(const QString& path, Kind kind)
     decoder_ = avcodec_alloc_context3(codec);
     // the analysis runs one reader a pane on a thread of its own: more threads each would only compete
     decoder_->thread_count = 1;
+    // the decoder moves a frame's time past the samples it skips (an encoder's delay) only knowing the
+    // stream's time base
+    decoder_->pkt_timebase = stream->time_base;
     if (avcodec_parameters_to_context(decoder_, stream->codecpar) < 0 ||
         avcodec_open2(decoder_, codec, nullptr) < 0) {
         problem_ = QStringLiteral("cannot be decoded (%1)").arg(QString::fromUtf8(codec->name));

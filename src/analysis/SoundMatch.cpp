@@ -120,9 +120,10 @@ SoundMatch SoundMatch::find(const SoundExcerpt& leader, const SoundExcerpt& othe
         if (curve < 0.0)
             fraction = std::clamp(0.5 * (before - after) / curve, -0.5, 0.5);
     }
-    match.lagSeconds = other.startSeconds - leader.startSeconds +
-                       (double(best) + fraction) / SoundExcerpt::SampleRate;
-    match.confidence = runnerUp > 0.0f ? double(bestValue) / double(runnerUp) : (bestValue > 0.0f ? 1e9 : 0.0);
+    match.lagSeconds =
+        other.startSeconds - leader.startSeconds + (double(best) + fraction) / SoundExcerpt::SampleRate;
+    match.confidence =
+        runnerUp > 0.0f ? double(bestValue) / double(runnerUp) : (bestValue > 0.0f ? 1e9 : 0.0);
     return match;
 }
 

@@ -118,7 +118,8 @@ void CMMovieView::setMenuItem()
             action = nullptr;
         if ((line.key == QLatin1String("offset") && !pane.canChangeMovieOffset()) ||
             (line.key == QLatin1String("clearOffset") && !pane.hasMovieOffset()) ||
-            (line.key == QLatin1String("align") && !(paneAligner_ && paneAligner_->canAlignPane(pane.viewNo()))))
+            (line.key == QLatin1String("align") &&
+             !(paneAligner_ && paneAligner_->canAlignPane(pane.viewNo()))))
             action = nullptr;
 
         // the offset the pane keeps, so that it can be read before it is cleared

@@ -118,9 +118,11 @@ void PaneAligner::start(Method method, const QList<int>& viewNos)
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     worker_ = QThread::create([this, analysis, leader, others, cancel = cancel_] {
         const auto results = Alignment::run(analysis, leader, others, *cancel, [this](double share) {
-            QMetaObject::invokeMethod(this, [this, share] { Q_EMIT progressed(share); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, share] { Q_EMIT progressed(share); }, Qt::QueuedConnection);
         });
-        QMetaObject::invokeMethod(this, [this, results] { finish(results); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, results] { finish(results); }, Qt::QueuedConnection);
     });
     worker_->setObjectName(QStringLiteral("PaneAligner"));
     worker_->start(QThread::LowPriority);
@@ -200,7 +202,8 @@ QString PaneAligner::report(Method method, int leaderViewNo, const std::vector<P
             break;
         case Outcome::Silent:
             lines << (method == Method::Flash
-                          ? QStringLiteral("Pane %1 shows no flash or change of light; it keeps its offset.").arg(n)
+                          ? QStringLiteral("Pane %1 shows no flash or change of light; it keeps its offset.")
+                                .arg(n)
                           : QStringLiteral("Pane %1 is silent, or pane %2 is; it keeps its offset.")
                                 .arg(n)
                                 .arg(leaderViewNo));

@@ -342,20 +342,20 @@ private Q_SLOTS:
         // loaded pane cannot synchronise.
         QTest::newRow("stopped")
             << "stopped"
-            << "Play|(Stop)|Sync Time|(Set Offset Here)|(Clear "
-               "Offset)|-|Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
+            << "Play|(Stop)|Sync Time|(Set Offset Here)|(Clear Offset)|(Align This Pane by Sound)|-|Zoom|-|"
+               "Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("playing, controller, scaled, muted")
             << "playing"
-            << "(Play)|Stop|Sync Time|(Set Offset Here)|(Clear Offset)|-|Zoom|-|Controller*|Scale To "
-               "Fit*|Mute*|-|Copy To..|-|Open Movie…|Remove";
+            << "(Play)|Stop|Sync Time|(Set Offset Here)|(Clear Offset)|(Align This Pane by Sound)|-|Zoom|-|"
+               "Controller*|Scale To Fit*|Mute*|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("alone: no sync, zoomed")
             << "alone"
-            << "Play|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|Zoom*|-|Controller|Scale To "
-               "Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
+            << "Play|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|(Align This Pane by Sound)|-|Zoom*|-|"
+               "Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("empty pane still shows its marks")
             << "empty, zoomed"
-            << "(Play)|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|(Zoom)*|-|(Controller)|(Scale "
-               "To Fit)|(Mute)|-|(Copy To..)|-|Open Movie…|(Remove)";
+            << "(Play)|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|(Align This Pane by Sound)|-|"
+               "(Zoom)*|-|(Controller)|(Scale To Fit)|(Mute)|-|(Copy To..)|-|Open Movie…|(Remove)";
     }
 
     void itemsFollowThePane()

@@ -20,23 +20,36 @@ bool AlignClips::run(const QStringList& arguments, const QString& output)
     if (QFileInfo(output).size() > 0)
         return true;
     QDir().mkpath(folder_);
-    const QString partial = QFileInfo(output).dir().filePath(QStringLiteral(".partial-") + QFileInfo(output).fileName());
+    const QString partial =
+        QFileInfo(output).dir().filePath(QStringLiteral(".partial-") + QFileInfo(output).fileName());
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("LD_PRELOAD"));
     ffmpeg.setProcessEnvironment(environment);
     ffmpeg.start(QStringLiteral("ffmpeg"),
-                 QStringList{QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                             QStringLiteral("-nostdin"), QStringLiteral("-y")} +
+                 QStringList{QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
+                             QStringLiteral("error"), QStringLiteral("-nostdin"), QStringLiteral("-y")} +
                      arguments + QStringList{partial});
     if (!ffmpeg.waitForFinished(1800000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
         ffmpeg.exitCode() != 0) {
-        error_ = QStringLiteral("ffmpeg failed for %1: %2").arg(output, QString::fromLocal8Bit(ffmpeg.readAll()));
+        error_ =
+            QStringLiteral("ffmpeg failed for %1: %2").arg(output, QString::fromLocal8Bit(ffmpeg.readAll()));
         return false;
     }
     QFile::remove(output);
     return QFile::rename(partial, output);
+}
+
+double AlignClips::startSeconds(const QString& path)
+{
+    QProcess ffprobe;
+    ffprobe.start(QStringLiteral("ffprobe"),
+                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                   QStringLiteral("format=start_time"), QStringLiteral("-of"), QStringLiteral("csv=p=0"),
+                   path});
+    ffprobe.waitForFinished(30000);
+    return QString::fromLatin1(ffprobe.readAllStandardOutput()).trimmed().toDouble();
 }
 
 QString AlignClips::source(double seconds, int seed)
@@ -46,16 +59,17 @@ QString AlignClips::source(double seconds, int seed)
     // syllable-like bursts of noise where a product of slow sines is high, and a tone gliding between
     // 150 and 650 Hz in the gaps of another; the seed changes the noise, the rhythm and the glide
     const QString graph =
-        QStringLiteral("anoisesrc=c=white:r=48000:a=0.6:seed=%1:d=%2[noise];"
-                       "aevalsrc=exprs='gt(sin(2*PI*1.7*t+%3)*sin(2*PI*0.43*t+2*%3)+0.3*sin(2*PI*5.3*t+%3),0.2)'"
-                       ":s=48000:d=%2[rhythm];"
-                       "aevalsrc=exprs='0.25*sin(2*PI*(400+250*sin(2*PI*0.11*t+%3))*t)*gt(sin(2*PI*0.23*t+3*%3),0)'"
-                       ":s=48000:d=%2[tone];"
-                       "[noise][rhythm]amultiply[bursts];[bursts][tone]amix=inputs=2:normalize=0[out0]")
+        QStringLiteral(
+            "anoisesrc=c=white:r=48000:a=0.6:seed=%1:d=%2[noise];"
+            "aevalsrc=exprs='gt(sin(2*PI*1.7*t+%3)*sin(2*PI*0.43*t+2*%3)+0.3*sin(2*PI*5.3*t+%3),0.2)'"
+            ":s=48000:d=%2[rhythm];"
+            "aevalsrc=exprs='0.25*sin(2*PI*(400+250*sin(2*PI*0.11*t+%3))*t)*gt(sin(2*PI*0.23*t+3*%3),0)'"
+            ":s=48000:d=%2[tone];"
+            "[noise][rhythm]amultiply[bursts];[bursts][tone]amix=inputs=2:normalize=0[out0]")
             .arg(seed + 1)
             .arg(number(seconds), s);
-    if (!run({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), graph, QStringLiteral("-c:a"),
-              QStringLiteral("pcm_s16le")},
+    if (!run({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), graph,
+              QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")},
              path))
         return {};
     return path;
@@ -63,22 +77,25 @@ QString AlignClips::source(double seconds, int seed)
 
 QString AlignClips::flashSource(double seconds, int flashFrame)
 {
-    const QString path = QDir(folder_).filePath(QStringLiteral("flash-%1-%2.mkv").arg(seconds).arg(flashFrame));
+    const QString path =
+        QDir(folder_).filePath(QStringLiteral("flash-%1-%2.mkv").arg(seconds).arg(flashFrame));
     const QString picture = QStringLiteral("testsrc2=s=64x48:r=30:d=%1,eq=brightness=-0.25,"
                                            "drawbox=c=white:t=fill:enable='eq(n\\,%2)'")
                                 .arg(number(seconds))
                                 .arg(flashFrame);
-    if (!run({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), picture, QStringLiteral("-c:v"),
-              QStringLiteral("ffv1")},
+    if (!run({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), picture,
+              QStringLiteral("-c:v"), QStringLiteral("ffv1")},
              path))
         return {};
     return path;
 }
 
-QString AlignClips::cut(const QString& source, const QString& name, double start, double length, Encoding encoding)
+QString AlignClips::cut(const QString& source, const QString& name, double start, double length,
+                        Encoding encoding)
 {
     const bool webm = encoding == Encoding::Vp9Opus;
-    const QString path = QDir(folder_).filePath(name + (webm ? QStringLiteral(".webm") : QStringLiteral(".mp4")));
+    const QString path =
+        QDir(folder_).filePath(name + (webm ? QStringLiteral(".webm") : QStringLiteral(".mp4")));
     QStringList arguments{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                           QStringLiteral("testsrc2=s=64x48:r=10:d=%1").arg(number(length))};
     arguments << QStringLiteral("-ss") << number(start) << QStringLiteral("-t") << number(length)
@@ -102,7 +119,8 @@ QString AlignClips::cut(const QString& source, const QString& name, double start
     }
     arguments << QStringLiteral("-map") << QStringLiteral("0:v");
     if (encoding != Encoding::NoSound)
-        arguments << QStringLiteral("-filter_complex") << sound << QStringLiteral("-map") << QStringLiteral("[a]");
+        arguments << QStringLiteral("-filter_complex") << sound << QStringLiteral("-map")
+                  << QStringLiteral("[a]");
     if (webm)
         arguments << QStringLiteral("-c:v") << QStringLiteral("libvpx-vp9") << QStringLiteral("-deadline")
                   << QStringLiteral("realtime") << QStringLiteral("-cpu-used") << QStringLiteral("8")
@@ -119,11 +137,13 @@ QString AlignClips::cut(const QString& source, const QString& name, double start
     return path;
 }
 
-QString AlignClips::flashCut(const QString& source, const QString& name, double start, double length, bool vp9)
+QString AlignClips::flashCut(const QString& source, const QString& name, double start, double length,
+                             bool vp9)
 {
-    const QString path = QDir(folder_).filePath(name + (vp9 ? QStringLiteral(".webm") : QStringLiteral(".mp4")));
-    QStringList arguments{QStringLiteral("-ss"), number(start), QStringLiteral("-t"), number(length),
-                          QStringLiteral("-i"), source};
+    const QString path =
+        QDir(folder_).filePath(name + (vp9 ? QStringLiteral(".webm") : QStringLiteral(".mp4")));
+    QStringList arguments{QStringLiteral("-ss"), number(start),        QStringLiteral("-t"),
+                          number(length),        QStringLiteral("-i"), source};
     if (vp9)
         arguments << QStringLiteral("-c:v") << QStringLiteral("libvpx-vp9") << QStringLiteral("-deadline")
                   << QStringLiteral("realtime") << QStringLiteral("-cpu-used") << QStringLiteral("8");

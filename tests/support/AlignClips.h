@@ -31,6 +31,10 @@ public:
     // [start, start + length) of a flash source, H.264 (or VP9 when vp9), 30 fps.
     QString flashCut(const QString& source, const QString& name, double start, double length, bool vp9);
     QString error() const { return error_; }
+    // Where the file's time line starts, as ffprobe says (WebM's is 7 ms before zero, where the Opus
+    // encoder's delay begins); a player counts a movie's time from there, so its content shows that much
+    // later than the cut's own times. 0 when it cannot tell.
+    static double startSeconds(const QString& path);
 
 private:
     bool run(const QStringList& arguments, const QString& output);
