@@ -6,6 +6,7 @@
 namespace tetrapan {
 
 class PaneAligner;
+class PaneNudge;
 class QTMovieSubView;
 
 // A pane's context menu. It is built from menu definition lines ("title,action,tag,key") and rebuilt
@@ -22,6 +23,8 @@ public:
     QTMovieSubView* qtView() const { return qtView_; }
     // Outlet: what "Align This Pane by Sound" asks; without it the item stays disabled.
     void setPaneAligner(PaneAligner* aligner) { paneAligner_ = aligner; }
+    // Outlet: what nudges the pane's offset; none, no nudges.
+    void setPaneNudge(PaneNudge* nudge) { paneNudge_ = nudge; }
 
     // Rebuilds before each opening and makes the empty copy submenu.
     void awakeFromNib();
@@ -50,6 +53,10 @@ public:
     void changeMovieOffset(QAction* sender);
     void clearMovieOffset(QAction* sender);
     void alignMovieBySound(QAction* sender);
+    // The item's data is the PaneNudge::Step.
+    void nudgeMovieOffset(QAction* sender);
+    // Opens the pane's offset and rate, window modal.
+    void editMovieOffset(QAction* sender);
 
 private:
     using Action = void (CMMovieView::*)(QAction*);
@@ -60,6 +67,7 @@ private:
 
     QTMovieSubView* qtView_ = nullptr;
     PaneAligner* paneAligner_ = nullptr;
+    PaneNudge* paneNudge_ = nullptr;
     QMenu* menuCopy_ = nullptr;
     bool awake_ = false;
 };

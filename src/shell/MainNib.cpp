@@ -16,6 +16,7 @@
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/PaneAligner.h"
+#include "panes/PaneNudge.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
 #include "panes/PlaybackSpeed.h"
@@ -63,6 +64,9 @@ MainNib::~MainNib()
     // its analysis ends before the panes it reads go
     paneAligner_.reset();
     paneSnapshot_.reset();
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->setPaneNudge(nullptr);
+    paneNudge_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
     paneTimeline_.reset();
@@ -121,6 +125,9 @@ void MainNib::instantiate()
     timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler, services_.settings);
     mainWindow_->setTimelineBar(timelineBar_);
     playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
+    paneNudge_ = std::make_unique<PaneNudge>(*movController_, *syncLock_);
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->setPaneNudge(paneNudge_.get());
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -230,6 +237,7 @@ void MainNib::awakeFromNib()
     menuCommands::connectTimeline(*this, services_.settings);
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
     alignCommands::connect(*this);
+    menuCommands::connectNudge(*this);
 }
 
 void MainNib::awakePlaylistWindow()

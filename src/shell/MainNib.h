@@ -31,6 +31,7 @@ class QTMovieSubView;
 class SyncLock;
 class PaneTimeline;
 class PlaybackSpeed;
+class PaneNudge;
 class Scheduler;
 class TimelineBar;
 class SettingsDomain;
@@ -109,6 +110,7 @@ public:
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
     PaneAligner& paneAligner() { return *paneAligner_; }
     AlignNotice& alignNotice() { return *alignNotice_; }
+    PaneNudge& paneNudge() { return *paneNudge_; }
 
     void showWindows();
 
@@ -167,6 +169,8 @@ private:
     // window's
     std::unique_ptr<PaneAligner> paneAligner_;
     AlignNotice* alignNotice_ = nullptr;
+    // moves one pane's offset, with the lock's knowledge; the pane menus reach it
+    std::unique_ptr<PaneNudge> paneNudge_;
 };
 
 } // namespace tetrapan

@@ -5,9 +5,13 @@
 #include "PaneFixture.h"
 #include "TestHome.h"
 
+#include "panes/PaneNudge.h"
+#include "panes/PaneOffsetDialog.h"
 #include "panes/PaneOffsets.h"
+#include "panes/SyncLock.h"
 
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -270,11 +274,12 @@ private Q_SLOTS:
         QTest::addColumn<QList<double>>("times"); // of panes 1 to 3 afterwards
         QTest::addColumn<bool>("resumes");        // all stopped until the resume is due
         QTest::addColumn<L>("after");
+        QTest::addColumn<QList<double>>("rates");
         // Panes 1 (12.5 s, at a scale of its own) and 2 (5 s) play, 3 (55 s) is stopped, 4 is empty; each
         // movie lasts a minute, and skips go 7.5 s.
         const auto row = [](const char* name, const char* move, QList<int> squeezed, QList<qint64> offsets,
-                            QList<double> times, bool resumes, L after) {
-            QTest::newRow(name) << QString(move) << squeezed << offsets << times << resumes << after;
+                            QList<double> times, bool resumes, L after, QList<double> rates = {}) {
+            QTest::newRow(name) << QString(move) << squeezed << offsets << times << resumes << after << rates;
         };
         const L stopped{0, 0, 0, 0};
         const L again{1, 1, 0, 0};
@@ -292,6 +297,12 @@ private Q_SLOTS:
             {3.5, 5, 1}, true, again);
         row("sync by the offsets, within each movie", "sync 2", {}, {-8000, 0, 58000}, {0, 5, 60}, true,
             again);
+        // common time (5 s - 1 s) / 1.25 = 3.2 s; pane 3 runs at half of it
+        row("sync by rates and offsets", "sync 2", {}, {0, 1000, 0}, {3.2, 5, 1.6}, true, again,
+            {1, 1.25, 0.5});
+        // the leader skips as ever (to 19.5 s); the others go where its new place puts them
+        row("skip forward, at rates", "skip 2", {}, {0, 0, 1000}, {19.5, 39, 10.75}, true, again,
+            {1, 2, 0.5});
         row("frame step forward, not of a squeezed pane", "step 1", {1}, {}, {12.5, 5.04, 55.04}, false,
             stopped);
         row("frame step back", "step 0", {}, {}, {12.46, 4.96, 54.96}, false, stopped);
@@ -311,8 +322,11 @@ private Q_SLOTS:
         f.movieOf(3)->moveTo(at600(55));
         f.pane(1).playMovie();
         f.pane(2).playMovie();
-        for (int n = 1; n <= 3; ++n)
+        QFETCH(QList<double>, rates);
+        for (int n = 1; n <= 3; ++n) {
             f.controller.offsets().setOffsetMs(n, offsets.value(n - 1));
+            f.controller.offsets().setRate(n, rates.value(n - 1, 1.0));
+        }
         for (int n : squeezed)
             f.pane(n).resize(0, 150);
 
@@ -506,6 +520,23 @@ private Q_SLOTS:
         undo->undo();
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
         undo->redo();
+        // A rate is a step of its own, or part of a step already open; 1 is none; one out of bounds is
+        // refused.
+        QVERIFY(f.controller.offsets().setRate(2, 25.0 / 24.0));
+        QCOMPARE(undo->undoText(), QStringLiteral("Set Rate"));
+        QVERIFY(!f.controller.offsets().setRate(2, 2.5));
+        QVERIFY(!f.controller.offsets().setRate(2, qQNaN()));
+        f.context.beginUndoGroup(QStringLiteral("Align"));
+        f.controller.offsets().setOffsetMs(2, 1500);
+        QVERIFY(f.controller.offsets().setRate(2, 1.0));
+        f.context.endUndoGroup();
+        QCOMPARE(undo->undoText(), QStringLiteral("Align"));
+        QCOMPARE(f.controller.offsets().rate(2), 1.0);
+        undo->undo();
+        QCOMPARE(f.controller.offsets().rate(2), 25.0 / 24.0);
+        QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
+        undo->undo();
+        QCOMPARE(f.controller.offsets().rate(2), 1.0);
 
         // no playlist: no entries, no offsets
         f.choose(NoObject);
@@ -527,20 +558,133 @@ private Q_SLOTS:
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
     }
 
+    // Nudges of the chosen pane (pane 2, 30 fps, stopped at 10 s with the leader): F/B a frame later or
+    // earlier, l/e 10 ms, x another edit between. Runs of one pane are one undo step.
+    void nudgesMoveTheChosenPanesOffset_data()
+    {
+        QTest::addColumn<QString>("nudges");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<double>("paneAt");
+        QTest::addColumn<int>("steps");
+        QTest::newRow("a frame later") << "F" << false << qint64(33) << 10.033 << 1;
+        QTest::newRow("three frames of 30 fps: a tenth, exactly")
+            << "FFF" << false << qint64(100) << 10.1 << 1;
+        QTest::newRow("10 ms earlier twice, locked: put by the leader")
+            << "ee" << true << qint64(-20) << 9.98 << 1;
+        QTest::newRow("a frame earlier, 10 ms back") << "Bl" << false << qint64(-23) << 9.977 << 1;
+        QTest::newRow("back where it began") << "FB" << false << qint64(0) << 10.0 << 0;
+        QTest::newRow("an edit between: runs of their own") << "FxF" << false << qint64(66) << 10.066 << 3;
+    }
+
+    void nudgesMoveTheChosenPanesOffset()
+    {
+        QFETCH(QString, nudges);
+        QFETCH(bool, locked);
+        PaneFixture f;
+        f.chooseWithEntries(3, "cam.mp4");
+        SyncLock lock(f.scheduler, f.controller);
+        lock.setEnabled(locked);
+        PaneNudge nudge(f.controller, lock);
+        for (int n = 1; n <= 3; ++n)
+            f.movieOf(n)->moveTo(MovieTime::fromSeconds(10.0));
+        f.movieOf(2)->setFramesPerSecond(30.0);
+        f.context.processPendingChanges();
+        QUndoStack* undo = f.context.undoManager();
+        undo->clear();
+        // the leader is no pane to nudge
+        f.controller.setCurrentViewNo(1);
+        QCOMPARE(nudge.chosenViewNo(), 0);
+        nudge.nudge(1, PaneNudge::FrameLater);
+        QCOMPARE(f.controller.movieOffsetMs(1), qint64(0));
+        f.controller.setCurrentViewNo(2);
+        QCOMPARE(nudge.chosenViewNo(), 2);
+
+        for (QChar c : nudges) {
+            if (c == 'x')
+                f.controller.offsets().setRate(3, 1.25);
+            else
+                nudge
+                    .action(c == 'F'   ? PaneNudge::FrameLater
+                            : c == 'B' ? PaneNudge::FrameEarlier
+                            : c == 'l' ? PaneNudge::FineLater
+                                       : PaneNudge::FineEarlier)
+                    ->trigger();
+        }
+        QTEST(f.controller.movieOffsetMs(2), "offset");
+        QFETCH(double, paneAt);
+        QVERIFY(qAbs(f.movieOf(2)->currentTime().seconds() - paneAt) < 0.0005);
+        QTEST(undo->index(), "steps");
+        while (undo->canUndo())
+            undo->undo();
+        QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
+    }
+
+    // The offset and rate typed into pane 2's dialog; what cannot be read changes nothing and is said.
+    void typedOffsetsAndRates_data()
+    {
+        QTest::addColumn<QString>("offset");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<qint64>("offsetMs");
+        QTest::addColumn<double>("expectedRate");
+        QTest::addColumn<QString>("problem"); // a word of the message
+        QTest::newRow("a ratio") << "+0.040" << "25/24" << qint64(40) << 25.0 / 24.0 << "";
+        QTest::newRow("a ratio of NTSC, a comma and seconds")
+            << "-1,5 s" << " 30000 / 29970 " << qint64(-1500) << 30000.0 / 29970.0 << "";
+        QTest::newRow("a number") << "0" << "1.04167" << qint64(0) << 1.04167 << "";
+        QTest::newRow("no number") << "1" << "fast" << qint64(0) << 1.0 << "rate";
+        QTest::newRow("beyond the speeds") << "1" << "3" << qint64(0) << 1.0 << "rate";
+        QTest::newRow("over nothing") << "1" << "25/0" << qint64(0) << 1.0 << "rate";
+        QTest::newRow("two slashes") << "1" << "1/2/3" << qint64(0) << 1.0 << "rate";
+        QTest::newRow("an offset of no seconds") << "soon" << "25/24" << qint64(0) << 1.0 << "offset";
+        QTest::newRow("an offset not finite") << "inf" << "1" << qint64(0) << 1.0 << "offset";
+    }
+
+    void typedOffsetsAndRates()
+    {
+        QFETCH(QString, problem);
+        PaneFixture f;
+        f.chooseWithEntries(2, "cam.mp4");
+        f.context.processPendingChanges();
+        f.context.undoManager()->clear();
+        PaneOffsetDialog dialog(f.controller, 2);
+        QCOMPARE(dialog.rateField()->text(), QStringLiteral("1"));
+        QFETCH(QString, offset);
+        QFETCH(QString, rate);
+        dialog.offsetField()->setText(offset);
+        dialog.rateField()->setText(rate);
+        QCOMPARE(dialog.apply(), problem.isEmpty());
+        QTEST(f.controller.movieOffsetMs(2), "offsetMs");
+        QTEST(f.controller.offsets().rate(2), "expectedRate");
+        QVERIFY(dialog.problem().contains(problem));
+        QCOMPARE(dialog.problem().isEmpty(), problem.isEmpty());
+        // both at once are one step
+        QCOMPARE(f.context.undoManager()->index(), problem.isEmpty() ? 1 : 0);
+    }
+
     void theLibraryFileKeepsOffsets_data()
     {
         QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<qint64>("expected");
-        QTest::newRow("older file: no attribute") << QByteArray() << qint64(0);
+        QTest::addColumn<double>("expectedRate");
+        QTest::newRow("older file: no attribute") << QByteArray() << qint64(0) << 1.0;
         QTest::newRow("40 days: beyond 32 bits")
-            << QByteArray(" offset=\"-3456000000\"") << qint64(-3456000000);
-        QTest::newRow("damaged") << QByteArray(" offset=\"12x\"") << qint64(0);
+            << QByteArray(" offset=\"-3456000000\"") << qint64(-3456000000) << 1.0;
+        QTest::newRow("damaged") << QByteArray(" offset=\"12x\"") << qint64(0) << 1.0;
+        QTest::newRow("rate 25/24") << QByteArray(" offset=\"40\" rate=\"1.0416666666666667\"") << qint64(40)
+                                    << 25.0 / 24.0;
+        // a damaged rate costs the rate alone, the offset beside it stays
+        QTest::newRow("rate damaged") << QByteArray(" offset=\"40\" rate=\"1.04x\"") << qint64(40) << 1.0;
+        QTest::newRow("rate not finite") << QByteArray(" rate=\"inf\"") << qint64(0) << 1.0;
+        QTest::newRow("rate 0") << QByteArray(" rate=\"0\"") << qint64(0) << 1.0;
+        QTest::newRow("rate below 0") << QByteArray(" rate=\"-1.5\"") << qint64(0) << 1.0;
     }
 
     void theLibraryFileKeepsOffsets()
     {
         QFETCH(QByteArray, stored);
         QFETCH(qint64, expected);
+        QFETCH(double, expectedRate);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Tetrapan.xml"));
         QVERIFY(
@@ -558,6 +702,10 @@ private Q_SLOTS:
             ObjectContext context(coordinator);
             QCOMPARE(context.fetch(LibrarySchema::Filelist), QList<ObjectId>{2});
             QCOMPARE(context.value(2, LibrarySchema::Offset).toLongLong(), expected);
+            QCOMPARE(context.value(2, LibrarySchema::Rate).isValid()
+                         ? context.value(2, LibrarySchema::Rate).toDouble()
+                         : 1.0,
+                     expectedRate);
             QCOMPARE(context.value(2, LibrarySchema::FilePath).toString(), QStringLiteral("/clips/cam2.mp4"));
             QCOMPARE(context.value(2, LibrarySchema::PlayTime).toInt(), 60);
             QCOMPARE(context.relatedObjects(2, LibrarySchema::RltPlaylist).size(), 1);
@@ -566,6 +714,7 @@ private Q_SLOTS:
             context.setValue(2, LibrarySchema::Title, QStringLiteral("Cam 2, edited"));
             QVERIFY(context.save(error));
             QCOMPARE(readAll(path).contains("offset="), expected != 0);
+            QCOMPARE(readAll(path).contains("rate="), expectedRate != 1.0);
         }
     }
 };
