@@ -122,11 +122,6 @@ QList<QAction*> MainWindow::skipActions() const
 {
     return {ui_->actionSkipStart, ui_->actionSkipBack, ui_->actionSkipForward, ui_->actionSkipEnd};
 }
-QMenu* MainWindow::playbackMenu() const
-{
-    return ui_->menuPlayback;
-}
-
 QAction* MainWindow::syncAction() const
 {
     return ui_->actionSync;

@@ -67,8 +67,6 @@ public:
     // the other windows type them into their text fields.
     QAction* stepBackAction() const;
     QAction* stepForwardAction() const;
-    // for commands added to it by the wiring (Align Panes by Sound and the rest)
-    QMenu* playbackMenu() const;
     // Playback > Loop A–B ("L", a key of this window): sets A, then B, then clears.
     QAction* loopAction() const { return loopAction_; }
     // Puts the seek bar of all panes under them.
