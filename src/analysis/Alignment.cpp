@@ -82,8 +82,10 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
 {
     using Track = typename Method::Track;
     std::vector<PaneAlignment> results(others.size());
-    for (size_t n = 0; n < others.size(); ++n)
+    for (size_t n = 0; n < others.size(); ++n) {
         results[n].viewNo = others[n].viewNo;
+        results[n].atLeaderSeconds = leader.positionSeconds;
+    }
     const auto setAll = [&](Outcome outcome, const QString& problem) {
         for (PaneAlignment& result : results) {
             result.outcome = outcome;

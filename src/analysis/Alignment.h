@@ -28,7 +28,9 @@ struct PaneAlignment {
     };
     int viewNo = 0;
     Outcome outcome = Outcome::NotFound;
-    double lagSeconds = 0.0; // the pane's time of a moment minus the leader's time of the same moment
+    double lagSeconds = 0.0;      // the pane's time of a moment minus the leader's time of the same moment
+    double atLeaderSeconds = 0.0; // that moment in the leader (where it stood, for one window)
+    double speed = 0.0; // at two points: the pane's seconds in one of the leader's; 0 when not measured
     double confidence = 0.0;
     bool wholeFiles = false; // the window around the present positions was not enough
     QString problem;

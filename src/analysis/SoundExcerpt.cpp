@@ -18,9 +18,41 @@ double SoundExcerpt::power() const
 {
     if (samples.empty())
         return 0.0;
-    const double sum = std::accumulate(samples.begin(), samples.end(), 0.0,
-                                       [](double total, float sample) { return total + double(sample) * sample; });
+    const double sum = std::accumulate(samples.begin(), samples.end(), 0.0, [](double total, float sample) {
+        return total + double(sample) * sample;
+    });
     return sum / double(samples.size());
+}
+
+SoundExcerpt SoundExcerpt::atLeaderPace(double speed) const
+{
+    SoundExcerpt slowed;
+    slowed.fileSeconds = fileSeconds;
+    // only the ratio of the two rates counts: both are scaled up so that it holds speed to six places
+    constexpr int Scale = 100;
+    const int outRate = SampleRate * Scale;
+    const auto inRate = int(std::lround(outRate * speed));
+    SwrContext* resampler = nullptr;
+    AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+    if (swr_alloc_set_opts2(&resampler, &mono, AV_SAMPLE_FMT_FLT, outRate, &mono, AV_SAMPLE_FMT_FLT, inRate,
+                            0, nullptr) < 0 ||
+        swr_init(resampler) < 0) {
+        swr_free(&resampler);
+        slowed.status = Status::Unreadable;
+        return slowed;
+    }
+    slowed.samples.resize(size_t(double(samples.size()) * outRate / inRate) + 256);
+    auto* out = reinterpret_cast<uint8_t*>(slowed.samples.data());
+    const auto* in = reinterpret_cast<const uint8_t*>(samples.data());
+    int made = swr_convert(resampler, &out, int(slowed.samples.size()), &in, int(samples.size()));
+    if (made >= 0) {
+        // what the filter still holds
+        uint8_t* rest = out + size_t(made) * sizeof(float);
+        made += std::max(0, swr_convert(resampler, &rest, int(slowed.samples.size()) - made, nullptr, 0));
+    }
+    swr_free(&resampler);
+    slowed.samples.resize(size_t(std::max(made, 0)));
+    return slowed;
 }
 
 SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double lengthSeconds,
@@ -89,8 +121,8 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
         const int room = swr_get_out_samples(resampler, decoded.nb_samples);
         converted.resize(size_t(std::max(room, 0)));
         auto* out = reinterpret_cast<uint8_t*>(converted.data());
-        const int made = swr_convert(resampler, &out, room, const_cast<const uint8_t**>(decoded.extended_data),
-                                     decoded.nb_samples);
+        const int made = swr_convert(resampler, &out, room,
+                                     const_cast<const uint8_t**>(decoded.extended_data), decoded.nb_samples);
         if (made <= 0)
             return true;
         if (!anchored) {

@@ -1,5 +1,6 @@
 #include "panes/PaneAligner.h"
 
+#include "analysis/TwoPoints.h"
 #include "library/LibrarySchema.h"
 #include "library/Movie.h"
 #include "library/TBArrayController.h"
@@ -21,7 +22,43 @@ using Outcome = PaneAlignment::Outcome;
 
 QString what(PaneAligner::Method method)
 {
-    return method == PaneAligner::Method::Flash ? QStringLiteral("flash") : QStringLiteral("sound");
+    switch (method) {
+    case PaneAligner::Method::Flash:
+        return QStringLiteral("flash");
+    case PaneAligner::Method::TwoPoints:
+        return QStringLiteral("sound at two points");
+    case PaneAligner::Method::Sound:
+        break;
+    }
+    return QStringLiteral("sound");
+}
+
+// Each pane at two points in turn: the pane's sound is compared at every usual speed, which two panes at a
+// time would only slow down against each other.
+std::vector<PaneAlignment> alignAtTwoPoints(const AlignmentPane& leader,
+                                            const std::vector<AlignmentPane>& others,
+                                            const std::vector<double>& presentSpeeds,
+                                            const std::atomic<bool>& cancel,
+                                            const Alignment::Progress& progress)
+{
+    std::vector<PaneAlignment> results;
+    for (size_t n = 0; n < others.size(); ++n) {
+        const TwoPointAlignment found =
+            TwoPointAlignment::run(leader, others[n], presentSpeeds[n], cancel, [&](double share) {
+                if (progress)
+                    progress((double(n) + share) / double(others.size()));
+            });
+        PaneAlignment result;
+        result.viewNo = others[n].viewNo;
+        result.outcome = found.outcome;
+        result.problem = found.problem;
+        result.confidence = found.confidence;
+        result.atLeaderSeconds = found.leaderFirstSeconds;
+        result.lagSeconds = found.paneFirstSeconds - found.leaderFirstSeconds;
+        result.speed = found.speed;
+        results.push_back(result);
+    }
+    return results;
 }
 
 QString joined(const QList<int>& viewNos)
@@ -113,14 +150,22 @@ void PaneAligner::start(Method method, const QList<int>& viewNos)
         const Movie* movie = panes_.qtView(viewNo)->movie();
         others.push_back({viewNo, movie->filePath(), movie->positionSeconds()});
     }
-    const Alignment::Method analysis =
-        method == Method::Flash ? Alignment::Method::Flash : Alignment::Method::Sound;
+    // where each pane stands against the leader's pace now, so that its window is looked for there
+    std::vector<double> presentSpeeds;
+    for (const AlignmentPane& pane : others)
+        presentSpeeds.push_back(panes_.offsets().rate(pane.viewNo) /
+                                panes_.offsets().rate(job_.leaderViewNo));
     cancel_ = std::make_shared<std::atomic<bool>>(false);
-    worker_ = QThread::create([this, analysis, leader, others, cancel = cancel_] {
-        const auto results = Alignment::run(analysis, leader, others, *cancel, [this](double share) {
+    worker_ = QThread::create([this, method, leader, others, presentSpeeds, cancel = cancel_] {
+        const auto progress = [this](double share) {
             QMetaObject::invokeMethod(
                 this, [this, share] { Q_EMIT progressed(share); }, Qt::QueuedConnection);
-        });
+        };
+        const auto results = method == Method::TwoPoints
+                                 ? alignAtTwoPoints(leader, others, presentSpeeds, *cancel, progress)
+                                 : Alignment::run(method == Method::Flash ? Alignment::Method::Flash
+                                                                          : Alignment::Method::Sound,
+                                                  leader, others, *cancel, progress);
         QMetaObject::invokeMethod(
             this, [this, results] { finish(results); }, Qt::QueuedConnection);
     });
@@ -155,27 +200,46 @@ void PaneAligner::finish(const std::vector<PaneAlignment>& results)
         return;
     }
     PaneOffsets& offsets = panes_.offsets();
-    const qint64 leaderOffset = offsets.offsetMs(job_.leaderViewNo);
+    const int leader = job_.leaderViewNo;
     bool moved = false;
+    std::vector<PaneAlignment> applied = results;
     ObjectContext* context = panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
     context->beginUndoGroup(undoName(job_.method));
-    for (const PaneAlignment& result : results) {
+    for (PaneAlignment& result : applied) {
         if (result.outcome != Outcome::Found)
             continue;
-        // a pane's time = the common time + its offset, so the same moment stands lag apart in the two
-        const qint64 offset = leaderOffset + std::llround(result.lagSeconds * 1000.0);
-        moved = moved || offsets.offsetMs(result.viewNo) != offset;
+        // pane time = rate * common time + offset, and the leader's moment found names the common time
+        const double rate =
+            result.speed > 0.0 ? result.speed * offsets.rate(leader) : offsets.rate(result.viewNo);
+        if (!PaneOffsets::isAllowedRate(rate)) {
+            result.outcome = Outcome::NotFound;
+            continue;
+        }
+        const double common = PaneOffsets::commonSeconds(result.atLeaderSeconds, offsets.offsetMs(leader),
+                                                         offsets.rate(leader));
+        const qint64 offset =
+            std::llround((result.atLeaderSeconds + result.lagSeconds - rate * common) * 1000.0);
+        moved = moved || offsets.offsetMs(result.viewNo) != offset || offsets.rate(result.viewNo) != rate;
+        offsets.setRate(result.viewNo, rate);
         offsets.setOffsetMs(result.viewNo, offset);
     }
     context->endUndoGroup();
     if (moved)
         panes_.syncAllMovieTime();
-    Q_EMIT alignFinished(report(job_.method, job_.leaderViewNo, results, job_.emptyPanes));
+    Q_EMIT alignFinished(report(job_.method, job_.leaderViewNo, applied, job_.emptyPanes));
 }
 
 QString PaneAligner::undoName(Method method)
 {
-    return method == Method::Flash ? QStringLiteral("Align by Flash") : QStringLiteral("Align by Sound");
+    switch (method) {
+    case Method::Flash:
+        return QStringLiteral("Align by Flash");
+    case Method::TwoPoints:
+        return QStringLiteral("Align by Sound at Two Points");
+    case Method::Sound:
+        break;
+    }
+    return QStringLiteral("Align by Sound");
 }
 
 QString PaneAligner::report(Method method, int leaderViewNo, const std::vector<PaneAlignment>& results,

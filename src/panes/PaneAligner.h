@@ -24,7 +24,8 @@ class MovController;
 class PaneAligner final : public QObject {
     Q_OBJECT
 public:
-    enum class Method { Sound, Flash };
+    // TwoPoints: by sound near the leader's start and near its end, which gives each pane's rate too
+    enum class Method { Sound, Flash, TwoPoints };
 
     explicit PaneAligner(MovController& panes, QObject* parent = nullptr);
     ~PaneAligner() override;
@@ -36,7 +37,8 @@ public:
     bool canAlignPane(int viewNo) const;
     bool isAligning() const { return worker_ != nullptr; }
 
-    // Playback > Align Panes by Sound (by Flash): every pane with a movie against the leader.
+    // Playback > Align Panes by Sound (by Flash, by Sound at Two Points): every pane with a movie against the
+    // leader.
     void alignPanes(Method method);
     // A pane's menu > Align This Pane by Sound.
     void alignPane(int viewNo);

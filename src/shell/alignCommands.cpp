@@ -26,7 +26,12 @@ void connect(MainNib& nib)
     auto* byFlash = new QAction(QStringLiteral("Align Panes by F&lash"), window);
     byFlash->setObjectName(QStringLiteral("actionAlignByFlash"));
     byFlash->setToolTip(QStringLiteral("Set the offsets so that a flash or a change of light shows at once"));
-    const QList<QAction*> actions{bySound, byFlash};
+    auto* atTwoPoints = new QAction(QStringLiteral("Align Panes by Sound at &Two Points"), window);
+    atTwoPoints->setObjectName(QStringLiteral("actionAlignAtTwoPoints"));
+    atTwoPoints->setToolTip(
+        QStringLiteral("Align by sound near the start and near the end: the offsets and the rates of movies "
+                       "that run faster or slower"));
+    const QList<QAction*> actions{bySound, byFlash, atTwoPoints};
 
     // after Sync, which they set up
     QMenu* playback = window->playbackMenu();
@@ -40,6 +45,8 @@ void connect(MainNib& nib)
                      [aligner] { aligner->alignPanes(PaneAligner::Method::Sound); });
     QObject::connect(byFlash, &QAction::triggered, aligner,
                      [aligner] { aligner->alignPanes(PaneAligner::Method::Flash); });
+    QObject::connect(atTwoPoints, &QAction::triggered, aligner,
+                     [aligner] { aligner->alignPanes(PaneAligner::Method::TwoPoints); });
     for (int viewNo = 1; viewNo <= 4; ++viewNo)
         nib.cmMovieView(viewNo).setPaneAligner(aligner);
 

@@ -2,6 +2,7 @@
 // codec, rate, noise and volume; what has no sound, silence or another recording's sound is named, not
 // aligned.
 #include "analysis/Alignment.h"
+#include "analysis/TwoPoints.h"
 
 #include "AlignClips.h"
 #include "TestClips.h"
@@ -78,6 +79,38 @@ private Q_SLOTS:
                               (AlignClips::startSeconds(leaderPath) - AlignClips::startSeconds(otherPath))) <
                          0.002,
                      qPrintable(QString::number(results[0].lagSeconds, 'f', 5)));
+    }
+
+    // a movie 25/24 as fast as the leader: the rate and where it stands, from two points
+    void atTwoPoints_data()
+    {
+        QTest::addColumn<Encoding>("encoding");
+        QTest::addColumn<double>("speed"); // the pane's seconds in one of the leader's
+        QTest::newRow("25/24 as fast") << Encoding::Faster << 24.0 / 25.0;
+        QTest::newRow("as fast") << Encoding::H264Aac << 1.0;
+    }
+    void atTwoPoints()
+    {
+        QFETCH(Encoding, encoding);
+        QFETCH(double, speed);
+        AlignClips maker = clips();
+        const QString source = maker.source(60.0, 3);
+        const QString leaderPath =
+            maker.cut(source, QStringLiteral("two-leader"), 1.0, 55.0, Encoding::H264Aac);
+        const QString panePath =
+            maker.cut(source, QStringLiteral("two-%1").arg(int(encoding)), 3.0, 55.0, encoding);
+        QVERIFY2(!leaderPath.isEmpty() && !panePath.isEmpty(), qPrintable(maker.error()));
+
+        const std::atomic<bool> cancel{false};
+        const TwoPointAlignment found =
+            TwoPointAlignment::run({1, leaderPath, 10.0}, {2, panePath, 10.0}, 1.0, cancel);
+        QCOMPARE(found.outcome, Outcome::Found);
+        QVERIFY2(std::abs(found.speed - speed) < 2e-5, qPrintable(QString::number(found.speed, 'f', 7)));
+        // the leader's second s is the source's 1 + s, which the pane shows at (1 + s - 3) * speed
+        for (const auto& [leader, pane] : {std::pair{found.leaderFirstSeconds, found.paneFirstSeconds},
+                                           std::pair{found.leaderSecondSeconds, found.paneSecondSeconds}})
+            QVERIFY2(std::abs(pane - (leader - 2.0) * speed) < 0.004,
+                     qPrintable(QString::number(pane, 'f', 5)));
     }
 
     void byFlash_data()

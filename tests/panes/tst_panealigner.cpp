@@ -85,6 +85,36 @@ private Q_SLOTS:
         QCOMPARE(f.controller.movieOffsetMs(4), qint64(0));
     }
 
+    // a pane 25/24 as fast as the leader gets its rate and offset in one step
+    void atTwoPointsTheRateToo()
+    {
+        AlignClips clips(QStringLiteral(TETRAPAN_BINARY_DIR "/clips/align"));
+        const QString source = clips.source(60.0, 3);
+        const QString leader = clips.cut(source, QStringLiteral("two-leader"), 1.0, 55.0, Encoding::H264Aac);
+        const QString faster =
+            clips.cut(source, QStringLiteral("two-%1").arg(int(Encoding::Faster)), 3.0, 55.0, Encoding::Faster);
+        QVERIFY2(!leader.isEmpty() && !faster.isEmpty(), qPrintable(clips.error()));
+        PaneFixture f;
+        const ObjectId list = f.playlist(QStringLiteral("film and video"));
+        f.entry(list, 1, leader);
+        f.entry(list, 2, faster);
+        f.choose(list);
+        f.context.processPendingChanges();
+        f.context.undoManager()->clear();
+        PaneAligner aligner(f.controller);
+        QString report;
+        connect(&aligner, &PaneAligner::alignFinished, this, [&report](const QString& text) { report = text; });
+        aligner.alignPanes(PaneAligner::Method::TwoPoints);
+        QTRY_VERIFY_WITH_TIMEOUT(!report.isEmpty(), 30000);
+        // the leader's second s is the source's 1 + s, which the faster pane shows at (s - 2) * 24/25
+        QVERIFY2(std::abs(f.controller.offsets().rate(2) - 24.0 / 25.0) < 2e-5, qPrintable(report));
+        QVERIFY2(std::abs(f.controller.movieOffsetMs(2) + 1920) <= 3, qPrintable(report));
+        QCOMPARE(f.context.undoManager()->count(), 1);
+        QCOMPARE(f.context.undoManager()->undoText(), QStringLiteral("Align by Sound at Two Points"));
+        f.context.undoManager()->undo();
+        QCOMPARE(f.controller.offsets().rate(2), 1.0);
+    }
+
     void cancelledOrOutdatedChangesNothing_data()
     {
         QTest::addColumn<bool>("cancel"); // otherwise the playlist changes while it runs

@@ -114,6 +114,10 @@ QString AlignClips::cut(const QString& source, const QString& name, double start
     case Encoding::Silent:
         sound = QStringLiteral("[1:a]volume=0[a]");
         break;
+    case Encoding::Faster:
+        // 48 kHz taken for 50 kHz is 25/24 as fast
+        sound = QStringLiteral("[1:a]asetrate=50000,aresample=48000[a]");
+        break;
     default:
         break;
     }
@@ -131,7 +135,7 @@ QString AlignClips::cut(const QString& source, const QString& name, double start
                   << QStringLiteral("ultrafast") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
                   << QStringLiteral("-c:a") << QStringLiteral("aac") << QStringLiteral("-b:a")
                   << QStringLiteral("96k");
-    arguments << QStringLiteral("-t") << number(length);
+    arguments << QStringLiteral("-t") << number(encoding == Encoding::Faster ? length * 24.0 / 25.0 : length);
     if (!run(arguments, path))
         return {};
     return path;

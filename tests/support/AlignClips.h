@@ -17,6 +17,8 @@ public:
         NoisyQuiet, // white noise at 10 dB below the sound, then the whole at -12 dB
         Silent,     // a sound track of silence
         NoSound,    // no sound track
+        Faster,     // H.264 and AAC, picture and sound (pitch and all) played 25/24 as fast: the cut's second
+                    // t shows the source's start + t * 25/24
     };
 
     // `folder` is made when missing; files already there are kept.
