@@ -17,6 +17,7 @@
 #include "library/PlaylistTreeController.h"
 #include "library/dialogExtension.h"
 #include "panes/MovController.h"
+#include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "platform/Scheduler.h"
@@ -153,7 +154,7 @@ int runSoak(int argc, char** argv)
             // a picture is no movie
             if (file == clips.still)
                 expected << dialogExtension::CanNotCreateMovie.message;
-            nib.qtView(pane).createMovieFrame(file);
+            nib.qtView(pane).placing().createMovieFrame(file);
             break;
         }
         case 2:
@@ -270,7 +271,7 @@ int runSoak(int argc, char** argv)
     tree.setFilelistPredicateWithPlaylist(false);
     runEventsFor(MovController::ChangeDelay.count() + 200);
     for (int n = 1; n <= 4; ++n)
-        nib.qtView(n).createMovieFrame(files.at(n - 1));
+        nib.qtView(n).placing().createMovieFrame(files.at(n - 1));
     window.playAllAction()->trigger();
     runEventsFor(3000);
     const qint64 firstPlaylist = residentKilobytes();

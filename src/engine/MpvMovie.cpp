@@ -1,11 +1,10 @@
 #include "engine/MpvMovie.h"
 
-#include "engine/MpvFileOpening.h"
 #include "engine/MpvFrameImage.h"
 #include "engine/MpvNames.h"
 #include "engine/MpvProperties.h"
+#include "platform/fileNames.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -36,28 +35,6 @@ enum ObservedProperty : uint64_t {
     ObserveFps
 };
 
-// While the opener waits for mpv, it hears of mpv's events and new frames, and draws the frames nobody else
-// draws yet (see MpvCore).
-class WakeupsWhileOpening {
-public:
-    WakeupsWhileOpening(MpvCore& core, MpvOpenWait& wait) : core_(core)
-    {
-        mpv_set_wakeup_callback(core_.handle(), &MpvOpenWait::wake, &wait);
-        core_.setNewFrameCallback(&MpvOpenWait::wake, &wait);
-    }
-    // Once these return, mpv calls the old callbacks no more.
-    ~WakeupsWhileOpening()
-    {
-        core_.setNewFrameCallback(nullptr, nullptr);
-        mpv_set_wakeup_callback(core_.handle(), nullptr, nullptr);
-    }
-    WakeupsWhileOpening(const WakeupsWhileOpening&) = delete;
-    WakeupsWhileOpening& operator=(const WakeupsWhileOpening&) = delete;
-
-private:
-    MpvCore& core_;
-};
-
 } // namespace
 
 MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), filePath_(std::move(path))
@@ -79,88 +56,11 @@ MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), file
     mpv_observe_property(h, ObserveFps, mpvname::ContainerFps, MPV_FORMAT_DOUBLE);
 }
 
-bool MpvMovie::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
-{
-    const QByteArray pathBytes = absolutePath.toUtf8();
-    const char* command[] = {mpvname::LoadFile, pathBytes.constData(), nullptr};
-    if (const int rc = mpv_command(handle, command); rc < 0) {
-        *error = QStringLiteral("mpv could not load %1: %2").arg(absolutePath, errorText(rc));
-        return false;
-    }
-    return true;
-}
-
-MpvMovie::OpenResult MpvMovie::openWaiting(const QString& path, const Options& options, MpvCorePtr warm,
-                                           bool loading)
-{
-    MpvOpenWait wait;
-    OpenResult result = openWithoutEvents(path, options, std::move(warm), loading, wait);
-    if (result.movie)
-        result.movie->hearEvents();
-    return result;
-}
-
-MpvMovie::OpenResult MpvMovie::openWithoutEvents(const QString& path, const Options& options, MpvCorePtr warm,
-                                                 bool loading, MpvOpenWait& wait)
-{
-    OpenResult result;
-    MpvCorePtr core = std::move(warm);
-    if (!core) {
-        core = MpvCore::start(options, &result.error);
-        if (!core)
-            return result;
-    }
-    mpv_handle* h = core->handle();
-
-    const QString absolutePath = QFileInfo(path).absoluteFilePath();
-    if (!loading && !startLoading(h, absolutePath, &result.error))
-        return result;
-
-    std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), absolutePath));
-    const WakeupsWhileOpening wakeups(*movie->core_, wait);
-    MpvOpening opening{*movie->core_, wait, QDeadlineTimer(options.openTimeout),
-                       [&movie](const mpv_event& event) { movie->handleEvent(event); }};
-    result.error = MpvFileOpening::waitUntilLoaded(opening, absolutePath, options.openTimeout);
-    if (result.error.isEmpty())
-        result.error = movie->inspectLoadedFile(opening);
-    // A file cut short after its header tells its length but never shows a picture.
-    if (result.error.isEmpty() && movie->videoTrackId_ > 0)
-        result.error = MpvFileOpening::waitForPicture(opening, absolutePath, options.openTimeout);
-    if (result.error.isEmpty())
-        result.movie = std::move(movie);
-    return result;
-}
-
 void MpvMovie::hearEvents()
 {
     mpv_set_wakeup_callback(handle(), &MpvMovie::wakeup, this);
     // Events may have arrived between the opener's last look and the callback.
     drainEvents();
-}
-
-QString MpvMovie::inspectLoadedFile(MpvOpening& opening)
-{
-    MpvLoadedFile file;
-    const QString error = MpvFileOpening::inspect(opening, filePath_, &file);
-    if (!error.isEmpty())
-        return error;
-    title_ = file.title;
-    durationSeconds_ = file.durationSeconds;
-    videoTrackId_ = file.videoTrackId;
-    picturesMove_ = file.picturesMove;
-    if (file.rotation != 0)
-        turnPicturesUpright(file.rotation);
-    return {};
-}
-
-void MpvMovie::turnPicturesUpright(qint64 rotation)
-{
-    const char* filter = rotation == 90    ? mpvname::TurnClockwise
-                         : rotation == 180 ? mpvname::TurnHalfway
-                         : rotation == 270 ? mpvname::TurnCounterClockwise
-                                           : nullptr;
-    if (filter)
-        mpv_set_property_async(handle(), AsyncReply, mpvname::VideoFilters, MPV_FORMAT_STRING, &filter);
 }
 
 MpvMovie::~MpvMovie()
@@ -511,7 +411,7 @@ void MpvMovie::openGLOutputDetaching()
 
 void MpvMovie::reloadAt(double seconds)
 {
-    const QByteArray path = filePath_.toUtf8();
+    const QByteArray path = fileNames::toBytes(filePath_);
     const QByteArray start = QByteArrayLiteral("start=") + QByteArray::number(seconds, 'f', 6);
     const char* command[] = {mpvname::LoadFile, path.constData(), mpvname::LoadReplace, start.constData(),
                              nullptr};

@@ -18,13 +18,10 @@ struct mpv_event;
 
 namespace tetrapan {
 
-class MpvOpenWait;
-struct MpvOpening;
-
-// One movie on its own mpv core. It is opened on a worker and then lives on the GUI thread, where all calls
-// happen; mpv's wakeup callback only queues a drain of the event queue there. Commands go to mpv without waiting for it: while the core reconfigures
-// the video output it waits for the GUI thread to render a frame, and a GUI thread waiting for the core
-// would stall both until mpv gives up after 200 ms.
+// One movie on its own mpv core. It is opened on a worker (MpvMovieOpener) and then lives on the GUI thread,
+// where all calls happen; mpv's wakeup callback only queues a drain of the event queue there. Commands go to
+// mpv without waiting for it: while the core reconfigures the video output it waits for the GUI thread to
+// render a frame, and a GUI thread waiting for the core would stall both until mpv gives up after 200 ms.
 class MpvMovie final : public Movie {
     Q_OBJECT
 public:
@@ -32,27 +29,8 @@ public:
         std::chrono::milliseconds openTimeout{10000};
     };
 
-    struct OpenResult {
-        std::unique_ptr<MpvMovie> movie;
-        QString error;
-    };
-
-    // Loads the file and waits for mpv to report it loaded or failed and, for a file with pictures, to
-    // decode the first one, at most options.openTimeout. Not on the GUI thread of a program: the engine opens
-    // on its workers.
-    // warm: a core started ahead of time with the same options; without one a core is started here, which
-    // is most of the time an open takes.
-    // loading: warm was already given this path by startLoading.
-    static OpenResult openWaiting(const QString& path, const Options& options, MpvCorePtr warm = {},
-                                  bool loading = false);
-    // The same on any thread, except that the movie does not hear mpv's events yet: the thread it is handed
-    // to (moveToThread) calls hearEvents. wait: where another thread cancels the open.
-    static OpenResult openWithoutEvents(const QString& path, const Options& options, MpvCorePtr warm,
-                                        bool loading, MpvOpenWait& wait);
     // From now on mpv's events reach the movie on its thread's event loop.
     void hearEvents();
-    // Asks a started core to load a file without waiting for it; false when mpv refuses the request.
-    static bool startLoading(mpv_handle* handle, const QString& absolutePath, QString* error);
 
     ~MpvMovie() override;
 
@@ -127,15 +105,12 @@ Q_SIGNALS:
     void aboutToDestroyHandle(tetrapan::MpvMovie* movie);
 
 private:
+    friend class MpvMovieOpener;
     MpvMovie(MpvCorePtr core, QString path);
 
     static void wakeup(void* context);
     void drainEvents();
     void handleEvent(const mpv_event& event);
-    // Learns what the file holds; an error text when it is nothing a pane can show.
-    QString inspectLoadedFile(MpvOpening& opening);
-    // rotation: clockwise degrees the pictures are stored turned by.
-    void turnPicturesUpright(qint64 rotation);
     void setPausedState(bool paused);
     void setFlagAsync(const char* name, bool value);
     // Has mpv decode the sound only while it can be heard: unmuted at a volume above 0.

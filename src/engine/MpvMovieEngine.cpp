@@ -1,6 +1,7 @@
 #include "engine/MpvMovieEngine.h"
 
 #include "engine/MpvMovieView.h"
+#include "platform/fileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,12 +104,9 @@ bool MpvMovieEngine::shutDown(std::chrono::milliseconds timeout)
 
 bool MpvMovieEngine::canInitWithFile(const QString& path) const
 {
-    const QFileInfo info(path);
+    const fileNames::Facts file = fileNames::facts(path);
     // Only regular files: a pipe or a device could block the opening for ever, a folder is a playlist to mpv.
-    if (path.isEmpty() || !info.exists() || !info.isFile() || info.size() <= 0)
-        return false;
-    QFile file(info.absoluteFilePath());
-    return file.open(QIODevice::ReadOnly);
+    return !path.isEmpty() && file.isFile && file.size > 0 && fileNames::opensForReading(path);
 }
 
 quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
@@ -116,10 +114,10 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
     const quint64 id = ++lastOpening_;
     if (!canInitWithFile(path)) {
         openings_[id] = {std::move(done), nullptr};
-        MpvMovie::OpenResult refused;
+        MpvOpenResult refused;
         refused.error = QStringLiteral("%1: not a readable movie file").arg(path);
         QMetaObject::invokeMethod(
-            this, [this, id, refused = std::make_shared<MpvMovie::OpenResult>(std::move(refused))] {
+            this, [this, id, refused = std::make_shared<MpvOpenResult>(std::move(refused))] {
                 finishOpening(id, std::move(*refused));
             },
             Qt::QueuedConnection);
@@ -143,7 +141,7 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
     // The wait for mpv happens on a worker, so that a slow disk or a network folder holds up no window; the
     // movie is then handed to this thread with the answer.
     workers_->run([relay = relay_, id, path, options = options_.movie, core, loading, wait, home = thread()] {
-        MpvMovie::OpenResult opened = MpvMovie::openWithoutEvents(path, options, std::move(*core), loading, *wait);
+        MpvOpenResult opened = MpvMovieOpener::openWithoutEvents(path, options, std::move(*core), loading, *wait);
         std::lock_guard lock(relay->mutex);
         if (!relay->engine)
             return;
@@ -151,7 +149,7 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
             opened.movie->moveToThread(home);
         QMetaObject::invokeMethod(
             relay->engine,
-            [engine = relay->engine, id, opened = std::make_shared<MpvMovie::OpenResult>(std::move(opened))] {
+            [engine = relay->engine, id, opened = std::make_shared<MpvOpenResult>(std::move(opened))] {
                 engine->finishOpening(id, std::move(*opened));
             },
             Qt::QueuedConnection);
@@ -169,7 +167,7 @@ void MpvMovieEngine::cancelOpening(quint64 opening)
     openings_.erase(found);
 }
 
-void MpvMovieEngine::finishOpening(quint64 id, MpvMovie::OpenResult opened)
+void MpvMovieEngine::finishOpening(quint64 id, MpvOpenResult opened)
 {
     const auto found = openings_.find(id);
     if (found == openings_.end())
@@ -206,7 +204,7 @@ void MpvMovieEngine::prepareMovies(const QStringList& paths)
             break;
         const QString absolutePath = QFileInfo(path).absoluteFilePath();
         QString error;
-        if (MpvMovie::startLoading(core->handle(), absolutePath, &error))
+        if (MpvMovieOpener::startLoading(core->handle(), absolutePath, &error))
             prepared_.emplace_back(absolutePath, std::move(core));
     }
     refillLater();

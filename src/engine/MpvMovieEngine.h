@@ -5,6 +5,7 @@
 #include "engine/MpvFileOpening.h"
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovie.h"
+#include "engine/MpvMovieOpener.h"
 #include "engine/MpvWorkers.h"
 #include "platform/Scheduler.h"
 
@@ -76,7 +77,7 @@ private:
     // Replaces a waiting refill; only with a scheduler.
     void scheduleRefill(std::chrono::milliseconds delay);
     // An open ended on its worker; on the engine's thread.
-    void finishOpening(quint64 id, MpvMovie::OpenResult opened);
+    void finishOpening(quint64 id, MpvOpenResult opened);
 
     // How workers reach the engine: they post their answers only while it is there.
     struct Relay {

@@ -1,5 +1,7 @@
 #include "library/fileAttributeExtension.h"
 
+#include "platform/fileNames.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
@@ -45,19 +47,19 @@ int checkFileExists(const QString& path)
 {
     if (path.isEmpty())
         return FileMissing;
-    const QFileInfo info(path);
-    if (!info.exists())
+    const fileNames::Facts file = fileNames::facts(path);
+    if (!file.exists)
         return FileMissing;
-    return info.isDir() ? FileIsFolder : FileIsFile;
+    return file.isFolder ? FileIsFolder : FileIsFile;
 }
 
 QString resolveAliasFileWithPath(const QString& path)
 {
     if (checkFileExists(path) == FileMissing)
         return {};
-    QFileInfo info(path);
-    if (!info.isSymLink())
+    if (!fileNames::facts(path, false).isLink)
         return path;
+    QFileInfo info(path);
     for (int step = 0; step < MaxLinkChain && info.isSymLink(); ++step) {
         const QString target = info.symLinkTarget();
         if (target.isEmpty())
@@ -81,13 +83,13 @@ QVariantMap getFileAttribute(const QString& path)
     const int existence = checkFileExists(path);
     if (existence != FileMissing) {
         dict.insert(FileName, displayNameAtPath(path));
-        const QFileInfo info(expandTilde(path));
+        const fileNames::Facts info = fileNames::facts(expandTilde(path));
         qint64 size = 0;
-        if (info.isFile()) {
+        if (info.isFile) {
             dict.insert(FileType, QStringLiteral("file"));
-            size = info.size();
+            size = info.size;
             dict.insert(FileSizeStr, convertFileSizeToString(static_cast<double>(size)));
-        } else if (info.isDir()) {
+        } else if (info.isFolder) {
             dict.insert(FileType, QStringLiteral("folder"));
             size = folderSize(path);
             dict.insert(FileSizeStr, convertFileSizeToString(static_cast<double>(size)));
@@ -95,7 +97,7 @@ QVariantMap getFileAttribute(const QString& path)
             dict.insert(FileType, QString());
         }
         dict.insert(FileTypeName, QString());
-        const QDateTime modified = info.lastModified();
+        const QDateTime modified = info.modified;
         dict.insert(FileDate, modified);
         // the date's text form is "yyyy-MM-dd HH:mm:ss +zzzz" in local time; its parts split at the blanks
         const QDateTime local = modified.toLocalTime();

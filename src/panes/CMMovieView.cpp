@@ -7,6 +7,7 @@
 #include "panes/PaneNudge.h"
 #include "panes/PaneOffsetDialog.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/TimeForm.h"
 
@@ -234,19 +235,19 @@ void CMMovieView::nullAction(QAction*) {}
 void CMMovieView::copyMovieView(QAction* sender)
 {
     if (qtView_)
-        qtView_->copyMovieView(sender);
+        qtView_->placing().copyMovieView(sender);
 }
 
 void CMMovieView::openMovieFile(QAction*)
 {
     if (qtView_)
-        qtView_->openMovieFile();
+        qtView_->placing().openMovieFile();
 }
 
 void CMMovieView::removeMovieView(QAction*)
 {
     if (qtView_)
-        qtView_->removeMovieView();
+        qtView_->placing().removeMovieView();
 }
 
 void CMMovieView::changeMovieOffset(QAction* sender)

@@ -1,6 +1,7 @@
 #include "panes/MovieFileProblem.h"
 
-#include <QFile>
+#include "platform/fileNames.h"
+
 #include <QFileInfo>
 
 namespace tetrapan::MovieFileProblem {
@@ -9,21 +10,20 @@ QString reason(const QString& path, const QString& engineError)
 {
     if (path.isEmpty())
         return QStringLiteral("not a local file");
-    const QFileInfo info(path);
-    if (!info.exists())
+    const fileNames::Facts file = fileNames::facts(path);
+    if (!file.exists)
         return QStringLiteral("not found");
-    if (info.isDir())
+    if (file.isFolder)
         return QStringLiteral("a folder, not a movie file");
-    if (!info.isFile())
+    if (!file.isFile)
         return QStringLiteral("not a regular file");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("not readable (%1)").arg(file.errorString());
-    if (info.size() == 0)
+    if (QString error; !fileNames::opensForReading(path, &error))
+        return QStringLiteral("not readable (%1)").arg(error);
+    if (file.size == 0)
         return QStringLiteral("an empty file");
     // the engine names the file itself; the alert already does
     QString said = engineError;
-    const QString prefix = info.absoluteFilePath() + QStringLiteral(": ");
+    const QString prefix = QFileInfo(path).absoluteFilePath() + QStringLiteral(": ");
     if (said.startsWith(prefix))
         said.remove(0, prefix.size());
     else if (said.startsWith(path + QStringLiteral(": ")))

@@ -4,9 +4,11 @@
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/PanePlacing.h"
 #include "panes/PaneZoom.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/fileDrag.h"
+#include "platform/fileNames.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -238,7 +240,7 @@ bool MoviePaneInput::performDragOperation(QDropEvent* event)
         event->ignore();
         return false;
     }
-    const QString dropped = urls.front().toLocalFile();
+    const QString dropped = fileNames::fromFileUrl(urls.front());
     const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(dropped);
     const QString path = resolved.isNull() ? dropped : resolved;
     if (path == pane_.filePath()) {
@@ -249,7 +251,7 @@ bool MoviePaneInput::performDragOperation(QDropEvent* event)
     auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
     *id = scheduler_.scheduleAfter(PlaceDroppedFileDelay, [this, id, path] {
         pendingPlacements_.removeOne(*id);
-        pane_.createMovieFrame(path);
+        pane_.placing().createMovieFrame(path);
     });
     pendingPlacements_.append(*id);
     event->setDropAction(Qt::CopyAction);

@@ -2,36 +2,29 @@
 
 #include "engine/MovieEngine.h"
 #include "engine/MovieView.h"
-#include "library/LibrarySchema.h"
 #include "library/Movie.h"
-#include "library/TBArrayController.h"
-#include "library/dialogExtension.h"
-#include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
 #include "panes/MovieControllerBar.h"
 #include "panes/MovieFileProblem.h"
 #include "panes/MoviePaneInput.h"
 #include "panes/PaneOpening.h"
+#include "panes/PanePlacing.h"
 #include "panes/PaneOffsets.h"
 #include "panes/PlaybackSpeed.h"
-#include "platform/DialogPresenter.h"
-#include "platform/FileViewer.h"
-#include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
-
-#include <QAction>
 
 #include <QVBoxLayout>
 
 namespace tetrapan {
 
 QTMovieSubView::QTMovieSubView(const PaneServices& services, QWidget* parent)
-    : QWidget(parent), engine_(services.engine), settings_(services.settings), dialogs_(services.dialogs),
-      fileViewer_(services.fileViewer), movieView_(services.engine.createMovieView(this)),
+    : QWidget(parent), engine_(services.engine), settings_(services.settings),
+      movieView_(services.engine.createMovieView(this)),
       controllerBar_(new MovieControllerBar(services.settings, this)),
       input_(new MoviePaneInput(*this, services.scheduler, services.dialogs)),
-      opening_(std::make_unique<PaneOpening>(*movieView_, services.engine, services.scheduler))
+      opening_(std::make_unique<PaneOpening>(*movieView_, services.engine, services.scheduler)),
+      placing_(std::make_unique<PanePlacing>(*this, services.dialogs, services.fileViewer))
 {
     // Only the picture area is black; the bar is drawn in the theme's colours (see MovieControllerBar).
     QPalette black = palette();
@@ -193,99 +186,6 @@ bool QTMovieSubView::canChangeMovieOffset() const
 bool QTMovieSubView::hasMovieOffset() const
 {
     return movController_ && movController_->movieOffsetMs(viewNo_) != 0;
-}
-
-// Placing files
-
-void QTMovieSubView::createMovieFrame(const QString& path)
-{
-    const std::optional<QString> uniqueId = playlistForPlacing();
-    if (!uniqueId)
-        return;
-    placeMovieFile(path, *uniqueId, [this](OpenOutcome outcome, const QString& problem) {
-        if (outcome == OpenOutcome::Refused)
-            dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie, problem);
-    });
-}
-
-void QTMovieSubView::placeMovieFile(const QString& path, const QString& uniqueId, Opened done)
-{
-    // The movie is loaded first, so the entry takes its title and play time from it.
-    createMovieView(path, [this, path, uniqueId, done = std::move(done)](OpenOutcome outcome,
-                                                                        const QString& problem) {
-        QString said = problem;
-        if (outcome == OpenOutcome::Refused) {
-            said = path.isEmpty() ? problem : QStringLiteral("%1: %2").arg(path, problem);
-            qWarning("Cannot open a movie in pane %d: %s", viewNo_, qPrintable(said));
-        } else if (outcome == OpenOutcome::Opened) {
-            tbArrayController_->createFilelist(viewNo_, movie_.get(), path, uniqueId);
-            setFilePath(path);
-        }
-        if (done)
-            done(outcome, said);
-    });
-}
-
-std::optional<QString> QTMovieSubView::playlistForPlacing()
-{
-    const QList<ObjectId> selected = tbArrayController_
-                                         ? tbArrayController_->getSelectedObjects(LibrarySchema::Playlist)
-                                         : QList<ObjectId>();
-    ObjectContext* context =
-        tbArrayController_ ? tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist) : nullptr;
-    const bool isFolder =
-        !selected.isEmpty() && context && context->value(selected.front(), LibrarySchema::IsFolder).toBool();
-    if (selected.isEmpty() || !context || isFolder) {
-        const dialogExtension::AlertText& alert =
-            isFolder ? dialogExtension::FolderIsSelected : dialogExtension::PlaylistIsNotSelected;
-        if (dialogExtension::displayMessage(dialogs_, alert) == DialogPresenter::FirstButton &&
-            movController_)
-            movController_->openPlaylistWindow();
-        return std::nullopt;
-    }
-    return context->value(selected.front(), LibrarySchema::UniqueId).toString();
-}
-
-void QTMovieSubView::openMovieFile(QObject*)
-{
-    // asked before the file is chosen: a file chosen and then dropped for want of a playlist is lost work
-    if (!playlistForPlacing())
-        return;
-    const QStringList paths =
-        dialogExtension::selectFilePath(dialogs_, true, false, false, false, true, QString());
-    if (paths.isEmpty())
-        return;
-    const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(paths.front());
-    createMovieFrame(resolved.isNull() ? paths.front() : resolved);
-}
-
-void QTMovieSubView::copyMovieView(QObject* sender)
-{
-    if (!sender || !movController_)
-        return;
-    const auto* action = qobject_cast<const QAction*>(sender);
-    const int target = (action ? action->data() : sender->property("representedObject")).toInt();
-    movController_->copyMovieView(viewNo_, filePath_, target);
-}
-
-void QTMovieSubView::removeMovieView(QObject*)
-{
-    if (tbArrayController_) {
-        const QList<ObjectId> selected = tbArrayController_->getSelectedObjects(LibrarySchema::Playlist);
-        ObjectContext* context = tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist);
-        if (!selected.isEmpty() && context)
-            tbArrayController_->removeFilelist(
-                viewNo_, context->value(selected.front(), LibrarySchema::UniqueId).toString());
-    }
-    clearMovieView();
-}
-
-void QTMovieSubView::showFileWithFinder(QObject*)
-{
-    if (fileAttributeExtension::checkFileExists(filePath_) > 0)
-        fileViewer_.selectFile(filePath_);
-    else
-        dialogExtension::displayMessage(dialogs_, dialogExtension::FileIsNotFound);
 }
 
 // Loading and emptying

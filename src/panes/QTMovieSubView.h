@@ -23,6 +23,7 @@ class MovieEngine;
 class MoviePaneInput;
 class MovieView;
 class PaneOpening;
+class PanePlacing;
 class Scheduler;
 class SettingsDomain;
 class TBArrayController;
@@ -89,25 +90,13 @@ public:
     bool canChangeMovieOffset() const;
     bool hasMovieOffset() const;
 
-    // Placing files within the selected playlist.
-    void openMovieFile(QObject* sender = nullptr);
-    // sender: a QAction whose data(), or an object whose "representedObject" property, is the target pane.
-    void copyMovieView(QObject* sender = nullptr);
-    void removeMovieView(QObject* sender = nullptr);
-    void showFileWithFinder(QObject* sender = nullptr);
     // How an open of a file into the pane ended: the movie is in the pane; it was refused, and the pane is
     // as it was (problem says why); or a newer open, emptying the pane or the user cancelled it.
     enum class OpenOutcome { Opened, Refused, Cancelled };
     using Opened = std::function<void(OpenOutcome outcome, const QString& problem)>;
 
-    // Loads the file and records it as the selected playlist's entry for this pane; the alerts say why not.
-    void createMovieFrame(const QString& path);
-    // The same within the given playlist, without alerts: the problem is "<file>: <why>" when the file
-    // cannot be shown. A refused file leaves the pane and the playlist's entry for it as they were.
-    void placeMovieFile(const QString& path, const QString& uniqueId, Opened done);
-    // The identifier of the selected playlist that files are placed in. With no playlist or a folder
-    // selected, shows the alert that offers to open the playlist window and answers nothing.
-    std::optional<QString> playlistForPlacing();
+    // Placing files within the selected playlist.
+    PanePlacing& placing() { return *placing_; }
 
     // Starts loading the file off the GUI thread (PaneOpening); done hears how it ended, at the earliest
     // before this returns. A refused file leaves the pane as it was, and openError() says why.
@@ -178,8 +167,6 @@ private:
 
     MovieEngine& engine_;
     SettingsDomain& settings_;
-    DialogPresenter& dialogs_;
-    FileViewer& fileViewer_;
 
     TBArrayController* tbArrayController_ = nullptr;
     MovController* movController_ = nullptr;
@@ -200,6 +187,7 @@ private:
     MovieControllerBar* controllerBar_;
     MoviePaneInput* input_;
     std::unique_ptr<PaneOpening> opening_;
+    std::unique_ptr<PanePlacing> placing_;
     bool observingDictProperty_ = false;
     bool subscribed_ = false;
 };

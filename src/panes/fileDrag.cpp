@@ -1,5 +1,7 @@
 #include "panes/fileDrag.h"
 
+#include "platform/fileNames.h"
+
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -18,7 +20,7 @@ QStringList localFiles(const QMimeData& data)
     QStringList paths;
     for (const QUrl& url : data.urls()) {
         if (url.isLocalFile())
-            paths << url.toLocalFile();
+            paths << fileNames::fromFileUrl(url);
     }
     return paths;
 }
@@ -29,7 +31,7 @@ QMimeData* mimeDataForFiles(const QStringList& paths)
     QList<QUrl> urls;
     QByteArray copied("copy");
     for (const QString& path : paths) {
-        urls << QUrl::fromLocalFile(path);
+        urls << fileNames::toFileUrl(path);
         copied += "\n" + urls.constLast().toEncoded();
     }
     data->setUrls(urls);

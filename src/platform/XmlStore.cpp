@@ -1,6 +1,7 @@
 #include "platform/XmlStore.h"
 
 #include "platform/XmlStoreReader.h"
+#include "platform/fileNames.h"
 #include "platform/safeFiles.h"
 
 #include <QDateTime>
@@ -121,7 +122,10 @@ bool xmlCanHold(const QString& text)
 {
     return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
         const char16_t u = c.unicode();
-        return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF;
+        // the last: bytes of a file name that are not UTF-8 (fileNames), or half of a rare pair; both are
+        // kept exactly in the base64 form
+        return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF ||
+               (u >= 0xDC80 && u <= 0xDCFF);
     });
 }
 
@@ -203,7 +207,7 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
                     continue;
                 const AttributeDescription& attribute = entity.attributes[ai];
                 if (attribute.type == AttributeType::String && !xmlCanHold(value.toString()))
-                    appendAttribute(out, name.base64Attributes[ai], value.toString().toUtf8().toBase64());
+                    appendAttribute(out, name.base64Attributes[ai], fileNames::toBytes(value.toString()).toBase64());
                 else
                     appendAttribute(out, name.attributes[ai], formatValueUtf8(value, attribute.type));
             }

@@ -1,6 +1,7 @@
 #include "platform/XmlStoreReader.h"
 
 #include "platform/XmlStore.h"
+#include "platform/fileNames.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -221,14 +222,15 @@ private:
         return own;
     }
 
-    // The text of an attribute written in its base64 form; nothing when it is not base64 of UTF-8.
+    // The text of an attribute written in its base64 form, its bytes as a file name's (fileNames); nothing
+    // when it is not base64.
     static std::optional<QVariant> decodeBase64Text(QStringView encoded)
     {
         const auto decoded = QByteArray::fromBase64Encoding(encoded.toLatin1(),
                                                            QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded || !QUtf8StringView(*decoded).isValidUtf8())
+        if (!decoded)
             return std::nullopt;
-        return QVariant(QString::fromUtf8(*decoded));
+        return QVariant(fileNames::fromBytes(*decoded));
     }
 
     // The attribute of `entity` that `key` names in its base64 form, or -1.
@@ -261,7 +263,7 @@ private:
             } else if (const qsizetype bi = base64AttributeIndex(*entity, key); bi >= 0) {
                 const auto value = decodeBase64Text(a.value());
                 if (!value)
-                    return failHere(QStringLiteral("attribute %1 of <%2> is not base64 of UTF-8 text").arg(key, entityName));
+                    return failHere(QStringLiteral("attribute %1 of <%2> is not base64").arg(key, entityName));
                 record.attributes[bi] = *value;
             } else if (const qsizetype ai = entity->attributeIndex(key); ai >= 0) {
                 const auto value = parseValue(a.value(), entity->attributes[ai].type);

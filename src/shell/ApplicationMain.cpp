@@ -45,7 +45,7 @@ int applicationMain(int argc, char** argv)
     // Qt applies the user's locale to LC_NUMERIC; the movie engine parses numbers in the C locale
     std::setlocale(LC_NUMERIC, "C");
 
-    const QStringList files = commandLine::parse(app);
+    const QStringList files = commandLine::parse(app, argv);
     SingleInstance instance(Tetrapan_AppDelegate::applicationSupportFolder(), QDBusConnection::sessionBus());
     if (const std::optional<int> status = desktopLaunch::startOrHandOver(instance, files))
         return *status;

@@ -1,6 +1,7 @@
 #include "shell/DesktopFileViewer.h"
 
 #include "library/dialogExtension.h"
+#include "platform/fileNames.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -34,7 +35,7 @@ void DesktopFileViewer::selectFile(const QString& path)
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    call << QStringList{fileNames::toFileUrl(path).toString(QUrl::FullyEncoded)} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, path](QDBusPendingCallWatcher* finished) {
@@ -47,7 +48,7 @@ void DesktopFileViewer::selectFile(const QString& path)
 void DesktopFileViewer::openContainingFolder(const QString& path)
 {
     const QString folder = QFileInfo(path).absolutePath();
-    if (openFolder_(QUrl::fromLocalFile(folder)))
+    if (openFolder_(fileNames::toFileUrl(folder)))
         return;
     dialogExtension::AlertText alert = dialogExtension::NoFileManager;
     alert.info = alert.info.arg(QDir::toNativeSeparators(folder));

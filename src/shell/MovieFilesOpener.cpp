@@ -5,6 +5,7 @@
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "playlist/PlaylistOutlineView.h"
@@ -79,7 +80,7 @@ void MovieFilesOpener::placing(const QStringList& given)
     if (!library->isPlaylistSelected() && !playlistTree_) {
         // without the tree to make a playlist in, the panes' alert says what is missing
         if (QTMovieSubView* first = movController_.qtView(1))
-            first->playlistForPlacing();
+            first->placing().playlistForPlacing();
         return placed(paths, {});
     }
     ObjectContext& context = *library->getManagedObjectContext(LibrarySchema::Playlist);
@@ -125,7 +126,7 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
         const QString kept = pane->filePath().isEmpty()
                                  ? QString()
                                  : QStringLiteral("Pane %1 keeps %2.").arg(viewNo).arg(QFileInfo(pane->filePath()).fileName());
-        pane->placeMovieFile(path, uniqueId,
+        pane->placing().placeMovieFile(path, uniqueId,
                              [answers, answered, kept](QTMovieSubView::OpenOutcome outcome, const QString& problem) {
                                  if (outcome == QTMovieSubView::OpenOutcome::Refused)
                                      answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);

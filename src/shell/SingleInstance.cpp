@@ -1,5 +1,6 @@
 #include "shell/SingleInstance.h"
 
+#include "platform/fileNames.h"
 #include "platform/safeFiles.h"
 #include "shell/ApplicationAdaptor.h"
 #include "shell/commandLine.h"
@@ -144,7 +145,7 @@ bool SingleInstance::handOver(const QStringList& files)
     } else {
         QStringList uris;
         for (const QString& path : files)
-            uris << (path.isEmpty() ? QString() : QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+            uris << (path.isEmpty() ? QString() : fileNames::toFileUrl(path).toString(QUrl::FullyEncoded));
         call = QDBusMessage::createMethodCall(serviceName(), ObjectPath, Interface, QStringLiteral("Open"));
         call << uris << platformData();
     }

@@ -1,9 +1,10 @@
 #include "shell/commandLine.h"
 
+#include "platform/fileNames.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -22,7 +23,14 @@ bool asksForTextOnly(int argc, const char* const* argv)
     return false;
 }
 
-QStringList parse(const QCoreApplication& app)
+QStringList arguments(QStringList decoded, const char* const* argv)
+{
+    for (qsizetype i = 0; argv && i < decoded.size() && argv[i]; ++i)
+        decoded[i] = fileNames::fromBytes(argv[i]);
+    return decoded;
+}
+
+QStringList parse(const QCoreApplication& app, const char* const* argv)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -33,7 +41,7 @@ QStringList parse(const QCoreApplication& app)
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Up to four movie files or file:// URIs."),
                                  QStringLiteral("[FILE...]"));
-    parser.process(app);
+    parser.process(arguments(app.arguments(), argv));
 
     QStringList paths;
     const QString here = QDir::currentPath();
@@ -51,7 +59,7 @@ QString localPath(const QString& argument, const QString& workingFolder)
         return {};
     const QString path = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(argument));
     // a file whose name only looks like a URI ("take:2.mp4") is still that file
-    if (!uri.match(argument).hasMatch() || QFileInfo::exists(path))
+    if (!uri.match(argument).hasMatch() || fileNames::exists(path))
         return path;
     QUrl url(argument);
     if (!url.isLocalFile())
@@ -60,7 +68,7 @@ QString localPath(const QString& argument, const QString& workingFolder)
     if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         url.setHost(QString());
     // "%00" decodes to a character no file name can hold; the name would end there, at another file
-    const QString local = url.toLocalFile();
+    const QString local = fileNames::fromFileUrl(url);
     if (local.contains(QChar(0)))
         return {};
     return QDir::cleanPath(local);

@@ -31,7 +31,7 @@ int answerOnTerminal(int argc, char** argv)
     QCoreApplication app(argc, argv);
     describeApplication();
     // answers and ends the process
-    commandLine::parse(app);
+    commandLine::parse(app, argv);
     return 0;
 }
 

@@ -41,11 +41,11 @@ private Q_SLOTS:
         pool.refill(); // while the first two still start: they count, so no more start
         QVERIFY(options_.workers->waitForDone(std::chrono::seconds(30)));
         QCOMPARE(pool.readyCount(), 2);
-        MpvMovie::OpenResult opened = MpvMovie::openWaiting(clips_.colour(3), options_, pool.take());
+        MpvOpenResult opened = MpvMovieOpener::openWaiting(clips_.colour(3), options_, pool.take());
         QVERIFY2(opened.movie, qPrintable(opened.error));
         QVERIFY(qAbs(opened.movie->duration().seconds() - TestClips::Seconds) < 0.1);
         // a bad file is still refused on a ready core
-        QVERIFY(!MpvMovie::openWaiting(clips_.still, options_, pool.take()).movie);
+        QVERIFY(!MpvMovieOpener::openWaiting(clips_.still, options_, pool.take()).movie);
         QVERIFY(!pool.take());
         pool.refill();
         QTRY_COMPARE_WITH_TIMEOUT(pool.readyCount(), 2, 20000);

@@ -5,6 +5,7 @@
 
 #include "engine/MpvFrameRenderer.h"
 #include "engine/MpvMovie.h"
+#include "engine/MpvMovieOpener.h"
 #include "engine/MpvMovieEngine.h"
 
 #include <QDir>
@@ -104,7 +105,7 @@ private Q_SLOTS:
         // for its first frame to be drawn.
         std::vector<std::unique_ptr<MpvMovie>> movies;
         for (int n = 0; n < 3; ++n) {
-            MpvMovie::OpenResult opened = MpvMovie::openWaiting(path, options);
+            MpvOpenResult opened = MpvMovieOpener::openWaiting(path, options);
             QVERIFY2(opened.movie, qPrintable(opened.error));
             QCOMPARE(opened.movie->displayName(), displayName);
             QCOMPARE(opened.movie->hasPicture(), hasPicture);
@@ -177,7 +178,7 @@ private Q_SLOTS:
         QFETCH(bool, keepTaken);
         MpvMovie::Options options = options_.movie;
         options.video = MpvVideoOutput::Software;
-        MpvMovie::OpenResult opened = MpvMovie::openWaiting(clips_.green, options);
+        MpvOpenResult opened = MpvMovieOpener::openWaiting(clips_.green, options);
         QVERIFY2(opened.movie, qPrintable(opened.error));
         std::atomic<int> told = 0;
         std::vector<MpvFrameRenderer::Picture> kept;
@@ -347,7 +348,7 @@ private Q_SLOTS:
         });
         MpvMovie::Options options = options_.movie;
         options.video = video;
-        const auto movie = MpvMovie::openWaiting(clips_.red, options).movie;
+        const auto movie = MpvMovieOpener::openWaiting(clips_.red, options).movie;
         QVERIFY(movie);
         QCOMPARE(movie->propertyText("hwdec"), hwdec);
         QTRY_COMPARE_WITH_TIMEOUT(logged.filter("red.mp4 decodes with h264").size(), 1, EventTimeoutMs);

@@ -7,6 +7,7 @@
 #include "TestClips.h"
 
 #include "panes/MoviePaneInput.h"
+#include "panes/PanePlacing.h"
 #include "platform/XmlStore.h"
 
 #include <QMimeData>
@@ -84,7 +85,7 @@ private Q_SLOTS:
         app.window().resize(640, 480);
         app.window().show();
         app.select(app.playlist(QStringLiteral("Angles")));
-        app.pane(1).createMovieFrame(clips_.red);
+        app.pane(1).placing().createMovieFrame(clips_.red);
         QTRY_VERIFY_WITH_TIMEOUT(!app.pane(1).isOpening(), OpenTimeoutMs);
         QVERIFY(app.dialogs.alerts.isEmpty());
         app.nib->appDelegate().saveAction();
@@ -98,7 +99,7 @@ private Q_SLOTS:
         if (dropped)
             drop(app, 1, paths);
         else
-            app.pane(1).createMovieFrame(paths.front());
+            app.pane(1).placing().createMovieFrame(paths.front());
         QTRY_VERIFY_WITH_TIMEOUT(!app.pane(1).isOpening(), OpenTimeoutMs);
 
         QCOMPARE(app.dialogs.alerts.size(), 1);

@@ -8,6 +8,7 @@
 #include "panes/PaneNudge.h"
 #include "panes/PaneOffsetDialog.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PanePlacing.h"
 #include "panes/SyncLock.h"
 
 #include <QFileInfo>
@@ -220,7 +221,7 @@ private Q_SLOTS:
             touched << n;
             f.context.processPendingChanges();
             if (word[0] == QLatin1String("remove"))
-                f.pane(n).removeMovieView();
+                f.pane(n).placing().removeMovieView();
             else if (word[0] == QLatin1String("copy")) {
                 touched << word[2].toInt();
                 f.controller.copyMovieView(n, f.pane(n).filePath(), word[2].toInt());

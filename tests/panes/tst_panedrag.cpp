@@ -3,6 +3,7 @@
 #include "ProgramProcess.h"
 
 #include "panes/MoviePaneInput.h"
+#include "panes/PanePlacing.h"
 
 #include <QFile>
 #include <QTest>
@@ -20,7 +21,7 @@ private Q_SLOTS:
         QVERIFY(QFile(movie).open(QIODevice::WriteOnly));
         const ObjectId list = f.playlist("list");
         f.select(list);
-        f.pane(1).createMovieFrame(movie);
+        f.pane(1).placing().createMovieFrame(movie);
         QCOMPARE(f.entryPaths(list, 1), QStringList{movie});
 
         // Panes 1 and 2 on the left, 3 and 4 on the right.

@@ -6,6 +6,7 @@
 #include "library/dialogExtension.h"
 #include "panes/CMMovieView.h"
 #include "panes/QTMovieSubView.h"
+#include "platform/fileNames.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/commandLine.h"
@@ -275,6 +276,8 @@ private Q_SLOTS:
         QTest::newRow("remote uri") << QString("sftp://host/m/a.mp4") << QString();
         // the name would end at the NUL, naming another file
         QTest::newRow("file uri with a NUL") << QString("file:///m/a.mp4%00.txt") << QString();
+        QTest::newRow("file uri not UTF-8") << QString("file:///m/caf%E9%20cr%C3%A8me.mkv")
+                                            << fileNames::fromBytes("/m/caf\xe9 cr\xc3\xa8me.mkv");
         QTest::newRow("empty") << QString() << QString();
         QTest::newRow("a file named like a uri") << QString("take:2.mp4") << QString("~/take:2.mp4");
     }
@@ -288,6 +291,14 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(commandLine::localPath(argument, folder.path()),
                  path.replace(QLatin1Char('~'), folder.path()));
+    }
+
+    // Qt reads an argument that is not UTF-8 with U+FFFD in it, which names no file
+    void argumentsKeepTheirBytes()
+    {
+        const char* argv[] = {"tetrapan", "caf\xe9.mp4", nullptr};
+        const QStringList read = commandLine::arguments({argv[0], QString::fromUtf8(argv[1])}, argv);
+        QCOMPARE(fileNames::toBytes(read.at(1)), QByteArray(argv[1]));
     }
 };
 

@@ -1,5 +1,8 @@
 #include "ProgramProcess.h"
 
+#include "platform/fileNames.h"
+
+#include "ScreenProbe.h"
 #include "TestHome.h"
 
 #include <QFile>
@@ -159,11 +162,22 @@ QPoint paneCentre(int viewNo)
             MainFrame.y() + MainFrame.height() * row / 4 + 20};
 }
 
+QStringList paneColours(ScreenProbe& screen)
+{
+    QStringList colours;
+    for (int n = 1; n <= 4; ++n)
+        colours << ScreenProbe::clipColourName(screen.colourAt(paneCentre(n)));
+    return colours;
+}
+
 QString savedEntry(const TestHome& home, int viewNo)
 {
+    // a name XML cannot hold is kept as the base64 of its bytes
     const QRegularExpression entry(
-        QStringLiteral("<filelist (?=[^>]*viewNo=\"%1\")[^>]*filePath=\"([^\"]*)\"").arg(viewNo));
-    return entry.match(QString::fromUtf8(readAll(home.libraryFile()))).captured(1);
+        QStringLiteral("<filelist (?=[^>]*viewNo=\"%1\")[^>]*filePath(\\.base64)?=\"([^\"]*)\"").arg(viewNo));
+    const QRegularExpressionMatch found = entry.match(QString::fromUtf8(readAll(home.libraryFile())));
+    return found.captured(1).isEmpty() ? found.captured(2)
+                                       : fileNames::fromBytes(QByteArray::fromBase64(found.captured(2).toLatin1()));
 }
 
 void startTool(QProcess& process, const QString& program, const QStringList& arguments)

@@ -1,0 +1,119 @@
+#include "engine/MpvMovieOpener.h"
+
+#include "engine/MpvFileOpening.h"
+#include "engine/MpvNames.h"
+#include "engine/MpvProperties.h"
+#include "platform/fileNames.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+
+#include <mpv/client.h>
+
+namespace tetrapan {
+
+namespace {
+
+// While the opener waits for mpv, it hears of mpv's events and new frames, and draws the frames nobody else
+// draws yet (see MpvCore).
+class WakeupsWhileOpening {
+public:
+    WakeupsWhileOpening(MpvCore& core, MpvOpenWait& wait) : core_(core)
+    {
+        mpv_set_wakeup_callback(core_.handle(), &MpvOpenWait::wake, &wait);
+        core_.setNewFrameCallback(&MpvOpenWait::wake, &wait);
+    }
+    // Once these return, mpv calls the old callbacks no more.
+    ~WakeupsWhileOpening()
+    {
+        core_.setNewFrameCallback(nullptr, nullptr);
+        mpv_set_wakeup_callback(core_.handle(), nullptr, nullptr);
+    }
+    WakeupsWhileOpening(const WakeupsWhileOpening&) = delete;
+    WakeupsWhileOpening& operator=(const WakeupsWhileOpening&) = delete;
+
+private:
+    MpvCore& core_;
+};
+
+} // namespace
+
+bool MpvMovieOpener::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
+{
+    // mpv takes the name as the bytes it is on disk
+    const QByteArray pathBytes = fileNames::toBytes(absolutePath);
+    const char* command[] = {mpvname::LoadFile, pathBytes.constData(), nullptr};
+    if (const int rc = mpv_command(handle, command); rc < 0) {
+        *error = QStringLiteral("mpv could not load %1: %2").arg(absolutePath, errorText(rc));
+        return false;
+    }
+    return true;
+}
+
+MpvOpenResult MpvMovieOpener::openWaiting(const QString& path, const MpvMovie::Options& options, MpvCorePtr warm,
+                                          bool loading)
+{
+    MpvOpenWait wait;
+    MpvOpenResult result = openWithoutEvents(path, options, std::move(warm), loading, wait);
+    if (result.movie)
+        result.movie->hearEvents();
+    return result;
+}
+
+MpvOpenResult MpvMovieOpener::openWithoutEvents(const QString& path, const MpvMovie::Options& options,
+                                                MpvCorePtr warm, bool loading, MpvOpenWait& wait)
+{
+    MpvOpenResult result;
+    MpvCorePtr core = std::move(warm);
+    if (!core) {
+        core = MpvCore::start(options, &result.error);
+        if (!core)
+            return result;
+    }
+    mpv_handle* h = core->handle();
+
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    if (!loading && !startLoading(h, absolutePath, &result.error))
+        return result;
+
+    std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), absolutePath));
+    const WakeupsWhileOpening wakeups(*movie->core_, wait);
+    MpvOpening opening{*movie->core_, wait, QDeadlineTimer(options.openTimeout),
+                       [&movie](const mpv_event& event) { movie->handleEvent(event); }};
+    result.error = MpvFileOpening::waitUntilLoaded(opening, absolutePath, options.openTimeout);
+    if (result.error.isEmpty())
+        result.error = inspectLoadedFile(*movie, opening);
+    // A file cut short after its header tells its length but never shows a picture.
+    if (result.error.isEmpty() && movie->videoTrackId_ > 0)
+        result.error = MpvFileOpening::waitForPicture(opening, absolutePath, options.openTimeout);
+    if (result.error.isEmpty())
+        result.movie = std::move(movie);
+    return result;
+}
+
+QString MpvMovieOpener::inspectLoadedFile(MpvMovie& movie, MpvOpening& opening)
+{
+    MpvLoadedFile file;
+    const QString error = MpvFileOpening::inspect(opening, movie.filePath_, &file);
+    if (!error.isEmpty())
+        return error;
+    movie.title_ = file.title;
+    movie.durationSeconds_ = file.durationSeconds;
+    movie.videoTrackId_ = file.videoTrackId;
+    movie.picturesMove_ = file.picturesMove;
+    if (file.rotation != 0)
+        turnPicturesUpright(movie, file.rotation);
+    return {};
+}
+
+void MpvMovieOpener::turnPicturesUpright(MpvMovie& movie, qint64 rotation)
+{
+    const char* filter = rotation == 90    ? mpvname::TurnClockwise
+                         : rotation == 180 ? mpvname::TurnHalfway
+                         : rotation == 270 ? mpvname::TurnCounterClockwise
+                                           : nullptr;
+    if (filter)
+        mpv_set_property_async(movie.handle(), AsyncReply, mpvname::VideoFilters, MPV_FORMAT_STRING, &filter);
+}
+
+} // namespace tetrapan

@@ -1,0 +1,106 @@
+#include "panes/PanePlacing.h"
+
+#include "library/LibrarySchema.h"
+#include "library/TBArrayController.h"
+#include "library/dialogExtension.h"
+#include "library/fileAttributeExtension.h"
+#include "panes/MovController.h"
+#include "platform/DialogPresenter.h"
+#include "platform/FileViewer.h"
+#include "platform/ObjectContext.h"
+
+#include <QAction>
+
+namespace tetrapan {
+
+void PanePlacing::createMovieFrame(const QString& path)
+{
+    const std::optional<QString> uniqueId = playlistForPlacing();
+    if (!uniqueId)
+        return;
+    placeMovieFile(path, *uniqueId, [this](OpenOutcome outcome, const QString& problem) {
+        if (outcome == OpenOutcome::Refused)
+            dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie, problem);
+    });
+}
+
+void PanePlacing::placeMovieFile(const QString& path, const QString& uniqueId, Opened done)
+{
+    // The movie is loaded first, so the entry takes its title and play time from it.
+    pane_.createMovieView(path, [this, path, uniqueId, done = std::move(done)](OpenOutcome outcome,
+                                                                              const QString& problem) {
+        QString said = problem;
+        if (outcome == OpenOutcome::Refused) {
+            said = path.isEmpty() ? problem : QStringLiteral("%1: %2").arg(path, problem);
+            qWarning("Cannot open a movie in pane %d: %s", pane_.viewNo(), qPrintable(said));
+        } else if (outcome == OpenOutcome::Opened) {
+            pane_.tbArrayController()->createFilelist(pane_.viewNo(), pane_.movie(), path, uniqueId);
+            pane_.setFilePath(path);
+        }
+        if (done)
+            done(outcome, said);
+    });
+}
+
+std::optional<QString> PanePlacing::playlistForPlacing()
+{
+    TBArrayController* library = pane_.tbArrayController();
+    const QList<ObjectId> selected =
+        library ? library->getSelectedObjects(LibrarySchema::Playlist) : QList<ObjectId>();
+    ObjectContext* context = library ? library->getManagedObjectContext(LibrarySchema::Playlist) : nullptr;
+    const bool isFolder =
+        !selected.isEmpty() && context && context->value(selected.front(), LibrarySchema::IsFolder).toBool();
+    if (selected.isEmpty() || !context || isFolder) {
+        const dialogExtension::AlertText& alert =
+            isFolder ? dialogExtension::FolderIsSelected : dialogExtension::PlaylistIsNotSelected;
+        if (dialogExtension::displayMessage(dialogs_, alert) == DialogPresenter::FirstButton &&
+            pane_.movController())
+            pane_.movController()->openPlaylistWindow();
+        return std::nullopt;
+    }
+    return context->value(selected.front(), LibrarySchema::UniqueId).toString();
+}
+
+void PanePlacing::openMovieFile()
+{
+    // asked before the file is chosen: a file chosen and then dropped for want of a playlist is lost work
+    if (!playlistForPlacing())
+        return;
+    const QStringList paths =
+        dialogExtension::selectFilePath(dialogs_, true, false, false, false, true, QString());
+    if (paths.isEmpty())
+        return;
+    const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(paths.front());
+    createMovieFrame(resolved.isNull() ? paths.front() : resolved);
+}
+
+void PanePlacing::copyMovieView(QObject* sender)
+{
+    if (!sender || !pane_.movController())
+        return;
+    const auto* action = qobject_cast<const QAction*>(sender);
+    const int target = (action ? action->data() : sender->property("representedObject")).toInt();
+    pane_.movController()->copyMovieView(pane_.viewNo(), pane_.filePath(), target);
+}
+
+void PanePlacing::removeMovieView()
+{
+    if (TBArrayController* library = pane_.tbArrayController()) {
+        const QList<ObjectId> selected = library->getSelectedObjects(LibrarySchema::Playlist);
+        ObjectContext* context = library->getManagedObjectContext(LibrarySchema::Playlist);
+        if (!selected.isEmpty() && context)
+            library->removeFilelist(
+                pane_.viewNo(), context->value(selected.front(), LibrarySchema::UniqueId).toString());
+    }
+    pane_.clearMovieView();
+}
+
+void PanePlacing::showFileWithFinder()
+{
+    if (fileAttributeExtension::checkFileExists(pane_.filePath()) > 0)
+        fileViewer_.selectFile(pane_.filePath());
+    else
+        dialogExtension::displayMessage(dialogs_, dialogExtension::FileIsNotFound);
+}
+
+} // namespace tetrapan
