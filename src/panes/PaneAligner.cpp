@@ -14,11 +14,17 @@
 
 #include <cmath>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace tetrapan {
 
 namespace {
 
 using Outcome = PaneAlignment::Outcome;
+
+constexpr int AnalysisNiceness = 10;
 
 QString what(PaneAligner::Method method)
 {
@@ -157,6 +163,9 @@ void PaneAligner::start(Method method, const QList<int>& viewNos)
                                 panes_.offsets().rate(job_.leaderViewNo));
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     worker_ = QThread::create([this, method, leader, others, presentSpeeds, cancel = cancel_] {
+        // the panes' decoding and the GUI thread go first on a busy machine; the threads the analysis starts
+        // inherit this (Linux keeps niceness per thread)
+        setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), AnalysisNiceness);
         const auto progress = [this](double share) {
             QMetaObject::invokeMethod(
                 this, [this, share] { Q_EMIT progressed(share); }, Qt::QueuedConnection);
