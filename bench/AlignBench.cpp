@@ -10,10 +10,14 @@
 
 #include "AlignClips.h"
 #include "analysis/Alignment.h"
+#include "library/Movie.h"
 #include "panes/MovController.h"
 #include "panes/PaneAligner.h"
+#include "panes/PaneOffsets.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/SyncLock.h"
 #include "platform/Scheduler.h"
+#include "platform/userDefaultsExtension.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
 #include "shell/MovieFilesOpener.h"
@@ -47,7 +51,8 @@ struct Cuts {
     // line starts (WebM's 7 ms before zero)
     double truthSeconds(size_t n) const
     {
-        return starts[0] - starts[n] + AlignClips::startSeconds(paths[0]) - AlignClips::startSeconds(paths[n]);
+        return starts[0] - starts[n] + AlignClips::startSeconds(paths[0]) -
+               AlignClips::startSeconds(paths[n]);
     }
 };
 
@@ -167,6 +172,75 @@ InProgram alignInProgram(BenchProgram& program, const Cuts& cuts)
     return result;
 }
 
+// A 10-minute barcode film and the same sped up 25/24, from 174 frames later, in panes 1 and 2 of the
+// program; `rounds` times from a wrong offset and rate: Align Panes by Sound at Two Points, then with the
+// lock on, near the end, whether both panes show the same frame on the screen. The count of good rounds.
+int twoPointRounds(BenchProgram& program, AlignClips& clips, QRandomGenerator& random, int rounds)
+{
+    const QString source = clips.source(620.0, 700);
+    const QString leader = clips.barcodeCut(source, QStringLiteral("barcode-leader"), 0, 600.0, false);
+    const QString faster = clips.barcodeCut(source, QStringLiteral("barcode-faster"), 174, 590.0, true);
+    if (leader.isEmpty() || faster.isEmpty()) {
+        std::fprintf(stderr, "align: %s\n", qPrintable(clips.error()));
+        return -1;
+    }
+    MainNib& nib = program.nib();
+    nib.movieFilesOpener().openFiles({leader, faster});
+    const auto opened = [&nib, &leader, &faster] {
+        return nib.qtView(1).movie() && nib.qtView(1).movie()->filePath() == leader &&
+               nib.qtView(2).movie() && nib.qtView(2).movie()->filePath() == faster;
+    };
+    if (!runEventsUntil(opened, 60000)) {
+        std::fprintf(stderr, "align: the barcode pair never opened\n");
+        return -1;
+    }
+    auto* command = nib.mainWindow().findChild<QAction*>(QStringLiteral("actionAlignAtTwoPoints"));
+    PaneAligner& aligner = nib.paneAligner();
+    PaneOffsets& offsets = nib.movController().offsets();
+    const QString lockKey = QLatin1String(SyncLock::OptSyncLock);
+    int good = 0;
+    const auto stopAll = [&nib] {
+        for (int n = 1; n <= 4; ++n)
+            nib.qtView(n).setMoviePlay(false);
+    };
+    for (int round = 0; round < rounds; ++round) {
+        stopAll();
+        userDefaultsExtension::setDefaultBoolValue(program.settings(), false, lockKey);
+        offsets.setRate(2, 1.0);
+        offsets.setOffsetMs(2, qint64(random.bounded(10000)) - 5000);
+        nib.qtView(1).movie()->setCurrentTime(MovieTime::fromSeconds(30.0 + random.bounded(200.0), 600));
+        nib.movController().syncAllMovieTime();
+        runEventsFor(1000);
+        command->trigger();
+        runEventsUntil([&aligner] { return !aligner.isAligning(); }, 60000);
+        userDefaultsExtension::setDefaultBoolValue(program.settings(), true, lockKey);
+        nib.qtView(1).movie()->setCurrentTime(MovieTime::fromSeconds(560.0, 600));
+        nib.movController().syncAllMovieTime();
+        runEventsFor(1500);
+        nib.movController().changeAllMoviePlay();
+        runEventsFor(3000);
+        int same = 0, read = 0;
+        for (int shot = 0; shot < 5; ++shot) {
+            const auto frames = program.shownFrames();
+            if (frames[0] && frames[1]) {
+                ++read;
+                same += *frames[0] == *frames[1] ? 1 : 0;
+                std::fprintf(stderr, "align: two points round %d: frames %d and %d\n", round + 1, *frames[0],
+                             *frames[1]);
+            }
+            runEventsFor(200);
+        }
+        stopAll();
+        std::fprintf(stderr,
+                     "align: two points round %d: rate %.6f, offset %lld ms, %d of %d shots the same\n",
+                     round + 1, offsets.rate(2), static_cast<long long>(offsets.offsetMs(2)), same, read);
+        good += read >= 3 && same == read ? 1 : 0;
+        runEventsFor(500);
+    }
+    userDefaultsExtension::setDefaultBoolValue(program.settings(), false, lockKey);
+    return good;
+}
+
 } // namespace
 
 int runAlign(int argc, char** argv)
@@ -272,6 +346,8 @@ int runAlign(int argc, char** argv)
         print("align.four_10min_files_offsets_largest_error_ms", measured.largestErrorMs, "ms", 0);
         print("align.gui_longest_stall_ms", measured.longestStallMs, "ms", 0);
         print("align.gui_longest_stall_playing_alone_ms", measured.quietLongestStallMs, "ms", 0);
+        const int good = twoPointRounds(program, clips, random, 5);
+        print("align.two_points_25_24_same_frame_at_end", good, "rounds of 5", 0);
     }
     return 0;
 }

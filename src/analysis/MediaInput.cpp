@@ -112,14 +112,11 @@ bool MediaInput::decode(const std::function<bool(const AVFrame&, double seconds)
         }
         for (;;) {
             const int got = avcodec_receive_frame(decoder_, decoded);
-            if (got == AVERROR(EAGAIN))
-                break;
-            if (got == AVERROR_EOF) {
-                more = false;
+            if (got < 0) {
+                // a drained decoder has nothing more, whatever it answers
+                more = more && !draining && got != AVERROR_EOF;
                 break;
             }
-            if (got < 0)
-                break;
             const int64_t pts = decoded->best_effort_timestamp;
             // a frame without a time follows the one before it
             const double seconds = pts == AV_NOPTS_VALUE ? lastSeconds : pts * timeBase_ - startSeconds_;
@@ -130,10 +127,6 @@ bool MediaInput::decode(const std::function<bool(const AVFrame&, double seconds)
                 more = false;
                 break;
             }
-        }
-        if (draining && more) {
-            // the decoder was asked to drain: nothing further comes once it says EAGAIN no more
-            continue;
         }
     }
     av_frame_free(&decoded);

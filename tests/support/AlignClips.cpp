@@ -141,6 +141,58 @@ QString AlignClips::cut(const QString& source, const QString& name, double start
     return path;
 }
 
+QString AlignClips::barcodeCut(const QString& source, const QString& name, int startFrame, double seconds,
+                               bool faster)
+{
+    const QString path = QDir(folder_).filePath(name + QStringLiteral(".mp4"));
+    const int rate = faster ? 25 : 24;
+    const QString code =
+        QStringLiteral("nullsrc=s=16x1:r=24:d=%1,geq=lum='255*mod(floor((N+%2)/pow(2\\,15-X))\\,2)'"
+                       ":cb=128:cr=128")
+            .arg(number(seconds))
+            .arg(startFrame);
+    const QString graph =
+        QStringLiteral("[1:v]scale=640:24:flags=neighbor[code];[0:v][code]overlay=0:0:shortest=1,"
+                       "setpts=N/(%1*TB)[v];[2:a]%2anull[a]")
+            .arg(rate)
+            .arg(faster ? QStringLiteral("asetrate=50000,aresample=48000,") : QString());
+    const QStringList arguments{QStringLiteral("-f"),
+                                QStringLiteral("lavfi"),
+                                QStringLiteral("-i"),
+                                QStringLiteral("testsrc2=s=640x360:r=24:d=%1").arg(number(seconds)),
+                                QStringLiteral("-f"),
+                                QStringLiteral("lavfi"),
+                                QStringLiteral("-i"),
+                                code,
+                                QStringLiteral("-ss"),
+                                number(startFrame / 24.0),
+                                QStringLiteral("-i"),
+                                source,
+                                QStringLiteral("-filter_complex"),
+                                graph,
+                                QStringLiteral("-map"),
+                                QStringLiteral("[v]"),
+                                QStringLiteral("-map"),
+                                QStringLiteral("[a]"),
+                                QStringLiteral("-r"),
+                                QString::number(rate),
+                                QStringLiteral("-c:v"),
+                                QStringLiteral("libx264"),
+                                QStringLiteral("-preset"),
+                                QStringLiteral("ultrafast"),
+                                QStringLiteral("-pix_fmt"),
+                                QStringLiteral("yuv420p"),
+                                QStringLiteral("-g"),
+                                QStringLiteral("48"),
+                                QStringLiteral("-c:a"),
+                                QStringLiteral("aac"),
+                                QStringLiteral("-t"),
+                                number(faster ? seconds * 24.0 / 25.0 : seconds)};
+    if (!run(arguments, path))
+        return {};
+    return path;
+}
+
 QString AlignClips::flashCut(const QString& source, const QString& name, double start, double length,
                              bool vp9)
 {

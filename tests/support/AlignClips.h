@@ -32,6 +32,10 @@ public:
     QString cut(const QString& source, const QString& name, double start, double length, Encoding encoding);
     // [start, start + length) of a flash source, H.264 (or VP9 when vp9), 30 fps.
     QString flashCut(const QString& source, const QString& name, double start, double length, bool vp9);
+    // A 640x360 moving picture of `seconds` with the source's sound from `startFrame` / 24 s on, every frame
+    // carrying its number in the source (startFrame + n) as a barcode (FrameBarcode): at 24 fps, or when
+    // `faster` the same frames at 25 fps with the sound 25/24 as fast, as a film sped up for 25 fps video.
+    QString barcodeCut(const QString& source, const QString& name, int startFrame, double seconds, bool faster);
     QString error() const { return error_; }
     // Where the file's time line starts, as ffprobe says (WebM's is 7 ms before zero, where the Opus
     // encoder's delay begins); a player counts a movie's time from there, so its content shows that much
