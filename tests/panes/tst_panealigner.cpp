@@ -4,9 +4,14 @@
 #include "panes/PaneAligner.h"
 
 #include "AlignClips.h"
+#include "AppFixture.h"
 #include "PaneFixture.h"
 
+#include "panes/AlignNotice.h"
 #include "panes/PaneOffsets.h"
+
+#include <QProgressBar>
+#include <QPushButton>
 
 #include <QTest>
 #include <QUndoStack>
@@ -91,8 +96,8 @@ private Q_SLOTS:
         AlignClips clips(QStringLiteral(TETRAPAN_BINARY_DIR "/clips/align"));
         const QString source = clips.source(60.0, 3);
         const QString leader = clips.cut(source, QStringLiteral("two-leader"), 1.0, 55.0, Encoding::H264Aac);
-        const QString faster =
-            clips.cut(source, QStringLiteral("two-%1").arg(int(Encoding::Faster)), 3.0, 55.0, Encoding::Faster);
+        const QString faster = clips.cut(source, QStringLiteral("two-%1").arg(int(Encoding::Faster)), 3.0,
+                                         55.0, Encoding::Faster);
         QVERIFY2(!leader.isEmpty() && !faster.isEmpty(), qPrintable(clips.error()));
         PaneFixture f;
         const ObjectId list = f.playlist(QStringLiteral("film and video"));
@@ -103,7 +108,8 @@ private Q_SLOTS:
         f.context.undoManager()->clear();
         PaneAligner aligner(f.controller);
         QString report;
-        connect(&aligner, &PaneAligner::alignFinished, this, [&report](const QString& text) { report = text; });
+        connect(&aligner, &PaneAligner::alignFinished, this,
+                [&report](const QString& text) { report = text; });
         aligner.alignPanes(PaneAligner::Method::TwoPoints);
         QTRY_VERIFY_WITH_TIMEOUT(!report.isEmpty(), 30000);
         // the leader's second s is the source's 1 + s, which the faster pane shows at (s - 2) * 24/25
@@ -149,6 +155,34 @@ private Q_SLOTS:
         QCOMPARE(report, cancel ? QStringLiteral("Aligning was cancelled; no offset changed.")
                                 : QStringLiteral("The panes changed while aligning; no offset changed."));
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
+    }
+
+    // the commands in the program: enabled with two movies, the notice's progress, Cancel and report
+    void commandsInTheProgram()
+    {
+        AppFixture app;
+        app.chooseWithEntries({1});
+        auto* bySound = app.window().findChild<QAction*>(QStringLiteral("actionAlignBySound"));
+        QVERIFY(bySound && app.window().playbackMenu()->actions().contains(bySound));
+        QVERIFY(!bySound->isEnabled());
+        app.chooseWithEntries({1, 2});
+        QVERIFY(bySound->isEnabled());
+        bySound->trigger();
+        AlignNotice& notice = app.nib->alignNotice();
+        // shown over the panes (the fixture's window itself is not on screen)
+        QVERIFY(!notice.isHidden());
+        QVERIFY(!notice.progressBar()->isHidden());
+        QCOMPARE(notice.button()->text(), QStringLiteral("Cancel"));
+        QVERIFY(!bySound->isEnabled()); // one at a time
+        // the fake engine's movies have no files to read
+        QTRY_VERIFY_WITH_TIMEOUT(
+            notice.text().startsWith(QStringLiteral("Pane 1, which the others are aligned to, "
+                                                    "cannot be read")),
+            10000);
+        QVERIFY(bySound->isEnabled());
+        QCOMPARE(notice.button()->text(), QStringLiteral("Close"));
+        app.scheduler.advance(AlignNotice::ShowDuration);
+        QVERIFY(notice.isHidden());
     }
 
     void twoMoviesAreNeeded()
