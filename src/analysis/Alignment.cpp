@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -19,9 +20,10 @@ using Outcome = PaneAlignment::Outcome;
 struct BySound {
     using Track = SoundExcerpt;
     using Match = SoundMatch;
-    static Track read(const QString& path, double start, double length, const std::atomic<bool>& cancel)
+    static Track read(const QString& path, double start, double length, const std::atomic<bool>& cancel,
+                      const std::function<void(double)>& progress = {})
     {
-        return SoundExcerpt::read(path, start, length, cancel);
+        return SoundExcerpt::read(path, start, length, cancel, progress);
     }
     static Match match(const Track& leader, const Track& other) { return SoundMatch::find(leader, other); }
     static bool nothingToMatch(const Match& match) { return match.silent; }
@@ -49,9 +51,10 @@ struct BySound {
 struct ByFlash {
     using Track = BrightnessTrack;
     using Match = FlashMatch;
-    static Track read(const QString& path, double start, double length, const std::atomic<bool>& cancel)
+    static Track read(const QString& path, double start, double length, const std::atomic<bool>& cancel,
+                      const std::function<void(double)>& progress = {})
     {
-        return BrightnessTrack::read(path, start, length, cancel);
+        return BrightnessTrack::read(path, start, length, cancel, progress);
     }
     static Match match(const Track& leader, const Track& other) { return FlashMatch::find(leader, other); }
     static bool nothingToMatch(const Match& match) { return match.noStep; }
@@ -112,14 +115,24 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
 
     // two panes at a time: the machine's cores, and the decoders are single-threaded
     std::atomic<size_t> next{0};
-    std::atomic<int> done{0};
+    // each pane's share done: its window read is the first half, the whole files (when needed) the rest
+    std::vector<double> shares(others.size(), 0.0);
+    std::mutex sharesMutex;
+    const auto share = [&](size_t n, double from, double to) {
+        return [&, n, from, to](double part) {
+            const std::lock_guard lock(sharesMutex);
+            shares[n] = from + (to - from) * part;
+            if (progress)
+                progress(std::accumulate(shares.begin(), shares.end(), 0.0) / double(shares.size()));
+        };
+    };
     const auto work = [&] {
         for (size_t n = next++; n < others.size(); n = next++) {
             PaneAlignment& result = results[n];
             const AlignmentPane& pane = others[n];
             const double otherLength = 2.0 * Alignment::OtherWindowSeconds;
             const Track window = Method::read(pane.path, pane.positionSeconds - Alignment::OtherWindowSeconds,
-                                              otherLength, cancel);
+                                              otherLength, cancel, share(n, 0.0, 0.5));
             result.outcome = Method::outcomeOf(window);
             result.problem = window.problem;
             if (result.outcome == Outcome::Found) {
@@ -127,7 +140,8 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
                 const bool otherWhole = Method::whole(window, otherLength);
                 if (!match.found() && !(leaderWhole && otherWhole) && !cancel.load()) {
                     result.wholeFiles = true;
-                    const Track all = otherWhole ? window : Method::read(pane.path, 0.0, 0.0, cancel);
+                    const Track all =
+                        otherWhole ? window : Method::read(pane.path, 0.0, 0.0, cancel, share(n, 0.5, 0.95));
                     const Track& leaderTrack = wholeLeader();
                     if (cancel.load() || Method::outcomeOf(all) != Outcome::Found ||
                         Method::outcomeOf(leaderTrack) != Outcome::Found)
@@ -146,9 +160,7 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
             }
             if (cancel.load())
                 result.outcome = Outcome::Cancelled;
-            const int finished = ++done;
-            if (progress)
-                progress(double(finished) / double(others.size()));
+            share(n, 1.0, 1.0)(1.0);
         }
     };
     std::thread helper(work);
