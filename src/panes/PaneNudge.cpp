@@ -20,7 +20,8 @@ PaneNudge::PaneNudge(MovController& panes, SyncLock& lock, QObject* parent)
         const auto step = static_cast<Step>(s);
         QAction* action = new QAction(title(step), this);
         action->setShortcut(keys(step));
-        action->setShortcutContext(Qt::WindowShortcut);
+        // no key that types: it answers in every window, as the menus' other keys do
+        action->setShortcutContext(Qt::ApplicationShortcut);
         connect(action, &QAction::triggered, this, [this, step] { nudge(chosenViewNo(), step); });
         actions_[s] = action;
     }

@@ -40,8 +40,7 @@ public:
 
     PaneNudge(MovController& panes, SyncLock& lock, QObject* parent = nullptr);
 
-    // The commands, acting on the chosen pane, with their keys (window keys of the windows they are added
-    // to).
+    // The commands, acting on the chosen pane, with their keys (answering in every window).
     QAction* action(Step step) const { return actions_[step]; }
     // "Nudge a Frame Later" and so on; the keys, for menus that only show them.
     static QString title(Step step);

@@ -34,8 +34,8 @@ PaneOffsetDialog::PaneOffsetDialog(MovController& panes, int viewNo, QWidget* pa
     offsetField_->setText(shownOffset_);
     rateField_->setText(shownRate_);
     offsetField_->setToolTip(QStringLiteral("How far this movie leads the others, in seconds"));
-    rateField_->setToolTip(QStringLiteral("Seconds of this movie in a second of the others': 25/24 for a 24 fps "
-                                          "recording played at 25 fps"));
+    rateField_->setToolTip(QStringLiteral("Seconds of this movie in a second of the others': 25/24 for a "
+                                          "24 fps recording played at 25 fps"));
     problem_->setWordWrap(true);
     problem_->setVisible(false);
     auto* form = new QFormLayout;

@@ -25,15 +25,21 @@ ObjectId PaneOffsets::entry(int viewNo) const
     return entries.isEmpty() ? NoObject : entries.front();
 }
 
-qint64 PaneOffsets::offsetMs(int viewNo) const
+PaneOffsets::Placement PaneOffsets::placement(int viewNo) const
 {
     const ObjectId id = entry(viewNo);
     if (id == NoObject)
-        return 0;
-    return panes_.tbArrayController()
-        ->getManagedObjectContext(LibrarySchema::Filelist)
-        ->value(id, LibrarySchema::Offset)
-        .toLongLong();
+        return {};
+    const ObjectContext* context =
+        panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
+    const QVariant rate = context->value(id, LibrarySchema::Rate);
+    return {context->value(id, LibrarySchema::Offset).toLongLong(),
+            rate.isValid() && isAllowedRate(rate.toDouble()) ? rate.toDouble() : 1.0};
+}
+
+qint64 PaneOffsets::offsetMs(int viewNo) const
+{
+    return placement(viewNo).offsetMs;
 }
 
 void PaneOffsets::setOffsetMs(int viewNo, qint64 offsetMs)
@@ -50,13 +56,7 @@ void PaneOffsets::setOffsetMs(int viewNo, qint64 offsetMs)
 
 double PaneOffsets::rate(int viewNo) const
 {
-    const ObjectId id = entry(viewNo);
-    if (id == NoObject)
-        return 1.0;
-    const QVariant stored = panes_.tbArrayController()
-                                ->getManagedObjectContext(LibrarySchema::Filelist)
-                                ->value(id, LibrarySchema::Rate);
-    return stored.isValid() && isAllowedRate(stored.toDouble()) ? stored.toDouble() : 1.0;
+    return placement(viewNo).rate;
 }
 
 bool PaneOffsets::setRate(int viewNo, double rate)
@@ -102,14 +102,14 @@ std::optional<double> PaneOffsets::parseRate(const QString& text)
 MovieTime PaneOffsets::placedTime(const MovieTime& time, int sourceViewNo, int viewNo,
                                   const MovieTime& duration) const
 {
-    const double sourceRate = rate(sourceViewNo);
-    const double paneRate = rate(viewNo);
-    const qint64 shiftMs = offsetMs(viewNo) - offsetMs(sourceViewNo);
+    const Placement source = placement(sourceViewNo);
+    const Placement pane = placement(viewNo);
     // equal rates move by the offsets' difference alone, to the millisecond as before rates
-    if (sourceRate == paneRate)
-        return shiftedTime(time, shiftMs, duration);
+    if (source.rate == pane.rate)
+        return shiftedTime(time, pane.offsetMs - source.offsetMs, duration);
     const qint32 scale = time.isValid() ? time.scale : MovieTime::DefaultScale;
-    const double seconds = paneSecondsAt(viewNo, commonSecondsOf(sourceViewNo, time.seconds()));
+    const double seconds =
+        paneSeconds(commonSeconds(time.seconds(), source.offsetMs, source.rate), pane.offsetMs, pane.rate);
     if (seconds <= 0.0)
         return MovieTime::zero(scale);
     const MovieTime placed = MovieTime::fromSeconds(seconds, scale);

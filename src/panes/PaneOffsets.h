@@ -16,7 +16,8 @@ class MovController;
 //     pane time t_p = rate_p * c + offset_p,   so   c = (t_leader - offset_leader) / rate_leader
 //
 // The offset is how far the pane's movie leads the common time, the rate how many seconds of it pass in one
-// second of common time (a 25 fps file made from 24 fps pictures runs at 25/24). Each pane's offset, in
+// second of common time (a 24 fps recording beside a leading 25 fps copy of its pictures runs at 25/24, the
+// copy beside the recording at 24/25). Each pane's offset, in
 // milliseconds, and rate are kept on the current playlist's entry for that pane (the attributes "offset"
 // and "rate", absent for 0 and 1), so they belong to that pairing of movie and playlist and are saved, undone
 // and redone like the other edits of the library. The leader, the pane the others are measured against, is
@@ -58,13 +59,21 @@ public:
     {
         return (paneSeconds - offsetMs / 1000.0) / rate;
     }
+    // A pane's offset and rate, found with one look through the library (the time line asks on every paint).
+    struct Placement {
+        qint64 offsetMs = 0;
+        double rate = 1.0;
+    };
+    Placement placement(int viewNo) const;
     double paneSecondsAt(int viewNo, double commonSeconds) const
     {
-        return paneSeconds(commonSeconds, offsetMs(viewNo), rate(viewNo));
+        const Placement p = placement(viewNo);
+        return paneSeconds(commonSeconds, p.offsetMs, p.rate);
     }
     double commonSecondsOf(int viewNo, double paneSeconds) const
     {
-        return commonSeconds(paneSeconds, offsetMs(viewNo), rate(viewNo));
+        const Placement p = placement(viewNo);
+        return commonSeconds(paneSeconds, p.offsetMs, p.rate);
     }
     // Where pane viewNo goes when pane sourceViewNo stands at `time`, kept within the pane's movie (of
     // `duration`). Panes without offsets and rates get `time` itself.

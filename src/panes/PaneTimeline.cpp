@@ -62,9 +62,11 @@ std::optional<PaneTimeline::Span> PaneTimeline::lane(int viewNo) const
     if (leader == 0 || !movie)
         return std::nullopt;
     // its beginning and end on the common time line (PaneOffsets), where the leader stands then
-    const PaneOffsets& offsets = panes_.offsets();
+    const PaneOffsets::Placement lead = panes_.offsets().placement(leader);
+    const PaneOffsets::Placement pane = panes_.offsets().placement(viewNo);
     const auto leaderAt = [&](double paneSeconds) {
-        return offsets.paneSecondsAt(leader, offsets.commonSecondsOf(viewNo, paneSeconds));
+        return PaneOffsets::paneSeconds(PaneOffsets::commonSeconds(paneSeconds, pane.offsetMs, pane.rate),
+                                        lead.offsetMs, lead.rate);
     };
     return Span{leaderAt(0.0), leaderAt(movie->duration().seconds())};
 }

@@ -298,8 +298,8 @@ void connectNudge(MainNib& nib)
     for (int s = 0; s < PaneNudge::StepCount; ++s) {
         QAction* action = nudge->action(static_cast<PaneNudge::Step>(s));
         playback->insertAction(before, action);
+        // the menu bar, and its keys, hide in full screen
         window->addAction(action);
-        nib.controlWindow().addAction(action);
     }
     QObject::connect(playback, &QMenu::aboutToShow, nudge, &PaneNudge::refreshActions);
     QObject::connect(playback, &QMenu::aboutToHide, nudge, &PaneNudge::enableActions);
