@@ -64,8 +64,10 @@ MainNib::~MainNib()
     // its analysis ends before the panes it reads go
     paneAligner_.reset();
     paneSnapshot_.reset();
-    for (CMMovieView* menu : cmMovieViews_)
+    for (CMMovieView* menu : cmMovieViews_) {
         menu->setPaneNudge(nullptr);
+        menu->setPaneAligner(nullptr);
+    }
     paneNudge_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
