@@ -141,13 +141,19 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
                 if (!match.found() && !(leaderWhole && otherWhole) && !cancel.load()) {
                     result.wholeFiles = true;
                     const Track all =
-                        otherWhole ? window : Method::read(pane.path, 0.0, 0.0, cancel, share(n, 0.5, 0.95));
-                    const Track& leaderTrack = wholeLeader();
-                    if (cancel.load() || Method::outcomeOf(all) != Outcome::Found ||
-                        Method::outcomeOf(leaderTrack) != Outcome::Found)
+                        otherWhole ? window : Method::read(pane.path, 0.0, 0.0, cancel, share(n, 0.5, 0.9));
+                    // the leader's window in the whole pane first: a tenth of the memory and time of the
+                    // whole leader, and enough unless the pane's recording misses that window
+                    if (!otherWhole && Method::outcomeOf(all) == Outcome::Found && !cancel.load())
+                        match = Method::match(leaderWindow, all);
+                    if (!match.found() && !leaderWhole && !cancel.load()) {
+                        const Track& leaderTrack = wholeLeader();
+                        if (Method::outcomeOf(all) == Outcome::Found &&
+                            Method::outcomeOf(leaderTrack) == Outcome::Found && !cancel.load())
+                            match = Method::match(leaderTrack, all);
+                    }
+                    if (cancel.load() || Method::outcomeOf(all) != Outcome::Found)
                         result.outcome = cancel.load() ? Outcome::Cancelled : Outcome::NotFound;
-                    else
-                        match = Method::match(leaderTrack, all);
                 }
                 if (result.outcome == Outcome::Found) {
                     result.lagSeconds = match.lagSeconds;
