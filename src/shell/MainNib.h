@@ -29,6 +29,7 @@ class PlaylistWindow;
 class PrefsWindow;
 class QTMovieSubView;
 class SyncLock;
+class PanePositions;
 class PaneTimeline;
 class PlaybackSpeed;
 class PaneNudge;
@@ -110,6 +111,7 @@ public:
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
     PaneAligner& paneAligner() { return *paneAligner_; }
     AlignNotice& alignNotice() { return *alignNotice_; }
+    PanePositions& panePositions() { return *panePositions_; }
     PaneNudge& paneNudge() { return *paneNudge_; }
 
     void showWindows();
@@ -169,6 +171,8 @@ private:
     // window's
     std::unique_ptr<PaneAligner> paneAligner_;
     AlignNotice* alignNotice_ = nullptr;
+    // where each playlist's panes stood; kept at quit through the delegate
+    std::unique_ptr<PanePositions> panePositions_;
     // moves one pane's offset, with the lock's knowledge; the pane menus reach it
     std::unique_ptr<PaneNudge> paneNudge_;
 };
