@@ -1,8 +1,11 @@
 #include "AlignClips.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+
+#include <cstdio>
 
 namespace tetrapan::test {
 
@@ -20,8 +23,10 @@ bool AlignClips::run(const QStringList& arguments, const QString& output)
     if (QFileInfo(output).size() > 0)
         return true;
     QDir().mkpath(folder_);
-    const QString partial =
-        QFileInfo(output).dir().filePath(QStringLiteral(".partial-") + QFileInfo(output).fileName());
+    // tests running side by side may make the same clip at once: each writes its own and the last rename wins,
+    // replacing a whole file with a whole file
+    const QString partial = QFileInfo(output).dir().filePath(
+        QStringLiteral(".partial-%1-").arg(QCoreApplication::applicationPid()) + QFileInfo(output).fileName());
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -37,8 +42,7 @@ bool AlignClips::run(const QStringList& arguments, const QString& output)
             QStringLiteral("ffmpeg failed for %1: %2").arg(output, QString::fromLocal8Bit(ffmpeg.readAll()));
         return false;
     }
-    QFile::remove(output);
-    return QFile::rename(partial, output);
+    return ::rename(QFile::encodeName(partial).constData(), QFile::encodeName(output).constData()) == 0;
 }
 
 double AlignClips::startSeconds(const QString& path)
