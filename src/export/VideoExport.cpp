@@ -1,0 +1,282 @@
+#include "export/VideoExport.h"
+
+#include "export/ExportOutput.h"
+#include "export/MovieDecoder.h"
+#include "export/SoundDecoder.h"
+#include "platform/fileNames.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPainter>
+
+#include <cmath>
+#include <memory>
+
+namespace tetrapan {
+
+namespace {
+
+constexpr int PaneCount = 4;
+// estimates of the time left wait for this much work, so the first slow frames do not mislead
+constexpr qint64 EstimateAfterMs = 500;
+
+struct PaneReader {
+    std::unique_ptr<MovieDecoder> pictures;
+    std::unique_ptr<SoundDecoder> sound;
+    QRect picturePlace; // where the fitted picture goes
+    SwsContext* scaler = nullptr;
+    QString name;
+
+    PaneReader() = default;
+    PaneReader(const PaneReader&) = delete;
+    PaneReader& operator=(const PaneReader&) = delete;
+    ~PaneReader() { sws_freeContext(scaler); }
+};
+
+QRect fitted(const QRect& place, double aspect)
+{
+    if (place.isEmpty() || aspect <= 0)
+        return {};
+    QSize size = place.size();
+    if (double(place.width()) / place.height() > aspect)
+        size.setWidth(std::max(1, int(std::lround(place.height() * aspect))));
+    else
+        size.setHeight(std::max(1, int(std::lround(place.width() / aspect))));
+    return QRect(place.topLeft() +
+                     QPoint((place.width() - size.width()) / 2, (place.height() - size.height()) / 2),
+                 size);
+}
+
+QString clockText(double seconds)
+{
+    const auto ms = qint64(std::llround(std::max(seconds, 0.0) * 1000));
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(ms / 3600000)
+        .arg(ms / 60000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms % 1000, 3, 10, QLatin1Char('0'));
+}
+
+void drawLabel(QImage& image, const QRect& place, const QString& text)
+{
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(std::clamp(place.height() / 24, 9, 48));
+    painter.setFont(font);
+    const QRect box =
+        painter.boundingRect(place.adjusted(6, 0, -6, -6), Qt::AlignLeft | Qt::AlignBottom, text)
+            .adjusted(-4, -2, 4, 2);
+    painter.fillRect(box, QColor(0, 0, 0, 160));
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, text);
+}
+
+// Scales a picture straight into its place in the output picture.
+void drawPicture(QImage& image, PaneReader& pane, const AVFrame* frame)
+{
+    const QRect& to = pane.picturePlace;
+    pane.scaler = sws_getCachedContext(pane.scaler, frame->width, frame->height, AVPixelFormat(frame->format),
+                                       to.width(), to.height(), AV_PIX_FMT_RGB32, SWS_BICUBIC, nullptr,
+                                       nullptr, nullptr);
+    if (!pane.scaler)
+        return;
+    uint8_t* target[1] = {image.bits() + qsizetype(to.y()) * image.bytesPerLine() + to.x() * 4};
+    const int stride[1] = {int(image.bytesPerLine())};
+    sws_scale(pane.scaler, frame->data, frame->linesize, 0, frame->height, target, stride);
+}
+
+ExportResult failed(const QString& message)
+{
+    ExportResult result;
+    result.message = message;
+    return result;
+}
+
+} // namespace
+
+QString timeLeftText(double seconds)
+{
+    if (seconds < 0)
+        return QString();
+    if (seconds < 60)
+        return QStringLiteral("less than a minute left");
+    const int minutes = int(std::lround(seconds / 60));
+    return minutes < 120 ? QStringLiteral("about %1 min left").arg(minutes)
+                         : QStringLiteral("about %1 h left").arg(std::lround(seconds / 3600.0));
+}
+
+std::array<QRect, 4> scaledPlaces(const std::array<QRect, 4>& panes, const QRect& area, QSize output)
+{
+    std::array<QRect, 4> places;
+    if (area.isEmpty())
+        return places;
+    const double sx = double(output.width()) / area.width();
+    const double sy = double(output.height()) / area.height();
+    for (size_t i = 0; i < panes.size(); ++i) {
+        if (panes[i].isEmpty())
+            continue;
+        // edges are scaled, not sizes, so neighbouring panes meet where their dividers meet
+        const QRect in = panes[i].translated(-area.topLeft());
+        const int left = int(std::lround(in.x() * sx)), top = int(std::lround(in.y() * sy));
+        const int right = int(std::lround((in.x() + in.width()) * sx));
+        const int bottom = int(std::lround((in.y() + in.height()) * sy));
+        places[i] =
+            QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)).intersected(QRect(QPoint(), output));
+    }
+    return places;
+}
+
+ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cancel,
+                            const std::function<void(const ExportProgress&)>& progress)
+{
+    if (job.size.width() <= 0 || job.size.height() <= 0)
+        return failed(QStringLiteral("The encoder refuses a picture of %1 x %2.")
+                          .arg(job.size.width())
+                          .arg(job.size.height()));
+    std::array<PaneReader, PaneCount> panes;
+    bool anyMovie = false;
+    for (int i = 0; i < PaneCount; ++i) {
+        const ExportPane& pane = job.panes[size_t(i)];
+        if (pane.filePath.isEmpty())
+            continue;
+        anyMovie = true;
+        QString why;
+        auto pictures = std::make_unique<MovieDecoder>();
+        if (!pictures->open(pane.filePath, &why)) {
+            return failed(QStringLiteral("Pane %1's movie cannot be read: %2 (%3).")
+                              .arg(i + 1)
+                              .arg(fileNames::shown(pane.filePath), why));
+        }
+        panes[size_t(i)].picturePlace =
+            fitted(pane.place.intersected(QRect(QPoint(), job.size)), pictures->aspect());
+        panes[size_t(i)].pictures = std::move(pictures);
+        panes[size_t(i)].name = QFileInfo(pane.filePath).fileName();
+    }
+    const int leader = std::clamp(job.leader, 0, PaneCount - 1);
+    if (!anyMovie || !panes[size_t(leader)].pictures)
+        return failed(QStringLiteral("There is no movie to export: the playlist's panes are empty."));
+    const MovieDecoder& leaderMovie = *panes[size_t(leader)].pictures;
+    const ExportPane& leaderPane = job.panes[size_t(leader)];
+
+    AVRational rate{leaderMovie.rateNumerator(), leaderMovie.rateDenominator()};
+    if (job.framesPerSecond > 0)
+        rate = av_d2q(job.framesPerSecond, 1000000);
+    if (rate.num <= 0 || rate.den <= 0)
+        return failed(QStringLiteral("The leading movie does not say its frame rate; choose one."));
+    double start = job.startMs / 1000.0, end = job.endMs / 1000.0;
+    if (job.endMs <= job.startMs) {
+        const double leaderRate = leaderPane.rate > 0 ? leaderPane.rate : 1.0;
+        start = (0 - leaderPane.offsetMs / 1000.0) / leaderRate;
+        end = (leaderMovie.durationSeconds() - leaderPane.offsetMs / 1000.0) / leaderRate;
+    }
+    const double secondsPerFrame = double(rate.den) / rate.num;
+    const qint64 frames = std::llround((end - start) / secondsPerFrame);
+    if (frames <= 0)
+        return failed(QStringLiteral("The range to export is empty."));
+
+    bool withSound = false;
+    for (int i = 0; i < PaneCount; ++i) {
+        const ExportPane& pane = job.panes[size_t(i)];
+        const bool wanted = job.sound == ExportSound::HeardPanes
+                                ? pane.heard
+                                : job.sound == ExportSound::OnePane && i == job.soundPane;
+        if (!wanted || pane.filePath.isEmpty())
+            continue;
+        QString why;
+        auto sound = std::make_unique<SoundDecoder>();
+        if (!sound->open(pane.filePath, &why))
+            continue; // a movie without sound adds silence
+        if (!sound->start(start, pane.offsetMs / 1000.0, pane.rate, &why))
+            return failed(QStringLiteral("Pane %1's sound cannot be read: %2.").arg(i + 1).arg(why));
+        panes[size_t(i)].sound = std::move(sound);
+        withSound = true;
+    }
+    for (int i = 0; i < PaneCount; ++i) {
+        PaneReader& pane = panes[size_t(i)];
+        QString why;
+        const ExportPane& described = job.panes[size_t(i)];
+        if (pane.pictures && !pane.pictures->seek(described.rate * start + described.offsetMs / 1000.0, &why))
+            return failed(QStringLiteral("Pane %1's movie cannot be read: %2.").arg(i + 1).arg(why));
+    }
+
+    ExportOutput output;
+    QString why;
+    if (!output.open(job, rate.num, rate.den, withSound, &why))
+        return failed(why);
+
+    QImage picture(job.size, QImage::Format_RGB32);
+    const int soundChunk = output.soundFrameSamples();
+    const qint64 soundTotal = std::llround(frames * secondsPerFrame * SoundDecoder::SampleRate);
+    qint64 soundDone = 0;
+    std::vector<float> left(static_cast<size_t>(soundChunk)), right(static_cast<size_t>(soundChunk));
+    QElapsedTimer clock;
+    clock.start();
+    ExportResult result;
+    for (qint64 n = 0; n < frames; ++n) {
+        if (cancel.load(std::memory_order_relaxed)) {
+            result.cancelled = true;
+            result.message = QStringLiteral("The export was cancelled.");
+            return result; // the output abandons its file as it goes
+        }
+        const double common = start + double(n) * rate.den / rate.num;
+        picture.fill(Qt::black);
+        for (int i = 0; i < PaneCount; ++i) {
+            PaneReader& pane = panes[size_t(i)];
+            if (!pane.pictures || pane.picturePlace.isEmpty())
+                continue;
+            const ExportPane& described = job.panes[size_t(i)];
+            const double paneTime = described.rate * common + described.offsetMs / 1000.0;
+            const AVFrame* frame = pane.pictures->frameAt(paneTime, &why);
+            if (!frame)
+                return failed(QStringLiteral("Pane %1's movie cannot be read: %2.").arg(i + 1).arg(why));
+            drawPicture(picture, pane, frame);
+            if (job.labels) {
+                const double shownTime = std::clamp(paneTime, 0.0, pane.pictures->durationSeconds());
+                drawLabel(picture, job.panes[size_t(i)].place,
+                          pane.name + QStringLiteral("  ") + clockText(shownTime));
+            }
+        }
+        if (!output.writePicture(picture, n, &why))
+            return failed(why);
+        // the sound is kept up with the pictures, so the container interleaves them closely
+        const qint64 soundDue =
+            std::min(soundTotal, std::llround((n + 1) * secondsPerFrame * SoundDecoder::SampleRate));
+        while (withSound && soundDone < soundDue) {
+            const int count = int(std::min<qint64>(soundChunk, soundTotal - soundDone));
+            std::fill(left.begin(), left.end(), 0.0f);
+            std::fill(right.begin(), right.end(), 0.0f);
+            for (PaneReader& pane : panes) {
+                if (pane.sound && !pane.sound->addTo(left.data(), right.data(), soundDone, count, &why))
+                    return failed(QStringLiteral("A pane's sound cannot be read: %1.").arg(why));
+            }
+            for (int s = 0; s < count; ++s) {
+                left[size_t(s)] = std::clamp(left[size_t(s)], -1.0f, 1.0f);
+                right[size_t(s)] = std::clamp(right[size_t(s)], -1.0f, 1.0f);
+            }
+            if (!output.writeSound(left.data(), right.data(), count, &why))
+                return failed(why);
+            soundDone += count;
+        }
+        if (progress) {
+            ExportProgress step;
+            step.framesDone = n + 1;
+            step.framesTotal = frames;
+            const qint64 elapsed = clock.elapsed();
+            if (elapsed >= EstimateAfterMs)
+                step.secondsLeft = elapsed / 1000.0 / double(n + 1) * double(frames - n - 1);
+            progress(step);
+        }
+    }
+    if (!output.finish(&why))
+        return failed(why);
+    result.ok = true;
+    result.frames = frames;
+    return result;
+}
+
+} // namespace tetrapan
