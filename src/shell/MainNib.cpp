@@ -3,6 +3,7 @@
 #include "layout/ButtonForMenu.h"
 #include "layout/MenuFrameSet.h"
 #include "layout/SplitSubView.h"
+#include "layout/VideoExporter.h"
 #include "layout/ViewMain.h"
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
@@ -57,6 +58,7 @@ MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
     mediaControls_.reset();
+    videoExporter_.reset();
     paneSnapshot_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
@@ -114,6 +116,9 @@ void MainNib::instantiate()
     timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler, services_.settings);
     mainWindow_->setTimelineBar(timelineBar_);
     playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
+    videoExporter_ = std::make_unique<VideoExporter>(*movController_, *paneTimeline_, services_.dialogs,
+                                                     services_.scheduler, mainWindow_->spvMain(),
+                                                     mainWindow_->centralWidget());
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);

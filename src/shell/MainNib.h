@@ -20,6 +20,7 @@ class MovController;
 class MovieEngine;
 class MovieFilesOpener;
 class PaneSnapshot;
+class VideoExporter;
 class SnapshotNotice;
 class PlaylistOutlineView;
 class PlaylistTreeController;
@@ -101,6 +102,7 @@ public:
     MediaControls& mediaControls() { return *mediaControls_; }
     PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
     SnapshotNotice& snapshotNotice() { return *snapshotNotice_; }
+    VideoExporter& videoExporter() { return *videoExporter_; }
     SyncLock& syncLock() { return *syncLock_; }
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
@@ -159,6 +161,8 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    // File > Export Video; reads the panes and the time line, so it goes before them
+    std::unique_ptr<VideoExporter> videoExporter_;
 };
 
 } // namespace tetrapan

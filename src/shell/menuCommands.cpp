@@ -1,5 +1,6 @@
 #include "shell/menuCommands.h"
 
+#include "layout/VideoExporter.h"
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
@@ -113,6 +114,10 @@ void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter,
     SnapshotNotice* notice = &nib.snapshotNotice();
     QObject::connect(snapshot, &PaneSnapshot::snapshotFinished, notice, &SnapshotNotice::showSaved);
     QObject::connect(snapshot, &PaneSnapshot::snapshotNotTaken, notice, &SnapshotNotice::showNotTaken);
+    // the panes as laid out, into one video
+    VideoExporter* exporter = &nib.videoExporter();
+    QObject::connect(window->exportVideoAction(), &QAction::triggered, exporter,
+                     [exporter] { exporter->exportVideo(); });
     // single frames
     QObject::connect(window->stepBackAction(), &QAction::triggered, coordinator,
                      [coordinator] { coordinator->stepAllMovieFrame(false); });
