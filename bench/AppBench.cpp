@@ -4,7 +4,9 @@
 // over the same stretch of steady playing that starts a while after the first frames showed (for the program,
 // after Space pressed through the X server), with the X server's work counted on each side, in rounds run
 // alternately; the figures are medians over the rounds. The program's GUI thread is measured on its own, and
-// the program tells the frames it dropped in a debug line each time a movie stops.
+// the program tells the frames it dropped in a debug line each time a movie stops. Like is compared with like:
+// panes silent (volume 0, no sound decoded) against plain players that leave the sound (--aid=no), and panes
+// heard (volume 0.5) against plain players that decode it into the null output.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
 #include "PlainPlayers.h"
@@ -41,11 +43,19 @@ constexpr int StopTimeoutMs = 10000;
 const QSize MainWindowSize(1280, 720);
 const QString Title = QStringLiteral("Four Clips");
 
+// The panes' volume (optPlayVolume) and what the plain players do with the sound to match it.
+struct SoundMode {
+    const char* name;
+    double volume; // a first start's is 0.0, and silent panes decode no sound
+    PlainSound plain;
+};
+const SoundMode Silent{"silent", 0.0, PlainSound::None};
+const SoundMode Heard{"heard", 0.5, PlainSound::DecodedIntoNull};
+
 struct Options {
     int rounds = DefaultRounds;
     int seconds = DefaultSeconds;
-    // The panes' volume (optPlayVolume); a first start's is 0.0, and silent panes decode no sound.
-    double volume = 0.0;
+    std::vector<SoundMode> modes{Silent, Heard};
     int measureMs() const { return seconds * 1000; }
 };
 
@@ -68,9 +78,15 @@ bool parseOptions(int argc, char** argv, Options* options)
             options->rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--seconds") == 0 && hasValue)
             options->seconds = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--volume") == 0 && hasValue)
-            options->volume = std::clamp(std::atof(argv[++i]), 0.0, 1.0);
-        else
+        else if (std::strcmp(argv[i], "--sound") == 0 && hasValue) {
+            const char* which = argv[++i];
+            if (std::strcmp(which, "silent") == 0)
+                options->modes = {Silent};
+            else if (std::strcmp(which, "heard") == 0)
+                options->modes = {Heard};
+            else if (std::strcmp(which, "both") != 0)
+                return false;
+        } else
             return false;
     }
     return true;
@@ -154,7 +170,8 @@ qint64 droppedAtStop(test::ProgramProcess& program, qsizetype before)
     return dropped;
 }
 
-Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const Options& options)
+Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const Options& options,
+                  const SoundMode& mode)
 {
     Usage usage;
     test::TestHome home;
@@ -162,7 +179,7 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
                                             "\"rectWindowMain\": \"{{0, 0}, {%1, %2}}\"}")
                                  .arg(MainWindowSize.width())
                                  .arg(MainWindowSize.height())
-                                 .arg(options.volume);
+                                 .arg(mode.volume);
     if (!test::writeOnePlaylistHome(home, Title, {clip, clip, clip, clip}) ||
         !test::writeAll(home.settingsFile(), settings.toUtf8()))
         return usage;
@@ -216,9 +233,11 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
 }
 
 // Four plain mpv players side by side where the program's panes were, each drawing with X11.
-Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const Options& options)
+Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const Options& options,
+                  const SoundMode& mode)
 {
-    const PlainPlayersUsage players = playFourPlainPlayers(x, xServer, clip, SettleMs, options.measureMs());
+    const PlainPlayersUsage players =
+        playFourPlainPlayers(x, xServer, clip, SettleMs, options.measureMs(), mode.plain);
     Usage usage;
     usage.cpuSeconds = players.cpuSeconds;
     usage.xServerSeconds = players.xServerSeconds;
@@ -228,7 +247,7 @@ Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const O
     return usage;
 }
 
-void printFigures(const char* size, const std::vector<Usage>& ours, const std::vector<Usage>& theirs,
+void printFigures(const QString& size, const std::vector<Usage>& ours, const std::vector<Usage>& theirs,
                   const Options& options)
 {
     std::vector<double> ratios, ourCpu, ourServer, theirCpu, theirServer, gui, theirRss;
@@ -253,7 +272,7 @@ void printFigures(const char* size, const std::vector<Usage>& ours, const std::v
         peakRss = std::max(peakRss, us.peakRssMb);
     }
     const auto name = [size](const char* figure) {
-        return QStringLiteral("app.%1.%2").arg(QLatin1String(size), QLatin1String(figure)).toUtf8();
+        return QStringLiteral("app.%1.%2").arg(size, QLatin1String(figure)).toUtf8();
     };
     print(name("rounds").constData(), static_cast<double>(ratios.size()), "rounds", 0);
     print(name("cpu_ratio").constData(), median(ratios), "x", 2);
@@ -276,7 +295,7 @@ int runApp(int argc, char** argv)
     Options options;
     if (!parseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
-                     "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--volume 0..1 (0)]\n",
+                     "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--sound silent|heard|both]\n",
                      DefaultRounds, DefaultSeconds);
         return 2;
     }
@@ -302,8 +321,8 @@ int runApp(int argc, char** argv)
     const QString clips = QCoreApplication::applicationDirPath() + QStringLiteral("/clips");
     // long enough for the first frames, the settling and the stretch, with time to spare
     const int clipSeconds = options.seconds + SettleMs / 1000 + 10;
-    std::fprintf(stderr, "app: %d rounds of %d s, volume %.2f, load average %.2f\n", options.rounds,
-                 options.seconds, options.volume, loadAverage());
+    std::fprintf(stderr, "app: %d rounds of %d s, load average %.2f\n", options.rounds, options.seconds,
+                 loadAverage());
 
     for (const auto& [label, size] :
          {std::pair{"720p", QSize(1280, 720)}, std::pair{"1080p", QSize(1920, 1080)}}) {
@@ -312,28 +331,31 @@ int runApp(int argc, char** argv)
             std::fprintf(stderr, "app: the %s clip could not be made\n", label);
             return 1;
         }
-        std::vector<Usage> ours, theirs;
-        for (int round = 0; round < options.rounds; ++round) {
-            // whichever side goes first meets a different machine; alternate
-            Usage us, them;
-            if (round % 2 == 0) {
-                us = playProgram(x, xServer, clip, options);
-                them = playFourMpv(x, xServer, clip, options);
-            } else {
-                them = playFourMpv(x, xServer, clip, options);
-                us = playProgram(x, xServer, clip, options);
+        for (const SoundMode& mode : options.modes) {
+            std::vector<Usage> ours, theirs;
+            for (int round = 0; round < options.rounds; ++round) {
+                // whichever side goes first meets a different machine; alternate
+                Usage us, them;
+                if (round % 2 == 0) {
+                    us = playProgram(x, xServer, clip, options, mode);
+                    them = playFourMpv(x, xServer, clip, options, mode);
+                } else {
+                    them = playFourMpv(x, xServer, clip, options, mode);
+                    us = playProgram(x, xServer, clip, options, mode);
+                }
+                std::fprintf(stderr,
+                             "app: %s %s round %d: program %.2f s CPU + %.2f s X server, GUI thread %.2f s, "
+                             "%lld dropped, %.0f MB; mpv %.2f s + %.2f s, %lld dropped, %.0f MB; load %.2f\n",
+                             label, mode.name, round + 1, us.cpuSeconds, us.xServerSeconds,
+                             us.guiThreadSeconds, static_cast<long long>(us.dropped), us.peakRssMb,
+                             them.cpuSeconds, them.xServerSeconds, static_cast<long long>(them.dropped),
+                             them.peakRssMb, loadAverage());
+                ours.push_back(us);
+                theirs.push_back(them);
             }
-            std::fprintf(stderr,
-                         "app: %s round %d: program %.2f s CPU + %.2f s X server, GUI thread %.2f s, %lld "
-                         "dropped, %.0f MB; mpv %.2f s + %.2f s, %lld dropped, %.0f MB; load %.2f\n",
-                         label, round + 1, us.cpuSeconds, us.xServerSeconds, us.guiThreadSeconds,
-                         static_cast<long long>(us.dropped), us.peakRssMb, them.cpuSeconds,
-                         them.xServerSeconds, static_cast<long long>(them.dropped), them.peakRssMb,
-                         loadAverage());
-            ours.push_back(us);
-            theirs.push_back(them);
+            printFigures(QStringLiteral("%1.%2").arg(QLatin1String(label), QLatin1String(mode.name)), ours,
+                         theirs, options);
         }
-        printFigures(label, ours, theirs, options);
     }
     std::fprintf(stderr, "app: load average at the end %.2f\n", loadAverage());
     return 0;

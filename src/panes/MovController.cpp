@@ -11,6 +11,7 @@
 #include "panes/PaneZoom.h"
 #include "panes/PendingResumes.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/shownPlaylistTitle.h"
 #include "platform/ObjectContext.h"
 #include "platform/Predicate.h"
 #include "platform/userDefaultsExtension.h"
@@ -132,33 +133,9 @@ bool MovController::hasPendingLoad() const
     return scheduler_.isPending(changeTimer_);
 }
 
-QString MovController::playlistTitle(const QString& uniqueId) const
-{
-    // No node is looked up for "": a node without an identifier must not lend its title to no playlist.
-    ObjectContext* context =
-        tbArrayController_ ? tbArrayController_->getManagedObjectContext(LibrarySchema::Playlist) : nullptr;
-    if (!context || uniqueId.isEmpty())
-        return QString();
-    const QList<ObjectId> nodes = tbArrayController_->getObjectsWithPred(
-        LibrarySchema::Playlist, Predicate::equals(LibrarySchema::UniqueId, uniqueId));
-    if (nodes.isEmpty())
-        return QString();
-    QString title = context->value(nodes.front(), LibrarySchema::Title).toString();
-    // A window's title reaches the window system in one request, whose size X limits; a title of many
-    // megabytes ended the program there, and no title bar shows more than a line of it anyway.
-    if (title.size() > LongestShownTitle) {
-        title.truncate(title.at(LongestShownTitle - 1).isHighSurrogate() ? LongestShownTitle - 1
-                                                                         : LongestShownTitle);
-        title += QChar(0x2026);
-    }
-    return context->value(nodes.front(), LibrarySchema::IsFolder).toBool()
-               ? QStringLiteral("[ %1 ]").arg(title)
-               : title;
-}
-
 void MovController::setWindowTitles(const QString& uniqueId)
 {
-    shownTitle_ = playlistTitle(uniqueId);
+    shownTitle_ = shownPlaylistTitle::of(tbArrayController_, uniqueId);
     Q_EMIT mainWindowTitleChanged(shownTitle_.isNull() ? QLatin1String(MainWindowTitle) : shownTitle_);
     Q_EMIT controlWindowTitleChanged(shownTitle_.isNull() ? QLatin1String(ControlWindowTitle) : shownTitle_);
     Q_EMIT moveButtonEnabledNeedsRefresh();
@@ -166,7 +143,7 @@ void MovController::setWindowTitles(const QString& uniqueId)
 
 void MovController::refreshWindowTitles()
 {
-    if (observingUniqueId_ && playlistTitle(uniqueId_) != shownTitle_)
+    if (observingUniqueId_ && shownPlaylistTitle::of(tbArrayController_, uniqueId_) != shownTitle_)
         setWindowTitles(uniqueId_);
 }
 
@@ -445,41 +422,11 @@ void MovController::changeAllControlButtonState()
     changeSoundButtonState();
 }
 
-void MovController::changeFrameButtonImage()
-{
-    Q_EMIT frameButtonImageNeedsRefresh();
-}
-
-void MovController::changePlayButtonImage()
-{
-    Q_EMIT playButtonImageNeedsRefresh();
-}
-
 void MovController::changePlayButtonEnabled()
 {
     Q_EMIT playButtonEnabledNeedsRefresh();
     changeFrameSetButtonImage();
     Q_EMIT syncButtonEnabledNeedsRefresh();
-}
-
-void MovController::changeFrameSetButtonImage()
-{
-    Q_EMIT frameSetButtonImageNeedsRefresh();
-}
-
-void MovController::changeControllerButtonState()
-{
-    Q_EMIT controllerButtonStateNeedsRefresh();
-}
-
-void MovController::changeScaleButtonState()
-{
-    Q_EMIT scaleButtonStateNeedsRefresh();
-}
-
-void MovController::changeSoundButtonState()
-{
-    Q_EMIT soundButtonStateNeedsRefresh();
 }
 
 // Single frames

@@ -45,8 +45,6 @@ public:
     static constexpr const char* OptLoadFrameSet = "optLoadFrameSet";
     static constexpr const char* MainWindowTitle = "Tetrapan";
     static constexpr const char* ControlWindowTitle = "Controller";
-    // Characters of a playlist's title that its windows show at most.
-    static constexpr qsizetype LongestShownTitle = 1000;
 
     MovController(Scheduler& scheduler, SettingsDomain& settings, QObject* parent = nullptr);
     ~MovController() override;
@@ -127,13 +125,13 @@ public:
 
     // Button refreshes, passed on to the windows with buttons.
     void changeAllControlButtonState();
-    void changeFrameButtonImage();
-    void changePlayButtonImage();
+    void changeFrameButtonImage() { Q_EMIT frameButtonImageNeedsRefresh(); }
+    void changePlayButtonImage() { Q_EMIT playButtonImageNeedsRefresh(); }
     void changePlayButtonEnabled();
-    void changeFrameSetButtonImage();
-    void changeControllerButtonState();
-    void changeScaleButtonState();
-    void changeSoundButtonState();
+    void changeFrameSetButtonImage() { Q_EMIT frameSetButtonImageNeedsRefresh(); }
+    void changeControllerButtonState() { Q_EMIT controllerButtonStateNeedsRefresh(); }
+    void changeScaleButtonState() { Q_EMIT scaleButtonStateNeedsRefresh(); }
+    void changeSoundButtonState() { Q_EMIT soundButtonStateNeedsRefresh(); }
 
     bool anyMovieIsAvailable() const { return queries_.anyMovieIsAvailable(); }
     bool anyMovieIsPlayable() const { return queries_.anyMovieIsPlayable(); }
@@ -193,7 +191,6 @@ Q_SIGNALS:
 private:
     std::array<bool, PaneCount> paneIsPlaying() const { return queries_.paneIsPlaying(); }
     void setWindowTitles(const QString& uniqueId);
-    QString playlistTitle(const QString& uniqueId) const;
     // Each pane n returns to isPlay[n - 1] after the delay, unless the user or a newer load comes first.
     void scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay);
     // One of the load's panes answered; the last ends the load.

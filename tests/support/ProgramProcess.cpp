@@ -2,6 +2,7 @@
 
 #include "platform/fileNames.h"
 
+#include "ScreenProbe.h"
 #include "TestHome.h"
 
 #include <QFile>
@@ -159,6 +160,14 @@ QPoint paneCentre(int viewNo)
     const int row = viewNo % 2 ? 1 : 3;
     return {MainFrame.x() + MainFrame.width() * column / 4,
             MainFrame.y() + MainFrame.height() * row / 4 + 20};
+}
+
+QStringList paneColours(ScreenProbe& screen)
+{
+    QStringList colours;
+    for (int n = 1; n <= 4; ++n)
+        colours << ScreenProbe::clipColourName(screen.colourAt(paneCentre(n)));
+    return colours;
 }
 
 QString savedEntry(const TestHome& home, int viewNo)

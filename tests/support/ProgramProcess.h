@@ -78,6 +78,9 @@ bool writeLibrary(const TestHome& home, const QList<PlaylistFiles>& playlists, b
 // The middle of pane n of the main window at MainFrame: 1 top left, 2 bottom left, 3 top right, 4 bottom
 // right.
 QPoint paneCentre(int viewNo);
+class ScreenProbe;
+// The clip colour (ScreenProbe::clipColourName) in the middle of panes 1 to 4 of the main window at MainFrame.
+QStringList paneColours(ScreenProbe& screen);
 // The file of pane n in the library the program saved.
 QString savedEntry(const TestHome& home, int viewNo);
 
