@@ -11,4 +11,5 @@ int runApp(int argc, char** argv);
 int runTimeline(int argc, char** argv);
 int runReview(int argc, char** argv);
 int runSlowOpen(int argc, char** argv);
+int runExport(int argc, char** argv);
 } // namespace tetrapan::bench

@@ -6,7 +6,16 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace tetrapan {
+
+namespace {
+
+constexpr int ExportNiceness = 10;
+
+} // namespace
 
 ExportTask::ExportTask(QObject* parent) : QObject(parent) {}
 
@@ -28,6 +37,9 @@ void ExportTask::start(const ExportJob& job)
     running_ = true;
     const QPointer<ExportTask> self(this);
     thread_ = std::thread([this, self, job] {
+        // The export gives way to the window and the panes playing: the threads FFmpeg starts from here
+        // inherit the lower priority.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), ExportNiceness);
         QElapsedTimer sinceReport;
         sinceReport.start();
         const auto report = [&](const ExportProgress& progress) {

@@ -1,5 +1,6 @@
 #include "layout/VideoExporter.h"
 
+#include "engine/MovieView.h"
 #include "export/ExportTask.h"
 #include "export/VideoExport.h"
 #include "layout/ExportProgressBar.h"
@@ -65,7 +66,9 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
         exported.filePath = pane->filePath();
         exported.offsetMs = panes_.movieOffsetMs(viewNo);
         exported.heard = !pane->isMuted();
-        onScreen[size_t(viewNo - 1)] = QRect(pane->mapTo(panesArea_, QPoint(0, 0)), pane->size());
+        // the picture's part of the pane, as on the screen: a shown controller bar is not the movie's
+        const QWidget* view = pane->movieView();
+        onScreen[size_t(viewNo - 1)] = QRect(view->mapTo(panesArea_, QPoint(0, 0)), view->size());
     }
     const std::array<QRect, 4> places = scaledPlaces(onScreen, panesArea_->rect(), job.size);
     for (size_t i = 0; i < places.size(); ++i)
