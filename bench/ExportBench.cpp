@@ -13,6 +13,7 @@
 #include "XServer.h"
 
 #include "engine/MovieView.h"
+#include "export/VideoExport.h"
 #include "layout/ExportProgressBar.h"
 #include "layout/SplitSubView.h"
 #include "layout/VideoExporter.h"
@@ -30,10 +31,12 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
 namespace tetrapan::bench {
 
@@ -150,10 +153,51 @@ double longestStallOver(int ms)
     return longest;
 }
 
+// The export alone, with no window, as a command line would run it: the four quarters of 1280x720.
+int runEngineOnly(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const test::TestClips clips =
+        test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
+    if (!clips.ok()) {
+        std::fprintf(stderr, "export: %s\n", qPrintable(clips.error));
+        return 1;
+    }
+    QTemporaryDir folder;
+    ExportJob job;
+    for (int i = 0; i < 4; ++i) {
+        job.panes[size_t(i)].filePath = clips.benchBarcode;
+        job.panes[size_t(i)].offsetMs = offsetMs(OffsetFrames[size_t(i)]);
+        job.panes[size_t(i)].place = QRect(i / 2 * 640, i % 2 * 360, 640, 360);
+    }
+    job.size = QSize(1280, 720);
+    job.startMs = qint64(RangeFrom * 1000);
+    job.endMs = qint64(RangeTo * 1000);
+    job.outputPath = folder.filePath(QStringLiteral("alone.mp4"));
+    std::atomic<bool> cancel{false};
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuBefore = ownCpuMs();
+    const ExportResult result = runVideoExport(job, cancel, {});
+    const double seconds = clock.elapsed() / 1000.0;
+    if (!result.ok) {
+        std::fprintf(stderr, "export: failed: %s\n", qPrintable(result.message));
+        return 1;
+    }
+    std::fprintf(stderr, "export: load average %.1f\n", loadAverage());
+    print("export.engine_only_seconds", seconds, "s", 1);
+    print("export.engine_only_speed_vs_real_time", (RangeTo - RangeFrom) / seconds, "x", 2);
+    print("export.engine_only_cpu_seconds", (ownCpuMs() - cpuBefore) / 1000.0, "s", 1);
+    return 0;
+}
+
 } // namespace
 
 int runExport(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--engine-only") == 0)
+        return runEngineOnly(argc, argv);
     BenchProgram program("export", argc, argv);
     if (!program.start(std::make_unique<QtScheduler>()))
         return 1;

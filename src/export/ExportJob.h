@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointF>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -12,11 +13,16 @@ namespace tetrapan {
 // One pane of an export: its movie, where the movie's time stands against the common time line, and where
 // its picture goes in the output. A pane with no file is left black.
 struct ExportPane {
-    QString filePath;    // empty: an empty pane
-    qint64 offsetMs = 0; // pane time = rate x common time + offset
-    double rate = 1.0;   //
-    QRect place;         // in the output's pixels; the picture is fitted in it, keeping its shape
-    bool heard = true;   // takes part in a mix of the heard panes
+    QString filePath;       // empty: an empty pane
+    qint64 offsetMs = 0;    // pane time = rate x common time + offset
+    double rate = 1.0;      //
+    QRect place;            // in the output's pixels; the picture is fitted in it, keeping its shape
+    bool keepAspect = true; // false: the picture is stretched over the whole place
+    // The detail zoom as the pane shows it: the fitted picture enlarged by the factor, with the point
+    // `zoomCentre` (in shares of the picture) at the place's centre, and cut to the place.
+    double zoomFactor = 1.0;
+    QPointF zoomCentre{0.5, 0.5};
+    bool heard = true; // takes part in a mix of the heard panes
 };
 
 enum class ExportFormat { Mp4, WebM, Matroska };

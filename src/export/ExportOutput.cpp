@@ -170,7 +170,7 @@ bool ExportOutput::openVideo(const ExportJob& job, int rateNum, int rateDen, QSt
         av_dict_set(&options, "row-mt", "1", 0);
     } else {
         av_dict_set_int(&options, "crf", 38 - quality * 22 / 100, 0);
-        av_dict_set(&options, "preset", "veryfast", 0);
+        av_dict_set(&options, "preset", "superfast", 0);
     }
     const int error = avcodec_open2(video_, encoder, &options);
     av_dict_free(&options);

@@ -28,7 +28,8 @@ constexpr qint64 EstimateAfterMs = 500;
 struct PaneReader {
     std::unique_ptr<MovieDecoder> pictures;
     std::unique_ptr<SoundDecoder> sound;
-    QRect picturePlace; // where the fitted picture goes
+    QRect picturePlace;            // where the fitted picture, or its zoomed part, goes
+    QRectF sourcePart{0, 0, 1, 1}; // the part of the movie's picture shown there, in shares of it
     SwsContext* scaler = nullptr;
     QString name;
 
@@ -76,12 +77,51 @@ void drawLabel(QImage& image, const QRect& place, const QString& text)
     painter.drawText(box, Qt::AlignCenter, text);
 }
 
-// Scales a picture straight into its place in the output picture.
-void drawPicture(QImage& image, PaneReader& pane, const AVFrame* frame)
+// Where the picture goes in its place, and which part of it shows, as the pane shows it.
+void placePicture(PaneReader& pane, const ExportPane& described, QSize output, double aspect)
+{
+    const QRect place = described.place.intersected(QRect(QPoint(), output));
+    const QRect whole = described.keepAspect ? fitted(place, aspect) : place;
+    const double factor = std::max(described.zoomFactor, 1.0);
+    if (whole.isEmpty() || factor == 1.0) {
+        pane.picturePlace = whole;
+        return;
+    }
+    const QSizeF size = QSizeF(whole.size()) * factor;
+    const QPointF centre = QRectF(place).center();
+    const QRectF zoomed(
+        centre - QPointF(described.zoomCentre.x() * size.width(), described.zoomCentre.y() * size.height()),
+        size);
+    const QRectF shown = zoomed.intersected(QRectF(place));
+    pane.picturePlace = shown.toAlignedRect().intersected(place);
+    pane.sourcePart =
+        QRectF((shown.left() - zoomed.left()) / size.width(), (shown.top() - zoomed.top()) / size.height(),
+               shown.width() / size.width(), shown.height() / size.height());
+}
+
+// Scales a picture, or the part of it that shows, straight into its place in the output picture.
+void drawPicture(QImage& image, PaneReader& pane, const AVFrame* whole)
 {
     const QRect& to = pane.picturePlace;
+    const AVFrame* frame = whole;
+    std::unique_ptr<AVFrame, void (*)(AVFrame*)> part(nullptr, [](AVFrame* f) { av_frame_free(&f); });
+    if (pane.sourcePart != QRectF(0, 0, 1, 1)) {
+        part.reset(av_frame_clone(whole));
+        if (!part)
+            return;
+        const QRectF& s = pane.sourcePart;
+        part->crop_left = size_t(std::floor(s.left() * whole->width));
+        part->crop_top = size_t(std::floor(s.top() * whole->height));
+        part->crop_right =
+            size_t(whole->width - std::min<double>(whole->width, std::ceil(s.right() * whole->width)));
+        part->crop_bottom =
+            size_t(whole->height - std::min<double>(whole->height, std::ceil(s.bottom() * whole->height)));
+        if (av_frame_apply_cropping(part.get(), AV_FRAME_CROP_UNALIGNED) < 0)
+            return;
+        frame = part.get();
+    }
     pane.scaler = sws_getCachedContext(pane.scaler, frame->width, frame->height, AVPixelFormat(frame->format),
-                                       to.width(), to.height(), AV_PIX_FMT_RGB32, SWS_BICUBIC, nullptr,
+                                       to.width(), to.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
                                        nullptr, nullptr);
     if (!pane.scaler)
         return;
@@ -152,8 +192,7 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
                               .arg(i + 1)
                               .arg(fileNames::shown(pane.filePath), why));
         }
-        panes[size_t(i)].picturePlace =
-            fitted(pane.place.intersected(QRect(QPoint(), job.size)), pictures->aspect());
+        placePicture(panes[size_t(i)], pane, job.size, pictures->aspect());
         panes[size_t(i)].pictures = std::move(pictures);
         panes[size_t(i)].name = QFileInfo(pane.filePath).fileName();
     }

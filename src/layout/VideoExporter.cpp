@@ -67,8 +67,11 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
         exported.offsetMs = panes_.movieOffsetMs(viewNo);
         exported.heard = !pane->isMuted();
         // the picture's part of the pane, as on the screen: a shown controller bar is not the movie's
-        const QWidget* view = pane->movieView();
+        const auto* view = pane->movieView();
         onScreen[size_t(viewNo - 1)] = QRect(view->mapTo(panesArea_, QPoint(0, 0)), view->size());
+        exported.keepAspect = view->preservesAspectRatio();
+        exported.zoomFactor = view->zoom().factor;
+        exported.zoomCentre = view->zoom().centre;
     }
     const std::array<QRect, 4> places = scaledPlaces(onScreen, panesArea_->rect(), job.size);
     for (size_t i = 0; i < places.size(); ++i)
