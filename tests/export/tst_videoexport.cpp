@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace tetrapan;
 using namespace tetrapan::test;
 
@@ -160,6 +163,8 @@ private slots:
                                   << "321 x 240";
         QTest::newRow("no movies") << "empty"
                                    << "no movie";
+        QTest::newRow("disk full") << "full"
+                                   << "could not write the video";
         QTest::newRow("folder gone") << "no folder"
                                      << "cannot write in";
     }
@@ -183,10 +188,19 @@ private slots:
             job.panes = {};
         if (change == "no folder")
             job.outputPath = folder.filePath(QStringLiteral("gone/out.mp4"));
+        // a file size limit fails the writes as a full disk does, after the first few
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        if (change == "full") {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit small{16384, unlimited.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
         const ExportResult result = runVideoExport(job, cancel, [&](const ExportProgress& p) {
             if (change == "cancel" && p.framesDone * 2 >= p.framesTotal)
                 cancel = true;
         });
+        setrlimit(RLIMIT_FSIZE, &unlimited);
         QVERIFY(!result.ok);
         QCOMPARE(result.cancelled, change == "cancel");
         QVERIFY2(result.message.contains(message, Qt::CaseInsensitive), qPrintable(result.message));
