@@ -14,6 +14,7 @@
 #   barcode-vfr.mp4                        the same with frames 3 to 12 left out (uneven frame times): the
 #                                          frame after 2 is 13
 #   barcode-15s.mp4 barcode-15s-silent.mp4 the same, 15 s, with sound and without any sound track
+#   barcode-24fps-10s.mp4                  the same pictures at 24 fps, 10 s: frame n shows at n / 24 s
 #   bench-720p.mp4 bench-1080p.mp4         30 fps, 10 s, moving test pattern with sound (only with --bench)
 #   barcode-720p-40s.mp4                   30 fps, 40 s, barcode clip with sound (only with --bench)
 #   barcode-360p-60fps.mp4                 640x360, 60 fps, 90 s, barcode clip with sound (only with --bench)
@@ -85,6 +86,7 @@ barcode_clip barcode.mp4 320 240 25 5
 barcode_clip barcode-vfr.mp4 320 240 25 5 'not(between(n,3,12))'
 barcode_clip barcode-15s.mp4 320 240 25 15
 barcode_clip barcode-15s-silent.mp4 320 240 25 15 '' silent
+barcode_clip barcode-24fps-10s.mp4 320 240 24 10
 
 mkdir -p "$out/kinds"
 kind() {

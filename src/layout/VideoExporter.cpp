@@ -6,6 +6,7 @@
 #include "layout/ExportProgressBar.h"
 #include "library/dialogExtension.h"
 #include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PaneTimeline.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/DialogPresenter.h"
@@ -65,6 +66,7 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
         ExportPane& exported = job.panes[size_t(viewNo - 1)];
         exported.filePath = pane->filePath();
         exported.offsetMs = panes_.movieOffsetMs(viewNo);
+        exported.rate = panes_.offsets().rate(viewNo);
         exported.heard = !pane->isMuted();
         // the picture's part of the pane, as on the screen: a shown controller bar is not the movie's
         const auto* view = pane->movieView();
@@ -80,9 +82,9 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
     job.framesPerSecond = choices.framesPerSecond;
     // the loop's points are the leader's times; the job wants the common time line's
     if (timeline_.loopA() && timeline_.loopB()) {
-        const double leaderOffset = timeline_.offsetMs(job.leader + 1) / 1000.0;
-        job.startMs = std::llround((*timeline_.loopA() - leaderOffset) * 1000);
-        job.endMs = std::llround((*timeline_.loopB() - leaderOffset) * 1000);
+        const PaneOffsets& offsets = panes_.offsets();
+        job.startMs = std::llround(offsets.commonSecondsOf(job.leader + 1, *timeline_.loopA()) * 1000);
+        job.endMs = std::llround(offsets.commonSecondsOf(job.leader + 1, *timeline_.loopB()) * 1000);
     }
     job.format = choices.format;
     job.quality = choices.quality;

@@ -31,7 +31,10 @@ ObjectModel model()
          // added later: a library written before has none, and a damaged value costs only the offset
          {Offset, T::Integer64, true},
          // where the entry's pane stood when its playlist was left, in milliseconds; added later too
-         {Position, T::Integer64, true}},
+         {Position, T::Integer64, true},
+         // how fast the entry's movie runs against the common time line; added later: absent is 1, and a
+         // damaged value costs only the rate
+         {Rate, T::PositiveReal, true}},
         {{RltPlaylist, Playlist, true, RltFilelist}},
     };
     return ObjectModel({playlist, filelist});

@@ -34,6 +34,8 @@ inline const QString RltPlaylist = QStringLiteral("rlt_playlist");
 // How far the entry's movie leads the playlist's common time line, in milliseconds; absent means 0.
 inline const QString Offset = QStringLiteral("offset");
 inline const QString Position = QStringLiteral("position");
+// How many seconds of the entry's movie pass in one second of the common time line; absent means 1.
+inline const QString Rate = QStringLiteral("rate");
 
 ObjectModel model();
 

@@ -205,9 +205,11 @@ void TBArrayController::updateFilelist(const QList<ObjectId>& entries, const Mov
 {
     const EntryValues values = deriveEntryValues(movie, filePath);
     for (ObjectId entry : entries) {
-        // an offset was measured against the file it was set on; another file starts without one
-        if (context_.value(entry, QStringLiteral("filePath")).toString() != values.filePath)
+        // an offset and a rate were measured against the file they were set on; another file starts without
+        if (context_.value(entry, QStringLiteral("filePath")).toString() != values.filePath) {
             context_.setValue(entry, LibrarySchema::Offset, QVariant());
+            context_.setValue(entry, LibrarySchema::Rate, QVariant());
+        }
         context_.setValue(entry, QStringLiteral("title"), values.title);
         context_.setValue(entry, QStringLiteral("filePath"), values.filePath);
         context_.setValue(entry, QStringLiteral("fileSize"), values.fileSize);

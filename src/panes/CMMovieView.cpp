@@ -3,6 +3,9 @@
 #include "library/Movie.h"
 #include "panes/MenuLine.h"
 #include "panes/MovController.h"
+#include "panes/PaneNudge.h"
+#include "panes/PaneOffsetDialog.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/TimeForm.h"
@@ -34,6 +37,11 @@ QStringList CMMovieView::createMenuArray()
         QStringLiteral("Sync Time,syncMovieTime:,,sync"),
         QStringLiteral("Set Offset Here,changeMovieOffset:,,offset"),
         QStringLiteral("Clear Offset,clearMovieOffset:,,clearOffset"),
+        QStringLiteral("Offset and Rate…,editMovieOffset:,,editOffset"),
+        QStringLiteral("Nudge a Frame Earlier,nudgeMovieOffset:,0,nudge"),
+        QStringLiteral("Nudge a Frame Later,nudgeMovieOffset:,1,nudge"),
+        QStringLiteral("Nudge 10 ms Earlier,nudgeMovieOffset:,2,nudge"),
+        QStringLiteral("Nudge 10 ms Later,nudgeMovieOffset:,3,nudge"),
         QStringLiteral("-,,,"),
         QStringLiteral("Zoom,changeMovieFrame:,,zoom"),
         QStringLiteral("-,,,"),
@@ -73,6 +81,8 @@ CMMovieView::Action CMMovieView::actionNamed(const QString& name)
         {QStringLiteral("openMovieFile:"), &CMMovieView::openMovieFile},
         {QStringLiteral("changeMovieOffset:"), &CMMovieView::changeMovieOffset},
         {QStringLiteral("clearMovieOffset:"), &CMMovieView::clearMovieOffset},
+        {QStringLiteral("nudgeMovieOffset:"), &CMMovieView::nudgeMovieOffset},
+        {QStringLiteral("editMovieOffset:"), &CMMovieView::editMovieOffset},
     };
     return actions.value(name, nullptr);
 }
@@ -115,7 +125,10 @@ void CMMovieView::setMenuItem()
         if (line.key == QLatin1String("sync") && !pane.canSyncMovieTime())
             action = nullptr;
         if ((line.key == QLatin1String("offset") && !pane.canChangeMovieOffset()) ||
-            (line.key == QLatin1String("clearOffset") && !pane.hasMovieOffset()))
+            (line.key == QLatin1String("clearOffset") && !pane.hasMovieOffset()) ||
+            (line.key == QLatin1String("nudge") && (!paneNudge_ || !paneNudge_->canNudge(pane.viewNo()))) ||
+            (line.key == QLatin1String("editOffset") &&
+             (!pane.movController() || pane.movController()->offsets().entry(pane.viewNo()) == NoObject)))
             action = nullptr;
 
         // the offset the pane keeps, so that it can be read before it is cleared
@@ -124,7 +137,15 @@ void CMMovieView::setMenuItem()
                 ? QStringLiteral("%1 (%2)").arg(
                       line.title, TimeForm::offsetText(pane.movController()->movieOffsetMs(pane.viewNo())))
                 : line.title;
-        QAction* item = makeItem(this, title, action);
+        // the keys, which act on the pane under the pointer, this one while its menu is open
+        const QString shownKeys =
+            line.key == QLatin1String("nudge")
+                ? QLatin1Char('\t') + PaneNudge::keys(static_cast<PaneNudge::Step>(line.tag.toInt()))
+                                          .toString(QKeySequence::NativeText)
+                : QString();
+        QAction* item = makeItem(this, title + shownKeys, action);
+        if (line.key == QLatin1String("nudge"))
+            item->setData(line.tag.toInt());
         if (action && line.key == QLatin1String("copy")) {
             setCopyMenu();
             item->setMenu(menuCopy_);
@@ -234,6 +255,21 @@ void CMMovieView::clearMovieOffset(QAction* sender)
 {
     if (qtView_)
         qtView_->clearMovieOffset(sender);
+}
+
+void CMMovieView::editMovieOffset(QAction*)
+{
+    if (!qtView_ || !qtView_->movController())
+        return;
+    auto* dialog = new PaneOffsetDialog(*qtView_->movController(), qtView_->viewNo(), qtView_->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void CMMovieView::nudgeMovieOffset(QAction* sender)
+{
+    if (qtView_ && paneNudge_ && sender)
+        paneNudge_->nudge(qtView_->viewNo(), static_cast<PaneNudge::Step>(sender->data().toInt()));
 }
 
 } // namespace tetrapan

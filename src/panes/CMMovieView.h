@@ -5,6 +5,7 @@
 
 namespace tetrapan {
 
+class PaneNudge;
 class QTMovieSubView;
 
 // A pane's context menu. It is built from menu definition lines ("title,action,tag,key") and rebuilt
@@ -19,6 +20,8 @@ public:
     // Outlet: the pane this menu acts on.
     void setQtView(QTMovieSubView* pane) { qtView_ = pane; }
     QTMovieSubView* qtView() const { return qtView_; }
+    // Outlet: what nudges the pane's offset; none, no nudges.
+    void setPaneNudge(PaneNudge* nudge) { paneNudge_ = nudge; }
 
     // Rebuilds before each opening and makes the empty copy submenu.
     void awakeFromNib();
@@ -46,6 +49,10 @@ public:
     // Offsets against the leading pane.
     void changeMovieOffset(QAction* sender);
     void clearMovieOffset(QAction* sender);
+    // The item's data is the PaneNudge::Step.
+    void nudgeMovieOffset(QAction* sender);
+    // Opens the pane's offset and rate, window modal.
+    void editMovieOffset(QAction* sender);
 
 private:
     using Action = void (CMMovieView::*)(QAction*);
@@ -55,6 +62,7 @@ private:
     QAction* makeItem(QMenu* menu, const QString& title, Action action);
 
     QTMovieSubView* qtView_ = nullptr;
+    PaneNudge* paneNudge_ = nullptr;
     QMenu* menuCopy_ = nullptr;
     bool awake_ = false;
 };

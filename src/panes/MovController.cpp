@@ -335,26 +335,7 @@ void MovController::skipAllMovieTime(int kind)
     // With one pane shown alone only that pane is playable; the others are left as they are.
     if (shown == 0)
         setAllMoviePlay(false);
-    for (QTMovieSubView* pane : qtViews_) {
-        if (!pane || !pane->isPlayable())
-            continue;
-        switch (kind) {
-        case SkipToStart:
-            pane->skipStartMovieTime();
-            break;
-        case SkipBackward:
-            pane->skipBackwardMovieTime();
-            break;
-        case SkipForward:
-            pane->skipForwardMovieTime();
-            break;
-        case SkipToEnd:
-            pane->skipEndMovieTime();
-            break;
-        default:
-            break;
-        }
-    }
+    offsets_->skipEach(kind);
     if (kind == SkipToEnd) {
         // Panes sent to their end stay there, also when an earlier resume is still waiting.
         anyPlaying = false;
@@ -375,14 +356,12 @@ void MovController::syncMovieTime(int viewNo, int /*targetViewNo*/)
         return;
     if (source->isPlayable() && source->movie()) {
         const MovieTime time = source->movie()->currentTime();
-        const qint64 sourceOffset = movieOffsetMs(viewNo);
         for (int n = 1; n <= PaneCount; ++n) {
             QTMovieSubView* pane = qtView(n);
             if (!pane || !pane->isPlayable() || !pane->movie())
                 continue;
             Movie* movie = pane->movie();
-            movie->setCurrentTime(
-                PaneOffsets::shiftedTime(time, movieOffsetMs(n) - sourceOffset, movie->duration()));
+            movie->setCurrentTime(offsets_->placedTime(time, viewNo, n, movie->duration()));
         }
     }
     if (anyPlaying)

@@ -43,6 +43,11 @@ bool MoviePaneInput::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::KeyPress:
         return keyDown(static_cast<QKeyEvent*>(event));
+    case QEvent::Enter:
+        // the pane the pointer was over last is the one the nudge keys move (PaneNudge)
+        if (MovController* controller = pane_.movController())
+            controller->setCurrentViewNo(pane_.viewNo());
+        return false;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
         return mouseDown(static_cast<QMouseEvent*>(event));

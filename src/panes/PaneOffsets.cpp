@@ -8,6 +8,9 @@
 #include "platform/ObjectContext.h"
 #include "platform/Predicate.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tetrapan {
 
 ObjectId PaneOffsets::entry(int viewNo) const
@@ -22,15 +25,21 @@ ObjectId PaneOffsets::entry(int viewNo) const
     return entries.isEmpty() ? NoObject : entries.front();
 }
 
-qint64 PaneOffsets::offsetMs(int viewNo) const
+PaneOffsets::Placement PaneOffsets::placement(int viewNo) const
 {
     const ObjectId id = entry(viewNo);
     if (id == NoObject)
-        return 0;
-    return panes_.tbArrayController()
-        ->getManagedObjectContext(LibrarySchema::Filelist)
-        ->value(id, LibrarySchema::Offset)
-        .toLongLong();
+        return {};
+    const ObjectContext* context =
+        panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
+    const QVariant rate = context->value(id, LibrarySchema::Rate);
+    return {context->value(id, LibrarySchema::Offset).toLongLong(),
+            rate.isValid() && isAllowedRate(rate.toDouble()) ? rate.toDouble() : 1.0};
+}
+
+qint64 PaneOffsets::offsetMs(int viewNo) const
+{
+    return placement(viewNo).offsetMs;
 }
 
 void PaneOffsets::setOffsetMs(int viewNo, qint64 offsetMs)
@@ -43,6 +52,104 @@ void PaneOffsets::setOffsetMs(int viewNo, qint64 offsetMs)
     // no offset is no attribute, so a library that never had offsets is written as before
     context->setValue(id, LibrarySchema::Offset, offsetMs == 0 ? QVariant() : QVariant(offsetMs));
     context->endUndoGroup();
+}
+
+double PaneOffsets::rate(int viewNo) const
+{
+    return placement(viewNo).rate;
+}
+
+bool PaneOffsets::setRate(int viewNo, double rate)
+{
+    const ObjectId id = entry(viewNo);
+    if (id == NoObject || !isAllowedRate(rate))
+        return false;
+    if (this->rate(viewNo) == rate)
+        return true;
+    ObjectContext* context = panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
+    context->beginUndoGroup(QStringLiteral("Set Rate"));
+    // rate 1 is no attribute, as offset 0 is none
+    context->setValue(id, LibrarySchema::Rate, rate == 1.0 ? QVariant() : QVariant(rate));
+    context->endUndoGroup();
+    return true;
+}
+
+bool PaneOffsets::isAllowedRate(double rate)
+{
+    return std::isfinite(rate) && rate >= MinRate && rate <= MaxRate;
+}
+
+std::optional<double> PaneOffsets::parseRate(const QString& text)
+{
+    const auto number = [](QStringView part) -> std::optional<double> {
+        bool ok = false;
+        const double v = part.trimmed().toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        return ok && std::isfinite(v) && v > 0.0 ? std::optional(v) : std::nullopt;
+    };
+    const QStringList parts = text.split(QLatin1Char('/'));
+    std::optional<double> rate;
+    if (parts.size() == 1) {
+        rate = number(parts[0]);
+    } else if (parts.size() == 2) {
+        const auto over = number(parts[0]);
+        const auto under = number(parts[1]);
+        if (over && under)
+            rate = *over / *under;
+    }
+    return rate && isAllowedRate(*rate) ? rate : std::nullopt;
+}
+
+MovieTime PaneOffsets::placedTime(const MovieTime& time, int sourceViewNo, int viewNo,
+                                  const MovieTime& duration) const
+{
+    const Placement source = placement(sourceViewNo);
+    const Placement pane = placement(viewNo);
+    // equal rates move by the offsets' difference alone, to the millisecond as before rates
+    if (source.rate == pane.rate)
+        return shiftedTime(time, pane.offsetMs - source.offsetMs, duration);
+    const qint32 scale = time.isValid() ? time.scale : MovieTime::DefaultScale;
+    const double seconds =
+        paneSeconds(commonSeconds(time.seconds(), source.offsetMs, source.rate), pane.offsetMs, pane.rate);
+    if (seconds <= 0.0)
+        return MovieTime::zero(scale);
+    const MovieTime placed = MovieTime::fromSeconds(seconds, scale);
+    return duration.isValid() && placed > duration ? duration : placed;
+}
+
+void PaneOffsets::skipEach(int kind) const
+{
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        QTMovieSubView* pane = panes_.qtView(n);
+        if (!pane || !pane->isPlayable())
+            continue;
+        switch (kind) {
+        case MovController::SkipToStart:
+            pane->skipStartMovieTime();
+            break;
+        case MovController::SkipBackward:
+            pane->skipBackwardMovieTime();
+            break;
+        case MovController::SkipForward:
+            pane->skipForwardMovieTime();
+            break;
+        case MovController::SkipToEnd:
+            pane->skipEndMovieTime();
+            break;
+        default:
+            break;
+        }
+    }
+    const int leader = leaderViewNo();
+    if (leader == 0 || (kind != MovController::SkipBackward && kind != MovController::SkipForward))
+        return;
+    // the same step of every pane's own time would set panes at other rates apart by the step's difference
+    const MovieTime leaderTime = panes_.qtView(leader)->movie()->currentTime();
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        QTMovieSubView* pane = panes_.qtView(n);
+        if (n == leader || !pane || !pane->isPlayable() || !pane->movie() || rate(n) == rate(leader))
+            continue;
+        pane->movie()->setCurrentTime(placedTime(leaderTime, leader, n, pane->movie()->duration()));
+    }
 }
 
 int PaneOffsets::leaderViewNo() const

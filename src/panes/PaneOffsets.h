@@ -3,17 +3,33 @@
 #include "library/MovieTime.h"
 #include "platform/ObjectModel.h"
 
+#include <QString>
+
+#include <optional>
+
 namespace tetrapan {
 
 class MovController;
 
-// Offsets between the panes: a pane's time = the common time + its offset. Each pane's offset, in
-// milliseconds, is kept on the current playlist's entry for that pane (the attribute "offset"), so it
-// belongs to that pairing of movie and playlist and is saved, undone and redone like the other edits of the
-// library. The leader, the pane the others are measured against, is the first playable pane. A playlist
-// without offsets synchronises exactly as if there were none.
+// Offsets and rates between the panes. Every pane stands on one common time line c:
+//
+//     pane time t_p = rate_p * c + offset_p,   so   c = (t_leader - offset_leader) / rate_leader
+//
+// The offset is how far the pane's movie leads the common time, the rate how many seconds of it pass in one
+// second of common time (a 24 fps recording beside a leading 25 fps copy of its pictures runs at 25/24, the
+// copy beside the recording at 24/25). Each pane's offset, in
+// milliseconds, and rate are kept on the current playlist's entry for that pane (the attributes "offset"
+// and "rate", absent for 0 and 1), so they belong to that pairing of movie and playlist and are saved, undone
+// and redone like the other edits of the library. The leader, the pane the others are measured against, is
+// the first playable pane. With every rate 1 this is t_p = t_leader - offset_leader + offset_p, and a
+// playlist without offsets synchronises exactly as if there were none. The common time passes at the user's
+// speed, so a pane plays at the user's speed times its rate.
 class PaneOffsets {
 public:
+    // Rates the panes may run at: the speeds mpv plays well with the user's speeds on top.
+    static constexpr double MinRate = 0.5;
+    static constexpr double MaxRate = 2.0;
+
     explicit PaneOffsets(const MovController& panes) : panes_(panes) {}
 
     // The current playlist's entry for the pane (the first one, as the panes are loaded); NoObject when none.
@@ -22,6 +38,52 @@ public:
     qint64 offsetMs(int viewNo) const;
     // Records the offset on the pane's entry as one undoable edit; 0 removes it. Nothing without an entry.
     void setOffsetMs(int viewNo, qint64 offsetMs);
+    // 1 when the pane has no entry or no rate (or one outside MinRate..MaxRate, which a hand-edited library
+    // could hold).
+    double rate(int viewNo) const;
+    // Records the rate on the pane's entry as one undoable edit "Set Rate" (inside a group the caller opened,
+    // part of that); 1 removes it. A rate that is not finite or lies outside MinRate..MaxRate, or a pane
+    // without an entry, changes nothing and answers false.
+    bool setRate(int viewNo, double rate);
+    static bool isAllowedRate(double rate);
+    // Reads a rate as the user types it: "25/24", "30000/29970", "1.04167" (a dot or a comma); none for text
+    // that is no allowed rate.
+    static std::optional<double> parseRate(const QString& text);
+
+    // The formula above, for pane n: where it stands at common time c, and which common time it shows.
+    static double paneSeconds(double commonSeconds, qint64 offsetMs, double rate)
+    {
+        return rate * commonSeconds + offsetMs / 1000.0;
+    }
+    static double commonSeconds(double paneSeconds, qint64 offsetMs, double rate)
+    {
+        return (paneSeconds - offsetMs / 1000.0) / rate;
+    }
+    // A pane's offset and rate, found with one look through the library (the time line asks on every paint).
+    struct Placement {
+        qint64 offsetMs = 0;
+        double rate = 1.0;
+    };
+    Placement placement(int viewNo) const;
+    double paneSecondsAt(int viewNo, double commonSeconds) const
+    {
+        const Placement p = placement(viewNo);
+        return paneSeconds(commonSeconds, p.offsetMs, p.rate);
+    }
+    double commonSecondsOf(int viewNo, double paneSeconds) const
+    {
+        const Placement p = placement(viewNo);
+        return commonSeconds(paneSeconds, p.offsetMs, p.rate);
+    }
+    // Where pane viewNo goes when pane sourceViewNo stands at `time`, kept within the pane's movie (of
+    // `duration`). Panes without offsets and rates get `time` itself.
+    MovieTime placedTime(const MovieTime& time, int sourceViewNo, int viewNo,
+                         const MovieTime& duration) const;
+
+    // Every playable pane skips (MovController::SkipKind) by its own step; a pane running at another rate
+    // than the leader then goes where the leader's new place puts it, as the lock would put it.
+    void skipEach(int kind) const;
+
     // 0 when no pane is playable.
     int leaderViewNo() const;
     // A playable pane other than the leader, with an entry to keep its offset on.

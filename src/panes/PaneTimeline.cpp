@@ -38,11 +38,6 @@ qint64 PaneTimeline::offsetMs(int viewNo) const
     return panes_.movieOffsetMs(viewNo);
 }
 
-double PaneTimeline::offsetSeconds(int viewNo) const
-{
-    return panes_.movieOffsetMs(viewNo) / 1000.0;
-}
-
 Movie* PaneTimeline::leaderMovie() const
 {
     return playableMovie(leaderViewNo());
@@ -66,10 +61,14 @@ std::optional<PaneTimeline::Span> PaneTimeline::lane(int viewNo) const
     const Movie* movie = playableMovie(viewNo);
     if (leader == 0 || !movie)
         return std::nullopt;
-    // pane time = leader time - leader offset + pane offset, so its beginning lies where the leader stands at
-    // the difference of the offsets
-    const double from = offsetSeconds(leader) - offsetSeconds(viewNo);
-    return Span{from, from + movie->duration().seconds()};
+    // its beginning and end on the common time line (PaneOffsets), where the leader stands then
+    const PaneOffsets::Placement lead = panes_.offsets().placement(leader);
+    const PaneOffsets::Placement pane = panes_.offsets().placement(viewNo);
+    const auto leaderAt = [&](double paneSeconds) {
+        return PaneOffsets::paneSeconds(PaneOffsets::commonSeconds(paneSeconds, pane.offsetMs, pane.rate),
+                                        lead.offsetMs, lead.rate);
+    };
+    return Span{leaderAt(0.0), leaderAt(movie->duration().seconds())};
 }
 
 double PaneTimeline::paneSeconds(int viewNo, double leaderSeconds) const
@@ -77,7 +76,9 @@ double PaneTimeline::paneSeconds(int viewNo, double leaderSeconds) const
     const Movie* movie = playableMovie(viewNo);
     if (!movie)
         return 0.0;
-    const double seconds = leaderSeconds - offsetSeconds(leaderViewNo()) + offsetSeconds(viewNo);
+    const PaneOffsets& offsets = panes_.offsets();
+    const double seconds =
+        offsets.paneSecondsAt(viewNo, offsets.commonSecondsOf(leaderViewNo(), leaderSeconds));
     return std::clamp(seconds, 0.0, movie->duration().seconds());
 }
 
@@ -178,12 +179,12 @@ void PaneTimeline::jumpTo(double leaderSeconds)
 
 std::optional<double> PaneTimeline::loopA() const
 {
-    return loopA_ ? std::optional(*loopA_ + offsetSeconds(leaderViewNo())) : std::nullopt;
+    return loopA_ ? std::optional(panes_.offsets().paneSecondsAt(leaderViewNo(), *loopA_)) : std::nullopt;
 }
 
 std::optional<double> PaneTimeline::loopB() const
 {
-    return loopB_ ? std::optional(*loopB_ + offsetSeconds(leaderViewNo())) : std::nullopt;
+    return loopB_ ? std::optional(panes_.offsets().paneSecondsAt(leaderViewNo(), *loopB_)) : std::nullopt;
 }
 
 void PaneTimeline::changeLoop()
@@ -193,7 +194,7 @@ void PaneTimeline::changeLoop()
         clearLoop();
         return;
     }
-    const double common = leaderSeconds() - offsetSeconds(leader);
+    const double common = panes_.offsets().commonSecondsOf(leader, leaderSeconds());
     if (!loopA_) {
         loopA_ = common;
     } else {
@@ -244,7 +245,7 @@ void PaneTimeline::loopTick()
     }
     if (!leader || leader->isSeeking() || leader->rate() == 0.0f)
         return;
-    if (leader->positionSeconds() - offsetSeconds(leaderNo) >= *loopB_)
+    if (panes_.offsets().commonSecondsOf(leaderNo, leader->positionSeconds()) >= *loopB_)
         jumpBack();
 }
 
@@ -257,7 +258,7 @@ void PaneTimeline::jumpBack()
     // stopped, sought and started together, as Space starts them, so that they leave A on one clock
     panes_.cancelPendingResumes();
     panes_.setAllMoviePlay(false);
-    seekAll(*loopA_ + offsetSeconds(leaderViewNo()), false);
+    seekAll(panes_.offsets().paneSecondsAt(leaderViewNo(), *loopA_), false);
     // Each player starts once its seek has landed, and they land apart by as long as their decoding
     // takes, which is more than a start held together can take up. So they start when all have landed.
     startAfterSeeks_ = resume;

@@ -15,8 +15,8 @@ class MovController;
 class Movie;
 
 // One time line for all panes: the leader's (the first playable pane with a movie), on which every pane's
-// movie lies at its offset (PaneOffsets). Moving along it moves every pane with a movie to the leader's
-// time plus its offset, kept within its movie. It also holds the A–B loop over the leader's clock: the
+// movie lies at its offset and rate (PaneOffsets). Moving along it moves every pane with a movie to where
+// the leader's time puts it, kept within its movie. It also holds the A–B loop over the leader's clock: the
 // panes play from A to B, each at A and B plus its offset, and go back to A together. The movies' own
 // loop setting is left alone. Nothing of it is stored.
 class PaneTimeline : public QObject {
@@ -83,7 +83,6 @@ Q_SIGNALS:
 
 private:
     Movie* playableMovie(int viewNo) const;
-    double offsetSeconds(int viewNo) const;
     std::array<bool, PaneCount> playingPanes() const;
     // Stops the panes that played in this round, takes every pane to A and starts those again together.
     void jumpBack();

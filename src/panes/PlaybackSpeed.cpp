@@ -2,6 +2,7 @@
 
 #include "library/Movie.h"
 #include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SyncLock.h"
 #include "platform/SettingsDomain.h"
@@ -86,13 +87,45 @@ void PlaybackSpeed::follow()
             ++playing;
         }
     }
-    for (int n = 1; n <= MovController::PaneCount; ++n) {
-        if (const QTMovieSubView* pane = panes_.qtView(n); pane && pane->movie())
-            pane->movie()->setSpeed(speed);
-    }
+    applySpeeds();
     if (!lock_.isEnabled() && playing > 1)
         lock_.holdStart(clocks);
     Q_EMIT speedChanged(speed);
+}
+
+double PlaybackSpeed::rateOf(const QTMovieSubView* pane)
+{
+    return pane->movController() ? pane->movController()->offsets().rate(pane->viewNo()) : 1.0;
+}
+
+void PlaybackSpeed::applySpeeds()
+{
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        if (const QTMovieSubView* pane = panes_.qtView(n); pane && pane->movie()) {
+            ratedMovies_[n - 1] = pane->movie();
+            appliedRates_[n - 1] = rateOf(pane);
+            pane->movie()->setSpeed(speed_ * appliedRates_[n - 1]);
+        }
+    }
+}
+
+void PlaybackSpeed::followRates()
+{
+    // A movie loaded since took its rate as it opened; only a rate changed under a movie changes its speed,
+    // which ends the lock's nudges, so the others are left alone.
+    bool changed = false;
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        const QTMovieSubView* pane = panes_.qtView(n);
+        Movie* movie = pane ? pane->movie() : nullptr;
+        const double rate = pane ? rateOf(pane) : 1.0;
+        changed = changed || (movie && movie == ratedMovies_[n - 1] && rate != appliedRates_[n - 1]);
+        ratedMovies_[n - 1] = movie;
+        appliedRates_[n - 1] = rate;
+    }
+    if (!changed)
+        return;
+    lock_.adoptSpeed();
+    applySpeeds();
 }
 
 } // namespace tetrapan

@@ -74,9 +74,20 @@ int SyncLock::leaderViewNo() const
 
 void SyncLock::readOffsets()
 {
-    for (int n = 1; n <= PaneCount; ++n)
+    for (int n = 1; n <= PaneCount; ++n) {
         offsetSeconds_[n - 1] = offsetProvider_ ? offsetProvider_(n) / 1000.0 : 0.0;
+        rates_[n - 1] = rateProvider_ ? rateProvider_(n) : 1.0;
+    }
     ticksToOffsets_ = OffsetTicks;
+}
+
+void SyncLock::offsetsChanged()
+{
+    ticksToOffsets_ = 0;
+    for (Follower& follower : followers_) {
+        follower.measured = false;
+        follower.largeSkewTicks = 0;
+    }
 }
 
 void SyncLock::tick()
@@ -118,13 +129,13 @@ void SyncLock::tick()
             follower.measured = false;
             continue;
         }
-        const double target = leader->clockSeconds() - offsetSeconds(leaderNo) + offsetSeconds(n);
+        const double target = targetOf(n, leaderNo, leader->clockSeconds());
         // A follower whose offset puts it before its beginning or past its end cannot be in step.
         if (target < 0.0 || target > movie->duration().seconds()) {
             release(follower);
             continue;
         }
-        follow(follower, *leader, target);
+        follow(follower, *leader, target, relativeRate(n, leaderNo));
     }
 }
 
@@ -144,10 +155,9 @@ void SyncLock::placeStopped(const std::array<bool, PaneCount>& stopped)
     const double frame = fps > 0.0 ? 1.0 / fps : StartHoldMaxSkewSeconds;
     for (int n = 1; n <= PaneCount; ++n) {
         Movie* movie = stopped[n - 1] ? playableMovie(n) : nullptr;
-        const bool inStep =
-            movie && leader &&
-            std::abs(movie->clockSeconds() - offsetSeconds(n) -
-                     (leader->clockSeconds() - offsetSeconds(leaderNo))) <= frame * InStepFrames;
+        const bool inStep = movie && leader &&
+                            std::abs(movie->clockSeconds() - targetOf(n, leaderNo, leader->clockSeconds())) <=
+                                frame * InStepFrames;
         stopped_[n - 1] = isEnabled() || inStep ? movie : nullptr;
     }
     stopWaitTicksLeft_ = StopWaitTicks;
@@ -187,7 +197,7 @@ void SyncLock::settleStopped()
         Movie* movie = n == leaderNo ? nullptr : playableMovie(n);
         if (!movie || movie != stopped_[n - 1] || movie->rate() != 0.0f)
             continue;
-        const double target = at - offsetSeconds(leaderNo) + offsetSeconds(n);
+        const double target = targetOf(n, leaderNo, at);
         // a pane on the leader's frame already is not sought again (a seek shows as a flicker)
         if (target < 0.0 || target > movie->duration().seconds() ||
             std::abs(movie->currentTime().seconds() - target) < SameTimeSeconds)
@@ -198,7 +208,7 @@ void SyncLock::settleStopped()
     }
 }
 
-void SyncLock::follow(Follower& follower, Movie& leader, double target)
+void SyncLock::follow(Follower& follower, Movie& leader, double target, double relativeRate)
 {
     Movie& movie = *follower.movie;
     const double skew = movie.clockSeconds() - target;
@@ -217,10 +227,10 @@ void SyncLock::follow(Follower& follower, Movie& leader, double target)
         follower.landing = true;
         follower.measured = false;
         follower.largeSkewTicks = 0;
-        steer(follower, leader.speed());
+        steer(follower, leader.speed() * relativeRate);
         return;
     }
-    steer(follower, nudgedSpeed(follower, leader.speed(), NudgeGain));
+    steer(follower, nudgedSpeed(follower, leader.speed() * relativeRate, NudgeGain));
 }
 
 void SyncLock::measure(Follower& follower, double skew)
@@ -255,6 +265,7 @@ void SyncLock::holdStart(const std::array<std::optional<double>, PaneCount>& sta
         return;
     // A new start counts from where the panes stand now.
     endStartHold();
+    readOffsets();
     for (int n = 1; n <= PaneCount; ++n) {
         heldMovies_[n - 1] = startClocks[n - 1] ? playableMovie(n) : nullptr;
         if (heldMovies_[n - 1])
@@ -302,7 +313,9 @@ void SyncLock::holdTick()
             follower.measured = false;
             continue;
         }
-        const double target = leader->clockSeconds() - *startClocks_[leaderNo - 1] + *startClocks_[n - 1];
+        const double rate = relativeRate(n, leaderNo);
+        const double target =
+            (leader->clockSeconds() - *startClocks_[leaderNo - 1]) * rate + *startClocks_[n - 1];
         const double skew = movie->clockSeconds() - target;
         if (std::abs(skew) > StartHoldMaxSkewSeconds) {
             qCDebug(lcSyncLock) << movie->filePath() << "skew" << skew << "s after the start: let go";
@@ -310,7 +323,7 @@ void SyncLock::holdTick()
             continue;
         }
         measure(follower, skew);
-        steer(follower, nudgedSpeed(follower, leader->speed(), StartHoldGain));
+        steer(follower, nudgedSpeed(follower, leader->speed() * rate, StartHoldGain));
     }
 }
 

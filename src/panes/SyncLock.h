@@ -19,8 +19,9 @@ class MovController;
 // measured against it at display rate and brought back in step, by a slight change of its speed for a small
 // skew and by an exact seek for a large one. Independent players started together drift apart (each follows
 // its own sound clock) and start a frame or two apart; this keeps them within a frame of each other. A pane
-// n stands at leader time - leader offset + offset n; offsets come from a provider in milliseconds (0 for
-// all without one).
+// n stands at rate n * (leader time - leader offset) / leader rate + offset n (PaneOffsets); offsets come
+// from a provider in milliseconds (0 for all without one), rates from another (1 for all without one), and a
+// follower's speed is the leader's times its rate over the leader's.
 //
 // Off, it only sees to it that panes started together start on one clock. Each player starts its clock when
 // its own thread gets round to the start, and with four of them on two processors some start a part of a
@@ -72,6 +73,7 @@ public:
     static constexpr double StartHoldMaxSkewSeconds = 0.05;
 
     using OffsetProvider = std::function<qint64(int viewNo)>;
+    using RateProvider = std::function<double(int viewNo)>;
 
     SyncLock(Scheduler& scheduler, MovController& controller, QObject* parent = nullptr);
     ~SyncLock() override;
@@ -83,6 +85,14 @@ public:
         offsetProvider_ = std::move(provider);
         ticksToOffsets_ = 0;
     }
+    void setRateProvider(RateProvider provider)
+    {
+        rateProvider_ = std::move(provider);
+        ticksToOffsets_ = 0;
+    }
+    // An offset or a rate was changed by the user's hand: they are read again at the next tick, and what was
+    // measured against the old ones is forgotten.
+    void offsetsChanged();
     // The pane whose clock the others follow: the first playable pane with a movie, 0 when none.
     int leaderViewNo() const;
     // One measurement and correction of every follower; the lock runs it every TickInterval while on.
@@ -116,10 +126,18 @@ private:
 
     Movie* playableMovie(int viewNo) const;
     double offsetSeconds(int viewNo) const { return offsetSeconds_[viewNo - 1]; }
+    // How far pane n runs for one second of the leader's.
+    double relativeRate(int viewNo, int leaderNo) const { return rates_[viewNo - 1] / rates_[leaderNo - 1]; }
+    // Where pane n stands while the leader stands at leaderSeconds.
+    double targetOf(int viewNo, int leaderNo, double leaderSeconds) const
+    {
+        return (leaderSeconds - offsetSeconds(leaderNo)) * relativeRate(viewNo, leaderNo) +
+               offsetSeconds(viewNo);
+    }
     void readOffsets();
     // One look at the stopped leader's place; the followers are sought there once it stands still.
     void settleStopped();
-    void follow(Follower& follower, Movie& leader, double target);
+    void follow(Follower& follower, Movie& leader, double target, double relativeRate);
     // Takes in a new reading of the follower's skew.
     static void measure(Follower& follower, double skew);
     // The speed for the follower's smoothed skew: at its leader's base speed, changed by gain per second
@@ -134,8 +152,11 @@ private:
     Scheduler& scheduler_;
     MovController& controller_;
     OffsetProvider offsetProvider_;
-    // The offsets, asked of the provider (a library search) every OffsetTicks ticks, not every tick.
+    RateProvider rateProvider_;
+    // The offsets and rates, asked of the providers (a library search) every OffsetTicks ticks, not every
+    // tick.
     std::array<double, PaneCount> offsetSeconds_{};
+    std::array<double, PaneCount> rates_{1.0, 1.0, 1.0, 1.0};
     int ticksToOffsets_ = 0;
     Scheduler::TaskId tick_ = Scheduler::NoTask;
     QPointer<Movie> leader_;

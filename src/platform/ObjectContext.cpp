@@ -7,6 +7,8 @@
 #include <QUndoCommand>
 #include <QVarLengthArray>
 
+#include <cmath>
+
 namespace tetrapan {
 
 // One recorded change. The first redo happens when it is pushed; later undo and redo calls are replays,
@@ -55,6 +57,10 @@ QVariant coerce(const QVariant& value, AttributeType type)
         // a movie file dated in the year 10000 must not make the library unreadable: such a date is not kept
         const QDateTime d = value.toDateTime().toUTC();
         return XmlStore::canHoldDate(d) ? QVariant(d) : QVariant();
+    }
+    case AttributeType::PositiveReal: {
+        const double v = value.toDouble();
+        return std::isfinite(v) && v > 0.0 ? QVariant(v) : QVariant();
     }
     }
     return {};

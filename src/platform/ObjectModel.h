@@ -10,7 +10,8 @@ namespace tetrapan {
 using ObjectId = quint64;
 constexpr ObjectId NoObject = 0;
 
-enum class AttributeType { String, Integer32, Integer64, Boolean, Date };
+// PositiveReal: a finite number above 0 (a ratio such as a rate); anything else is no value.
+enum class AttributeType { String, Integer32, Integer64, Boolean, Date, PositiveReal };
 
 struct AttributeDescription {
     QString name;

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QLocale>
 
 #include <charconv>
 
@@ -162,6 +163,9 @@ QByteArray formatValueUtf8(const QVariant& value, AttributeType type)
         return value.toBool() ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
     case AttributeType::Date:
         return formatDate(value.toDateTime());
+    case AttributeType::PositiveReal:
+        // the shortest text that reads back as the same number
+        return QByteArray::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
     }
     return {};
 }

@@ -9,6 +9,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tetrapan {
 
@@ -98,6 +99,10 @@ std::optional<QVariant> parseValue(QStringView text, AttributeType type)
         if (!d.isValid())
             d = QDateTime::fromString(text.toString(), Qt::ISODateWithMs).toUTC();
         return XmlStore::canHoldDate(d) ? std::optional<QVariant>(d) : std::nullopt;
+    }
+    case AttributeType::PositiveReal: {
+        const double v = text.toDouble(&ok);
+        return ok && std::isfinite(v) && v > 0.0 ? std::optional<QVariant>(v) : std::nullopt;
     }
     }
     return std::nullopt;

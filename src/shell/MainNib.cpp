@@ -15,6 +15,7 @@
 #include "palette/ViewPrefs.h"
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
+#include "panes/PaneNudge.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
 #include "panes/PlaybackSpeed.h"
@@ -60,6 +61,9 @@ MainNib::~MainNib()
     mediaControls_.reset();
     videoExporter_.reset();
     paneSnapshot_.reset();
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->setPaneNudge(nullptr);
+    paneNudge_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
     paneTimeline_.reset();
@@ -119,6 +123,9 @@ void MainNib::instantiate()
     videoExporter_ = std::make_unique<VideoExporter>(*movController_, *paneTimeline_, services_.dialogs,
                                                      services_.scheduler, mainWindow_->spvMain(),
                                                      mainWindow_->centralWidget());
+    paneNudge_ = std::make_unique<PaneNudge>(*movController_, *syncLock_);
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->setPaneNudge(paneNudge_.get());
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -227,6 +234,7 @@ void MainNib::awakeFromNib()
     menuCommands::connectSyncLock(*this, services_.settings);
     menuCommands::connectTimeline(*this, services_.settings);
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
+    menuCommands::connectNudge(*this);
 }
 
 void MainNib::awakePlaylistWindow()

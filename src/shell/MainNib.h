@@ -30,6 +30,7 @@ class QTMovieSubView;
 class SyncLock;
 class PaneTimeline;
 class PlaybackSpeed;
+class PaneNudge;
 class Scheduler;
 class TimelineBar;
 class SettingsDomain;
@@ -107,6 +108,7 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    PaneNudge& paneNudge() { return *paneNudge_; }
 
     void showWindows();
 
@@ -163,6 +165,8 @@ private:
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
     // File > Export Video; reads the panes and the time line, so it goes before them
     std::unique_ptr<VideoExporter> videoExporter_;
+    // moves one pane's offset, with the lock's knowledge; the pane menus reach it
+    std::unique_ptr<PaneNudge> paneNudge_;
 };
 
 } // namespace tetrapan

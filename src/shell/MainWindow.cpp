@@ -331,6 +331,11 @@ void MainWindow::addSpeedAndZoomCommands()
     zoomTogetherAction_->setCheckable(true);
 }
 
+QMenu* MainWindow::playbackMenu() const
+{
+    return ui_->menuPlayback;
+}
+
 void MainWindow::showSpeed(const QString& text)
 {
     static_cast<QLabel*>(ui_->toolBar->widgetForAction(speedShown_))->setText(text);

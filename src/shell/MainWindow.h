@@ -90,6 +90,7 @@ public:
     QAction* zoomTogetherAction() const { return zoomTogetherAction_; }
     // The Window menu: one checkable item per floating window, checked while that window is open.
     QMenu* windowMenu() const;
+    QMenu* playbackMenu() const;
     QAction* playlistWindowAction() const;
 
     // How to begin, over the panes while the library holds no playlist; hidden until told.

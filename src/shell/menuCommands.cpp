@@ -8,6 +8,8 @@
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
 #include "panes/MovController.h"
+#include "panes/PaneNudge.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
 #include "panes/PaneZoom.h"
@@ -33,6 +35,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QMenu>
 #include <QToolButton>
 #include <QUndoStack>
 
@@ -189,9 +192,11 @@ void connectUndoActions(MainWindow& window, ObjectContext* context)
 void connectSyncLock(MainNib& nib, SettingsDomain& settings)
 {
     SyncLock* lock = &nib.syncLock();
-    // each pane keeps the offset stored on its entry of the current playlist
+    // each pane keeps the offset and rate stored on its entry of the current playlist
     lock->setOffsetProvider(
         [coordinator = &nib.movController()](int viewNo) { return coordinator->movieOffsetMs(viewNo); });
+    lock->setRateProvider(
+        [coordinator = &nib.movController()](int viewNo) { return coordinator->offsets().rate(viewNo); });
     QAction* action = nib.mainWindow().syncLockAction();
     QToolButton* button = nib.controlWindow().btnSyncLock();
     const QString key = QLatin1String(SyncLock::OptSyncLock);
@@ -255,6 +260,18 @@ void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings)
     };
     QObject::connect(speed, &PlaybackSpeed::speedChanged, window, show);
     show(speed->speed());
+    // a rate set, undone or brought by another playlist changes its pane's speed
+    QObject::connect(&nib.movController(), &MovController::allMovieViewsChanged, speed,
+                     &PlaybackSpeed::followRates);
+    if (ObjectContext* context =
+            nib.movController().tbArrayController()
+                ? nib.movController().tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist)
+                : nullptr) {
+        QObject::connect(context, &ObjectContext::valueChanged, speed, [speed](ObjectId, const QString& key) {
+            if (key == LibrarySchema::Rate)
+                speed->followRates();
+        });
+    }
 
     PaneZoom* zoom = &nib.movController().zoom();
     QObject::connect(window->resetZoomAction(), &QAction::triggered, zoom, [zoom] { zoom->reset(0); });
@@ -272,6 +289,26 @@ void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings)
                              follow();
                      });
     follow();
+}
+
+void connectNudge(MainNib& nib)
+{
+    MainWindow* window = &nib.mainWindow();
+    PaneNudge* nudge = &nib.paneNudge();
+    QMenu* playback = window->playbackMenu();
+    // after the speeds, which act on every pane, before what follows them
+    const QList<QAction*> items = playback->actions();
+    QAction* before = items.value(items.indexOf(window->normalSpeedAction()) + 1);
+    playback->insertSeparator(before);
+    for (int s = 0; s < PaneNudge::StepCount; ++s) {
+        QAction* action = nudge->action(static_cast<PaneNudge::Step>(s));
+        playback->insertAction(before, action);
+        // the menu bar, and its keys, hide in full screen
+        window->addAction(action);
+    }
+    QObject::connect(playback, &QMenu::aboutToShow, nudge, &PaneNudge::refreshActions);
+    QObject::connect(playback, &QMenu::aboutToHide, nudge, &PaneNudge::enableActions);
+    QObject::connect(nudge, &PaneNudge::nudged, &nib.timelineBar(), qOverload<>(&QWidget::update));
 }
 
 } // namespace tetrapan::menuCommands

@@ -32,6 +32,9 @@ void connectTimeline(MainNib& nib, SettingsDomain& settings);
 // Playback > Slower, Faster and Normal Speed (also from the palette), the speed shown in the tool bar and the
 // palette's title; View > Reset Zoom, and Zoom Panes Together, which writes the setting and follows it.
 void connectSpeedAndZoom(MainNib& nib, SettingsDomain& settings);
+// The nudges of the chosen pane: in the Playback menu after the speeds, their keys answering in every window;
+// the seek bar's lanes show the new offset at once.
+void connectNudge(MainNib& nib);
 
 } // namespace menuCommands
 } // namespace tetrapan

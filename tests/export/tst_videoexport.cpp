@@ -65,24 +65,25 @@ private slots:
         QTest::addColumn<Offsets>("offsets");
         QTest::addColumn<bool>("emptyLastPane");
         QTest::addColumn<bool>("zoomThirdPane");
+        QTest::addColumn<double>("secondPaneRate");
         QTest::addColumn<QString>("videoCodec");
         QTest::addColumn<QString>("soundCodec");
         const Offsets offsets{0, 5, -3, 10};
         const Offsets none{0, 0, 0, 0};
         QTest::newRow("mp4, mixed sound, offsets")
-            << ExportFormat::Mp4 << ExportSound::HeardPanes << offsets << false << true << "h264"
+            << ExportFormat::Mp4 << ExportSound::HeardPanes << offsets << false << true << 1.0 << "h264"
             << "aac";
         QTest::newRow("mp4, silent, no offsets")
-            << ExportFormat::Mp4 << ExportSound::None << none << false << false << "h264"
+            << ExportFormat::Mp4 << ExportSound::None << none << false << false << 1.0 << "h264"
             << "";
         QTest::newRow("webm, one pane's sound, offsets")
-            << ExportFormat::WebM << ExportSound::OnePane << offsets << false << false << "vp9"
+            << ExportFormat::WebM << ExportSound::OnePane << offsets << false << false << 0.5 << "vp9"
             << "opus";
         QTest::newRow("webm, silent, empty pane")
-            << ExportFormat::WebM << ExportSound::None << none << true << true << "vp9"
+            << ExportFormat::WebM << ExportSound::None << none << true << true << 1.0 << "vp9"
             << "";
         QTest::newRow("matroska, mixed sound, empty pane")
-            << ExportFormat::Matroska << ExportSound::HeardPanes << offsets << true << false << "h264"
+            << ExportFormat::Matroska << ExportSound::HeardPanes << offsets << true << false << 2.0 << "h264"
             << "aac";
     }
 
@@ -93,6 +94,7 @@ private slots:
         QFETCH(Offsets, offsets);
         QFETCH(bool, emptyLastPane);
         QFETCH(bool, zoomThirdPane);
+        QFETCH(double, secondPaneRate);
         QFETCH(QString, videoCodec);
         QFETCH(QString, soundCodec);
         QTemporaryDir folder;
@@ -100,7 +102,8 @@ private slots:
         ExportJob job = barcodeJob(clips_, path, offsets);
         job.format = format;
         job.sound = sound;
-        job.soundPane = 2;
+        job.soundPane = 1;
+        job.panes[1].rate = secondPaneRate;
         job.labels = format == ExportFormat::Mp4; // labels sit at the bottom, clear of the barcodes
         if (emptyLastPane)
             job.panes[3].filePath.clear();
@@ -110,7 +113,9 @@ private slots:
             job.panes[2].zoomFactor = 2.0;
             job.panes[2].zoomCentre = QPointF(0.75, 0.25);
         }
-        const auto shown = [&](int pane, int frame) {
+        const auto shown = [&](int pane, int leaderFrame) {
+            const int frame =
+                int(std::floor(job.panes[size_t(pane)].rate * leaderFrame)) + offsets[size_t(pane)];
             if (pane != 2 || !zoomThirdPane)
                 return frame;
             int doubled = 0;
@@ -133,9 +138,9 @@ private slots:
                 if (i == 3 && emptyLastPane) {
                     if (qGray(picture.pixel(pictureRect.center())) > 16)
                         ++mismatches;
-                } else if (frame != shown(i, Fps + n + offsets[size_t(i)])) {
+                } else if (frame != shown(i, Fps + n)) {
                     qWarning("output frame %d, pane %d shows %d, not %d", n, i + 1, frame.value_or(-1),
-                             shown(i, Fps + n + offsets[size_t(i)]));
+                             shown(i, Fps + n));
                     ++mismatches;
                 }
             }

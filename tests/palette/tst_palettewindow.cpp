@@ -13,6 +13,9 @@
 #include "palette/HelpWindow.h"
 #include "palette/PrefsWindow.h"
 #include "palette/ViewControl.h"
+#include "panes/MovController.h"
+#include "panes/PaneNudge.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PaneTimeline.h"
 
 #include <QApplication>
@@ -21,6 +24,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QWindow>
 
 using namespace tetrapan;
@@ -72,6 +76,25 @@ private Q_SLOTS:
     {
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("the palette's real window needs an X server (make test runs the tests under xvfb-run)");
+    }
+
+    // A pane with a rate plays at the speed times it, set, undone or with another speed; a nudge of the
+    // chosen pane from the Playback menu moves its offset.
+    void ratesAndNudgesReachThePanes()
+    {
+        test::AppFixture f;
+        f.chooseWithEntries({1, 2, 3});
+        QVERIFY(f.coordinator().offsets().setRate(2, 1.25));
+        QCOMPARE(f.pane(2).movie()->speed(), 1.25);
+        f.window().slowerAction()->trigger();
+        QCOMPARE(f.pane(2).movie()->speed(), 0.75 * 1.25);
+        QCOMPARE(f.pane(3).movie()->speed(), 0.75);
+        f.ctx().processPendingChanges();
+        f.ctx().undoManager()->undo();
+        QCOMPARE(f.pane(2).movie()->speed(), 0.75);
+        f.coordinator().setCurrentViewNo(3);
+        f.nib->paneNudge().action(PaneNudge::FrameLater)->trigger();
+        QCOMPARE(f.coordinator().movieOffsetMs(3), qint64(33));
     }
 
     void clicksAndKeysDriveThePanes()

@@ -1,9 +1,6 @@
 // The coordinator: choosing playlists, loading, playing, skipping and synchronising the four panes together,
-// the window titles, and resumes that give way to the user. Offsets between panes: "Set Offset Here" keeps a
-// pane's lead or lag against the leading pane, undo takes an offset back, and the library file keeps them
-// (files from before offsets, and a damaged offset, read as none).
+// the window titles, and resumes that give way to the user. Offsets and rates: tst_paneoffsets.
 #include "PaneFixture.h"
-#include "TestHome.h"
 
 #include "panes/PaneOffsets.h"
 #include "panes/PanePlacing.h"
@@ -271,11 +268,12 @@ private Q_SLOTS:
         QTest::addColumn<QList<double>>("times"); // of panes 1 to 3 afterwards
         QTest::addColumn<bool>("resumes");        // all stopped until the resume is due
         QTest::addColumn<L>("after");
+        QTest::addColumn<QList<double>>("rates");
         // Panes 1 (12.5 s, at a scale of its own) and 2 (5 s) play, 3 (55 s) is stopped, 4 is empty; each
         // movie lasts a minute, and skips go 7.5 s.
         const auto row = [](const char* name, const char* move, QList<int> squeezed, QList<qint64> offsets,
-                            QList<double> times, bool resumes, L after) {
-            QTest::newRow(name) << QString(move) << squeezed << offsets << times << resumes << after;
+                            QList<double> times, bool resumes, L after, QList<double> rates = {}) {
+            QTest::newRow(name) << QString(move) << squeezed << offsets << times << resumes << after << rates;
         };
         const L stopped{0, 0, 0, 0};
         const L again{1, 1, 0, 0};
@@ -293,6 +291,12 @@ private Q_SLOTS:
             {3.5, 5, 1}, true, again);
         row("sync by the offsets, within each movie", "sync 2", {}, {-8000, 0, 58000}, {0, 5, 60}, true,
             again);
+        // common time (5 s - 1 s) / 1.25 = 3.2 s; pane 3 runs at half of it
+        row("sync by rates and offsets", "sync 2", {}, {0, 1000, 0}, {3.2, 5, 1.6}, true, again,
+            {1, 1.25, 0.5});
+        // the leader skips as ever (to 19.5 s); the others go where its new place puts them
+        row("skip forward, at rates", "skip 2", {}, {0, 0, 1000}, {19.5, 39, 10.75}, true, again,
+            {1, 2, 0.5});
         row("frame step forward, not of a squeezed pane", "step 1", {1}, {}, {12.5, 5.04, 55.04}, false,
             stopped);
         row("frame step back", "step 0", {}, {}, {12.46, 4.96, 54.96}, false, stopped);
@@ -312,8 +316,11 @@ private Q_SLOTS:
         f.movieOf(3)->moveTo(at600(55));
         f.pane(1).playMovie();
         f.pane(2).playMovie();
-        for (int n = 1; n <= 3; ++n)
+        QFETCH(QList<double>, rates);
+        for (int n = 1; n <= 3; ++n) {
             f.controller.offsets().setOffsetMs(n, offsets.value(n - 1));
+            f.controller.offsets().setRate(n, rates.value(n - 1, 1.0));
+        }
         for (int n : squeezed)
             f.pane(n).resize(0, 150);
 
@@ -441,133 +448,6 @@ private Q_SLOTS:
         QCOMPARE((f.pane(1).*kind.get)(), !before);
         QCOMPARE((f.pane(2).*kind.get)(), !before);
         QCOMPARE(f.pane(3).isController(), false); // empty panes are left alone
-    }
-
-    void setOffsetHereKeepsTheLeadAgainstTheLeader_data()
-    {
-        QTest::addColumn<int>("viewNo");
-        QTest::addColumn<double>("paneSeconds");
-        QTest::addColumn<qint64>("leaderOffset");
-        QTest::addColumn<bool>("firstSqueezed");
-        QTest::addColumn<qint64>("expected");
-        // the leader stands at 10 s
-        QTest::newRow("ahead") << 3 << 12.5 << qint64(0) << false << qint64(2500);
-        QTest::newRow("leader has an offset of its own")
-            << 2 << 12.0 << qint64(1000) << false << qint64(3000);
-        QTest::newRow("pane 1 squeezed away: pane 2 leads") << 3 << 9.0 << qint64(0) << true << qint64(-1000);
-    }
-
-    void setOffsetHereKeepsTheLeadAgainstTheLeader()
-    {
-        QFETCH(int, viewNo);
-        QFETCH(double, paneSeconds);
-        QFETCH(qint64, leaderOffset);
-        QFETCH(bool, firstSqueezed);
-        PaneFixture f;
-        f.chooseWithEntries(4, "cam.mp4");
-        const int leader = firstSqueezed ? 2 : 1;
-        if (firstSqueezed)
-            f.pane(1).resize(0, 150);
-        QCOMPARE(f.controller.offsets().leaderViewNo(), leader);
-        f.controller.offsets().setOffsetMs(leader, leaderOffset);
-        f.movieOf(leader)->moveTo(at600(10.0));
-        f.movieOf(viewNo)->moveTo(at600(paneSeconds));
-        QVERIFY(f.controller.offsets().canChangeOffset(viewNo));
-
-        f.pane(viewNo).changeMovieOffset();
-        QTEST(f.controller.movieOffsetMs(viewNo), "expected");
-        // Synchronising now leaves every pane where it stands.
-        f.controller.syncAllMovieTime();
-        QCOMPARE(f.movieOf(viewNo)->currentTime().seconds(), paneSeconds);
-        QCOMPARE(f.movieOf(leader)->currentTime().seconds(), 10.0);
-    }
-
-    void offsetsAreUndoableEditsOfTheCurrentPlaylistsEntries()
-    {
-        PaneFixture f;
-        const ObjectId list = f.chooseWithEntries(4, "cam.mp4");
-        QUndoStack* undo = f.context.undoManager();
-        f.context.processPendingChanges();
-        undo->clear();
-        f.movieOf(1)->moveTo(at600(10));
-        f.movieOf(2)->moveTo(at600(11));
-        f.pane(2).changeMovieOffset();
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
-        QCOMPARE(undo->undoText(), QStringLiteral("Set Offset"));
-        QVERIFY(f.context.hasChanges()); // saved like any other edit
-        // setting what is, or clearing what is not, is no edit
-        f.controller.offsets().setOffsetMs(2, 1000);
-        f.pane(2).clearMovieOffset();
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
-        QCOMPARE(undo->undoText(), QStringLiteral("Clear Offset"));
-        f.controller.offsets().clearOffset(4);
-        QCOMPARE(undo->count(), 2);
-        undo->undo();
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
-        undo->undo();
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
-        undo->redo();
-
-        // no playlist: no entries, no offsets
-        f.choose(NoObject);
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
-        // another playlist with the same movie knows nothing of it
-        const ObjectId other = f.playlist("other");
-        f.entry(other, 2, clip("cam.mp4"));
-        f.choose(other);
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
-        QCOMPARE(f.controller.movieOffsetMs(1), qint64(0)); // no entry at all
-        QVERIFY(!f.controller.offsets().canChangeOffset(1));
-        f.choose(list);
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
-        // the same file placed on the pane again keeps it; another file starts without it
-        f.controller.copyMovieView(0, clip("cam.mp4"), 2);
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
-        f.controller.copyMovieView(0, clip("goal.mp4"), 2);
-        QCOMPARE(f.pane(2).filePath(), clip("goal.mp4"));
-        QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
-    }
-
-    void theLibraryFileKeepsOffsets_data()
-    {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<qint64>("expected");
-        QTest::newRow("older file: no attribute") << QByteArray() << qint64(0);
-        QTest::newRow("40 days: beyond 32 bits")
-            << QByteArray(" offset=\"-3456000000\"") << qint64(-3456000000);
-        QTest::newRow("damaged") << QByteArray(" offset=\"12x\"") << qint64(0);
-    }
-
-    void theLibraryFileKeepsOffsets()
-    {
-        QFETCH(QByteArray, stored);
-        QFETCH(qint64, expected);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Tetrapan.xml"));
-        QVERIFY(
-            writeAll(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tetrapan-library version=\"1\">\n"
-                           "  <playlist id=\"1\"/>\n  <filelist id=\"2\" filePath=\"/clips/cam2.mp4\"" +
-                               stored +
-                               " playTime=\"60\"/>\n  <link playlist=\"1\" filelist=\"2\"/>\n"
-                               "</tetrapan-library>\n"));
-        // Read, then written back and read again: an offset as it is, none (and a damaged one) not at all,
-        // and nothing else of the entry lost.
-        for (int round = 0; round < 2; ++round) {
-            StoreCoordinator coordinator(LibrarySchema::model());
-            StoreError error;
-            QVERIFY(coordinator.addXmlStore(path, error));
-            ObjectContext context(coordinator);
-            QCOMPARE(context.fetch(LibrarySchema::Filelist), QList<ObjectId>{2});
-            QCOMPARE(context.value(2, LibrarySchema::Offset).toLongLong(), expected);
-            QCOMPARE(context.value(2, LibrarySchema::FilePath).toString(), QStringLiteral("/clips/cam2.mp4"));
-            QCOMPARE(context.value(2, LibrarySchema::PlayTime).toInt(), 60);
-            QCOMPARE(context.relatedObjects(2, LibrarySchema::RltPlaylist).size(), 1);
-            if (round == 1)
-                break;
-            context.setValue(2, LibrarySchema::Title, QStringLiteral("Cam 2, edited"));
-            QVERIFY(context.save(error));
-            QCOMPARE(readAll(path).contains("offset="), expected != 0);
-        }
     }
 };
 

@@ -3,6 +3,10 @@
 // item does.
 #include "PaneFixture.h"
 
+#include "panes/PaneNudge.h"
+#include "panes/PaneOffsetDialog.h"
+#include "panes/SyncLock.h"
+
 #include "engine/MovieView.h"
 #include "panes/MoviePaneInput.h"
 #include "panes/PaneZoom.h"
@@ -26,7 +30,9 @@ QString describe(const QMenu& menu)
 {
     QStringList items;
     for (const QAction* action : menu.actions()) {
-        QString text = action->isEnabled() ? action->text() : QStringLiteral("(%1)").arg(action->text());
+        // without the keys shown after a tab
+        const QString title = action->text().section('\t', 0, 0);
+        QString text = action->isEnabled() ? title : QStringLiteral("(%1)").arg(title);
         items << (action->isSeparator() ? QStringLiteral("-") : action->isChecked() ? text + '*' : text);
     }
     return items.join('|');
@@ -35,7 +41,7 @@ QString describe(const QMenu& menu)
 QAction* item(const QMenu& menu, const QString& title)
 {
     for (QAction* action : menu.actions()) {
-        if (action->text() == title)
+        if (action->text().section('\t', 0, 0) == title)
             return action;
     }
     return nullptr;
@@ -340,22 +346,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("items");
         // An empty pane keeps aspect, so Scale To Fit is unchecked, and can only be given a movie; a lone
         // loaded pane cannot synchronise.
+        // no nudges without a pane to count from, the leader (pane 2 or 4)
+        const QString offsets =
+            "(Set Offset Here)|(Clear Offset)|(Offset and Rate…)|(Nudge a Frame Earlier)|"
+            "(Nudge a Frame Later)|(Nudge 10 ms Earlier)|(Nudge 10 ms Later)|-|";
         QTest::newRow("stopped")
             << "stopped"
-            << "Play|(Stop)|Sync Time|(Set Offset Here)|(Clear "
-               "Offset)|-|Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
+            << "Play|(Stop)|Sync Time|" + offsets +
+                   "Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("playing, controller, scaled, muted")
             << "playing"
-            << "(Play)|Stop|Sync Time|(Set Offset Here)|(Clear Offset)|-|Zoom|-|Controller*|Scale To "
-               "Fit*|Mute*|-|Copy To..|-|Open Movie…|Remove";
+            << "(Play)|Stop|Sync Time|" + offsets +
+                   "Zoom|-|Controller*|Scale To Fit*|Mute*|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("alone: no sync, zoomed")
             << "alone"
-            << "Play|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|Zoom*|-|Controller|Scale To "
-               "Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
+            << "Play|(Stop)|(Sync Time)|" + offsets +
+                   "Zoom*|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
         QTest::newRow("empty pane still shows its marks")
             << "empty, zoomed"
-            << "(Play)|(Stop)|(Sync Time)|(Set Offset Here)|(Clear Offset)|-|(Zoom)*|-|(Controller)|(Scale "
-               "To Fit)|(Mute)|-|(Copy To..)|-|Open Movie…|(Remove)";
+            << "(Play)|(Stop)|(Sync Time)|" + offsets +
+                   "(Zoom)*|-|(Controller)|(Scale To Fit)|(Mute)|-|(Copy To..)|-|Open Movie…|(Remove)";
     }
 
     void itemsFollowThePane()
@@ -418,7 +428,23 @@ private Q_SLOTS:
         f.movieOf(2)->moveTo(at600(0));
         choose(3, "Set Offset Here"); // against pane 2, the leader
         QCOMPARE(f.controller.movieOffsetMs(3), qint64(9000));
-        choose(3, "Clear Offset (+9.000 s)"); // the menu tells the offset it clears
+        // the pointer over a pane chooses it for the nudge keys; its menu nudges it, and shows the keys
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(&pane, &enter);
+        QCOMPARE(f.controller.currentViewNo(), 3);
+        SyncLock lock(f.scheduler, f.controller);
+        PaneNudge nudge(f.controller, lock);
+        f.menu(3).setPaneNudge(&nudge);
+        choose(3, "Nudge a Frame Later");
+        QCOMPARE(item(f.menu(3), "Nudge a Frame Later")->text(),
+                 QStringLiteral("Nudge a Frame Later\tAlt+Right"));
+        QCOMPARE(f.controller.movieOffsetMs(3), qint64(9033)); // a movie of no known rate: a 30th
+        choose(3, "Offset and Rate…");
+        auto* dialog = f.window.findChild<PaneOffsetDialog*>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Offset and Rate of Pane 3"));
+        dialog->reject();
+        choose(3, "Clear Offset (+9.033 s)"); // the menu tells the offset it clears
         QCOMPARE(f.controller.movieOffsetMs(3), qint64(0));
         choose(3, "Play");
         QVERIFY(pane.isPlaying());

@@ -2,7 +2,8 @@
 // "." and "," step all four panes one frame on and back, also where frames are unevenly spaced, stopping
 // them first when they play; a snapshot saves what the panes show, each pane's picture at the video's own
 // size; and four panes of one clip show the same frame with the sync lock on (also once stopped), and right
-// after a start together with it off, for a clip with sound and one without a sound track.
+// after a start together with it off, for a clip with sound and one without a sound track; and a 24 fps copy
+// of the pictures at rate 25/24 stays on the 25 fps leader's frame with the lock on.
 #include "AppFixture.h"
 #include "FrameBarcode.h"
 #include "ScreenProbe.h"
@@ -53,7 +54,13 @@ private:
     static std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QString& clip,
                                                      bool openGL = false)
     {
-        if (!test::writeOnePlaylistHome(home, PlaylistTitle, QStringList(4, clip)))
+        return startOn(home, QStringList(4, clip), openGL);
+    }
+    // clips[n - 1] in pane n, none in the panes after them
+    static std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QStringList& clips,
+                                                     bool openGL)
+    {
+        if (!test::writeOnePlaylistHome(home, PlaylistTitle, clips))
             return nullptr;
         auto app = std::make_unique<test::AppFixture>(test::AppOptions{
             .home = &home,
@@ -61,7 +68,7 @@ private:
             .drawingPath = openGL ? std::optional(DrawingPath::OpenGL) : std::nullopt, // else the machine's
             .realClock = true});
         app->showWindow(800, 600);
-        for (int n = 1; n <= 4; ++n) {
+        for (int n = 1; n <= clips.size(); ++n) {
             if (!QTest::qWaitFor([&] { return app->pane(n).isPlayable(); }, EngineTimeoutMs))
                 return nullptr;
         }
@@ -304,6 +311,39 @@ private Q_SLOTS:
             app->coordinator().changeAllMoviePlay();
             QTest::qWait(300 + 70 * stop);
         }
+    }
+
+    // The same pictures at 24 fps in pane 2, at rate 25/24 against the 25 fps leader: with the lock on,
+    // both show the same picture seconds later (without the rate pane 2 falls a frame behind every second).
+    void aPaneAtItsRateStaysOnTheLeadersFrame()
+    {
+        test::TestHome home;
+        const auto app = startOn(home, {clips_.barcodeLong, clips_.barcode24}, false);
+        QVERIFY(app);
+        QVERIFY(app->coordinator().offsets().setRate(2, 25.0 / 24.0));
+        userDefaultsExtension::setDefaultBoolValue(app->settings, true, QLatin1String(SyncLock::OptSyncLock));
+        app->coordinator().changeAllMoviePlay();
+        QTest::qWait(1500);
+        int read = 0;
+        int same = 0;
+        int withinOne = 0;
+        int last = 0;
+        for (int i = 0; i < Shots; ++i) {
+            const auto frames = screen_.framesShown(app->window());
+            if (frames.value(0) && frames.value(1)) {
+                ++read;
+                same += *frames[0] == *frames[1] ? 1 : 0;
+                withinOne += std::abs(*frames[0] - *frames[1]) <= 1 ? 1 : 0;
+                last = *frames[0];
+            }
+            QTest::qWait(ShotIntervalMs);
+        }
+        QCOMPARE(app->pane(2).movie()->rate() != 0.0f, true);
+        // 7.5 s of playing, so pane 2 would stand 7 frames behind at its own speed
+        QVERIFY2(last > test::TestClips::FramesPerSecond * 6, qPrintable(QString::number(last)));
+        QVERIFY2(read >= Shots / 2, qPrintable(QString::number(read)));
+        QVERIFY2(withinOne >= read * 9 / 10, qPrintable(QStringLiteral("%1 of %2").arg(withinOne).arg(read)));
+        QVERIFY2(same >= read * 3 / 4, qPrintable(QStringLiteral("%1 of %2").arg(same).arg(read)));
     }
 };
 

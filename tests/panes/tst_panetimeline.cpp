@@ -45,14 +45,22 @@ private Q_SLOTS:
         QTest::addColumn<double>("target");       // on the leader's time line
         QTest::addColumn<QList<double>>("times"); // of panes 1 to 3 afterwards
         QTest::addColumn<L>("after");
+        QTest::addColumn<QList<double>>("rates");
         const L again{1, 1, 0, 0};
-        QTest::newRow("no offsets") << QList<qint64>{} << 0 << 30.0 << QList<double>{30, 30, 30} << again;
+        QTest::newRow("no offsets") << QList<qint64>{} << 0 << 30.0 << QList<double>{30, 30, 30} << again
+                                    << QList<double>{};
+        // pane 2's lane: from (0 s - 1 s) / 2 = -0.5 s to (60 s - 1 s) / 2 = 29.5 s
+        QTest::newRow("each at its rate, then its offset")
+            << QList<qint64>{0, 1000, 0} << 0 << 20.0 << QList<double>{20, 41, 10} << again
+            << QList<double>{1, 2, 0.5};
         QTest::newRow("each by its offset against the leader's")
-            << QList<qint64>{1000, 2500, -1500} << 0 << 30.0 << QList<double>{30, 31.5, 27.5} << again;
-        QTest::newRow("kept within each movie")
-            << QList<qint64>{2000, -8000, 58000} << 0 << 5.0 << QList<double>{5, 0, 60} << again;
+            << QList<qint64>{1000, 2500, -1500} << 0 << 30.0 << QList<double>{30, 31.5, 27.5} << again
+            << QList<double>{};
+        QTest::newRow("kept within each movie") << QList<qint64>{2000, -8000, 58000} << 0 << 5.0
+                                                << QList<double>{5, 0, 60} << again << QList<double>{};
         QTest::newRow("the leader squeezed out: the next one leads")
-            << QList<qint64>{0, 1000, 3000} << 1 << 10.0 << QList<double>{12.5, 10, 12} << L{0, 1, 0, 0};
+            << QList<qint64>{0, 1000, 3000} << 1 << 10.0 << QList<double>{12.5, 10, 12} << L{0, 1, 0, 0}
+            << QList<double>{};
     }
 
     void dragMovesEveryPaneByItsOffset()
@@ -62,17 +70,24 @@ private Q_SLOTS:
         QFETCH(double, target);
         QFETCH(QList<double>, times);
         QFETCH(L, after);
+        QFETCH(QList<double>, rates);
         PaneFixture f;
         startPanes(f, offsets);
+        for (int n = 1; n <= rates.size(); ++n)
+            f.controller.offsets().setRate(n, rates[n - 1]);
         if (squeezed)
             f.pane(squeezed).resize(0, 150);
         PaneTimeline timeline(f.controller, f.scheduler);
         const int leader = squeezed == 1 ? 2 : 1;
         QCOMPARE(timeline.leaderViewNo(), leader);
         // each lane starts where the leader stands when that movie begins
-        for (int n = leader; n <= 3; ++n) {
+        for (int n = leader; n <= 3 && rates.isEmpty(); ++n) {
             QCOMPARE(timeline.lane(n)->from, (offsets.value(leader - 1) - offsets.value(n - 1)) / 1000.0);
             QCOMPARE(timeline.lane(n)->to, timeline.lane(n)->from + 60);
+        }
+        if (!rates.isEmpty()) {
+            QCOMPARE(timeline.lane(2)->from, -0.5);
+            QCOMPARE(timeline.lane(2)->to, 29.5);
         }
         QVERIFY(!timeline.lane(4));
 

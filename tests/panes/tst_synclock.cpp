@@ -20,10 +20,12 @@ struct LockFixture : PaneFixture {
     SyncLock lock{scheduler, controller};
     PlaybackSpeed speed{settings, controller, lock};
     QHash<int, qint64> offsets;
+    QHash<int, double> rates;
 
     LockFixture()
     {
         lock.setOffsetProvider([this](int viewNo) { return offsets.value(viewNo); });
+        lock.setRateProvider([this](int viewNo) { return rates.value(viewNo, 1.0); });
         for (int n = 1; n <= 4; ++n) {
             load(n);
             movieOf(n)->moveTo(at600(10.0));
@@ -216,12 +218,18 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("paneOffset");
         QTest::addColumn<double>("paneAt"); // pane 2's place
         QTest::addColumn<bool>("seeking");
-        QTest::newRow("ahead of the leader by its offset") << qint64(0) << qint64(500) << 10.5 << false;
+        QTest::addColumn<double>("rate"); // pane 2's, playing at the leader's speed times it
+        QTest::newRow("ahead of the leader by its offset")
+            << qint64(0) << qint64(500) << 10.5 << false << 1.0;
         QTest::newRow("the leader's own offset counts against it")
-            << qint64(200) << qint64(500) << 10.3 << false;
+            << qint64(200) << qint64(500) << 10.3 << false << 1.0;
         QTest::newRow("its offset puts it before its beginning")
-            << qint64(0) << qint64(-11000) << 0.0 << false;
-        QTest::newRow("seeking: not measured") << qint64(0) << qint64(0) << 40.0 << true;
+            << qint64(0) << qint64(-11000) << 0.0 << false << 1.0;
+        QTest::newRow("seeking: not measured") << qint64(0) << qint64(0) << 40.0 << true << 1.0;
+        QTest::newRow("at its rate: rate times the common time")
+            << qint64(0) << qint64(0) << 12.5 << false << 1.25;
+        QTest::newRow("at its rate, its offset added")
+            << qint64(200) << qint64(-500) << 11.75 << false << 1.25;
     }
 
     void followersWhereTheyBelongAreLeftAlone()
@@ -230,8 +238,12 @@ private Q_SLOTS:
         QFETCH(qint64, paneOffset);
         QFETCH(double, paneAt);
         QFETCH(bool, seeking);
+        QFETCH(double, rate);
         LockFixture f;
         f.offsets = {{1, leaderOffset}, {2, paneOffset}};
+        f.rates = {{2, rate}};
+        f.movieOf(2)->setSpeed(rate);
+        f.movieOf(2)->commands.clear();
         f.movieOf(2)->moveTo(MovieTime::fromSeconds(paneAt));
         f.movieOf(2)->seeking = seeking;
         f.movieOf(3)->moveTo(MovieTime::fromSeconds(10.0 - leaderOffset / 1000.0));
@@ -251,12 +263,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("locked");
         QTest::addColumn<double>("playedAt"); // pane 2 when stopped, the leader at 10 s
         QTest::addColumn<QStringList>("put");
+        QTest::addColumn<double>("rate"); // pane 2's
         const QStringList onTheLeaders{"setCurrentTime 902700/90000"};
-        QTest::newRow("locked") << true << 10.0 << onTheLeaders;
-        QTest::newRow("unlocked, in step") << false << 10.0 << onTheLeaders;
-        QTest::newRow("unlocked, a frame ahead") << false << 10.04 << onTheLeaders;
-        QTest::newRow("unlocked, far apart") << false << 10.2 << QStringList();
-        QTest::newRow("locked, far apart") << true << 10.2 << onTheLeaders;
+        QTest::newRow("locked") << true << 10.0 << onTheLeaders << 1.0;
+        QTest::newRow("unlocked, in step") << false << 10.0 << onTheLeaders << 1.0;
+        QTest::newRow("unlocked, a frame ahead") << false << 10.04 << onTheLeaders << 1.0;
+        QTest::newRow("unlocked, far apart") << false << 10.2 << QStringList() << 1.0;
+        QTest::newRow("locked, far apart") << true << 10.2 << onTheLeaders << 1.0;
+        // 10.03 s of the leader are 12.5375 s of a pane at rate 1.25
+        const QStringList atItsRate{"setCurrentTime 1128375/90000"};
+        QTest::newRow("unlocked, in step at its rate") << false << 12.5 << atItsRate << 1.25;
+        QTest::newRow("locked, at its rate") << true << 10.0 << atItsRate << 1.25;
     }
 
     void panesStoppedTogetherStandOnTheLeadersFrame()
@@ -264,8 +281,10 @@ private Q_SLOTS:
         QFETCH(bool, locked);
         QFETCH(double, playedAt);
         QFETCH(QStringList, put);
+        QFETCH(double, rate);
         LockFixture f;
         f.offsets = {{3, 500}};
+        f.rates = {{2, rate}};
         f.movieOf(3)->moveTo(at600(10.5));
         f.movieOf(2)->moveTo(at600(playedAt));
         f.lock.setEnabled(locked);
