@@ -13,7 +13,7 @@ namespace tetrapan {
 
 namespace {
 
-constexpr int ExportNiceness = 10;
+constexpr int ExportNiceness = 19;
 
 } // namespace
 
