@@ -29,6 +29,10 @@ enum class ExportFormat { Mp4, WebM, Matroska };
 
 enum class ExportSound { None, OnePane, HeardPanes };
 
+// Burned into each pane: nothing; its file name and time; or the time of day it was filmed (the movie's
+// recorded creation time, else its file's last change less its length, plus the pane's time).
+enum class ExportLabels { None, NameAndTime, WallClock };
+
 // Everything an export needs, in plain values, so the window and a command line can both fill it in.
 struct ExportJob {
     std::array<ExportPane, 4> panes;
@@ -40,8 +44,8 @@ struct ExportJob {
     ExportFormat format = ExportFormat::Mp4;
     int quality = 70; // 0 (smallest file) to 100 (best picture)
     ExportSound sound = ExportSound::HeardPanes;
-    int soundPane = 0;   // with ExportSound::OnePane
-    bool labels = false; // each pane's file name and time burned in
+    int soundPane = 0; // with ExportSound::OnePane
+    ExportLabels labels = ExportLabels::None;
     QString outputPath;
 };
 

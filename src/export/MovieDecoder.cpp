@@ -83,6 +83,10 @@ bool MovieDecoder::open(const QString& path, QString* reason)
     const double pixelAspect = pixelShape.num > 0 ? av_q2d(pixelShape) : 1.0;
     if (codec_->width > 0 && codec_->height > 0)
         aspect_ = pixelAspect * codec_->width / codec_->height;
+    if (const AVDictionaryEntry* created = av_dict_get(format_->metadata, "creation_time", nullptr, 0))
+        filmedAt_ = QDateTime::fromString(QString::fromLatin1(created->value), Qt::ISODateWithMs);
+    if (!filmedAt_.isValid())
+        filmedAt_ = fileNames::facts(path).modified.addMSecs(-qint64(duration_ * 1000));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSize>
 #include <QString>
 
@@ -28,6 +29,9 @@ public:
     double durationSeconds() const { return duration_; }
     // The picture's width over height as shown (its pixels' shape taken into account).
     double aspect() const { return aspect_; }
+    // When the movie's first picture was filmed, as well as it can tell: the container's creation time, or
+    // else the file's last change less the movie's length (a camera writes until it stops).
+    QDateTime filmedAt() const { return filmedAt_; }
 
     // Starts reading at the key frame at or before the time.
     bool seek(double seconds, QString* reason);
@@ -53,6 +57,7 @@ private:
     int rateDen_ = 1;
     double duration_ = 0;
     double aspect_ = 1;
+    QDateTime filmedAt_;
 };
 
 // Words for an FFmpeg error code.

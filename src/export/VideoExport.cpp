@@ -274,11 +274,15 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
             if (!frame)
                 return failed(QStringLiteral("Pane %1's movie cannot be read: %2.").arg(i + 1).arg(why));
             drawPicture(picture, pane, frame);
-            if (job.labels) {
-                const double shownTime = std::clamp(paneTime, 0.0, pane.pictures->durationSeconds());
-                drawLabel(picture, job.panes[size_t(i)].place,
-                          pane.name + QStringLiteral("  ") + clockText(shownTime));
-            }
+            const double shownTime = std::clamp(paneTime, 0.0, pane.pictures->durationSeconds());
+            if (job.labels == ExportLabels::NameAndTime)
+                drawLabel(picture, described.place, pane.name + QStringLiteral("  ") + clockText(shownTime));
+            else if (job.labels == ExportLabels::WallClock && pane.pictures->filmedAt().isValid())
+                drawLabel(picture, described.place,
+                          pane.pictures->filmedAt()
+                              .addMSecs(std::llround(shownTime * 1000))
+                              .toLocalTime()
+                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
         }
         if (!output.writePicture(picture, n, &why))
             return failed(why);

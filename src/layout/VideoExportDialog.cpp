@@ -1,6 +1,5 @@
 #include "layout/VideoExportDialog.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -19,8 +18,7 @@ constexpr int MixedSound = -1;
 
 VideoExportDialog::VideoExportDialog(QSize panesShown, const std::array<bool, 4>& withMovie, QWidget* parent)
     : QDialog(parent), size_(new QComboBox(this)), rate_(new QComboBox(this)), format_(new QComboBox(this)),
-      quality_(new QSlider(Qt::Horizontal, this)), sound_(new QComboBox(this)),
-      labels_(new QCheckBox(QStringLiteral("Each pane's file name and time"), this))
+      quality_(new QSlider(Qt::Horizontal, this)), sound_(new QComboBox(this)), labels_(new QComboBox(this))
 {
     setWindowTitle(QStringLiteral("Export Video"));
     size_->addItem(
@@ -44,6 +42,9 @@ VideoExportDialog::VideoExportDialog(QSize panesShown, const std::array<bool, 4>
             sound_->addItem(QStringLiteral("Pane %1's").arg(i + 1), i);
     }
     sound_->addItem(QStringLiteral("None"), NoSound);
+    labels_->addItem(QStringLiteral("None"), int(ExportLabels::None));
+    labels_->addItem(QStringLiteral("Each pane's file name and time"), int(ExportLabels::NameAndTime));
+    labels_->addItem(QStringLiteral("The time of day each pane was filmed"), int(ExportLabels::WallClock));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Export…"));
@@ -71,7 +72,7 @@ ExportChoices VideoExportDialog::choices() const
                    : sound == MixedSound ? ExportSound::HeardPanes
                                          : ExportSound::OnePane;
     chosen.soundPane = std::max(sound, 0);
-    chosen.labels = labels_->isChecked();
+    chosen.labels = ExportLabels(labels_->currentData().toInt());
     return chosen;
 }
 

@@ -6,7 +6,6 @@
 
 #include <array>
 
-class QCheckBox;
 class QComboBox;
 class QSlider;
 
@@ -21,7 +20,7 @@ struct ExportChoices {
     int quality = 70;
     ExportSound sound = ExportSound::HeardPanes;
     int soundPane = 0;
-    bool labels = false;
+    ExportLabels labels = ExportLabels::None;
 };
 
 // File > Export Video…'s options.
@@ -39,7 +38,7 @@ private:
     QComboBox* format_;
     QSlider* quality_;
     QComboBox* sound_;
-    QCheckBox* labels_;
+    QComboBox* labels_;
 };
 
 } // namespace tetrapan

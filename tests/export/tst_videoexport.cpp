@@ -104,7 +104,8 @@ private slots:
         job.sound = sound;
         job.soundPane = 1;
         job.panes[1].rate = secondPaneRate;
-        job.labels = format == ExportFormat::Mp4; // labels sit at the bottom, clear of the barcodes
+        // labels sit at the bottom, clear of the barcodes
+        job.labels = format == ExportFormat::Mp4 ? ExportLabels::NameAndTime : ExportLabels::WallClock;
         if (emptyLastPane)
             job.panes[3].filePath.clear();
         // enlarged twice around the picture's top right quarter's centre: the right half of the barcode
