@@ -28,8 +28,9 @@ SnapshotNotice::SnapshotNotice(Scheduler& scheduler, FileViewer& fileViewer, QWi
     showFolder_->setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QStringLiteral("Snapshot"));
     connect(showFolder_, &QAbstractButton::clicked, this, [this] {
-        fileViewer_.selectFile(fileToShow_);
         hide();
+        if (const std::function<void()> action = std::exchange(action_, {}))
+            action();
     });
     hide();
     parent->installEventFilter(this);
@@ -45,12 +46,28 @@ void SnapshotNotice::showSaved(const QStringList& paths)
     if (paths.isEmpty())
         return;
     const QString folder = QDir::toNativeSeparators(QFileInfo(paths.first()).absolutePath());
-    showMessage(QStringLiteral("Snapshot saved in %1").arg(folder), paths.first());
+    showMessage(QStringLiteral("Snapshot saved in %1").arg(folder), QStringLiteral("Show Folder"),
+                [this, file = paths.first()] { fileViewer_.selectFile(file); });
 }
 
 void SnapshotNotice::showNotTaken(const QString& why)
 {
-    showMessage(why, QString());
+    showMessage(why, QString(), {});
+}
+
+void SnapshotNotice::showChanged(const QString& text, std::function<void()> undo)
+{
+    showMessage(text, QStringLiteral("Undo"), std::move(undo), ChangeShowDuration);
+    showsChange_ = true;
+}
+
+void SnapshotNotice::withdrawChange()
+{
+    if (!showsChange_)
+        return;
+    showsChange_ = false;
+    action_ = {};
+    hide();
 }
 
 QString SnapshotNotice::text() const
@@ -63,17 +80,20 @@ QAbstractButton* SnapshotNotice::showFolderButton() const
     return showFolder_;
 }
 
-void SnapshotNotice::showMessage(const QString& text, const QString& fileToShow)
+void SnapshotNotice::showMessage(const QString& text, const QString& buttonText, std::function<void()> action,
+                                 std::chrono::milliseconds duration)
 {
     label_->setText(text);
     label_->setToolTip(text);
-    fileToShow_ = fileToShow;
-    showFolder_->setVisible(!fileToShow.isEmpty());
+    action_ = std::move(action);
+    showsChange_ = false;
+    showFolder_->setText(buttonText);
+    showFolder_->setVisible(bool(action_));
     place();
     show();
     raise();
     scheduler_.cancel(hideTask_);
-    hideTask_ = scheduler_.scheduleAfter(ShowDuration, [this] {
+    hideTask_ = scheduler_.scheduleAfter(duration, [this] {
         hideTask_ = Scheduler::NoTask;
         hide();
     });

@@ -38,6 +38,34 @@ private:
     bool first_ = true;
 };
 
+// The user's choice when a step opened (given back by undo: the first child, undone last) or when it closed
+// (given back by redo: the last child, redone last). It only notes it: the choice is given back once the
+// stack has finished, since choosing may change the library, which must not happen in the middle of a replay.
+class ChoiceCommand : public QUndoCommand {
+public:
+    ChoiceCommand(ObjectContext& context, QVariant choice, bool opening)
+        : context_(context), choice_(std::move(choice)), opening_(opening)
+    {
+    }
+
+    void undo() override
+    {
+        if (opening_)
+            context_.choiceToGiveBack_ = choice_;
+    }
+    void redo() override
+    {
+        if (!opening_ && !std::exchange(first_, false))
+            context_.choiceToGiveBack_ = choice_;
+    }
+
+private:
+    ObjectContext& context_;
+    QVariant choice_;
+    bool opening_;
+    bool first_ = true;
+};
+
 namespace {
 
 QVariant coerce(const QVariant& value, AttributeType type)
@@ -82,6 +110,11 @@ ObjectContext::ObjectContext(StoreCoordinator& coordinator, QObject* parent)
     undoStack_.setUndoLimit(UndoLimit);
     if (!records_.isEmpty())
         nextId_ = records_.lastKey() + 1;
+    connect(&undoStack_, &QUndoStack::indexChanged, this, [this] {
+        if (choiceToGiveBack_ && giveBackChoice_)
+            giveBackChoice_(*std::exchange(choiceToGiveBack_, std::nullopt));
+        choiceToGiveBack_.reset();
+    });
 }
 
 ObjectContext::~ObjectContext() = default;
@@ -121,6 +154,7 @@ void ObjectContext::perform(std::function<void()> redo, std::function<void()> un
     if (explicitGroupDepth_ == 0 && !autoGroupOpen_) {
         undoStack_.beginMacro(QString());
         autoGroupOpen_ = true;
+        openStep();
     }
     if (autoGroupOpen_ && !groupCloseQueued_) {
         groupCloseQueued_ = true;
@@ -134,8 +168,28 @@ void ObjectContext::processPendingChanges()
     groupCloseQueued_ = false;
     if (autoGroupOpen_) {
         autoGroupOpen_ = false;
+        closeStep();
         undoStack_.endMacro();
     }
+}
+
+void ObjectContext::setStepChoice(std::function<QVariant()> take,
+                                  std::function<void(const QVariant&)> giveBack)
+{
+    takeChoice_ = std::move(take);
+    giveBackChoice_ = std::move(giveBack);
+}
+
+void ObjectContext::openStep()
+{
+    if (takeChoice_)
+        undoStack_.push(new ChoiceCommand(*this, takeChoice_(), true));
+}
+
+void ObjectContext::closeStep()
+{
+    if (takeChoice_)
+        undoStack_.push(new ChoiceCommand(*this, takeChoice_(), false));
 }
 
 void ObjectContext::beginUndoGroup(const QString& name)
@@ -143,7 +197,8 @@ void ObjectContext::beginUndoGroup(const QString& name)
     if (explicitGroupDepth_ == 0)
         processPendingChanges();
     undoStack_.beginMacro(name);
-    ++explicitGroupDepth_;
+    if (explicitGroupDepth_++ == 0)
+        openStep();
 }
 
 void ObjectContext::endUndoGroup()
@@ -151,13 +206,16 @@ void ObjectContext::endUndoGroup()
     Q_ASSERT(explicitGroupDepth_ > 0);
     if (explicitGroupDepth_ == 0)
         return;
-    --explicitGroupDepth_;
+    if (--explicitGroupDepth_ == 0)
+        closeStep();
     undoStack_.endMacro();
 }
 
 void ObjectContext::noteChange()
 {
     ++changeCount_;
+    if (!noting_)
+        usersChangeCount_ = changeCount_;
     Q_EMIT changed();
 }
 
@@ -219,8 +277,11 @@ void ObjectContext::setValueUnrecorded(ObjectId id, const QString& key, const QV
         return;
     const QVariant newValue = coerce(value, attribute->type);
     const QVariant oldValue = this->value(id, key);
-    if (newValue != oldValue || newValue.isValid() != oldValue.isValid())
+    if (newValue != oldValue || newValue.isValid() != oldValue.isValid()) {
+        noting_ = true;
         rawSetAttribute(id, key, newValue);
+        noting_ = false;
+    }
 }
 
 ObjectId ObjectContext::relatedObject(ObjectId id, const QString& key) const

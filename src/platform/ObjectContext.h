@@ -9,6 +9,7 @@
 #include <QUndoStack>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace tetrapan {
@@ -58,6 +59,8 @@ public:
                                                      const Predicate& predicate = {}) const;
 
     bool hasChanges() const { return changeCount_ != savedChangeCount_; }
+    // Changes other than those set unrecorded, which are the program's notes rather than the user's work.
+    bool hasUsersChanges() const { return usersChangeCount_ > savedChangeCount_; }
     // Editors in progress (a tree row being renamed) register here so a save can finish them first.
     int addEditingCommitter(std::function<bool()> commit);
     void removeEditingCommitter(int handle);
@@ -70,6 +73,10 @@ public:
     void endUndoGroup();
     // Closes the step of the current event-loop turn; called by the event loop, and by tests.
     void processPendingChanges();
+    // What the user had chosen (the tree's selection) is kept with each step: taken as the step opens and
+    // as it closes, given back by undo (the first) and redo (the second) once the stack has finished, so
+    // the user sees what he takes back, whatever made the step.
+    void setStepChoice(std::function<QVariant()> take, std::function<void(const QVariant&)> giveBack);
 
     // The whole content, for the store and for benchmarks.
     const RecordMap& records() const { return records_; }
@@ -88,11 +95,14 @@ private:
     template <typename Take>
     void forEachMatching(const QString& entityName, const Predicate& predicate, Take take) const;
     friend class ContextCommand;
+    friend class ChoiceCommand;
 
     const Record& record(ObjectId id) const;
     const RelationshipDescription& relationship(ObjectId id, const QString& key) const;
     void perform(std::function<void()> redo, std::function<void()> undo);
     void noteChange();
+    void openStep();
+    void closeStep();
 
     void rawInsert(ObjectId id, const Record& record);
     void rawRemove(ObjectId id);
@@ -107,6 +117,8 @@ private:
     ObjectId nextId_ = 1;
     quint64 changeCount_ = 0;
     quint64 savedChangeCount_ = 0;
+    quint64 usersChangeCount_ = 0;
+    bool noting_ = false;
     QUndoStack undoStack_;
     bool autoGroupOpen_ = false;
     bool groupCloseQueued_ = false;
@@ -114,6 +126,9 @@ private:
     bool replaying_ = false;
     int nextCommitterHandle_ = 1;
     QList<std::pair<int, std::function<bool()>>> committers_;
+    std::function<QVariant()> takeChoice_;
+    std::function<void(const QVariant&)> giveBackChoice_;
+    std::optional<QVariant> choiceToGiveBack_;
 };
 
 } // namespace tetrapan

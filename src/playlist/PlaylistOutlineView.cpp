@@ -27,7 +27,11 @@ PlaylistOutlineView::PlaylistOutlineView(SettingsDomain& settings, Scheduler& sc
 {
 }
 
-PlaylistOutlineView::~PlaylistOutlineView() = default;
+PlaylistOutlineView::~PlaylistOutlineView()
+{
+    if (playlistTreeController)
+        context().setStepChoice({}, {});
+}
 
 ObjectContext& PlaylistOutlineView::context() const
 {
@@ -62,6 +66,14 @@ void PlaylistOutlineView::awakeFromNib()
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PlaylistOutlineView::scrollToSelection);
     connect(this, &QTreeView::collapsed, this, &PlaylistOutlineView::selectionWillHide);
+
+    // every step of Edit > Undo keeps the row chosen before and after it, and gives it back with the panes
+    context().setStepChoice(
+        [this] {
+            const QList<ObjectId> selected = playlistTreeController->selectedObjects();
+            return QVariant::fromValue(selected.isEmpty() ? NoObject : selected.front());
+        },
+        [this](const QVariant& node) { choose(node.value<ObjectId>()); });
 
     drag_.reset();
     restoreLastState_ = false;
@@ -232,9 +244,18 @@ ObjectId PlaylistOutlineView::adjacentPlaylist(int direction) const
 void PlaylistOutlineView::selectAdjacentPlaylist(int direction)
 {
     const ObjectId playlist = adjacentPlaylist(direction);
-    if (playlist == NoObject)
+    if (playlist != NoObject)
+        choose(playlist);
+}
+
+void PlaylistOutlineView::choose(ObjectId node)
+{
+    const QModelIndex index = indexOfItem(node);
+    if (!index.isValid()) {
+        selectionModel()->clear();
+        setFilelistPredicateWithPlaylist(false);
         return;
-    const QModelIndex index = indexOfItem(playlist);
+    }
     QModelIndexList folders;
     for (QModelIndex folder = index.parent(); folder.isValid(); folder = folder.parent())
         folders.prepend(folder);

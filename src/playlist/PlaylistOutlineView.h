@@ -69,6 +69,8 @@ public:
     ObjectId adjacentPlaylist(int direction) const;
     // Selects it, opening the folders that hold it, and hands it to the panes.
     void selectAdjacentPlaylist(int direction);
+    // The same for any node; NoObject (or a node not in the tree) leaves nothing chosen.
+    void choose(ObjectId node);
 
     // Queries for the playlist and control windows
     bool isDisplay() const;

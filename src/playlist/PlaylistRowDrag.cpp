@@ -58,12 +58,13 @@ bool PlaylistRowDrag::acceptDrop(const QMimeData* data, ObjectId target, int chi
             view_.removeItemfromParent(dragOutParentItem_, dragOutItem_);
         if (childIndex != -1)
             view_.resetItemIndex(dragOutItem_, dragOutParentItem_, target, childIndex);
+        // chosen again within the step, which its redo gives back
+        view_.playlistTreeController->rearrangeObjects();
+        if (childIndex == -1 && view_.isFolder(target))
+            view_.expand(view_.indexOfItem(target));
+        if (dragOutSelected_)
+            view_.selectRowOfItem(dragOutSelectedItem_);
     }
-    view_.playlistTreeController->rearrangeObjects();
-    if (childIndex == -1 && view_.isFolder(target))
-        view_.expand(view_.indexOfItem(target));
-    if (dragOutSelected_)
-        view_.selectRowOfItem(dragOutSelectedItem_);
     view_.setFilelistPredicateWithPlaylist(false);
     return true;
 }

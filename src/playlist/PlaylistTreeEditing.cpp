@@ -34,6 +34,7 @@ ObjectId PlaylistTreeEditing::addNode(bool folder, const QString& title)
     const ObjectId reference = row >= 0 ? view_.itemAtRow(row) : NoObject;
     ObjectId node = NoObject;
     {
+        // the new row is chosen within the step, so that its redo chooses it again
         UndoStep step(view_.context(),
                       folder ? QStringLiteral("Add Folder") : QStringLiteral("Add Playlist"));
         node = folder ? view_.createDirectory() : view_.createFile();
@@ -43,11 +44,11 @@ ObjectId PlaylistTreeEditing::addNode(bool folder, const QString& title)
             view_.context().setValue(node, LibrarySchema::Title,
                                      LibraryRules::uniqueTitle(view_.context(), parent, title, node));
         }
+        view_.playlistTreeController->rearrangeObjects();
+        if (view_.isFolder(reference))
+            view_.expandRecursively(view_.indexOfItem(reference));
+        view_.selectRowOfItem(node);
     }
-    view_.playlistTreeController->rearrangeObjects();
-    if (view_.isFolder(reference))
-        view_.expandRecursively(view_.indexOfItem(reference));
-    view_.selectRowOfItem(node);
     if (title.isEmpty())
         view_.editSelectedRow();
     view_.setFilelistPredicateWithPlaylist(false);

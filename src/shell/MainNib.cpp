@@ -20,6 +20,7 @@
 #include "panes/PaneTimeline.h"
 #include "panes/PlaybackSpeed.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/PanePositions.h"
 #include "panes/SnapshotNotice.h"
 #include "panes/SyncLock.h"
 #include "panes/TimelineBar.h"
@@ -66,6 +67,8 @@ MainNib::~MainNib()
     paneNudge_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
+    appDelegate_->panePositions = nullptr;
+    panePositions_.reset();
     paneTimeline_.reset();
     movieFilesOpener_.reset();
     viewPrefs_.reset();
@@ -116,6 +119,7 @@ void MainNib::instantiate()
         cmMovieViews_[viewNo - 1] = new CMMovieView(pane);
     }
     syncLock_ = std::make_unique<SyncLock>(services_.scheduler, *movController_);
+    panePositions_ = std::make_unique<PanePositions>(*movController_);
     paneTimeline_ = std::make_unique<PaneTimeline>(*movController_, services_.scheduler);
     timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler, services_.settings);
     mainWindow_->setTimelineBar(timelineBar_);
@@ -151,6 +155,7 @@ void MainNib::connectOutlets()
     MainWindow* window = mainWindow_.get();
     delegate->window = window;
     delegate->olvPlaylist = olvPlaylist_;
+    delegate->panePositions = panePositions_.get();
     windowWiring::connectPlaylistWindow(*this, services_.scheduler);
 
     tbArrayController_->filelistArrayController = filelistArrayController_.get();

@@ -28,6 +28,7 @@ class PlaylistWindow;
 class PrefsWindow;
 class QTMovieSubView;
 class SyncLock;
+class PanePositions;
 class PaneTimeline;
 class PlaybackSpeed;
 class PaneNudge;
@@ -108,6 +109,7 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    PanePositions& panePositions() { return *panePositions_; }
     PaneNudge& paneNudge() { return *paneNudge_; }
 
     void showWindows();
@@ -163,6 +165,8 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    // where each playlist's panes stood; kept at quit through the delegate
+    std::unique_ptr<PanePositions> panePositions_;
     // File > Export Video; reads the panes and the time line, so it goes before them
     std::unique_ptr<VideoExporter> videoExporter_;
     // moves one pane's offset, with the lock's knowledge; the pane menus reach it

@@ -12,6 +12,8 @@
 #include "playlist/UndoStep.h"
 
 #include <QFileInfo>
+#include <QMap>
+#include <QUndoStack>
 #include <QPointer>
 
 namespace tetrapan {
@@ -87,7 +89,12 @@ void MovieFilesOpener::placing(const QStringList& given)
     // Opening, the new playlist it may need and its entries are one step for Edit > Undo; it stays open
     // while the files open.
     step_ = std::make_unique<UndoStep>(context, QStringLiteral("Open Movies"));
-    if (!library->isPlaylistSelected()) {
+    changedTitle_.clear();
+    if (library->isPlaylistSelected()) {
+        changedTitle_ =
+            context.value(library->getSelectedObjects(LibrarySchema::Playlist).front(), LibrarySchema::Title)
+                .toString();
+    } else {
         playlistTree_->addPlaylistNamed(playlistTitleFor(paths));
         // the new playlist is empty: its load empties the panes now, not after the files are in
         movController_.loadPendingPlaylist();
@@ -104,12 +111,13 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
     struct Answers {
         int waiting = 1;
         QStringList problems;
+        QMap<int, QString> changed;
     };
     auto answers = std::make_shared<Answers>();
     QPointer<MovieFilesOpener> alive(this);
     auto answered = [alive, answers, paths] {
         if (--answers->waiting == 0 && alive)
-            alive->placed(paths, answers->problems);
+            alive->placed(paths, answers->problems, answers->changed.values());
     };
     for (int viewNo = 1; viewNo <= paths.size(); ++viewNo) {
         QTMovieSubView* pane = movController_.qtView(viewNo);
@@ -126,19 +134,35 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
         const QString kept = pane->filePath().isEmpty()
                                  ? QString()
                                  : QStringLiteral("Pane %1 keeps %2.").arg(viewNo).arg(QFileInfo(pane->filePath()).fileName());
-        pane->placing().placeMovieFile(path, uniqueId,
-                             [answers, answered, kept](QTMovieSubView::OpenOutcome outcome, const QString& problem) {
-                                 if (outcome == QTMovieSubView::OpenOutcome::Refused)
-                                     answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
-                                 answered();
-                             });
+        const QString now =
+            QStringLiteral("pane %1 now shows %2").arg(viewNo).arg(QFileInfo(path).fileName());
+        pane->placing().placeMovieFile(
+            path, uniqueId,
+            [answers, answered, kept, now, viewNo](QTMovieSubView::OpenOutcome outcome,
+                                                   const QString& problem) {
+                if (outcome == QTMovieSubView::OpenOutcome::Refused)
+                    answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
+                else if (outcome == QTMovieSubView::OpenOutcome::Opened)
+                    answers->changed.insert(viewNo, now);
+                answered();
+            });
     }
     answered();
 }
 
-void MovieFilesOpener::placed(const QStringList& paths, const QStringList& problems)
+void MovieFilesOpener::placed(const QStringList& paths, const QStringList& problems,
+                              const QStringList& changed)
 {
+    const bool closesStep = step_ != nullptr;
     step_.reset();
+    TBArrayController* library = movController_.tbArrayController();
+    if (closesStep && library && !changedTitle_.isEmpty() && !changed.isEmpty()) {
+        // the step just closed is the last one done
+        const QUndoStack* stack = library->getManagedObjectContext(LibrarySchema::Playlist)->undoManager();
+        changeStep_ = stack->command(stack->index() - 1);
+        Q_EMIT playlistChanged(QStringLiteral("Playlist \u201C%1\u201D: %2.")
+                                   .arg(changedTitle_, changed.join(QStringLiteral(", "))));
+    }
     if (!problems.isEmpty())
         dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
                                         problems.join(QLatin1Char('\n')));
@@ -146,6 +170,16 @@ void MovieFilesOpener::placed(const QStringList& paths, const QStringList& probl
     placing_ = false;
     if (!pending_.isEmpty())
         schedulePlacing();
+}
+
+void MovieFilesOpener::undoChange()
+{
+    TBArrayController* library = movController_.tbArrayController();
+    QUndoStack* stack =
+        library ? library->getManagedObjectContext(LibrarySchema::Playlist)->undoManager() : nullptr;
+    if (stack && changeStep_ && stack->index() > 0 && stack->command(stack->index() - 1) == changeStep_)
+        stack->undo();
+    changeStep_ = nullptr;
 }
 
 QStringList MovieFilesOpener::movieMimeTypes()

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <memory>
 
+class QUndoCommand;
+
 namespace tetrapan {
 
 class DialogPresenter;
@@ -21,7 +23,9 @@ class UndoStep;
 // selected playlist in order. With no playlist selected, or a folder, they get a new playlist of their own
 // (in that folder), named after the first file. More than four are refused as a whole. Files that cannot be
 // opened are named together in one alert once all have answered; their panes and entries stay as they were.
-// One opening is one undo step.
+// One opening is one undo step. An opening that changed panes of a playlist the user already had says so
+// (playlistChanged), and undoChange takes exactly that step back; a playlist made for the files changed
+// nothing the user had, and is shown chosen in the tree, so it says nothing.
 //
 // While the coordinator is about to load a playlist (at start, the one chosen at the last quit), the files
 // wait for that load, which would otherwise come after them and load the panes again. They are placed from
@@ -49,10 +53,14 @@ public:
     static QString playlistTitleFor(const QStringList& paths);
     // Files wait, or open.
     bool hasPendingFiles() const;
+    // Undoes the last opening that changed a playlist, while it is still the last step done.
+    void undoChange();
 
 Q_SIGNALS:
     // One request's files were placed, or refused.
     void filesOpened(const QStringList& paths);
+    // An opening put files into panes of a playlist the user had: the playlist and those panes, in words.
+    void playlistChanged(const QString& notice);
 
 private:
     void schedulePlacing();
@@ -60,8 +68,8 @@ private:
     // One request; it ends in placed, at once or once its files have opened.
     void placing(const QStringList& given);
     void placeInPanes(const QStringList& paths, const QString& uniqueId);
-    // problems: the files that could not be placed, each "<file>: <why>".
-    void placed(const QStringList& paths, const QStringList& problems);
+    // problems: the files that could not be placed, each "<file>: <why>"; changed: "pane n now shows f".
+    void placed(const QStringList& paths, const QStringList& problems, const QStringList& changed = {});
 
     MovController& movController_;
     Scheduler& scheduler_;
@@ -71,6 +79,9 @@ private:
     Scheduler::TaskId placeTask_ = Scheduler::NoTask;
     bool placing_ = false;
     std::unique_ptr<UndoStep> step_;
+    // The playlist the files went into, "" for one made for them.
+    QString changedTitle_;
+    const QUndoCommand* changeStep_ = nullptr;
 };
 
 } // namespace tetrapan

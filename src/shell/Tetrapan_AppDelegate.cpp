@@ -253,6 +253,8 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
         return TerminateNow;
     if (olvPlaylist)
         olvPlaylist->storeLastState();
+    if (panePositions)
+        panePositions->storeLastState();
     if (!managedObjectContext_)
         return TerminateNow;
     ObjectContext& context = *managedObjectContext_;
@@ -261,7 +263,8 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
     if (!context.hasChanges())
         return TerminateNow;
     StoreError error;
-    if (context.save(error))
+    // where the panes stood is worth a save, not a question
+    if (context.save(error) || !context.hasUsersChanges())
         return TerminateNow;
     return quitUnsaved(context, error);
 }
@@ -327,7 +330,8 @@ void Tetrapan_AppDelegate::autosave()
 {
     autosaveTask_ = Scheduler::NoTask;
     ObjectContext* context = managedObjectContext_.get();
-    if (!context || !context->hasChanges())
+    // the program's own notes (where the panes stood) wait for the user's next change, or the quit
+    if (!context || !context->hasUsersChanges())
         return;
     // an edit in progress is left alone; the next pause saves it
     StoreError error;

@@ -44,6 +44,7 @@ public:
     // outlets
     QWidget* window = nullptr;
     LastStateKeeper* olvPlaylist = nullptr;
+    LastStateKeeper* panePositions = nullptr;
 
     // Tells the user about a settings file found damaged at start.
     void awakeFromNib();

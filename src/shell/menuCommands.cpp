@@ -117,6 +117,14 @@ void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter,
     SnapshotNotice* notice = &nib.snapshotNotice();
     QObject::connect(snapshot, &PaneSnapshot::snapshotFinished, notice, &SnapshotNotice::showSaved);
     QObject::connect(snapshot, &PaneSnapshot::snapshotNotTaken, notice, &SnapshotNotice::showNotTaken);
+    // and which panes an opening changed, with Undo while that opening is the last step done
+    QObject::connect(opener, &MovieFilesOpener::playlistChanged, notice,
+                     [notice, opener](const QString& text) {
+                         notice->showChanged(text, [opener] { opener->undoChange(); });
+                     });
+    QObject::connect(
+        coordinator->tbArrayController()->getManagedObjectContext(LibrarySchema::Playlist)->undoManager(),
+        &QUndoStack::indexChanged, notice, &SnapshotNotice::withdrawChange);
     // the panes as laid out, into one video
     VideoExporter* exporter = &nib.videoExporter();
     QObject::connect(window->exportVideoAction(), &QAction::triggered, exporter,

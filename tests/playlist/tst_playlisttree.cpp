@@ -229,6 +229,64 @@ private Q_SLOTS:
                  1);
     }
 
+    // Edit > Undo gives back the row chosen before the step, Redo the one chosen after it, and the panes
+    // show it, whatever was chosen since.
+    void undoAndRedoGiveBackTheChoice_data()
+    {
+        QTest::addColumn<QString>("outline");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("afterUndo");
+        QTest::addColumn<QString>("afterRedo");
+        const auto row = [](const char* name, const char* outline, const char* chosen, const char* step,
+                            const char* undone, const char* redone) {
+            QTest::newRow(name) << QString(outline) << QString(chosen) << QString(step) << QString(undone)
+                                << QString(redone);
+        };
+        row("new playlist", "a,b", "a", "playlist", "*a,b", "a,b,*New Playlist");
+        row("new folder", "a,b", "b", "folder", "a,*b", "a,b,*New Folder");
+        row("delete", "a,b", "b", "delete", "a,*b", "a");
+        row("rename, then another chosen", "a,b", "a", "rename", "*a,b", "*c,b");
+        row("move into a folder, then another chosen", "F/,a,b", "a", "move", "F,*a,b", "F,*a,b");
+    }
+    void undoAndRedoGiveBackTheChoice()
+    {
+        QFETCH(QString, outline);
+        QFETCH(QString, chosen);
+        QFETCH(QString, step);
+        AppFixture app;
+        QVERIFY(app.show(outline));
+        app.choose(chosen);
+        if (step == QLatin1String("playlist") || step == QLatin1String("folder")) {
+            step == QLatin1String("folder") ? app.tree().addFolder() : app.tree().addFile();
+            app.tree().closePersistentEditor(app.tree().currentIndex());
+        } else if (step == QLatin1String("delete")) {
+            app.dialogs.alertAnswers = {DialogPresenter::FirstButton};
+            app.tree().removeItem();
+            app.scheduler.advance(PlaylistOutlineView::SelectAfterRemoveDelay);
+        } else if (step == QLatin1String("rename")) {
+            QVERIFY(app.tree().model()->setData(app.indexOf(chosen), QStringLiteral("c")));
+        } else {
+            QVERIFY(app.tree().writeItems({app.indexOf(chosen)}));
+            QVERIFY(app.tree().acceptDrop(treeDrag().get(), app.node(QStringLiteral("F")), -1));
+        }
+        app.ctx().processPendingChanges();
+        if (step == QLatin1String("rename") || step == QLatin1String("move"))
+            app.choose(QStringLiteral("b"));
+        const auto shown = [&app] {
+            app.scheduler.advance(MovController::ChangeDelay);
+            const int row = app.tree().selectedRow();
+            return app.coordinator().uniqueId() ==
+                   (row < 0 ? QString() : app.attr(app.tree().itemAtRow(row), "uniqueId"));
+        };
+        app.window().undoAction()->trigger();
+        QTEST(app.rows(), "afterUndo");
+        QVERIFY(shown());
+        app.window().redoAction()->trigger();
+        QTEST(app.rows(), "afterRedo");
+        QVERIFY(shown());
+    }
+
     void moving_data()
     {
         QTest::addColumn<QString>("selected");

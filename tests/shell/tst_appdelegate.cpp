@@ -237,7 +237,17 @@ private Q_SLOTS:
     void failingAutosaveSpeaksOnce()
     {
         AppFixture f;
+        // where the panes stood is the program's note: it tries no save of its own, and at quit asks nothing
+        f.playlist(QStringLiteral("A"));
+        const ObjectId entry = f.entry(QStringLiteral("A"), 1);
+        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        QVERIFY(QFile::remove(f.home.libraryFile()));
         QVERIFY(QDir().mkpath(f.home.libraryFile()));
+        f.ctx().setValueUnrecorded(entry, LibrarySchema::Position, 5000);
+        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(), int(Tetrapan_AppDelegate::TerminateNow));
+        QCOMPARE(f.dialogs.errors.size() + f.dialogs.alerts.size(), 0);
+
         f.playlist(QStringLiteral("A"));
         f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
         f.playlist(QStringLiteral("B"));

@@ -6,10 +6,14 @@
 #include "library/dialogExtension.h"
 #include "panes/CMMovieView.h"
 #include "panes/QTMovieSubView.h"
+#include "panes/SnapshotNotice.h"
 #include "platform/fileNames.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/commandLine.h"
+
+#include <QAbstractButton>
+#include <QToolButton>
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -110,25 +114,36 @@ private Q_SLOTS:
         QTest::addColumn<QString>("details");
         QTest::addColumn<QString>("made");      // the new playlist's rows, as the tree shows them
         QTest::addColumn<QStringList>("panes"); // none: as they were
+        // over the panes, with Undo, when panes of a playlist the user had changed; a playlist made for the
+        // files changed nothing of his
+        QTest::addColumn<QString>("notice");
         namespace de = dialogExtension;
         const QStringList none;
+        const QString all = "Playlist \u201Ca\u201D: pane 1 now shows 1.mp4, pane 2 now shows 2.mp4, "
+                            "pane 3 now shows 3.mp4, pane 4 now shows 4.mp4.";
         QTest::newRow("five files") << "a" << givens(5) << QStringList{de::FiveOrMoreFilesAdded.message}
-                                    << given(5) << "" << givens(4);
+                                    << given(5) << "" << givens(4) << all;
         QTest::newRow("no playlist") << "" << givens(3) << none << ""
-                                     << "F,a,b,*1" << QStringList{given(1), given(2), given(3), QString()};
+                                     << "F,a,b,*1" << QStringList{given(1), given(2), given(3), QString()}
+                                     << "";
         QTest::newRow("a folder") << "F" << givens(2) << none << ""
-                                  << "F,x,*1,a,b" << QStringList{given(1), given(2), QString(), QString()};
+                                  << "F,x,*1,a,b" << QStringList{given(1), given(2), QString(), QString()}
+                                  << "";
         QTest::newRow("no playlist, its name taken")
             << "" << QStringList{"/given/a.mp4", QString()} << QStringList{de::CanNotCreateMovie.message}
             << "not a local file"
-            << "F,a,b,a 2,*a 3" << QStringList{"/given/a.mp4", "", "", ""};
-        QTest::newRow("four files") << "a" << givens(4) << none << ""
-                                    << "" << givens(4);
+            << "F,a,b,a 2,*a 3" << QStringList{"/given/a.mp4", "", "", ""} << "";
+        // a change made afterwards withdraws the notice: its Undo would take that change back instead
+        QTest::newRow("four files, then a change") << "a" << givens(4) << none << ""
+                                                   << "" << givens(4) << all;
         QTest::newRow("one cannot be opened, one is remote")
             << "a" << QStringList{given(1), Refused, QString(), given(4)}
             << QStringList{de::CanNotCreateMovie.message}
             << Refused + ": not found\nPane 2 keeps 2.mp4.\nnot a local file\nPane 3 keeps 3.mp4."
-            << "" << QStringList{given(1), clip(2), clip(3), given(4)};
+            << "" << QStringList{given(1), clip(2), clip(3), given(4)}
+            << "Playlist \u201Ca\u201D: pane 1 now shows 1.mp4, pane 4 now shows 4.mp4.";
+        QTest::newRow("the files shown already") << "a" << QStringList{clip(1), clip(2)} << none << ""
+                                                 << "" << QStringList{} << "";
     }
 
     void placing()
@@ -160,6 +175,25 @@ private Q_SLOTS:
         if (!made.isEmpty())
             QCOMPARE(app.rows(), made);
         QCOMPARE(entryPaths(app, app.coordinator().uniqueId()), panePaths(app));
+
+        SnapshotNotice& notice = app.nib->snapshotNotice();
+        QTEST(notice.isHidden() ? QString() : notice.text(), "notice");
+        if (notice.isHidden())
+            return;
+        QCOMPARE(notice.showFolderButton()->text(), QStringLiteral("Undo"));
+        app.scheduler.advance(MovController::ChangeDelay); // nothing the program does meanwhile withdraws it
+        const bool changedAfter = QTest::currentDataTag() == QByteArray("four files, then a change");
+        if (changedAfter) {
+            app.ctx().setValue(app.node(QStringLiteral("b")), LibrarySchema::Title, QStringLiteral("c"));
+            app.ctx().processPendingChanges();
+            QVERIFY(notice.isHidden());
+        } else {
+            QTest::mouseClick(notice.showFolderButton(), Qt::LeftButton);
+        }
+        QVERIFY(notice.isHidden());
+        app.scheduler.advance(MovController::ChangeDelay);
+        QCOMPARE(panePaths(app), changedAfter ? givens(4) : before);
+        QCOMPARE(entryPaths(app, app.uid(QStringLiteral("a"))), panePaths(app));
     }
 
     // One Edit > Undo takes an opening back whole: the playlist made for it, its entries, the panes and the
@@ -193,6 +227,17 @@ private Q_SLOTS:
         QCOMPARE(panePaths(app), QStringList(4));
         QCOMPARE(app.window().windowTitle(), QStringLiteral("Tetrapan"));
         QVERIFY(hint.isVisible());
+
+        // Redo chooses the playlist again, as chosen as a click makes it: the next file goes into it
+        app.window().redoAction()->trigger();
+        app.scheduler.advance(MovController::ChangeDelay);
+        QCOMPARE(app.rows(), QStringLiteral("*1"));
+        QVERIFY(app.playlistWindow().btnRemove()->isEnabled());
+        QCOMPARE(panePaths(app), QStringList({given(1), given(2), QString(), QString()}));
+        app.dialogs.openPanelAnswers = {{given(3)}};
+        app.window().openIntoPaneActions().at(2)->trigger();
+        QCOMPARE(panePaths(app), QStringList({given(1), given(2), given(3), QString()}));
+        QVERIFY(app.dialogs.alerts.isEmpty());
     }
 
     // File > Open Movie Into and an empty pane's menu put one file into one pane of the chosen playlist.
