@@ -13,8 +13,10 @@
 #include "palette/PrefsWindow.h"
 #include "palette/ViewControl.h"
 #include "palette/ViewPrefs.h"
+#include "panes/AlignNotice.h"
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
+#include "panes/PaneAligner.h"
 #include "panes/PaneNudge.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
@@ -40,6 +42,7 @@
 #include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
+#include "shell/alignCommands.h"
 #include "shell/menuCommands.h"
 #include "shell/windowWiring.h"
 #include "widgets/ListFontSize.h"
@@ -60,10 +63,14 @@ MainNib::~MainNib()
 {
     mainWindow_->setCloseRequestHandler({});
     mediaControls_.reset();
+    // its analysis ends before the panes it reads go
+    paneAligner_.reset();
     videoExporter_.reset();
     paneSnapshot_.reset();
-    for (CMMovieView* menu : cmMovieViews_)
+    for (CMMovieView* menu : cmMovieViews_) {
         menu->setPaneNudge(nullptr);
+        menu->setPaneAligner(nullptr);
+    }
     paneNudge_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
@@ -107,6 +114,8 @@ void MainNib::instantiate()
         fileViewer_ = desktopFileViewer_.get();
     }
     snapshotNotice_ = new SnapshotNotice(services_.scheduler, *fileViewer_, mainWindow_->centralWidget());
+    paneAligner_ = std::make_unique<PaneAligner>(*movController_);
+    alignNotice_ = new AlignNotice(services_.scheduler, mainWindow_->centralWidget());
     const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler,
                                     services_.dialogs, *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
@@ -239,6 +248,7 @@ void MainNib::awakeFromNib()
     menuCommands::connectSyncLock(*this, services_.settings);
     menuCommands::connectTimeline(*this, services_.settings);
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
+    alignCommands::connect(*this);
     menuCommands::connectNudge(*this);
 }
 

@@ -19,6 +19,8 @@ class MediaControls;
 class MovController;
 class MovieEngine;
 class MovieFilesOpener;
+class AlignNotice;
+class PaneAligner;
 class PaneSnapshot;
 class VideoExporter;
 class SnapshotNotice;
@@ -109,6 +111,8 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    PaneAligner& paneAligner() { return *paneAligner_; }
+    AlignNotice& alignNotice() { return *alignNotice_; }
     PanePositions& panePositions() { return *panePositions_; }
     PaneNudge& paneNudge() { return *paneNudge_; }
 
@@ -165,6 +169,10 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    // aligns the panes by sound or flash on a thread of its own; its notice, over the panes, is the main
+    // window's
+    std::unique_ptr<PaneAligner> paneAligner_;
+    AlignNotice* alignNotice_ = nullptr;
     // where each playlist's panes stood; kept at quit through the delegate
     std::unique_ptr<PanePositions> panePositions_;
     // File > Export Video; reads the panes and the time line, so it goes before them
