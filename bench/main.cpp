@@ -36,6 +36,8 @@ const Subcommand subcommands[] = {
      tetrapan::bench::runSlowOpen},
     {"align", "align 20 sets of four differently encoded cuts by sound and by a flash; four 10-minute files",
      tetrapan::bench::runAlign},
+    {"export", "export four 720p barcode panes with offsets, read every frame back, and cancel one at half way",
+     tetrapan::bench::runExport},
 };
 
 int usage()

@@ -12,6 +12,7 @@ floors=(
     "tetrapan_core:platform library"
     "tetrapan_engine:engine"
     "tetrapan_analysis:analysis"
+    "tetrapan_export:export"
     "tetrapan_gui:widgets panes layout playlist palette shell"
 )
 

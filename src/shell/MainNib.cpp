@@ -3,6 +3,7 @@
 #include "layout/ButtonForMenu.h"
 #include "layout/MenuFrameSet.h"
 #include "layout/SplitSubView.h"
+#include "layout/VideoExporter.h"
 #include "layout/ViewMain.h"
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
@@ -64,6 +65,7 @@ MainNib::~MainNib()
     mediaControls_.reset();
     // its analysis ends before the panes it reads go
     paneAligner_.reset();
+    videoExporter_.reset();
     paneSnapshot_.reset();
     for (CMMovieView* menu : cmMovieViews_) {
         menu->setPaneNudge(nullptr);
@@ -131,6 +133,9 @@ void MainNib::instantiate()
     timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler, services_.settings);
     mainWindow_->setTimelineBar(timelineBar_);
     playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
+    videoExporter_ = std::make_unique<VideoExporter>(*movController_, *paneTimeline_, services_.dialogs,
+                                                     services_.scheduler, mainWindow_->spvMain(),
+                                                     mainWindow_->centralWidget());
     paneNudge_ = std::make_unique<PaneNudge>(*movController_, *syncLock_);
     for (CMMovieView* menu : cmMovieViews_)
         menu->setPaneNudge(paneNudge_.get());

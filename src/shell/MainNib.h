@@ -22,6 +22,7 @@ class MovieFilesOpener;
 class AlignNotice;
 class PaneAligner;
 class PaneSnapshot;
+class VideoExporter;
 class SnapshotNotice;
 class PlaylistOutlineView;
 class PlaylistTreeController;
@@ -105,6 +106,7 @@ public:
     MediaControls& mediaControls() { return *mediaControls_; }
     PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
     SnapshotNotice& snapshotNotice() { return *snapshotNotice_; }
+    VideoExporter& videoExporter() { return *videoExporter_; }
     SyncLock& syncLock() { return *syncLock_; }
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
@@ -173,6 +175,8 @@ private:
     AlignNotice* alignNotice_ = nullptr;
     // where each playlist's panes stood; kept at quit through the delegate
     std::unique_ptr<PanePositions> panePositions_;
+    // File > Export Video; reads the panes and the time line, so it goes before them
+    std::unique_ptr<VideoExporter> videoExporter_;
     // moves one pane's offset, with the lock's knowledge; the pane menus reach it
     std::unique_ptr<PaneNudge> paneNudge_;
 };
