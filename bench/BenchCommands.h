@@ -12,4 +12,6 @@ int runTimeline(int argc, char** argv);
 int runReview(int argc, char** argv);
 int runSlowOpen(int argc, char** argv);
 int runAction(int argc, char** argv);
+int runAlign(int argc, char** argv);
+int runExport(int argc, char** argv);
 } // namespace tetrapan::bench

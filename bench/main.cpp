@@ -36,6 +36,10 @@ const Subcommand subcommands[] = {
      tetrapan::bench::runSlowOpen},
     {"action", "a command sent with tetrapan --action to the running program: until it is carried out",
      tetrapan::bench::runAction},
+    {"align", "align 20 sets of four differently encoded cuts by sound and by a flash; four 10-minute files",
+     tetrapan::bench::runAlign},
+    {"export", "export four 720p barcode panes with offsets, read every frame back, and cancel one at half way",
+     tetrapan::bench::runExport},
 };
 
 int usage()

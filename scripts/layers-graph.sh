@@ -11,6 +11,8 @@ cd "$(dirname "$0")/../src"
 floors=(
     "tetrapan_core:platform library"
     "tetrapan_engine:engine"
+    "tetrapan_analysis:analysis"
+    "tetrapan_export:export"
     "tetrapan_gui:widgets panes layout playlist palette shell"
 )
 

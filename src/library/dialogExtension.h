@@ -73,6 +73,16 @@ inline const AlertText CanNotSaveSnapshot{
     QStringLiteral("error"), QStringLiteral("Could not save the snapshot."),
     QStringLiteral("Nothing was saved in %1: %2"), QStringLiteral("OK")};
 
+// File > Export Video. %1: why, in the export's own words (which pane, which file, the system's reason).
+inline const AlertText CanNotExportVideo{QStringLiteral("error"), QStringLiteral("Could not export the video."),
+                                         QStringLiteral("%1 Nothing was written."), QStringLiteral("OK")};
+inline const AlertText NothingToExport{QStringLiteral("alert"), QStringLiteral("There is nothing to export."),
+                                       QStringLiteral("Please choose a playlist with movies in its panes."),
+                                       QStringLiteral("OK")};
+inline const AlertText ExportIsRunning{QStringLiteral("alert"), QStringLiteral("A video is being exported."),
+                                       QStringLiteral("Please wait for it to finish, or cancel it, first."),
+                                       QStringLiteral("OK")};
+
 // "alert" -> "icon_alert", "error" -> "icon_stop", any other word -> "icon_info".
 QString iconNameForStyle(const QString& style);
 // Split at "," exactly: no trimming, and "" gives one button with an empty title.

@@ -62,6 +62,9 @@ ControlWindow::ControlWindow(QWidget* mainWindow)
     btnScale_ = makeButton("btnScale", {"btn_ctrl_scale", "Scale to fit",
                                         "Stretch the movies over their panes, or keep their proportions"});
     btnSound_ = makeButton("btnSound", SoundLook);
+    btnAlign_ = makeButton(
+        "btnAlign", {"btn_ctrl_align", "Align", "Align the panes' movies by their sound or by a flash"});
+    btnAlign_->setPopupMode(QToolButton::InstantPopup);
     static constexpr Look paneLooks[] = {
         {"btn_ctrl_frame", "Pane 1", "Show pane 1 (top left) alone; again for all four panes"},
         {"btn_ctrl_frame", "Pane 2", "Show pane 2 (bottom left) alone; again for all four panes"},
@@ -98,8 +101,9 @@ ControlWindow::ControlWindow(QWidget* mainWindow)
                                                            btnSkipStart_, btnSkipBack_, btnSkipNext_,
                                                            btnSkipEnd_, separator(), btnSync_, btnSyncLock_})
         playback->addWidget(widget);
-    for (QWidget* widget : std::initializer_list<QWidget*>{btnMainWindow_, btnFrameSet_, btnDivider_,
-                                                           separator(), btnController_, btnScale_, btnSound_})
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{btnMainWindow_, btnFrameSet_, btnDivider_, separator(),
+                                         btnController_, btnScale_, btnSound_, btnAlign_})
         view->addWidget(widget);
     view->addStretch();
     auto* rows = new QVBoxLayout;

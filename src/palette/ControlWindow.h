@@ -61,6 +61,8 @@ public:
     QToolButton* btnController() const { return btnController_; }
     QToolButton* btnScale() const { return btnScale_; }
     QToolButton* btnSound() const { return btnSound_; }
+    // Aligning the panes by sound or by a flash: a button that opens a menu of those commands.
+    QToolButton* btnAlign() const { return btnAlign_; }
     QToolButton* btnSkipBack() const { return btnSkipBack_; }
     QToolButton* btnSkipNext() const { return btnSkipNext_; }
     QToolButton* btnSkipStart() const { return btnSkipStart_; }
@@ -91,6 +93,7 @@ private:
     QToolButton* btnDivider_;
     QToolButton* btnController_;
     QToolButton* btnScale_;
+    QToolButton* btnAlign_ = nullptr;
     QToolButton* btnSound_;
     QToolButton* btnSkipBack_;
     QToolButton* btnSkipNext_;

@@ -3,6 +3,7 @@
 #include "library/Movie.h"
 #include "panes/MenuLine.h"
 #include "panes/MovController.h"
+#include "panes/PaneAligner.h"
 #include "panes/PaneNudge.h"
 #include "panes/PaneOffsetDialog.h"
 #include "panes/PaneOffsets.h"
@@ -42,6 +43,7 @@ QStringList CMMovieView::createMenuArray()
         QStringLiteral("Nudge a Frame Later,nudgeMovieOffset:,1,nudge"),
         QStringLiteral("Nudge 10 ms Earlier,nudgeMovieOffset:,2,nudge"),
         QStringLiteral("Nudge 10 ms Later,nudgeMovieOffset:,3,nudge"),
+        QStringLiteral("Align This Pane by Sound,alignMovieBySound:,,align"),
         QStringLiteral("-,,,"),
         QStringLiteral("Zoom,changeMovieFrame:,,zoom"),
         QStringLiteral("-,,,"),
@@ -81,6 +83,7 @@ CMMovieView::Action CMMovieView::actionNamed(const QString& name)
         {QStringLiteral("openMovieFile:"), &CMMovieView::openMovieFile},
         {QStringLiteral("changeMovieOffset:"), &CMMovieView::changeMovieOffset},
         {QStringLiteral("clearMovieOffset:"), &CMMovieView::clearMovieOffset},
+        {QStringLiteral("alignMovieBySound:"), &CMMovieView::alignMovieBySound},
         {QStringLiteral("nudgeMovieOffset:"), &CMMovieView::nudgeMovieOffset},
         {QStringLiteral("editMovieOffset:"), &CMMovieView::editMovieOffset},
     };
@@ -128,6 +131,8 @@ void CMMovieView::setMenuItem()
             action = nullptr;
         if ((line.key == QLatin1String("offset") && !pane.canChangeMovieOffset()) ||
             (line.key == QLatin1String("clearOffset") && !pane.hasMovieOffset()) ||
+            (line.key == QLatin1String("align") &&
+             !(paneAligner_ && paneAligner_->canAlignPane(pane.viewNo()))) ||
             (line.key == QLatin1String("nudge") && (!paneNudge_ || !paneNudge_->canNudge(pane.viewNo()))) ||
             (line.key == QLatin1String("editOffset") &&
              (!pane.movController() || pane.movController()->offsets().entry(pane.viewNo()) == NoObject)))
@@ -276,6 +281,12 @@ void CMMovieView::clearMovieOffset(QAction* sender)
 {
     if (qtView_)
         qtView_->clearMovieOffset(sender);
+}
+
+void CMMovieView::alignMovieBySound(QAction*)
+{
+    if (paneAligner_ && qtView_)
+        paneAligner_->alignPane(qtView_->viewNo());
 }
 
 void CMMovieView::editMovieOffset(QAction*)

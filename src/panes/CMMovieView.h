@@ -5,6 +5,7 @@
 
 namespace tetrapan {
 
+class PaneAligner;
 class PaneNudge;
 class QTMovieSubView;
 
@@ -21,6 +22,8 @@ public:
     // Outlet: the pane this menu acts on.
     void setQtView(QTMovieSubView* pane) { qtView_ = pane; }
     QTMovieSubView* qtView() const { return qtView_; }
+    // Outlet: what "Align This Pane by Sound" asks; without it the item stays disabled.
+    void setPaneAligner(PaneAligner* aligner) { paneAligner_ = aligner; }
     // Outlet: what nudges the pane's offset; none, no nudges.
     void setPaneNudge(PaneNudge* nudge) { paneNudge_ = nudge; }
 
@@ -50,6 +53,7 @@ public:
     // Offsets against the leading pane.
     void changeMovieOffset(QAction* sender);
     void clearMovieOffset(QAction* sender);
+    void alignMovieBySound(QAction* sender);
     // The item's data is the PaneNudge::Step.
     void nudgeMovieOffset(QAction* sender);
     // Opens the pane's offset and rate, window modal.
@@ -64,6 +68,7 @@ private:
     void addGreyedItems();
 
     QTMovieSubView* qtView_ = nullptr;
+    PaneAligner* paneAligner_ = nullptr;
     PaneNudge* paneNudge_ = nullptr;
     QMenu* menuCopy_ = nullptr;
     bool awake_ = false;

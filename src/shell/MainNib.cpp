@@ -3,6 +3,7 @@
 #include "layout/ButtonForMenu.h"
 #include "layout/MenuFrameSet.h"
 #include "layout/SplitSubView.h"
+#include "layout/VideoExporter.h"
 #include "layout/ViewMain.h"
 #include "library/FilelistArrayController.h"
 #include "library/PlaylistTreeController.h"
@@ -12,8 +13,10 @@
 #include "palette/PrefsWindow.h"
 #include "palette/ViewControl.h"
 #include "palette/ViewPrefs.h"
+#include "panes/AlignNotice.h"
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
+#include "panes/PaneAligner.h"
 #include "panes/PaneNudge.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
@@ -43,6 +46,7 @@
 #include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
+#include "shell/alignCommands.h"
 #include "shell/menuCommands.h"
 #include "shell/windowWiring.h"
 #include "widgets/ListFontSize.h"
@@ -67,9 +71,14 @@ MainNib::~MainNib()
     commandKeys_.reset();
     commandRegistry_.reset();
     mediaControls_.reset();
+    // its analysis ends before the panes it reads go
+    paneAligner_.reset();
+    videoExporter_.reset();
     paneSnapshot_.reset();
-    for (CMMovieView* menu : cmMovieViews_)
+    for (CMMovieView* menu : cmMovieViews_) {
         menu->setPaneNudge(nullptr);
+        menu->setPaneAligner(nullptr);
+    }
     paneNudge_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
@@ -113,6 +122,8 @@ void MainNib::instantiate()
         fileViewer_ = desktopFileViewer_.get();
     }
     snapshotNotice_ = new SnapshotNotice(services_.scheduler, *fileViewer_, mainWindow_->centralWidget());
+    paneAligner_ = std::make_unique<PaneAligner>(*movController_);
+    alignNotice_ = new AlignNotice(services_.scheduler, mainWindow_->centralWidget());
     const PaneServices paneServices{services_.engine, services_.settings, services_.scheduler,
                                     services_.dialogs, *fileViewer_};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
@@ -130,6 +141,9 @@ void MainNib::instantiate()
     timelineBar_ = new TimelineBar(*paneTimeline_, services_.scheduler, services_.settings);
     mainWindow_->setTimelineBar(timelineBar_);
     playbackSpeed_ = std::make_unique<PlaybackSpeed>(services_.settings, *movController_, *syncLock_);
+    videoExporter_ = std::make_unique<VideoExporter>(*movController_, *paneTimeline_, services_.dialogs,
+                                                     services_.scheduler, mainWindow_->spvMain(),
+                                                     mainWindow_->centralWidget());
     paneNudge_ = std::make_unique<PaneNudge>(*movController_, *syncLock_);
     for (CMMovieView* menu : cmMovieViews_)
         menu->setPaneNudge(paneNudge_.get());
@@ -242,6 +256,7 @@ void MainNib::awakeFromNib()
     menuCommands::connectSyncLock(*this, services_.settings);
     menuCommands::connectTimeline(*this, services_.settings);
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
+    alignCommands::connect(*this);
     menuCommands::connectNudge(*this);
 }
 

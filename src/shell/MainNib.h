@@ -22,7 +22,10 @@ class MediaControls;
 class MovController;
 class MovieEngine;
 class MovieFilesOpener;
+class AlignNotice;
+class PaneAligner;
 class PaneSnapshot;
+class VideoExporter;
 class SnapshotNotice;
 class PlaylistOutlineView;
 class PlaylistTreeController;
@@ -108,6 +111,7 @@ public:
     MediaControls& mediaControls() { return *mediaControls_; }
     PaneSnapshot& paneSnapshot() { return *paneSnapshot_; }
     SnapshotNotice& snapshotNotice() { return *snapshotNotice_; }
+    VideoExporter& videoExporter() { return *videoExporter_; }
     SyncLock& syncLock() { return *syncLock_; }
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
@@ -116,6 +120,8 @@ public:
     CommandRegistry& commandRegistry() { return *commandRegistry_; }
     CommandKeys& commandKeys() { return *commandKeys_; }
     CommandRequests& commandRequests() { return *commandRequests_; }
+    PaneAligner& paneAligner() { return *paneAligner_; }
+    AlignNotice& alignNotice() { return *alignNotice_; }
     PanePositions& panePositions() { return *panePositions_; }
     PaneNudge& paneNudge() { return *paneNudge_; }
 
@@ -177,8 +183,14 @@ private:
     std::unique_ptr<CommandRegistry> commandRegistry_;
     std::unique_ptr<CommandKeys> commandKeys_;
     std::unique_ptr<CommandRequests> commandRequests_;
+    // aligns the panes by sound or flash on a thread of its own; its notice, over the panes, is the main
+    // window's
+    std::unique_ptr<PaneAligner> paneAligner_;
+    AlignNotice* alignNotice_ = nullptr;
     // where each playlist's panes stood; kept at quit through the delegate
     std::unique_ptr<PanePositions> panePositions_;
+    // File > Export Video; reads the panes and the time line, so it goes before them
+    std::unique_ptr<VideoExporter> videoExporter_;
     // moves one pane's offset, with the lock's knowledge; the pane menus reach it
     std::unique_ptr<PaneNudge> paneNudge_;
 };

@@ -134,6 +134,11 @@ QAction* MainWindow::stepForwardAction() const
 {
     return ui_->actionStepForward;
 }
+QAction* MainWindow::exportVideoAction() const
+{
+    return ui_->actionExportVideo;
+}
+
 QAction* MainWindow::snapshotAction() const
 {
     return ui_->actionSnapshot;

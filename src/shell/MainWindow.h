@@ -75,6 +75,7 @@ public:
     QAction* showSeekBarAction() const { return showSeekBarAction_; }
     // File > Save Snapshot
     QAction* snapshotAction() const;
+    QAction* exportVideoAction() const;
     // View > Sync Lock: checked while the playing panes are held on one clock.
     QAction* syncLockAction() const { return syncLockAction_; }
     // Playback > Slower ("["), Faster ("]") and Normal Speed (Backspace): keys of this window and the

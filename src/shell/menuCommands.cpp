@@ -1,5 +1,6 @@
 #include "shell/menuCommands.h"
 
+#include "layout/VideoExporter.h"
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
@@ -125,6 +126,10 @@ void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter,
     QObject::connect(
         coordinator->tbArrayController()->getManagedObjectContext(LibrarySchema::Playlist)->undoManager(),
         &QUndoStack::indexChanged, notice, &SnapshotNotice::withdrawChange);
+    // the panes as laid out, into one video
+    VideoExporter* exporter = &nib.videoExporter();
+    QObject::connect(window->exportVideoAction(), &QAction::triggered, exporter,
+                     [exporter] { exporter->exportVideo(); });
     // single frames
     QObject::connect(window->stepBackAction(), &QAction::triggered, coordinator,
                      [coordinator] { coordinator->stepAllMovieFrame(false); });

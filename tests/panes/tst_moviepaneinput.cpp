@@ -349,7 +349,7 @@ private Q_SLOTS:
         // no nudges without a pane to count from, the leader (pane 2 or 4)
         const QString offsets =
             "(Set Offset Here)|(Clear Offset)|(Offset and Rate…)|(Nudge a Frame Earlier)|"
-            "(Nudge a Frame Later)|(Nudge 10 ms Earlier)|(Nudge 10 ms Later)|-|";
+            "(Nudge a Frame Later)|(Nudge 10 ms Earlier)|(Nudge 10 ms Later)|(Align This Pane by Sound)|-|";
         QTest::newRow("stopped")
             << "stopped"
             << "Play|(Stop)|Sync Time|" + offsets +

@@ -117,9 +117,9 @@ private Q_SLOTS:
 
         f.ctx().undoManager()->push(new QUndoCommand(QStringLiteral("Add Playlist")));
         QMenu* playback = f.window().menuBar()->actions().at(3)->menu();
-        QAction* added = playback->addAction(QStringLiteral("Align Panes by &Sound…"));
+        QAction* added = playback->addAction(QStringLiteral("Line Panes Up by &Ear…"));
         QSignalSpy triggered(added, &QAction::triggered);
-        QCOMPARE(registry.run(QStringLiteral("align-panes-by-sound"), 0), QString());
+        QCOMPARE(registry.run(QStringLiteral("line-panes-up-by-ear"), 0), QString());
         QCOMPARE(registry.run(QStringLiteral("undo"), 0), QString());
         QTRY_COMPARE(triggered.count(), 1);
         // a main window's item named as a pane menu's keeps the name; the pane's takes its menu's in front

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QPointF>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace tetrapan {
+
+// One pane of an export: its movie, where the movie's time stands against the common time line, and where
+// its picture goes in the output. A pane with no file is left black.
+struct ExportPane {
+    QString filePath;       // empty: an empty pane
+    qint64 offsetMs = 0;    // pane time = rate x common time + offset
+    double rate = 1.0;      //
+    QRect place;            // in the output's pixels; the picture is fitted in it, keeping its shape
+    bool keepAspect = true; // false: the picture is stretched over the whole place
+    // The detail zoom as the pane shows it: the fitted picture enlarged by the factor, with the point
+    // `zoomCentre` (in shares of the picture) at the place's centre, and cut to the place.
+    double zoomFactor = 1.0;
+    QPointF zoomCentre{0.5, 0.5};
+    bool heard = true; // takes part in a mix of the heard panes
+};
+
+enum class ExportFormat { Mp4, WebM, Matroska };
+
+enum class ExportSound { None, OnePane, HeardPanes };
+
+// Burned into each pane: nothing; its file name and time; or the time of day it was filmed (the movie's
+// recorded creation time, else its file's last change less its length, plus the pane's time).
+enum class ExportLabels { None, NameAndTime, WallClock };
+
+// Everything an export needs, in plain values, so the window and a command line can both fill it in.
+struct ExportJob {
+    std::array<ExportPane, 4> panes;
+    int leader = 0;             // index of the pane whose frame rate and length the output follows
+    QSize size;                 // of the output picture, in pixels
+    double framesPerSecond = 0; // 0: the leader's own rate
+    qint64 startMs = 0;         // the range on the common time line, end excluded; an end not after
+    qint64 endMs = 0;           // the start: the leader's whole movie
+    ExportFormat format = ExportFormat::Mp4;
+    int quality = 70; // 0 (smallest file) to 100 (best picture)
+    ExportSound sound = ExportSound::HeardPanes;
+    int soundPane = 0; // with ExportSound::OnePane
+    ExportLabels labels = ExportLabels::None;
+    QString outputPath;
+};
+
+// What an export has done so far; `secondsLeft` is negative until there is enough to tell.
+struct ExportProgress {
+    qint64 framesDone = 0;
+    qint64 framesTotal = 0;
+    double secondsLeft = -1;
+};
+
+struct ExportResult {
+    bool ok = false;
+    bool cancelled = false;
+    QString message; // why it failed, in words for the user
+    qint64 frames = 0;
+};
+
+// The file name extension each format is written with.
+QString exportExtension(ExportFormat format);
+
+} // namespace tetrapan

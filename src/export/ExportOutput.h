@@ -1,0 +1,64 @@
+#pragma once
+
+#include "export/ExportJob.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVStream;
+struct AVFrame;
+struct AVPacket;
+struct AVIOContext;
+struct SwsContext;
+
+namespace tetrapan {
+
+// The file an export writes: the encoders, the container, and a file of its own beside the chosen name that
+// takes that name only once everything is written and on the disk. Until then, and on any failure or when
+// abandoned, nothing is under the chosen name (an older file there stays as it was).
+class ExportOutput {
+public:
+    ExportOutput() = default;
+    ~ExportOutput();
+    ExportOutput(const ExportOutput&) = delete;
+    ExportOutput& operator=(const ExportOutput&) = delete;
+
+    bool open(const ExportJob& job, int rateNum, int rateDen, bool withSound, QString* reason);
+    // The sound encoder's samples per frame; every call of writeSound but the last gives exactly that many.
+    int soundFrameSamples() const;
+    bool writePicture(const QImage& picture, qint64 frameNo, QString* reason);
+    bool writeSound(const float* left, const float* right, int count, QString* reason);
+    // Flushes the encoders, ends the container, syncs the file and gives it the chosen name.
+    bool finish(QString* reason);
+    // Removes what was written.
+    void abandon();
+
+private:
+    bool openVideo(const ExportJob& job, int rateNum, int rateDen, QString* reason);
+    bool openSound(QString* reason);
+    bool drain(AVCodecContext* codec, AVStream* stream, QString* reason);
+    bool writeFailed(QString* reason);
+    static int writeBytes(void* opaque, uint8_t* data, int size);
+    static int64_t seekBytes(void* opaque, int64_t offset, int whence);
+
+    QByteArray target_, temporary_;
+    int fd_ = -1;
+    int writeErrno_ = 0;
+    AVIOContext* io_ = nullptr;
+    AVFormatContext* container_ = nullptr;
+    AVCodecContext* video_ = nullptr;
+    AVCodecContext* sound_ = nullptr;
+    AVStream* videoStream_ = nullptr;
+    AVStream* soundStream_ = nullptr;
+    AVFrame* picture_ = nullptr;
+    AVFrame* samples_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    SwsContext* converter_ = nullptr;
+    qint64 soundPts_ = 0;
+    bool headerWritten_ = false;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,167 @@
+#include "export/SoundDecoder.h"
+
+#include "export/MovieDecoder.h"
+#include "platform/fileNames.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <cmath>
+
+namespace tetrapan {
+
+SoundDecoder::SoundDecoder() = default;
+
+SoundDecoder::~SoundDecoder()
+{
+    swr_free(&resampler_);
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    avcodec_free_context(&codec_);
+    avformat_close_input(&format_);
+}
+
+bool SoundDecoder::open(const QString& path, QString* reason)
+{
+    const QByteArray name = fileNames::toBytes(path);
+    int error = avformat_open_input(&format_, name.constData(), nullptr, nullptr);
+    if (error >= 0)
+        error = avformat_find_stream_info(format_, nullptr);
+    if (error < 0) {
+        *reason = ffmpegError(error);
+        return false;
+    }
+    const AVCodec* decoder = nullptr;
+    stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (stream_ < 0 || !decoder) {
+        *reason = QStringLiteral("it has no sound");
+        return false;
+    }
+    codec_ = avcodec_alloc_context3(decoder);
+    avcodec_parameters_to_context(codec_, format_->streams[stream_]->codecpar);
+    if ((error = avcodec_open2(codec_, decoder, nullptr)) < 0) {
+        *reason = ffmpegError(error);
+        return false;
+    }
+    // only the sound is read here; the pictures are the picture reader's
+    for (unsigned i = 0; i < format_->nb_streams; ++i)
+        format_->streams[i]->discard = int(i) == stream_ ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    packet_ = av_packet_alloc();
+    frame_ = av_frame_alloc();
+    timeBase_ = av_q2d(format_->streams[stream_]->time_base);
+    startTime_ = format_->start_time != AV_NOPTS_VALUE ? double(format_->start_time) / AV_TIME_BASE : 0.0;
+    return true;
+}
+
+bool SoundDecoder::start(double startSeconds, double offsetSeconds, double rate, QString* reason)
+{
+    rangeStart_ = startSeconds;
+    offset_ = offsetSeconds;
+    rate_ = rate > 0 ? rate : 1.0;
+    const double paneTime = rate_ * startSeconds + offsetSeconds;
+    if (paneTime > 0) {
+        const auto target = qint64(std::floor((paneTime + startTime_) / timeBase_));
+        const int error = av_seek_frame(format_, stream_, target, AVSEEK_FLAG_BACKWARD);
+        if (error < 0 && av_seek_frame(format_, stream_, 0, AVSEEK_FLAG_BACKWARD) < 0) {
+            *reason = ffmpegError(error);
+            return false;
+        }
+        avcodec_flush_buffers(codec_);
+    }
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    // a rate other than 1 is the same samples taken as if recorded at a rate that many times higher
+    const int inputRate = int(std::lround(codec_->sample_rate * rate_));
+    int error = swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLTP, SampleRate, &codec_->ch_layout,
+                                    codec_->sample_fmt, inputRate, 0, nullptr);
+    if (error >= 0)
+        error = swr_init(resampler_);
+    if (error < 0) {
+        *reason = ffmpegError(error);
+        return false;
+    }
+    return true;
+}
+
+void SoundDecoder::append(uint8_t** planes, int count)
+{
+    const auto* left = reinterpret_cast<const float*>(planes[0]);
+    const auto* right = reinterpret_cast<const float*>(planes[1]);
+    pendingLeft_.insert(pendingLeft_.end(), left, left + count);
+    pendingRight_.insert(pendingRight_.end(), right, right + count);
+}
+
+bool SoundDecoder::decodeMore(QString* reason)
+{
+    int received = avcodec_receive_frame(codec_, frame_);
+    while (received == AVERROR(EAGAIN)) {
+        const int read = av_read_frame(format_, packet_);
+        if (read == AVERROR_EOF) {
+            avcodec_send_packet(codec_, nullptr);
+        } else if (read < 0) {
+            *reason = ffmpegError(read);
+            return false;
+        } else {
+            if (packet_->stream_index == stream_)
+                avcodec_send_packet(codec_, packet_); // a damaged packet costs its own sound only
+            av_packet_unref(packet_);
+        }
+        received = avcodec_receive_frame(codec_, frame_);
+    }
+    const int room = swr_get_out_samples(resampler_, received == 0 ? frame_->nb_samples : 0) + 32;
+    std::vector<float> left(size_t(std::max(room, 1))), right(left.size());
+    uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
+    if (received == AVERROR_EOF) {
+        ended_ = true;
+        const int flushed = swr_convert(resampler_, planes, room, nullptr, 0);
+        if (flushed > 0)
+            append(planes, flushed);
+        return true;
+    }
+    if (received < 0) {
+        *reason = ffmpegError(received);
+        return false;
+    }
+    if (!placed_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
+        const double paneTime = frame_->best_effort_timestamp * timeBase_ - startTime_;
+        const double commonTime = (paneTime - offset_) / rate_;
+        pendingFirst_ = std::llround((commonTime - rangeStart_) * SampleRate);
+        placed_ = true;
+    }
+    const int converted = swr_convert(resampler_, planes, room,
+                                      const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples);
+    av_frame_unref(frame_);
+    if (converted < 0) {
+        *reason = ffmpegError(converted);
+        return false;
+    }
+    append(planes, converted);
+    return true;
+}
+
+bool SoundDecoder::addTo(float* left, float* right, qint64 first, int count, QString* reason)
+{
+    while (!ended_ && (!placed_ || pendingFirst_ + qint64(pendingLeft_.size()) < first + count)) {
+        if (!decodeMore(reason))
+            return false;
+    }
+    const qint64 from = std::max(first, pendingFirst_);
+    const qint64 to = std::min(first + count, pendingFirst_ + qint64(pendingLeft_.size()));
+    for (qint64 s = from; s < to; ++s) {
+        left[s - first] += pendingLeft_[size_t(s - pendingFirst_)];
+        right[s - first] += pendingRight_[size_t(s - pendingFirst_)];
+    }
+    // what lies before the next request is done with
+    const qint64 done = std::clamp<qint64>(first + count - pendingFirst_, 0, qint64(pendingLeft_.size()));
+    pendingLeft_.erase(pendingLeft_.begin(), pendingLeft_.begin() + done);
+    pendingRight_.erase(pendingRight_.begin(), pendingRight_.begin() + done);
+    pendingFirst_ += done;
+    return true;
+}
+
+} // namespace tetrapan

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct SwrContext;
+
+namespace tetrapan {
+
+// One movie's sound, read in order from one seek on and laid on the output's time line: stereo at
+// SampleRate, sample 0 at the start of the exported range. A pane played faster or slower has its sound
+// played so too (its pitch with it).
+class SoundDecoder {
+public:
+    static constexpr int SampleRate = 48000;
+
+    SoundDecoder();
+    ~SoundDecoder();
+    SoundDecoder(const SoundDecoder&) = delete;
+    SoundDecoder& operator=(const SoundDecoder&) = delete;
+
+    // False when the movie has no sound to read (not an error: the pane is silent).
+    bool open(const QString& path, QString* reason);
+    // pane time = rate x common time + offset; the range starts at common time `startSeconds`.
+    bool start(double startSeconds, double offsetSeconds, double rate, QString* reason);
+    // Adds the sound of output samples [first, first + count) to the two channels.
+    bool addTo(float* left, float* right, qint64 first, int count, QString* reason);
+
+private:
+    bool decodeMore(QString* reason);
+    void append(uint8_t** planes, int count);
+
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* codec_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    SwrContext* resampler_ = nullptr;
+    int stream_ = -1;
+    double timeBase_ = 0;
+    double startTime_ = 0;
+    double rangeStart_ = 0, offset_ = 0, rate_ = 1;
+    bool ended_ = false;
+    bool placed_ = false;     // whether pendingFirst_ is known yet
+    qint64 pendingFirst_ = 0; // the output sample the first pending one falls on
+    std::vector<float> pendingLeft_, pendingRight_;
+};
+
+} // namespace tetrapan

@@ -1,0 +1,161 @@
+#include "layout/VideoExporter.h"
+
+#include "engine/MovieView.h"
+#include "export/ExportTask.h"
+#include "export/VideoExport.h"
+#include "layout/ExportProgressBar.h"
+#include "library/dialogExtension.h"
+#include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
+#include "panes/PaneTimeline.h"
+#include "panes/QTMovieSubView.h"
+#include "platform/DialogPresenter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cmath>
+
+namespace tetrapan {
+
+namespace {
+
+// H.264 and VP9 keep colour at half the resolution, so both sides must be even
+QSize evenSize(QSize size)
+{
+    return QSize(size.width() & ~1, size.height() & ~1);
+}
+
+} // namespace
+
+VideoExporter::VideoExporter(MovController& panes, PaneTimeline& timeline, DialogPresenter& dialogs,
+                             Scheduler& scheduler, QWidget* panesArea, QWidget* barParent, QObject* parent)
+    : QObject(parent), panes_(panes), timeline_(timeline), dialogs_(dialogs), scheduler_(scheduler),
+      panesArea_(panesArea), bar_(new ExportProgressBar(barParent)), task_(new ExportTask(this))
+{
+    connect(bar_, &ExportProgressBar::cancelRequested, this, &VideoExporter::cancel);
+    connect(task_, &ExportTask::progressed, bar_, &ExportProgressBar::showProgress);
+    connect(task_, &ExportTask::finished, this, &VideoExporter::finish);
+}
+
+VideoExporter::~VideoExporter()
+{
+    scheduler_.cancel(hideTask_);
+}
+
+QSize VideoExporter::panesSize() const
+{
+    return evenSize(panesArea_->size());
+}
+
+bool VideoExporter::isExporting() const
+{
+    return task_->isRunning();
+}
+
+ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& outputPath) const
+{
+    ExportJob job;
+    job.size = choices.size.isEmpty() ? panesSize() : choices.size;
+    std::array<QRect, 4> onScreen;
+    for (int viewNo = 1; viewNo <= 4; ++viewNo) {
+        const QTMovieSubView* pane = panes_.qtView(viewNo);
+        if (!pane || !pane->movie() || pane->filePath().isEmpty() || !pane->isVisible())
+            continue;
+        ExportPane& exported = job.panes[size_t(viewNo - 1)];
+        exported.filePath = pane->filePath();
+        exported.offsetMs = panes_.movieOffsetMs(viewNo);
+        exported.rate = panes_.offsets().rate(viewNo);
+        exported.heard = !pane->isMuted();
+        // the picture's part of the pane, as on the screen: a shown controller bar is not the movie's
+        const auto* view = pane->movieView();
+        onScreen[size_t(viewNo - 1)] = QRect(view->mapTo(panesArea_, QPoint(0, 0)), view->size());
+        exported.keepAspect = view->preservesAspectRatio();
+        exported.zoomFactor = view->zoom().factor;
+        exported.zoomCentre = view->zoom().centre;
+    }
+    const std::array<QRect, 4> places = scaledPlaces(onScreen, panesArea_->rect(), job.size);
+    for (size_t i = 0; i < places.size(); ++i)
+        job.panes[i].place = places[i];
+    job.leader = std::max(timeline_.leaderViewNo() - 1, 0);
+    job.framesPerSecond = choices.framesPerSecond;
+    // the loop's points are the leader's times; the job wants the common time line's
+    if (timeline_.loopA() && timeline_.loopB()) {
+        const PaneOffsets& offsets = panes_.offsets();
+        job.startMs = std::llround(offsets.commonSecondsOf(job.leader + 1, *timeline_.loopA()) * 1000);
+        job.endMs = std::llround(offsets.commonSecondsOf(job.leader + 1, *timeline_.loopB()) * 1000);
+    }
+    job.format = choices.format;
+    job.quality = choices.quality;
+    job.sound = choices.sound;
+    job.soundPane = choices.soundPane;
+    job.labels = choices.labels;
+    job.outputPath = outputPath;
+    return job;
+}
+
+void VideoExporter::exportVideo()
+{
+    if (isExporting()) {
+        dialogExtension::displayMessage(dialogs_, dialogExtension::ExportIsRunning);
+        return;
+    }
+    std::array<bool, 4> withMovie{};
+    for (int viewNo = 1; viewNo <= 4; ++viewNo) {
+        const QTMovieSubView* pane = panes_.qtView(viewNo);
+        withMovie[size_t(viewNo - 1)] = pane && pane->movie() && !pane->filePath().isEmpty();
+    }
+    if (std::none_of(withMovie.begin(), withMovie.end(), [](bool has) { return has; })) {
+        dialogExtension::displayMessage(dialogs_, dialogExtension::NothingToExport);
+        return;
+    }
+    VideoExportDialog dialog(panesSize(), withMovie, panesArea_->window());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const ExportChoices choices = dialog.choices();
+    const QString title = panes_.shownTitle().isEmpty() ? QStringLiteral("Tetrapan") : panes_.shownTitle();
+    SavePanelRequest request;
+    request.title = QStringLiteral("Export Video");
+    request.directory = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    request.fileName = title + QLatin1Char('.') + exportExtension(choices.format);
+    const QString path = dialogs_.runSavePanel(request);
+    if (!path.isEmpty())
+        start(jobFor(choices, path));
+}
+
+bool VideoExporter::start(const ExportJob& job)
+{
+    if (isExporting())
+        return false;
+    scheduler_.cancel(hideTask_);
+    bar_->showStarted(QFileInfo(job.outputPath).fileName());
+    task_->start(job);
+    return true;
+}
+
+void VideoExporter::cancel()
+{
+    task_->cancel();
+}
+
+void VideoExporter::finish(const ExportResult& result)
+{
+    const QString name = QFileInfo(task_->job().outputPath).fileName();
+    bar_->showEnded(result.ok ? QStringLiteral("Exported %1").arg(name)
+                    : result.cancelled
+                        ? QStringLiteral("Export of %1 cancelled; nothing was written").arg(name)
+                        : QStringLiteral("Could not export %1").arg(name));
+    hideTask_ = scheduler_.scheduleAfter(EndShownFor, [this] {
+        hideTask_ = Scheduler::NoTask;
+        bar_->hide();
+    });
+    emit exportFinished(result);
+    if (!result.ok && !result.cancelled) {
+        const dialogExtension::AlertText& alert = dialogExtension::CanNotExportVideo;
+        dialogExtension::displayMessage(dialogs_, alert.style, alert.message, alert.info.arg(result.message),
+                                        alert.btnList);
+    }
+}
+
+} // namespace tetrapan

@@ -1,0 +1,223 @@
+// The video export on generated barcode clips, read back with the FFmpeg libraries: which frame each pane
+// shows in every output frame, the file's streams, and that a cancelled or failed export leaves no file.
+#include "FrameBarcode.h"
+#include "MovieReadBack.h"
+#include "TestClips.h"
+#include "export/VideoExport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace tetrapan;
+using namespace tetrapan::test;
+
+Q_DECLARE_METATYPE(tetrapan::ExportFormat)
+Q_DECLARE_METATYPE(tetrapan::ExportSound)
+
+namespace {
+
+constexpr int Fps = TestClips::FramesPerSecond;
+constexpr qint64 MsPerFrame = 1000 / Fps;
+// uneven places, as dividers left off the middle give, so fitting and placing are both at stake
+const std::array<QRect, 4> Places{QRect(0, 0, 192, 120), QRect(0, 120, 192, 120), QRect(192, 0, 128, 140),
+                                  QRect(192, 140, 128, 100)};
+
+ExportJob barcodeJob(const TestClips& clips, const QString& outputPath,
+                     const std::array<int, 4>& offsetFrames)
+{
+    ExportJob job;
+    for (size_t i = 0; i < 4; ++i) {
+        job.panes[i].filePath = clips.barcode;
+        job.panes[i].offsetMs = offsetFrames[i] * MsPerFrame;
+        job.panes[i].place = Places[i];
+    }
+    job.size = QSize(320, 240);
+    job.startMs = 1000; // frames 25 to 49 of the leader
+    job.endMs = 2000;
+    job.outputPath = outputPath;
+    return job;
+}
+
+std::atomic<bool> noCancel{false};
+using Offsets = std::array<int, 4>;
+
+} // namespace
+
+class TestVideoExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        clips_ = TestClips::makeForTests();
+        QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+    }
+
+    void framesOfEveryPane_data()
+    {
+        QTest::addColumn<ExportFormat>("format");
+        QTest::addColumn<ExportSound>("sound");
+        QTest::addColumn<Offsets>("offsets");
+        QTest::addColumn<bool>("emptyLastPane");
+        QTest::addColumn<bool>("zoomThirdPane");
+        QTest::addColumn<double>("secondPaneRate");
+        QTest::addColumn<QString>("videoCodec");
+        QTest::addColumn<QString>("soundCodec");
+        const Offsets offsets{0, 5, -3, 10};
+        const Offsets none{0, 0, 0, 0};
+        QTest::newRow("mp4, mixed sound, offsets")
+            << ExportFormat::Mp4 << ExportSound::HeardPanes << offsets << false << true << 1.0 << "h264"
+            << "aac";
+        QTest::newRow("mp4, silent, no offsets")
+            << ExportFormat::Mp4 << ExportSound::None << none << false << false << 1.0 << "h264"
+            << "";
+        QTest::newRow("webm, one pane's sound, offsets")
+            << ExportFormat::WebM << ExportSound::OnePane << offsets << false << false << 0.5 << "vp9"
+            << "opus";
+        QTest::newRow("webm, silent, empty pane")
+            << ExportFormat::WebM << ExportSound::None << none << true << true << 1.0 << "vp9"
+            << "";
+        QTest::newRow("matroska, mixed sound, empty pane")
+            << ExportFormat::Matroska << ExportSound::HeardPanes << offsets << true << false << 2.0 << "h264"
+            << "aac";
+    }
+
+    void framesOfEveryPane()
+    {
+        QFETCH(ExportFormat, format);
+        QFETCH(ExportSound, sound);
+        QFETCH(Offsets, offsets);
+        QFETCH(bool, emptyLastPane);
+        QFETCH(bool, zoomThirdPane);
+        QFETCH(double, secondPaneRate);
+        QFETCH(QString, videoCodec);
+        QFETCH(QString, soundCodec);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("out.") + exportExtension(format));
+        ExportJob job = barcodeJob(clips_, path, offsets);
+        job.format = format;
+        job.sound = sound;
+        job.soundPane = 1;
+        job.panes[1].rate = secondPaneRate;
+        // labels sit at the bottom, clear of the barcodes
+        job.labels = format == ExportFormat::Mp4 ? ExportLabels::NameAndTime : ExportLabels::WallClock;
+        if (emptyLastPane)
+            job.panes[3].filePath.clear();
+        // enlarged twice around the picture's top right quarter's centre: the right half of the barcode
+        // fills the place's width, each stripe twice as wide, so each bit of the low byte reads twice
+        if (zoomThirdPane) {
+            job.panes[2].zoomFactor = 2.0;
+            job.panes[2].zoomCentre = QPointF(0.75, 0.25);
+        }
+        const auto shown = [&](int pane, int leaderFrame) {
+            const int frame =
+                int(std::floor(job.panes[size_t(pane)].rate * leaderFrame)) + offsets[size_t(pane)];
+            if (pane != 2 || !zoomThirdPane)
+                return frame;
+            int doubled = 0;
+            for (int bit = 7; bit >= 0; --bit)
+                doubled = doubled * 4 + ((frame >> bit) & 1) * 3;
+            return doubled;
+        };
+        qint64 lastDone = 0;
+        const ExportResult result =
+            runVideoExport(job, noCancel, [&](const ExportProgress& p) { lastDone = p.framesDone; });
+        QVERIFY2(result.ok, qPrintable(result.message));
+        QCOMPARE(lastDone, qint64(Fps));
+
+        int mismatches = 0;
+        const ReadBack back = readMovieBack(path, [&](const QImage& picture, int n) {
+            for (int i = 0; i < 4; ++i) {
+                const QRect pictureRect = FrameBarcode::pictureRect(Places[size_t(i)].size(), 4.0 / 3.0)
+                                              .translated(Places[size_t(i)].topLeft());
+                const std::optional<int> frame = FrameBarcode::read(picture.copy(pictureRect));
+                if (i == 3 && emptyLastPane) {
+                    if (qGray(picture.pixel(pictureRect.center())) > 16)
+                        ++mismatches;
+                } else if (frame != shown(i, Fps + n)) {
+                    qWarning("output frame %d, pane %d shows %d, not %d", n, i + 1, frame.value_or(-1),
+                             shown(i, Fps + n));
+                    ++mismatches;
+                }
+            }
+            return true;
+        });
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.pictures, Fps);
+        QCOMPARE(mismatches, 0);
+        QCOMPARE(back.videoCodec, videoCodec);
+        QCOMPARE(back.soundCodec, soundCodec);
+        QVERIFY2(std::abs(back.seconds - 1.0) < 1.0 / Fps, qPrintable(QString::number(back.seconds)));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+    }
+
+    // Whatever stops an export, the chosen name keeps what it held before, and nothing else is left.
+    void stoppedExportLeavesNoFile_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("cancelled halfway") << "cancel"
+                                           << "cancelled";
+        QTest::newRow("a pane's file vanished") << "vanished"
+                                                << "Pane 2";
+        QTest::newRow("odd size") << "odd size"
+                                  << "321 x 240";
+        QTest::newRow("no movies") << "empty"
+                                   << "no movie";
+        QTest::newRow("disk full") << "full"
+                                   << "could not write the video";
+        QTest::newRow("folder gone") << "no folder"
+                                     << "cannot write in";
+    }
+
+    void stoppedExportLeavesNoFile()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, message);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("out.mp4"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older video") == 11);
+        old.close();
+        ExportJob job = barcodeJob(clips_, path, {0, 1, 2, 3});
+        std::atomic<bool> cancel{false};
+        if (change == "vanished")
+            job.panes[1].filePath = folder.filePath(QStringLiteral("gone.mp4"));
+        if (change == "odd size")
+            job.size = QSize(321, 240);
+        if (change == "empty")
+            job.panes = {};
+        if (change == "no folder")
+            job.outputPath = folder.filePath(QStringLiteral("gone/out.mp4"));
+        // a file size limit fails the writes as a full disk does, after the first few
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        if (change == "full") {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit small{16384, unlimited.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        const ExportResult result = runVideoExport(job, cancel, [&](const ExportProgress& p) {
+            if (change == "cancel" && p.framesDone * 2 >= p.framesTotal)
+                cancel = true;
+        });
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        QVERIFY(!result.ok);
+        QCOMPARE(result.cancelled, change == "cancel");
+        QVERIFY2(result.message.contains(message, Qt::CaseInsensitive), qPrintable(result.message));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.mp4")});
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("older video"));
+    }
+
+private:
+    TestClips clips_;
+};
+
+QTEST_MAIN(TestVideoExport)
+#include "tst_videoexport.moc"

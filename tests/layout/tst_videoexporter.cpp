@@ -1,0 +1,129 @@
+// File > Export Video's window side on the whole program (fake engine, real barcode files): the job read off
+// the window (places between the dividers, offsets, the A–B loop), the export running while the window
+// goes on, and a cancel or a failure leaving nothing under the chosen name.
+#include "AppFixture.h"
+#include "FakeMovie.h"
+#include "FrameBarcode.h"
+#include "MovieReadBack.h"
+#include "TestClips.h"
+
+#include "engine/MovieView.h"
+#include "layout/ExportProgressBar.h"
+#include "layout/SplitSubView.h"
+#include "layout/VideoExporter.h"
+#include "panes/PaneOffsets.h"
+#include "panes/PaneTimeline.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tetrapan;
+using namespace tetrapan::test;
+
+Q_DECLARE_METATYPE(tetrapan::ExportResult)
+
+class TestVideoExporter : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<ExportResult>();
+        clips_ = TestClips::makeForTests();
+        QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+    }
+
+    void exportsWhatTheWindowShows_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("finished") << "finished";
+        QTest::newRow("cancelled from the bar") << "cancelled";
+        QTest::newRow("unwritable place") << "failed";
+    }
+
+    void exportsWhatTheWindowShows()
+    {
+        QFETCH(QString, ending);
+        AppFixture app;
+        app.showWindow(640, 480);
+        app.build(QStringLiteral("a"));
+        for (int n = 1; n <= 3; ++n)
+            app.entry(QStringLiteral("a"), n, clips_.barcode);
+        app.ctx().processPendingChanges();
+        app.choose(QStringLiteral("a"));
+        app.window().spvMain()->setSplitterPosition(QPointF(app.window().spvMain()->width() * 0.6, 0), false);
+        // whole frames at 25 fps; the leader's own offset moves the loop's points on the common time line
+        const std::array<qint64, 3> offsets{120, 320, -80};
+        for (int n = 1; n <= 3; ++n)
+            app.coordinator().offsets().setOffsetMs(n, offsets[size_t(n - 1)]);
+        PaneTimeline& timeline = app.nib->paneTimeline();
+        auto* leader = static_cast<FakeMovie*>(app.pane(1).movie());
+        leader->moveTo(MovieTime::fromSeconds(1.12));
+        timeline.changeLoop();
+        leader->moveTo(MovieTime::fromSeconds(1.52));
+        timeline.changeLoop();
+
+        QTemporaryDir folder;
+        const QString path = folder.filePath(ending == "failed" ? "gone/out.mp4" : "out.mp4");
+        VideoExporter& exporter = app.nib->videoExporter();
+        ExportChoices choices;
+        choices.size = QSize(320, 240);
+        const ExportJob job = exporter.jobFor(choices, path);
+        QCOMPARE(job.startMs, 1000);
+        QCOMPARE(job.endMs, 1400);
+        QVERIFY(job.panes[3].filePath.isEmpty());
+        const QWidget* area = app.window().spvMain();
+        for (int n = 1; n <= 3; ++n) {
+            QCOMPARE(job.panes[size_t(n - 1)].offsetMs, offsets[size_t(n - 1)]);
+            const QWidget* view = app.pane(n).movieView();
+            const QPoint at = view->mapTo(area, QPoint(0, 0));
+            const QRect expected(at.x() * 320 / area->width(), at.y() * 240 / area->height(),
+                                 view->width() * 320 / area->width(), view->height() * 240 / area->height());
+            const QRect place = job.panes[size_t(n - 1)].place;
+            QVERIFY2((place.topLeft() - expected.topLeft()).manhattanLength() <= 2 &&
+                         std::abs(place.width() - expected.width()) <= 1 &&
+                         std::abs(place.height() - expected.height()) <= 1,
+                     qPrintable(QStringLiteral("pane %1").arg(n)));
+        }
+
+        QSignalSpy finished(&exporter, &VideoExporter::exportFinished);
+        QVERIFY(exporter.start(job));
+        QVERIFY(exporter.progressBar().isVisible());
+        if (ending == "cancelled")
+            exporter.progressBar().cancelButton()->click();
+        QVERIFY(finished.wait(60000));
+        const auto result = finished.first().first().value<ExportResult>();
+        QCOMPARE(result.ok, ending == "finished");
+        QCOMPARE(result.cancelled, ending == "cancelled");
+        QCOMPARE(app.dialogs.alerts.size(), ending == "failed" ? 1 : 0);
+        if (ending == "failed")
+            QVERIFY2(app.dialogs.alerts.first().informativeText.contains("cannot write in"),
+                     qPrintable(app.dialogs.alerts.first().informativeText));
+        if (ending != "finished") {
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
+            return;
+        }
+        // the first frame: each pane's picture where the window has it, at the loop's start plus its offset
+        std::array<std::optional<int>, 3> frames;
+        const ReadBack back = readMovieBack(path, [&](const QImage& picture, int) {
+            for (size_t i = 0; i < frames.size(); ++i) {
+                const QRect place = job.panes[i].place;
+                frames[i] = FrameBarcode::read(picture.copy(
+                    FrameBarcode::pictureRect(place.size(), 4.0 / 3.0).translated(place.topLeft())));
+            }
+            return false;
+        });
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        for (size_t i = 0; i < frames.size(); ++i)
+            QCOMPARE(frames[i], std::optional(25 + int(offsets[i] / 40)));
+    }
+
+private:
+    TestClips clips_;
+};
+
+QTEST_MAIN(TestVideoExporter)
+#include "tst_videoexporter.moc"
