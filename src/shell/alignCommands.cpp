@@ -37,7 +37,8 @@ void connect(MainNib& nib)
     QMenu* playback = window->playbackMenu();
     const int afterSync = int(playback->actions().indexOf(window->syncAction())) + 1;
     playback->insertActions(playback->actions().value(afterSync), actions);
-    auto* paletteMenu = new QMenu(&nib.controlWindow());
+    // titled: the button offers the menu under this name to screen readers
+    auto* paletteMenu = new QMenu(QStringLiteral("Align"), &nib.controlWindow());
     paletteMenu->addActions(actions);
     nib.controlWindow().btnAlign()->setMenu(paletteMenu);
 
