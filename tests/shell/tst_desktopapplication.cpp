@@ -117,8 +117,7 @@ private:
     // The program started on the library, its main window up and pane 1 showing its movie.
     bool startOn(ProgramProcess& app, const QStringList& arguments = {}, const QString& paneOne = "red")
     {
-        return app.start(arguments) && app.window(Angles).id != XCB_WINDOW_NONE &&
-               QTest::qWaitFor([&] { return paneColours().constFirst() == paneOne; }, ProgramProcess::WaitMs);
+        return test::startShowing(app, screen, Angles, paneOne, arguments);
     }
 
 public Q_SLOTS:

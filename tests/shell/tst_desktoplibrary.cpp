@@ -25,14 +25,6 @@ private:
     test::TestClips clips;
     test::ScreenProbe screen;
 
-    // The program started on the library, its main window up and pane 1 red.
-    bool startOn(ProgramProcess& app)
-    {
-        return app.start() && app.window(Angles).id != XCB_WINDOW_NONE &&
-               QTest::qWaitFor([&] { return test::paneColours(screen).constFirst() == QLatin1String("red"); },
-                               ProgramProcess::WaitMs);
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -49,7 +41,7 @@ private Q_SLOTS:
         test::TestHome home;
         QVERIFY(test::writeLibrary(home, Angles, {clips.red}, false));
         ProgramProcess first(home);
-        QVERIFY(startOn(first));
+        QVERIFY(test::startShowing(first, screen, Angles, QStringLiteral("red")));
         const QByteArray library = test::readAll(home.libraryFile());
         const QByteArray settings = test::readAll(home.settingsFile());
 
@@ -81,7 +73,7 @@ private Q_SLOTS:
         QVERIFY(blocked.errors().contains("\"another-computer\""));
         QVERIFY(QFile::remove(lockFile));
         ProgramProcess next(home);
-        QVERIFY(startOn(next));
+        QVERIFY(test::startShowing(next, screen, Angles, QStringLiteral("red")));
         QVERIFY(next.quit());
     }
 

@@ -170,6 +170,13 @@ QStringList paneColours(ScreenProbe& screen)
     return colours;
 }
 
+bool startShowing(ProgramProcess& app, ScreenProbe& screen, const QString& title, const QString& paneOne,
+                  const QStringList& arguments)
+{
+    return app.start(arguments) && app.window(title).id != XCB_WINDOW_NONE &&
+           QTest::qWaitFor([&] { return paneColours(screen).constFirst() == paneOne; }, ProgramProcess::WaitMs);
+}
+
 QString savedEntry(const TestHome& home, int viewNo)
 {
     // a name XML cannot hold is kept as the base64 of its bytes

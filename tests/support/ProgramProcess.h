@@ -81,6 +81,9 @@ QPoint paneCentre(int viewNo);
 class ScreenProbe;
 // The clip colour (ScreenProbe::clipColourName) in the middle of panes 1 to 4 of the main window at MainFrame.
 QStringList paneColours(ScreenProbe& screen);
+// Starts the program and waits for its main window, titled `title`, and for pane 1 to show `paneOne`.
+bool startShowing(ProgramProcess& app, ScreenProbe& screen, const QString& title, const QString& paneOne,
+                  const QStringList& arguments = {});
 // The file of pane n in the library the program saved.
 QString savedEntry(const TestHome& home, int viewNo);
 
