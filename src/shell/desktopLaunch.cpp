@@ -23,9 +23,8 @@
 #include <QTextStream>
 
 #include <chrono>
-#include <cstdlib>
-
 #include <cstdio>
+#include <cstdlib>
 
 namespace tetrapan::desktopLaunch {
 
