@@ -144,11 +144,13 @@ void CMMovieView::setMenuItem()
                 ? QStringLiteral("%1 (%2)").arg(
                       line.title, TimeForm::offsetText(pane.movController()->movieOffsetMs(pane.viewNo())))
                 : line.title;
-        // the keys, which act on the pane under the pointer, this one while its menu is open
+        // the keys, which act on the pane under the pointer, this one while its menu is open: the nudges'
+        // own, which the user may have chosen
         const QString shownKeys =
-            line.key == QLatin1String("nudge")
-                ? QLatin1Char('\t') + PaneNudge::keys(static_cast<PaneNudge::Step>(line.tag.toInt()))
-                                          .toString(QKeySequence::NativeText)
+            line.key == QLatin1String("nudge") && paneNudge_
+                ? QLatin1Char('\t') + paneNudge_->action(static_cast<PaneNudge::Step>(line.tag.toInt()))
+                                           ->shortcut()
+                                           .toString(QKeySequence::NativeText)
                 : QString();
         QAction* item = makeItem(this, title + shownKeys, action);
         item->setProperty(MenuLine::CommandTextProperty, line.title);

@@ -438,6 +438,11 @@ private Q_SLOTS:
         choose(3, "Nudge a Frame Later");
         QCOMPARE(item(f.menu(3), "Nudge a Frame Later")->text(),
                  QStringLiteral("Nudge a Frame Later\tAlt+Right"));
+        // a key the user chose instead shows there too
+        nudge.action(PaneNudge::FrameLater)->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+N")));
+        Q_EMIT f.menu(3).aboutToShow();
+        QCOMPARE(item(f.menu(3), "Nudge a Frame Later")->text(),
+                 QStringLiteral("Nudge a Frame Later\tCtrl+Alt+N"));
         QCOMPARE(f.controller.movieOffsetMs(3), qint64(9033)); // a movie of no known rate: a 30th
         choose(3, "Offset and Rate…");
         auto* dialog = f.window.findChild<PaneOffsetDialog*>();
