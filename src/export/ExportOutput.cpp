@@ -14,11 +14,9 @@ extern "C" {
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +25,6 @@ namespace tetrapan {
 namespace {
 
 constexpr int IoBufferBytes = 1 << 16;
-constexpr int MaxNameTries = 100;
 constexpr int EncodingThreads = 2;
 constexpr int SoundBitsPerSecond = 160000;
 
@@ -72,18 +69,11 @@ ExportOutput::~ExportOutput()
 int ExportOutput::writeBytes(void* opaque, uint8_t* data, int size)
 {
     auto* self = static_cast<ExportOutput*>(opaque);
-    int written = 0;
-    while (written < size) {
-        const ssize_t n = ::write(self->fd_, data + written, size_t(size - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            self->writeErrno_ = n < 0 ? errno : ENOSPC;
-            return AVERROR(self->writeErrno_);
-        }
-        written += int(n);
-    }
-    return size;
+    ReplacementFile::Failure failure;
+    if (self->file_.writeAll(reinterpret_cast<const char*>(data), size, &failure))
+        return size;
+    self->writeErrno_ = failure.error;
+    return AVERROR(self->writeErrno_);
 }
 
 int64_t ExportOutput::seekBytes(void* opaque, int64_t offset, int whence)
@@ -91,9 +81,9 @@ int64_t ExportOutput::seekBytes(void* opaque, int64_t offset, int whence)
     auto* self = static_cast<ExportOutput*>(opaque);
     if (whence == AVSEEK_SIZE) {
         struct stat facts {};
-        return ::fstat(self->fd_, &facts) == 0 ? facts.st_size : AVERROR(errno);
+        return ::fstat(self->file_.fd(), &facts) == 0 ? facts.st_size : AVERROR(errno);
     }
-    const off_t at = ::lseek(self->fd_, offset, whence & ~AVSEEK_FORCE);
+    const off_t at = ::lseek(self->file_.fd(), offset, whence & ~AVSEEK_FORCE);
     return at < 0 ? AVERROR(errno) : at;
 }
 
@@ -106,20 +96,11 @@ bool ExportOutput::writeFailed(QString* reason)
 bool ExportOutput::open(const ExportJob& job, int rateNum, int rateDen, bool withSound, QString* reason)
 {
     const QFileInfo chosen(job.outputPath);
-    target_ = fileNames::toBytes(chosen.absoluteFilePath());
-    // a name of its own beside the chosen one, so the final rename never crosses file systems
-    for (int attempt = 0; fd_ < 0 && attempt < MaxNameTries; ++attempt) {
-        temporary_ = target_ + ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd_ = ::open(temporary_.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd_ < 0) {
-        const int error = errno;
-        temporary_.clear();
+    ReplacementFile::Failure failure;
+    if (!file_.create(fileNames::toBytes(chosen.absoluteFilePath()), ".part-", &failure)) {
         *reason = because(QStringLiteral("Tetrapan cannot write in %1")
                               .arg(QDir::toNativeSeparators(chosen.absolutePath())),
-                          error);
+                          failure.error);
         return false;
     }
     int error = avformat_alloc_output_context2(&container_, nullptr, containerName(job.format), nullptr);
@@ -315,26 +296,15 @@ bool ExportOutput::finish(QString* reason)
     avio_flush(io_);
     if (error < 0 || writeErrno_)
         return writeErrno_ ? writeFailed(reason) : (*reason = ffmpegError(error), false);
-    // Only what fdatasync and close both accept is on the disk: a network home may refuse the data (over
-    // quota) only then.
-    if (::fdatasync(fd_) != 0 || ::close(fd_) != 0) {
-        writeErrno_ = errno;
-        fd_ = -1;
-        return writeFailed(reason);
-    }
-    fd_ = -1;
-    if (::rename(temporary_.constData(), target_.constData()) != 0) {
-        *reason = because(QStringLiteral("Tetrapan could not give the video its name"), errno);
+    ReplacementFile::Failure failure;
+    if (file_.commit(&failure) || failure.step == ReplacementFile::Step::FolderSync)
+        return true;
+    if (failure.step == ReplacementFile::Step::Rename) {
+        *reason = because(QStringLiteral("Tetrapan could not give the video its name"), failure.error);
         return false;
     }
-    temporary_.clear();
-    const QByteArray folder = fileNames::toBytes(QFileInfo(fileNames::fromBytes(target_)).absolutePath());
-    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return true;
+    writeErrno_ = failure.error;
+    return writeFailed(reason);
 }
 
 void ExportOutput::abandon()
@@ -359,14 +329,7 @@ void ExportOutput::abandon()
         av_freep(&io_->buffer);
         avio_context_free(&io_);
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temporary_.isEmpty()) {
-        ::unlink(temporary_.constData());
-        temporary_.clear();
-    }
+    file_.discard();
 }
 
 } // namespace tetrapan

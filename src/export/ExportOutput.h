@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/ExportJob.h"
+#include "platform/AtomicFileWriter.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -44,8 +45,7 @@ private:
     static int writeBytes(void* opaque, uint8_t* data, int size);
     static int64_t seekBytes(void* opaque, int64_t offset, int whence);
 
-    QByteArray target_, temporary_;
-    int fd_ = -1;
+    ReplacementFile file_;
     int writeErrno_ = 0;
     AVIOContext* io_ = nullptr;
     AVFormatContext* container_ = nullptr;

@@ -43,79 +43,129 @@ const FileWriteCalls& FileWriteCalls::system()
     return calls;
 }
 
-bool AtomicFileWriter::write(const QString& path, const QByteArray& bytes, QString* reason) const
+bool ReplacementFile::failed(Failure* failure, Step step, int error)
 {
-    const auto fail = [&](const QString& what, int error) {
-        if (reason)
-            *reason = because(what, error);
-        return false;
-    };
-    const QString target = resolvedTarget(path);
-    const QFileInfo targetInfo(target);
-    const QString folder = targetInfo.absolutePath();
-    const QByteArray encodedTarget = QFile::encodeName(target);
+    if (failure)
+        *failure = {step, error};
+    return false;
+}
 
-    // a name of its own beside the target, so the rename never crosses file systems
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < MaxNameTries; ++attempt) {
-        temporary = encodedTarget + ".new-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd = calls_.open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
+bool ReplacementFile::create(const QByteArray& target, const char* suffix, Failure* failure)
+{
+    discard();
+    target_ = target;
+    for (int attempt = 0; fd_ < 0 && attempt < MaxNameTries; ++attempt) {
+        temporary_ = target_ + suffix + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd_ = calls_.open(temporary_.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0) {
-        const int error = errno; // before the message is built
-        return fail(QStringLiteral("could not create a new file in %1").arg(QDir::toNativeSeparators(folder)),
-                    error);
-    }
-    const auto abandon = [&](const QString& what, int error, bool stillOpen) {
-        if (stillOpen)
-            calls_.close(fd);
-        ::unlink(temporary.constData());
-        return fail(what, error);
-    };
+    if (fd_ >= 0)
+        return true;
+    const int error = errno;
+    temporary_.clear();
+    return failed(failure, Step::Create, error);
+}
 
-    // the new file gets the old one's permissions: a library kept private stays private
-    struct stat old {};
-    if (::stat(encodedTarget.constData(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
-
+bool ReplacementFile::writeAll(const char* data, qsizetype size, Failure* failure)
+{
     qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = calls_.write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+    while (written < size) {
+        const ssize_t n = calls_.write(fd_, data + written, size_t(size - written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return abandon(QStringLiteral("could not write the file"), n < 0 ? errno : ENOSPC, true);
+            return failed(failure, Step::Write, n < 0 ? errno : ENOSPC);
         written += n;
     }
+    return true;
+}
+
+bool ReplacementFile::commit(Failure* failure)
+{
+    const auto abandon = [&](Step step, int error) {
+        discard();
+        return failed(failure, step, error);
+    };
     // Only what fdatasync and close both accept is on the disk: a network home may refuse the data (over
     // quota) only when it is flushed or even closed.
-    if (calls_.fdatasync(fd) != 0)
-        return abandon(QStringLiteral("could not write the file to the disk"), errno, true);
+    if (calls_.fdatasync(fd_) != 0)
+        return abandon(Step::Flush, errno);
     // a failed close has still released the descriptor on Linux; closing again could close another's
-    if (calls_.close(fd) != 0)
-        return abandon(QStringLiteral("could not finish writing the file"), errno, false);
-    if (calls_.rename(temporary.constData(), encodedTarget.constData()) != 0)
-        return abandon(QStringLiteral("could not put the new file in place of the old one"), errno, false);
+    const int closed = calls_.close(fd_);
+    fd_ = -1;
+    if (closed != 0)
+        return abandon(Step::Close, errno);
+    if (calls_.rename(temporary_.constData(), target_.constData()) != 0)
+        return abandon(Step::Rename, errno);
+    temporary_.clear();
 
     // The rename is only lasting once the folder is on the disk too. A folder that cannot be opened for this
     // (no read permission) or a file system that cannot sync folders leaves nothing more to do.
-    const int folderFd =
-        calls_.open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    const qsizetype slash = target_.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? target_.left(slash) : QByteArray("/");
+    const int folderFd = calls_.open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (folderFd < 0)
         return true;
     const bool synced = calls_.fsync(folderFd) == 0 || errno == EINVAL || errno == ENOTSUP;
     const int syncError = errno;
     calls_.close(folderFd);
-    if (!synced) {
-        return fail(
-            QStringLiteral("the new file is in place, but its folder could not be written to the disk, so "
-                           "it may not survive a power cut"),
-            syncError);
+    return synced || failed(failure, Step::FolderSync, syncError);
+}
+
+void ReplacementFile::discard()
+{
+    if (fd_ >= 0)
+        calls_.close(fd_);
+    fd_ = -1;
+    if (!temporary_.isEmpty())
+        ::unlink(temporary_.constData());
+    temporary_.clear();
+}
+
+bool AtomicFileWriter::write(const QString& path, const QByteArray& bytes, QString* reason) const
+{
+    const QString target = resolvedTarget(path);
+    const QString folder = QFileInfo(target).absolutePath();
+    const QByteArray encodedTarget = QFile::encodeName(target);
+    ReplacementFile file(calls_);
+    ReplacementFile::Failure failure;
+    bool done = file.create(encodedTarget, ".new-", &failure);
+    if (done) {
+        // the new file gets the old one's permissions: a library kept private stays private
+        struct stat old {};
+        if (::stat(encodedTarget.constData(), &old) == 0)
+            ::fchmod(file.fd(), old.st_mode & 07777);
+        done = file.writeAll(bytes.constData(), bytes.size(), &failure) && file.commit(&failure);
     }
-    return true;
+    if (done)
+        return true;
+    if (reason) {
+        QString what;
+        switch (failure.step) {
+        case ReplacementFile::Step::Create:
+            what = QStringLiteral("could not create a new file in %1").arg(QDir::toNativeSeparators(folder));
+            break;
+        case ReplacementFile::Step::Write:
+            what = QStringLiteral("could not write the file");
+            break;
+        case ReplacementFile::Step::Flush:
+            what = QStringLiteral("could not write the file to the disk");
+            break;
+        case ReplacementFile::Step::Close:
+            what = QStringLiteral("could not finish writing the file");
+            break;
+        case ReplacementFile::Step::Rename:
+            what = QStringLiteral("could not put the new file in place of the old one");
+            break;
+        case ReplacementFile::Step::FolderSync:
+            what = QStringLiteral("the new file is in place, but its folder could not be written to the disk, "
+                                  "so it may not survive a power cut");
+            break;
+        }
+        *reason = because(what, failure.error);
+    }
+    return false;
 }
 
 } // namespace tetrapan
