@@ -2,13 +2,10 @@
 
 #include "shell/ExitWatchdog.h"
 
-#include "engine/MpvMovieEngine.h"
-#include "platform/Scheduler.h"
-#include "platform/SettingsDomain.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
 #include "shell/MediaControls.h"
-#include "shell/MessageBoxPresenter.h"
+#include "shell/ProgramServices.h"
 #include "shell/SingleInstance.h"
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/UnixSignalWatcher.h"
@@ -55,16 +52,9 @@ int applicationMain(int argc, char** argv)
     if (const std::optional<int> status = desktopLaunch::startOrHandOver(instance, request))
         return *status;
 
-    SettingsDomain settings(SettingsDomain::standardFilePath());
-    Tetrapan_AppDelegate::setupDefaults(settings);
-    QtScheduler scheduler;
-    MessageBoxPresenter dialogs;
-    MpvMovieEngine::Options engineOptions;
-    engineOptions.scheduler = &scheduler;
-    MpvMovieEngine engine(engineOptions);
-
-    auto nib = std::make_unique<MainNib>(NibServices{settings, scheduler, dialogs, engine});
-    dialogs.setParentWindow(&nib->mainWindow());
+    ProgramServices services(SettingsDomain::standardFilePath());
+    auto nib = std::make_unique<MainNib>(services.forNib());
+    services.dialogs.setParentWindow(&nib->mainWindow());
     // the lock file deleted meanwhile, another program may have the library: no save writes over its changes
     nib->appDelegate().setLibraryLockCheck([&instance] { return instance.lockLostReason(); });
 
@@ -83,11 +73,11 @@ int applicationMain(int argc, char** argv)
 
     // The library is saved and every setting written: what is left is tearing down, and the user is done.
     watchdog.arm(TeardownTime, status);
-    dialogs.setParentWindow(nullptr);
+    services.dialogs.setParentWindow(nullptr);
     nib.reset();
     // The panes' movies hand their cores to the engine's workers as they go. The process must not end
     // while those still run inside mpv; the watchdog ends it if they never finish.
-    engine.shutDown(TeardownTime);
+    services.engine.shutDown(TeardownTime);
     return status;
 }
 

@@ -1,8 +1,6 @@
 #include "shell/desktopLaunch.h"
 
-#include "engine/MpvMovieEngine.h"
 #include "library/dialogExtension.h"
-#include "platform/Scheduler.h"
 #include "platform/SettingsDomain.h"
 #include "shell/CommandKeys.h"
 #include "shell/CommandRequests.h"
@@ -10,8 +8,8 @@
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxPresenter.h"
 #include "shell/MovieFilesOpener.h"
+#include "shell/ProgramServices.h"
 #include "shell/SingleInstance.h"
-#include "shell/Tetrapan_AppDelegate.h"
 #include "shell/commandLine.h"
 
 #include <QCoreApplication>
@@ -64,22 +62,16 @@ int printActions()
     qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("data"))));
     const QString settingsCopy = scratch.filePath(QStringLiteral("Tetrapan.json"));
     QFile::copy(SettingsDomain::standardFilePath(), settingsCopy);
-    SettingsDomain settings(settingsCopy);
+    ProgramServices services(settingsCopy);
     // a damaged file is the running program's to tell of
-    settings.takeDamagedFileNote();
-    Tetrapan_AppDelegate::setupDefaults(settings);
-    QtScheduler scheduler;
-    MessageBoxPresenter dialogs;
-    MpvMovieEngine::Options engineOptions;
-    engineOptions.scheduler = &scheduler;
-    MpvMovieEngine engine(engineOptions);
+    services.settings.takeDamagedFileNote();
     {
-        MainNib nib(NibServices{settings, scheduler, dialogs, engine});
+        MainNib nib(services.forNib());
         QTextStream out(stdout);
         for (const CommandKeys::Row& row : nib.commandKeys().rows())
             out << row.name << '\t' << row.text << '\t' << row.key << '\n';
     }
-    engine.shutDown(ListTeardownTime);
+    services.engine.shutDown(ListTeardownTime);
     return EXIT_SUCCESS;
 }
 
