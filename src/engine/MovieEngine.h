@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/Movie.h"
+#include "library/Recording.h"
 
 #include <QObject>
 #include <QString>
@@ -39,6 +40,10 @@ public:
     virtual quint64 openMovie(const QString& path, MovieOpened done) = 0;
     // The open's answer is not wanted any more: done is not called, and what it opened is let go of.
     virtual void cancelOpening(quint64 opening) { Q_UNUSED(opening); }
+    // Opens a recording (its files already listed and placed) as one movie whose time 0 is the recording's
+    // start on the wall clock, its gaps included; answered as openMovie is. An engine that cannot play
+    // recordings refuses them.
+    virtual quint64 openRecording(const Recording& recording, MovieOpened done);
     virtual MovieView* createMovieView(QWidget* parent) = 0;
 
     // Starts loading files that are about to be opened one after another (the four panes of a playlist),

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace tetrapan {
+
+// One file of a recording, placed on the wall clock (milliseconds since the epoch, UTC).
+struct RecordingPiece {
+    QString path;
+    qint64 startMs = 0;  // where the file's first frame stands on the wall clock
+    qint64 lengthMs = 0; // how much of the file plays: its length, less what a later file overlaps
+};
+
+// A span of the wall clock, [fromMs, toMs).
+struct WallSpan {
+    qint64 fromMs = 0;
+    qint64 toMs = 0;
+};
+
+// A movie made of many files: a camera's folder of minute-long files (or a chosen list of them) played as one
+// movie. Its time 0 stands at startMs() on the wall clock; stretches no file covers are gaps, shown black.
+struct Recording {
+    QString folder;          // the folder it was listed from; empty for a chosen list of files
+    QStringList chosenFiles; // the chosen files; empty for a folder
+    QString camera;          // the camera's name within a camera folder; empty otherwise
+    QVector<RecordingPiece> pieces; // by start; no two overlap
+    QStringList skipped;     // files left out, each as "name: why"
+    QStringList overlaps;    // files another one cut short, each as "name: why"
+
+    bool isEmpty() const { return pieces.isEmpty(); }
+    qint64 startMs() const { return pieces.isEmpty() ? 0 : pieces.first().startMs; }
+    qint64 endMs() const { return pieces.isEmpty() ? 0 : pieces.last().startMs + pieces.last().lengthMs; }
+    qint64 lengthMs() const { return endMs() - startMs(); }
+    // The stretches between startMs() and endMs() that no piece covers.
+    QVector<WallSpan> gaps() const
+    {
+        QVector<WallSpan> found;
+        for (qsizetype i = 1; i < pieces.size(); ++i) {
+            const qint64 end = pieces[i - 1].startMs + pieces[i - 1].lengthMs;
+            if (pieces[i].startMs > end)
+                found.append({end, pieces[i].startMs});
+        }
+        return found;
+    }
+};
+
+} // namespace tetrapan
+
+Q_DECLARE_METATYPE(tetrapan::Recording)
