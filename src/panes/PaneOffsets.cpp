@@ -30,10 +30,13 @@ PaneOffsets::Placement PaneOffsets::placement(int viewNo) const
     const ObjectId id = entry(viewNo);
     if (id == NoObject)
         return {};
-    const ObjectContext* context =
-        panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
-    const QVariant rate = context->value(id, LibrarySchema::Rate);
-    return {context->value(id, LibrarySchema::Offset).toLongLong(),
+    return placementOf(*panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist), id);
+}
+
+PaneOffsets::Placement PaneOffsets::placementOf(const ObjectContext& library, ObjectId entry)
+{
+    const QVariant rate = library.value(entry, LibrarySchema::Rate);
+    return {library.value(entry, LibrarySchema::Offset).toLongLong(),
             rate.isValid() && isAllowedRate(rate.toDouble()) ? rate.toDouble() : 1.0};
 }
 

@@ -10,6 +10,7 @@
 namespace tetrapan {
 
 class MovController;
+class ObjectContext;
 
 // Offsets and rates between the panes. Every pane stands on one common time line c:
 //
@@ -65,6 +66,8 @@ public:
         double rate = 1.0;
     };
     Placement placement(int viewNo) const;
+    // The same for a playlist's entry in a library, whether shown or not.
+    static Placement placementOf(const ObjectContext& library, ObjectId entry);
     double paneSecondsAt(int viewNo, double commonSeconds) const
     {
         const Placement p = placement(viewNo);
