@@ -30,8 +30,7 @@ QString TimeForm::clockText(double seconds)
 std::optional<double> TimeForm::secondsOf(const QString& text)
 {
     // hours and minutes are whole, the last field may have a fraction; each field after the first below 60
-    static const QRegularExpression form(
-        QStringLiteral("^(?:(?:(\\d+):)?(\\d+):)?(\\d+(?:\\.\\d*)?)$"));
+    static const QRegularExpression form(QStringLiteral("^(?:(?:(\\d+):)?(\\d+):)?(\\d+(?:\\.\\d*)?)$"));
     const QRegularExpressionMatch match = form.match(text.trimmed());
     if (!match.hasMatch())
         return std::nullopt;

@@ -66,7 +66,8 @@ namespace {
 
 struct Options {
     const QCommandLineOption list{
-        QStringLiteral("list-actions"), QStringLiteral("Print every command's name, menu text and key, one a line.")};
+        QStringLiteral("list-actions"),
+        QStringLiteral("Print every command's name, menu text and key, one a line.")};
     const QCommandLineOption action{QStringLiteral("action"),
                                     QStringLiteral("Carry out the command in the running Tetrapan, or start "
                                                    "Tetrapan and carry it out once the playlist is loaded. "
@@ -75,17 +76,19 @@ struct Options {
     const QCommandLineOption pane{QStringLiteral("pane"),
                                   QStringLiteral("The pane (1 to 4) a command of the pane menu acts on."),
                                   QStringLiteral("N")};
-    const QCommandLineOption playlist{QStringLiteral("playlist"),
-                                      QStringLiteral("Choose this playlist: its title, or its folders' titles "
-                                                     "and its own separated by \"/\"."),
-                                      QStringLiteral("TITLE")};
+    const QCommandLineOption playlist{
+        QStringLiteral("playlist"),
+        QStringLiteral("Choose this playlist: its title, or its folders' titles "
+                       "and its own separated by \"/\"."),
+        QStringLiteral("TITLE")};
     const QCommandLineOption exportTo{
         QStringLiteral("export"),
-        QStringLiteral("Export the playlist (--playlist, else the one Tetrapan shows at start) as File > Export "
-                       "Video does, into OUT (.mp4, .webm or .mkv), without a window or a display. Progress "
-                       "goes to standard error. Exit code 0 when written, 2 when the playlist is not found or "
-                       "has no movie, 130 or 143 when interrupted, 1 for any other failure; a failed export "
-                       "leaves no file."),
+        QStringLiteral(
+            "Export the playlist (--playlist, else the one Tetrapan shows at start) as File > Export "
+            "Video does, into OUT (.mp4, .webm or .mkv), without a window or a display. Progress "
+            "goes to standard error. Exit code 0 when written, 2 when the playlist is not found or "
+            "has no movie, 130 or 143 when interrupted, 1 for any other failure; a failed export "
+            "leaves no file."),
         QStringLiteral("OUT")};
     const QCommandLineOption size{QStringLiteral("size"),
                                   QStringLiteral("The exported picture's size (default 1280x720)."),
@@ -142,8 +145,10 @@ std::optional<ExportRequest> exportRequest(const QCommandLineParser& parser, con
     if (parser.isSet(options.size)) {
         static const QRegularExpression form(QStringLiteral("^(\\d{1,5})[xX](\\d{1,5})$"));
         const QRegularExpressionMatch match = form.match(parser.value(options.size));
-        const QSize size = match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
-        if (size.width() < 2 || size.height() < 2 || size.width() > LargestSide || size.height() > LargestSide) {
+        const QSize size =
+            match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+        if (size.width() < 2 || size.height() < 2 || size.width() > LargestSide ||
+            size.height() > LargestSide) {
             *why = QStringLiteral("--size takes the picture's width and height in pixels, such as 1920x1080, "
                                   "from 2 to %1 each.")
                        .arg(LargestSide);
@@ -156,8 +161,9 @@ std::optional<ExportRequest> exportRequest(const QCommandLineParser& parser, con
         const std::optional<double> from = ends.size() == 2 ? TimeForm::secondsOf(ends[0]) : std::nullopt;
         const std::optional<double> to = ends.size() == 2 ? TimeForm::secondsOf(ends[1]) : std::nullopt;
         if (!from || !to || *to <= *from) {
-            *why = QStringLiteral("--range takes two times on the time line, the first before the second, such "
-                                  "as 1:05-1:35 or 65-95.");
+            *why =
+                QStringLiteral("--range takes two times on the time line, the first before the second, such "
+                               "as 1:05-1:35 or 65-95.");
             return std::nullopt;
         }
         request.rangeMs = std::pair(std::llround(*from * 1000), std::llround(*to * 1000));
@@ -195,7 +201,8 @@ std::optional<Request> requestOf(const QCommandLineParser& parser, const Options
         }
     }
     if (!parser.isSet(options.exportTo)) {
-        for (const QCommandLineOption* option : {&options.size, &options.range, &options.sound, &options.labels}) {
+        for (const QCommandLineOption* option :
+             {&options.size, &options.range, &options.sound, &options.labels}) {
             if (parser.isSet(*option)) {
                 *why = QStringLiteral("--%1 goes with --export.").arg(option->names().constFirst());
                 return std::nullopt;

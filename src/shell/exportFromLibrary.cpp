@@ -49,7 +49,8 @@ ObjectId playlistOf(ObjectContext& library, const SettingsDomain& settings, cons
     if (!title.isEmpty())
         return playlistTitles::find(tree, title, &refusal->reason);
     // the rows as the tree shows them at start: the folders left open are opened again
-    const int chosenRow = int(userDefaultsExtension::defaultIntValue(settings, PlaylistOutlineView::LastSelectedIndexKey));
+    const int chosenRow =
+        int(userDefaultsExtension::defaultIntValue(settings, PlaylistOutlineView::LastSelectedIndexKey));
     int row = 0;
     ObjectId chosen = NoObject;
     std::function<void(ObjectId)> walk = [&](ObjectId parent) {
@@ -80,8 +81,8 @@ std::array<QRect, 4> panePlaces(const SettingsDomain& settings, const QString& f
     const auto columns = storedFrames(settings, ViewMain::RectSplitViewMain);
     const auto left = storedFrames(settings, ViewMain::RectSplitViewLeft);
     const auto right = storedFrames(settings, ViewMain::RectSplitViewRight);
-    const QSizeF stored = columns ? QSizeF(columns->second.x() + columns->second.width(), columns->first.height())
-                                  : QSizeF();
+    const QSizeF stored =
+        columns ? QSizeF(columns->second.x() + columns->second.width(), columns->first.height()) : QSizeF();
     if (left && right && stored.width() > thickness && stored.height() > thickness) {
         area = stored;
         const auto share = [thickness](double first, double whole) {
@@ -103,15 +104,18 @@ std::array<QRect, 4> panePlaces(const SettingsDomain& settings, const QString& f
     const double y1 = std::round((h - thickness) * shares.left);
     const double y3 = std::round((h - thickness) * shares.right);
     const auto rect = [](double x0, double y0, double x1, double y1) {
-        return x1 > x0 && y1 > y0 ? QRect(QPoint(int(x0), int(y0)), QPoint(int(x1) - 1, int(y1) - 1)) : QRect();
+        return x1 > x0 && y1 > y0 ? QRect(QPoint(int(x0), int(y0)), QPoint(int(x1) - 1, int(y1) - 1))
+                                  : QRect();
     };
     const std::array<QRect, 4> onScreen{rect(0, 0, x, y1), rect(0, y1 + thickness, x, h),
-                                        rect(x + thickness, 0, w, y3), rect(x + thickness, y3 + thickness, w, h)};
+                                        rect(x + thickness, 0, w, y3),
+                                        rect(x + thickness, y3 + thickness, w, h)};
     return scaledPlaces(onScreen, QRect(QPoint(), area.toSize()), output);
 }
 
 std::optional<ExportJob> jobFor(ObjectContext& library, const SettingsDomain& settings, ObjectId playlist,
-                                const commandLine::ExportRequest& request, Refusal* refusal, QStringList* notes)
+                                const commandLine::ExportRequest& request, Refusal* refusal,
+                                QStringList* notes)
 {
     const QString title = library.value(playlist, LibrarySchema::Title).toString();
     FilelistArrayController entries(library);
@@ -162,7 +166,9 @@ std::optional<ExportJob> jobFor(ObjectContext& library, const SettingsDomain& se
     // the time line shows the leader's time; the job wants the common time line's
     if (request.rangeMs) {
         const ExportPane& leader = job.panes[size_t(job.leader)];
-        const auto common = [&leader](qint64 ms) { return std::llround((ms - leader.offsetMs) / leader.rate); };
+        const auto common = [&leader](qint64 ms) {
+            return std::llround((ms - leader.offsetMs) / leader.rate);
+        };
         job.startMs = common(request.rangeMs->first);
         job.endMs = common(request.rangeMs->second);
     }

@@ -41,7 +41,8 @@ std::array<QRect, 4> panePlaces(const SettingsDomain& settings, const QString& f
 // The export of the playlist. A pane whose file is missing stays empty, as the window leaves it (`notes`
 // says so); none without a movie to export, with the refusal.
 std::optional<ExportJob> jobFor(ObjectContext& library, const SettingsDomain& settings, ObjectId playlist,
-                                const commandLine::ExportRequest& request, Refusal* refusal, QStringList* notes);
+                                const commandLine::ExportRequest& request, Refusal* refusal,
+                                QStringList* notes);
 
 } // namespace exportFromLibrary
 } // namespace tetrapan

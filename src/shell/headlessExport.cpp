@@ -79,14 +79,16 @@ public:
                 return;
             shownStep_ = percent / LineStep;
             const QString line = QStringLiteral("Exported %1 %").arg(shownStep_ * LineStep);
-            std::fprintf(stderr, "%s\n", qPrintable(left.isEmpty() ? line : line + QStringLiteral(", ") + left));
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(left.isEmpty() ? line : line + QStringLiteral(", ") + left));
             return;
         }
         const int filled = percent * BarLength / 100;
-        const QString bar = QStringLiteral("[%1%2] %3 %  %4")
-                                .arg(QString(filled, QLatin1Char('#')), QString(BarLength - filled, QLatin1Char('.')))
-                                .arg(percent, 3)
-                                .arg(left);
+        const QString bar =
+            QStringLiteral("[%1%2] %3 %  %4")
+                .arg(QString(filled, QLatin1Char('#')), QString(BarLength - filled, QLatin1Char('.')))
+                .arg(percent, 3)
+                .arg(left);
         if (bar == shownBar_)
             return;
         shownBar_ = bar;
@@ -110,7 +112,8 @@ private:
 
 int failure(int status, const QString& why)
 {
-    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName().toLower()), qPrintable(why));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName().toLower()),
+                 qPrintable(why));
     return status;
 }
 
@@ -119,7 +122,8 @@ int failure(int status, const QString& why)
 bool copySettings(const QString& copy, QString* why)
 {
     QFile original;
-    const safeFiles::Opening opened = safeFiles::openForReading(original, SettingsDomain::standardFilePath(), why);
+    const safeFiles::Opening opened =
+        safeFiles::openForReading(original, SettingsDomain::standardFilePath(), why);
     if (opened == safeFiles::Opening::Missing)
         return true;
     if (opened == safeFiles::Opening::Refused)
@@ -176,7 +180,8 @@ int run(int argc, char** argv)
     ExportResult result;
     {
         const InterruptionCancels cancelling;
-        result = runVideoExport(*job, interrupted, [&lines](const ExportProgress& progress) { lines.show(progress); });
+        result = runVideoExport(*job, interrupted,
+                                [&lines](const ExportProgress& progress) { lines.show(progress); });
     }
     lines.end();
     if (result.cancelled)
