@@ -220,7 +220,8 @@ CommandLineRun exportFromCommandLine(const QStringList& arguments)
     CommandLineRun run;
     run.seconds = clock.elapsed() / 1000.0;
     run.ok = exporting.exitStatus() == QProcess::NormalExit && exporting.exitCode() == 0;
-    run.said = QString::fromLocal8Bit(exporting.readAllStandardError().trimmed()).section(QLatin1Char('\n'), -1);
+    run.said =
+        QString::fromLocal8Bit(exporting.readAllStandardError().trimmed()).section(QLatin1Char('\n'), -1);
     return run;
 }
 
@@ -251,9 +252,14 @@ bool compareWithCommandLine(BenchProgram& program, VideoExporter& exporter, cons
     }
     const auto timeText = [](qint64 ms) { return QString::number(ms / 1000.0, 'f', 3); };
     // the leader (pane 1) has no offset: its time line is the common one
-    const QStringList arguments{QStringLiteral("--export"), QFileInfo(job.outputPath).dir().filePath(QStringLiteral("command-line.mp4")),
-                                QStringLiteral("--playlist"), title, QStringLiteral("--size"), QStringLiteral("1280x720"),
-                                QStringLiteral("--range"), timeText(job.startMs) + QLatin1Char('-') + timeText(job.endMs)};
+    const QStringList arguments{QStringLiteral("--export"),
+                                QFileInfo(job.outputPath).dir().filePath(QStringLiteral("command-line.mp4")),
+                                QStringLiteral("--playlist"),
+                                title,
+                                QStringLiteral("--size"),
+                                QStringLiteral("1280x720"),
+                                QStringLiteral("--range"),
+                                timeText(job.startMs) + QLatin1Char('-') + timeText(job.endMs)};
     std::vector<double> commandLine, window, ratios;
     for (int round = 0; round < rounds; ++round) {
         double lineSeconds = 0, windowSeconds = 0;
@@ -280,7 +286,8 @@ bool compareWithCommandLine(BenchProgram& program, VideoExporter& exporter, cons
     }
     const test::ReadBack back = test::readMovieBack(arguments[1]);
     print("export.command_line_frames_read_back", back.ok() ? back.pictures : 0, "frames", 0);
-    print("export.command_line_seconds", median(commandLine), "s (median, process start to exit, no display)", 1);
+    print("export.command_line_seconds", median(commandLine), "s (median, process start to exit, no display)",
+          1);
     print("export.window_seconds", median(window), "s (median)", 1);
     print("export.command_line_to_window_ratio", median(ratios), "x (median of the rounds)", 2);
     return true;
