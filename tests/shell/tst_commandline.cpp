@@ -186,25 +186,37 @@ private Q_SLOTS:
     void exportWithoutADisplay_data()
     {
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("settings"); // besides the playlist chosen at the last quit
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said");
         const QStringList out{QStringLiteral("--export"), QStringLiteral("out/out.mp4")};
-        QTest::newRow("the playlist shown at start")
-            << out + QStringList{"--size", "640x360", "--range", "0:02-0:03", "--sound", "2"} << 0 << "Wrote";
-        QTest::newRow("unknown playlist") << out + QStringList{"--playlist", "Nowhere"} << 2 << "Nowhere";
-        QTest::newRow("no movies") << out + QStringList{"--playlist", "Empty"} << 2 << "no movie";
-        QTest::newRow("bad size") << out + QStringList{"--size", "640"} << 1 << "--size";
-        QTest::newRow("bad range") << out + QStringList{"--range", "0:03-0:02"} << 1 << "--range";
+        const QStringList written = out + QStringList{"--size", "640x360", "--range", "0:02-0:03", "--sound", "2"};
+        QTest::newRow("the playlist shown at start") << written << QByteArray() << 0 << "Wrote";
+        // the window's dividers left where the frame set would put them, in a window of another size
+        QTest::newRow("the dividers as left")
+            << written + QStringList{"--playlist", "Angles"}
+            << QByteArray(R"(, "optLoadFrameSet": false,
+                 "rectSplitViewMain": ["{{0, 0}, {316, 720}}", "{{323, 0}, {957, 720}}"],
+                 "rectSplitViewLeft": ["{{0, 0}, {316, 426}}", "{{0, 433}, {316, 287}}"],
+                 "rectSplitViewRight": ["{{0, 0}, {957, 357}}", "{{0, 364}, {957, 356}}"])")
+            << 0 << "Wrote";
+        QTest::newRow("unknown playlist")
+            << out + QStringList{"--playlist", "Nowhere"} << QByteArray() << 2 << "Nowhere";
+        QTest::newRow("no movies") << out + QStringList{"--playlist", "Empty"} << QByteArray() << 2 << "no movie";
+        QTest::newRow("bad size") << out + QStringList{"--size", "640"} << QByteArray() << 1 << "--size";
+        QTest::newRow("bad range") << out + QStringList{"--range", "0:03-0:02"} << QByteArray() << 1 << "--range";
         QTest::newRow("unwritable folder")
-            << QStringList{"--export", "missing/out.mp4"} << 1 << "cannot write in";
-        QTest::newRow("encoder refusal") << out + QStringList{"--size", "641x361"} << 1 << "encoder refuses";
-        QTest::newRow("interrupted") << out + QStringList{"--size", "3840x2160"} << 128 + SIGTERM
+            << QStringList{"--export", "missing/out.mp4"} << QByteArray() << 1 << "cannot write in";
+        QTest::newRow("encoder refusal")
+            << out + QStringList{"--size", "641x361"} << QByteArray() << 1 << "encoder refuses";
+        QTest::newRow("interrupted") << out + QStringList{"--size", "3840x2160"} << QByteArray() << 128 + SIGTERM
                                      << "nothing was written";
     }
 
     void exportWithoutADisplay()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, settings);
         QFETCH(int, exitCode);
         QFETCH(QString, said);
         test::TestHome on;
@@ -216,7 +228,7 @@ private Q_SLOTS:
         library.replace("frameSet=\"\"", "frameSet=\"0:0.25:0.60:0.50\"")
             .replace("viewNo=\"1\"", "viewNo=\"1\" offset=\"1000\"");
         QVERIFY(test::writeAll(on.libraryFile(), library));
-        QVERIFY(test::writeAll(on.settingsFile(), R"({"optLastSelectedIndexForPlaylist": 0})"));
+        QVERIFY(test::writeAll(on.settingsFile(), R"({"optLastSelectedIndexForPlaylist": 0)" + settings + "}"));
         QVERIFY(QDir().mkpath(on.path() + QStringLiteral("/out")));
         SingleInstance other(on.dataHome() + QStringLiteral("/Tetrapan"),
                              QDBusConnection::connectToBus(bus->address(), QStringLiteral("other")));
