@@ -16,6 +16,7 @@
 #include "platform/userDefaultsExtension.h"
 #include "playlist/PlaylistOutlineView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -50,7 +51,7 @@ ObjectId playlistOf(ObjectContext& library, const SettingsDomain& settings, cons
         return playlistTitles::find(tree, title, &refusal->reason);
     // the rows as the tree shows them at start: the folders left open are opened again
     const int chosenRow =
-        int(userDefaultsExtension::defaultIntValue(settings, PlaylistOutlineView::LastSelectedIndexKey));
+        userDefaultsExtension::defaultIntValue(settings, PlaylistOutlineView::LastSelectedIndexKey);
     int row = 0;
     ObjectId chosen = NoObject;
     std::function<void(ObjectId)> walk = [&](ObjectId parent) {
