@@ -102,6 +102,7 @@ private Q_SLOTS:
         row("unknown element", library("  <folder id=\"1\"/>\n"), 3, "unknown element <folder>");
         row("text inside a record", library("  <playlist id=\"1\">A</playlist>\n"), 3, "unexpected content");
         row("duplicate id", library(ok + ok), 4, "duplicate id 1");
+        row("attribute twice", library("  <playlist id=\"1\" title=\"A\" title=\"B\"/>\n"), 3, "");
         row("no id", library("  <playlist title=\"A\"/>\n"), 3, "no id");
         row("id 0", library("  <playlist id=\"0\"/>\n"), 3, "invalid id");
         row("id past 64 bits", library("  <playlist id=\"18446744073709551616\"/>\n"), 3, "invalid id");
