@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     checkInverses(records);
-    // the fast parsers read what Qt's general reader reads, where that reads the file at all
+    // expat reads what Qt's general reader reads, where that reads the file at all
     {
         QBuffer buffer;
         buffer.setData(fuzz::bytes(data, size));

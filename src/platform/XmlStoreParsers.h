@@ -35,12 +35,8 @@ public:
 namespace xmlStoreParsers {
 
 // Each returns true when the whole file was parsed and every event was taken.
-// The form the program writes (XmlStore::serialize), read without a general parser: anything else in the file
-// (another encoding, quotes or entities it does not write, comments, a namespace, content in a record) and it
-// gives up, quietly, to let a general parser read the file. Its elements come with no place (Position 0).
-bool parseWrittenForm(QByteArrayView bytes, XmlStoreEvents& events);
-// expat, for any other XML in UTF-8, UTF-16, Latin-1 or ASCII. Its elements and text come with no place
-// (Position 0) either: a file refused after either is read again with Qt's reader, which says where.
+// expat, for XML in UTF-8, UTF-16, Latin-1 or ASCII. Its elements and text come with no place (Position 0): a
+// file refused by it is read again with Qt's reader, which says where.
 bool parseWithExpat(QByteArrayView bytes, XmlStoreEvents& events);
 // Qt's reader, several times slower, knows more encodings (UTF-7, say), and says where and why a file is not
 // well-formed as the program always said it.

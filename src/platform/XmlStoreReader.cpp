@@ -482,20 +482,16 @@ private:
 
 namespace xmlStoreForm {
 
-// The form the program writes is read by a parser of its own, and any other by expat, each many times faster
-// than Qt's reader. Should both give up or refuse the file, Qt's reader has the last word, so a file reads as
+// A file is read by expat, many times faster than Qt's reader. Should expat refuse the file, Qt's reader has
+// the last word, so a file reads as
 // it always did (one in an encoding only Qt knows) and a damaged one is reported where and as it always was.
 namespace {
 
 template <typename Make>
 bool readFast(const QByteArray& bytes, RecordMap& records, const Make& makeReader)
 {
-    for (const auto parse : {&xmlStoreParsers::parseWrittenForm, &xmlStoreParsers::parseWithExpat}) {
-        Reader fast = makeReader();
-        if (parse(bytes, fast) && fast.finish(records))
-            return true;
-    }
-    return false;
+    Reader fast = makeReader();
+    return xmlStoreParsers::parseWithExpat(bytes, fast) && fast.finish(records);
 }
 
 } // namespace

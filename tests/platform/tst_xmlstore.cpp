@@ -205,8 +205,7 @@ private Q_SLOTS:
         QCOMPARE(ctx.relatedObjects(2, schema::RltPlaylist), QList<ObjectId>{3});
     }
 
-    // The program reads the form it writes with a parser of its own; any other form of XML reads as XML says
-    // it does, as it always did. Attributes of another vocabulary are not ours: one may not stand in for ours
+    // Any form of XML reads as XML says it does, whichever parser reads it. Attributes of another vocabulary are not ours: one may not stand in for ours
     // of the same local name.
     void otherFormsReadAsXmlSays_data()
     {
