@@ -96,9 +96,12 @@ bool isMovieName(const QString& fileName)
 
 QMap<QString, QStringList> camerasIn(const QString& folder)
 {
+    // names only: asked on the GUI thread of a folder that may hold thousands of files
+    const QDir dir(folder);
     QMap<QString, QStringList> cameras;
-    for (const QString& path : movieFilesIn(QDir(folder), nullptr))
-        cameras[WallClockName::cameraOf(nameOf(path))].append(path);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name))
+        if (isMovieName(name))
+            cameras[WallClockName::cameraOf(name)].append(dir.absoluteFilePath(name));
     return cameras;
 }
 

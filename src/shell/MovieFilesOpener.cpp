@@ -11,6 +11,7 @@
 #include "platform/ObjectContext.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/UndoStep.h"
+#include "recording/RecordingLister.h"
 
 #include <QFileInfo>
 #include <QMap>
@@ -43,7 +44,28 @@ void MovieFilesOpener::openFiles(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    pending_.append(paths);
+    // one folder of several cameras' files: each camera a pane, as Open Camera Folder puts them
+    if (paths.size() == 1 && QFileInfo(paths.front()).isDir()) {
+        const QStringList cameras = RecordingLister::camerasIn(paths.front()).keys();
+        if (cameras.size() > 1)
+            return openCameraFolder(paths.front(), cameras);
+    }
+    pending_.append({paths, {}});
+    schedulePlacing();
+}
+
+void MovieFilesOpener::openCameraFolder(const QString& folder, const QStringList& cameras)
+{
+    QStringList paths;
+    for (const QString& camera : cameras.mid(0, MaxFiles)) {
+        Recording source;
+        source.folder = QFileInfo(folder).absoluteFilePath();
+        source.camera = camera;
+        paths.append(RecordingSource::locator(source));
+    }
+    if (paths.isEmpty())
+        return;
+    pending_.append({paths, QFileInfo(folder).fileName()});
     schedulePlacing();
 }
 
@@ -65,10 +87,11 @@ void MovieFilesOpener::placePendingFiles()
     if (placing_ || pending_.isEmpty() || movController_.hasPendingLoad())
         return;
     placing_ = true;
-    placing(pending_.takeFirst());
+    const Request request = pending_.takeFirst();
+    placing(request.paths, request.newPlaylist);
 }
 
-void MovieFilesOpener::placing(const QStringList& given)
+void MovieFilesOpener::placing(const QStringList& given, const QString& newPlaylist)
 {
     // more files than panes: the first four go in, as the user would have picked them anyway, and the alert
     // names the rest rather than refusing them all
@@ -91,7 +114,10 @@ void MovieFilesOpener::placing(const QStringList& given)
     // while the files open.
     step_ = std::make_unique<UndoStep>(context, QStringLiteral("Open Movies"));
     changedTitle_.clear();
-    if (library->isPlaylistSelected()) {
+    if (!newPlaylist.isEmpty() && playlistTree_) {
+        playlistTree_->addPlaylistNamed(newPlaylist);
+        movController_.loadPendingPlaylist();
+    } else if (library->isPlaylistSelected()) {
         changedTitle_ =
             context.value(library->getSelectedObjects(LibrarySchema::Playlist).front(), LibrarySchema::Title)
                 .toString();

@@ -5,6 +5,7 @@
 #include "TestClips.h"
 
 #include "library/RecordingSource.h"
+#include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "panes/CMMovieView.h"
 #include "panes/QTMovieSubView.h"
@@ -418,6 +419,33 @@ private Q_SLOTS:
         app.choose(QStringLiteral("a"));
         QTRY_COMPARE(app.engine.openedRecordings.size(), 2);
         QCOMPARE(app.pane(1).filePath(), RecordingSource::locator(source));
+    }
+
+    // One folder of several cameras' files, given alone as any folder is: a playlist of its own, named after
+    // the folder, a camera a pane in name order.
+    void cameraFolder()
+    {
+        const test::TestClips clips = test::TestClips::makeForTests();
+        QTemporaryDir folder;
+        for (const char* name :
+             {"20260301_120000_front.mp4", "20260301_120000_back.mp4", "20260301_120100_front.mp4"})
+            QVERIFY(QFile::copy(clips.red, folder.filePath(name)));
+        AppFixture app;
+        app.chooseWithEntries({1, 2, 3, 4});
+        app.nib->movieFilesOpener().openFiles({folder.path()});
+        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        QTRY_VERIFY(!app.nib->movieFilesOpener().hasPendingFiles());
+        QVERIFY(app.dialogs.alerts.isEmpty());
+        QCOMPARE(
+            app.ctx().value(app.coordinator().tbArrayController()->getSelectedObject(LibrarySchema::Playlist),
+                            LibrarySchema::Title),
+            QFileInfo(folder.path()).fileName());
+        QStringList cameras;
+        for (const Recording& opened : std::as_const(app.engine.openedRecordings))
+            cameras << opened.camera + "=" + QString::number(opened.pieces.size());
+        QCOMPARE(cameras, QStringList({"back=1", "front=2"}));
+        QCOMPARE(RecordingSource::fromLocator(app.pane(2).filePath())->camera, QStringLiteral("front"));
+        QCOMPARE(app.pane(3).filePath(), QString());
     }
 };
 
