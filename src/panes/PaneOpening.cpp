@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -45,6 +46,7 @@ void PaneOpening::open(const QString& path, Done done)
         showNotice();
     });
     recording_ = {};
+    folderWatch_.reset();
     if (std::optional<Recording> source = RecordingSource::fromLocator(path)) {
         if (!scan_) {
             scan_ = std::make_unique<RecordingScan>();
@@ -92,10 +94,28 @@ void PaneOpening::openListed(const Recording& listed, quint64 ticket)
         // the movie plays; what was left out of it is said beside it
         if (result.movie && result.error.isEmpty())
             result.error = (recording_.skipped + recording_.overlaps).join(QLatin1Char('\n'));
+        if (result.movie)
+            watchFolder();
         finish(std::move(result), false);
     });
     if (ticket == ticket_ && opening_)
         engineOpening_ = id;
+}
+
+void PaneOpening::watchFolder()
+{
+    // the folder's parent hears of its removal; a folder of many files would stir its own watch at every new
+    // file a camera writes
+    const QString folder = recording_.chosenFiles.isEmpty()
+                               ? recording_.folder
+                               : QFileInfo(recording_.chosenFiles.first()).absolutePath();
+    folderWatch_ = std::make_unique<QFileSystemWatcher>(QStringList{QFileInfo(folder).absolutePath()});
+    connect(folderWatch_.get(), &QFileSystemWatcher::directoryChanged, this, [this, folder, path = path_] {
+        if (QFileInfo(folder).isDir())
+            return;
+        folderWatch_.reset();
+        Q_EMIT recordingFolderRemoved(path, folder);
+    });
 }
 
 void PaneOpening::cancel()

@@ -15,6 +15,21 @@
 
 namespace tetrapan {
 
+PanePlacing::PanePlacing(QTMovieSubView& pane, DialogPresenter& dialogs, FileViewer& fileViewer)
+    : pane_(pane), dialogs_(dialogs), fileViewer_(fileViewer)
+{
+    QObject::connect(&pane_.opening(), &PaneOpening::recordingFolderRemoved, &pane_,
+                     [this](const QString& path, const QString& folder) {
+                         if (path != pane_.filePath())
+                             return;
+                         pane_.clearMovieView();
+                         const dialogExtension::AlertText& alert = dialogExtension::RecordingFolderRemoved;
+                         dialogExtension::displayMessage(dialogs_, alert.style, alert.message,
+                                                         alert.info.arg(folder).arg(pane_.viewNo()),
+                                                         alert.btnList);
+                     });
+}
+
 void PanePlacing::createMovieFrame(const QString& path)
 {
     const std::optional<QString> uniqueId = playlistForPlacing();

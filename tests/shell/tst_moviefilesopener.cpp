@@ -446,6 +446,13 @@ private Q_SLOTS:
         QCOMPARE(cameras, QStringList({"back=1", "front=2"}));
         QCOMPARE(RecordingSource::fromLocator(app.pane(2).filePath())->camera, QStringLiteral("front"));
         QCOMPARE(app.pane(3).filePath(), QString());
+
+        // the folder removed while its cameras play: both panes stop, each saying why
+        QVERIFY(folder.remove());
+        QTRY_COMPARE(app.dialogs.alerts.size(), 2);
+        QCOMPARE(alertMessages(app).first(), dialogExtension::RecordingFolderRemoved.message);
+        QCOMPARE(app.pane(1).filePath(), QString());
+        QCOMPARE(app.pane(2).filePath(), QString());
     }
 };
 
