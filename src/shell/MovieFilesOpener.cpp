@@ -17,6 +17,7 @@
 #include <QMap>
 #include <QPointer>
 #include <QUndoStack>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace tetrapan {
 
@@ -44,29 +45,40 @@ void MovieFilesOpener::openFiles(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    // one folder of several cameras' files: each camera a pane, as Open Camera Folder puts them
+    Request request{paths, {}, {}};
+    // one folder of several cameras' files: each camera a pane, as Open Camera Folder puts them. Its names
+    // are read off the GUI thread, as a folder of thousands of files takes a while; the request waits.
     if (paths.size() == 1 && QFileInfo(paths.front()).isDir()) {
-        const QStringList cameras = RecordingLister::camerasIn(paths.front()).keys();
-        if (cameras.size() > 1)
-            return openCameraFolder(paths.front(), cameras);
+        request.cameras = std::make_shared<QFutureWatcher<QStringList>>();
+        // already on the event loop, as placing wants
+        connect(request.cameras.get(), &QFutureWatcherBase::finished, this,
+                &MovieFilesOpener::placePendingFiles);
+        request.cameras->setFuture(QtConcurrent::run(
+            [folder = paths.front()] { return RecordingLister::camerasIn(folder).keys(); }));
     }
-    pending_.append({paths, {}});
+    pending_.append(request);
     schedulePlacing();
 }
 
 void MovieFilesOpener::openCameraFolder(const QString& folder, const QStringList& cameras)
 {
-    QStringList paths;
+    if (cameras.isEmpty())
+        return;
+    pending_.append(cameraFolderRequest(folder, cameras));
+    schedulePlacing();
+}
+
+MovieFilesOpener::Request MovieFilesOpener::cameraFolderRequest(const QString& folder,
+                                                                const QStringList& cameras)
+{
+    Request request{{}, QFileInfo(folder).fileName(), {}};
     for (const QString& camera : cameras.mid(0, MaxFiles)) {
         Recording source;
         source.folder = QFileInfo(folder).absoluteFilePath();
         source.camera = camera;
-        paths.append(RecordingSource::locator(source));
+        request.paths.append(RecordingSource::locator(source));
     }
-    if (paths.isEmpty())
-        return;
-    pending_.append({paths, QFileInfo(folder).fileName()});
-    schedulePlacing();
+    return request;
 }
 
 void MovieFilesOpener::schedulePlacing()
@@ -86,8 +98,12 @@ void MovieFilesOpener::placePendingFiles()
     // arrive; it waits its turn in the list.
     if (placing_ || pending_.isEmpty() || movController_.hasPendingLoad())
         return;
+    if (pending_.front().cameras && !pending_.front().cameras->isFinished())
+        return;
     placing_ = true;
-    const Request request = pending_.takeFirst();
+    Request request = pending_.takeFirst();
+    if (request.cameras && request.cameras->result().size() > 1)
+        request = cameraFolderRequest(request.paths.front(), request.cameras->result());
     placing(request.paths, request.newPlaylist);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Scheduler.h"
 
+#include <QFutureWatcher>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -87,7 +88,10 @@ private:
     struct Request {
         QStringList paths;
         QString newPlaylist;
+        // the cameras of a folder given alone, while they are being found
+        std::shared_ptr<QFutureWatcher<QStringList>> cameras;
     };
+    static Request cameraFolderRequest(const QString& folder, const QStringList& cameras);
     QList<Request> pending_;
     Scheduler::TaskId placeTask_ = Scheduler::NoTask;
     bool placing_ = false;

@@ -40,9 +40,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QMenu>
 #include <QToolButton>
 #include <QUndoStack>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace tetrapan::menuCommands {
 
@@ -67,23 +69,31 @@ void connectRecordingCommands(MainWindow& window, MovieFilesOpener& opener, Dial
     };
     QObject::connect(window.openRecordingsAction(), &QAction::triggered, &opener,
                      [&opener, chooseFolders] { opener.openFiles(chooseFolders(true)); });
-    QObject::connect(window.openCameraFolderAction(), &QAction::triggered, &opener,
-                     [&opener, &dialogs, &window, chooseFolders] {
-                         const QStringList folders = chooseFolders(false);
-                         if (folders.isEmpty())
-                             return;
-                         const QString folder = QDir::cleanPath(folders.front());
-                         const QMap<QString, QStringList> cameras = RecordingLister::camerasIn(folder);
-                         if (cameras.isEmpty()) {
-                             dialogExtension::displayMessage(
-                                 dialogs, dialogExtension::CanNotCreateMovie,
-                                 QStringLiteral("%1: the folder holds no movies").arg(folder));
-                             return;
-                         }
-                         CameraFolderDialog dialog(folder, cameras, &window);
-                         if (dialog.exec() == QDialog::Accepted && !dialog.chosenCameras().isEmpty())
-                             opener.openCameraFolder(folder, dialog.chosenCameras());
-                     });
+    QObject::connect(
+        window.openCameraFolderAction(), &QAction::triggered, &opener,
+        [&opener, &dialogs, &window, chooseFolders] {
+            const QStringList folders = chooseFolders(false);
+            if (folders.isEmpty())
+                return;
+            const QString folder = QDir::cleanPath(folders.front());
+            // a folder of thousands of files is read off the GUI thread
+            auto* found = new QFutureWatcher<QMap<QString, QStringList>>(&window);
+            QObject::connect(found, &QFutureWatcherBase::finished, &window,
+                             [found, folder, &opener, &dialogs, &window] {
+                                 found->deleteLater();
+                                 const QMap<QString, QStringList> cameras = found->result();
+                                 if (cameras.isEmpty()) {
+                                     dialogExtension::displayMessage(
+                                         dialogs, dialogExtension::CanNotCreateMovie,
+                                         QStringLiteral("%1: the folder holds no movies").arg(folder));
+                                     return;
+                                 }
+                                 CameraFolderDialog dialog(folder, cameras, &window);
+                                 if (dialog.exec() == QDialog::Accepted && !dialog.chosenCameras().isEmpty())
+                                     opener.openCameraFolder(folder, dialog.chosenCameras());
+                             });
+            found->setFuture(QtConcurrent::run([folder] { return RecordingLister::camerasIn(folder); }));
+        });
 }
 
 } // namespace
