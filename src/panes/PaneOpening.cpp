@@ -80,9 +80,10 @@ void PaneOpening::openListed(const Recording& listed, quint64 ticket)
         const QString what = listed.camera.isEmpty()
                                  ? QStringLiteral("no movies")
                                  : QStringLiteral("no movies of camera %1").arg(listed.camera);
-        QString error = listed.chosenFiles.isEmpty()
+        QString error = !listed.chosenFiles.isEmpty() ? QStringLiteral("none of the chosen files is a movie")
+                        : QFileInfo(listed.folder).isDir()
                             ? QStringLiteral("the folder %1 holds %2").arg(listed.folder, what)
-                            : QStringLiteral("none of the chosen files is a movie");
+                            : QStringLiteral("the folder %1 is not found").arg(listed.folder);
         if (!listed.skipped.isEmpty())
             error += QStringLiteral(" (%1)").arg(listed.skipped.join(QStringLiteral("; ")));
         finish({nullptr, error}, false);

@@ -122,8 +122,10 @@ void PanePlacing::removeMovieView()
 
 void PanePlacing::showFileWithFinder()
 {
-    if (fileAttributeExtension::checkFileExists(pane_.filePath()) > 0)
-        fileViewer_.selectFile(pane_.filePath());
+    // a recording's camera or chosen files are shown as their folder
+    const QString path = RecordingSource::entryFields(pane_.filePath()).filePath;
+    if (fileAttributeExtension::checkFileExists(path) > 0)
+        fileViewer_.selectFile(path);
     else
         dialogExtension::displayMessage(dialogs_, dialogExtension::FileIsNotFound);
 }
