@@ -11,11 +11,14 @@
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "platform/fileNames.h"
+#include "shell/CameraFolderDialog.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/commandLine.h"
 
 #include <QAbstractButton>
+#include <QListWidget>
+#include <QPushButton>
 #include <QToolButton>
 
 #include <QDropEvent>
@@ -455,6 +458,31 @@ private Q_SLOTS:
         QCOMPARE(alertMessages(app).first(), dialogExtension::RecordingFolderRemoved.message);
         QCOMPARE(app.pane(1).filePath(), QString());
         QCOMPARE(app.pane(2).filePath(), QString());
+    }
+
+    // Open Camera Folder's choice: the first four cameras ticked, in the order the user leaves them.
+    void cameraFolderDialog()
+    {
+        QMap<QString, QStringList> cameras;
+        for (const char* camera : {"a", "b", "c", "d", "e"})
+            cameras.insert(camera, {QStringLiteral("/cams/%1.mp4").arg(camera)});
+        CameraFolderDialog dialog(QStringLiteral("/cams"), cameras);
+        QCOMPARE(dialog.chosenCameras(), QStringList({"a", "b", "c", "d"}));
+        auto* list = dialog.findChild<QListWidget*>(QStringLiteral("cameras"));
+        const auto button = [&dialog](const QString& text) {
+            for (QPushButton* found : dialog.findChildren<QPushButton*>())
+                if (found->text() == text)
+                    return found;
+            return static_cast<QPushButton*>(nullptr);
+        };
+        list->setCurrentRow(4);
+        QTest::mouseClick(button("Up"), Qt::LeftButton); // e above d
+        list->item(0)->setCheckState(Qt::Unchecked);     // a out
+        list->item(3)->setCheckState(Qt::Checked);       // e in
+        QCOMPARE(dialog.chosenCameras(), QStringList({"b", "c", "e", "d"}));
+        list->setCurrentRow(0);
+        QTest::mouseClick(button("Up"), Qt::LeftButton); // nowhere to go
+        QCOMPARE(dialog.chosenCameras(), QStringList({"b", "c", "e", "d"}));
     }
 };
 
