@@ -60,6 +60,7 @@ void PaneOpening::open(const QString& path, Done done)
                 placeNotice();
             });
         }
+        engineOpening_ = 0; // none until the files are listed
         scan_->start(*source);
         return;
     }
