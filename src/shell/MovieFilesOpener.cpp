@@ -252,7 +252,7 @@ QStringList MovieFilesOpener::movieMimeTypes()
 QString MovieFilesOpener::playlistTitleFor(const QStringList& paths)
 {
     for (const QString& path : paths) {
-        const QString name = QFileInfo(path).completeBaseName();
+        const QString name = QFileInfo(RecordingSource::shownName(path)).completeBaseName();
         if (!name.isEmpty())
             return name;
     }
