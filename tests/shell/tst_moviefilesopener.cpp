@@ -358,8 +358,8 @@ private Q_SLOTS:
     void recordings_data()
     {
         QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QString>("camera");
-        QTest::addColumn<int>("pieces"); // -1: refused
+        QTest::addColumn<QString>("camera"); // "*": the folder's movies as a chosen list
+        QTest::addColumn<int>("pieces");     // -1: refused
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("details"); // a part of them; <folder> stands for the folder
         namespace de = dialogExtension;
@@ -368,6 +368,9 @@ private Q_SLOTS:
         QTest::newRow("a folder, its text file left out")
             << QStringList{"20260301_120000.mp4", "20260301_120100.mp4", "notes.txt"} << "" << 2
             << de::RecordingFilesLeftOut.message << "notes.txt: not a movie";
+        QTest::newRow("chosen files")
+            << QStringList{"20260301_120000.mp4", "20260301_120100.mp4"} << "*" << 2 << ""
+            << "";
         QTest::newRow("one camera") << cameras << "front" << 2 << ""
                                     << "";
         QTest::newRow("no movies") << QStringList{"notes.txt"} << "" << -1 << de::CanNotCreateMovie.message
@@ -388,8 +391,13 @@ private Q_SLOTS:
         for (const QString& name : files)
             QVERIFY(QFile::copy(name.endsWith(".mp4") ? clips.red : clips.still, folder.filePath(name)));
         Recording source;
-        source.folder = folder.path();
-        source.camera = camera;
+        if (camera == "*") {
+            for (const QString& name : files)
+                source.chosenFiles << folder.filePath(name);
+        } else {
+            source.folder = folder.path();
+            source.camera = camera;
+        }
 
         AppFixture app;
         app.chooseWithEntries({1, 2, 3, 4});
@@ -397,7 +405,8 @@ private Q_SLOTS:
         app.scheduler.advance(MovieFilesOpener::PlaceDelay);
         QTRY_VERIFY(!app.nib->movieFilesOpener().hasPendingFiles());
 
-        QCOMPARE(alertMessages(app), message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY2(alertMessages(app) == (message.isEmpty() ? QStringList() : QStringList{message}),
+                 qPrintable(app.dialogs.alerts.value(0).detailedText));
         if (!message.isEmpty())
             QVERIFY2(app.dialogs.alerts.front().detailedText.contains(
                          QString(details).replace("<folder>", folder.path())),
@@ -415,7 +424,7 @@ private Q_SLOTS:
                                                     .andEquals(LibrarySchema::ViewNo, 1))
                 .front();
         QCOMPARE(app.ctx().value(entry, LibrarySchema::FilePath).toString(), folder.path());
-        QCOMPARE(app.ctx().value(entry, LibrarySchema::Camera).toString(), camera);
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::Camera).toString(), source.camera);
         QCOMPARE(app.ctx().value(entry, LibrarySchema::FileCount).toInt(), pieces);
         // the entry opens as it was placed when its playlist loads again
         app.choose(QStringLiteral("b"));
