@@ -115,7 +115,9 @@ void PaneOpening::watchFolder()
     connect(folderWatch_.get(), &QFileSystemWatcher::directoryChanged, this, [this, folder, path = path_] {
         if (QFileInfo(folder).isDir())
             return;
-        folderWatch_.reset();
+        // not deleted inside its own signal
+        folderWatch_->disconnect(this);
+        folderWatch_.release()->deleteLater();
         Q_EMIT recordingFolderRemoved(path, folder);
     });
 }
