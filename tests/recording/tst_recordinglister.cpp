@@ -123,9 +123,9 @@ private Q_SLOTS:
             << QStringList{"c_2026-03-01_12-00-00.mp4@0+3", "c_2026-03-01_12-00-03.mp4@3+5"} << 0 << 1;
         QTest::newRow("same start") << QStringList{"a_2026-03-01_12-00-00.mp4", "b_2026-03-01_12-00-00.mp4"}
                                     << "" << QStringList{"b_2026-03-01_12-00-00.mp4@0+5"} << 0 << 1;
-        QTest::newRow("not movies and broken ones skipped")
+        QTest::newRow("not movies and broken ones skipped, hidden ones unnamed")
             << QStringList{"c_2026-03-01_12-00-00.mp4", "notes.txt=text", "c_2026-03-01_12-00-05.mp4=cut",
-                           "c_2026-03-01_12-00-07.mp4=text"}
+                           "c_2026-03-01_12-00-07.mp4=text", "._c_2026-03-01_12-00-00.mp4=text"}
             << "" << QStringList{"c_2026-03-01_12-00-00.mp4@0+5"} << 3 << 0;
         QTest::newRow("one camera of several")
             << QStringList{"20260301_120000_front.mp4", "20260301_120000_back.mp4",
