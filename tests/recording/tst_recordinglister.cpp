@@ -205,9 +205,9 @@ private:
     QString makeFolder(const QStringList& files)
     {
         const QString folder = dirs_.emplace_back(std::make_unique<QTemporaryDir>())->path();
-        for (const QString& spec : files) {
-            const QString name = spec.section(u'=', 0, 0);
-            const QString kind = spec.section(u'=', 1);
+        for (const QString& given : files) {
+            const QString name = given.section(u'=', 0, 0);
+            const QString kind = given.section(u'=', 1);
             const QString path = folder + u'/' + name;
             if (kind.isEmpty()) {
                 QFile::copy(clips_.red, path);
