@@ -18,6 +18,7 @@ struct Candidate {
     QString path;
     QString problem;
     RecordingPiece piece;
+    qint64 bytes = 0;
 };
 
 // Hidden files are left out unnamed: a card copied on another system holds a "._" twin of every movie.
@@ -43,6 +44,7 @@ void place(Candidate& file, const QTimeZone& zone)
     }
     file.piece.path = file.path;
     file.piece.lengthMs = header.lengthMs;
+    file.bytes = QFileInfo(file.path).size();
     if (const std::optional<QDateTime> named = WallClockName::startIn(file.path, zone))
         file.piece.startMs = named->toMSecsSinceEpoch();
     else if (header.creationTime)
@@ -111,6 +113,7 @@ Recording list(const Recording& source, const QTimeZone& zone, const Progress& p
     recording.pieces.clear();
     recording.skipped.clear();
     recording.overlaps.clear();
+    recording.bytes = 0;
 
     QStringList paths;
     QStringList others;
@@ -144,9 +147,10 @@ Recording list(const Recording& source, const QTimeZone& zone, const Progress& p
         return source;
 
     for (const Candidate& file : std::as_const(files)) {
-        if (file.problem.isEmpty())
+        if (file.problem.isEmpty()) {
             recording.pieces.append(file.piece);
-        else
+            recording.bytes += file.bytes;
+        } else
             recording.skipped.append(QStringLiteral("%1: %2").arg(nameOf(file.path), file.problem));
     }
     std::stable_sort(recording.pieces.begin(), recording.pieces.end(),
