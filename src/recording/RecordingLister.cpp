@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
@@ -107,7 +108,7 @@ QMap<QString, QStringList> camerasIn(const QString& folder)
 }
 
 Recording list(const Recording& source, const QTimeZone& zone, const Progress& progress,
-               const std::atomic<bool>* cancel)
+               const std::atomic<bool>* cancel, QThreadPool* readers)
 {
     Recording recording = source;
     recording.pieces.clear();
@@ -135,7 +136,7 @@ Recording list(const Recording& source, const QTimeZone& zone, const Progress& p
     const int total = int(files.size());
     std::atomic<int> done{0};
     // Each header is a few small reads: the files are read side by side, so a slow disk's waits overlap.
-    QtConcurrent::blockingMap(files, [&](Candidate& file) {
+    QtConcurrent::blockingMap(readers ? readers : QThreadPool::globalInstance(), files, [&](Candidate& file) {
         if (cancel && cancel->load())
             return;
         place(file, zone);
