@@ -112,9 +112,10 @@ struct Options {
             "playlist chosen in the playlist window, as if dropped on them."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addPositionalArgument(QStringLiteral("files"),
-                                     QStringLiteral("Up to four movie files or file:// URIs."),
-                                     QStringLiteral("[FILE...]"));
+        parser.addPositionalArgument(
+            QStringLiteral("files"),
+            QStringLiteral("Up to four movie files or recording folders, or file:// URIs."),
+            QStringLiteral("[FILE...]"));
         parser.addOptions({list, action, pane, playlist, exportTo, size, range, sound, labels});
     }
 };
