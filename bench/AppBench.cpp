@@ -6,7 +6,8 @@
 // alternately; the figures are medians over the rounds. The program's GUI thread is measured on its own, and
 // the program tells the frames it dropped in a debug line each time a movie stops. Like is compared with like:
 // panes silent (volume 0, no sound decoded) against plain players that leave the sound (--aid=no), and panes
-// heard (volume 0.5) against plain players that decode it into the null output.
+// heard (volume 0.5) against plain players that decode it into the same sound outputs (the null one on a
+// machine without a sound server or device).
 #include "BenchCommands.h"
 #include "BenchSupport.h"
 #include "PlainPlayers.h"
@@ -14,6 +15,7 @@
 #include "TestHome.h"
 #include "VirtualDisplay.h"
 #include "XServer.h"
+#include "engine/soundOutputs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,12 +52,15 @@ struct SoundMode {
     PlainSound plain;
 };
 const SoundMode Silent{"silent", 0.0, PlainSound::None};
-const SoundMode Heard{"heard", 0.5, PlainSound::DecodedIntoNull};
+const SoundMode Heard{"heard", 0.5, PlainSound::DecodedIntoOutput};
 
 struct Options {
     int rounds = DefaultRounds;
     int seconds = DefaultSeconds;
     std::vector<SoundMode> modes{Silent, Heard};
+    bool play720p = true;
+    bool play1080p = true;
+    bool syncLock = false; // a first start's
     int measureMs() const { return seconds * 1000; }
 };
 
@@ -67,6 +72,7 @@ struct Usage {
     qint64 dropped = -1;         // from the start to the stop (program) or the quit (mpv); -1 when not told
     double peakRssMb = 0;        // the program's; the four players' together
     bool played = false;         // every player showed its first frame and played
+    std::map<QString, double> threadsBefore, threadsAfter; // by thread name, at the stretch's ends
     double total() const { return cpuSeconds + xServerSeconds; }
 };
 
@@ -85,6 +91,14 @@ bool parseOptions(int argc, char** argv, Options* options)
             else if (std::strcmp(which, "heard") == 0)
                 options->modes = {Heard};
             else if (std::strcmp(which, "both") != 0)
+                return false;
+        } else if (std::strcmp(argv[i], "--sync-lock") == 0)
+            options->syncLock = true;
+        else if (std::strcmp(argv[i], "--size") == 0 && hasValue) {
+            const char* which = argv[++i];
+            options->play720p = std::strcmp(which, "1080p") != 0;
+            options->play1080p = std::strcmp(which, "720p") != 0;
+            if (!options->play720p && !options->play1080p)
                 return false;
         } else
             return false;
@@ -176,10 +190,11 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
     Usage usage;
     test::TestHome home;
     const QString settings = QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optPlayVolume\": %3, "
-                                            "\"rectWindowMain\": \"{{0, 0}, {%1, %2}}\"}")
+                                            "\"optSyncLock\": %4, \"rectWindowMain\": \"{{0, 0}, {%1, %2}}\"}")
                                  .arg(MainWindowSize.width())
                                  .arg(MainWindowSize.height())
-                                 .arg(mode.volume);
+                                 .arg(mode.volume)
+                                 .arg(options.syncLock ? "true" : "false");
     if (!test::writeOnePlaylistHome(home, Title, {clip, clip, clip, clip}) ||
         !test::writeAll(home.settingsFile(), settings.toUtf8()))
         return usage;
@@ -214,7 +229,9 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
     const double cpu = cpuSecondsOf(pid);
     const double server = cpuSecondsOf(xServer);
     const double gui = threadCpuSecondsOf(pid, pid);
+    usage.threadsBefore = threadCpuSecondsByName(pid);
     runEventsFor(options.measureMs());
+    usage.threadsAfter = threadCpuSecondsByName(pid);
     usage.cpuSeconds = cpuSecondsOf(pid) - cpu;
     usage.xServerSeconds = cpuSecondsOf(xServer) - server;
     usage.guiThreadSeconds = threadCpuSecondsOf(pid, pid) - gui;
@@ -244,6 +261,8 @@ Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const O
     usage.peakRssMb = players.peakRssMb;
     usage.dropped = players.dropped;
     usage.played = players.played;
+    usage.threadsBefore = players.threadsBefore;
+    usage.threadsAfter = players.threadsAfter;
     return usage;
 }
 
@@ -295,7 +314,8 @@ int runApp(int argc, char** argv)
     Options options;
     if (!parseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
-                     "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--sound silent|heard|both]\n",
+                     "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--sound silent|heard|both] "
+                     "[--size 720p|1080p|both] [--sync-lock]\n",
                      DefaultRounds, DefaultSeconds);
         return 2;
     }
@@ -321,11 +341,14 @@ int runApp(int argc, char** argv)
     const QString clips = QCoreApplication::applicationDirPath() + QStringLiteral("/clips");
     // long enough for the first frames, the settling and the stretch, with time to spare
     const int clipSeconds = options.seconds + SettleMs / 1000 + 10;
-    std::fprintf(stderr, "app: %d rounds of %d s, load average %.2f\n", options.rounds, options.seconds,
-                 loadAverage());
+    std::fprintf(stderr, "app: %d rounds of %d s%s, sound heard through %s, load average %.2f\n", options.rounds,
+                 options.seconds, options.syncLock ? ", the sync lock on" : "",
+                 soundOutputs::ofThisMachine().constData(), loadAverage());
 
     for (const auto& [label, size] :
          {std::pair{"720p", QSize(1280, 720)}, std::pair{"1080p", QSize(1920, 1080)}}) {
+        if (!(size.height() == 720 ? options.play720p : options.play1080p))
+            continue;
         const QString clip = makeClip(clips, label, size, clipSeconds);
         if (clip.isEmpty()) {
             std::fprintf(stderr, "app: the %s clip could not be made\n", label);
@@ -350,6 +373,10 @@ int runApp(int argc, char** argv)
                              us.guiThreadSeconds, static_cast<long long>(us.dropped), us.peakRssMb,
                              them.cpuSeconds, them.xServerSeconds, static_cast<long long>(them.dropped),
                              them.peakRssMb, loadAverage());
+                if (qEnvironmentVariableIsSet("TETRAPAN_BENCH_THREADS")) {
+                    printThreadCpu("app:   program threads:", us.threadsBefore, us.threadsAfter);
+                    printThreadCpu("app:   mpv threads:", them.threadsBefore, them.threadsAfter);
+                }
                 ours.push_back(us);
                 theirs.push_back(them);
             }
