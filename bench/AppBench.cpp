@@ -4,10 +4,10 @@
 // over the same stretch of steady playing that starts a while after the first frames showed (for the program,
 // after Space pressed through the X server), with the X server's work counted on each side, in rounds run
 // alternately; the figures are medians over the rounds. The program's GUI thread is measured on its own, and
-// the program tells the frames it dropped in a debug line each time a movie stops. Like is compared with like:
-// panes silent (volume 0, no sound decoded) against plain players that leave the sound (--aid=no), and panes
-// heard (volume 0.5) against plain players that decode it into the same sound outputs (the null one on a
-// machine without a sound server or device).
+// the program tells the frames it dropped in a debug line each time a movie stops. Like is compared with
+// like: panes silent (volume 0, no sound decoded) against plain players that leave the sound (--aid=no), and
+// panes heard (volume 0.5) against plain players that decode it into the same sound outputs (the null one on
+// a machine without a sound server or device).
 #include "BenchCommands.h"
 #include "BenchSupport.h"
 #include "PlainPlayers.h"
@@ -189,12 +189,13 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
 {
     Usage usage;
     test::TestHome home;
-    const QString settings = QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optPlayVolume\": %3, "
-                                            "\"optSyncLock\": %4, \"rectWindowMain\": \"{{0, 0}, {%1, %2}}\"}")
-                                 .arg(MainWindowSize.width())
-                                 .arg(MainWindowSize.height())
-                                 .arg(mode.volume)
-                                 .arg(options.syncLock ? "true" : "false");
+    const QString settings =
+        QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optPlayVolume\": %3, "
+                       "\"optSyncLock\": %4, \"rectWindowMain\": \"{{0, 0}, {%1, %2}}\"}")
+            .arg(MainWindowSize.width())
+            .arg(MainWindowSize.height())
+            .arg(mode.volume)
+            .arg(options.syncLock ? "true" : "false");
     if (!test::writeOnePlaylistHome(home, Title, {clip, clip, clip, clip}) ||
         !test::writeAll(home.settingsFile(), settings.toUtf8()))
         return usage;
@@ -313,10 +314,11 @@ int runApp(int argc, char** argv)
 {
     Options options;
     if (!parseOptions(argc, argv, &options)) {
-        std::fprintf(stderr,
-                     "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--sound silent|heard|both] "
-                     "[--size 720p|1080p|both] [--sync-lock]\n",
-                     DefaultRounds, DefaultSeconds);
+        std::fprintf(
+            stderr,
+            "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--sound silent|heard|both] "
+            "[--size 720p|1080p|both] [--sync-lock]\n",
+            DefaultRounds, DefaultSeconds);
         return 2;
     }
     VirtualDisplay virtualDisplay;
@@ -341,8 +343,8 @@ int runApp(int argc, char** argv)
     const QString clips = QCoreApplication::applicationDirPath() + QStringLiteral("/clips");
     // long enough for the first frames, the settling and the stretch, with time to spare
     const int clipSeconds = options.seconds + SettleMs / 1000 + 10;
-    std::fprintf(stderr, "app: %d rounds of %d s%s, sound heard through %s, load average %.2f\n", options.rounds,
-                 options.seconds, options.syncLock ? ", the sync lock on" : "",
+    std::fprintf(stderr, "app: %d rounds of %d s%s, sound heard through %s, load average %.2f\n",
+                 options.rounds, options.seconds, options.syncLock ? ", the sync lock on" : "",
                  soundOutputs::ofThisMachine().constData(), loadAverage());
 
     for (const auto& [label, size] :

@@ -2,9 +2,8 @@
 
 #include <QImage>
 #include <QRect>
-#include <QtGlobal>
-
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <map>
@@ -30,8 +29,9 @@ double median(std::vector<double> values);
 double cpuSecondsOf(qint64 pid);
 // The same for one thread of a process (the main thread's id is the process's).
 double threadCpuSecondsOf(qint64 pid, qint64 tid);
-// The CPU time of a process's threads so far, in seconds, summed by thread name (mpv names its threads "ao",
-// "dec/audio", "vo", ...); a thread that ended is counted in the process's total only.
+// The CPU time of a process's threads so far, in seconds, summed by thread name (the kernel's, up to 15
+// characters: mpv names its threads "mpv/mpv core", "mpv/ao", "mpv/demux", ...); a thread that ended is
+// counted in the process's total only.
 std::map<QString, double> threadCpuSecondsByName(qint64 pid);
 // What each name's threads used between two readings, on stderr after the label, most first; for telling
 // where a side's CPU goes (TETRAPAN_BENCH_THREADS=1).

@@ -78,7 +78,8 @@ PlainPlayersUsage playFourPlainPlayers(test::XServer& x, qint64 xServer, const Q
         player->start(QStringLiteral("mpv"),
                       {"--no-config", "--really-quiet", "--no-terminal",
                        QStringLiteral("--input-ipc-server=%1").arg(sockets.filePath(QString::number(n))),
-                       sound == PlainSound::None ? QStringLiteral("--aid=no") : heardOutputs, "--vo=x11", "--no-border",
+                       sound == PlainSound::None ? QStringLiteral("--aid=no") : heardOutputs, "--vo=x11",
+                       "--no-border",
                        QStringLiteral("--geometry=%1x%2+%3+%4")
                            .arg(frame.width())
                            .arg(frame.height())

@@ -19,7 +19,7 @@ struct PlainPlayersUsage {
     qint64 dropped = 0;        // from their start to the end of the stretch, asked once at the end
     // the four's threads by name at the start and the end of the stretch (printThreadCpu)
     std::map<QString, double> threadsBefore, threadsAfter;
-    bool played = false;       // every player showed its first frame and played to the end of the stretch
+    bool played = false; // every player showed its first frame and played to the end of the stretch
 };
 
 // What the plain players do with the clip's sound: leave it (as silent panes do, which decode none), or
