@@ -308,6 +308,25 @@ void printFigures(const QString& size, const std::vector<Usage>& ours, const std
     print(name("mpv_peak_rss_mb").constData(), median(theirRss), "MB", 0);
 }
 
+// What hearing the sound adds to each side's CPU time (its own and the X server's), the median of the rounds'
+// differences heard less silent; rounds where either side did not play are left out.
+void printSoundCost(const QString& size, const std::vector<Usage>& ourSilent,
+                    const std::vector<Usage>& ourHeard, const std::vector<Usage>& theirSilent,
+                    const std::vector<Usage>& theirHeard)
+{
+    std::vector<double> ours, theirs;
+    for (std::size_t i = 0; i < ourSilent.size(); ++i) {
+        if (!ourSilent[i].played || !ourHeard[i].played || !theirSilent[i].played || !theirHeard[i].played)
+            continue;
+        ours.push_back(ourHeard[i].total() - ourSilent[i].total());
+        theirs.push_back(theirHeard[i].total() - theirSilent[i].total());
+    }
+    print(QStringLiteral("app.%1.sound_program_cpu_s").arg(size).toUtf8().constData(), median(ours), "CPU-s",
+          2);
+    print(QStringLiteral("app.%1.sound_mpv_cpu_s").arg(size).toUtf8().constData(), median(theirs), "CPU-s",
+          2);
+}
+
 } // namespace
 
 int runApp(int argc, char** argv)
@@ -356,9 +375,13 @@ int runApp(int argc, char** argv)
             std::fprintf(stderr, "app: the %s clip could not be made\n", label);
             return 1;
         }
-        for (const SoundMode& mode : options.modes) {
-            std::vector<Usage> ours, theirs;
-            for (int round = 0; round < options.rounds; ++round) {
+        // The sound modes take turns within each round, so that both meet the machine as it is then.
+        std::vector<std::vector<Usage>> ours(options.modes.size()), theirs(options.modes.size());
+        for (int round = 0; round < options.rounds; ++round) {
+            for (std::size_t k = 0; k < options.modes.size(); ++k) {
+                // and the one that goes first changes too
+                const std::size_t m = round % 2 == 0 ? k : options.modes.size() - 1 - k;
+                const SoundMode& mode = options.modes[m];
                 // whichever side goes first meets a different machine; alternate
                 Usage us, them;
                 if (round % 2 == 0) {
@@ -379,12 +402,16 @@ int runApp(int argc, char** argv)
                     printThreadCpu("app:   program threads:", us.threadsBefore, us.threadsAfter);
                     printThreadCpu("app:   mpv threads:", them.threadsBefore, them.threadsAfter);
                 }
-                ours.push_back(us);
-                theirs.push_back(them);
+                ours[m].push_back(us);
+                theirs[m].push_back(them);
             }
-            printFigures(QStringLiteral("%1.%2").arg(QLatin1String(label), QLatin1String(mode.name)), ours,
-                         theirs, options);
         }
+        for (std::size_t m = 0; m < options.modes.size(); ++m)
+            printFigures(
+                QStringLiteral("%1.%2").arg(QLatin1String(label), QLatin1String(options.modes[m].name)),
+                ours[m], theirs[m], options);
+        if (options.modes.size() == 2)
+            printSoundCost(QLatin1String(label), ours[0], ours[1], theirs[0], theirs[1]);
     }
     std::fprintf(stderr, "app: load average at the end %.2f\n", loadAverage());
     return 0;
