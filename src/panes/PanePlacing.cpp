@@ -1,10 +1,12 @@
 #include "panes/PanePlacing.h"
 
 #include "library/LibrarySchema.h"
+#include "library/RecordingSource.h"
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/PaneOpening.h"
 #include "platform/DialogPresenter.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
@@ -21,6 +23,8 @@ void PanePlacing::createMovieFrame(const QString& path)
     placeMovieFile(path, *uniqueId, [this](OpenOutcome outcome, const QString& problem) {
         if (outcome == OpenOutcome::Refused)
             dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie, problem);
+        else if (outcome == OpenOutcome::Opened && !problem.isEmpty())
+            dialogExtension::displayMessage(dialogs_, dialogExtension::RecordingFilesLeftOut, problem);
     });
 }
 
@@ -28,14 +32,20 @@ void PanePlacing::placeMovieFile(const QString& path, const QString& uniqueId, O
 {
     // The movie is loaded first, so the entry takes its title and play time from it.
     pane_.createMovieView(path, [this, path, uniqueId, done = std::move(done)](OpenOutcome outcome,
-                                                                              const QString& problem) {
+                                                                               const QString& problem) {
         QString said = problem;
         if (outcome == OpenOutcome::Refused) {
-            said = path.isEmpty() ? problem : QStringLiteral("%1: %2").arg(path, problem);
+            said = path.isEmpty() ? problem
+                                  : QStringLiteral("%1: %2").arg(RecordingSource::shownName(path), problem);
             qWarning("Cannot open a movie in pane %d: %s", pane_.viewNo(), qPrintable(said));
         } else if (outcome == OpenOutcome::Opened) {
             pane_.tbArrayController()->createFilelist(pane_.viewNo(), pane_.movie(), path, uniqueId);
+            if (!pane_.opening().recording().isEmpty())
+                pane_.tbArrayController()->noteRecording(pane_.viewNo(), uniqueId,
+                                                         pane_.opening().recording());
             pane_.setFilePath(path);
+            if (!problem.isEmpty())
+                said = QStringLiteral("%1:\n%2").arg(RecordingSource::shownName(path), problem);
         }
         if (done)
             done(outcome, said);
@@ -89,8 +99,8 @@ void PanePlacing::removeMovieView()
         const QList<ObjectId> selected = library->getSelectedObjects(LibrarySchema::Playlist);
         ObjectContext* context = library->getManagedObjectContext(LibrarySchema::Playlist);
         if (!selected.isEmpty() && context)
-            library->removeFilelist(
-                pane_.viewNo(), context->value(selected.front(), LibrarySchema::UniqueId).toString());
+            library->removeFilelist(pane_.viewNo(),
+                                    context->value(selected.front(), LibrarySchema::UniqueId).toString());
     }
     pane_.clearMovieView();
 }

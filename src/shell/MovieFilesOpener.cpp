@@ -1,6 +1,7 @@
 #include "shell/MovieFilesOpener.h"
 
 #include "library/LibrarySchema.h"
+#include "library/RecordingSource.h"
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
@@ -13,8 +14,8 @@
 
 #include <QFileInfo>
 #include <QMap>
-#include <QUndoStack>
 #include <QPointer>
+#include <QUndoStack>
 
 namespace tetrapan {
 
@@ -111,13 +112,14 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
     struct Answers {
         int waiting = 1;
         QStringList problems;
+        QStringList leftOut; // recordings' files left out
         QMap<int, QString> changed;
     };
     auto answers = std::make_shared<Answers>();
     QPointer<MovieFilesOpener> alive(this);
     auto answered = [alive, answers, paths] {
         if (--answers->waiting == 0 && alive)
-            alive->placed(paths, answers->problems, answers->changed.values());
+            alive->placed(paths, answers->problems, answers->changed.values(), answers->leftOut);
     };
     for (int viewNo = 1; viewNo <= paths.size(); ++viewNo) {
         QTMovieSubView* pane = movController_.qtView(viewNo);
@@ -131,11 +133,15 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
         // A file that cannot be opened leaves its pane and its entry as they were: what the user had is
         // not lost for a file that was no movie.
         // the alert says what the pane still shows, so nobody wonders whether it was lost
-        const QString kept = pane->filePath().isEmpty()
-                                 ? QString()
-                                 : QStringLiteral("Pane %1 keeps %2.").arg(viewNo).arg(QFileInfo(pane->filePath()).fileName());
-        const QString now =
-            QStringLiteral("pane %1 now shows %2").arg(viewNo).arg(QFileInfo(path).fileName());
+        const QString kept =
+            pane->filePath().isEmpty()
+                ? QString()
+                : QStringLiteral("Pane %1 keeps %2.")
+                      .arg(viewNo)
+                      .arg(QFileInfo(RecordingSource::shownName(pane->filePath())).fileName());
+        const QString now = QStringLiteral("pane %1 now shows %2")
+                                .arg(viewNo)
+                                .arg(QFileInfo(RecordingSource::shownName(path)).fileName());
         pane->placing().placeMovieFile(
             path, uniqueId,
             [answers, answered, kept, now, viewNo](QTMovieSubView::OpenOutcome outcome,
@@ -144,6 +150,8 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
                     answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
                 else if (outcome == QTMovieSubView::OpenOutcome::Opened)
                     answers->changed.insert(viewNo, now);
+                if (outcome == QTMovieSubView::OpenOutcome::Opened && !problem.isEmpty())
+                    answers->leftOut.append(problem);
                 answered();
             });
     }
@@ -151,7 +159,7 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
 }
 
 void MovieFilesOpener::placed(const QStringList& paths, const QStringList& problems,
-                              const QStringList& changed)
+                              const QStringList& changed, const QStringList& leftOut)
 {
     const bool closesStep = step_ != nullptr;
     step_.reset();
@@ -166,6 +174,9 @@ void MovieFilesOpener::placed(const QStringList& paths, const QStringList& probl
     if (!problems.isEmpty())
         dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
                                         problems.join(QLatin1Char('\n')));
+    if (!leftOut.isEmpty())
+        dialogExtension::displayMessage(dialogs_, dialogExtension::RecordingFilesLeftOut,
+                                        leftOut.join(QLatin1Char('\n')));
     Q_EMIT filesOpened(paths);
     placing_ = false;
     if (!pending_.isEmpty())

@@ -68,8 +68,10 @@ private:
     // One request; it ends in placed, at once or once its files have opened.
     void placing(const QStringList& given);
     void placeInPanes(const QStringList& paths, const QString& uniqueId);
-    // problems: the files that could not be placed, each "<file>: <why>"; changed: "pane n now shows f".
-    void placed(const QStringList& paths, const QStringList& problems, const QStringList& changed = {});
+    // problems: the files that could not be placed, each "<file>: <why>"; changed: "pane n now shows f";
+    // leftOut: the recordings that play without some of their files, and those files.
+    void placed(const QStringList& paths, const QStringList& problems, const QStringList& changed = {},
+                const QStringList& leftOut = {});
 
     MovController& movController_;
     Scheduler& scheduler_;

@@ -1,6 +1,7 @@
 #include "TestHome.h"
 
 #include "library/LibrarySchema.h"
+#include "library/RecordingSource.h"
 #include "platform/ObjectContext.h"
 #include "platform/StoreCoordinator.h"
 #include "platform/XmlStore.h"
@@ -50,6 +51,10 @@ private Q_SLOTS:
             "filePath=\"/home/ana/clips/cam1.mp4\" title=\"Cam 1\" playTime=\"2147483647\" "
             "fileSize=\"3221225472\" fileDate=\"9999-12-31T23:59:59.999Z\"/>\n"
             "  <filelist id=\"4\" fileDate=\"0001-01-01T00:00:00.000Z\"/>\n"
+            "  <filelist id=\"5\" filePath=\"/home/ana/dash\" camera=\"front\" "
+            "recordingFiles=\"/home/ana/dash/a.mp4&#10;/home/ana/dash/b.mp4\" "
+            "recordingStart=\"2026-03-01T11:00:00.000Z\" recordingEnd=\"2026-03-01T12:00:00.000Z\" "
+            "fileCount=\"60\"/>\n"
             "  <link playlist=\"2\" filelist=\"3\"/>\n";
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("lib.xml"));
@@ -69,17 +74,26 @@ private Q_SLOTS:
             QCOMPARE(ctx.value(3, schema::FileDate),
                      QVariant(QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC)));
             QCOMPARE(ctx.relatedObjects(3, schema::RltPlaylist), QList<ObjectId>{2});
+            // a movie's entry has none of a recording's fields; a recording's opens as it was kept
+            QCOMPARE(RecordingSource::ofEntry(ctx, 3), QStringLiteral("/home/ana/clips/cam1.mp4"));
+            const std::optional<Recording> kept =
+                RecordingSource::fromLocator(RecordingSource::ofEntry(ctx, 5));
+            QVERIFY(kept);
+            QCOMPARE(kept->camera, QStringLiteral("front"));
+            QCOMPARE(kept->chosenFiles, QStringList({"/home/ana/dash/a.mp4", "/home/ana/dash/b.mp4"}));
+            QCOMPARE(ctx.value(5, schema::FileCount), QVariant(60));
             QVERIFY(!ctx.hasChanges());
-            // control characters other than line breaks and tabs have no form in XML 1.0, not even escaped, nor
-            // has a file name's byte that is not UTF-8
+            // control characters other than line breaks and tabs have no form in XML 1.0, not even escaped,
+            // nor has a file name's byte that is not UTF-8
             ctx.setValue(ctx.insertNewObject(schema::Playlist), schema::Title, oddText);
             QVERIFY2(ctx.save(error), qPrintable(error.text()));
         }
-        QCOMPARE(test::readAll(path), library(playlists + "  <playlist id=\"5\" title.base64=\"YQEtDf8=\"/>\n" + rest));
+        QCOMPARE(test::readAll(path),
+                 library(playlists + "  <playlist id=\"6\" title.base64=\"YQEtDf8=\"/>\n" + rest));
         StoreCoordinator coordinator(model_);
         StoreError error;
         QVERIFY2(coordinator.addXmlStore(path, error), qPrintable(error.text()));
-        QCOMPARE(ObjectContext(coordinator).value(5, schema::Title).toString(), oddText);
+        QCOMPARE(ObjectContext(coordinator).value(6, schema::Title).toString(), oddText);
     }
 
     void damagedFilesAreRefused_data()
@@ -105,7 +119,8 @@ private Q_SLOTS:
         row("id 0", library("  <playlist id=\"0\"/>\n"), 3, "invalid id");
         row("id past 64 bits", library("  <playlist id=\"18446744073709551616\"/>\n"), 3, "invalid id");
         row("text not in base64", library("  <playlist id=\"1\" title.base64=\"a*b\"/>\n"), 3, "not base64");
-        row("base64 of a number", library("  <playlist id=\"1\" index.base64=\"MQ==\"/>\n"), 3, "index.base64");
+        row("base64 of a number", library("  <playlist id=\"1\" index.base64=\"MQ==\"/>\n"), 3,
+            "index.base64");
         row("bad parent", library("  <playlist id=\"2\" parent=\"one\"/>\n"), 3, "invalid parent");
         row("missing parent", library("  <playlist id=\"2\" parent=\"9\"/>\n"), 3, "does not exist");
         row("parent of wrong kind", library("  <playlist id=\"2\" parent=\"3\"/>\n  <filelist id=\"3\"/>\n"),
@@ -180,10 +195,11 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("lib.xml"));
-        QVERIFY(test::writeAll(path, library("  <playlist id=\"7\" title=\"folder\"/>\n"
-                                             "  <playlist id=\"18446744073709551615\" parent=\"7\" title=\"top\"/>\n"
-                                             "  <filelist id=\"9\" filePath=\"/a.mp4\"/>\n"
-                                             "  <link playlist=\"18446744073709551615\" filelist=\"9\"/>\n")));
+        QVERIFY(test::writeAll(
+            path, library("  <playlist id=\"7\" title=\"folder\"/>\n"
+                          "  <playlist id=\"18446744073709551615\" parent=\"7\" title=\"top\"/>\n"
+                          "  <filelist id=\"9\" filePath=\"/a.mp4\"/>\n"
+                          "  <link playlist=\"18446744073709551615\" filelist=\"9\"/>\n")));
         StoreError error;
         {
             StoreCoordinator coordinator(model_);
@@ -224,14 +240,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("readable"); // id:title, parent ids as "<n", entries linked as "+n"
         const QByteArray folder = "  <playlist id=\"1\" title=\"F\"/>\n";
         const QByteArray inFolder = "  <playlist id=\"2\" parent=\"1\" title=\"A\"/>\n";
-        const QByteArray entry = "  <filelist id=\"3\" title=\"e\"/>\n  <link playlist=\"2\" filelist=\"3\"/>\n";
-        QTest::newRow("cut in a record") << folder + inFolder + entry + "  <playlist id=\"4\" ti" << "1:F 2:A<1+3 3:e";
-        QTest::newRow("cut before its parent") << QByteArray("  <playlist id=\"2\" parent=\"1\" title=\"A\"/>\n  <pla")
-                                               << "2:A";
+        const QByteArray entry =
+            "  <filelist id=\"3\" title=\"e\"/>\n  <link playlist=\"2\" filelist=\"3\"/>\n";
+        QTest::newRow("cut in a record") << folder + inFolder + entry + "  <playlist id=\"4\" ti"
+                                         << "1:F 2:A<1+3 3:e";
+        QTest::newRow("cut before its parent")
+            << QByteArray("  <playlist id=\"2\" parent=\"1\" title=\"A\"/>\n  <pla") << "2:A";
         QTest::newRow("record with content") << folder + "  <playlist id=\"2\" title=\"A\">x</playlist>\n"
                                              << "1:F";
-        QTest::newRow("link to a record not read") << inFolder + folder + "  <link playlist=\"2\" filelist=\"9\"/>\n"
-                                                   << "1:F 2:A<1";
+        QTest::newRow("link to a record not read")
+            << inFolder + folder + "  <link playlist=\"2\" filelist=\"9\"/>\n"
+            << "1:F 2:A<1";
         QTest::newRow("parent loop") << QByteArray("  <playlist id=\"1\" parent=\"2\" title=\"F\"/>\n"
                                                    "  <playlist id=\"2\" parent=\"1\" title=\"A\"/>\n")
                                      << "1:F 2:A<1";
@@ -352,7 +371,6 @@ private Q_SLOTS:
         ctx.setValue(entry, schema::FileDate, date);
         QVERIFY(!ctx.value(entry, schema::FileDate).isValid());
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestXmlStore)

@@ -2,7 +2,9 @@
 // table) on the whole application on fakes: they go into panes 1 to 4 in order, after the playlist being
 // loaded, and are refused as a whole with the alerts a drop gets.
 #include "AppFixture.h"
+#include "TestClips.h"
 
+#include "library/RecordingSource.h"
 #include "library/dialogExtension.h"
 #include "panes/CMMovieView.h"
 #include "panes/QTMovieSubView.h"
@@ -344,6 +346,78 @@ private Q_SLOTS:
         const char* argv[] = {"tetrapan", "caf\xe9.mp4", nullptr};
         const QStringList read = commandLine::arguments({argv[0], QString::fromUtf8(argv[1])}, argv);
         QCOMPARE(fileNames::toBytes(read.at(1)), QByteArray(argv[1]));
+    }
+
+    // A folder opens as a recording, listed off the GUI thread: what is no movie is named in the details and
+    // the rest plays; a folder with no movie of its own (or of the chosen camera) is refused naming it. The
+    // entry keeps the folder and the camera.
+    void recordings_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("camera");
+        QTest::addColumn<int>("pieces"); // -1: refused
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("details"); // a part of them; <folder> stands for the folder
+        namespace de = dialogExtension;
+        const QStringList cameras{"20260301_120000_front.mp4", "20260301_120000_back.mp4",
+                                  "20260301_120100_front.mp4"};
+        QTest::newRow("a folder, its text file left out")
+            << QStringList{"20260301_120000.mp4", "20260301_120100.mp4", "notes.txt"} << "" << 2
+            << de::RecordingFilesLeftOut.message << "notes.txt: not a movie";
+        QTest::newRow("one camera") << cameras << "front" << 2 << ""
+                                    << "";
+        QTest::newRow("no movies") << QStringList{"notes.txt"} << "" << -1 << de::CanNotCreateMovie.message
+                                   << "<folder>: the folder <folder> holds no movies";
+        QTest::newRow("no movies of the camera")
+            << cameras << "side" << -1 << de::CanNotCreateMovie.message << "holds no movies of camera side";
+    }
+
+    void recordings()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, camera);
+        QFETCH(int, pieces);
+        QFETCH(QString, message);
+        QFETCH(QString, details);
+        const test::TestClips clips = test::TestClips::makeForTests();
+        QTemporaryDir folder;
+        for (const QString& name : files)
+            QVERIFY(QFile::copy(name.endsWith(".mp4") ? clips.red : clips.still, folder.filePath(name)));
+        Recording source;
+        source.folder = folder.path();
+        source.camera = camera;
+
+        AppFixture app;
+        app.chooseWithEntries({1, 2, 3, 4});
+        app.nib->movieFilesOpener().openFiles({RecordingSource::locator(source)});
+        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        QTRY_VERIFY(!app.nib->movieFilesOpener().hasPendingFiles());
+
+        QCOMPARE(alertMessages(app), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!message.isEmpty())
+            QVERIFY2(app.dialogs.alerts.front().detailedText.contains(
+                         QString(details).replace("<folder>", folder.path())),
+                     qPrintable(app.dialogs.alerts.front().detailedText));
+        if (pieces < 0) {
+            QCOMPARE(app.pane(1).filePath(), clip(1));
+            return;
+        }
+        QCOMPARE(app.engine.openedRecordings.size(), 1);
+        QCOMPARE(app.engine.openedRecordings.last().pieces.size(), pieces);
+        QCOMPARE(app.pane(1).filePath(), RecordingSource::locator(source));
+        const ObjectId entry =
+            app.ctx()
+                .fetch(LibrarySchema::Filelist, Predicate::equals(LibrarySchema::UniqueId, app.uid("a"))
+                                                    .andEquals(LibrarySchema::ViewNo, 1))
+                .front();
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::FilePath).toString(), folder.path());
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::Camera).toString(), camera);
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::FileCount).toInt(), pieces);
+        // the entry opens as it was placed when its playlist loads again
+        app.choose(QStringLiteral("b"));
+        app.choose(QStringLiteral("a"));
+        QTRY_COMPARE(app.engine.openedRecordings.size(), 2);
+        QCOMPARE(app.pane(1).filePath(), RecordingSource::locator(source));
     }
 };
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "library/Recording.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QThreadPool>
+#include <QTimeZone>
+
+#include <atomic>
+#include <memory>
+
+namespace tetrapan {
+
+// Lists a recording off the GUI thread (RecordingLister), telling how far it is and letting it be cancelled:
+// a folder of ten thousand files takes seconds to read, and the window answers all the while. One listing
+// at a time: a new start cancels the one before.
+class RecordingScan final : public QObject {
+    Q_OBJECT
+public:
+    explicit RecordingScan(QObject* parent = nullptr);
+    // Listings under way are cancelled, and their reading of the files at hand is waited for.
+    ~RecordingScan() override;
+
+    // zone: where the times in the files' names are read (WallClockName::startIn).
+    void start(const Recording& source, const QTimeZone& zone = QTimeZone::systemTimeZone());
+    // finished is not emitted for a cancelled listing.
+    void cancel();
+    bool isRunning() const { return running_; }
+
+Q_SIGNALS:
+    // At most every few hundredths of a second, on the GUI thread.
+    void progress(int done, int total);
+    void finished(const tetrapan::Recording& recording);
+
+private:
+    struct Run;
+    // the listings' own threads: the global pool's are the ones a listing reads its files on
+    QThreadPool pool_;
+    std::shared_ptr<Run> run_;
+    std::unique_ptr<QFutureWatcher<Recording>> watcher_;
+    QList<QFuture<Recording>> leftRunning_; // cancelled, still reading the files they had at hand
+    bool running_ = false;
+};
+
+} // namespace tetrapan
