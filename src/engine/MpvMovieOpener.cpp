@@ -9,11 +9,15 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <mpv/client.h>
 
 namespace tetrapan {
 
 namespace {
+
+constexpr std::chrono::milliseconds RecordingOpenTimePerFile{20};
 
 // While the opener waits for mpv, it hears of mpv's events and new frames, and draws the frames nobody else
 // draws yet (see MpvCore).
@@ -86,7 +90,12 @@ MpvOpenResult MpvMovieOpener::openRecordingWithoutEvents(const Recording& record
                                                    : QFileInfo(placed.pieces.first().path).absolutePath();
     if (timeline.isEmpty())
         return {nullptr, QStringLiteral("%1: none of its files can be read").arg(name)};
-    MpvOpenResult result = openSource(timeline, name, options, std::move(warm), false, wait);
+    // mpv opens every file of the timeline before its first picture: a day of minute-long files takes a
+    // while, on a worker
+    MpvMovie::Options longer = options;
+    longer.openTimeout = std::max(options.openTimeout, std::chrono::milliseconds(RecordingOpenTimePerFile.count() *
+                                                                                 placed.pieces.size()));
+    MpvOpenResult result = openSource(timeline, name, longer, std::move(warm), false, wait);
     if (!result.movie)
         return result;
     result.movie->recording_ = std::move(placed);

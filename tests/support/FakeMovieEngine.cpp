@@ -23,7 +23,10 @@ quint64 FakeMovieEngine::openRecording(const Recording& recording, MovieOpened d
 {
     openedRecordings.append(recording);
     durations.insert(recording.folder, MovieTime{recording.lengthMs(), 1000, MovieTime::NoFlags});
-    done(open(recording.folder));
+    MovieOpenResult result = open(recording.folder);
+    if (auto* movie = static_cast<FakeMovie*>(result.movie.get()))
+        movie->playsRecording = recording;
+    done(std::move(result));
     return ++lastOpening_;
 }
 

@@ -2,10 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimeZone>
+
+#include <algorithm>
 
 namespace tetrapan::test {
 
@@ -13,21 +16,13 @@ namespace {
 
 QString layoutKey(const RecordingClips::Layout& layout)
 {
-    QStringList half, silent;
-    for (int file : layout.halfFiles)
-        half << QString::number(file);
-    for (int file : layout.silentFiles)
-        silent << QString::number(file);
-    half.sort();
-    silent.sort();
-    const QString text = QStringLiteral("%1|%2|%3|%4|%5x%6|%7|%8")
-                             .arg(layout.cameras.join(u','))
-                             .arg(layout.files)
-                             .arg(layout.secondsPerFile)
-                             .arg(layout.framesPerSecond)
-                             .arg(layout.size.width())
-                             .arg(layout.size.height())
-                             .arg(half.join(u','), silent.join(u','));
+    QList<int> half(layout.halfFiles.begin(), layout.halfFiles.end());
+    QList<int> silent(layout.silentFiles.begin(), layout.silentFiles.end());
+    std::sort(half.begin(), half.end());
+    std::sort(silent.begin(), silent.end());
+    QString text;
+    QDebug(&text) << layout.cameras << layout.files << layout.secondsPerFile << layout.framesPerSecond
+                  << layout.size << half << silent;
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex().left(12));
 }
 
