@@ -93,14 +93,15 @@ MpvOpenResult MpvMovieOpener::openRecordingWithoutEvents(const Recording& record
     // mpv opens every file of the timeline before its first picture: a day of minute-long files takes a
     // while, on a worker
     MpvMovie::Options longer = options;
-    longer.openTimeout = std::max(options.openTimeout, std::chrono::milliseconds(RecordingOpenTimePerFile.count() *
-                                                                                 placed.pieces.size()));
+    longer.openTimeout = std::max(
+        options.openTimeout, std::chrono::milliseconds(RecordingOpenTimePerFile.count() * placed.pieces.size()));
     MpvOpenResult result = openSource(timeline, name, longer, std::move(warm), false, wait);
     if (!result.movie)
         return result;
+    const bool ownSound = MpvRecordingTimeline::hasSoundStream(placed, facts);
     result.movie->recording_ = std::move(placed);
     // The timeline's own sound stream is whole; the files' sound tracks mpv would choose have holes.
-    if (MpvRecordingTimeline::hasSoundStream(placed, facts) && result.movie->lastSoundTrackId_ > 0) {
+    if (ownSound && result.movie->lastSoundTrackId_ > 0) {
         result.movie->soundTrack_ = QByteArray::number(result.movie->lastSoundTrackId_);
         const char* track = result.movie->soundTrack_.constData();
         mpv_set_property_async(result.movie->handle(), AsyncReply, mpvname::Aid, MPV_FORMAT_STRING, &track);

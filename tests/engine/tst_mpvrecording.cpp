@@ -45,6 +45,8 @@ private Q_SLOTS:
         QCOMPARE(movie->filePath(), clips_.cameraFolders[0]);
         // the gap is part of its time
         QCOMPARE(movie->duration().seconds(), 12.0);
+        // it is heard by the timeline's own sound, whole where a file has none, not by the files' tracks
+        QCOMPARE(static_cast<MpvMovie*>(movie.get())->propertyText("aid"), QStringLiteral("2"));
     }
 
     // Each row seeks to `at` ms after the start, then steps on frame by frame: `frames` are what shows.
