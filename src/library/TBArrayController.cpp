@@ -219,8 +219,11 @@ void TBArrayController::updateFilelist(const QList<ObjectId>& entries, const Mov
 {
     const EntryValues values = deriveEntryValues(movie, filePath);
     for (ObjectId entry : entries) {
-        // an offset and a rate were measured against the file they were set on; another file starts without
-        if (context_.value(entry, QStringLiteral("filePath")).toString() != values.filePath) {
+        // an offset and a rate were measured against the file they were set on; another file starts without,
+        // and so does another camera of the same folder
+        if (context_.value(entry, QStringLiteral("filePath")).toString() != values.filePath ||
+            context_.value(entry, LibrarySchema::Camera).toString() != values.camera ||
+            context_.value(entry, LibrarySchema::RecordingFiles).toString() != values.recordingFiles) {
             context_.setValue(entry, LibrarySchema::Offset, QVariant());
             context_.setValue(entry, LibrarySchema::Rate, QVariant());
         }

@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -45,6 +46,7 @@ void PaneOpening::open(const QString& path, Done done)
         showNotice();
     });
     recording_ = {};
+    folderWatch_.reset();
     if (std::optional<Recording> source = RecordingSource::fromLocator(path)) {
         if (!scan_) {
             scan_ = std::make_unique<RecordingScan>();
@@ -58,6 +60,7 @@ void PaneOpening::open(const QString& path, Done done)
                 placeNotice();
             });
         }
+        engineOpening_ = 0; // none until the files are listed
         scan_->start(*source);
         return;
     }
@@ -78,9 +81,10 @@ void PaneOpening::openListed(const Recording& listed, quint64 ticket)
         const QString what = listed.camera.isEmpty()
                                  ? QStringLiteral("no movies")
                                  : QStringLiteral("no movies of camera %1").arg(listed.camera);
-        QString error = listed.chosenFiles.isEmpty()
+        QString error = !listed.chosenFiles.isEmpty() ? QStringLiteral("none of the chosen files is a movie")
+                        : QFileInfo(listed.folder).isDir()
                             ? QStringLiteral("the folder %1 holds %2").arg(listed.folder, what)
-                            : QStringLiteral("none of the chosen files is a movie");
+                            : QStringLiteral("the folder %1 is not found").arg(listed.folder);
         if (!listed.skipped.isEmpty())
             error += QStringLiteral(" (%1)").arg(listed.skipped.join(QStringLiteral("; ")));
         finish({nullptr, error}, false);
@@ -92,10 +96,30 @@ void PaneOpening::openListed(const Recording& listed, quint64 ticket)
         // the movie plays; what was left out of it is said beside it
         if (result.movie && result.error.isEmpty())
             result.error = (recording_.skipped + recording_.overlaps).join(QLatin1Char('\n'));
+        if (result.movie)
+            watchFolder();
         finish(std::move(result), false);
     });
     if (ticket == ticket_ && opening_)
         engineOpening_ = id;
+}
+
+void PaneOpening::watchFolder()
+{
+    // the folder's parent hears of its removal; a folder of many files would stir its own watch at every new
+    // file a camera writes
+    const QString folder = recording_.chosenFiles.isEmpty()
+                               ? recording_.folder
+                               : QFileInfo(recording_.chosenFiles.first()).absolutePath();
+    folderWatch_ = std::make_unique<QFileSystemWatcher>(QStringList{QFileInfo(folder).absolutePath()});
+    connect(folderWatch_.get(), &QFileSystemWatcher::directoryChanged, this, [this, folder, path = path_] {
+        if (QFileInfo(folder).isDir())
+            return;
+        // not deleted inside its own signal
+        folderWatch_->disconnect(this);
+        folderWatch_.release()->deleteLater();
+        Q_EMIT recordingFolderRemoved(path, folder);
+    });
 }
 
 void PaneOpening::cancel()

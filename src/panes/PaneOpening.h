@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -47,12 +48,17 @@ public:
     QWidget* notice() const { return notice_; }
     QPushButton* cancelButton() const { return cancelButton_; }
 
+Q_SIGNALS:
+    // The folder of the recording last opened went away while its movie played: path is what was opened.
+    void recordingFolderRemoved(const QString& path, const QString& folder);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void finish(MovieOpenResult result, bool cancelled);
     void openListed(const Recording& recording, quint64 ticket);
+    void watchFolder();
     void showNotice();
     void placeNotice();
 
@@ -66,6 +72,7 @@ private:
     QString path_;
     Done done_;
     std::unique_ptr<RecordingScan> scan_;
+    std::unique_ptr<QFileSystemWatcher> folderWatch_;
     Recording recording_;
     quint64 engineOpening_ = 0;
     // Tells an answer to the open under way from one to an open since dropped.

@@ -15,6 +15,21 @@
 
 namespace tetrapan {
 
+PanePlacing::PanePlacing(QTMovieSubView& pane, DialogPresenter& dialogs, FileViewer& fileViewer)
+    : pane_(pane), dialogs_(dialogs), fileViewer_(fileViewer)
+{
+    QObject::connect(&pane_.opening(), &PaneOpening::recordingFolderRemoved, &pane_,
+                     [this](const QString& path, const QString& folder) {
+                         if (path != pane_.filePath())
+                             return;
+                         pane_.clearMovieView();
+                         const dialogExtension::AlertText& alert = dialogExtension::RecordingFolderRemoved;
+                         dialogExtension::displayMessage(dialogs_, alert.style, alert.message,
+                                                         alert.info.arg(folder).arg(pane_.viewNo()),
+                                                         alert.btnList);
+                     });
+}
+
 void PanePlacing::createMovieFrame(const QString& path)
 {
     const std::optional<QString> uniqueId = playlistForPlacing();
@@ -107,8 +122,10 @@ void PanePlacing::removeMovieView()
 
 void PanePlacing::showFileWithFinder()
 {
-    if (fileAttributeExtension::checkFileExists(pane_.filePath()) > 0)
-        fileViewer_.selectFile(pane_.filePath());
+    // a recording's camera or chosen files are shown as their folder
+    const QString path = RecordingSource::entryFields(pane_.filePath()).filePath;
+    if (fileAttributeExtension::checkFileExists(path) > 0)
+        fileViewer_.selectFile(path);
     else
         dialogExtension::displayMessage(dialogs_, dialogExtension::FileIsNotFound);
 }

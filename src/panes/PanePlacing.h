@@ -16,10 +16,9 @@ class FileViewer;
 // loads and shows movies.
 class PanePlacing {
 public:
-    PanePlacing(QTMovieSubView& pane, DialogPresenter& dialogs, FileViewer& fileViewer)
-        : pane_(pane), dialogs_(dialogs), fileViewer_(fileViewer)
-    {
-    }
+    // A recording whose folder goes away while the pane shows it stops the pane, with an alert; the pane's
+    // opening is made before this.
+    PanePlacing(QTMovieSubView& pane, DialogPresenter& dialogs, FileViewer& fileViewer);
 
     using OpenOutcome = QTMovieSubView::OpenOutcome;
     using Opened = QTMovieSubView::Opened;

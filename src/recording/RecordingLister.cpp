@@ -20,15 +20,16 @@ struct Candidate {
     RecordingPiece piece;
 };
 
+// Hidden files are left out unnamed: a card copied on another system holds a "._" twin of every movie.
 QStringList movieFilesIn(const QDir& folder, QStringList* others)
 {
     QStringList movies;
-    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
-    for (const QFileInfo& entry : entries) {
-        if (isMovieName(entry.fileName()))
-            movies.append(entry.absoluteFilePath());
-        else if (others && !entry.fileName().startsWith(QLatin1Char('.')))
-            others->append(entry.absoluteFilePath());
+    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        if (isMovieName(name))
+            movies.append(folder.absoluteFilePath(name));
+        else if (others)
+            others->append(folder.absoluteFilePath(name));
     }
     return movies;
 }
@@ -96,9 +97,10 @@ bool isMovieName(const QString& fileName)
 
 QMap<QString, QStringList> camerasIn(const QString& folder)
 {
+    // names only: asked on the GUI thread of a folder that may hold thousands of files
     QMap<QString, QStringList> cameras;
     for (const QString& path : movieFilesIn(QDir(folder), nullptr))
-        cameras[WallClockName::cameraOf(nameOf(path))].append(path);
+        cameras[WallClockName::cameraOf(QFileInfo(path).fileName())].append(path);
     return cameras;
 }
 

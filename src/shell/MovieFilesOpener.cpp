@@ -11,11 +11,13 @@
 #include "platform/ObjectContext.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/UndoStep.h"
+#include "recording/RecordingLister.h"
 
 #include <QFileInfo>
 #include <QMap>
 #include <QPointer>
 #include <QUndoStack>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace tetrapan {
 
@@ -43,8 +45,40 @@ void MovieFilesOpener::openFiles(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    pending_.append(paths);
+    Request request{paths, {}, {}};
+    // one folder of several cameras' files: each camera a pane, as Open Camera Folder puts them. Its names
+    // are read off the GUI thread, as a folder of thousands of files takes a while; the request waits.
+    if (paths.size() == 1 && QFileInfo(paths.front()).isDir()) {
+        request.cameras = std::make_shared<QFutureWatcher<QStringList>>();
+        // already on the event loop, as placing wants
+        connect(request.cameras.get(), &QFutureWatcherBase::finished, this,
+                &MovieFilesOpener::placePendingFiles);
+        request.cameras->setFuture(QtConcurrent::run(
+            [folder = paths.front()] { return RecordingLister::camerasIn(folder).keys(); }));
+    }
+    pending_.append(request);
     schedulePlacing();
+}
+
+void MovieFilesOpener::openCameraFolder(const QString& folder, const QStringList& cameras)
+{
+    if (cameras.isEmpty())
+        return;
+    pending_.append(cameraFolderRequest(folder, cameras));
+    schedulePlacing();
+}
+
+MovieFilesOpener::Request MovieFilesOpener::cameraFolderRequest(const QString& folder,
+                                                                const QStringList& cameras)
+{
+    Request request{{}, QFileInfo(folder).fileName(), {}};
+    for (const QString& camera : cameras.mid(0, MaxFiles)) {
+        Recording source;
+        source.folder = QFileInfo(folder).absoluteFilePath();
+        source.camera = camera;
+        request.paths.append(RecordingSource::locator(source));
+    }
+    return request;
 }
 
 void MovieFilesOpener::schedulePlacing()
@@ -64,11 +98,16 @@ void MovieFilesOpener::placePendingFiles()
     // arrive; it waits its turn in the list.
     if (placing_ || pending_.isEmpty() || movController_.hasPendingLoad())
         return;
+    if (pending_.front().cameras && !pending_.front().cameras->isFinished())
+        return;
     placing_ = true;
-    placing(pending_.takeFirst());
+    Request request = pending_.takeFirst();
+    if (request.cameras && request.cameras->result().size() > 1)
+        request = cameraFolderRequest(request.paths.front(), request.cameras->result());
+    placing(request.paths, request.newPlaylist);
 }
 
-void MovieFilesOpener::placing(const QStringList& given)
+void MovieFilesOpener::placing(const QStringList& given, const QString& newPlaylist)
 {
     // more files than panes: the first four go in, as the user would have picked them anyway, and the alert
     // names the rest rather than refusing them all
@@ -91,7 +130,10 @@ void MovieFilesOpener::placing(const QStringList& given)
     // while the files open.
     step_ = std::make_unique<UndoStep>(context, QStringLiteral("Open Movies"));
     changedTitle_.clear();
-    if (library->isPlaylistSelected()) {
+    if (!newPlaylist.isEmpty() && playlistTree_) {
+        playlistTree_->addPlaylistNamed(newPlaylist);
+        movController_.loadPendingPlaylist();
+    } else if (library->isPlaylistSelected()) {
         changedTitle_ =
             context.value(library->getSelectedObjects(LibrarySchema::Playlist).front(), LibrarySchema::Title)
                 .toString();
@@ -210,7 +252,7 @@ QStringList MovieFilesOpener::movieMimeTypes()
 QString MovieFilesOpener::playlistTitleFor(const QStringList& paths)
 {
     for (const QString& path : paths) {
-        const QString name = QFileInfo(path).completeBaseName();
+        const QString name = QFileInfo(RecordingSource::shownName(path)).completeBaseName();
         if (!name.isEmpty())
             return name;
     }

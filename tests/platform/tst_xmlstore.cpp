@@ -51,7 +51,7 @@ private Q_SLOTS:
             "filePath=\"/home/ana/clips/cam1.mp4\" title=\"Cam 1\" playTime=\"2147483647\" "
             "fileSize=\"3221225472\" fileDate=\"9999-12-31T23:59:59.999Z\"/>\n"
             "  <filelist id=\"4\" fileDate=\"0001-01-01T00:00:00.000Z\"/>\n"
-            "  <filelist id=\"5\" filePath=\"/home/ana/dash\" camera=\"front\" "
+            "  <filelist id=\"5\" filePath=\"/home/ana/dash\" camera=\"front&amp;back=50%\" "
             "recordingFiles=\"/home/ana/dash/a.mp4&#10;/home/ana/dash/b.mp4\" "
             "recordingStart=\"2026-03-01T11:00:00.000Z\" recordingEnd=\"2026-03-01T12:00:00.000Z\" "
             "fileCount=\"60\"/>\n"
@@ -79,7 +79,7 @@ private Q_SLOTS:
             const std::optional<Recording> kept =
                 RecordingSource::fromLocator(RecordingSource::ofEntry(ctx, 5));
             QVERIFY(kept);
-            QCOMPARE(kept->camera, QStringLiteral("front"));
+            QCOMPARE(kept->camera, QStringLiteral("front&back=50%"));
             QCOMPARE(kept->chosenFiles, QStringList({"/home/ana/dash/a.mp4", "/home/ana/dash/b.mp4"}));
             QCOMPARE(ctx.value(5, schema::FileCount), QVariant(60));
             QVERIFY(!ctx.hasChanges());

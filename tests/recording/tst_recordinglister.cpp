@@ -123,9 +123,9 @@ private Q_SLOTS:
             << QStringList{"c_2026-03-01_12-00-00.mp4@0+3", "c_2026-03-01_12-00-03.mp4@3+5"} << 0 << 1;
         QTest::newRow("same start") << QStringList{"a_2026-03-01_12-00-00.mp4", "b_2026-03-01_12-00-00.mp4"}
                                     << "" << QStringList{"b_2026-03-01_12-00-00.mp4@0+5"} << 0 << 1;
-        QTest::newRow("not movies and broken ones skipped")
+        QTest::newRow("not movies and broken ones skipped, hidden ones unnamed")
             << QStringList{"c_2026-03-01_12-00-00.mp4", "notes.txt=text", "c_2026-03-01_12-00-05.mp4=cut",
-                           "c_2026-03-01_12-00-07.mp4=text"}
+                           "c_2026-03-01_12-00-07.mp4=text", "._c_2026-03-01_12-00-00.mp4=text"}
             << "" << QStringList{"c_2026-03-01_12-00-00.mp4@0+5"} << 3 << 0;
         QTest::newRow("one camera of several")
             << QStringList{"20260301_120000_front.mp4", "20260301_120000_back.mp4",
@@ -205,9 +205,9 @@ private:
     QString makeFolder(const QStringList& files)
     {
         const QString folder = dirs_.emplace_back(std::make_unique<QTemporaryDir>())->path();
-        for (const QString& spec : files) {
-            const QString name = spec.section(u'=', 0, 0);
-            const QString kind = spec.section(u'=', 1);
+        for (const QString& given : files) {
+            const QString name = given.section(u'=', 0, 0);
+            const QString kind = given.section(u'=', 1);
             const QString path = folder + u'/' + name;
             if (kind.isEmpty()) {
                 QFile::copy(clips_.red, path);

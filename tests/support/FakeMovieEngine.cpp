@@ -22,8 +22,9 @@ quint64 FakeMovieEngine::openMovie(const QString& path, MovieOpened done)
 quint64 FakeMovieEngine::openRecording(const Recording& recording, MovieOpened done)
 {
     openedRecordings.append(recording);
-    durations.insert(recording.folder, MovieTime{recording.lengthMs(), 1000, MovieTime::NoFlags});
-    MovieOpenResult result = open(recording.folder);
+    const QString name = recording.folder.isEmpty() ? recording.chosenFiles.value(0) : recording.folder;
+    durations.insert(name, MovieTime{recording.lengthMs(), 1000, MovieTime::NoFlags});
+    MovieOpenResult result = open(name);
     if (auto* movie = static_cast<FakeMovie*>(result.movie.get()))
         movie->playsRecording = recording;
     done(std::move(result));
