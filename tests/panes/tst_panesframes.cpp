@@ -211,12 +211,12 @@ private Q_SLOTS:
         TimelineBar& bar = app->nib->timelineBar();
         QTRY_VERIFY(bar.isVisible());
         Movie* movie = app->pane(1).movie();
-        movie->setCurrentTime(MovieTime::fromSeconds(5.0));
         const MovieView* view = app->nib->qtView(1).movieView();
         // low in the picture, where the test pattern is never black
         const QRect picture = test::FrameBarcode::pictureRect(view->size(), test::ScreenProbe::PictureAspect);
         const QPoint corner = view->mapToGlobal(picture.bottomLeft() + QPoint(8, -8));
-        QVERIFY(!test::ScreenProbe::near(screen_.colourAt(corner), Qt::black));
+        QTRY_VERIFY_WITH_TIMEOUT(!test::ScreenProbe::near(screen_.colourAt(corner), Qt::black), EngineTimeoutMs);
+        movie->setCurrentTime(MovieTime::fromSeconds(5.0));
         QTRY_VERIFY_WITH_TIMEOUT(test::ScreenProbe::near(screen_.colourAt(corner), Qt::black), EngineTimeoutMs);
         const QImage text = screen_.grab(QRect(view->mapToGlobal(view->rect().center()) - QPoint(40, 8), QSize(80, 16)));
         QVERIFY2(std::any_of(text.bits(), text.bits() + text.sizeInBytes(), [](uchar c) { return c > 200; }),
