@@ -160,7 +160,13 @@ TBArrayController::EntryValues TBArrayController::deriveEntryValues(const Movie*
     const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(fields.filePath);
     values.filePath = resolved.isNull() ? fields.filePath : resolved;
     values.title = fileAttributeExtension::displayNameAtPath(values.filePath);
-    const QVariantMap attributes = fileAttributeExtension::getFileAttribute(values.filePath);
+    // A folder is a recording: its size comes from its listing, off the GUI thread (noteRecording), as adding
+    // up ten thousand files' sizes here would hold the window up.
+    const QFileInfo file(values.filePath);
+    const QVariantMap attributes = file.isDir()
+                                       ? QVariantMap{{fileAttributeExtension::FileExist, true},
+                                                     {fileAttributeExtension::FileDate, file.lastModified()}}
+                                       : fileAttributeExtension::getFileAttribute(values.filePath);
     if (attributes.value(fileAttributeExtension::FileExist).toBool()) {
         values.fileSize = attributes.value(fileAttributeExtension::FileSize).toLongLong();
         values.fileDate = attributes.value(fileAttributeExtension::FileDate);
@@ -256,6 +262,7 @@ void TBArrayController::noteRecording(int viewNo, const QString& uniqueId, const
         context_.setValue(entry, LibrarySchema::RecordingEnd,
                           QDateTime::fromMSecsSinceEpoch(recording.endMs(), Qt::UTC));
         context_.setValue(entry, LibrarySchema::FileCount, int(recording.pieces.size()));
+        context_.setValue(entry, LibrarySchema::FileSize, recording.bytes);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
@@ -18,6 +19,7 @@ struct Candidate {
     QString path;
     QString problem;
     RecordingPiece piece;
+    qint64 bytes = 0;
 };
 
 // Hidden files are left out unnamed: a card copied on another system holds a "._" twin of every movie.
@@ -43,6 +45,7 @@ void place(Candidate& file, const QTimeZone& zone)
     }
     file.piece.path = file.path;
     file.piece.lengthMs = header.lengthMs;
+    file.bytes = QFileInfo(file.path).size();
     if (const std::optional<QDateTime> named = WallClockName::startIn(file.path, zone))
         file.piece.startMs = named->toMSecsSinceEpoch();
     else if (header.creationTime)
@@ -105,12 +108,13 @@ QMap<QString, QStringList> camerasIn(const QString& folder)
 }
 
 Recording list(const Recording& source, const QTimeZone& zone, const Progress& progress,
-               const std::atomic<bool>* cancel)
+               const std::atomic<bool>* cancel, QThreadPool* readers)
 {
     Recording recording = source;
     recording.pieces.clear();
     recording.skipped.clear();
     recording.overlaps.clear();
+    recording.bytes = 0;
 
     QStringList paths;
     QStringList others;
@@ -132,7 +136,7 @@ Recording list(const Recording& source, const QTimeZone& zone, const Progress& p
     const int total = int(files.size());
     std::atomic<int> done{0};
     // Each header is a few small reads: the files are read side by side, so a slow disk's waits overlap.
-    QtConcurrent::blockingMap(files, [&](Candidate& file) {
+    QtConcurrent::blockingMap(readers ? readers : QThreadPool::globalInstance(), files, [&](Candidate& file) {
         if (cancel && cancel->load())
             return;
         place(file, zone);
@@ -144,9 +148,10 @@ Recording list(const Recording& source, const QTimeZone& zone, const Progress& p
         return source;
 
     for (const Candidate& file : std::as_const(files)) {
-        if (file.problem.isEmpty())
+        if (file.problem.isEmpty()) {
             recording.pieces.append(file.piece);
-        else
+            recording.bytes += file.bytes;
+        } else
             recording.skipped.append(QStringLiteral("%1: %2").arg(nameOf(file.path), file.problem));
     }
     std::stable_sort(recording.pieces.begin(), recording.pieces.end(),

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTimeZone>
 
+class QThreadPool;
+
 #include <atomic>
 #include <functional>
 
@@ -24,8 +26,9 @@ using Progress = std::function<void(int done, int total)>;
 // else its modification time less its length. What is no movie, or does not open, is skipped with its
 // reason; where two files overlap, the later takes over at its start and the earlier is noted as cut
 // short. Returns source with its pieces, skipped and overlaps filled in; nothing placed when cancelled.
+// readers: the threads the headers are read on, side by side; the global pool when none.
 Recording list(const Recording& source, const QTimeZone& zone, const Progress& progress = {},
-               const std::atomic<bool>* cancel = nullptr);
+               const std::atomic<bool>* cancel = nullptr, QThreadPool* readers = nullptr);
 
 // A folder's movie files by the camera that wrote them (WallClockName::cameraOf), in name order; a folder
 // whose names name no camera is one camera "".

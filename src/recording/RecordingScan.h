@@ -35,8 +35,10 @@ Q_SIGNALS:
 
 private:
     struct Run;
-    // the listings' own threads: the global pool's are the ones a listing reads its files on
+    // The listings' threads, and the ones they read headers on: two pools, as a listing waits for its reads.
+    // Both run below the GUI thread's priority, so a window on a busy machine still answers while they read.
     QThreadPool pool_;
+    QThreadPool readers_;
     std::shared_ptr<Run> run_;
     std::unique_ptr<QFutureWatcher<Recording>> watcher_;
     QList<QFuture<Recording>> leftRunning_; // cancelled, still reading the files they had at hand

@@ -426,6 +426,8 @@ private Q_SLOTS:
         QCOMPARE(app.ctx().value(entry, LibrarySchema::FilePath).toString(), folder.path());
         QCOMPARE(app.ctx().value(entry, LibrarySchema::Camera).toString(), source.camera);
         QCOMPARE(app.ctx().value(entry, LibrarySchema::FileCount).toInt(), pieces);
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::FileSize).toLongLong(),
+                 pieces * QFileInfo(clips.red).size());
         // the entry opens as it was placed when its playlist loads again
         app.choose(QStringLiteral("b"));
         app.choose(QStringLiteral("a"));
