@@ -79,10 +79,14 @@ private Q_SLOTS:
         f.engine.durations[clip("cam.mp4")] = at600(600);
         f.chooseWithEntries(2, "cam.mp4");
         const qint64 wall = 1'772'366'400'000; // 2026-03-01 12:00 UTC
-        f.movieOf(1)->playsRecording = Recording{{}, {}, {}, {{clip("a.mp4"), wall, 600'000}}, {}, {}};
+        const auto recordingFrom = [](qint64 startMs) {
+            Recording recording;
+            recording.pieces = {{clip("a.mp4"), startMs, 600'000}};
+            return recording;
+        };
+        f.movieOf(1)->playsRecording = recordingFrom(wall);
         if (start)
-            f.movieOf(2)->playsRecording =
-                Recording{{}, {}, {}, {{clip("b.mp4"), wall + *start * 1000, 600'000}}, {}, {}};
+            f.movieOf(2)->playsRecording = recordingFrom(wall + *start * 1000);
         f.controller.offsets().setOffsetMs(2, offset);
         f.movieOf(1)->moveTo(at600(100));
         f.controller.syncAllMovieTime();
