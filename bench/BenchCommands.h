@@ -14,4 +14,5 @@ int runSlowOpen(int argc, char** argv);
 int runAction(int argc, char** argv);
 int runAlign(int argc, char** argv);
 int runExport(int argc, char** argv);
+int runRecordings(int argc, char** argv);
 } // namespace tetrapan::bench

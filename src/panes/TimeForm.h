@@ -26,6 +26,8 @@ public:
     // A time as clockText writes it, or shorter ("1:05", "1:05.5"), or in seconds ("65", "65.5"); none for
     // text that is no time.
     static std::optional<double> secondsOf(const QString& text);
+    // A moment on the wall clock (milliseconds since the epoch) in local time: "2026-03-01 12:03:25.400".
+    static QString wallClockText(qint64 ms);
     // "+4.000 s", "-0.040 s".
     static QString offsetText(qint64 offsetMs);
 };
