@@ -3,7 +3,8 @@
 // libraries. Figures: the panes that show the leader's frame plus their offset in every output frame; the
 // export's speed against real time; the panes' places in the output against their pictures on the screen
 // (test-card edges); the output's length against the range; the GUI thread's longest stall while it runs;
-// the files a cancel at half way leaves under the chosen name.
+// the files a cancel at half way leaves under the chosen name; and `tetrapan --export` of the same playlist
+// from outside, without a display, against the window's export of it, in alternate rounds.
 #include "BenchCommands.h"
 #include "BenchProgram.h"
 #include "BenchSupport.h"
@@ -25,13 +26,16 @@
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "platform/Scheduler.h"
+#include "platform/StoreError.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -192,12 +196,110 @@ int runEngineOnly(int argc, char** argv)
     return 0;
 }
 
+struct CommandLineRun {
+    bool ok = false;
+    double seconds = 0;
+    QString said; // the last line it wrote
+};
+
+// `tetrapan --export` as a script runs it, without a display, on the library and settings of this process's
+// home: from its start until it ended.
+CommandLineRun exportFromCommandLine(const QStringList& arguments)
+{
+    QProcess exporting;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    exporting.setProcessEnvironment(environment);
+    exporting.setProcessChannelMode(QProcess::SeparateChannels);
+    QElapsedTimer clock;
+    clock.start();
+    exporting.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tetrapan"), arguments);
+    // its events are the window's, which stands meanwhile as it does during the window's export
+    runEventsUntil([&] { return exporting.state() == QProcess::NotRunning; }, ExportTimeoutMs);
+    CommandLineRun run;
+    run.seconds = clock.elapsed() / 1000.0;
+    run.ok = exporting.exitStatus() == QProcess::NormalExit && exporting.exitCode() == 0;
+    run.said =
+        QString::fromLocal8Bit(exporting.readAllStandardError().trimmed()).section(QLatin1Char('\n'), -1);
+    return run;
+}
+
+// The rounds of the comparison: `--rounds N` among the arguments (taken out), 3 without.
+int takeRounds(int& argc, char** argv)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--rounds") == 0) {
+            const int rounds = std::max(1, std::atoi(argv[i + 1]));
+            for (int j = i; j + 2 <= argc; ++j)
+                argv[j] = argv[j + 2];
+            argc -= 2;
+            return rounds;
+        }
+    }
+    return 3;
+}
+
+// The same 30 s of the four panes exported from the command line and through the window, in turn, the
+// first of each round alternating: the times of each (medians) and the median of the rounds' ratios.
+bool compareWithCommandLine(BenchProgram& program, VideoExporter& exporter, const ExportJob& job,
+                            const QString& title, int rounds)
+{
+    StoreError error;
+    if (!program.nib().appDelegate().managedObjectContext()->save(error)) {
+        std::fprintf(stderr, "export: the library was not saved: %s\n", qPrintable(error.text()));
+        return false;
+    }
+    const auto timeText = [](qint64 ms) { return QString::number(ms / 1000.0, 'f', 3); };
+    // the leader (pane 1) has no offset: its time line is the common one
+    const QStringList arguments{QStringLiteral("--export"),
+                                QFileInfo(job.outputPath).dir().filePath(QStringLiteral("command-line.mp4")),
+                                QStringLiteral("--playlist"),
+                                title,
+                                QStringLiteral("--size"),
+                                QStringLiteral("1280x720"),
+                                QStringLiteral("--range"),
+                                timeText(job.startMs) + QLatin1Char('-') + timeText(job.endMs)};
+    std::vector<double> commandLine, window, ratios;
+    for (int round = 0; round < rounds; ++round) {
+        double lineSeconds = 0, windowSeconds = 0;
+        for (int side = 0; side < 2; ++side) {
+            if ((side + round) % 2 == 0) {
+                const CommandLineRun run = exportFromCommandLine(arguments);
+                if (!run.ok) {
+                    std::fprintf(stderr, "export: tetrapan --export failed: %s\n", qPrintable(run.said));
+                    return false;
+                }
+                lineSeconds = run.seconds;
+            } else {
+                const Run run = exportThroughWindow(exporter, job);
+                if (!run.result.ok)
+                    return false;
+                windowSeconds = run.seconds;
+            }
+        }
+        std::fprintf(stderr, "export: round %d: command line %.1f s, window %.1f s\n", round + 1, lineSeconds,
+                     windowSeconds);
+        commandLine.push_back(lineSeconds);
+        window.push_back(windowSeconds);
+        ratios.push_back(lineSeconds / windowSeconds);
+    }
+    const test::ReadBack back = test::readMovieBack(arguments[1]);
+    print("export.command_line_frames_read_back", back.ok() ? back.pictures : 0, "frames", 0);
+    print("export.command_line_seconds", median(commandLine), "s (median, process start to exit, no display)",
+          1);
+    print("export.window_seconds", median(window), "s (median)", 1);
+    print("export.command_line_to_window_ratio", median(ratios), "x (median of the rounds)", 2);
+    return true;
+}
+
 } // namespace
 
 int runExport(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--engine-only") == 0)
         return runEngineOnly(argc, argv);
+    const int rounds = takeRounds(argc, argv);
     BenchProgram program("export", argc, argv);
     if (!program.start(std::make_unique<QtScheduler>()))
         return 1;
@@ -334,6 +436,9 @@ int runExport(int argc, char** argv)
 
     // the same stalls with nothing exported, for the measure of a busy machine
     print("export.gui_longest_stall_without_export_ms", longestStallOver(5000), "ms (5 s, panes paused)", 0);
+
+    if (!compareWithCommandLine(program, exporter, job, QStringLiteral("720p"), rounds))
+        return 1;
 
     // cancelled at half way
     ExportJob cancelled = job;

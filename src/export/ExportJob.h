@@ -49,6 +49,31 @@ struct ExportJob {
     QString outputPath;
 };
 
+// What the user chooses for an export, the export dialog's defaults until then; the rest (the movies, their
+// places, offsets and range) comes from what the panes show.
+struct ExportChoices {
+    static constexpr QSize DefaultSize{1280, 720};
+
+    QSize size = DefaultSize;   // empty: the panes' size in the window
+    double framesPerSecond = 0; // 0: the leader's
+    ExportFormat format = ExportFormat::Mp4;
+    int quality = 70;
+    ExportSound sound = ExportSound::HeardPanes;
+    int soundPane = 0;
+    ExportLabels labels = ExportLabels::None;
+
+    // The job's rate, format, quality, sound and labels as chosen.
+    void applyTo(ExportJob& job) const
+    {
+        job.framesPerSecond = framesPerSecond;
+        job.format = format;
+        job.quality = quality;
+        job.sound = sound;
+        job.soundPane = soundPane;
+        job.labels = labels;
+    }
+};
+
 // What an export has done so far; `secondsLeft` is negative until there is enough to tell.
 struct ExportProgress {
     qint64 framesDone = 0;

@@ -7,6 +7,7 @@
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -320,6 +321,11 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
     result.ok = true;
     result.frames = frames;
     return result;
+}
+
+void keepLibraryNotesQuiet()
+{
+    av_log_set_level(AV_LOG_ERROR);
 }
 
 } // namespace tetrapan

@@ -19,6 +19,11 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
 // (the part of the window the panes share); an empty place stays empty.
 std::array<QRect, 4> scaledPlaces(const std::array<QRect, 4>& panes, const QRect& area, QSize output);
 
+// Keeps FFmpeg's own notes (the encoder's settings, its statistics) off standard error, where a command
+// line's progress goes; its errors still show there. For a process of its own: it holds for every user of
+// FFmpeg.
+void keepLibraryNotesQuiet();
+
 // The words that say how long is left: "about 2 min left", "less than a minute left".
 QString timeLeftText(double seconds);
 

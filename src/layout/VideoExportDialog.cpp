@@ -26,7 +26,7 @@ VideoExportDialog::VideoExportDialog(QSize panesShown, const std::array<bool, 4>
         QSize());
     for (const QSize& size : {QSize(1280, 720), QSize(1920, 1080), QSize(3840, 2160)})
         size_->addItem(QStringLiteral("%1 × %2").arg(size.width()).arg(size.height()), size);
-    size_->setCurrentIndex(1);
+    size_->setCurrentIndex(size_->findData(ExportChoices::DefaultSize));
     rate_->addItem(QStringLiteral("The leading movie's"), 0.0);
     for (double rate : {23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 60.0})
         rate_->addItem(QStringLiteral("%1 frames a second").arg(rate), rate);
@@ -34,7 +34,7 @@ VideoExportDialog::VideoExportDialog(QSize panesShown, const std::array<bool, 4>
     format_->addItem(QStringLiteral("WebM (VP9, Opus)"), int(ExportFormat::WebM));
     format_->addItem(QStringLiteral("Matroska (H.264, AAC)"), int(ExportFormat::Matroska));
     quality_->setRange(0, 100);
-    quality_->setValue(70);
+    quality_->setValue(ExportChoices().quality);
     quality_->setAccessibleName(QStringLiteral("Quality"));
     sound_->addItem(QStringLiteral("The panes heard, mixed"), MixedSound);
     for (int i = 0; i < 4; ++i) {

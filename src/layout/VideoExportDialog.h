@@ -11,18 +11,6 @@ class QSlider;
 
 namespace tetrapan {
 
-// What the user chooses for an export; the rest (the movies, their places, offsets and range) comes from
-// what the window shows.
-struct ExportChoices {
-    QSize size;                 // empty: the panes' size in the window
-    double framesPerSecond = 0; // 0: the leader's
-    ExportFormat format = ExportFormat::Mp4;
-    int quality = 70;
-    ExportSound sound = ExportSound::HeardPanes;
-    int soundPane = 0;
-    ExportLabels labels = ExportLabels::None;
-};
-
 // File > Export Video…'s options.
 class VideoExportDialog final : public QDialog {
     Q_OBJECT

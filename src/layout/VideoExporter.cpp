@@ -79,18 +79,13 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
     for (size_t i = 0; i < places.size(); ++i)
         job.panes[i].place = places[i];
     job.leader = std::max(timeline_.leaderViewNo() - 1, 0);
-    job.framesPerSecond = choices.framesPerSecond;
     // the loop's points are the leader's times; the job wants the common time line's
     if (timeline_.loopA() && timeline_.loopB()) {
         const PaneOffsets& offsets = panes_.offsets();
         job.startMs = std::llround(offsets.commonSecondsOf(job.leader + 1, *timeline_.loopA()) * 1000);
         job.endMs = std::llround(offsets.commonSecondsOf(job.leader + 1, *timeline_.loopB()) * 1000);
     }
-    job.format = choices.format;
-    job.quality = choices.quality;
-    job.sound = choices.sound;
-    job.soundPane = choices.soundPane;
-    job.labels = choices.labels;
+    choices.applyTo(job);
     job.outputPath = outputPath;
     return job;
 }

@@ -31,10 +31,16 @@ PaneOffsets::Placement PaneOffsets::placement(int viewNo) const
     const ObjectId id = entry(viewNo);
     if (id == NoObject)
         return {wallClock, 1.0};
-    const ObjectContext* context =
-        panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
-    const QVariant rate = context->value(id, LibrarySchema::Rate);
-    return {context->value(id, LibrarySchema::Offset).toLongLong() + wallClock,
+    Placement placed =
+        placementOf(*panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist), id);
+    placed.offsetMs += wallClock;
+    return placed;
+}
+
+PaneOffsets::Placement PaneOffsets::placementOf(const ObjectContext& library, ObjectId entry)
+{
+    const QVariant rate = library.value(entry, LibrarySchema::Rate);
+    return {library.value(entry, LibrarySchema::Offset).toLongLong(),
             rate.isValid() && isAllowedRate(rate.toDouble()) ? rate.toDouble() : 1.0};
 }
 

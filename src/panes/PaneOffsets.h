@@ -10,6 +10,7 @@
 namespace tetrapan {
 
 class MovController;
+class ObjectContext;
 
 // Offsets and rates between the panes. Every pane stands on one common time line c:
 //
@@ -71,6 +72,9 @@ public:
         double rate = 1.0;
     };
     Placement placement(int viewNo) const;
+    // The user's offset and the rate a playlist's entry keeps in a library, whether shown or not (the wall
+    // clock's part comes from a recording opened in a pane).
+    static Placement placementOf(const ObjectContext& library, ObjectId entry);
     double paneSecondsAt(int viewNo, double commonSeconds) const
     {
         const Placement p = placement(viewNo);

@@ -5,6 +5,8 @@
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 namespace tetrapan {
@@ -25,6 +27,21 @@ QString TimeForm::clockText(double seconds)
     const qint64 ms = std::isfinite(seconds) && seconds > 0.0 ? std::llround(seconds * 1000.0) : 0;
     return QString::asprintf("%lld:%02lld:%02lld.%03lld", ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60,
                              ms % 1000);
+}
+
+std::optional<double> TimeForm::secondsOf(const QString& text)
+{
+    // hours and minutes are whole, the last field may have a fraction; each field after the first below 60
+    static const QRegularExpression form(QStringLiteral("^(?:(?:(\\d+):)?(\\d+):)?(\\d+(?:\\.\\d*)?)$"));
+    const QRegularExpressionMatch match = form.match(text.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const double hours = match.captured(1).toDouble();
+    const double minutes = match.captured(2).toDouble();
+    const double seconds = match.captured(3).toDouble();
+    if ((match.hasCaptured(2) && seconds >= 60) || (match.hasCaptured(1) && minutes >= 60))
+        return std::nullopt;
+    return hours * 3600 + minutes * 60 + seconds;
 }
 
 QString TimeForm::text(double currentSeconds, double durationSeconds, double framesPerSecond, bool frames)

@@ -11,6 +11,7 @@
 #include "shell/UnixSignalWatcher.h"
 #include "shell/commandLine.h"
 #include "shell/desktopLaunch.h"
+#include "shell/headlessExport.h"
 #include "widgets/NamedImage.h"
 #include "widgets/Resources.h"
 
@@ -33,6 +34,9 @@ int applicationMain(int argc, char** argv)
 {
     if (commandLine::asksForTextOnly(argc, argv))
         return desktopLaunch::answerOnTerminal(argc, argv);
+    // an export shows no window and takes nothing of the running program's
+    if (commandLine::asksForExport(argc, argv))
+        return headlessExport::run(argc, argv);
     // the list of commands is read off menus that are never shown: it needs no display
     if (commandLine::asksForActionList(argc, argv))
         qputenv("QT_QPA_PLATFORM", "offscreen");

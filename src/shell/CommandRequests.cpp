@@ -1,10 +1,9 @@
 #include "shell/CommandRequests.h"
 
-#include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
+#include "library/playlistTitles.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
-#include "platform/ObjectContext.h"
 #include "platform/Scheduler.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "shell/CommandRegistry.h"
@@ -25,46 +24,10 @@ CommandRequests::~CommandRequests()
         scheduler_.cancel(task);
 }
 
-QString CommandRequests::pathOf(ObjectId node) const
-{
-    const ObjectContext& library = playlists_.playlistTreeController->managedObjectContext();
-    QStringList titles;
-    for (ObjectId at = node; at != NoObject; at = library.relatedObject(at, LibrarySchema::Parent))
-        titles.prepend(library.value(at, LibrarySchema::Title).toString());
-    return titles.join(QLatin1Char('/'));
-}
-
 ObjectId CommandRequests::playlistTitled(const QString& title, QString* refusal) const
 {
     const PlaylistTreeController* tree = playlists_.playlistTreeController;
-    if (!tree)
-        return NoObject;
-    const ObjectContext& library = tree->managedObjectContext();
-    QList<ObjectId> titled;
-    QList<ObjectId> pathed;
-    for (ObjectId node : tree->arrangedObjects()) {
-        if (library.value(node, LibrarySchema::IsFolder).toBool())
-            continue;
-        if (library.value(node, LibrarySchema::Title).toString() == title)
-            titled << node;
-        const QString path = pathOf(node);
-        if (path == title || path.endsWith(QLatin1Char('/') + title))
-            pathed << node;
-    }
-    // a title alone first, as most playlists are named; its folders when several share it
-    const QList<ObjectId>& found = titled.size() == 1 || pathed.isEmpty() ? titled : pathed;
-    if (found.size() == 1)
-        return found.front();
-    if (found.isEmpty()) {
-        *refusal = QStringLiteral("No playlist is titled \"%1\".").arg(title);
-    } else {
-        QStringList paths;
-        for (ObjectId node : found)
-            paths << pathOf(node);
-        *refusal = QStringLiteral("Several playlists are titled \"%1\"; name one with its folders: %2.")
-                       .arg(title, paths.join(QStringLiteral(", ")));
-    }
-    return NoObject;
+    return tree ? playlistTitles::find(*tree, title, refusal) : NoObject;
 }
 
 bool CommandRequests::anyPaneOpening() const

@@ -44,7 +44,6 @@ private:
     // Runs `then` once no load of the panes is pending or under way, and no pane is opening a file.
     void whenLoaded(const std::function<void()>& then);
     bool anyPaneOpening() const;
-    QString pathOf(ObjectId node) const;
 
     CommandRegistry& commands_;
     MovController& panes_;

@@ -2,8 +2,11 @@
 // sent with --action to one running program (each acts or is refused with exit code 2, none crashes or
 // hangs it), how soon a command sent so is carried out, and a command for a program not yet running, which
 // starts and carries it out on the playlist named. A second launch finds the first on a session bus of the
-// test's own.
+// test's own. An export without a display, while another Tetrapan holds the library.
+#include "FrameBarcode.h"
+#include "MovieReadBack.h"
 #include "ProgramProcess.h"
+#include "ScreenProbe.h"
 #include "TestClips.h"
 #include "TestHome.h"
 
@@ -35,6 +38,8 @@ namespace {
 const QString Angles = QStringLiteral("Angles");
 // Far beyond what a command takes: a command that holds the program up shows as a hang.
 constexpr int CommandTimeoutMs = 10000;
+// Far beyond what the exports of the table take on a busy machine.
+constexpr int ExportTimeoutMs = 120000;
 
 struct Sent {
     int exitCode;
@@ -172,6 +177,106 @@ private Q_SLOTS:
         const Sent elsewhere = send({QStringLiteral("--playlist"), QStringLiteral("Nowhere")});
         QCOMPARE(elsewhere.exitCode, 2);
         QVERIFY2(elsewhere.said.contains("Nowhere"), elsewhere.said.constData());
+    }
+
+    // The playlist shown at start, or named, exported without a display while another Tetrapan holds the
+    // library: a file that plays, its panes placed by the playlist's frame set and at their offsets over the
+    // range of the leader's time line asked for; or a refusal in one line with its exit code. No file is left
+    // by a failure, and the library and settings are as they were, to their times.
+    void exportWithoutADisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("settings"); // besides the playlist chosen at the last quit
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        const QStringList out{QStringLiteral("--export"), QStringLiteral("out/out.mp4")};
+        const QStringList written = out + QStringList{"--size", "640x360", "--range", "0:02-0:03", "--sound", "2"};
+        QTest::newRow("the playlist shown at start") << written << QByteArray() << 0 << "Wrote";
+        // the window's dividers left where the frame set would put them, in a window of another size
+        QTest::newRow("the dividers as left")
+            << written + QStringList{"--playlist", "Angles"}
+            << QByteArray(R"(, "optLoadFrameSet": false,
+                 "rectSplitViewMain": ["{{0, 0}, {316, 720}}", "{{323, 0}, {957, 720}}"],
+                 "rectSplitViewLeft": ["{{0, 0}, {316, 426}}", "{{0, 433}, {316, 287}}"],
+                 "rectSplitViewRight": ["{{0, 0}, {957, 357}}", "{{0, 364}, {957, 356}}"])")
+            << 0 << "Wrote";
+        QTest::newRow("unknown playlist")
+            << out + QStringList{"--playlist", "Nowhere"} << QByteArray() << 2 << "Nowhere";
+        QTest::newRow("no movies") << out + QStringList{"--playlist", "Empty"} << QByteArray() << 2 << "no movie";
+        QTest::newRow("bad size") << out + QStringList{"--size", "640"} << QByteArray() << 1 << "--size";
+        QTest::newRow("bad range") << out + QStringList{"--range", "0:03-0:02"} << QByteArray() << 1 << "--range";
+        QTest::newRow("unwritable folder")
+            << QStringList{"--export", "missing/out.mp4"} << QByteArray() << 1 << "cannot write in";
+        QTest::newRow("encoder refusal")
+            << out + QStringList{"--size", "641x361"} << QByteArray() << 1 << "encoder refuses";
+        QTest::newRow("interrupted") << out + QStringList{"--size", "3840x2160"} << QByteArray() << 128 + SIGTERM
+                                     << "nothing was written";
+    }
+
+    void exportWithoutADisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, settings);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        test::TestHome on;
+        // pane 1 leads 1 s ahead of pane 2; the frame set makes the left column a quarter of the width
+        QVERIFY(
+            test::writeLibraryFile(on, {{Angles, {clips.barcode, clips.barcode, clips.blue, clips.yellow}},
+                                        {QStringLiteral("Empty"), {}}}));
+        QByteArray library = test::readAll(on.libraryFile());
+        library.replace("frameSet=\"\"", "frameSet=\"0:0.25:0.60:0.50\"")
+            .replace("viewNo=\"1\"", "viewNo=\"1\" offset=\"1000\"");
+        QVERIFY(test::writeAll(on.libraryFile(), library));
+        QVERIFY(test::writeAll(on.settingsFile(), R"({"optLastSelectedIndexForPlaylist": 0)" + settings + "}"));
+        QVERIFY(QDir().mkpath(on.path() + QStringLiteral("/out")));
+        SingleInstance other(on.dataHome() + QStringLiteral("/Tetrapan"),
+                             QDBusConnection::connectToBus(bus->address(), QStringLiteral("other")));
+        QCOMPARE(other.start({}), SingleInstance::Role::First);
+        const auto files = [&on] {
+            QStringList facts;
+            for (const QString& path : {on.libraryFile(), on.settingsFile()})
+                facts << QString::fromUtf8(test::readAll(path))
+                      << QFileInfo(path).lastModified().toString(Qt::ISODateWithMs);
+            return facts;
+        };
+        const QStringList before = files();
+
+        // on the bus of the program the other commands go to: an export that asked it for the library would
+        // be refused, as this test holds the lock
+        ProgramProcess exporting(on, bus->address());
+        exporting.workingFolder = on.path();
+        exporting.environment.remove(QStringLiteral("DISPLAY"));
+        exporting.environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        QVERIFY(exporting.start(arguments));
+        if (exitCode == 128 + SIGTERM)
+            QVERIFY(exporting.sendSignal(SIGTERM));
+        QCOMPARE(exporting.finished(ExportTimeoutMs), exitCode);
+        const QList<QByteArray> lines = exporting.errors().trimmed().split('\n');
+        QVERIFY2(lines.constLast().contains(said.toUtf8()), lines.constLast().constData());
+        const QString written = on.path() + QStringLiteral("/out/out.mp4");
+        QCOMPARE(QDir(on.path() + QStringLiteral("/out")).entryList(QDir::Files | QDir::Hidden),
+                 exitCode == 0 ? QStringList{QStringLiteral("out.mp4")} : QStringList());
+        QCOMPARE(files(), before);
+        if (exitCode != 0)
+            return;
+
+        // at the range's start pane 1 stands at 2 s of the leader's time line, pane 2 at 1 s
+        QImage first;
+        const test::ReadBack back = test::readMovieBack(written, [&first](const QImage& picture, int) {
+            first = picture;
+            return false;
+        });
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.soundCodec, QStringLiteral("aac"));
+        const double aspect = test::ScreenProbe::PictureAspect;
+        QCOMPARE(test::FrameBarcode::readView(first, QRect(0, 0, 158, 212), aspect), std::optional<int>(50));
+        QCOMPARE(test::FrameBarcode::readView(first, QRect(0, 219, 158, 141), aspect),
+                 std::optional<int>(25));
+        // where only the frame set's right column has a picture
+        QVERIFY(test::ScreenProbe::near(first.pixelColor(300, 88), test::TestClips::Colours[2]));
+        QVERIFY(test::ScreenProbe::near(first.pixelColor(300, 270), test::TestClips::Colours[3]));
+        QCOMPARE(test::readMovieBack(written).pictures, test::TestClips::FramesPerSecond);
     }
 
     // Every command the list names, sent to the running program in menu order (Quit last), with pane 1 for

@@ -1,6 +1,6 @@
 // Files that come from outside the panes (the command line, a second launch, File > Open Movies, the file
 // table) on the whole application on fakes: they go into panes 1 to 4 in order, after the playlist being
-// loaded, and are refused as a whole with the alerts a drop gets.
+// loaded, and are refused as a whole with the alerts a drop gets. The command line's arguments as read.
 #include "AppFixture.h"
 #include "TestClips.h"
 
@@ -342,6 +342,65 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(commandLine::localPath(argument, folder.path()),
                  path.replace(QLatin1Char('~'), folder.path()));
+    }
+
+    // An export's options as read, the dialog's defaults for those not given; or the one line that refuses
+    // them.
+    void exportArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("read"); // format size range sound labels, or what the refusal names
+        QTest::newRow("defaults") << QStringList{"--export", "a.mp4"} << "mp4 1280x720 whole mix none";
+        QTest::newRow("all given") << QStringList{"--export",    "a.webm",  "--size", "1920x1080", "--range",
+                                                  "1:05-1:35.5", "--sound", "2",      "--labels"}
+                                   << "webm 1920x1080 65000-95500 pane2 labels";
+        QTest::newRow("hours, seconds")
+            << QStringList{"--export=a.mkv", "--range", "1:00:00-3700.25", "--sound", "none"}
+            << "mkv 1280x720 3600000-3700250 none none";
+        QTest::newRow("range backwards")
+            << QStringList{"--export", "a.mp4", "--range", "1:35-1:05"} << "--range";
+        QTest::newRow("range past a minute")
+            << QStringList{"--export", "a.mp4", "--range", "1:75-2:00"} << "--range";
+        QTest::newRow("range of one time") << QStringList{"--export", "a.mp4", "--range", "65"} << "--range";
+        QTest::newRow("size not WxH") << QStringList{"--export", "a.mp4", "--size", "1280"} << "--size";
+        QTest::newRow("size too large") << QStringList{"--export", "a.mp4", "--size", "9000x100"} << "--size";
+        QTest::newRow("sound of no pane") << QStringList{"--export", "a.mp4", "--sound", "5"} << "--sound";
+        QTest::newRow("no format") << QStringList{"--export", "a.avi"} << "--export";
+        QTest::newRow("an option alone") << QStringList{"--labels"} << "--export";
+        QTest::newRow("with files") << QStringList{"--export", "a.mp4", "b.mp4"} << "--export";
+        QTest::newRow("no file named") << QStringList{"--export"} << "export";
+    }
+
+    void exportArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, read);
+        QString why;
+        const std::optional<commandLine::Request> request =
+            commandLine::read(QStringList{QStringLiteral("tetrapan")} + arguments, &why);
+        if (!request || !request->exporting) {
+            QVERIFY2(why.contains(read) && !why.contains(QLatin1Char('\n')), qPrintable(why));
+            return;
+        }
+        const commandLine::ExportRequest& asked = *request->exporting;
+        const ExportChoices& chosen = asked.choices;
+        const QString range =
+            asked.rangeMs ? QStringLiteral("%1-%2").arg(asked.rangeMs->first).arg(asked.rangeMs->second)
+                          : QStringLiteral("whole");
+        const QString sound = chosen.sound == ExportSound::OnePane
+                                  ? QStringLiteral("pane%1").arg(chosen.soundPane + 1)
+                              : chosen.sound == ExportSound::None ? QStringLiteral("none")
+                                                                  : QStringLiteral("mix");
+        QCOMPARE(QStringLiteral("%1 %2x%3 %4 %5 %6")
+                     .arg(exportExtension(chosen.format))
+                     .arg(chosen.size.width())
+                     .arg(chosen.size.height())
+                     .arg(range, sound,
+                          chosen.labels == ExportLabels::NameAndTime ? QStringLiteral("labels")
+                                                                     : QStringLiteral("none")),
+                 read);
+        QCOMPARE(asked.outputPath,
+                 QDir::current().absoluteFilePath(QStringLiteral("a.") + exportExtension(chosen.format)));
     }
 
     // Qt reads an argument that is not UTF-8 with U+FFFD in it, which names no file
