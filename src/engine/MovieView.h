@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/CompareSettings.h"
+
 #include <QPointF>
 #include <QSizeF>
 #include <QWidget>
@@ -42,6 +44,14 @@ public:
     // The whole picture's size in the view at factor 1; the view's own size where it fills the view or its
     // size is not known.
     virtual QSizeF pictureSize() const { return size(); }
+
+    // This view shows its picture and partner's combined, pictures of the same moment; with null, its own
+    // again. The partner's view keeps showing its own.
+    virtual void compareWith(MovieView* partner, const CompareSettings& settings)
+    {
+        Q_UNUSED(partner);
+        Q_UNUSED(settings);
+    }
 
 protected:
     virtual void applyZoom() {}

@@ -200,14 +200,22 @@ void MpvGLSurface::skipFrame()
 void MpvGLSurface::paintGL()
 {
     const qreal ratio = devicePixelRatioF();
+    if (paintHook_ && paintHook_())
+        return;
     if (!renderContext_) {
         QOpenGLFunctions* gl = context()->functions();
         gl->glClearColor(0, 0, 0, 1);
         gl->glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
-    mpv_opengl_fbo fbo{static_cast<int>(defaultFramebufferObject()), static_cast<int>(width() * ratio),
-                       static_cast<int>(height() * ratio), 0};
+    renderInto(defaultFramebufferObject(), QSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)));
+}
+
+bool MpvGLSurface::renderInto(unsigned target, QSize size)
+{
+    if (!renderContext_)
+        return false;
+    mpv_opengl_fbo fbo{static_cast<int>(target), size.width(), size.height(), 0};
     int flipY = 1;
     int block = 0;
     mpv_render_param params[] = {
@@ -217,7 +225,7 @@ void MpvGLSurface::paintGL()
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    mpv_render_context_render(renderContext_, params);
+    return mpv_render_context_render(renderContext_, params) >= 0;
 }
 
 } // namespace tetrapan

@@ -3,6 +3,7 @@
 #include <QOpenGLWidget>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,11 @@ public:
     ~MpvGLSurface() override;
 
     void setMovie(MpvMovie* movie);
+    // Draws the movie's current picture into the framebuffer fbo of size in device pixels, the GL way up;
+    // with this widget's context current. False without a render context.
+    bool renderInto(unsigned fbo, QSize size);
+    // Asked first in each paint, with the context current: true when it painted the view itself.
+    void setPaintHook(std::function<bool()> hook) { paintHook_ = std::move(hook); }
 
 protected:
     void initializeGL() override;
@@ -46,6 +52,7 @@ private:
     // Takes mpv's new frame without drawing it.
     void skipFrame();
 
+    std::function<bool()> paintHook_;
     QPointer<FramePacer> pacer_;
     QPointer<MpvMovie> movie_;
     mpv_render_context* renderContext_ = nullptr;

@@ -1,5 +1,6 @@
 #include "engine/MpvMovieView.h"
 
+#include "engine/MpvCompare.h"
 #include "engine/MpvGLSurface.h"
 #include "engine/MpvMovie.h"
 #include "engine/MpvSoftwareSurface.h"
@@ -25,7 +26,23 @@ QWidget* MpvMovieView::surface() const
 
 MpvMovieView::~MpvMovieView()
 {
+    compare_.reset();
     setMovie(nullptr);
+}
+
+void MpvMovieView::compareWith(MovieView* partner, const CompareSettings& settings)
+{
+    auto* other = qobject_cast<MpvMovieView*>(partner);
+    if (!other || other == this || other->path_ != path_) {
+        compare_.reset();
+        return;
+    }
+    if (!compare_ || compare_->partner() != other)
+    {
+        compare_.reset();
+        compare_ = std::make_unique<MpvCompare>(*this, *other);
+    }
+    compare_->setSettings(settings);
 }
 
 Movie* MpvMovieView::movie() const

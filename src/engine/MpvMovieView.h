@@ -5,12 +5,15 @@
 
 #include <QPointer>
 
+#include <memory>
+
 namespace tetrapan {
 
 class FramePacer;
 class MpvGLSurface;
 class MpvSoftwareSurface;
 class MpvMovie;
+class MpvCompare;
 
 // A movie view whose picture comes from mpv's render API, on the drawing path the engine chose. A movie
 // with sound only has no picture: the view shows its name instead, so the pane tells what is playing.
@@ -27,6 +30,10 @@ public:
     void setPreservesAspectRatio(bool preserve) override;
 
     DrawingPath drawingPath() const { return path_; }
+    void compareWith(MovieView* partner, const CompareSettings& settings) override;
+    // The one of the drawing path's; null on the other.
+    MpvGLSurface* glSurface() const { return glSurface_; }
+    MpvSoftwareSurface* softwareSurface() const { return softwareSurface_; }
     QSizeF pictureSize() const override;
 
 protected:
@@ -42,6 +49,8 @@ private:
     MpvGLSurface* glSurface_ = nullptr;
     MpvSoftwareSurface* softwareSurface_ = nullptr;
     bool preservesAspectRatio_ = true;
+    // Made while this view compares, ended before the surfaces go.
+    std::unique_ptr<MpvCompare> compare_;
 };
 
 } // namespace tetrapan

@@ -44,10 +44,20 @@ void MpvSoftwareSurface::setMovie(MpvMovie* movie)
     update();
 }
 
+QSize MpvSoftwareSurface::drawSize() const
+{
+    return drawSize_.value_or((QSizeF(size()) * devicePixelRatioF()).toSize());
+}
+
+void MpvSoftwareSurface::setDrawSize(std::optional<QSize> size)
+{
+    drawSize_ = size;
+    requestSize();
+}
+
 void MpvSoftwareSurface::requestSize()
 {
-    const qreal ratio = devicePixelRatioF();
-    renderer_->setSize((QSizeF(size()) * ratio).toSize(), ratio);
+    renderer_->setSize(drawSize(), devicePixelRatioF());
 }
 
 void MpvSoftwareSurface::resizeEvent(QResizeEvent* event)
@@ -95,7 +105,12 @@ void MpvSoftwareSurface::paintEvent(QPaintEvent*)
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     if (shown_.deviceIndependentSize() == QSizeF(size()))
         painter.drawImage(QPointF(0, 0), shown_);
-    else
+    else if (drawSize_) {
+        painter.fillRect(rect(), Qt::black);
+        const QSizeF whole = shown_.deviceIndependentSize().scaled(size(), Qt::KeepAspectRatio);
+        painter.drawImage(QRectF(QPointF((width() - whole.width()) / 2, (height() - whole.height()) / 2), whole),
+                          shown_);
+    } else
         painter.drawImage(QRectF(rect()), shown_);
 }
 

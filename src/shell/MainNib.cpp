@@ -17,6 +17,7 @@
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/PaneAligner.h"
+#include "panes/PaneCompare.h"
 #include "panes/PaneNudge.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
@@ -80,6 +81,7 @@ MainNib::~MainNib()
         menu->setPaneAligner(nullptr);
     }
     paneNudge_.reset();
+    paneCompare_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
     appDelegate_->panePositions = nullptr;
@@ -147,6 +149,7 @@ void MainNib::instantiate()
     paneNudge_ = std::make_unique<PaneNudge>(*movController_, *syncLock_);
     for (CMMovieView* menu : cmMovieViews_)
         menu->setPaneNudge(paneNudge_.get());
+    paneCompare_ = std::make_unique<PaneCompare>(*movController_, services_.settings);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -258,6 +261,9 @@ void MainNib::awakeFromNib()
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
     alignCommands::connect(*this);
     menuCommands::connectNudge(*this);
+    // after the pane menus, so that their items come after the ones a pane menu rebuilds
+    paneCompare_->addMenuItems(*mainWindow_->viewMenu(), *mainWindow_);
+    paneCompare_->addPaneMenuItems();
 }
 
 void MainNib::awakePlaylistWindow()

@@ -35,6 +35,7 @@ class QTMovieSubView;
 class SyncLock;
 class PanePositions;
 class PaneTimeline;
+class PaneCompare;
 class PlaybackSpeed;
 class PaneNudge;
 class Scheduler;
@@ -116,6 +117,7 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    PaneCompare& paneCompare() { return *paneCompare_; }
     // every command by name, the keys chosen for them and what is asked of the program by name
     CommandRegistry& commandRegistry() { return *commandRegistry_; }
     CommandKeys& commandKeys() { return *commandKeys_; }
@@ -180,6 +182,7 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    std::unique_ptr<PaneCompare> paneCompare_;
     std::unique_ptr<CommandRegistry> commandRegistry_;
     std::unique_ptr<CommandKeys> commandKeys_;
     std::unique_ptr<CommandRequests> commandRequests_;

@@ -1,0 +1,368 @@
+#include "panes/PaneCompare.h"
+
+#include "engine/MovieView.h"
+#include "panes/MovController.h"
+#include "panes/QTMovieSubView.h"
+#include "platform/SettingsDomain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <array>
+
+namespace tetrapan {
+
+namespace {
+
+struct KindName {
+    CompareKind kind;
+    const char* stored;
+    const char* title;
+};
+constexpr std::array<KindName, 4> Kinds{{{CompareKind::Wipe, "wipe", "&Wipe"},
+                                         {CompareKind::Blend, "blend", "&Blend"},
+                                         {CompareKind::Difference, "difference", "&Difference"},
+                                         {CompareKind::Flip, "flip", "&Flip"}}};
+constexpr std::array<int, 3> Factors{1, 4, 16};
+
+std::optional<double> numberIn(const QVariantMap& map, const char* key, double lowest, double highest)
+{
+    const QVariant value = map.value(QLatin1String(key));
+    const int type = value.typeId();
+    if (type != QMetaType::Double && type != QMetaType::Int && type != QMetaType::LongLong)
+        return std::nullopt;
+    const double number = value.toDouble();
+    return number >= lowest && number <= highest ? std::optional(number) : std::nullopt;
+}
+
+std::optional<bool> boolIn(const QVariantMap& map, const char* key)
+{
+    const QVariant value = map.value(QLatin1String(key));
+    return value.typeId() == QMetaType::Bool ? std::optional(value.toBool()) : std::nullopt;
+}
+
+} // namespace
+
+PaneCompare::PaneCompare(MovController& panes, SettingsDomain& settings, QObject* parent)
+    : QObject(parent), panes_(panes), settings_(settings)
+{
+    restore();
+    connect(&panes, &MovController::allMovieViewsChanged, this, &PaneCompare::playlistChanged);
+}
+
+PaneCompare::~PaneCompare()
+{
+    watchPaneA(false);
+}
+
+void PaneCompare::restore()
+{
+    const QVariantMap stored = settings_.objectForKey(QLatin1String(CompareStateKey)).toMap();
+    const CompareSettings defaults;
+    const auto pane = [&](const char* key, int fallback) {
+        return static_cast<int>(numberIn(stored, key, 1, MovController::PaneCount).value_or(fallback));
+    };
+    a_ = pane("a", 1);
+    b_ = pane("b", 2);
+    if (a_ == b_)
+        a_ = 1, b_ = 2;
+    resume_ = boolIn(stored, "comparing").value_or(false);
+    const QString kind = stored.value(QStringLiteral("kind")).toString();
+    for (const KindName& name : Kinds) {
+        if (kind == QLatin1String(name.stored))
+            mode_.kind = name.kind;
+    }
+    mode_.wipeAt = numberIn(stored, "wipeAt", 0, 1).value_or(defaults.wipeAt);
+    mode_.wipeVertical = boolIn(stored, "wipeVertical").value_or(defaults.wipeVertical);
+    mode_.opacity = numberIn(stored, "opacity", 0, 1).value_or(defaults.opacity);
+    const int factor = static_cast<int>(numberIn(stored, "factor", 1, 16).value_or(defaults.factor));
+    mode_.factor = std::find(Factors.begin(), Factors.end(), factor) != Factors.end() ? factor : 1;
+}
+
+void PaneCompare::store()
+{
+    QString kind;
+    for (const KindName& name : Kinds) {
+        if (name.kind == mode_.kind)
+            kind = QLatin1String(name.stored);
+    }
+    settings_.setObject(QVariantMap{{QStringLiteral("comparing"), comparing_},
+                                    {QStringLiteral("a"), a_},
+                                    {QStringLiteral("b"), b_},
+                                    {QStringLiteral("kind"), kind},
+                                    {QStringLiteral("wipeAt"), mode_.wipeAt},
+                                    {QStringLiteral("wipeVertical"), mode_.wipeVertical},
+                                    {QStringLiteral("opacity"), mode_.opacity},
+                                    {QStringLiteral("factor"), mode_.factor}},
+                        QLatin1String(CompareStateKey));
+}
+
+void PaneCompare::addMenuItems(QMenu& view, QWidget& window)
+{
+    window_ = &window;
+    view.addSeparator();
+    comparePanes_ = view.addAction(QStringLiteral("Com&pare Panes…"));
+    comparePanes_->setCheckable(true);
+    comparePanes_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+C")));
+    connect(comparePanes_, &QAction::triggered, this, [this] {
+        if (comparing_)
+            leave();
+        else
+            chooseAndCompare();
+        comparePanes_->setChecked(comparing_);
+    });
+    QMenu* menu = view.addMenu(QStringLiteral("Compa&re"));
+    kinds_ = new QActionGroup(this);
+    for (const KindName& name : Kinds) {
+        QAction* item = menu->addAction(QLatin1String(name.title));
+        item->setCheckable(true);
+        item->setData(static_cast<int>(name.kind));
+        kinds_->addAction(item);
+        connect(item, &QAction::triggered, this, [this, kind = name.kind] { setKind(kind); });
+    }
+    menu->addSeparator();
+    const auto add = [&](const char* title, const char* key, void (PaneCompare::*slot)()) {
+        QAction* item = menu->addAction(QLatin1String(title));
+        item->setShortcut(QKeySequence(QLatin1String(key)));
+        connect(item, &QAction::triggered, this, slot);
+        modeActions_ << item;
+        return item;
+    };
+    add("Switch Wipe &Direction", "Ctrl+Alt+W", &PaneCompare::switchWipeDirection);
+    QAction* more = menu->addAction(QStringLiteral("&More Opacity"));
+    more->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+Up")));
+    connect(more, &QAction::triggered, this, [this] { changeOpacity(OpacityStep); });
+    QAction* less = menu->addAction(QStringLiteral("&Less Opacity"));
+    less->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+Down")));
+    connect(less, &QAction::triggered, this, [this] { changeOpacity(-OpacityStep); });
+    modeActions_ << more << less;
+    add("Difference &Factor", "Ctrl+Alt+D", &PaneCompare::nextFactor);
+    add("Flip &Now", "Ctrl+Alt+F", &PaneCompare::flip);
+    QAction* escape = new QAction(QStringLiteral("Leave Compare"), this);
+    escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    escape->setShortcutContext(Qt::WindowShortcut);
+    window.addAction(escape);
+    connect(escape, &QAction::triggered, this, &PaneCompare::leave);
+    modeActions_ << escape;
+    apply();
+}
+
+void PaneCompare::addPaneMenuItems()
+{
+    for (int viewNo = 1; viewNo <= MovController::PaneCount; ++viewNo) {
+        QTMovieSubView* pane = panes_.qtView(viewNo);
+        QMenu* menu = pane ? pane->cmMovieView() : nullptr;
+        if (!menu)
+            continue;
+        // after the menu has rebuilt its items for this opening
+        connect(menu, &QMenu::aboutToShow, this, [this, menu, viewNo] {
+            menu->addSeparator();
+            for (int other = 1; other <= MovController::PaneCount; ++other) {
+                if (other == viewNo)
+                    continue;
+                QAction* item = menu->addAction(QStringLiteral("Compare with Pane %1").arg(other));
+                item->setEnabled(holdsMovie(viewNo) && holdsMovie(other));
+                connect(item, &QAction::triggered, this, [this, viewNo, other] { compare(viewNo, other); });
+            }
+        });
+    }
+}
+
+QAction* PaneCompare::kindAction(CompareKind kind) const
+{
+    if (!kinds_)
+        return nullptr;
+    for (QAction* item : kinds_->actions()) {
+        if (item->data().toInt() == static_cast<int>(kind))
+            return item;
+    }
+    return nullptr;
+}
+
+MovieView* PaneCompare::viewOf(int viewNo) const
+{
+    const QTMovieSubView* pane = panes_.qtView(viewNo);
+    return pane ? pane->movieView() : nullptr;
+}
+
+bool PaneCompare::holdsMovie(int viewNo) const
+{
+    const MovieView* view = viewOf(viewNo);
+    return view && view->movie();
+}
+
+bool PaneCompare::compare(int a, int b)
+{
+    if (a == b || !holdsMovie(a) || !holdsMovie(b))
+        return false;
+    a_ = a;
+    b_ = b;
+    comparing_ = true;
+    resume_ = false;
+    apply();
+    return true;
+}
+
+void PaneCompare::leave()
+{
+    resume_ = false;
+    if (!comparing_)
+        return;
+    comparing_ = false;
+    apply();
+}
+
+void PaneCompare::setKind(CompareKind kind)
+{
+    mode_.kind = kind;
+    apply();
+}
+
+void PaneCompare::setWipeAt(double share)
+{
+    mode_.wipeAt = std::clamp(share, 0.0, 1.0);
+    apply();
+}
+
+void PaneCompare::switchWipeDirection()
+{
+    mode_.wipeVertical = !mode_.wipeVertical;
+    apply();
+}
+
+void PaneCompare::changeOpacity(double by)
+{
+    // in whole steps, so that ten presses from nothing make all of B
+    mode_.opacity = std::clamp(std::round((mode_.opacity + by) * 100) / 100, 0.0, 1.0);
+    apply();
+}
+
+void PaneCompare::nextFactor()
+{
+    const auto at = std::find(Factors.begin(), Factors.end(), mode_.factor);
+    mode_.factor = at == Factors.end() || at + 1 == Factors.end() ? Factors.front() : *(at + 1);
+    apply();
+}
+
+void PaneCompare::flip()
+{
+    mode_.kind = CompareKind::Flip;
+    mode_.showsB = !mode_.showsB;
+    apply();
+}
+
+void PaneCompare::apply()
+{
+    for (int viewNo = 1; viewNo <= MovController::PaneCount; ++viewNo) {
+        if (MovieView* view = viewOf(viewNo))
+            view->compareWith(comparing_ && viewNo == a_ ? viewOf(b_) : nullptr, mode_);
+    }
+    watchPaneA(comparing_);
+    if (comparePanes_)
+        comparePanes_->setChecked(comparing_);
+    if (QAction* item = kindAction(mode_.kind))
+        item->setChecked(true);
+    for (QAction* item : modeActions_)
+        item->setEnabled(comparing_);
+    store();
+    Q_EMIT comparingChanged(comparing_);
+}
+
+void PaneCompare::playlistChanged()
+{
+    if (!comparing_ && !resume_)
+        return;
+    if (holdsMovie(a_) && holdsMovie(b_)) {
+        comparing_ = true;
+        resume_ = false;
+    } else {
+        comparing_ = false;
+        resume_ = false;
+    }
+    apply();
+}
+
+void PaneCompare::chooseAndCompare()
+{
+    QDialog dialog(window_);
+    dialog.setWindowTitle(QStringLiteral("Compare Panes"));
+    auto* form = new QFormLayout(&dialog);
+    auto* first = new QComboBox(&dialog);
+    auto* second = new QComboBox(&dialog);
+    for (int viewNo = 1; viewNo <= MovController::PaneCount; ++viewNo) {
+        first->addItem(QStringLiteral("Pane %1").arg(viewNo), viewNo);
+        second->addItem(QStringLiteral("Pane %1").arg(viewNo), viewNo);
+    }
+    first->setCurrentIndex(a_ - 1);
+    second->setCurrentIndex(b_ - 1);
+    form->addRow(QStringLiteral("Show in the place of:"), first);
+    form->addRow(QStringLiteral("Compared with:"), second);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() == QDialog::Accepted)
+        compare(first->currentData().toInt(), second->currentData().toInt());
+}
+
+void PaneCompare::watchPaneA(bool watch)
+{
+    QWidget* pane = watch ? panes_.qtView(a_) : nullptr;
+    if (pane == watched_)
+        return;
+    if (watched_)
+        watched_->removeEventFilter(this);
+    watched_ = pane;
+    wiping_ = false;
+    if (watched_)
+        watched_->installEventFilter(this);
+}
+
+bool PaneCompare::eventFilter(QObject* watched, QEvent* event)
+{
+    MovieView* view = viewOf(a_);
+    if (watched != watched_ || !comparing_ || !view)
+        return false;
+    const auto wipeTo = [&](QPointF inPane) {
+        const QPointF at = view->mapFrom(watched_, inPane);
+        setWipeAt(mode_.wipeVertical ? at.x() / std::max(view->width(), 1)
+                                         : at.y() / std::max(view->height(), 1));
+    };
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mode_.kind != CompareKind::Wipe || mouse->button() != Qt::LeftButton ||
+            mouse->modifiers() != Qt::NoModifier)
+            return false;
+        wiping_ = true;
+        wipeTo(mouse->position());
+        return true;
+    }
+    case QEvent::MouseMove:
+        if (!wiping_)
+            return false;
+        wipeTo(static_cast<QMouseEvent*>(event)->position());
+        return true;
+    case QEvent::MouseButtonRelease:
+        return std::exchange(wiping_, false);
+    case QEvent::Wheel: {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (mode_.kind != CompareKind::Blend || wheel->modifiers() != Qt::NoModifier)
+            return false;
+        changeOpacity(OpacityStep * wheel->angleDelta().y() / 120.0);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace tetrapan
