@@ -76,8 +76,11 @@ void SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFra
         });
     }
     const Kept* b = newFrame ? nearest(due) : (kept_.empty() ? nullptr : &kept_.back());
+    // one drawn before B took A's size: B's next one is
+    if (b && b->image.size() != a.size())
+        b = nullptr;
     // B's picture of this moment comes later (a step or a jump takes B longer): A is drawn again with it
-    aPairedStale_ = newFrame && (!b || (distance(b->due, due) > SameMoment && b->due < due));
+    aPairedStale_ = !b || (newFrame && distance(b->due, due) > SameMoment && b->due < due);
     if (!b)
         return;
     const QImage image = b->image;
