@@ -211,6 +211,23 @@ void MpvGLSurface::paintGL()
     renderInto(defaultFramebufferObject(), QSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)));
 }
 
+std::optional<QRgb> MpvGLSurface::pixelShown(QPointF point)
+{
+    if (!context() || !context()->isValid() || !rect().contains(point.toPoint()))
+        return std::nullopt;
+    const qreal ratio = devicePixelRatioF();
+    makeCurrent();
+    QOpenGLFunctions* gl = context()->functions();
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+    uchar rgba[4] = {};
+    // the framebuffer the GL way up
+    gl->glReadPixels(static_cast<int>(point.x() * ratio),
+                     static_cast<int>(height() * ratio) - 1 - static_cast<int>(point.y() * ratio), 1, 1, GL_RGBA,
+                     GL_UNSIGNED_BYTE, rgba);
+    doneCurrent();
+    return qRgb(rgba[0], rgba[1], rgba[2]);
+}
+
 bool MpvGLSurface::renderInto(unsigned target, QSize size)
 {
     if (!renderContext_)

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct mpv_render_context;
@@ -28,6 +29,8 @@ public:
     // Draws the movie's current picture into the framebuffer fbo of size in device pixels, the GL way up;
     // with this widget's context current. False without a render context.
     bool renderInto(unsigned fbo, QSize size);
+    // The colour shown at point, in widget pixels: one pixel read back, for a readout, never for drawing.
+    std::optional<QRgb> pixelShown(QPointF point);
     // Asked first in each paint, with the context current: true when it painted the view itself.
     void setPaintHook(std::function<bool()> hook) { paintHook_ = std::move(hook); }
 

@@ -3,6 +3,7 @@
 #include "engine/MpvCompare.h"
 #include "engine/MpvGLSurface.h"
 #include "engine/MpvMovie.h"
+#include "engine/MpvPixelReader.h"
 #include "engine/MpvSoftwareSurface.h"
 
 #include <QPainter>
@@ -69,6 +70,27 @@ void MpvMovieView::setMovie(Movie* movie)
         softwareSurface_->setMovie(mpvMovie);
     surface()->setVisible(!mpvMovie || mpvMovie->hasPicture());
     update();
+}
+
+void MpvMovieView::readPixel(QPointF share, QPointF viewPoint, PixelAnswer answer)
+{
+    if (!movie_ || !movie_->hasPicture()) {
+        answer(std::nullopt);
+        return;
+    }
+    if (!pixelReader_)
+        pixelReader_ = new MpvPixelReader(this);
+    QPointer<MpvMovieView> self(this);
+    pixelReader_->read(movie_->handle(), share, [self, viewPoint, answer](std::optional<PixelValue> value) {
+        // the picture as drawn, where the decoded one could not be read
+        if (!value && self) {
+            const std::optional<QRgb> shown = self->glSurface_ ? self->glSurface_->pixelShown(viewPoint)
+                                                               : self->softwareSurface_->pixelShown(viewPoint);
+            if (shown)
+                value = PixelValue{qRed(*shown), qGreen(*shown), qBlue(*shown), false};
+        }
+        answer(value);
+    });
 }
 
 void MpvMovieView::setPreservesAspectRatio(bool preserve)

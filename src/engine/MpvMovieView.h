@@ -14,6 +14,7 @@ class MpvGLSurface;
 class MpvSoftwareSurface;
 class MpvMovie;
 class MpvCompare;
+class MpvPixelReader;
 
 // A movie view whose picture comes from mpv's render API, on the drawing path the engine chose. A movie
 // with sound only has no picture: the view shows its name instead, so the pane tells what is playing.
@@ -31,6 +32,7 @@ public:
 
     DrawingPath drawingPath() const { return path_; }
     void compareWith(MovieView* partner, const CompareSettings& settings) override;
+    void readPixel(QPointF share, QPointF viewPoint, PixelAnswer answer) override;
     // The one of the drawing path's; null on the other.
     MpvGLSurface* glSurface() const { return glSurface_; }
     MpvSoftwareSurface* softwareSurface() const { return softwareSurface_; }
@@ -51,6 +53,7 @@ private:
     bool preservesAspectRatio_ = true;
     // Made while this view compares, ended before the surfaces go.
     std::unique_ptr<MpvCompare> compare_;
+    MpvPixelReader* pixelReader_ = nullptr;
 };
 
 } // namespace tetrapan

@@ -49,6 +49,16 @@ QSize MpvSoftwareSurface::drawSize() const
     return drawSize_.value_or((QSizeF(size()) * devicePixelRatioF()).toSize());
 }
 
+std::optional<QRgb> MpvSoftwareSurface::pixelShown(QPointF point) const
+{
+    if (shown_.isNull())
+        return std::nullopt;
+    // the picture may be of another size than the widget while it is drawn anew
+    const QPoint at(static_cast<int>(point.x() * shown_.width() / std::max(width(), 1)),
+                    static_cast<int>(point.y() * shown_.height() / std::max(height(), 1)));
+    return shown_.valid(at) ? std::optional(shown_.pixel(at)) : std::nullopt;
+}
+
 void MpvSoftwareSurface::setDrawSize(std::optional<QSize> size)
 {
     drawSize_ = size;

@@ -30,6 +30,8 @@ public:
     // See MpvFrameRenderer.
     void setPictureHook(MpvFrameRenderer::PictureHook hook) { renderer_->setPictureHook(std::move(hook)); }
     void redraw() { renderer_->redraw(); }
+    // The colour shown at point, in widget pixels; none before a picture.
+    std::optional<QRgb> pixelShown(QPointF point) const;
     // The most picture buffers its renderer held at once; for diagnostics and tests.
     int peakPictureCount() const { return renderer_->peakPictureCount(); }
 

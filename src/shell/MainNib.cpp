@@ -19,6 +19,7 @@
 #include "panes/PaneAligner.h"
 #include "panes/PaneCompare.h"
 #include "panes/PaneNudge.h"
+#include "panes/PixelReadout.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
 #include "panes/PlaybackSpeed.h"
@@ -81,6 +82,7 @@ MainNib::~MainNib()
         menu->setPaneAligner(nullptr);
     }
     paneNudge_.reset();
+    pixelReadout_.reset();
     paneCompare_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
@@ -150,6 +152,7 @@ void MainNib::instantiate()
     for (CMMovieView* menu : cmMovieViews_)
         menu->setPaneNudge(paneNudge_.get());
     paneCompare_ = std::make_unique<PaneCompare>(*movController_, services_.settings);
+    pixelReadout_ = std::make_unique<PixelReadout>(*movController_, *paneCompare_, services_.scheduler);
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -264,6 +267,7 @@ void MainNib::awakeFromNib()
     // after the pane menus, so that their items come after the ones a pane menu rebuilds
     paneCompare_->addMenuItems(*mainWindow_->viewMenu(), *mainWindow_);
     paneCompare_->addPaneMenuItems();
+    pixelReadout_->addMenuItem(*mainWindow_->viewMenu(), *mainWindow_);
 }
 
 void MainNib::awakePlaylistWindow()

@@ -1,15 +1,17 @@
 // Two panes compared in one place, on the real engine under X and read off the screen, for each kind on both
 // drawing paths: a wipe's columns come from A and B on either side of its line, a blend shows the colour
-// between them, the difference of a clip with itself is black, a flip shows A and B in turn. On the fakes:
+// between them (and the pixel readout each pane's decoded colour), the difference of a clip with itself is black, a flip shows A and B in turn. On the fakes:
 // the mode comes back at the next start, wrong stored values fall back, and a playlist change keeps it while
 // both panes hold movies.
 #include "AppFixture.h"
+#include "MovieReadBack.h"
 #include "ScreenProbe.h"
 #include "TestClips.h"
 
 #include "engine/FrameCombiner.h"
 #include "engine/MovieView.h"
 #include "panes/PaneCompare.h"
+#include "panes/PixelReadout.h"
 
 #include <QOpenGLContext>
 #include <QTest>
@@ -119,6 +121,24 @@ private Q_SLOTS:
         case CompareKind::Blend: {
             QWidget& view = *app->pane(1).movieView();
             QVERIFY(screen_.waitFor(view, view.rect().center(), QColor(128, 128, 0)));
+            // the readout gives each pane's decoded colour under the pointer, not the blend shown there
+            PixelReadout& readout = app->nib->pixelReadout();
+            readout.setShown(true);
+            for (int viewNo : {1, 2}) {
+                QColor decoded;
+                test::readMovieBack(viewNo == 1 ? clips_.red : clips_.green, [&](const QImage& picture, int) {
+                    decoded = picture.pixelColor(picture.width() / 2, picture.height() / 2);
+                    return false;
+                });
+                const auto near = [&] {
+                    readout.readAt(1, view.rect().center());
+                    const std::optional<PixelValue> value = readout.value(viewNo);
+                    return value && value->decoded &&
+                           distance(QColor(value->red, value->green, value->blue), decoded) <= 2;
+                };
+                QTRY_VERIFY_WITH_TIMEOUT(near(), EngineTimeoutMs);
+            }
+            QVERIFY2(readout.text().contains(QStringLiteral("A − B")), qPrintable(readout.text()));
             break;
         }
         case CompareKind::Difference: {
