@@ -155,27 +155,6 @@ void PaneCompare::addMenuItems(QMenu& view, QWidget& window)
     apply();
 }
 
-void PaneCompare::addPaneMenuItems()
-{
-    for (int viewNo = 1; viewNo <= MovController::PaneCount; ++viewNo) {
-        QTMovieSubView* pane = panes_.qtView(viewNo);
-        QMenu* menu = pane ? pane->cmMovieView() : nullptr;
-        if (!menu)
-            continue;
-        // after the menu has rebuilt its items for this opening
-        connect(menu, &QMenu::aboutToShow, this, [this, menu, viewNo] {
-            menu->addSeparator();
-            for (int other = 1; other <= MovController::PaneCount; ++other) {
-                if (other == viewNo)
-                    continue;
-                QAction* item = menu->addAction(QStringLiteral("Compare with Pane %1").arg(other));
-                item->setEnabled(holdsMovie(viewNo) && holdsMovie(other));
-                connect(item, &QAction::triggered, this, [this, viewNo, other] { compare(viewNo, other); });
-            }
-        });
-    }
-}
-
 QAction* PaneCompare::kindAction(CompareKind kind) const
 {
     if (!kinds_)
@@ -197,6 +176,11 @@ bool PaneCompare::holdsMovie(int viewNo) const
 {
     const MovieView* view = viewOf(viewNo);
     return view && view->movie();
+}
+
+bool PaneCompare::canCompare(int a, int b) const
+{
+    return a != b && holdsMovie(a) && holdsMovie(b) && !(comparing_ && a == a_ && b == b_);
 }
 
 bool PaneCompare::compare(int a, int b)

@@ -31,8 +31,6 @@ public:
 
     // View > Compare Panes… and View > Compare's items; their window keys act in window.
     void addMenuItems(QMenu& view, QWidget& window);
-    // Adds "Compare with Pane n" to each pane's menu as it opens.
-    void addPaneMenuItems();
 
     bool isComparing() const { return comparing_; }
     int paneA() const { return a_; }
@@ -40,6 +38,7 @@ public:
     CompareSettings settings() const { return mode_; }
 
     // Pane a's place shows a and b combined; false when either holds no movie or they are one pane.
+    bool canCompare(int a, int b) const;
     bool compare(int a, int b);
     void leave();
     void setKind(CompareKind kind);

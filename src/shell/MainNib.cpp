@@ -80,6 +80,7 @@ MainNib::~MainNib()
     for (CMMovieView* menu : cmMovieViews_) {
         menu->setPaneNudge(nullptr);
         menu->setPaneAligner(nullptr);
+        menu->setPaneCompare(nullptr);
     }
     paneNudge_.reset();
     pixelReadout_.reset();
@@ -153,6 +154,8 @@ void MainNib::instantiate()
         menu->setPaneNudge(paneNudge_.get());
     paneCompare_ = std::make_unique<PaneCompare>(*movController_, services_.settings);
     pixelReadout_ = std::make_unique<PixelReadout>(*movController_, *paneCompare_, services_.scheduler);
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->setPaneCompare(paneCompare_.get());
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -264,9 +267,7 @@ void MainNib::awakeFromNib()
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
     alignCommands::connect(*this);
     menuCommands::connectNudge(*this);
-    // after the pane menus, so that their items come after the ones a pane menu rebuilds
     paneCompare_->addMenuItems(*mainWindow_->viewMenu(), *mainWindow_);
-    paneCompare_->addPaneMenuItems();
     pixelReadout_->addMenuItem(*mainWindow_->viewMenu(), *mainWindow_);
 }
 
