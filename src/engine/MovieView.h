@@ -56,6 +56,8 @@ public:
     // The whole picture's size in the view at factor 1; the view's own size where it fills the view or its
     // size is not known.
     virtual QSizeF pictureSize() const { return size(); }
+    // The movie's picture at its own size; empty where it is not known.
+    virtual QSize sourcePictureSize() const { return {}; }
 
     // This view shows its picture and partner's combined, pictures of the same moment; with null, its own
     // again. The partner's view keeps showing its own.

@@ -108,6 +108,11 @@ void MpvMovieView::applyZoom()
         movie_->setZoom(zoom().factor, zoom().centre);
 }
 
+QSize MpvMovieView::sourcePictureSize() const
+{
+    return movie_ ? movie_->pictureSize() : QSize();
+}
+
 QSizeF MpvMovieView::pictureSize() const
 {
     const QSize picture = movie_ ? movie_->pictureSize() : QSize();

@@ -37,6 +37,7 @@ public:
     MpvGLSurface* glSurface() const { return glSurface_; }
     MpvSoftwareSurface* softwareSurface() const { return softwareSurface_; }
     QSizeF pictureSize() const override;
+    QSize sourcePictureSize() const override;
 
 protected:
     void applyZoom() override;

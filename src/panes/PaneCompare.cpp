@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -245,19 +246,29 @@ void PaneCompare::flip()
 
 void PaneCompare::apply()
 {
+    show();
+    store();
+    Q_EMIT comparingChanged(comparing_);
+}
+
+void PaneCompare::show()
+{
+    // every other view first: one that compared before lets go of its partner, which may be the new A or B
     for (int viewNo = 1; viewNo <= MovController::PaneCount; ++viewNo) {
-        if (MovieView* view = viewOf(viewNo))
-            view->compareWith(comparing_ && viewNo == a_ ? viewOf(b_) : nullptr, mode_);
+        MovieView* view = viewOf(viewNo);
+        if (view && !(comparing_ && viewNo == a_))
+            view->compareWith(nullptr, mode_);
     }
+    if (MovieView* a = comparing_ ? viewOf(a_) : nullptr)
+        a->compareWith(viewOf(b_), mode_);
     watchPaneA(comparing_);
+    showNote();
     if (comparePanes_)
         comparePanes_->setChecked(comparing_);
     if (QAction* item = kindAction(mode_.kind))
         item->setChecked(true);
     for (QAction* item : modeActions_)
         item->setEnabled(comparing_);
-    store();
-    Q_EMIT comparingChanged(comparing_);
 }
 
 void PaneCompare::playlistChanged()
@@ -297,6 +308,47 @@ void PaneCompare::chooseAndCompare()
         compare(first->currentData().toInt(), second->currentData().toInt());
 }
 
+QString PaneCompare::note() const
+{
+    if (!comparing_)
+        return {};
+    QString kind;
+    for (const KindName& name : Kinds) {
+        if (name.kind == mode_.kind)
+            kind = QString::fromUtf8(name.title).remove(QLatin1Char('&'));
+    }
+    if (mode_.kind == CompareKind::Difference && mode_.factor > 1)
+        kind += QStringLiteral(" %1×").arg(mode_.factor);
+    QString text = QStringLiteral("%1 with Pane %2").arg(kind).arg(b_);
+    const QSize a = viewOf(a_) ? viewOf(a_)->sourcePictureSize() : QSize();
+    const QSize b = viewOf(b_) ? viewOf(b_)->sourcePictureSize() : QSize();
+    if (!a.isEmpty() && !b.isEmpty() && a != b)
+        text += QStringLiteral(", its %1×%2 scaled to %3×%4").arg(b.width()).arg(b.height()).arg(a.width()).arg(a.height());
+    return text;
+}
+
+void PaneCompare::showNote()
+{
+    QWidget* pane = comparing_ ? panes_.qtView(a_) : nullptr;
+    if (!pane) {
+        if (note_)
+            note_->hide();
+        return;
+    }
+    if (!note_) {
+        note_ = new QLabel;
+        note_->setAttribute(Qt::WA_TransparentForMouseEvents);
+        note_->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 160); color: white; padding: 2px 4px;"));
+    }
+    if (note_->parentWidget() != pane)
+        note_->setParent(pane);
+    note_->setText(note());
+    note_->adjustSize();
+    note_->move(4, 4);
+    note_->show();
+    note_->raise();
+}
+
 void PaneCompare::watchPaneA(bool watch)
 {
     QWidget* pane = watch ? panes_.qtView(a_) : nullptr;
@@ -315,10 +367,13 @@ bool PaneCompare::eventFilter(QObject* watched, QEvent* event)
     MovieView* view = viewOf(a_);
     if (watched != watched_ || !comparing_ || !view)
         return false;
+    // shown as the pointer moves, kept in the settings once the line is let go
     const auto wipeTo = [&](QPointF inPane) {
         const QPointF at = view->mapFrom(watched_, inPane);
-        setWipeAt(mode_.wipeVertical ? at.x() / std::max(view->width(), 1)
-                                         : at.y() / std::max(view->height(), 1));
+        mode_.wipeAt = std::clamp(mode_.wipeVertical ? at.x() / std::max(view->width(), 1)
+                                                     : at.y() / std::max(view->height(), 1),
+                                  0.0, 1.0);
+        show();
     };
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
@@ -336,7 +391,10 @@ bool PaneCompare::eventFilter(QObject* watched, QEvent* event)
         wipeTo(static_cast<QMouseEvent*>(event)->position());
         return true;
     case QEvent::MouseButtonRelease:
-        return std::exchange(wiping_, false);
+        if (!std::exchange(wiping_, false))
+            return false;
+        store();
+        return true;
     case QEvent::Wheel: {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (mode_.kind != CompareKind::Blend || wheel->modifiers() != Qt::NoModifier)

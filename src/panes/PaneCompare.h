@@ -3,8 +3,10 @@
 #include "engine/CompareSettings.h"
 
 #include <QObject>
+#include <QPointer>
 
 class QAction;
+class QLabel;
 class QActionGroup;
 class QMenu;
 class QWidget;
@@ -51,6 +53,8 @@ public:
     void flip();
 
     QAction* comparePanesAction() const { return comparePanes_; }
+    // What pane A's place says of itself: the kind, the other pane, and B's size scaled to A's.
+    QString note() const;
     QAction* kindAction(CompareKind kind) const;
 
 Q_SIGNALS:
@@ -64,11 +68,14 @@ private:
     bool holdsMovie(int viewNo) const;
     // To the views, the menu's marks and the settings.
     void apply();
+    // To the views and the menu's marks.
+    void show();
     void store();
     void restore();
     void playlistChanged();
     void chooseAndCompare();
     void watchPaneA(bool watch);
+    void showNote();
 
     MovController& panes_;
     SettingsDomain& settings_;
@@ -81,6 +88,8 @@ private:
     bool wiping_ = false;
     QWidget* watched_ = nullptr;
     QWidget* window_ = nullptr;
+    // Over pane A while comparing; goes with the pane it is on.
+    QPointer<QLabel> note_;
     QAction* comparePanes_ = nullptr;
     QActionGroup* kinds_ = nullptr;
     QList<QAction*> modeActions_;

@@ -114,8 +114,13 @@ private Q_SLOTS:
                 return -1;
             };
             QTRY_VERIFY_WITH_TIMEOUT(std::abs(firstFromB() - line) <= 1, EngineTimeoutMs);
+            QCOMPARE(compare.note(), QStringLiteral("Wipe with Pane 2"));
             // and B's own place still shows B
             QVERIFY(screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), green));
+            // the two the other way round: pane 2's place shows pane 1 right of the line
+            QVERIFY(compare.compare(2, 1));
+            QVERIFY(screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), red));
+            compare.compare(1, 2);
             break;
         }
         case CompareKind::Blend: {
