@@ -24,8 +24,9 @@ public:
     // Pictures due closer together than this show the same moment: well under half a frame at 30 fps.
     static constexpr auto SameMoment = std::chrono::milliseconds(12);
     // How long A's thread waits for B's picture of its moment before combining with the nearest there is:
-    // both threads draw a picture shortly before it is due, so B's comes within a few milliseconds.
-    static constexpr auto LongestWaitForB = std::chrono::milliseconds(30);
+    // both threads draw a picture shortly before it is due, so B's comes within a few milliseconds, but on a
+    // busy machine B's thread may get its turn late; a picture shown late is better than one of two moments.
+    static constexpr auto LongestWaitForB = std::chrono::milliseconds(60);
     // B whose newest picture was due longer ago than this before A's is not playing.
     static constexpr auto BPlaying = std::chrono::milliseconds(100);
     // B's pictures kept to pair with: one on each side of A's moment and one more.
