@@ -43,6 +43,8 @@ constexpr int TimeoutMs = 20000;
 constexpr int Shots = 30;
 constexpr int ShotIntervalMs = 200;
 constexpr double Aspect = 16.0 / 9.0;
+// The test card's 4x4 cells are square: its picture is shown square.
+constexpr double CardAspect = 1.0;
 constexpr int CpuRoundMs = 8000;
 constexpr int CpuRounds = 2;
 // One frame of the 30 fps clips, a little short of it, so that B stays on the next frame throughout.
@@ -182,7 +184,7 @@ int runCompareFigures(BenchProgram& program)
         MovieView& view = *nib.qtView(1).movieView();
         const Shot shot = shoot(program);
         const QImage a = shot.image.copy(shot.views[0]);
-        const QRect picture = FrameCombiner::pictureRect(view.size(), Aspect, true).toAlignedRect();
+        const QRect picture = FrameCombiner::pictureRect(view.size(), CardAspect, true).toAlignedRect();
         const int line = FrameCombiner::wipeLine(0.3, view.width());
         int worst = 0;
         for (int y : {picture.top() + picture.height() / 3, picture.center().y(), picture.bottom() - 2}) {
@@ -209,7 +211,7 @@ int runCompareFigures(BenchProgram& program)
     PixelReadout& readout = nib.pixelReadout();
     int furthest = -1;
     MovieView& view = *nib.qtView(3).movieView();
-    const QRect picture = FrameCombiner::pictureRect(view.size(), Aspect, true).toAlignedRect();
+    const QRect picture = FrameCombiner::pictureRect(view.size(), CardAspect, true).toAlignedRect();
     // the middles of five of the card's 4x4 cells
     for (const QPointF share : {QPointF(0.375, 0.375), QPointF(0.125, 0.125), QPointF(0.875, 0.125),
                                 QPointF(0.125, 0.875), QPointF(0.875, 0.875)}) {
