@@ -79,8 +79,9 @@ void SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFra
     // one drawn before B took A's size: B's next one is
     if (b && b->image.size() != a.size())
         b = nullptr;
-    // B's picture of this moment comes later (a step or a jump takes B longer): A is drawn again with it
-    aPairedStale_ = !b || (newFrame && distance(b->due, due) > SameMoment && b->due < due);
+    // B's picture of this moment comes later (a step takes B longer): A is drawn again with it. Not while B
+    // plays, when A's next picture pairs anew: drawing each of A's twice over costs a pane's CPU.
+    aPairedStale_ = !b || (newFrame && !bPlays && distance(b->due, due) > SameMoment && b->due < due);
     if (!b)
         return;
     const QImage image = b->image;

@@ -159,6 +159,11 @@ private Q_SLOTS:
             };
             // the barcode's own picture is far from black, so a picture not combined cannot pass
             QTRY_VERIFY_WITH_TIMEOUT(brightest() <= 2, EngineTimeoutMs);
+            // a frame on, A is paired with B's new frame, whichever of the two came first
+            for (int step = 0; step < 3; ++step) {
+                app->coordinator().stepAllMovieFrame(true);
+                QTRY_VERIFY_WITH_TIMEOUT(brightest() <= 2, EngineTimeoutMs);
+            }
             break;
         }
         case CompareKind::Flip: {
