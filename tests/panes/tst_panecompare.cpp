@@ -13,6 +13,7 @@
 #include "panes/PaneCompare.h"
 #include "panes/PixelReadout.h"
 
+#include <QLabel>
 #include <QOpenGLContext>
 #include <QTest>
 
@@ -148,12 +149,20 @@ private Q_SLOTS:
             break;
         }
         case CompareKind::Difference: {
+            // every pixel of A's place but the note naming the kind over it
             const auto brightest = [&] {
                 const QImage shot = shownInA(*app, &picture);
+                QRect note;
+                for (const QLabel* label : app->pane(1).findChildren<QLabel*>()) {
+                    if (label->isVisible())
+                        note = QRect(app->pane(1).movieView()->mapFrom(&app->pane(1), label->pos()), label->size());
+                }
                 int most = 0;
                 for (int y = 0; y < shot.height(); ++y) {
-                    for (int x = 0; x < shot.width(); ++x)
-                        most = std::max(most, distance(shot.pixelColor(x, y), Qt::black));
+                    for (int x = 0; x < shot.width(); ++x) {
+                        if (!note.contains(x, y))
+                            most = std::max(most, distance(shot.pixelColor(x, y), Qt::black));
+                    }
                 }
                 return most;
             };
