@@ -1,9 +1,10 @@
 // tetrapan-bench review, two panes in one: what compare mode shows, read off the X server's screen, and what
 // it costs. The difference of a clip with itself (every channel of every pixel of A's place); the difference
-// of two barcode clips a frame apart with the lock on, while playing (its band reads as the two frame numbers'
-// differing bits); a wipe at 30 % between a test card and a flat colour (the first column of B's colour
-// against the line); the pixel readout against flat colours decoded by FFmpeg apart; the CPU of four 720p
-// panes playing with two of them compared against without; and the GUI thread's share of a core meanwhile.
+// of two barcode clips a frame apart with the lock on, while playing (its band reads as the two frame
+// numbers' differing bits); a wipe at 30 % between a test card and a flat colour (the first column of B's
+// colour against the line); the pixel readout against flat colours decoded by FFmpeg apart; the CPU of four
+// 720p panes playing with two of them compared against without; and the GUI thread's share of a core
+// meanwhile.
 #include "BenchCommands.h"
 #include "BenchProgram.h"
 #include "BenchSupport.h"
@@ -130,14 +131,15 @@ int runCompareFigures(BenchProgram& program)
         QWidget& pane = nib.qtView(1);
         for (const QLabel* note : pane.findChildren<QLabel*>()) {
             if (note->isVisible())
-                QPainter(&place).fillRect(QRect(nib.qtView(1).movieView()->mapFrom(&pane, note->pos()), note->size()),
-                                          Qt::black);
+                QPainter(&place).fillRect(
+                    QRect(nib.qtView(1).movieView()->mapFrom(&pane, note->pos()), note->size()), Qt::black);
         }
         print("review.compare_self_difference_brightest", brightestChannel(place), "of 255", 0);
     }
 
     // B a frame after A, the lock on, playing: the difference's band holds the bits in which the two differ.
-    userDefaultsExtension::setDefaultBoolValue(program.settings(), true, QLatin1String(SyncLock::OptSyncLock));
+    userDefaultsExtension::setDefaultBoolValue(program.settings(), true,
+                                               QLatin1String(SyncLock::OptSyncLock));
     controller.offsets().setOffsetMs(2, OneFrameMs);
     controller.skipAllMovieTime(MovController::SkipToStart);
     runEventsFor(1000);
@@ -161,7 +163,8 @@ int runCompareFigures(BenchProgram& program)
             if (step)
                 ++matched;
             else
-                std::fprintf(stderr, "review: A at %d, B at %d, their difference reads %d\n", *a, *b, *difference);
+                std::fprintf(stderr, "review: A at %d, B at %d, their difference reads %d\n", *a, *b,
+                             *difference);
         }
         runEventsFor(ShotIntervalMs);
     }
@@ -169,11 +172,13 @@ int runCompareFigures(BenchProgram& program)
     controller.offsets().setOffsetMs(2, 0);
     std::fprintf(stderr, "review: %d of %d shots of the difference read\n", read, Shots);
     print("review.compare_locked_difference_one_frame_step", matched, "of 30", 0);
-    userDefaultsExtension::setDefaultBoolValue(program.settings(), false, QLatin1String(SyncLock::OptSyncLock));
+    userDefaultsExtension::setDefaultBoolValue(program.settings(), false,
+                                               QLatin1String(SyncLock::OptSyncLock));
     compare.leave();
 
     // A wipe at 30 % between the test card and a flat green: the first column of green against the line.
-    if (!choose(program, {clips.benchTestCard, clips.colour720p(2), clips.benchTestCard, clips.benchTestCard})) {
+    if (!choose(program,
+                {clips.benchTestCard, clips.colour720p(2), clips.benchTestCard, clips.benchTestCard})) {
         std::fprintf(stderr, "review: the test cards never loaded for comparing\n");
         return 1;
     }
@@ -232,8 +237,9 @@ int runCompareFigures(BenchProgram& program)
         const QColor decoded = decodedApart.pixelColor(decodedApart.width() / 2, decodedApart.height() / 2);
         std::fprintf(stderr, "review: readout %d %d %d, decoded apart %d %d %d\n", value->red, value->green,
                      value->blue, decoded.red(), decoded.green(), decoded.blue());
-        furthest = std::max({furthest, std::abs(value->red - decoded.red()),
-                             std::abs(value->green - decoded.green()), std::abs(value->blue - decoded.blue())});
+        furthest =
+            std::max({furthest, std::abs(value->red - decoded.red()),
+                      std::abs(value->green - decoded.green()), std::abs(value->blue - decoded.blue())});
     }
     print("review.readout_off_decoded_by", furthest, "per channel", 0);
     compare.leave();
@@ -268,7 +274,8 @@ int runCompareFigures(BenchProgram& program)
     compare.leave();
     std::fprintf(stderr, "review: CPU seconds without comparing %.2f, comparing %.2f\n", cpu[0], cpu[1]);
     print("review.cpu_compare_vs_not", cpu[0] > 0 ? cpu[1] / cpu[0] : -1, "x", 3);
-    print("review.compare_gui_thread_core_share", guiSeconds / (CpuRounds * CpuRoundMs / 1000.0), "of a core", 3);
+    print("review.compare_gui_thread_core_share", guiSeconds / (CpuRounds * CpuRoundMs / 1000.0), "of a core",
+          3);
     return 0;
 }
 

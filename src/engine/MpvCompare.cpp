@@ -26,10 +26,8 @@ MpvCompare::MpvCompare(MpvMovieView& a, MpvMovieView& b) : a_(a), b_(&b)
         software_ = std::make_shared<SoftwareCombiner>([aSurface] { aSurface->redraw(); });
         // the hooks hold the combiner: each renderer may be let go of before this
         std::shared_ptr<SoftwareCombiner> combiner = software_;
-        b.softwareSurface()->setPictureHook(
-            [combiner](QImage& image, SoftwareCombiner::Clock::time_point due, bool) {
-                combiner->offer(image, due);
-            });
+        b.softwareSurface()->setPictureHook([combiner](QImage& image, SoftwareCombiner::Clock::time_point due,
+                                                       bool) { combiner->offer(image, due); });
         aSurface->setPictureHook([combiner](QImage& image, SoftwareCombiner::Clock::time_point due,
                                             bool newFrame) { combiner->combineInto(image, due, newFrame); });
     } else {

@@ -161,7 +161,8 @@ bool MpvGLCompare::paintB()
 {
     if (!a_ || deviceSize(*a_).isEmpty())
         return false;
-    if (!bDrawn_.isValid() || bDrawn_.elapsed() > SamePassMs || !bPicture_ || bPicture_->size() != deviceSize(*a_)) {
+    if (!bDrawn_.isValid() || bDrawn_.elapsed() > SamePassMs || !bPicture_ ||
+        bPicture_->size() != deviceSize(*a_)) {
         renderB();
         // A shows B's new picture too
         a_->update();
@@ -169,7 +170,8 @@ bool MpvGLCompare::paintB()
     // B's own place shows its picture whole
     const QSize view = deviceSize(*b_);
     const QSize shown = bPicture_->size().scaled(view, Qt::KeepAspectRatio);
-    const QRect target(QPoint((view.width() - shown.width()) / 2, (view.height() - shown.height()) / 2), shown);
+    const QRect target(QPoint((view.width() - shown.width()) / 2, (view.height() - shown.height()) / 2),
+                       shown);
     auto* gl = QOpenGLContext::currentContext()->extraFunctions();
     gl->glBindFramebuffer(GL_FRAMEBUFFER, b_->defaultFramebufferObject());
     gl->glClearColor(0, 0, 0, 1);

@@ -208,7 +208,8 @@ void MpvGLSurface::paintGL()
         gl->glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
-    renderInto(defaultFramebufferObject(), QSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)));
+    renderInto(defaultFramebufferObject(),
+               QSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)));
 }
 
 std::optional<QRgb> MpvGLSurface::pixelShown(QPointF point)
@@ -222,8 +223,8 @@ std::optional<QRgb> MpvGLSurface::pixelShown(QPointF point)
     uchar rgba[4] = {};
     // the framebuffer the GL way up
     gl->glReadPixels(static_cast<int>(point.x() * ratio),
-                     static_cast<int>(height() * ratio) - 1 - static_cast<int>(point.y() * ratio), 1, 1, GL_RGBA,
-                     GL_UNSIGNED_BYTE, rgba);
+                     static_cast<int>(height() * ratio) - 1 - static_cast<int>(point.y() * ratio), 1, 1,
+                     GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     doneCurrent();
     return qRgb(rgba[0], rgba[1], rgba[2]);
 }

@@ -38,8 +38,7 @@ void MpvMovieView::compareWith(MovieView* partner, const CompareSettings& settin
         compare_.reset();
         return;
     }
-    if (!compare_ || compare_->partner() != other)
-    {
+    if (!compare_ || compare_->partner() != other) {
         compare_.reset();
         compare_ = std::make_unique<MpvCompare>(*this, *other);
     }
@@ -84,8 +83,9 @@ void MpvMovieView::readPixel(QPointF share, QPointF viewPoint, PixelAnswer answe
     pixelReader_->read(movie_->handle(), share, [self, viewPoint, answer](std::optional<PixelValue> value) {
         // the picture as drawn, where the decoded one could not be read
         if (!value && self) {
-            const std::optional<QRgb> shown = self->glSurface_ ? self->glSurface_->pixelShown(viewPoint)
-                                                               : self->softwareSurface_->pixelShown(viewPoint);
+            const std::optional<QRgb> shown = self->glSurface_
+                                                  ? self->glSurface_->pixelShown(viewPoint)
+                                                  : self->softwareSurface_->pixelShown(viewPoint);
             if (shown)
                 value = PixelValue{qRed(*shown), qGreen(*shown), qBlue(*shown), false};
         }

@@ -118,8 +118,8 @@ void MpvSoftwareSurface::paintEvent(QPaintEvent*)
     else if (drawSize_) {
         painter.fillRect(rect(), Qt::black);
         const QSizeF whole = shown_.deviceIndependentSize().scaled(size(), Qt::KeepAspectRatio);
-        painter.drawImage(QRectF(QPointF((width() - whole.width()) / 2, (height() - whole.height()) / 2), whole),
-                          shown_);
+        painter.drawImage(
+            QRectF(QPointF((width() - whole.width()) / 2, (height() - whole.height()) / 2), whole), shown_);
     } else
         painter.drawImage(QRectF(rect()), shown_);
 }

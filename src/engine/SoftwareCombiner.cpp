@@ -71,9 +71,8 @@ void SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFra
     const bool bPlays = !kept_.empty() && kept_.back().due + BPlaying >= due;
     if (newFrame && bPlays) {
         // B's picture of this moment may still be on its way
-        arrived_.wait_until(lock, std::max(Clock::now(), due) + LongestWaitForB - SameMoment, [&] {
-            return stopped_ || kept_.back().due + SameMoment >= due;
-        });
+        arrived_.wait_until(lock, std::max(Clock::now(), due) + LongestWaitForB - SameMoment,
+                            [&] { return stopped_ || kept_.back().due + SameMoment >= due; });
     }
     const Kept* b = newFrame ? nearest(due) : (kept_.empty() ? nullptr : &kept_.back());
     // one drawn before B took A's size: B's next one is

@@ -147,12 +147,13 @@ void PaneCompare::addMenuItems(QMenu& view, QWidget& window)
     modeActions_ << more << less;
     add("Difference &Factor", "Ctrl+Alt+D", &PaneCompare::nextFactor);
     add("Flip &Now", "Ctrl+Alt+F", &PaneCompare::flip);
-    QAction* escape = new QAction(QStringLiteral("Leave Compare"), this);
-    escape->setShortcut(QKeySequence(Qt::Key_Escape));
-    escape->setShortcutContext(Qt::WindowShortcut);
-    window.addAction(escape);
-    connect(escape, &QAction::triggered, this, &PaneCompare::leave);
-    modeActions_ << escape;
+    escape_ = new QAction(QStringLiteral("Leave Compare"), this);
+    escape_->setShortcut(QKeySequence(Qt::Key_Escape));
+    escape_->setShortcutContext(Qt::WindowShortcut);
+    window.addAction(escape_);
+    connect(escape_, &QAction::triggered, this, &PaneCompare::leave);
+    // full screen, Escape leaves full screen first: two actions on one key would both be refused
+    window.installEventFilter(this);
     apply();
 }
 
@@ -269,6 +270,8 @@ void PaneCompare::show()
         item->setChecked(true);
     for (QAction* item : modeActions_)
         item->setEnabled(comparing_);
+    if (escape_)
+        escape_->setEnabled(comparing_ && !window_->isFullScreen());
 }
 
 void PaneCompare::playlistChanged()
@@ -323,7 +326,11 @@ QString PaneCompare::note() const
     const QSize a = viewOf(a_) ? viewOf(a_)->sourcePictureSize() : QSize();
     const QSize b = viewOf(b_) ? viewOf(b_)->sourcePictureSize() : QSize();
     if (!a.isEmpty() && !b.isEmpty() && a != b)
-        text += QStringLiteral(", its %1×%2 scaled to %3×%4").arg(b.width()).arg(b.height()).arg(a.width()).arg(a.height());
+        text += QStringLiteral(", its %1×%2 scaled to %3×%4")
+                    .arg(b.width())
+                    .arg(b.height())
+                    .arg(a.width())
+                    .arg(a.height());
     return text;
 }
 
@@ -338,7 +345,8 @@ void PaneCompare::showNote()
     if (!note_) {
         note_ = new QLabel;
         note_->setAttribute(Qt::WA_TransparentForMouseEvents);
-        note_->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 160); color: white; padding: 2px 4px;"));
+        note_->setStyleSheet(
+            QStringLiteral("background: rgba(0, 0, 0, 160); color: white; padding: 2px 4px;"));
     }
     if (note_->parentWidget() != pane)
         note_->setParent(pane);
@@ -364,6 +372,8 @@ void PaneCompare::watchPaneA(bool watch)
 
 bool PaneCompare::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == window_ && event->type() == QEvent::WindowStateChange && escape_)
+        escape_->setEnabled(comparing_ && !window_->isFullScreen());
     MovieView* view = viewOf(a_);
     if (watched != watched_ || !comparing_ || !view)
         return false;

@@ -93,6 +93,7 @@ private:
     QAction* comparePanes_ = nullptr;
     QActionGroup* kinds_ = nullptr;
     QList<QAction*> modeActions_;
+    QAction* escape_ = nullptr;
 };
 
 } // namespace tetrapan

@@ -352,26 +352,26 @@ private Q_SLOTS:
             "(Set Offset Here)|(Clear Offset)|(Offset and Rate…)|(Nudge a Frame Earlier)|"
             "(Nudge a Frame Later)|(Nudge 10 ms Earlier)|(Nudge 10 ms Later)|(Align This Pane by Sound)|-|";
         // with pane 4, which holds a movie too
-        const QString compare = "(Compare with Pane 1)|(Compare with Pane 2)|(Compare with Pane 3)|Compare with Pane 4|-|";
+        const QString compare =
+            "(Compare with Pane 1)|(Compare with Pane 2)|(Compare with Pane 3)|Compare with Pane 4|-|";
         const QString noCompare =
             "(Compare with Pane 1)|(Compare with Pane 2)|(Compare with Pane 3)|(Compare with Pane 4)|-|";
-        QTest::newRow("stopped")
-            << "stopped"
-            << "Play|(Stop)|Sync Time|" + offsets +
-                   "Zoom|-|Controller|Scale To Fit|Mute|-|" + compare + "Copy To..|-|Open Movie…|Remove";
+        QTest::newRow("stopped") << "stopped"
+                                 << "Play|(Stop)|Sync Time|" + offsets +
+                                        "Zoom|-|Controller|Scale To Fit|Mute|-|" + compare +
+                                        "Copy To..|-|Open Movie…|Remove";
         QTest::newRow("playing, controller, scaled, muted")
             << "playing"
-            << "(Play)|Stop|Sync Time|" + offsets +
-                   "Zoom|-|Controller*|Scale To Fit*|Mute*|-|" + compare + "Copy To..|-|Open Movie…|Remove";
+            << "(Play)|Stop|Sync Time|" + offsets + "Zoom|-|Controller*|Scale To Fit*|Mute*|-|" + compare +
+                   "Copy To..|-|Open Movie…|Remove";
         QTest::newRow("alone: no sync, zoomed")
             << "alone"
-            << "Play|(Stop)|(Sync Time)|" + offsets +
-                   "Zoom*|-|Controller|Scale To Fit|Mute|-|" + compare + "Copy To..|-|Open Movie…|Remove";
+            << "Play|(Stop)|(Sync Time)|" + offsets + "Zoom*|-|Controller|Scale To Fit|Mute|-|" + compare +
+                   "Copy To..|-|Open Movie…|Remove";
         QTest::newRow("empty pane still shows its marks")
             << "empty, zoomed"
-            << "(Play)|(Stop)|(Sync Time)|" + offsets +
-                   "(Zoom)*|-|(Controller)|(Scale To Fit)|(Mute)|-|" + noCompare +
-                   "(Copy To..)|-|Open Movie…|(Remove)";
+            << "(Play)|(Stop)|(Sync Time)|" + offsets + "(Zoom)*|-|(Controller)|(Scale To Fit)|(Mute)|-|" +
+                   noCompare + "(Copy To..)|-|Open Movie…|(Remove)";
     }
 
     void itemsFollowThePane()

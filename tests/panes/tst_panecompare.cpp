@@ -1,8 +1,8 @@
 // Two panes compared in one place, on the real engine under X and read off the screen, for each kind on both
 // drawing paths: a wipe's columns come from A and B on either side of its line, a blend shows the colour
-// between them (and the pixel readout each pane's decoded colour), the difference of a clip with itself is black, a flip shows A and B in turn. On the fakes:
-// the mode comes back at the next start, wrong stored values fall back, and a playlist change keeps it while
-// both panes hold movies.
+// between them (and the pixel readout each pane's decoded colour), the difference of a clip with itself is
+// black, a flip shows A and B in turn. On the fakes: the mode comes back at the next start, wrong stored
+// values fall back, and a playlist change keeps it while both panes hold movies.
 #include "AppFixture.h"
 #include "MovieReadBack.h"
 #include "ScreenProbe.h"
@@ -24,7 +24,8 @@ namespace {
 constexpr int EngineTimeoutMs = 20000;
 
 // Pane 1 shows A, pane 2 B.
-std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QStringList& clips, DrawingPath path)
+std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QStringList& clips,
+                                          DrawingPath path)
 {
     if (!test::writeOnePlaylistHome(home, QStringLiteral("Compared"), clips))
         return nullptr;
@@ -40,7 +41,8 @@ std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QStr
 
 int distance(QColor a, QColor b)
 {
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+    return std::max(
+        {std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
 }
 
 } // namespace
@@ -92,8 +94,9 @@ private Q_SLOTS:
         test::TestHome home;
         // the difference of a clip with itself; red against green otherwise
         const bool itself = kind == CompareKind::Difference;
-        const auto app = startOn(home, itself ? QStringList{clips_.barcode, clips_.barcode}
-                                              : QStringList{clips_.red, clips_.green},
+        const auto app = startOn(home,
+                                 itself ? QStringList{clips_.barcode, clips_.barcode}
+                                        : QStringList{clips_.red, clips_.green},
                                  path);
         QVERIFY(app);
         PaneCompare& compare = app->nib->paneCompare();
@@ -110,19 +113,23 @@ private Q_SLOTS:
                 const QImage shot = shownInA(*app, &picture);
                 for (int x = picture.left(); x <= picture.right(); ++x) {
                     if (!test::ScreenProbe::near(shot.pixelColor(x, picture.center().y()), red))
-                        return test::ScreenProbe::near(shot.pixelColor(x, picture.center().y()), green) ? x : -1;
+                        return test::ScreenProbe::near(shot.pixelColor(x, picture.center().y()), green) ? x
+                                                                                                        : -1;
                 }
                 return -1;
             };
             QTRY_VERIFY_WITH_TIMEOUT(std::abs(firstFromB() - line) <= 1, EngineTimeoutMs);
             QCOMPARE(compare.note(), QStringLiteral("Wipe with Pane 2"));
             // and B's own place still shows B
-            QVERIFY(screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), green));
+            QVERIFY(
+                screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), green));
             // the two the other way round and back: each time A's place shows B right of the line
             QVERIFY(compare.compare(2, 1));
-            QVERIFY(screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), red));
+            QVERIFY(
+                screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), red));
             QVERIFY(compare.compare(1, 2));
-            QVERIFY(screen_.waitFor(*app->pane(1).movieView(), app->pane(1).movieView()->rect().center(), green));
+            QVERIFY(
+                screen_.waitFor(*app->pane(1).movieView(), app->pane(1).movieView()->rect().center(), green));
             break;
         }
         case CompareKind::Blend: {
@@ -155,7 +162,8 @@ private Q_SLOTS:
                 QRect note;
                 for (const QLabel* label : app->pane(1).findChildren<QLabel*>()) {
                     if (label->isVisible())
-                        note = QRect(app->pane(1).movieView()->mapFrom(&app->pane(1), label->pos()), label->size());
+                        note = QRect(app->pane(1).movieView()->mapFrom(&app->pane(1), label->pos()),
+                                     label->size());
                 }
                 int most = 0;
                 for (int y = 0; y < shot.height(); ++y) {
@@ -188,7 +196,8 @@ private Q_SLOTS:
         // leaving gives pane 1 its own picture back
         compare.leave();
         if (!itself)
-            QVERIFY(screen_.waitFor(*app->pane(1).movieView(), app->pane(1).movieView()->rect().center(), red));
+            QVERIFY(
+                screen_.waitFor(*app->pane(1).movieView(), app->pane(1).movieView()->rect().center(), red));
     }
 
     void stateComesBackAndFollowsThePlaylist_data()
@@ -199,12 +208,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("factor");
         QTest::addColumn<double>("opacity");
         const auto state = [](QVariant factor, QVariant opacity) {
-            return QVariantMap{{QStringLiteral("comparing"), true}, {QStringLiteral("a"), 3},
-                               {QStringLiteral("b"), 1}, {QStringLiteral("kind"), QStringLiteral("difference")},
-                               {QStringLiteral("factor"), factor}, {QStringLiteral("opacity"), opacity}};
+            return QVariantMap{{QStringLiteral("comparing"), true},
+                               {QStringLiteral("a"), 3},
+                               {QStringLiteral("b"), 1},
+                               {QStringLiteral("kind"), QStringLiteral("difference")},
+                               {QStringLiteral("factor"), factor},
+                               {QStringLiteral("opacity"), opacity}};
         };
         QTest::newRow("both panes hold movies") << state(4, 0.3) << QList<int>{1, 3} << true << 4 << 0.3;
-        QTest::newRow("wrong types fall back") << state(QStringLiteral("16"), 7) << QList<int>{1, 3} << true << 1 << 0.5;
+        QTest::newRow("wrong types fall back")
+            << state(QStringLiteral("16"), 7) << QList<int>{1, 3} << true << 1 << 0.5;
         QTest::newRow("pane B empty: left") << state(4, 0.3) << QList<int>{3} << false << 4 << 0.3;
     }
 
@@ -215,7 +228,8 @@ private Q_SLOTS:
         QFETCH(bool, comparing);
         QFETCH(int, factor);
         QFETCH(double, opacity);
-        test::AppFixture app(test::AppOptions{.storedSettings = {{QLatin1String(PaneCompare::CompareStateKey), stored}}});
+        test::AppFixture app(
+            test::AppOptions{.storedSettings = {{QLatin1String(PaneCompare::CompareStateKey), stored}}});
         PaneCompare& compare = app.nib->paneCompare();
         QVERIFY(!compare.isComparing());
         app.chooseWithEntries(entries);
@@ -227,8 +241,14 @@ private Q_SLOTS:
         if (!comparing)
             return;
         QCOMPARE(std::pair(compare.paneA(), compare.paneB()), std::pair(3, 1));
-        // a playlist whose panes are empty leaves the mode, and so it is stored
-        app.choose(QStringLiteral("b"));
+        if (QTest::currentDataTag() == QLatin1String("wrong types fall back")) {
+            // Escape leaves, and so it is stored
+            app.showWindow();
+            QTest::keyClick(&app.window(), Qt::Key_Escape);
+        } else {
+            // a playlist whose panes are empty leaves the mode, and so it is stored
+            app.choose(QStringLiteral("b"));
+        }
         QVERIFY(!compare.isComparing());
         app.restart();
         app.chooseWithEntries(entries);
