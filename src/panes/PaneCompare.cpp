@@ -52,8 +52,9 @@ std::optional<bool> boolIn(const QVariantMap& map, const char* key)
 
 } // namespace
 
-PaneCompare::PaneCompare(MovController& panes, SettingsDomain& settings, QObject* parent)
-    : QObject(parent), panes_(panes), settings_(settings)
+PaneCompare::PaneCompare(MovController& panes, SettingsDomain& settings, Scheduler& scheduler,
+                         QObject* parent)
+    : QObject(parent), panes_(panes), settings_(settings), scheduler_(scheduler)
 {
     restore();
     connect(&panes, &MovController::allMovieViewsChanged, this, &PaneCompare::playlistChanged);
@@ -61,6 +62,7 @@ PaneCompare::PaneCompare(MovController& panes, SettingsDomain& settings, QObject
 
 PaneCompare::~PaneCompare()
 {
+    scheduler_.cancel(hideNote_);
     watchPaneA(false);
 }
 
@@ -355,6 +357,13 @@ void PaneCompare::showNote()
     note_->move(4, 4);
     note_->show();
     note_->raise();
+    // over the picture only for a moment: what it covers is what is being compared
+    scheduler_.cancel(hideNote_);
+    hideNote_ = scheduler_.scheduleAfter(NoteShownFor, [this] {
+        hideNote_ = Scheduler::NoTask;
+        if (note_)
+            note_->hide();
+    });
 }
 
 void PaneCompare::watchPaneA(bool watch)

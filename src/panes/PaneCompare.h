@@ -1,9 +1,12 @@
 #pragma once
 
 #include "engine/CompareSettings.h"
+#include "platform/Scheduler.h"
 
 #include <QObject>
 #include <QPointer>
+
+#include <chrono>
 
 class QAction;
 class QLabel;
@@ -28,7 +31,11 @@ public:
     // One key press or wheel notch changes the blend's opacity by this much.
     static constexpr double OpacityStep = 0.1;
 
-    PaneCompare(MovController& panes, SettingsDomain& settings, QObject* parent = nullptr);
+    // The note naming the kind shows this long after a change, then leaves the picture alone.
+    static constexpr std::chrono::milliseconds NoteShownFor{3000};
+
+    PaneCompare(MovController& panes, SettingsDomain& settings, Scheduler& scheduler,
+                QObject* parent = nullptr);
     ~PaneCompare() override;
 
     // View > Compare Panes… and View > Compare's items; their window keys act in window.
@@ -53,7 +60,8 @@ public:
     void flip();
 
     QAction* comparePanesAction() const { return comparePanes_; }
-    // What pane A's place says of itself: the kind, the other pane, and B's size scaled to A's.
+    // What pane A's place says of itself for a moment after a change: the kind, the other pane, and B's size
+    // scaled to A's.
     QString note() const;
     QAction* kindAction(CompareKind kind) const;
 
@@ -79,6 +87,8 @@ private:
 
     MovController& panes_;
     SettingsDomain& settings_;
+    Scheduler& scheduler_;
+    Scheduler::TaskId hideNote_ = Scheduler::NoTask;
     bool comparing_ = false;
     // Stored as comparing: compared again once the panes hold their movies.
     bool resume_ = false;

@@ -152,7 +152,7 @@ void MainNib::instantiate()
     paneNudge_ = std::make_unique<PaneNudge>(*movController_, *syncLock_);
     for (CMMovieView* menu : cmMovieViews_)
         menu->setPaneNudge(paneNudge_.get());
-    paneCompare_ = std::make_unique<PaneCompare>(*movController_, services_.settings);
+    paneCompare_ = std::make_unique<PaneCompare>(*movController_, services_.settings, services_.scheduler);
     pixelReadout_ = std::make_unique<PixelReadout>(*movController_, *paneCompare_, services_.scheduler);
     for (CMMovieView* menu : cmMovieViews_)
         menu->setPaneCompare(paneCompare_.get());

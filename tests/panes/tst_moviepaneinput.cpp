@@ -378,7 +378,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, state);
         PaneFixture f;
-        PaneCompare compare(f.controller, f.settings);
+        PaneCompare compare(f.controller, f.settings, f.scheduler);
         f.menu(2).setPaneCompare(&compare);
         f.load(4); // a second playable pane, so synchronising is possible
         if (!state.startsWith("empty"))
