@@ -26,10 +26,15 @@ MpvCompare::MpvCompare(MpvMovieView& a, MpvMovieView& b) : a_(a), b_(&b)
         software_ = std::make_shared<SoftwareCombiner>([aSurface] { aSurface->redraw(); });
         // the hooks hold the combiner: each renderer may be let go of before this
         std::shared_ptr<SoftwareCombiner> combiner = software_;
-        b.softwareSurface()->setPictureHook([combiner](QImage& image, SoftwareCombiner::Clock::time_point due,
-                                                       bool) { combiner->offer(image, due); });
-        aSurface->setPictureHook([combiner](QImage& image, SoftwareCombiner::Clock::time_point due,
-                                            bool newFrame) { combiner->combineInto(image, due, newFrame); });
+        b.softwareSurface()->setPictureHook(
+            [combiner](QImage& image, SoftwareCombiner::Clock::time_point due, bool) {
+                combiner->offer(image, due);
+                return true;
+            });
+        aSurface->setPictureHook(
+            [combiner](QImage& image, SoftwareCombiner::Clock::time_point due, bool newFrame) {
+                return combiner->combineInto(image, due, newFrame);
+            });
     } else {
         gl_ = std::make_unique<MpvGLCompare>(*a.glSurface(), *b.glSurface());
     }
@@ -74,16 +79,20 @@ void MpvCompare::refit()
 {
     if (!b_)
         return;
+    double aAspect = a_.preservesAspectRatio() ? aspectOf(a_) : 0.0;
+    double bAspect = b_->preservesAspectRatio() ? aspectOf(*b_) : 0.0;
+    // one picture's size not known yet (a movie just opened): each is taken as drawn, rather than B's whole
+    // image, bars and all, squeezed into A's picture
+    if ((aAspect > 0) != (bAspect > 0) && a_.preservesAspectRatio() == b_->preservesAspectRatio())
+        aAspect = bAspect = 0.0;
     if (software_) {
         MpvSoftwareSurface* aSurface = a_.softwareSurface();
         const QSize size = (QSizeF(a_.size()) * aSurface->devicePixelRatioF()).toSize();
         b_->softwareSurface()->setDrawSize(size);
-        software_->setPictureRects(
-            FrameCombiner::pictureRect(QSizeF(size), aspectOf(a_), a_.preservesAspectRatio()),
-            FrameCombiner::pictureRect(QSizeF(size), aspectOf(*b_), b_->preservesAspectRatio()));
+        software_->setPictureRects(FrameCombiner::pictureRect(QSizeF(size), aAspect, aAspect > 0),
+                                   FrameCombiner::pictureRect(QSizeF(size), bAspect, bAspect > 0));
     } else if (gl_) {
-        gl_->setAspects(a_.preservesAspectRatio() ? aspectOf(a_) : 0.0,
-                        b_->preservesAspectRatio() ? aspectOf(*b_) : 0.0);
+        gl_->setAspects(aAspect, bAspect);
     }
 }
 

@@ -153,9 +153,8 @@ void MpvFrameRenderer::run()
                 // At no size, or with every buffer held, the frame is still taken: mpv's video output waits
                 // for each frame to be drawn, and a movie whose frames nobody takes falls behind.
                 QImage* image = size.isEmpty() ? nullptr : freeImage(size, pixelRatio);
-                const bool drawn = (image || frame) && draw(context, size, image) && image;
-                if (drawn && hook)
-                    hook(*image, due, frame);
+                const bool drawn = (image || frame) && draw(context, size, image) && image &&
+                                   (!hook || hook(*image, due, frame));
                 lock.lock();
                 if (drawn && generation == generation_) {
                     lastDue_ = due;

@@ -32,8 +32,9 @@ public:
         quint64 generation = 0;
     };
     // Called on the renderer's thread with each picture drawn, before it is handed out: newFrame is false for
-    // the current picture drawn again. What compares two movies in one picture does its work here.
-    using PictureHook = std::function<void(QImage& image, Clock::time_point due, bool newFrame)>;
+    // the current picture drawn again. What compares two movies in one picture does its work here. False:
+    // the picture is not shown, the one before stays.
+    using PictureHook = std::function<bool(QImage& image, Clock::time_point due, bool newFrame)>;
     // Called on the renderer's thread when a finished picture waits to be taken where none waited before.
     using Delivery = std::function<void()>;
     // Pictures the renderer holds at most, whatever the GUI thread does: one on the screen, one waiting for

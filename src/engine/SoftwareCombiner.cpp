@@ -64,15 +64,18 @@ const SoftwareCombiner::Kept* SoftwareCombiner::nearest(Clock::time_point due) c
     return best;
 }
 
-void SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFrame)
+bool SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFrame)
 {
     std::unique_lock lock(mutex_);
     // A B that shows no new pictures (stopped) has none of this moment to wait for
     const bool bPlays = !kept_.empty() && kept_.back().due + BPlaying >= due;
     if (newFrame && bPlays) {
         // B's picture of this moment may still be on its way
-        arrived_.wait_until(lock, std::max(Clock::now(), due) + LongestWaitForB - SameMoment,
+        arrived_.wait_until(lock, std::max(Clock::now(), due) + LongestWaitForB,
                             [&] { return stopped_ || kept_.back().due + SameMoment >= due; });
+        // B's thread fell behind: a moment with no picture of B is not shown
+        if (!stopped_ && kept_.back().due + SameMoment < due)
+            return false;
     }
     const Kept* b = newFrame ? nearest(due) : (kept_.empty() ? nullptr : &kept_.back());
     // one drawn before B took A's size: B's next one is
@@ -82,11 +85,12 @@ void SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFra
     // plays, when A's next picture pairs anew: drawing each of A's twice over costs a pane's CPU.
     aPairedStale_ = !b || (newFrame && !bPlays && distance(b->due, due) > SameMoment && b->due < due);
     if (!b)
-        return;
+        return true;
     const QImage image = b->image;
     const CompareSettings settings = settings_;
     lock.unlock();
     FrameCombiner::combine(a, image, settings);
+    return true;
 }
 
 void SoftwareCombiner::stop()

@@ -23,10 +23,9 @@ public:
     using Clock = std::chrono::steady_clock;
     // Pictures due closer together than this show the same moment: well under half a frame at 30 fps.
     static constexpr auto SameMoment = std::chrono::milliseconds(12);
-    // How long A's thread waits for B's picture of its moment before combining with the nearest there is:
-    // both threads draw a picture shortly before it is due, so B's comes within a few milliseconds, but on a
-    // busy machine B's thread may get its turn late; a picture shown late is better than one of two moments.
-    static constexpr auto LongestWaitForB = std::chrono::milliseconds(60);
+    // How long A's thread waits for B's picture of its moment: both threads draw a picture shortly before it
+    // is due, so B's comes within a few milliseconds, but on a busy machine B's thread may get its turn late.
+    static constexpr auto LongestWaitForB = std::chrono::milliseconds(150);
     // B whose newest picture was due longer ago than this before A's is not playing.
     static constexpr auto BPlaying = std::chrono::milliseconds(100);
     // B's pictures kept to pair with: one on each side of A's moment and one more.
@@ -43,8 +42,9 @@ public:
     // On B's thread.
     void offer(const QImage& b, Clock::time_point due);
     // On A's thread; newFrame is false for a picture drawn again (paused, resized, settings changed), which
-    // takes B's newest without waiting.
-    void combineInto(QImage& a, Clock::time_point due, bool newFrame);
+    // takes B's newest without waiting. False while B plays and its picture of A's moment never came: A's
+    // picture is then not shown at all rather than beside one of another moment.
+    bool combineInto(QImage& a, Clock::time_point due, bool newFrame);
     // Cancels a wait for B, for good: A's thread is to stop.
     void stop();
 
