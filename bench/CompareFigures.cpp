@@ -123,7 +123,8 @@ int runCompareFigures(BenchProgram& program)
     }
     compare.setKind(CompareKind::Difference);
     compare.compare(1, 2);
-    runEventsFor(1500);
+    // past the note naming the kind, which goes after PaneCompare::NoteShownFor
+    runEventsFor(4000);
     {
         const Shot shot = shoot(program);
         // all of A's place but the note naming the kind over it
