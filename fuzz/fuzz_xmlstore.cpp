@@ -5,6 +5,7 @@
 
 #include "library/LibrarySchema.h"
 #include "platform/XmlStore.h"
+#include "platform/XmlStoreReader.h"
 
 #include <QBuffer>
 
@@ -92,6 +93,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     checkInverses(records);
+    // expat reads what Qt's general reader reads, where that reads the file at all
+    {
+        QBuffer buffer;
+        buffer.setData(fuzz::bytes(data, size));
+        buffer.open(QIODevice::ReadOnly);
+        RecordMap general;
+        StoreError generalError;
+        if (xmlStoreForm::readWithQtAlone(model(), buffer, general, generalError))
+            FUZZ_CHECK(sameRecords(records, general));
+    }
     // a context numbers its new records on from the highest id, which must leave it room to
     FUZZ_CHECK(records.isEmpty() || records.lastKey() <= XmlStore::HighestKeptId);
 

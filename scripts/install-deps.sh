@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config lld
           desktop-file-utils appstream dbus-daemon xdotool dpkg-dev lintian
-          qt6-base-dev qt6-base-private-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev
+          qt6-base-dev qt6-base-private-dev libqt6opengl6-dev qt6-svg-dev libmpv-dev libexpat1-dev
           libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev libavfilter-dev libfftw3-dev
           ffmpeg xvfb xauth fonts-dejavu-core libgl1-mesa-dri locales
           qt6-wayland weston libegl-mesa0)

@@ -13,6 +13,7 @@ floors=(
     "tetrapan_engine:engine"
     "tetrapan_analysis:analysis"
     "tetrapan_export:export"
+    "tetrapan_recording:recording"
     "tetrapan_gui:widgets panes layout playlist palette shell"
 )
 

@@ -23,6 +23,9 @@ FilelistArrayController::FilelistArrayController(ObjectContext& context, QObject
                                  {QStringLiteral("playTime"), QStringLiteral("Time")},
                                  {QStringLiteral("fileSize"), QStringLiteral("Size")},
                                  {QStringLiteral("fileDate"), QStringLiteral("Date")},
+                                 {RecordingStart, QStringLiteral("Start")},
+                                 {RecordingEnd, QStringLiteral("End")},
+                                 {FileCount, QStringLiteral("Files")},
                                  {QStringLiteral("uniqueId"), QStringLiteral("uniqueId")}}
 {
     arranged_ = computeArrangement();

@@ -34,7 +34,13 @@ ObjectModel model()
          {Position, T::Integer64, true},
          // how fast the entry's movie runs against the common time line; added later: absent is 1, and a
          // damaged value costs only the rate
-         {Rate, T::PositiveReal, true}},
+         {Rate, T::PositiveReal, true},
+         // a recording's; added later, absent for a movie file
+         {Camera, T::String, true},
+         {RecordingFiles, T::String, true},
+         {RecordingStart, T::Date, true},
+         {RecordingEnd, T::Date, true},
+         {FileCount, T::Integer32, true}},
         {{RltPlaylist, Playlist, true, RltFilelist}},
     };
     return ObjectModel({playlist, filelist});

@@ -29,6 +29,7 @@ struct Recording {
     QVector<RecordingPiece> pieces; // by start; no two overlap
     QStringList skipped;     // files left out, each as "name: why"
     QStringList overlaps;    // files another one cut short, each as "name: why"
+    qint64 bytes = 0;        // the sizes of the pieces' files added up
 
     bool isEmpty() const { return pieces.isEmpty(); }
     qint64 startMs() const { return pieces.isEmpty() ? 0 : pieces.first().startMs; }

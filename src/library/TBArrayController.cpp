@@ -5,11 +5,15 @@
 #include "library/LibrarySchema.h"
 #include "library/Movie.h"
 #include "library/PlaylistTreeController.h"
+#include "library/Recording.h"
+#include "library/RecordingSource.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "platform/ObjectContext.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QFileInfo>
 
 #include <limits>
 
@@ -150,10 +154,19 @@ TBArrayController::EntryValues TBArrayController::deriveEntryValues(const Movie*
                                                                     const QString& filePath) const
 {
     EntryValues values;
-    const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(filePath);
-    values.filePath = resolved.isNull() ? filePath : resolved;
+    const RecordingSource::EntryFields fields = RecordingSource::entryFields(filePath);
+    values.camera = fields.camera;
+    values.recordingFiles = fields.recordingFiles;
+    const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(fields.filePath);
+    values.filePath = resolved.isNull() ? fields.filePath : resolved;
     values.title = fileAttributeExtension::displayNameAtPath(values.filePath);
-    const QVariantMap attributes = fileAttributeExtension::getFileAttribute(values.filePath);
+    // A folder is a recording: its size comes from its listing, off the GUI thread (noteRecording), as adding
+    // up ten thousand files' sizes here would hold the window up.
+    const QFileInfo file(values.filePath);
+    const QVariantMap attributes = file.isDir()
+                                       ? QVariantMap{{fileAttributeExtension::FileExist, true},
+                                                     {fileAttributeExtension::FileDate, file.lastModified()}}
+                                       : fileAttributeExtension::getFileAttribute(values.filePath);
     if (attributes.value(fileAttributeExtension::FileExist).toBool()) {
         values.fileSize = attributes.value(fileAttributeExtension::FileSize).toLongLong();
         values.fileDate = attributes.value(fileAttributeExtension::FileDate);
@@ -164,6 +177,9 @@ TBArrayController::EntryValues TBArrayController::deriveEntryValues(const Movie*
         if (!name.isEmpty())
             values.title = name;
     }
+    if (!values.camera.isEmpty())
+        values.title = QStringLiteral("%1 (%2)").arg(
+            values.camera, fileAttributeExtension::displayNameAtPath(values.filePath));
     return values;
 }
 
@@ -197,6 +213,10 @@ void TBArrayController::insertFilelist(int viewNo, const Movie* movie, const QSt
     context_.setValue(entry, QStringLiteral("fileSize"), values.fileSize);
     context_.setValue(entry, UniqueId, uniqueId);
     context_.setValue(entry, QStringLiteral("fileDate"), values.fileDate);
+    if (!values.camera.isEmpty())
+        context_.setValue(entry, LibrarySchema::Camera, values.camera);
+    if (!values.recordingFiles.isEmpty())
+        context_.setValue(entry, LibrarySchema::RecordingFiles, values.recordingFiles);
     LibraryRules::storeIdentifierNumber(settings_, LibrarySchema::Filelist, number);
 }
 
@@ -205,8 +225,11 @@ void TBArrayController::updateFilelist(const QList<ObjectId>& entries, const Mov
 {
     const EntryValues values = deriveEntryValues(movie, filePath);
     for (ObjectId entry : entries) {
-        // an offset and a rate were measured against the file they were set on; another file starts without
-        if (context_.value(entry, QStringLiteral("filePath")).toString() != values.filePath) {
+        // an offset and a rate were measured against the file they were set on; another file starts without,
+        // and so does another camera of the same folder
+        if (context_.value(entry, QStringLiteral("filePath")).toString() != values.filePath ||
+            context_.value(entry, LibrarySchema::Camera).toString() != values.camera ||
+            context_.value(entry, LibrarySchema::RecordingFiles).toString() != values.recordingFiles) {
             context_.setValue(entry, LibrarySchema::Offset, QVariant());
             context_.setValue(entry, LibrarySchema::Rate, QVariant());
         }
@@ -215,6 +238,31 @@ void TBArrayController::updateFilelist(const QList<ObjectId>& entries, const Mov
         context_.setValue(entry, QStringLiteral("fileSize"), values.fileSize);
         context_.setValue(entry, QStringLiteral("playTime"), values.playTime);
         context_.setValue(entry, QStringLiteral("fileDate"), values.fileDate);
+        // a movie file keeps none of a recording's fields
+        const auto orAbsent = [](const QString& text) {
+            return text.isEmpty() ? QVariant() : QVariant(text);
+        };
+        context_.setValue(entry, LibrarySchema::Camera, orAbsent(values.camera));
+        context_.setValue(entry, LibrarySchema::RecordingFiles, orAbsent(values.recordingFiles));
+        if (values.camera.isEmpty() && values.recordingFiles.isEmpty() &&
+            !QFileInfo(values.filePath).isDir()) {
+            context_.setValue(entry, LibrarySchema::RecordingStart, QVariant());
+            context_.setValue(entry, LibrarySchema::RecordingEnd, QVariant());
+            context_.setValue(entry, LibrarySchema::FileCount, QVariant());
+        }
+    }
+}
+
+void TBArrayController::noteRecording(int viewNo, const QString& uniqueId, const Recording& recording)
+{
+    for (ObjectId entry : context_.fetch(LibrarySchema::Filelist,
+                                         Predicate::equals(UniqueId, uniqueId).andEquals(ViewNo, viewNo))) {
+        context_.setValue(entry, LibrarySchema::RecordingStart,
+                          QDateTime::fromMSecsSinceEpoch(recording.startMs(), Qt::UTC));
+        context_.setValue(entry, LibrarySchema::RecordingEnd,
+                          QDateTime::fromMSecsSinceEpoch(recording.endMs(), Qt::UTC));
+        context_.setValue(entry, LibrarySchema::FileCount, int(recording.pieces.size()));
+        context_.setValue(entry, LibrarySchema::FileSize, recording.bytes);
     }
 }
 

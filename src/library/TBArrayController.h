@@ -12,6 +12,7 @@ namespace tetrapan {
 class DialogPresenter;
 class FilelistArrayController;
 class Movie;
+struct Recording;
 class ObjectContext;
 class PlaylistTreeController;
 class SettingsDomain;
@@ -54,8 +55,10 @@ public:
     void setMatchPredicate(const Predicate& pred, const QString& searchType);
     Predicate getMatchPredicate(const QString& searchType) const;
 
-    // File entries. movie may be null.
+    // File entries. movie may be null. filePath may name a recording (RecordingSource).
     void createFilelist(int viewNo, const Movie* movie, const QString& filePath, const QString& uniqueId);
+    // The pane's entry of a recording keeps where it starts and ends and its number of files, for the table.
+    void noteRecording(int viewNo, const QString& uniqueId, const Recording& recording);
     void insertFilelist(int viewNo, const Movie* movie, const QString& filePath, const QString& uniqueId);
     void updateFilelist(const QList<ObjectId>& entries, const Movie* movie, const QString& filePath);
     void removeFilelist(int viewNo, const QString& uniqueId);
@@ -83,6 +86,8 @@ private:
         int playTime = 0;
         qint64 fileSize = 0;
         QVariant fileDate;
+        QString camera;
+        QString recordingFiles;
     };
 
     EntryValues deriveEntryValues(const Movie* movie, const QString& filePath) const;

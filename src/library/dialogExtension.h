@@ -31,6 +31,14 @@ inline const AlertText FolderIsSelected{QStringLiteral("alert"), QStringLiteral(
                                         QStringLiteral("Open Playlist,Cancel")};
 inline const AlertText CanNotCreateMovie{QStringLiteral("alert"), QStringLiteral("Can not create movie."),
                                          QStringLiteral("Please check file."), QStringLiteral("Cancel")};
+// A recording plays without the files named in the details: not movies, not opened, or overlapped.
+inline const AlertText RecordingFilesLeftOut{
+    QStringLiteral("alert"), QStringLiteral("Some files of the recording were left out."),
+    QStringLiteral("The recording plays without the files named in the details."), QStringLiteral("OK")};
+// %1: the folder, %2: the pane.
+inline const AlertText RecordingFolderRemoved{
+    QStringLiteral("alert"), QStringLiteral("A recording's folder was removed."),
+    QStringLiteral("The folder %1 is gone: pane %2 stopped."), QStringLiteral("OK")};
 inline const AlertText FileIsNotFound{
     QStringLiteral("alert"), QStringLiteral("File is not found."), {}, QStringLiteral("Cancel")};
 // Show in File Manager when the desktop has nothing that shows files. %1: the file's folder.

@@ -1,5 +1,6 @@
 #include "panes/MovieFileProblem.h"
 
+#include "library/RecordingSource.h"
 #include "platform/fileNames.h"
 
 #include <QFileInfo>
@@ -10,6 +11,9 @@ QString reason(const QString& path, const QString& engineError)
 {
     if (path.isEmpty())
         return QStringLiteral("not a local file");
+    // a recording's opening names its folder and files itself
+    if (RecordingSource::fromLocator(path))
+        return engineError;
     const fileNames::Facts file = fileNames::facts(path);
     if (!file.exists)
         return QStringLiteral("not found");

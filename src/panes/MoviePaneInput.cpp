@@ -1,6 +1,7 @@
 #include "panes/MoviePaneInput.h"
 
 #include "engine/MovieView.h"
+#include "library/RecordingSource.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
@@ -196,7 +197,8 @@ void MoviePaneInput::rightMouseDown(QPoint globalPos)
 void MoviePaneInput::startFileDrag()
 {
     auto* drag = new QDrag(&pane_);
-    drag->setMimeData(fileDrag::mimeDataForFiles({pane_.filePath()}));
+    // a recording's camera or chosen files go out as their folder, which another pane opens whole
+    drag->setMimeData(fileDrag::mimeDataForFiles({RecordingSource::entryFields(pane_.filePath()).filePath}));
     drag->setPixmap(pane_.grab().scaled(160, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     // Another pane takes a copy; a file manager may link to the file instead. The file itself never moves.
     drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);

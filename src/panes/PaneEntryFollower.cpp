@@ -2,6 +2,7 @@
 
 #include "library/LibrarySchema.h"
 #include "library/Movie.h"
+#include "library/RecordingSource.h"
 #include "library/MovieTime.h"
 #include "library/TBArrayController.h"
 #include "panes/MovController.h"
@@ -42,7 +43,7 @@ PaneEntryFollower::Paths PaneEntryFollower::entryPaths(TBArrayController* contro
             return context->value(id, LibrarySchema::ViewNo).toInt() == n;
         });
         if (entry != entries.cend())
-            paths[n - 1] = context->value(*entry, LibrarySchema::FilePath).toString();
+            paths[n - 1] = RecordingSource::ofEntry(*context, *entry);
     }
     return paths;
 }

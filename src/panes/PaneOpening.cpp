@@ -1,7 +1,11 @@
 #include "panes/PaneOpening.h"
 
+#include "library/RecordingSource.h"
+#include "recording/RecordingScan.h"
+
 #include <QEvent>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -41,6 +45,25 @@ void PaneOpening::open(const QString& path, Done done)
         noticeTask_ = Scheduler::NoTask;
         showNotice();
     });
+    recording_ = {};
+    folderWatch_.reset();
+    if (std::optional<Recording> source = RecordingSource::fromLocator(path)) {
+        if (!scan_) {
+            scan_ = std::make_unique<RecordingScan>();
+            connect(scan_.get(), &RecordingScan::finished, this,
+                    [this](const Recording& listed) { openListed(listed, ticket_); });
+            connect(scan_.get(), &RecordingScan::progress, this, [this](int done, int total) {
+                text_->setText(tr("Reading %1 of %2 files of %3…")
+                                   .arg(done)
+                                   .arg(total)
+                                   .arg(QFileInfo(RecordingSource::shownName(path_)).fileName()));
+                placeNotice();
+            });
+        }
+        engineOpening_ = 0; // none until the files are listed
+        scan_->start(*source);
+        return;
+    }
     const quint64 id = engine_.openMovie(path, [this, ticket](MovieOpenResult result) {
         if (ticket == ticket_ && opening_)
             finish(std::move(result), false);
@@ -49,10 +72,62 @@ void PaneOpening::open(const QString& path, Done done)
         engineOpening_ = id;
 }
 
+void PaneOpening::openListed(const Recording& listed, quint64 ticket)
+{
+    if (!opening_)
+        return;
+    recording_ = listed;
+    if (listed.isEmpty()) {
+        const QString what = listed.camera.isEmpty()
+                                 ? QStringLiteral("no movies")
+                                 : QStringLiteral("no movies of camera %1").arg(listed.camera);
+        QString error = !listed.chosenFiles.isEmpty() ? QStringLiteral("none of the chosen files is a movie")
+                        : QFileInfo(listed.folder).isDir()
+                            ? QStringLiteral("the folder %1 holds %2").arg(listed.folder, what)
+                            : QStringLiteral("the folder %1 is not found").arg(listed.folder);
+        if (!listed.skipped.isEmpty())
+            error += QStringLiteral(" (%1)").arg(listed.skipped.join(QStringLiteral("; ")));
+        finish({nullptr, error}, false);
+        return;
+    }
+    const quint64 id = engine_.openRecording(listed, [this, ticket](MovieOpenResult result) {
+        if (ticket != ticket_ || !opening_)
+            return;
+        // the movie plays; what was left out of it is said beside it
+        if (result.movie && result.error.isEmpty())
+            result.error = (recording_.skipped + recording_.overlaps).join(QLatin1Char('\n'));
+        if (result.movie)
+            watchFolder();
+        finish(std::move(result), false);
+    });
+    if (ticket == ticket_ && opening_)
+        engineOpening_ = id;
+}
+
+void PaneOpening::watchFolder()
+{
+    // the folder's parent hears of its removal; a folder of many files would stir its own watch at every new
+    // file a camera writes
+    const QString folder = recording_.chosenFiles.isEmpty()
+                               ? recording_.folder
+                               : QFileInfo(recording_.chosenFiles.first()).absolutePath();
+    folderWatch_ = std::make_unique<QFileSystemWatcher>(QStringList{QFileInfo(folder).absolutePath()});
+    connect(folderWatch_.get(), &QFileSystemWatcher::directoryChanged, this, [this, folder, path = path_] {
+        if (QFileInfo(folder).isDir())
+            return;
+        // not deleted inside its own signal
+        folderWatch_->disconnect(this);
+        folderWatch_.release()->deleteLater();
+        Q_EMIT recordingFolderRemoved(path, folder);
+    });
+}
+
 void PaneOpening::cancel()
 {
     if (!opening_)
         return;
+    if (scan_)
+        scan_->cancel();
     engine_.cancelOpening(engineOpening_);
     finish({}, true);
 }
@@ -70,7 +145,7 @@ void PaneOpening::finish(MovieOpenResult result, bool cancelled)
 
 void PaneOpening::showNotice()
 {
-    text_->setText(tr("Opening %1…").arg(QFileInfo(path_).fileName()));
+    text_->setText(tr("Opening %1…").arg(QFileInfo(RecordingSource::shownName(path_)).fileName()));
     notice_->adjustSize();
     placeNotice();
     notice_->show();
@@ -80,8 +155,8 @@ void PaneOpening::showNotice()
 void PaneOpening::placeNotice()
 {
     const QSize size = notice_->sizeHint().boundedTo(area_.size());
-    notice_->setGeometry(QRect(QPoint((area_.width() - size.width()) / 2, (area_.height() - size.height()) / 2),
-                               size));
+    notice_->setGeometry(
+        QRect(QPoint((area_.width() - size.width()) / 2, (area_.height() - size.height()) / 2), size));
 }
 
 bool PaneOpening::eventFilter(QObject* watched, QEvent* event)

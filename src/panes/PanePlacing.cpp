@@ -1,10 +1,12 @@
 #include "panes/PanePlacing.h"
 
 #include "library/LibrarySchema.h"
+#include "library/RecordingSource.h"
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/PaneOpening.h"
 #include "platform/DialogPresenter.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
@@ -12,6 +14,21 @@
 #include <QAction>
 
 namespace tetrapan {
+
+PanePlacing::PanePlacing(QTMovieSubView& pane, DialogPresenter& dialogs, FileViewer& fileViewer)
+    : pane_(pane), dialogs_(dialogs), fileViewer_(fileViewer)
+{
+    QObject::connect(&pane_.opening(), &PaneOpening::recordingFolderRemoved, &pane_,
+                     [this](const QString& path, const QString& folder) {
+                         if (path != pane_.filePath())
+                             return;
+                         pane_.clearMovieView();
+                         const dialogExtension::AlertText& alert = dialogExtension::RecordingFolderRemoved;
+                         dialogExtension::displayMessage(dialogs_, alert.style, alert.message,
+                                                         alert.info.arg(folder).arg(pane_.viewNo()),
+                                                         alert.btnList);
+                     });
+}
 
 void PanePlacing::createMovieFrame(const QString& path)
 {
@@ -21,6 +38,8 @@ void PanePlacing::createMovieFrame(const QString& path)
     placeMovieFile(path, *uniqueId, [this](OpenOutcome outcome, const QString& problem) {
         if (outcome == OpenOutcome::Refused)
             dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie, problem);
+        else if (outcome == OpenOutcome::Opened && !problem.isEmpty())
+            dialogExtension::displayMessage(dialogs_, dialogExtension::RecordingFilesLeftOut, problem);
     });
 }
 
@@ -28,14 +47,20 @@ void PanePlacing::placeMovieFile(const QString& path, const QString& uniqueId, O
 {
     // The movie is loaded first, so the entry takes its title and play time from it.
     pane_.createMovieView(path, [this, path, uniqueId, done = std::move(done)](OpenOutcome outcome,
-                                                                              const QString& problem) {
+                                                                               const QString& problem) {
         QString said = problem;
         if (outcome == OpenOutcome::Refused) {
-            said = path.isEmpty() ? problem : QStringLiteral("%1: %2").arg(path, problem);
+            said = path.isEmpty() ? problem
+                                  : QStringLiteral("%1: %2").arg(RecordingSource::shownName(path), problem);
             qWarning("Cannot open a movie in pane %d: %s", pane_.viewNo(), qPrintable(said));
         } else if (outcome == OpenOutcome::Opened) {
             pane_.tbArrayController()->createFilelist(pane_.viewNo(), pane_.movie(), path, uniqueId);
+            if (!pane_.opening().recording().isEmpty())
+                pane_.tbArrayController()->noteRecording(pane_.viewNo(), uniqueId,
+                                                         pane_.opening().recording());
             pane_.setFilePath(path);
+            if (!problem.isEmpty())
+                said = QStringLiteral("%1:\n%2").arg(RecordingSource::shownName(path), problem);
         }
         if (done)
             done(outcome, said);
@@ -89,16 +114,18 @@ void PanePlacing::removeMovieView()
         const QList<ObjectId> selected = library->getSelectedObjects(LibrarySchema::Playlist);
         ObjectContext* context = library->getManagedObjectContext(LibrarySchema::Playlist);
         if (!selected.isEmpty() && context)
-            library->removeFilelist(
-                pane_.viewNo(), context->value(selected.front(), LibrarySchema::UniqueId).toString());
+            library->removeFilelist(pane_.viewNo(),
+                                    context->value(selected.front(), LibrarySchema::UniqueId).toString());
     }
     pane_.clearMovieView();
 }
 
 void PanePlacing::showFileWithFinder()
 {
-    if (fileAttributeExtension::checkFileExists(pane_.filePath()) > 0)
-        fileViewer_.selectFile(pane_.filePath());
+    // a recording's camera or chosen files are shown as their folder
+    const QString path = RecordingSource::entryFields(pane_.filePath()).filePath;
+    if (fileAttributeExtension::checkFileExists(path) > 0)
+        fileViewer_.selectFile(path);
     else
         dialogExtension::displayMessage(dialogs_, dialogExtension::FileIsNotFound);
 }

@@ -16,10 +16,9 @@ class FileViewer;
 // loads and shows movies.
 class PanePlacing {
 public:
-    PanePlacing(QTMovieSubView& pane, DialogPresenter& dialogs, FileViewer& fileViewer)
-        : pane_(pane), dialogs_(dialogs), fileViewer_(fileViewer)
-    {
-    }
+    // A recording whose folder goes away while the pane shows it stops the pane, with an alert; the pane's
+    // opening is made before this.
+    PanePlacing(QTMovieSubView& pane, DialogPresenter& dialogs, FileViewer& fileViewer);
 
     using OpenOutcome = QTMovieSubView::OpenOutcome;
     using Opened = QTMovieSubView::Opened;
@@ -27,7 +26,8 @@ public:
     // Loads the file and records it as the selected playlist's entry for this pane; the alerts say why not.
     void createMovieFrame(const QString& path);
     // The same within the given playlist, without alerts: the problem is "<file>: <why>" when the file
-    // cannot be shown. A refused file leaves the pane and the playlist's entry for it as they were.
+    // cannot be shown. A refused file leaves the pane and the playlist's entry for it as they were. A
+    // recording that opened without some of its files names them so too, with the outcome Opened.
     void placeMovieFile(const QString& path, const QString& uniqueId, Opened done);
     // The identifier of the selected playlist that files are placed in. With no playlist or a folder
     // selected, shows the alert that offers to open the playlist window and answers nothing.

@@ -2,6 +2,7 @@
 
 #include "library/LibrarySchema.h"
 #include "library/Movie.h"
+#include "library/RecordingSource.h"
 #include "library/TBArrayController.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
@@ -47,7 +48,7 @@ ObjectId PanePositions::shownEntry(const QString& uniqueId, int viewNo) const
     if (entries.isEmpty())
         return NoObject;
     const ObjectContext* context = library->getManagedObjectContext(LibrarySchema::Filelist);
-    return context->value(entries.front(), LibrarySchema::FilePath).toString() == pane->filePath()
+    return RecordingSource::ofEntry(*context, entries.front()) == pane->filePath()
                ? entries.front()
                : NoObject;
 }

@@ -210,6 +210,7 @@ void QTMovieSubView::createMovieView(const QString& path, Opened done)
             outcome = OpenOutcome::Refused;
             problem = openError_ = MovieFileProblem::reason(path, opened.error);
         } else {
+            problem = opened.error; // what a recording left out
             showOpenedMovie(path, std::move(opened.movie));
         }
         if (done)

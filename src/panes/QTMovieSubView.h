@@ -90,8 +90,9 @@ public:
     bool canChangeMovieOffset() const;
     bool hasMovieOffset() const;
 
-    // How an open of a file into the pane ended: the movie is in the pane; it was refused, and the pane is
-    // as it was (problem says why); or a newer open, emptying the pane or the user cancelled it.
+    // How an open of a file into the pane ended: the movie is in the pane (a recording's problem names the
+    // files it left out); it was refused, and the pane is as it was (problem says why); or a newer open,
+    // emptying the pane or the user cancelled it.
     enum class OpenOutcome { Opened, Refused, Cancelled };
     using Opened = std::function<void(OpenOutcome outcome, const QString& problem)>;
 

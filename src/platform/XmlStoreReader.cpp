@@ -1,12 +1,13 @@
 #include "platform/XmlStoreReader.h"
 
 #include "platform/XmlStore.h"
+#include "platform/XmlStoreParsers.h"
 #include "platform/fileNames.h"
 
 #include <QDateTime>
 #include <QHash>
+#include <QIODevice>
 #include <QVarLengthArray>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cmath>
@@ -35,10 +36,7 @@ namespace {
 
 using namespace xmlStoreForm;
 
-struct Position {
-    qint64 line = 0;
-    qint64 column = 0;
-};
+using Position = XmlStoreEvents::Position;
 
 // The form the writer uses, "yyyy-MM-ddTHH:mm:ss.zzzZ", read without QDateTime's general parser, which cost
 // an eighth of reading a large library; anything else, or a date that does not exist, goes to that parser.
@@ -72,14 +70,17 @@ QDateTime writtenDate(QStringView text)
     return QDateTime(date, time, Qt::UTC);
 }
 
-std::optional<QVariant> parseValue(QStringView text, AttributeType type)
+std::optional<QVariant> parseValue(const XmlStoreEvents::Attribute& attribute, AttributeType type)
 {
+    const QStringView text = attribute.value;
     bool ok = false;
     switch (type) {
     case AttributeType::String:
         // A file in another encoding (UTF-7, say) can decode to half a surrogate pair, which no UTF-8 file
         // holds: kept, it would be saved as something else than was read.
-        return text.isValidUtf16() ? std::optional<QVariant>(text.toString()) : std::nullopt;
+        if (!text.isValidUtf16())
+            return std::nullopt;
+        return QVariant(text.toString());
     case AttributeType::Integer32: {
         const int v = text.toInt(&ok);
         return ok ? std::optional<QVariant>(v) : std::nullopt;
@@ -115,7 +116,7 @@ void insertSorted(QList<ObjectId>& list, ObjectId id)
         list.insert(it, id);
 }
 
-class Reader {
+class Reader final : public XmlStoreEvents {
     // every to-one reference read, with where it was written, checked once all records are known
     struct ToOneRef {
         ObjectId id;
@@ -125,28 +126,15 @@ class Reader {
     };
 
 public:
-    Reader(const ObjectModel& model, QIODevice& device, StoreError& error)
-        : model_(model), xml_(&device), error_(error)
-    {
-    }
+    // A quiet reader says nothing in `error`: what else is wrong once the reading failed is not the user's
+    // news, nor is what a parser tried before another has the last word.
+    Reader(const ObjectModel& model, StoreError& error, bool quiet) : model_(model), error_(error), quiet_(quiet) {}
 
-    bool run(RecordMap& out)
+    // Once a parser has gone through the whole file: the checks that need every record.
+    bool finish(RecordMap& out)
     {
-        if (!readRoot())
-            return false;
-        while (xml_.readNextStartElement()) {
-            const QString name = xml_.name().toString();
-            const bool ok = name == LinkElement ? readLink() : readRecord(name);
-            if (!ok)
-                return false;
-        }
-        if (xml_.hasError())
-            return failHere(xml_.errorString());
-        // anything after the root element must still be well-formed
-        while (!xml_.atEnd())
-            xml_.readNext();
-        if (xml_.hasError())
-            return failHere(xml_.errorString());
+        if (!rootSeen_)
+            return failAt({}, QStringLiteral("the file holds no element"));
         if (!resolveReferences())
             return false;
         renumberNearTheTop();
@@ -154,9 +142,51 @@ public:
         return true;
     }
 
-private:
-    bool failHere(const QString& reason) { return failAt({xml_.lineNumber(), xml_.columnNumber()}, reason); }
+    bool startElement(const QString& name, const Attributes& own, Position where) override
+    {
+        switch (depth_++) {
+        case 0:
+            rootSeen_ = true;
+            return readRoot(name, own, where);
+        case 1:
+            element_ = name;
+            return name == LinkElement ? readLink(own, where) : readRecord(name, own, where);
+        default:
+            // record and link elements are empty; any content is a sign of a file we do not understand
+            return failAt(where, QStringLiteral("unexpected content inside <%1>").arg(element_));
+        }
+    }
 
+    bool text(bool whitespace, Position where) override
+    {
+        // text between records means nothing, as it always did
+        if (depth_ >= 2 && !whitespace)
+            return failAt(where, QStringLiteral("unexpected content inside <%1>").arg(element_));
+        return true;
+    }
+
+    bool endElement() override
+    {
+        if (--depth_ != 1)
+            return true;
+        // kept only once read to its end: a record cut off by damage is not one the file holds whole
+        if (link_) {
+            links_.append(*std::exchange(link_, std::nullopt));
+        } else if (record_) {
+            // ids are usually written in rising order, so the end is the right place to start looking
+            records_.insert(records_.cend(), recordId_, std::move(*record_));
+            record_.reset();
+            for (ToOneRef& ref : pendingRefs_) {
+                ref.id = recordId_;
+                refs_.append(ref);
+            }
+        }
+        return true;
+    }
+
+    void notWellFormed(Position where, const QString& reason) override { failAt(where, reason); }
+
+private:
     bool failAt(Position where, const QString& reason)
     {
         if (quiet_)
@@ -167,33 +197,27 @@ private:
         return false;
     }
 
-    bool readRoot()
+    static QStringView valueOf(const Attributes& own, QLatin1StringView name)
     {
-        if (!xml_.readNextStartElement())
-            return failHere(xml_.hasError() ? xml_.errorString() : QStringLiteral("the file holds no element"));
-        if (xml_.name() != RootElement)
-            return failHere(QStringLiteral("the root element is <%1>, not <%2>").arg(xml_.name(), RootElement));
-        const QStringView versionText = xml_.attributes().value(QLatin1String("version"));
-        bool ok = false;
-        const int version = versionText.toInt(&ok);
-        if (!ok || version < 1)
-            return failHere(QStringLiteral("the library has no valid version"));
-        if (version > XmlStore::FormatVersion) {
-            return failHere(QStringLiteral("the library is of version %1; this program reads version %2")
-                                .arg(version)
-                                .arg(XmlStore::FormatVersion));
+        for (const Attribute& a : own) {
+            if (a.name == name)
+                return a.value;
         }
-        return true;
+        return {};
     }
 
-    // Record and link elements are empty; any content is a sign of a file we do not understand.
-    bool expectEmptyElement()
+    bool readRoot(const QString& name, const Attributes& own, Position where)
     {
-        while (xml_.readNext() != QXmlStreamReader::EndElement) {
-            if (xml_.hasError())
-                return failHere(xml_.errorString());
-            if (xml_.isStartElement() || (xml_.isCharacters() && !xml_.isWhitespace()))
-                return failHere(QStringLiteral("unexpected content inside <%1>").arg(xml_.name()));
+        if (name != RootElement)
+            return failAt(where, QStringLiteral("the root element is <%1>, not <%2>").arg(name, RootElement));
+        bool ok = false;
+        const int version = valueOf(own, QLatin1StringView("version")).toInt(&ok);
+        if (!ok || version < 1)
+            return failAt(where, QStringLiteral("the library has no valid version"));
+        if (version > XmlStore::FormatVersion) {
+            return failAt(where, QStringLiteral("the library is of version %1; this program reads version %2")
+                                     .arg(version)
+                                     .arg(XmlStore::FormatVersion));
         }
         return true;
     }
@@ -205,21 +229,6 @@ private:
         if (!ok || id == NoObject)
             return std::nullopt;
         return id;
-    }
-
-    // Attributes of another vocabulary (a namespace of their own) are not ours to read; they would
-    // otherwise stand in for ours of the same local name.
-    // Pointers into `all`, which the caller keeps: copying every attribute of every record cost a tenth of
-    // the reading of a large library.
-    using OwnAttributes = QVarLengthArray<const QXmlStreamAttribute*, 8>;
-    static OwnAttributes ownAttributes(const QXmlStreamAttributes& all)
-    {
-        OwnAttributes own;
-        for (const QXmlStreamAttribute& a : all) {
-            if (a.namespaceUri().isEmpty())
-                own.append(&a);
-        }
-        return own;
     }
 
     // The text of an attribute written in its base64 form, its bytes as a file name's (fileNames); nothing
@@ -242,76 +251,61 @@ private:
         return ai >= 0 && entity.attributes[ai].type == AttributeType::String ? ai : -1;
     }
 
-    bool readRecord(const QString& entityName)
+    bool readRecord(const QString& entityName, const Attributes& own, Position where)
     {
-        const Position where{xml_.lineNumber(), xml_.columnNumber()};
         const EntityDescription* entity = model_.entity(entityName);
         if (!entity)
-            return failHere(QStringLiteral("unknown element <%1>").arg(entityName));
+            return failAt(where, QStringLiteral("unknown element <%1>").arg(entityName));
         Record record = Record::make(entity);
         ObjectId id = NoObject;
-        QList<ToOneRef> pendingRefs;
-        const QXmlStreamAttributes all = xml_.attributes();
-        for (const QXmlStreamAttribute* own : ownAttributes(all)) {
-            const QXmlStreamAttribute& a = *own;
-            const QStringView key = a.name();
+        pendingRefs_.clear();
+        for (const Attribute& a : own) {
+            const QStringView key = a.name;
             if (key == QLatin1String("id")) {
-                const auto parsed = readId(a.value());
+                const auto parsed = readId(a.value);
                 if (!parsed)
-                    return failHere(QStringLiteral("<%1> has an invalid id \"%2\"").arg(entityName, a.value()));
+                    return failAt(where, QStringLiteral("<%1> has an invalid id \"%2\"").arg(entityName, a.value));
                 id = *parsed;
             } else if (const qsizetype bi = base64AttributeIndex(*entity, key); bi >= 0) {
-                const auto value = decodeBase64Text(a.value());
+                const auto value = decodeBase64Text(a.value);
                 if (!value)
-                    return failHere(QStringLiteral("attribute %1 of <%2> is not base64").arg(key, entityName));
+                    return failAt(where, QStringLiteral("attribute %1 of <%2> is not base64").arg(key, entityName));
                 record.attributes[bi] = *value;
             } else if (const qsizetype ai = entity->attributeIndex(key); ai >= 0) {
-                const auto value = parseValue(a.value(), entity->attributes[ai].type);
+                const auto value = parseValue(a, entity->attributes[ai].type);
                 if (!value && entity->attributes[ai].unreadableReadsAsAbsent)
                     continue;
                 if (!value) {
-                    return failHere(QStringLiteral("attribute %1 of <%2> has an invalid value \"%3\"")
-                                        .arg(key, entityName, a.value()));
+                    return failAt(where, QStringLiteral("attribute %1 of <%2> has an invalid value \"%3\"")
+                                             .arg(key, entityName, a.value));
                 }
                 record.attributes[ai] = *value;
             } else if (const qsizetype ri = entity->relationshipIndex(key);
                        ri >= 0 && !entity->relationships[ri].toMany) {
-                const auto target = readId(a.value());
+                const auto target = readId(a.value);
                 if (!target)
-                    return failHere(QStringLiteral("<%1> has an invalid %2 \"%3\"").arg(entityName, key, a.value()));
+                    return failAt(where, QStringLiteral("<%1> has an invalid %2 \"%3\"").arg(entityName, key, a.value));
                 record.relations[ri] = {*target};
-                pendingRefs.append({NoObject, ri, *target, where});
+                pendingRefs_.append({NoObject, ri, *target, where});
             } else {
-                return failHere(QStringLiteral("unknown attribute %1 on <%2>").arg(key, entityName));
+                return failAt(where, QStringLiteral("unknown attribute %1 on <%2>").arg(key, entityName));
             }
         }
         if (id == NoObject)
-            return failHere(QStringLiteral("<%1> has no id").arg(entityName));
+            return failAt(where, QStringLiteral("<%1> has no id").arg(entityName));
         if (records_.contains(id))
-            return failHere(QStringLiteral("duplicate id %1").arg(id));
-        // kept only once read to its end: a record cut off by damage is not one the file holds whole
-        if (!expectEmptyElement())
-            return false;
-        // ids are usually written in rising order, so the end is the right place to start looking
-        records_.insert(records_.cend(), id, std::move(record));
-        for (ToOneRef& ref : pendingRefs) {
-            ref.id = id;
-            refs_.append(ref);
-        }
+            return failAt(where, QStringLiteral("duplicate id %1").arg(id));
+        recordId_ = id;
+        record_ = std::move(record);
         return true;
     }
 
-    bool readLink()
+    bool readLink(const Attributes& own, Position where)
     {
-        const Position where{xml_.lineNumber(), xml_.columnNumber()};
-        const QXmlStreamAttributes all = xml_.attributes();
-        const OwnAttributes attributes = ownAttributes(all);
-        if (attributes.size() != 2)
-            return failHere(QStringLiteral("<link> must name exactly two records"));
-        if (!expectEmptyElement())
-            return false;
-        links_.append({attributes[0]->name().toString(), attributes[0]->value().toString(),
-                       attributes[1]->name().toString(), attributes[1]->value().toString(), where});
+        if (own.size() != 2)
+            return failAt(where, QStringLiteral("<link> must name exactly two records"));
+        link_ = Link{own[0].name.toString(), own[0].value.toString(), own[1].name.toString(),
+                     own[1].value.toString(), where};
         return true;
     }
 
@@ -469,9 +463,16 @@ private:
     }
 
     const ObjectModel& model_;
-    QXmlStreamReader xml_;
     StoreError& error_;
-    bool quiet_ = false; // once the reading failed: what else is wrong is not the user's news
+    bool quiet_ = false;
+    int depth_ = 0;
+    bool rootSeen_ = false;
+    // the record or link element being read, taken once it ends
+    QString element_;
+    std::optional<Record> record_;
+    ObjectId recordId_ = NoObject;
+    QList<ToOneRef> pendingRefs_;
+    std::optional<Link> link_;
     RecordMap records_;
     QList<ToOneRef> refs_;
     QList<Link> links_;
@@ -481,11 +482,38 @@ private:
 
 namespace xmlStoreForm {
 
+// A file is read by expat, many times faster than Qt's reader. Should expat refuse the file, Qt's reader has
+// the last word, so a file reads as
+// it always did (one in an encoding only Qt knows) and a damaged one is reported where and as it always was.
+namespace {
+
+template <typename Make>
+bool readFast(const QByteArray& bytes, RecordMap& records, const Make& makeReader)
+{
+    Reader fast = makeReader();
+    return xmlStoreParsers::parseWithExpat(bytes, fast) && fast.finish(records);
+}
+
+} // namespace
+
 bool read(const ObjectModel& model, QIODevice& device, RecordMap& records, StoreError& error)
 {
+    const QByteArray bytes = device.readAll();
     RecordMap loaded;
-    Reader reader(model, device, error);
-    if (!reader.run(loaded))
+    if (!readFast(bytes, loaded, [&] { return Reader(model, error, true); })) {
+        Reader full(model, error, false);
+        if (!xmlStoreParsers::parseWithQt(bytes, full) || !full.finish(loaded))
+            return false;
+    }
+    records = std::move(loaded);
+    return true;
+}
+
+bool readWithQtAlone(const ObjectModel& model, QIODevice& device, RecordMap& records, StoreError& error)
+{
+    RecordMap loaded;
+    Reader full(model, error, false);
+    if (!xmlStoreParsers::parseWithQt(device.readAll(), full) || !full.finish(loaded))
         return false;
     records = std::move(loaded);
     return true;
@@ -493,10 +521,15 @@ bool read(const ObjectModel& model, QIODevice& device, RecordMap& records, Store
 
 RecordMap readablePart(const ObjectModel& model, QIODevice& device)
 {
+    const QByteArray bytes = device.readAll();
     StoreError error;
-    Reader reader(model, device, error);
     RecordMap loaded;
-    return reader.run(loaded) ? loaded : reader.readablePart();
+    if (readFast(bytes, loaded, [&] { return Reader(model, error, true); }))
+        return loaded;
+    Reader full(model, error, true);
+    if (xmlStoreParsers::parseWithQt(bytes, full) && full.finish(loaded))
+        return loaded;
+    return full.readablePart();
 }
 
 } // namespace xmlStoreForm

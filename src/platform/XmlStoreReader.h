@@ -26,6 +26,8 @@ const RelationshipDescription* linkRelationship(const ObjectModel& model, const 
 // Reads and checks a whole library; fills `records` only when every check passes, otherwise says where
 // (line, column) and why in `error`.
 bool read(const ObjectModel& model, QIODevice& device, RecordMap& records, StoreError& error);
+// The same with Qt's general XML reader alone, against which the faster parsers read is checked (fuzz/).
+bool readWithQtAlone(const ObjectModel& model, QIODevice& device, RecordMap& records, StoreError& error);
 // What a damaged library holds whole before its damage (all of it, for a library that is not damaged):
 // every record read to its end, with references to records it does not hold, or that loop, dropped.
 RecordMap readablePart(const ObjectModel& model, QIODevice& device);

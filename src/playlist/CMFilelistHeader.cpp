@@ -20,11 +20,10 @@ void CMFilelistHeader::awakeFromNib()
 QStringList CMFilelistHeader::createMenuArray()
 {
     return {
-        QStringLiteral("Pane,viewNo"),
-        QStringLiteral("Path,filePath"),
-        QStringLiteral("Time,playTime"),
-        QStringLiteral("Size,fileSize"),
-        QStringLiteral("Date,fileDate"),
+        QStringLiteral("Pane,viewNo"),      QStringLiteral("Path,filePath"),
+        QStringLiteral("Time,playTime"),    QStringLiteral("Size,fileSize"),
+        QStringLiteral("Date,fileDate"),    QStringLiteral("Start,recordingStart"),
+        QStringLiteral("End,recordingEnd"), QStringLiteral("Files,fileCount"),
     };
 }
 

@@ -49,7 +49,8 @@ int defaultWidth(const QString& identifier)
         return 64;
     if (identifier == LibrarySchema::FileSize)
         return 70;
-    if (identifier == LibrarySchema::FileDate)
+    if (identifier == LibrarySchema::FileDate || identifier == LibrarySchema::RecordingStart ||
+        identifier == LibrarySchema::RecordingEnd)
         return 140;
     return 80;
 }
@@ -145,7 +146,8 @@ void FilelistTableView::setDefaultColumnWidths()
                 .toString();
         int width = qRound(defaultWidth(identifier) * scale);
         // a date is cut in its middle where the theme's font is wide; it gets its whole width
-        if (identifier == LibrarySchema::FileDate)
+        if (identifier == LibrarySchema::FileDate || identifier == LibrarySchema::RecordingStart ||
+            identifier == LibrarySchema::RecordingEnd)
             width = std::max(width, fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) +
                                         DateCellPadding);
         horizontalHeader()->resizeSection(section, width);
@@ -193,7 +195,8 @@ QVariant FilelistTableView::objectValue(const QString& identifier, int row) cons
         const int seconds = value.toInt();
         return seconds > 0 ? fileAttributeExtension::convertTimeToString(seconds) : QStringLiteral("-");
     }
-    if (identifier == LibrarySchema::FileDate) {
+    if (identifier == LibrarySchema::FileDate || identifier == LibrarySchema::RecordingStart ||
+        identifier == LibrarySchema::RecordingEnd) {
         const QDateTime date = value.toDateTime();
         return date.isValid() ? date.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
                               : QString();

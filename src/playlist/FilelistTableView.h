@@ -33,7 +33,10 @@ class FilelistTableView : public QTableView {
 public:
     static inline const QString StateTableColumnFilelist = QStringLiteral("stateTableColumnFilelist");
     // Columns left out of the table until the user asks for them.
-    static inline const QStringList DefaultHideCols{QStringLiteral("uniqueId")};
+    // a recording's start, end and number of files are asked for in the header's menu
+    static inline const QStringList DefaultHideCols{
+        QStringLiteral("uniqueId"), QStringLiteral("recordingStart"), QStringLiteral("recordingEnd"),
+        QStringLiteral("fileCount")};
     // Columns the table gained after column states were first kept: a kept state that does not name one was
     // stored before it, and the column is shown, in front.
     static inline const QStringList AddedCols{QStringLiteral("viewNo")};

@@ -73,6 +73,16 @@ QAction* MainWindow::openMoviesAction() const
 {
     return ui_->actionOpenMovies;
 }
+
+QAction* MainWindow::openRecordingsAction() const
+{
+    return ui_->actionOpenRecordings;
+}
+
+QAction* MainWindow::openCameraFolderAction() const
+{
+    return ui_->actionOpenCameraFolder;
+}
 QList<QAction*> MainWindow::openIntoPaneActions() const
 {
     return {ui_->actionOpenIntoPane1, ui_->actionOpenIntoPane2, ui_->actionOpenIntoPane3,

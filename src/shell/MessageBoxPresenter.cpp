@@ -4,9 +4,11 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QListView>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QPushButton>
+#include <QTreeView>
 
 namespace tetrapan {
 
@@ -55,9 +57,17 @@ QStringList MessageBoxPresenter::runOpenPanel(const OpenPanelRequest& request)
 {
     QFileDialog dialog(parentWindow_);
     dialog.setWindowModality(Qt::ApplicationModal);
-    if (request.canChooseDirectories && !request.canChooseFiles)
+    if (request.canChooseDirectories && !request.canChooseFiles) {
         dialog.setFileMode(QFileDialog::Directory);
-    else
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (request.allowsMultipleSelection) {
+            // the desktop's own panels choose one folder; Qt's lets its views choose several
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+            for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>())
+                if (qobject_cast<QListView*>(view) || qobject_cast<QTreeView*>(view))
+                    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        }
+    } else
         dialog.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles
                                                            : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontResolveSymlinks, !request.resolvesAliases);

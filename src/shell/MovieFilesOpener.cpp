@@ -1,6 +1,7 @@
 #include "shell/MovieFilesOpener.h"
 
 #include "library/LibrarySchema.h"
+#include "library/RecordingSource.h"
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
@@ -10,11 +11,13 @@
 #include "platform/ObjectContext.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/UndoStep.h"
+#include "recording/RecordingLister.h"
 
 #include <QFileInfo>
 #include <QMap>
-#include <QUndoStack>
 #include <QPointer>
+#include <QUndoStack>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace tetrapan {
 
@@ -42,8 +45,40 @@ void MovieFilesOpener::openFiles(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    pending_.append(paths);
+    Request request{paths, {}, {}};
+    // one folder of several cameras' files: each camera a pane, as Open Camera Folder puts them. Its names
+    // are read off the GUI thread, as a folder of thousands of files takes a while; the request waits.
+    if (paths.size() == 1 && QFileInfo(paths.front()).isDir()) {
+        request.cameras = std::make_shared<QFutureWatcher<QStringList>>();
+        // already on the event loop, as placing wants
+        connect(request.cameras.get(), &QFutureWatcherBase::finished, this,
+                &MovieFilesOpener::placePendingFiles);
+        request.cameras->setFuture(QtConcurrent::run(
+            [folder = paths.front()] { return RecordingLister::camerasIn(folder).keys(); }));
+    }
+    pending_.append(request);
     schedulePlacing();
+}
+
+void MovieFilesOpener::openCameraFolder(const QString& folder, const QStringList& cameras)
+{
+    if (cameras.isEmpty())
+        return;
+    pending_.append(cameraFolderRequest(folder, cameras));
+    schedulePlacing();
+}
+
+MovieFilesOpener::Request MovieFilesOpener::cameraFolderRequest(const QString& folder,
+                                                                const QStringList& cameras)
+{
+    Request request{{}, QFileInfo(folder).fileName(), {}};
+    for (const QString& camera : cameras.mid(0, MaxFiles)) {
+        Recording source;
+        source.folder = QFileInfo(folder).absoluteFilePath();
+        source.camera = camera;
+        request.paths.append(RecordingSource::locator(source));
+    }
+    return request;
 }
 
 void MovieFilesOpener::schedulePlacing()
@@ -63,11 +98,16 @@ void MovieFilesOpener::placePendingFiles()
     // arrive; it waits its turn in the list.
     if (placing_ || pending_.isEmpty() || movController_.hasPendingLoad())
         return;
+    if (pending_.front().cameras && !pending_.front().cameras->isFinished())
+        return;
     placing_ = true;
-    placing(pending_.takeFirst());
+    Request request = pending_.takeFirst();
+    if (request.cameras && request.cameras->result().size() > 1)
+        request = cameraFolderRequest(request.paths.front(), request.cameras->result());
+    placing(request.paths, request.newPlaylist);
 }
 
-void MovieFilesOpener::placing(const QStringList& given)
+void MovieFilesOpener::placing(const QStringList& given, const QString& newPlaylist)
 {
     // more files than panes: the first four go in, as the user would have picked them anyway, and the alert
     // names the rest rather than refusing them all
@@ -90,7 +130,10 @@ void MovieFilesOpener::placing(const QStringList& given)
     // while the files open.
     step_ = std::make_unique<UndoStep>(context, QStringLiteral("Open Movies"));
     changedTitle_.clear();
-    if (library->isPlaylistSelected()) {
+    if (!newPlaylist.isEmpty() && playlistTree_) {
+        playlistTree_->addPlaylistNamed(newPlaylist);
+        movController_.loadPendingPlaylist();
+    } else if (library->isPlaylistSelected()) {
         changedTitle_ =
             context.value(library->getSelectedObjects(LibrarySchema::Playlist).front(), LibrarySchema::Title)
                 .toString();
@@ -111,13 +154,14 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
     struct Answers {
         int waiting = 1;
         QStringList problems;
+        QStringList leftOut; // recordings' files left out
         QMap<int, QString> changed;
     };
     auto answers = std::make_shared<Answers>();
     QPointer<MovieFilesOpener> alive(this);
     auto answered = [alive, answers, paths] {
         if (--answers->waiting == 0 && alive)
-            alive->placed(paths, answers->problems, answers->changed.values());
+            alive->placed(paths, answers->problems, answers->changed.values(), answers->leftOut);
     };
     for (int viewNo = 1; viewNo <= paths.size(); ++viewNo) {
         QTMovieSubView* pane = movController_.qtView(viewNo);
@@ -131,11 +175,15 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
         // A file that cannot be opened leaves its pane and its entry as they were: what the user had is
         // not lost for a file that was no movie.
         // the alert says what the pane still shows, so nobody wonders whether it was lost
-        const QString kept = pane->filePath().isEmpty()
-                                 ? QString()
-                                 : QStringLiteral("Pane %1 keeps %2.").arg(viewNo).arg(QFileInfo(pane->filePath()).fileName());
-        const QString now =
-            QStringLiteral("pane %1 now shows %2").arg(viewNo).arg(QFileInfo(path).fileName());
+        const QString kept =
+            pane->filePath().isEmpty()
+                ? QString()
+                : QStringLiteral("Pane %1 keeps %2.")
+                      .arg(viewNo)
+                      .arg(QFileInfo(RecordingSource::shownName(pane->filePath())).fileName());
+        const QString now = QStringLiteral("pane %1 now shows %2")
+                                .arg(viewNo)
+                                .arg(QFileInfo(RecordingSource::shownName(path)).fileName());
         pane->placing().placeMovieFile(
             path, uniqueId,
             [answers, answered, kept, now, viewNo](QTMovieSubView::OpenOutcome outcome,
@@ -144,6 +192,8 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
                     answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
                 else if (outcome == QTMovieSubView::OpenOutcome::Opened)
                     answers->changed.insert(viewNo, now);
+                if (outcome == QTMovieSubView::OpenOutcome::Opened && !problem.isEmpty())
+                    answers->leftOut.append(problem);
                 answered();
             });
     }
@@ -151,7 +201,7 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
 }
 
 void MovieFilesOpener::placed(const QStringList& paths, const QStringList& problems,
-                              const QStringList& changed)
+                              const QStringList& changed, const QStringList& leftOut)
 {
     const bool closesStep = step_ != nullptr;
     step_.reset();
@@ -166,6 +216,9 @@ void MovieFilesOpener::placed(const QStringList& paths, const QStringList& probl
     if (!problems.isEmpty())
         dialogExtension::displayMessage(dialogs_, dialogExtension::CanNotCreateMovie,
                                         problems.join(QLatin1Char('\n')));
+    if (!leftOut.isEmpty())
+        dialogExtension::displayMessage(dialogs_, dialogExtension::RecordingFilesLeftOut,
+                                        leftOut.join(QLatin1Char('\n')));
     Q_EMIT filesOpened(paths);
     placing_ = false;
     if (!pending_.isEmpty())
@@ -199,7 +252,7 @@ QStringList MovieFilesOpener::movieMimeTypes()
 QString MovieFilesOpener::playlistTitleFor(const QStringList& paths)
 {
     for (const QString& path : paths) {
-        const QString name = QFileInfo(path).completeBaseName();
+        const QString name = QFileInfo(RecordingSource::shownName(path)).completeBaseName();
         if (!name.isEmpty())
             return name;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/Scheduler.h"
 
+#include <QFutureWatcher>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -37,6 +38,8 @@ public:
     static constexpr int MaxFiles = 4;
     // The setting that keeps the folder File > Open Movies last opened from.
     static constexpr const char* OptOpenMoviesFolder = "openMoviesFolder";
+    // The one File > Open Recordings… and Open Camera Folder… last chose from.
+    static constexpr const char* OptOpenRecordingsFolder = "openRecordingsFolder";
     // The movie types the program opens, as its desktop entry lists them.
     static QStringList movieMimeTypes();
     static constexpr std::chrono::milliseconds PlaceDelay{0};
@@ -48,7 +51,11 @@ public:
     void setPlaylistTree(PlaylistOutlineView* tree) { playlistTree_ = tree; }
 
     // Local paths, first for pane 1; "" stands for something that is no local file and cannot be opened.
+    // A folder is a recording (RecordingSource); one folder alone that holds several cameras' files opens
+    // as openCameraFolder does.
     void openFiles(const QStringList& paths);
+    // A new playlist named after the folder, with the first four of the cameras in panes 1 to 4.
+    void openCameraFolder(const QString& folder, const QStringList& cameras);
     // The new playlist's title: the first file's name without its extension.
     static QString playlistTitleFor(const QStringList& paths);
     // Files wait, or open.
@@ -66,16 +73,26 @@ private:
     void schedulePlacing();
     void placePendingFiles();
     // One request; it ends in placed, at once or once its files have opened.
-    void placing(const QStringList& given);
+    // newPlaylist: the title of a playlist made for the files whatever is chosen; "" to use the chosen one.
+    void placing(const QStringList& given, const QString& newPlaylist);
     void placeInPanes(const QStringList& paths, const QString& uniqueId);
-    // problems: the files that could not be placed, each "<file>: <why>"; changed: "pane n now shows f".
-    void placed(const QStringList& paths, const QStringList& problems, const QStringList& changed = {});
+    // problems: the files that could not be placed, each "<file>: <why>"; changed: "pane n now shows f";
+    // leftOut: the recordings that play without some of their files, and those files.
+    void placed(const QStringList& paths, const QStringList& problems, const QStringList& changed = {},
+                const QStringList& leftOut = {});
 
     MovController& movController_;
     Scheduler& scheduler_;
     DialogPresenter& dialogs_;
     PlaylistOutlineView* playlistTree_ = nullptr;
-    QList<QStringList> pending_;
+    struct Request {
+        QStringList paths;
+        QString newPlaylist;
+        // the cameras of a folder given alone, while they are being found
+        std::shared_ptr<QFutureWatcher<QStringList>> cameras;
+    };
+    static Request cameraFolderRequest(const QString& folder, const QStringList& cameras);
+    QList<Request> pending_;
     Scheduler::TaskId placeTask_ = Scheduler::NoTask;
     bool placing_ = false;
     std::unique_ptr<UndoStep> step_;

@@ -54,7 +54,7 @@ Request parse(const QCoreApplication& app, const char* const* argv)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("Up to four movie files or file:// URIs."),
+                                 QStringLiteral("Up to four movie files or recording folders, or file:// URIs."),
                                  QStringLiteral("[FILE...]"));
     const QCommandLineOption list(
         QStringLiteral("list-actions"),

@@ -5,6 +5,7 @@
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
 #include "library/TBArrayController.h"
+#include "library/dialogExtension.h"
 #include "palette/ControlWindow.h"
 #include "palette/ViewControl.h"
 #include "panes/MenuLine.h"
@@ -26,6 +27,8 @@
 #include "playlist/FilelistTableView.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/ViewPlaylist.h"
+#include "recording/RecordingLister.h"
+#include "shell/CameraFolderDialog.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
@@ -35,12 +38,65 @@
 #include "shell/windowWiring.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QMenu>
 #include <QToolButton>
 #include <QUndoStack>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace tetrapan::menuCommands {
+
+namespace {
+
+// File > Open Recordings… (a folder a pane, from the folder of the last ones) and Open Camera Folder….
+void connectRecordingCommands(MainWindow& window, MovieFilesOpener& opener, DialogPresenter& dialogs,
+                              SettingsDomain& settings)
+{
+    const auto chooseFolders = [&dialogs, &settings](bool several) {
+        const QString folderKey = QLatin1String(MovieFilesOpener::OptOpenRecordingsFolder);
+        OpenPanelRequest request;
+        request.canChooseFiles = false;
+        request.canChooseDirectories = true;
+        request.allowsMultipleSelection = several;
+        request.directory = userDefaultsExtension::defaultStringValue(settings, folderKey).toString();
+        const QStringList folders = dialogs.runOpenPanel(request);
+        if (!folders.isEmpty())
+            userDefaultsExtension::setDefaultStringValue(
+                settings, QFileInfo(QDir::cleanPath(folders.front())).absolutePath(), folderKey);
+        return folders;
+    };
+    QObject::connect(window.openRecordingsAction(), &QAction::triggered, &opener,
+                     [&opener, chooseFolders] { opener.openFiles(chooseFolders(true)); });
+    QObject::connect(
+        window.openCameraFolderAction(), &QAction::triggered, &opener,
+        [&opener, &dialogs, &window, chooseFolders] {
+            const QStringList folders = chooseFolders(false);
+            if (folders.isEmpty())
+                return;
+            const QString folder = QDir::cleanPath(folders.front());
+            // a folder of thousands of files is read off the GUI thread
+            auto* found = new QFutureWatcher<QMap<QString, QStringList>>(&window);
+            QObject::connect(found, &QFutureWatcherBase::finished, &window,
+                             [found, folder, &opener, &dialogs, &window] {
+                                 found->deleteLater();
+                                 const QMap<QString, QStringList> cameras = found->result();
+                                 if (cameras.isEmpty()) {
+                                     dialogExtension::displayMessage(
+                                         dialogs, dialogExtension::CanNotCreateMovie,
+                                         QStringLiteral("%1: the folder holds no movies").arg(folder));
+                                     return;
+                                 }
+                                 CameraFolderDialog dialog(folder, cameras, &window);
+                                 if (dialog.exec() == QDialog::Accepted && !dialog.chosenCameras().isEmpty())
+                                     opener.openCameraFolder(folder, dialog.chosenCameras());
+                             });
+            found->setFuture(QtConcurrent::run([folder] { return RecordingLister::camerasIn(folder); }));
+        });
+}
+
+} // namespace
 
 void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter, SettingsDomain& settings)
 {
@@ -65,6 +121,7 @@ void connectFileAndPlaybackMenus(MainNib& nib, DialogPresenter& dialogPresenter,
                                                      folderKey);
         opener->openFiles(paths);
     });
+    connectRecordingCommands(*window, *opener, *dialogs, settings);
     MovController* coordinator = &nib.movController();
     EmptyLibraryHint* hint = window->emptyLibraryHint();
     QObject::connect(hint, &EmptyLibraryHint::filesDropped, opener, &MovieFilesOpener::openFiles);

@@ -11,6 +11,7 @@
 #include "platform/XmlStore.h"
 
 #include <QMimeData>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -19,8 +20,11 @@ using namespace tetrapan;
 
 namespace {
 
-// the engine's own limit, and some
-constexpr int OpenTimeoutMs = 15000;
+// The engine's limit for a first picture: the one file that opens without ever showing one is refused when it
+// runs out. Four seconds, not its ten, is still far more than the clips here take to show theirs.
+constexpr std::chrono::milliseconds EngineOpenTimeout{4000};
+// the engine's limit, and some
+constexpr int OpenTimeoutMs = 9000;
 const QString CanNotCreateMovie = QStringLiteral("Can not create movie.");
 const QString TwoOrMoreFiles = QStringLiteral("Two or more files are added.");
 
@@ -62,6 +66,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("skipReason");
         QTest::addColumn<bool>("refusedBeforeOpening");
         for (const test::BadMovieFile& file : std::as_const(files_)) {
+            // a pane opens a folder as a recording (tst_moviefilesopener)
+            if (QFileInfo(file.path).isDir())
+                continue;
             for (const bool dropped : {false, true}) {
                 QTest::addRow("%s, %s", qPrintable(file.kind), dropped ? "dropped" : "placed")
                     << QStringList{file.path} << dropped << CanNotCreateMovie
@@ -81,7 +88,7 @@ private Q_SLOTS:
         QFETCH(QString, skipReason);
         if (!skipReason.isEmpty())
             QSKIP(qPrintable(skipReason));
-        test::AppFixture app({.realEngine = true});
+        test::AppFixture app({.realEngine = true, .openTimeout = EngineOpenTimeout});
         app.window().resize(640, 480);
         app.window().show();
         app.select(app.playlist(QStringLiteral("Angles")));

@@ -90,7 +90,8 @@ private Q_SLOTS:
         QVERIFY(app.show());
         // at the first start every column but the identifier
         QCOMPARE(app.columns(), AllButUniqueId);
-        QCOMPARE(app.headerMenu(), (QStringList{"Pane*", "Path*", "Time*", "Size*", "Date*"}));
+        QCOMPARE(app.headerMenu(),
+                 (QStringList{"Pane*", "Path*", "Time*", "Size*", "Date*", "Start", "End", "Files"}));
         if (dragFrom >= 0) {
             QHeaderView* header = app.table().horizontalHeader();
             header->moveSection(header->visualIndex(header->logicalIndex(dragFrom)), 0);
@@ -171,9 +172,11 @@ private Q_SLOTS:
         for (const QString& title : QStringList{"Pane", "Path", "Time", "Size", "Date"})
             app.chooseInHeaderMenu(title);
         QCOMPARE(app.columns(), QStringList{"fileDate"});
-        QCOMPARE(app.headerMenu(), (QStringList{"Pane", "Path", "Time", "Size", "Date* greyed"}));
+        QCOMPARE(app.headerMenu(),
+                 (QStringList{"Pane", "Path", "Time", "Size", "Date* greyed", "Start", "End", "Files"}));
         app.chooseInHeaderMenu(QStringLiteral("Path"));
-        QCOMPARE(app.headerMenu(), (QStringList{"Pane", "Path*", "Time", "Size", "Date*"}));
+        QCOMPARE(app.headerMenu(),
+                 (QStringList{"Pane", "Path*", "Time", "Size", "Date*", "Start", "End", "Files"}));
     }
 
     void cellValues_data()
@@ -202,6 +205,8 @@ private Q_SLOTS:
         row("fileDate", QVariant(), "");
         row("fileDate", QDateTime(QDate(2008, 3, 15), QTime(10, 20, 30)).toUTC(), "2008/03/15 10:20:30");
         row("filePath", "/clips/1.mp4", "/clips/1.mp4");
+        row("recordingEnd", QDateTime(QDate(2026, 3, 1), QTime(13, 0, 5)).toUTC(), "2026/03/01 13:00:05");
+        row("fileCount", 60, "60");
     }
     void cellValues()
     {

@@ -2,17 +2,23 @@
 // table) on the whole application on fakes: they go into panes 1 to 4 in order, after the playlist being
 // loaded, and are refused as a whole with the alerts a drop gets.
 #include "AppFixture.h"
+#include "TestClips.h"
 
+#include "library/RecordingSource.h"
+#include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "panes/CMMovieView.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "platform/fileNames.h"
+#include "shell/CameraFolderDialog.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/commandLine.h"
 
 #include <QAbstractButton>
+#include <QListWidget>
+#include <QPushButton>
 #include <QToolButton>
 
 #include <QDropEvent>
@@ -344,6 +350,150 @@ private Q_SLOTS:
         const char* argv[] = {"tetrapan", "caf\xe9.mp4", nullptr};
         const QStringList read = commandLine::arguments({argv[0], QString::fromUtf8(argv[1])}, argv);
         QCOMPARE(fileNames::toBytes(read.at(1)), QByteArray(argv[1]));
+    }
+
+    // A folder opens as a recording, listed off the GUI thread: what is no movie is named in the details and
+    // the rest plays; a folder with no movie of its own (or of the chosen camera) is refused naming it. The
+    // entry keeps the folder and the camera.
+    void recordings_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("camera"); // "*": the folder's movies as a chosen list
+        QTest::addColumn<int>("pieces");     // -1: refused
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("details"); // a part of them; <folder> stands for the folder
+        namespace de = dialogExtension;
+        const QStringList cameras{"20260301_120000_front.mp4", "20260301_120000_back.mp4",
+                                  "20260301_120100_front.mp4"};
+        QTest::newRow("a folder, its text file left out")
+            << QStringList{"20260301_120000.mp4", "20260301_120100.mp4", "notes.txt"} << "" << 2
+            << de::RecordingFilesLeftOut.message << "notes.txt: not a movie";
+        QTest::newRow("chosen files")
+            << QStringList{"20260301_120000.mp4", "20260301_120100.mp4"} << "*" << 2 << ""
+            << "";
+        QTest::newRow("one camera") << cameras << "front" << 2 << ""
+                                    << "";
+        QTest::newRow("no movies") << QStringList{"notes.txt"} << "" << -1 << de::CanNotCreateMovie.message
+                                   << "<folder>: the folder <folder> holds no movies";
+        QTest::newRow("no movies of the camera")
+            << cameras << "side" << -1 << de::CanNotCreateMovie.message << "holds no movies of camera side";
+    }
+
+    void recordings()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, camera);
+        QFETCH(int, pieces);
+        QFETCH(QString, message);
+        QFETCH(QString, details);
+        const test::TestClips clips = test::TestClips::makeForTests();
+        QTemporaryDir folder;
+        for (const QString& name : files)
+            QVERIFY(QFile::copy(name.endsWith(".mp4") ? clips.red : clips.still, folder.filePath(name)));
+        Recording source;
+        if (camera == "*") {
+            for (const QString& name : files)
+                source.chosenFiles << folder.filePath(name);
+        } else {
+            source.folder = folder.path();
+            source.camera = camera;
+        }
+
+        AppFixture app;
+        app.chooseWithEntries({1, 2, 3, 4});
+        app.nib->movieFilesOpener().openFiles({RecordingSource::locator(source)});
+        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        QTRY_VERIFY(!app.nib->movieFilesOpener().hasPendingFiles());
+
+        QVERIFY2(alertMessages(app) == (message.isEmpty() ? QStringList() : QStringList{message}),
+                 qPrintable(app.dialogs.alerts.value(0).detailedText));
+        if (!message.isEmpty())
+            QVERIFY2(app.dialogs.alerts.front().detailedText.contains(
+                         QString(details).replace("<folder>", folder.path())),
+                     qPrintable(app.dialogs.alerts.front().detailedText));
+        if (pieces < 0) {
+            QCOMPARE(app.pane(1).filePath(), clip(1));
+            return;
+        }
+        QCOMPARE(app.engine.openedRecordings.size(), 1);
+        QCOMPARE(app.engine.openedRecordings.last().pieces.size(), pieces);
+        QCOMPARE(app.pane(1).filePath(), RecordingSource::locator(source));
+        const ObjectId entry =
+            app.ctx()
+                .fetch(LibrarySchema::Filelist, Predicate::equals(LibrarySchema::UniqueId, app.uid("a"))
+                                                    .andEquals(LibrarySchema::ViewNo, 1))
+                .front();
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::FilePath).toString(), folder.path());
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::Camera).toString(), source.camera);
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::FileCount).toInt(), pieces);
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::FileSize).toLongLong(),
+                 pieces * QFileInfo(clips.red).size());
+        // the entry opens as it was placed when its playlist loads again
+        app.choose(QStringLiteral("b"));
+        app.choose(QStringLiteral("a"));
+        QTRY_COMPARE(app.engine.openedRecordings.size(), 2);
+        QCOMPARE(app.pane(1).filePath(), RecordingSource::locator(source));
+    }
+
+    // One folder of several cameras' files, given alone as any folder is: a playlist of its own, named after
+    // the folder, a camera a pane in name order.
+    void cameraFolder()
+    {
+        const test::TestClips clips = test::TestClips::makeForTests();
+        QTemporaryDir folder;
+        for (const char* name :
+             {"20260301_120000_front.mp4", "20260301_120000_back.mp4", "20260301_120100_front.mp4"})
+            QVERIFY(QFile::copy(clips.red, folder.filePath(name)));
+        AppFixture app;
+        app.chooseWithEntries({1, 2, 3, 4});
+        app.nib->movieFilesOpener().openFiles({folder.path()});
+        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        QTRY_VERIFY(!app.nib->movieFilesOpener().hasPendingFiles());
+        QVERIFY(app.dialogs.alerts.isEmpty());
+        QCOMPARE(
+            app.ctx().value(app.coordinator().tbArrayController()->getSelectedObject(LibrarySchema::Playlist),
+                            LibrarySchema::Title),
+            QFileInfo(folder.path()).fileName());
+        QStringList cameras;
+        for (const Recording& opened : std::as_const(app.engine.openedRecordings))
+            cameras << opened.camera + "=" + QString::number(opened.pieces.size());
+        cameras.sort(); // the panes' listings end in any order
+        QCOMPARE(cameras, QStringList({"back=1", "front=2"}));
+        QCOMPARE(RecordingSource::fromLocator(app.pane(1).filePath())->camera, QStringLiteral("back"));
+        QCOMPARE(RecordingSource::fromLocator(app.pane(2).filePath())->camera, QStringLiteral("front"));
+        QCOMPARE(app.pane(3).filePath(), QString());
+
+        // the folder removed while its cameras play: both panes stop, each saying why
+        QVERIFY(folder.remove());
+        QTRY_COMPARE(app.dialogs.alerts.size(), 2);
+        QCOMPARE(alertMessages(app).first(), dialogExtension::RecordingFolderRemoved.message);
+        QCOMPARE(app.pane(1).filePath(), QString());
+        QCOMPARE(app.pane(2).filePath(), QString());
+    }
+
+    // Open Camera Folder's choice: the first four cameras ticked, in the order the user leaves them.
+    void cameraFolderDialog()
+    {
+        QMap<QString, QStringList> cameras;
+        for (const char* camera : {"a", "b", "c", "d", "e"})
+            cameras.insert(camera, {QStringLiteral("/cams/%1.mp4").arg(camera)});
+        CameraFolderDialog dialog(QStringLiteral("/cams"), cameras);
+        QCOMPARE(dialog.chosenCameras(), QStringList({"a", "b", "c", "d"}));
+        auto* list = dialog.findChild<QListWidget*>(QStringLiteral("cameras"));
+        const auto button = [&dialog](const QString& text) {
+            for (QPushButton* found : dialog.findChildren<QPushButton*>())
+                if (found->text() == text)
+                    return found;
+            return static_cast<QPushButton*>(nullptr);
+        };
+        list->setCurrentRow(4);
+        QTest::mouseClick(button("Up"), Qt::LeftButton); // e above d
+        list->item(0)->setCheckState(Qt::Unchecked);     // a out
+        list->item(3)->setCheckState(Qt::Checked);       // e in
+        QCOMPARE(dialog.chosenCameras(), QStringList({"b", "c", "e", "d"}));
+        list->setCurrentRow(0);
+        QTest::mouseClick(button("Up"), Qt::LeftButton); // nowhere to go
+        QCOMPARE(dialog.chosenCameras(), QStringList({"b", "c", "e", "d"}));
     }
 };
 

@@ -48,6 +48,8 @@ struct AppOptions {
     bool realEngine = false;
     bool nullAudio = true;
     std::optional<DrawingPath> drawingPath{};
+    // How long the engine waits for a file's first picture, when not its own limit.
+    std::optional<std::chrono::milliseconds> openTimeout{};
     // The event loop's timers instead of the fake clock the test advances by hand.
     bool realClock = false;
     // The user's answers to the alerts that come before the fixture is built (see FakeDialogPresenter).
@@ -88,6 +90,7 @@ struct AppFixture {
             MpvMovieEngine::Options engineOptions;
             engineOptions.movie.nullAudio = options.nullAudio;
             engineOptions.drawingPath = options.drawingPath;
+            engineOptions.movie.openTimeout = options.openTimeout.value_or(engineOptions.movie.openTimeout);
             mpv = std::make_unique<MpvMovieEngine>(engineOptions);
         }
         start();

@@ -19,6 +19,15 @@ quint64 FakeMovieEngine::openMovie(const QString& path, MovieOpened done)
     return id;
 }
 
+quint64 FakeMovieEngine::openRecording(const Recording& recording, MovieOpened done)
+{
+    openedRecordings.append(recording);
+    const QString name = recording.folder.isEmpty() ? recording.chosenFiles.value(0) : recording.folder;
+    durations.insert(name, MovieTime{recording.lengthMs(), 1000, MovieTime::NoFlags});
+    done(open(name));
+    return ++lastOpening_;
+}
+
 void FakeMovieEngine::cancelOpening(quint64 opening)
 {
     held_.removeIf([opening](const Held& held) { return held.id == opening; });
@@ -47,7 +56,8 @@ MovieOpenResult FakeMovieEngine::open(const QString& path)
         result.error = QStringLiteral("%1: refused").arg(path);
         return result;
     }
-    auto movie = std::make_unique<FakeMovie>(path, durations.value(path, DefaultDuration), titles.value(path));
+    auto movie =
+        std::make_unique<FakeMovie>(path, durations.value(path, DefaultDuration), titles.value(path));
     relayNotifications(movie.get());
     opened_ << movie.get();
     result.movie = std::move(movie);

@@ -28,6 +28,10 @@ public:
 
     bool canInitWithFile(const QString& path) const override;
     quint64 openMovie(const QString& path, MovieOpened done) override;
+    // A recording opens as a FakeMovie of its length on the wall clock, named by its folder (or first chosen
+    // file), at once.
+    quint64 openRecording(const Recording& recording, MovieOpened done) override;
+    QList<Recording> openedRecordings;
     void cancelOpening(quint64 opening) override;
     MovieView* createMovieView(QWidget* parent) override;
     // Answers the held opens, oldest first.

@@ -1,0 +1,97 @@
+#include "library/RecordingSource.h"
+
+#include "library/LibrarySchema.h"
+#include "platform/ObjectContext.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace tetrapan::RecordingSource {
+
+namespace {
+
+const QString Prefix = QStringLiteral("recording:");
+
+QString item(const char* key, const QString& value)
+{
+    return QLatin1String(key) + QLatin1Char('=') + QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
+
+} // namespace
+
+QString locator(const Recording& source)
+{
+    if (source.camera.isEmpty() && source.chosenFiles.isEmpty())
+        return source.folder;
+    QStringList items;
+    if (!source.folder.isEmpty())
+        items.append(item("folder", source.folder));
+    if (!source.camera.isEmpty())
+        items.append(item("camera", source.camera));
+    for (const QString& file : source.chosenFiles)
+        items.append(item("file", file));
+    return Prefix + items.join(QLatin1Char('&'));
+}
+
+std::optional<Recording> fromLocator(const QString& locator)
+{
+    if (!locator.startsWith(Prefix)) {
+        if (locator.isEmpty() || !QFileInfo(locator).isDir())
+            return std::nullopt;
+        Recording source;
+        source.folder = QFileInfo(locator).absoluteFilePath();
+        return source;
+    }
+    Recording source;
+    for (const QString& part : locator.mid(Prefix.size()).split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+        const QString key = part.section(QLatin1Char('='), 0, 0);
+        const QString value = QUrl::fromPercentEncoding(part.section(QLatin1Char('='), 1).toLatin1());
+        if (key == QLatin1String("folder"))
+            source.folder = value;
+        else if (key == QLatin1String("camera"))
+            source.camera = value;
+        else if (key == QLatin1String("file"))
+            source.chosenFiles.append(value);
+    }
+    return source;
+}
+
+QString shownName(const QString& locator)
+{
+    if (!locator.startsWith(Prefix))
+        return locator;
+    const std::optional<Recording> source = fromLocator(locator);
+    if (!source->camera.isEmpty())
+        return QStringLiteral("%1 (camera %2)").arg(source->folder, source->camera);
+    return QStringLiteral("%1 chosen files in %2")
+        .arg(source->chosenFiles.size())
+        .arg(QFileInfo(source->chosenFiles.value(0)).absolutePath());
+}
+
+QString ofEntry(const ObjectContext& context, ObjectId entry)
+{
+    const QString path = context.value(entry, LibrarySchema::FilePath).toString();
+    const QString camera = context.value(entry, LibrarySchema::Camera).toString();
+    const QString files = context.value(entry, LibrarySchema::RecordingFiles).toString();
+    if (camera.isEmpty() && files.isEmpty())
+        return path;
+    Recording source;
+    source.camera = camera;
+    source.chosenFiles = files.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (source.chosenFiles.isEmpty())
+        source.folder = path;
+    return locator(source);
+}
+
+EntryFields entryFields(const QString& locator)
+{
+    if (!locator.startsWith(Prefix))
+        return {locator, {}, {}};
+    const std::optional<Recording> source = fromLocator(locator);
+    const QString folder = source->chosenFiles.isEmpty()
+                               ? source->folder
+                               : QFileInfo(source->chosenFiles.first()).absolutePath();
+    return {folder, source->camera, source->chosenFiles.join(QLatin1Char('\n'))};
+}
+
+} // namespace tetrapan::RecordingSource

@@ -1,0 +1,205 @@
+#include "platform/XmlStoreParsers.h"
+
+#include <QList>
+#include <QStringDecoder>
+#include <QXmlStreamReader>
+
+#include <expat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace tetrapan::xmlStoreParsers {
+
+namespace {
+
+using Attributes = XmlStoreEvents::Attributes;
+using Position = XmlStoreEvents::Position;
+
+// Splits expat's "namespace URI, separator, local name"; no character of a name or a URI can be it
+// (XML 1.0 has no form for it, not even a character reference).
+constexpr char NamespaceSeparator = '\x01';
+
+bool isWhitespace(const char* s, int length)
+{
+    for (int i = 0; i < length; ++i) {
+        if (s[i] != ' ' && s[i] != '\t' && s[i] != '\n' && s[i] != '\r')
+            return false;
+    }
+    return true;
+}
+
+class ExpatRun {
+public:
+    explicit ExpatRun(XmlStoreEvents& events) : events_(events), parser_(XML_ParserCreateNS(nullptr, NamespaceSeparator))
+    {
+        XML_SetUserData(parser_.get(), this);
+        XML_SetElementHandler(parser_.get(), &ExpatRun::onStart, &ExpatRun::onEnd);
+        XML_SetCharacterDataHandler(parser_.get(), &ExpatRun::onText);
+    }
+
+    bool parse(QByteArrayView bytes)
+    {
+        if (!parser_)
+            return false;
+        // expat takes an int's worth at a time
+        constexpr qsizetype Chunk = 1 << 24;
+        qsizetype at = 0;
+        do {
+            const qsizetype length = std::min(Chunk, bytes.size() - at);
+            const bool last = at + length == bytes.size();
+            if (XML_Parse(parser_.get(), bytes.data() + at, int(length), last) != XML_STATUS_OK) {
+                if (!stopped_) {
+                    events_.notWellFormed(position(),
+                                          QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(parser_.get()))));
+                }
+                return false;
+            }
+            at += length;
+        } while (at < bytes.size());
+        return true;
+    }
+
+private:
+    struct FreeParser {
+        void operator()(XML_Parser p) const { XML_ParserFree(p); }
+    };
+
+    Position position() const
+    {
+        return {qint64(XML_GetCurrentLineNumber(parser_.get())), qint64(XML_GetCurrentColumnNumber(parser_.get())) + 1};
+    }
+
+    void stop()
+    {
+        stopped_ = true;
+        XML_StopParser(parser_.get(), XML_FALSE);
+    }
+
+    // A library names the same few elements and attributes thousands of times: each is made a string once.
+    // Records of a kind name their attributes in the same order, so the look-up starts after the last hit.
+    const QString& name(const char* utf8)
+    {
+        const size_t count = names_.size();
+        for (size_t i = 0; i < count; ++i) {
+            auto& [bytes, text] = names_[(lastName_ + 1 + i) % count];
+            if (std::strcmp(bytes.constData(), utf8) == 0) {
+                lastName_ = (lastName_ + 1 + i) % count;
+                return text;
+            }
+        }
+        // a file of endless different names (a damaged or hostile one) does not grow the list for ever
+        if (count >= MaxNames)
+            names_.pop_back();
+        names_.emplace_back(QByteArray(utf8), QString::fromUtf8(utf8));
+        lastName_ = names_.size() - 1;
+        return names_.back().second;
+    }
+
+    static void XMLCALL onStart(void* data, const XML_Char* element, const XML_Char** attributes)
+    {
+        auto& run = *static_cast<ExpatRun*>(data);
+        if (run.stopped_)
+            return;
+        // The values are decoded side by side into one buffer, made large enough first so the views into it
+        // stay good: most are numbers and dates that need no string of their own.
+        qsizetype space = 0;
+        for (const XML_Char** a = attributes; *a; a += 2)
+            space += run.decoder_.requiredSpace(qsizetype(std::strlen(a[1])));
+        if (run.values_.size() < space)
+            run.values_.resize(space);
+        run.attributeNames_.clear();
+        Attributes own;
+        QChar* out = run.values_.data();
+        for (const XML_Char** a = attributes; *a; a += 2) {
+            if (std::strchr(a[0], NamespaceSeparator))
+                continue;
+            // copies (of the shared text), since a name's entry may be dropped for a new one
+            run.attributeNames_.append(run.name(a[0]));
+            QChar* const end = run.decoder_.appendToBuffer(out, QByteArrayView(a[1]));
+            own.append({QStringView(), QStringView(out, end)});
+            out = end;
+        }
+        for (qsizetype i = 0; i < own.size(); ++i)
+            own[i].name = run.attributeNames_[i];
+        const char* local = std::strrchr(element, NamespaceSeparator);
+        const QString name = run.name(local ? local + 1 : element);
+        if (!run.events_.startElement(name, own, {}))
+            run.stop();
+    }
+
+    static void XMLCALL onEnd(void* data, const XML_Char*)
+    {
+        auto& run = *static_cast<ExpatRun*>(data);
+        if (!run.stopped_ && !run.events_.endElement())
+            run.stop();
+    }
+
+    static void XMLCALL onText(void* data, const XML_Char* s, int length)
+    {
+        auto& run = *static_cast<ExpatRun*>(data);
+        if (!run.stopped_ && !run.events_.text(isWhitespace(s, length), {}))
+            run.stop();
+    }
+
+    XmlStoreEvents& events_;
+    std::unique_ptr<XML_ParserStruct, FreeParser> parser_;
+    bool stopped_ = false;
+    static constexpr size_t MaxNames = 64;
+    std::vector<std::pair<QByteArray, QString>> names_;
+    size_t lastName_ = 0;
+    // the element's attributes, kept while the reader looks at them
+    QVarLengthArray<QString, 12> attributeNames_;
+    QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    QList<QChar> values_;
+};
+
+} // namespace
+
+bool parseWithExpat(QByteArrayView bytes, XmlStoreEvents& events)
+{
+    ExpatRun run(events);
+    return run.parse(bytes);
+}
+
+bool parseWithQt(const QByteArray& bytes, XmlStoreEvents& events)
+{
+    QXmlStreamReader xml(bytes);
+    const auto here = [&xml] { return Position{xml.lineNumber(), xml.columnNumber()}; };
+    while (!xml.atEnd()) {
+        bool taken = true;
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            // the attributes are kept while the reader looks at them: copying each cost a tenth of the reading
+            const QXmlStreamAttributes all = xml.attributes();
+            Attributes own;
+            for (const QXmlStreamAttribute& a : all) {
+                if (a.namespaceUri().isEmpty())
+                    own.append({a.name(), a.value()});
+            }
+            taken = events.startElement(xml.name().toString(), own, here());
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            taken = events.endElement();
+            break;
+        case QXmlStreamReader::Characters:
+            taken = events.text(xml.isWhitespace(), here());
+            break;
+        default:
+            break;
+        }
+        if (!taken)
+            return false;
+    }
+    if (xml.hasError()) {
+        events.notWellFormed(here(), xml.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace tetrapan::xmlStoreParsers

@@ -1,0 +1,62 @@
+#include "recording/WallClockName.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace tetrapan::WallClockName {
+
+namespace {
+
+// Not inside a longer run of digits: "120260301_120000" is a count, not a date.
+const QRegularExpression& dateTimePattern()
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        R"((?<!\d)(\d{4})[-_.]?(\d{2})[-_.]?(\d{2})[-_. T]?(\d{2})[-_.:h]?(\d{2})[-_.:m]?(\d{2})(?!\d))"));
+    return pattern;
+}
+
+struct Found {
+    QDate date;
+    QTime time;
+    qsizetype from = 0;
+    qsizetype length = 0;
+};
+
+std::optional<Found> findIn(const QString& name)
+{
+    QRegularExpressionMatchIterator matches = dateTimePattern().globalMatch(name);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+        const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
+        if (date.isValid() && time.isValid() && date.year() >= 1970)
+            return Found{date, time, match.capturedStart(), match.capturedLength()};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QDateTime> startIn(const QString& fileName, const QTimeZone& zone)
+{
+    const std::optional<Found> found = findIn(QFileInfo(fileName).completeBaseName());
+    if (!found)
+        return std::nullopt;
+    return QDateTime(found->date, found->time, zone);
+}
+
+QString cameraOf(const QString& fileName)
+{
+    QString name = QFileInfo(fileName).completeBaseName();
+    if (const std::optional<Found> found = findIn(name))
+        name.replace(found->from, found->length, QStringLiteral("_"));
+    static const QRegularExpression separators(QStringLiteral("[-_. ]+"));
+    static const QRegularExpression count(QStringLiteral("^\\d{3,}$"));
+    QStringList kept;
+    for (const QString& part : name.split(separators, Qt::SkipEmptyParts))
+        if (!count.match(part).hasMatch())
+            kept.append(part);
+    return kept.join(QLatin1Char('_'));
+}
+
+} // namespace tetrapan::WallClockName
