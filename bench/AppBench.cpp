@@ -4,9 +4,10 @@
 // over the same stretch of steady playing that starts a while after the first frames showed (for the program,
 // after Space pressed through the X server), with the X server's work counted on each side, in rounds run
 // alternately; the figures are medians over the rounds. The program's GUI thread is measured on its own, and
-// the program tells the frames it dropped in a debug line each time a movie stops. Like is compared with like:
-// panes silent (volume 0, no sound decoded) against plain players that leave the sound (--aid=no), and panes
-// heard (volume 0.5) against plain players that decode it into the null output.
+// the program tells the frames it dropped in a debug line each time a movie stops. Like is compared with
+// like: panes silent (volume 0, no sound decoded) against plain players that leave the sound (--aid=no), and
+// panes heard (volume 0.5) against plain players that decode it into the same sound outputs (the null one on
+// a machine without a sound server or device).
 #include "BenchCommands.h"
 #include "BenchSupport.h"
 #include "PlainPlayers.h"
@@ -14,6 +15,7 @@
 #include "TestHome.h"
 #include "VirtualDisplay.h"
 #include "XServer.h"
+#include "engine/soundOutputs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,12 +52,15 @@ struct SoundMode {
     PlainSound plain;
 };
 const SoundMode Silent{"silent", 0.0, PlainSound::None};
-const SoundMode Heard{"heard", 0.5, PlainSound::DecodedIntoNull};
+const SoundMode Heard{"heard", 0.5, PlainSound::DecodedIntoOutput};
 
 struct Options {
     int rounds = DefaultRounds;
     int seconds = DefaultSeconds;
     std::vector<SoundMode> modes{Silent, Heard};
+    bool play720p = true;
+    bool play1080p = true;
+    bool syncLock = false; // a first start's
     int measureMs() const { return seconds * 1000; }
 };
 
@@ -67,6 +72,7 @@ struct Usage {
     qint64 dropped = -1;         // from the start to the stop (program) or the quit (mpv); -1 when not told
     double peakRssMb = 0;        // the program's; the four players' together
     bool played = false;         // every player showed its first frame and played
+    std::map<QString, double> threadsBefore, threadsAfter; // by thread name, at the stretch's ends
     double total() const { return cpuSeconds + xServerSeconds; }
 };
 
@@ -85,6 +91,14 @@ bool parseOptions(int argc, char** argv, Options* options)
             else if (std::strcmp(which, "heard") == 0)
                 options->modes = {Heard};
             else if (std::strcmp(which, "both") != 0)
+                return false;
+        } else if (std::strcmp(argv[i], "--sync-lock") == 0)
+            options->syncLock = true;
+        else if (std::strcmp(argv[i], "--size") == 0 && hasValue) {
+            const char* which = argv[++i];
+            options->play720p = std::strcmp(which, "1080p") != 0;
+            options->play1080p = std::strcmp(which, "720p") != 0;
+            if (!options->play720p && !options->play1080p)
                 return false;
         } else
             return false;
@@ -175,11 +189,13 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
 {
     Usage usage;
     test::TestHome home;
-    const QString settings = QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optPlayVolume\": %3, "
-                                            "\"rectWindowMain\": \"{{0, 0}, {%1, %2}}\"}")
-                                 .arg(MainWindowSize.width())
-                                 .arg(MainWindowSize.height())
-                                 .arg(mode.volume);
+    const QString settings =
+        QStringLiteral("{\"optLastSelectedIndexForPlaylist\": 0, \"optPlayVolume\": %3, "
+                       "\"optSyncLock\": %4, \"rectWindowMain\": \"{{0, 0}, {%1, %2}}\"}")
+            .arg(MainWindowSize.width())
+            .arg(MainWindowSize.height())
+            .arg(mode.volume)
+            .arg(options.syncLock ? "true" : "false");
     if (!test::writeOnePlaylistHome(home, Title, {clip, clip, clip, clip}) ||
         !test::writeAll(home.settingsFile(), settings.toUtf8()))
         return usage;
@@ -214,7 +230,9 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
     const double cpu = cpuSecondsOf(pid);
     const double server = cpuSecondsOf(xServer);
     const double gui = threadCpuSecondsOf(pid, pid);
+    usage.threadsBefore = threadCpuSecondsByName(pid);
     runEventsFor(options.measureMs());
+    usage.threadsAfter = threadCpuSecondsByName(pid);
     usage.cpuSeconds = cpuSecondsOf(pid) - cpu;
     usage.xServerSeconds = cpuSecondsOf(xServer) - server;
     usage.guiThreadSeconds = threadCpuSecondsOf(pid, pid) - gui;
@@ -244,6 +262,8 @@ Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const O
     usage.peakRssMb = players.peakRssMb;
     usage.dropped = players.dropped;
     usage.played = players.played;
+    usage.threadsBefore = players.threadsBefore;
+    usage.threadsAfter = players.threadsAfter;
     return usage;
 }
 
@@ -288,15 +308,36 @@ void printFigures(const QString& size, const std::vector<Usage>& ours, const std
     print(name("mpv_peak_rss_mb").constData(), median(theirRss), "MB", 0);
 }
 
+// What hearing the sound adds to each side's CPU time (its own and the X server's), the median of the rounds'
+// differences heard less silent; rounds where either side did not play are left out.
+void printSoundCost(const QString& size, const std::vector<Usage>& ourSilent,
+                    const std::vector<Usage>& ourHeard, const std::vector<Usage>& theirSilent,
+                    const std::vector<Usage>& theirHeard)
+{
+    std::vector<double> ours, theirs;
+    for (std::size_t i = 0; i < ourSilent.size(); ++i) {
+        if (!ourSilent[i].played || !ourHeard[i].played || !theirSilent[i].played || !theirHeard[i].played)
+            continue;
+        ours.push_back(ourHeard[i].total() - ourSilent[i].total());
+        theirs.push_back(theirHeard[i].total() - theirSilent[i].total());
+    }
+    print(QStringLiteral("app.%1.sound_program_cpu_s").arg(size).toUtf8().constData(), median(ours), "CPU-s",
+          2);
+    print(QStringLiteral("app.%1.sound_mpv_cpu_s").arg(size).toUtf8().constData(), median(theirs), "CPU-s",
+          2);
+}
+
 } // namespace
 
 int runApp(int argc, char** argv)
 {
     Options options;
     if (!parseOptions(argc, argv, &options)) {
-        std::fprintf(stderr,
-                     "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--sound silent|heard|both]\n",
-                     DefaultRounds, DefaultSeconds);
+        std::fprintf(
+            stderr,
+            "usage: tetrapan-bench app [--rounds N (%d)] [--seconds S (%d)] [--sound silent|heard|both] "
+            "[--size 720p|1080p|both] [--sync-lock]\n",
+            DefaultRounds, DefaultSeconds);
         return 2;
     }
     VirtualDisplay virtualDisplay;
@@ -321,19 +362,26 @@ int runApp(int argc, char** argv)
     const QString clips = QCoreApplication::applicationDirPath() + QStringLiteral("/clips");
     // long enough for the first frames, the settling and the stretch, with time to spare
     const int clipSeconds = options.seconds + SettleMs / 1000 + 10;
-    std::fprintf(stderr, "app: %d rounds of %d s, load average %.2f\n", options.rounds, options.seconds,
-                 loadAverage());
+    std::fprintf(stderr, "app: %d rounds of %d s%s, sound heard through %s, load average %.2f\n",
+                 options.rounds, options.seconds, options.syncLock ? ", the sync lock on" : "",
+                 soundOutputs::ofThisMachine().constData(), loadAverage());
 
     for (const auto& [label, size] :
          {std::pair{"720p", QSize(1280, 720)}, std::pair{"1080p", QSize(1920, 1080)}}) {
+        if (!(size.height() == 720 ? options.play720p : options.play1080p))
+            continue;
         const QString clip = makeClip(clips, label, size, clipSeconds);
         if (clip.isEmpty()) {
             std::fprintf(stderr, "app: the %s clip could not be made\n", label);
             return 1;
         }
-        for (const SoundMode& mode : options.modes) {
-            std::vector<Usage> ours, theirs;
-            for (int round = 0; round < options.rounds; ++round) {
+        // The sound modes take turns within each round, so that both meet the machine as it is then.
+        std::vector<std::vector<Usage>> ours(options.modes.size()), theirs(options.modes.size());
+        for (int round = 0; round < options.rounds; ++round) {
+            for (std::size_t k = 0; k < options.modes.size(); ++k) {
+                // and the one that goes first changes too
+                const std::size_t m = round % 2 == 0 ? k : options.modes.size() - 1 - k;
+                const SoundMode& mode = options.modes[m];
                 // whichever side goes first meets a different machine; alternate
                 Usage us, them;
                 if (round % 2 == 0) {
@@ -350,12 +398,20 @@ int runApp(int argc, char** argv)
                              us.guiThreadSeconds, static_cast<long long>(us.dropped), us.peakRssMb,
                              them.cpuSeconds, them.xServerSeconds, static_cast<long long>(them.dropped),
                              them.peakRssMb, loadAverage());
-                ours.push_back(us);
-                theirs.push_back(them);
+                if (qEnvironmentVariableIsSet("TETRAPAN_BENCH_THREADS")) {
+                    printThreadCpu("app:   program threads:", us.threadsBefore, us.threadsAfter);
+                    printThreadCpu("app:   mpv threads:", them.threadsBefore, them.threadsAfter);
+                }
+                ours[m].push_back(us);
+                theirs[m].push_back(them);
             }
-            printFigures(QStringLiteral("%1.%2").arg(QLatin1String(label), QLatin1String(mode.name)), ours,
-                         theirs, options);
         }
+        for (std::size_t m = 0; m < options.modes.size(); ++m)
+            printFigures(
+                QStringLiteral("%1.%2").arg(QLatin1String(label), QLatin1String(options.modes[m].name)),
+                ours[m], theirs[m], options);
+        if (options.modes.size() == 2)
+            printSoundCost(QLatin1String(label), ours[0], ours[1], theirs[0], theirs[1]);
     }
     std::fprintf(stderr, "app: load average at the end %.2f\n", loadAverage());
     return 0;

@@ -3,6 +3,7 @@
 #include "XServer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -84,6 +85,36 @@ double cpuSecondsOf(qint64 pid)
 double threadCpuSecondsOf(qint64 pid, qint64 tid)
 {
     return cpuSecondsIn(QStringLiteral("/proc/%1/task/%2/stat").arg(pid).arg(tid));
+}
+
+std::map<QString, double> threadCpuSecondsByName(qint64 pid)
+{
+    std::map<QString, double> byName;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks + QLatin1Char('/') + tid + QStringLiteral("/comm"));
+        if (!comm.open(QIODevice::ReadOnly))
+            continue;
+        const QString name = QString::fromUtf8(comm.readAll()).trimmed();
+        byName[name] += cpuSecondsIn(tasks + QLatin1Char('/') + tid + QStringLiteral("/stat"));
+    }
+    return byName;
+}
+
+void printThreadCpu(const char* label, const std::map<QString, double>& before,
+                    const std::map<QString, double>& after)
+{
+    std::vector<std::pair<double, QString>> used;
+    for (const auto& [name, seconds] : after) {
+        const auto earlier = before.find(name);
+        used.emplace_back(seconds - (earlier == before.end() ? 0.0 : earlier->second), name);
+    }
+    std::sort(used.begin(), used.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    QByteArray line = label;
+    for (const auto& [seconds, name] : used)
+        if (seconds > 0)
+            line += ' ' + name.toUtf8() + '=' + QByteArray::number(seconds, 'f', 2);
+    std::fprintf(stderr, "%s\n", line.constData());
 }
 
 double ownCpuMs()

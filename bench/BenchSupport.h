@@ -2,9 +2,11 @@
 
 #include <QImage>
 #include <QRect>
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace tetrapan::test {
@@ -27,6 +29,14 @@ double median(std::vector<double> values);
 double cpuSecondsOf(qint64 pid);
 // The same for one thread of a process (the main thread's id is the process's).
 double threadCpuSecondsOf(qint64 pid, qint64 tid);
+// The CPU time of a process's threads so far, in seconds, summed by thread name (the kernel's, up to 15
+// characters: mpv names its threads "mpv/mpv core", "mpv/ao", "mpv/demux", ...); a thread that ended is
+// counted in the process's total only.
+std::map<QString, double> threadCpuSecondsByName(qint64 pid);
+// What each name's threads used between two readings, on stderr after the label, most first; for telling
+// where a side's CPU goes (TETRAPAN_BENCH_THREADS=1).
+void printThreadCpu(const char* label, const std::map<QString, double>& before,
+                    const std::map<QString, double>& after);
 // CPU time this process has used so far (all threads), in ms, to the microsecond.
 double ownCpuMs();
 // A process's peak resident memory so far (VmHWM), in MB; 0 when it is gone.

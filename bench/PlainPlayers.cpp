@@ -2,6 +2,7 @@
 
 #include "BenchSupport.h"
 #include "XServer.h"
+#include "engine/soundOutputs.h"
 
 #include <QByteArray>
 #include <QProcess>
@@ -68,6 +69,7 @@ PlainPlayersUsage playFourPlainPlayers(test::XServer& x, qint64 xServer, const Q
     QTemporaryDir sockets;
     std::vector<std::unique_ptr<QProcess>> players;
     std::vector<QRect> middles;
+    const QString heardOutputs = QStringLiteral("--ao=") + QString::fromUtf8(soundOutputs::ofThisMachine());
     for (int n = 0; n < 4; ++n) {
         const QRect frame(QPoint((n / 2) * PlayerSize.width(), (n % 2) * PlayerSize.height()), PlayerSize);
         auto player = std::make_unique<QProcess>();
@@ -76,7 +78,8 @@ PlainPlayersUsage playFourPlainPlayers(test::XServer& x, qint64 xServer, const Q
         player->start(QStringLiteral("mpv"),
                       {"--no-config", "--really-quiet", "--no-terminal",
                        QStringLiteral("--input-ipc-server=%1").arg(sockets.filePath(QString::number(n))),
-                       sound == PlainSound::None ? "--aid=no" : "--ao=null", "--vo=x11", "--no-border",
+                       sound == PlainSound::None ? QStringLiteral("--aid=no") : heardOutputs, "--vo=x11",
+                       "--no-border",
                        QStringLiteral("--geometry=%1x%2+%3+%4")
                            .arg(frame.width())
                            .arg(frame.height())
@@ -96,11 +99,20 @@ PlainPlayersUsage playFourPlainPlayers(test::XServer& x, qint64 xServer, const Q
             total += of(player->processId());
         return total;
     };
+    const auto threads = [&players] {
+        std::map<QString, double> total;
+        for (const auto& player : players)
+            for (const auto& [name, seconds] : threadCpuSecondsByName(player->processId()))
+                total[name] += seconds;
+        return total;
+    };
+    usage.threadsBefore = threads();
     const double cpu = sum(cpuSecondsOf);
     const double server = cpuSecondsOf(xServer);
     runEventsFor(measureMs);
     usage.cpuSeconds = sum(cpuSecondsOf) - cpu;
     usage.xServerSeconds = cpuSecondsOf(xServer) - server;
+    usage.threadsAfter = threads();
     usage.peakRssMb = sum(peakRssMbOf);
     for (int n = 0; n < 4; ++n) {
         QProcess& player = *players[n];
