@@ -40,6 +40,8 @@ const Subcommand subcommands[] = {
      tetrapan::bench::runAlign},
     {"export", "export four 720p barcode panes with offsets, read every frame back, and cancel one at half way",
      tetrapan::bench::runExport},
+    {"recordings", "four cameras' recordings of 60 one-minute files: open, boundaries, jumps, a gap, 10,000 files",
+     tetrapan::bench::runRecordings},
 };
 
 int usage()

@@ -130,6 +130,7 @@ QString MpvFileOpening::inspect(MpvOpening& opening, const QString& filePath, Mp
     bool hasAudio = false;
     bool hasMovingVideo = false;
     qint64 firstVideoId = 0;
+    qint64 lastSoundId = 0;
     std::optional<double> duration;
     qint64 rotation = 0;
     while (!questions.empty()) {
@@ -161,11 +162,13 @@ QString MpvFileOpening::inspect(MpvOpening& opening, const QString& filePath, Mp
                 const mpv_node* type = mapValue(track, mpvname::TrackType);
                 if (!type || type->format != MPV_FORMAT_STRING)
                     continue;
-                if (std::strcmp(type->u.string, mpvname::TrackTypeAudio) == 0)
+                const mpv_node* id = mapValue(track, mpvname::TrackId);
+                if (std::strcmp(type->u.string, mpvname::TrackTypeAudio) == 0) {
                     hasAudio = true;
+                    lastSoundId = id && id->format == MPV_FORMAT_INT64 ? id->u.int64 : 0;
+                }
                 if (std::strcmp(type->u.string, mpvname::TrackTypeVideo) != 0)
                     continue;
-                const mpv_node* id = mapValue(track, mpvname::TrackId);
                 const bool still = nodeFlag(mapValue(track, mpvname::TrackImage)) ||
                                    nodeFlag(mapValue(track, mpvname::TrackAlbumArt));
                 if (firstVideoId == 0 || (!still && !hasMovingVideo))
@@ -200,6 +203,7 @@ QString MpvFileOpening::inspect(MpvOpening& opening, const QString& filePath, Mp
     file->videoTrackId = firstVideoId;
     file->picturesMove = hasMovingVideo;
     file->rotation = rotation;
+    file->lastSoundTrackId = lastSoundId;
     return {};
 }
 

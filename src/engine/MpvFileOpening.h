@@ -24,6 +24,8 @@ struct MpvLoadedFile {
     bool picturesMove = false;
     // Clockwise degrees the pictures are stored turned by.
     qint64 rotation = 0;
+    // The last sound track listed: a recording's own sound stream (MpvRecordingTimeline).
+    qint64 lastSoundTrackId = 0;
 };
 
 // What an opening thread sleeps on between mpv's answers. mpv's wakeup callback and its render update

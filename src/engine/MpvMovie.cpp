@@ -37,7 +37,8 @@ enum ObservedProperty : uint64_t {
 
 } // namespace
 
-MpvMovie::MpvMovie(MpvCorePtr core, QString path) : core_(std::move(core)), filePath_(std::move(path))
+MpvMovie::MpvMovie(MpvCorePtr core, QString path)
+    : core_(std::move(core)), filePath_(std::move(path)), source_(filePath_)
 {
     mpv_handle* h = core_->handle();
     mpv_observe_property(h, ObservePause, mpvname::Pause, MPV_FORMAT_FLAG);
@@ -353,7 +354,7 @@ void MpvMovie::decodeSoundWhenHeard()
     if (heard == decodesSound_)
         return;
     decodesSound_ = heard;
-    const char* track = heard ? mpvname::Auto : mpvname::No;
+    const char* track = heard ? soundTrack_.constData() : mpvname::No;
     mpv_set_property_async(handle(), AsyncReply, mpvname::Aid, MPV_FORMAT_STRING, &track);
 }
 
@@ -411,7 +412,7 @@ void MpvMovie::openGLOutputDetaching()
 
 void MpvMovie::reloadAt(double seconds)
 {
-    const QByteArray path = fileNames::toBytes(filePath_);
+    const QByteArray path = fileNames::toBytes(source_);
     const QByteArray start = QByteArrayLiteral("start=") + QByteArray::number(seconds, 'f', 6);
     const char* command[] = {mpvname::LoadFile, path.constData(), mpvname::LoadReplace, start.constData(),
                              nullptr};

@@ -35,6 +35,7 @@ public:
     ~MpvMovie() override;
 
     QString filePath() const override { return filePath_; }
+    const Recording* recording() const override { return recording_ ? &*recording_ : nullptr; }
     QString displayName() const override;
 
     void gotoBeginning() override;
@@ -127,6 +128,12 @@ private:
 
     MpvCorePtr core_;
     QString filePath_;
+    // What mpv loads: the file, or a recording's timeline (MpvRecordingTimeline).
+    QString source_;
+    std::optional<Recording> recording_;
+    // The sound track to hear; a recording's own is the last one.
+    QByteArray soundTrack_ = "auto";
+    qint64 lastSoundTrackId_ = 0;
     QString title_;
     double durationSeconds_ = 0.0;
     double framesPerSecond_ = 0.0;

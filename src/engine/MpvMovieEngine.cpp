@@ -126,22 +126,44 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
     const auto prepared = std::find_if(prepared_.begin(), prepared_.end(),
                                        [&](const auto& entry) { return entry.first == absolutePath; });
-    // shared: a worker's task is copied
-    auto core = std::make_shared<MpvCorePtr>();
+    MpvCorePtr core;
     const bool loading = prepared != prepared_.end();
     if (loading) {
-        *core = std::move(prepared->second);
+        core = std::move(prepared->second);
         prepared_.erase(prepared);
     } else {
-        *core = warmHandles_ ? warmHandles_->take() : nullptr;
+        core = warmHandles_ ? warmHandles_->take() : nullptr;
         refillLater();
     }
+    openOnWorker(id, std::move(done), std::move(core),
+                 [path, options = options_.movie, loading](MpvCorePtr warm, MpvOpenWait& wait) {
+                     return MpvMovieOpener::openWithoutEvents(path, options, std::move(warm), loading, wait);
+                 });
+    return id;
+}
+
+quint64 MpvMovieEngine::openRecording(const Recording& recording, MovieOpened done)
+{
+    const quint64 id = ++lastOpening_;
+    MpvCorePtr core = warmHandles_ ? warmHandles_->take() : nullptr;
+    refillLater();
+    openOnWorker(id, std::move(done), std::move(core),
+                 [recording, options = options_.movie](MpvCorePtr warm, MpvOpenWait& wait) {
+                     return MpvMovieOpener::openRecordingWithoutEvents(recording, options, std::move(warm), wait);
+                 });
+    return id;
+}
+
+void MpvMovieEngine::openOnWorker(quint64 id, MovieOpened done, MpvCorePtr core, OpenTask task)
+{
     auto wait = std::make_shared<MpvOpenWait>();
     openings_[id] = {std::move(done), wait};
+    // shared: a worker's task is copied
+    auto given = std::make_shared<MpvCorePtr>(std::move(core));
     // The wait for mpv happens on a worker, so that a slow disk or a network folder holds up no window; the
     // movie is then handed to this thread with the answer.
-    workers_->run([relay = relay_, id, path, options = options_.movie, core, loading, wait, home = thread()] {
-        MpvOpenResult opened = MpvMovieOpener::openWithoutEvents(path, options, std::move(*core), loading, *wait);
+    workers_->run([relay = relay_, id, given, task = std::move(task), wait, home = thread()] {
+        MpvOpenResult opened = task(std::move(*given), *wait);
         std::lock_guard lock(relay->mutex);
         if (!relay->engine)
             return;
@@ -154,7 +176,6 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
             },
             Qt::QueuedConnection);
     });
-    return id;
 }
 
 void MpvMovieEngine::cancelOpening(quint64 opening)

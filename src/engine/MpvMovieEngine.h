@@ -51,6 +51,8 @@ public:
     bool canInitWithFile(const QString& path) const override;
     // The file is opened on a worker; done always hears of it later, through the event loop.
     quint64 openMovie(const QString& path, MovieOpened done) override;
+    // The files are looked into and joined on a worker too (MpvRecordingTimeline).
+    quint64 openRecording(const Recording& recording, MovieOpened done) override;
     void cancelOpening(quint64 opening) override;
     MovieView* createMovieView(QWidget* parent) override;
     void prepareMovies(const QStringList& paths) override;
@@ -76,6 +78,9 @@ private:
     void refillLater();
     // Replaces a waiting refill; only with a scheduler.
     void scheduleRefill(std::chrono::milliseconds delay);
+    using OpenTask = std::function<MpvOpenResult(MpvCorePtr core, MpvOpenWait& wait)>;
+    // Runs the open on a worker and hands the movie to this thread with the answer.
+    void openOnWorker(quint64 id, MovieOpened done, MpvCorePtr core, OpenTask task);
     // An open ended on its worker; on the engine's thread.
     void finishOpening(quint64 id, MpvOpenResult opened);
 

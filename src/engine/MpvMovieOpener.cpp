@@ -3,16 +3,21 @@
 #include "engine/MpvFileOpening.h"
 #include "engine/MpvNames.h"
 #include "engine/MpvProperties.h"
+#include "engine/MpvRecordingTimeline.h"
 #include "platform/fileNames.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
+
+#include <algorithm>
 
 #include <mpv/client.h>
 
 namespace tetrapan {
 
 namespace {
+
+constexpr std::chrono::milliseconds RecordingOpenTimePerFile{20};
 
 // While the opener waits for mpv, it hears of mpv's events and new frames, and draws the frames nobody else
 // draws yet (see MpvCore).
@@ -63,6 +68,51 @@ MpvOpenResult MpvMovieOpener::openWaiting(const QString& path, const MpvMovie::O
 MpvOpenResult MpvMovieOpener::openWithoutEvents(const QString& path, const MpvMovie::Options& options,
                                                 MpvCorePtr warm, bool loading, MpvOpenWait& wait)
 {
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    return openSource(absolutePath, absolutePath, options, std::move(warm), loading, wait);
+}
+
+MpvOpenResult MpvMovieOpener::openRecordingWithoutEvents(const Recording& recording,
+                                                         const MpvMovie::Options& options, MpvCorePtr warm,
+                                                         MpvOpenWait& wait)
+{
+    Recording placed = recording;
+    QVector<MpvPieceFacts> facts;
+    for (RecordingPiece& piece : placed.pieces) {
+        if (wait.cancelled())
+            return {nullptr, QStringLiteral("%1: opening cancelled").arg(recording.folder)};
+        piece.path = QFileInfo(piece.path).absoluteFilePath();
+        facts.append(MpvRecordingTimeline::probe(piece.path));
+    }
+    const QString timeline = MpvRecordingTimeline::timeline(placed, facts);
+    const QString name = !placed.folder.isEmpty()  ? QFileInfo(placed.folder).absoluteFilePath()
+                         : placed.pieces.isEmpty() ? QString()
+                                                   : QFileInfo(placed.pieces.first().path).absolutePath();
+    if (timeline.isEmpty())
+        return {nullptr, QStringLiteral("%1: none of its files can be read").arg(name)};
+    // mpv opens every file of the timeline before its first picture: a day of minute-long files takes a
+    // while, on a worker
+    MpvMovie::Options longer = options;
+    longer.openTimeout = std::max(
+        options.openTimeout, std::chrono::milliseconds(RecordingOpenTimePerFile.count() * placed.pieces.size()));
+    MpvOpenResult result = openSource(timeline, name, longer, std::move(warm), false, wait);
+    if (!result.movie)
+        return result;
+    const bool ownSound = MpvRecordingTimeline::hasSoundStream(placed, facts);
+    result.movie->recording_ = std::move(placed);
+    // The timeline's own sound stream is whole; the files' sound tracks mpv would choose have holes.
+    if (ownSound && result.movie->lastSoundTrackId_ > 0) {
+        result.movie->soundTrack_ = QByteArray::number(result.movie->lastSoundTrackId_);
+        const char* track = result.movie->soundTrack_.constData();
+        mpv_set_property_async(result.movie->handle(), AsyncReply, mpvname::Aid, MPV_FORMAT_STRING, &track);
+    }
+    return result;
+}
+
+MpvOpenResult MpvMovieOpener::openSource(const QString& source, const QString& path,
+                                         const MpvMovie::Options& options, MpvCorePtr warm, bool loading,
+                                         MpvOpenWait& wait)
+{
     MpvOpenResult result;
     MpvCorePtr core = std::move(warm);
     if (!core) {
@@ -71,21 +121,20 @@ MpvOpenResult MpvMovieOpener::openWithoutEvents(const QString& path, const MpvMo
             return result;
     }
     mpv_handle* h = core->handle();
-
-    const QString absolutePath = QFileInfo(path).absoluteFilePath();
-    if (!loading && !startLoading(h, absolutePath, &result.error))
+    if (!loading && !startLoading(h, source, &result.error))
         return result;
 
-    std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), absolutePath));
+    std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), path));
+    movie->source_ = source;
     const WakeupsWhileOpening wakeups(*movie->core_, wait);
     MpvOpening opening{*movie->core_, wait, QDeadlineTimer(options.openTimeout),
                        [&movie](const mpv_event& event) { movie->handleEvent(event); }};
-    result.error = MpvFileOpening::waitUntilLoaded(opening, absolutePath, options.openTimeout);
+    result.error = MpvFileOpening::waitUntilLoaded(opening, path, options.openTimeout);
     if (result.error.isEmpty())
         result.error = inspectLoadedFile(*movie, opening);
     // A file cut short after its header tells its length but never shows a picture.
     if (result.error.isEmpty() && movie->videoTrackId_ > 0)
-        result.error = MpvFileOpening::waitForPicture(opening, absolutePath, options.openTimeout);
+        result.error = MpvFileOpening::waitForPicture(opening, path, options.openTimeout);
     if (result.error.isEmpty())
         result.movie = std::move(movie);
     return result;
@@ -101,6 +150,7 @@ QString MpvMovieOpener::inspectLoadedFile(MpvMovie& movie, MpvOpening& opening)
     movie.durationSeconds_ = file.durationSeconds;
     movie.videoTrackId_ = file.videoTrackId;
     movie.picturesMove_ = file.picturesMove;
+    movie.lastSoundTrackId_ = file.lastSoundTrackId;
     if (file.rotation != 0)
         turnPicturesUpright(movie, file.rotation);
     return {};

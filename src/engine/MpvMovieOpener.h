@@ -35,10 +35,16 @@ public:
     // to (moveToThread) calls MpvMovie::hearEvents. wait: where another thread cancels the open.
     static MpvOpenResult openWithoutEvents(const QString& path, const MpvMovie::Options& options, MpvCorePtr warm,
                                            bool loading, MpvOpenWait& wait);
+    // A recording's files as one movie (MpvRecordingTimeline), on any thread as openWithoutEvents.
+    static MpvOpenResult openRecordingWithoutEvents(const Recording& recording, const MpvMovie::Options& options,
+                                                    MpvCorePtr warm, MpvOpenWait& wait);
     // Asks a started core to load a file without waiting for it; false when mpv refuses the request.
     static bool startLoading(mpv_handle* handle, const QString& absolutePath, QString* error);
 
 private:
+    // source: what mpv loads, the file's absolute path or a timeline; path: what the movie is known by.
+    static MpvOpenResult openSource(const QString& source, const QString& path, const MpvMovie::Options& options,
+                                    MpvCorePtr warm, bool loading, MpvOpenWait& wait);
     // Learns what the file holds; an error text when it is nothing a pane can show.
     static QString inspectLoadedFile(MpvMovie& movie, MpvOpening& opening);
     // rotation: clockwise degrees the pictures are stored turned by.

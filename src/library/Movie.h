@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/MovieTime.h"
+#include "library/Recording.h"
 
 #include <QImage>
 #include <QObject>
@@ -18,6 +19,9 @@ public:
     virtual QString filePath() const = 0;
     // The file's title tag when it has one, else the file name.
     virtual QString displayName() const = 0;
+    // What this movie plays when it is a recording of many files: its time 0 stands at the recording's
+    // startMs() on the wall clock and its gaps are in its time line. Null for a movie of one file.
+    virtual const Recording* recording() const { return nullptr; }
 
     virtual void gotoBeginning() = 0;
     // Shows the last frame; currentTime() then equals duration().

@@ -27,19 +27,37 @@ ObjectId PaneOffsets::entry(int viewNo) const
 
 PaneOffsets::Placement PaneOffsets::placement(int viewNo) const
 {
+    const qint64 wallClock = wallClockOffsetMs(viewNo);
     const ObjectId id = entry(viewNo);
     if (id == NoObject)
-        return {};
+        return {wallClock, 1.0};
     const ObjectContext* context =
         panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
     const QVariant rate = context->value(id, LibrarySchema::Rate);
-    return {context->value(id, LibrarySchema::Offset).toLongLong(),
+    return {context->value(id, LibrarySchema::Offset).toLongLong() + wallClock,
             rate.isValid() && isAllowedRate(rate.toDouble()) ? rate.toDouble() : 1.0};
+}
+
+qint64 PaneOffsets::wallClockOffsetMs(int viewNo) const
+{
+    const auto recordingOf = [this](int n) -> const Recording* {
+        const QTMovieSubView* pane = panes_.qtView(n);
+        return pane && pane->movie() ? pane->movie()->recording() : nullptr;
+    };
+    const Recording* own = recordingOf(viewNo);
+    if (!own)
+        return 0;
+    qint64 earliest = own->startMs();
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        if (const Recording* other = recordingOf(n))
+            earliest = std::min(earliest, other->startMs());
+    }
+    return earliest - own->startMs();
 }
 
 qint64 PaneOffsets::offsetMs(int viewNo) const
 {
-    return placement(viewNo).offsetMs;
+    return placement(viewNo).offsetMs - wallClockOffsetMs(viewNo);
 }
 
 void PaneOffsets::setOffsetMs(int viewNo, qint64 offsetMs)
@@ -178,7 +196,8 @@ void PaneOffsets::changeOffset(int viewNo)
     const auto milliseconds = [this](int n) {
         return qRound64(panes_.qtView(n)->movie()->currentTime().seconds() * 1000.0);
     };
-    setOffsetMs(viewNo, milliseconds(viewNo) - milliseconds(leader) + offsetMs(leader));
+    setOffsetMs(viewNo, milliseconds(viewNo) - milliseconds(leader) + placement(leader).offsetMs -
+                            wallClockOffsetMs(viewNo));
 }
 
 void PaneOffsets::clearOffset(int viewNo)

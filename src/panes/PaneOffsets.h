@@ -34,8 +34,13 @@ public:
 
     // The current playlist's entry for the pane (the first one, as the panes are loaded); NoObject when none.
     ObjectId entry(int viewNo) const;
-    // 0 when the pane has no entry.
+    // The offset the user gave, kept on the entry; 0 when the pane has no entry.
     qint64 offsetMs(int viewNo) const;
+    // Where the pane's recording starts on the wall clock against the earliest start of the panes'
+    // recordings, as an offset: a pane whose recording starts a minute later stands a minute earlier in its
+    // own time. 0 for a movie of one file. placement() adds it to the user's offset, so the panes are
+    // placed on the wall clock: the leader's wall-clock time plus each pane's own offset.
+    qint64 wallClockOffsetMs(int viewNo) const;
     // Records the offset on the pane's entry as one undoable edit; 0 removes it. Nothing without an entry.
     void setOffsetMs(int viewNo, qint64 offsetMs);
     // 1 when the pane has no entry or no rate (or one outside MinRate..MaxRate, which a hand-edited library
@@ -59,7 +64,8 @@ public:
     {
         return (paneSeconds - offsetMs / 1000.0) / rate;
     }
-    // A pane's offset and rate, found with one look through the library (the time line asks on every paint).
+    // A pane's offset (the user's and the wall clock's) and rate, found with one look through the library
+    // (the time line asks on every paint).
     struct Placement {
         qint64 offsetMs = 0;
         double rate = 1.0;

@@ -57,18 +57,33 @@ double PaneTimeline::lengthSeconds() const
 
 std::optional<PaneTimeline::Span> PaneTimeline::lane(int viewNo) const
 {
-    const int leader = leaderViewNo();
     const Movie* movie = playableMovie(viewNo);
-    if (leader == 0 || !movie)
+    if (leaderViewNo() == 0 || !movie)
         return std::nullopt;
-    // its beginning and end on the common time line (PaneOffsets), where the leader stands then
-    const PaneOffsets::Placement lead = panes_.offsets().placement(leader);
+    return Span{leaderSecondsOf(viewNo, 0.0), leaderSecondsOf(viewNo, movie->duration().seconds())};
+}
+
+QVector<PaneTimeline::Span> PaneTimeline::laneGaps(int viewNo) const
+{
+    const Movie* movie = playableMovie(viewNo);
+    const Recording* recording = movie ? movie->recording() : nullptr;
+    if (leaderViewNo() == 0 || !recording)
+        return {};
+    QVector<Span> gaps;
+    for (const WallSpan& gap : recording->gaps()) {
+        gaps.append({leaderSecondsOf(viewNo, (gap.fromMs - recording->startMs()) / 1000.0),
+                     leaderSecondsOf(viewNo, (gap.toMs - recording->startMs()) / 1000.0)});
+    }
+    return gaps;
+}
+
+double PaneTimeline::leaderSecondsOf(int viewNo, double paneSeconds) const
+{
+    // on the common time line (PaneOffsets), where the leader stands then
+    const PaneOffsets::Placement lead = panes_.offsets().placement(leaderViewNo());
     const PaneOffsets::Placement pane = panes_.offsets().placement(viewNo);
-    const auto leaderAt = [&](double paneSeconds) {
-        return PaneOffsets::paneSeconds(PaneOffsets::commonSeconds(paneSeconds, pane.offsetMs, pane.rate),
-                                        lead.offsetMs, lead.rate);
-    };
-    return Span{leaderAt(0.0), leaderAt(movie->duration().seconds())};
+    return PaneOffsets::paneSeconds(PaneOffsets::commonSeconds(paneSeconds, pane.offsetMs, pane.rate),
+                                    lead.offsetMs, lead.rate);
 }
 
 double PaneTimeline::paneSeconds(int viewNo, double leaderSeconds) const

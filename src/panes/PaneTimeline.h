@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QVector>
 
 #include <array>
 #include <chrono>
@@ -49,6 +50,8 @@ public:
     double lengthSeconds() const;
     // Where pane n's movie lies; none for a pane without a playable movie, or without a leader.
     std::optional<Span> lane(int viewNo) const;
+    // The gaps of pane n's recording, where it lies (as lane()); none for a movie of one file.
+    QVector<Span> laneGaps(int viewNo) const;
     // Pane n's offset against the common time line.
     qint64 offsetMs(int viewNo) const;
     // Pane n's time for the leader at leaderSeconds, kept within its movie.
@@ -83,6 +86,8 @@ Q_SIGNALS:
 
 private:
     Movie* playableMovie(int viewNo) const;
+    // Where the leader stands when pane n stands at paneSeconds.
+    double leaderSecondsOf(int viewNo, double paneSeconds) const;
     std::array<bool, PaneCount> playingPanes() const;
     // Stops the panes that played in this round, takes every pane to A and starts those again together.
     void jumpBack();

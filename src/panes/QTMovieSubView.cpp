@@ -11,6 +11,7 @@
 #include "panes/PanePlacing.h"
 #include "panes/PaneOffsets.h"
 #include "panes/PlaybackSpeed.h"
+#include "panes/RecordingGapNotice.h"
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
 
@@ -24,7 +25,8 @@ QTMovieSubView::QTMovieSubView(const PaneServices& services, QWidget* parent)
       controllerBar_(new MovieControllerBar(services.settings, this)),
       input_(new MoviePaneInput(*this, services.scheduler, services.dialogs)),
       opening_(std::make_unique<PaneOpening>(*movieView_, services.engine, services.scheduler)),
-      placing_(std::make_unique<PanePlacing>(*this, services.dialogs, services.fileViewer))
+      placing_(std::make_unique<PanePlacing>(*this, services.dialogs, services.fileViewer)),
+      gapNotice_(new RecordingGapNotice(movieView_))
 {
     // Only the picture area is black; the bar is drawn in the theme's colours (see MovieControllerBar).
     QPalette black = palette();
@@ -195,6 +197,7 @@ void QTMovieSubView::setMovie(std::unique_ptr<Movie> movie)
     // The view and the bar let go of the old movie before it is destroyed.
     movieView_->setMovie(movie.get());
     controllerBar_->setMovie(movie.get());
+    gapNotice_->setMovie(movie.get());
     movie_ = std::move(movie);
 }
 

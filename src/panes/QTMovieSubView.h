@@ -24,6 +24,7 @@ class MoviePaneInput;
 class MovieView;
 class PaneOpening;
 class PanePlacing;
+class RecordingGapNotice;
 class Scheduler;
 class SettingsDomain;
 class TBArrayController;
@@ -189,6 +190,7 @@ private:
     MoviePaneInput* input_;
     std::unique_ptr<PaneOpening> opening_;
     std::unique_ptr<PanePlacing> placing_;
+    RecordingGapNotice* gapNotice_;
     bool observingDictProperty_ = false;
     bool subscribed_ = false;
 };

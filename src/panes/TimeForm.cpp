@@ -1,5 +1,7 @@
 #include "panes/TimeForm.h"
 
+#include <QDateTime>
+
 #include "platform/SettingsDomain.h"
 #include "platform/userDefaultsExtension.h"
 
@@ -35,6 +37,11 @@ QString TimeForm::text(double currentSeconds, double durationSeconds, double fra
         return QStringLiteral("frame %1 / %2").arg(frame(currentSeconds)).arg(frame(durationSeconds));
     }
     return clockText(currentSeconds) + QStringLiteral(" / ") + clockText(durationSeconds);
+}
+
+QString TimeForm::wallClockText(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
 
 QString TimeForm::offsetText(qint64 offsetMs)

@@ -21,6 +21,8 @@ public:
     // "0:00:10.040 / 0:01:00.000"; with frames of a known rate (frames per second above 0) the frame shown,
     // counted from 0, and the movie's number of frames: "frame 251 / 1500".
     static QString text(double currentSeconds, double durationSeconds, double framesPerSecond, bool frames);
+    // A moment on the wall clock (milliseconds since the epoch) in local time: "2026-03-01 12:03:25.400".
+    static QString wallClockText(qint64 ms);
     // "+4.000 s", "-0.040 s".
     static QString offsetText(qint64 offsetMs);
 };

@@ -148,6 +148,9 @@ QString TimelineBar::timeText() const
     if (!timeline_)
         return {};
     const Movie* leader = timeline_->leaderMovie();
+    // recordings are placed on the wall clock, and read by it
+    if (const Recording* recording = leader ? leader->recording() : nullptr)
+        return TimeForm::wallClockText(recording->startMs() + qint64(std::lround(timeline_->leaderSeconds() * 1000.0)));
     return TimeForm::text(timeline_->leaderSeconds(), timeline_->lengthSeconds(),
                           leader ? leader->framesPerSecond() : 0.0, TimeForm::showsFrames(settings_));
 }
@@ -196,6 +199,12 @@ void TimelineBar::paintEvent(QPaintEvent*)
             if (to > from || span->to > 0.0)
                 painter.fillRect(QRect(from, y + (lane - strip) / 2, std::max(1, to - from + 1), strip),
                                  LaneColours[n - 1]);
+            // a recording's gaps break its strip
+            for (const PaneTimeline::Span& gap : timeline_->laneGaps(n)) {
+                const int gapFrom = xOf(gap.from) + 1;
+                painter.fillRect(QRect(gapFrom, y, std::max(1, xOf(gap.to) - gapFrom), lane),
+                                 palette().color(QPalette::Window));
+            }
         }
     }
     painter.setFont(font());

@@ -261,9 +261,11 @@ void connectUndoActions(MainWindow& window, ObjectContext* context)
 void connectSyncLock(MainNib& nib, SettingsDomain& settings)
 {
     SyncLock* lock = &nib.syncLock();
-    // each pane keeps the offset and rate stored on its entry of the current playlist
-    lock->setOffsetProvider(
-        [coordinator = &nib.movController()](int viewNo) { return coordinator->movieOffsetMs(viewNo); });
+    // each pane keeps the offset and rate stored on its entry of the current playlist, and a recording its
+    // place on the wall clock
+    lock->setOffsetProvider([coordinator = &nib.movController()](int viewNo) {
+        return coordinator->offsets().placement(viewNo).offsetMs;
+    });
     lock->setRateProvider(
         [coordinator = &nib.movController()](int viewNo) { return coordinator->offsets().rate(viewNo); });
     QAction* action = nib.mainWindow().syncLockAction();

@@ -58,6 +58,44 @@ private Q_SLOTS:
         QCOMPARE(f.movieOf(leader)->currentTime().seconds(), 10.0);
     }
 
+    // Recordings are placed on the wall clock: pane 2's recording starts `start` s after pane 1's (none: a
+    // movie of one file), its own offset on top; the leader stands at 100 s.
+    void recordingsArePlacedOnTheWallClock_data()
+    {
+        QTest::addColumn<std::optional<int>>("start");
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("a minute later: a minute less of its own") << std::optional(60) << qint64(0) << 40.0;
+        QTest::newRow("half a minute earlier") << std::optional(-30) << qint64(0) << 130.0;
+        QTest::newRow("an offset of its own on top") << std::optional(60) << qint64(2000) << 42.0;
+        QTest::newRow("a movie of one file beside a recording") << std::optional<int>() << qint64(0) << 100.0;
+    }
+
+    void recordingsArePlacedOnTheWallClock()
+    {
+        QFETCH(std::optional<int>, start);
+        QFETCH(qint64, offset);
+        PaneFixture f;
+        f.engine.durations[clip("cam.mp4")] = at600(600);
+        f.chooseWithEntries(2, "cam.mp4");
+        const qint64 wall = 1'772'366'400'000; // 2026-03-01 12:00 UTC
+        const auto recordingFrom = [](qint64 startMs) {
+            Recording recording;
+            recording.pieces = {{clip("a.mp4"), startMs, 600'000}};
+            return recording;
+        };
+        f.movieOf(1)->playsRecording = recordingFrom(wall);
+        if (start)
+            f.movieOf(2)->playsRecording = recordingFrom(wall + *start * 1000);
+        f.controller.offsets().setOffsetMs(2, offset);
+        f.movieOf(1)->moveTo(at600(100));
+        f.controller.syncAllMovieTime();
+        QTEST(f.movieOf(2)->currentTime().seconds(), "expected");
+        // where it stands now is where it belongs: "Set Offset Here" keeps the user's offset alone
+        f.pane(2).changeMovieOffset();
+        QCOMPARE(f.controller.movieOffsetMs(2), offset);
+    }
+
     void offsetsAreUndoableEditsOfTheCurrentPlaylistsEntries()
     {
         PaneFixture f;

@@ -6,6 +6,7 @@
 // of the pictures at rate 25/24 stays on the 25 fps leader's frame with the lock on.
 #include "AppFixture.h"
 #include "FrameBarcode.h"
+#include "RecordingClips.h"
 #include "ScreenProbe.h"
 #include "TestClips.h"
 
@@ -186,6 +187,56 @@ private Q_SLOTS:
         QVERIFY2(frames.value(0) &&
                      bar.timeText().startsWith(QStringLiteral("frame %1 / ").arg(*frames.value(0))),
                  qPrintable(bar.timeText()));
+    }
+
+    // A recording (0-3 s, 3-4.5 s, a gap to 6 s, 6-9 s) in pane 1 beside a movie of one file: in the gap
+    // its picture is black with "No recording" and its lane on the time line is broken; the time line reads
+    // the wall clock; after the gap the pane shows the frame of the wall clock again.
+    void aRecordingsGapShowsNoRecording_data()
+    {
+        QTest::addColumn<bool>("openGL");
+        QTest::newRow("the machine's drawing path") << false;
+        QTest::newRow("OpenGL") << true;
+    }
+
+    void aRecordingsGapShowsNoRecording()
+    {
+        QFETCH(bool, openGL);
+        test::RecordingClips::Layout layout;
+        layout.halfFiles = {1};
+        const auto recording = test::RecordingClips::makeForTests(layout);
+        QVERIFY2(recording.ok(), qPrintable(recording.error));
+        test::TestHome home;
+        const auto app = startOn(home, {recording.cameraFolders[0], clips_.barcodeLong}, openGL);
+        QVERIFY(app);
+        app->window().showSeekBarAction()->trigger();
+        TimelineBar& bar = app->nib->timelineBar();
+        QTRY_VERIFY(bar.isVisible());
+        Movie* movie = app->pane(1).movie();
+        const MovieView* view = app->nib->qtView(1).movieView();
+        // low in the picture, where the test pattern is never black
+        const QRect picture = test::FrameBarcode::pictureRect(view->size(), test::ScreenProbe::PictureAspect);
+        const QPoint corner = view->mapToGlobal(picture.bottomLeft() + QPoint(8, -8));
+        QTRY_VERIFY_WITH_TIMEOUT(!test::ScreenProbe::near(screen_.colourAt(corner), Qt::black), EngineTimeoutMs);
+        movie->setCurrentTime(MovieTime::fromSeconds(5.0));
+        QTRY_VERIFY_WITH_TIMEOUT(test::ScreenProbe::near(screen_.colourAt(corner), Qt::black), EngineTimeoutMs);
+        const QImage text = screen_.grab(QRect(view->mapToGlobal(view->rect().center()) - QPoint(40, 8), QSize(80, 16)));
+        QVERIFY2(std::any_of(text.bits(), text.bits() + text.sizeInBytes(), [](uchar c) { return c > 200; }),
+                 "no text in the gap");
+        QVERIFY2(bar.timeText().startsWith(QStringLiteral("2026-03-01 ")), qPrintable(bar.timeText()));
+        // the lane of pane 1 is drawn before and after the gap, not in it
+        const auto laneDrawnAt = [&](double seconds) {
+            const QImage column = screen_.grab(bar, QRect(bar.xOf(seconds), 0, 1, bar.height()));
+            for (int y = 0; y < column.height(); ++y) {
+                if (test::ScreenProbe::near(column.pixelColor(0, y), QColor(0x4f, 0xa3, 0xe0)))
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY(laneDrawnAt(2.0) && laneDrawnAt(7.0));
+        QVERIFY(!laneDrawnAt(5.25));
+        movie->setCurrentTime(MovieTime::fromSeconds(6.2));
+        QTRY_COMPARE_WITH_TIMEOUT(screen_.framesShown(app->window()).value(0), std::optional(62), EngineTimeoutMs);
     }
 
     void snapshotSavesWhatThePanesShow_data()

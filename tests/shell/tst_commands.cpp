@@ -15,7 +15,9 @@
 #include "shell/CommandRequests.h"
 #include "shell/KeysPage.h"
 
+#include <QFile>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -114,6 +116,19 @@ private Q_SLOTS:
         for (const char* name : {"play-or-stop-all", "zoom-pane-1", "frame-set-save", "copy-to-frame-2",
                                  "undo", "open-movie-into-pane-3", "clear-offset", "tetrapan-help"})
             QVERIFY2(names.contains(QLatin1String(name)), name);
+        // a launcher's actions of the desktop entry name commands that are there: a menu text changed
+        // would otherwise leave a launcher item that is refused
+        QFile entry(QStringLiteral(TETRAPAN_SOURCE_DIR "/data/org.tetrapan.Tetrapan.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString desktop = QString::fromUtf8(entry.readAll());
+        const QRegularExpression launched(QStringLiteral("^Exec=tetrapan --action (\\S+)$"),
+                                          QRegularExpression::MultilineOption);
+        int launchers = 0;
+        for (const QRegularExpressionMatch& match : launched.globalMatch(desktop)) {
+            ++launchers;
+            QVERIFY2(names.contains(match.captured(1)), qPrintable(match.captured(1)));
+        }
+        QVERIFY(launchers >= 4);
 
         f.ctx().undoManager()->push(new QUndoCommand(QStringLiteral("Add Playlist")));
         QMenu* playback = f.window().menuBar()->actions().at(3)->menu();

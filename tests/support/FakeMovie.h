@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 namespace tetrapan::test {
 
 // A movie with no file behind it: it notes every command it is given, and a test moves its time and raises
@@ -24,6 +26,9 @@ public:
 
     QString filePath() const override { return path_; }
     QString displayName() const override;
+    const Recording* recording() const override { return playsRecording ? &*playsRecording : nullptr; }
+    // Test control: the recording the movie stands for, placed on the wall clock.
+    std::optional<Recording> playsRecording;
     void gotoBeginning() override;
     void gotoEnd() override;
     void play() override;

@@ -24,7 +24,10 @@ quint64 FakeMovieEngine::openRecording(const Recording& recording, MovieOpened d
     openedRecordings.append(recording);
     const QString name = recording.folder.isEmpty() ? recording.chosenFiles.value(0) : recording.folder;
     durations.insert(name, MovieTime{recording.lengthMs(), 1000, MovieTime::NoFlags});
-    done(open(name));
+    MovieOpenResult result = open(name);
+    if (auto* movie = static_cast<FakeMovie*>(result.movie.get()))
+        movie->playsRecording = recording;
+    done(std::move(result));
     return ++lastOpening_;
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "library/Recording.h"
+
+#include <QString>
+#include <QVector>
+
+namespace tetrapan {
+
+// What one file of a recording holds, as far as joining it to its neighbours goes.
+struct MpvPieceFacts {
+    bool readable = false;
+    bool hasPicture = false;
+    bool hasSound = false;
+    int width = 0;
+    int height = 0;
+    // frames per second as a fraction mpv's filters take ("25", "30000/1001"); empty when not known
+    QString frameRate;
+    int sampleRate = 0;
+    int channels = 0;
+};
+
+// A recording as one timeline for mpv (its "edl://" form): two streams, one of pictures and one of sound,
+// each made of the files in turn with generated black pictures or silence wherever a file has none of its
+// own (a gap, a file without a sound track). A stream whose source runs dry in the middle of the timeline
+// makes mpv skip ahead to where it has data again, so every stretch must have both.
+class MpvRecordingTimeline {
+public:
+    // Looks into a file's header (not its frames): the tracks and their formats. Blocks on the disk, so off
+    // the GUI thread.
+    static MpvPieceFacts probe(const QString& path);
+    // The timeline for the recording's pieces, facts[i] being those of pieces[i]; empty when no piece can
+    // be read. Stretches between pieces shorter than MergedGapMs play on the previous file: a generated
+    // frame there would be a black flash at a boundary that is no gap but the clocks' rounding.
+    static QString timeline(const Recording& recording, const QVector<MpvPieceFacts>& facts);
+    // Whether the timeline has a sound stream of its own, the last sound track mpv lists: where some file
+    // has sound and some stretch has none (a gap, a file without). Otherwise the files' sound plays as is,
+    // and each file is opened once, not twice.
+    static bool hasSoundStream(const Recording& recording, const QVector<MpvPieceFacts>& facts);
+
+    static constexpr qint64 MergedGapMs = 500;
+};
+
+} // namespace tetrapan

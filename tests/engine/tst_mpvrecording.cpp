@@ -1,0 +1,134 @@
+// A recording of several files played by the real engine as one movie: the pictures read back by their
+// barcodes, which number the frames on the wall clock, across file boundaries, after seeks into later files
+// and through a gap, with files with and without sound tracks mixed.
+#include "FrameBarcode.h"
+#include "RecordingClips.h"
+
+#include "engine/MpvMovieEngine.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tetrapan;
+using tetrapan::test::RecordingClips;
+
+namespace {
+constexpr int EventTimeoutMs = 20000;
+// What a gap shows: a black picture, read as this.
+constexpr int Black = -1;
+} // namespace
+
+class TestMpvRecording : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // front: 0-3 s, 3-6 s without sound, 6-7.5 s, a gap to 9 s, 9-12 s; back: four files with sound
+        clips_ = RecordingClips::makeForTests(RecordingClips::Layout{.cameras = {"front", "back"},
+                                                                     .files = 4,
+                                                                     .halfFiles = {2},
+                                                                     .silentFiles = {1}});
+        QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+        MpvMovieEngine::Options options;
+        options.movie.nullAudio = true;
+        options.drawingPath = DrawingPath::Software;
+        options.movie.video = MpvVideoOutput::Null;
+        engine_ = std::make_unique<MpvMovieEngine>(options);
+    }
+
+    void opensAsOneMovieOnTheWallClock()
+    {
+        const auto movie = open(0);
+        QVERIFY(movie);
+        QVERIFY(movie->recording());
+        QCOMPARE(movie->recording()->startMs(), RecordingClips::startMs());
+        QCOMPARE(movie->filePath(), clips_.cameraFolders[0]);
+        // the gap is part of its time
+        QCOMPARE(movie->duration().seconds(), 12.0);
+        // it is heard by the timeline's own sound, whole where a file has none, not by the files' tracks
+        QCOMPARE(static_cast<MpvMovie*>(movie.get())->propertyText("aid"), QStringLiteral("2"));
+    }
+
+    // Each row seeks to `at` ms after the start, then steps on frame by frame: `frames` are what shows.
+    void showsTheFramesOfTheWallClock_data()
+    {
+        QTest::addColumn<int>("camera");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QList<int>>("frames");
+        QTest::newRow("across a boundary, into a file without sound") << 0 << 2800 << QList<int>{28, 29, 30, 31, 32};
+        QTest::newRow("into a later file") << 0 << 10000 << QList<int>{100, 101};
+        QTest::newRow("into the gap") << 0 << 8000 << QList<int>{Black, Black};
+        QTest::newRow("through the gap's end") << 0 << 8800 << QList<int>{Black, Black, 90, 91, 92};
+        QTest::newRow("to the gap's start") << 0 << 7300 << QList<int>{73, 74, Black};
+        QTest::newRow("a recording without gaps") << 1 << 5800 << QList<int>{58, 59, 60, 61};
+    }
+
+    void showsTheFramesOfTheWallClock()
+    {
+        QFETCH(int, camera);
+        QFETCH(int, at);
+        QFETCH(QList<int>, frames);
+        const auto movie = open(camera);
+        QVERIFY(movie);
+        movie->setCurrentTime(MovieTime::fromSeconds(at / 1000.0));
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
+        for (qsizetype n = 0; n < frames.size(); ++n) {
+            if (n > 0) {
+                const double before = movie->positionSeconds();
+                movie->stepFrame(true);
+                QTRY_VERIFY_WITH_TIMEOUT(movie->positionSeconds() > before + 0.05, EventTimeoutMs);
+            }
+            QCOMPARE(shown(*movie), frames[n]);
+        }
+    }
+
+    // A stretch without sound (the gap, the file without a sound track) must not make the movie skip it.
+    void playsOnThroughTheGap()
+    {
+        const auto movie = open(0);
+        QVERIFY(movie);
+        movie->setCurrentTime(MovieTime::fromSeconds(2.0));
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
+        QList<double> positions{movie->positionSeconds()};
+        connect(movie.get(), &Movie::timeDidChange, this, [&] { positions << movie->positionSeconds(); });
+        movie->play();
+        QTRY_VERIFY_WITH_TIMEOUT(movie->positionSeconds() > 9.3, EventTimeoutMs);
+        movie->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking() && movie->rate() == 0.0f, EventTimeoutMs);
+        for (qsizetype n = 1; n < positions.size(); ++n)
+            QVERIFY2(positions[n] - positions[n - 1] < 0.5, qPrintable(QStringLiteral("%1 to %2").arg(positions[n - 1]).arg(positions[n])));
+        QVERIFY(movie->positionSeconds() < 11.0);
+        QCOMPARE(shown(*movie), int(std::lround(movie->positionSeconds() * 10)));
+    }
+
+private:
+    std::unique_ptr<Movie> open(int camera)
+    {
+        std::optional<MovieOpenResult> answer;
+        engine_->openRecording(clips_.recordings[camera], [&answer](MovieOpenResult r) { answer = std::move(r); });
+        if (!QTest::qWaitFor([&answer] { return answer.has_value(); }, EventTimeoutMs))
+            return nullptr;
+        if (!answer->movie)
+            qWarning() << answer->error;
+        return std::move(answer->movie);
+    }
+
+    // The frame number the picture on show carries, or Black.
+    static int shown(Movie& movie)
+    {
+        QSignalSpy ready(&movie, &Movie::frameImageReady);
+        movie.requestFrameImage();
+        if (!ready.wait(EventTimeoutMs))
+            return -2;
+        const QImage picture = ready.first().at(1).value<QImage>();
+        if (qGray(picture.pixel(picture.rect().center())) < 16)
+            return Black;
+        return test::FrameBarcode::read(picture).value_or(-3);
+    }
+
+    RecordingClips clips_;
+    std::unique_ptr<MpvMovieEngine> engine_;
+};
+
+QTEST_MAIN(TestMpvRecording)
+#include "tst_mpvrecording.moc"
