@@ -15,4 +15,7 @@ int runAction(int argc, char** argv);
 int runAlign(int argc, char** argv);
 int runExport(int argc, char** argv);
 int runRecordings(int argc, char** argv);
+class BenchProgram;
+// The compare mode's figures, part of review, on its program.
+int runCompareFigures(BenchProgram& program);
 } // namespace tetrapan::bench

@@ -2,6 +2,7 @@
 // on at half and at double speed, how many screenshots show all four panes on one frame (the clips carry
 // their frame numbers as barcodes); zoomed together 4 times at one point, whether the four panes show the
 // same cells of a test card; and the CPU four 720p panes take playing zoomed 4 times against not zoomed.
+// Then two panes compared in one (CompareFigures.cpp).
 #include "BenchCommands.h"
 #include "BenchProgram.h"
 #include "BenchSupport.h"
@@ -225,8 +226,10 @@ int runReview(int argc, char** argv)
     }
     std::fprintf(stderr, "review: CPU seconds not zoomed %.2f, zoomed %.2f\n", cpu[0], cpu[1]);
     print("review.cpu_zoomed_x4_vs_not", cpu[0] > 0 ? cpu[1] / cpu[0] : -1, "x", 3);
+    zoom.reset(0);
+    const int compared = runCompareFigures(program);
     std::fprintf(stderr, "review: load average at the end %.2f\n", loadAverage());
-    return 0;
+    return compared;
 }
 
 } // namespace tetrapan::bench

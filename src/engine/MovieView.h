@@ -1,8 +1,13 @@
 #pragma once
 
+#include "engine/CompareSettings.h"
+
 #include <QPointF>
 #include <QSizeF>
 #include <QWidget>
+
+#include <functional>
+#include <optional>
 
 namespace tetrapan {
 
@@ -15,6 +20,15 @@ struct ViewZoom {
     QPointF centre{0.5, 0.5};
 
     bool operator==(const ViewZoom&) const = default;
+};
+
+// A pixel's colour as read under the pointer: of the decoded picture at the movie's own size, or (where that
+// is not at hand) of the picture as drawn in the view.
+struct PixelValue {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    bool decoded = false;
 };
 
 // The surface one movie is drawn on. It does not own its movie; the movie must be taken off (setMovie with
@@ -42,6 +56,27 @@ public:
     // The whole picture's size in the view at factor 1; the view's own size where it fills the view or its
     // size is not known.
     virtual QSizeF pictureSize() const { return size(); }
+    // The movie's picture at its own size; empty where it is not known.
+    virtual QSize sourcePictureSize() const { return {}; }
+
+    // This view shows its picture and partner's combined, pictures of the same moment; with null, its own
+    // again. The partner's view keeps showing its own.
+    virtual void compareWith(MovieView* partner, const CompareSettings& settings)
+    {
+        Q_UNUSED(partner);
+        Q_UNUSED(settings);
+    }
+
+    // Answers, later and on this thread, the colour at share (across and down, 0 to 1) of the movie's
+    // picture, and at viewPoint of the drawn picture where the decoded one cannot be read; none without a
+    // picture. The GUI thread never waits for it.
+    using PixelAnswer = std::function<void(std::optional<PixelValue>)>;
+    virtual void readPixel(QPointF share, QPointF viewPoint, PixelAnswer answer)
+    {
+        Q_UNUSED(share);
+        Q_UNUSED(viewPoint);
+        answer(std::nullopt);
+    }
 
 protected:
     virtual void applyZoom() {}

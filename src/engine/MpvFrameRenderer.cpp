@@ -75,6 +75,25 @@ quint64 MpvFrameRenderer::setContext(mpv_render_context* context, mpv_handle* ha
     return generation_;
 }
 
+void MpvFrameRenderer::setPictureHook(PictureHook hook)
+{
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return !drawing_; });
+    hook_ = std::move(hook);
+    redraw_ = true;
+    lock.unlock();
+    wake_.notify_all();
+}
+
+void MpvFrameRenderer::redraw()
+{
+    {
+        std::lock_guard lock(mutex_);
+        redraw_ = true;
+    }
+    wake_.notify_all();
+}
+
 void MpvFrameRenderer::setSize(QSize size, qreal pixelRatio)
 {
     {
@@ -127,12 +146,15 @@ void MpvFrameRenderer::run()
             waitUntilNearlyDue(lock, due, generation);
             const QSize size = size_;
             const qreal pixelRatio = pixelRatio_;
+            // setPictureHook waits while this one is drawing
+            const PictureHook hook = hook_;
             if (generation == generation_ && !stop_) {
                 lock.unlock();
                 // At no size, or with every buffer held, the frame is still taken: mpv's video output waits
                 // for each frame to be drawn, and a movie whose frames nobody takes falls behind.
                 QImage* image = size.isEmpty() ? nullptr : freeImage(size, pixelRatio);
-                const bool drawn = (image || frame) && draw(context, size, image) && image;
+                const bool drawn = (image || frame) && draw(context, size, image) && image &&
+                                   (!hook || hook(*image, due, frame));
                 lock.lock();
                 if (drawn && generation == generation_) {
                     lastDue_ = due;

@@ -31,6 +31,10 @@ public:
         // The setContext call it was drawn for, so that a picture of the movie before is told apart.
         quint64 generation = 0;
     };
+    // Called on the renderer's thread with each picture drawn, before it is handed out: newFrame is false for
+    // the current picture drawn again. What compares two movies in one picture does its work here. False:
+    // the picture is not shown, the one before stays.
+    using PictureHook = std::function<bool(QImage& image, Clock::time_point due, bool newFrame)>;
     // Called on the renderer's thread when a finished picture waits to be taken where none waited before.
     using Delivery = std::function<void()>;
     // Pictures the renderer holds at most, whatever the GUI thread does: one on the screen, one waiting for
@@ -48,6 +52,10 @@ public:
     // Returns when nothing is drawn with the old context any more, so that it may be freed.
     // The number tags the pictures drawn for this context.
     quint64 setContext(mpv_render_context* context, mpv_handle* handle);
+    // Returns when the hook before is no longer called.
+    void setPictureHook(PictureHook hook);
+    // The current picture drawn again, as for a new size.
+    void redraw();
     // In device pixels, and how many to a pixel of the widget; a new size draws the picture again. At no
     // size the pictures are still taken from mpv, only not drawn, so that the movie goes on.
     void setSize(QSize size, qreal pixelRatio);
@@ -84,6 +92,7 @@ private:
     bool drawing_ = false;
     bool stop_ = false;
     std::optional<Clock::time_point> lastDue_;
+    PictureHook hook_;
     // Drawn into by the thread alone; handed out as shared copies. A buffer leaves it only once nobody
     // else holds it, so its size is every buffer this renderer has alive.
     std::vector<QImage> images_;

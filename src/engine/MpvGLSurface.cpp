@@ -200,14 +200,40 @@ void MpvGLSurface::skipFrame()
 void MpvGLSurface::paintGL()
 {
     const qreal ratio = devicePixelRatioF();
+    if (paintHook_ && paintHook_())
+        return;
     if (!renderContext_) {
         QOpenGLFunctions* gl = context()->functions();
         gl->glClearColor(0, 0, 0, 1);
         gl->glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
-    mpv_opengl_fbo fbo{static_cast<int>(defaultFramebufferObject()), static_cast<int>(width() * ratio),
-                       static_cast<int>(height() * ratio), 0};
+    renderInto(defaultFramebufferObject(),
+               QSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)));
+}
+
+std::optional<QRgb> MpvGLSurface::pixelShown(QPointF point)
+{
+    if (!context() || !context()->isValid() || !rect().contains(point.toPoint()))
+        return std::nullopt;
+    const qreal ratio = devicePixelRatioF();
+    makeCurrent();
+    QOpenGLFunctions* gl = context()->functions();
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+    uchar rgba[4] = {};
+    // the framebuffer the GL way up
+    gl->glReadPixels(static_cast<int>(point.x() * ratio),
+                     static_cast<int>(height() * ratio) - 1 - static_cast<int>(point.y() * ratio), 1, 1,
+                     GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    doneCurrent();
+    return qRgb(rgba[0], rgba[1], rgba[2]);
+}
+
+bool MpvGLSurface::renderInto(unsigned target, QSize size)
+{
+    if (!renderContext_)
+        return false;
+    mpv_opengl_fbo fbo{static_cast<int>(target), size.width(), size.height(), 0};
     int flipY = 1;
     int block = 0;
     mpv_render_param params[] = {
@@ -217,7 +243,7 @@ void MpvGLSurface::paintGL()
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    mpv_render_context_render(renderContext_, params);
+    return mpv_render_context_render(renderContext_, params) >= 0;
 }
 
 } // namespace tetrapan

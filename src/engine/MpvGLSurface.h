@@ -3,7 +3,9 @@
 #include <QOpenGLWidget>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct mpv_render_context;
@@ -24,6 +26,13 @@ public:
     ~MpvGLSurface() override;
 
     void setMovie(MpvMovie* movie);
+    // Draws the movie's current picture into the framebuffer fbo of size in device pixels, the GL way up;
+    // with this widget's context current. False without a render context.
+    bool renderInto(unsigned fbo, QSize size);
+    // The colour shown at point, in widget pixels: one pixel read back, for a readout, never for drawing.
+    std::optional<QRgb> pixelShown(QPointF point);
+    // Asked first in each paint, with the context current: true when it painted the view itself.
+    void setPaintHook(std::function<bool()> hook) { paintHook_ = std::move(hook); }
 
 protected:
     void initializeGL() override;
@@ -46,6 +55,7 @@ private:
     // Takes mpv's new frame without drawing it.
     void skipFrame();
 
+    std::function<bool()> paintHook_;
     QPointer<FramePacer> pacer_;
     QPointer<MpvMovie> movie_;
     mpv_render_context* renderContext_ = nullptr;

@@ -1,7 +1,9 @@
 #include "engine/MpvMovieView.h"
 
+#include "engine/MpvCompare.h"
 #include "engine/MpvGLSurface.h"
 #include "engine/MpvMovie.h"
+#include "engine/MpvPixelReader.h"
 #include "engine/MpvSoftwareSurface.h"
 
 #include <QPainter>
@@ -25,7 +27,22 @@ QWidget* MpvMovieView::surface() const
 
 MpvMovieView::~MpvMovieView()
 {
+    compare_.reset();
     setMovie(nullptr);
+}
+
+void MpvMovieView::compareWith(MovieView* partner, const CompareSettings& settings)
+{
+    auto* other = qobject_cast<MpvMovieView*>(partner);
+    if (!other || other == this || other->path_ != path_) {
+        compare_.reset();
+        return;
+    }
+    if (!compare_ || compare_->partner() != other) {
+        compare_.reset();
+        compare_ = std::make_unique<MpvCompare>(*this, *other);
+    }
+    compare_->setSettings(settings);
 }
 
 Movie* MpvMovieView::movie() const
@@ -54,6 +71,28 @@ void MpvMovieView::setMovie(Movie* movie)
     update();
 }
 
+void MpvMovieView::readPixel(QPointF share, QPointF viewPoint, PixelAnswer answer)
+{
+    if (!movie_ || !movie_->hasPicture()) {
+        answer(std::nullopt);
+        return;
+    }
+    if (!pixelReader_)
+        pixelReader_ = new MpvPixelReader(this);
+    QPointer<MpvMovieView> self(this);
+    pixelReader_->read(movie_->handle(), share, [self, viewPoint, answer](std::optional<PixelValue> value) {
+        // the picture as drawn, where the decoded one could not be read
+        if (!value && self) {
+            const std::optional<QRgb> shown = self->glSurface_
+                                                  ? self->glSurface_->pixelShown(viewPoint)
+                                                  : self->softwareSurface_->pixelShown(viewPoint);
+            if (shown)
+                value = PixelValue{qRed(*shown), qGreen(*shown), qBlue(*shown), false};
+        }
+        answer(value);
+    });
+}
+
 void MpvMovieView::setPreservesAspectRatio(bool preserve)
 {
     preservesAspectRatio_ = preserve;
@@ -67,6 +106,11 @@ void MpvMovieView::applyZoom()
 {
     if (movie_)
         movie_->setZoom(zoom().factor, zoom().centre);
+}
+
+QSize MpvMovieView::sourcePictureSize() const
+{
+    return movie_ ? movie_->pictureSize() : QSize();
 }
 
 QSizeF MpvMovieView::pictureSize() const

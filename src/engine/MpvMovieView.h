@@ -5,12 +5,16 @@
 
 #include <QPointer>
 
+#include <memory>
+
 namespace tetrapan {
 
 class FramePacer;
 class MpvGLSurface;
 class MpvSoftwareSurface;
 class MpvMovie;
+class MpvCompare;
+class MpvPixelReader;
 
 // A movie view whose picture comes from mpv's render API, on the drawing path the engine chose. A movie
 // with sound only has no picture: the view shows its name instead, so the pane tells what is playing.
@@ -27,7 +31,13 @@ public:
     void setPreservesAspectRatio(bool preserve) override;
 
     DrawingPath drawingPath() const { return path_; }
+    void compareWith(MovieView* partner, const CompareSettings& settings) override;
+    void readPixel(QPointF share, QPointF viewPoint, PixelAnswer answer) override;
+    // The one of the drawing path's; null on the other.
+    MpvGLSurface* glSurface() const { return glSurface_; }
+    MpvSoftwareSurface* softwareSurface() const { return softwareSurface_; }
     QSizeF pictureSize() const override;
+    QSize sourcePictureSize() const override;
 
 protected:
     void applyZoom() override;
@@ -42,6 +52,9 @@ private:
     MpvGLSurface* glSurface_ = nullptr;
     MpvSoftwareSurface* softwareSurface_ = nullptr;
     bool preservesAspectRatio_ = true;
+    // Made while this view compares, ended before the surfaces go.
+    std::unique_ptr<MpvCompare> compare_;
+    MpvPixelReader* pixelReader_ = nullptr;
 };
 
 } // namespace tetrapan

@@ -44,10 +44,30 @@ void MpvSoftwareSurface::setMovie(MpvMovie* movie)
     update();
 }
 
+QSize MpvSoftwareSurface::drawSize() const
+{
+    return drawSize_.value_or((QSizeF(size()) * devicePixelRatioF()).toSize());
+}
+
+std::optional<QRgb> MpvSoftwareSurface::pixelShown(QPointF point) const
+{
+    if (shown_.isNull())
+        return std::nullopt;
+    // the picture may be of another size than the widget while it is drawn anew
+    const QPoint at(static_cast<int>(point.x() * shown_.width() / std::max(width(), 1)),
+                    static_cast<int>(point.y() * shown_.height() / std::max(height(), 1)));
+    return shown_.valid(at) ? std::optional(shown_.pixel(at)) : std::nullopt;
+}
+
+void MpvSoftwareSurface::setDrawSize(std::optional<QSize> size)
+{
+    drawSize_ = size;
+    requestSize();
+}
+
 void MpvSoftwareSurface::requestSize()
 {
-    const qreal ratio = devicePixelRatioF();
-    renderer_->setSize((QSizeF(size()) * ratio).toSize(), ratio);
+    renderer_->setSize(drawSize(), devicePixelRatioF());
 }
 
 void MpvSoftwareSurface::resizeEvent(QResizeEvent* event)
@@ -95,7 +115,12 @@ void MpvSoftwareSurface::paintEvent(QPaintEvent*)
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     if (shown_.deviceIndependentSize() == QSizeF(size()))
         painter.drawImage(QPointF(0, 0), shown_);
-    else
+    else if (drawSize_) {
+        painter.fillRect(rect(), Qt::black);
+        const QSizeF whole = shown_.deviceIndependentSize().scaled(size(), Qt::KeepAspectRatio);
+        painter.drawImage(
+            QRectF(QPointF((width() - whole.width()) / 2, (height() - whole.height()) / 2), whole), shown_);
+    } else
         painter.drawImage(QRectF(rect()), shown_);
 }
 

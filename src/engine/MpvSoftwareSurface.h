@@ -23,6 +23,15 @@ public:
     ~MpvSoftwareSurface() override;
 
     void setMovie(MpvMovie* movie);
+    // While compared in another view: pictures drawn at that view's size in device pixels, whatever this
+    // widget's, and shown here whole. None: at this widget's own size again.
+    void setDrawSize(std::optional<QSize> size);
+    QSize drawSize() const;
+    // See MpvFrameRenderer.
+    void setPictureHook(MpvFrameRenderer::PictureHook hook) { renderer_->setPictureHook(std::move(hook)); }
+    void redraw() { renderer_->redraw(); }
+    // The colour shown at point, in widget pixels; none before a picture.
+    std::optional<QRgb> pixelShown(QPointF point) const;
     // The most picture buffers its renderer held at once; for diagnostics and tests.
     int peakPictureCount() const { return renderer_->peakPictureCount(); }
 
@@ -39,6 +48,7 @@ private:
     QPointer<MpvMovie> movie_;
     QMetaObject::Connection movieGoing_;
     quint64 generation_ = 0;
+    std::optional<QSize> drawSize_;
     // On the screen, and the next one until it is due.
     QImage shown_;
     std::optional<MpvFrameRenderer::Picture> waiting_;

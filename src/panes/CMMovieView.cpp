@@ -4,6 +4,7 @@
 #include "panes/MenuLine.h"
 #include "panes/MovController.h"
 #include "panes/PaneAligner.h"
+#include "panes/PaneCompare.h"
 #include "panes/PaneNudge.h"
 #include "panes/PaneOffsetDialog.h"
 #include "panes/PaneOffsets.h"
@@ -51,6 +52,11 @@ QStringList CMMovieView::createMenuArray()
         QStringLiteral("Scale To Fit,changeMovieAspect:,,aspect"),
         QStringLiteral("Mute,changeMovieMuted:,,muted"),
         QStringLiteral("-,,,"),
+        QStringLiteral("Compare with Pane 1,compareMovieView:,1,compare"),
+        QStringLiteral("Compare with Pane 2,compareMovieView:,2,compare"),
+        QStringLiteral("Compare with Pane 3,compareMovieView:,3,compare"),
+        QStringLiteral("Compare with Pane 4,compareMovieView:,4,compare"),
+        QStringLiteral("-,,,"),
         QStringLiteral("Copy To..,nullAction:,,copy"),
         QStringLiteral("-,,,"),
         QStringLiteral("Open Movie…,openMovieFile:,,open"),
@@ -86,6 +92,7 @@ CMMovieView::Action CMMovieView::actionNamed(const QString& name)
         {QStringLiteral("alignMovieBySound:"), &CMMovieView::alignMovieBySound},
         {QStringLiteral("nudgeMovieOffset:"), &CMMovieView::nudgeMovieOffset},
         {QStringLiteral("editMovieOffset:"), &CMMovieView::editMovieOffset},
+        {QStringLiteral("compareMovieView:"), &CMMovieView::compareMovieView},
     };
     return actions.value(name, nullptr);
 }
@@ -135,7 +142,9 @@ void CMMovieView::setMenuItem()
              !(paneAligner_ && paneAligner_->canAlignPane(pane.viewNo()))) ||
             (line.key == QLatin1String("nudge") && (!paneNudge_ || !paneNudge_->canNudge(pane.viewNo()))) ||
             (line.key == QLatin1String("editOffset") &&
-             (!pane.movController() || pane.movController()->offsets().entry(pane.viewNo()) == NoObject)))
+             (!pane.movController() || pane.movController()->offsets().entry(pane.viewNo()) == NoObject)) ||
+            (line.key == QLatin1String("compare") &&
+             (!paneCompare_ || !paneCompare_->canCompare(pane.viewNo(), line.tag.toInt()))))
             action = nullptr;
 
         // the offset the pane keeps, so that it can be read before it is cleared
@@ -154,7 +163,7 @@ void CMMovieView::setMenuItem()
                 : QString();
         QAction* item = makeItem(this, title + shownKeys, action);
         item->setProperty(MenuLine::CommandTextProperty, line.title);
-        if (line.key == QLatin1String("nudge"))
+        if (line.key == QLatin1String("nudge") || line.key == QLatin1String("compare"))
             item->setData(line.tag.toInt());
         if (action && line.key == QLatin1String("copy")) {
             setCopyMenu();
@@ -304,6 +313,12 @@ void CMMovieView::nudgeMovieOffset(QAction* sender)
 {
     if (qtView_ && paneNudge_ && sender)
         paneNudge_->nudge(qtView_->viewNo(), static_cast<PaneNudge::Step>(sender->data().toInt()));
+}
+
+void CMMovieView::compareMovieView(QAction* sender)
+{
+    if (qtView_ && paneCompare_)
+        paneCompare_->compare(qtView_->viewNo(), sender->data().toInt());
 }
 
 } // namespace tetrapan

@@ -6,6 +6,7 @@
 namespace tetrapan {
 
 class PaneAligner;
+class PaneCompare;
 class PaneNudge;
 class QTMovieSubView;
 
@@ -26,6 +27,8 @@ public:
     void setPaneAligner(PaneAligner* aligner) { paneAligner_ = aligner; }
     // Outlet: what nudges the pane's offset; none, no nudges.
     void setPaneNudge(PaneNudge* nudge) { paneNudge_ = nudge; }
+    // Outlet: what shows this pane and another in one; none, no comparing.
+    void setPaneCompare(PaneCompare* compare) { paneCompare_ = compare; }
 
     // Rebuilds before each opening and makes the empty copy submenu.
     void awakeFromNib();
@@ -58,6 +61,8 @@ public:
     void nudgeMovieOffset(QAction* sender);
     // Opens the pane's offset and rate, window modal.
     void editMovieOffset(QAction* sender);
+    // This pane's place shows it and the pane the item's data names, compared.
+    void compareMovieView(QAction* sender);
 
 private:
     using Action = void (CMMovieView::*)(QAction*);
@@ -70,6 +75,7 @@ private:
     QTMovieSubView* qtView_ = nullptr;
     PaneAligner* paneAligner_ = nullptr;
     PaneNudge* paneNudge_ = nullptr;
+    PaneCompare* paneCompare_ = nullptr;
     QMenu* menuCopy_ = nullptr;
     bool awake_ = false;
 };

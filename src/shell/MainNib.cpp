@@ -17,7 +17,9 @@
 #include "panes/CMMovieView.h"
 #include "panes/MovController.h"
 #include "panes/PaneAligner.h"
+#include "panes/PaneCompare.h"
 #include "panes/PaneNudge.h"
+#include "panes/PixelReadout.h"
 #include "panes/PaneSnapshot.h"
 #include "panes/PaneTimeline.h"
 #include "panes/PlaybackSpeed.h"
@@ -78,8 +80,11 @@ MainNib::~MainNib()
     for (CMMovieView* menu : cmMovieViews_) {
         menu->setPaneNudge(nullptr);
         menu->setPaneAligner(nullptr);
+        menu->setPaneCompare(nullptr);
     }
     paneNudge_.reset();
+    pixelReadout_.reset();
+    paneCompare_.reset();
     playbackSpeed_.reset();
     syncLock_.reset();
     appDelegate_->panePositions = nullptr;
@@ -147,6 +152,10 @@ void MainNib::instantiate()
     paneNudge_ = std::make_unique<PaneNudge>(*movController_, *syncLock_);
     for (CMMovieView* menu : cmMovieViews_)
         menu->setPaneNudge(paneNudge_.get());
+    paneCompare_ = std::make_unique<PaneCompare>(*movController_, services_.settings, services_.scheduler);
+    pixelReadout_ = std::make_unique<PixelReadout>(*movController_, *paneCompare_, services_.scheduler);
+    for (CMMovieView* menu : cmMovieViews_)
+        menu->setPaneCompare(paneCompare_.get());
     playlistWindow_ = new PlaylistWindow(mainWindow_.get());
     olvPlaylist_ = new PlaylistOutlineView(services_.settings, services_.scheduler, services_.dialogs);
     playlistWindow_->setOlvPlaylist(olvPlaylist_);
@@ -258,6 +267,8 @@ void MainNib::awakeFromNib()
     menuCommands::connectSpeedAndZoom(*this, services_.settings);
     alignCommands::connect(*this);
     menuCommands::connectNudge(*this);
+    paneCompare_->addMenuItems(*mainWindow_->viewMenu(), *mainWindow_);
+    pixelReadout_->addMenuItem(*mainWindow_->viewMenu(), *mainWindow_);
 }
 
 void MainNib::awakePlaylistWindow()

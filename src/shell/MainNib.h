@@ -35,6 +35,8 @@ class QTMovieSubView;
 class SyncLock;
 class PanePositions;
 class PaneTimeline;
+class PaneCompare;
+class PixelReadout;
 class PlaybackSpeed;
 class PaneNudge;
 class Scheduler;
@@ -116,6 +118,8 @@ public:
     PaneTimeline& paneTimeline() { return *paneTimeline_; }
     TimelineBar& timelineBar() { return *timelineBar_; }
     PlaybackSpeed& playbackSpeed() { return *playbackSpeed_; }
+    PaneCompare& paneCompare() { return *paneCompare_; }
+    PixelReadout& pixelReadout() { return *pixelReadout_; }
     // every command by name, the keys chosen for them and what is asked of the program by name
     CommandRegistry& commandRegistry() { return *commandRegistry_; }
     CommandKeys& commandKeys() { return *commandKeys_; }
@@ -180,6 +184,8 @@ private:
     TimelineBar* timelineBar_ = nullptr;
     // sets the panes' speed with the lock's knowledge
     std::unique_ptr<PlaybackSpeed> playbackSpeed_;
+    std::unique_ptr<PaneCompare> paneCompare_;
+    std::unique_ptr<PixelReadout> pixelReadout_;
     std::unique_ptr<CommandRegistry> commandRegistry_;
     std::unique_ptr<CommandKeys> commandKeys_;
     std::unique_ptr<CommandRequests> commandRequests_;

@@ -346,6 +346,11 @@ QMenu* MainWindow::playbackMenu() const
     return ui_->menuPlayback;
 }
 
+QMenu* MainWindow::viewMenu() const
+{
+    return ui_->menuView;
+}
+
 void MainWindow::showSpeed(const QString& text)
 {
     static_cast<QLabel*>(ui_->toolBar->widgetForAction(speedShown_))->setText(text);

@@ -94,6 +94,7 @@ public:
     // The Window menu: one checkable item per floating window, checked while that window is open.
     QMenu* windowMenu() const;
     QMenu* playbackMenu() const;
+    QMenu* viewMenu() const;
     QAction* playlistWindowAction() const;
 
     // How to begin, over the panes while the library holds no playlist; hidden until told.

@@ -3,6 +3,7 @@
 // item does.
 #include "PaneFixture.h"
 
+#include "panes/PaneCompare.h"
 #include "panes/PaneNudge.h"
 #include "panes/PaneOffsetDialog.h"
 #include "panes/SyncLock.h"
@@ -350,28 +351,35 @@ private Q_SLOTS:
         const QString offsets =
             "(Set Offset Here)|(Clear Offset)|(Offset and Rate…)|(Nudge a Frame Earlier)|"
             "(Nudge a Frame Later)|(Nudge 10 ms Earlier)|(Nudge 10 ms Later)|(Align This Pane by Sound)|-|";
-        QTest::newRow("stopped")
-            << "stopped"
-            << "Play|(Stop)|Sync Time|" + offsets +
-                   "Zoom|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
+        // with pane 4, which holds a movie too
+        const QString compare =
+            "(Compare with Pane 1)|(Compare with Pane 2)|(Compare with Pane 3)|Compare with Pane 4|-|";
+        const QString noCompare =
+            "(Compare with Pane 1)|(Compare with Pane 2)|(Compare with Pane 3)|(Compare with Pane 4)|-|";
+        QTest::newRow("stopped") << "stopped"
+                                 << "Play|(Stop)|Sync Time|" + offsets +
+                                        "Zoom|-|Controller|Scale To Fit|Mute|-|" + compare +
+                                        "Copy To..|-|Open Movie…|Remove";
         QTest::newRow("playing, controller, scaled, muted")
             << "playing"
-            << "(Play)|Stop|Sync Time|" + offsets +
-                   "Zoom|-|Controller*|Scale To Fit*|Mute*|-|Copy To..|-|Open Movie…|Remove";
+            << "(Play)|Stop|Sync Time|" + offsets + "Zoom|-|Controller*|Scale To Fit*|Mute*|-|" + compare +
+                   "Copy To..|-|Open Movie…|Remove";
         QTest::newRow("alone: no sync, zoomed")
             << "alone"
-            << "Play|(Stop)|(Sync Time)|" + offsets +
-                   "Zoom*|-|Controller|Scale To Fit|Mute|-|Copy To..|-|Open Movie…|Remove";
+            << "Play|(Stop)|(Sync Time)|" + offsets + "Zoom*|-|Controller|Scale To Fit|Mute|-|" + compare +
+                   "Copy To..|-|Open Movie…|Remove";
         QTest::newRow("empty pane still shows its marks")
             << "empty, zoomed"
-            << "(Play)|(Stop)|(Sync Time)|" + offsets +
-                   "(Zoom)*|-|(Controller)|(Scale To Fit)|(Mute)|-|(Copy To..)|-|Open Movie…|(Remove)";
+            << "(Play)|(Stop)|(Sync Time)|" + offsets + "(Zoom)*|-|(Controller)|(Scale To Fit)|(Mute)|-|" +
+                   noCompare + "(Copy To..)|-|Open Movie…|(Remove)";
     }
 
     void itemsFollowThePane()
     {
         QFETCH(QString, state);
         PaneFixture f;
+        PaneCompare compare(f.controller, f.settings, f.scheduler);
+        f.menu(2).setPaneCompare(&compare);
         f.load(4); // a second playable pane, so synchronising is possible
         if (!state.startsWith("empty"))
             f.load(2);

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "engine/CompareSettings.h"
+
+#include <QImage>
+#include <QRectF>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+namespace tetrapan {
+
+// Two movies in one picture on the software path: B's drawing thread hands each new picture over (offer),
+// A's drawing thread combines its own with the one of B due at the same moment (combineInto). Pictures are
+// paired by when they are due on the screen: with the sync lock on, A and B at the same moment are due
+// together, where "B's latest" would pair A with the frame before whenever B's thread came second. Nothing
+// here runs on the GUI thread but the setters.
+class SoftwareCombiner {
+public:
+    using Clock = std::chrono::steady_clock;
+    // Pictures due closer together than this show the same moment: well under half a frame at 30 fps.
+    static constexpr auto SameMoment = std::chrono::milliseconds(12);
+    // How long A's thread waits for B's picture of its moment: both threads draw a picture shortly before it
+    // is due, so B's comes within a few milliseconds, but on a busy machine B's thread may get its turn late.
+    static constexpr auto LongestWaitForB = std::chrono::milliseconds(150);
+    // B whose newest picture was due longer ago than this before A's is not playing.
+    static constexpr auto BPlaying = std::chrono::milliseconds(100);
+    // B's pictures kept to pair with: one on each side of A's moment and one more.
+    static constexpr int KeptPictures = 3;
+
+    // redrawA: has A's thread draw its current picture again (B's picture of A's moment came late).
+    explicit SoftwareCombiner(std::function<void()> redrawA);
+
+    void setSettings(const CompareSettings& settings);
+    CompareSettings settings() const;
+    // Where each one's picture stands in its image, in device pixels; B's is scaled onto A's.
+    void setPictureRects(QRectF a, QRectF b);
+
+    // On B's thread.
+    void offer(const QImage& b, Clock::time_point due);
+    // On A's thread; newFrame is false for a picture drawn again (paused, resized, settings changed), which
+    // takes B's newest without waiting. False while B plays and its picture of A's moment never came: A's
+    // picture is then not shown at all rather than beside one of another moment.
+    bool combineInto(QImage& a, Clock::time_point due, bool newFrame);
+    // Cancels a wait for B, for good: A's thread is to stop.
+    void stop();
+
+private:
+    struct Kept {
+        QImage image;
+        Clock::time_point due;
+    };
+    // The kept picture of B nearest to due; null when none.
+    const Kept* nearest(Clock::time_point due) const;
+
+    const std::function<void()> redrawA_;
+    mutable std::mutex mutex_;
+    std::condition_variable arrived_;
+    CompareSettings settings_;
+    QRectF aPicture_, bPicture_;
+    std::deque<Kept> kept_;
+    // A was combined with a B picture of another moment: the next one of B has A drawn again.
+    bool aPairedStale_ = false;
+    bool stopped_ = false;
+};
+
+} // namespace tetrapan
