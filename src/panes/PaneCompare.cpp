@@ -154,6 +154,11 @@ void PaneCompare::addMenuItems(QMenu& view, QWidget& window)
     escape_->setShortcutContext(Qt::WindowShortcut);
     window.addAction(escape_);
     connect(escape_, &QAction::triggered, this, &PaneCompare::leave);
+    // as the menus' other keys, these work in every window of the program
+    for (QAction* item : QList<QAction*>{comparePanes_} + modeActions_) {
+        item->setShortcutContext(Qt::ApplicationShortcut);
+        window.addAction(item);
+    }
     // full screen, Escape leaves full screen first: two actions on one key would both be refused
     window.installEventFilter(this);
     apply();

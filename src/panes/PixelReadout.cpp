@@ -74,6 +74,8 @@ void PixelReadout::addMenuItem(QMenu& view, QWidget& window)
     action_ = view.addAction(QStringLiteral("Pi&xel Readout"));
     action_->setCheckable(true);
     action_->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+P")));
+    action_->setShortcutContext(Qt::ApplicationShortcut);
+    window.addAction(action_);
     connect(action_, &QAction::toggled, this, &PixelReadout::setShown);
 }
 
