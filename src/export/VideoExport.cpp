@@ -3,6 +3,7 @@
 #include "export/ExportOutput.h"
 #include "export/MovieDecoder.h"
 #include "export/SoundDecoder.h"
+#include "library/RecordingSource.h"
 #include "platform/fileNames.h"
 
 extern "C" {
@@ -186,6 +187,14 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
         if (pane.filePath.isEmpty())
             continue;
         anyMovie = true;
+        // a recording of many files plays through the engine's timeline of them, which the export's
+        // decoders do not read: said as such rather than as a file that cannot be read
+        if (RecordingSource::fromLocator(pane.filePath)) {
+            return failed(QStringLiteral("Pane %1 holds a recording of several files (%2), which cannot be "
+                                         "exported yet.")
+                              .arg(i + 1)
+                              .arg(RecordingSource::shownName(pane.filePath)));
+        }
         QString why;
         auto pictures = std::make_unique<MovieDecoder>();
         if (!pictures->open(pane.filePath, &why)) {

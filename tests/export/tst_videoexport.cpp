@@ -173,6 +173,8 @@ private slots:
                                    << "could not write the video";
         QTest::newRow("folder gone") << "no folder"
                                      << "cannot write in";
+        QTest::newRow("a recording in a pane") << "recording"
+                                               << "Pane 3 holds a recording";
     }
 
     void stoppedExportLeavesNoFile()
@@ -192,6 +194,8 @@ private slots:
             job.size = QSize(321, 240);
         if (change == "empty")
             job.panes = {};
+        if (change == "recording")
+            job.panes[2].filePath = folder.path();
         if (change == "no folder")
             job.outputPath = folder.filePath(QStringLiteral("gone/out.mp4"));
         // a file size limit fails the writes as a full disk does, after the first few
