@@ -1,10 +1,11 @@
 #include "engine/MpvPixelReader.h"
 
+#include "engine/MpvProperties.h"
+
 #include <mpv/client.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -17,25 +18,14 @@ struct MpvPixelReader::Relay {
 
 namespace {
 
-const mpv_node* member(const mpv_node& map, const char* key)
-{
-    if (map.format != MPV_FORMAT_NODE_MAP)
-        return nullptr;
-    for (int i = 0; i < map.u.list->num; ++i) {
-        if (std::strcmp(map.u.list->keys[i], key) == 0)
-            return &map.u.list->values[i];
-    }
-    return nullptr;
-}
-
 // The pixel at share of mpv's raw picture ("bgr0" and the like, four bytes a pixel).
 std::optional<PixelValue> pixelOf(const mpv_node& picture, QPointF share)
 {
-    const mpv_node* width = member(picture, "w");
-    const mpv_node* height = member(picture, "h");
-    const mpv_node* stride = member(picture, "stride");
-    const mpv_node* format = member(picture, "format");
-    const mpv_node* data = member(picture, "data");
+    const mpv_node* width = mapValue(picture, "w");
+    const mpv_node* height = mapValue(picture, "h");
+    const mpv_node* stride = mapValue(picture, "stride");
+    const mpv_node* format = mapValue(picture, "format");
+    const mpv_node* data = mapValue(picture, "data");
     if (!width || !height || !stride || !format || !data || data->format != MPV_FORMAT_BYTE_ARRAY ||
         format->format != MPV_FORMAT_STRING)
         return std::nullopt;
