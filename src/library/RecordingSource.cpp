@@ -2,9 +2,9 @@
 
 #include "library/LibrarySchema.h"
 #include "platform/ObjectContext.h"
+#include "platform/fileNames.h"
 
 #include <QFileInfo>
-#include <QUrl>
 
 namespace tetrapan::RecordingSource {
 
@@ -12,9 +12,11 @@ namespace {
 
 const QString Prefix = QStringLiteral("recording:");
 
+// A file name's bytes, those that are not UTF-8 included, percent-encoded so that "&" and "=" separate items.
 QString item(const char* key, const QString& value)
 {
-    return QLatin1String(key) + QLatin1Char('=') + QString::fromLatin1(QUrl::toPercentEncoding(value));
+    return QLatin1String(key) + QLatin1Char('=') +
+           QString::fromLatin1(QByteArray(fileNames::toBytes(value)).toPercentEncoding());
 }
 
 } // namespace
@@ -36,7 +38,7 @@ QString locator(const Recording& source)
 std::optional<Recording> fromLocator(const QString& locator)
 {
     if (!locator.startsWith(Prefix)) {
-        if (locator.isEmpty() || !QFileInfo(locator).isDir())
+        if (locator.isEmpty() || !fileNames::facts(locator).isFolder)
             return std::nullopt;
         Recording source;
         source.folder = QFileInfo(locator).absoluteFilePath();
@@ -45,7 +47,8 @@ std::optional<Recording> fromLocator(const QString& locator)
     Recording source;
     for (const QString& part : locator.mid(Prefix.size()).split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const QString key = part.section(QLatin1Char('='), 0, 0);
-        const QString value = QUrl::fromPercentEncoding(part.section(QLatin1Char('='), 1).toLatin1());
+        const QString value =
+            fileNames::fromBytes(QByteArray::fromPercentEncoding(part.section(QLatin1Char('='), 1).toLatin1()));
         if (key == QLatin1String("folder"))
             source.folder = value;
         else if (key == QLatin1String("camera"))

@@ -83,6 +83,13 @@ private Q_SLOTS:
             QCOMPARE(kept->camera, QStringLiteral("front&back=50%"));
             QCOMPARE(kept->chosenFiles, QStringList({"/home/ana/dash/a.mp4", "/home/ana/dash/b.mp4"}));
             QCOMPARE(ctx.value(5, schema::FileCount), QVariant(60));
+            // names that are not UTF-8 come back as the same bytes
+            Recording raw;
+            raw.camera = fileNames::fromBytes("cam\xff");
+            raw.chosenFiles = {fileNames::fromBytes("/home/ana/dash/caf\xe9&=%.mp4")};
+            const std::optional<Recording> rawBack = RecordingSource::fromLocator(RecordingSource::locator(raw));
+            QCOMPARE(fileNames::toBytes(rawBack->camera), QByteArray("cam\xff"));
+            QCOMPARE(fileNames::toBytes(rawBack->chosenFiles.value(0)), QByteArray("/home/ana/dash/caf\xe9&=%.mp4"));
             QVERIFY(!ctx.hasChanges());
             // control characters other than line breaks and tabs have no form in XML 1.0, not even escaped,
             // nor has a file name's byte that is not UTF-8
