@@ -148,6 +148,8 @@ void MpvMovie::handleEvent(const mpv_event& event)
             frameImageArrived(event);
             break;
         }
+        if (event.reply_userdata == SeekReply && seeksNotTaken_ > 0)
+            --seeksNotTaken_;
         if (event.error < 0) {
             qCWarning(lcMpv) << filePath_ << "request failed:" << errorText(event.error);
             // A seek that failed will never land.
@@ -170,7 +172,8 @@ void MpvMovie::handleEvent(const mpv_event& event)
     case MPV_EVENT_PLAYBACK_RESTART:
         // Reports from before the seek may still be the last ones; mpv is asked until new ones come.
         reports_.forget();
-        seekTarget_.reset();
+        if (seeksNotTaken_ == 0)
+            seekTarget_.reset();
         Q_EMIT timeDidChange(this);
         break;
     case MPV_EVENT_LOG_MESSAGE: {
@@ -327,6 +330,7 @@ bool MpvMovie::requestSeek(double seconds, bool exact)
         return false;
     }
     seekTarget_ = seconds;
+    ++seeksNotTaken_;
     return true;
 }
 

@@ -152,6 +152,9 @@ private:
     bool loops_ = false;
     bool loopsBackAndForth_ = false;
     std::optional<double> seekTarget_;
+    // Seeks mpv has not taken yet: a playback restart heard before it takes them all belongs to an earlier
+    // seek or the load, and lands none of them.
+    int seeksNotTaken_ = 0;
     int pendingPauseRequests_ = 0;
     // OpenGL output: mpv draws into a view's render context (it starts with none).
     bool openGLOutputOn_ = false;

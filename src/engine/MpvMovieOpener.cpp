@@ -95,16 +95,30 @@ MpvOpenResult MpvMovieOpener::openRecordingWithoutEvents(const Recording& record
     MpvMovie::Options longer = options;
     longer.openTimeout = std::max(
         options.openTimeout, std::chrono::milliseconds(RecordingOpenTimePerFile.count() * placed.pieces.size()));
+    // The timeline's own sound stream is whole; the files' sound tracks mpv would choose have holes. It is
+    // chosen before the timeline loads: chosen after, mpv's switch of sound tracks runs into the first seek
+    // asked of the movie, which then lands up to a second late.
+    const int ownSound = MpvRecordingTimeline::soundStreamTrack(placed, facts);
+    if (ownSound > 0) {
+        if (!warm) {
+            QString error;
+            warm = MpvCore::start(longer, &error);
+            if (!warm)
+                return {nullptr, error};
+        }
+        mpv_set_property_string(warm->handle(), mpvname::Aid, QByteArray::number(ownSound).constData());
+    }
     MpvOpenResult result = openSource(timeline, name, longer, std::move(warm), false, wait);
     if (!result.movie)
         return result;
-    const bool ownSound = MpvRecordingTimeline::hasSoundStream(placed, facts);
     result.movie->recording_ = std::move(placed);
-    // The timeline's own sound stream is whole; the files' sound tracks mpv would choose have holes.
-    if (ownSound && result.movie->lastSoundTrackId_ > 0) {
+    if (ownSound > 0 && result.movie->lastSoundTrackId_ > 0) {
         result.movie->soundTrack_ = QByteArray::number(result.movie->lastSoundTrackId_);
-        const char* track = result.movie->soundTrack_.constData();
-        mpv_set_property_async(result.movie->handle(), AsyncReply, mpvname::Aid, MPV_FORMAT_STRING, &track);
+        // a file whose tracks mpv counts otherwise than its header said: switched to, late
+        if (result.movie->lastSoundTrackId_ != ownSound) {
+            const char* track = result.movie->soundTrack_.constData();
+            mpv_set_property_async(result.movie->handle(), AsyncReply, mpvname::Aid, MPV_FORMAT_STRING, &track);
+        }
     }
     return result;
 }

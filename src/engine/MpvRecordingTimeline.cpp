@@ -97,7 +97,7 @@ MpvPieceFacts MpvRecordingTimeline::probe(const QString& path)
             const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
             if (rate.num > 0 && rate.den > 0)
                 facts.frameRate = QStringLiteral("%1/%2").arg(rate.num).arg(rate.den);
-        } else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && !facts.hasSound) {
+        } else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && ++facts.soundTracks == 1) {
             facts.hasSound = true;
             facts.sampleRate = codec->sample_rate;
             facts.channels = codec->ch_layout.nb_channels;
@@ -112,6 +112,15 @@ bool MpvRecordingTimeline::hasSoundStream(const Recording& recording, const QVec
     const QVector<Stretch> parts = stretches(recording, facts);
     const auto heard = [&](const Stretch& part) { return part.piece >= 0 && facts[part.piece].hasSound; };
     return std::any_of(parts.begin(), parts.end(), heard) && !std::all_of(parts.begin(), parts.end(), heard);
+}
+
+int MpvRecordingTimeline::soundStreamTrack(const Recording& recording, const QVector<MpvPieceFacts>& facts)
+{
+    if (!hasSoundStream(recording, facts))
+        return 0;
+    const Stretch first = stretches(recording, facts).value(0);
+    const bool own = first.piece >= 0 && facts[first.piece].hasPicture;
+    return (own ? facts[first.piece].soundTracks : 0) + 1;
 }
 
 QString MpvRecordingTimeline::timeline(const Recording& recording, const QVector<MpvPieceFacts>& facts)

@@ -12,6 +12,7 @@ struct MpvPieceFacts {
     bool readable = false;
     bool hasPicture = false;
     bool hasSound = false;
+    int soundTracks = 0;
     int width = 0;
     int height = 0;
     // frames per second as a fraction mpv's filters take ("25", "30000/1001"); empty when not known
@@ -37,6 +38,9 @@ public:
     // has sound and some stretch has none (a gap, a file without). Otherwise the files' sound plays as is,
     // and each file is opened once, not twice.
     static bool hasSoundStream(const Recording& recording, const QVector<MpvPieceFacts>& facts);
+    // The number mpv gives that sound stream's track (after the sound tracks of the timeline's first file,
+    // whose tracks the first stream takes); 0 when there is none.
+    static int soundStreamTrack(const Recording& recording, const QVector<MpvPieceFacts>& facts);
 
     static constexpr qint64 MergedGapMs = 500;
 };
