@@ -27,5 +27,11 @@ if [[ ! -S $runtime/$socket ]]; then
     exit 1
 fi
 status=0
-WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland "$@" || status=$?
+# the sanitizer build hands the test alone what it must load first (tests/CMakeLists.txt); weston is not built
+# with the sanitizer
+if [[ -n ${TETRAPAN_TEST_PRELOAD:-} ]]; then
+    WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland LD_PRELOAD=$TETRAPAN_TEST_PRELOAD "$@" || status=$?
+else
+    WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland "$@" || status=$?
+fi
 exit "$status"
