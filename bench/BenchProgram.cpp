@@ -6,7 +6,11 @@
 
 #include "engine/MovieView.h"
 #include "engine/MpvMovieEngine.h"
+#include "library/LibraryRules.h"
+#include "library/LibrarySchema.h"
+#include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
+#include "platform/ObjectContext.h"
 #include "platform/Scheduler.h"
 #include "platform/SettingsDomain.h"
 #include "shell/MainNib.h"
@@ -74,6 +78,22 @@ std::array<std::optional<int>, 4> BenchProgram::shownFrames()
         frames[n - 1] = test::FrameBarcode::readView(shot, place, PictureAspect);
     }
     return frames;
+}
+
+void chooseFileInFourPanes(MainNib& nib, SettingsDomain& settings, const QString& file, const QString& title)
+{
+    ObjectContext& context = *nib.appDelegate().managedObjectContext();
+    const ObjectId node = LibraryRules::createNode(context, settings, false);
+    if (!title.isEmpty())
+        context.setValue(node, LibrarySchema::Title, title);
+    LibraryRules::placeNode(context, node, NoObject);
+    for (int n = 1; n <= 4; ++n) {
+        const ObjectId entry = context.insertNewObject(LibrarySchema::Filelist);
+        context.setValue(entry, LibrarySchema::UniqueId, context.value(node, LibrarySchema::UniqueId));
+        context.setValue(entry, LibrarySchema::ViewNo, n);
+        context.setValue(entry, LibrarySchema::FilePath, file);
+    }
+    nib.movController().setUniqueId(context.value(node, LibrarySchema::UniqueId).toString());
 }
 
 } // namespace tetrapan::bench

@@ -61,4 +61,7 @@ private:
     std::unique_ptr<MainNib> nib_;
 };
 
+// Makes a new playlist with the file in all four panes and chooses it; the panes then load it.
+void chooseFileInFourPanes(MainNib& nib, SettingsDomain& settings, const QString& file, const QString& title = {});
+
 } // namespace tetrapan::bench

@@ -61,18 +61,8 @@ qint64 offsetMs(int frames)
 bool loadFourPanes(BenchProgram& program, const QString& file, const char* title)
 {
     MainNib& nib = program.nib();
-    ObjectContext& context = *nib.appDelegate().managedObjectContext();
-    const ObjectId node = LibraryRules::createNode(context, program.settings(), false);
-    context.setValue(node, LibrarySchema::Title, QString::fromLatin1(title));
-    LibraryRules::placeNode(context, node, NoObject);
-    for (int n = 1; n <= 4; ++n) {
-        const ObjectId entry = context.insertNewObject(LibrarySchema::Filelist);
-        context.setValue(entry, LibrarySchema::UniqueId, context.value(node, LibrarySchema::UniqueId));
-        context.setValue(entry, LibrarySchema::ViewNo, n);
-        context.setValue(entry, LibrarySchema::FilePath, file);
-    }
+    chooseFileInFourPanes(nib, program.settings(), file, QString::fromLatin1(title));
     MovController& controller = nib.movController();
-    controller.setUniqueId(context.value(node, LibrarySchema::UniqueId).toString());
     return runEventsUntil(
         [&] {
             if (controller.hasPendingLoad())

@@ -58,16 +58,7 @@ struct Bench {
     // Chooses a new playlist of one clip in all four panes and waits until the panes hold it.
     bool choose(const QString& file)
     {
-        ObjectContext& context = *nib.appDelegate().managedObjectContext();
-        const ObjectId node = LibraryRules::createNode(context, settings, false);
-        LibraryRules::placeNode(context, node, NoObject);
-        for (int n = 1; n <= 4; ++n) {
-            const ObjectId entry = context.insertNewObject(LibrarySchema::Filelist);
-            context.setValue(entry, LibrarySchema::UniqueId, context.value(node, LibrarySchema::UniqueId));
-            context.setValue(entry, LibrarySchema::ViewNo, n);
-            context.setValue(entry, LibrarySchema::FilePath, file);
-        }
-        controller().setUniqueId(context.value(node, LibrarySchema::UniqueId).toString());
+        chooseFileInFourPanes(nib, settings, file);
         return runEventsUntil(
             [&] { return !controller().hasPendingLoad() && nib.qtView(4).filePath() == file; }, TimeoutMs);
     }
