@@ -61,9 +61,12 @@ package: build
 package-check: build
 	scripts/package-check.sh $(BUILD_DIR)
 
-# two at a time: the tests that use X run on X servers of their own (tests/support/xvfb-own.sh)
+# three at a time on two cores: most of a test's time is spent waiting for movies playing in real time, a
+# program to start or a limit to pass, not computing; the tests that use X run on X servers of their own
+# (tests/support/xvfb-own.sh)
+TEST_JOBS ?= 3
 test: build
-	cd $(BUILD_DIR) && $(XVFB) ctest -j2 --output-on-failure $(CTEST_ARGS)
+	cd $(BUILD_DIR) && $(XVFB) ctest -j$(TEST_JOBS) --output-on-failure $(CTEST_ARGS)
 
 # -O1 with line tables only: half the compile time of -O2 -g, and reports still name every function and line
 $(ASAN_BUILD_DIR)/build.ninja:
