@@ -43,7 +43,8 @@ ObjectModel model()
          {FileCount, T::Integer32, true}},
         {{RltPlaylist, Playlist, true, RltFilelist}},
     };
-    return ObjectModel({playlist, filelist});
+    // a playlist's entries are found by its identifier
+    return ObjectModel({playlist, filelist}, UniqueId);
 }
 
 } // namespace tetrapan::LibrarySchema

@@ -104,7 +104,8 @@ void insertSorted(QList<ObjectId>& list, ObjectId id)
 } // namespace
 
 ObjectContext::ObjectContext(StoreCoordinator& coordinator, QObject* parent)
-    : QObject(parent), coordinator_(coordinator), records_(coordinator.takeLoadedRecords())
+    : QObject(parent), coordinator_(coordinator), records_(coordinator.takeLoadedRecords()),
+      index_(coordinator.model().indexedKey(), records_)
 {
     // the stack takes a limit only while it is empty; each step is one macro, which counts once
     undoStack_.setUndoLimit(UndoLimit);
@@ -356,6 +357,7 @@ void ObjectContext::unlink(ObjectId id, const QString& key, ObjectId target)
 void ObjectContext::rawInsert(ObjectId id, const Record& fresh)
 {
     records_.insert(id, fresh);
+    index_.add(id, fresh);
     nextId_ = std::max(nextId_, id + 1);
     noteChange();
     Q_EMIT objectInserted(id, fresh.entity->name);
@@ -365,6 +367,7 @@ void ObjectContext::rawRemove(ObjectId id)
 {
     const QString entity = entityName(id);
     Q_EMIT objectAboutToBeRemoved(id, entity);
+    index_.remove(id, record(id));
     records_.remove(id);
     noteChange();
     Q_EMIT objectRemoved(id, entity);
@@ -373,7 +376,7 @@ void ObjectContext::rawRemove(ObjectId id)
 void ObjectContext::rawSetAttribute(ObjectId id, const QString& key, const QVariant& value)
 {
     Record& r = records_[id];
-    r.attributes[r.entity->attributeIndex(key)] = value;
+    index_.setAttribute(id, r, key, value);
     noteChange();
     Q_EMIT valueChanged(id, key);
 }
@@ -420,21 +423,25 @@ void ObjectContext::forEachMatching(const QString& entityName, const Predicate& 
     QVarLengthArray<qsizetype, 4> termIndexes;
     for (const Predicate::Term& term : predicate.terms())
         termIndexes.append(entity->attributeIndex(term.key));
-    for (auto it = records_.cbegin(); it != records_.cend(); ++it) {
+    const auto match = [&](RecordMap::const_iterator it) {
         if (it->entity != entity)
-            continue;
-        bool matches = true;
+            return;
         for (qsizetype t = 0; t < termIndexes.size(); ++t) {
             static const QVariant absent;
             const QVariant& stored = termIndexes[t] < 0 ? absent : it->attributes[termIndexes[t]];
-            if (!Predicate::valueMatches(stored, predicate.terms()[t].value)) {
-                matches = false;
-                break;
-            }
+            if (!Predicate::valueMatches(stored, predicate.terms()[t].value))
+                return;
         }
-        if (matches)
-            take(it);
+        take(it);
+    };
+    // the few records the index names, or else all of them
+    if (const auto ids = index_.candidates(entity, predicate)) {
+        for (ObjectId id : *ids)
+            match(records_.constFind(id));
+        return;
     }
+    for (auto it = records_.cbegin(); it != records_.cend(); ++it)
+        match(it);
 }
 
 QList<ObjectId> ObjectContext::fetch(const QString& entityName, const Predicate& predicate) const

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "platform/ObjectModel.h"
-#include "platform/Predicate.h"
-#include "platform/Record.h"
+#include "platform/RecordIndex.h"
 #include "platform/StoreError.h"
 
 #include <QObject>
@@ -114,6 +113,7 @@ private:
 
     StoreCoordinator& coordinator_;
     RecordMap records_;
+    RecordIndex index_;
     ObjectId nextId_ = 1;
     quint64 changeCount_ = 0;
     quint64 savedChangeCount_ = 0;

@@ -32,7 +32,8 @@ const RelationshipDescription* EntityDescription::relationship(const QString& ke
     return i < 0 ? nullptr : &relationships[i];
 }
 
-ObjectModel::ObjectModel(QList<EntityDescription> entities) : entities_(std::move(entities))
+ObjectModel::ObjectModel(QList<EntityDescription> entities, QString indexedKey)
+    : entities_(std::move(entities)), indexedKey_(std::move(indexedKey))
 {
     for (const EntityDescription& e : entities_) {
         for (const RelationshipDescription& r : e.relationships) {

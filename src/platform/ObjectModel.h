@@ -44,13 +44,16 @@ struct EntityDescription {
 class ObjectModel {
 public:
     ObjectModel() = default;
-    explicit ObjectModel(QList<EntityDescription> entities);
+    // indexedKey: the attribute records are most often fetched by (see RecordIndex)
+    explicit ObjectModel(QList<EntityDescription> entities, QString indexedKey = {});
 
     const EntityDescription* entity(const QString& name) const;
     const QList<EntityDescription>& entities() const { return entities_; }
+    const QString& indexedKey() const { return indexedKey_; }
 
 private:
     QList<EntityDescription> entities_;
+    QString indexedKey_;
 };
 
 } // namespace tetrapan

@@ -47,6 +47,18 @@ private Q_SLOTS:
         // the same text as a number is not the same value
         QVERIFY(ctx().fetch(Playlist, Predicate::equals(UniqueId, 2)).isEmpty());
         QVERIFY(ctx().fetch(Filelist).isEmpty());
+        // found by the identifier it has now, and after a delete is undone
+        const Predicate second = Predicate::equals(UniqueId, QStringLiteral("00000002"));
+        ctx().setValue(b, UniqueId, QStringLiteral("00000003"));
+        QVERIFY(ctx().fetch(Playlist, second).isEmpty());
+        ctx().setValue(b, UniqueId, QStringLiteral("00000002"));
+        QCOMPARE(ctx().fetch(Playlist, second), QList<ObjectId>{b});
+        ctx().processPendingChanges();
+        ctx().deleteObject(b);
+        QVERIFY(ctx().fetch(Playlist, second).isEmpty());
+        ctx().processPendingChanges();
+        ctx().undoManager()->undo();
+        QCOMPARE(ctx().fetch(Playlist, second), QList<ObjectId>{b});
         ctx().deleteObject(a);
         QCOMPARE(ctx().fetch(Playlist), QList<ObjectId>{b});
 

@@ -1,0 +1,68 @@
+#include "platform/RecordIndex.h"
+
+#include <algorithm>
+
+namespace tetrapan {
+
+std::optional<QString> RecordIndex::textOf(const Record& record) const
+{
+    const qsizetype ai = record.entity->attributeIndex(key_);
+    if (ai < 0 || record.attributes[ai].metaType().id() != QMetaType::QString)
+        return std::nullopt;
+    return record.attributes[ai].toString();
+}
+
+RecordIndex::RecordIndex(QString key, const RecordMap& records) : key_(std::move(key))
+{
+    // in id order, so every list is sorted as it grows
+    for (auto it = records.cbegin(); it != records.cend(); ++it) {
+        if (const auto text = textOf(*it))
+            ids_[{it->entity, *text}].append(it.key());
+    }
+}
+
+void RecordIndex::add(ObjectId id, const Record& record)
+{
+    const auto text = textOf(record);
+    if (!text)
+        return;
+    QList<ObjectId>& ids = ids_[{record.entity, *text}];
+    const auto at = std::lower_bound(ids.begin(), ids.end(), id);
+    if (at == ids.end() || *at != id)
+        ids.insert(at, id);
+}
+
+void RecordIndex::setAttribute(ObjectId id, Record& record, const QString& key, const QVariant& value)
+{
+    const bool indexed = key == key_;
+    if (indexed)
+        remove(id, record);
+    record.attributes[record.entity->attributeIndex(key)] = value;
+    if (indexed)
+        add(id, record);
+}
+
+void RecordIndex::remove(ObjectId id, const Record& record)
+{
+    const auto text = textOf(record);
+    if (!text)
+        return;
+    const auto found = ids_.find({record.entity, *text});
+    if (found == ids_.end())
+        return;
+    found->removeOne(id);
+    if (found->isEmpty())
+        ids_.erase(found);
+}
+
+std::optional<QList<ObjectId>> RecordIndex::candidates(const EntityDescription* entity,
+                                                       const Predicate& predicate) const
+{
+    for (const Predicate::Term& term : predicate.terms()) {
+        if (term.key == key_ && term.value.metaType().id() == QMetaType::QString)
+            return ids_.value({entity, term.value.toString()});
+    }
+    return std::nullopt;
+}
+
+} // namespace tetrapan
