@@ -23,7 +23,8 @@ public:
     void setAttribute(ObjectId id, Record& record, const QString& key, const QVariant& value);
     // The records of the entity, in id order, that could match: every record that matches is among them.
     // None when the predicate asks nothing of the key in text, and every record of the entity is a candidate.
-    std::optional<QList<ObjectId>> candidates(const EntityDescription* entity, const Predicate& predicate) const;
+    std::optional<QList<ObjectId>> candidates(const EntityDescription* entity,
+                                              const Predicate& predicate) const;
 
 private:
     using Key = std::pair<const EntityDescription*, QString>;
