@@ -12,10 +12,11 @@ std::optional<QString> RecordIndex::textOf(const Record& record) const
     return record.attributes[ai].toString();
 }
 
-RecordIndex::RecordIndex(QString key, const RecordMap& records) : key_(std::move(key))
+void RecordIndex::build() const
 {
+    built_ = true;
     // in id order, so every list is sorted as it grows
-    for (auto it = records.cbegin(); it != records.cend(); ++it) {
+    for (auto it = records_.cbegin(); it != records_.cend(); ++it) {
         if (const auto text = textOf(*it))
             ids_[{it->entity, *text}].append(it.key());
     }
@@ -23,7 +24,7 @@ RecordIndex::RecordIndex(QString key, const RecordMap& records) : key_(std::move
 
 void RecordIndex::add(ObjectId id, const Record& record)
 {
-    const auto text = textOf(record);
+    const auto text = built_ ? textOf(record) : std::nullopt;
     if (!text)
         return;
     QList<ObjectId>& ids = ids_[{record.entity, *text}];
@@ -44,7 +45,7 @@ void RecordIndex::setAttribute(ObjectId id, Record& record, const QString& key, 
 
 void RecordIndex::remove(ObjectId id, const Record& record)
 {
-    const auto text = textOf(record);
+    const auto text = built_ ? textOf(record) : std::nullopt;
     if (!text)
         return;
     const auto found = ids_.find({record.entity, *text});
@@ -59,8 +60,11 @@ std::optional<QList<ObjectId>> RecordIndex::candidates(const EntityDescription* 
                                                        const Predicate& predicate) const
 {
     for (const Predicate::Term& term : predicate.terms()) {
-        if (term.key == key_ && term.value.metaType().id() == QMetaType::QString)
+        if (term.key == key_ && term.value.metaType().id() == QMetaType::QString) {
+            if (!built_)
+                build();
             return ids_.value({entity, term.value.toString()});
+        }
     }
     return std::nullopt;
 }

@@ -13,9 +13,11 @@ namespace tetrapan {
 // The records of each entity by the text of one attribute (a playlist's and its entries' uniqueId): loading
 // a playlist asks for its few entries among tens of thousands, and the context then looks at those alone.
 // Only text values are kept, since a term asking for text matches text only (Predicate::valueMatches).
+// It is made at the first question, not with the records: reading a library is not held up for it.
 class RecordIndex {
 public:
-    RecordIndex(QString key, const RecordMap& records);
+    // records: the context's, which outlive the index
+    RecordIndex(QString key, const RecordMap& records) : key_(std::move(key)), records_(records) {}
 
     void add(ObjectId id, const Record& record);
     void remove(ObjectId id, const Record& record);
@@ -29,9 +31,12 @@ public:
 private:
     using Key = std::pair<const EntityDescription*, QString>;
     std::optional<QString> textOf(const Record& record) const;
+    void build() const;
 
     QString key_;
-    QHash<Key, QList<ObjectId>> ids_; // each list sorted
+    const RecordMap& records_;
+    mutable bool built_ = false;
+    mutable QHash<Key, QList<ObjectId>> ids_; // each list sorted
 };
 
 } // namespace tetrapan
