@@ -1,5 +1,6 @@
 // Two panes compared in one place, on the real engine under X and read off the screen, for each kind on both
-// drawing paths: a wipe's columns come from A and B on either side of its line, a blend shows the colour
+// drawing paths: a wipe's columns come from A and B on either side of its line (as kept from the last run, and
+// with B's picture of another playlist), a blend shows the colour
 // between them (and the pixel readout each pane's decoded colour), the difference of a clip with itself is
 // black, a flip shows A and B in turn. On the fakes: the mode comes back at the next start, wrong stored
 // values fall back, and a playlist change keeps it while both panes hold movies.
@@ -23,14 +24,16 @@ namespace {
 
 constexpr int EngineTimeoutMs = 20000;
 
-// Pane 1 shows A, pane 2 B.
+// Pane 1 shows A, pane 2 B; the playlist "Next" holds the other clips.
 std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QStringList& clips,
-                                          DrawingPath path)
+                                          DrawingPath path, const QVariantMap& stored = {},
+                                          const QStringList& next = {})
 {
-    if (!test::writeOnePlaylistHome(home, QStringLiteral("Compared"), clips))
+    if (!test::writeLibraryFile(home, {{QStringLiteral("Compared"), clips}, {QStringLiteral("Next"), next}}) ||
+        !test::writeAll(home.settingsFile(), R"({"optLastSelectedIndexForPlaylist": 0})"))
         return nullptr;
-    auto app = std::make_unique<test::AppFixture>(
-        test::AppOptions{.home = &home, .realEngine = true, .drawingPath = path, .realClock = true});
+    auto app = std::make_unique<test::AppFixture>(test::AppOptions{
+        .home = &home, .storedSettings = stored, .realEngine = true, .drawingPath = path, .realClock = true});
     app->showWindow(800, 600);
     for (int n = 1; n <= clips.size(); ++n) {
         if (!QTest::qWaitFor([&] { return app->pane(n).isPlayable(); }, EngineTimeoutMs))
@@ -94,15 +97,24 @@ private Q_SLOTS:
         test::TestHome home;
         // the difference of a clip with itself; red against green otherwise
         const bool itself = kind == CompareKind::Difference;
+        // the wipe as kept from the last run, coming back while the panes open their movies
+        const QVariantMap kept{{QLatin1String(PaneCompare::CompareStateKey),
+                                QVariantMap{{QStringLiteral("comparing"), true},
+                                            {QStringLiteral("kind"), QStringLiteral("wipe")},
+                                            {QStringLiteral("wipeAt"), 0.3}}}};
         const auto app = startOn(home,
                                  itself ? QStringList{clips_.barcode, clips_.barcode}
                                         : QStringList{clips_.red, clips_.green},
-                                 path);
+                                 path, kind == CompareKind::Wipe ? kept : QVariantMap(),
+                                 {clips_.red, clips_.blue});
         QVERIFY(app);
         PaneCompare& compare = app->nib->paneCompare();
-        compare.setKind(kind);
-        compare.setWipeAt(0.3);
-        QVERIFY(compare.compare(1, 2));
+        if (kind != CompareKind::Wipe) {
+            compare.setKind(kind);
+            compare.setWipeAt(0.3);
+            QVERIFY(compare.compare(1, 2));
+        }
+        QVERIFY(compare.isComparing());
         const QColor red = test::TestClips::Colours[0];
         const QColor green = test::TestClips::Colours[1];
         QRect picture;
@@ -120,6 +132,14 @@ private Q_SLOTS:
             };
             QTRY_VERIFY_WITH_TIMEOUT(std::abs(firstFromB() - line) <= 1, EngineTimeoutMs);
             QCOMPARE(compare.note(), QStringLiteral("Wipe with Pane 2"));
+            // another playlist keeps the mode, and B's new picture shows beside A's, both stopped
+            app->choose(QStringLiteral("Next"));
+            QWidget& view = *app->pane(1).movieView();
+            QVERIFY(screen_.waitFor(view, QPoint((line + view.width()) / 2, view.height() / 2),
+                                    test::TestClips::Colours[2]));
+            QVERIFY(compare.isComparing());
+            app->choose(QStringLiteral("Compared"));
+            QVERIFY(screen_.waitFor(view, QPoint((line + view.width()) / 2, view.height() / 2), green));
             // and B's own place still shows B
             QVERIFY(
                 screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), green));
