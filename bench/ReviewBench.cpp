@@ -34,6 +34,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace tetrapan::bench {
@@ -138,6 +139,11 @@ int runReview(int argc, char** argv)
     const test::TestClips& clips = program.clips();
     Bench bench{settings, nib, x};
     MovController& controller = bench.controller();
+    // the compare mode's figures alone (each starts the program afresh), without the lock's and the zoom's
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--compare-only") == 0)
+            return runCompareFigures(program);
+    }
 
     // The lock at half and at double speed, on a 30 fps barcode clip: at double speed a 60 fps one asks this
     // machine for 480 pictures a second, and the panes drop different ones.

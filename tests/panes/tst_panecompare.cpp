@@ -1,9 +1,9 @@
 // Two panes compared in one place, on the real engine under X and read off the screen, for each kind on both
-// drawing paths: a wipe's columns come from A and B on either side of its line (as kept from the last run, and
-// with B's picture of another playlist), a blend shows the colour
-// between them (and the pixel readout each pane's decoded colour), the difference of a clip with itself is
-// black, a flip shows A and B in turn. On the fakes: the mode comes back at the next start, wrong stored
-// values fall back, and a playlist change keeps it while both panes hold movies.
+// drawing paths: a wipe's columns come from A and B on either side of its line (as kept from the last run,
+// and with B's picture of another playlist), a blend shows the colour between them (and the pixel readout
+// each pane's decoded colour), the difference of a clip with itself is black, a flip shows A and B in turn.
+// On the fakes: the mode comes back at the next start, wrong stored values fall back, and a playlist change
+// keeps it while both panes hold movies.
 #include "AppFixture.h"
 #include "MovieReadBack.h"
 #include "ScreenProbe.h"
@@ -29,7 +29,8 @@ std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QStr
                                           DrawingPath path, const QVariantMap& stored = {},
                                           const QStringList& next = {})
 {
-    if (!test::writeLibraryFile(home, {{QStringLiteral("Compared"), clips}, {QStringLiteral("Next"), next}}) ||
+    if (!test::writeLibraryFile(home,
+                                {{QStringLiteral("Compared"), clips}, {QStringLiteral("Next"), next}}) ||
         !test::writeAll(home.settingsFile(), R"({"optLastSelectedIndexForPlaylist": 0})"))
         return nullptr;
     auto app = std::make_unique<test::AppFixture>(test::AppOptions{
@@ -102,11 +103,10 @@ private Q_SLOTS:
                                 QVariantMap{{QStringLiteral("comparing"), true},
                                             {QStringLiteral("kind"), QStringLiteral("wipe")},
                                             {QStringLiteral("wipeAt"), 0.3}}}};
-        const auto app = startOn(home,
-                                 itself ? QStringList{clips_.barcode, clips_.barcode}
-                                        : QStringList{clips_.red, clips_.green},
-                                 path, kind == CompareKind::Wipe ? kept : QVariantMap(),
-                                 {clips_.red, clips_.blue});
+        const auto app = startOn(
+            home,
+            itself ? QStringList{clips_.barcode, clips_.barcode} : QStringList{clips_.red, clips_.green},
+            path, kind == CompareKind::Wipe ? kept : QVariantMap(), {clips_.red, clips_.blue});
         QVERIFY(app);
         PaneCompare& compare = app->nib->paneCompare();
         if (kind != CompareKind::Wipe) {
