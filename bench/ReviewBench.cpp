@@ -2,7 +2,8 @@
 // on at half and at double speed, how many screenshots show all four panes on one frame (the clips carry
 // their frame numbers as barcodes); zoomed together 4 times at one point, whether the four panes show the
 // same cells of a test card; and the CPU four 720p panes take playing zoomed 4 times against not zoomed.
-// Then two panes compared in one (CompareFigures.cpp).
+// Then two panes compared in one (CompareFigures.cpp), on the program started afresh as a child for each
+// figure; `--compare-only` measures those alone.
 #include "BenchCommands.h"
 #include "BenchProgram.h"
 #include "BenchSupport.h"
