@@ -13,11 +13,11 @@ Clock::duration distance(Clock::time_point a, Clock::time_point b)
 }
 } // namespace
 
-bool SoftwareCombiner::Pace::playsAt(Clock::time_point due) const
+bool SoftwareCombiner::Pace::playsAt(Clock::time_point due, Clock::duration within) const
 {
     const auto& [before, beforeNew] = drawn[0];
     const auto& [last, lastNew] = drawn[1];
-    return beforeNew && lastNew && last + Playing >= due && last - before <= Playing;
+    return beforeNew && lastNew && last + within >= due && last - before <= within;
 }
 
 SoftwareCombiner::SoftwareCombiner(std::function<void()> redrawA) : redrawA_(std::move(redrawA)) {}
@@ -57,7 +57,7 @@ void SoftwareCombiner::offer(const QImage& b, Clock::time_point due, bool newFra
         bPace_.note(due, newFrame);
         // A that does not play draws no picture of its own to pair with this one: a B loaded, stepped or
         // nudged alone, or playing beside a stopped A, shows in A's place only when A is drawn again
-        redraw = std::exchange(aPairedStale_, false) || !aPace_.playsAt(due);
+        redraw = std::exchange(aPairedStale_, false) || !aPace_.playsAt(due, APlaying);
     }
     arrived_.notify_all();
     if (redraw)

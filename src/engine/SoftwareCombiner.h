@@ -31,6 +31,9 @@ public:
     // A movie plays while it draws new frames this close after one another: a redraw (a new size, new
     // settings) or one frame alone (a load, a step, a jump) is no playing.
     static constexpr auto Playing = std::chrono::milliseconds(100);
+    // A is taken to play on for longer: on a busy machine its frames come late or are dropped, and drawing A
+    // again for each of B's pictures meanwhile would add to the load.
+    static constexpr auto APlaying = std::chrono::milliseconds(500);
     // B's pictures kept to pair with: one on each side of A's moment and one more.
     static constexpr int KeptPictures = 3;
 
@@ -60,7 +63,7 @@ private:
     struct Pace {
         std::array<std::pair<Clock::time_point, bool>, 2> drawn{};
         void note(Clock::time_point due, bool newFrame) { drawn = {drawn[1], {due, newFrame}}; }
-        bool playsAt(Clock::time_point due) const;
+        bool playsAt(Clock::time_point due, Clock::duration within = Playing) const;
     };
     // The kept picture of B nearest to due; null when none.
     const Kept* nearest(Clock::time_point due) const;
