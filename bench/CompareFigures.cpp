@@ -30,6 +30,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QtMath>
 
 #include <algorithm>
@@ -92,6 +93,8 @@ bool start(Started& s, const QString& bus, const QStringList& files, const QVari
         return false;
     s.process = std::make_unique<test::ProgramProcess>(programPath(), s.home, bus);
     s.process->environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    s.process->environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                                  QStringLiteral("tetrapan.engine.frames.debug=true"));
     if (!s.process->start())
         return false;
     s.main = s.process->window(Title, ShowTimeoutMs);
@@ -419,6 +422,17 @@ int runCompareFigures(BenchProgram& program)
             cpu[compared] = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid()) - before;
             if (compared)
                 guiShares.push_back((threadCpuSecondsOf(pid, pid) - guiBefore) / (CpuRoundMs / 1000.0));
+            // a side that drops frames spends less: what each stopping movie tells of its dropped frames
+            const qsizetype said = s.process->errors().size();
+            action(s, bus.address(), "play-or-stop-all");
+            runEventsFor(SettleMs);
+            qint64 dropped = 0;
+            static const QRegularExpression stopped(QStringLiteral("stopped .*: dropped (\\d+)"));
+            for (auto match = stopped.globalMatch(QString::fromUtf8(s.process->errors().mid(said)));
+                 match.hasNext();)
+                dropped += match.next().captured(1).toLongLong();
+            std::fprintf(stderr, "review: %s, %lld frames dropped\n",
+                         compared ? "comparing" : "without comparing", static_cast<long long>(dropped));
             s.process->quit();
         }
         std::fprintf(stderr,
