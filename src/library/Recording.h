@@ -7,8 +7,8 @@
 
 namespace tetrapan {
 
-// What a file's header tells of its tracks, as far as joining it to its neighbours goes: read when the file is
-// listed, so that opening a recording of thousands of files need not read every header a second time.
+// What a file's header tells of its tracks, as far as joining it to its neighbours goes: read when the file
+// is listed, so that opening a recording of thousands of files need not read every header a second time.
 struct RecordingTracks {
     bool known = false; // read from the header; otherwise the engine reads it
     bool hasSound = false;

@@ -36,7 +36,8 @@ bool readTracks(const AVFormatContext& format, RecordingTracks& tracks)
             picture = true;
             tracks.width = codec.width;
             tracks.height = codec.height;
-            const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+            const AVRational rate =
+                stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
             if (rate.num > 0 && rate.den > 0)
                 tracks.frameRate = QStringLiteral("%1/%2").arg(rate.num).arg(rate.den);
         } else if (codec.codec_type == AVMEDIA_TYPE_AUDIO && ++tracks.soundTracks == 1) {
