@@ -2,7 +2,8 @@
 // on at half and at double speed, how many screenshots show all four panes on one frame (the clips carry
 // their frame numbers as barcodes); zoomed together 4 times at one point, whether the four panes show the
 // same cells of a test card; and the CPU four 720p panes take playing zoomed 4 times against not zoomed.
-// Then two panes compared in one (CompareFigures.cpp).
+// Then two panes compared in one (CompareFigures.cpp), on the program started afresh as a child for each
+// figure; `--compare-only` measures those alone.
 #include "BenchCommands.h"
 #include "BenchProgram.h"
 #include "BenchSupport.h"
@@ -34,6 +35,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace tetrapan::bench {
@@ -138,6 +140,11 @@ int runReview(int argc, char** argv)
     const test::TestClips& clips = program.clips();
     Bench bench{settings, nib, x};
     MovController& controller = bench.controller();
+    // the compare mode's figures alone (each starts the program afresh), without the lock's and the zoom's
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--compare-only") == 0)
+            return runCompareFigures(program);
+    }
 
     // The lock at half and at double speed, on a 30 fps barcode clip: at double speed a 60 fps one asks this
     // machine for 480 pictures a second, and the panes drop different ones.

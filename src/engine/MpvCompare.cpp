@@ -27,8 +27,8 @@ MpvCompare::MpvCompare(MpvMovieView& a, MpvMovieView& b) : a_(a), b_(&b)
         // the hooks hold the combiner: each renderer may be let go of before this
         std::shared_ptr<SoftwareCombiner> combiner = software_;
         b.softwareSurface()->setPictureHook(
-            [combiner](QImage& image, SoftwareCombiner::Clock::time_point due, bool) {
-                combiner->offer(image, due);
+            [combiner](QImage& image, SoftwareCombiner::Clock::time_point due, bool newFrame) {
+                combiner->offer(image, due, newFrame);
                 return true;
             });
         aSurface->setPictureHook(

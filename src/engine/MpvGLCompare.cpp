@@ -123,10 +123,11 @@ void MpvGLCompare::releaseGL()
         bPicture_.reset();
         b_->doneCurrent();
     }
-    // a context already gone took them with it
-    (void)aPicture_.release();
-    (void)program_.release();
-    (void)bPicture_.release();
+    // a context already gone took their GL objects with it; the wrappers are still to be freed, and Qt frees
+    // what their group still holds once one of its contexts is current
+    aPicture_.reset();
+    program_.reset();
+    bPicture_.reset();
 }
 
 void MpvGLCompare::setSettings(const CompareSettings& settings)

@@ -6,15 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 #include <thread>
 
 namespace tetrapan {
-
-struct MpvPixelReader::Relay {
-    std::mutex mutex;
-    MpvPixelReader* reader = nullptr;
-};
 
 namespace {
 
@@ -47,15 +41,13 @@ std::optional<PixelValue> pixelOf(const mpv_node& picture, QPointF share)
 
 } // namespace
 
-MpvPixelReader::MpvPixelReader(QObject* parent) : QObject(parent), relay_(std::make_shared<Relay>())
-{
-    relay_->reader = this;
-}
+MpvPixelReader::MpvPixelReader(QObject* parent) : QObject(parent) {}
 
 MpvPixelReader::~MpvPixelReader()
 {
-    std::lock_guard lock(relay_->mutex);
-    relay_->reader = nullptr;
+    // its answer, queued to this object, goes with it
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void MpvPixelReader::read(mpv_handle* handle, QPointF share, MovieView::PixelAnswer answer)
@@ -69,8 +61,11 @@ void MpvPixelReader::read(mpv_handle* handle, QPointF share, MovieView::PixelAns
         answer(std::nullopt);
         return;
     }
+    // the read before has answered, so its thread has ended or is about to
+    if (thread_.joinable())
+        thread_.join();
     reading_ = true;
-    std::thread([client, share, relay = relay_, answer = std::move(answer)]() mutable {
+    thread_ = std::thread([this, client, share, answer = std::move(answer)]() mutable {
         const char* args[] = {"screenshot-raw", "video", nullptr};
         mpv_node result{};
         std::optional<PixelValue> value;
@@ -79,17 +74,14 @@ void MpvPixelReader::read(mpv_handle* handle, QPointF share, MovieView::PixelAns
             mpv_free_node_contents(&result);
         }
         mpv_destroy(client);
-        std::lock_guard lock(relay->mutex);
-        if (MpvPixelReader* reader = relay->reader) {
-            QMetaObject::invokeMethod(
-                reader,
-                [reader, value, answer = std::move(answer)] {
-                    reader->reading_ = false;
-                    answer(value);
-                },
-                Qt::QueuedConnection);
-        }
-    }).detach();
+        QMetaObject::invokeMethod(
+            this,
+            [this, value, answer = std::move(answer)] {
+                reading_ = false;
+                answer(value);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 } // namespace tetrapan

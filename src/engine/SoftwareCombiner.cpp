@@ -13,6 +13,13 @@ Clock::duration distance(Clock::time_point a, Clock::time_point b)
 }
 } // namespace
 
+bool SoftwareCombiner::Pace::playsAt(Clock::time_point due, Clock::duration within) const
+{
+    const auto& [before, beforeNew] = drawn[0];
+    const auto& [last, lastNew] = drawn[1];
+    return beforeNew && lastNew && last + within >= due && last - before <= within;
+}
+
 SoftwareCombiner::SoftwareCombiner(std::function<void()> redrawA) : redrawA_(std::move(redrawA)) {}
 
 void SoftwareCombiner::setSettings(const CompareSettings& settings)
@@ -34,7 +41,7 @@ void SoftwareCombiner::setPictureRects(QRectF a, QRectF b)
     bPicture_ = b;
 }
 
-void SoftwareCombiner::offer(const QImage& b, Clock::time_point due)
+void SoftwareCombiner::offer(const QImage& b, Clock::time_point due, bool newFrame)
 {
     bool redraw = false;
     {
@@ -47,7 +54,10 @@ void SoftwareCombiner::offer(const QImage& b, Clock::time_point due)
         kept_.push_back({std::move(own), due});
         while (static_cast<int>(kept_.size()) > KeptPictures)
             kept_.pop_front();
-        redraw = std::exchange(aPairedStale_, false);
+        bPace_.note(due, newFrame);
+        // A that does not play draws no picture of its own to pair with this one: a B loaded, stepped or
+        // nudged alone, or playing beside a stopped A, shows in A's place only when A is drawn again
+        redraw = std::exchange(aPairedStale_, false) || !aPace_.playsAt(due, APlaying);
     }
     arrived_.notify_all();
     if (redraw)
@@ -67,15 +77,20 @@ const SoftwareCombiner::Kept* SoftwareCombiner::nearest(Clock::time_point due) c
 bool SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFrame)
 {
     std::unique_lock lock(mutex_);
-    // A B that shows no new pictures (stopped) has none of this moment to wait for
-    const bool bPlays = !kept_.empty() && kept_.back().due + BPlaying >= due;
+    aPace_.note(due, newFrame);
+    // A B that shows no new pictures (stopped; or one picture alone, drawn again or loaded) has none of this
+    // moment to wait for
+    const bool bPlays = !kept_.empty() && bPace_.playsAt(due);
     if (newFrame && bPlays) {
         // B's picture of this moment may still be on its way
         arrived_.wait_until(lock, std::max(Clock::now(), due) + LongestWaitForB,
                             [&] { return stopped_ || kept_.back().due + SameMoment >= due; });
-        // B's thread fell behind: a moment with no picture of B is not shown
-        if (!stopped_ && kept_.back().due + SameMoment < due)
+        // B's thread fell behind: a moment with no picture of B is not shown, and B's late one has A drawn
+        // again
+        if (!stopped_ && kept_.back().due + SameMoment < due) {
+            aPairedStale_ = true;
             return false;
+        }
     }
     const Kept* b = newFrame ? nearest(due) : (kept_.empty() ? nullptr : &kept_.back());
     // one drawn before B took A's size: B's next one is

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QRectF>
 
+#include <array>
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -26,8 +28,12 @@ public:
     // How long A's thread waits for B's picture of its moment: both threads draw a picture shortly before it
     // is due, so B's comes within a few milliseconds, but on a busy machine B's thread may get its turn late.
     static constexpr auto LongestWaitForB = std::chrono::milliseconds(150);
-    // B whose newest picture was due longer ago than this before A's is not playing.
-    static constexpr auto BPlaying = std::chrono::milliseconds(100);
+    // A movie plays while it draws new frames this close after one another: a redraw (a new size, new
+    // settings) or one frame alone (a load, a step, a jump) is no playing.
+    static constexpr auto Playing = std::chrono::milliseconds(100);
+    // A is taken to play on for longer: on a busy machine its frames come late or are dropped, and drawing A
+    // again for each of B's pictures meanwhile would add to the load.
+    static constexpr auto APlaying = std::chrono::milliseconds(500);
     // B's pictures kept to pair with: one on each side of A's moment and one more.
     static constexpr int KeptPictures = 3;
 
@@ -39,8 +45,8 @@ public:
     // Where each one's picture stands in its image, in device pixels; B's is scaled onto A's.
     void setPictureRects(QRectF a, QRectF b);
 
-    // On B's thread.
-    void offer(const QImage& b, Clock::time_point due);
+    // On B's thread; newFrame as for combineInto.
+    void offer(const QImage& b, Clock::time_point due, bool newFrame);
     // On A's thread; newFrame is false for a picture drawn again (paused, resized, settings changed), which
     // takes B's newest without waiting. False while B plays and its picture of A's moment never came: A's
     // picture is then not shown at all rather than beside one of another moment.
@@ -53,6 +59,12 @@ private:
         QImage image;
         Clock::time_point due;
     };
+    // The last two pictures one movie drew: whether they were new frames, and when they were due.
+    struct Pace {
+        std::array<std::pair<Clock::time_point, bool>, 2> drawn{};
+        void note(Clock::time_point due, bool newFrame) { drawn = {drawn[1], {due, newFrame}}; }
+        bool playsAt(Clock::time_point due, Clock::duration within = Playing) const;
+    };
     // The kept picture of B nearest to due; null when none.
     const Kept* nearest(Clock::time_point due) const;
 
@@ -62,6 +74,7 @@ private:
     CompareSettings settings_;
     QRectF aPicture_, bPicture_;
     std::deque<Kept> kept_;
+    Pace aPace_, bPace_;
     // A was combined with a B picture of another moment: the next one of B has A drawn again.
     bool aPairedStale_ = false;
     bool stopped_ = false;

@@ -123,8 +123,20 @@ void MovieControllerBar::setMovie(Movie* movie)
     refreshPosition();
 }
 
+void MovieControllerBar::setVisible(bool visible)
+{
+    QWidget::setVisible(visible);
+    if (visible)
+        refreshPosition();
+}
+
 void MovieControllerBar::refreshPosition()
 {
+    // A hidden bar is not kept up: the position changes with every picture of four panes, and measuring the
+    // text's width for the room it has cost a tenth of the GUI thread's time while the bars were hidden.
+    // Showing it brings it up to date (setVisible).
+    if (isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide))
+        return;
     const double duration = movie_ ? movie_->duration().seconds() : 0.0;
     const double current = movie_ ? movie_->currentTime().seconds() : 0.0;
     const QString text = TimeForm::text(current, duration, movie_ ? movie_->framesPerSecond() : 0.0,

@@ -31,6 +31,8 @@ public:
     Movie* movie() const { return movie_.data(); }
     // The time as it shows: without the movie's length where the bar is too narrow for it.
     QString timeText() const;
+    // Shown again: the position it shows is brought up to date.
+    void setVisible(bool visible) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,10 +1,12 @@
 // Two panes compared in one place, on the real engine under X and read off the screen, for each kind on both
-// drawing paths: a wipe's columns come from A and B on either side of its line, a blend shows the colour
-// between them (and the pixel readout each pane's decoded colour), the difference of a clip with itself is
-// black, a flip shows A and B in turn. On the fakes: the mode comes back at the next start, wrong stored
-// values fall back, and a playlist change keeps it while both panes hold movies.
+// drawing paths: a wipe's columns come from A and B on either side of its line (as kept from the last run,
+// and with B's picture of another movie), a blend shows the colour between them (and the pixel readout
+// each pane's decoded colour), the difference of a clip with itself is black, a flip shows A and B in turn.
+// On the fakes: the mode comes back at the next start, wrong stored values fall back, and a playlist change
+// keeps it while both panes hold movies.
 #include "AppFixture.h"
 #include "MovieReadBack.h"
+#include "OpenAndWait.h"
 #include "ScreenProbe.h"
 #include "TestClips.h"
 
@@ -25,12 +27,12 @@ constexpr int EngineTimeoutMs = 20000;
 
 // Pane 1 shows A, pane 2 B.
 std::unique_ptr<test::AppFixture> startOn(const test::TestHome& home, const QStringList& clips,
-                                          DrawingPath path)
+                                          DrawingPath path, const QVariantMap& stored = {})
 {
     if (!test::writeOnePlaylistHome(home, QStringLiteral("Compared"), clips))
         return nullptr;
-    auto app = std::make_unique<test::AppFixture>(
-        test::AppOptions{.home = &home, .realEngine = true, .drawingPath = path, .realClock = true});
+    auto app = std::make_unique<test::AppFixture>(test::AppOptions{
+        .home = &home, .storedSettings = stored, .realEngine = true, .drawingPath = path, .realClock = true});
     app->showWindow(800, 600);
     for (int n = 1; n <= clips.size(); ++n) {
         if (!QTest::qWaitFor([&] { return app->pane(n).isPlayable(); }, EngineTimeoutMs))
@@ -94,15 +96,23 @@ private Q_SLOTS:
         test::TestHome home;
         // the difference of a clip with itself; red against green otherwise
         const bool itself = kind == CompareKind::Difference;
+        // the wipe as kept from the last run, coming back while the panes open their movies
+        const QVariantMap kept{{QLatin1String(PaneCompare::CompareStateKey),
+                                QVariantMap{{QStringLiteral("comparing"), true},
+                                            {QStringLiteral("kind"), QStringLiteral("wipe")},
+                                            {QStringLiteral("wipeAt"), 0.3}}}};
         const auto app = startOn(home,
                                  itself ? QStringList{clips_.barcode, clips_.barcode}
                                         : QStringList{clips_.red, clips_.green},
-                                 path);
+                                 path, kind == CompareKind::Wipe ? kept : QVariantMap());
         QVERIFY(app);
         PaneCompare& compare = app->nib->paneCompare();
-        compare.setKind(kind);
-        compare.setWipeAt(0.3);
-        QVERIFY(compare.compare(1, 2));
+        if (kind != CompareKind::Wipe) {
+            compare.setKind(kind);
+            compare.setWipeAt(0.3);
+            QVERIFY(compare.compare(1, 2));
+        }
+        QVERIFY(compare.isComparing());
         const QColor red = test::TestClips::Colours[0];
         const QColor green = test::TestClips::Colours[1];
         QRect picture;
@@ -120,6 +130,13 @@ private Q_SLOTS:
             };
             QTRY_VERIFY_WITH_TIMEOUT(std::abs(firstFromB() - line) <= 1, EngineTimeoutMs);
             QCOMPARE(compare.note(), QStringLiteral("Wipe with Pane 2"));
+            // B given another movie, and back, A drawing nothing new: A's place shows B's new picture
+            QWidget& view = *app->pane(1).movieView();
+            for (const auto& [clip, colour] :
+                 {std::pair(clips_.blue, test::TestClips::Colours[2]), std::pair(clips_.green, green)}) {
+                QVERIFY(test::openInPane(app->pane(2), clip));
+                QVERIFY(screen_.waitFor(view, QPoint((line + view.width()) / 2, view.height() / 2), colour));
+            }
             // and B's own place still shows B
             QVERIFY(
                 screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), green));

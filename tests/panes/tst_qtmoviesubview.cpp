@@ -173,6 +173,12 @@ private Q_SLOTS:
         QTest::mouseMove(slider, at(0.5));
         QTest::mouseRelease(slider, Qt::LeftButton, {}, at(0.5));
         QVERIFY2(std::abs(seconds() - 30.0) < 4.0, qPrintable(QString::number(seconds())));
+        // hidden while the movie moves on (a hidden bar is not kept up), shown again where it is now
+        f.pane(1).setMovieController(false);
+        movie->setCurrentTime(MovieTime{50, 1, MovieTime::NoFlags});
+        Q_EMIT movie->timeDidChange(movie);
+        f.pane(1).setMovieController(true);
+        QCOMPARE(slider->value(), 5000);
     }
 
     void timeForms_data()
