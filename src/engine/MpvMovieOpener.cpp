@@ -82,7 +82,7 @@ MpvOpenResult MpvMovieOpener::openRecordingWithoutEvents(const Recording& record
         if (wait.cancelled())
             return {nullptr, QStringLiteral("%1: opening cancelled").arg(recording.folder)};
         piece.path = QFileInfo(piece.path).absoluteFilePath();
-        facts.append(MpvRecordingTimeline::probe(piece.path));
+        facts.append(MpvRecordingTimeline::factsOf(piece));
     }
     const QString timeline = MpvRecordingTimeline::timeline(placed, facts);
     const QString name = !placed.folder.isEmpty()  ? QFileInfo(placed.folder).absoluteFilePath()

@@ -2,6 +2,8 @@
 
 #include "platform/fileNames.h"
 
+#include <QFileInfo>
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -104,6 +106,25 @@ MpvPieceFacts MpvRecordingTimeline::probe(const QString& path)
         }
     }
     avformat_close_input(&context);
+    return facts;
+}
+
+MpvPieceFacts MpvRecordingTimeline::factsOf(const RecordingPiece& piece)
+{
+    const RecordingTracks& tracks = piece.tracks;
+    if (!tracks.known)
+        return probe(piece.path);
+    MpvPieceFacts facts;
+    // a file gone since it was listed plays as a gap
+    facts.readable = QFileInfo(piece.path).isReadable();
+    facts.hasPicture = true; // the listing leaves out files without pictures
+    facts.hasSound = tracks.hasSound;
+    facts.soundTracks = tracks.soundTracks;
+    facts.width = tracks.width;
+    facts.height = tracks.height;
+    facts.frameRate = tracks.frameRate;
+    facts.sampleRate = tracks.sampleRate;
+    facts.channels = tracks.channels;
     return facts;
 }
 

@@ -30,6 +30,8 @@ public:
     // Looks into a file's header (not its frames): the tracks and their formats. Blocks on the disk, so off
     // the GUI thread.
     static MpvPieceFacts probe(const QString& path);
+    // What the listing read of the piece's header, when it read it and the file is still there; else probe.
+    static MpvPieceFacts factsOf(const RecordingPiece& piece);
     // The timeline for the recording's pieces, facts[i] being those of pieces[i]; empty when no piece can
     // be read. Stretches between pieces shorter than MergedGapMs play on the previous file: a generated
     // frame there would be a black flash at a boundary that is no gap but the clocks' rounding.

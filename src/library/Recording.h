@@ -7,11 +7,25 @@
 
 namespace tetrapan {
 
+// What a file's header tells of its tracks, as far as joining it to its neighbours goes: read when the file
+// is listed, so that opening a recording of thousands of files need not read every header a second time.
+struct RecordingTracks {
+    bool known = false; // read from the header; otherwise the engine reads it
+    bool hasSound = false;
+    int soundTracks = 0;
+    int width = 0;
+    int height = 0;
+    QString frameRate; // frames per second as a fraction ("25", "30000/1001"); empty when not known
+    int sampleRate = 0;
+    int channels = 0;
+};
+
 // One file of a recording, placed on the wall clock (milliseconds since the epoch, UTC).
 struct RecordingPiece {
     QString path;
     qint64 startMs = 0;  // where the file's first frame stands on the wall clock
     qint64 lengthMs = 0; // how much of the file plays: its length, less what a later file overlaps
+    RecordingTracks tracks;
 };
 
 // A span of the wall clock, [fromMs, toMs).

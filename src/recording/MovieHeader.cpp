@@ -24,15 +24,30 @@ QString errorText(int code)
     return QString::fromUtf8(text);
 }
 
-bool hasPicture(const AVFormatContext& format)
+// The first picture track's size and rate, the first sound track's rate and channels; false without pictures.
+bool readTracks(const AVFormatContext& format, RecordingTracks& tracks)
 {
+    bool picture = false;
     for (unsigned n = 0; n < format.nb_streams; ++n) {
         const AVStream& stream = *format.streams[n];
-        if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
-            !(stream.disposition & AV_DISPOSITION_ATTACHED_PIC))
-            return true;
+        const AVCodecParameters& codec = *stream.codecpar;
+        if (codec.codec_type == AVMEDIA_TYPE_VIDEO && !(stream.disposition & AV_DISPOSITION_ATTACHED_PIC) &&
+            !picture) {
+            picture = true;
+            tracks.width = codec.width;
+            tracks.height = codec.height;
+            const AVRational rate =
+                stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+            if (rate.num > 0 && rate.den > 0)
+                tracks.frameRate = QStringLiteral("%1/%2").arg(rate.num).arg(rate.den);
+        } else if (codec.codec_type == AVMEDIA_TYPE_AUDIO && ++tracks.soundTracks == 1) {
+            tracks.hasSound = true;
+            tracks.sampleRate = codec.sample_rate;
+            tracks.channels = codec.ch_layout.nb_channels;
+        }
     }
-    return false;
+    tracks.known = picture;
+    return picture;
 }
 
 std::optional<QDateTime> creationTimeOf(const AVFormatContext& format)
@@ -64,7 +79,7 @@ MovieHeader MovieHeader::read(const QString& path)
     // little into for them.
     if (format->duration == AV_NOPTS_VALUE || format->nb_streams == 0)
         avformat_find_stream_info(format.get(), nullptr);
-    if (!hasPicture(*format)) {
+    if (!readTracks(*format, header.tracks)) {
         header.problem = QStringLiteral("no picture");
         return header;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/Recording.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -12,6 +14,7 @@ namespace tetrapan {
 struct MovieHeader {
     qint64 lengthMs = 0;
     std::optional<QDateTime> creationTime; // the container's creation_time, when it has one
+    RecordingTracks tracks;                // its first picture and sound tracks' formats
     QString problem;                       // why the file is no movie to play; empty when it is one
 
     static MovieHeader read(const QString& path);

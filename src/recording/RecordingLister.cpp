@@ -45,6 +45,7 @@ void place(Candidate& file, const QTimeZone& zone)
     }
     file.piece.path = file.path;
     file.piece.lengthMs = header.lengthMs;
+    file.piece.tracks = header.tracks;
     file.bytes = QFileInfo(file.path).size();
     if (const std::optional<QDateTime> named = WallClockName::startIn(file.path, zone))
         file.piece.startMs = named->toMSecsSinceEpoch();

@@ -1,10 +1,12 @@
 // A recording of several files played by the real engine as one movie: the pictures read back by their
 // barcodes, which number the frames on the wall clock, across file boundaries, after seeks into later files
-// and through a gap, with files with and without sound tracks mixed.
+// and through a gap, with files with and without sound tracks mixed; each recording listed as the panes list it,
+// so the engine builds its timeline from what the listing read of the files' tracks.
 #include "FrameBarcode.h"
 #include "RecordingClips.h"
 
 #include "engine/MpvMovieEngine.h"
+#include "recording/RecordingLister.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -104,8 +106,14 @@ private Q_SLOTS:
 private:
     std::unique_ptr<Movie> open(int camera)
     {
+        Recording source;
+        source.folder = clips_.cameraFolders[camera];
+        // the clips are named in UTC
+        const Recording listed = RecordingLister::list(source, QTimeZone::utc());
+        if (listed.pieces.size() != clips_.recordings[camera].pieces.size() || !listed.pieces.first().tracks.known)
+            return nullptr;
         std::optional<MovieOpenResult> answer;
-        engine_->openRecording(clips_.recordings[camera], [&answer](MovieOpenResult r) { answer = std::move(r); });
+        engine_->openRecording(listed, [&answer](MovieOpenResult r) { answer = std::move(r); });
         if (!QTest::qWaitFor([&answer] { return answer.has_value(); }, EventTimeoutMs))
             return nullptr;
         if (!answer->movie)

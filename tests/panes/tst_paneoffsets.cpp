@@ -81,7 +81,7 @@ private Q_SLOTS:
         const qint64 wall = 1'772'366'400'000; // 2026-03-01 12:00 UTC
         const auto recordingFrom = [](qint64 startMs) {
             Recording recording;
-            recording.pieces = {{clip("a.mp4"), startMs, 600'000}};
+            recording.pieces = {{clip("a.mp4"), startMs, 600'000, {}}};
             return recording;
         };
         f.movieOf(1)->playsRecording = recordingFrom(wall);

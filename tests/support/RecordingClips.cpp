@@ -98,7 +98,7 @@ RecordingClips RecordingClips::make(const QString& folder, const Layout& layout)
                 if (!clips.ok())
                     return clips;
             }
-            recording.pieces.append({path, startMs, lengthMs});
+            recording.pieces.append({path, startMs, lengthMs, {}});
         }
         clips.recordings.append(recording);
     }
