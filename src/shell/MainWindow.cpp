@@ -83,6 +83,11 @@ QAction* MainWindow::openCameraFolderAction() const
 {
     return ui_->actionOpenCameraFolder;
 }
+
+QAction* MainWindow::openFilesAsRecordingAction() const
+{
+    return ui_->actionOpenFilesAsRecording;
+}
 QList<QAction*> MainWindow::openIntoPaneActions() const
 {
     return {ui_->actionOpenIntoPane1, ui_->actionOpenIntoPane2, ui_->actionOpenIntoPane3,

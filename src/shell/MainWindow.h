@@ -35,9 +35,10 @@ public:
 
     // File > Open Movies… (into panes 1 to 4), New Playlist and New Folder
     QAction* openMoviesAction() const;
-    // File > Open Recordings… (a folder a pane) and Open Camera Folder…
+    // File > Open Recordings… (a folder a pane), Open Camera Folder… and Open Files as One Recording…
     QAction* openRecordingsAction() const;
     QAction* openCameraFolderAction() const;
+    QAction* openFilesAsRecordingAction() const;
     // File > Open Movie Into > Pane 1 … Pane 4, each carrying its pane's number as its tag.
     QList<QAction*> openIntoPaneActions() const;
     QAction* newPlaylistAction() const;

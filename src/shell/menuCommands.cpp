@@ -4,6 +4,7 @@
 #include "library/LibraryRules.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
+#include "library/RecordingSource.h"
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "palette/ControlWindow.h"
@@ -50,15 +51,16 @@ namespace tetrapan::menuCommands {
 
 namespace {
 
-// File > Open Recordings… (a folder a pane, from the folder of the last ones) and Open Camera Folder….
+// File > Open Recordings… (a folder a pane, from the folder of the last ones), Open Camera Folder… and Open
+// Files as One Recording… (the files chosen, one movie on the wall clock, placed as a folder of them would be)
 void connectRecordingCommands(MainWindow& window, MovieFilesOpener& opener, DialogPresenter& dialogs,
                               SettingsDomain& settings)
 {
-    const auto chooseFolders = [&dialogs, &settings](bool several) {
+    const auto chooseFolders = [&dialogs, &settings](bool several, bool files = false) {
         const QString folderKey = QLatin1String(MovieFilesOpener::OptOpenRecordingsFolder);
         OpenPanelRequest request;
-        request.canChooseFiles = false;
-        request.canChooseDirectories = true;
+        request.canChooseFiles = files;
+        request.canChooseDirectories = !files;
         request.allowsMultipleSelection = several;
         request.directory = userDefaultsExtension::defaultStringValue(settings, folderKey).toString();
         const QStringList folders = dialogs.runOpenPanel(request);
@@ -69,6 +71,13 @@ void connectRecordingCommands(MainWindow& window, MovieFilesOpener& opener, Dial
     };
     QObject::connect(window.openRecordingsAction(), &QAction::triggered, &opener,
                      [&opener, chooseFolders] { opener.openFiles(chooseFolders(true)); });
+    QObject::connect(window.openFilesAsRecordingAction(), &QAction::triggered, &opener, [&opener, chooseFolders] {
+        Recording chosen;
+        for (const QString& file : chooseFolders(true, true))
+            chosen.chosenFiles.append(QFileInfo(file).absoluteFilePath());
+        if (!chosen.chosenFiles.isEmpty())
+            opener.openFiles({RecordingSource::locator(chosen)});
+    });
     QObject::connect(
         window.openCameraFolderAction(), &QAction::triggered, &opener,
         [&opener, &dialogs, &window, chooseFolders] {

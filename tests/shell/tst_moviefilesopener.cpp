@@ -460,7 +460,13 @@ private Q_SLOTS:
 
         AppFixture app;
         app.chooseWithEntries({1, 2, 3, 4});
-        app.nib->movieFilesOpener().openFiles({RecordingSource::locator(source)});
+        if (source.chosenFiles.isEmpty()) {
+            app.nib->movieFilesOpener().openFiles({RecordingSource::locator(source)});
+        } else { // as File > Open Files as One Recording… chooses them
+            app.dialogs.openPanelAnswers = {source.chosenFiles};
+            app.window().openFilesAsRecordingAction()->trigger();
+            QVERIFY(app.dialogs.openPanels.last().canChooseFiles);
+        }
         app.scheduler.advance(MovieFilesOpener::PlaceDelay);
         QTRY_VERIFY(!app.nib->movieFilesOpener().hasPendingFiles());
 
