@@ -97,8 +97,11 @@ private:
         }
         if (found == count) {
             // a file of endless different names (a damaged or hostile one) does not grow the list for ever
-            if (count >= MaxNames)
+            if (count >= MaxNames) {
+                // kept to the element's end: the reader may still be looking at it
+                retired_.append(std::move(names_.back().text));
                 names_.pop_back();
+            }
             names_.push_back({QByteArray(utf8, qsizetype(length)), QString::fromUtf8(utf8, qsizetype(length))});
             found = names_.size() - 1;
         }
@@ -147,21 +150,19 @@ private:
         }
         if (run.values_.size() < space)
             run.values_.resize(space);
-        run.attributeNames_.clear();
+        run.retired_.clear();
         Attributes own;
         QChar* out = run.values_.data();
         qsizetype index = 0;
         for (const XML_Char** a = attributes; *a; a += 2, ++index) {
             if (std::strchr(a[0], NamespaceSeparator))
                 continue;
-            // copies (of the shared text), since a name's entry may be dropped for a new one
-            run.attributeNames_.append(run.name(a[0]));
+            // a view of the name's text, which stays where it is however the list of names changes
+            const QStringView name = run.name(a[0]);
             QChar* const end = run.appendValue(out, a[1], lengths[index]);
-            own.append({QStringView(), QStringView(out, end)});
+            own.append({name, QStringView(out, end)});
             out = end;
         }
-        for (qsizetype i = 0; i < own.size(); ++i)
-            own[i].name = run.attributeNames_[i];
         const char* local = std::strrchr(element, NamespaceSeparator);
         const QString name = run.name(local ? local + 1 : element);
         if (!run.events_.startElement(name, own, {}))
@@ -194,8 +195,8 @@ private:
     };
     std::vector<KnownName> names_;
     size_t lastName_ = 0;
-    // the element's attributes, kept while the reader looks at them
-    QVarLengthArray<QString, 12> attributeNames_;
+    // names dropped from the list while the reader may still look at them, until the next element
+    QList<QString> retired_;
     QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
     QList<QChar> values_;
 };
