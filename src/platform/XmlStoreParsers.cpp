@@ -82,7 +82,8 @@ private:
     // A library names the same few elements and attributes thousands of times: each is made a string once.
     // Records of a kind name their attributes in the same order, so the name that followed the last one
     // the last time is tried first; a name of another length is passed over without looking at it.
-    const QString& name(const char* utf8)
+    struct KnownName;
+    const KnownName& name(const char* utf8)
     {
         const size_t length = std::strlen(utf8);
         const auto matches = [&](const KnownName& known) {
@@ -102,13 +103,14 @@ private:
                 retired_.append(std::move(names_.back().text));
                 names_.pop_back();
             }
-            names_.push_back({QByteArray(utf8, qsizetype(length)), QString::fromUtf8(utf8, qsizetype(length))});
+            names_.push_back({QByteArray(utf8, qsizetype(length)), QString::fromUtf8(utf8, qsizetype(length)),
+                              std::memchr(utf8, NamespaceSeparator, length) != nullptr});
             found = names_.size() - 1;
         }
         if (lastName_ < names_.size())
             names_[lastName_].next = found;
         lastName_ = found;
-        return names_[found].text;
+        return names_[found];
     }
 
     // Most values (numbers, dates, plain names) are ASCII, whose characters widen one to one; only the rest
@@ -155,16 +157,17 @@ private:
         QChar* out = run.values_.data();
         qsizetype index = 0;
         for (const XML_Char** a = attributes; *a; a += 2, ++index) {
-            if (std::strchr(a[0], NamespaceSeparator))
+            const KnownName& known = run.name(a[0]);
+            if (known.inNamespace)
                 continue;
             // a view of the name's text, which stays where it is however the list of names changes
-            const QStringView name = run.name(a[0]);
+            const QStringView name = known.text;
             QChar* const end = run.appendValue(out, a[1], lengths[index]);
             own.append({name, QStringView(out, end)});
             out = end;
         }
         const char* local = std::strrchr(element, NamespaceSeparator);
-        const QString name = run.name(local ? local + 1 : element);
+        const QString name = run.name(local ? local + 1 : element).text;
         if (!run.events_.startElement(name, own, {}))
             run.stop();
     }
@@ -190,6 +193,8 @@ private:
     struct KnownName {
         QByteArray bytes;
         QString text;
+        // an attribute of another vocabulary, as expat names it: its namespace, the separator, its name
+        bool inNamespace = false;
         // the name that followed this one the last time, or none (past the end)
         size_t next = MaxNames;
     };
