@@ -19,11 +19,9 @@ struct Record {
 
     static Record make(const EntityDescription* entity)
     {
-        Record r;
-        r.entity = entity;
-        r.attributes.resize(entity->attributes.size());
-        r.relations.resize(entity->relationships.size());
-        return r;
+        // made at their size rather than grown to it: a large library makes one per record
+        return Record{entity, QList<QVariant>(entity->attributes.size()),
+                      QList<QList<ObjectId>>(entity->relationships.size())};
     }
 
     ObjectId toOne(qsizetype relationIndex) const

@@ -80,23 +80,61 @@ private:
     }
 
     // A library names the same few elements and attributes thousands of times: each is made a string once.
-    // Records of a kind name their attributes in the same order, so the look-up starts after the last hit.
-    const QString& name(const char* utf8)
+    // Records of a kind name their attributes in the same order, so the name that followed the last one
+    // the last time is tried first; a name of another length is passed over without looking at it.
+    struct KnownName;
+    const KnownName& name(const char* utf8)
     {
+        const size_t length = std::strlen(utf8);
+        const auto matches = [&](const KnownName& known) {
+            return size_t(known.bytes.size()) == length && std::memcmp(known.bytes.constData(), utf8, length) == 0;
+        };
         const size_t count = names_.size();
-        for (size_t i = 0; i < count; ++i) {
-            auto& [bytes, text] = names_[(lastName_ + 1 + i) % count];
-            if (std::strcmp(bytes.constData(), utf8) == 0) {
-                lastName_ = (lastName_ + 1 + i) % count;
-                return text;
-            }
+        const size_t guess = lastName_ < count ? names_[lastName_].next : count;
+        size_t found = guess < count && matches(names_[guess]) ? guess : count;
+        for (size_t i = 0; found == count && i < count; ++i) {
+            if (matches(names_[i]))
+                found = i;
         }
-        // a file of endless different names (a damaged or hostile one) does not grow the list for ever
-        if (count >= MaxNames)
-            names_.pop_back();
-        names_.emplace_back(QByteArray(utf8), QString::fromUtf8(utf8));
-        lastName_ = names_.size() - 1;
-        return names_.back().second;
+        if (found == count) {
+            // a file of endless different names (a damaged or hostile one) does not grow the list for ever
+            if (count >= MaxNames) {
+                // kept to the element's end: the reader may still be looking at it
+                retired_.append(std::move(names_.back().text));
+                names_.pop_back();
+            }
+            names_.push_back({QByteArray(utf8, qsizetype(length)), QString::fromUtf8(utf8, qsizetype(length)),
+                              std::memchr(utf8, NamespaceSeparator, length) != nullptr});
+            found = names_.size() - 1;
+        }
+        if (lastName_ < names_.size())
+            names_[lastName_].next = found;
+        lastName_ = found;
+        return names_[found];
+    }
+
+    // Most values (numbers, dates, plain names) are ASCII, whose characters widen one to one; only the rest
+    // goes through the UTF-8 decoder.
+    QChar* appendValue(QChar* out, const char* utf8, qsizetype length)
+    {
+        // eight bytes are looked at as one word
+        constexpr quint64 HighBits = 0x8080808080808080ULL;
+        qsizetype i = 0;
+        for (; i + 8 <= length; i += 8) {
+            quint64 word;
+            std::memcpy(&word, utf8 + i, sizeof word);
+            if (word & HighBits)
+                return decoder_.appendToBuffer(out, QByteArrayView(utf8, length));
+            for (int k = 0; k < 8; ++k)
+                out[i + k] = QChar(char16_t(static_cast<unsigned char>(utf8[i + k])));
+        }
+        for (; i < length; ++i) {
+            const auto byte = static_cast<unsigned char>(utf8[i]);
+            if (byte >= 0x80)
+                return decoder_.appendToBuffer(out, QByteArrayView(utf8, length));
+            out[i] = QChar(char16_t(byte));
+        }
+        return out + length;
     }
 
     static void XMLCALL onStart(void* data, const XML_Char* element, const XML_Char** attributes)
@@ -107,26 +145,29 @@ private:
         // The values are decoded side by side into one buffer, made large enough first so the views into it
         // stay good: most are numbers and dates that need no string of their own.
         qsizetype space = 0;
-        for (const XML_Char** a = attributes; *a; a += 2)
-            space += run.decoder_.requiredSpace(qsizetype(std::strlen(a[1])));
+        QVarLengthArray<qsizetype, 12> lengths;
+        for (const XML_Char** a = attributes; *a; a += 2) {
+            lengths.append(qsizetype(std::strlen(a[1])));
+            space += run.decoder_.requiredSpace(lengths.back());
+        }
         if (run.values_.size() < space)
             run.values_.resize(space);
-        run.attributeNames_.clear();
+        run.retired_.clear();
         Attributes own;
         QChar* out = run.values_.data();
-        for (const XML_Char** a = attributes; *a; a += 2) {
-            if (std::strchr(a[0], NamespaceSeparator))
+        qsizetype index = 0;
+        for (const XML_Char** a = attributes; *a; a += 2, ++index) {
+            const KnownName& known = run.name(a[0]);
+            if (known.inNamespace)
                 continue;
-            // copies (of the shared text), since a name's entry may be dropped for a new one
-            run.attributeNames_.append(run.name(a[0]));
-            QChar* const end = run.decoder_.appendToBuffer(out, QByteArrayView(a[1]));
-            own.append({QStringView(), QStringView(out, end)});
+            // a view of the name's text, which stays where it is however the list of names changes
+            const QStringView name = known.text;
+            QChar* const end = run.appendValue(out, a[1], lengths[index]);
+            own.append({name, QStringView(out, end)});
             out = end;
         }
-        for (qsizetype i = 0; i < own.size(); ++i)
-            own[i].name = run.attributeNames_[i];
         const char* local = std::strrchr(element, NamespaceSeparator);
-        const QString name = run.name(local ? local + 1 : element);
+        const QString name = run.name(local ? local + 1 : element).text;
         if (!run.events_.startElement(name, own, {}))
             run.stop();
     }
@@ -149,10 +190,18 @@ private:
     std::unique_ptr<XML_ParserStruct, FreeParser> parser_;
     bool stopped_ = false;
     static constexpr size_t MaxNames = 64;
-    std::vector<std::pair<QByteArray, QString>> names_;
+    struct KnownName {
+        QByteArray bytes;
+        QString text;
+        // an attribute of another vocabulary, as expat names it: its namespace, the separator, its name
+        bool inNamespace = false;
+        // the name that followed this one the last time, or none (past the end)
+        size_t next = MaxNames;
+    };
+    std::vector<KnownName> names_;
     size_t lastName_ = 0;
-    // the element's attributes, kept while the reader looks at them
-    QVarLengthArray<QString, 12> attributeNames_;
+    // names dropped from the list while the reader may still look at them, until the next element
+    QList<QString> retired_;
     QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
     QList<QChar> values_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/XmlStore.h"
 #include "platform/XmlStoreParsers.h"
+#include "platform/XmlStoreValues.h"
 #include "platform/fileNames.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tetrapan {
 
@@ -38,77 +40,6 @@ using namespace xmlStoreForm;
 
 using Position = XmlStoreEvents::Position;
 
-// The form the writer uses, "yyyy-MM-ddTHH:mm:ss.zzzZ", read without QDateTime's general parser, which cost
-// an eighth of reading a large library; anything else, or a date that does not exist, goes to that parser.
-QDateTime writtenDate(QStringView text)
-{
-    static constexpr QStringView form = u"0000-00-00T00:00:00.000Z";
-    if (text.size() != form.size())
-        return {};
-    const auto number = [text](int at, int width) {
-        int value = 0;
-        for (int i = at; i < at + width; ++i) {
-            const char16_t c = text[i].unicode();
-            if (c < u'0' || c > u'9')
-                return -1;
-            value = value * 10 + (c - u'0');
-        }
-        return value;
-    };
-    for (qsizetype i = 0; i < form.size(); ++i) {
-        if (form[i] != u'0' && text[i] != form[i])
-            return {};
-    }
-    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
-    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2), ms = number(20, 3);
-    if (std::min({year, month, day, hour, minute, second, ms}) < 0)
-        return {};
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second, ms);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time, Qt::UTC);
-}
-
-std::optional<QVariant> parseValue(const XmlStoreEvents::Attribute& attribute, AttributeType type)
-{
-    const QStringView text = attribute.value;
-    bool ok = false;
-    switch (type) {
-    case AttributeType::String:
-        // A file in another encoding (UTF-7, say) can decode to half a surrogate pair, which no UTF-8 file
-        // holds: kept, it would be saved as something else than was read.
-        if (!text.isValidUtf16())
-            return std::nullopt;
-        return QVariant(text.toString());
-    case AttributeType::Integer32: {
-        const int v = text.toInt(&ok);
-        return ok ? std::optional<QVariant>(v) : std::nullopt;
-    }
-    case AttributeType::Integer64: {
-        const qint64 v = text.toLongLong(&ok);
-        return ok ? std::optional<QVariant>(v) : std::nullopt;
-    }
-    case AttributeType::Boolean:
-        if (text == QLatin1String("true"))
-            return QVariant(true);
-        if (text == QLatin1String("false"))
-            return QVariant(false);
-        return std::nullopt;
-    case AttributeType::Date: {
-        QDateTime d = writtenDate(text);
-        if (!d.isValid())
-            d = QDateTime::fromString(text.toString(), Qt::ISODateWithMs).toUTC();
-        return XmlStore::canHoldDate(d) ? std::optional<QVariant>(d) : std::nullopt;
-    }
-    case AttributeType::PositiveReal: {
-        const double v = text.toDouble(&ok);
-        return ok && std::isfinite(v) && v > 0.0 ? std::optional<QVariant>(v) : std::nullopt;
-    }
-    }
-    return std::nullopt;
-}
-
 void insertSorted(QList<ObjectId>& list, ObjectId id)
 {
     const auto it = std::lower_bound(list.begin(), list.end(), id);
@@ -129,6 +60,9 @@ public:
     // A quiet reader says nothing in `error`: what else is wrong once the reading failed is not the user's
     // news, nor is what a parser tried before another has the last word.
     Reader(const ObjectModel& model, StoreError& error, bool quiet) : model_(model), error_(error), quiet_(quiet) {}
+
+    // For a parser that hands over text it decoded from UTF-8.
+    void readDecodedUtf8() { mayHoldHalfPairs_ = false; }
 
     // Once a parser has gone through the whole file: the checks that need every record.
     bool finish(RecordMap& out)
@@ -224,6 +158,8 @@ private:
 
     std::optional<ObjectId> readId(QStringView text)
     {
+        if (const auto plain = xmlStoreValues::plainDigits(text, 19))
+            return *plain == NoObject ? std::nullopt : plain;
         bool ok = false;
         const qulonglong id = text.toULongLong(&ok);
         if (!ok || id == NoObject)
@@ -251,9 +187,58 @@ private:
         return ai >= 0 && entity.attributes[ai].type == AttributeType::String ? ai : -1;
     }
 
+    // What an attribute of a record element stands for, worked out once for each kind of record and name.
+    struct KeyRole {
+        enum Kind { Id, Base64Text, Value, ToOne, Unknown } kind;
+        qsizetype index;
+    };
+
+    static KeyRole findRole(const EntityDescription& entity, QStringView key)
+    {
+        if (key == QLatin1String("id"))
+            return {KeyRole::Id, -1};
+        if (const qsizetype bi = base64AttributeIndex(entity, key); bi >= 0)
+            return {KeyRole::Base64Text, bi};
+        if (const qsizetype ai = entity.attributeIndex(key); ai >= 0)
+            return {KeyRole::Value, ai};
+        if (const qsizetype ri = entity.relationshipIndex(key); ri >= 0 && !entity.relationships[ri].toMany)
+            return {KeyRole::ToOne, ri};
+        return {KeyRole::Unknown, -1};
+    }
+
+    // Records of a kind name their attributes in the same order, so the look-up starts after the last hit.
+    KeyRole roleOf(const EntityDescription& entity, QStringView key)
+    {
+        const size_t count = knownKeys_.size();
+        size_t at = lastKey_;
+        for (size_t i = 0; i < count; ++i) {
+            if (++at >= count)
+                at = 0;
+            const KnownKey& known = knownKeys_[at];
+            if (known.entity == &entity && QStringView(known.name) == key) {
+                lastKey_ = at;
+                return known.role;
+            }
+        }
+        const KeyRole role = findRole(entity, key);
+        // an unknown name ends the reading, so the list holds at most the model's names
+        if (role.kind != KeyRole::Unknown) {
+            knownKeys_.push_back({&entity, key.toString(), role});
+            lastKey_ = knownKeys_.size() - 1;
+        }
+        return role;
+    }
+
+    const EntityDescription* entityNamed(const QString& name)
+    {
+        if (!lastEntity_ || lastEntity_->name != name)
+            lastEntity_ = model_.entity(name);
+        return lastEntity_;
+    }
+
     bool readRecord(const QString& entityName, const Attributes& own, Position where)
     {
-        const EntityDescription* entity = model_.entity(entityName);
+        const EntityDescription* entity = entityNamed(entityName);
         if (!entity)
             return failAt(where, QStringLiteral("unknown element <%1>").arg(entityName));
         Record record = Record::make(entity);
@@ -261,33 +246,42 @@ private:
         pendingRefs_.clear();
         for (const Attribute& a : own) {
             const QStringView key = a.name;
-            if (key == QLatin1String("id")) {
+            const KeyRole role = roleOf(*entity, key);
+            switch (role.kind) {
+            case KeyRole::Id: {
                 const auto parsed = readId(a.value);
                 if (!parsed)
                     return failAt(where, QStringLiteral("<%1> has an invalid id \"%2\"").arg(entityName, a.value));
                 id = *parsed;
-            } else if (const qsizetype bi = base64AttributeIndex(*entity, key); bi >= 0) {
-                const auto value = decodeBase64Text(a.value);
+                break;
+            }
+            case KeyRole::Base64Text: {
+                auto value = decodeBase64Text(a.value);
                 if (!value)
                     return failAt(where, QStringLiteral("attribute %1 of <%2> is not base64").arg(key, entityName));
-                record.attributes[bi] = *value;
-            } else if (const qsizetype ai = entity->attributeIndex(key); ai >= 0) {
-                const auto value = parseValue(a, entity->attributes[ai].type);
-                if (!value && entity->attributes[ai].unreadableReadsAsAbsent)
-                    continue;
+                record.attributes[role.index] = std::move(*value);
+                break;
+            }
+            case KeyRole::Value: {
+                auto value = xmlStoreValues::parseValue(a.value, entity->attributes[role.index].type, mayHoldHalfPairs_);
+                if (!value && entity->attributes[role.index].unreadableReadsAsAbsent)
+                    break;
                 if (!value) {
                     return failAt(where, QStringLiteral("attribute %1 of <%2> has an invalid value \"%3\"")
                                              .arg(key, entityName, a.value));
                 }
-                record.attributes[ai] = *value;
-            } else if (const qsizetype ri = entity->relationshipIndex(key);
-                       ri >= 0 && !entity->relationships[ri].toMany) {
+                record.attributes[role.index] = std::move(*value);
+                break;
+            }
+            case KeyRole::ToOne: {
                 const auto target = readId(a.value);
                 if (!target)
                     return failAt(where, QStringLiteral("<%1> has an invalid %2 \"%3\"").arg(entityName, key, a.value));
-                record.relations[ri] = {*target};
-                pendingRefs_.append({NoObject, ri, *target, where});
-            } else {
+                record.relations[role.index] = {*target};
+                pendingRefs_.append({NoObject, role.index, *target, where});
+                break;
+            }
+            case KeyRole::Unknown:
                 return failAt(where, QStringLiteral("unknown attribute %1 on <%2>").arg(key, entityName));
             }
         }
@@ -462,9 +456,16 @@ private:
         return true;
     }
 
+    struct KnownKey {
+        const EntityDescription* entity;
+        QString name;
+        KeyRole role;
+    };
+
     const ObjectModel& model_;
     StoreError& error_;
     bool quiet_ = false;
+    bool mayHoldHalfPairs_ = true;
     int depth_ = 0;
     bool rootSeen_ = false;
     // the record or link element being read, taken once it ends
@@ -476,6 +477,9 @@ private:
     RecordMap records_;
     QList<ToOneRef> refs_;
     QList<Link> links_;
+    const EntityDescription* lastEntity_ = nullptr;
+    std::vector<KnownKey> knownKeys_;
+    size_t lastKey_ = 0;
 };
 
 } // namespace
@@ -491,6 +495,7 @@ template <typename Make>
 bool readFast(const QByteArray& bytes, RecordMap& records, const Make& makeReader)
 {
     Reader fast = makeReader();
+    fast.readDecodedUtf8();
     return xmlStoreParsers::parseWithExpat(bytes, fast) && fast.finish(records);
 }
 

@@ -154,6 +154,7 @@ private Q_SLOTS:
             "is a playlist");
         row("unknown attribute", library("  <playlist id=\"1\" colour=\"red\"/>\n"), 3, "colour");
         row("bad integer", library("  <playlist id=\"1\" index=\"two\"/>\n"), 3, "index");
+        row("integer past 32 bits", library("  <playlist id=\"1\" index=\"2147483648\"/>\n"), 3, "index");
         row("bad flag", library("  <playlist id=\"1\" isFolder=\"yes\"/>\n"), 3, "isFolder");
         row("bad date", library("  <filelist id=\"1\" fileDate=\"yesterday\"/>\n"), 3, "fileDate");
         // dates we can never have written: their UTC form has no four-digit year
