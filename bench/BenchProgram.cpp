@@ -80,9 +80,9 @@ std::array<std::optional<int>, 4> BenchProgram::shownFrames()
     return frames;
 }
 
-void chooseFileInFourPanes(MainNib& nib, SettingsDomain& settings, const QString& file, const QString& title)
+ObjectId makePlaylist(ObjectContext& context, SettingsDomain& settings, const QString& title,
+                      const std::array<QString, 4>& files)
 {
-    ObjectContext& context = *nib.appDelegate().managedObjectContext();
     const ObjectId node = LibraryRules::createNode(context, settings, false);
     if (!title.isEmpty())
         context.setValue(node, LibrarySchema::Title, title);
@@ -91,8 +91,15 @@ void chooseFileInFourPanes(MainNib& nib, SettingsDomain& settings, const QString
         const ObjectId entry = context.insertNewObject(LibrarySchema::Filelist);
         context.setValue(entry, LibrarySchema::UniqueId, context.value(node, LibrarySchema::UniqueId));
         context.setValue(entry, LibrarySchema::ViewNo, n);
-        context.setValue(entry, LibrarySchema::FilePath, file);
+        context.setValue(entry, LibrarySchema::FilePath, files[n - 1]);
     }
+    return node;
+}
+
+void chooseFileInFourPanes(MainNib& nib, SettingsDomain& settings, const QString& file, const QString& title)
+{
+    ObjectContext& context = *nib.appDelegate().managedObjectContext();
+    const ObjectId node = makePlaylist(context, settings, title, {file, file, file, file});
     nib.movController().setUniqueId(context.value(node, LibrarySchema::UniqueId).toString());
 }
 

@@ -4,6 +4,8 @@
 #include "VirtualDisplay.h"
 #include "XServer.h"
 
+#include "platform/ObjectModel.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -13,6 +15,7 @@
 
 namespace tetrapan {
 class MainNib;
+class ObjectContext;
 class MessageBoxPresenter;
 class MpvMovieEngine;
 class Scheduler;
@@ -61,6 +64,10 @@ private:
     std::unique_ptr<MainNib> nib_;
 };
 
+// Makes a new playlist of the four files, pane by pane, at the end of the library; an empty title keeps the
+// new playlist's own.
+ObjectId makePlaylist(ObjectContext& context, SettingsDomain& settings, const QString& title,
+                      const std::array<QString, 4>& files);
 // Makes a new playlist with the file in all four panes and chooses it; the panes then load it.
 void chooseFileInFourPanes(MainNib& nib, SettingsDomain& settings, const QString& file, const QString& title = {});
 

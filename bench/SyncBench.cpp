@@ -85,21 +85,6 @@ private:
     QtScheduler inner_;
 };
 
-ObjectId makePlaylist(ObjectContext& context, SettingsDomain& settings, const QString& title,
-                      const std::array<QString, 4>& files)
-{
-    const ObjectId node = LibraryRules::createNode(context, settings, false);
-    context.setValue(node, LibrarySchema::Title, title);
-    LibraryRules::placeNode(context, node, NoObject);
-    for (int n = 1; n <= 4; ++n) {
-        const ObjectId entry = context.insertNewObject(LibrarySchema::Filelist);
-        context.setValue(entry, LibrarySchema::UniqueId, context.value(node, LibrarySchema::UniqueId));
-        context.setValue(entry, LibrarySchema::ViewNo, n);
-        context.setValue(entry, LibrarySchema::FilePath, files[n - 1]);
-    }
-    return node;
-}
-
 // The same read from the four barcode bands alone, one after another: for pictures that stand still.
 std::array<std::optional<int>, 4> shownBands(test::XServer& x, MainNib& nib)
 {
