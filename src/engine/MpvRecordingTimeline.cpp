@@ -1,12 +1,8 @@
 #include "engine/MpvRecordingTimeline.h"
 
-#include "platform/fileNames.h"
+#include "recording/MovieHeader.h"
 
 #include <QFileInfo>
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 #include <algorithm>
 
@@ -81,43 +77,14 @@ QVector<Stretch> stretches(const Recording& recording, const QVector<MpvPieceFac
 
 } // namespace
 
-MpvPieceFacts MpvRecordingTimeline::probe(const QString& path)
-{
-    MpvPieceFacts facts;
-    AVFormatContext* context = nullptr;
-    if (avformat_open_input(&context, fileNames::toBytes(path).constData(), nullptr, nullptr) < 0)
-        return facts;
-    facts.readable = true;
-    for (unsigned i = 0; i < context->nb_streams; ++i) {
-        const AVStream* stream = context->streams[i];
-        const AVCodecParameters* codec = stream->codecpar;
-        if (codec->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC) &&
-            !facts.hasPicture) {
-            facts.hasPicture = true;
-            facts.width = codec->width;
-            facts.height = codec->height;
-            const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
-            if (rate.num > 0 && rate.den > 0)
-                facts.frameRate = QStringLiteral("%1/%2").arg(rate.num).arg(rate.den);
-        } else if (codec->codec_type == AVMEDIA_TYPE_AUDIO && ++facts.soundTracks == 1) {
-            facts.hasSound = true;
-            facts.sampleRate = codec->sample_rate;
-            facts.channels = codec->ch_layout.nb_channels;
-        }
-    }
-    avformat_close_input(&context);
-    return facts;
-}
-
 MpvPieceFacts MpvRecordingTimeline::factsOf(const RecordingPiece& piece)
 {
-    const RecordingTracks& tracks = piece.tracks;
-    if (!tracks.known)
-        return probe(piece.path);
+    // what the listing read of the header; read here for a piece the listing did not read
+    const RecordingTracks tracks = piece.tracks.known ? piece.tracks : MovieHeader::read(piece.path).tracks;
     MpvPieceFacts facts;
-    // a file gone since it was listed plays as a gap
-    facts.readable = QFileInfo(piece.path).isReadable();
-    facts.hasPicture = true; // the listing leaves out files without pictures
+    // a file gone since it was listed, or no movie, plays as a gap
+    facts.readable = tracks.known && QFileInfo(piece.path).isReadable();
+    facts.hasPicture = tracks.known; // a header is read as known only with a picture track
     facts.hasSound = tracks.hasSound;
     facts.soundTracks = tracks.soundTracks;
     facts.width = tracks.width;

@@ -27,10 +27,8 @@ struct MpvPieceFacts {
 // makes mpv skip ahead to where it has data again, so every stretch must have both.
 class MpvRecordingTimeline {
 public:
-    // Looks into a file's header (not its frames): the tracks and their formats. Blocks on the disk, so off
-    // the GUI thread.
-    static MpvPieceFacts probe(const QString& path);
-    // What the listing read of the piece's header, when it read it and the file is still there; else probe.
+    // What the listing read of the piece's header and whether the file is still there; the header is read
+    // here for a piece the listing did not read, which blocks on the disk, so off the GUI thread.
     static MpvPieceFacts factsOf(const RecordingPiece& piece);
     // The timeline for the recording's pieces, facts[i] being those of pieces[i]; empty when no piece can
     // be read. Stretches between pieces shorter than MergedGapMs play on the previous file: a generated
