@@ -232,8 +232,8 @@ MpvMovie::Options MpvMovieEngine::optionsForLoad() const
 
 void MpvMovieEngine::prepareMovies(const QStringList& paths)
 {
-    preparedPanes_ = static_cast<int>(
-        std::count_if(paths.cbegin(), paths.cend(), [this](const QString& path) { return canInitWithFile(path); }));
+    preparedPanes_ = static_cast<int>(std::count_if(
+        paths.cbegin(), paths.cend(), [this](const QString& path) { return canInitWithFile(path); }));
     const int decoderThreads = optionsForLoad().decoderThreads;
     for (const QString& path : paths) {
         if (!canInitWithFile(path))

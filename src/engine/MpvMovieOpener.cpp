@@ -49,7 +49,8 @@ bool MpvMovieOpener::startLoading(mpv_handle* handle, const QString& absolutePat
     // Read when the file's decoder starts: a core's next file gets the share of the machine due at its load,
     // and the files other cores play keep their decoders as they are.
     const QByteArray threads = QByteArray::number(std::max(1, decoderThreads));
-    if (const int rc = mpv_set_property_string(handle, mpvname::DecoderThreads, threads.constData()); rc < 0) {
+    if (const int rc = mpv_set_property_string(handle, mpvname::DecoderThreads, threads.constData());
+        rc < 0) {
         *error = QStringLiteral("mpv decoder threads %1: %2").arg(decoderThreads).arg(errorText(rc));
         return false;
     }
