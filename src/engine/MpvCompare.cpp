@@ -35,6 +35,14 @@ MpvCompare::MpvCompare(MpvMovieView& a, MpvMovieView& b) : a_(a), b_(&b)
             [combiner](QImage& image, SoftwareCombiner::Clock::time_point due, bool newFrame) {
                 return combiner->combineInto(image, due, newFrame);
             });
+        const auto followPlaying = [this] {
+            if (b_)
+                software_->setPlaying(a_.softwareSurface()->moviePlays(),
+                                      b_->softwareSurface()->moviePlays());
+        };
+        connect(aSurface, &MpvSoftwareSurface::playingChanged, this, followPlaying);
+        connect(b.softwareSurface(), &MpvSoftwareSurface::playingChanged, this, followPlaying);
+        followPlaying();
     } else {
         gl_ = std::make_unique<MpvGLCompare>(*a.glSurface(), *b.glSurface());
     }
