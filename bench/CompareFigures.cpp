@@ -418,10 +418,16 @@ int runCompareFigures(BenchProgram& program)
             const qint64 pid = s.process->pid();
             const double before = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid());
             const double guiBefore = threadCpuSecondsOf(pid, pid);
+            const auto threadsBefore = threadCpuSecondsByName(pid);
             runEventsFor(CpuRoundMs);
             cpu[compared] = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid()) - before;
             if (compared)
                 guiShares.push_back((threadCpuSecondsOf(pid, pid) - guiBefore) / (CpuRoundMs / 1000.0));
+            // where the program's CPU goes, by thread (TETRAPAN_BENCH_THREADS=1)
+            if (qEnvironmentVariableIsSet("TETRAPAN_BENCH_THREADS"))
+                printThreadCpu(compared ? "review:   comparing, threads:"
+                                        : "review:   without comparing, threads:",
+                               threadsBefore, threadCpuSecondsByName(pid));
             // a side that drops frames spends less: what each stopping movie tells of its dropped frames
             const qsizetype said = s.process->errors().size();
             action(s, bus.address(), "play-or-stop-all");
