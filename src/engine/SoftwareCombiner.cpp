@@ -66,7 +66,7 @@ void SoftwareCombiner::offer(const QImage& b, Clock::time_point due, bool newFra
         // A that does not play draws no picture of its own to pair with this one: a B loaded, stepped or
         // nudged alone, or playing beside a stopped A, shows in A's place only when A is drawn again. A that
         // plays pairs its next picture anew: drawing it again for each of B's would cost a pane's CPU.
-        redraw = std::exchange(aPairedStale_, false) || !a_.playsAt(due);
+        redraw = std::exchange(aPairedStale_, false) || !a_.playsAt(due, APlaying, false);
     }
     arrived_.notify_all();
     if (redraw)
@@ -88,7 +88,7 @@ bool SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFra
     std::unique_lock lock(mutex_);
     a_.note(due, newFrame);
     // A stopped B (loaded, stepped, at its end) has no picture of this moment to wait for
-    bool bPlays = !kept_.empty() && b_.playsAt(due);
+    bool bPlays = !kept_.empty() && b_.playsAt(due, BPlaying, true);
     if (newFrame && bPlays) {
         // B's picture of this moment may still be on its way, unless B stops meanwhile
         arrived_.wait_until(lock, std::max(Clock::now(), due) + LongestWaitForB, [&] {

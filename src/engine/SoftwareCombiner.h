@@ -27,10 +27,12 @@ public:
     // How long A's thread waits for B's picture of its moment: both threads draw a picture shortly before it
     // is due, so B's comes within a few milliseconds, but on a busy machine B's thread may get its turn late.
     static constexpr auto LongestWaitForB = std::chrono::milliseconds(150);
-    // A movie that plays but has drawn nothing new for this long (a long seek, a stall, a movie without
-    // pictures) is neither waited for nor taken to draw pictures of its own: on a busy machine frames come
-    // late or are dropped, but not for half a second.
-    static constexpr auto Playing = std::chrono::milliseconds(500);
+    // B is waited for only while it plays and draws new frames this close after one another: frames further
+    // apart (a low or a variable frame rate, a busy machine) leave its last picture on show at A's moment.
+    static constexpr auto BPlaying = std::chrono::milliseconds(100);
+    // A that plays is taken to draw pictures of its own to pair with B's unless it has drawn nothing new for
+    // this long (a long seek, a stall): on a busy machine its frames come late or are dropped.
+    static constexpr auto APlaying = std::chrono::milliseconds(500);
     // B's pictures kept to pair with: one on each side of A's moment and one more.
     static constexpr int KeptPictures = 3;
 
@@ -61,16 +63,19 @@ private:
     };
     struct Side {
         bool moviePlays = false;
-        // When its last new frame was due: a picture drawn again is none.
-        std::optional<Clock::time_point> lastNew;
+        // When its last two new frames were due: a picture drawn again is none.
+        std::optional<Clock::time_point> before, last;
         void note(Clock::time_point due, bool newFrame)
         {
             if (newFrame)
-                lastNew = due;
+                before = std::exchange(last, due);
         }
-        bool playsAt(Clock::time_point due) const
+        // The movie plays and drew a new frame within `within` of due, and (paced) the one before within
+        // `within` of that.
+        bool playsAt(Clock::time_point due, Clock::duration within, bool paced) const
         {
-            return moviePlays && lastNew && *lastNew + Playing >= due;
+            return moviePlays && last && *last + within >= due &&
+                   (!paced || (before && *last - *before <= within));
         }
     };
     // The kept picture of B nearest to due; null when none.

@@ -42,6 +42,9 @@ private Q_SLOTS:
         // its moment that never comes
         QTest::newRow("B loaded and stopped, A drawn anew")
             << false << false << 2 << 20 << ADraws::OnceAfter << 0 << 2;
+        // nor for a B whose next picture may come long after A's moment
+        QTest::newRow("B plays at a low rate, A drawn between its pictures")
+            << true << true << 2 << 200 << ADraws::OnceAfter << 0 << 2;
         // A, waiting in vain for B's picture, is not shown; once B stops it shows beside B's last
         QTest::newRow("B stops while A waits for it")
             << true << true << 3 << 33 << ADraws::BStopsMeanwhile << 1 << 2;
