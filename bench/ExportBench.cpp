@@ -1,4 +1,4 @@
-// tetrapan-bench export [--rounds N]: File > Export Video of four 720p barcode panes with offsets, through
+// tetrapan-bench export [--rounds N] [--place-only]: File > Export Video of four 720p barcode panes with offsets, through
 // the built program as a user starts and drives it (a home of its own, the playlist and its offsets written
 // before the start, on a session bus of the bench's own): the loop A–B set by the media controls' position
 // and the Loop A–B command, File > Export Video by `tetrapan --action`, its options taken as they come and the
@@ -6,7 +6,8 @@
 // the FFmpeg libraries. Figures: the panes that show the leader's frame plus their offset in every output
 // frame; the export's speed against real time; the output's length against the range; the GUI thread's
 // longest stall while it runs (the media controls' answers); the files a click on Cancel at half way leaves
-// under the chosen name; and `tetrapan --export` of the same playlist, without a display, against the
+// under the chosen name; the test card's places in the output against its pictures on the screen, the
+// dividers off the middle; and `tetrapan --export` of the same playlist, without a display, against the
 // window's export of it, in alternate rounds.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
@@ -22,8 +23,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 namespace tetrapan::bench {
 
@@ -161,6 +164,129 @@ private:
     PlayerControls controls_;
 };
 
+bool grey(QRgb p)
+{
+    return std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) < 30;
+}
+
+bool black(QRgb p)
+{
+    return std::max({qRed(p), qGreen(p), qBlue(p)}) < 24;
+}
+
+// The bounding box of what is not black inside an area of a picture.
+QRect pictureEdges(const QImage& image, const QRect& area)
+{
+    QRect box;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (!black(image.pixel(x, y)))
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+// From a point of the test card on the screen, its picture (no cell of it is grey: the picture ends at the
+// black bars or a divider) and its pane's view (the picture and the black bars beside it).
+std::pair<QRect, QRect> cardAndView(const QImage& shot, QPoint seed)
+{
+    const auto reach = [&](QPoint from, QPoint step, const std::function<bool(QRgb)>& keep) {
+        QPoint at = from;
+        while (shot.rect().contains(at + step) && keep(shot.pixel(at + step)))
+            at += step;
+        return at;
+    };
+    const auto picture = [](QRgb p) { return !grey(p); };
+    const QRect card(QPoint(reach(seed, {-1, 0}, picture).x(), reach(seed, {0, -1}, picture).y()),
+                     QPoint(reach(seed, {1, 0}, picture).x(), reach(seed, {0, 1}, picture).y()));
+    const QPoint middle = card.center();
+    const QRect view(QPoint(reach({card.left(), middle.y()}, {-1, 0}, black).x(),
+                            reach({middle.x(), card.top()}, {0, -1}, black).y()),
+                     QPoint(reach({card.right(), middle.y()}, {1, 0}, black).x(),
+                            reach({middle.x(), card.bottom()}, {0, 1}, black).y()));
+    return {card, view};
+}
+
+// The test card in four panes whose dividers stand off the middle (57 %, 40 %, written into the settings),
+// exported at 1280x720: the worst distance of a picture's edge in the output from where the screen puts
+// it, the panes' views scaled to the output and the picture fitted between them again; -1 when it could not
+// be measured.
+double placeError(const QString& bus, const QString& card, test::XServer& x, const QString& folder)
+{
+    const int top = 690 * 2 / 5;
+    const QVariantMap dividers{
+        {QStringLiteral("rectSplitViewMain"),
+         QStringList{QStringLiteral("{{0, 0}, {730, 690}}"), QStringLiteral("{{734, 0}, {546, 690}}")}},
+        {QStringLiteral("rectSplitViewLeft"), QStringList{QStringLiteral("{{0, 0}, {730, %1}}").arg(top),
+                                                          QStringLiteral("{{0, %1}, {730, %2}}").arg(top + 4).arg(686 - top)}},
+        {QStringLiteral("rectSplitViewRight"), QStringList{QStringLiteral("{{0, 0}, {546, %1}}").arg(top),
+                                                           QStringLiteral("{{0, %1}, {546, %2}}").arg(top + 4).arg(686 - top)}}};
+    Outside program;
+    if (!startOutside(program, bus, QStringLiteral("Test card"), {card, card, card, card}, Window, dividers))
+        return -1;
+    const QRect window = program.main.geometry;
+    // inside each pane's picture, whatever the menu bar's height: the views' middles, dividers at 57 %, 40 %
+    const std::array<QPoint, 4> seeds{QPoint(window.width() * 28 / 100, window.height() * 22 / 100),
+                                      QPoint(window.width() * 28 / 100, window.height() * 72 / 100),
+                                      QPoint(window.width() * 78 / 100, window.height() * 22 / 100),
+                                      QPoint(window.width() * 78 / 100, window.height() * 72 / 100)};
+    std::vector<QRect> spots;
+    for (const QPoint& seed : seeds)
+        spots.push_back(QRect(seed + window.topLeft() - QPoint(8, 8), QSize(16, 16)));
+    if (!waitUntilShown(x, spots, TimeoutMs))
+        return -1;
+    runEventsFor(1500);
+    const QImage shot = x.grab(window);
+    std::array<QRect, 4> cards, views;
+    QRect area;
+    for (size_t i = 0; i < 4; ++i) {
+        std::tie(cards[i], views[i]) = cardAndView(shot, seeds[i]);
+        area |= views[i];
+    }
+    WindowExport exporter(program, x);
+    const QString output = QDir(folder).filePath(QStringLiteral("card.mp4"));
+    if (!exporter.exportTo(output).written)
+        return -1;
+    QImage out;
+    test::readMovieBack(output, [&](const QImage& picture, int) {
+        out = picture;
+        return false;
+    });
+    if (qEnvironmentVariableIsSet("TETRAPAN_BENCH_SHOTS")) {
+        shot.save(QStringLiteral("/tmp/export-card-screen.png"));
+        out.save(QStringLiteral("/tmp/export-card-out.png"));
+    }
+    const double sx = double(out.width()) / area.width(), sy = double(out.height()) / area.height();
+    double worst = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        const QRect onScreen = views[i].translated(-area.topLeft());
+        const QRectF paneOut(onScreen.x() * sx, onScreen.y() * sy, onScreen.width() * sx, onScreen.height() * sy);
+        const double aspect = double(cards[i].width()) / cards[i].height();
+        QSizeF fitted = paneOut.size();
+        if (paneOut.width() / paneOut.height() > aspect)
+            fitted.setWidth(paneOut.height() * aspect);
+        else
+            fitted.setHeight(paneOut.width() / aspect);
+        QRectF expected(QPointF(), fitted);
+        expected.moveCenter(paneOut.center());
+        const QRect found = pictureEdges(out, paneOut.toAlignedRect().adjusted(-3, -3, 3, 3));
+        const double edges[] = {
+            std::abs(expected.left() - found.left()), std::abs(expected.right() - (found.right() + 1)),
+            std::abs(expected.top() - found.top()), std::abs(expected.bottom() - (found.bottom() + 1))};
+        worst = std::max(worst, *std::max_element(std::begin(edges), std::end(edges)));
+        std::fprintf(stderr,
+                     "export: pane %zu picture on screen %d,%d %dx%d in a view of %dx%d, expected in the output "
+                     "%.1f,%.1f %.1fx%.1f, found %d,%d %dx%d\n",
+                     i + 1, cards[i].x(), cards[i].y(), cards[i].width(), cards[i].height(), views[i].width(),
+                     views[i].height(), expected.x(), expected.y(), expected.width(), expected.height(), found.x(),
+                     found.y(), found.width(), found.height());
+    }
+    program.process->quit();
+    return worst;
+}
+
 struct CommandLineRun {
     bool ok = false;
     double seconds = 0;
@@ -255,6 +381,13 @@ int runExport(int argc, char** argv)
         std::fprintf(stderr, "export: no clips or session bus (%s)\n", qPrintable(clips.error));
         return 1;
     }
+    test::XServer x;
+    QTemporaryDir folder;
+    if (argc > 1 && std::strcmp(argv[1], "--place-only") == 0) {
+        print("export.place_error_px", placeError(bus.address(), clips.benchTestCard, x, folder.path()),
+              "px (worst edge; -1 not measured)", 1);
+        return 0;
+    }
     std::map<int, QString> offsets;
     for (int n = 2; n <= 4; ++n)
         offsets[n] = QStringLiteral("offset=\"%1\"").arg(offsetMs(OffsetFrames[size_t(n - 1)]));
@@ -264,7 +397,6 @@ int runExport(int argc, char** argv)
         std::fprintf(stderr, "export: the program did not start\n");
         return 1;
     }
-    test::XServer x;
     WindowExport window(program, x);
     std::vector<QRect> spots;
     for (int n = 1; n <= 4; ++n)
@@ -276,7 +408,6 @@ int runExport(int argc, char** argv)
     std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
 
     // 30 s of four 720p barcode panes with offsets, the range an A–B loop's
-    QTemporaryDir folder;
     const QString output = folder.filePath(QStringLiteral("four.mp4"));
     const Run full = window.exportTo(output);
     if (!full.written) {
@@ -336,8 +467,10 @@ int runExport(int argc, char** argv)
     std::fprintf(stderr, "export: cancel %s at half of %.1f s, the bar gone after %.1f s; files: %s\n",
                  clicked ? "clicked" : "never clicked", full.seconds, cancelled.seconds, qPrintable(left.join(' ')));
     print("export.cancelled_files_left", clicked ? left.size() : -1, "files (-1: Cancel never clicked)", 0);
-    std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
     program.process->quit();
+    print("export.place_error_px", placeError(bus.address(), clips.benchTestCard, x, folder.path()),
+          "px (worst edge; -1 not measured)", 1);
+    std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
     return 0;
 }
 
