@@ -1,12 +1,12 @@
-// tetrapan-bench export [--rounds N] [--place-only]: File > Export Video of four 720p barcode panes with offsets, through
-// the built program as a user starts and drives it (a home of its own, the playlist and its offsets written
-// before the start, on a session bus of the bench's own): the loop A–B set by the media controls' position
-// and the Loop A–B command, File > Export Video by `tetrapan --action`, its options taken as they come and the
-// name typed into the save panel through the X server; the file the user gets read back frame by frame with
-// the FFmpeg libraries. Figures: the panes that show the leader's frame plus their offset in every output
-// frame; the export's speed against real time; the output's length against the range; the GUI thread's
-// longest stall while it runs (the media controls' answers); the files a click on Cancel at half way leaves
-// under the chosen name; the test card's places in the output against its pictures on the screen, the
+// tetrapan-bench export [--rounds N] [--place-only]: File > Export Video of four 720p barcode panes with
+// offsets, through the built program as a user starts and drives it (a home of its own, the playlist and its
+// offsets written before the start, on a session bus of the bench's own): the loop A–B set by the media
+// controls' position and the Loop A–B command, File > Export Video by `tetrapan --action`, its options taken
+// as they come and the name typed into the save panel through the X server; the file the user gets read back
+// frame by frame with the FFmpeg libraries. Figures: the panes that show the leader's frame plus their offset
+// in every output frame; the export's speed against real time; the output's length against the range; the GUI
+// thread's longest stall while it runs (the media controls' answers); the files a click on Cancel at half way
+// leaves under the chosen name; the test card's places in the output against its pictures on the screen, the
 // dividers off the middle; and `tetrapan --export` of the same playlist, without a display, against the
 // window's export of it, in alternate rounds.
 #include "BenchCommands.h"
@@ -108,7 +108,8 @@ public:
         for (int y = shot.height() / 3; y < shot.height(); ++y) {
             for (int x = 0; x < shot.width(); ++x) {
                 const QRgb p = shot.pixel(x, y);
-                if (std::abs(qRed(p) - BarColour.red()) <= 2 && std::abs(qGreen(p) - BarColour.green()) <= 2 &&
+                if (std::abs(qRed(p) - BarColour.red()) <= 2 &&
+                    std::abs(qGreen(p) - BarColour.green()) <= 2 &&
                     std::abs(qBlue(p) - BarColour.blue()) <= 2)
                     box |= QRect(x, y, 1, 1);
             }
@@ -219,10 +220,12 @@ double placeError(const QString& bus, const QString& card, test::XServer& x, con
     const QVariantMap dividers{
         {QStringLiteral("rectSplitViewMain"),
          QStringList{QStringLiteral("{{0, 0}, {730, 690}}"), QStringLiteral("{{734, 0}, {546, 690}}")}},
-        {QStringLiteral("rectSplitViewLeft"), QStringList{QStringLiteral("{{0, 0}, {730, %1}}").arg(top),
-                                                          QStringLiteral("{{0, %1}, {730, %2}}").arg(top + 4).arg(686 - top)}},
-        {QStringLiteral("rectSplitViewRight"), QStringList{QStringLiteral("{{0, 0}, {546, %1}}").arg(top),
-                                                           QStringLiteral("{{0, %1}, {546, %2}}").arg(top + 4).arg(686 - top)}}};
+        {QStringLiteral("rectSplitViewLeft"),
+         QStringList{QStringLiteral("{{0, 0}, {730, %1}}").arg(top),
+                     QStringLiteral("{{0, %1}, {730, %2}}").arg(top + 4).arg(686 - top)}},
+        {QStringLiteral("rectSplitViewRight"),
+         QStringList{QStringLiteral("{{0, 0}, {546, %1}}").arg(top),
+                     QStringLiteral("{{0, %1}, {546, %2}}").arg(top + 4).arg(686 - top)}}};
     Outside program;
     if (!startOutside(program, bus, QStringLiteral("Test card"), {card, card, card, card}, Window, dividers))
         return -1;
@@ -262,7 +265,8 @@ double placeError(const QString& bus, const QString& card, test::XServer& x, con
     double worst = 0;
     for (size_t i = 0; i < 4; ++i) {
         const QRect onScreen = views[i].translated(-area.topLeft());
-        const QRectF paneOut(onScreen.x() * sx, onScreen.y() * sy, onScreen.width() * sx, onScreen.height() * sy);
+        const QRectF paneOut(onScreen.x() * sx, onScreen.y() * sy, onScreen.width() * sx,
+                             onScreen.height() * sy);
         const double aspect = double(cards[i].width()) / cards[i].height();
         QSizeF fitted = paneOut.size();
         if (paneOut.width() / paneOut.height() > aspect)
@@ -276,12 +280,13 @@ double placeError(const QString& bus, const QString& card, test::XServer& x, con
             std::abs(expected.left() - found.left()), std::abs(expected.right() - (found.right() + 1)),
             std::abs(expected.top() - found.top()), std::abs(expected.bottom() - (found.bottom() + 1))};
         worst = std::max(worst, *std::max_element(std::begin(edges), std::end(edges)));
-        std::fprintf(stderr,
-                     "export: pane %zu picture on screen %d,%d %dx%d in a view of %dx%d, expected in the output "
-                     "%.1f,%.1f %.1fx%.1f, found %d,%d %dx%d\n",
-                     i + 1, cards[i].x(), cards[i].y(), cards[i].width(), cards[i].height(), views[i].width(),
-                     views[i].height(), expected.x(), expected.y(), expected.width(), expected.height(), found.x(),
-                     found.y(), found.width(), found.height());
+        std::fprintf(
+            stderr,
+            "export: pane %zu picture on screen %d,%d %dx%d in a view of %dx%d, expected in the output "
+            "%.1f,%.1f %.1fx%.1f, found %d,%d %dx%d\n",
+            i + 1, cards[i].x(), cards[i].y(), cards[i].width(), cards[i].height(), views[i].width(),
+            views[i].height(), expected.x(), expected.y(), expected.width(), expected.height(), found.x(),
+            found.y(), found.width(), found.height());
     }
     program.process->quit();
     return worst;
@@ -342,7 +347,8 @@ bool compareWithCommandLine(Outside& program, WindowExport& window, const QStrin
                 }
                 lineSeconds = run.seconds;
             } else {
-                const Run run = window.exportTo(QDir(folder).filePath(QStringLiteral("window-%1.mp4").arg(round)));
+                const Run run =
+                    window.exportTo(QDir(folder).filePath(QStringLiteral("window-%1.mp4").arg(round)));
                 if (!run.written)
                     return false;
                 windowSeconds = run.seconds;
@@ -457,15 +463,17 @@ int runExport(int argc, char** argv)
 
     // cancelled at half way, by a click on the bar's Cancel
     bool clicked = false;
-    const Run cancelled = window.exportTo(folder.filePath(QStringLiteral("cancelled.mp4")), [&](double seconds) {
-        if (!clicked && seconds >= full.seconds / 2)
-            clicked = window.clickCancel();
-    });
+    const Run cancelled =
+        window.exportTo(folder.filePath(QStringLiteral("cancelled.mp4")), [&](double seconds) {
+            if (!clicked && seconds >= full.seconds / 2)
+                clicked = window.clickCancel();
+        });
     runEventsFor(1000);
     const QStringList left =
         QDir(folder.path()).entryList({QStringLiteral("*cancelled*")}, QDir::Files | QDir::Hidden);
     std::fprintf(stderr, "export: cancel %s at half of %.1f s, the bar gone after %.1f s; files: %s\n",
-                 clicked ? "clicked" : "never clicked", full.seconds, cancelled.seconds, qPrintable(left.join(' ')));
+                 clicked ? "clicked" : "never clicked", full.seconds, cancelled.seconds,
+                 qPrintable(left.join(' ')));
     print("export.cancelled_files_left", clicked ? left.size() : -1, "files (-1: Cancel never clicked)", 0);
     program.process->quit();
     print("export.place_error_px", placeError(bus.address(), clips.benchTestCard, x, folder.path()),

@@ -48,7 +48,8 @@ PlayerControls::PlayerControls(const QString& busAddress)
 {
 }
 
-QDBusMessage PlayerControls::call(const QString& method, const QVariantList& arguments, const QString& interface)
+QDBusMessage PlayerControls::call(const QString& method, const QVariantList& arguments,
+                                  const QString& interface)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(
         MediaControls::ServiceName, MediaControls::ObjectPath,
@@ -96,7 +97,8 @@ double PlayerControls::longestGuiWait(const std::function<bool()>& done, int tim
 }
 
 bool startOutside(Outside& s, const QString& bus, const QString& title, const QStringList& files,
-                  const QRect& window, const QVariantMap& settings, const std::map<int, QString>& entryAttributes)
+                  const QRect& window, const QVariantMap& settings,
+                  const std::map<int, QString>& entryAttributes)
 {
     s.bus = bus;
     if (!test::writeLibrary(s.home, title, files, false))

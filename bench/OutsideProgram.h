@@ -25,7 +25,8 @@ QString programPath();
 class PlayerControls {
 public:
     explicit PlayerControls(const QString& busAddress);
-    QDBusMessage call(const QString& method, const QVariantList& arguments = {}, const QString& interface = {});
+    QDBusMessage call(const QString& method, const QVariantList& arguments = {},
+                      const QString& interface = {});
     QVariant property(const QString& name);
     // Moves the leader, every pane keeping its place, as `playerctl position` does.
     void moveTo(double seconds);

@@ -81,9 +81,9 @@ public:
         playOrStop(path);
         runEventsFor(1000);
         const double residentBefore = residentMbOf(program_.pid());
-        const test::XServer::Window panel =
-            action(program_, "open-movie-into-pane-4") ? program_.process->window(QStringLiteral("Open"))
-                                                      : test::XServer::Window();
+        const test::XServer::Window panel = action(program_, "open-movie-into-pane-4")
+                                                ? program_.process->window(QStringLiteral("Open"))
+                                                : test::XServer::Window();
         if (panel.id == XCB_WINDOW_NONE) {
             std::fprintf(stderr, "slowopen: the file panel never showed\n");
             return open;
@@ -99,7 +99,8 @@ public:
         bool shown = false;
         open.longestStallMs = controls_.longestGuiWait([&] { return shown = paneShows(4); }, TimeoutMs);
         open.ms = shown ? clock.nsecsElapsed() / 1e6 : -1;
-        open.longestStallMs = std::max(open.longestStallMs, controls_.longestGuiWait([] { return false; }, 2000));
+        open.longestStallMs =
+            std::max(open.longestStallMs, controls_.longestGuiWait([] { return false; }, 2000));
         open.residentGrowthMb = residentMbOf(program_.pid()) - residentBefore;
         open.dropped = playOrStop(path) - droppedBefore;
         if (!shown)
