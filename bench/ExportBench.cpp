@@ -94,6 +94,9 @@ public:
             },
             ExportTimeoutMs, 20);
         run.seconds = clock.elapsed() / 1000.0;
+        std::fprintf(stderr, "export: %s: %.1f s, the longest stall %.0f ms at %.1f s\n",
+                     qPrintable(QFileInfo(output).fileName()), run.seconds, run.longestStallMs,
+                     controls_.longestWaitAtMs() / 1000.0);
         run.cpuSeconds = cpuSecondsOf(program_.pid()) - cpuBefore;
         run.written = QFileInfo::exists(output);
         runEventsFor(500);

@@ -77,15 +77,19 @@ void PlayerControls::moveTo(double seconds)
 double PlayerControls::longestGuiWait(const std::function<bool()>& done, int timeoutMs, int lookEveryMs)
 {
     double longest = 0;
+    longestAtMs_ = 0;
     QElapsedTimer clock;
     clock.start();
     QElapsedTimer sinceLook;
     sinceLook.start();
     while (clock.elapsed() < timeoutMs) {
-        QElapsedTimer asked;
-        asked.start();
+        const double askedAt = clock.nsecsElapsed() / 1e6;
         property(QStringLiteral("PlaybackStatus"));
-        longest = std::max(longest, asked.nsecsElapsed() / 1e6);
+        const double waited = clock.nsecsElapsed() / 1e6 - askedAt;
+        if (waited > longest) {
+            longest = waited;
+            longestAtMs_ = askedAt;
+        }
         if (sinceLook.elapsed() >= lookEveryMs) {
             sinceLook.restart();
             if (done())

@@ -34,9 +34,12 @@ public:
     // read waits for the program's GUI thread (plus the bus's own hop, well under a millisecond), so the
     // longest wait is the GUI thread's longest stall meanwhile. done() false at the end: it never held.
     double longestGuiWait(const std::function<bool()>& done, int timeoutMs, int lookEveryMs = 50);
+    // When the last longestGuiWait's longest wait began, in ms from its start: tells where a stall lies.
+    double longestWaitAtMs() const { return longestAtMs_; }
 
 private:
     QDBusConnection bus_;
+    double longestAtMs_ = 0;
 };
 
 // One start of the program: its home, the process and its main window.
