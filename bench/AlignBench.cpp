@@ -159,9 +159,11 @@ Aligned alignThroughProgram(const QString& bus, const Request& request)
     }
     QElapsedTimer clock;
     clock.start();
-    // refused until the panes have their movies
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    // refused until the panes have their movies; timed from the send that was taken
     while (!action(program, request.command)) {
-        if (clock.elapsed() > TimeoutMs) {
+        if (sinceFirst.elapsed() > TimeoutMs) {
             std::fprintf(stderr, "align: %s was refused\n", request.command);
             return aligned;
         }

@@ -74,9 +74,10 @@ public:
         return true;
     }
 
-    // Exports into `output` from the command until the file is there; `during` is called as it runs, with
-    // the seconds since the name was given, and may cancel it (then it waits until the bar says so).
-    Run exportTo(const QString& output, const std::function<void(double)>& during = {})
+    // Exports into `output` from the command until the file is there; `cancelAt` is called as it runs, with
+    // the seconds since the name was given, and answers true once it cancelled it (then this waits until the
+    // bar has said how it ended and gone).
+    Run exportTo(const QString& output, const std::function<bool(double)>& cancelAt = {})
     {
         Run run;
         if (!giveName(output))
@@ -84,13 +85,12 @@ public:
         QElapsedTimer clock;
         clock.start();
         const double cpuBefore = cpuSecondsOf(program_.pid());
-        bool cancelled = false;
+        bool cancelSent = false;
         run.longestStallMs = controls_.longestGuiWait(
             [&] {
-                if (during && !cancelled)
-                    during(clock.elapsed() / 1000.0);
-                cancelled = cancelled || (during && !barShown());
-                return QFileInfo::exists(output) || cancelled;
+                if (cancelAt && !cancelSent)
+                    cancelSent = cancelAt(clock.elapsed() / 1000.0);
+                return QFileInfo::exists(output) || (cancelSent && !barShown());
             },
             ExportTimeoutMs, 20);
         run.seconds = clock.elapsed() / 1000.0;
@@ -468,8 +468,8 @@ int runExport(int argc, char** argv)
     bool clicked = false;
     const Run cancelled =
         window.exportTo(folder.filePath(QStringLiteral("cancelled.mp4")), [&](double seconds) {
-            if (!clicked && seconds >= full.seconds / 2)
-                clicked = window.clickCancel();
+            clicked = seconds >= full.seconds / 2 && window.clickCancel();
+            return clicked;
         });
     runEventsFor(1000);
     const QStringList left =
