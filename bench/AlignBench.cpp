@@ -110,20 +110,26 @@ struct Aligned {
     std::array<std::optional<double>, 4> rates;
 };
 
-// Whether a spot of each of the first `panes` panes shows more than black: a movie in it, however dim (the
-// command is taken once two panes hold movies, and would leave out a pane still opening).
+// Whether each of the first `panes` panes shows more than black: a movie in it, however dim (the command is
+// taken once two panes hold movies, and would leave out a pane still opening). A pane is a quarter of the
+// window below its menu and tool bars, panes 1 and 2 down the left.
 bool moviesShown(test::XServer& x, const Outside& program, int panes)
 {
+    const QImage shot = x.grab(program.main.geometry);
+    if (shot.isNull())
+        return false;
+    const int top = 60;
     for (int n = 1; n <= panes; ++n) {
-        const QImage spot =
-            x.grab(QRect(paneSpotOnScreen(program.main.geometry, n) - QPoint(16, 16), QSize(32, 32)));
-        int lit = 0;
-        for (int y = 0; y < spot.height(); y += 2) {
-            for (int x = 0; x < spot.width(); x += 2)
-                lit += std::max({qRed(spot.pixel(x, y)), qGreen(spot.pixel(x, y)), qBlue(spot.pixel(x, y))}) >
-                       24;
+        const QRect pane(n <= 2 ? 0 : shot.width() / 2, top + (n % 2 ? 0 : (shot.height() - top) / 2),
+                         shot.width() / 2, (shot.height() - top) / 2);
+        int lit = 0, samples = 0;
+        for (int y = pane.top(); y < pane.bottom(); y += 8) {
+            for (int x = pane.left(); x < pane.right(); x += 8, ++samples) {
+                const QRgb p = shot.pixel(x, y);
+                lit += std::max({qRed(p), qGreen(p), qBlue(p)}) > 40;
+            }
         }
-        if (spot.isNull() || lit * 10 < spot.width() * spot.height() / 4)
+        if (lit * 10 < samples)
             return false;
     }
     return true;
@@ -148,7 +154,10 @@ Aligned alignThroughProgram(const QString& bus, const Request& request)
     PlayerControls controls(bus);
     test::XServer x;
     if (!runEventsUntil([&] { return moviesShown(x, program, int(request.files.size())); }, TimeoutMs)) {
-        std::fprintf(stderr, "align: the panes never showed their movies\n");
+        const QString saved = QDir::temp().filePath(QStringLiteral("align-bench.png"));
+        x.grab(program.main.geometry).save(saved);
+        std::fprintf(stderr, "align: the panes never showed their movies (the window: %s)\n",
+                     qPrintable(saved));
         return aligned;
     }
     if (request.playFirst) {
