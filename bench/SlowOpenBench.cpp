@@ -99,6 +99,9 @@ public:
         bool shown = false;
         open.longestStallMs = controls_.longestGuiWait([&] { return shown = paneShows(4); }, TimeoutMs);
         open.ms = shown ? clock.nsecsElapsed() / 1e6 : -1;
+        std::fprintf(stderr,
+                     "slowopen: shown after %.0f ms; the longest stall until then %.0f ms, at %.0f ms\n",
+                     open.ms, open.longestStallMs, controls_.longestWaitAtMs());
         open.longestStallMs =
             std::max(open.longestStallMs, controls_.longestGuiWait([] { return false; }, 2000));
         open.residentGrowthMb = residentMbOf(program_.pid()) - residentBefore;
