@@ -1,34 +1,26 @@
-// tetrapan-bench align [--sets N] [--folder DIR]: aligning cuts of one recording by sound and by a flash.
-// Each set is four cuts of a source of its own that start at random points up to 20 s apart, each encoded
-// differently (H.264 + AAC, VP9 + Opus, AAC resampled to 44.1 kHz, AAC with white noise 10 dB below the sound
-// and the whole at -12 dB); the leader's encoding turns with the set. Prints how many sets came out with
-// every offset within 8 ms, how many flash sets within a frame, how many panes of another recording's sound
-// were reported as not found, and the time four 10-minute files take.
+// tetrapan-bench align [--sets N] [--no-long] [--folder DIR]: aligning cuts of one recording by sound and by
+// a flash, through the built program as a user does it: each set a playlist written before the program
+// starts (the panes standing where the entries' positions say), Playback > Align Panes by Sound (or by Flash)
+// by `tetrapan --action`, and the offsets read back from the library the program saved as it quit: what the
+// user keeps. Each set is four cuts of a source of its own that start at random points up to 20 s apart,
+// each encoded differently (H.264 + AAC, VP9 + Opus, AAC resampled to 44.1 kHz, AAC with white noise 10 dB
+// below the sound and the whole at -12 dB); the leader's encoding turns with the set. Prints how many sets
+// came out with every offset within 8 ms, how many flash sets within a frame, how many panes of another
+// recording's sound kept their offset (not found), the time four 10-minute files take from the command until
+// the alignment ended, the GUI thread's longest stall meanwhile (the media controls' answers), and whether a
+// film sped up 25/24 plays frame for frame with its original after Align Panes by Sound at Two Points.
 #include "BenchCommands.h"
-#include "BenchProgram.h"
 #include "BenchSupport.h"
+#include "OutsideProgram.h"
+#include "RecordingScreen.h"
+#include "VirtualDisplay.h"
 
 #include "AlignClips.h"
-#include "analysis/Alignment.h"
-#include "library/Movie.h"
-#include "panes/AlignNotice.h"
-#include "panes/MovController.h"
-#include "panes/PaneAligner.h"
-#include "panes/PaneOffsets.h"
-#include "panes/QTMovieSubView.h"
-#include "panes/SyncLock.h"
-#include "platform/Scheduler.h"
-#include "platform/userDefaultsExtension.h"
-#include "shell/MainNib.h"
-#include "shell/MainWindow.h"
-#include "shell/MovieFilesOpener.h"
 
-#include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <QRandomGenerator>
-#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
@@ -40,10 +32,19 @@ namespace {
 
 using test::AlignClips;
 using Encoding = AlignClips::Encoding;
-using Outcome = PaneAlignment::Outcome;
 
 constexpr Encoding Encodings[] = {Encoding::H264Aac, Encoding::Vp9Opus, Encoding::Aac44k,
                                   Encoding::NoisyQuiet};
+constexpr int TimeoutMs = 30000;
+constexpr int AlignTimeoutMs = 180000;
+// The report lies over the top of the panes, where the barcodes are, until it hides itself.
+constexpr int ReportShownMs = 12500;
+// An offset an unrelated pane starts with: kept, it was not found.
+constexpr int UnrelatedOffsetMs = 1234;
+const QString Title = QStringLiteral("Aligned");
+const QRect Window(0, 0, 1280, 720);
+// the alignment's thread, as the kernel names it
+const QString AlignerThread = QStringLiteral("PaneAligner");
 
 struct Cuts {
     std::vector<QString> paths;
@@ -80,104 +81,155 @@ Cuts makeCuts(AlignClips& clips, const QString& prefix, int seed, double sourceS
     return cuts;
 }
 
-// The largest error of the offsets found against the truth, in ms; infinite when one was not found.
-double largestError(const Cuts& cuts, double position, const std::atomic<bool>& cancel,
-                    double* seconds = nullptr)
+struct Request {
+    QStringList files;
+    const char* command = "align-panes-by-sound";
+    std::map<int, QString> entryAttributes; // positions and offsets the library starts with
+    QVariantMap settings;
+    bool playFirst = false;
+    // after the alignment, while the program still runs
+    std::function<void(Outside&, PlayerControls&)> then;
+};
+
+Request requestOf(const QStringList& files, const char* command,
+                  const std::map<int, QString>& attributes = {})
 {
-    std::vector<AlignmentPane> others;
-    for (int n = 1; n < 4; ++n)
-        others.push_back({n + 1, cuts.paths[size_t(n)], position});
+    Request request;
+    request.files = files;
+    request.command = command;
+    request.entryAttributes = attributes;
+    return request;
+}
+
+struct Aligned {
+    bool ran = false;
+    double commandToEndS = -1;
+    double longestStallMs = 0;
+    double playingAloneStallMs = 0;
+    std::array<std::optional<double>, 4> offsetsMs; // as saved; none where the entry keeps none
+    std::array<std::optional<double>, 4> rates;
+};
+
+// Whether each of the first `panes` panes shows more than black: a movie in it, however dim (the command is
+// taken once two panes hold movies, and would leave out a pane still opening). A pane is a quarter of the
+// window below its menu and tool bars, panes 1 and 2 down the left.
+bool moviesShown(test::XServer& x, const Outside& program, int panes)
+{
+    const QImage shot = x.grab(program.main.geometry);
+    if (shot.isNull())
+        return false;
+    const int top = 60;
+    for (int n = 1; n <= panes; ++n) {
+        const QRect pane(n <= 2 ? 0 : shot.width() / 2, top + (n % 2 ? 0 : (shot.height() - top) / 2),
+                         shot.width() / 2, (shot.height() - top) / 2);
+        int lit = 0, samples = 0;
+        for (int y = pane.top(); y < pane.bottom(); y += 8) {
+            for (int x = pane.left(); x < pane.right(); x += 8, ++samples) {
+                const QRgb p = shot.pixel(x, y);
+                lit += std::max({qRed(p), qGreen(p), qBlue(p)}) > 40;
+            }
+        }
+        if (lit * 10 < samples)
+            return false;
+    }
+    return true;
+}
+
+bool alignerRuns(qint64 pid)
+{
+    return threadCpuSecondsByName(pid).count(AlignerThread) > 0;
+}
+
+// Starts the program on the files, sends the command, waits for the alignment's thread to end, quits (which
+// saves) and reads the offsets the library keeps.
+Aligned alignThroughProgram(const QString& bus, const Request& request)
+{
+    Aligned aligned;
+    Outside program;
+    if (!startOutside(program, bus, Title, request.files, Window, request.settings,
+                      request.entryAttributes)) {
+        std::fprintf(stderr, "align: the program did not start\n");
+        return aligned;
+    }
+    PlayerControls controls(bus);
+    test::XServer x;
+    if (!runEventsUntil([&] { return moviesShown(x, program, int(request.files.size())); }, TimeoutMs)) {
+        const QString saved = QDir::temp().filePath(QStringLiteral("align-bench.png"));
+        x.grab(program.main.geometry).save(saved);
+        std::fprintf(stderr, "align: the panes never showed their movies (the window: %s)\n",
+                     qPrintable(saved));
+        return aligned;
+    }
+    if (request.playFirst) {
+        runEventsFor(2000);
+        action(program, "play-or-stop-all");
+        runEventsFor(2000);
+        aligned.playingAloneStallMs = controls.longestGuiWait([] { return false; }, 3000);
+    }
     QElapsedTimer clock;
     clock.start();
-    const auto results =
-        Alignment::run(Alignment::Method::Sound, {1, cuts.paths[0], position}, others, cancel);
-    if (seconds)
-        *seconds = double(clock.elapsed()) / 1000.0;
-    double worst = 0.0;
-    for (size_t n = 0; n < results.size(); ++n) {
-        if (results[n].outcome != Outcome::Found)
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    // refused until the panes have their movies; timed from the send that was taken
+    while (!action(program, request.command)) {
+        if (sinceFirst.elapsed() > TimeoutMs) {
+            std::fprintf(stderr, "align: %s was refused\n", request.command);
+            return aligned;
+        }
+        runEventsFor(200);
+        clock.restart();
+    }
+    bool began = false;
+    const auto ended = [&] {
+        const bool runs = alignerRuns(program.pid());
+        began = began || runs;
+        return !runs && (began || clock.elapsed() > 5000);
+    };
+    aligned.longestStallMs = request.playFirst ? controls.longestGuiWait(ended, AlignTimeoutMs, 10)
+                                               : (runEventsUntil(ended, AlignTimeoutMs), 0.0);
+    aligned.commandToEndS = clock.nsecsElapsed() / 1e9;
+    if (request.then)
+        request.then(program, controls);
+    if (!program.process->quit()) {
+        std::fprintf(stderr, "align: the program did not quit\n");
+        return aligned;
+    }
+    for (int n = 1; n <= 4; ++n) {
+        if (const auto offset = savedEntryAttribute(program.home.libraryFile(), n, QStringLiteral("offset")))
+            aligned.offsetsMs[size_t(n - 1)] = offset->toDouble();
+        if (const auto rate = savedEntryAttribute(program.home.libraryFile(), n, QStringLiteral("rate")))
+            aligned.rates[size_t(n - 1)] = rate->toDouble();
+    }
+    aligned.ran = began;
+    return aligned;
+}
+
+// Every pane standing at the same time of its movie.
+std::map<int, QString> standingAt(double seconds, int panes = 4)
+{
+    std::map<int, QString> attributes;
+    for (int n = 1; n <= panes; ++n)
+        attributes[n] = QStringLiteral("position=\"%1\"").arg(qint64(seconds * 1000));
+    return attributes;
+}
+
+// The largest error of the saved offsets against the truth, in ms; infinite when one was not found.
+double largestError(const Aligned& aligned, const Cuts& cuts)
+{
+    double worst = 0;
+    for (size_t n = 1; n < 4; ++n) {
+        if (!aligned.offsetsMs[n])
             return INFINITY;
-        const double truth = cuts.truthSeconds(n + 1);
-        worst = std::max(worst, std::abs(results[n].lagSeconds - truth) * 1000.0);
+        worst = std::max(worst, std::abs(*aligned.offsetsMs[n] - cuts.truthSeconds(n) * 1000.0));
     }
     return worst;
 }
 
-struct InProgram {
-    double commandToOffsetsS = -1;
-    double longestStallMs = 0;
-    double quietLongestStallMs = 0; // the same time playing without aligning
-    double largestErrorMs = INFINITY;
-};
-
-// Longest time the GUI thread went without turning its event loop while `during` ran until `done`.
-double longestStall(const std::function<void()>& during, const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastTick = 0;
-    double longest = 0;
-    QTimer ticks;
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longest = std::max(longest, double(clock.elapsed() - lastTick));
-        lastTick = clock.elapsed();
-    });
-    ticks.start(1);
-    during();
-    runEventsUntil(done, timeoutMs);
-    return longest;
-}
-
-// The four files in the program's panes, playing, aligned by the menu command.
-InProgram alignInProgram(BenchProgram& program, const Cuts& cuts)
-{
-    InProgram result;
-    MainNib& nib = program.nib();
-    nib.movieFilesOpener().openFiles(QStringList(cuts.paths.begin(), cuts.paths.end()));
-    const auto allOpen = [&nib] {
-        for (int n = 1; n <= 4; ++n)
-            if (!nib.qtView(n).movie())
-                return false;
-        return true;
-    };
-    if (!runEventsUntil(allOpen, 60000)) {
-        std::fprintf(stderr, "align: the four long files never opened\n");
-        return result;
-    }
-    runEventsFor(1000);
-    nib.movController().changeAllMoviePlay();
-    runEventsFor(2000);
-    QElapsedTimer quiet;
-    quiet.start();
-    result.quietLongestStallMs = longestStall([] {}, [&quiet] { return quiet.elapsed() > 3000; }, 4000);
-
-    auto* command = nib.mainWindow().findChild<QAction*>(QStringLiteral("actionAlignBySound"));
-    PaneAligner& aligner = nib.paneAligner();
-    QElapsedTimer clock;
-    bool started = false;
-    result.longestStallMs = longestStall(
-        [&] {
-            clock.start();
-            command->trigger();
-            started = aligner.isAligning();
-        },
-        [&] { return !aligner.isAligning(); }, 60000);
-    if (!started || aligner.isAligning())
-        return result;
-    result.commandToOffsetsS = double(clock.elapsed()) / 1000.0;
-    result.largestErrorMs = 0;
-    for (int n = 2; n <= 4; ++n) {
-        const double truth = cuts.truthSeconds(size_t(n - 1)) * 1000.0;
-        result.largestErrorMs =
-            std::max(result.largestErrorMs, std::abs(double(nib.movController().movieOffsetMs(n)) - truth));
-    }
-    return result;
-}
-
-// A 10-minute barcode film and the same sped up 25/24, from 174 frames later, in panes 1 and 2 of the
-// program; `rounds` times from a wrong offset and rate: Align Panes by Sound at Two Points, then with the
-// lock on, near the end, whether both panes show the same frame on the screen. The count of good rounds.
-int twoPointRounds(BenchProgram& program, AlignClips& clips, QRandomGenerator& random, int rounds)
+// A 10-minute barcode film (panes 1 and 3) and the same sped up 25/24, from 174 frames later (panes 2 and
+// 4); `rounds` times from a wrong offset and the leader at a random place: Align Panes by Sound at Two
+// Points with the lock on, then both taken near the end by the media controls and played: whether panes 1
+// and 2 show the same frame on the screen. The count of good rounds.
+int twoPointRounds(const QString& bus, AlignClips& clips, QRandomGenerator& random, int rounds)
 {
     const QString source = clips.source(620.0, 700);
     const QString leader = clips.barcodeCut(source, QStringLiteral("barcode-leader"), 0, 600.0, false);
@@ -186,62 +238,45 @@ int twoPointRounds(BenchProgram& program, AlignClips& clips, QRandomGenerator& r
         std::fprintf(stderr, "align: %s\n", qPrintable(clips.error()));
         return -1;
     }
-    MainNib& nib = program.nib();
-    nib.movieFilesOpener().openFiles({leader, faster});
-    const auto opened = [&nib, &leader, &faster] {
-        return nib.qtView(1).movie() && nib.qtView(1).movie()->filePath() == leader &&
-               nib.qtView(2).movie() && nib.qtView(2).movie()->filePath() == faster;
-    };
-    if (!runEventsUntil(opened, 60000)) {
-        std::fprintf(stderr, "align: the barcode pair never opened\n");
-        return -1;
-    }
-    auto* command = nib.mainWindow().findChild<QAction*>(QStringLiteral("actionAlignAtTwoPoints"));
-    PaneAligner& aligner = nib.paneAligner();
-    PaneOffsets& offsets = nib.movController().offsets();
-    const QString lockKey = QLatin1String(SyncLock::OptSyncLock);
+    test::XServer x;
     int good = 0;
-    const auto stopAll = [&nib] {
-        for (int n = 1; n <= 4; ++n)
-            nib.qtView(n).setMoviePlay(false);
-    };
     for (int round = 0; round < rounds; ++round) {
-        stopAll();
-        userDefaultsExtension::setDefaultBoolValue(program.settings(), false, lockKey);
-        offsets.setRate(2, 1.0);
-        offsets.setOffsetMs(2, qint64(random.bounded(10000)) - 5000);
-        nib.qtView(1).movie()->setCurrentTime(MovieTime::fromSeconds(30.0 + random.bounded(200.0), 600));
-        nib.movController().syncAllMovieTime();
-        runEventsFor(1000);
-        command->trigger();
-        runEventsUntil([&aligner] { return !aligner.isAligning(); }, 60000);
-        // read, the report is closed: it lies over the top of the panes, where the barcodes are
-        nib.alignNotice().button()->click();
-        userDefaultsExtension::setDefaultBoolValue(program.settings(), true, lockKey);
-        nib.qtView(1).movie()->setCurrentTime(MovieTime::fromSeconds(560.0, 600));
-        nib.movController().syncAllMovieTime();
-        runEventsFor(1500);
-        nib.movController().changeAllMoviePlay();
-        runEventsFor(3000);
+        Request request;
+        request.files = {leader, faster, leader, faster};
+        request.command = "align-panes-by-sound-at-two-points";
+        request.settings = {{QStringLiteral("optSyncLock"), true}};
+        request.entryAttributes = standingAt(30.0 + random.bounded(200.0));
+        const qint64 wrongMs = qint64(random.bounded(10000)) - 5000;
+        for (int n : {2, 4})
+            request.entryAttributes[n] += QStringLiteral(" offset=\"%1\"").arg(wrongMs);
         int same = 0, read = 0;
-        for (int shot = 0; shot < 5; ++shot) {
-            const auto frames = program.shownFrames();
-            if (frames[0] && frames[1]) {
-                ++read;
-                same += *frames[0] == *frames[1] ? 1 : 0;
-                std::fprintf(stderr, "align: two points round %d: frames %d and %d\n", round + 1, *frames[0],
-                             *frames[1]);
+        request.then = [&](Outside& program, PlayerControls& controls) {
+            runEventsFor(ReportShownMs);
+            controls.moveTo(560.0);
+            runEventsFor(1500);
+            controls.call(QStringLiteral("Play"));
+            runEventsFor(3000);
+            RecordingScreen screen(x, program.main.geometry);
+            for (int shot = 0; shot < 5; ++shot) {
+                const QImage picture = screen.shot();
+                if (!screen.picturesFound() && !screen.findPictures(picture))
+                    continue;
+                const RecordingScreen::Frames frames = screen.frames(picture);
+                if (frames[0] && frames[1]) {
+                    ++read;
+                    same += *frames[0] == *frames[1] ? 1 : 0;
+                    std::fprintf(stderr, "align: two points round %d: frames %d and %d\n", round + 1,
+                                 *frames[0], *frames[1]);
+                }
+                runEventsFor(200);
             }
-            runEventsFor(200);
-        }
-        stopAll();
-        std::fprintf(stderr,
-                     "align: two points round %d: rate %.6f, offset %lld ms, %d of %d shots the same\n",
-                     round + 1, offsets.rate(2), static_cast<long long>(offsets.offsetMs(2)), same, read);
+        };
+        const Aligned aligned = alignThroughProgram(bus, request);
+        std::fprintf(
+            stderr, "align: two points round %d: rate %.6f, offset %.0f ms, %d of %d shots the same\n",
+            round + 1, aligned.rates[1].value_or(1.0), aligned.offsetsMs[1].value_or(0.0), same, read);
         good += read >= 3 && same == read ? 1 : 0;
-        runEventsFor(500);
     }
-    userDefaultsExtension::setDefaultBoolValue(program.settings(), false, lockKey);
     return good;
 }
 
@@ -249,7 +284,6 @@ int twoPointRounds(BenchProgram& program, AlignClips& clips, QRandomGenerator& r
 
 int runAlign(int argc, char** argv)
 {
-    BenchProgram program("align", argc, argv);
     int sets = 20;
     QString folder = QDir::temp().filePath(QStringLiteral("tetrapan-bench-align"));
     bool skipLong = false;
@@ -261,9 +295,21 @@ int runAlign(int argc, char** argv)
         else if (std::strcmp(argv[i], "--no-long") == 0)
             skipLong = true;
     }
+    VirtualDisplay virtualDisplay;
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && !virtualDisplay.start()) {
+        std::fprintf(stderr, "align: no display and Xvfb could not be started\n");
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
+    test::SessionBus sessionBus;
+    const QString bus = sessionBus.address();
+    if (bus.isEmpty()) {
+        std::fprintf(stderr, "align: no session bus\n");
+        return 1;
+    }
+    std::fprintf(stderr, "align: load average %.2f\n", loadAverage());
     AlignClips clips(folder);
     QRandomGenerator random(20261208);
-    const std::atomic<bool> cancel{false};
 
     int soundGood = 0;
     int unrelatedNotFound = 0;
@@ -276,35 +322,41 @@ int runAlign(int argc, char** argv)
             return 1;
         }
         // the panes stand together somewhere in the first half, as if played with no offsets yet
-        const double position = random.bounded(50.0);
-        double seconds = 0.0;
-        const double error = largestError(cuts, position, cancel, &seconds);
-        setSeconds.push_back(seconds);
+        const double position = 1.0 + random.bounded(49.0);
+        const Aligned aligned =
+            alignThroughProgram(bus, requestOf(QStringList(cuts.paths.begin(), cuts.paths.end()),
+                                               "align-panes-by-sound", standingAt(position)));
+        const double error = largestError(aligned, cuts);
+        setSeconds.push_back(aligned.commandToEndS);
         worstMs = std::max(worstMs, error);
         soundGood += error <= 8.0 ? 1 : 0;
-        std::fprintf(stderr, "align: sound set %d: largest error %.2f ms, %.2f s\n", set + 1, error, seconds);
+        std::fprintf(stderr, "align: sound set %d: largest error %.2f ms, %.2f s\n", set + 1, error,
+                     aligned.commandToEndS);
 
-        // a pane of another recording's sound beside the leader
+        // a pane of another recording's sound beside the leader keeps the offset it had
         const QString otherSource = clips.source(150.0, 1000 + set);
         const QString unrelated =
             clips.cut(otherSource, QStringLiteral("unrelated-%1").arg(set), 10.0, 110.0, Encodings[set % 4]);
-        const auto results = Alignment::run(Alignment::Method::Sound, {1, cuts.paths[0], position},
-                                            {{2, unrelated, position}}, cancel);
-        unrelatedNotFound += results[0].outcome == Outcome::NotFound ? 1 : 0;
-        std::fprintf(stderr, "align: unrelated %d: outcome %d, confidence %.2f\n", set + 1,
-                     int(results[0].outcome), results[0].confidence);
+        std::map<int, QString> attributes = standingAt(position, 2);
+        attributes[2] += QStringLiteral(" offset=\"%1\"").arg(UnrelatedOffsetMs);
+        const Aligned other = alignThroughProgram(
+            bus, requestOf({cuts.paths[0], unrelated}, "align-panes-by-sound", attributes));
+        const bool kept = other.ran && other.offsetsMs[1] == double(UnrelatedOffsetMs);
+        unrelatedNotFound += kept ? 1 : 0;
+        std::fprintf(stderr, "align: unrelated %d: offset %.0f ms\n", set + 1,
+                     other.offsetsMs[1].value_or(0));
     }
     print("align.sound_sets_within_8ms", soundGood, "sets", 0);
     print("align.sound_sets", sets, "sets", 0);
     print("align.sound_largest_error_ms", worstMs, "ms", 2);
-    print("align.sound_set_median_s", median(setSeconds), "s", 2);
+    print("align.sound_set_median_s", median(setSeconds), "s (command until the alignment ended)", 2);
     print("align.unrelated_not_found", unrelatedNotFound, "panes", 0);
 
     int flashGood = 0;
     for (int set = 0; set < sets; ++set) {
         const int flashFrame = 600 + int(random.bounded(100));
         const QString source = clips.flashSource(45.0, flashFrame);
-        std::vector<QString> paths;
+        QStringList paths;
         std::vector<int> startFrames;
         for (int n = 0; n < 4; ++n) {
             startFrames.push_back(int(random.bounded(600)));
@@ -316,20 +368,19 @@ int runAlign(int argc, char** argv)
                 return 1;
             }
         }
-        std::vector<AlignmentPane> others;
-        for (int n = 1; n < 4; ++n)
-            others.push_back({n + 1, paths[size_t(n)], 0.0});
-        const auto results = Alignment::run(Alignment::Method::Flash, {1, paths[0], 0.0}, others, cancel);
-        bool good = true;
-        for (size_t n = 0; n < results.size(); ++n) {
-            const double truth = (startFrames[0] - startFrames[n + 1]) / 30.0 +
-                                 AlignClips::startSeconds(paths[0]) - AlignClips::startSeconds(paths[n + 1]);
-            good = good && results[n].outcome == Outcome::Found &&
-                   std::abs(results[n].lagSeconds - truth) <= 1.0 / 30.0 + 1e-3;
+        const Aligned aligned = alignThroughProgram(bus, requestOf(paths, "align-panes-by-flash"));
+        bool good = aligned.ran;
+        for (size_t n = 1; n < 4; ++n) {
+            const double truth = (startFrames[0] - startFrames[n]) / 30.0 +
+                                 AlignClips::startSeconds(paths[0]) - AlignClips::startSeconds(paths[int(n)]);
+            good = good && aligned.offsetsMs[n] &&
+                   std::abs(*aligned.offsetsMs[n] / 1000.0 - truth) <= 1.0 / 30.0 + 1e-3;
         }
         flashGood += good ? 1 : 0;
         if (!good)
-            std::fprintf(stderr, "align: flash set %d missed\n", set + 1);
+            std::fprintf(stderr, "align: flash set %d missed: offsets %.0f %.0f %.0f ms\n", set + 1,
+                         aligned.offsetsMs[1].value_or(NAN), aligned.offsetsMs[2].value_or(NAN),
+                         aligned.offsetsMs[3].value_or(NAN));
     }
     print("align.flash_sets_within_1_frame", flashGood, "sets", 0);
 
@@ -339,20 +390,18 @@ int runAlign(int argc, char** argv)
             std::fprintf(stderr, "align: %s\n", qPrintable(clips.error()));
             return 1;
         }
-        double seconds = 0.0;
-        const double error = largestError(cuts, 300.0, cancel, &seconds);
-        print("align.four_10min_files_analysis_s", seconds, "s", 2);
-        print("align.four_10min_files_analysis_largest_error_ms", error, "ms", 2);
-        if (!program.start(std::make_unique<QtScheduler>()))
-            return 1;
-        const InProgram measured = alignInProgram(program, cuts);
-        print("align.four_10min_files_command_to_offsets_s", measured.commandToOffsetsS, "s", 2);
-        print("align.four_10min_files_offsets_largest_error_ms", measured.largestErrorMs, "ms", 0);
+        Request request = requestOf(QStringList(cuts.paths.begin(), cuts.paths.end()), "align-panes-by-sound",
+                                    standingAt(300.0));
+        request.playFirst = true;
+        const Aligned measured = alignThroughProgram(bus, request);
+        print("align.four_10min_files_command_to_offsets_s", measured.commandToEndS, "s", 2);
+        print("align.four_10min_files_offsets_largest_error_ms", largestError(measured, cuts), "ms", 0);
         print("align.gui_longest_stall_ms", measured.longestStallMs, "ms", 0);
-        print("align.gui_longest_stall_playing_alone_ms", measured.quietLongestStallMs, "ms", 0);
-        const int good = twoPointRounds(program, clips, random, 5);
+        print("align.gui_longest_stall_playing_alone_ms", measured.playingAloneStallMs, "ms", 0);
+        const int good = twoPointRounds(bus, clips, random, 5);
         print("align.two_points_25_24_same_frame_at_end", good, "rounds of 5", 0);
     }
+    std::fprintf(stderr, "align: load average %.2f\n", loadAverage());
     return 0;
 }
 

@@ -72,6 +72,7 @@ struct Usage {
     qint64 dropped = -1;         // from the start to the stop (program) or the quit (mpv); -1 when not told
     double peakRssMb = 0;        // the program's; the four players' together
     bool played = false;         // every player showed its first frame and played
+    double firstFramesMs = 0;    // the program's, from its start until its four panes showed their pictures
     std::map<QString, double> threadsBefore, threadsAfter; // by thread name, at the stretch's ends
     double total() const { return cpuSeconds + xServerSeconds; }
 };
@@ -204,6 +205,8 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
     program.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     program.environment.insert(QStringLiteral("QT_LOGGING_RULES"),
                                QStringLiteral("tetrapan.engine.frames.debug=true"));
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     if (!program.start()) {
         std::fprintf(stderr, "app: the program did not start\n");
         return usage;
@@ -221,6 +224,7 @@ Usage playProgram(test::XServer& x, qint64 xServer, const QString& clip, const O
         std::fprintf(stderr, "app: the program's four panes never showed their first frames\n");
         return usage;
     }
+    usage.firstFramesMs = sinceStart.nsecsElapsed() / 1e6;
     if (!pressKey(x, playlists, "space")) {
         std::fprintf(stderr, "app: xdotool could not press Space\n");
         return usage;
@@ -270,7 +274,7 @@ Usage playFourMpv(test::XServer& x, qint64 xServer, const QString& clip, const O
 void printFigures(const QString& size, const std::vector<Usage>& ours, const std::vector<Usage>& theirs,
                   const Options& options)
 {
-    std::vector<double> ratios, ourCpu, ourServer, theirCpu, theirServer, gui, theirRss;
+    std::vector<double> ratios, ourCpu, ourServer, theirCpu, theirServer, gui, theirRss, firstFrames;
     double dropped = 0;
     double theirDropped = 0;
     double peakRss = 0;
@@ -287,6 +291,7 @@ void printFigures(const QString& size, const std::vector<Usage>& ours, const std
         theirServer.push_back(them.xServerSeconds);
         gui.push_back(us.guiThreadSeconds / seconds);
         theirRss.push_back(them.peakRssMb);
+        firstFrames.push_back(us.firstFramesMs);
         dropped = std::max(dropped, static_cast<double>(us.dropped));
         theirDropped = std::max(theirDropped, static_cast<double>(them.dropped));
         peakRss = std::max(peakRss, us.peakRssMb);
@@ -305,6 +310,7 @@ void printFigures(const QString& size, const std::vector<Usage>& ours, const std
     print(name("dropped_frames").constData(), dropped, "frames", 0);
     print(name("mpv_dropped_frames").constData(), theirDropped, "frames", 0);
     print(name("peak_rss_mb").constData(), peakRss, "MB", 0);
+    print(name("first_frames_ms").constData(), median(firstFrames), "ms (start until four pictures show)", 0);
     print(name("mpv_peak_rss_mb").constData(), median(theirRss), "MB", 0);
 }
 

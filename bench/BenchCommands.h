@@ -3,7 +3,6 @@
 // Each subcommand builds its own QApplication/QCoreApplication as it needs.
 namespace tetrapan::bench {
 int runStore(int argc, char** argv);
-int runEngine(int argc, char** argv);
 int runSync(int argc, char** argv);
 int runStartup(int argc, char** argv);
 int runSoak(int argc, char** argv);

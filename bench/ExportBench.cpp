@@ -1,46 +1,32 @@
-// tetrapan-bench export: File > Export Video's work on four 720p barcode panes with offsets, laid out by
-// uneven dividers in the program's own window on the real engine, read back frame by frame with the FFmpeg
-// libraries. Figures: the panes that show the leader's frame plus their offset in every output frame; the
-// export's speed against real time; the panes' places in the output against their pictures on the screen
-// (test-card edges); the output's length against the range; the GUI thread's longest stall while it runs;
-// the files a cancel at half way leaves under the chosen name; and `tetrapan --export` of the same playlist
-// from outside, without a display, against the window's export of it, in alternate rounds.
+// tetrapan-bench export [--rounds N] [--place-only]: File > Export Video of four 720p barcode panes with
+// offsets, through the built program as a user starts and drives it (a home of its own, the playlist and its
+// offsets written before the start, on a session bus of the bench's own): the loop A–B set by the media
+// controls' position and the Loop A–B command, File > Export Video by `tetrapan --action`, its options taken
+// as they come and the name typed into the save panel through the X server; the file the user gets read back
+// frame by frame with the FFmpeg libraries. Figures: the panes that show the leader's frame plus their offset
+// in every output frame; the export's speed against real time; the output's length against the range; the GUI
+// thread's longest stall while it runs (the media controls' answers); the files a click on Cancel at half way
+// leaves under the chosen name; the test card's places in the output against its pictures on the screen, the
+// dividers off the middle; and `tetrapan --export` of the same playlist, without a display, against the
+// window's export of it, in alternate rounds.
 #include "BenchCommands.h"
-#include "BenchProgram.h"
 #include "BenchSupport.h"
 #include "FrameBarcode.h"
 #include "MovieReadBack.h"
+#include "OutsideProgram.h"
 #include "TestClips.h"
-#include "XServer.h"
+#include "VirtualDisplay.h"
 
-#include "engine/MovieView.h"
-#include "export/VideoExport.h"
-#include "layout/ExportProgressBar.h"
-#include "layout/SplitSubView.h"
-#include "layout/VideoExporter.h"
-#include "library/LibraryRules.h"
-#include "library/LibrarySchema.h"
-#include "panes/MovController.h"
-#include "panes/PaneOffsets.h"
-#include "panes/PaneTimeline.h"
-#include "panes/QTMovieSubView.h"
-#include "platform/ObjectContext.h"
-#include "platform/Scheduler.h"
-#include "platform/StoreError.h"
-#include "shell/MainNib.h"
-#include "shell/MainWindow.h"
-#include "shell/Tetrapan_AppDelegate.h"
-
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 namespace tetrapan::bench {
 
@@ -51,139 +37,262 @@ constexpr int ExportTimeoutMs = 600000;
 constexpr int Fps = 30;
 constexpr std::array<int, 4> OffsetFrames{0, 25, -10, 50};
 constexpr double RangeFrom = 1.0, RangeTo = 31.0;
+const QString Title = QStringLiteral("720p");
+const QString DialogTitle = QStringLiteral("Export Video");
+const QRect Window(0, 0, 1280, 720);
+// the export's bar, as it paints its background over the panes
+const QColor BarColour(0x30, 0x30, 0x30);
 
 qint64 offsetMs(int frames)
 {
     return std::llround(frames * 1000.0 / Fps);
 }
 
-// Fills the four panes of a new playlist with one file and waits until they show it.
-bool loadFourPanes(BenchProgram& program, const QString& file, const char* title)
-{
-    MainNib& nib = program.nib();
-    chooseFileInFourPanes(nib, program.settings(), file, QString::fromLatin1(title));
-    MovController& controller = nib.movController();
-    return runEventsUntil(
-        [&] {
-            if (controller.hasPendingLoad())
+struct Run {
+    bool written = false;
+    double seconds = 0;
+    double cpuSeconds = 0;
+    double longestStallMs = 0;
+};
+
+// File > Export Video in the running program, as a user goes through it.
+class WindowExport {
+public:
+    WindowExport(Outside& program, test::XServer& x) : program_(program), x_(x), controls_(program.bus) {}
+
+    PlayerControls& controls() { return controls_; }
+
+    // The loop's points where the leader stands at `from` and at `to`.
+    bool setLoop(double from, double to)
+    {
+        for (double at : {from, to}) {
+            controls_.moveTo(at);
+            runEventsFor(800);
+            if (!action(program_, "loop-a-b"))
                 return false;
-            for (int n = 1; n <= 4; ++n) {
-                if (!nib.qtView(n).movie() || nib.qtView(n).filePath() != file)
-                    return false;
+        }
+        return true;
+    }
+
+    // Exports into `output` from the command until the file is there; `cancelAt` is called as it runs, with
+    // the seconds since the name was given, and answers true once it cancelled it (then this waits until the
+    // bar has said how it ended and gone).
+    Run exportTo(const QString& output, const std::function<bool(double)>& cancelAt = {})
+    {
+        Run run;
+        if (!giveName(output))
+            return run;
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuBefore = cpuSecondsOf(program_.pid());
+        bool cancelSent = false;
+        run.longestStallMs = controls_.longestGuiWait(
+            [&] {
+                if (cancelAt && !cancelSent)
+                    cancelSent = cancelAt(clock.elapsed() / 1000.0);
+                return QFileInfo::exists(output) || (cancelSent && !barShown());
+            },
+            ExportTimeoutMs, 20);
+        run.seconds = clock.elapsed() / 1000.0;
+        std::fprintf(stderr, "export: %s: %.1f s, the longest stall %.0f ms at %.1f s\n",
+                     qPrintable(QFileInfo(output).fileName()), run.seconds, run.longestStallMs,
+                     controls_.longestWaitAtMs() / 1000.0);
+        run.cpuSeconds = cpuSecondsOf(program_.pid()) - cpuBefore;
+        run.written = QFileInfo::exists(output);
+        runEventsFor(500);
+        return run;
+    }
+
+    // The bar's place on the screen: its dark box over the panes; none when it is not shown.
+    QRect bar()
+    {
+        const QImage shot = x_.grab(program_.main.geometry);
+        QRect box;
+        for (int y = shot.height() / 3; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QRgb p = shot.pixel(x, y);
+                if (std::abs(qRed(p) - BarColour.red()) <= 2 &&
+                    std::abs(qGreen(p) - BarColour.green()) <= 2 &&
+                    std::abs(qBlue(p) - BarColour.blue()) <= 2)
+                    box |= QRect(x, y, 1, 1);
             }
-            return true;
-        },
-        TimeoutMs);
+        }
+        return box.width() > 100 ? box.translated(program_.main.geometry.topLeft()) : QRect();
+    }
+    bool barShown() { return bar().isValid(); }
+
+    // A click on the bar's Cancel, its right end.
+    bool clickCancel()
+    {
+        const QRect box = bar();
+        if (!box.isValid())
+            return false;
+        const QPoint button(box.right() - 40, box.center().y());
+        return test::usePointer({QStringLiteral("mousemove"), QString::number(button.x()),
+                                 QString::number(button.y()), QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+private:
+    // The command, its options as they come (Return) and the name typed into the save panel.
+    bool giveName(const QString& output)
+    {
+        if (!action(program_, "export-video"))
+            return false;
+        const test::XServer::Window options = program_.process->window(DialogTitle, TimeoutMs);
+        if (options.id == XCB_WINDOW_NONE)
+            return false;
+        x_.focus(options);
+        runEventsFor(300);
+        pressKeys({QStringLiteral("Return")});
+        test::XServer::Window panel;
+        runEventsUntil(
+            [&] {
+                panel = x_.find(DialogTitle, program_.pid());
+                return panel.id != XCB_WINDOW_NONE && panel.id != options.id;
+            },
+            TimeoutMs);
+        if (panel.id == XCB_WINDOW_NONE || panel.id == options.id) {
+            std::fprintf(stderr, "export: the save panel never showed\n");
+            return false;
+        }
+        x_.focus(panel);
+        runEventsFor(300);
+        pressKeys({QStringLiteral("ctrl+a")});
+        typeText(output);
+        runEventsFor(200);
+        return pressKeys({QStringLiteral("Return")});
+    }
+
+    Outside& program_;
+    test::XServer& x_;
+    PlayerControls controls_;
+};
+
+bool grey(QRgb p)
+{
+    return std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) < 30;
+}
+
+bool black(QRgb p)
+{
+    return std::max({qRed(p), qGreen(p), qBlue(p)}) < 24;
 }
 
 // The bounding box of what is not black inside an area of a picture.
 QRect pictureEdges(const QImage& image, const QRect& area)
 {
     QRect box;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            if (qRed(p) > 48 || qGreen(p) > 48 || qBlue(p) > 48)
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (!black(image.pixel(x, y)))
                 box |= QRect(x, y, 1, 1);
         }
     }
     return box;
 }
 
-struct Run {
-    ExportResult result;
-    double seconds = 0;
-    double cpuSeconds = 0;
-    double longestStallMs = 0;
-};
-
-// Runs an export through the window's exporter while a 1 ms timer on the GUI thread measures its stalls;
-// `atProgress` may cancel it.
-Run exportThroughWindow(VideoExporter& exporter, const ExportJob& job,
-                        const std::function<void(int)>& atPercent = {})
+// From a point of the test card on the screen, its picture (no cell of it is grey: the picture ends at the
+// black bars or a divider) and its pane's view (the picture and the black bars beside it).
+std::pair<QRect, QRect> cardAndView(const QImage& shot, QPoint seed)
 {
-    Run run;
-    bool done = false;
-    const QMetaObject::Connection ended =
-        QObject::connect(&exporter, &VideoExporter::exportFinished, [&](const ExportResult& result) {
-            run.result = result;
-            done = true;
-        });
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastTick = 0;
-    QTimer ticks;
-    ticks.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        run.longestStallMs = std::max(run.longestStallMs, double(clock.elapsed() - lastTick));
-        lastTick = clock.elapsed();
-        if (atPercent)
-            atPercent(exporter.progressBar().percent());
-    });
-    ticks.start(1);
-    const double cpuBefore = ownCpuMs();
-    exporter.start(job);
-    runEventsUntil([&] { return done; }, ExportTimeoutMs);
-    run.seconds = clock.elapsed() / 1000.0;
-    run.cpuSeconds = (ownCpuMs() - cpuBefore) / 1000.0;
-    QObject::disconnect(ended);
-    return run;
+    const auto reach = [&](QPoint from, QPoint step, const std::function<bool(QRgb)>& keep) {
+        QPoint at = from;
+        while (shot.rect().contains(at + step) && keep(shot.pixel(at + step)))
+            at += step;
+        return at;
+    };
+    const auto picture = [](QRgb p) { return !grey(p); };
+    const QRect card(QPoint(reach(seed, {-1, 0}, picture).x(), reach(seed, {0, -1}, picture).y()),
+                     QPoint(reach(seed, {1, 0}, picture).x(), reach(seed, {0, 1}, picture).y()));
+    const QPoint middle = card.center();
+    const QRect view(QPoint(reach({card.left(), middle.y()}, {-1, 0}, black).x(),
+                            reach({middle.x(), card.top()}, {0, -1}, black).y()),
+                     QPoint(reach({card.right(), middle.y()}, {1, 0}, black).x(),
+                            reach({middle.x(), card.bottom()}, {0, 1}, black).y()));
+    return {card, view};
 }
 
-double longestStallOver(int ms)
+// The test card in four panes whose dividers stand off the middle (57 %, 40 %, written into the settings),
+// exported at 1280x720: the worst distance of a picture's edge in the output from where the screen puts
+// it, the panes' views scaled to the output and the picture fitted between them again; -1 when it could not
+// be measured.
+double placeError(const QString& bus, const QString& card, test::XServer& x, const QString& folder)
 {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastTick = 0;
-    double longest = 0;
-    QTimer ticks;
-    ticks.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longest = std::max(longest, double(clock.elapsed() - lastTick));
-        lastTick = clock.elapsed();
+    const int top = 690 * 2 / 5;
+    const QVariantMap dividers{
+        {QStringLiteral("rectSplitViewMain"),
+         QStringList{QStringLiteral("{{0, 0}, {730, 690}}"), QStringLiteral("{{734, 0}, {546, 690}}")}},
+        {QStringLiteral("rectSplitViewLeft"),
+         QStringList{QStringLiteral("{{0, 0}, {730, %1}}").arg(top),
+                     QStringLiteral("{{0, %1}, {730, %2}}").arg(top + 4).arg(686 - top)}},
+        {QStringLiteral("rectSplitViewRight"),
+         QStringList{QStringLiteral("{{0, 0}, {546, %1}}").arg(top),
+                     QStringLiteral("{{0, %1}, {546, %2}}").arg(top + 4).arg(686 - top)}}};
+    Outside program;
+    if (!startOutside(program, bus, QStringLiteral("Test card"), {card, card, card, card}, Window, dividers))
+        return -1;
+    const QRect window = program.main.geometry;
+    // inside each pane's picture, whatever the menu bar's height: the views' middles, dividers at 57 %, 40 %
+    const std::array<QPoint, 4> seeds{QPoint(window.width() * 28 / 100, window.height() * 22 / 100),
+                                      QPoint(window.width() * 28 / 100, window.height() * 72 / 100),
+                                      QPoint(window.width() * 78 / 100, window.height() * 22 / 100),
+                                      QPoint(window.width() * 78 / 100, window.height() * 72 / 100)};
+    std::vector<QRect> spots;
+    for (const QPoint& seed : seeds)
+        spots.push_back(QRect(seed + window.topLeft() - QPoint(8, 8), QSize(16, 16)));
+    if (!waitUntilShown(x, spots, TimeoutMs))
+        return -1;
+    runEventsFor(1500);
+    const QImage shot = x.grab(window);
+    std::array<QRect, 4> cards, views;
+    QRect area;
+    for (size_t i = 0; i < 4; ++i) {
+        std::tie(cards[i], views[i]) = cardAndView(shot, seeds[i]);
+        area |= views[i];
+    }
+    WindowExport exporter(program, x);
+    const QString output = QDir(folder).filePath(QStringLiteral("card.mp4"));
+    if (!exporter.exportTo(output).written)
+        return -1;
+    QImage out;
+    test::readMovieBack(output, [&](const QImage& picture, int) {
+        out = picture;
+        return false;
     });
-    ticks.start(1);
-    runEventsFor(ms);
-    return longest;
-}
-
-// The export alone, with no window, as a command line would run it: the four quarters of 1280x720.
-int runEngineOnly(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const test::TestClips clips =
-        test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
-    if (!clips.ok()) {
-        std::fprintf(stderr, "export: %s\n", qPrintable(clips.error));
-        return 1;
+    if (qEnvironmentVariableIsSet("TETRAPAN_BENCH_SHOTS")) {
+        shot.save(QStringLiteral("/tmp/export-card-screen.png"));
+        out.save(QStringLiteral("/tmp/export-card-out.png"));
     }
-    QTemporaryDir folder;
-    ExportJob job;
-    for (int i = 0; i < 4; ++i) {
-        job.panes[size_t(i)].filePath = clips.benchBarcode;
-        job.panes[size_t(i)].offsetMs = offsetMs(OffsetFrames[size_t(i)]);
-        job.panes[size_t(i)].place = QRect(i / 2 * 640, i % 2 * 360, 640, 360);
+    const double sx = double(out.width()) / area.width(), sy = double(out.height()) / area.height();
+    double worst = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        const QRect onScreen = views[i].translated(-area.topLeft());
+        const QRectF paneOut(onScreen.x() * sx, onScreen.y() * sy, onScreen.width() * sx,
+                             onScreen.height() * sy);
+        const double aspect = double(cards[i].width()) / cards[i].height();
+        QSizeF fitted = paneOut.size();
+        if (paneOut.width() / paneOut.height() > aspect)
+            fitted.setWidth(paneOut.height() * aspect);
+        else
+            fitted.setHeight(paneOut.width() / aspect);
+        QRectF expected(QPointF(), fitted);
+        expected.moveCenter(paneOut.center());
+        const QRect found = pictureEdges(out, paneOut.toAlignedRect().adjusted(-3, -3, 3, 3));
+        const double edges[] = {
+            std::abs(expected.left() - found.left()), std::abs(expected.right() - (found.right() + 1)),
+            std::abs(expected.top() - found.top()), std::abs(expected.bottom() - (found.bottom() + 1))};
+        worst = std::max(worst, *std::max_element(std::begin(edges), std::end(edges)));
+        std::fprintf(
+            stderr,
+            "export: pane %zu picture on screen %d,%d %dx%d in a view of %dx%d, expected in the output "
+            "%.1f,%.1f %.1fx%.1f, found %d,%d %dx%d\n",
+            i + 1, cards[i].x(), cards[i].y(), cards[i].width(), cards[i].height(), views[i].width(),
+            views[i].height(), expected.x(), expected.y(), expected.width(), expected.height(), found.x(),
+            found.y(), found.width(), found.height());
     }
-    job.size = QSize(1280, 720);
-    job.startMs = qint64(RangeFrom * 1000);
-    job.endMs = qint64(RangeTo * 1000);
-    job.outputPath = folder.filePath(QStringLiteral("alone.mp4"));
-    std::atomic<bool> cancel{false};
-    QElapsedTimer clock;
-    clock.start();
-    const double cpuBefore = ownCpuMs();
-    const ExportResult result = runVideoExport(job, cancel, {});
-    const double seconds = clock.elapsed() / 1000.0;
-    if (!result.ok) {
-        std::fprintf(stderr, "export: failed: %s\n", qPrintable(result.message));
-        return 1;
-    }
-    std::fprintf(stderr, "export: load average %.1f\n", loadAverage());
-    print("export.engine_only_seconds", seconds, "s", 1);
-    print("export.engine_only_speed_vs_real_time", (RangeTo - RangeFrom) / seconds, "x", 2);
-    print("export.engine_only_cpu_seconds", (ownCpuMs() - cpuBefore) / 1000.0, "s", 1);
-    return 0;
+    program.process->quit();
+    return worst;
 }
 
 struct CommandLineRun {
@@ -192,78 +301,58 @@ struct CommandLineRun {
     QString said; // the last line it wrote
 };
 
-// `tetrapan --export` as a script runs it, without a display, on the library and settings of this process's
-// home: from its start until it ended.
-CommandLineRun exportFromCommandLine(const QStringList& arguments)
+// `tetrapan --export` as a script runs it, without a display, on the program's home: from its start until
+// it ended.
+CommandLineRun exportFromCommandLine(const Outside& program, const QStringList& arguments)
 {
-    QProcess exporting;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    exporting.setProcessEnvironment(environment);
-    exporting.setProcessChannelMode(QProcess::SeparateChannels);
+    test::ProgramProcess exporting(programPath(), program.home, test::ProgramProcess::NoBus);
+    exporting.environment.remove(QStringLiteral("DISPLAY"));
+    exporting.environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     QElapsedTimer clock;
     clock.start();
-    exporting.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tetrapan"), arguments);
-    // its events are the window's, which stands meanwhile as it does during the window's export
-    runEventsUntil([&] { return exporting.state() == QProcess::NotRunning; }, ExportTimeoutMs);
     CommandLineRun run;
+    run.ok = exporting.start(arguments) && exporting.finished(ExportTimeoutMs) == 0;
     run.seconds = clock.elapsed() / 1000.0;
-    run.ok = exporting.exitStatus() == QProcess::NormalExit && exporting.exitCode() == 0;
-    run.said =
-        QString::fromLocal8Bit(exporting.readAllStandardError().trimmed()).section(QLatin1Char('\n'), -1);
+    run.said = QString::fromLocal8Bit(exporting.errors().trimmed()).section(QLatin1Char('\n'), -1);
     return run;
 }
 
-// The rounds of the comparison: `--rounds N` among the arguments (taken out), 3 without.
-int takeRounds(int& argc, char** argv)
+// The rounds of the comparison: `--rounds N`, 3 without.
+int roundsAsked(int argc, char** argv)
 {
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--rounds") == 0) {
-            const int rounds = std::max(1, std::atoi(argv[i + 1]));
-            for (int j = i; j + 2 <= argc; ++j)
-                argv[j] = argv[j + 2];
-            argc -= 2;
-            return rounds;
-        }
+        if (std::strcmp(argv[i], "--rounds") == 0)
+            return std::max(1, std::atoi(argv[i + 1]));
     }
     return 3;
 }
 
 // The same 30 s of the four panes exported from the command line and through the window, in turn, the
 // first of each round alternating: the times of each (medians) and the median of the rounds' ratios.
-bool compareWithCommandLine(BenchProgram& program, VideoExporter& exporter, const ExportJob& job,
-                            const QString& title, int rounds)
+bool compareWithCommandLine(Outside& program, WindowExport& window, const QString& folder, int rounds)
 {
-    StoreError error;
-    if (!program.nib().appDelegate().managedObjectContext()->save(error)) {
-        std::fprintf(stderr, "export: the library was not saved: %s\n", qPrintable(error.text()));
-        return false;
-    }
-    const auto timeText = [](qint64 ms) { return QString::number(ms / 1000.0, 'f', 3); };
-    // the leader (pane 1) has no offset: its time line is the common one
-    const QStringList arguments{QStringLiteral("--export"),
-                                QFileInfo(job.outputPath).dir().filePath(QStringLiteral("command-line.mp4")),
-                                QStringLiteral("--playlist"),
-                                title,
-                                QStringLiteral("--size"),
-                                QStringLiteral("1280x720"),
-                                QStringLiteral("--range"),
-                                timeText(job.startMs) + QLatin1Char('-') + timeText(job.endMs)};
-    std::vector<double> commandLine, window, ratios;
+    const auto timeText = [](double seconds) { return QString::number(seconds, 'f', 3); };
+    std::vector<double> commandLine, windowed, ratios;
+    QString lastLine;
     for (int round = 0; round < rounds; ++round) {
         double lineSeconds = 0, windowSeconds = 0;
         for (int side = 0; side < 2; ++side) {
             if ((side + round) % 2 == 0) {
-                const CommandLineRun run = exportFromCommandLine(arguments);
+                lastLine = QDir(folder).filePath(QStringLiteral("command-line-%1.mp4").arg(round));
+                // the leader (pane 1) has no offset: its time line is the common one
+                const CommandLineRun run = exportFromCommandLine(
+                    program, {QStringLiteral("--export"), lastLine, QStringLiteral("--playlist"), Title,
+                              QStringLiteral("--size"), QStringLiteral("1280x720"), QStringLiteral("--range"),
+                              timeText(RangeFrom) + QLatin1Char('-') + timeText(RangeTo)});
                 if (!run.ok) {
                     std::fprintf(stderr, "export: tetrapan --export failed: %s\n", qPrintable(run.said));
                     return false;
                 }
                 lineSeconds = run.seconds;
             } else {
-                const Run run = exportThroughWindow(exporter, job);
-                if (!run.result.ok)
+                const Run run =
+                    window.exportTo(QDir(folder).filePath(QStringLiteral("window-%1.mp4").arg(round)));
+                if (!run.written)
                     return false;
                 windowSeconds = run.seconds;
             }
@@ -271,14 +360,14 @@ bool compareWithCommandLine(BenchProgram& program, VideoExporter& exporter, cons
         std::fprintf(stderr, "export: round %d: command line %.1f s, window %.1f s\n", round + 1, lineSeconds,
                      windowSeconds);
         commandLine.push_back(lineSeconds);
-        window.push_back(windowSeconds);
+        windowed.push_back(windowSeconds);
         ratios.push_back(lineSeconds / windowSeconds);
     }
-    const test::ReadBack back = test::readMovieBack(arguments[1]);
+    const test::ReadBack back = test::readMovieBack(lastLine);
     print("export.command_line_frames_read_back", back.ok() ? back.pictures : 0, "frames", 0);
     print("export.command_line_seconds", median(commandLine), "s (median, process start to exit, no display)",
           1);
-    print("export.window_seconds", median(window), "s (median)", 1);
+    print("export.window_seconds", median(windowed), "s (median, name given until the file is there)", 1);
     print("export.command_line_to_window_ratio", median(ratios), "x (median of the rounds)", 2);
     return true;
 }
@@ -287,117 +376,63 @@ bool compareWithCommandLine(BenchProgram& program, VideoExporter& exporter, cons
 
 int runExport(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--engine-only") == 0)
-        return runEngineOnly(argc, argv);
-    const int rounds = takeRounds(argc, argv);
-    BenchProgram program("export", argc, argv);
-    if (!program.start(std::make_unique<QtScheduler>()))
-        return 1;
-    MainNib& nib = program.nib();
-    const test::TestClips& clips = program.clips();
-    MainWindow& window = nib.mainWindow();
-    // dividers off the middle, so a place scaled or fitted wrongly shows
-    window.spvMain()->setSplitterPosition(QPointF(window.spvMain()->width() * 0.57, 0), false);
-    for (SplitSubView* column : window.spvMain()->findChildren<SplitSubView*>())
-        column->setSplitterPosition(QPointF(0, column->height() * 0.4), false);
-    runEventsFor(300);
-
-    // the panes' places: the test card's edges on the screen against those in the output
-    if (!loadFourPanes(program, clips.benchTestCard, "test card")) {
-        std::fprintf(stderr, "export: the test card never showed\n");
+    const int rounds = roundsAsked(argc, argv);
+    VirtualDisplay virtualDisplay;
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && !virtualDisplay.start()) {
+        std::fprintf(stderr, "export: no display and Xvfb could not be started\n");
         return 1;
     }
-    runEventsFor(1500);
-    VideoExporter& exporter = nib.videoExporter();
+    QCoreApplication app(argc, argv);
+    const test::TestClips clips =
+        test::TestClips::make(QCoreApplication::applicationDirPath() + QStringLiteral("/clips"), true);
+    test::SessionBus bus;
+    if (!clips.ok() || bus.address().isEmpty()) {
+        std::fprintf(stderr, "export: no clips or session bus (%s)\n", qPrintable(clips.error));
+        return 1;
+    }
+    test::XServer x;
     QTemporaryDir folder;
-    ExportChoices choices;
-    choices.size = QSize(1280, 720);
-    choices.sound = ExportSound::None;
-    ExportJob card = exporter.jobFor(choices, folder.filePath(QStringLiteral("card.mp4")));
-    card.startMs = 0;
-    card.endMs = 100;
-    const QRect area(window.spvMain()->mapToGlobal(QPoint(0, 0)), window.spvMain()->size());
-    const QImage shot = program.x().grab(area);
-    if (!exportThroughWindow(exporter, card).result.ok) {
-        std::fprintf(stderr, "export: the test card did not export\n");
+    if (argc > 1 && std::strcmp(argv[1], "--place-only") == 0) {
+        print("export.place_error_px", placeError(bus.address(), clips.benchTestCard, x, folder.path()),
+              "px (worst edge; -1 not measured)", 1);
+        return 0;
+    }
+    std::map<int, QString> offsets;
+    for (int n = 2; n <= 4; ++n)
+        offsets[n] = QStringLiteral("offset=\"%1\"").arg(offsetMs(OffsetFrames[size_t(n - 1)]));
+    const QString clip = clips.benchBarcode;
+    Outside program;
+    if (!startOutside(program, bus.address(), Title, {clip, clip, clip, clip}, Window, {}, offsets)) {
+        std::fprintf(stderr, "export: the program did not start\n");
         return 1;
     }
-    QImage cardOut;
-    test::readMovieBack(card.outputPath, [&](const QImage& picture, int) {
-        cardOut = picture;
-        return false;
-    });
-    if (qEnvironmentVariableIsSet("TETRAPAN_BENCH_SHOTS")) {
-        shot.save(folder.filePath(QStringLiteral("screen.png")));
-        cardOut.save(QStringLiteral("/tmp/export-card-out.png"));
-        shot.save(QStringLiteral("/tmp/export-card-screen.png"));
+    WindowExport window(program, x);
+    std::vector<QRect> spots;
+    for (int n = 1; n <= 4; ++n)
+        spots.push_back(QRect(paneSpotOnScreen(program.main.geometry, n) - QPoint(8, 8), QSize(16, 16)));
+    if (!waitUntilShown(x, spots, TimeoutMs) || !window.setLoop(RangeFrom, RangeTo)) {
+        std::fprintf(stderr, "export: the panes never showed, or the loop was not set\n");
+        return 1;
     }
-    const double sx = 1280.0 / area.width(), sy = 720.0 / area.height();
-    double worstEdgePx = 0;
-    for (int n = 1; n <= 4; ++n) {
-        const QWidget* view = nib.qtView(n).movieView();
-        const QRect onScreen(view->mapTo(window.spvMain(), QPoint(0, 0)), view->size());
-        const QRect shown = pictureEdges(shot, onScreen);
-        const QRect out = pictureEdges(cardOut, card.panes[size_t(n - 1)].place);
-        // The output's shape is not the window's: the dividers scale with it, and the picture (of the shape
-        // seen on the screen) is fitted between them again.
-        const QRectF paneOut(onScreen.x() * sx, onScreen.y() * sy, onScreen.width() * sx,
-                             onScreen.height() * sy);
-        const double aspect = double(shown.width()) / shown.height();
-        QSizeF fitted = paneOut.size();
-        if (paneOut.width() / paneOut.height() > aspect)
-            fitted.setWidth(paneOut.height() * aspect);
-        else
-            fitted.setHeight(paneOut.width() / aspect);
-        QRectF expected(QPointF(), fitted);
-        expected.moveCenter(paneOut.center());
-        const double edges[] = {
-            std::abs(expected.left() - out.left()), std::abs(expected.right() - (out.right() + 1)),
-            std::abs(expected.top() - out.top()), std::abs(expected.bottom() - (out.bottom() + 1))};
-        worstEdgePx = std::max(worstEdgePx, *std::max_element(std::begin(edges), std::end(edges)));
-        std::fprintf(
-            stderr,
-            "export: pane %d picture on screen %d,%d %dx%d, expected in the output %.1f,%.1f %.1fx%.1f, "
-            "found %d,%d %dx%d\n",
-            n, shown.x(), shown.y(), shown.width(), shown.height(), expected.x(), expected.y(),
-            expected.width(), expected.height(), out.x(), out.y(), out.width(), out.height());
-    }
+    std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
 
     // 30 s of four 720p barcode panes with offsets, the range an A–B loop's
-    if (!loadFourPanes(program, clips.benchBarcode, "720p")) {
-        std::fprintf(stderr, "export: the 720p clips never showed\n");
+    const QString output = folder.filePath(QStringLiteral("four.mp4"));
+    const Run full = window.exportTo(output);
+    if (!full.written) {
+        std::fprintf(stderr, "export: the export never wrote %s\n%s", qPrintable(output),
+                     program.process->errors().constData());
         return 1;
     }
-    for (int n = 1; n <= 4; ++n)
-        nib.movController().offsets().setOffsetMs(n, offsetMs(OffsetFrames[size_t(n - 1)]));
-    PaneTimeline& timeline = nib.paneTimeline();
-    timeline.seekAll(RangeFrom, false);
-    runEventsFor(500);
-    timeline.changeLoop();
-    timeline.seekAll(RangeTo, false);
-    runEventsFor(500);
-    timeline.changeLoop();
-    if (!timeline.loopA() || !timeline.loopB()) {
-        std::fprintf(stderr, "export: the loop was not set\n");
-        return 1;
-    }
-    choices.sound = ExportSound::HeardPanes;
-    const ExportJob job = exporter.jobFor(choices, folder.filePath(QStringLiteral("four.mp4")));
-    std::fprintf(stderr, "export: range %lld to %lld ms\n", static_cast<long long>(job.startMs),
-                 static_cast<long long>(job.endMs));
-    const Run full = exportThroughWindow(exporter, job);
-    if (!full.result.ok) {
-        std::fprintf(stderr, "export: failed: %s\n", qPrintable(full.result.message));
-        return 1;
-    }
-    const int firstLeaderFrame = int(std::llround(job.startMs * Fps / 1000.0));
+    // the output's panes: the window's dividers in the middle, each picture filling its quarter
+    const int firstLeaderFrame = int(std::llround(RangeFrom * Fps));
     int panesRight = 0, framesRight = 0;
-    const test::ReadBack back = test::readMovieBack(job.outputPath, [&](const QImage& picture, int n) {
+    const test::ReadBack back = test::readMovieBack(output, [&](const QImage& picture, int n) {
         int right = 0;
         for (size_t i = 0; i < 4; ++i) {
-            const QRect place = test::FrameBarcode::pictureRect(job.panes[i].place.size(), 16.0 / 9.0)
-                                    .translated(job.panes[i].place.topLeft());
-            const std::optional<int> frame = test::FrameBarcode::read(picture.copy(place));
+            const QRect quarter(int(i / 2) * picture.width() / 2, int(i % 2) * picture.height() / 2,
+                                picture.width() / 2, picture.height() / 2);
+            const std::optional<int> frame = test::FrameBarcode::readView(picture, quarter, 16.0 / 9.0);
             const int expected = firstLeaderFrame + n + OffsetFrames[i];
             if (frame == expected)
                 ++right;
@@ -409,42 +444,44 @@ int runExport(int argc, char** argv)
         framesRight += right == 4 ? 1 : 0;
         return true;
     });
-    const int rangeFrames = int(std::llround((job.endMs - job.startMs) * Fps / 1000.0));
+    const int rangeFrames = int(std::llround((RangeTo - RangeFrom) * Fps));
     print("export.frames_all_panes_right", framesRight, "frames", 0);
     print("export.frames_read_back", back.pictures, "frames", 0);
     print("export.pane_frames_right", panesRight, "pane frames", 0);
     print("export.pane_frames_total", back.pictures * 4, "pane frames", 0);
     print("export.seconds", full.seconds, "s", 1);
     print("export.speed_vs_real_time", (rangeFrames / double(Fps)) / full.seconds, "x", 2);
-    print("export.cpu_seconds", full.cpuSeconds, "s (all threads, the window's included)", 1);
-    std::fprintf(stderr, "export: load average %.1f\n", loadAverage());
-    print("export.place_error_px", worstEdgePx, "px (worst edge)", 1);
+    print("export.cpu_seconds", full.cpuSeconds, "s (the program's, all threads)", 1);
     print("export.length_error_frames", std::abs(back.pictures - rangeFrames), "frames (pictures)", 0);
     print("export.duration_error_frames", std::abs(back.seconds - rangeFrames / double(Fps)) * Fps,
           "frames (container's length)", 2);
     print("export.gui_longest_stall_ms", full.longestStallMs, "ms", 0);
-
     // the same stalls with nothing exported, for the measure of a busy machine
-    print("export.gui_longest_stall_without_export_ms", longestStallOver(5000), "ms (5 s, panes paused)", 0);
+    print("export.gui_longest_stall_without_export_ms",
+          window.controls().longestGuiWait([] { return false; }, 5000), "ms (5 s, panes paused)", 0);
+    std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
 
-    if (!compareWithCommandLine(program, exporter, job, QStringLiteral("720p"), rounds))
+    if (!compareWithCommandLine(program, window, folder.path(), rounds))
         return 1;
 
-    // cancelled at half way
-    ExportJob cancelled = job;
-    cancelled.outputPath = folder.filePath(QStringLiteral("cancelled.mp4"));
-    bool cancelSent = false;
-    const Run stopped = exportThroughWindow(exporter, cancelled, [&](int percent) {
-        if (percent >= 50 && !cancelSent) {
-            cancelSent = true;
-            exporter.cancel();
-        }
-    });
+    // cancelled at half way, by a click on the bar's Cancel
+    bool clicked = false;
+    const Run cancelled =
+        window.exportTo(folder.filePath(QStringLiteral("cancelled.mp4")), [&](double seconds) {
+            clicked = seconds >= full.seconds / 2 && window.clickCancel();
+            return clicked;
+        });
+    runEventsFor(1000);
     const QStringList left =
-        QDir(folder.path()).entryList({QStringLiteral("cancelled*")}, QDir::Files | QDir::Hidden);
-    std::fprintf(stderr, "export: cancel: %s; files: %s\n", qPrintable(stopped.result.message),
+        QDir(folder.path()).entryList({QStringLiteral("*cancelled*")}, QDir::Files | QDir::Hidden);
+    std::fprintf(stderr, "export: cancel %s at half of %.1f s, the bar gone after %.1f s; files: %s\n",
+                 clicked ? "clicked" : "never clicked", full.seconds, cancelled.seconds,
                  qPrintable(left.join(' ')));
-    print("export.cancelled_files_left", left.size(), "files", 0);
+    print("export.cancelled_files_left", clicked ? left.size() : -1, "files (-1: Cancel never clicked)", 0);
+    program.process->quit();
+    print("export.place_error_px", placeError(bus.address(), clips.benchTestCard, x, folder.path()),
+          "px (worst edge; -1 not measured)", 1);
+    std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #include "BenchCommands.h"
 
 #include "BenchSupport.h"
+#include "OutsideProgram.h"
 #include "ProgramProcess.h"
 #include "RecordingClips.h"
 #include "RecordingScreen.h"
@@ -22,14 +23,8 @@
 
 #include "panes/SyncLock.h"
 #include "panes/TimelineBar.h"
-#include "shell/MediaControls.h"
 
 #include <QCoreApplication>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -82,42 +77,6 @@ struct Watch {
         }
         return crossed;
     }
-};
-
-// The program's media controls on the bench's bus, as a desktop's panel reaches them.
-class Controls {
-public:
-    explicit Controls(const QString& address)
-        : bus_(QDBusConnection::connectToBus(address, QStringLiteral("recordings-bench")))
-    {
-    }
-    QDBusMessage call(const QString& method, const QVariantList& arguments = {},
-                      const QString& interface = {})
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            MediaControls::ServiceName, MediaControls::ObjectPath,
-            interface.isEmpty() ? MediaControls::PlayerInterface : interface, method);
-        message.setArguments(arguments);
-        return bus_.call(message, QDBus::Block, TimeoutMs);
-    }
-    QVariant property(const QString& name)
-    {
-        const QDBusMessage reply = call(QStringLiteral("Get"), {MediaControls::PlayerInterface, name},
-                                        QStringLiteral("org.freedesktop.DBus.Properties"));
-        return reply.arguments().isEmpty() ? QVariant()
-                                           : reply.arguments().constFirst().value<QDBusVariant>().variant();
-    }
-    // Moves the leader, every pane keeping its place, as `playerctl position` does.
-    void moveTo(double seconds)
-    {
-        const QVariantMap metadata = qdbus_cast<QVariantMap>(property(QStringLiteral("Metadata")));
-        call(QStringLiteral("SetPosition"),
-             {QVariant::fromValue(metadata.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>()),
-              qint64(seconds * 1e6)});
-    }
-
-private:
-    QDBusConnection bus_;
 };
 
 bool writeHome(const test::TestHome& home, const test::TestClips& plain, const QStringList& cameraFolders)
@@ -185,7 +144,7 @@ int runRecordings(int argc, char** argv)
         std::fprintf(stderr, "recordings: the program did not start\n");
         return 1;
     }
-    Controls controls(bus.address());
+    PlayerControls controls(bus.address());
     RecordingScreen screen(running.x, window.geometry);
     const auto status = [&] { return controls.property(QStringLiteral("PlaybackStatus")).toString(); };
     if (!runEventsUntil([&] { return status() == QLatin1String("Paused"); }, TimeoutMs)) {
