@@ -128,21 +128,22 @@ bool ChildProgram::key(const char* keys)
 
 bool ChildProgram::control(const char* method)
 {
-    const QDBusMessage message = QDBusMessage::createMethodCall(
-        MediaControls::ServiceName, MediaControls::ObjectPath, MediaControls::PlayerInterface,
-        QLatin1String(method));
+    const QDBusMessage message =
+        QDBusMessage::createMethodCall(MediaControls::ServiceName, MediaControls::ObjectPath,
+                                       MediaControls::PlayerInterface, QLatin1String(method));
     return controls_->call(message, QDBus::Block, CallTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
 
 QString ChildProgram::playbackStatus()
 {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(MediaControls::ServiceName, MediaControls::ObjectPath,
-                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        MediaControls::ServiceName, MediaControls::ObjectPath,
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     message.setArguments({MediaControls::PlayerInterface, QStringLiteral("PlaybackStatus")});
     const QDBusMessage reply = controls_->call(message, QDBus::Block, CallTimeoutMs);
-    return reply.arguments().isEmpty() ? QString()
-                                       : reply.arguments().constFirst().value<QDBusVariant>().variant().toString();
+    return reply.arguments().isEmpty()
+               ? QString()
+               : reply.arguments().constFirst().value<QDBusVariant>().variant().toString();
 }
 
 qint64 ChildProgram::droppedSince(qsizetype said)
@@ -158,7 +159,8 @@ bool ChildProgram::findPictures(int timeoutMs)
 {
     if (runEventsUntil([&] { return screen_->findPictures(screen_->shot()); }, timeoutMs))
         return true;
-    const QString saved = QDir::temp().filePath(QStringLiteral("%1-bench.png").arg(QLatin1String(bench_.name())));
+    const QString saved =
+        QDir::temp().filePath(QStringLiteral("%1-bench.png").arg(QLatin1String(bench_.name())));
     screen_->shot().save(saved);
     std::fprintf(stderr, "%s: four pictures are not to be found on the screen (%s)\n", bench_.name(),
                  qPrintable(saved));

@@ -10,8 +10,8 @@
 // FFmpeg apart; the CPU of four 720p panes playing with two of them compared against without, in alternating
 // rounds; and the GUI thread's share of a core meanwhile.
 #include "BenchCommands.h"
-#include "BenchProgram.h"
 #include "BenchSupport.h"
+#include "ChildProgram.h"
 #include "FrameBarcode.h"
 #include "MovieReadBack.h"
 #include "ProgramProcess.h"
@@ -21,8 +21,6 @@
 
 #include "engine/FrameCombiner.h"
 #include "panes/PaneCompare.h"
-#include "shell/MainNib.h"
-#include "shell/MainWindow.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -250,12 +248,10 @@ private:
 
 } // namespace
 
-int runCompareFigures(BenchProgram& program)
+int runCompareFigures(ChildBench& bench)
 {
-    // the program measured here is a child; the benchmark's own windows leave the screen to it
-    program.nib().mainWindow().hide();
-    const test::TestClips& clips = program.clips();
-    test::XServer& x = program.x();
+    const test::TestClips& clips = bench.clips();
+    test::XServer& x = bench.x();
     test::SessionBus bus;
     if (bus.address().isEmpty()) {
         std::fprintf(stderr, "review: no session bus for the program's commands\n");
@@ -416,10 +412,10 @@ int runCompareFigures(BenchProgram& program)
             }
             runEventsFor(SettleMs);
             const qint64 pid = s.process->pid();
-            const double before = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid());
+            const double before = cpuSecondsOf(pid) + cpuSecondsOf(bench.xServerPid());
             const double guiBefore = threadCpuSecondsOf(pid, pid);
             runEventsFor(CpuRoundMs);
-            cpu[compared] = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid()) - before;
+            cpu[compared] = cpuSecondsOf(pid) + cpuSecondsOf(bench.xServerPid()) - before;
             if (compared)
                 guiShares.push_back((threadCpuSecondsOf(pid, pid) - guiBefore) / (CpuRoundMs / 1000.0));
             // a side that drops frames spends less: what each stopping movie tells of its dropped frames

@@ -165,7 +165,8 @@ int runSync(int argc, char** argv)
         }
         latencies.push_back(clock.nsecsElapsed() / 1e6 - changeDelayMs);
         openingCpu.push_back((cpuSecondsOf(program.pid()) - cpuBefore) * 1000.0);
-        std::fprintf(stderr, "sync: switch %d: %.1f ms after the delay of %.0f ms (%.1f ms of CPU); load %.2f\n",
+        std::fprintf(stderr,
+                     "sync: switch %d: %.1f ms after the delay of %.0f ms (%.1f ms of CPU); load %.2f\n",
                      i + 1, latencies.back(), changeDelayMs, openingCpu.back(), loadAverage());
     }
     print("switch.latency_ms", median(latencies), "ms", 1);
@@ -175,8 +176,8 @@ int runSync(int argc, char** argv)
 
     // Four panes of the 60 fps clip: Space plays all four from their first frames; a skip forward moves all
     // four, and Sync brings them to one pane's position. After each the panes must play on.
-    if (!toColours() || !program.control("Next") ||
-        !runEventsUntil([&] { return fourShow(0); }, TimeoutMs) || !program.findPictures(TimeoutMs)) {
+    if (!toColours() || !program.control("Next") || !runEventsUntil([&] { return fourShow(0); }, TimeoutMs) ||
+        !program.findPictures(TimeoutMs)) {
         std::fprintf(stderr, "sync: the 60 fps clips never showed their first frames\n");
         return 1;
     }
@@ -210,7 +211,8 @@ int runSync(int argc, char** argv)
     runEventsFor(SteadyMs);
     if (!program.key("space") || !played("the locked panes never started playing"))
         return 1;
-    printGaps("sync.locked", shownGaps(program, LockedSeconds * 1000 / LockedShotIntervalMs, LockedShotIntervalMs));
+    printGaps("sync.locked",
+              shownGaps(program, LockedSeconds * 1000 / LockedShotIntervalMs, LockedShotIntervalMs));
 
     if (!program.key("Left") || !played("the locked panes never played on after the skip"))
         return 1;

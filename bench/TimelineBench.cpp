@@ -92,7 +92,8 @@ int runTimeline(int argc, char** argv)
         return 1;
     }
     const auto xOf = [&](double seconds) {
-        return track.left + static_cast<int>(std::lround(seconds / LengthSeconds * (track.right - track.left)));
+        return track.left +
+               static_cast<int>(std::lround(seconds / LengthSeconds * (track.right - track.left)));
     };
     // Until the pictures stand still: three looks in a row a tenth of a second apart read the same.
     const auto settled = [&] {
