@@ -16,7 +16,8 @@ struct Subcommand {
 };
 
 const Subcommand subcommands[] = {
-    {"store", "load and save a library of 10,000 playlists and 40,000 entries", tetrapan::bench::runStore},
+    {"store", "load and save a library of 12,000 playlists and 40,000 entries, each round a process of its own",
+     tetrapan::bench::runStore},
     {"engine", "open clips, and play four 720p and four 1080p panes against plain mpv",
      tetrapan::bench::runEngine},
     {"app", "the program as a user starts it, four 720p and four 1080p panes playing, against plain mpv",

@@ -2,15 +2,18 @@
 
 #include "platform/XmlStore.h"
 #include "platform/XmlStoreParsers.h"
+#include "platform/XmlStoreReferences.h"
 #include "platform/XmlStoreValues.h"
 #include "platform/fileNames.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QHash>
 #include <QIODevice>
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <map>
 #include <cmath>
 #include <vector>
 
@@ -40,38 +43,48 @@ using namespace xmlStoreForm;
 
 using Position = XmlStoreEvents::Position;
 
-void insertSorted(QList<ObjectId>& list, ObjectId id)
-{
-    const auto it = std::lower_bound(list.begin(), list.end(), id);
-    if (it == list.end() || *it != id)
-        list.insert(it, id);
-}
-
 class Reader final : public XmlStoreEvents {
-    // every to-one reference read, with where it was written, checked once all records are known
-    struct ToOneRef {
-        ObjectId id;
-        qsizetype ri;
-        ObjectId target;
-        Position where;
-    };
-
 public:
     // A quiet reader says nothing in `error`: what else is wrong once the reading failed is not the user's
     // news, nor is what a parser tried before another has the last word.
-    Reader(const ObjectModel& model, StoreError& error, bool quiet) : model_(model), error_(error), quiet_(quiet) {}
+    // decodedUtf8: for a parser that hands over text it decoded from UTF-8, which holds no half of a pair
+    Reader(const ObjectModel& model, StoreError& error, bool quiet, bool decodedUtf8 = false)
+        : model_(model), error_(error), quiet_(quiet), mayHoldHalfPairs_(!decodedUtf8)
+    {
+    }
 
-    // For a parser that hands over text it decoded from UTF-8.
-    void readDecodedUtf8() { mayHoldHalfPairs_ = false; }
+    // What another reader read of the file's second half, added to this one's of the first; false when a record
+    // is in both.
+    bool take(Reader&& second)
+    {
+        if (!second.rootSeen_)
+            return false;
+        // the records move over as they are, without being made again; ids usually rise through a file, so the
+        // second half's go after the first's
+        std::map<ObjectId, Record> mine = std::move(records_).toStdMap();
+        std::map<ObjectId, Record> theirs = std::move(second.records_).toStdMap();
+        const bool after = mine.empty() || theirs.empty() || theirs.begin()->first > mine.rbegin()->first;
+        while (!theirs.empty()) {
+            auto record = theirs.extract(theirs.begin());
+            if (after)
+                mine.insert(mine.end(), std::move(record));
+            else if (!mine.insert(std::move(record)).inserted)
+                return false;
+        }
+        records_ = RecordMap(std::move(mine));
+        refs_.append(second.refs_);
+        links_.append(second.links_);
+        return true;
+    }
 
     // Once a parser has gone through the whole file: the checks that need every record.
     bool finish(RecordMap& out)
     {
         if (!rootSeen_)
             return failAt({}, QStringLiteral("the file holds no element"));
-        if (!resolveReferences())
-            return false;
-        renumberNearTheTop();
+        if (const auto fault = References(model_, records_).resolve(refs_, links_))
+            return failAt(fault->where, fault->reason);
+        renumberNearTheTop(records_);
         out = std::move(records_);
         return true;
     }
@@ -110,7 +123,7 @@ public:
             // ids are usually written in rising order, so the end is the right place to start looking
             records_.insert(records_.cend(), recordId_, std::move(*record_));
             record_.reset();
-            for (ToOneRef& ref : pendingRefs_) {
+            for (ToOneReference& ref : pendingRefs_) {
                 ref.id = recordId_;
                 refs_.append(ref);
             }
@@ -154,17 +167,6 @@ private:
                                      .arg(XmlStore::FormatVersion));
         }
         return true;
-    }
-
-    std::optional<ObjectId> readId(QStringView text)
-    {
-        if (const auto plain = xmlStoreValues::plainDigits(text, 19))
-            return *plain == NoObject ? std::nullopt : plain;
-        bool ok = false;
-        const qulonglong id = text.toULongLong(&ok);
-        if (!ok || id == NoObject)
-            return std::nullopt;
-        return id;
     }
 
     // The text of an attribute written in its base64 form, its bytes as a file name's (fileNames); nothing
@@ -298,55 +300,9 @@ private:
     {
         if (own.size() != 2)
             return failAt(where, QStringLiteral("<link> must name exactly two records"));
-        link_ = Link{own[0].name.toString(), own[0].value.toString(), own[1].name.toString(),
+        link_ = LinkReference{own[0].name.toString(), own[0].value.toString(), own[1].name.toString(),
                      own[1].value.toString(), where};
         return true;
-    }
-
-    // A reference is good when it names an existing record of the relationship's destination entity.
-    bool checkTarget(ObjectId target, const QString& destination, Position where, const QString& what)
-    {
-        const auto it = records_.constFind(target);
-        if (it == records_.constEnd())
-            return failAt(where, QStringLiteral("%1 refers to id %2, which does not exist").arg(what).arg(target));
-        if (it->entity->name != destination) {
-            return failAt(where, QStringLiteral("%1 refers to id %2, which is a %3, not a %4")
-                                     .arg(what)
-                                     .arg(target)
-                                     .arg(it->entity->name, destination));
-        }
-        return true;
-    }
-
-    bool resolveReferences()
-    {
-        for (const ToOneRef& ref : std::as_const(refs_)) {
-            const RelationshipDescription& r = records_[ref.id].entity->relationships[ref.ri];
-            if (!checkTarget(ref.target, r.destination, ref.where, r.name))
-                return false;
-        }
-        if (!checkLoops())
-            return false;
-        addInverses();
-        for (const Link& link : links_) {
-            if (!addLink(link))
-                return false;
-        }
-        return true;
-    }
-
-    // The inverse side of each to-one reference is not written; it follows from the reference.
-    void addInverses()
-    {
-        for (const ToOneRef& ref : std::as_const(refs_)) {
-            const RelationshipDescription& r = records_[ref.id].entity->relationships[ref.ri];
-            Record& other = records_[ref.target];
-            const qsizetype inverse = other.entity->relationshipIndex(r.inverse);
-            if (other.entity->relationships[inverse].toMany)
-                insertSorted(other.relations[inverse], ref.id);
-            else
-                other.relations[inverse] = {ref.id};
-        }
     }
 
 public:
@@ -355,107 +311,12 @@ public:
     // records it has. The error stays the one that stopped the reading.
     RecordMap readablePart()
     {
-        quiet_ = true;
-        QList<ToOneRef> kept;
-        for (const ToOneRef& ref : std::as_const(refs_)) {
-            const RelationshipDescription& r = records_[ref.id].entity->relationships[ref.ri];
-            if (checkTarget(ref.target, r.destination, ref.where, r.name) && !loops(ref))
-                kept.append(ref);
-            else
-                records_[ref.id].relations[ref.ri].clear();
-        }
-        refs_ = kept;
-        addInverses();
-        for (const Link& link : std::as_const(links_))
-            addLink(link);
-        renumberNearTheTop();
+        References(model_, records_).keepReadable(refs_, links_);
+        renumberNearTheTop(records_);
         return std::exchange(records_, {});
     }
 
 private:
-
-    // A context numbers new records on from the highest id it read; ids near the top of their range would
-    // leave it no room to do so without wrapping round onto records there are. Ids mean nothing outside
-    // the file, so such a library is numbered afresh, in the same order.
-    void renumberNearTheTop()
-    {
-        if (records_.isEmpty() || records_.lastKey() <= XmlStore::HighestKeptId)
-            return;
-        QHash<ObjectId, ObjectId> renamed;
-        ObjectId next = 1;
-        for (auto it = records_.cbegin(); it != records_.cend(); ++it)
-            renamed.insert(it.key(), next++);
-        RecordMap renumbered;
-        for (auto it = records_.begin(); it != records_.end(); ++it) {
-            for (QList<ObjectId>& related : it->relations) {
-                for (ObjectId& id : related)
-                    id = renamed.value(id);
-            }
-            renumbered.insert(renumbered.cend(), renamed.value(it.key()), std::move(*it));
-        }
-        records_ = std::move(renumbered);
-    }
-
-    bool checkLoops()
-    {
-        for (const ToOneRef& ref : std::as_const(refs_)) {
-            if (loops(ref)) {
-                return failAt(ref.where, QStringLiteral("the %1 chain of id %2 loops")
-                                             .arg(records_[ref.id].entity->relationships[ref.ri].name)
-                                             .arg(ref.id));
-            }
-        }
-        return true;
-    }
-
-    // Whether following the same relationship upwards from the reference comes back to its record; more
-    // steps than records means a cycle.
-    bool loops(const ToOneRef& ref) const
-    {
-        const EntityDescription* entity = records_.constFind(ref.id)->entity;
-        ObjectId current = ref.target;
-        qsizetype steps = 0;
-        while (current != NoObject && steps <= records_.size()) {
-            if (current == ref.id)
-                return true;
-            const auto next = records_.constFind(current);
-            current = next != records_.cend() && next->entity == entity ? next->toOne(ref.ri) : NoObject;
-            ++steps;
-        }
-        return false;
-    }
-
-    struct Link {
-        QString firstEntity;
-        QString firstId;
-        QString secondEntity;
-        QString secondId;
-        Position where;
-    };
-
-    bool addLink(const Link& link)
-    {
-        const EntityDescription* first = model_.entity(link.firstEntity);
-        const RelationshipDescription* forward =
-            first ? linkRelationship(model_, *first, link.secondEntity) : nullptr;
-        if (!forward) {
-            return failAt(link.where, QStringLiteral("<link> between %1 and %2 is not a known relationship")
-                                          .arg(link.firstEntity, link.secondEntity));
-        }
-        const auto a = readId(link.firstId);
-        const auto b = readId(link.secondId);
-        if (!a || !b)
-            return failAt(link.where, QStringLiteral("<link> has an invalid id"));
-        if (!checkTarget(*a, link.firstEntity, link.where, QStringLiteral("<link>")) ||
-            !checkTarget(*b, link.secondEntity, link.where, QStringLiteral("<link>")))
-            return false;
-        Record& ra = records_[*a];
-        Record& rb = records_[*b];
-        insertSorted(ra.relations[ra.entity->relationshipIndex(forward->name)], *b);
-        insertSorted(rb.relations[rb.entity->relationshipIndex(forward->inverse)], *a);
-        return true;
-    }
-
     struct KnownKey {
         const EntityDescription* entity;
         QString name;
@@ -472,11 +333,11 @@ private:
     QString element_;
     std::optional<Record> record_;
     ObjectId recordId_ = NoObject;
-    QList<ToOneRef> pendingRefs_;
-    std::optional<Link> link_;
+    QList<ToOneReference> pendingRefs_;
+    std::optional<LinkReference> link_;
     RecordMap records_;
-    QList<ToOneRef> refs_;
-    QList<Link> links_;
+    QList<ToOneReference> refs_;
+    QList<LinkReference> links_;
     const EntityDescription* lastEntity_ = nullptr;
     std::vector<KnownKey> knownKeys_;
     size_t lastKey_ = 0;
@@ -492,26 +353,56 @@ namespace xmlStoreForm {
 namespace {
 
 template <typename Make>
-bool readFast(const QByteArray& bytes, RecordMap& records, const Make& makeReader)
+bool readFast(QIODevice& device, RecordMap& records, const Make& makeReader)
 {
+    const qint64 start = device.pos();
+    {
+        Reader first = makeReader();
+        Reader second = makeReader();
+        if (xmlStoreParsers::parseInHalvesWithExpat(device, first, second) && first.take(std::move(second)) &&
+            first.finish(records))
+            return true;
+    }
+    if (device.pos() != start && !device.seek(start))
+        return false;
     Reader fast = makeReader();
-    fast.readDecodedUtf8();
-    return xmlStoreParsers::parseWithExpat(bytes, fast) && fast.finish(records);
+    return xmlStoreParsers::parseWithExpat(device, fast) && fast.finish(records);
+}
+
+// The file again from where its reading started, whole, for Qt's reader.
+QByteArray againFrom(QIODevice& device, qint64 start)
+{
+    return device.seek(start) ? device.readAll() : QByteArray();
+}
+
+// expat reads a file as it comes; Qt's reader, should it be needed, goes back to the start. A device that
+// cannot go back is read whole first.
+template <typename Read>
+auto fromStart(QIODevice& device, const Read& read)
+{
+    if (!device.isSequential())
+        return read(device);
+    QBuffer whole;
+    whole.setData(device.readAll());
+    whole.open(QIODevice::ReadOnly);
+    return read(whole);
 }
 
 } // namespace
 
 bool read(const ObjectModel& model, QIODevice& device, RecordMap& records, StoreError& error)
 {
-    const QByteArray bytes = device.readAll();
     RecordMap loaded;
-    if (!readFast(bytes, loaded, [&] { return Reader(model, error, true); })) {
+    const bool read = fromStart(device, [&](QIODevice& file) {
+        const qint64 start = file.pos();
+        if (readFast(file, loaded, [&] { return Reader(model, error, true, true); }))
+            return true;
         Reader full(model, error, false);
-        if (!xmlStoreParsers::parseWithQt(bytes, full) || !full.finish(loaded))
-            return false;
-    }
-    records = std::move(loaded);
-    return true;
+        return xmlStoreParsers::parseWithQt(againFrom(file, start), full) && full.finish(loaded);
+    });
+    if (read)
+        records = std::move(loaded);
+    return read;
 }
 
 bool readWithQtAlone(const ObjectModel& model, QIODevice& device, RecordMap& records, StoreError& error)
@@ -526,15 +417,17 @@ bool readWithQtAlone(const ObjectModel& model, QIODevice& device, RecordMap& rec
 
 RecordMap readablePart(const ObjectModel& model, QIODevice& device)
 {
-    const QByteArray bytes = device.readAll();
-    StoreError error;
-    RecordMap loaded;
-    if (readFast(bytes, loaded, [&] { return Reader(model, error, true); }))
-        return loaded;
-    Reader full(model, error, true);
-    if (xmlStoreParsers::parseWithQt(bytes, full) && full.finish(loaded))
-        return loaded;
-    return full.readablePart();
+    return fromStart(device, [&](QIODevice& file) {
+        const qint64 start = file.pos();
+        StoreError error;
+        RecordMap loaded;
+        if (readFast(file, loaded, [&] { return Reader(model, error, true, true); }))
+            return loaded;
+        Reader full(model, error, true);
+        if (xmlStoreParsers::parseWithQt(againFrom(file, start), full) && full.finish(loaded))
+            return loaded;
+        return full.readablePart();
+    });
 }
 
 } // namespace xmlStoreForm
