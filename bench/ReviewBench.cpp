@@ -319,10 +319,23 @@ bool lockAndZoomFigures(ChildBench& bench)
             const double before = cpuSecondsOf(program.pid()) + cpuSecondsOf(bench.xServerPid());
             runEventsFor(CpuRoundMs);
             cpu[zoom] = cpuSecondsOf(program.pid()) + cpuSecondsOf(bench.xServerPid()) - before;
+            // zoomed 4 times around the middle, no pane shows its barcode; whole, every pane does
+            const bool asked = runEventsUntil(
+                [&] {
+                    const RecordingScreen::Frames bands = program.bands();
+                    return zoom ? std::none_of(bands.begin(), bands.end(),
+                                               [](const auto& f) { return f.has_value(); })
+                                : allRead(bands);
+                },
+                1000);
             program.key("space");
             runEventsFor(1000);
             std::fprintf(stderr, "review: %s, %lld frames dropped\n", zoom ? "zoomed" : "not zoomed",
                          static_cast<long long>(program.droppedSince(said)));
+            if (!asked) {
+                std::fprintf(stderr, "review: the panes were not %s as asked\n", zoom ? "zoomed" : "whole");
+                return false;
+            }
         }
         std::fprintf(stderr, "review: CPU seconds not zoomed %.2f, zoomed %.2f (load average %.2f)\n", cpu[0],
                      cpu[1], loadAverage());
