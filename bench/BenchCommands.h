@@ -16,6 +16,7 @@ int runAlign(int argc, char** argv);
 int runExport(int argc, char** argv);
 int runRecordings(int argc, char** argv);
 class ChildBench;
-// The compare mode's figures, part of review, each on a start of the program of its own.
-int runCompareFigures(ChildBench& bench);
+// The compare mode's figures, part of review, each on a start of the program of its own, on the bench's
+// display and clips.
+int runCompareFigures(ChildBench& program);
 } // namespace tetrapan::bench

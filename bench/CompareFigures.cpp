@@ -248,10 +248,10 @@ private:
 
 } // namespace
 
-int runCompareFigures(ChildBench& bench)
+int runCompareFigures(ChildBench& program)
 {
-    const test::TestClips& clips = bench.clips();
-    test::XServer& x = bench.x();
+    const test::TestClips& clips = program.clips();
+    test::XServer& x = program.x();
     test::SessionBus bus;
     if (bus.address().isEmpty()) {
         std::fprintf(stderr, "review: no session bus for the program's commands\n");
@@ -412,10 +412,10 @@ int runCompareFigures(ChildBench& bench)
             }
             runEventsFor(SettleMs);
             const qint64 pid = s.process->pid();
-            const double before = cpuSecondsOf(pid) + cpuSecondsOf(bench.xServerPid());
+            const double before = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid());
             const double guiBefore = threadCpuSecondsOf(pid, pid);
             runEventsFor(CpuRoundMs);
-            cpu[compared] = cpuSecondsOf(pid) + cpuSecondsOf(bench.xServerPid()) - before;
+            cpu[compared] = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid()) - before;
             if (compared)
                 guiShares.push_back((threadCpuSecondsOf(pid, pid) - guiBefore) / (CpuRoundMs / 1000.0));
             // a side that drops frames spends less: what each stopping movie tells of its dropped frames
