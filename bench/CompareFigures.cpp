@@ -400,7 +400,8 @@ int runCompareFigures(ChildBench& program)
     // core while compared.
     std::vector<double> ratios, guiShares;
     for (int round = 0; round < CpuRounds; ++round) {
-        std::array<double, 2> cpu{};
+        // the program's and the X server's together, and the X server's alone
+        std::array<double, 2> cpu{}, xCpu{};
         for (int turn = 0; turn < 2; ++turn) {
             const bool compared = (round + turn) % 2 == 1;
             Started s;
@@ -412,12 +413,21 @@ int runCompareFigures(ChildBench& program)
             }
             runEventsFor(SettleMs);
             const qint64 pid = s.process->pid();
-            const double before = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid());
+            const double xBefore = cpuSecondsOf(program.xServerPid());
+            const double before = cpuSecondsOf(pid) + xBefore;
             const double guiBefore = threadCpuSecondsOf(pid, pid);
+            const auto threadsBefore = threadCpuSecondsByName(pid);
             runEventsFor(CpuRoundMs);
-            cpu[compared] = cpuSecondsOf(pid) + cpuSecondsOf(program.xServerPid()) - before;
+            const double xAfter = cpuSecondsOf(program.xServerPid());
+            cpu[compared] = cpuSecondsOf(pid) + xAfter - before;
+            xCpu[compared] = xAfter - xBefore;
             if (compared)
                 guiShares.push_back((threadCpuSecondsOf(pid, pid) - guiBefore) / (CpuRoundMs / 1000.0));
+            // where the program's CPU goes, by thread (TETRAPAN_BENCH_THREADS=1)
+            if (qEnvironmentVariableIsSet("TETRAPAN_BENCH_THREADS"))
+                printThreadCpu(compared ? "review:   comparing, threads:"
+                                        : "review:   without comparing, threads:",
+                               threadsBefore, threadCpuSecondsByName(pid));
             // a side that drops frames spends less: what each stopping movie tells of its dropped frames
             const qsizetype said = s.process->errors().size();
             action(s, bus.address(), "play-or-stop-all");
@@ -431,9 +441,11 @@ int runCompareFigures(ChildBench& program)
                          compared ? "comparing" : "without comparing", static_cast<long long>(dropped));
             s.process->quit();
         }
-        std::fprintf(stderr,
-                     "review: CPU seconds without comparing %.2f, comparing %.2f (load average %.2f)\n",
-                     cpu[0], cpu[1], loadAverage());
+        std::fprintf(
+            stderr,
+            "review: CPU seconds without comparing %.2f (X server %.2f), comparing %.2f (X server %.2f) "
+            "(load average %.2f)\n",
+            cpu[0], xCpu[0], cpu[1], xCpu[1], loadAverage());
         if (cpu[0] > 0)
             ratios.push_back(cpu[1] / cpu[0]);
     }

@@ -35,6 +35,14 @@ MpvCompare::MpvCompare(MpvMovieView& a, MpvMovieView& b) : a_(a), b_(&b)
             [combiner](QImage& image, SoftwareCombiner::Clock::time_point due, bool newFrame) {
                 return combiner->combineInto(image, due, newFrame);
             });
+        // the surfaces themselves: B's view may be on its way out when its surface says its movie left
+        const auto followPlaying = [this, aSurface, bSurface = QPointer(b.softwareSurface())] {
+            if (bSurface)
+                software_->setPlaying(aSurface->moviePlays(), bSurface->moviePlays());
+        };
+        connect(aSurface, &MpvSoftwareSurface::playingChanged, this, followPlaying);
+        connect(b.softwareSurface(), &MpvSoftwareSurface::playingChanged, this, followPlaying);
+        followPlaying();
     } else {
         gl_ = std::make_unique<MpvGLCompare>(*a.glSurface(), *b.glSurface());
     }

@@ -4,12 +4,9 @@
 #include "engine/MpvWorkers.h"
 #include "engine/soundOutputs.h"
 
-#include <QThread>
-
 #include <mpv/client.h>
 #include <mpv/render.h>
 
-#include <algorithm>
 #include <utility>
 
 namespace tetrapan {
@@ -185,11 +182,6 @@ std::unique_ptr<MpvCore> MpvCore::start(const MpvCoreOptions& options, QString* 
         if (!setOption(h, name, value, error))
             return {};
     }
-    // Up to four panes decode side by side: a decoder's own threads beyond its share of the machine only
-    // add switching between threads and pictures held by each.
-    const QByteArray decoderThreads = QByteArray::number(std::max(1, QThread::idealThreadCount() / 2));
-    if (!setOption(h, mpvname::DecoderThreads, decoderThreads.constData(), error))
-        return {};
     if (options.video == MpvVideoOutput::Software) {
         const std::pair<const char*, const char*> software[] = {
             // mpv's software renderer cannot turn pictures and fails an assertion on a phone's turned video;

@@ -57,6 +57,9 @@ struct MpvCoreOptions {
     bool nullAudio = false;
     // Where cores are shut down; without it the shutdown happens on the thread that lets go of the core.
     std::shared_ptr<MpvWorkers> workers;
+    // Threads of the decoder of the next file loaded, read by mpv when the decoder starts. The engine gives
+    // each load the pane's share of the machine.
+    int decoderThreads = 1;
 };
 
 // One started mpv core, set up the way every pane wants it, with (on the software path) its render

@@ -11,6 +11,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QThread>
 
 #include <algorithm>
 #include <clocale>
@@ -136,7 +137,7 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
         refillLater();
     }
     openOnWorker(id, std::move(done), std::move(core),
-                 [path, options = options_.movie, loading](MpvCorePtr warm, MpvOpenWait& wait) {
+                 [path, options = optionsForLoad(), loading](MpvCorePtr warm, MpvOpenWait& wait) {
                      return MpvMovieOpener::openWithoutEvents(path, options, std::move(warm), loading, wait);
                  });
     return id;
@@ -148,7 +149,7 @@ quint64 MpvMovieEngine::openRecording(const Recording& recording, MovieOpened do
     MpvCorePtr core = warmHandles_ ? warmHandles_->take() : nullptr;
     refillLater();
     openOnWorker(id, std::move(done), std::move(core),
-                 [recording, options = options_.movie](MpvCorePtr warm, MpvOpenWait& wait) {
+                 [recording, options = optionsForLoad()](MpvCorePtr warm, MpvOpenWait& wait) {
                      return MpvMovieOpener::openRecordingWithoutEvents(recording, options, std::move(warm), wait);
                  });
     return id;
@@ -204,6 +205,8 @@ void MpvMovieEngine::finishOpening(quint64 id, MpvOpenResult opened)
     }
     opened.movie->hearEvents();
     relayNotifications(opened.movie.get());
+    ++heldMovies_;
+    connect(opened.movie.get(), &QObject::destroyed, this, [this] { --heldMovies_; });
     // Panes started together start their clocks as their cores get round to it; cores starting up meanwhile
     // take the machine from them and set them a frame or two apart, so a start puts a waiting refill back.
     connect(opened.movie.get(), &Movie::rateDidChange, this, [this](Movie* movie) {
@@ -214,8 +217,24 @@ void MpvMovieEngine::finishOpening(quint64 id, MpvOpenResult opened)
     done(std::move(result));
 }
 
+MpvMovie::Options MpvMovieEngine::optionsForLoad() const
+{
+    // A playlist's switch names its panes; a lone open either fills a pane or replaces a pane's movie, which
+    // the engine cannot tell apart, so it counts the movies held or opening, whichever are more. Replacing
+    // a movie then keeps the pane's share, and filling a pane beside others gives it one decoder thread too
+    // many rather than one too few. Decoders already playing keep theirs: restarting one is a visible hitch.
+    const int opening = static_cast<int>(openings_.size()) + 1;
+    const int panes = preparedPanes_ > 0 ? preparedPanes_ : std::max(heldMovies_, opening);
+    MpvMovie::Options options = options_.movie;
+    options.decoderThreads = std::max(1, QThread::idealThreadCount() / std::max(1, panes));
+    return options;
+}
+
 void MpvMovieEngine::prepareMovies(const QStringList& paths)
 {
+    preparedPanes_ = static_cast<int>(std::count_if(
+        paths.cbegin(), paths.cend(), [this](const QString& path) { return canInitWithFile(path); }));
+    const int decoderThreads = optionsForLoad().decoderThreads;
     for (const QString& path : paths) {
         if (!canInitWithFile(path))
             continue;
@@ -225,7 +244,7 @@ void MpvMovieEngine::prepareMovies(const QStringList& paths)
             break;
         const QString absolutePath = QFileInfo(path).absoluteFilePath();
         QString error;
-        if (MpvMovieOpener::startLoading(core->handle(), absolutePath, &error))
+        if (MpvMovieOpener::startLoading(core->handle(), absolutePath, decoderThreads, &error))
             prepared_.emplace_back(absolutePath, std::move(core));
     }
     refillLater();
@@ -256,6 +275,7 @@ void MpvMovieEngine::scheduleRefill(std::chrono::milliseconds delay)
 void MpvMovieEngine::discardPreparedMovies()
 {
     prepared_.clear();
+    preparedPanes_ = 0;
 }
 
 MovieView* MpvMovieEngine::createMovieView(QWidget* parent)

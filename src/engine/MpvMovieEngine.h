@@ -78,6 +78,8 @@ private:
     void refillLater();
     // Replaces a waiting refill; only with a scheduler.
     void scheduleRefill(std::chrono::milliseconds delay);
+    // Options for a load starting now: its decoder gets its pane's share of the machine's cores.
+    MpvMovie::Options optionsForLoad() const;
     using OpenTask = std::function<MpvOpenResult(MpvCorePtr core, MpvOpenWait& wait)>;
     // Runs the open on a worker and hands the movie to this thread with the answer.
     void openOnWorker(quint64 id, MovieOpened done, MpvCorePtr core, OpenTask task);
@@ -105,6 +107,10 @@ private:
     std::shared_ptr<Relay> relay_;
     std::map<quint64, Opening> openings_;
     quint64 lastOpening_ = 0;
+    // Movies handed out and not yet destroyed: the panes that hold one.
+    int heldMovies_ = 0;
+    // Panes a playlist's files go to, from prepareMovies until discardPreparedMovies; 0 outside.
+    int preparedPanes_ = 0;
 };
 
 } // namespace tetrapan

@@ -43,8 +43,17 @@ private:
 
 } // namespace
 
-bool MpvMovieOpener::startLoading(mpv_handle* handle, const QString& absolutePath, QString* error)
+bool MpvMovieOpener::startLoading(mpv_handle* handle, const QString& absolutePath, int decoderThreads,
+                                  QString* error)
 {
+    // Read when the file's decoder starts: a core's next file gets the share of the machine due at its load,
+    // and the files other cores play keep their decoders as they are.
+    const QByteArray threads = QByteArray::number(std::max(1, decoderThreads));
+    if (const int rc = mpv_set_property_string(handle, mpvname::DecoderThreads, threads.constData());
+        rc < 0) {
+        *error = QStringLiteral("mpv decoder threads %1: %2").arg(decoderThreads).arg(errorText(rc));
+        return false;
+    }
     // mpv takes the name as the bytes it is on disk
     const QByteArray pathBytes = fileNames::toBytes(absolutePath);
     const char* command[] = {mpvname::LoadFile, pathBytes.constData(), nullptr};
@@ -135,7 +144,7 @@ MpvOpenResult MpvMovieOpener::openSource(const QString& source, const QString& p
             return result;
     }
     mpv_handle* h = core->handle();
-    if (!loading && !startLoading(h, source, &result.error))
+    if (!loading && !startLoading(h, source, options.decoderThreads, &result.error))
         return result;
 
     std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), path));

@@ -38,8 +38,9 @@ public:
     // A recording's files as one movie (MpvRecordingTimeline), on any thread as openWithoutEvents.
     static MpvOpenResult openRecordingWithoutEvents(const Recording& recording, const MpvMovie::Options& options,
                                                     MpvCorePtr warm, MpvOpenWait& wait);
-    // Asks a started core to load a file without waiting for it; false when mpv refuses the request.
-    static bool startLoading(mpv_handle* handle, const QString& absolutePath, QString* error);
+    // Asks a started core to load a file without waiting for it, its decoder on decoderThreads threads;
+    // false when mpv refuses the request.
+    static bool startLoading(mpv_handle* handle, const QString& absolutePath, int decoderThreads, QString* error);
 
 private:
     // source: what mpv loads, the file's absolute path or a timeline; path: what the movie is known by.

@@ -7,18 +7,13 @@
 
 namespace tetrapan {
 
-// What one file of a recording holds, as far as joining it to its neighbours goes.
+// What one file of a recording holds, as far as joining it to its neighbours goes: its header's tracks, and
+// whether the file can still be read.
 struct MpvPieceFacts {
+    RecordingTracks tracks;
     bool readable = false;
-    bool hasPicture = false;
-    bool hasSound = false;
-    int soundTracks = 0;
-    int width = 0;
-    int height = 0;
-    // frames per second as a fraction mpv's filters take ("25", "30000/1001"); empty when not known
-    QString frameRate;
-    int sampleRate = 0;
-    int channels = 0;
+    // a header is read as known only with a picture track
+    bool hasPicture() const { return tracks.known; }
 };
 
 // A recording as one timeline for mpv (its "edl://" form): two streams, one of pictures and one of sound,

@@ -10,6 +10,11 @@ namespace tetrapan {
 
 Q_DECLARE_LOGGING_CATEGORY(lcMpv)
 
+namespace {
+// How many pixels a picture drawn for another place may differ from this one and be shown as drawn.
+constexpr int AsDrawnWithin = 2;
+} // namespace
+
 MpvSoftwareSurface::MpvSoftwareSurface(FramePacer* pacer, QWidget* parent) : QWidget(parent), pacer_(pacer)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -31,6 +36,7 @@ MpvSoftwareSurface::~MpvSoftwareSurface()
 void MpvSoftwareSurface::setMovie(MpvMovie* movie)
 {
     disconnect(movieGoing_);
+    disconnect(movieRate_);
     movie_ = movie;
     mpv_render_context* context = movie ? movie->softwareRenderContext() : nullptr;
     // Returns once nothing is drawn with the old movie's context any more: its core may go next.
@@ -41,7 +47,15 @@ void MpvSoftwareSurface::setMovie(MpvMovie* movie)
         movieGoing_ = connect(movie, &MpvMovie::aboutToDestroyHandle, this, [this] { setMovie(nullptr); });
     else if (movie)
         qCWarning(lcMpv) << movie->filePath() << "has no software renderer to draw with";
+    if (movie)
+        movieRate_ = connect(movie, &Movie::rateDidChange, this, &MpvSoftwareSurface::playingChanged);
+    Q_EMIT playingChanged();
     update();
+}
+
+bool MpvSoftwareSurface::moviePlays() const
+{
+    return movie_ && movie_->rate() != 0.0f;
 }
 
 QSize MpvSoftwareSurface::drawSize() const
@@ -116,8 +130,20 @@ void MpvSoftwareSurface::paintEvent(QPaintEvent*)
     if (shown_.deviceIndependentSize() == QSizeF(size()))
         painter.drawImage(QPointF(0, 0), shown_);
     else if (drawSize_) {
-        painter.fillRect(rect(), Qt::black);
-        const QSizeF whole = shown_.deviceIndependentSize().scaled(size(), Qt::KeepAspectRatio);
+        const QSizeF drawn = shown_.deviceIndependentSize();
+        if (drawn.width() < width() || drawn.height() < height())
+            painter.fillRect(rect(), Qt::black);
+        // Drawn for a place a pixel or so larger or smaller (the other view's, in a window not divided
+        // evenly), the picture is put here as it is, centred: scaled by so little it would lose as much as
+        // the edge it loses here, and scaling it costs a pass over it at every frame.
+        if (std::abs(drawn.width() - width()) <= AsDrawnWithin &&
+            std::abs(drawn.height() - height()) <= AsDrawnWithin) {
+            painter.drawImage(
+                QPoint((width() - qRound(drawn.width())) / 2, (height() - qRound(drawn.height())) / 2),
+                shown_);
+            return;
+        }
+        const QSizeF whole = drawn.scaled(size(), Qt::KeepAspectRatio);
         painter.drawImage(
             QRectF(QPointF((width() - whole.width()) / 2, (height() - whole.height()) / 2), whole), shown_);
     } else

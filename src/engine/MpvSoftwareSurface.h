@@ -30,10 +30,15 @@ public:
     // See MpvFrameRenderer.
     void setPictureHook(MpvFrameRenderer::PictureHook hook) { renderer_->setPictureHook(std::move(hook)); }
     void redraw() { renderer_->redraw(); }
+    // Whether its movie plays, as the movie says; playingChanged tells of each change, a new movie's too.
+    bool moviePlays() const;
     // The colour shown at point, in widget pixels; none before a picture.
     std::optional<QRgb> pixelShown(QPointF point) const;
     // The most picture buffers its renderer held at once; for diagnostics and tests.
     int peakPictureCount() const { return renderer_->peakPictureCount(); }
+
+Q_SIGNALS:
+    void playingChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -47,6 +52,7 @@ private:
     QPointer<FramePacer> pacer_;
     QPointer<MpvMovie> movie_;
     QMetaObject::Connection movieGoing_;
+    QMetaObject::Connection movieRate_;
     quint64 generation_ = 0;
     std::optional<QSize> drawSize_;
     // On the screen, and the next one until it is due.

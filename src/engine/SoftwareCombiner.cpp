@@ -13,13 +13,6 @@ Clock::duration distance(Clock::time_point a, Clock::time_point b)
 }
 } // namespace
 
-bool SoftwareCombiner::Pace::playsAt(Clock::time_point due, Clock::duration within) const
-{
-    const auto& [before, beforeNew] = drawn[0];
-    const auto& [last, lastNew] = drawn[1];
-    return beforeNew && lastNew && last + within >= due && last - before <= within;
-}
-
 SoftwareCombiner::SoftwareCombiner(std::function<void()> redrawA) : redrawA_(std::move(redrawA)) {}
 
 void SoftwareCombiner::setSettings(const CompareSettings& settings)
@@ -41,6 +34,21 @@ void SoftwareCombiner::setPictureRects(QRectF a, QRectF b)
     bPicture_ = b;
 }
 
+void SoftwareCombiner::setPlaying(bool aPlays, bool bPlays)
+{
+    bool redraw = false;
+    {
+        std::lock_guard lock(mutex_);
+        a_.moviePlays = aPlays;
+        b_.moviePlays = bPlays;
+        // A's picture whose moment B never brought (B stopped just before it) shows beside B's last one
+        redraw = !bPlays && std::exchange(aPairedStale_, false);
+    }
+    arrived_.notify_all();
+    if (redraw)
+        redrawA_();
+}
+
 void SoftwareCombiner::offer(const QImage& b, Clock::time_point due, bool newFrame)
 {
     bool redraw = false;
@@ -54,10 +62,11 @@ void SoftwareCombiner::offer(const QImage& b, Clock::time_point due, bool newFra
         kept_.push_back({std::move(own), due});
         while (static_cast<int>(kept_.size()) > KeptPictures)
             kept_.pop_front();
-        bPace_.note(due, newFrame);
+        b_.note(due, newFrame);
         // A that does not play draws no picture of its own to pair with this one: a B loaded, stepped or
-        // nudged alone, or playing beside a stopped A, shows in A's place only when A is drawn again
-        redraw = std::exchange(aPairedStale_, false) || !aPace_.playsAt(due, APlaying);
+        // nudged alone, or playing beside a stopped A, shows in A's place only when A is drawn again. A that
+        // plays pairs its next picture anew: drawing it again for each of B's would cost a pane's CPU.
+        redraw = std::exchange(aPairedStale_, false) || !a_.playsAt(due, APlaying, false);
     }
     arrived_.notify_all();
     if (redraw)
@@ -77,17 +86,18 @@ const SoftwareCombiner::Kept* SoftwareCombiner::nearest(Clock::time_point due) c
 bool SoftwareCombiner::combineInto(QImage& a, Clock::time_point due, bool newFrame)
 {
     std::unique_lock lock(mutex_);
-    aPace_.note(due, newFrame);
-    // A B that shows no new pictures (stopped; or one picture alone, drawn again or loaded) has none of this
-    // moment to wait for
-    const bool bPlays = !kept_.empty() && bPace_.playsAt(due);
+    a_.note(due, newFrame);
+    // A stopped B (loaded, stepped, at its end) has no picture of this moment to wait for
+    bool bPlays = !kept_.empty() && b_.playsAt(due, BPlaying, true);
     if (newFrame && bPlays) {
-        // B's picture of this moment may still be on its way
-        arrived_.wait_until(lock, std::max(Clock::now(), due) + LongestWaitForB,
-                            [&] { return stopped_ || kept_.back().due + SameMoment >= due; });
+        // B's picture of this moment may still be on its way, unless B stops meanwhile
+        arrived_.wait_until(lock, std::max(Clock::now(), due) + LongestWaitForB, [&] {
+            return stopped_ || !b_.moviePlays || kept_.back().due + SameMoment >= due;
+        });
+        bPlays = b_.moviePlays;
         // B's thread fell behind: a moment with no picture of B is not shown, and B's late one has A drawn
         // again
-        if (!stopped_ && kept_.back().due + SameMoment < due) {
+        if (!stopped_ && bPlays && kept_.back().due + SameMoment < due) {
             aPairedStale_ = true;
             return false;
         }

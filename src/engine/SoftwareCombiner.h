@@ -5,13 +5,12 @@
 #include <QImage>
 #include <QRectF>
 
-#include <array>
-
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 namespace tetrapan {
 
@@ -28,11 +27,11 @@ public:
     // How long A's thread waits for B's picture of its moment: both threads draw a picture shortly before it
     // is due, so B's comes within a few milliseconds, but on a busy machine B's thread may get its turn late.
     static constexpr auto LongestWaitForB = std::chrono::milliseconds(150);
-    // A movie plays while it draws new frames this close after one another: a redraw (a new size, new
-    // settings) or one frame alone (a load, a step, a jump) is no playing.
-    static constexpr auto Playing = std::chrono::milliseconds(100);
-    // A is taken to play on for longer: on a busy machine its frames come late or are dropped, and drawing A
-    // again for each of B's pictures meanwhile would add to the load.
+    // B is waited for only while it plays and draws new frames this close after one another: frames further
+    // apart (a low or a variable frame rate, a busy machine) leave its last picture on show at A's moment.
+    static constexpr auto BPlaying = std::chrono::milliseconds(100);
+    // A that plays is taken to draw pictures of its own to pair with B's unless it has drawn nothing new for
+    // this long (a long seek, a stall): on a busy machine its frames come late or are dropped.
     static constexpr auto APlaying = std::chrono::milliseconds(500);
     // B's pictures kept to pair with: one on each side of A's moment and one more.
     static constexpr int KeptPictures = 3;
@@ -44,6 +43,9 @@ public:
     CompareSettings settings() const;
     // Where each one's picture stands in its image, in device pixels; B's is scaled onto A's.
     void setPictureRects(QRectF a, QRectF b);
+    // Whether each movie plays, as the movie itself says (not as its pictures' pace suggests: a stopped movie
+    // just loaded or stepped draws two frames close together too).
+    void setPlaying(bool aPlays, bool bPlays);
 
     // On B's thread; newFrame as for combineInto.
     void offer(const QImage& b, Clock::time_point due, bool newFrame);
@@ -59,11 +61,22 @@ private:
         QImage image;
         Clock::time_point due;
     };
-    // The last two pictures one movie drew: whether they were new frames, and when they were due.
-    struct Pace {
-        std::array<std::pair<Clock::time_point, bool>, 2> drawn{};
-        void note(Clock::time_point due, bool newFrame) { drawn = {drawn[1], {due, newFrame}}; }
-        bool playsAt(Clock::time_point due, Clock::duration within = Playing) const;
+    struct Side {
+        bool moviePlays = false;
+        // When its last two new frames were due: a picture drawn again is none.
+        std::optional<Clock::time_point> before, last;
+        void note(Clock::time_point due, bool newFrame)
+        {
+            if (newFrame)
+                before = std::exchange(last, due);
+        }
+        // The movie plays and drew a new frame within `within` of due, and (paced) the one before within
+        // `within` of that.
+        bool playsAt(Clock::time_point due, Clock::duration within, bool paced) const
+        {
+            return moviePlays && last && *last + within >= due &&
+                   (!paced || (before && *last - *before <= within));
+        }
     };
     // The kept picture of B nearest to due; null when none.
     const Kept* nearest(Clock::time_point due) const;
@@ -74,7 +87,7 @@ private:
     CompareSettings settings_;
     QRectF aPicture_, bPicture_;
     std::deque<Kept> kept_;
-    Pace aPace_, bPace_;
+    Side a_, b_;
     // A was combined with a B picture of another moment: the next one of B has A drawn again.
     bool aPairedStale_ = false;
     bool stopped_ = false;

@@ -14,6 +14,17 @@ namespace tetrapan {
 PaneTimeline::PaneTimeline(MovController& panes, Scheduler& scheduler, QObject* parent)
     : QObject(parent), panes_(panes), scheduler_(scheduler)
 {
+    // A pane's movie comes and goes with its being available; any movie's start or stop asks for the play
+    // buttons to be redrawn.
+    connect(&panes_, &MovController::playButtonEnabledNeedsRefresh, this, [this] {
+        watchMovies();
+        Q_EMIT changed();
+    });
+    connect(&panes_, &MovController::playButtonImageNeedsRefresh, this, [this] {
+        followPlaying();
+        Q_EMIT changed();
+    });
+    watchMovies();
 }
 
 PaneTimeline::~PaneTimeline()
@@ -109,6 +120,32 @@ void PaneTimeline::seekAll(double leaderSeconds, bool fast)
         else
             movie->setCurrentTime(time);
     }
+}
+
+void PaneTimeline::watchMovies()
+{
+    for (int n = 1; n <= PaneCount; ++n) {
+        const QTMovieSubView* pane = panes_.qtView(n);
+        Movie* movie = pane ? pane->movie() : nullptr;
+        if (movie == watchedMovies_[n - 1])
+            continue;
+        disconnect(timeConnections_[n - 1]);
+        watchedMovies_[n - 1] = movie;
+        if (movie)
+            timeConnections_[n - 1] = connect(movie, &Movie::timeDidChange, this, &PaneTimeline::changed);
+    }
+}
+
+bool PaneTimeline::anyPlaying() const
+{
+    const std::array<bool, PaneCount> playing = playingPanes();
+    return std::find(playing.cbegin(), playing.cend(), true) != playing.cend();
+}
+
+void PaneTimeline::followPlaying()
+{
+    if (loopB_ && loopTask_ == Scheduler::NoTask && (anyPlaying() || startAfterSeeks_))
+        loopTask_ = scheduler_.scheduleRepeating(LoopTick, [this] { loopTick(); });
 }
 
 std::array<bool, PaneTimeline::PaneCount> PaneTimeline::playingPanes() const
@@ -217,7 +254,7 @@ void PaneTimeline::changeLoop()
         if (*loopB_ < *loopA_)
             std::swap(*loopA_, *loopB_);
         playedThisRound_ = {};
-        loopTask_ = scheduler_.scheduleRepeating(LoopTick, [this] { loopTick(); });
+        followPlaying();
     }
     Q_EMIT loopChanged();
 }
@@ -242,6 +279,12 @@ void PaneTimeline::loopTick()
         return;
     if (startAfterSeeks_) {
         startWhenSought();
+        return;
+    }
+    // nothing plays: nothing to look at until something starts
+    if (!anyPlaying()) {
+        scheduler_.cancel(loopTask_);
+        loopTask_ = Scheduler::NoTask;
         return;
     }
     const std::array<bool, PaneCount> playing = playingPanes();

@@ -77,15 +77,26 @@ public:
     std::optional<double> loopA() const;
     std::optional<double> loopB() const;
     bool isLooping() const { return loopB_.has_value(); }
-    // One look whether the leader passed B; the loop runs it every LoopTick while A and B are set.
+    // One look whether the leader passed B; the loop runs it every LoopTick while A and B are set and a pane
+    // plays (or panes sent back to A wait to start together).
     void loopTick();
+
+    // Whether a pane plays: only then does the time line move by itself.
+    bool anyPlaying() const;
 
 Q_SIGNALS:
     // A or B was set or cleared.
     void loopChanged();
+    // What the time line shows may have moved: a pane's movie moved (a seek, a step, or playing), was loaded
+    // or let go of, started or stopped.
+    void changed();
 
 private:
     Movie* playableMovie(int viewNo) const;
+    // Hears of the moves of the movies the panes hold now.
+    void watchMovies();
+    // The loop looks at the leader only while something plays or waits to start.
+    void followPlaying();
     // Where the leader stands when pane n stands at paneSeconds.
     double leaderSecondsOf(int viewNo, double paneSeconds) const;
     std::array<bool, PaneCount> playingPanes() const;
@@ -116,6 +127,8 @@ private:
     // then, before the loop could see it at B.
     QPointer<Movie> watchedLeader_;
     QMetaObject::Connection endConnection_;
+    std::array<QPointer<Movie>, PaneCount> watchedMovies_{};
+    std::array<QMetaObject::Connection, PaneCount> timeConnections_{};
 };
 
 } // namespace tetrapan

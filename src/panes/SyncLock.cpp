@@ -29,6 +29,8 @@ SyncLock::SyncLock(Scheduler& scheduler, MovController& controller, QObject* par
 {
     connect(&controller, &MovController::startedTogether, this, &SyncLock::holdStart);
     connect(&controller, &MovController::stoppedTogether, this, &SyncLock::placeStopped);
+    // any movie's start or stop
+    connect(&controller, &MovController::playButtonImageNeedsRefresh, this, &SyncLock::followPlaying);
 }
 
 SyncLock::~SyncLock()
@@ -42,12 +44,13 @@ void SyncLock::setEnabled(bool enabled)
 {
     if (enabled == isEnabled())
         return;
+    enabled_ = enabled;
     if (enabled) {
         endStartHold();
         // the lock's own tick settles a stop from now on
         scheduler_.cancel(stopTick_);
         stopTick_ = Scheduler::NoTask;
-        tick_ = scheduler_.scheduleRepeating(TickInterval, [this] { tick(); });
+        followPlaying();
     } else {
         scheduler_.cancel(tick_);
         tick_ = Scheduler::NoTask;
@@ -88,6 +91,21 @@ void SyncLock::offsetsChanged()
         follower.measured = false;
         follower.largeSkewTicks = 0;
     }
+}
+
+bool SyncLock::anyPlaying() const
+{
+    for (int n = 1; n <= PaneCount; ++n) {
+        if (const Movie* movie = playableMovie(n); movie && movie->rate() != 0.0f)
+            return true;
+    }
+    return false;
+}
+
+void SyncLock::followPlaying()
+{
+    if (enabled_ && tick_ == Scheduler::NoTask && (anyPlaying() || stopWaitTicksLeft_ > 0))
+        tick_ = scheduler_.scheduleRepeating(TickInterval, [this] { tick(); });
 }
 
 void SyncLock::tick()
@@ -137,6 +155,12 @@ void SyncLock::tick()
         }
         follow(follower, *leader, target, relativeRate(n, leaderNo));
     }
+    // Stopped and settled, the panes stand still: the lock sleeps until one starts (a program left paused
+    // is not woken sixty times a second).
+    if (!anyPlaying() && stopWaitTicksLeft_ <= 0) {
+        scheduler_.cancel(tick_);
+        tick_ = Scheduler::NoTask;
+    }
 }
 
 void SyncLock::placeStopped(const std::array<bool, PaneCount>& stopped)
@@ -163,6 +187,7 @@ void SyncLock::placeStopped(const std::array<bool, PaneCount>& stopped)
     stopWaitTicksLeft_ = StopWaitTicks;
     stillTicks_ = 0;
     leaderStoodAt_ = -1.0;
+    followPlaying();
     if (!isEnabled() && stopTick_ == Scheduler::NoTask) {
         stopTick_ = scheduler_.scheduleRepeating(TickInterval, [this] {
             settleStopped();

@@ -79,7 +79,7 @@ public:
     ~SyncLock() override;
 
     void setEnabled(bool enabled);
-    bool isEnabled() const { return tick_ != Scheduler::NoTask; }
+    bool isEnabled() const { return enabled_; }
     void setOffsetProvider(OffsetProvider provider)
     {
         offsetProvider_ = std::move(provider);
@@ -95,7 +95,8 @@ public:
     void offsetsChanged();
     // The pane whose clock the others follow: the first playable pane with a movie, 0 when none.
     int leaderViewNo() const;
-    // One measurement and correction of every follower; the lock runs it every TickInterval while on.
+    // One measurement and correction of every follower; the lock runs it every TickInterval while on and a
+    // pane plays (or panes stopped together are still to be put on the leader's frame).
     void tick();
     // The followers among the panes stopped are put on the leader's frame (see StopSettleTicks); with the
     // lock off only those that played within InStepFrames of it, the others stand where they stopped.
@@ -135,6 +136,9 @@ private:
                offsetSeconds(viewNo);
     }
     void readOffsets();
+    // Starts the lock's tick when there is something to follow; the tick ends itself when there is not.
+    void followPlaying();
+    bool anyPlaying() const;
     // One look at the stopped leader's place; the followers are sought there once it stands still.
     void settleStopped();
     void follow(Follower& follower, Movie& leader, double target, double relativeRate);
@@ -158,6 +162,7 @@ private:
     std::array<double, PaneCount> offsetSeconds_{};
     std::array<double, PaneCount> rates_{1.0, 1.0, 1.0, 1.0};
     int ticksToOffsets_ = 0;
+    bool enabled_ = false;
     Scheduler::TaskId tick_ = Scheduler::NoTask;
     QPointer<Movie> leader_;
     std::array<Follower, PaneCount> followers_{};

@@ -46,6 +46,7 @@ TimelineBar::TimelineBar(PaneTimeline& timeline, Scheduler& scheduler, SettingsD
     setForegroundRole(QPalette::ButtonText);
     setAutoFillBackground(true);
     connect(&timeline, &PaneTimeline::loopChanged, this, qOverload<>(&QWidget::update));
+    connect(&timeline, &PaneTimeline::changed, this, &TimelineBar::followPanes);
     connect(&settings_, &SettingsDomain::valueChanged, this, [this](const QString& key) {
         if (key == QLatin1String(TimeForm::OptShowsFrames))
             update();
@@ -243,11 +244,29 @@ void TimelineBar::mouseReleaseEvent(QMouseEvent* event)
     refreshVisibility();
 }
 
+void TimelineBar::followPanes()
+{
+    // A paused program is not woken up ten times a second for a picture that stands still.
+    // While a pane plays the task redraws, not each of the four movies' pictures.
+    const bool playing = isVisible() && timeline_ && timeline_->anyPlaying();
+    if (playing && refreshTask_ != Scheduler::NoTask)
+        return;
+    if (playing) {
+        refreshTask_ = scheduler_.scheduleRepeating(RefreshInterval, [this] {
+            update();
+            followPanes();
+        });
+    } else {
+        scheduler_.cancel(refreshTask_);
+        refreshTask_ = Scheduler::NoTask;
+    }
+    update();
+}
+
 void TimelineBar::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (refreshTask_ == Scheduler::NoTask)
-        refreshTask_ = scheduler_.scheduleRepeating(RefreshInterval, [this] { update(); });
+    followPanes();
 }
 
 void TimelineBar::hideEvent(QHideEvent* event)

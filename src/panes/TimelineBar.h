@@ -20,7 +20,8 @@ class SettingsDomain;
 class TimelineBar final : public QWidget {
     Q_OBJECT
 public:
-    // How often the shown time follows the playing leader.
+    // How often the shown time follows a playing pane; with none playing the bar is redrawn only when
+    // something moves.
     static constexpr std::chrono::milliseconds RefreshInterval{100};
     // In full screen the bar goes again this long after the pointer last moved.
     static constexpr std::chrono::milliseconds FullScreenShowTime{2500};
@@ -63,6 +64,8 @@ private:
     QRect track() const;
     int laneHeight() const;
     void refreshVisibility();
+    // Redraws what moved, and every RefreshInterval while shown and a pane plays.
+    void followPanes();
 
     QPointer<PaneTimeline> timeline_;
     Scheduler& scheduler_;

@@ -4,11 +4,16 @@
 
 #include "engine/MpvHandlePool.h"
 #include "engine/MpvMovieEngine.h"
+#include "engine/MpvNames.h"
 #include "engine/MpvWorkers.h"
 #include "library/Movie.h"
 
 #include <QTest>
+#include <QThread>
 
+#include <mpv/client.h>
+
+#include <algorithm>
 #include <atomic>
 #include <clocale>
 #include <thread>
@@ -90,6 +95,43 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(engine.readyCoreCount(), 4, 20000);
         MovieOpenResult later = test::openAndWait(engine, clips_.colour(2));
         QVERIFY2(later.movie, qPrintable(later.error));
+    }
+
+    // Each pane's decoder gets its share of the machine among the panes holding movies, fixed when its file
+    // loads: a movie alone decodes on every core, four share them, and a movie playing keeps its decoder
+    // while others load.
+    void decodersShareTheMachineAmongThePanes()
+    {
+        MpvMovieEngine::Options options;
+        options.movie = options_;
+        MpvMovieEngine engine(options);
+        const int cores = QThread::idealThreadCount();
+        const auto threadsOf = [](const std::unique_ptr<Movie>& movie) {
+            char* value = mpv_get_property_string(static_cast<MpvMovie*>(movie.get())->handle(),
+                                                  mpvname::DecoderThreads);
+            const int threads = value ? QByteArray(value).toInt() : -1;
+            mpv_free(value);
+            return threads;
+        };
+        MovieOpenResult alone = test::openAndWait(engine, clips_.colour(1));
+        QVERIFY2(alone.movie, qPrintable(alone.error));
+        QCOMPARE(threadsOf(alone.movie), cores);
+        const QStringList four{clips_.colour(1), clips_.colour(2), clips_.colour(3), clips_.colour(4)};
+        engine.prepareMovies(four);
+        std::vector<std::unique_ptr<Movie>> panes;
+        for (const QString& path : four) {
+            MovieOpenResult opened = test::openAndWait(engine, path);
+            QVERIFY2(opened.movie, qPrintable(opened.error));
+            QCOMPARE(threadsOf(opened.movie), std::max(1, cores / 4));
+            panes.push_back(std::move(opened.movie));
+        }
+        engine.discardPreparedMovies();
+        QCOMPARE(threadsOf(alone.movie), cores);
+        // the four are let go of: a file opened beside the one left, or in its place, has the machine again
+        panes.clear();
+        MovieOpenResult again = test::openAndWait(engine, clips_.colour(2));
+        QVERIFY2(again.movie, qPrintable(again.error));
+        QCOMPARE(threadsOf(again.movie), cores);
     }
 
     // Cores still starting when the pool goes away are shut down, not leaked or used after free.

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -125,6 +126,40 @@ private Q_SLOTS:
         QVERIFY(!bar->isVisible());
     }
 
+    // The bar follows the playing panes every RefreshInterval and sleeps while nothing plays; a seek while
+    // nothing plays still moves its mark at once, as the window shows it.
+    void barFollowsWhatMovesAndSleepsWhileNothingPlays()
+    {
+        PaneFixture f;
+        startPanes(f, {});
+        PaneTimeline timeline(f.controller, f.scheduler);
+        auto* bar = new TimelineBar(timeline, f.scheduler, f.settings, &f.window);
+        bar->resize(600, bar->sizeHint().height());
+        bar->setWanted(true);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        // the mark's colour just above the track, in what the window last drew
+        const auto markShownAt = [&](double seconds) {
+            QCoreApplication::processEvents();
+            const QImage shown = f.window.screen()->grabWindow(f.window.winId()).toImage();
+            return shown.pixelColor(bar->mapTo(&f.window, QPoint(bar->xOf(seconds), 4))) ==
+                   bar->palette().color(QPalette::ButtonText);
+        };
+        QVERIFY(markShownAt(12.5));
+        f.movieOf(1)->moveTo(at600(20));
+        f.scheduler.advance(TimelineBar::RefreshInterval);
+        QVERIFY(markShownAt(20) && !markShownAt(12.5));
+
+        f.controller.setAllMoviePlay(false);
+        QCOMPARE(f.scheduler.pendingCount(), 0);
+        f.movieOf(1)->setCurrentTime(at600(40));
+        QVERIFY(markShownAt(40) && !markShownAt(20));
+        f.pane(3).playMovie();
+        QCOMPARE(f.scheduler.pendingCount(), 1);
+        f.pane(3).clearMovieView();
+        QCOMPARE(f.scheduler.pendingCount(), 0);
+    }
+
     // A click on any shown time switches every bar between times and frame numbers; the lanes are named by
     // their panes, with the offsets they have.
     void aClickOnATimeSwitchesEveryBar()
@@ -222,6 +257,13 @@ private Q_SLOTS:
         // started again in one go, as Space starts them
         QCOMPARE(f.playing(), L({1, 1, 1, 0}));
         QCOMPARE(together.count(), 1);
+        // stopped, the loop sleeps until a pane plays again
+        for (int n = 1; n <= 3; ++n)
+            f.pane(n).setMoviePlay(false);
+        f.scheduler.advance(PaneTimeline::LoopTick);
+        QCOMPARE(f.scheduler.pendingCount(), 0);
+        f.pane(2).setMoviePlay(true);
+        QCOMPARE(f.scheduler.pendingCount(), 1);
 
         // the third L clears the loop: the panes play on past B
         timeline.changeLoop();

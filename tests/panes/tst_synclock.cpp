@@ -170,6 +170,16 @@ private Q_SLOTS:
         QCOMPARE(f.movieOf(2)->speed(), 1.0);
         QVERIFY(f.commandsOf(2, "setSpeed").isEmpty());
 
+        // stopped and settled, the lock sleeps: nothing wakes the program while it stands; started again,
+        // it follows again
+        f.controller.setAllMoviePlay(false);
+        f.scheduler.advance(1s);
+        QCOMPARE(f.scheduler.pendingCount(), 0);
+        f.controller.setAllMoviePlay(true);
+        f.movieOf(2)->moveTo(MovieTime::fromSeconds(10.0 + skew));
+        f.tick();
+        QVERIFY(qAbs(f.movieOf(2)->speed() - speed) < 1e-9);
+
         // Turned off, it gives back the speed it changed, also to a pane back at it (that ends the nudging),
         // and nudges no more.
         f.clearCommands();

@@ -152,7 +152,8 @@ private Q_SLOTS:
         const QString notUtf8 = fileNames::fromBytes(QFile::encodeName(folder.path()) + "/caf\xe9.mp4");
         QVERIFY(QFile::copy(clips.blue, fileNames::shown(notUtf8)) &&
                 ::rename(QFile::encodeName(fileNames::shown(notUtf8)), fileNames::toBytes(notUtf8)) == 0);
-        ProgramProcess app(home);
+        test::SessionBus bus;
+        ProgramProcess app(home, bus.address());
         app.workingFolder = folder.path();
         QVERIFY(startOn(app,
                         {QStringLiteral("--"), QStringLiteral("--help"),
@@ -160,8 +161,15 @@ private Q_SLOTS:
                         QStringLiteral("yellow")));
         const QStringList placed{"yellow", "blue", "blue", "yellow"};
         QTRY_COMPARE_WITH_TIMEOUT(paneColours(), placed, ProgramProcess::WaitMs);
-        // the playlist's own load is over by now, and did not come after the files
-        QTest::qWait(1000);
+        // a command is answered once no load is pending or under way: the playlist's own load did not come
+        // after the files
+        QDBusInterface application(SingleInstance::serviceName(), SingleInstance::ObjectPath,
+                                   QStringLiteral("org.freedesktop.Application"),
+                                   QDBusConnection::connectToBus(bus.address(), QStringLiteral("command")));
+        const QDBusMessage answer =
+            application.call(QStringLiteral("ActivateAction"), QStringLiteral("to-the-beginning"),
+                             QVariantList(), QVariantMap());
+        QCOMPARE(answer.type(), QDBusMessage::ReplyMessage);
         QCOMPARE(paneColours(), placed);
 
         // Ctrl+Q typed in the playlist window quits, saving the placed files, which the next start shows
@@ -255,7 +263,9 @@ private Q_SLOTS:
                 app.x.key(main, 'q', XCB_MOD_MASK_CONTROL);
             }
             if (by == QuitBy::Signal) {
-                QTest::qWait(500);
+                // once the panes are emptied for the new playlist: the change is in, and not saved yet
+                QTRY_COMPARE_WITH_TIMEOUT(paneColours(), QStringList(4, QColor(Qt::black).name()),
+                                          ProgramProcess::WaitMs);
                 quitting.start();
                 QVERIFY(app.sendSignal(signalNumber));
             }
@@ -342,11 +352,12 @@ private Q_SLOTS:
         player.call(QStringLiteral("PlayPause"));
         QTRY_COMPARE_WITH_TIMEOUT(toldStatus, QStringLiteral("Paused"), ProgramProcess::WaitMs);
         QCOMPARE(player.property("PlaybackStatus").toString(), QStringLiteral("Paused"));
-        // the last frame drawn before the stop shows first
-        QTest::qWait(500);
-        const QString stopped = framesIn(pictures);
-        QTest::qWait(500);
-        QCOMPARE(framesIn(pictures), stopped);
+        // both panes show the frame where the stop left the movies, as the bus tells it
+        const auto stoppedFrames = [&] {
+            const qint64 at = player.property("Position").toLongLong();
+            return QStringLiteral("%1 %1").arg((at * test::TestClips::FramesPerSecond + 1000) / 1'000'000);
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(framesIn(pictures), stoppedFrames(), ProgramProcess::WaitMs);
 
         const QDBusObjectPath track =
             player.property("Metadata").toMap().value("mpris:trackid").value<QDBusObjectPath>();

@@ -26,12 +26,14 @@ void FakeMovie::gotoBeginning()
 {
     commands << QStringLiteral("gotoBeginning");
     current_ = MovieTime::zero(duration_.scale);
+    Q_EMIT timeDidChange(this);
 }
 
 void FakeMovie::gotoEnd()
 {
     commands << QStringLiteral("gotoEnd");
     current_ = duration_;
+    Q_EMIT timeDidChange(this);
 }
 
 void FakeMovie::play()
@@ -59,6 +61,7 @@ void FakeMovie::setCurrentTime(const MovieTime& time)
         current_ = MovieTime::zero(time.scale);
     else
         current_ = time;
+    Q_EMIT timeDidChange(this);
 }
 
 void FakeMovie::setMuted(bool muted)
@@ -94,6 +97,7 @@ void FakeMovie::stepFrame(bool forward)
     current_ = step > duration_                          ? duration_
                : step < MovieTime::zero(duration_.scale) ? MovieTime::zero(duration_.scale)
                                                          : step;
+    Q_EMIT timeDidChange(this);
 }
 
 void FakeMovie::requestFrameImage()

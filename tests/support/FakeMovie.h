@@ -20,7 +20,11 @@ public:
     QStringList commands;
 
     // Test controls: no command is noted, notifications are raised as the real engine would.
-    void moveTo(const MovieTime& time) { current_ = time; }
+    void moveTo(const MovieTime& time)
+    {
+        current_ = time;
+        Q_EMIT timeDidChange(this);
+    }
     // Playback reaches the end by itself: the rate drops to 0 and the end is announced.
     void reachEnd();
 
