@@ -355,8 +355,7 @@ void SyncLock::holdTick()
 void SyncLock::adoptSpeed()
 {
     for (Follower& follower : followers_) {
-        // the new speed, set on every movie, ends the nudges; given back, the old one would undo it
-        follower.ownSpeed = 0.0;
+        follower.ownSpeed = 0.0; // the new speed, set on every movie, ends the nudges: no old one to give back
         follower.measured = false;
         follower.largeSkewTicks = 0;
     }

@@ -15,12 +15,22 @@
 
 namespace tetrapan::commandLine {
 
+namespace {
+
+// The arguments before "--", which ends the options: whatever follows it is a file, however it is named.
+QList<QByteArrayView> optionsOf(int argc, const char* const* argv)
+{
+    QList<QByteArrayView> options;
+    for (int i = 1; i < argc && QByteArrayView(argv[i]) != "--"; ++i)
+        options.append(argv[i]);
+    return options;
+}
+
+} // namespace
+
 bool asksForTextOnly(int argc, const char* const* argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--")
-            return false;
+    for (const QByteArrayView argument : optionsOf(argc, argv)) {
         if (argument == "-h" || argument == "--help" || argument == "-?" || argument == "--help-all" ||
             argument == "-v" || argument == "--version")
             return true;
@@ -30,10 +40,7 @@ bool asksForTextOnly(int argc, const char* const* argv)
 
 bool asksForExport(int argc, const char* const* argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--")
-            return false;
+    for (const QByteArrayView argument : optionsOf(argc, argv)) {
         // the export's own options without it are refused there too, as is anything else asked with it
         for (const char* option : {"--export", "--size", "--range", "--sound", "--labels"}) {
             if (argument == option || argument.startsWith(QByteArray(option) + '='))
@@ -45,10 +52,7 @@ bool asksForExport(int argc, const char* const* argv)
 
 bool asksForActionList(int argc, const char* const* argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--")
-            return false;
+    for (const QByteArrayView argument : optionsOf(argc, argv)) {
         if (argument == "--list-actions")
             return true;
     }
