@@ -14,7 +14,8 @@ int runAction(int argc, char** argv);
 int runAlign(int argc, char** argv);
 int runExport(int argc, char** argv);
 int runRecordings(int argc, char** argv);
-class BenchProgram;
-// The compare mode's figures, part of review, on its program.
-int runCompareFigures(BenchProgram& program);
+class ChildBench;
+// The compare mode's figures, part of review, each on a start of the program of its own, on the bench's
+// display and clips.
+int runCompareFigures(ChildBench& program);
 } // namespace tetrapan::bench

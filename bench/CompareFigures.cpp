@@ -10,8 +10,8 @@
 // FFmpeg apart; the CPU of four 720p panes playing with two of them compared against without, in alternating
 // rounds; and the GUI thread's share of a core meanwhile.
 #include "BenchCommands.h"
-#include "BenchProgram.h"
 #include "BenchSupport.h"
+#include "ChildProgram.h"
 #include "FrameBarcode.h"
 #include "MovieReadBack.h"
 #include "ProgramProcess.h"
@@ -21,8 +21,6 @@
 
 #include "engine/FrameCombiner.h"
 #include "panes/PaneCompare.h"
-#include "shell/MainNib.h"
-#include "shell/MainWindow.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -250,10 +248,8 @@ private:
 
 } // namespace
 
-int runCompareFigures(BenchProgram& program)
+int runCompareFigures(ChildBench& program)
 {
-    // the program measured here is a child; the benchmark's own windows leave the screen to it
-    program.nib().mainWindow().hide();
     const test::TestClips& clips = program.clips();
     test::XServer& x = program.x();
     test::SessionBus bus;

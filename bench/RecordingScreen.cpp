@@ -40,6 +40,20 @@ bool near(QRgb pixel, QColor colour)
 
 } // namespace
 
+bool showsBars(const QImage& row)
+{
+    // An HD picture that names no colour matrix shows its bars a little off their pure colours: a bar is one
+    // channel high and the other two low.
+    std::array<bool, 3> bars{};
+    for (int x = 0; x < row.width(); ++x) {
+        const QRgb p = row.pixel(x, 0);
+        const std::array<int, 3> c{qRed(p), qGreen(p), qBlue(p)};
+        for (int i = 0; i < 3; ++i)
+            bars[i] = bars[i] || (c[i] > 180 && c[(i + 1) % 3] < 70 && c[(i + 2) % 3] < 70);
+    }
+    return bars[0] && bars[1] && bars[2];
+}
+
 bool allAt(const RecordingScreen::Frames& frames, int frame)
 {
     return std::all_of(frames.begin(), frames.end(), [&](const auto& f) { return f && *f == frame; });
@@ -80,16 +94,7 @@ bool RecordingScreen::findPictures(const QImage& shot)
         if (right - left < 64)
             return false;
         // the test card's bars, not one colour of a plain clip (whose band would read as black stripes)
-        int bars = 0;
-        for (const QColor bar : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)}) {
-            for (int x = left; x <= right; ++x) {
-                if (near(shot.pixel(x, centre.y()), bar)) {
-                    ++bars;
-                    break;
-                }
-            }
-        }
-        if (bars < 3)
+        if (!showsBars(shot.copy(left, centre.y(), right - left + 1, 1)))
             return false;
         const int bottom = reach(QPoint((left + right) / 2, centre.y()), {0, 1}).y();
         const int height = int(std::lround((right - left + 1) / PictureAspect));

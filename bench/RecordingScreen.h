@@ -50,5 +50,7 @@ private:
 };
 
 bool allAt(const RecordingScreen::Frames& frames, int frame);
+// Whether a row of pixels crosses the test clips' red, green and blue bars.
+bool showsBars(const QImage& row);
 
 } // namespace tetrapan::bench

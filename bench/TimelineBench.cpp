@@ -1,36 +1,19 @@
 // tetrapan-bench timeline: the seek bar of all panes and the A–B loop on four 720p panes of a barcode clip
 // whose frames carry their numbers, read off the X server's screen. Panes 2 to 4 have offsets against
-// pane 1, the leader. Figures: after a drag released at a random point (paused), whether every pane shows
-// the leader's frame plus its offset; how many new pictures a pane shows per second while the bar is
-// dragged; and, with the sync lock off, how far apart the panes are at the end of each round of a 2 s loop.
+// pane 1, the leader, written into the library before the program starts, with the seek bar shown and the
+// sync lock off (ChildProgram). Figures: after a drag of the bar with the pointer through the X server,
+// released at a random point (paused), whether every pane shows the leader's frame plus its offset; how
+// many new pictures a pane shows per second while the bar is dragged; and how far apart the panes are at
+// the end of each round of a 2 s loop set with clicks on the bar and Playback > Loop A–B.
 #include "BenchCommands.h"
-#include "BenchProgram.h"
 #include "BenchSupport.h"
-#include "FrameBarcode.h"
-#include "TestClips.h"
-#include "XServer.h"
+#include "ChildProgram.h"
 
-#include "engine/MovieView.h"
-#include "library/LibraryRules.h"
-#include "library/LibrarySchema.h"
-#include "library/Movie.h"
-#include "panes/MovController.h"
-#include "panes/PaneOffsets.h"
-#include "panes/PaneTimeline.h"
-#include "panes/QTMovieSubView.h"
 #include "panes/SyncLock.h"
 #include "panes/TimelineBar.h"
-#include "platform/ObjectContext.h"
-#include "platform/Scheduler.h"
-#include "platform/SettingsDomain.h"
-#include "platform/userDefaultsExtension.h"
-#include "shell/MainNib.h"
-#include "shell/MainWindow.h"
-#include "shell/Tetrapan_AppDelegate.h"
 
-#include <QAction>
 #include <QElapsedTimer>
-#include <QMouseEvent>
+#include <QProcess>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -44,8 +27,9 @@ namespace {
 
 constexpr int TimeoutMs = 20000;
 constexpr double FramesPerSecond = 30.0;
+constexpr double LengthSeconds = 40.0;
 // Whole frames, so that every pane's frame is the leader's plus a whole number.
-constexpr std::array<qint64, 4> OffsetsMs{0, 1000, 2000, -500};
+constexpr std::array<int, 4> OffsetsMs{0, 1000, 2000, -500};
 constexpr int Drags = 20;
 constexpr int SweepMs = 4000;
 constexpr int MoveIntervalMs = 16;
@@ -53,130 +37,123 @@ constexpr int MoveIntervalMs = 16;
 // decoders the processors (a screenshot of the window costs milliseconds of both).
 constexpr int DragShotIntervalMs = 30;
 constexpr int LoopRounds = 10;
+constexpr double LoopFrom = 10.0;
 constexpr double LoopSeconds = 2.0;
+// pane 1's lane on the seek bar, as the bar paints it: the leader's strip spans the whole time line
+const QColor LeaderLane(0x4f, 0xa3, 0xe0);
 
-using Frames = std::array<std::optional<int>, 4>;
+using Frames = RecordingScreen::Frames;
 
-bool allRead(const Frames& frames)
+// the offsets keep every pane within its movie between 3 s and 35 s of the leader's
+int expected(int leaderFrame, int viewNo)
 {
-    return std::all_of(frames.begin(), frames.end(), [](const auto& f) { return f.has_value(); });
+    return leaderFrame + static_cast<int>(OffsetsMs[viewNo - 1] * FramesPerSecond / 1000);
 }
 
-bool anySeeking(MainNib& nib)
+QStringList moveTo(int x, int y)
 {
-    for (int n = 1; n <= 4; ++n) {
-        if (Movie* movie = nib.qtView(n).movie(); movie && movie->isSeeking())
-            return true;
+    return {QStringLiteral("mousemove"), QString::number(x), QString::number(y)};
+}
+
+// The pointer pressed on the bar at one x, moved in steps a frame of the screen apart and let go at another.
+QStringList dragCommands(int from, int to, int y, int steps)
+{
+    QStringList commands = moveTo(from, y);
+    commands << QStringLiteral("mousedown") << QStringLiteral("1");
+    for (int step = 1; step <= steps; ++step) {
+        commands << QStringLiteral("sleep") << QString::number(MoveIntervalMs / 1000.0)
+                 << moveTo(from + (to - from) * step / steps, y);
     }
-    return false;
-}
-
-void mouse(QWidget& bar, QEvent::Type type, int x)
-{
-    const QPointF at(x, bar.height() / 2);
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, at, bar.mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(&bar, &event);
+    return commands << QStringLiteral("mouseup") << QStringLiteral("1");
 }
 
 } // namespace
 
 int runTimeline(int argc, char** argv)
 {
-    BenchProgram program("timeline", argc, argv);
-    if (!program.start(std::make_unique<QtScheduler>()))
+    ChildBench bench("timeline", argc, argv);
+    if (!bench.ready())
         return 1;
-    SettingsDomain& settings = program.settings();
-    MainNib& nib = program.nib();
-    const test::TestClips& clips = program.clips();
-    ObjectContext& context = *nib.appDelegate().managedObjectContext();
-    const ObjectId node = LibraryRules::createNode(context, settings, false);
-    context.setValue(node, LibrarySchema::Title, QStringLiteral("720p"));
-    LibraryRules::placeNode(context, node, NoObject);
-    for (int n = 1; n <= 4; ++n) {
-        const ObjectId entry = context.insertNewObject(LibrarySchema::Filelist);
-        context.setValue(entry, LibrarySchema::UniqueId, context.value(node, LibrarySchema::UniqueId));
-        context.setValue(entry, LibrarySchema::ViewNo, n);
-        context.setValue(entry, LibrarySchema::FilePath, clips.benchBarcode);
-    }
-    MovController& controller = nib.movController();
-    controller.setUniqueId(context.value(node, LibrarySchema::UniqueId).toString());
-    if (!runEventsUntil(
-            [&] {
-                const Frames f = program.shownFrames();
-                return !controller.hasPendingLoad() && allRead(f) && *f[0] == 0;
-            },
-            TimeoutMs)) {
+    ChildProgram program(bench);
+    std::map<int, QString> offsets;
+    for (int n = 2; n <= 4; ++n)
+        offsets[n] = QStringLiteral("offset=\"%1\"").arg(OffsetsMs[n - 1]);
+    if (!program.start({{QStringLiteral("720p"), QStringList(4, bench.clips().benchBarcode)}},
+                       {{QLatin1String(TimelineBar::OptShowSeekBar), true},
+                        {QLatin1String(SyncLock::OptSyncLock), false}},
+                       offsets) ||
+        !program.findPictures(TimeoutMs)) {
         std::fprintf(stderr, "timeline: the 720p clips never showed\n");
         return 1;
     }
-    for (int n = 1; n <= 4; ++n)
-        controller.offsets().setOffsetMs(n, OffsetsMs[n - 1]);
-    nib.mainWindow().showSeekBarAction()->trigger();
-    TimelineBar& bar = nib.timelineBar();
-    PaneTimeline& timeline = nib.paneTimeline();
-    if (!runEventsUntil([&] { return bar.isVisible() && timeline.lengthSeconds() > 30; }, TimeoutMs)) {
-        std::fprintf(stderr, "timeline: the seek bar never showed\n");
+    RecordingScreen& screen = program.screen();
+    const RecordingScreen::Track track = screen.findTrack(screen.shot(), LeaderLane);
+    if (!track.valid()) {
+        std::fprintf(stderr, "timeline: the seek bar's track is nowhere on the screen\n");
         return 1;
     }
-    runEventsFor(300);
-    const auto settle = [&] {
-        runEventsUntil([&] { return !anySeeking(nib); }, TimeoutMs);
-        runEventsFor(250);
+    const auto xOf = [&](double seconds) {
+        return track.left +
+               static_cast<int>(std::lround(seconds / LengthSeconds * (track.right - track.left)));
     };
-    // the offsets keep every pane within its movie between 3 s and 35 s of the leader's
-    const auto expected = [](int leaderFrame, int n) {
-        return leaderFrame + static_cast<int>(OffsetsMs[n - 1] * FramesPerSecond / 1000);
+    // Until the pictures stand still: five looks in a row a tenth of a second apart read the same (a pane's
+    // seek on a busy machine can hold its last picture of the drag for a few tenths).
+    const auto settled = [&] {
+        Frames last;
+        int same = 0;
+        runEventsUntil(
+            [&] {
+                runEventsFor(100);
+                const Frames f = screen.frames();
+                same = allRead(f) && f == last ? same + 1 : 0;
+                last = f;
+                return same >= 4;
+            },
+            TimeoutMs);
+        return last;
     };
 
     QRandomGenerator random(26);
     int landed = 0;
     for (int i = 0; i < Drags; ++i) {
-        const int from = bar.xOf(3.0 + random.bounded(32.0));
-        const int to = bar.xOf(3.0 + random.bounded(32.0));
-        mouse(bar, QEvent::MouseButtonPress, from);
-        for (int step = 1; step <= 10; ++step) {
-            runEventsFor(MoveIntervalMs);
-            mouse(bar, QEvent::MouseMove, from + (to - from) * step / 10);
-        }
-        mouse(bar, QEvent::MouseButtonRelease, to);
-        settle();
-        const Frames f = program.shownFrames();
+        const int from = xOf(3.0 + random.bounded(32.0));
+        const int to = xOf(3.0 + random.bounded(32.0));
+        test::usePointer(dragCommands(from, to, track.y, 10));
+        const Frames f = settled();
         bool all = allRead(f);
         for (int n = 2; all && n <= 4; ++n)
             all = *f[n - 1] == expected(*f[0], n);
         landed += all ? 1 : 0;
-        if (!all || qEnvironmentVariableIsSet("TETRAPAN_BENCH_SHOTS"))
-            std::fprintf(stderr, "timeline: drag %d to %.3f s: %d %d %d %d\n", i, bar.secondsAt(to),
-                         f[0].value_or(-1), f[1].value_or(-1), f[2].value_or(-1), f[3].value_or(-1));
+        if (!all || qEnvironmentVariableIsSet("TETRAPAN_BENCH_SHOTS")) {
+            // whether it came right late, or stays wrong
+            runEventsFor(2000);
+            const Frames later = screen.frames();
+            std::fprintf(stderr, "timeline: drag %d to x %d: %d %d %d %d, 2 s later %d %d %d %d\n", i, to,
+                         f[0].value_or(-1), f[1].value_or(-1), f[2].value_or(-1), f[3].value_or(-1),
+                         later[0].value_or(-1), later[1].value_or(-1), later[2].value_or(-1),
+                         later[3].value_or(-1));
+        }
     }
     print("timeline.release_on_offset_frames", landed, "of 20", 0);
+    std::fprintf(stderr, "timeline: load average %.2f\n", loadAverage());
 
-    // a steady drag over most of the time line
+    // a steady drag over most of the time line, the pointer moved by a running xdotool meanwhile
     std::array<int, 4> changes{};
     Frames last;
     int shots = 0;
-    const int sweepFrom = bar.xOf(2.0);
-    const int sweepTo = bar.xOf(36.0);
-    QElapsedTimer sweep;
-    mouse(bar, QEvent::MouseButtonPress, sweepFrom);
-    sweep.start();
-    QElapsedTimer sinceMove;
-    sinceMove.start();
-    QElapsedTimer sinceShot;
-    sinceShot.start();
-    while (sweep.elapsed() < SweepMs) {
-        if (sinceMove.elapsed() >= MoveIntervalMs) {
-            sinceMove.start();
-            mouse(bar, QEvent::MouseMove,
-                  sweepFrom + static_cast<int>((sweepTo - sweepFrom) * sweep.elapsed() / double(SweepMs)));
-        }
-        if (sinceShot.elapsed() < DragShotIntervalMs) {
-            runEventsFor(1);
-            continue;
-        }
+    QProcess sweep;
+    test::startTool(sweep, QStringLiteral("xdotool"),
+                    dragCommands(xOf(2.0), xOf(36.0), track.y, SweepMs / MoveIntervalMs));
+    if (!sweep.waitForStarted(TimeoutMs)) {
+        std::fprintf(stderr, "timeline: xdotool did not start\n");
+        return 1;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (sweep.state() != QProcess::NotRunning && clock.elapsed() < TimeoutMs) {
+        QElapsedTimer sinceShot;
         sinceShot.start();
-        const Frames f = program.shownFrames();
+        const Frames f = screen.frames();
         ++shots;
         for (int n = 0; n < 4; ++n) {
             if (f[n] && last[n] && *f[n] != *last[n])
@@ -184,39 +161,52 @@ int runTimeline(int argc, char** argv)
             if (f[n])
                 last[n] = f[n];
         }
-        runEventsFor(1);
+        runEventsFor(std::max<int>(1, DragShotIntervalMs - int(sinceShot.elapsed())));
     }
-    mouse(bar, QEvent::MouseButtonRelease, sweepTo);
-    const double seconds = sweep.elapsed() / 1000.0;
+    const double seconds = clock.elapsed() / 1000.0;
     std::fprintf(stderr, "timeline: %d screenshots over %.1f s; new pictures per pane %d %d %d %d\n", shots,
                  seconds, changes[0], changes[1], changes[2], changes[3]);
     print("timeline.drag_pictures_per_second", *std::min_element(changes.begin(), changes.end()) / seconds,
           "pictures/s (slowest pane)", 1);
-    settle();
+    settled();
 
-    // the A–B loop, the lock off: just before B, every round, how far apart the panes are
-    userDefaultsExtension::setDefaultBoolValue(settings, false, QLatin1String(SyncLock::OptSyncLock));
-    timeline.seekAll(10.0, false);
-    settle();
-    timeline.changeLoop();
-    timeline.seekAll(10.0 + LoopSeconds, false);
-    settle();
-    timeline.changeLoop();
-    timeline.seekAll(10.0, false);
-    settle();
-    controller.changeAllMoviePlay();
-    const int lastFrame = static_cast<int>((10.0 + LoopSeconds) * FramesPerSecond);
+    // The A–B loop: a click on the bar at A and Loop A–B, at B and Loop A–B again, back to A and play. Just
+    // before each return to A, how far apart the panes are, their offsets taken off.
+    const auto clickAt = [&](double at) {
+        test::usePointer(moveTo(xOf(at), track.y) << QStringLiteral("click") << QStringLiteral("1"));
+        settled();
+    };
+    clickAt(LoopFrom);
+    program.action("loop-a-b");
+    clickAt(LoopFrom + LoopSeconds);
+    program.action("loop-a-b");
+    clickAt(LoopFrom);
+    if (!program.action("play-or-stop-all")) {
+        std::fprintf(stderr, "timeline: the panes never played\n");
+        return 1;
+    }
+    const int lastFrame = static_cast<int>((LoopFrom + LoopSeconds) * FramesPerSecond);
+    // The leader's frame from its band alone, looked at every few ms: a cheap look for the X server.
+    const auto leaderWithin = [&](int from, int to) {
+        return runEventsUntil(
+            [&] {
+                runEventsFor(5);
+                const std::optional<int> f = program.bands()[0];
+                return f && *f >= from && *f <= to;
+            },
+            TimeoutMs);
+    };
     int largest = -1;
     int unread = 0;
     for (int round = 0; round < LoopRounds; ++round) {
-        // into the round's last tenth of a second
-        if (!runEventsUntil([&] { return timeline.leaderSeconds() > 10.0 + LoopSeconds - 0.15; },
-                            TimeoutMs)) {
+        // into the round's last tenth of a second, before the panes' jumps back to A (each pane's picture
+        // changes when its own seek lands)
+        if (!leaderWithin(lastFrame - 4, lastFrame - 2)) {
             std::fprintf(stderr, "timeline: the loop never came near B\n");
             return 1;
         }
         runEventsFor(40);
-        const Frames f = program.shownFrames();
+        const Frames f = screen.frames();
         if (!allRead(f)) {
             ++unread;
         } else {
@@ -225,16 +215,19 @@ int runTimeline(int argc, char** argv)
                 common[n - 1] = *f[n - 1] - expected(0, n);
             const auto [low, high] = std::minmax_element(common.begin(), common.end());
             largest = std::max(largest, *high - *low);
-            std::fprintf(stderr, "timeline: round %d ends at leader frame %d of %d, gap %d\n", round, *f[0],
-                         lastFrame, *high - *low);
+            std::fprintf(stderr, "timeline: round %d ends at leader frame %d of %d, gap %d (%d %d %d %d)\n",
+                         round, *f[0], lastFrame, *high - *low, common[0], common[1], common[2], common[3]);
         }
         // on to the next round
-        runEventsUntil([&] { return timeline.leaderSeconds() < 10.0 + LoopSeconds / 2; }, TimeoutMs);
+        if (!leaderWithin(0, lastFrame - int(LoopSeconds * FramesPerSecond / 2))) {
+            std::fprintf(stderr, "timeline: the loop never came back to A\n");
+            return 1;
+        }
     }
     if (unread > 0)
         std::fprintf(stderr, "timeline: %d screenshots did not read\n", unread);
     print("timeline.loop_end_max_gap_frames", largest, "frames", 0);
-    controller.setAllMoviePlay(false);
+    program.action("play-or-stop-all");
     std::fprintf(stderr, "timeline: load average at the end %.2f\n", loadAverage());
     return 0;
 }
