@@ -20,14 +20,8 @@ namespace tetrapan::bench {
 
 namespace {
 
-constexpr int ShowTimeoutMs = 30000;
 constexpr int CallTimeoutMs = 20000;
 constexpr int LookIntervalMs = 100;
-
-QString programPath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../tetrapan");
-}
 
 } // namespace
 
@@ -63,65 +57,34 @@ ChildProgram::ChildProgram(ChildBench& bench) : bench_(bench) {}
 
 ChildProgram::~ChildProgram()
 {
-    if (process_ && !process_->quit())
+    if (outside_.process && !outside_.process->quit())
         std::fprintf(stderr, "%s: the program did not quit cleanly\n", bench_.name());
 }
 
 bool ChildProgram::start(const QList<test::PlaylistFiles>& playlists, const QVariantMap& settings,
                          const std::map<int, QString>& entryAttributes)
 {
-    if (!test::writeLibrary(home_, playlists, false))
-        return false;
-    QJsonObject stored = QJsonDocument::fromJson(test::readAll(home_.settingsFile())).object();
-    stored.insert(QStringLiteral("rectWindowMain"), QStringLiteral("{{%1, %2}, {%3, %4}}")
-                                                        .arg(MainWindow.x())
-                                                        .arg(MainWindow.y())
-                                                        .arg(MainWindow.width())
-                                                        .arg(MainWindow.height()));
-    for (auto it = settings.cbegin(); it != settings.cend(); ++it)
-        stored.insert(it.key(), QJsonValue::fromVariant(it.value()));
-    QByteArray library = test::readAll(home_.libraryFile());
-    for (const auto& [viewNo, attributes] : entryAttributes) {
-        const QByteArray pane = QStringLiteral("viewNo=\"%1\"").arg(viewNo).toUtf8();
-        library.replace(pane, pane + ' ' + attributes.toUtf8());
-    }
-    if (!test::writeAll(home_.settingsFile(), QJsonDocument(stored).toJson()) ||
-        !test::writeAll(home_.libraryFile(), library))
-        return false;
-    process_ = std::make_unique<test::ProgramProcess>(programPath(), home_, bench_.bus());
-    process_->environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    // each movie tells on stopping how many frames it dropped
-    process_->environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                                 QStringLiteral("tetrapan.engine.frames.debug=true"));
-    if (!process_->start())
-        return false;
-    main_ = process_->window(playlists.constFirst().title, ShowTimeoutMs);
-    if (main_.id == XCB_WINDOW_NONE) {
+    if (!startOutside(outside_, bench_.bus(), playlists, MainWindow, settings, entryAttributes)) {
         std::fprintf(stderr, "%s: the program's main window never showed; it wrote:\n%s\n", bench_.name(),
-                     process_->errors().right(2000).constData());
+                     outside_.process ? outside_.process->errors().right(2000).constData() : "");
         return false;
     }
-    screen_.emplace(bench_.x(), main_.geometry);
+    screen_.emplace(bench_.x(), outside_.main.geometry);
     controls_.emplace(QDBusConnection::connectToBus(bench_.bus(), QStringLiteral("bench-%1").arg(pid())));
     return true;
 }
 
 bool ChildProgram::action(const char* name, int viewNo)
 {
-    test::ProgramProcess command(programPath(), home_, bench_.bus());
-    QStringList arguments{QStringLiteral("--action"), QLatin1String(name)};
-    if (viewNo > 0)
-        arguments << QStringLiteral("--pane") << QString::number(viewNo);
-    const bool done = command.start(arguments) && command.finished() == 0;
+    const bool done = bench::action(outside_, name, viewNo);
     if (!done)
-        std::fprintf(stderr, "%s: --action %s was not carried out: %s\n", bench_.name(), name,
-                     command.errors().constData());
+        std::fprintf(stderr, "%s: --action %s was not carried out\n", bench_.name(), name);
     return done;
 }
 
 bool ChildProgram::key(const char* keys)
 {
-    process_->x.focus(main_);
+    outside_.process->x.focus(outside_.main);
     runEventsFor(50);
     return test::usePointer({QStringLiteral("key"), QLatin1String(keys)});
 }
@@ -148,11 +111,7 @@ QString ChildProgram::playbackStatus()
 
 qint64 ChildProgram::droppedSince(qsizetype said)
 {
-    static const QRegularExpression stopped(QStringLiteral("stopped .*: dropped (\\d+)"));
-    qint64 dropped = 0;
-    for (auto match = stopped.globalMatch(QString::fromUtf8(process_->errors().mid(said))); match.hasNext();)
-        dropped += match.next().captured(1).toLongLong();
-    return dropped;
+    return droppedInStopLines(outside_.process->errors(), said);
 }
 
 bool ChildProgram::findPictures(int timeoutMs)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutsideProgram.h"
 #include "ProgramProcess.h"
 #include "RecordingScreen.h"
 #include "TestClips.h"
@@ -69,12 +70,12 @@ public:
     bool control(const char* method);
     QString playbackStatus();
 
-    qint64 pid() const { return process_->pid(); }
-    QRect window() const { return main_.geometry; }
+    qint64 pid() const { return outside_.pid(); }
+    QRect window() const { return outside_.main.geometry; }
     RecordingScreen& screen() { return *screen_; }
     // How much the program has written on standard error so far, and the frames its movies said they dropped
     // as they stopped since then.
-    qsizetype said() { return process_->errors().size(); }
+    qsizetype said() { return outside_.process->errors().size(); }
     qint64 droppedSince(qsizetype said);
     // Until the four panes' pictures (16:9 barcode clips) are found on the screen; false when not in time.
     bool findPictures(int timeoutMs);
@@ -88,9 +89,7 @@ public:
 
 private:
     ChildBench& bench_;
-    test::TestHome home_;
-    std::unique_ptr<test::ProgramProcess> process_;
-    test::XServer::Window main_;
+    Outside outside_;
     std::optional<RecordingScreen> screen_;
     std::optional<QDBusConnection> controls_;
 };

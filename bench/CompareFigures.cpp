@@ -14,6 +14,7 @@
 #include "ChildProgram.h"
 #include "FrameBarcode.h"
 #include "MovieReadBack.h"
+#include "OutsideProgram.h"
 #include "ProgramProcess.h"
 #include "TestClips.h"
 #include "TestHome.h"
@@ -57,53 +58,22 @@ const QRect MainWindow(0, 0, 1280, 720);
 
 using Views = std::array<QRect, 4>;
 
-QString programPath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../tetrapan");
-}
-
 // The program started on one playlist of four files, its main window alone at MainWindow; the settings are
 // added to those of such a start, and pane 2 leads by offset2Ms.
-struct Started {
-    test::TestHome home;
-    std::unique_ptr<test::ProgramProcess> process;
-    test::XServer::Window main;
-};
+using Started = Outside;
 
 bool start(Started& s, const QString& bus, const QStringList& files, const QVariantMap& settings,
            int offset2Ms = 0)
 {
-    if (!test::writeLibrary(s.home, Title, files, false))
-        return false;
-    QJsonObject stored = QJsonDocument::fromJson(test::readAll(s.home.settingsFile())).object();
-    stored.insert(QStringLiteral("rectWindowMain"), QStringLiteral("{{%1, %2}, {%3, %4}}")
-                                                        .arg(MainWindow.x())
-                                                        .arg(MainWindow.y())
-                                                        .arg(MainWindow.width())
-                                                        .arg(MainWindow.height()));
-    for (auto it = settings.cbegin(); it != settings.cend(); ++it)
-        stored.insert(it.key(), QJsonValue::fromVariant(it.value()));
-    QByteArray library = test::readAll(s.home.libraryFile());
+    std::map<int, QString> offsets;
     if (offset2Ms != 0)
-        library.replace("viewNo=\"2\"", QStringLiteral("viewNo=\"2\" offset=\"%1\"").arg(offset2Ms).toUtf8());
-    if (!test::writeAll(s.home.settingsFile(), QJsonDocument(stored).toJson()) ||
-        !test::writeAll(s.home.libraryFile(), library))
-        return false;
-    s.process = std::make_unique<test::ProgramProcess>(programPath(), s.home, bus);
-    s.process->environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    s.process->environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                                  QStringLiteral("tetrapan.engine.frames.debug=true"));
-    if (!s.process->start())
-        return false;
-    s.main = s.process->window(Title, ShowTimeoutMs);
-    return s.main.id != XCB_WINDOW_NONE;
+        offsets[2] = QStringLiteral("offset=\"%1\"").arg(offset2Ms);
+    return startOutside(s, bus, Title, files, MainWindow, settings, offsets);
 }
 
-// Carries a command out in the running program, as a launcher or a script does.
-bool action(const Started& s, const QString& bus, const char* name)
+bool action(const Started& s, const QString&, const char* name)
 {
-    test::ProgramProcess command(programPath(), s.home, bus);
-    return command.start({QStringLiteral("--action"), QLatin1String(name)}) && command.finished() == 0;
+    return bench::action(s, name);
 }
 
 QVariantMap comparing(bool on, const char* kind, double wipeAt = 0.5)
@@ -432,11 +402,7 @@ int runCompareFigures(ChildBench& program)
             const qsizetype said = s.process->errors().size();
             action(s, bus.address(), "play-or-stop-all");
             runEventsFor(SettleMs);
-            qint64 dropped = 0;
-            static const QRegularExpression stopped(QStringLiteral("stopped .*: dropped (\\d+)"));
-            for (auto match = stopped.globalMatch(QString::fromUtf8(s.process->errors().mid(said)));
-                 match.hasNext();)
-                dropped += match.next().captured(1).toLongLong();
+            const qint64 dropped = droppedInStopLines(s.process->errors(), said);
             std::fprintf(stderr, "review: %s, %lld frames dropped\n",
                          compared ? "comparing" : "without comparing", static_cast<long long>(dropped));
             s.process->quit();

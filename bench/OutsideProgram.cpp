@@ -104,27 +104,35 @@ bool startOutside(Outside& s, const QString& bus, const QString& title, const QS
                   const QRect& window, const QVariantMap& settings,
                   const std::map<int, QString>& entryAttributes)
 {
+    return startOutside(s, bus, {{title, files}}, window, settings, entryAttributes);
+}
+
+bool startOutside(Outside& s, const QString& bus, const QList<test::PlaylistFiles>& playlists, const QRect& window,
+                  const QVariantMap& settings, const std::map<int, QString>& entryAttributes)
+{
     s.bus = bus;
-    if (!test::writeLibrary(s.home, title, files, false))
+    if (playlists.isEmpty() || !test::writeLibrary(s.home, playlists, false))
         return false;
     QJsonObject stored = QJsonDocument::fromJson(test::readAll(s.home.settingsFile())).object();
     stored.insert(QStringLiteral("rectWindowMain"), rectText(window));
     for (auto it = settings.cbegin(); it != settings.cend(); ++it)
         stored.insert(it.key(), QJsonValue::fromVariant(it.value()));
     QByteArray library = test::readAll(s.home.libraryFile());
-    for (const auto& [viewNo, attributes] : entryAttributes)
-        library.replace(QStringLiteral("viewNo=\"%1\"").arg(viewNo).toUtf8(),
-                        QStringLiteral("viewNo=\"%1\" %2").arg(viewNo).arg(attributes).toUtf8());
+    for (const auto& [viewNo, attributes] : entryAttributes) {
+        const QByteArray pane = QStringLiteral("viewNo=\"%1\"").arg(viewNo).toUtf8();
+        library.replace(pane, pane + ' ' + attributes.toUtf8());
+    }
     if (!test::writeAll(s.home.settingsFile(), QJsonDocument(stored).toJson()) ||
         !test::writeAll(s.home.libraryFile(), library))
         return false;
     s.process = std::make_unique<test::ProgramProcess>(programPath(), s.home, bus);
     s.process->environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // each movie tells on stopping how many frames it dropped
     s.process->environment.insert(QStringLiteral("QT_LOGGING_RULES"),
                                   QStringLiteral("tetrapan.engine.frames.debug=true"));
     if (!s.process->start())
         return false;
-    s.main = s.process->window(title, ShowTimeoutMs);
+    s.main = s.process->window(playlists.constFirst().title, ShowTimeoutMs);
     return s.main.id != XCB_WINDOW_NONE;
 }
 
