@@ -107,8 +107,9 @@ bool startOutside(Outside& s, const QString& bus, const QString& title, const QS
     return startOutside(s, bus, {{title, files}}, window, settings, entryAttributes);
 }
 
-bool startOutside(Outside& s, const QString& bus, const QList<test::PlaylistFiles>& playlists, const QRect& window,
-                  const QVariantMap& settings, const std::map<int, QString>& entryAttributes)
+bool startOutside(Outside& s, const QString& bus, const QList<test::PlaylistFiles>& playlists,
+                  const QRect& window, const QVariantMap& settings,
+                  const std::map<int, QString>& entryAttributes)
 {
     s.bus = bus;
     if (playlists.isEmpty() || !test::writeLibrary(s.home, playlists, false))

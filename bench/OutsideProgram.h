@@ -58,8 +58,9 @@ bool startOutside(Outside& s, const QString& bus, const QString& title, const QS
                   const QRect& window, const QVariantMap& settings = {},
                   const std::map<int, QString>& entryAttributes = {});
 // The same with several playlists, the first chosen.
-bool startOutside(Outside& s, const QString& bus, const QList<test::PlaylistFiles>& playlists, const QRect& window,
-                  const QVariantMap& settings = {}, const std::map<int, QString>& entryAttributes = {});
+bool startOutside(Outside& s, const QString& bus, const QList<test::PlaylistFiles>& playlists,
+                  const QRect& window, const QVariantMap& settings = {},
+                  const std::map<int, QString>& entryAttributes = {});
 // Carries a command out in the running program, as a launcher or a script does (`tetrapan --action`); with
 // a pane for the pane menu's commands. False when it was refused.
 bool action(const Outside& s, const char* name, int viewNo = 0);

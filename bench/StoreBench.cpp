@@ -77,15 +77,16 @@ int measure(const QString& path)
 
     // one change so the save has something to write, as after a user's edit
     const ObjectId first = context.fetch(LibrarySchema::Playlist).value(0);
-    context.setValue(first, QStringLiteral("title"), QStringLiteral("Renamed %1").arg(QDateTime::currentMSecsSinceEpoch()));
+    context.setValue(first, QStringLiteral("title"),
+                     QStringLiteral("Renamed %1").arg(QDateTime::currentMSecsSinceEpoch()));
     timer.restart();
     if (!context.save(error)) {
         std::fprintf(stderr, "store: %s\n", qPrintable(error.text()));
         return 1;
     }
     const double saveMs = timer.nsecsElapsed() / 1e6;
-    std::printf("%lld %.3f %.3f %.3f %.3f\n", static_cast<long long>(context.records().size()), loadMs, loadCpuMs,
-                saveMs, peakRssMb());
+    std::printf("%lld %.3f %.3f %.3f %.3f\n", static_cast<long long>(context.records().size()), loadMs,
+                loadCpuMs, saveMs, peakRssMb());
     return 0;
 }
 
@@ -121,8 +122,8 @@ int runStore(int argc, char** argv)
             return 1;
         }
         double figures[4] = {};
-        if (std::sscanf(child.readAllStandardOutput().constData(), "%lld %lf %lf %lf %lf", &records, &figures[0],
-                        &figures[1], &figures[2], &figures[3]) != 5) {
+        if (std::sscanf(child.readAllStandardOutput().constData(), "%lld %lf %lf %lf %lf", &records,
+                        &figures[0], &figures[1], &figures[2], &figures[3]) != 5) {
             std::fprintf(stderr, "store: round %d printed no figures\n", round + 1);
             return 1;
         }
@@ -130,8 +131,8 @@ int runStore(int argc, char** argv)
         loadCpu.push_back(figures[1]);
         save.push_back(figures[2]);
         rss.push_back(figures[3]);
-        std::fprintf(stderr, "store: round %d: load %.1f ms (CPU %.1f), save %.1f ms\n", round + 1, figures[0],
-                     figures[1], figures[2]);
+        std::fprintf(stderr, "store: round %d: load %.1f ms (CPU %.1f), save %.1f ms\n", round + 1,
+                     figures[0], figures[1], figures[2]);
     }
 
     print("store.records", double(records), "count", 0);
@@ -142,7 +143,8 @@ int runStore(int argc, char** argv)
     print("store.save_ms", median(save), "ms", 1);
     print("store.save_max_ms", *std::max_element(save.begin(), save.end()), "ms", 1);
     print("store.peak_rss_mb", median(rss), "MB", 1);
-    std::fprintf(stderr, "store: load average %.2f at the start, %.2f at the end\n", loadAtStart, loadAverage());
+    std::fprintf(stderr, "store: load average %.2f at the start, %.2f at the end\n", loadAtStart,
+                 loadAverage());
     return 0;
 }
 

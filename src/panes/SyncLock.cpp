@@ -355,7 +355,7 @@ void SyncLock::holdTick()
 void SyncLock::adoptSpeed()
 {
     for (Follower& follower : followers_) {
-        follower.ownSpeed = 0.0; // the new speed, set on every movie, ends the nudges: no old one to give back
+        follower.ownSpeed = 0.0; // the new speed ends the nudges: no old one to give back
         follower.measured = false;
         follower.largeSkewTicks = 0;
     }

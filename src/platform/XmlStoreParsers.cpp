@@ -9,11 +9,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <future>
+#include <memory>
 #include <optional>
 #include <system_error>
-#include <cstring>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -47,8 +47,8 @@ public:
     }
 
     // The file is read straight into expat's own buffer, whole where the device knows its size: a library is
-    // then never held twice (once read, once copied by expat), which cost more in fresh pages than in parsing,
-    // and parsed in one go, which costs expat a sixth less than parsing it piece by piece.
+    // then never held twice (once read, once copied by expat), which cost more in fresh pages than in
+    // parsing, and parsed in one go, which costs expat a sixth less than parsing it piece by piece.
     bool parse(QIODevice& device)
     {
         if (!parser_)
@@ -74,7 +74,10 @@ public:
 
     // Room for a whole document of `length` bytes in expat's own buffer, to be parsed in one go; null when
     // there is no memory for it.
-    char* room(int length) { return parser_ ? static_cast<char*>(XML_GetBuffer(parser_.get(), length)) : nullptr; }
+    char* room(int length)
+    {
+        return parser_ ? static_cast<char*>(XML_GetBuffer(parser_.get(), length)) : nullptr;
+    }
     bool parseRoom(int length)
     {
         return XML_ParseBuffer(parser_.get(), length, XML_TRUE) == XML_STATUS_OK || failed();
@@ -93,9 +96,10 @@ private:
     bool failed(const QString& reason = {})
     {
         if (!stopped_) {
-            events_.notWellFormed(position(), reason.isEmpty() ? QString::fromUtf8(XML_ErrorString(
-                                                                     XML_GetErrorCode(parser_.get())))
-                                                               : reason);
+            events_.notWellFormed(position(),
+                                  reason.isEmpty()
+                                      ? QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(parser_.get())))
+                                      : reason);
         }
         return false;
     }
@@ -247,8 +251,8 @@ std::optional<RootTag> rootTagOf(QByteArrayView document)
         qsizetype start = -1;
         qsizetype length = 0;
     };
-    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreateNS(nullptr, NamespaceSeparator),
-                                                                    &XML_ParserFree);
+    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(
+        XML_ParserCreateNS(nullptr, NamespaceSeparator), &XML_ParserFree);
     if (!parser)
         return std::nullopt;
     Probe probe{parser.get()};
@@ -281,7 +285,8 @@ qsizetype middleOf(QByteArrayView document, qsizetype from)
         qsizetype next = at + mark.size();
         while (next < document.size() && (document[next] == ' ' || document[next] == '\t'))
             ++next;
-        if (next + 1 < document.size() && document[next] == '<' && std::isalpha(static_cast<unsigned char>(document[next + 1])))
+        if (next + 1 < document.size() && document[next] == '<' &&
+            std::isalpha(static_cast<unsigned char>(document[next + 1])))
             return next;
     }
     return -1;
@@ -322,7 +327,8 @@ bool parseInHalvesWithExpat(QIODevice& device, XmlStoreEvents& first, XmlStoreEv
     const int secondLength = int(root->end + size - cut);
     std::future<bool> secondHalf;
     try {
-        secondHalf = std::async(std::launch::async, [&other, secondLength] { return other.parseRoom(secondLength); });
+        secondHalf =
+            std::async(std::launch::async, [&other, secondLength] { return other.parseRoom(secondLength); });
     } catch (const std::system_error&) {
         // no thread to be had: one half after the other
         return one.parseRoom(firstLength) && other.parseRoom(secondLength);

@@ -37,13 +37,14 @@ public:
 namespace xmlStoreParsers {
 
 // Each returns true when the whole file was parsed and every event was taken.
-// expat, for XML in UTF-8, UTF-16, Latin-1 or ASCII, from where the device stands to its end. Its elements and
-// text come with no place (Position 0): a file refused by it is read again with Qt's reader, which says where.
+// expat, for XML in UTF-8, UTF-16, Latin-1 or ASCII, from where the device stands to its end. Its elements
+// and text come with no place (Position 0): a file refused by it is read again with Qt's reader, which says
+// where.
 bool parseWithExpat(QIODevice& device, XmlStoreEvents& events);
 // The same for a large file of this program's, in two halves read side by side, each into events of its own:
-// records of the first half go to `first`, of the second to `second`, each half reading as a whole library. False
-// when the file is small or cannot be cut there, or either half is refused: it is then read whole, from the
-// device's start again.
+// records of the first half go to `first`, of the second to `second`, each half reading as a whole library.
+// False when the file is small or cannot be cut there, or either half is refused: it is then read whole, from
+// the device's start again.
 constexpr qint64 HalvesFrom = 1 << 20;
 bool parseInHalvesWithExpat(QIODevice& device, XmlStoreEvents& first, XmlStoreEvents& second);
 // Qt's reader, several times slower, knows more encodings (UTF-7, say), and says where and why a file is not

@@ -13,8 +13,8 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
-#include <map>
 #include <cmath>
+#include <map>
 #include <vector>
 
 namespace tetrapan {
@@ -53,14 +53,14 @@ public:
     {
     }
 
-    // What another reader read of the file's second half, added to this one's of the first; false when a record
-    // is in both.
+    // What another reader read of the file's second half, added to this one's of the first; false when a
+    // record is in both.
     bool take(Reader&& second)
     {
         if (!second.rootSeen_)
             return false;
-        // the records move over as they are, without being made again; ids usually rise through a file, so the
-        // second half's go after the first's
+        // the records move over as they are, without being made again; ids usually rise through a file, so
+        // the second half's go after the first's
         std::map<ObjectId, Record> mine = std::move(records_).toStdMap();
         std::map<ObjectId, Record> theirs = std::move(second.records_).toStdMap();
         const bool after = mine.empty() || theirs.empty() || theirs.begin()->first > mine.rbegin()->first;
@@ -301,7 +301,7 @@ private:
         if (own.size() != 2)
             return failAt(where, QStringLiteral("<link> must name exactly two records"));
         link_ = LinkReference{own[0].name.toString(), own[0].value.toString(), own[1].name.toString(),
-                     own[1].value.toString(), where};
+                              own[1].value.toString(), where};
         return true;
     }
 
@@ -352,8 +352,7 @@ namespace xmlStoreForm {
 // it always did (one in an encoding only Qt knows) and a damaged one is reported where and as it always was.
 namespace {
 
-template <typename Make>
-bool readFast(QIODevice& device, RecordMap& records, const Make& makeReader)
+template <typename Make> bool readFast(QIODevice& device, RecordMap& records, const Make& makeReader)
 {
     const qint64 start = device.pos();
     {
@@ -377,8 +376,7 @@ QByteArray againFrom(QIODevice& device, qint64 start)
 
 // expat reads a file as it comes; Qt's reader, should it be needed, goes back to the start. A device that
 // cannot go back is read whole first.
-template <typename Read>
-auto fromStart(QIODevice& device, const Read& read)
+template <typename Read> auto fromStart(QIODevice& device, const Read& read)
 {
     if (!device.isSequential())
         return read(device);

@@ -45,8 +45,9 @@ Record* References::find(ObjectId id) const
 {
     if (!dense_.empty())
         return id >= first_ && id - first_ < dense_.size() ? dense_[id - first_] : nullptr;
-    const auto it = std::lower_bound(sorted_.begin(), sorted_.end(), id,
-                                     [](const std::pair<ObjectId, Record*>& entry, ObjectId key) { return entry.first < key; });
+    const auto it = std::lower_bound(
+        sorted_.begin(), sorted_.end(), id,
+        [](const std::pair<ObjectId, Record*>& entry, ObjectId key) { return entry.first < key; });
     return it != sorted_.end() && it->first == id ? it->second : nullptr;
 }
 
@@ -139,7 +140,8 @@ void References::addInverse(const ToOneReference& ref)
 std::optional<References::Fault> References::addLink(const LinkReference& link)
 {
     const EntityDescription* first = model_.entity(link.firstEntity);
-    const RelationshipDescription* forward = first ? linkRelationship(model_, *first, link.secondEntity) : nullptr;
+    const RelationshipDescription* forward =
+        first ? linkRelationship(model_, *first, link.secondEntity) : nullptr;
     if (!forward) {
         return Fault{link.where, QStringLiteral("<link> between %1 and %2 is not a known relationship")
                                      .arg(link.firstEntity, link.secondEntity)};

@@ -51,8 +51,8 @@ public:
 
 private:
     Record* find(ObjectId id) const;
-    std::optional<Fault> checkTarget(ObjectId target, const QString& destination, XmlStoreEvents::Position where,
-                                     const QString& what) const;
+    std::optional<Fault> checkTarget(ObjectId target, const QString& destination,
+                                     XmlStoreEvents::Position where, const QString& what) const;
     bool loops(const ToOneReference& ref) const;
     void addInverse(const ToOneReference& ref);
     std::optional<Fault> addLink(const LinkReference& link);
@@ -69,9 +69,9 @@ private:
 // A record's id as written; nothing for one that is not a number or is no record's.
 std::optional<ObjectId> readId(QStringView text);
 
-// A context numbers new records on from the highest id it read; ids near the top of their range would leave it
-// no room to do so without wrapping round onto records there are. Ids mean nothing outside the file, so such a
-// library is numbered afresh, in the same order.
+// A context numbers new records on from the highest id it read; ids near the top of their range would leave
+// it no room to do so without wrapping round onto records there are. Ids mean nothing outside the file, so
+// such a library is numbered afresh, in the same order.
 void renumberNearTheTop(RecordMap& records);
 
 } // namespace tetrapan::xmlStoreForm

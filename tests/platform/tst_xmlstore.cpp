@@ -201,18 +201,23 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(path), content);
     }
 
-    // A large library is read in two halves side by side. Whatever the file, that must come to what reading it
-    // whole with Qt's reader comes to: the same records, or the same refusal at the same place. "@" stands for
-    // over a megabyte of records, so the middle falls there.
+    // A large library is read in two halves side by side. Whatever the file, that must come to what reading
+    // it whole with Qt's reader comes to: the same records, or the same refusal at the same place. "@" stands
+    // for over a megabyte of records, so the middle falls there.
     void largeFilesReadAsWholeFilesRead_data()
     {
         QTest::addColumn<QByteArray>("body");
         const QByteArray root = "<tetrapan-library version=\"1\">\n";
         const QByteArray end = "</tetrapan-library>\n";
-        const auto row = [&](const char* name, const QByteArray& body) { QTest::newRow(name) << Header + body; };
-        row("a library", root + "  <playlist id=\"1\" title=\"F\"/>\n@  <playlist id=\"2\" parent=\"1\"/>\n"
-                                "  <link playlist=\"2\" filelist=\"3\"/>\n  <filelist id=\"3\"/>\n" + end);
-        row("a parent in the other half", root + "  <playlist id=\"2\" parent=\"1\"/>\n@  <playlist id=\"1\"/>\n" + end);
+        const auto row = [&](const char* name, const QByteArray& body) {
+            QTest::newRow(name) << Header + body;
+        };
+        row("a library", root +
+                             "  <playlist id=\"1\" title=\"F\"/>\n@  <playlist id=\"2\" parent=\"1\"/>\n"
+                             "  <link playlist=\"2\" filelist=\"3\"/>\n  <filelist id=\"3\"/>\n" +
+                             end);
+        row("a parent in the other half",
+            root + "  <playlist id=\"2\" parent=\"1\"/>\n@  <playlist id=\"1\"/>\n" + end);
         row("one id in both halves", root + "  <playlist id=\"1\"/>\n@  <playlist id=\"1\"/>\n" + end);
         row("damage in the first half", root + "  <playlist id=\"1\">x</playlist>\n@" + end);
         row("damage in the second half", root + "@  <playlist id=\"1\" colour=\"red\"/>\n" + end);
@@ -222,7 +227,8 @@ private Q_SLOTS:
         row("a comment across the middle", root + "  <!-- \n@ -->\n  <playlist id=\"1\"/>\n" + end);
         row("a namespace of the root's",
             "<tetrapan-library version=\"1\" xmlns:q=\"urn:other\">\n@  <playlist id=\"1\" title=\"mine\" "
-            "q:title=\"theirs\"/>\n" + end);
+            "q:title=\"theirs\"/>\n" +
+                end);
         row("an entity of the document", "<!DOCTYPE tetrapan-library [<!ENTITY cam \"Cam 1\">]>\n" + root +
                                              "@  <playlist id=\"1\" title=\"&cam;\"/>\n" + end);
     }
