@@ -138,8 +138,7 @@ void PaneTimeline::watchMovies()
 
 bool PaneTimeline::anyPlaying() const
 {
-    const std::array<bool, PaneCount> playing = playingPanes();
-    return std::find(playing.cbegin(), playing.cend(), true) != playing.cend();
+    return panes_.anyMovieIsPlaying();
 }
 
 void PaneTimeline::followPlaying()

@@ -93,18 +93,9 @@ void SyncLock::offsetsChanged()
     }
 }
 
-bool SyncLock::anyPlaying() const
-{
-    for (int n = 1; n <= PaneCount; ++n) {
-        if (const Movie* movie = playableMovie(n); movie && movie->rate() != 0.0f)
-            return true;
-    }
-    return false;
-}
-
 void SyncLock::followPlaying()
 {
-    if (enabled_ && tick_ == Scheduler::NoTask && (anyPlaying() || stopWaitTicksLeft_ > 0))
+    if (enabled_ && tick_ == Scheduler::NoTask && (controller_.anyMovieIsPlaying() || stopWaitTicksLeft_ > 0))
         tick_ = scheduler_.scheduleRepeating(TickInterval, [this] { tick(); });
 }
 
@@ -157,7 +148,7 @@ void SyncLock::tick()
     }
     // Stopped and settled, the panes stand still: the lock sleeps until one starts (a program left paused
     // is not woken sixty times a second).
-    if (!anyPlaying() && stopWaitTicksLeft_ <= 0) {
+    if (!controller_.anyMovieIsPlaying() && stopWaitTicksLeft_ <= 0) {
         scheduler_.cancel(tick_);
         tick_ = Scheduler::NoTask;
     }

@@ -138,7 +138,6 @@ private:
     void readOffsets();
     // Starts the lock's tick when there is something to follow; the tick ends itself when there is not.
     void followPlaying();
-    bool anyPlaying() const;
     // One look at the stopped leader's place; the followers are sought there once it stands still.
     void settleStopped();
     void follow(Follower& follower, Movie& leader, double target, double relativeRate);
