@@ -1,4 +1,4 @@
-// tetrapan-bench export [--rounds N] [--place-only]: File > Export Video of four 720p barcode panes with
+// tetrapan-bench export [--rounds N] [--seconds S] [--place-only]: File > Export Video of four 720p barcode panes with
 // offsets, through the built program as a user starts and drives it (a home of its own, the playlist and its
 // offsets written before the start, on a session bus of the bench's own): the loop A–B set by the media
 // controls' position and the Loop A–B command, File > Export Video by `tetrapan --action`, its options taken
@@ -20,13 +20,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <thread>
 #include <tuple>
+
+#include <sys/syscall.h>
 
 namespace tetrapan::bench {
 
@@ -36,7 +43,9 @@ constexpr int TimeoutMs = 20000;
 constexpr int ExportTimeoutMs = 600000;
 constexpr int Fps = 30;
 constexpr std::array<int, 4> OffsetFrames{0, 25, -10, 50};
-constexpr double RangeFrom = 1.0, RangeTo = 31.0;
+constexpr double RangeFrom = 1.0;
+// the range's end: `--seconds S` after its start, 30 s without
+double RangeTo = 31.0;
 const QString Title = QStringLiteral("720p");
 const QString DialogTitle = QStringLiteral("Export Video");
 const QRect Window(0, 0, 1280, 720);
@@ -53,6 +62,57 @@ struct Run {
     double seconds = 0;
     double cpuSeconds = 0;
     double longestStallMs = 0;
+    double longestLockWaitMs = 0;
+};
+
+// The longest time a process's main (GUI) thread sleeps on a lock another thread holds (a FUTEX_WAIT, as
+// /proc shows its system call, looked at every 2 ms) while this lives: the part of a stall the program makes
+// itself, apart from the waits for a processor that a busy machine gives every thread.
+class LockWaits {
+public:
+    explicit LockWaits(qint64 pid)
+        : path_(QStringLiteral("/proc/%1/task/%1/syscall").arg(pid)), thread_([this] { watch(); })
+    {
+    }
+    ~LockWaits()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    double longestMs() const { return longestMs_; }
+
+private:
+    bool sleepsOnLock() const
+    {
+        QFile file(path_);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QList<QByteArray> fields = file.readAll().split(' ');
+        constexpr qint64 FutexCommand = 0x7f, FutexWait = 0;
+        return fields.size() > 2 && fields[0].toLong() == SYS_futex &&
+               (fields[2].toLongLong(nullptr, 0) & FutexCommand) == FutexWait;
+    }
+    void watch()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 since = -1;
+        while (!stop_) {
+            const qint64 now = clock.nsecsElapsed();
+            if (!sleepsOnLock())
+                since = -1;
+            else if (since < 0)
+                since = now;
+            else
+                longestMs_ = std::max(longestMs_.load(), (now - since) / 1e6);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    QString path_;
+    std::atomic<bool> stop_{false};
+    std::atomic<double> longestMs_{0};
+    std::thread thread_;
 };
 
 // File > Export Video in the running program, as a user goes through it.
@@ -85,6 +145,7 @@ public:
         QElapsedTimer clock;
         clock.start();
         const double cpuBefore = cpuSecondsOf(program_.pid());
+        std::optional<LockWaits> lockWaits(std::in_place, program_.pid());
         bool cancelSent = false;
         run.longestStallMs = controls_.longestGuiWait(
             [&] {
@@ -94,9 +155,11 @@ public:
             },
             ExportTimeoutMs, 20);
         run.seconds = clock.elapsed() / 1000.0;
-        std::fprintf(stderr, "export: %s: %.1f s, the longest stall %.0f ms at %.1f s\n",
+        run.longestLockWaitMs = lockWaits->longestMs();
+        lockWaits.reset();
+        std::fprintf(stderr, "export: %s: %.1f s, the longest stall %.0f ms at %.1f s, on a lock %.0f ms\n",
                      qPrintable(QFileInfo(output).fileName()), run.seconds, run.longestStallMs,
-                     controls_.longestWaitAtMs() / 1000.0);
+                     controls_.longestWaitAtMs() / 1000.0, run.longestLockWaitMs);
         run.cpuSeconds = cpuSecondsOf(program_.pid()) - cpuBefore;
         run.written = QFileInfo::exists(output);
         runEventsFor(500);
@@ -317,14 +380,14 @@ CommandLineRun exportFromCommandLine(const Outside& program, const QStringList& 
     return run;
 }
 
-// The rounds of the comparison: `--rounds N`, 3 without.
-int roundsAsked(int argc, char** argv)
+// The value of `--NAME N`, or `otherwise`.
+double optionValue(int argc, char** argv, const char* name, double otherwise)
 {
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--rounds") == 0)
-            return std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], name) == 0)
+            return std::atof(argv[i + 1]);
     }
-    return 3;
+    return otherwise;
 }
 
 // The same 30 s of the four panes exported from the command line and through the window, in turn, the
@@ -376,7 +439,8 @@ bool compareWithCommandLine(Outside& program, WindowExport& window, const QStrin
 
 int runExport(int argc, char** argv)
 {
-    const int rounds = roundsAsked(argc, argv);
+    const int rounds = std::max(1, int(optionValue(argc, argv, "--rounds", 3)));
+    RangeTo = RangeFrom + std::clamp(optionValue(argc, argv, "--seconds", 30), 1.0, 38.0);
     VirtualDisplay virtualDisplay;
     if (qEnvironmentVariableIsEmpty("DISPLAY") && !virtualDisplay.start()) {
         std::fprintf(stderr, "export: no display and Xvfb could not be started\n");
@@ -455,10 +519,16 @@ int runExport(int argc, char** argv)
     print("export.length_error_frames", std::abs(back.pictures - rangeFrames), "frames (pictures)", 0);
     print("export.duration_error_frames", std::abs(back.seconds - rangeFrames / double(Fps)) * Fps,
           "frames (container's length)", 2);
+    std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
     print("export.gui_longest_stall_ms", full.longestStallMs, "ms", 0);
-    // the same stalls with nothing exported, for the measure of a busy machine
+    print("export.gui_longest_lock_wait_ms", full.longestLockWaitMs, "ms (asleep on a lock, within the stalls)",
+          0);
+    // the same stalls with nothing exported, for the measure of a busy machine: over as long as the export
+    // took (at most a minute), since the longest of more reads is longer on a machine that is busy anyway
+    const int quietMs = std::clamp(int(full.seconds * 1000), 5000, 60000);
     print("export.gui_longest_stall_without_export_ms",
-          window.controls().longestGuiWait([] { return false; }, 5000), "ms (5 s, panes paused)", 0);
+          window.controls().longestGuiWait([] { return false; }, quietMs),
+          qPrintable(QStringLiteral("ms (%1 s, panes paused)").arg(quietMs / 1000)), 0);
     std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
 
     if (!compareWithCommandLine(program, window, folder.path(), rounds))

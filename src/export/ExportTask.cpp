@@ -6,6 +6,9 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <algorithm>
+#include <cerrno>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,7 +16,25 @@ namespace tetrapan {
 
 namespace {
 
-constexpr int ExportNiceness = 19;
+constexpr int MaxNiceness = 19;
+
+// The calling thread, and every thread it starts from now on (FFmpeg's decoding and encoding threads inherit
+// both), gives way to the window and the panes: batch threads never preempt another when they wake, and the
+// niceness leaves each a third of a playing pane's share of a busy processor. Not lower: every thread of the
+// program takes its memory from the same few allocation arenas, and an export thread preempted while it
+// holds an arena's lock holds up the window until it runs again, which at niceness 19 on a busy machine was
+// over a second.
+void giveWayToTheWindow()
+{
+    const sched_param unused{};
+    sched_setscheduler(0, SCHED_BATCH, &unused);
+    // relative to the window's, which the thread inherited: a program started nicer keeps its order
+    const auto self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int window = getpriority(PRIO_PROCESS, self);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, self, std::min(window + ExportTask::NicerThanWindow, MaxNiceness));
+}
 
 } // namespace
 
@@ -37,9 +58,7 @@ void ExportTask::start(const ExportJob& job)
     running_ = true;
     const QPointer<ExportTask> self(this);
     thread_ = std::thread([this, self, job] {
-        // The export gives way to the window and the panes playing: the threads FFmpeg starts from here
-        // inherit the lower priority.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), ExportNiceness);
+        giveWayToTheWindow();
         QElapsedTimer sinceReport;
         sinceReport.start();
         const auto report = [&](const ExportProgress& progress) {

@@ -17,6 +17,8 @@ class ExportTask : public QObject {
     Q_OBJECT
 public:
     static constexpr qint64 ProgressIntervalMs = 100;
+    // The export's threads run as batch threads this much nicer than the thread that starts them.
+    static constexpr int NicerThanWindow = 5;
 
     explicit ExportTask(QObject* parent = nullptr);
     ~ExportTask() override;

@@ -3,21 +3,26 @@
 #include "FrameBarcode.h"
 #include "MovieReadBack.h"
 #include "TestClips.h"
+#include "export/ExportTask.h"
 #include "export/VideoExport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sched.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace tetrapan;
 using namespace tetrapan::test;
 
 Q_DECLARE_METATYPE(tetrapan::ExportFormat)
 Q_DECLARE_METATYPE(tetrapan::ExportSound)
+Q_DECLARE_METATYPE(tetrapan::ExportResult)
 
 namespace {
 
@@ -45,6 +50,11 @@ ExportJob barcodeJob(const TestClips& clips, const QString& outputPath,
 
 std::atomic<bool> noCancel{false};
 using Offsets = std::array<int, 4>;
+
+QStringList threadsOfThisProcess()
+{
+    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
 
 } // namespace
 
@@ -217,6 +227,43 @@ private slots:
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.mp4")});
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("older video"));
+    }
+
+    // The export's threads, FFmpeg's among them, give way to the window, whose own thread keeps its place.
+    void exportThreadsGiveWayToTheWindow()
+    {
+        qRegisterMetaType<ExportResult>();
+        QTemporaryDir folder;
+        ExportJob job = barcodeJob(clips_, folder.filePath(QStringLiteral("out.mp4")), {0, 1, 2, 3});
+        // the whole clip, four times as large: seconds of work, cancelled once looked at
+        job.size *= 4;
+        for (ExportPane& pane : job.panes)
+            pane.place = QRect(pane.place.topLeft() * 4, pane.place.size() * 4);
+        job.startMs = job.endMs = 0;
+        const QStringList before = threadsOfThisProcess();
+        const int window = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+        ExportTask task;
+        QSignalSpy finished(&task, &ExportTask::finished);
+        std::map<QString, std::pair<int, int>> started; // thread: niceness, policy
+        connect(&task, &ExportTask::progressed, this, [&] {
+            if (!started.empty())
+                return;
+            for (const QString& thread : threadsOfThisProcess()) {
+                if (!before.contains(thread))
+                    started[thread] = {getpriority(PRIO_PROCESS, thread.toUInt()),
+                                       sched_getscheduler(thread.toInt())};
+            }
+            task.cancel();
+        });
+        task.start(job);
+        QVERIFY(finished.wait(60000));
+        QVERIFY(!started.empty());
+        for (const auto& [thread, priority] : started) {
+            QCOMPARE(priority.first, std::min(window + ExportTask::NicerThanWindow, 19));
+            QCOMPARE(priority.second & ~SCHED_RESET_ON_FORK, SCHED_BATCH);
+        }
+        QCOMPARE(getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())), window);
+        QCOMPARE(sched_getscheduler(0), SCHED_OTHER);
     }
 
 private:
