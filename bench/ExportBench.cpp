@@ -1,14 +1,14 @@
-// tetrapan-bench export [--rounds N] [--seconds S] [--place-only]: File > Export Video of four 720p barcode panes with
-// offsets, through the built program as a user starts and drives it (a home of its own, the playlist and its
-// offsets written before the start, on a session bus of the bench's own): the loop A–B set by the media
-// controls' position and the Loop A–B command, File > Export Video by `tetrapan --action`, its options taken
-// as they come and the name typed into the save panel through the X server; the file the user gets read back
-// frame by frame with the FFmpeg libraries. Figures: the panes that show the leader's frame plus their offset
-// in every output frame; the export's speed against real time; the output's length against the range; the GUI
-// thread's longest stall while it runs (the media controls' answers); the files a click on Cancel at half way
-// leaves under the chosen name; the test card's places in the output against its pictures on the screen, the
-// dividers off the middle; and `tetrapan --export` of the same playlist, without a display, against the
-// window's export of it, in alternate rounds.
+// tetrapan-bench export [--rounds N] [--seconds S] [--place-only]: File > Export Video of four 720p barcode
+// panes with offsets, through the built program as a user starts and drives it (a home of its own, the
+// playlist and its offsets written before the start, on a session bus of the bench's own): the loop A–B set
+// by the media controls' position and the Loop A–B command, File > Export Video by `tetrapan --action`, its
+// options taken as they come and the name typed into the save panel through the X server; the file the user
+// gets read back frame by frame with the FFmpeg libraries. Figures: the panes that show the leader's frame
+// plus their offset in every output frame; the export's speed against real time; the output's length against
+// the range; the GUI thread's longest stall while it runs (the media controls' answers) and its longest sleep
+// on a lock then; the files a click on Cancel at half way leaves under the chosen name; the test card's
+// places in the output against its pictures on the screen, the dividers off the middle; and `tetrapan
+// --export` of the same playlist, without a display, against the window's export of it, in alternate rounds.
 #include "BenchCommands.h"
 #include "BenchSupport.h"
 #include "FrameBarcode.h"
@@ -43,9 +43,7 @@ constexpr int TimeoutMs = 20000;
 constexpr int ExportTimeoutMs = 600000;
 constexpr int Fps = 30;
 constexpr std::array<int, 4> OffsetFrames{0, 25, -10, 50};
-constexpr double RangeFrom = 1.0;
-// the range's end: `--seconds S` after its start, 30 s without
-double RangeTo = 31.0;
+constexpr double RangeFrom = 1.0; // the range's end: `--seconds S` after it, 30 s without
 const QString Title = QStringLiteral("720p");
 const QString DialogTitle = QStringLiteral("Export Video");
 const QRect Window(0, 0, 1280, 720);
@@ -392,7 +390,8 @@ double optionValue(int argc, char** argv, const char* name, double otherwise)
 
 // The same 30 s of the four panes exported from the command line and through the window, in turn, the
 // first of each round alternating: the times of each (medians) and the median of the rounds' ratios.
-bool compareWithCommandLine(Outside& program, WindowExport& window, const QString& folder, int rounds)
+bool compareWithCommandLine(Outside& program, WindowExport& window, const QString& folder, int rounds,
+                            double rangeTo)
 {
     const auto timeText = [](double seconds) { return QString::number(seconds, 'f', 3); };
     std::vector<double> commandLine, windowed, ratios;
@@ -406,7 +405,7 @@ bool compareWithCommandLine(Outside& program, WindowExport& window, const QStrin
                 const CommandLineRun run = exportFromCommandLine(
                     program, {QStringLiteral("--export"), lastLine, QStringLiteral("--playlist"), Title,
                               QStringLiteral("--size"), QStringLiteral("1280x720"), QStringLiteral("--range"),
-                              timeText(RangeFrom) + QLatin1Char('-') + timeText(RangeTo)});
+                              timeText(RangeFrom) + QLatin1Char('-') + timeText(rangeTo)});
                 if (!run.ok) {
                     std::fprintf(stderr, "export: tetrapan --export failed: %s\n", qPrintable(run.said));
                     return false;
@@ -440,7 +439,7 @@ bool compareWithCommandLine(Outside& program, WindowExport& window, const QStrin
 int runExport(int argc, char** argv)
 {
     const int rounds = std::max(1, int(optionValue(argc, argv, "--rounds", 3)));
-    RangeTo = RangeFrom + std::clamp(optionValue(argc, argv, "--seconds", 30), 1.0, 38.0);
+    const double rangeTo = RangeFrom + std::clamp(optionValue(argc, argv, "--seconds", 30), 1.0, 38.0);
     VirtualDisplay virtualDisplay;
     if (qEnvironmentVariableIsEmpty("DISPLAY") && !virtualDisplay.start()) {
         std::fprintf(stderr, "export: no display and Xvfb could not be started\n");
@@ -474,7 +473,7 @@ int runExport(int argc, char** argv)
     std::vector<QRect> spots;
     for (int n = 1; n <= 4; ++n)
         spots.push_back(QRect(paneSpotOnScreen(program.main.geometry, n) - QPoint(8, 8), QSize(16, 16)));
-    if (!waitUntilShown(x, spots, TimeoutMs) || !window.setLoop(RangeFrom, RangeTo)) {
+    if (!waitUntilShown(x, spots, TimeoutMs) || !window.setLoop(RangeFrom, rangeTo)) {
         std::fprintf(stderr, "export: the panes never showed, or the loop was not set\n");
         return 1;
     }
@@ -508,7 +507,7 @@ int runExport(int argc, char** argv)
         framesRight += right == 4 ? 1 : 0;
         return true;
     });
-    const int rangeFrames = int(std::llround((RangeTo - RangeFrom) * Fps));
+    const int rangeFrames = int(std::llround((rangeTo - RangeFrom) * Fps));
     print("export.frames_all_panes_right", framesRight, "frames", 0);
     print("export.frames_read_back", back.pictures, "frames", 0);
     print("export.pane_frames_right", panesRight, "pane frames", 0);
@@ -521,8 +520,8 @@ int runExport(int argc, char** argv)
           "frames (container's length)", 2);
     std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
     print("export.gui_longest_stall_ms", full.longestStallMs, "ms", 0);
-    print("export.gui_longest_lock_wait_ms", full.longestLockWaitMs, "ms (asleep on a lock, within the stalls)",
-          0);
+    print("export.gui_longest_lock_wait_ms", full.longestLockWaitMs,
+          "ms (asleep on a lock, within the stalls)", 0);
     // the same stalls with nothing exported, for the measure of a busy machine: over as long as the export
     // took (at most a minute), since the longest of more reads is longer on a machine that is busy anyway
     const int quietMs = std::clamp(int(full.seconds * 1000), 5000, 60000);
@@ -531,7 +530,7 @@ int runExport(int argc, char** argv)
           qPrintable(QStringLiteral("ms (%1 s, panes paused)").arg(quietMs / 1000)), 0);
     std::fprintf(stderr, "export: load average %.2f\n", loadAverage());
 
-    if (!compareWithCommandLine(program, window, folder.path(), rounds))
+    if (!compareWithCommandLine(program, window, folder.path(), rounds, rangeTo))
         return 1;
 
     // cancelled at half way, by a click on the bar's Cancel
