@@ -20,10 +20,10 @@ constexpr int MaxNiceness = 19;
 
 // The calling thread, and every thread it starts from now on (FFmpeg's decoding and encoding threads inherit
 // both), gives way to the window and the panes: batch threads never preempt another when they wake, and the
-// niceness leaves each a third of a playing pane's share of a busy processor. Not lower: every thread of the
-// program takes its memory from the same few allocation arenas, and an export thread preempted while it
-// holds an arena's lock holds up the window until it runs again, which at niceness 19 on a busy machine was
-// over a second.
+// niceness leaves each a third of the share of a thread of the window or of a playing pane. No nicer than
+// that: every thread of the program takes its memory from the same few allocation arenas, and an export
+// thread preempted while it holds an arena's lock holds up the window until it runs again: on a busy machine
+// over a second at niceness 19, over 100 ms at 10.
 void giveWayToTheWindow()
 {
     const sched_param unused{};

@@ -249,9 +249,9 @@ private slots:
             if (!started.empty())
                 return;
             for (const QString& thread : threadsOfThisProcess()) {
-                if (!before.contains(thread))
-                    started[thread] = {getpriority(PRIO_PROCESS, thread.toUInt()),
-                                       sched_getscheduler(thread.toInt())};
+                const int policy = before.contains(thread) ? -1 : sched_getscheduler(thread.toInt());
+                if (policy >= 0) // a thread that ended meanwhile has none
+                    started[thread] = {getpriority(PRIO_PROCESS, thread.toUInt()), policy};
             }
             task.cancel();
         });
