@@ -128,10 +128,11 @@ bool MovieFilesOpener::oneCameraEach(Request& request)
         if (found.at(n).size() < 2)
             continue;
         // the files came from a panel or a drop just closed: the question comes up where the user just was
+        QWidget* window = QApplication::activeWindow();
         const cameraChoice::Answer answer =
-            cameraChoice::ask(request.paths.at(n), found.at(n), n + 1, QCursor::pos());
+            cameraChoice::ask(request.paths.at(n), found.at(n), n + 1, QCursor::pos(), window);
         if (answer.cameraFolderDialog)
-            cameraChoice::openInPanes(*this, request.paths.at(n), found.at(n), QApplication::activeWindow());
+            cameraChoice::openInPanes(*this, request.paths.at(n), found.at(n), window);
         if (answer.locator.isEmpty())
             return false;
         request.paths[n] = answer.locator;

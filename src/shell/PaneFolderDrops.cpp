@@ -77,10 +77,16 @@ void PaneFolderDrops::listCameras(QTMovieSubView* pane, const QString& folder, Q
         // one camera, or none: nothing to choose, and a folder without movies is refused as it always was
         if (cameras.size() < 2)
             return pane->placing().createMovieFrame(folder);
-        const cameraChoice::Answer answer = cameraChoice::ask(folder, cameras, pane->viewNo(), at);
+        // a pane with no playlist to take the camera says so before anything is asked
+        if (!pane->placing().playlistForPlacing())
+            return;
+        const cameraChoice::Answer answer = cameraChoice::ask(folder, cameras, pane->viewNo(), at, pane);
+        // the menu's loop may have seen the pane go
+        if (!pane)
+            return;
         if (answer.cameraFolderDialog)
             cameraChoice::openInPanes(opener_, folder, cameras, pane->window());
-        else if (!answer.locator.isEmpty() && pane && answer.locator != pane->filePath())
+        else if (!answer.locator.isEmpty() && answer.locator != pane->filePath())
             pane->placing().createMovieFrame(answer.locator);
     });
     found->setFuture(QtConcurrent::run([folder] { return RecordingLister::camerasIn(folder); }));

@@ -12,9 +12,9 @@
 
 namespace tetrapan::cameraChoice {
 
-Answer ask(const QString& folder, const Cameras& cameras, int viewNo, QPoint at)
+Answer ask(const QString& folder, const Cameras& cameras, int viewNo, QPoint at, QWidget* parent)
 {
-    QMenu menu;
+    QMenu menu(parent);
     menu.setObjectName(QStringLiteral("cameraChoice"));
     // the menu says what it asks: a popup has no title bar to say it
     menu.addAction(QCoreApplication::translate("cameraChoice", "Pane %1 plays one camera of %2:")

@@ -27,8 +27,8 @@ struct Answer {
 };
 
 // A menu at `at` (global), of the cameras by name, each with its number of files, and Open Camera Folder…;
-// blocks until it closes.
-Answer ask(const QString& folder, const Cameras& cameras, int viewNo, QPoint at);
+// blocks until it closes. parent: the window it belongs to (a Wayland popup wants one), if any.
+Answer ask(const QString& folder, const Cameras& cameras, int viewNo, QPoint at, QWidget* parent);
 
 // The recording of one camera of a folder: the folder and the camera's name, as a camera folder's entry keeps
 // it, so it lists that camera's files again whenever it loads. Files whose names name no camera have no name
