@@ -72,24 +72,22 @@ void MovieFilesOpener::openFiles(const QStringList& paths)
     schedulePlacing();
 }
 
-void MovieFilesOpener::openCameraFolder(const QString& folder, const QStringList& cameras)
+void MovieFilesOpener::openCameraFolder(const QString& folder, const QMap<QString, QStringList>& found,
+                                        const QStringList& cameras)
 {
     if (cameras.isEmpty())
         return;
-    pending_.append(cameraFolderRequest(folder, cameras));
+    pending_.append(cameraFolderRequest(folder, found, cameras));
     schedulePlacing();
 }
 
 MovieFilesOpener::Request MovieFilesOpener::cameraFolderRequest(const QString& folder,
+                                                                const QMap<QString, QStringList>& found,
                                                                 const QStringList& cameras)
 {
     Request request{{}, QFileInfo(folder).fileName(), {}};
-    for (const QString& camera : cameras.mid(0, MaxFiles)) {
-        Recording source;
-        source.folder = QFileInfo(folder).absoluteFilePath();
-        source.camera = camera;
-        request.paths.append(RecordingSource::locator(source));
-    }
+    for (const QString& camera : cameras.mid(0, MaxFiles))
+        request.paths.append(cameraChoice::locator(folder, camera, found.value(camera)));
     return request;
 }
 
@@ -115,7 +113,8 @@ void MovieFilesOpener::placePendingFiles()
     placing_ = true;
     Request request = pending_.takeFirst();
     if (request.cameras && request.paths.size() == 1 && request.cameras->result().front().size() > 1)
-        request = cameraFolderRequest(request.paths.front(), request.cameras->result().front().keys());
+        request = cameraFolderRequest(request.paths.front(), request.cameras->result().front(),
+                                      request.cameras->result().front().keys());
     else if (request.cameras && !oneCameraEach(request))
         return placed({}, {});
     placing(request.paths, request.newPlaylist);

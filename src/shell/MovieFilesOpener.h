@@ -57,7 +57,9 @@ public:
     // user chooses (cameraChoice); closing the question opens none of the paths.
     void openFiles(const QStringList& paths);
     // A new playlist named after the folder, with the first four of the cameras in panes 1 to 4.
-    void openCameraFolder(const QString& folder, const QStringList& cameras);
+    // found: the folder's files by camera, as the cameras were found (RecordingLister::camerasIn).
+    void openCameraFolder(const QString& folder, const QMap<QString, QStringList>& found,
+                          const QStringList& cameras);
     // The new playlist's title: the first file's name without its extension.
     static QString playlistTitleFor(const QStringList& paths);
     // Files wait, or open.
@@ -95,7 +97,8 @@ private:
         // the cameras of the folders given, while they are being found
         std::shared_ptr<QFutureWatcher<FoundCameras>> cameras;
     };
-    static Request cameraFolderRequest(const QString& folder, const QStringList& cameras);
+    static Request cameraFolderRequest(const QString& folder, const QMap<QString, QStringList>& found,
+                                       const QStringList& cameras);
     // Asks for one camera of each folder of several; false when the user closed the question, or chose
     // to open the Camera Folder dialog instead.
     bool oneCameraEach(Request& request);

@@ -54,7 +54,7 @@ void openInPanes(MovieFilesOpener& opener, const QString& folder, const Cameras&
 {
     CameraFolderDialog dialog(folder, cameras, parent);
     if (dialog.exec() == QDialog::Accepted && !dialog.chosenCameras().isEmpty())
-        opener.openCameraFolder(folder, dialog.chosenCameras());
+        opener.openCameraFolder(folder, cameras, dialog.chosenCameras());
 }
 
 } // namespace tetrapan::cameraChoice
