@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/Recording.h"
+#include "recording/RecordingStretches.h"
 
 #include <QString>
 #include <QVector>
@@ -37,7 +38,7 @@ public:
     // whose tracks the first stream takes); 0 when there is none.
     static int soundStreamTrack(const Recording& recording, const QVector<MpvPieceFacts>& facts);
 
-    static constexpr qint64 MergedGapMs = 500;
+    static constexpr qint64 MergedGapMs = RecordingStretches::MergedGapMs;
 };
 
 } // namespace tetrapan
