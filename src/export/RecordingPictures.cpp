@@ -89,7 +89,8 @@ void RecordingPictures::noteUnreadable(int piece, const QString& why)
     if (unreadablePieces_.contains(piece))
         return;
     unreadablePieces_.insert(piece);
-    unreadable_.append(QStringLiteral("%1 (%2)").arg(QFileInfo(recording_.pieces[piece].path).fileName(), why));
+    unreadable_.append(
+        QStringLiteral("%1 (%2)").arg(QFileInfo(recording_.pieces[piece].path).fileName(), why));
 }
 
 void RecordingPictures::enter(int stretch, double seconds)
@@ -115,8 +116,9 @@ const AVFrame* RecordingPictures::frameAt(double seconds, QString*)
         return black_;
     // before its start the recording shows its first picture, after its end its last, as a movie does
     const double at = std::clamp(seconds, 0.0, durationSeconds());
-    const auto after = std::upper_bound(stretches_.begin(), stretches_.end(), at + BoundarySlack,
-                                        [](double t, const RecordingStretch& s) { return t < s.fromMs / 1000.0; });
+    const auto after =
+        std::upper_bound(stretches_.begin(), stretches_.end(), at + BoundarySlack,
+                         [](double t, const RecordingStretch& s) { return t < s.fromMs / 1000.0; });
     const int stretch = int(std::max<qsizetype>(after - stretches_.begin() - 1, 0));
     if (stretch != current_)
         enter(stretch, at);

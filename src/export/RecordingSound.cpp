@@ -36,15 +36,15 @@ void RecordingSound::enter(int stretch)
 {
     file_.reset();
     current_ = stretch;
-    const RecordingStretch& part = stretches_[stretch];
-    if (part.piece < 0)
+    const RecordingStretch& entered = stretches_[stretch];
+    if (entered.piece < 0)
         return;
     QString why;
     auto file = std::make_unique<SoundDecoder>();
     // the file's own time starts with its stretch; a file without sound, or one that cannot be read, is
     // silent there (the pictures name what cannot be read)
-    if (file->open(recording_.pieces[part.piece].path, &why) &&
-        file->start(rangeStart_, offset_ - part.fromMs / 1000.0, rate_, &why))
+    if (file->open(recording_.pieces[entered.piece].path, &why) &&
+        file->start(rangeStart_, offset_ - entered.fromMs / 1000.0, rate_, &why))
         file_ = std::move(file);
 }
 
@@ -52,8 +52,8 @@ bool RecordingSound::addTo(float* left, float* right, qint64 first, int count, Q
 {
     const qint64 end = first + count;
     while (next_ < stretches_.size()) {
-        const RecordingStretch& part = stretches_[next_];
-        const qint64 from = sampleOf(part.fromMs), to = sampleOf(part.fromMs + part.lengthMs);
+        const RecordingStretch& due = stretches_[next_];
+        const qint64 from = sampleOf(due.fromMs), to = sampleOf(due.fromMs + due.lengthMs);
         if (from >= end)
             break;
         if (to > first) {
@@ -62,7 +62,8 @@ bool RecordingSound::addTo(float* left, float* right, qint64 first, int count, Q
             const qint64 lo = std::max(first, from), hi = std::min(end, to);
             QString why;
             // a file that fails halfway is silent from there, as it would be black
-            if (file_ && hi > lo && !file_->addTo(left + (lo - first), right + (lo - first), lo, int(hi - lo), &why))
+            if (file_ && hi > lo &&
+                !file_->addTo(left + (lo - first), right + (lo - first), lo, int(hi - lo), &why))
                 file_.reset();
         }
         if (to > end)

@@ -34,7 +34,8 @@ constexpr qint64 EstimateAfterMs = 500;
 struct PaneReader {
     std::unique_ptr<PictureSource> pictures;
     std::unique_ptr<SoundSource> sound;
-    std::optional<Recording> recording; // listed, when the pane holds one
+    // listed, when the pane holds one
+    std::optional<Recording> recording;
     QRect picturePlace;            // where the fitted picture, or its zoomed part, goes
     QRectF sourcePart{0, 0, 1, 1}; // the part of the movie's picture shown there, in shares of it
     SwsContext* scaler = nullptr;
@@ -171,8 +172,9 @@ bool openRecording(Recording& recording, QString* why)
 
 QString recordingName(const Recording& recording)
 {
-    const QString folder = recording.folder.isEmpty() ? QFileInfo(recording.pieces.value(0).path).absolutePath()
-                                                      : recording.folder;
+    const QString folder = recording.folder.isEmpty()
+                               ? QFileInfo(recording.pieces.value(0).path).absolutePath()
+                               : recording.folder;
     const QString name = QFileInfo(folder).fileName();
     return recording.camera.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, recording.camera);
 }
@@ -183,10 +185,11 @@ QString unreadableFiles(const std::array<PaneReader, PaneCount>& panes)
     for (size_t i = 0; i < panes.size(); ++i) {
         const QStringList files = panes[i].pictures ? panes[i].pictures->unreadableFiles() : QStringList();
         if (!files.isEmpty())
-            lines.append(QStringLiteral("Pane %1's recording: %2 could not be read and %3 black in the video.")
-                             .arg(i + 1)
-                             .arg(files.join(QStringLiteral(", ")),
-                                  files.size() == 1 ? QStringLiteral("is") : QStringLiteral("are")));
+            lines.append(
+                QStringLiteral("Pane %1's recording: %2 could not be read and %3 black in the video.")
+                    .arg(i + 1)
+                    .arg(files.join(QStringLiteral(", ")),
+                         files.size() == 1 ? QStringLiteral("is") : QStringLiteral("are")));
     }
     return lines.join(QLatin1Char('\n'));
 }

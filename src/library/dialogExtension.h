@@ -86,7 +86,8 @@ inline const AlertText CanNotExportVideo{QStringLiteral("error"), QStringLiteral
                                          QStringLiteral("%1 Nothing was written."), QStringLiteral("OK")};
 // File > Export Video, written with files of a recording that could not be read; the details name them.
 inline const AlertText ExportedWithBlackFiles{
-    QStringLiteral("alert"), QStringLiteral("The video was exported, with some files of a recording left black."),
+    QStringLiteral("alert"),
+    QStringLiteral("The video was exported, with some files of a recording left black."),
     QStringLiteral("They could not be read, as when the recording plays."), QStringLiteral("OK")};
 inline const AlertText NothingToExport{QStringLiteral("alert"), QStringLiteral("There is nothing to export."),
                                        QStringLiteral("Please choose a playlist with movies in its panes."),

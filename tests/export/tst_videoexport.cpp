@@ -173,7 +173,8 @@ private slots:
         QTest::addColumn<bool>("listedByExport");
         QTest::newRow("a boundary and a gap, beside another camera")
             << qint64(5500) << 1 << qint64(-1000) << -1 << false;
-        QTest::newRow("listed by the export from its folder") << qint64(5500) << 0 << qint64(2500) << -1 << true;
+        QTest::newRow("listed by the export from its folder")
+            << qint64(5500) << 0 << qint64(2500) << -1 << true;
         QTest::newRow("from a later file on, a file that cannot be read")
             << qint64(9200) << 0 << qint64(-3500) << 2 << false;
     }
@@ -216,7 +217,7 @@ private slots:
                 const qint64 from = pieces[p].startMs - RecordingClips::startMs();
                 if (ms >= from && ms < from + pieces[p].lengthMs)
                     return pane == 1 && p == unreadablePiece ? std::nullopt
-                                                              : std::optional<int>(recordings_.frameAt(ms));
+                                                             : std::optional<int>(recordings_.frameAt(ms));
             }
             return std::nullopt;
         };

@@ -254,8 +254,8 @@ private Q_SLOTS:
         // pane 1 leads 1 s ahead of pane 2; the frame set makes the left column a quarter of the width
         // (in Cameras too, whose second recording starts a second after the first)
         const QString later = on.path() + QStringLiteral("/later");
-        QVERIFY(QDir().mkpath(later) &&
-                QFile::link(recordings.recordings[1].pieces[1].path, later + "/2026-03-01_12-00-01_back.mp4"));
+        QVERIFY(QDir().mkpath(later) && QFile::link(recordings.recordings[1].pieces[1].path,
+                                                    later + "/2026-03-01_12-00-01_back.mp4"));
         QVERIFY(
             test::writeLibraryFile(on, {{Angles, {clips.barcode, clips.barcode, clips.blue, clips.yellow}},
                                         {QStringLiteral("Empty"), {}},
