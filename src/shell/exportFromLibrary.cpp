@@ -46,15 +46,20 @@ std::optional<std::pair<QRectF, QRectF>> storedFrames(const SettingsDomain& sett
 
 // Lists the panes' recordings, as the panes do when they open them, and places them on the wall clock as
 // the panes do (PaneOffsets::wallClockOffsetMs): each stands earlier in its own time by as much as it starts
-// after the earliest of them.
-void placeRecordings(ExportJob& job)
+// after the earliest of them. The files a listing leaves out are noted, as the panes' alert names them.
+void placeRecordings(ExportJob& job, QStringList* notes)
 {
     std::optional<qint64> earliest;
-    for (ExportPane& pane : job.panes) {
+    for (size_t i = 0; i < job.panes.size(); ++i) {
+        ExportPane& pane = job.panes[i];
         if (const std::optional<Recording> source = RecordingSource::fromLocator(pane.filePath)) {
             pane.recording = RecordingLister::list(*source, QTimeZone::systemTimeZone());
             if (!pane.recording.isEmpty())
                 earliest = std::min(earliest.value_or(pane.recording.startMs()), pane.recording.startMs());
+            if (!pane.recording.skipped.isEmpty())
+                *notes << QStringLiteral("Pane %1's recording leaves out %2.")
+                              .arg(i + 1)
+                              .arg(pane.recording.skipped.join(QStringLiteral("; ")));
         }
     }
     for (ExportPane& pane : job.panes) {
@@ -186,7 +191,7 @@ std::optional<ExportJob> jobFor(ObjectContext& library, const SettingsDomain& se
                               .arg(title);
         return std::nullopt;
     }
-    placeRecordings(job);
+    placeRecordings(job, notes);
     choices.applyTo(job);
     // the time line shows the leader's time; the job wants the common time line's
     if (request.rangeMs) {

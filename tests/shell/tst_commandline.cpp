@@ -256,6 +256,7 @@ private Q_SLOTS:
         const QString later = on.path() + QStringLiteral("/later");
         QVERIFY(QDir().mkpath(later) && QFile::link(recordings.recordings[1].pieces[1].path,
                                                     later + "/2026-03-01_12-00-01_back.mp4"));
+        QVERIFY(test::writeAll(later + "/notes.txt", "no movie"));
         QVERIFY(
             test::writeLibraryFile(on, {{Angles, {clips.barcode, clips.barcode, clips.blue, clips.yellow}},
                                         {QStringLiteral("Empty"), {}},
@@ -313,6 +314,7 @@ private Q_SLOTS:
                      std::optional<int>(recordings.frameAt(2000)));
             QCOMPARE(test::FrameBarcode::readView(first, QRect(0, 219, 158, 141), aspect),
                      std::optional<int>(recordings.frameAt(3000)));
+            QVERIFY(exporting.errors().contains("Pane 2's recording leaves out notes.txt: not a movie."));
             return;
         }
         QCOMPARE(test::FrameBarcode::readView(first, QRect(0, 0, 158, 212), aspect), std::optional<int>(50));
