@@ -27,6 +27,10 @@ constexpr int BlackSize = 16;
 RecordingPictures::RecordingPictures(const Recording& recording)
     : recording_(recording), stretches_(stretchesOf(recording))
 {
+    for (int i = 0; i < recording.pieces.size(); ++i) {
+        if (!QFileInfo(recording.pieces[i].path).isReadable())
+            gone_.append(i);
+    }
 }
 
 RecordingPictures::~RecordingPictures()
@@ -98,8 +102,17 @@ void RecordingPictures::enter(int stretch, double seconds)
     file_.reset(); // one file open at a time, whatever the recording's length
     current_ = stretch;
     const int piece = stretches_[stretch].piece;
-    if (piece < 0)
+    if (piece < 0) {
+        // a gap, or files gone since the recording was listed, which are named
+        const qint64 from = recording_.startMs() + stretches_[stretch].fromMs;
+        const qint64 to = from + stretches_[stretch].lengthMs;
+        auto gone = std::lower_bound(gone_.cbegin(), gone_.cend(), from, [this](int index, qint64 ms) {
+            return recording_.pieces[index].startMs < ms;
+        });
+        for (; gone != gone_.cend() && recording_.pieces[*gone].startMs < to; ++gone)
+            noteUnreadable(*gone, QStringLiteral("it is gone"));
         return;
+    }
     QString why;
     auto file = std::make_unique<MovieDecoder>();
     if (!file->open(recording_.pieces[piece].path, &why) ||

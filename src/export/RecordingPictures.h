@@ -53,6 +53,7 @@ private:
     AVFrame* black_ = nullptr;
     QStringList unreadable_;
     QSet<int> unreadablePieces_;
+    QVector<int> gone_; // the pieces not there to read, by start
 };
 
 } // namespace tetrapan
