@@ -25,12 +25,8 @@ constexpr int BlackSize = 16;
 } // namespace
 
 RecordingPictures::RecordingPictures(const Recording& recording)
-    : recording_(recording), stretches_(stretchesOf(recording))
+    : recording_(recording), stretches_(stretchesOf(recording, &gone_))
 {
-    for (int i = 0; i < recording.pieces.size(); ++i) {
-        if (!QFileInfo(recording.pieces[i].path).isReadable())
-            gone_.append(i);
-    }
 }
 
 RecordingPictures::~RecordingPictures()
@@ -38,12 +34,15 @@ RecordingPictures::~RecordingPictures()
     av_frame_free(&black_);
 }
 
-QVector<RecordingStretch> RecordingPictures::stretchesOf(const Recording& recording)
+QVector<RecordingStretch> RecordingPictures::stretchesOf(const Recording& recording, QVector<int>* gone)
 {
     QVector<bool> readable;
     readable.reserve(recording.pieces.size());
-    for (const RecordingPiece& piece : recording.pieces)
-        readable.append(QFileInfo(piece.path).isReadable());
+    for (int i = 0; i < recording.pieces.size(); ++i) {
+        readable.append(QFileInfo(recording.pieces[i].path).isReadable());
+        if (gone && !readable.last())
+            gone->append(i);
+    }
     return RecordingStretches::of(recording, readable);
 }
 

@@ -36,14 +36,15 @@ public:
     QStringList unreadableFiles() const override { return unreadable_; }
 
     // The stretches as played; whether a file can be read is judged as playing judges it, by its being there
-    // to read.
-    static QVector<RecordingStretch> stretchesOf(const Recording& recording);
+    // to read. `gone`, when given, gets the pieces that are not.
+    static QVector<RecordingStretch> stretchesOf(const Recording& recording, QVector<int>* gone = nullptr);
 
 private:
     void enter(int stretch, double seconds);
     void noteUnreadable(int piece, const QString& why);
 
     Recording recording_;
+    QVector<int> gone_; // the pieces not there to read, by start
     QVector<RecordingStretch> stretches_;
     std::unique_ptr<MovieDecoder> file_; // the current stretch's file; null in a gap or an unreadable file
     int current_ = -1;                   // the stretch being read; -1 after a seek
@@ -53,7 +54,6 @@ private:
     AVFrame* black_ = nullptr;
     QStringList unreadable_;
     QSet<int> unreadablePieces_;
-    QVector<int> gone_; // the pieces not there to read, by start
 };
 
 } // namespace tetrapan
