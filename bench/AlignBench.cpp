@@ -382,7 +382,9 @@ int runAlign(int argc, char** argv)
         }
         const Aligned aligned =
             alignThroughProgram(bus, requestOf(paths, "align-panes-by-flash", attributes));
-        bool good = aligned.ran;
+        // not aligned.ran: four short cuts may be aligned before the command returns, and the thread never
+        // seen; an alignment that did not run leaves every offset a second off
+        bool good = true;
         for (size_t n = 1; n < 4; ++n)
             good = good && std::abs(aligned.offsetsMs[n].value_or(0.0) - truthMs[n]) <= 1000.0 / 30.0 + 1.0;
         flashGood += good ? 1 : 0;
