@@ -1,6 +1,7 @@
 #include "engine/MpvRecordingTimeline.h"
 
 #include "recording/MovieHeader.h"
+#include "recording/RecordingStretches.h"
 
 #include <QFileInfo>
 
@@ -50,29 +51,15 @@ QString silence(const RecordingTracks& format, qint64 lengthMs)
         .arg(seconds(lengthMs + 1000));
 }
 
-// A stretch of the timeline: a piece (index) or a gap (-1).
-struct Stretch {
-    int piece = -1;
-    qint64 lengthMs = 0;
-};
+using Stretch = RecordingStretch;
 
+// the listing's stretches, a file gone since it was listed playing as a gap
 QVector<Stretch> stretches(const Recording& recording, const QVector<MpvPieceFacts>& facts)
 {
-    QVector<Stretch> found;
-    qint64 at = recording.startMs();
-    for (int i = 0; i < recording.pieces.size(); ++i) {
-        const RecordingPiece& piece = recording.pieces[i];
-        const qint64 gap = piece.startMs - at;
-        if (gap >= MpvRecordingTimeline::MergedGapMs || found.isEmpty())
-            found.append({-1, gap});
-        else
-            found.last().lengthMs += gap;
-        // a file gone since it was listed plays as a gap
-        found.append({facts.value(i).readable ? i : -1, piece.lengthMs});
-        at = piece.startMs + piece.lengthMs;
-    }
-    found.removeIf([](const Stretch& stretch) { return stretch.lengthMs <= 0; });
-    return found;
+    QVector<bool> readable;
+    for (const MpvPieceFacts& piece : facts)
+        readable.append(piece.readable);
+    return RecordingStretches::of(recording, readable);
 }
 
 } // namespace

@@ -26,8 +26,9 @@ public:
     // here for a piece the listing did not read, which blocks on the disk, so off the GUI thread.
     static MpvPieceFacts factsOf(const RecordingPiece& piece);
     // The timeline for the recording's pieces, facts[i] being those of pieces[i]; empty when no piece can
-    // be read. Stretches between pieces shorter than MergedGapMs play on the previous file: a generated
-    // frame there would be a black flash at a boundary that is no gap but the clocks' rounding.
+    // be read. Its stretches are RecordingStretches::of, as the video export's: gaps shorter than
+    // MergedGapMs play on the previous file, since a generated frame there would be a black flash at a
+    // boundary that is no gap but the clocks' rounding.
     static QString timeline(const Recording& recording, const QVector<MpvPieceFacts>& facts);
     // Whether the timeline has a sound stream of its own, the last sound track mpv lists: where some file
     // has sound and some stretch has none (a gap, a file without). Otherwise the files' sound plays as is,
@@ -36,8 +37,6 @@ public:
     // The number mpv gives that sound stream's track (after the sound tracks of the timeline's first file,
     // whose tracks the first stream takes); 0 when there is none.
     static int soundStreamTrack(const Recording& recording, const QVector<MpvPieceFacts>& facts);
-
-    static constexpr qint64 MergedGapMs = 500;
 };
 
 } // namespace tetrapan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/Recording.h"
+
 #include <QPointF>
 #include <QRect>
 #include <QSize>
@@ -13,8 +15,9 @@ namespace tetrapan {
 // One pane of an export: its movie, where the movie's time stands against the common time line, and where
 // its picture goes in the output. A pane with no file is left black.
 struct ExportPane {
-    QString filePath;       // empty: an empty pane
-    qint64 offsetMs = 0;    // pane time = rate x common time + offset
+    QString filePath;       // empty: an empty pane; a recording's locator (RecordingSource) for a recording
+    Recording recording;    // filePath's recording as the pane placed it; listed by the export when empty
+    qint64 offsetMs = 0;    // pane time = rate x common time + offset (a recording's wall-clock place in it)
     double rate = 1.0;      //
     QRect place;            // in the output's pixels; the picture is fitted in it, keeping its shape
     bool keepAspect = true; // false: the picture is stretched over the whole place
@@ -85,6 +88,7 @@ struct ExportResult {
     bool ok = false;
     bool cancelled = false;
     QString message; // why it failed, in words for the user
+    QString warning; // what a written video lacks, in words for the user: files of a recording left black
     qint64 frames = 0;
 };
 

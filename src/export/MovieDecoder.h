@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/PaneSources.h"
+
 #include <QDateTime>
 #include <QSize>
 #include <QString>
@@ -15,29 +17,29 @@ namespace tetrapan {
 
 // Reads one movie's pictures in order, from one seek on, and answers which picture shows at a time: the
 // last whose time is not after it (the first before the movie starts, the last after it ends).
-class MovieDecoder {
+class MovieDecoder final : public PictureSource {
 public:
     MovieDecoder();
-    ~MovieDecoder();
+    ~MovieDecoder() override;
     MovieDecoder(const MovieDecoder&) = delete;
     MovieDecoder& operator=(const MovieDecoder&) = delete;
 
     bool open(const QString& path, QString* reason);
     // Frames per second as a fraction, as the container and the stream say; {0, 1} when unknown.
-    int rateNumerator() const { return rateNum_; }
-    int rateDenominator() const { return rateDen_; }
-    double durationSeconds() const { return duration_; }
+    int rateNumerator() const override { return rateNum_; }
+    int rateDenominator() const override { return rateDen_; }
+    double durationSeconds() const override { return duration_; }
     // The picture's width over height as shown (its pixels' shape taken into account).
-    double aspect() const { return aspect_; }
+    double aspect() const override { return aspect_; }
     // When the movie's first picture was filmed, as well as it can tell: the container's creation time, or
     // else the file's last change less the movie's length (a camera writes until it stops).
-    QDateTime filmedAt() const { return filmedAt_; }
+    QDateTime filmedAt() const override { return filmedAt_; }
 
     // Starts reading at the key frame at or before the time.
-    bool seek(double seconds, QString* reason);
+    bool seek(double seconds, QString* reason) override;
     // The picture showing at the time; times must not go back between seeks. Null only when the movie has
     // no picture at all, with why in `reason`.
-    const AVFrame* frameAt(double seconds, QString* reason);
+    const AVFrame* frameAt(double seconds, QString* reason) override;
 
 private:
     bool readNext(QString* reason);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/PaneSources.h"
+
 #include <QString>
 
 #include <vector>
@@ -15,21 +17,21 @@ namespace tetrapan {
 // One movie's sound, read in order from one seek on and laid on the output's time line: stereo at
 // SampleRate, sample 0 at the start of the exported range. A pane played faster or slower has its sound
 // played so too (its pitch with it).
-class SoundDecoder {
+class SoundDecoder final : public SoundSource {
 public:
     static constexpr int SampleRate = 48000;
 
     SoundDecoder();
-    ~SoundDecoder();
+    ~SoundDecoder() override;
     SoundDecoder(const SoundDecoder&) = delete;
     SoundDecoder& operator=(const SoundDecoder&) = delete;
 
     // False when the movie has no sound to read (not an error: the pane is silent).
     bool open(const QString& path, QString* reason);
     // pane time = rate x common time + offset; the range starts at common time `startSeconds`.
-    bool start(double startSeconds, double offsetSeconds, double rate, QString* reason);
+    bool start(double startSeconds, double offsetSeconds, double rate, QString* reason) override;
     // Adds the sound of output samples [first, first + count) to the two channels.
-    bool addTo(float* left, float* right, qint64 first, int count, QString* reason);
+    bool addTo(float* left, float* right, qint64 first, int count, QString* reason) override;
 
 private:
     bool decodeMore(QString* reason);

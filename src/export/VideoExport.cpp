@@ -2,9 +2,12 @@
 
 #include "export/ExportOutput.h"
 #include "export/MovieDecoder.h"
+#include "export/RecordingPictures.h"
+#include "export/RecordingSound.h"
 #include "export/SoundDecoder.h"
 #include "library/RecordingSource.h"
 #include "platform/fileNames.h"
+#include "recording/RecordingLister.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -15,6 +18,7 @@ extern "C" {
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPainter>
+#include <QTimeZone>
 
 #include <cmath>
 #include <memory>
@@ -28,8 +32,10 @@ constexpr int PaneCount = 4;
 constexpr qint64 EstimateAfterMs = 500;
 
 struct PaneReader {
-    std::unique_ptr<MovieDecoder> pictures;
-    std::unique_ptr<SoundDecoder> sound;
+    std::unique_ptr<PictureSource> pictures;
+    std::unique_ptr<SoundSource> sound;
+    // listed, when the pane holds one
+    std::optional<Recording> recording;
     QRect picturePlace;            // where the fitted picture, or its zoomed part, goes
     QRectF sourcePart{0, 0, 1, 1}; // the part of the movie's picture shown there, in shares of it
     SwsContext* scaler = nullptr;
@@ -139,6 +145,55 @@ ExportResult failed(const QString& message)
     return result;
 }
 
+// The recording a pane holds: as the pane placed it, else the one its locator names.
+std::optional<Recording> recordingIn(const ExportPane& pane)
+{
+    if (!pane.recording.isEmpty())
+        return pane.recording;
+    return RecordingSource::fromLocator(pane.filePath);
+}
+
+// Lists a recording the job did not; false, with the rest of a sentence naming the recording, when it is
+// gone or holds nothing to play.
+bool openRecording(Recording& recording, QString* why)
+{
+    if (!recording.folder.isEmpty() && !QFileInfo(recording.folder).isDir()) {
+        *why = QStringLiteral("is gone: its folder is no longer there");
+        return false;
+    }
+    if (recording.isEmpty())
+        recording = RecordingLister::list(recording, QTimeZone::systemTimeZone());
+    if (recording.isEmpty()) {
+        *why = QStringLiteral("holds no movie that can be played");
+        return false;
+    }
+    return true;
+}
+
+QString recordingName(const Recording& recording)
+{
+    const QString folder = recording.folder.isEmpty()
+                               ? QFileInfo(recording.pieces.value(0).path).absolutePath()
+                               : recording.folder;
+    const QString name = QFileInfo(folder).fileName();
+    return recording.camera.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, recording.camera);
+}
+
+QString unreadableFiles(const std::array<PaneReader, PaneCount>& panes)
+{
+    QStringList lines;
+    for (size_t i = 0; i < panes.size(); ++i) {
+        const QStringList files = panes[i].pictures ? panes[i].pictures->unreadableFiles() : QStringList();
+        if (!files.isEmpty())
+            lines.append(
+                QStringLiteral("Pane %1's recording: %2 could not be read and %3 black in the video.")
+                    .arg(i + 1)
+                    .arg(files.join(QStringLiteral(", ")),
+                         files.size() == 1 ? QStringLiteral("is") : QStringLiteral("are")));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 QString timeLeftText(double seconds)
@@ -187,29 +242,38 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
         if (pane.filePath.isEmpty())
             continue;
         anyMovie = true;
-        // a recording of many files plays through the engine's timeline of them, which the export's
-        // decoders do not read: said as such rather than as a file that cannot be read
-        if (RecordingSource::fromLocator(pane.filePath)) {
-            return failed(QStringLiteral("Pane %1 holds a recording of several files (%2), which cannot be "
-                                         "exported yet.")
-                              .arg(i + 1)
-                              .arg(RecordingSource::shownName(pane.filePath)));
-        }
         QString why;
-        auto pictures = std::make_unique<MovieDecoder>();
-        if (!pictures->open(pane.filePath, &why)) {
-            return failed(QStringLiteral("Pane %1's movie cannot be read: %2 (%3).")
-                              .arg(i + 1)
-                              .arg(fileNames::shown(pane.filePath), why));
+        std::unique_ptr<PictureSource> pictures;
+        if (std::optional<Recording> recording = recordingIn(pane)) {
+            if (!openRecording(*recording, &why))
+                return failed(QStringLiteral("Pane %1's recording %2 %3.")
+                                  .arg(i + 1)
+                                  .arg(RecordingSource::shownName(pane.filePath), why));
+            auto reader = std::make_unique<RecordingPictures>(*recording);
+            if (!reader->open(&why))
+                return failed(QStringLiteral("Pane %1's recording %2 cannot be read: %3.")
+                                  .arg(i + 1)
+                                  .arg(RecordingSource::shownName(pane.filePath), why));
+            panes[size_t(i)].name = recordingName(*recording);
+            panes[size_t(i)].recording = std::move(recording);
+            pictures = std::move(reader);
+        } else {
+            auto movie = std::make_unique<MovieDecoder>();
+            if (!movie->open(pane.filePath, &why)) {
+                return failed(QStringLiteral("Pane %1's movie cannot be read: %2 (%3).")
+                                  .arg(i + 1)
+                                  .arg(fileNames::shown(pane.filePath), why));
+            }
+            panes[size_t(i)].name = QFileInfo(pane.filePath).fileName();
+            pictures = std::move(movie);
         }
         placePicture(panes[size_t(i)], pane, job.size, pictures->aspect());
         panes[size_t(i)].pictures = std::move(pictures);
-        panes[size_t(i)].name = QFileInfo(pane.filePath).fileName();
     }
     const int leader = std::clamp(job.leader, 0, PaneCount - 1);
     if (!anyMovie || !panes[size_t(leader)].pictures)
         return failed(QStringLiteral("There is no movie to export: the playlist's panes are empty."));
-    const MovieDecoder& leaderMovie = *panes[size_t(leader)].pictures;
+    const PictureSource& leaderMovie = *panes[size_t(leader)].pictures;
     const ExportPane& leaderPane = job.panes[size_t(leader)];
 
     AVRational rate{leaderMovie.rateNumerator(), leaderMovie.rateDenominator()};
@@ -237,9 +301,15 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
         if (!wanted || pane.filePath.isEmpty())
             continue;
         QString why;
-        auto sound = std::make_unique<SoundDecoder>();
-        if (!sound->open(pane.filePath, &why))
-            continue; // a movie without sound adds silence
+        std::unique_ptr<SoundSource> sound;
+        if (const std::optional<Recording>& recording = panes[size_t(i)].recording) {
+            sound = std::make_unique<RecordingSound>(*recording);
+        } else {
+            auto movie = std::make_unique<SoundDecoder>();
+            if (!movie->open(pane.filePath, &why))
+                continue; // a movie without sound adds silence
+            sound = std::move(movie);
+        }
         if (!sound->start(start, pane.offsetMs / 1000.0, pane.rate, &why))
             return failed(QStringLiteral("Pane %1's sound cannot be read: %2.").arg(i + 1).arg(why));
         panes[size_t(i)].sound = std::move(sound);
@@ -327,6 +397,7 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
     }
     if (!output.finish(&why))
         return failed(why);
+    result.warning = unreadableFiles(panes);
     result.ok = true;
     result.frames = frames;
     return result;

@@ -4,6 +4,7 @@
 #include "export/ExportTask.h"
 #include "export/VideoExport.h"
 #include "layout/ExportProgressBar.h"
+#include "library/Movie.h"
 #include "library/dialogExtension.h"
 #include "panes/MovController.h"
 #include "panes/PaneOffsets.h"
@@ -65,8 +66,12 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
             continue;
         ExportPane& exported = job.panes[size_t(viewNo - 1)];
         exported.filePath = pane->filePath();
-        exported.offsetMs = panes_.movieOffsetMs(viewNo);
-        exported.rate = panes_.offsets().rate(viewNo);
+        // a recording is exported as the pane placed it: its listing, and its place on the wall clock
+        if (const Recording* recording = pane->movie()->recording())
+            exported.recording = *recording;
+        const PaneOffsets::Placement placement = panes_.offsets().placement(viewNo);
+        exported.offsetMs = placement.offsetMs;
+        exported.rate = placement.rate;
         exported.heard = !pane->isMuted();
         // the picture's part of the pane, as on the screen: a shown controller bar is not the movie's
         const auto* view = pane->movieView();
@@ -146,6 +151,8 @@ void VideoExporter::finish(const ExportResult& result)
         bar_->hide();
     });
     emit exportFinished(result);
+    if (result.ok && !result.warning.isEmpty())
+        dialogExtension::displayMessage(dialogs_, dialogExtension::ExportedWithBlackFiles, result.warning);
     if (!result.ok && !result.cancelled) {
         const dialogExtension::AlertText& alert = dialogExtension::CanNotExportVideo;
         dialogExtension::displayMessage(dialogs_, alert.style, alert.message, alert.info.arg(result.message),

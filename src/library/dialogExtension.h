@@ -84,6 +84,11 @@ inline const AlertText CanNotSaveSnapshot{
 // File > Export Video. %1: why, in the export's own words (which pane, which file, the system's reason).
 inline const AlertText CanNotExportVideo{QStringLiteral("error"), QStringLiteral("Could not export the video."),
                                          QStringLiteral("%1 Nothing was written."), QStringLiteral("OK")};
+// File > Export Video, written with files of a recording that could not be read; the details name them.
+inline const AlertText ExportedWithBlackFiles{
+    QStringLiteral("alert"),
+    QStringLiteral("The video was exported, with some files of a recording left black."),
+    QStringLiteral("They could not be read, as when the recording plays."), QStringLiteral("OK")};
 inline const AlertText NothingToExport{QStringLiteral("alert"), QStringLiteral("There is nothing to export."),
                                        QStringLiteral("Please choose a playlist with movies in its panes."),
                                        QStringLiteral("OK")};

@@ -6,6 +6,7 @@
 #include "library/FrameSet.h"
 #include "library/LibrarySchema.h"
 #include "library/PlaylistTreeController.h"
+#include "library/RecordingSource.h"
 #include "library/playlistTitles.h"
 #include "panes/MovController.h"
 #include "panes/PaneOffsets.h"
@@ -15,6 +16,9 @@
 #include "platform/fileNames.h"
 #include "platform/userDefaultsExtension.h"
 #include "playlist/PlaylistOutlineView.h"
+#include "recording/RecordingLister.h"
+
+#include <QTimeZone>
 
 #include <algorithm>
 #include <cmath>
@@ -38,6 +42,30 @@ std::optional<std::pair<QRectF, QRectF>> storedFrames(const SettingsDomain& sett
     if (firstNumbers < 4 || secondNumbers < 4)
         return std::nullopt;
     return std::pair(first, second);
+}
+
+// Lists the panes' recordings, as the panes do when they open them, and places them on the wall clock as
+// the panes do (PaneOffsets::wallClockOffsetMs): each stands earlier in its own time by as much as it starts
+// after the earliest of them. The files a listing leaves out are noted, as the panes' alert names them.
+void placeRecordings(ExportJob& job, QStringList* notes)
+{
+    std::optional<qint64> earliest;
+    for (size_t i = 0; i < job.panes.size(); ++i) {
+        ExportPane& pane = job.panes[i];
+        if (const std::optional<Recording> source = RecordingSource::fromLocator(pane.filePath)) {
+            pane.recording = RecordingLister::list(*source, QTimeZone::systemTimeZone());
+            if (!pane.recording.isEmpty())
+                earliest = std::min(earliest.value_or(pane.recording.startMs()), pane.recording.startMs());
+            if (!pane.recording.skipped.isEmpty())
+                *notes << QStringLiteral("Pane %1's recording leaves out %2.")
+                              .arg(i + 1)
+                              .arg(pane.recording.skipped.join(QStringLiteral("; ")));
+        }
+    }
+    for (ExportPane& pane : job.panes) {
+        if (!pane.recording.isEmpty())
+            pane.offsetMs += *earliest - pane.recording.startMs();
+    }
 }
 
 } // namespace
@@ -144,7 +172,7 @@ std::optional<ExportJob> jobFor(ObjectContext& library, const SettingsDomain& se
         }
         ExportPane& pane = job.panes[size_t(n - 1)];
         const PaneOffsets::Placement placement = PaneOffsets::placementOf(library, *entry);
-        pane.filePath = path;
+        pane.filePath = RecordingSource::ofEntry(library, *entry);
         pane.offsetMs = placement.offsetMs;
         pane.rate = placement.rate;
         pane.place = places[size_t(n - 1)];
@@ -163,6 +191,7 @@ std::optional<ExportJob> jobFor(ObjectContext& library, const SettingsDomain& se
                               .arg(title);
         return std::nullopt;
     }
+    placeRecordings(job, notes);
     choices.applyTo(job);
     // the time line shows the leader's time; the job wants the common time line's
     if (request.rangeMs) {

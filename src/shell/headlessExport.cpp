@@ -188,6 +188,8 @@ int run(int argc, char** argv)
         return failure(128 + interruptingSignal.load(), QStringLiteral("Interrupted; nothing was written."));
     if (!result.ok)
         return failure(1, result.message);
+    if (!result.warning.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(result.warning));
     std::fprintf(stderr, "Wrote %s (%lld frames)\n", qPrintable(fileNames::shown(job->outputPath)),
                  static_cast<long long>(result.frames));
     return 0;

@@ -2,6 +2,7 @@
 // shows in every output frame, the file's streams, and that a cancelled or failed export leaves no file.
 #include "FrameBarcode.h"
 #include "MovieReadBack.h"
+#include "RecordingClips.h"
 #include "TestClips.h"
 #include "export/VideoExport.h"
 
@@ -56,6 +57,11 @@ private slots:
     {
         clips_ = TestClips::makeForTests();
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+        // as the engine's recording test has them: front 0-3 s, 3-6 s without sound, 6-7.5 s, a gap to 9 s,
+        // 9-12 s; back: four whole files
+        recordings_ = RecordingClips::makeForTests(RecordingClips::Layout{
+            .cameras = {"front", "back"}, .files = 4, .halfFiles = {2}, .silentFiles = {1}});
+        QVERIFY2(recordings_.ok(), qPrintable(recordings_.error));
     }
 
     void framesOfEveryPane_data()
@@ -156,6 +162,113 @@ private slots:
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
     }
 
+    // Recordings exported as the panes play them: each file at its place on the recording's time line,
+    // black where no file plays or a file cannot be read, the export's start landing in the right file.
+    void recordingPanes_data()
+    {
+        QTest::addColumn<qint64>("startMs");
+        QTest::addColumn<int>("secondCamera");
+        QTest::addColumn<qint64>("secondOffsetMs");
+        QTest::addColumn<int>("unreadablePiece"); // of the second pane's recording; -1 none
+        QTest::addColumn<bool>("listedByExport");
+        QTest::newRow("a boundary and a gap, beside another camera")
+            << qint64(5500) << 1 << qint64(-1000) << -1 << false;
+        QTest::newRow("listed by the export from its folder")
+            << qint64(5500) << 0 << qint64(2500) << -1 << true;
+        QTest::newRow("from a later file on, a file gone since the listing")
+            << qint64(9200) << 0 << qint64(-3500) << 2 << false;
+    }
+
+    void recordingPanes()
+    {
+        QFETCH(qint64, startMs);
+        QFETCH(int, secondCamera);
+        QFETCH(qint64, secondOffsetMs);
+        QFETCH(int, unreadablePiece);
+        QFETCH(bool, listedByExport);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("out.mp4"));
+        ExportJob job;
+        job.size = QSize(320, 240);
+        job.startMs = startMs;
+        job.endMs = startMs + 2500;
+        job.outputPath = path;
+        const std::array<int, 2> cameras{0, secondCamera};
+        const std::array<qint64, 2> offsets{0, secondOffsetMs};
+        for (size_t i = 0; i < 2; ++i) {
+            const Recording& recording = recordings_.recordings[cameras[i]];
+            job.panes[i].filePath = recording.folder;
+            job.panes[i].recording = listedByExport && i == 0 ? Recording{} : recording;
+            job.panes[i].offsetMs = offsets[i];
+            job.panes[i].place = Places[i];
+        }
+        QString unreadableName;
+        if (unreadablePiece >= 0) {
+            RecordingPiece& piece = job.panes[1].recording.pieces[unreadablePiece];
+            unreadableName = QFileInfo(piece.path).fileName();
+            piece.path = folder.filePath(unreadableName);
+        }
+        // the frame a pane shows at a time of its recording, or nothing where it should be black
+        const auto shown = [&](size_t pane, qint64 ms) -> std::optional<int> {
+            const QVector<RecordingPiece>& pieces = recordings_.recordings[cameras[pane]].pieces;
+            for (int p = 0; p < pieces.size(); ++p) {
+                const qint64 from = pieces[p].startMs - RecordingClips::startMs();
+                if (ms >= from && ms < from + pieces[p].lengthMs)
+                    return pane == 1 && p == unreadablePiece ? std::nullopt
+                                                             : std::optional<int>(recordings_.frameAt(ms));
+            }
+            return std::nullopt;
+        };
+
+        // the leader's sound alone: front's second file has none, and its gap none
+        job.panes[1].heard = false;
+        const auto heard = [&](qint64 ms) {
+            const QVector<RecordingPiece>& pieces = recordings_.recordings[0].pieces;
+            for (int p = 0; p < pieces.size(); ++p) {
+                const qint64 from = pieces[p].startMs - RecordingClips::startMs();
+                if (ms >= from && ms < from + pieces[p].lengthMs)
+                    return !recordings_.layout.silentFiles.contains(p);
+            }
+            return false;
+        };
+
+        const ExportResult result = runVideoExport(job, noCancel, {});
+        QVERIFY2(result.ok, qPrintable(result.message));
+        const std::vector<float> peaks = readSoundPeaks(path, 0.1);
+        QVERIFY(peaks.size() >= 24);
+        for (size_t w = 0; w < 24; ++w) {
+            const qint64 from = startMs + qint64(w) * 100;
+            // the encoder's frames smear a change over a few hundredths of a second
+            if (heard(from - 50) != heard(from + 150))
+                continue;
+            QVERIFY2(heard(from) ? peaks[w] > 0.05f : peaks[w] < 0.01f,
+                     qPrintable(QStringLiteral("%1 ms: %2").arg(from).arg(peaks[w])));
+        }
+        QCOMPARE(result.warning.isEmpty(), unreadableName.isEmpty());
+        QVERIFY2(result.warning.contains(unreadableName), qPrintable(result.warning));
+        const int rate = recordings_.layout.framesPerSecond;
+        int mismatches = 0;
+        const ReadBack back = readMovieBack(path, [&](const QImage& picture, int n) {
+            for (size_t i = 0; i < 2; ++i) {
+                const QRect pictureRect =
+                    FrameBarcode::pictureRect(Places[i].size(), 4.0 / 3.0).translated(Places[i].topLeft());
+                const std::optional<int> frame = FrameBarcode::read(picture.copy(pictureRect));
+                const std::optional<int> expected = shown(i, startMs + n * 1000 / rate + offsets[i]);
+                // a black band reads as frame 0
+                const bool black = frame.value_or(0) == 0 && qGray(picture.pixel(pictureRect.center())) <= 16;
+                if (expected ? frame != expected : !black) {
+                    qWarning("output frame %d, pane %d shows %d, not %d", n, int(i) + 1, frame.value_or(-1),
+                             expected.value_or(-1));
+                    ++mismatches;
+                }
+            }
+            return true;
+        });
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.pictures, rate * 5 / 2); // at the leading recording's own rate
+        QCOMPARE(mismatches, 0);
+    }
+
     // Whatever stops an export, the chosen name keeps what it held before, and nothing else is left.
     void stoppedExportLeavesNoFile_data()
     {
@@ -173,8 +286,8 @@ private slots:
                                    << "could not write the video";
         QTest::newRow("folder gone") << "no folder"
                                      << "cannot write in";
-        QTest::newRow("a recording in a pane") << "recording"
-                                               << "Pane 3 holds a recording";
+        QTest::newRow("a recording whose folder is gone") << "recording gone"
+                                                          << "/gone is gone";
     }
 
     void stoppedExportLeavesNoFile()
@@ -194,8 +307,10 @@ private slots:
             job.size = QSize(321, 240);
         if (change == "empty")
             job.panes = {};
-        if (change == "recording")
-            job.panes[2].filePath = folder.path();
+        if (change == "recording gone") {
+            job.panes[2].recording = recordings_.recordings[0];
+            job.panes[2].filePath = job.panes[2].recording.folder = folder.filePath(QStringLiteral("gone"));
+        }
         if (change == "no folder")
             job.outputPath = folder.filePath(QStringLiteral("gone/out.mp4"));
         // a file size limit fails the writes as a full disk does, after the first few
@@ -221,6 +336,7 @@ private slots:
 
 private:
     TestClips clips_;
+    RecordingClips recordings_;
 };
 
 QTEST_MAIN(TestVideoExport)

@@ -5,6 +5,7 @@
 #include "FakeMovie.h"
 #include "FrameBarcode.h"
 #include "MovieReadBack.h"
+#include "RecordingClips.h"
 #include "TestClips.h"
 
 #include "engine/MovieView.h"
@@ -39,14 +40,17 @@ private slots:
     void exportsWhatTheWindowShows_data()
     {
         QTest::addColumn<QString>("ending");
-        QTest::newRow("finished") << "finished";
-        QTest::newRow("cancelled from the bar") << "cancelled";
-        QTest::newRow("unwritable place") << "failed";
+        QTest::addColumn<bool>("recordings"); // panes 1 and 2 hold recordings, pane 2's a second later
+        QTest::newRow("finished") << "finished" << false;
+        QTest::newRow("recordings placed on the wall clock") << "finished" << true;
+        QTest::newRow("cancelled from the bar") << "cancelled" << false;
+        QTest::newRow("unwritable place") << "failed" << false;
     }
 
     void exportsWhatTheWindowShows()
     {
         QFETCH(QString, ending);
+        QFETCH(bool, recordings);
         AppFixture app;
         app.showWindow(640, 480);
         app.build(QStringLiteral("a"));
@@ -56,9 +60,24 @@ private slots:
         app.choose(QStringLiteral("a"));
         app.window().spvMain()->setSplitterPosition(QPointF(app.window().spvMain()->width() * 0.6, 0), false);
         // whole frames at 25 fps; the leader's own offset moves the loop's points on the common time line
-        const std::array<qint64, 3> offsets{120, 320, -80};
+        std::array<qint64, 3> offsets{120, 320, -80};
         for (int n = 1; n <= 3; ++n)
             app.coordinator().offsets().setOffsetMs(n, offsets[size_t(n - 1)]);
+        QTemporaryDir folder;
+        const QString damaged = folder.filePath(QStringLiteral("damaged.mp4"));
+        for (int n = 1; recordings && n <= 2; ++n) {
+            // the second starting a second later stands a second earlier in its own time; its second file,
+            // from halfway through the range on, cannot be read
+            Recording recording;
+            const qint64 startMs = RecordingClips::startMs() + (n - 1) * 1000;
+            recording.pieces.append({clips_.barcode, startMs, n == 1 ? 5000 : 500, {}});
+            if (n == 2)
+                recording.pieces.append({damaged, startMs + 500, 1000, {}});
+            static_cast<FakeMovie*>(app.pane(n).movie())->playsRecording = recording;
+        }
+        QVERIFY(!recordings || writeAll(damaged, "no movie"));
+        if (recordings)
+            offsets[1] -= 1000;
         PaneTimeline& timeline = app.nib->paneTimeline();
         auto* leader = static_cast<FakeMovie*>(app.pane(1).movie());
         leader->moveTo(MovieTime::fromSeconds(1.12));
@@ -66,7 +85,6 @@ private slots:
         leader->moveTo(MovieTime::fromSeconds(1.52));
         timeline.changeLoop();
 
-        QTemporaryDir folder;
         const QString path = folder.filePath(ending == "failed" ? "gone/out.mp4" : "out.mp4");
         VideoExporter& exporter = app.nib->videoExporter();
         ExportChoices choices;
@@ -78,6 +96,7 @@ private slots:
         const QWidget* area = app.window().spvMain();
         for (int n = 1; n <= 3; ++n) {
             QCOMPARE(job.panes[size_t(n - 1)].offsetMs, offsets[size_t(n - 1)]);
+            QCOMPARE(job.panes[size_t(n - 1)].recording.pieces.size(), recordings && n <= 2 ? n : 0);
             const QWidget* view = app.pane(n).movieView();
             const QPoint at = view->mapTo(area, QPoint(0, 0));
             const QRect expected(at.x() * 320 / area->width(), at.y() * 240 / area->height(),
@@ -98,10 +117,13 @@ private slots:
         const auto result = finished.first().first().value<ExportResult>();
         QCOMPARE(result.ok, ending == "finished");
         QCOMPARE(result.cancelled, ending == "cancelled");
-        QCOMPARE(app.dialogs.alerts.size(), ending == "failed" ? 1 : 0);
+        QCOMPARE(app.dialogs.alerts.size(), ending == "failed" || recordings ? 1 : 0);
         if (ending == "failed")
             QVERIFY2(app.dialogs.alerts.first().informativeText.contains("cannot write in"),
                      qPrintable(app.dialogs.alerts.first().informativeText));
+        if (recordings)
+            QVERIFY2(app.dialogs.alerts.first().detailedText.contains("Pane 2's recording: damaged.mp4"),
+                     qPrintable(app.dialogs.alerts.first().detailedText));
         if (ending != "finished") {
             QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
             return;

@@ -6,6 +6,7 @@
 #include "FrameBarcode.h"
 #include "MovieReadBack.h"
 #include "ProgramProcess.h"
+#include "RecordingClips.h"
 #include "ScreenProbe.h"
 #include "TestClips.h"
 #include "TestHome.h"
@@ -54,6 +55,7 @@ class TestCommandLine : public QObject {
 
 private:
     test::TestClips clips;
+    test::RecordingClips recordings;
     // the program every command of the table goes to
     std::unique_ptr<test::SessionBus> bus;
     std::unique_ptr<test::TestHome> home;
@@ -121,6 +123,9 @@ private Q_SLOTS:
             QSKIP("needs an X server (make test runs the tests under xvfb-run)");
         clips = test::TestClips::makeForTests();
         QVERIFY2(clips.ok(), qPrintable(clips.error));
+        recordings = test::RecordingClips::makeForTests(test::RecordingClips::Layout{
+            .cameras = {"front", "back"}, .files = 4, .halfFiles = {2}, .silentFiles = {1}});
+        QVERIFY2(recordings.ok(), qPrintable(recordings.error));
         bus = std::make_unique<test::SessionBus>();
         QVERIFY(!bus->address().isEmpty());
     }
@@ -224,6 +229,8 @@ private Q_SLOTS:
                  "rectSplitViewLeft": ["{{0, 0}, {316, 426}}", "{{0, 433}, {316, 287}}"],
                  "rectSplitViewRight": ["{{0, 0}, {957, 357}}", "{{0, 364}, {957, 356}}"])")
             << 0 << "Wrote";
+        QTest::newRow("recordings on the wall clock")
+            << written + QStringList{"--playlist", "Cameras"} << QByteArray() << 0 << "Wrote";
         QTest::newRow("unknown playlist")
             << out + QStringList{"--playlist", "Nowhere"} << QByteArray() << 2 << "Nowhere";
         QTest::newRow("no movies") << out + QStringList{"--playlist", "Empty"} << QByteArray() << 2 << "no movie";
@@ -245,9 +252,15 @@ private Q_SLOTS:
         QFETCH(QString, said);
         test::TestHome on;
         // pane 1 leads 1 s ahead of pane 2; the frame set makes the left column a quarter of the width
+        // (in Cameras too, whose second recording starts a second after the first)
+        const QString later = on.path() + QStringLiteral("/later");
+        QVERIFY(QDir().mkpath(later) && QFile::link(recordings.recordings[1].pieces[1].path,
+                                                    later + "/2026-03-01_12-00-01_back.mp4"));
+        QVERIFY(test::writeAll(later + "/notes.txt", "no movie"));
         QVERIFY(
             test::writeLibraryFile(on, {{Angles, {clips.barcode, clips.barcode, clips.blue, clips.yellow}},
-                                        {QStringLiteral("Empty"), {}}}));
+                                        {QStringLiteral("Empty"), {}},
+                                        {QStringLiteral("Cameras"), {recordings.cameraFolders[0], later}}}));
         QByteArray library = test::readAll(on.libraryFile());
         library.replace("frameSet=\"\"", "frameSet=\"0:0.25:0.60:0.50\"")
             .replace("viewNo=\"1\"", "viewNo=\"1\" offset=\"1000\"");
@@ -294,6 +307,16 @@ private Q_SLOTS:
         QVERIFY2(back.ok(), qPrintable(back.error));
         QCOMPARE(back.soundCodec, QStringLiteral("aac"));
         const double aspect = test::ScreenProbe::PictureAspect;
+        if (arguments.contains(QStringLiteral("Cameras"))) {
+            // pane 1 at 12:00:02 on the wall clock, pane 2 a second behind it, at its recording's start: the
+            // back camera's second file, linked under a name a second after the front's start
+            QCOMPARE(test::FrameBarcode::readView(first, QRect(0, 0, 158, 212), aspect),
+                     std::optional<int>(recordings.frameAt(2000)));
+            QCOMPARE(test::FrameBarcode::readView(first, QRect(0, 219, 158, 141), aspect),
+                     std::optional<int>(recordings.frameAt(3000)));
+            QVERIFY(exporting.errors().contains("Pane 2's recording leaves out notes.txt: not a movie."));
+            return;
+        }
         QCOMPARE(test::FrameBarcode::readView(first, QRect(0, 0, 158, 212), aspect), std::optional<int>(50));
         QCOMPARE(test::FrameBarcode::readView(first, QRect(0, 219, 158, 141), aspect),
                  std::optional<int>(25));

@@ -8,6 +8,8 @@ extern "C" {
 
 #include <QFile>
 
+#include <cmath>
+
 namespace tetrapan::test {
 
 ReadBack readMovieBack(const QString& path, const std::function<bool(const QImage&, int)>& onPicture)
@@ -81,6 +83,61 @@ ReadBack readMovieBack(const QString& path, const std::function<bool(const QImag
     avcodec_free_context(&codec);
     avformat_close_input(&format);
     return back;
+}
+
+std::vector<float> readSoundPeaks(const QString& path, double windowSeconds)
+{
+    std::vector<float> peaks;
+    AVFormatContext* format = nullptr;
+    const AVCodec* decoder = nullptr;
+    int sound = -1;
+    if (avformat_open_input(&format, QFile::encodeName(path).constData(), nullptr, nullptr) < 0 ||
+        avformat_find_stream_info(format, nullptr) < 0 ||
+        (sound = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0)) < 0 || !decoder) {
+        avformat_close_input(&format);
+        return peaks;
+    }
+    const double timeBase = av_q2d(format->streams[sound]->time_base);
+    AVCodecContext* codec = avcodec_alloc_context3(decoder);
+    avcodec_parameters_to_context(codec, format->streams[sound]->codecpar);
+    avcodec_open2(codec, decoder, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    const auto take = [&] {
+        const auto sampleFormat = AVSampleFormat(frame->format);
+        if (av_get_packed_sample_fmt(sampleFormat) != AV_SAMPLE_FMT_FLT)
+            return; // the export's encoders all decode to floats
+        const bool planar = av_sample_fmt_is_planar(sampleFormat);
+        const int channels = frame->ch_layout.nb_channels;
+        const double first = frame->best_effort_timestamp * timeBase;
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            const auto window = long(std::floor((first + double(i) / frame->sample_rate) / windowSeconds));
+            if (window < 0)
+                continue;
+            if (size_t(window) >= peaks.size())
+                peaks.resize(size_t(window) + 1, 0.0f);
+            for (int c = 0; c < channels; ++c) {
+                const float value = planar ? reinterpret_cast<const float*>(frame->extended_data[c])[i]
+                                           : reinterpret_cast<const float*>(frame->data[0])[i * channels + c];
+                peaks[size_t(window)] = std::max(peaks[size_t(window)], std::abs(value));
+            }
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == sound && avcodec_send_packet(codec, packet) >= 0) {
+            while (avcodec_receive_frame(codec, frame) == 0)
+                take();
+        }
+        av_packet_unref(packet);
+    }
+    avcodec_send_packet(codec, nullptr);
+    while (avcodec_receive_frame(codec, frame) == 0)
+        take();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+    return peaks;
 }
 
 } // namespace tetrapan::test

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 // Reads a written movie back with the FFmpeg libraries, independently of the code that wrote it: every
 // picture in order, as the file holds it, and what its streams are.
@@ -21,5 +22,9 @@ struct ReadBack {
 
 // Calls `onPicture` with each picture (RGB32) and its number from 0; stops early when it returns false.
 ReadBack readMovieBack(const QString& path, const std::function<bool(const QImage&, int)>& onPicture = {});
+
+// How loud the sound track is in each window of `windowSeconds` from the file's start: the largest sample
+// of any channel, 0 (silence) to 1. Empty when there is no sound track.
+std::vector<float> readSoundPeaks(const QString& path, double windowSeconds);
 
 } // namespace tetrapan::test
