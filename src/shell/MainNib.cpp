@@ -47,6 +47,7 @@
 #include "shell/MainWindow.h"
 #include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
+#include "shell/PaneFolderDrops.h"
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/alignCommands.h"
 #include "shell/menuCommands.h"
@@ -213,9 +214,13 @@ void MainNib::connectOutlets()
 void MainNib::awakeMainWindowLayout()
 {
     MainWindow& window = *mainWindow_;
-    // after the panes' own input, so the hint of how to begin hears drops first
-    for (QTMovieSubView* pane : qtViews_)
+    // after the panes' own input, so a folder dropped is asked about first; and the hint of how to begin,
+    // last, hears drops before both
+    paneFolderDrops_ = std::make_unique<PaneFolderDrops>(*movieFilesOpener_, services_.scheduler);
+    for (QTMovieSubView* pane : qtViews_) {
+        paneFolderDrops_->takeDropsOn(*pane);
         window.emptyLibraryHint()->takeDropsOn(pane);
+    }
     for (SplitSubView* splitView : {window.spvMain(), window.spvLeft(), window.spvRight()})
         splitView->awakeFromNib();
     viewMain_->awakeFromNib();

@@ -22,6 +22,7 @@ class MediaControls;
 class MovController;
 class MovieEngine;
 class MovieFilesOpener;
+class PaneFolderDrops;
 class AlignNotice;
 class PaneAligner;
 class PaneSnapshot;
@@ -154,6 +155,7 @@ private:
     std::unique_ptr<ViewControl> viewControl_;
     std::unique_ptr<ViewPrefs> viewPrefs_;
     std::unique_ptr<MovieFilesOpener> movieFilesOpener_;
+    std::unique_ptr<PaneFolderDrops> paneFolderDrops_;
     std::unique_ptr<MediaControls> mediaControls_;
     // owned by the main window
     ControlWindow* controlWindow_ = nullptr;

@@ -12,12 +12,17 @@
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/UndoStep.h"
 #include "recording/RecordingLister.h"
+#include "shell/cameraChoice.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QFileInfo>
 #include <QMap>
 #include <QPointer>
 #include <QUndoStack>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 namespace tetrapan {
 
@@ -46,38 +51,43 @@ void MovieFilesOpener::openFiles(const QStringList& paths)
     if (paths.isEmpty())
         return;
     Request request{paths, {}, {}};
-    // one folder of several cameras' files: each camera a pane, as Open Camera Folder puts them. Its names
-    // are read off the GUI thread, as a folder of thousands of files takes a while; the request waits.
-    if (paths.size() == 1 && QFileInfo(paths.front()).isDir()) {
-        request.cameras = std::make_shared<QFutureWatcher<QStringList>>();
+    // A folder alone of several cameras' files: each camera a pane, as Open Camera Folder puts them; a folder
+    // among others: the camera the user chooses. Its names are read off the GUI thread, as a folder of
+    // thousands of files takes a while; the request waits.
+    if (std::any_of(paths.cbegin(), paths.cend(),
+                    [](const QString& path) { return QFileInfo(path).isDir(); })) {
+        request.cameras = std::make_shared<QFutureWatcher<FoundCameras>>();
         // already on the event loop, as placing wants
         connect(request.cameras.get(), &QFutureWatcherBase::finished, this,
                 &MovieFilesOpener::placePendingFiles);
-        request.cameras->setFuture(QtConcurrent::run(
-            [folder = paths.front()] { return RecordingLister::camerasIn(folder).keys(); }));
+        request.cameras->setFuture(QtConcurrent::run([paths] {
+            FoundCameras found;
+            for (const QString& path : paths)
+                found.append(QFileInfo(path).isDir() ? RecordingLister::camerasIn(path)
+                                                     : QMap<QString, QStringList>());
+            return found;
+        }));
     }
     pending_.append(request);
     schedulePlacing();
 }
 
-void MovieFilesOpener::openCameraFolder(const QString& folder, const QStringList& cameras)
+void MovieFilesOpener::openCameraFolder(const QString& folder, const QMap<QString, QStringList>& found,
+                                        const QStringList& cameras)
 {
     if (cameras.isEmpty())
         return;
-    pending_.append(cameraFolderRequest(folder, cameras));
+    pending_.append(cameraFolderRequest(folder, found, cameras));
     schedulePlacing();
 }
 
 MovieFilesOpener::Request MovieFilesOpener::cameraFolderRequest(const QString& folder,
+                                                                const QMap<QString, QStringList>& found,
                                                                 const QStringList& cameras)
 {
     Request request{{}, QFileInfo(folder).fileName(), {}};
-    for (const QString& camera : cameras.mid(0, MaxFiles)) {
-        Recording source;
-        source.folder = QFileInfo(folder).absoluteFilePath();
-        source.camera = camera;
-        request.paths.append(RecordingSource::locator(source));
-    }
+    for (const QString& camera : cameras.mid(0, MaxFiles))
+        request.paths.append(cameraChoice::locator(folder, camera, found.value(camera)));
     return request;
 }
 
@@ -102,9 +112,31 @@ void MovieFilesOpener::placePendingFiles()
         return;
     placing_ = true;
     Request request = pending_.takeFirst();
-    if (request.cameras && request.cameras->result().size() > 1)
-        request = cameraFolderRequest(request.paths.front(), request.cameras->result());
+    if (request.cameras && request.paths.size() == 1 && request.cameras->result().front().size() > 1)
+        request = cameraFolderRequest(request.paths.front(), request.cameras->result().front(),
+                                      request.cameras->result().front().keys());
+    else if (request.cameras && !oneCameraEach(request))
+        return placed({}, {});
     placing(request.paths, request.newPlaylist);
+}
+
+bool MovieFilesOpener::oneCameraEach(Request& request)
+{
+    const FoundCameras found = request.cameras->result();
+    for (int n = 0; n < found.size() && n < MaxFiles; ++n) {
+        if (found.at(n).size() < 2)
+            continue;
+        // the files came from a panel or a drop just closed: the question comes up where the user just was
+        QWidget* window = QApplication::activeWindow();
+        const cameraChoice::Answer answer =
+            cameraChoice::ask(request.paths.at(n), found.at(n), n + 1, QCursor::pos(), window);
+        if (answer.cameraFolderDialog)
+            cameraChoice::openInPanes(*this, request.paths.at(n), found.at(n), window);
+        if (answer.locator.isEmpty())
+            return false;
+        request.paths[n] = answer.locator;
+    }
+    return true;
 }
 
 void MovieFilesOpener::placing(const QStringList& given, const QString& newPlaylist)

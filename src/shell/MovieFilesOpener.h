@@ -4,6 +4,7 @@
 
 #include <QFutureWatcher>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 
@@ -52,10 +53,13 @@ public:
 
     // Local paths, first for pane 1; "" stands for something that is no local file and cannot be opened.
     // A folder is a recording (RecordingSource); one folder alone that holds several cameras' files opens
-    // as openCameraFolder does.
+    // as openCameraFolder does. Of several paths, each folder of several cameras plays the one camera the
+    // user chooses (cameraChoice); closing the question opens none of the paths.
     void openFiles(const QStringList& paths);
     // A new playlist named after the folder, with the first four of the cameras in panes 1 to 4.
-    void openCameraFolder(const QString& folder, const QStringList& cameras);
+    // found: the folder's files by camera, as the cameras were found (RecordingLister::camerasIn).
+    void openCameraFolder(const QString& folder, const QMap<QString, QStringList>& found,
+                          const QStringList& cameras);
     // The new playlist's title: the first file's name without its extension.
     static QString playlistTitleFor(const QStringList& paths);
     // Files wait, or open.
@@ -85,13 +89,19 @@ private:
     Scheduler& scheduler_;
     DialogPresenter& dialogs_;
     PlaylistOutlineView* playlistTree_ = nullptr;
+    // each path's files by camera (none for what is no folder), in the paths' order
+    using FoundCameras = QList<QMap<QString, QStringList>>;
     struct Request {
         QStringList paths;
         QString newPlaylist;
-        // the cameras of a folder given alone, while they are being found
-        std::shared_ptr<QFutureWatcher<QStringList>> cameras;
+        // the cameras of the folders given, while they are being found
+        std::shared_ptr<QFutureWatcher<FoundCameras>> cameras;
     };
-    static Request cameraFolderRequest(const QString& folder, const QStringList& cameras);
+    static Request cameraFolderRequest(const QString& folder, const QMap<QString, QStringList>& found,
+                                       const QStringList& cameras);
+    // Asks for one camera of each folder of several; false when the user closed the question, or chose
+    // to open the Camera Folder dialog instead.
+    bool oneCameraEach(Request& request);
     QList<Request> pending_;
     Scheduler::TaskId placeTask_ = Scheduler::NoTask;
     bool placing_ = false;

@@ -29,13 +29,13 @@
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/ViewPlaylist.h"
 #include "recording/RecordingLister.h"
-#include "shell/CameraFolderDialog.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
 #include "shell/MediaControls.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
+#include "shell/cameraChoice.h"
 #include "shell/windowWiring.h"
 
 #include <QAction>
@@ -97,9 +97,7 @@ void connectRecordingCommands(MainWindow& window, MovieFilesOpener& opener, Dial
                                          QStringLiteral("%1: the folder holds no movies").arg(folder));
                                      return;
                                  }
-                                 CameraFolderDialog dialog(folder, cameras, &window);
-                                 if (dialog.exec() == QDialog::Accepted && !dialog.chosenCameras().isEmpty())
-                                     opener.openCameraFolder(folder, dialog.chosenCameras());
+                                 cameraChoice::openInPanes(opener, folder, cameras, &window);
                              });
             found->setFuture(QtConcurrent::run([folder] { return RecordingLister::camerasIn(folder); }));
         });

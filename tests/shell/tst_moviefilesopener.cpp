@@ -11,14 +11,11 @@
 #include "panes/QTMovieSubView.h"
 #include "panes/SnapshotNotice.h"
 #include "platform/fileNames.h"
-#include "shell/CameraFolderDialog.h"
 #include "shell/EmptyLibraryHint.h"
 #include "shell/MovieFilesOpener.h"
 #include "shell/commandLine.h"
 
 #include <QAbstractButton>
-#include <QListWidget>
-#include <QPushButton>
 #include <QToolButton>
 
 #include <QDropEvent>
@@ -498,67 +495,6 @@ private Q_SLOTS:
         app.choose(QStringLiteral("a"));
         QTRY_COMPARE(app.engine.openedRecordings.size(), 2);
         QCOMPARE(app.pane(1).filePath(), RecordingSource::locator(source));
-    }
-
-    // One folder of several cameras' files, given alone as any folder is: a playlist of its own, named after
-    // the folder, a camera a pane in name order.
-    void cameraFolder()
-    {
-        const test::TestClips clips = test::TestClips::makeForTests();
-        QTemporaryDir folder;
-        for (const char* name :
-             {"20260301_120000_front.mp4", "20260301_120000_back.mp4", "20260301_120100_front.mp4"})
-            QVERIFY(QFile::copy(clips.red, folder.filePath(name)));
-        AppFixture app;
-        app.chooseWithEntries({1, 2, 3, 4});
-        app.nib->movieFilesOpener().openFiles({folder.path()});
-        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
-        QTRY_VERIFY(!app.nib->movieFilesOpener().hasPendingFiles());
-        QVERIFY(app.dialogs.alerts.isEmpty());
-        QCOMPARE(
-            app.ctx().value(app.coordinator().tbArrayController()->getSelectedObject(LibrarySchema::Playlist),
-                            LibrarySchema::Title),
-            QFileInfo(folder.path()).fileName());
-        QStringList cameras;
-        for (const Recording& opened : std::as_const(app.engine.openedRecordings))
-            cameras << opened.camera + "=" + QString::number(opened.pieces.size());
-        cameras.sort(); // the panes' listings end in any order
-        QCOMPARE(cameras, QStringList({"back=1", "front=2"}));
-        QCOMPARE(RecordingSource::fromLocator(app.pane(1).filePath())->camera, QStringLiteral("back"));
-        QCOMPARE(RecordingSource::fromLocator(app.pane(2).filePath())->camera, QStringLiteral("front"));
-        QCOMPARE(app.pane(3).filePath(), QString());
-
-        // the folder removed while its cameras play: both panes stop, each saying why
-        QVERIFY(folder.remove());
-        QTRY_COMPARE(app.dialogs.alerts.size(), 2);
-        QCOMPARE(alertMessages(app).first(), dialogExtension::RecordingFolderRemoved.message);
-        QCOMPARE(app.pane(1).filePath(), QString());
-        QCOMPARE(app.pane(2).filePath(), QString());
-    }
-
-    // Open Camera Folder's choice: the first four cameras ticked, in the order the user leaves them.
-    void cameraFolderDialog()
-    {
-        QMap<QString, QStringList> cameras;
-        for (const char* camera : {"a", "b", "c", "d", "e"})
-            cameras.insert(camera, {QStringLiteral("/cams/%1.mp4").arg(camera)});
-        CameraFolderDialog dialog(QStringLiteral("/cams"), cameras);
-        QCOMPARE(dialog.chosenCameras(), QStringList({"a", "b", "c", "d"}));
-        auto* list = dialog.findChild<QListWidget*>(QStringLiteral("cameras"));
-        const auto button = [&dialog](const QString& text) {
-            for (QPushButton* found : dialog.findChildren<QPushButton*>())
-                if (found->text() == text)
-                    return found;
-            return static_cast<QPushButton*>(nullptr);
-        };
-        list->setCurrentRow(4);
-        QTest::mouseClick(button("Up"), Qt::LeftButton); // e above d
-        list->item(0)->setCheckState(Qt::Unchecked);     // a out
-        list->item(3)->setCheckState(Qt::Checked);       // e in
-        QCOMPARE(dialog.chosenCameras(), QStringList({"b", "c", "e", "d"}));
-        list->setCurrentRow(0);
-        QTest::mouseClick(button("Up"), Qt::LeftButton); // nowhere to go
-        QCOMPARE(dialog.chosenCameras(), QStringList({"b", "c", "e", "d"}));
     }
 };
 
