@@ -121,6 +121,7 @@ private Q_SLOTS:
         QTest::addColumn<Outcome>("outcome");
         QTest::newRow("H.264, later") << 1.0 << false << true << Outcome::Found;
         QTest::newRow("VP9, earlier") << 3.3 << true << true << Outcome::Found;
+        QTest::newRow("the same first frame") << LeaderStart << false << true << Outcome::Found;
         QTest::newRow("no picture") << 0.0 << false << false << Outcome::NoSound;
     }
     void byFlash()
