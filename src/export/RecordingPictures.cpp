@@ -40,7 +40,7 @@ QVector<RecordingStretch> RecordingPictures::stretchesOf(const Recording& record
     readable.reserve(recording.pieces.size());
     for (int i = 0; i < recording.pieces.size(); ++i) {
         readable.append(QFileInfo(recording.pieces[i].path).isReadable());
-        if (gone && !readable.last())
+        if (!readable.last())
             gone->append(i);
     }
     return RecordingStretches::of(recording, readable);

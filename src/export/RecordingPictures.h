@@ -35,11 +35,13 @@ public:
     const AVFrame* frameAt(double seconds, QString* reason) override;
     QStringList unreadableFiles() const override { return unreadable_; }
 
+    const Recording& recording() const { return recording_; }
     // The stretches as played; whether a file can be read is judged as playing judges it, by its being there
-    // to read. `gone`, when given, gets the pieces that are not.
-    static QVector<RecordingStretch> stretchesOf(const Recording& recording, QVector<int>* gone = nullptr);
+    // to read, once for the pictures and the sound.
+    const QVector<RecordingStretch>& stretches() const { return stretches_; }
 
 private:
+    static QVector<RecordingStretch> stretchesOf(const Recording& recording, QVector<int>* gone);
     void enter(int stretch, double seconds);
     void noteUnreadable(int piece, const QString& why);
 

@@ -1,6 +1,5 @@
 #include "export/RecordingSound.h"
 
-#include "export/RecordingPictures.h"
 #include "export/SoundDecoder.h"
 
 #include <algorithm>
@@ -8,8 +7,8 @@
 
 namespace tetrapan {
 
-RecordingSound::RecordingSound(const Recording& recording)
-    : recording_(recording), stretches_(RecordingPictures::stretchesOf(recording))
+RecordingSound::RecordingSound(const Recording& recording, const QVector<RecordingStretch>& stretches)
+    : recording_(recording), stretches_(stretches)
 {
 }
 

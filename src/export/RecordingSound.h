@@ -15,7 +15,8 @@ class SoundDecoder;
 // read. One file is open at a time.
 class RecordingSound final : public SoundSource {
 public:
-    explicit RecordingSound(const Recording& recording);
+    // `stretches` as the recording's pictures are read (RecordingPictures::stretches()).
+    RecordingSound(const Recording& recording, const QVector<RecordingStretch>& stretches);
     ~RecordingSound() override;
     RecordingSound(const RecordingSound&) = delete;
     RecordingSound& operator=(const RecordingSound&) = delete;

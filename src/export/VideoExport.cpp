@@ -34,8 +34,8 @@ constexpr qint64 EstimateAfterMs = 500;
 struct PaneReader {
     std::unique_ptr<PictureSource> pictures;
     std::unique_ptr<SoundSource> sound;
-    // listed, when the pane holds one
-    std::optional<Recording> recording;
+    // the pictures, when the pane holds a recording; its sound walks the same stretches
+    const RecordingPictures* recording = nullptr;
     QRect picturePlace;            // where the fitted picture, or its zoomed part, goes
     QRectF sourcePart{0, 0, 1, 1}; // the part of the movie's picture shown there, in shares of it
     SwsContext* scaler = nullptr;
@@ -255,7 +255,7 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
                                   .arg(i + 1)
                                   .arg(RecordingSource::shownName(pane.filePath), why));
             panes[size_t(i)].name = recordingName(*recording);
-            panes[size_t(i)].recording = std::move(recording);
+            panes[size_t(i)].recording = reader.get();
             pictures = std::move(reader);
         } else {
             auto movie = std::make_unique<MovieDecoder>();
@@ -302,8 +302,8 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
             continue;
         QString why;
         std::unique_ptr<SoundSource> sound;
-        if (const std::optional<Recording>& recording = panes[size_t(i)].recording) {
-            sound = std::make_unique<RecordingSound>(*recording);
+        if (const RecordingPictures* recording = panes[size_t(i)].recording) {
+            sound = std::make_unique<RecordingSound>(recording->recording(), recording->stretches());
         } else {
             auto movie = std::make_unique<SoundDecoder>();
             if (!movie->open(pane.filePath, &why))
