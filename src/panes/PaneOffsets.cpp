@@ -53,12 +53,20 @@ qint64 PaneOffsets::wallClockOffsetMs(int viewNo) const
     const Recording* own = recordingOf(viewNo);
     if (!own)
         return 0;
-    qint64 earliest = own->startMs();
+    QVector<qint64> starts;
     for (int n = 1; n <= MovController::PaneCount; ++n) {
         if (const Recording* other = recordingOf(n))
-            earliest = std::min(earliest, other->startMs());
+            starts.append(other->startMs());
     }
-    return earliest - own->startMs();
+    return wallClockOffsetMs(own->startMs(), starts);
+}
+
+qint64 PaneOffsets::wallClockOffsetMs(qint64 startMs, const QVector<qint64>& startsMs)
+{
+    qint64 earliest = startMs;
+    for (qint64 start : startsMs)
+        earliest = std::min(earliest, start);
+    return earliest - startMs;
 }
 
 qint64 PaneOffsets::offsetMs(int viewNo) const

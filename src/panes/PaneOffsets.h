@@ -4,6 +4,7 @@
 #include "platform/ObjectModel.h"
 
 #include <QString>
+#include <QVector>
 
 #include <optional>
 
@@ -42,6 +43,8 @@ public:
     // own time. 0 for a movie of one file. placement() adds it to the user's offset, so the panes are
     // placed on the wall clock: the leader's wall-clock time plus each pane's own offset.
     qint64 wallClockOffsetMs(int viewNo) const;
+    // The same for a pane's recording among the starts of all the panes' recordings (its own among them).
+    static qint64 wallClockOffsetMs(qint64 startMs, const QVector<qint64>& startsMs);
     // Records the offset on the pane's entry as one undoable edit; 0 removes it. Nothing without an entry.
     void setOffsetMs(int viewNo, qint64 offsetMs);
     // 1 when the pane has no entry or no rate (or one outside MinRate..MaxRate, which a hand-edited library

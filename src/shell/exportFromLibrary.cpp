@@ -45,17 +45,16 @@ std::optional<std::pair<QRectF, QRectF>> storedFrames(const SettingsDomain& sett
 }
 
 // Lists the panes' recordings, as the panes do when they open them, and places them on the wall clock as
-// the panes do (PaneOffsets::wallClockOffsetMs): each stands earlier in its own time by as much as it starts
-// after the earliest of them. The files a listing leaves out are noted, as the panes' alert names them.
+// the panes do. The files a listing leaves out are noted, as the panes' alert names them.
 void placeRecordings(ExportJob& job, QStringList* notes)
 {
-    std::optional<qint64> earliest;
+    QVector<qint64> starts;
     for (size_t i = 0; i < job.panes.size(); ++i) {
         ExportPane& pane = job.panes[i];
         if (const std::optional<Recording> source = RecordingSource::fromLocator(pane.filePath)) {
             pane.recording = RecordingLister::list(*source, QTimeZone::systemTimeZone());
             if (!pane.recording.isEmpty())
-                earliest = std::min(earliest.value_or(pane.recording.startMs()), pane.recording.startMs());
+                starts.append(pane.recording.startMs());
             if (!pane.recording.skipped.isEmpty())
                 *notes << QStringLiteral("Pane %1's recording leaves out %2.")
                               .arg(i + 1)
@@ -64,7 +63,7 @@ void placeRecordings(ExportJob& job, QStringList* notes)
     }
     for (ExportPane& pane : job.panes) {
         if (!pane.recording.isEmpty())
-            pane.offsetMs += *earliest - pane.recording.startMs();
+            pane.offsetMs += PaneOffsets::wallClockOffsetMs(pane.recording.startMs(), starts);
     }
 }
 
