@@ -124,16 +124,32 @@ double ownCpuMs()
     return used.tv_sec * 1e3 + used.tv_nsec / 1e6;
 }
 
-double peakRssMbOf(qint64 pid)
+namespace {
+
+// A line "Name:  N kB" of a process's status, in MB; 0 when the process is gone.
+double statusMbOf(qint64 pid, const char* field)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
+    const QByteArray prefix = QByteArray(field).append(':');
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').front().toDouble() / 1024.0;
     }
     return 0;
+}
+
+} // namespace
+
+double peakRssMbOf(qint64 pid)
+{
+    return statusMbOf(pid, "VmHWM");
+}
+
+double residentMbOf(qint64 pid)
+{
+    return statusMbOf(pid, "VmRSS");
 }
 
 void resetPeakRss()

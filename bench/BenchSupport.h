@@ -41,6 +41,8 @@ void printThreadCpu(const char* label, const std::map<QString, double>& before,
 double ownCpuMs();
 // A process's peak resident memory so far (VmHWM), in MB; 0 when it is gone.
 double peakRssMbOf(qint64 pid);
+// What a process holds in memory now (VmRSS), in MB; 0 when it is gone.
+double residentMbOf(qint64 pid);
 // Starts counting this process's peak resident memory again from its present size.
 void resetPeakRss();
 // The machine's load average over the last minute, to tell how busy it was during a measurement.

@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <cstdio>
 #include <cstring>
@@ -26,19 +25,6 @@ namespace {
 constexpr int TimeoutMs = 30000;
 const QString Title = QStringLiteral("Three playing");
 const QRect Window(0, 0, 1280, 720);
-
-// What a process holds in memory now, in MB; 0 when it is gone.
-double residentMbOf(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
-    }
-    return 0;
-}
 
 struct Open {
     double ms = -1;

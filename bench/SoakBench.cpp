@@ -69,8 +69,9 @@ QByteArray heapText()
 
 // Every clip placed starts an mpv core on a new thread, and every core let go is shut down on another one.
 // The C library gives threads their own allocation arenas, each keeping what its threads freed: the resident
-// memory climbed from about 200 MB to 330-400 MB in the first five minutes. The engine limits the arenas to
-// two (MpvMovieEngine), and it stays within a fifth above what four playing panes need. The baseline is
+// memory climbed from about 200 MB to 330-400 MB in the first five minutes. The engine limits the arenas and
+// gives back what closed cores left free (MpvMovieEngine), and it stays within a fifth above what four
+// playing panes need. The baseline is
 // taken after a warm-up all the same, so the check looks for growth, not for the first minutes' settling.
 constexpr int WarmUpSeconds = 300;
 

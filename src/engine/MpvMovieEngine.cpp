@@ -34,10 +34,12 @@ constexpr std::chrono::milliseconds ShutdownWait{1000};
 constexpr std::chrono::milliseconds RefillDelay{250};
 // A refill still waiting when a movie starts waits this long after the start.
 constexpr std::chrono::milliseconds RefillAfterStartDelay{1000};
+// Long enough for closed cores to have shut down and the movies that replaced them to be playing.
+constexpr std::chrono::milliseconds TrimDelay{3000};
 
 namespace {
 
-constexpr int MallocArenas = 2;
+constexpr int MallocArenas = 4;
 
 } // namespace
 
@@ -62,9 +64,12 @@ MpvMovieEngine::MpvMovieEngine(Options options, QObject* parent)
 #ifdef __GLIBC__
     // Each core decodes on threads of its own, and the C library gives threads allocation arenas of their
     // own (up to eight a processor), each keeping the frame buffers its threads freed for threads to come:
-    // four panes switched for ten minutes held 380 MB against the 200 MB four playing panes need. Two arenas
-    // shared by every thread hand what one core freed to the next. (Mapping frame-sized blocks on their own
-    // instead gives more back but makes every load fault in fresh pages, 30-50 ms more to switch playlists.)
+    // four panes switched for ten minutes held 380 MB against the 200 MB four playing panes need. Four
+    // arenas shared by every thread hand what one core freed to the next, and what closed cores left free
+    // is given back once a switch has settled (trimLater). Two arenas kept memory lower still, but four
+    // heard panes then spent 5 % more CPU waiting on the arenas' locks and merging their free blocks.
+    // (Mapping frame-sized blocks on their own instead gives more back but makes every load fault in fresh
+    // pages, 30-50 ms more to switch playlists; so would trimming at once, as the new cores fill.)
     mallopt(M_ARENA_MAX, MallocArenas);
 #endif
     // Without pictures there is nothing to draw and no window system to ask.
@@ -90,8 +95,10 @@ MpvMovieEngine::~MpvMovieEngine()
 
 bool MpvMovieEngine::shutDown(std::chrono::milliseconds timeout)
 {
-    if (options_.scheduler)
+    if (options_.scheduler) {
         options_.scheduler->cancel(refill_);
+        options_.scheduler->cancel(trim_);
+    }
     // opens still under way give up at once
     for (auto& [id, opening] : openings_) {
         if (opening.wait)
@@ -206,7 +213,10 @@ void MpvMovieEngine::finishOpening(quint64 id, MpvOpenResult opened)
     opened.movie->hearEvents();
     relayNotifications(opened.movie.get());
     ++heldMovies_;
-    connect(opened.movie.get(), &QObject::destroyed, this, [this] { --heldMovies_; });
+    connect(opened.movie.get(), &QObject::destroyed, this, [this] {
+        --heldMovies_;
+        trimLater();
+    });
     // Panes started together start their clocks as their cores get round to it; cores starting up meanwhile
     // take the machine from them and set them a frame or two apart, so a start puts a waiting refill back.
     connect(opened.movie.get(), &Movie::rateDidChange, this, [this](Movie* movie) {
@@ -270,6 +280,20 @@ void MpvMovieEngine::scheduleRefill(std::chrono::milliseconds delay)
         if (warmHandles_)
             warmHandles_->refill();
     });
+}
+
+void MpvMovieEngine::trimLater()
+{
+#ifdef __GLIBC__
+    if (!options_.scheduler)
+        return;
+    options_.scheduler->cancel(trim_);
+    trim_ = options_.scheduler->scheduleAfter(TrimDelay, [this] {
+        trim_ = Scheduler::NoTask;
+        // It walks every arena under its lock: not on the GUI thread.
+        workers_->run([] { malloc_trim(0); });
+    });
+#endif
 }
 
 void MpvMovieEngine::discardPreparedMovies()

@@ -78,6 +78,9 @@ private:
     void refillLater();
     // Replaces a waiting refill; only with a scheduler.
     void scheduleRefill(std::chrono::milliseconds delay);
+    // A movie was let go of: once the switch it was part of has settled, gives the memory its frames left
+    // free back to the system. Only with a scheduler.
+    void trimLater();
     // Options for a load starting now: its decoder gets its pane's share of the machine's cores.
     MpvMovie::Options optionsForLoad() const;
     using OpenTask = std::function<MpvOpenResult(MpvCorePtr core, MpvOpenWait& wait)>;
@@ -104,6 +107,7 @@ private:
     // absolute path and the core already loading it
     std::vector<std::pair<QString, MpvCorePtr>> prepared_;
     Scheduler::TaskId refill_ = Scheduler::NoTask;
+    Scheduler::TaskId trim_ = Scheduler::NoTask;
     std::shared_ptr<Relay> relay_;
     std::map<quint64, Opening> openings_;
     quint64 lastOpening_ = 0;
