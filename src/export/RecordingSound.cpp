@@ -1,6 +1,7 @@
 #include "export/RecordingSound.h"
 
 #include "export/SoundDecoder.h"
+#include "recording/MovieHeader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +24,22 @@ bool RecordingSound::start(double startSeconds, double offsetSeconds, double rat
     current_ = -1;
     next_ = 0;
     return true;
+}
+
+bool RecordingSound::hasSoundBefore(double endSeconds) const
+{
+    const qint64 end = std::llround((endSeconds - rangeStart_) * SoundDecoder::SampleRate);
+    for (const RecordingStretch& stretch : stretches_) {
+        if (stretch.piece < 0 || sampleOf(stretch.fromMs + stretch.lengthMs) <= 0 ||
+            sampleOf(stretch.fromMs) >= end)
+            continue;
+        const RecordingPiece& piece = recording_.pieces[stretch.piece];
+        const RecordingTracks tracks =
+            piece.tracks.known ? piece.tracks : MovieHeader::read(piece.path).tracks;
+        if (tracks.hasSound)
+            return true;
+    }
+    return false;
 }
 
 qint64 RecordingSound::sampleOf(qint64 recordingMs) const

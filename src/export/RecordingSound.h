@@ -23,6 +23,9 @@ public:
 
     bool start(double startSeconds, double offsetSeconds, double rate, QString* reason) override;
     bool addTo(float* left, float* right, qint64 first, int count, QString* reason) override;
+    // After start: whether some file playing before endSeconds (the output's time) has sound. Reads the
+    // headers the listing did not, so on the export's thread.
+    bool hasSoundBefore(double endSeconds) const;
 
 private:
     // The output sample a time of the recording falls on.

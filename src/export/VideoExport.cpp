@@ -302,8 +302,11 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
             continue;
         QString why;
         std::unique_ptr<SoundSource> sound;
+        const RecordingSound* files = nullptr;
         if (const RecordingPictures* recording = panes[size_t(i)].recording) {
-            sound = std::make_unique<RecordingSound>(recording->recording(), recording->stretches());
+            auto listed = std::make_unique<RecordingSound>(recording->recording(), recording->stretches());
+            files = listed.get();
+            sound = std::move(listed);
         } else {
             auto movie = std::make_unique<SoundDecoder>();
             if (!movie->open(pane.filePath, &why))
@@ -312,6 +315,8 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
         }
         if (!sound->start(start, pane.offsetMs / 1000.0, pane.rate, &why))
             return failed(QStringLiteral("Pane %1's sound cannot be read: %2.").arg(i + 1).arg(why));
+        if (files && !files->hasSoundBefore(end))
+            continue; // nor does a recording none of whose files in the range has sound
         panes[size_t(i)].sound = std::move(sound);
         withSound = true;
     }
