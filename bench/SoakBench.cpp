@@ -71,8 +71,8 @@ QByteArray heapText()
 // The C library gives threads their own allocation arenas, each keeping what its threads freed: the resident
 // memory climbed from about 200 MB to 330-400 MB in the first five minutes. The engine limits the arenas and
 // gives back what closed cores left free (MpvMovieEngine), and it stays within a fifth above what four
-// playing panes need. The baseline is
-// taken after a warm-up all the same, so the check looks for growth, not for the first minutes' settling.
+// playing panes need. The baseline is taken after a warm-up all the same, so the check looks for growth,
+// not for the first minutes' settling.
 constexpr int WarmUpSeconds = 300;
 
 } // namespace
