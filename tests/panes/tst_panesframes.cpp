@@ -81,6 +81,20 @@ private:
     {
         return test::ScreenProbe::text(screen_.framesShown(app.window()));
     }
+    // what each player says of itself, beside what the screen shows, for a failure's message
+    static QString players(test::AppFixture& app)
+    {
+        QStringList said;
+        for (int n = 1; n <= 4; ++n) {
+            const Movie* movie = app.pane(n).movie();
+            said << QStringLiteral("%1: %2 s %3")
+                        .arg(n)
+                        .arg(movie ? movie->currentTime().seconds() : -1.0)
+                        .arg(movie && movie->rate() != 0.0f ? QStringLiteral("playing")
+                                                            : QStringLiteral("stopped"));
+        }
+        return said.join(QStringLiteral(", "));
+    }
     void typeIntoMainWindow(uint32_t keysym, uint16_t modifiers = 0)
     {
         const test::XServer::Window window = x_.find(PlaylistTitle);
@@ -368,7 +382,8 @@ private Q_SLOTS:
                 stood = now;
                 return stands && now == allAt(now.section(QLatin1Char(' '), 0, 0).toInt());
             };
-            QTRY_VERIFY2_WITH_TIMEOUT(standsAlike(), qPrintable(stood), EngineTimeoutMs);
+            QTRY_VERIFY2_WITH_TIMEOUT(standsAlike(), qPrintable(stood + QStringLiteral("; ") + players(*app)),
+                                      EngineTimeoutMs);
             app->coordinator().changeAllMoviePlay();
             QTest::qWait(300 + 70 * stop);
         }
