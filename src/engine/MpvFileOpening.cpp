@@ -105,6 +105,9 @@ QString MpvFileOpening::waitForPicture(MpvOpening& opening, const QString& fileP
         if (event->event_id == MPV_EVENT_END_FILE)
             return QStringLiteral("%1: ended before its first picture").arg(filePath);
         opening.handleEvent(*event);
+        // Kept open, a file whose data is missing stands at its end: no picture is coming.
+        if (!opening.pictureCame && opening.reachedEnd && opening.reachedEnd())
+            return QStringLiteral("%1: ended before its first picture").arg(filePath);
     }
     return {};
 }

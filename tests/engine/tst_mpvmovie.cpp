@@ -144,9 +144,9 @@ private Q_SLOTS:
         QFETCH(bool, drawn);
         if (!skipReason.isEmpty())
             QSKIP(qPrintable(skipReason));
-        // None of these files ever shows a picture: the open's limit only says how long the refusal of the one
-        // whose tracks open takes. Two seconds, not the engine's ten, still ten times what a good clip of the
-        // same size takes to show its first picture, so a file wrongly taken would still be taken.
+        // None of these files ever shows a picture, and none should wait for the open's limit to be refused.
+        // Two seconds, not the engine's ten, still ten times what a good clip of the same size takes to show
+        // its first picture, so a file wrongly taken would still be taken.
         std::unique_ptr<MpvMovieEngine>& engine = drawn ? drawingEngine_ : badFilesEngine_;
         if (!engine) {
             MpvMovieEngine::Options options = options_;
@@ -160,7 +160,8 @@ private Q_SLOTS:
         QCOMPARE(engine->canInitWithFile(path), !refusedBeforeOpening);
         MovieOpenResult result = test::openAndWait(*engine, path);
         QVERIFY(!result.movie);
-        QVERIFY(!result.error.isEmpty());
+        // each is refused for what it is, none for running out of time
+        QVERIFY2(!result.error.contains(QLatin1String(" within ")), qPrintable(result.error));
     }
 
     // A GUI thread that takes no picture (blocked), or takes them all and keeps them, costs no more buffers
