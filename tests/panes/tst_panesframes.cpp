@@ -32,6 +32,7 @@ namespace {
 constexpr int EngineTimeoutMs = 20000;
 constexpr int Shots = 30;
 constexpr int ShotIntervalMs = 200;
+constexpr int FrameMs = 1000 / test::TestClips::FramesPerSecond;
 // Each stop of four playing panes takes a second; a pane pausing a frame off now and then must show up over
 // the four rows: four stops each in make test, twelve in make test-long (TETRAPAN_LONG_TESTS).
 const int Stops = qEnvironmentVariableIsSet("TETRAPAN_LONG_TESTS") ? 12 : 4;
@@ -375,12 +376,13 @@ private Q_SLOTS:
             app->coordinator().changeAllMoviePlay();
             // On a loaded machine a pane may still be on its way to the leader's frame: wait until the
             // picture stands (two reads alike, further apart than a frame lasts), then all must be alike.
+            // Each look reads the screen twice, so that a last look after the time is up judges the same.
             QString stood;
             const auto standsAlike = [&] {
+                stood = shown(*app);
+                QTest::qWait(FrameMs * 3 / 2);
                 const QString now = shown(*app);
-                const bool stands = now == stood;
-                stood = now;
-                return stands && now == allAt(now.section(QLatin1Char(' '), 0, 0).toInt());
+                return now == stood && now == allAt(now.section(QLatin1Char(' '), 0, 0).toInt());
             };
             QTRY_VERIFY2_WITH_TIMEOUT(standsAlike(), qPrintable(stood + QStringLiteral("; ") + players(*app)),
                                       EngineTimeoutMs);
