@@ -23,6 +23,7 @@ enum FileQuestion : uint64_t {
     AskDuration,
     AskTitle,
     AskRotation,
+    AskPictureShown,
 };
 
 } // namespace
@@ -104,10 +105,20 @@ QString MpvFileOpening::waitForPicture(MpvOpening& opening, const QString& fileP
             return QStringLiteral("%1: mpv shut down while loading").arg(filePath);
         if (event->event_id == MPV_EVENT_END_FILE)
             return QStringLiteral("%1: ended before its first picture").arg(filePath);
+        // A file's first picture sets the output up before playback (re)starts. A file whose data is missing
+        // reaches the end of its pictures at once and starts without one: an output not set up at a restart
+        // means no picture is coming. Asked, not waited for: a paused core does not always report its end.
+        if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && !opening.pictureCame)
+            mpv_get_property_async(opening.core.handle(), AskPictureShown, mpvname::VoConfigured,
+                                   MPV_FORMAT_FLAG);
+        if (event->event_id == MPV_EVENT_GET_PROPERTY_REPLY && event->reply_userdata == AskPictureShown) {
+            const auto* answer = static_cast<const mpv_event_property*>(event->data);
+            if (!opening.pictureCame && event->error >= 0 && answer->format == MPV_FORMAT_FLAG &&
+                *static_cast<int*>(answer->data) == 0)
+                return QStringLiteral("%1: ended before its first picture").arg(filePath);
+            continue;
+        }
         opening.handleEvent(*event);
-        // Kept open, a file whose data is missing stands at its end: no picture is coming.
-        if (!opening.pictureCame && opening.reachedEnd && opening.reachedEnd())
-            return QStringLiteral("%1: ended before its first picture").arg(filePath);
     }
     return {};
 }

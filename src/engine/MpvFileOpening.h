@@ -56,9 +56,6 @@ struct MpvOpening {
     std::function<void(const mpv_event&)> handleEvent;
     // mpv decoded a picture of the file.
     bool pictureCame = false;
-    // The file played to its end, as the movie has heard; a file cut short after its header ends at once,
-    // without a picture.
-    std::function<bool()> reachedEnd;
 };
 
 // Opening a file on a core, waiting for mpv's answers until the deadline; each step answers an error text,

@@ -150,11 +150,8 @@ MpvOpenResult MpvMovieOpener::openSource(const QString& source, const QString& p
     std::unique_ptr<MpvMovie> movie(new MpvMovie(std::move(core), path));
     movie->source_ = source;
     const WakeupsWhileOpening wakeups(*movie->core_, wait);
-    MpvOpening opening{.core = *movie->core_,
-                       .wait = wait,
-                       .deadline = QDeadlineTimer(options.openTimeout),
-                       .handleEvent = [&movie](const mpv_event& event) { movie->handleEvent(event); },
-                       .reachedEnd = [&movie] { return movie->eofReached_; }};
+    MpvOpening opening{*movie->core_, wait, QDeadlineTimer(options.openTimeout),
+                       [&movie](const mpv_event& event) { movie->handleEvent(event); }};
     result.error = MpvFileOpening::waitUntilLoaded(opening, path, options.openTimeout);
     if (result.error.isEmpty())
         result.error = inspectLoadedFile(*movie, opening);

@@ -62,6 +62,7 @@ inline constexpr const char* LogLevelWarn = "warn";
 // Properties read, written or observed while a file is open.
 inline constexpr const char* Pause = "pause";
 inline constexpr const char* EofReached = "eof-reached";
+inline constexpr const char* VoConfigured = "vo-configured";
 inline constexpr const char* TimePos = "time-pos";
 inline constexpr const char* Speed = "speed";
 inline constexpr const char* AudioPitchCorrection = "audio-pitch-correction";
