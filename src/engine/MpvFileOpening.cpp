@@ -97,6 +97,7 @@ QString MpvFileOpening::waitUntilLoaded(MpvOpening& opening, const QString& abso
 QString MpvFileOpening::waitForPicture(MpvOpening& opening, const QString& filePath,
                                        std::chrono::milliseconds timeout)
 {
+    const QString noPicture = QStringLiteral("%1: ended before its first picture").arg(filePath);
     while (!opening.pictureCame) {
         const mpv_event* event = nextEvent(opening);
         if (event->event_id == MPV_EVENT_NONE)
@@ -104,7 +105,7 @@ QString MpvFileOpening::waitForPicture(MpvOpening& opening, const QString& fileP
         if (event->event_id == MPV_EVENT_SHUTDOWN)
             return QStringLiteral("%1: mpv shut down while loading").arg(filePath);
         if (event->event_id == MPV_EVENT_END_FILE)
-            return QStringLiteral("%1: ended before its first picture").arg(filePath);
+            return noPicture;
         // A file's first picture sets the output up before playback (re)starts. A file whose data is missing
         // reaches the end of its pictures at once and starts without one: an output not set up at a restart
         // means no picture is coming. Asked, not waited for: a paused core does not always report its end.
@@ -115,7 +116,7 @@ QString MpvFileOpening::waitForPicture(MpvOpening& opening, const QString& fileP
             const auto* answer = static_cast<const mpv_event_property*>(event->data);
             if (!opening.pictureCame && event->error >= 0 && answer->format == MPV_FORMAT_FLAG &&
                 *static_cast<int*>(answer->data) == 0)
-                return QStringLiteral("%1: ended before its first picture").arg(filePath);
+                return noPicture;
             continue;
         }
         opening.handleEvent(*event);
