@@ -56,6 +56,8 @@ struct MpvOpening {
     std::function<void(const mpv_event&)> handleEvent;
     // mpv decoded a picture of the file.
     bool pictureCame = false;
+    // Playback (re)started since the file loaded, seen by whichever step took the event.
+    bool restarted = false;
 };
 
 // Opening a file on a core, waiting for mpv's answers until the deadline; each step answers an error text,
