@@ -252,7 +252,9 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
     for (auto it = records.cbegin(); it != records.cend(); ++it)
         byEntity[it->entity - entities.constData()].append(it);
 
-    Output out(records.size() * 200);
+    // A record takes 200 bytes on average and its links a little more. Room never written costs nothing (its
+    // pages are never touched), while growing the buffer copies all of it: generous is cheaper than short.
+    Output out(records.size() * 320);
     QByteArray scratch;
     out.put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<");
     out.put(RootElement.toLatin1());
