@@ -60,8 +60,9 @@ const mpv_event* MpvFileOpening::nextEvent(MpvOpening& opening)
         const mpv_event* event = mpv_wait_event(opening.core.handle(), 0);
         if (event->event_id == MPV_EVENT_VIDEO_RECONFIG)
             opening.pictureCame = true;
-        if (event->event_id == MPV_EVENT_PLAYBACK_RESTART)
-            opening.restarted = true;
+        // only a restart of this file counts, not one of a file the core played before
+        if (event->event_id == MPV_EVENT_FILE_LOADED || event->event_id == MPV_EVENT_PLAYBACK_RESTART)
+            opening.restarted = event->event_id == MPV_EVENT_PLAYBACK_RESTART;
         if (event->event_id != MPV_EVENT_NONE || opening.wait.cancelled() || opening.deadline.hasExpired())
             return event;
         opening.wait.sleepUntil(opening.deadline);
