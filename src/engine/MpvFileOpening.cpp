@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace tetrapan {
@@ -101,17 +102,14 @@ QString MpvFileOpening::waitForPicture(MpvOpening& opening, const QString& fileP
                                        std::chrono::milliseconds timeout)
 {
     const QString noPicture = QStringLiteral("%1: ended before its first picture").arg(filePath);
-    // A file's first picture sets the output up before playback (re)starts. A file whose data is missing
-    // reaches the end of its pictures at once and starts without one: an output not set up at a restart
-    // means no picture is coming. Asked, not waited for: a paused core does not always report its end. The
-    // restart may have come while the file was inspected, so it is asked about at once as well.
-    const auto askWhetherShown = [&opening] {
-        mpv_get_property_async(opening.core.handle(), AskPictureShown, mpvname::VoConfigured,
-                               MPV_FORMAT_FLAG);
-    };
-    if (opening.restarted && !opening.pictureCame)
-        askWhetherShown();
     while (!opening.pictureCame) {
+        // A file's first picture sets the output up before playback (re)starts. A file whose data is missing
+        // reaches the end of its pictures at once and starts without one: an output not set up at a restart
+        // means no picture is coming. Asked, not waited for: a paused core does not always report its end.
+        // The restart may have come while the file was inspected, before this wait began.
+        if (std::exchange(opening.restarted, false))
+            mpv_get_property_async(opening.core.handle(), AskPictureShown, mpvname::VoConfigured,
+                                   MPV_FORMAT_FLAG);
         const mpv_event* event = nextEvent(opening);
         if (event->event_id == MPV_EVENT_NONE)
             return givenUp(opening, filePath, QStringLiteral("no picture within %1 ms").arg(timeout.count()));
@@ -119,8 +117,6 @@ QString MpvFileOpening::waitForPicture(MpvOpening& opening, const QString& fileP
             return QStringLiteral("%1: mpv shut down while loading").arg(filePath);
         if (event->event_id == MPV_EVENT_END_FILE)
             return noPicture;
-        if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && !opening.pictureCame)
-            askWhetherShown();
         if (event->event_id == MPV_EVENT_GET_PROPERTY_REPLY && event->reply_userdata == AskPictureShown) {
             const auto* answer = static_cast<const mpv_event_property*>(event->data);
             if (!opening.pictureCame && event->error >= 0 && answer->format == MPV_FORMAT_FLAG &&

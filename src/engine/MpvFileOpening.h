@@ -56,7 +56,7 @@ struct MpvOpening {
     std::function<void(const mpv_event&)> handleEvent;
     // mpv decoded a picture of the file.
     bool pictureCame = false;
-    // Playback (re)started since the file loaded, seen by whichever step took the event.
+    // A restart of the file's playback not yet asked about, whichever step took the event.
     bool restarted = false;
 };
 
