@@ -22,7 +22,7 @@ RecordMap buildLibrary(const ObjectModel& model, const LibraryShape& shape)
     const QDateTime date =
         QDateTime::fromString(QStringLiteral("2026-11-30T18:04:05.000Z"), Qt::ISODateWithMs);
     const auto set = [](Record& r, const char* key, const QVariant& value) {
-        r.attributes[r.entity->attributeIndex(QString::fromLatin1(key))] = value;
+        r.attributes.set(r.entity->attributeIndex(QString::fromLatin1(key)), value);
     };
     const auto relate = [](Record& r, const char* key, ObjectId target) {
         r.relations[r.entity->relationshipIndex(QString::fromLatin1(key))].append(target);

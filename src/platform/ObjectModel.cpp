@@ -1,4 +1,5 @@
 #include "platform/ObjectModel.h"
+#include "platform/Record.h"
 
 namespace tetrapan {
 
@@ -36,6 +37,7 @@ ObjectModel::ObjectModel(QList<EntityDescription> entities, QString indexedKey)
     : entities_(std::move(entities)), indexedKey_(std::move(indexedKey))
 {
     for (const EntityDescription& e : entities_) {
+        Q_ASSERT_X(e.attributes.size() <= AttributeValues::MaxCount, "ObjectModel", "too many attributes");
         for (const RelationshipDescription& r : e.relationships) {
             const EntityDescription* destination = entity(r.destination);
             Q_ASSERT_X(destination && destination->relationship(r.inverse), "ObjectModel",

@@ -38,7 +38,7 @@ void RecordIndex::setAttribute(ObjectId id, Record& record, const QString& key, 
     const bool indexed = key == key_;
     if (indexed)
         remove(id, record);
-    record.attributes[record.entity->attributeIndex(key)] = value;
+    record.attributes.set(record.entity->attributeIndex(key), value);
     if (indexed)
         add(id, record);
 }

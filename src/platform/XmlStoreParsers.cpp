@@ -275,13 +275,12 @@ std::optional<RootTag> rootTagOf(QByteArrayView document)
     return RootTag{probe.start + probe.length, tag.first(nameLength)};
 }
 
-// Where the second half of a document starts: at the start tag of the first record in its middle that follows
-// an empty element's end and a line's end. Nothing found, the document is not cut.
-qsizetype middleOf(QByteArrayView document, qsizetype from)
+// Where the second half of a document starts: at the start tag of the first record from `middle` on that
+// follows an empty element's end and a line's end. Nothing found, the document is not cut there.
+qsizetype recordStartFrom(QByteArrayView document, qsizetype middle)
 {
     const QByteArrayView mark("/>\n");
-    for (qsizetype at = document.indexOf(mark, from + (document.size() - from) / 2); at >= 0;
-         at = document.indexOf(mark, at + 1)) {
+    for (qsizetype at = document.indexOf(mark, middle); at >= 0; at = document.indexOf(mark, at + 1)) {
         qsizetype next = at + mark.size();
         while (next < document.size() && (document[next] == ' ' || document[next] == '\t'))
             ++next;
@@ -301,18 +300,31 @@ bool parseInHalvesWithExpat(QIODevice& device, XmlStoreEvents& first, XmlStoreEv
         return false;
     ExpatRun one(first);
     ExpatRun other(second);
-    // the whole document goes into the first half's buffer, with room for the end tag that closes it early
+    // The whole document has room in the first half's buffer, with room for the end tag that closes it early,
+    // but only the first half and a little more is read into it: the second half is read straight into its
+    // own parser's buffer. Copying it there from the first would fault in the pages of a copy nobody parses.
     constexpr qsizetype TagRoom = 256;
+    constexpr qsizetype Window = 1 << 16;
     char* const whole = one.room(int(size + TagRoom));
-    if (!whole || device.read(whole, size) != size)
+    if (!whole)
         return false;
-    const QByteArrayView document(whole, size);
-    const std::optional<RootTag> root = rootTagOf(document);
+    qsizetype read = std::min<qsizetype>(size, size / 2 + Window);
+    if (device.read(whole, read) != read)
+        return false;
+    const std::optional<RootTag> root = rootTagOf(QByteArrayView(whole, read));
     if (!root || root->name.size() + 3 > TagRoom)
         return false;
-    const qsizetype cut = middleOf(document, root->end);
-    if (cut < 0)
-        return false;
+    const qsizetype middle = root->end + (size - root->end) / 2;
+    qsizetype cut = recordStartFrom(QByteArrayView(whole, read), middle);
+    if (cut < 0) {
+        // records longer than the window: the rest is read here too, and the cut looked for in all of it
+        if (device.read(whole + read, size - read) != size - read)
+            return false;
+        read = size;
+        cut = recordStartFrom(QByteArrayView(whole, size), middle);
+        if (cut < 0)
+            return false;
+    }
     // The second half is the document's beginning up to the root's start tag, then what follows the cut:
     // read alone, it names the same declarations, encoding and namespaces. A cut inside a comment or the
     // like leaves the first half unfinished, so expat refuses it and the document is read whole.
@@ -320,7 +332,10 @@ bool parseInHalvesWithExpat(QIODevice& device, XmlStoreEvents& first, XmlStoreEv
     if (!rest)
         return false;
     std::memcpy(rest, whole, root->end);
-    std::memcpy(rest + root->end, whole + cut, size - cut);
+    std::memcpy(rest + root->end, whole + cut, read - cut);
+    const qsizetype unread = size - read;
+    if (device.read(rest + root->end + (read - cut), unread) != unread)
+        return false;
     const QByteArray endTag = "</" + root->name.toByteArray() + ">";
     std::memcpy(whole + cut, endTag.constData(), endTag.size());
     const int firstLength = int(cut + endTag.size());

@@ -13,6 +13,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -244,6 +245,8 @@ private:
         if (!entity)
             return failAt(where, QStringLiteral("unknown element <%1>").arg(entityName));
         Record record = Record::make(entity);
+        // all but the id are usually values
+        record.attributes.reserve(std::max<qsizetype>(own.size() - 1, 0));
         ObjectId id = NoObject;
         pendingRefs_.clear();
         for (const Attribute& a : own) {
@@ -261,10 +264,17 @@ private:
                 auto value = decodeBase64Text(a.value);
                 if (!value)
                     return failAt(where, QStringLiteral("attribute %1 of <%2> is not base64").arg(key, entityName));
-                record.attributes[role.index] = std::move(*value);
+                record.attributes.set(role.index, std::move(*value));
                 break;
             }
             case KeyRole::Value: {
+                // the texts of the key roleOf has just found
+                RecentTexts& recent = knownKeys_[lastKey_].recent;
+                const bool text = entity->attributes[role.index].type == AttributeType::String;
+                if (const QString* same = text ? recent.find(a.value) : nullptr) {
+                    record.attributes.set(role.index, *same);
+                    break;
+                }
                 auto value = xmlStoreValues::parseValue(a.value, entity->attributes[role.index].type, mayHoldHalfPairs_);
                 if (!value && entity->attributes[role.index].unreadableReadsAsAbsent)
                     break;
@@ -272,7 +282,9 @@ private:
                     return failAt(where, QStringLiteral("attribute %1 of <%2> has an invalid value \"%3\"")
                                              .arg(key, entityName, a.value));
                 }
-                record.attributes[role.index] = std::move(*value);
+                if (text)
+                    recent.remember(value->toString());
+                record.attributes.set(role.index, std::move(*value));
                 break;
             }
             case KeyRole::ToOne: {
@@ -296,12 +308,22 @@ private:
         return true;
     }
 
+    // A kind of record as a link names it: the model's own name where it is one, which costs no copy.
+    QString entityName(QStringView name) const
+    {
+        for (const EntityDescription& e : model_.entities()) {
+            if (e.name == name)
+                return e.name;
+        }
+        return name.toString();
+    }
+
     bool readLink(const Attributes& own, Position where)
     {
         if (own.size() != 2)
             return failAt(where, QStringLiteral("<link> must name exactly two records"));
-        link_ = LinkReference{own[0].name.toString(), own[0].value.toString(), own[1].name.toString(),
-                              own[1].value.toString(), where};
+        link_ = LinkReference{entityName(own[0].name), readId(own[0].value), entityName(own[1].name),
+                              readId(own[1].value), where};
         return true;
     }
 
@@ -317,10 +339,37 @@ public:
     }
 
 private:
+    // The last few texts a key had, which the next records share rather than each holding a copy: the
+    // entries of a playlist carry its identifier, and libraries of camera angles name the same few titles
+    // over and over.
+    class RecentTexts {
+    public:
+        const QString* find(QStringView text) const
+        {
+            for (const QString& kept : texts_) {
+                if (!kept.isEmpty() && QStringView(kept) == text)
+                    return &kept;
+            }
+            return nullptr;
+        }
+        void remember(QString text)
+        {
+            if (text.isEmpty())
+                return;
+            texts_[next_] = std::move(text);
+            next_ = (next_ + 1) % texts_.size();
+        }
+
+    private:
+        std::array<QString, 4> texts_;
+        size_t next_ = 0;
+    };
+
     struct KnownKey {
         const EntityDescription* entity;
         QString name;
         KeyRole role;
+        RecentTexts recent = {};
     };
 
     const ObjectModel& model_;

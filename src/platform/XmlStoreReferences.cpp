@@ -146,8 +146,8 @@ std::optional<References::Fault> References::addLink(const LinkReference& link)
         return Fault{link.where, QStringLiteral("<link> between %1 and %2 is not a known relationship")
                                      .arg(link.firstEntity, link.secondEntity)};
     }
-    const auto a = readId(link.firstId);
-    const auto b = readId(link.secondId);
+    const auto a = link.firstId;
+    const auto b = link.secondId;
     if (!a || !b)
         return Fault{link.where, QStringLiteral("<link> has an invalid id")};
     if (auto fault = checkTarget(*a, link.firstEntity, link.where, QStringLiteral("<link>")))

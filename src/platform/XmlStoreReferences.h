@@ -20,12 +20,13 @@ struct ToOneReference {
     ObjectId target;
     XmlStoreEvents::Position where;
 };
-// ... or a <link> element between two records of a many-to-many relationship, as written.
+// ... or a <link> element between two records of a many-to-many relationship, as written: the kinds as
+// named, the ids as read (nothing for one that is not an id).
 struct LinkReference {
     QString firstEntity;
-    QString firstId;
+    std::optional<ObjectId> firstId;
     QString secondEntity;
-    QString secondId;
+    std::optional<ObjectId> secondId;
     XmlStoreEvents::Position where;
 };
 

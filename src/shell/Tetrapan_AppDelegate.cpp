@@ -180,7 +180,7 @@ QString Tetrapan_AppDelegate::readablePartText(const RecordMap& records)
     for (const Record& record : records) {
         if (record.entity->name == LibrarySchema::Filelist)
             ++entries;
-        else if (record.attributes.value(record.entity->attributeIndex(LibrarySchema::IsFolder)).toBool())
+        else if (record.attributes[record.entity->attributeIndex(LibrarySchema::IsFolder)].toBool())
             ++folders;
         else
             ++playlists;

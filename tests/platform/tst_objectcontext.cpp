@@ -73,6 +73,30 @@ private Q_SLOTS:
         QVERIFY(!ctx().value(entry, Title).isValid());
     }
 
+    // A record keeps room only for the values it has: values set in any order, changed and taken away leave
+    // every other attribute's value as it was.
+    void eachAttributeKeepsItsOwnValue()
+    {
+        const ObjectId entry = ctx().insertNewObject(Filelist);
+        ctx().setValue(entry, FileCount, 7);
+        ctx().setValue(entry, ItemId, QStringLiteral("a"));
+        ctx().setValue(entry, Camera, QStringLiteral("c"));
+        ctx().setValue(entry, Title, QStringLiteral("t"));
+        ctx().setValue(entry, ViewNo, 2);
+        ctx().setValue(entry, Title, QStringLiteral("u"));
+        ctx().setValue(entry, Camera, QVariant());
+        const auto values = [&] {
+            QVariantList all;
+            for (const QString& key : {ItemId, ViewNo, FilePath, Title, Camera, FileCount})
+                all.append(ctx().value(entry, key));
+            return all;
+        };
+        QCOMPARE(values(), (QVariantList{"a", 2, {}, "u", {}, 7}));
+        ctx().setValue(entry, ItemId, QVariant());
+        ctx().setValue(entry, FileCount, QVariant());
+        QCOMPARE(values(), (QVariantList{{}, 2, {}, "u", {}, {}}));
+    }
+
     void relationshipsKeepTheirInverse()
     {
         const ObjectId folder = node(QStringLiteral("F"));
