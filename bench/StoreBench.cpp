@@ -25,7 +25,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <sys/resource.h>
 
 namespace tetrapan::bench {
 
@@ -45,11 +44,11 @@ LibraryShape storeShape()
     return shape;
 }
 
+// The round's own peak: getrusage's figure would also count the parent's memory, which a forked child
+// carries across exec.
 double peakRssMb()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
+    return peakRssMbOf(QCoreApplication::applicationPid());
 }
 
 double threadCpuMs()
