@@ -216,9 +216,9 @@ private Q_SLOTS:
                              "  <playlist id=\"1\" title=\"F\"/>\n@  <playlist id=\"2\" parent=\"1\"/>\n"
                              "  <link playlist=\"2\" filelist=\"3\"/>\n  <filelist id=\"3\"/>\n" +
                              end);
-        row("a record longer than a glance at the middle", root + "@  <playlist id=\"1\" title=\"" +
-                                                               QByteArray(3 << 20, 'x') +
-                                                               "\"/>\n  <playlist id=\"2\"/>\n" + end);
+        row("a record of 3 MB at the middle", root + "@  <playlist id=\"1\" title=\"" +
+                                                  QByteArray(3 << 20, 'x') +
+                                                  "\"/>\n  <playlist id=\"2\"/>\n" + end);
         row("a parent in the other half",
             root + "  <playlist id=\"2\" parent=\"1\"/>\n@  <playlist id=\"1\"/>\n" + end);
         row("one id in both halves", root + "  <playlist id=\"1\"/>\n@  <playlist id=\"1\"/>\n" + end);
