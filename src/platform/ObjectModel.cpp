@@ -47,7 +47,7 @@ ObjectModel::ObjectModel(QList<EntityDescription> entities, QString indexedKey)
     }
 }
 
-const EntityDescription* ObjectModel::entity(const QString& name) const
+const EntityDescription* ObjectModel::entity(QStringView name) const
 {
     for (const EntityDescription& e : entities_) {
         if (e.name == name)

@@ -47,7 +47,7 @@ public:
     // indexedKey: the attribute records are most often fetched by (see RecordIndex)
     explicit ObjectModel(QList<EntityDescription> entities, QString indexedKey = {});
 
-    const EntityDescription* entity(const QString& name) const;
+    const EntityDescription* entity(QStringView name) const;
     const QList<EntityDescription>& entities() const { return entities_; }
     const QString& indexedKey() const { return indexedKey_; }
 

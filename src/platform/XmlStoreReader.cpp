@@ -209,136 +209,6 @@ private:
         return {KeyRole::Unknown, -1};
     }
 
-    // Records of a kind name their attributes in the same order, so the look-up starts after the last hit.
-    KeyRole roleOf(const EntityDescription& entity, QStringView key)
-    {
-        const size_t count = knownKeys_.size();
-        size_t at = lastKey_;
-        for (size_t i = 0; i < count; ++i) {
-            if (++at >= count)
-                at = 0;
-            const KnownKey& known = knownKeys_[at];
-            if (known.entity == &entity && QStringView(known.name) == key) {
-                lastKey_ = at;
-                return known.role;
-            }
-        }
-        const KeyRole role = findRole(entity, key);
-        // an unknown name ends the reading, so the list holds at most the model's names
-        if (role.kind != KeyRole::Unknown) {
-            knownKeys_.push_back({&entity, key.toString(), role});
-            lastKey_ = knownKeys_.size() - 1;
-        }
-        return role;
-    }
-
-    const EntityDescription* entityNamed(const QString& name)
-    {
-        if (!lastEntity_ || lastEntity_->name != name)
-            lastEntity_ = model_.entity(name);
-        return lastEntity_;
-    }
-
-    bool readRecord(const QString& entityName, const Attributes& own, Position where)
-    {
-        const EntityDescription* entity = entityNamed(entityName);
-        if (!entity)
-            return failAt(where, QStringLiteral("unknown element <%1>").arg(entityName));
-        Record record = Record::make(entity);
-        // all but the id are usually values
-        record.attributes.reserve(std::max<qsizetype>(own.size() - 1, 0));
-        ObjectId id = NoObject;
-        pendingRefs_.clear();
-        for (const Attribute& a : own) {
-            const QStringView key = a.name;
-            const KeyRole role = roleOf(*entity, key);
-            switch (role.kind) {
-            case KeyRole::Id: {
-                const auto parsed = readId(a.value);
-                if (!parsed)
-                    return failAt(where, QStringLiteral("<%1> has an invalid id \"%2\"").arg(entityName, a.value));
-                id = *parsed;
-                break;
-            }
-            case KeyRole::Base64Text: {
-                auto value = decodeBase64Text(a.value);
-                if (!value)
-                    return failAt(where, QStringLiteral("attribute %1 of <%2> is not base64").arg(key, entityName));
-                record.attributes.set(role.index, std::move(*value));
-                break;
-            }
-            case KeyRole::Value: {
-                // the texts of the key roleOf has just found
-                RecentTexts& recent = knownKeys_[lastKey_].recent;
-                const bool text = entity->attributes[role.index].type == AttributeType::String;
-                if (const QString* same = text ? recent.find(a.value) : nullptr) {
-                    record.attributes.set(role.index, *same);
-                    break;
-                }
-                auto value = xmlStoreValues::parseValue(a.value, entity->attributes[role.index].type, mayHoldHalfPairs_);
-                if (!value && entity->attributes[role.index].unreadableReadsAsAbsent)
-                    break;
-                if (!value) {
-                    return failAt(where, QStringLiteral("attribute %1 of <%2> has an invalid value \"%3\"")
-                                             .arg(key, entityName, a.value));
-                }
-                if (text)
-                    recent.remember(value->toString());
-                record.attributes.set(role.index, std::move(*value));
-                break;
-            }
-            case KeyRole::ToOne: {
-                const auto target = readId(a.value);
-                if (!target)
-                    return failAt(where, QStringLiteral("<%1> has an invalid %2 \"%3\"").arg(entityName, key, a.value));
-                record.relations[role.index] = {*target};
-                pendingRefs_.append({NoObject, role.index, *target, where});
-                break;
-            }
-            case KeyRole::Unknown:
-                return failAt(where, QStringLiteral("unknown attribute %1 on <%2>").arg(key, entityName));
-            }
-        }
-        if (id == NoObject)
-            return failAt(where, QStringLiteral("<%1> has no id").arg(entityName));
-        if (records_.contains(id))
-            return failAt(where, QStringLiteral("duplicate id %1").arg(id));
-        recordId_ = id;
-        record_ = std::move(record);
-        return true;
-    }
-
-    // A kind of record as a link names it: the model's own name where it is one, which costs no copy.
-    QString entityName(QStringView name) const
-    {
-        for (const EntityDescription& e : model_.entities()) {
-            if (e.name == name)
-                return e.name;
-        }
-        return name.toString();
-    }
-
-    bool readLink(const Attributes& own, Position where)
-    {
-        if (own.size() != 2)
-            return failAt(where, QStringLiteral("<link> must name exactly two records"));
-        link_ = LinkReference{entityName(own[0].name), readId(own[0].value), entityName(own[1].name),
-                              readId(own[1].value), where};
-        return true;
-    }
-
-public:
-    // What a file that failed to read held whole before the damage: every record read to its end, with
-    // references to records never reached, of another kind or in a loop dropped, and the links between
-    // records it has. The error stays the one that stopped the reading.
-    RecordMap readablePart()
-    {
-        References(model_, records_).keepReadable(refs_, links_);
-        renumberNearTheTop(records_);
-        return std::exchange(records_, {});
-    }
-
-private:
     // The last few texts a key had, which the next records share rather than each holding a copy: the
     // entries of a playlist carry its identifier, and libraries of camera angles name the same few titles
     // over and over.
@@ -372,6 +242,134 @@ private:
         RecentTexts recent = {};
     };
 
+    // Records of a kind name their attributes in the same order, so the look-up starts after the last hit.
+    // Null for a name the kind does not have.
+    KnownKey* roleOf(const EntityDescription& entity, QStringView key)
+    {
+        const size_t count = knownKeys_.size();
+        size_t at = lastKey_;
+        for (size_t i = 0; i < count; ++i) {
+            if (++at >= count)
+                at = 0;
+            KnownKey& known = knownKeys_[at];
+            if (known.entity == &entity && QStringView(known.name) == key) {
+                lastKey_ = at;
+                return &known;
+            }
+        }
+        const KeyRole role = findRole(entity, key);
+        // an unknown name ends the reading, so the list holds at most the model's names
+        if (role.kind == KeyRole::Unknown)
+            return nullptr;
+        knownKeys_.push_back({&entity, key.toString(), role});
+        lastKey_ = knownKeys_.size() - 1;
+        return &knownKeys_.back();
+    }
+
+    const EntityDescription* entityNamed(const QString& name)
+    {
+        if (!lastEntity_ || lastEntity_->name != name)
+            lastEntity_ = model_.entity(name);
+        return lastEntity_;
+    }
+
+    bool readRecord(const QString& entityName, const Attributes& own, Position where)
+    {
+        const EntityDescription* entity = entityNamed(entityName);
+        if (!entity)
+            return failAt(where, QStringLiteral("unknown element <%1>").arg(entityName));
+        Record record = Record::make(entity);
+        // all but the id are usually values
+        record.attributes.reserve(std::max<qsizetype>(own.size() - 1, 0));
+        ObjectId id = NoObject;
+        pendingRefs_.clear();
+        for (const Attribute& a : own) {
+            const QStringView key = a.name;
+            KnownKey* const known = roleOf(*entity, key);
+            const KeyRole role = known ? known->role : KeyRole{KeyRole::Unknown, -1};
+            switch (role.kind) {
+            case KeyRole::Id: {
+                const auto parsed = readId(a.value);
+                if (!parsed)
+                    return failAt(where, QStringLiteral("<%1> has an invalid id \"%2\"").arg(entityName, a.value));
+                id = *parsed;
+                break;
+            }
+            case KeyRole::Base64Text: {
+                auto value = decodeBase64Text(a.value);
+                if (!value)
+                    return failAt(where, QStringLiteral("attribute %1 of <%2> is not base64").arg(key, entityName));
+                record.attributes.set(role.index, std::move(*value));
+                break;
+            }
+            case KeyRole::Value: {
+                const AttributeDescription& attribute = entity->attributes[role.index];
+                const bool text = attribute.type == AttributeType::String;
+                if (const QString* same = text ? known->recent.find(a.value) : nullptr) {
+                    record.attributes.set(role.index, *same);
+                    break;
+                }
+                auto value = xmlStoreValues::parseValue(a.value, attribute.type, mayHoldHalfPairs_);
+                if (!value && attribute.unreadableReadsAsAbsent)
+                    break;
+                if (!value) {
+                    return failAt(where, QStringLiteral("attribute %1 of <%2> has an invalid value \"%3\"")
+                                             .arg(key, entityName, a.value));
+                }
+                if (text)
+                    known->recent.remember(value->toString());
+                record.attributes.set(role.index, std::move(*value));
+                break;
+            }
+            case KeyRole::ToOne: {
+                const auto target = readId(a.value);
+                if (!target)
+                    return failAt(where, QStringLiteral("<%1> has an invalid %2 \"%3\"").arg(entityName, key, a.value));
+                record.relations[role.index] = {*target};
+                pendingRefs_.append({NoObject, role.index, *target, where});
+                break;
+            }
+            case KeyRole::Unknown:
+                return failAt(where, QStringLiteral("unknown attribute %1 on <%2>").arg(key, entityName));
+            }
+        }
+        if (id == NoObject)
+            return failAt(where, QStringLiteral("<%1> has no id").arg(entityName));
+        if (records_.contains(id))
+            return failAt(where, QStringLiteral("duplicate id %1").arg(id));
+        recordId_ = id;
+        record_ = std::move(record);
+        return true;
+    }
+
+    // A kind of record as a link names it: the model's own name where it is one, which costs no copy.
+    QString entityName(QStringView name) const
+    {
+        const EntityDescription* known = model_.entity(name);
+        return known ? known->name : name.toString();
+    }
+
+    bool readLink(const Attributes& own, Position where)
+    {
+        if (own.size() != 2)
+            return failAt(where, QStringLiteral("<link> must name exactly two records"));
+        link_ = LinkReference{entityName(own[0].name), readId(own[0].value), entityName(own[1].name),
+                              readId(own[1].value), where};
+        return true;
+    }
+
+public:
+    // What a file that failed to read held whole before the damage: every record read to its end, with
+    // references to records never reached, of another kind or in a loop dropped, and the links between
+    // records it has. The error stays the one that stopped the reading.
+    RecordMap readablePart()
+    {
+        References(model_, records_).keepReadable(refs_, links_);
+        renumberNearTheTop(records_);
+        return std::exchange(records_, {});
+    }
+
+private:
     const ObjectModel& model_;
     StoreError& error_;
     bool quiet_ = false;
