@@ -1,6 +1,7 @@
 #include "library/PlaylistTreeController.h"
 
 #include "library/LibrarySchema.h"
+#include "library/playlistTitles.h"
 #include "platform/ObjectContext.h"
 
 #include <QMimeData>
@@ -289,6 +290,7 @@ QVariant PlaylistTreeController::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
+        return playlistTitles::shown(context_.value(id, Title).toString());
     case Qt::EditRole:
         return context_.value(id, Title);
     case ObjectIdRole:

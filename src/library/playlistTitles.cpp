@@ -8,6 +8,16 @@
 
 namespace tetrapan::playlistTitles {
 
+QString shown(QString title)
+{
+    if (title.size() > LongestShownTitle) {
+        title.truncate(title.at(LongestShownTitle - 1).isHighSurrogate() ? LongestShownTitle - 1
+                                                                         : LongestShownTitle);
+        title += QChar(0x2026);
+    }
+    return title;
+}
+
 QString pathOf(const ObjectContext& library, ObjectId node)
 {
     QStringList titles;

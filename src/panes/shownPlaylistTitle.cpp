@@ -2,6 +2,7 @@
 
 #include "library/LibrarySchema.h"
 #include "library/TBArrayController.h"
+#include "library/playlistTitles.h"
 #include "platform/ObjectContext.h"
 #include "platform/Predicate.h"
 
@@ -17,14 +18,9 @@ QString of(const TBArrayController* library, const QString& uniqueId)
         LibrarySchema::Playlist, Predicate::equals(LibrarySchema::UniqueId, uniqueId));
     if (nodes.isEmpty())
         return QString();
-    QString title = context->value(nodes.front(), LibrarySchema::Title).toString();
-    // A window's title reaches the window system in one request, whose size X limits; a title of many
-    // megabytes ended the program there, and no title bar shows more than a line of it anyway.
-    if (title.size() > LongestShownTitle) {
-        title.truncate(title.at(LongestShownTitle - 1).isHighSurrogate() ? LongestShownTitle - 1
-                                                                         : LongestShownTitle);
-        title += QChar(0x2026);
-    }
+    // a window's title reaches the window system in one request, whose size X limits
+    const QString title =
+        playlistTitles::shown(context->value(nodes.front(), LibrarySchema::Title).toString());
     return context->value(nodes.front(), LibrarySchema::IsFolder).toBool()
                ? QStringLiteral("[ %1 ]").arg(title)
                : title;

@@ -7,11 +7,8 @@ namespace tetrapan {
 class TBArrayController;
 
 // What the windows call a playlist: its title, "[ title ]" for a folder, cut to a length a title bar can
-// take.
+// take (playlistTitles::shown).
 namespace shownPlaylistTitle {
-
-// Characters of a playlist's title that its windows show at most.
-constexpr qsizetype LongestShownTitle = 1000;
 
 // Null when no node has the identifier, or the identifier is "".
 QString of(const TBArrayController* library, const QString& uniqueId);

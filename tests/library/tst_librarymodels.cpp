@@ -2,6 +2,7 @@
 #include "library/FilelistArrayController.h"
 #include "library/LibraryRules.h"
 #include "library/PlaylistTreeController.h"
+#include "library/playlistTitles.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
@@ -175,6 +176,31 @@ private Q_SLOTS:
         while (f.context.undoManager()->canRedo())
             f.context.undoManager()->redo();
         QCOMPARE(shape(tree), QStringLiteral("A"));
+    }
+
+    // The row shows at most a line's worth of a long title, never half a pair; editing gets all of it.
+    void aLongTitleIsShownCut_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("shown");
+        const QString pair = QStringLiteral("\U0001F3A5");
+        const QString most(playlistTitles::LongestShownTitle, QLatin1Char('t'));
+        const QString ellipsis(QChar(0x2026));
+        QTest::newRow("as long as is shown") << most << most;
+        QTest::newRow("one longer") << most + "u" << most + ellipsis;
+        QTest::newRow("a pair across the end")
+            << most.left(most.size() - 1) + pair << most.left(most.size() - 1) + ellipsis;
+    }
+    void aLongTitleIsShownCut()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, shown);
+        LibraryFixture f;
+        PlaylistTreeController tree(f.context);
+        f.node("1", false, NoObject, 0, title);
+        const QModelIndex row = tree.index(0, 0);
+        QCOMPARE(row.data(Qt::DisplayRole).toString(), shown);
+        QCOMPARE(row.data(Qt::EditRole).toString(), title);
     }
 };
 
