@@ -5,6 +5,7 @@
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
+#include "library/playlistTitles.h"
 #include "panes/MovController.h"
 #include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
@@ -166,9 +167,10 @@ void MovieFilesOpener::placing(const QStringList& given, const QString& newPlayl
         playlistTree_->addPlaylistNamed(newPlaylist);
         movController_.loadPendingPlaylist();
     } else if (library->isPlaylistSelected()) {
-        changedTitle_ =
+        // the notice names it as the tree does
+        changedTitle_ = playlistTitles::shown(
             context.value(library->getSelectedObjects(LibrarySchema::Playlist).front(), LibrarySchema::Title)
-                .toString();
+                .toString());
     } else {
         playlistTree_->addPlaylistNamed(playlistTitleFor(paths));
         // the new playlist is empty: its load empties the panes now, not after the files are in
