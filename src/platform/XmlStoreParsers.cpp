@@ -1,5 +1,6 @@
 #include "platform/XmlStoreParsers.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 #include <QList>
 #include <QStringDecoder>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -16,6 +18,8 @@
 #include <system_error>
 #include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 namespace tetrapan::xmlStoreParsers {
 
@@ -37,6 +41,24 @@ bool isWhitespace(const char* s, int length)
     return true;
 }
 
+// Up to `length` bytes of the open file `fd` from `offset` on, without moving its position; fewer at the
+// file's end, -1 (errno) on a failed read.
+qsizetype readAt(int fd, qint64 offset, char* into, qsizetype length)
+{
+    qsizetype got = 0;
+    while (got < length) {
+        const ssize_t n = ::pread(fd, into + got, size_t(length - got), off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
 class ExpatRun {
 public:
     explicit ExpatRun(XmlStoreEvents& events) : events_(events), parser_(XML_ParserCreateNS(nullptr, NamespaceSeparator))
@@ -46,22 +68,20 @@ public:
         XML_SetCharacterDataHandler(parser_.get(), &ExpatRun::onText);
     }
 
-    // The file is read straight into expat's own buffer, whole where the device knows its size: a library is
-    // then never held twice (once read, once copied by expat), which cost more in fresh pages than in
-    // parsing, and parsed in one go, which costs expat a sixth less than parsing it piece by piece.
+    // The file goes into expat's own buffer a piece at a time, so the buffer stays a piece's size and is
+    // written over and over. Read whole into it, a large library took a fifth longer: the kernel handed out
+    // fresh pages for all of the file before expat saw a byte of it.
+    static constexpr qint64 Piece = 1 << 18;
+
     bool parse(QIODevice& device)
     {
         if (!parser_)
             return false;
-        constexpr qint64 Least = 1 << 16;
-        constexpr qint64 Most = 1 << 30;
         for (;;) {
-            const qint64 left = device.isSequential() ? 0 : device.size() - device.pos();
-            const int want = int(std::clamp(left, Least, Most));
-            void* buffer = XML_GetBuffer(parser_.get(), want);
+            void* buffer = XML_GetBuffer(parser_.get(), int(Piece));
             if (!buffer)
                 return failed();
-            const qint64 got = device.read(static_cast<char*>(buffer), want);
+            const qint64 got = device.read(static_cast<char*>(buffer), Piece);
             if (got < 0)
                 return failed(device.errorString());
             const bool last = got == 0 || (!device.isSequential() && device.atEnd());
@@ -72,15 +92,32 @@ public:
         }
     }
 
-    // Room for a whole document of `length` bytes in expat's own buffer, to be parsed in one go; null when
-    // there is no memory for it.
-    char* room(int length)
+    // `length` bytes of the open file `fd` from `offset` on, in pieces as above; `last` when they end the
+    // document. Read by offset, so two parsers may read one file side by side.
+    bool parseFile(int fd, qint64 offset, qint64 length, bool last)
     {
-        return parser_ ? static_cast<char*>(XML_GetBuffer(parser_.get(), length)) : nullptr;
+        if (!parser_)
+            return false;
+        do {
+            const int want = int(std::min(length, Piece));
+            auto* buffer = static_cast<char*>(XML_GetBuffer(parser_.get(), want));
+            if (!buffer)
+                return failed();
+            const qsizetype got = readAt(fd, offset, buffer, want);
+            if (got != want)
+                return failed(got < 0 ? qt_error_string(errno) : QStringLiteral("the file ends early"));
+            offset += got;
+            length -= got;
+            if (XML_ParseBuffer(parser_.get(), want, last && length == 0) != XML_STATUS_OK)
+                return failed();
+        } while (length > 0);
+        return true;
     }
-    bool parseRoom(int length)
+
+    bool parseBytes(QByteArrayView bytes, bool last)
     {
-        return XML_ParseBuffer(parser_.get(), length, XML_TRUE) == XML_STATUS_OK || failed();
+        return parser_ &&
+               (XML_Parse(parser_.get(), bytes.data(), int(bytes.size()), last) == XML_STATUS_OK || failed());
     }
 
 private:
@@ -295,61 +332,51 @@ qsizetype recordStartFrom(QByteArrayView document, qsizetype middle)
 
 bool parseInHalvesWithExpat(QIODevice& device, XmlStoreEvents& first, XmlStoreEvents& second)
 {
-    const qint64 size = device.isSequential() ? 0 : device.size() - device.pos();
+    const auto* file = qobject_cast<QFileDevice*>(&device);
+    const int fd = file ? file->handle() : -1;
+    const qint64 start = device.pos();
+    const qint64 size = device.isSequential() || fd < 0 ? 0 : device.size() - start;
     if (size < HalvesFrom || size > (1 << 30))
         return false;
-    ExpatRun one(first);
-    ExpatRun other(second);
-    // The whole document has room in the first half's buffer, with room for the end tag that closes it early,
-    // but only the first half and a little more is read into it: the second half is read straight into its
-    // own parser's buffer. Copying it there from the first would fault in the pages of a copy nobody parses.
-    constexpr qsizetype TagRoom = 256;
+    // The beginning, for the root's start tag, and a stretch from the middle on, for the cut. A record longer
+    // than that at the middle (a title of megabytes, say) has the file read whole.
     constexpr qsizetype Window = 1 << 16;
-    char* const whole = one.room(int(size + TagRoom));
-    if (!whole)
+    const auto window = [fd](qint64 offset) {
+        QByteArray bytes(Window, Qt::Uninitialized);
+        bytes.truncate(std::max<qsizetype>(0, readAt(fd, offset, bytes.data(), Window)));
+        return bytes;
+    };
+    const QByteArray beginning = window(start);
+    const std::optional<RootTag> root = rootTagOf(beginning);
+    if (!root)
         return false;
-    qsizetype read = std::min<qsizetype>(size, size / 2 + Window);
-    if (device.read(whole, read) != read)
+    const qint64 middle = root->end + (size - root->end) / 2;
+    const qsizetype fromMiddle = recordStartFrom(window(start + middle), 0);
+    if (fromMiddle < 0)
         return false;
-    const std::optional<RootTag> root = rootTagOf(QByteArrayView(whole, read));
-    if (!root || root->name.size() + 3 > TagRoom)
-        return false;
-    const qsizetype middle = root->end + (size - root->end) / 2;
-    qsizetype cut = recordStartFrom(QByteArrayView(whole, read), middle);
-    if (cut < 0) {
-        // records longer than the window: the rest is read here too, and the cut looked for in all of it
-        if (device.read(whole + read, size - read) != size - read)
-            return false;
-        read = size;
-        cut = recordStartFrom(QByteArrayView(whole, size), middle);
-        if (cut < 0)
-            return false;
-    }
+    const qint64 cut = middle + fromMiddle;
     // The second half is the document's beginning up to the root's start tag, then what follows the cut:
     // read alone, it names the same declarations, encoding and namespaces. A cut inside a comment or the
     // like leaves the first half unfinished, so expat refuses it and the document is read whole.
-    char* const rest = other.room(int(root->end + size - cut));
-    if (!rest)
-        return false;
-    std::memcpy(rest, whole, root->end);
-    std::memcpy(rest + root->end, whole + cut, read - cut);
-    const qsizetype unread = size - read;
-    if (device.read(rest + root->end + (read - cut), unread) != unread)
-        return false;
     const QByteArray endTag = "</" + root->name.toByteArray() + ">";
-    std::memcpy(whole + cut, endTag.constData(), endTag.size());
-    const int firstLength = int(cut + endTag.size());
-    const int secondLength = int(root->end + size - cut);
-    std::future<bool> secondHalf;
+    ExpatRun one(first);
+    ExpatRun other(second);
+    const auto firstHalf = [&] {
+        return one.parseFile(fd, start, cut, false) && one.parseBytes(endTag, true);
+    };
+    const auto secondHalf = [&] {
+        return other.parseBytes(QByteArrayView(beginning).first(root->end), false) &&
+               other.parseFile(fd, start + cut, size - cut, true);
+    };
+    std::future<bool> secondRead;
     try {
-        secondHalf =
-            std::async(std::launch::async, [&other, secondLength] { return other.parseRoom(secondLength); });
+        secondRead = std::async(std::launch::async, secondHalf);
     } catch (const std::system_error&) {
         // no thread to be had: one half after the other
-        return one.parseRoom(firstLength) && other.parseRoom(secondLength);
+        return firstHalf() && secondHalf();
     }
-    const bool firstRead = one.parseRoom(firstLength);
-    return secondHalf.get() && firstRead;
+    const bool firstRead = firstHalf();
+    return secondRead.get() && firstRead;
 }
 
 bool parseWithExpat(QIODevice& device, XmlStoreEvents& events)

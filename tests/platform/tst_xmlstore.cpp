@@ -219,6 +219,13 @@ private Q_SLOTS:
         row("a record of 3 MB at the middle", root + "@  <playlist id=\"1\" title=\"" +
                                                   QByteArray(3 << 20, 'x') +
                                                   "\"/>\n  <playlist id=\"2\"/>\n" + end);
+        // read in pieces whose ends fall at multiples of four bytes, so inside characters of four
+        const QByteArray open = root + "  <playlist id=\"1\" title=\"";
+        const QByteArray pad((Header.size() + open.size()) % 4 == 0 ? 1 : 0, 'x');
+        QByteArray wide;
+        for (int i = 0; i < (1 << 18); ++i)
+            wide += "\xF0\x9F\x8E\xA5";
+        row("characters across the pieces read", open + pad + wide + "\"/>\n@" + end);
         row("a parent in the other half",
             root + "  <playlist id=\"2\" parent=\"1\"/>\n@  <playlist id=\"1\"/>\n" + end);
         row("one id in both halves", root + "  <playlist id=\"1\"/>\n@  <playlist id=\"1\"/>\n" + end);
