@@ -219,7 +219,8 @@ private Q_SLOTS:
         row("a record of 3 MB at the middle", root + "@  <playlist id=\"1\" title=\"" +
                                                   QByteArray(3 << 20, 'x') +
                                                   "\"/>\n  <playlist id=\"2\"/>\n" + end);
-        // read in pieces whose ends fall at multiples of four bytes, so inside characters of four
+        // The file is read in pieces that end at multiples of four bytes; a title of four-byte characters that
+        // starts off that grid has them end inside its characters.
         const QByteArray open = root + "  <playlist id=\"1\" title=\"";
         const QByteArray pad((Header.size() + open.size()) % 4 == 0 ? 1 : 0, 'x');
         QByteArray wide;
