@@ -43,8 +43,9 @@ namespace xmlStoreParsers {
 bool parseWithExpat(QIODevice& device, XmlStoreEvents& events);
 // The same for a large file of this program's, in two halves read side by side, each into events of its own:
 // records of the first half go to `first`, of the second to `second`, each half reading as a whole library.
-// False when the file is small or cannot be cut there, or either half is refused: it is then read whole, from
-// the device's start again.
+// Each half is read by offset from the file the device has open, which leaves the device where it was. False
+// when the device is no open file, the file is small or cannot be cut there, or either half is refused: it is
+// then read whole, from the device's start again.
 constexpr qint64 HalvesFrom = 1 << 20;
 bool parseInHalvesWithExpat(QIODevice& device, XmlStoreEvents& first, XmlStoreEvents& second);
 // Qt's reader, several times slower, knows more encodings (UTF-7, say), and says where and why a file is not
