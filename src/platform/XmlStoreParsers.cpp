@@ -75,43 +75,35 @@ public:
 
     bool parse(QIODevice& device)
     {
-        if (!parser_)
-            return false;
-        for (;;) {
-            void* buffer = XML_GetBuffer(parser_.get(), int(Piece));
-            if (!buffer)
-                return failed();
-            const qint64 got = device.read(static_cast<char*>(buffer), Piece);
-            if (got < 0)
-                return failed(device.errorString());
-            const bool last = got == 0 || (!device.isSequential() && device.atEnd());
-            if (XML_ParseBuffer(parser_.get(), int(got), last) != XML_STATUS_OK)
-                return failed();
-            if (last)
-                return true;
-        }
+        return parsePieces([&](char* into, bool* end) {
+            const qint64 got = device.read(into, Piece);
+            if (got < 0) {
+                failed(device.errorString());
+                return qint64(-1);
+            }
+            *end = got == 0 || (!device.isSequential() && device.atEnd());
+            return got;
+        });
     }
 
     // `length` bytes of the open file `fd` from `offset` on, in pieces as above; `last` when they end the
     // document. Read by offset, so two parsers may read one file side by side.
     bool parseFile(int fd, qint64 offset, qint64 length, bool last)
     {
-        if (!parser_)
-            return false;
-        do {
-            const int want = int(std::min(length, Piece));
-            auto* buffer = static_cast<char*>(XML_GetBuffer(parser_.get(), want));
-            if (!buffer)
-                return failed();
-            const qsizetype got = readAt(fd, offset, buffer, want);
-            if (got != want)
-                return failed(got < 0 ? qt_error_string(errno) : QStringLiteral("the file ends early"));
-            offset += got;
-            length -= got;
-            if (XML_ParseBuffer(parser_.get(), want, last && length == 0) != XML_STATUS_OK)
-                return failed();
-        } while (length > 0);
-        return true;
+        return parsePieces(
+            [&](char* into, bool* end) {
+                const qint64 want = std::min(length, Piece);
+                const qint64 got = readAt(fd, offset, into, want);
+                if (got != want) {
+                    failed(got < 0 ? qt_error_string(errno) : QStringLiteral("the file ends early"));
+                    return qint64(-1);
+                }
+                offset += got;
+                length -= got;
+                *end = length == 0;
+                return got;
+            },
+            last);
     }
 
     bool parseBytes(QByteArrayView bytes, bool last)
@@ -121,6 +113,27 @@ public:
     }
 
 private:
+    // Pieces from `read` (into a buffer of Piece bytes: how many it read and whether they were the last, or
+    // -1 once it has said why not) go to expat until the last; `last` when that ends the document.
+    template <typename Read> bool parsePieces(const Read& read, bool last = true)
+    {
+        if (!parser_)
+            return false;
+        for (;;) {
+            auto* buffer = static_cast<char*>(XML_GetBuffer(parser_.get(), int(Piece)));
+            if (!buffer)
+                return failed();
+            bool end = false;
+            const qint64 got = read(buffer, &end);
+            if (got < 0)
+                return false;
+            if (XML_ParseBuffer(parser_.get(), int(got), last && end) != XML_STATUS_OK)
+                return failed();
+            if (end)
+                return true;
+        }
+    }
+
     struct FreeParser {
         void operator()(XML_Parser p) const { XML_ParserFree(p); }
     };
@@ -336,7 +349,7 @@ bool parseInHalvesWithExpat(QIODevice& device, XmlStoreEvents& first, XmlStoreEv
     const int fd = file ? file->handle() : -1;
     const qint64 start = device.pos();
     const qint64 size = device.isSequential() || fd < 0 ? 0 : device.size() - start;
-    if (size < HalvesFrom || size > (1 << 30))
+    if (size < HalvesFrom)
         return false;
     // The beginning, for the root's start tag, and a stretch from the middle on, for the cut. A record longer
     // than that at the middle (a title of megabytes, say) has the file read whole.
