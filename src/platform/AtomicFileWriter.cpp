@@ -125,6 +125,12 @@ void ReplacementFile::discard()
 
 bool AtomicFileWriter::write(const QString& path, const QByteArray& bytes, QString* reason) const
 {
+    return write(
+        path, [&bytes](const Sink& sink) { return sink(QByteArrayView(bytes)); }, reason);
+}
+
+bool AtomicFileWriter::write(const QString& path, const Producer& produce, QString* reason) const
+{
     const QString target = resolvedTarget(path);
     const QString folder = QFileInfo(target).absolutePath();
     const QByteArray encodedTarget = QFile::encodeName(target);
@@ -136,7 +142,16 @@ bool AtomicFileWriter::write(const QString& path, const QByteArray& bytes, QStri
         struct stat old {};
         if (::stat(encodedTarget.constData(), &old) == 0)
             ::fchmod(file.fd(), old.st_mode & 07777);
-        done = file.writeAll(bytes.constData(), bytes.size(), &failure) && file.commit(&failure);
+        bool refused = false;
+        const Sink sink = [&](QByteArrayView piece) {
+            refused = !file.writeAll(piece.data(), piece.size(), &failure);
+            return !refused;
+        };
+        done = produce(sink);
+        // a producer that stopped on its own leaves an unfinished file, never put in place
+        if (!done && !refused)
+            failure = {ReplacementFile::Step::Write, ECANCELED};
+        done = done && file.commit(&failure);
     }
     if (done)
         return true;

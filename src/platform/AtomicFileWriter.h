@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
 
 #include <sys/types.h>
 
@@ -70,6 +73,14 @@ public:
     // True when `path` now holds exactly `bytes`. Otherwise false, with why in `reason`: what failed and the
     // system's words for it ("could not write the file: No space left on device").
     bool write(const QString& path, const QByteArray& bytes, QString* reason) const;
+
+    // Takes the next piece of the content into the new file; false when it could not.
+    using Sink = std::function<bool(QByteArrayView)>;
+    // Hands the content to the new file piece by piece while it is made, so that it need never be in memory
+    // whole: `produce` gives the sink each piece in turn and returns false as soon as the sink does. The
+    // same as write(path, bytes) otherwise.
+    using Producer = std::function<bool(const Sink&)>;
+    bool write(const QString& path, const Producer& produce, QString* reason) const;
 
 private:
     FileWriteCalls calls_;

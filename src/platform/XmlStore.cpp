@@ -54,23 +54,23 @@ bool XmlStore::read(QIODevice& device, RecordMap& records, StoreError& error) co
 
 namespace {
 
-// The file as it is written: appended bytes go straight into the buffer, which QByteArray::append, a general
-// insertion, made a third of the saving of a large library.
+// The file as it is written: bytes are appended straight into a buffer (QByteArray::append, a general
+// insertion, made a third of the saving of a large library), which goes to the sink each time it is full. So
+// a save needs a buffer's worth of memory, not the whole file's, and its pages are touched only once. A piece
+// larger than the buffer goes to the sink as it is. Once the sink refuses a piece, nothing more is sent.
 class Output {
 public:
-    explicit Output(qsizetype expected) { bytes_.resize(std::max<qsizetype>(expected, 4096)); }
+    static constexpr qsizetype Capacity = XmlStore::SavePiece;
 
-    // Room for `n` more bytes, written at the pointer returned and then counted with `wrote`.
-    char* room(qsizetype n)
-    {
-        if (size_ + n > bytes_.size())
-            bytes_.resize(std::max(bytes_.size() * 2, size_ + n));
-        return bytes_.data() + size_;
-    }
-    void wrote(qsizetype n) { size_ += n; }
+    explicit Output(const XmlStore::Sink& sink) : sink_(sink) { bytes_.resize(Capacity); }
 
     void put(QByteArrayView text)
     {
+        if (text.size() >= Capacity) {
+            flush();
+            send(text);
+            return;
+        }
         std::memcpy(room(text.size()), text.data(), size_t(text.size()));
         size_ += text.size();
     }
@@ -114,15 +114,38 @@ public:
         put(QByteArrayView(run, end));
     }
 
-    QByteArray take()
+    // False once the sink has refused a piece: what follows would go nowhere.
+    bool ok() const { return ok_; }
+    // Sends what is left; whether the sink took every piece.
+    bool finish()
     {
-        bytes_.truncate(size_);
-        return std::exchange(bytes_, {});
+        flush();
+        return ok_;
     }
 
 private:
+    // Room for `n` more bytes, fewer than the buffer holds, written at the pointer returned.
+    char* room(qsizetype n)
+    {
+        if (size_ + n > bytes_.size())
+            flush();
+        return bytes_.data() + size_;
+    }
+    void flush()
+    {
+        send(QByteArrayView(bytes_.constData(), size_));
+        size_ = 0;
+    }
+    void send(QByteArrayView piece)
+    {
+        if (ok_ && !piece.isEmpty())
+            ok_ = sink_(piece);
+    }
+
+    const XmlStore::Sink& sink_;
     QByteArray bytes_;
     qsizetype size_ = 0;
+    bool ok_ = true;
 };
 
 void appendAttribute(Output& out, QByteArrayView name, QByteArrayView utf8Value)
@@ -244,7 +267,7 @@ void appendValue(Output& out, QByteArrayView name, const QVariant& value, Attrib
 
 } // namespace
 
-QByteArray XmlStore::serialize(const RecordMap& records) const
+bool XmlStore::serialize(const RecordMap& records, const Sink& sink) const
 {
     const QList<EntityDescription>& entities = model_.entities();
     // one pass to group by kind; each group stays in id order
@@ -252,9 +275,7 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
     for (auto it = records.cbegin(); it != records.cend(); ++it)
         byEntity[it->entity - entities.constData()].append(it);
 
-    // A record takes 200 bytes on average and its links a little more. Room never written costs nothing (its
-    // pages are never touched), while growing the buffer copies all of it: generous is cheaper than short.
-    Output out(records.size() * 320);
+    Output out(sink);
     QByteArray scratch;
     out.put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<");
     out.put(RootElement.toLatin1());
@@ -268,6 +289,8 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
         const EntityDescription& entity = entities[e];
         const EntityNames& name = names[e];
         for (const RecordMap::const_iterator& it : byEntity[e]) {
+            if (!out.ok())
+                return false;
             out.put("  <");
             out.put(name.element);
             appendNumberAttribute(out, "id", it.key());
@@ -301,6 +324,8 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
             const QByteArray destination = r.destination.toLatin1();
             const QByteArray link = LinkElement.toLatin1();
             for (const RecordMap::const_iterator& it : byEntity[e]) {
+                if (!out.ok())
+                    return false;
                 for (ObjectId other : it->relations[ri]) {
                     out.put("  <");
                     out.put(link);
@@ -314,28 +339,41 @@ QByteArray XmlStore::serialize(const RecordMap& records) const
     out.put("</");
     out.put(RootElement.toLatin1());
     out.put(">\n");
-    return out.take();
+    return out.finish();
+}
+
+QByteArray XmlStore::serialize(const RecordMap& records) const
+{
+    QByteArray bytes;
+    serialize(records, [&bytes](QByteArrayView piece) {
+        bytes.append(piece);
+        return true;
+    });
+    return bytes;
 }
 
 bool XmlStore::write(QIODevice& device, const RecordMap& records, StoreError& error) const
 {
-    const QByteArray bytes = serialize(records);
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = device.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            error.reason = QStringLiteral("could not write the library: %1").arg(device.errorString());
-            return false;
+    return serialize(records, [&](QByteArrayView piece) {
+        while (!piece.isEmpty()) {
+            const qint64 n = device.write(piece.data(), piece.size());
+            if (n <= 0) {
+                error.reason = QStringLiteral("could not write the library: %1").arg(device.errorString());
+                return false;
+            }
+            piece = piece.sliced(n);
         }
-        written += n;
-    }
-    return true;
+        return true;
+    });
 }
 
 bool XmlStore::save(const RecordMap& records, StoreError& error) const
 {
     error = StoreError{filePath_, 0, 0, {}};
-    return writer_.write(filePath_, serialize(records), &error.reason);
+    // written into the new file as it is made, a buffer at a time
+    return writer_.write(
+        filePath_, [&](const AtomicFileWriter::Sink& sink) { return serialize(records, sink); },
+        &error.reason);
 }
 
 } // namespace tetrapan

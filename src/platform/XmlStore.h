@@ -38,6 +38,13 @@ public:
     bool save(const RecordMap& records, StoreError& error) const;
 
     bool read(QIODevice& device, RecordMap& records, StoreError& error) const;
+    // How much of the file is made before it goes to the disk.
+    static constexpr qsizetype SavePiece = 256 * 1024;
+    // The file's bytes handed to `sink` a buffer at a time, the last piece too; false as soon as the sink
+    // refuses one, and nothing is made after that.
+    using Sink = AtomicFileWriter::Sink;
+    bool serialize(const RecordMap& records, const Sink& sink) const;
+    // The whole file at once.
     QByteArray serialize(const RecordMap& records) const;
     bool write(QIODevice& device, const RecordMap& records, StoreError& error) const;
 
