@@ -274,6 +274,21 @@ private Q_SLOTS:
             QCOMPARE(test::readAll(path), before);
     }
 
+    // Content that stops coming part way, with every piece taken: the part written never takes the old
+    // file's place.
+    void contentThatStopsPartWayReplacesNothing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lib.xml"));
+        QVERIFY(test::writeAll(path, "old"));
+        QString reason;
+        const auto stopping = [](const AtomicFileWriter::Sink& sink) { return sink("new, but") && false; };
+        QVERIFY(!AtomicFileWriter().write(path, stopping, &reason));
+        QVERIFY2(reason.startsWith(QStringLiteral("could not write the file")), qPrintable(reason));
+        QCOMPARE(test::readAll(path), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"lib.xml"});
+    }
+
     // A process that grows the library by one playlist per save is killed at random moments, nearly all of
     // them inside a save: every time the file reads, and holds whole either the library of the last save
     // that ended or that of the save under way, never anything else. By default the kills fall anywhere in
