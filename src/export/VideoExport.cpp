@@ -170,6 +170,20 @@ bool openRecording(Recording& recording, QString* why)
     return true;
 }
 
+// The movie file of the pane that the output would replace, if any: the finished video is renamed over the
+// chosen name, and a movie it was read from would be gone for good.
+QString sourceReplacedBy(const QString& outputPath, const ExportPane& pane,
+                         const RecordingPictures* recording)
+{
+    if (!recording)
+        return fileNames::sameFile(outputPath, pane.filePath) ? pane.filePath : QString();
+    for (const RecordingPiece& piece : recording->recording().pieces) {
+        if (fileNames::sameFile(outputPath, piece.path))
+            return piece.path;
+    }
+    return {};
+}
+
 QString recordingName(const Recording& recording)
 {
     const QString folder = recording.folder.isEmpty()
@@ -266,6 +280,13 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
             }
             panes[size_t(i)].name = QFileInfo(pane.filePath).fileName();
             pictures = std::move(movie);
+        }
+        if (const QString replaced = sourceReplacedBy(job.outputPath, pane, panes[size_t(i)].recording);
+            !replaced.isEmpty()) {
+            return failed(QStringLiteral("The video would replace pane %1's movie %2, which it is made from; "
+                                         "choose another name.")
+                              .arg(i + 1)
+                              .arg(fileNames::shown(replaced)));
         }
         placePicture(panes[size_t(i)], pane, job.size, pictures->aspect());
         panes[size_t(i)].pictures = std::move(pictures);

@@ -148,6 +148,16 @@ bool exists(const QString& path)
     return facts(path).exists;
 }
 
+bool sameFile(const QString& a, const QString& b)
+{
+    struct stat first {
+    }, second{};
+    const QByteArray aBytes = toBytes(a), bBytes = toBytes(b);
+    return !aBytes.isEmpty() && !bBytes.isEmpty() && ::stat(aBytes.constData(), &first) == 0 &&
+           ::stat(bBytes.constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 bool opensForReading(const QString& path, QString* error)
 {
     // not blocking: a pipe without a writer would hold the open for ever

@@ -36,6 +36,8 @@ struct Facts {
 };
 Facts facts(const QString& path, bool followLinks = true);
 bool exists(const QString& path);
+// Both names are there and lead to the same file (links followed, the same file through two folders).
+bool sameFile(const QString& a, const QString& b);
 // Whether the file opens for reading; why not, in the system's words, in error.
 bool opensForReading(const QString& path, QString* error = nullptr);
 

@@ -302,6 +302,10 @@ private slots:
                                      << "cannot write in";
         QTest::newRow("a recording whose folder is gone") << "recording gone"
                                                           << "/gone is gone";
+        QTest::newRow("over a pane's own movie") << "over source"
+                                                 << "replace pane 2's movie";
+        QTest::newRow("over a recording's file") << "over recording"
+                                                 << "replace pane 3's movie";
     }
 
     void stoppedExportLeavesNoFile()
@@ -314,6 +318,24 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older video") == 11);
         old.close();
         ExportJob job = barcodeJob(clips_, path, {0, 1, 2, 3});
+        if (change == "over source") {
+            // the chosen name reached through a link to the movie's folder
+            QVERIFY(QFile::remove(path) && QFile::copy(clips_.barcode, path));
+            QVERIFY(QFile::link(folder.path(), folder.filePath(QStringLiteral("link"))));
+            job.panes[1].filePath = folder.filePath(QStringLiteral("link/out.mp4"));
+        }
+        if (change == "over recording") {
+            job.panes[2].recording = recordings_.recordings[0];
+            job.panes[2].filePath = job.panes[2].recording.folder;
+            QVERIFY(QFile::remove(path));
+            job.outputPath = job.panes[2].recording.pieces[1].path;
+        }
+        QFile kept(job.outputPath);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QByteArray before = kept.readAll();
+        kept.close();
+        const QDir keptFolder = QFileInfo(kept).dir();
+        const QStringList filesBefore = keptFolder.entryList(QDir::Files);
         std::atomic<bool> cancel{false};
         if (change == "vanished")
             job.panes[1].filePath = folder.filePath(QStringLiteral("gone.mp4"));
@@ -343,9 +365,9 @@ private slots:
         QVERIFY(!result.ok);
         QCOMPARE(result.cancelled, change == "cancel");
         QVERIFY2(result.message.contains(message, Qt::CaseInsensitive), qPrintable(result.message));
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.mp4")});
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("older video"));
+        QCOMPARE(keptFolder.entryList(QDir::Files), filesBefore);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
     }
 
     // The export's threads, FFmpeg's among them, give way to the window, whose own thread keeps its place.
