@@ -126,9 +126,8 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
                 progress(std::accumulate(shares.begin(), shares.end(), 0.0) / double(shares.size()));
         };
     };
-    const auto work = [&] {
-        for (size_t n = next++; n < others.size(); n = next++) {
-            PaneAlignment& result = results[n];
+    const auto comparePane =
+        [&](size_t n, PaneAlignment& result) {
             const AlignmentPane& pane = others[n];
             const double otherLength = 2.0 * Alignment::OtherWindowSeconds;
             const Track window = Method::read(pane.path, pane.positionSeconds - Alignment::OtherWindowSeconds,
@@ -152,8 +151,12 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
                             Method::outcomeOf(leaderTrack) == Outcome::Found && !cancel.load())
                             match = Method::match(leaderTrack, all);
                     }
-                    if (cancel.load() || Method::outcomeOf(all) != Outcome::Found)
-                        result.outcome = cancel.load() ? Outcome::Cancelled : Outcome::NotFound;
+                    if (cancel.load()) {
+                        result.outcome = Outcome::Cancelled;
+                    } else if (const Outcome whole = Method::outcomeOf(all); whole != Outcome::Found) {
+                        result.outcome = whole == Outcome::Unreadable ? whole : Outcome::NotFound;
+                        result.problem = all.problem;
+                    }
                 }
                 if (result.outcome == Outcome::Found) {
                     result.lagSeconds = match.lagSeconds;
@@ -163,6 +166,17 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
                     else if (!match.found())
                         result.outcome = Outcome::NotFound;
                 }
+            }
+        };
+    const auto work = [&] {
+        for (size_t n = next++; n < others.size(); n = next++) {
+            PaneAlignment& result = results[n];
+            try {
+                comparePane(n, result);
+            } catch (const std::bad_alloc&) {
+                // a file that claims hours more than it holds, or more than memory holds: this pane only
+                result.outcome = Outcome::Unreadable;
+                result.problem = QStringLiteral("is too long to compare in the memory there is");
             }
             if (cancel.load())
                 result.outcome = Outcome::Cancelled;

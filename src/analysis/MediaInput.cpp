@@ -1,5 +1,7 @@
 #include "analysis/MediaInput.h"
 
+#include "platform/fileNames.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -29,7 +31,7 @@ MediaInput::~MediaInput()
 
 MediaInput::Status MediaInput::open(const QString& path, Kind kind)
 {
-    const QByteArray name = path.toLocal8Bit();
+    const QByteArray name = fileNames::toBytes(path);
     if (const int error = avformat_open_input(&format_, name.constData(), nullptr, nullptr); error < 0) {
         problem_ = QStringLiteral("cannot be read (%1)").arg(errorText(error));
         return Status::Unreadable;

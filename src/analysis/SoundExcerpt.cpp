@@ -9,6 +9,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -91,6 +92,14 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
     std::vector<float> converted;
     double lastReport = 0.0;
 
+    const auto fits = [&](size_t more) {
+        if (double(excerpt.samples.size() + more) <= LongestSeconds * SampleRate)
+            return true;
+        excerpt.status = Status::Unreadable;
+        excerpt.problem = QStringLiteral("holds more than %1 hours of sound, too long to compare")
+                              .arg(LongestSeconds / 3600.0);
+        return false;
+    };
     const auto frame = [&](const AVFrame& decoded, double seconds) {
         const bool changed = !resampler || decoded.sample_rate != sourceRate ||
                              decoded.format != sourceFormat ||
@@ -132,6 +141,14 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
             const double outStart = seconds;
             const double skip = (startSeconds - outStart) * SampleRate;
             if (skip < 0.0) {
+                // silence until the sound starts, but never more than was asked for: a damaged file's
+                // sound may claim to start days after its picture
+                if (lengthSeconds > 0.0 && -skip >= lengthSeconds * SampleRate) {
+                    excerpt.samples.assign(size_t(lengthSeconds * SampleRate), 0.0f);
+                    return false;
+                }
+                if (!fits(size_t(std::lround(-skip))))
+                    return false;
                 excerpt.samples.assign(size_t(std::lround(-skip)), 0.0f);
             } else {
                 const auto drop = std::min<size_t>(size_t(std::lround(skip)), size_t(made));
@@ -140,6 +157,8 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
                 return true;
             }
         }
+        if (!fits(size_t(made)))
+            return false;
         excerpt.samples.insert(excerpt.samples.end(), converted.begin(), converted.begin() + made);
         const double reached = startSeconds + excerpt.seconds();
         if (progress && endSeconds > startSeconds && reached - lastReport > 1.0) {
@@ -156,8 +175,10 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
         excerpt.samples.clear();
         return excerpt;
     }
-    if (excerpt.status != Status::Ok)
+    if (excerpt.status != Status::Ok) {
+        excerpt.samples = {};
         return excerpt;
+    }
     if (!read && excerpt.samples.empty()) {
         excerpt.status = Status::Unreadable;
         excerpt.problem = input.problem();

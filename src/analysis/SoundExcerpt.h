@@ -14,6 +14,8 @@ struct SoundExcerpt {
     enum class Status { Ok, NoSound, Unreadable, Cancelled };
 
     static constexpr int SampleRate = 8000;
+    // The most sound an excerpt holds: whole against whole, two such files take about 3 GB to compare.
+    static constexpr double LongestSeconds = 3 * 3600.0;
 
     Status status = Status::Ok;
     QString problem;           // why not Ok, as "has no sound"
@@ -30,7 +32,8 @@ struct SoundExcerpt {
     SoundExcerpt atLeaderPace(double speed) const;
 
     // Decodes [startSeconds, startSeconds + lengthSeconds) of the file's sound, all of it from startSeconds
-    // on when lengthSeconds <= 0. `progress` gets the share of the stretch read, 0 to 1, now and then.
+    // on when lengthSeconds <= 0; Unreadable past LongestSeconds. `progress` gets the share of the stretch
+    // read, 0 to 1, now and then.
     static SoundExcerpt read(const QString& path, double startSeconds, double lengthSeconds,
                              const std::atomic<bool>& cancel,
                              const std::function<void(double)>& progress = {});

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace tetrapan {
 
@@ -59,9 +61,13 @@ SoundMatch SoundMatch::find(const SoundExcerpt& leader, const SoundExcerpt& othe
     const auto otherCount = long(other.samples.size());
     const size_t size = transformSize(size_t(leaderCount + otherCount));
     const size_t bins = size / 2 + 1;
+    if (size > size_t(std::numeric_limits<int>::max()))
+        throw std::bad_alloc();
     FftwBuffer<float> signal(fftwf_alloc_real(size));
     FftwBuffer<fftwf_complex> leaderSpectrum(fftwf_alloc_complex(bins));
     FftwBuffer<fftwf_complex> otherSpectrum(fftwf_alloc_complex(bins));
+    if (!signal || !leaderSpectrum || !otherSpectrum)
+        throw std::bad_alloc();
     Plan forward, backward;
     {
         const std::lock_guard lock(plannerMutex());

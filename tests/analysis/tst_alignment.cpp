@@ -47,6 +47,8 @@ private Q_SLOTS:
         QTest::newRow("no sound track") << Encoding::NoSound << 1.0 << 1 << 0.0 << Outcome::NoSound;
         QTest::newRow("silence") << Encoding::Silent << 1.0 << 1 << 0.0 << Outcome::Silent;
         QTest::newRow("another recording") << Encoding::H264Aac << 1.0 << 2 << 0.0 << Outcome::NotFound;
+        QTest::newRow("sound days after the picture")
+            << Encoding::LateSound << 1.0 << 1 << 0.0 << Outcome::Unreadable;
     }
     void bySound()
     {
@@ -79,6 +81,8 @@ private Q_SLOTS:
                               (AlignClips::startSeconds(leaderPath) - AlignClips::startSeconds(otherPath))) <
                          0.002,
                      qPrintable(QString::number(results[0].lagSeconds, 'f', 5)));
+        if (outcome == Outcome::Unreadable)
+            QVERIFY2(results[0].problem.contains(QLatin1String("too long")), qPrintable(results[0].problem));
     }
 
     // a movie 25/24 as fast as the leader: the rate and where it stands, from two points

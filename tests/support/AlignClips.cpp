@@ -140,9 +140,18 @@ QString AlignClips::cut(const QString& source, const QString& name, double start
                   << QStringLiteral("-c:a") << QStringLiteral("aac") << QStringLiteral("-b:a")
                   << QStringLiteral("96k");
     arguments << QStringLiteral("-t") << number(encoding == Encoding::Faster ? length * 24.0 / 25.0 : length);
-    if (!run(arguments, path))
+    if (encoding != Encoding::LateSound)
+        return run(arguments, path) ? path : QString();
+    const QString plain = QDir(folder_).filePath(name + QStringLiteral("-plain.mp4"));
+    if (!run(arguments, plain))
         return {};
-    return path;
+    const QStringList remux{QStringLiteral("-i"),         plain,
+                            QStringLiteral("-itsoffset"), QStringLiteral("10000000"),
+                            QStringLiteral("-i"),         plain,
+                            QStringLiteral("-map"),       QStringLiteral("0:v"),
+                            QStringLiteral("-map"),       QStringLiteral("1:a"),
+                            QStringLiteral("-c"),         QStringLiteral("copy")};
+    return run(remux, path) ? path : QString();
 }
 
 QString AlignClips::barcodeCut(const QString& source, const QString& name, int startFrame, double seconds,

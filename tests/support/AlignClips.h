@@ -19,6 +19,7 @@ public:
         NoSound,    // no sound track
         Faster,     // H.264 and AAC, picture and sound (pitch and all) played 25/24 as fast: the cut's second
                     // t shows the source's start + t * 25/24
+        LateSound,  // H.264 and AAC, the sound's times put 10^7 s after the picture's, as a damaged file has
     };
 
     // `folder` is made when missing; files already there are kept.
