@@ -1,6 +1,7 @@
 #include "recording/MovieHeader.h"
 
 #include "platform/fileNames.h"
+#include "platform/safeFiles.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -67,6 +68,11 @@ std::optional<QDateTime> creationTimeOf(const AVFormatContext& format)
 MovieHeader MovieHeader::read(const QString& path)
 {
     MovieHeader header;
+    // a FIFO (or a link to one) would hold the open until something writes to it
+    if (const QString odd = safeFiles::notRegularFile(path); !odd.isEmpty()) {
+        header.problem = odd;
+        return header;
+    }
     AVFormatContext* opened = nullptr;
     if (const int error =
             avformat_open_input(&opened, fileNames::toBytes(path).constData(), nullptr, nullptr);

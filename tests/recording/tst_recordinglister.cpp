@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace tetrapan;
 using namespace tetrapan::test;
 
@@ -101,7 +103,8 @@ private Q_SLOTS:
 
     void listFolder_data()
     {
-        // Files as "name" (a 5 s clip), "name=text" (not a movie) or "name=cut" (a movie that does not open).
+        // Files as "name" (a 5 s clip), "name=text" (not a movie), "name=cut" (a movie that does not open) or
+        // "name=fifo" (a link to a named pipe, which nothing writes to).
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("camera");
         // each piece as "name@start+length", start in seconds after 12:00:00 Berlin time
@@ -127,6 +130,9 @@ private Q_SLOTS:
             << QStringList{"c_2026-03-01_12-00-00.mp4", "notes.txt=text", "c_2026-03-01_12-00-05.mp4=cut",
                            "c_2026-03-01_12-00-07.mp4=text", "._c_2026-03-01_12-00-00.mp4=text"}
             << "" << QStringList{"c_2026-03-01_12-00-00.mp4@0+5"} << 3 << 0;
+        QTest::newRow("a link to a pipe skipped, not waited on")
+            << QStringList{"c_2026-03-01_12-00-00.mp4", "c_2026-03-01_12-00-05.mp4=fifo"} << ""
+            << QStringList{"c_2026-03-01_12-00-00.mp4@0+5"} << 1 << 0;
         QTest::newRow("one camera of several")
             << QStringList{"20260301_120000_front.mp4", "20260301_120000_back.mp4",
                            "20260301_120005_front.mp4"}
@@ -211,6 +217,10 @@ private:
             const QString path = folder + u'/' + name;
             if (kind.isEmpty()) {
                 QFile::copy(clips_.red, path);
+            } else if (kind == QLatin1String("fifo")) {
+                const QString pipe = folder + QStringLiteral("/.pipe");
+                if (::mkfifo(QFile::encodeName(pipe).constData(), 0600) != 0 || !QFile::link(pipe, path))
+                    qFatal("cannot make a pipe in %s", qPrintable(folder));
             } else {
                 QFile out(path);
                 out.open(QIODevice::WriteOnly);
