@@ -29,8 +29,10 @@ PlaylistOutlineView::PlaylistOutlineView(SettingsDomain& settings, Scheduler& sc
 
 PlaylistOutlineView::~PlaylistOutlineView()
 {
-    if (playlistTreeController)
+    if (playlistTreeController) {
         context().setStepChoice({}, {});
+        context().removeEditingCommitter(committer_);
+    }
 }
 
 ObjectContext& PlaylistOutlineView::context() const
@@ -74,6 +76,15 @@ void PlaylistOutlineView::awakeFromNib()
             return QVariant::fromValue(selected.isEmpty() ? NoObject : selected.front());
         },
         [this](const QVariant& node) { choose(node.value<ObjectId>()); });
+
+    // a title being typed when the program quits is the title the user wants kept
+    committer_ = context().addEditingCommitter([this] {
+        if (QWidget* editor = isEditing() ? indexWidget(currentIndex()) : nullptr) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+        return true;
+    });
 
     drag_.reset();
     restoreLastState_ = false;

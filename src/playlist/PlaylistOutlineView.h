@@ -155,6 +155,7 @@ private:
     bool restoreLastState_ = false;
 
     bool contextClick_ = false;
+    int committer_ = -1; // the library's handle for finishing a rename in progress
 };
 
 } // namespace tetrapan

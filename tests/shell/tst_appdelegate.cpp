@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSysInfo>
 
 #include <unistd.h>
@@ -37,6 +38,25 @@ private Q_SLOTS:
         QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(),
                  int(Tetrapan_AppDelegate::TerminateCancel));
         QVERIFY(!QFileInfo::exists(f.home.libraryFile()));
+    }
+
+    // Ctrl+Q reaches the program while the line editor has the keyboard: the typed title is what is saved.
+    void aTitleBeingTypedIsSavedAtQuit()
+    {
+        AppFixture f;
+        f.nib->showWindows();
+        f.select(f.playlist(QStringLiteral("A")));
+        f.tree().editSelectedRow();
+        auto* editor = f.tree().findChild<QLineEdit*>();
+        QVERIFY(editor && f.tree().isEditing());
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("Renamed"));
+        QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(), int(Tetrapan_AppDelegate::TerminateNow));
+        QVERIFY(!f.tree().isEditing());
+        QFile saved(f.home.libraryFile());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY2(text.contains(">Renamed<") || text.contains("\"Renamed\""), text.constData());
     }
 
     // The quit request here is the main window's close box; the alert's buttons are "Save Elsewhere…",
