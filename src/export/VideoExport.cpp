@@ -21,6 +21,7 @@ extern "C" {
 #include <QTimeZone>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace tetrapan {
@@ -39,6 +40,9 @@ struct PaneReader {
     QRect picturePlace;            // where the fitted picture, or its zoomed part, goes
     QRectF sourcePart{0, 0, 1, 1}; // the part of the movie's picture shown there, in shares of it
     SwsContext* scaler = nullptr;
+    // libswscale writes whole blocks of pixels, past the end of a row that is not a multiple of them: the
+    // picture is scaled here and copied into its place, so it never spills onto its neighbours
+    QImage scaled;
     QString name;
 
     PaneReader() = default;
@@ -107,7 +111,7 @@ void placePicture(PaneReader& pane, const ExportPane& described, QSize output, d
                shown.width() / size.width(), shown.height() / size.height());
 }
 
-// Scales a picture, or the part of it that shows, straight into its place in the output picture.
+// Scales a picture, or the part of it that shows, into its place in the output picture.
 void drawPicture(QImage& image, PaneReader& pane, const AVFrame* whole)
 {
     const QRect& to = pane.picturePlace;
@@ -133,9 +137,18 @@ void drawPicture(QImage& image, PaneReader& pane, const AVFrame* whole)
                                        nullptr, nullptr);
     if (!pane.scaler)
         return;
-    uint8_t* target[1] = {image.bits() + qsizetype(to.y()) * image.bytesPerLine() + to.x() * 4};
-    const int stride[1] = {int(image.bytesPerLine())};
+    // rows of whole 64-byte blocks, and one row more, as buffers made for libswscale have
+    const QSize room((to.width() + 15) / 16 * 16 + 16, to.height() + 1);
+    if (pane.scaled.size() != room)
+        pane.scaled = QImage(room, QImage::Format_RGB32);
+    if (pane.scaled.isNull())
+        return;
+    uint8_t* target[1] = {pane.scaled.bits()};
+    const int stride[1] = {int(pane.scaled.bytesPerLine())};
     sws_scale(pane.scaler, frame->data, frame->linesize, 0, frame->height, target, stride);
+    for (int row = 0; row < to.height(); ++row)
+        std::memcpy(image.scanLine(to.y() + row) + qsizetype(to.x()) * 4, pane.scaled.constScanLine(row),
+                    size_t(to.width()) * 4);
 }
 
 ExportResult failed(const QString& message)

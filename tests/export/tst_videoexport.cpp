@@ -172,6 +172,32 @@ private slots:
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
     }
 
+    // A picture scaled to a width the scaler does not write in whole blocks stays in its place: the pixels
+    // left of a place at the right edge stay black, and nothing is written past the picture's last row.
+    void picturesStayInTheirPlaces()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("out.mp4"));
+        ExportJob job;
+        job.panes[0].filePath = clips_.red;
+        job.panes[0].place = QRect(2, 1, 318, 239); // the clip's shape: the picture fills it
+        job.size = QSize(320, 240);
+        job.endMs = 200;
+        job.sound = ExportSound::None;
+        job.outputPath = path;
+        const ExportResult result = runVideoExport(job, noCancel, {});
+        QVERIFY2(result.ok, qPrintable(result.message));
+        int reddened = 0;
+        const ReadBack back = readMovieBack(path, [&](const QImage& picture, int) {
+            for (int y = 2; y < 240; ++y)
+                reddened += qRed(picture.pixel(0, y)) > 64 ? 1 : 0;
+            return true;
+        });
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QVERIFY(back.pictures > 0);
+        QCOMPARE(reddened, 0);
+    }
+
     // Recordings exported as the panes play them: each file at its place on the recording's time line,
     // black where no file plays or a file cannot be read, the export's start landing in the right file.
     void recordingPanes_data()
