@@ -118,7 +118,13 @@ void VideoExporter::exportVideo()
     SavePanelRequest request;
     request.title = QStringLiteral("Export Video");
     request.directory = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    request.fileName = title + QLatin1Char('.') + exportExtension(choices.format);
+    const QString extension = exportExtension(choices.format);
+    request.fileName = title + QLatin1Char('.') + extension;
+    const QString kind = choices.format == ExportFormat::WebM       ? QStringLiteral("WebM")
+                         : choices.format == ExportFormat::Matroska ? QStringLiteral("Matroska")
+                                                                    : QStringLiteral("MP4");
+    request.nameFilter = QStringLiteral("%1 videos (*.%2)").arg(kind, extension);
+    request.defaultSuffix = extension;
     const QString path = dialogs_.runSavePanel(request);
     if (!path.isEmpty())
         start(jobFor(choices, path));

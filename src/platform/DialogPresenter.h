@@ -36,6 +36,9 @@ struct SavePanelRequest {
     QString title;
     QString directory;
     QString fileName;
+    // The kind of file saved, as "Library files (*.xml)", and the extension a name typed without one gets.
+    QString nameFilter = QStringLiteral("Library files (*.xml)");
+    QString defaultSuffix = QStringLiteral("xml");
 };
 
 // Everything that waits for the user's answer goes through here, so tests can answer in the user's place.

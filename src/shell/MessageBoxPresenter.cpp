@@ -93,8 +93,8 @@ QString MessageBoxPresenter::runSavePanel(const SavePanelRequest& request)
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("Library files (*.xml)"));
-    dialog.setDefaultSuffix(QStringLiteral("xml"));
+    dialog.setNameFilter(request.nameFilter);
+    dialog.setDefaultSuffix(request.defaultSuffix);
     dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};

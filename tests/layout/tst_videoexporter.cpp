@@ -16,10 +16,14 @@
 #include "panes/PaneTimeline.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace tetrapan;
 using namespace tetrapan::test;
@@ -35,6 +39,55 @@ private slots:
         qRegisterMetaType<ExportResult>();
         clips_ = TestClips::makeForTests();
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
+    }
+
+    // File > Export Video's file panel offers the chosen format's files and adds its extension, not the
+    // library's.
+    void theFilePanelOffersTheChosenFormat_data()
+    {
+        QTest::addColumn<int>("format"); // its row in the dialog
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("MP4") << 0 << "MP4 videos (*.mp4)"
+                             << "mp4";
+        QTest::newRow("WebM") << 1 << "WebM videos (*.webm)"
+                              << "webm";
+        QTest::newRow("Matroska") << 2 << "Matroska videos (*.mkv)"
+                                  << "mkv";
+    }
+
+    void theFilePanelOffersTheChosenFormat()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, filter);
+        QFETCH(QString, suffix);
+        AppFixture app;
+        app.showWindow(640, 480);
+        app.build(QStringLiteral("a"));
+        app.entry(QStringLiteral("a"), 1, clips_.barcode);
+        app.ctx().processPendingChanges();
+        app.choose(QStringLiteral("a"));
+        bool answered = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            const QList<QComboBox*> boxes = dialog->findChildren<QComboBox*>();
+            const auto chooser = std::find_if(boxes.begin(), boxes.end(), [](QComboBox* box) {
+                return box->itemText(0).startsWith(QLatin1String("MP4"));
+            });
+            QVERIFY(chooser != boxes.end());
+            (*chooser)->setCurrentIndex(format);
+            answered = true;
+            dialog->accept();
+        });
+        app.nib->videoExporter().exportVideo();
+        QVERIFY(answered);
+        QCOMPARE(app.dialogs.savePanels.size(), 1);
+        const SavePanelRequest request = app.dialogs.savePanels.first();
+        QCOMPARE(request.nameFilter, filter);
+        QCOMPARE(request.defaultSuffix, suffix);
+        QVERIFY(request.fileName.endsWith(QLatin1Char('.') + suffix));
+        QVERIFY(!app.nib->videoExporter().isExporting());
     }
 
     void exportsWhatTheWindowShows_data()
