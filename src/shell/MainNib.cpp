@@ -76,6 +76,7 @@ MainNib::~MainNib()
     mediaControls_.reset();
     // its analysis ends before the panes it reads go
     paneAligner_.reset();
+    appDelegate_->isExporting = {};
     videoExporter_.reset();
     paneSnapshot_.reset();
     for (CMMovieView* menu : cmMovieViews_) {
@@ -183,6 +184,7 @@ void MainNib::connectOutlets()
     delegate->window = window;
     delegate->olvPlaylist = olvPlaylist_;
     delegate->panePositions = panePositions_.get();
+    delegate->isExporting = [exporter = videoExporter_.get()] { return exporter->isExporting(); };
     windowWiring::connectPlaylistWindow(*this, services_.scheduler);
 
     tbArrayController_->filelistArrayController = filelistArrayController_.get();

@@ -254,6 +254,16 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
 {
     if (quitsAtStart_)
         return TerminateNow;
+    if (isExporting && isExporting()) {
+        enum { KeepExporting = DialogPresenter::FirstButton };
+        AlertRequest alert;
+        alert.messageText = QStringLiteral("A video is being exported. Stop it and quit?");
+        alert.informativeText = QStringLiteral("The video is not written if the export stops now.");
+        alert.buttons = {QStringLiteral("Keep Exporting"), QStringLiteral("Stop and Quit")};
+        // the export may have ended while the question was shown
+        if (dialogs_.runAlert(alert) == KeepExporting)
+            return TerminateCancel;
+    }
     if (olvPlaylist)
         olvPlaylist->storeLastState();
     if (panePositions)

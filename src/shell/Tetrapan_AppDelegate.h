@@ -45,6 +45,8 @@ public:
     QWidget* window = nullptr;
     LastStateKeeper* olvPlaylist = nullptr;
     LastStateKeeper* panePositions = nullptr;
+    // Whether a video is being exported; quitting stops it, so the user is asked first.
+    std::function<bool()> isExporting;
 
     // Tells the user about a settings file found damaged at start.
     void awakeFromNib();

@@ -1,4 +1,7 @@
 #include "AppFixture.h"
+#include "TestClips.h"
+
+#include "layout/VideoExporter.h"
 
 #include "platform/StoreCoordinator.h"
 #include "platform/userDefaultsExtension.h"
@@ -7,12 +10,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QSysInfo>
 
 #include <unistd.h>
 
 using namespace tetrapan;
 using tetrapan::test::AppFixture;
+using tetrapan::test::TestClips;
 using namespace std::chrono_literals;
 
 // The delegate: start, quit and saving.
@@ -57,6 +62,43 @@ private Q_SLOTS:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         const QByteArray text = saved.readAll();
         QVERIFY2(text.contains(">Renamed<") || text.contains("\"Renamed\""), text.constData());
+    }
+
+    // Quitting stops a running export, so the user is asked first ("Keep Exporting", "Stop and Quit").
+    void quittingWhileExportingAsks_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("reply");
+        QTest::newRow("keep exporting") << 1000 << int(Tetrapan_AppDelegate::TerminateCancel);
+        QTest::newRow("stop and quit") << 1001 << int(Tetrapan_AppDelegate::TerminateNow);
+    }
+
+    void quittingWhileExportingAsks()
+    {
+        QFETCH(int, answer);
+        QFETCH(int, reply);
+        const TestClips clips = TestClips::makeForTests();
+        QVERIFY2(clips.ok(), qPrintable(clips.error));
+        AppFixture f;
+        ExportJob job;
+        job.panes[0].filePath = clips.barcode;
+        job.panes[0].place = QRect(0, 0, 320, 240);
+        job.size = QSize(320, 240);
+        job.outputPath = QDir(f.home.path()).filePath(QStringLiteral("out.mp4"));
+        VideoExporter& exporter = f.nib->videoExporter();
+        QVERIFY(exporter.start(job));
+        f.dialogs.alertAnswers = {answer};
+        QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(), reply);
+        QCOMPARE(f.dialogs.alerts.size(), 1);
+        QVERIFY(f.dialogs.alerts.first().messageText.contains(QLatin1String("exported")));
+        if (reply == Tetrapan_AppDelegate::TerminateCancel) {
+            QSignalSpy finished(&exporter, &VideoExporter::exportFinished);
+            QVERIFY(finished.wait(30000));
+            QVERIFY(QFileInfo(job.outputPath).size() > 0);
+            QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(),
+                     int(Tetrapan_AppDelegate::TerminateNow));
+            QCOMPARE(f.dialogs.alerts.size(), 1);
+        }
     }
 
     // The quit request here is the main window's close box; the alert's buttons are "Save Elsewhere…",
