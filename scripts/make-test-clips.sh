@@ -15,6 +15,8 @@
 #                                          frame after 2 is 13
 #   barcode-15s.mp4 barcode-15s-silent.mp4 the same, 15 s, with sound and without any sound track
 #   barcode-24fps-10s.mp4                  the same pictures at 24 fps, 10 s: frame n shows at n / 24 s
+#   sound-change.ts                        320x240, 2 s, MPEG-TS, a 550 Hz tone in stereo for a second, then in
+#                                          mono, as joined broadcasts change their sound part way
 #   bench-720p.mp4 bench-1080p.mp4         30 fps, 10 s, moving test pattern with sound (only with --bench)
 #   barcode-720p-40s.mp4                   30 fps, 40 s, barcode clip with sound (only with --bench)
 #   barcode-360p-60fps.mp4                 640x360, 60 fps, 90 s, barcode clip with sound (only with --bench)
@@ -87,6 +89,18 @@ barcode_clip barcode-vfr.mp4 320 240 25 5 'not(between(n,3,12))'
 barcode_clip barcode-15s.mp4 320 240 25 15
 barcode_clip barcode-15s-silent.mp4 320 240 25 15 '' silent
 barcode_clip barcode-24fps-10s.mp4 320 240 24 10
+
+if [[ ! -s "$out/sound-change.ts" ]]; then
+    for part in 2:0 1:1; do
+        "${ff[@]}" -f lavfi -i "color=c=red:s=320x240:r=25:d=1" \
+            -f lavfi -i "sine=frequency=550:sample_rate=48000:duration=1" -ac "${part%%:*}" \
+            -output_ts_offset "${part#*:}" -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -f mpegts \
+            "$out/.partial-sound-${part%%:*}.ts"
+    done
+    cat "$out/.partial-sound-2.ts" "$out/.partial-sound-1.ts" >"$out/.partial-sound-change.ts"
+    rm -f "$out/.partial-sound-2.ts" "$out/.partial-sound-1.ts"
+    mv -f "$out/.partial-sound-change.ts" "$out/sound-change.ts"
+fi
 
 mkdir -p "$out/kinds"
 kind() {

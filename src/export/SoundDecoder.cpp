@@ -74,17 +74,32 @@ bool SoundDecoder::start(double startSeconds, double offsetSeconds, double rate,
         }
         avcodec_flush_buffers(codec_);
     }
+    return convertFrom(codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate, reason);
+}
+
+bool SoundDecoder::convertFrom(const AVChannelLayout& layout, int format, int sampleRate, QString* reason)
+{
+    swr_free(&resampler_);
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    // a layout the file does not name is taken as the usual one for that many channels
+    AVChannelLayout from{};
+    av_channel_layout_copy(&from, &layout);
+    if (from.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&from, from.nb_channels);
     // a rate other than 1 is the same samples taken as if recorded at a rate that many times higher
-    const int inputRate = int(std::lround(codec_->sample_rate * rate_));
-    int error = swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLTP, SampleRate, &codec_->ch_layout,
-                                    codec_->sample_fmt, inputRate, 0, nullptr);
+    const int inputRate = int(std::lround(sampleRate * rate_));
+    int error = swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLTP, SampleRate, &from,
+                                    AVSampleFormat(format), inputRate, 0, nullptr);
+    av_channel_layout_uninit(&from);
     if (error >= 0)
         error = swr_init(resampler_);
     if (error < 0) {
         *reason = ffmpegError(error);
         return false;
     }
+    fromChannels_ = layout.nb_channels;
+    fromFormat_ = format;
+    fromRate_ = sampleRate;
     return true;
 }
 
@@ -112,6 +127,20 @@ bool SoundDecoder::decodeMore(QString* reason)
             av_packet_unref(packet_);
         }
         received = avcodec_receive_frame(codec_, frame_);
+    }
+    if (received == 0 && (frame_->ch_layout.nb_channels != fromChannels_ || frame_->format != fromFormat_ ||
+                          frame_->sample_rate != fromRate_)) {
+        // what the old set-up still holds back comes out first
+        const int held = swr_get_out_samples(resampler_, 0) + 32;
+        std::vector<float> left(static_cast<size_t>(held)), right(left.size());
+        uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()),
+                              reinterpret_cast<uint8_t*>(right.data())};
+        if (const int flushed = swr_convert(resampler_, planes, held, nullptr, 0); flushed > 0)
+            append(planes, flushed);
+        if (!convertFrom(frame_->ch_layout, frame_->format, frame_->sample_rate, reason)) {
+            av_frame_unref(frame_);
+            return false;
+        }
     }
     const int room = swr_get_out_samples(resampler_, received == 0 ? frame_->nb_samples : 0) + 32;
     std::vector<float> left(size_t(std::max(room, 1))), right(left.size());

@@ -8,6 +8,7 @@
 
 struct AVFormatContext;
 struct AVCodecContext;
+struct AVChannelLayout;
 struct AVFrame;
 struct AVPacket;
 struct SwrContext;
@@ -35,6 +36,9 @@ public:
 
 private:
     bool decodeMore(QString* reason);
+    // Sets the resampler up for sound of this kind; a stream may change its channels part way (joined
+    // broadcasts do), and each plane the resampler expects must be there.
+    bool convertFrom(const AVChannelLayout& layout, int format, int sampleRate, QString* reason);
     void append(uint8_t** planes, int count);
 
     AVFormatContext* format_ = nullptr;
@@ -42,6 +46,7 @@ private:
     AVPacket* packet_ = nullptr;
     AVFrame* frame_ = nullptr;
     SwrContext* resampler_ = nullptr;
+    int fromChannels_ = 0, fromFormat_ = -1, fromRate_ = 0; // what the resampler takes
     int stream_ = -1;
     double timeBase_ = 0;
     double startTime_ = 0;

@@ -198,6 +198,25 @@ private slots:
         QCOMPARE(reddened, 0);
     }
 
+    // A sound track that goes from stereo to mono part way is heard on both sides of the change.
+    void soundThatChangesItsChannels()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("out.mp4"));
+        ExportJob job;
+        job.panes[0].filePath = clips_.soundChange;
+        job.panes[0].place = QRect(0, 0, 320, 240);
+        job.size = QSize(320, 240);
+        job.sound = ExportSound::OnePane;
+        job.outputPath = path;
+        const ExportResult result = runVideoExport(job, noCancel, {});
+        QVERIFY2(result.ok, qPrintable(result.message));
+        const std::vector<float> peaks = readSoundPeaks(path, 0.5);
+        QVERIFY(peaks.size() >= 4);
+        for (size_t half = 0; half < 4; ++half)
+            QVERIFY2(peaks[half] > 0.05f, qPrintable(QString::number(peaks[half])));
+    }
+
     // Recordings exported as the panes play them: each file at its place on the recording's time line,
     // black where no file plays or a file cannot be read, the export's start landing in the right file.
     void recordingPanes_data()
