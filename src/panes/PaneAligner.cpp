@@ -98,20 +98,29 @@ QString PaneAligner::pathOf(int viewNo) const
     return pane && pane->isPlayable() && pane->movie() ? pane->movie()->filePath() : QString();
 }
 
+bool PaneAligner::playsRecording(int viewNo) const
+{
+    const QTMovieSubView* pane = panes_.qtView(viewNo);
+    const Recording* recording = pane && pane->movie() ? pane->movie()->recording() : nullptr;
+    return recording && !recording->isEmpty();
+}
+
 bool PaneAligner::canAlign() const
 {
     const PaneOffsets& offsets = panes_.offsets();
-    if (isAligning() || offsets.leaderViewNo() == 0)
+    if (isAligning() || offsets.leaderViewNo() == 0 || playsRecording(offsets.leaderViewNo()))
         return false;
     for (int n = 1; n <= MovController::PaneCount; ++n)
-        if (offsets.canChangeOffset(n))
+        if (offsets.canChangeOffset(n) && !playsRecording(n))
             return true;
     return false;
 }
 
 bool PaneAligner::canAlignPane(int viewNo) const
 {
-    return !isAligning() && panes_.offsets().canChangeOffset(viewNo);
+    const PaneOffsets& offsets = panes_.offsets();
+    return !isAligning() && offsets.canChangeOffset(viewNo) && !playsRecording(viewNo) &&
+           !playsRecording(offsets.leaderViewNo());
 }
 
 void PaneAligner::alignPanes(Method method)
@@ -151,6 +160,10 @@ void PaneAligner::start(Method method, const QList<int>& viewNos)
     for (int viewNo : viewNos) {
         if (!panes_.offsets().canChangeOffset(viewNo)) {
             job_.emptyPanes << viewNo;
+            continue;
+        }
+        if (playsRecording(viewNo)) {
+            job_.recordingPanes << viewNo;
             continue;
         }
         const Movie* movie = panes_.qtView(viewNo)->movie();
@@ -212,6 +225,13 @@ void PaneAligner::finish(const std::vector<PaneAlignment>& results)
     const int leader = job_.leaderViewNo;
     bool moved = false;
     std::vector<PaneAlignment> applied = results;
+    for (int viewNo : job_.recordingPanes) {
+        PaneAlignment kept;
+        kept.viewNo = viewNo;
+        kept.outcome = Outcome::Unreadable;
+        kept.problem = QStringLiteral("is a recording of many files, which is placed by its files' times");
+        applied.push_back(kept);
+    }
     ObjectContext* context = panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
     context->beginUndoGroup(undoName(job_.method));
     for (PaneAlignment& result : applied) {

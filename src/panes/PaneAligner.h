@@ -66,12 +66,15 @@ private:
         int leaderViewNo = 0;
         std::array<QString, 4> files;
         QList<int> emptyPanes;
+        QList<int> recordingPanes;
     };
 
     void start(Method method, const QList<int>& viewNos);
     void finish(const std::vector<PaneAlignment>& results);
     bool stillTheSame(const Job& job) const;
     QString pathOf(int viewNo) const;
+    // A recording of many files is placed by its files' times; the analysis reads single movies.
+    bool playsRecording(int viewNo) const;
 
     MovController& panes_;
     Job job_;

@@ -185,24 +185,66 @@ private Q_SLOTS:
         QVERIFY(notice.isHidden());
     }
 
-    void twoMoviesAreNeeded()
+    // Aligning needs the leader and another pane holding single movies: a recording of many files is placed
+    // by its files' times and is not read by the analysis.
+    void whatCanBeAligned_data()
     {
+        QTest::addColumn<int>("movies");    // panes 1 to n hold movies
+        QTest::addColumn<int>("recording"); // the pane among them that plays a recording; 0 none
+        QTest::addColumn<bool>("canAlign");
+        QTest::addColumn<QList<int>>("alignable"); // the panes "Align This Pane by Sound" is enabled for
+        QTest::newRow("one movie") << 1 << 0 << false << QList<int>{};
+        QTest::newRow("two movies") << 2 << 0 << true << QList<int>{2};
+        QTest::newRow("a recording beside the leader") << 2 << 2 << false << QList<int>{};
+        QTest::newRow("the leader plays a recording") << 3 << 1 << false << QList<int>{};
+        QTest::newRow("a recording among movies") << 3 << 2 << true << QList<int>{3};
+    }
+
+    void whatCanBeAligned()
+    {
+        QFETCH(int, movies);
+        QFETCH(int, recording);
+        QFETCH(bool, canAlign);
+        QFETCH(QList<int>, alignable);
         const Cuts cuts = makeCuts();
         PaneFixture f;
-        const ObjectId list = f.playlist(QStringLiteral("one"));
-        f.entry(list, 1, cuts.leader);
+        const ObjectId list = f.playlist(QStringLiteral("panes"));
+        for (int n = 1; n <= movies; ++n)
+            f.entry(list, n, cuts.leader);
         f.choose(list);
+        if (recording) {
+            Recording files;
+            files.pieces.append({cuts.leader, 0, 8000, {}});
+            f.movieOf(recording)->playsRecording = files;
+        }
         PaneAligner aligner(f.controller);
-        QVERIFY(!aligner.canAlign());
-        QVERIFY(!aligner.canAlignPane(1)); // the leader is what the others align to
-        f.menu(1).setPaneAligner(&aligner);
-        f.menu(1).setMenuItem();
-        const auto items = f.menu(1).actions();
-        const auto align = std::find_if(items.begin(), items.end(), [](const QAction* item) {
-            return item->text() == QStringLiteral("Align This Pane by Sound");
-        });
-        QVERIFY(align != items.end());
-        QVERIFY(!(*align)->isEnabled());
+        QCOMPARE(aligner.canAlign(), canAlign);
+        QList<int> enabled;
+        for (int n = 1; n <= 4; ++n) {
+            f.menu(n).setPaneAligner(&aligner);
+            f.menu(n).setMenuItem();
+            const auto items = f.menu(n).actions();
+            const auto align = std::find_if(items.begin(), items.end(), [](const QAction* item) {
+                return item->text() == QStringLiteral("Align This Pane by Sound");
+            });
+            QVERIFY(align != items.end());
+            QCOMPARE((*align)->isEnabled(), aligner.canAlignPane(n));
+            if (aligner.canAlignPane(n))
+                enabled << n;
+        }
+        QCOMPARE(enabled, alignable);
+        if (!canAlign || !recording)
+            return;
+        // the recording is named in the report, with why it kept its offset
+        QString report;
+        connect(&aligner, &PaneAligner::alignFinished, this,
+                [&report](const QString& text) { report = text; });
+        aligner.alignPanes(PaneAligner::Method::Sound);
+        QTRY_VERIFY_WITH_TIMEOUT(!report.isEmpty(), 20000);
+        QVERIFY2(
+            report.contains(QStringLiteral("Pane %1's movie is a recording of many files").arg(recording)),
+            qPrintable(report));
+        QCOMPARE(f.controller.movieOffsetMs(recording), qint64(0));
     }
 };
 
