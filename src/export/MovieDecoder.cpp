@@ -5,6 +5,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/error.h>
 }
 
@@ -83,6 +84,17 @@ bool MovieDecoder::open(const QString& path, QString* reason)
     const double pixelAspect = pixelShape.num > 0 ? av_q2d(pixelShape) : 1.0;
     if (codec_->width > 0 && codec_->height > 0)
         aspect_ = pixelAspect * codec_->width / codec_->height;
+    // the display matrix turns counter-clockwise; only quarter turns are taken, as the panes take them
+    if (const auto* matrix = reinterpret_cast<const int32_t*>(
+            av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr))) {
+        const double counterClockwise = av_display_rotation_get(matrix);
+        if (std::isfinite(counterClockwise)) {
+            const int quarters = int(std::lround(counterClockwise / 90.0));
+            turnDegrees_ = ((-quarters % 4 + 4) % 4) * 90;
+        }
+    }
+    if (turnDegrees_ % 180 != 0)
+        aspect_ = 1.0 / aspect_;
     if (const AVDictionaryEntry* created = av_dict_get(format_->metadata, "creation_time", nullptr, 0))
         filmedAt_ = QDateTime::fromString(QString::fromLatin1(created->value), Qt::ISODateWithMs);
     if (!filmedAt_.isValid())

@@ -31,6 +31,7 @@ public:
     double durationSeconds() const override { return duration_; }
     // The picture's width over height as shown (its pixels' shape taken into account).
     double aspect() const override { return aspect_; }
+    int turnDegrees() const override { return turnDegrees_; }
     // When the movie's first picture was filmed, as well as it can tell: the container's creation time, or
     // else the file's last change less the movie's length (a camera writes until it stops).
     QDateTime filmedAt() const override { return filmedAt_; }
@@ -59,6 +60,7 @@ private:
     int rateDen_ = 1;
     double duration_ = 0;
     double aspect_ = 1;
+    int turnDegrees_ = 0;
     QDateTime filmedAt_;
 };
 

@@ -19,6 +19,9 @@ public:
     virtual double durationSeconds() const = 0;
     // The picture's width over height as shown.
     virtual double aspect() const = 0;
+    // How far the stored picture is turned clockwise to be shown upright (0, 90, 180 or 270): a phone
+    // stores its pictures as the camera saw them and says how to turn them.
+    virtual int turnDegrees() const { return 0; }
     // When the first picture was filmed, as well as it can tell.
     virtual QDateTime filmedAt() const = 0;
     // Reads on from the time; times asked of frameAt must not go back between seeks.

@@ -68,6 +68,7 @@ bool RecordingPictures::open(QString* reason)
         rateNum_ = first.rateNumerator();
         rateDen_ = first.rateDenominator();
         aspect_ = first.aspect();
+        turnDegrees_ = first.turnDegrees();
         return true;
     }
     *reason = QStringLiteral("none of its files can be read");

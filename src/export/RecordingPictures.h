@@ -30,6 +30,7 @@ public:
     int rateDenominator() const override { return rateDen_; }
     double durationSeconds() const override { return recording_.lengthMs() / 1000.0; }
     double aspect() const override { return aspect_; }
+    int turnDegrees() const override { return turnDegrees_; }
     QDateTime filmedAt() const override;
     bool seek(double seconds, QString* reason) override;
     const AVFrame* frameAt(double seconds, QString* reason) override;
@@ -53,6 +54,7 @@ private:
     int rateNum_ = 0;
     int rateDen_ = 1;
     double aspect_ = 1;
+    int turnDegrees_ = 0; // the first file's: a camera stores all its files alike
     AVFrame* black_ = nullptr;
     QStringList unreadable_;
     QSet<int> unreadablePieces_;

@@ -19,6 +19,7 @@ extern "C" {
 #include <QFileInfo>
 #include <QPainter>
 #include <QTimeZone>
+#include <QTransform>
 
 #include <cmath>
 #include <cstring>
@@ -111,17 +112,34 @@ void placePicture(PaneReader& pane, const ExportPane& described, QSize output, d
                shown.width() / size.width(), shown.height() / size.height());
 }
 
-// Scales a picture, or the part of it that shows, into its place in the output picture.
+// The part of the stored picture that shows as `shown` of the upright one, both in shares of the picture.
+QRectF storedPart(const QRectF& shown, int turnDegrees)
+{
+    const double l = shown.left(), t = shown.top(), r = shown.right(), b = shown.bottom();
+    switch (turnDegrees) {
+    case 90:
+        return QRectF(QPointF(t, 1 - r), QPointF(b, 1 - l));
+    case 180:
+        return QRectF(QPointF(1 - r, 1 - b), QPointF(1 - l, 1 - t));
+    case 270:
+        return QRectF(QPointF(1 - b, l), QPointF(1 - t, r));
+    default:
+        return shown;
+    }
+}
+
+// Scales a picture, or the part of it that shows, into its place in the output picture, turned upright.
 void drawPicture(QImage& image, PaneReader& pane, const AVFrame* whole)
 {
     const QRect& to = pane.picturePlace;
+    const int turn = pane.pictures->turnDegrees();
     const AVFrame* frame = whole;
     std::unique_ptr<AVFrame, void (*)(AVFrame*)> part(nullptr, [](AVFrame* f) { av_frame_free(&f); });
     if (pane.sourcePart != QRectF(0, 0, 1, 1)) {
         part.reset(av_frame_clone(whole));
         if (!part)
             return;
-        const QRectF& s = pane.sourcePart;
+        const QRectF s = storedPart(pane.sourcePart, turn);
         part->crop_left = size_t(std::floor(s.left() * whole->width));
         part->crop_top = size_t(std::floor(s.top() * whole->height));
         part->crop_right =
@@ -132,13 +150,15 @@ void drawPicture(QImage& image, PaneReader& pane, const AVFrame* whole)
             return;
         frame = part.get();
     }
+    // turned a quarter, the stored picture is as wide as the place is high
+    const QSize size = turn % 180 != 0 ? to.size().transposed() : to.size();
     pane.scaler = sws_getCachedContext(pane.scaler, frame->width, frame->height, AVPixelFormat(frame->format),
-                                       to.width(), to.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
+                                       size.width(), size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
                                        nullptr, nullptr);
     if (!pane.scaler)
         return;
     // rows of whole 64-byte blocks, and one row more, as buffers made for libswscale have
-    const QSize room((to.width() + 15) / 16 * 16 + 16, to.height() + 1);
+    const QSize room((size.width() + 15) / 16 * 16 + 16, size.height() + 1);
     if (pane.scaled.size() != room)
         pane.scaled = QImage(room, QImage::Format_RGB32);
     if (pane.scaled.isNull())
@@ -146,8 +166,17 @@ void drawPicture(QImage& image, PaneReader& pane, const AVFrame* whole)
     uint8_t* target[1] = {pane.scaled.bits()};
     const int stride[1] = {int(pane.scaled.bytesPerLine())};
     sws_scale(pane.scaler, frame->data, frame->linesize, 0, frame->height, target, stride);
+    QImage upright;
+    if (turn != 0) {
+        const QImage stored(pane.scaled.constBits(), size.width(), size.height(), pane.scaled.bytesPerLine(),
+                            QImage::Format_RGB32);
+        upright = stored.transformed(QTransform().rotate(turn));
+    }
+    const QImage& shown = turn != 0 ? upright : pane.scaled;
+    if (shown.width() < to.width() || shown.height() < to.height())
+        return;
     for (int row = 0; row < to.height(); ++row)
-        std::memcpy(image.scanLine(to.y() + row) + qsizetype(to.x()) * 4, pane.scaled.constScanLine(row),
+        std::memcpy(image.scanLine(to.y() + row) + qsizetype(to.x()) * 4, shown.constScanLine(row),
                     size_t(to.width()) * 4);
 }
 

@@ -198,6 +198,60 @@ private slots:
         QCOMPARE(reddened, 0);
     }
 
+    // Every kind of file is exported upright, a phone's turned pictures turned as the panes show them.
+    void everyKindOfFileUpright_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("zoomedAt"); // enlarged twice around this height's middle; 0: not zoomed
+        QTest::addColumn<QColor>("upper");
+        QTest::addColumn<QColor>("lower");
+        for (const QString& file : TestClips::KindFileNames)
+            QTest::newRow(qPrintable(file))
+                << file << 0.0 << TestClips::kindShows(file).upper << TestClips::kindShows(file).lower;
+        const TestClips::Upright turned = TestClips::kindShows(QStringLiteral("rotated.mp4"));
+        QTest::newRow("rotated.mp4, its upper half zoomed")
+            << "rotated.mp4" << 0.25 << turned.upper << turned.upper;
+        QTest::newRow("rotated.mp4, its lower half zoomed")
+            << "rotated.mp4" << 0.75 << turned.lower << turned.lower;
+    }
+
+    void everyKindOfFileUpright()
+    {
+        QFETCH(QString, file);
+        QFETCH(double, zoomedAt);
+        QFETCH(QColor, upper);
+        QFETCH(QColor, lower);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("out.mp4"));
+        ExportJob job;
+        job.panes[0].filePath = clips_.kind(file);
+        job.panes[0].place = QRect(40, 0, 240, 240); // square: a portrait and a landscape picture both fit
+        job.size = QSize(320, 240);
+        job.endMs = 200;
+        job.sound = ExportSound::None;
+        job.outputPath = path;
+        if (zoomedAt > 0) {
+            job.panes[0].zoomFactor = 2.0;
+            job.panes[0].zoomCentre = QPointF(0.5, zoomedAt);
+        }
+        const ExportResult result = runVideoExport(job, noCancel, {});
+        QVERIFY2(result.ok, qPrintable(result.message));
+        const auto near = [](QRgb seen, const QColor& wanted) {
+            return std::abs(qRed(seen) - wanted.red()) < 48 && std::abs(qGreen(seen) - wanted.green()) < 48 &&
+                   std::abs(qBlue(seen) - wanted.blue()) < 48;
+        };
+        QRgb upperSeen = 0, lowerSeen = 0;
+        const ReadBack back = readMovieBack(path, [&](const QImage& picture, int) {
+            upperSeen = picture.pixel(160, 96);
+            lowerSeen = picture.pixel(160, 144);
+            return false;
+        });
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QVERIFY2(
+            near(upperSeen, upper) && near(lowerSeen, lower),
+            qPrintable(QStringLiteral("upper %1, lower %2").arg(upperSeen, 0, 16).arg(lowerSeen, 0, 16)));
+    }
+
     // A sound track that goes from stereo to mono part way is heard on both sides of the change.
     void soundThatChangesItsChannels()
     {

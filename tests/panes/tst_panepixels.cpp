@@ -182,18 +182,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QColor>("upper"); // the middle of the pane's upper half
         QTest::addColumn<QColor>("lower"); // the middle of its lower half
-        const auto row = [](const char* file, QColor upper, QColor lower) {
-            QTest::newRow(file) << QString::fromLatin1(file) << upper << lower;
-        };
-        row("video-only.mp4", QColor(0, 255, 255), QColor(0, 255, 255));
-        row("vp9.webm", QColor(255, 0, 255), QColor(255, 0, 255));
-        row("hevc.mkv", QColor(255, 128, 0), QColor(255, 128, 0));
-        row("mjpeg.avi", QColor(128, 0, 255), QColor(128, 0, 255));
-        row("prores.mov", QColor(0, 128, 255), QColor(0, 128, 255));
-        // stored red left and blue right, turned by its metadata
-        row("rotated.mp4", QColor(0, 0, 255), QColor(255, 0, 0));
-        row("vfr.mp4", QColor(255, 0, 128), QColor(255, 0, 128));
-        row("10bit.mp4", QColor(128, 255, 0), QColor(128, 255, 0));
+        for (const QString& file : test::TestClips::KindFileNames)
+            QTest::newRow(qPrintable(file))
+                << file << test::TestClips::kindShows(file).upper << test::TestClips::kindShows(file).lower;
     }
 
     void everyKindOfFileShowsItsFirstFrame()

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 
 namespace tetrapan::test {
@@ -22,6 +23,21 @@ QString TestClips::colour720p(int viewNo) const
 
 const QStringList TestClips::KindFileNames{"video-only.mp4", "vp9.webm",    "hevc.mkv", "mjpeg.avi",
                                            "prores.mov",     "rotated.mp4", "vfr.mp4",  "10bit.mp4"};
+
+TestClips::Upright TestClips::kindShows(const QString& fileName)
+{
+    static const QHash<QString, Upright> shown{
+        {"video-only.mp4", {QColor(0, 255, 255), QColor(0, 255, 255)}},
+        {"vp9.webm", {QColor(255, 0, 255), QColor(255, 0, 255)}},
+        {"hevc.mkv", {QColor(255, 128, 0), QColor(255, 128, 0)}},
+        {"mjpeg.avi", {QColor(128, 0, 255), QColor(128, 0, 255)}},
+        {"prores.mov", {QColor(0, 128, 255), QColor(0, 128, 255)}},
+        {"rotated.mp4", {QColor(0, 0, 255), QColor(255, 0, 0)}},
+        {"vfr.mp4", {QColor(255, 0, 128), QColor(255, 0, 128)}},
+        {"10bit.mp4", {QColor(128, 255, 0), QColor(128, 255, 0)}},
+    };
+    return shown.value(fileName);
+}
 
 QString TestClips::kind(const QString& fileName) const
 {

@@ -35,6 +35,12 @@ struct TestClips {
     // "mjpeg.avi", "prores.mov", "rotated.mp4", "vfr.mp4", "10bit.mp4" (see make-test-clips.sh).
     QString kind(const QString& fileName) const;
     static const QStringList KindFileNames;
+    // What each kind shows upright, in the middle of its upper and of its lower half (rotated.mp4, stored
+    // red left and blue right, shows blue above red).
+    struct Upright {
+        QColor upper, lower;
+    };
+    static Upright kindShows(const QString& fileName);
 
     static constexpr int FramesPerSecond = 25;
     static constexpr double Seconds = 5.0;
