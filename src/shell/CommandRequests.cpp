@@ -7,14 +7,17 @@
 #include "platform/Scheduler.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "shell/CommandRegistry.h"
+#include "shell/MovieFilesOpener.h"
 
 #include <memory>
 
 namespace tetrapan {
 
 CommandRequests::CommandRequests(CommandRegistry& commands, MovController& panes,
-                                 PlaylistOutlineView& playlists, Scheduler& scheduler, QObject* parent)
-    : QObject(parent), commands_(commands), panes_(panes), playlists_(playlists), scheduler_(scheduler)
+                                 PlaylistOutlineView& playlists, const MovieFilesOpener& files,
+                                 Scheduler& scheduler, QObject* parent)
+    : QObject(parent), commands_(commands), panes_(panes), playlists_(playlists), files_(files),
+      scheduler_(scheduler)
 {
 }
 
@@ -43,8 +46,9 @@ bool CommandRequests::anyPaneOpening() const
 void CommandRequests::whenLoaded(const std::function<void()>& then)
 {
     if (!panes_.hasPendingLoad() && !panes_.isLoading()) {
-        // a file opened into one pane ends with no signal of the coordinator's
-        if (!anyPaneOpening()) {
+        // files waiting for their panes, or a file opened into one pane, end with no signal of the
+        // coordinator's
+        if (!files_.hasPendingFiles() && !anyPaneOpening()) {
             then();
             return;
         }

@@ -14,13 +14,14 @@ namespace tetrapan {
 
 class CommandRegistry;
 class MovController;
+class MovieFilesOpener;
 class PlaylistOutlineView;
 class Scheduler;
 
 // What a command line or a caller on the bus asks of the program by name: the playlist to choose and the
 // command to carry out. A named playlist is chosen first, and the command waits until the panes have
-// loaded it (at start, the playlist the program comes back to) and no pane is still opening a file (files
-// handed over with the command), so it acts on the movies the user sees.
+// loaded it (at start, the playlist the program comes back to) and the files handed over with the command are
+// placed and opened, so it acts on the movies the user sees.
 class CommandRequests : public QObject {
     Q_OBJECT
 public:
@@ -31,7 +32,7 @@ public:
     static constexpr std::chrono::milliseconds OpeningCheckInterval{100};
 
     CommandRequests(CommandRegistry& commands, MovController& panes, PlaylistOutlineView& playlists,
-                    Scheduler& scheduler, QObject* parent = nullptr);
+                    const MovieFilesOpener& files, Scheduler& scheduler, QObject* parent = nullptr);
     ~CommandRequests() override;
 
     void handle(const commandLine::Request& request, const Answer& answer);
@@ -41,13 +42,15 @@ public:
     ObjectId playlistTitled(const QString& title, QString* refusal) const;
 
 private:
-    // Runs `then` once no load of the panes is pending or under way, and no pane is opening a file.
+    // Runs `then` once no load of the panes is pending or under way, no file handed over waits to be placed
+    // in a pane, and no pane is opening a file.
     void whenLoaded(const std::function<void()>& then);
     bool anyPaneOpening() const;
 
     CommandRegistry& commands_;
     MovController& panes_;
     PlaylistOutlineView& playlists_;
+    const MovieFilesOpener& files_;
     Scheduler& scheduler_;
     QSet<quint64> waiting_; // the scheduler's tasks of commands waiting for the panes
 };

@@ -300,7 +300,7 @@ void MainNib::nameCommands()
         viewPlaylist_->setPlayKey(key);
     });
     commandRequests_ = std::make_unique<CommandRequests>(*commandRegistry_, *movController_, *olvPlaylist_,
-                                                         services_.scheduler);
+                                                         *movieFilesOpener_, services_.scheduler);
     prefsWindow_->addPage(new KeysPage(*commandKeys_), QStringLiteral("&Keys"));
 }
 

@@ -14,6 +14,7 @@
 #include "shell/CommandRegistry.h"
 #include "shell/CommandRequests.h"
 #include "shell/KeysPage.h"
+#include "shell/MovieFilesOpener.h"
 
 #include <QFile>
 #include <QMenu>
@@ -235,23 +236,49 @@ private Q_SLOTS:
             QCOMPARE(f.nib->playlistTreeController().selectedObjects(), QList<ObjectId>{found});
     }
 
-    // A command that comes with files waits until the panes have opened them, then acts on them.
+    // A command that comes with files waits until the panes have opened them, then acts on them: files
+    // opened in a pane, files handed to the program (placed a moment later), and files handed over while the
+    // playlist the program comes back to is still loading.
+    void aCommandWaitsForFilesBeingOpened_data()
+    {
+        QTest::addColumn<QString>("handedOver");
+        QTest::newRow("opened in the pane") << "pane";
+        QTest::newRow("given to the program") << "program";
+        QTest::newRow("given while a playlist loads") << "loading";
+    }
+
     void aCommandWaitsForFilesBeingOpened()
     {
+        QFETCH(QString, handedOver);
         AppFixture f;
         f.engine.holdOpens = true;
-        f.pane(1).createMovieView(QStringLiteral("/clips/1.mp4"),
-                                  [](QTMovieSubView::OpenOutcome, const QString&) {});
+        if (handedOver == "loading") {
+            f.build(QStringLiteral("a"));
+            f.entry(QStringLiteral("a"), 1, QStringLiteral("/clips/2.mp4"));
+            f.ctx().processPendingChanges();
+            f.choose(QStringLiteral("a"), false);
+            QVERIFY(f.coordinator().hasPendingLoad());
+        }
+        if (handedOver == "pane")
+            f.pane(1).createMovieView(QStringLiteral("/clips/1.mp4"),
+                                      [](QTMovieSubView::OpenOutcome, const QString&) {});
+        else
+            f.nib->movieFilesOpener().openFiles({QStringLiteral("/clips/1.mp4")});
         commandLine::Request request;
         request.action = QStringLiteral("play");
         request.viewNo = 1;
         std::optional<QString> answer;
         f.nib->commandRequests().handle(request, [&answer](const QString& refusal) { answer = refusal; });
         f.scheduler.advance(CommandRequests::OpeningCheckInterval * 3);
+        QCoreApplication::processEvents();
         QVERIFY(!answer);
-        f.engine.finishOpens();
-        f.scheduler.advance(CommandRequests::OpeningCheckInterval);
+        for (int step = 0; step < 20 && !answer; ++step) {
+            f.engine.finishOpens();
+            f.scheduler.advance(CommandRequests::OpeningCheckInterval);
+            QCoreApplication::processEvents();
+        }
         QCOMPARE(answer, std::optional<QString>(QString()));
+        QCOMPARE(f.pane(1).filePath(), QStringLiteral("/clips/1.mp4"));
         QTRY_VERIFY(f.pane(1).isPlaying());
     }
 
