@@ -60,11 +60,18 @@ QString nameOf(const QString& path)
     return QFileInfo(path).fileName();
 }
 
-// The later file takes over at its start: what the earlier one has after that is not played.
+// The later file takes over at its start: what the earlier one has after that is not played. A file that
+// lies wholly within the earlier one (an event clip beside the continuous recording) adds nothing to it and
+// is left out, so the earlier one's rest is not lost.
 void cutOverlaps(Recording& recording)
 {
     QVector<RecordingPiece> kept;
     for (const RecordingPiece& piece : std::as_const(recording.pieces)) {
+        if (!kept.isEmpty() && piece.startMs + piece.lengthMs < kept.last().startMs + kept.last().lengthMs) {
+            recording.overlaps.append(QStringLiteral("%1: it lies within %2, which plays instead")
+                                          .arg(nameOf(piece.path), nameOf(kept.last().path)));
+            continue;
+        }
         while (!kept.isEmpty() && kept.last().startMs + kept.last().lengthMs > piece.startMs) {
             RecordingPiece& earlier = kept.last();
             const qint64 overlapMs = earlier.startMs + earlier.lengthMs - piece.startMs;

@@ -103,8 +103,8 @@ private Q_SLOTS:
 
     void listFolder_data()
     {
-        // Files as "name" (a 5 s clip), "name=text" (not a movie), "name=cut" (a movie that does not open) or
-        // "name=fifo" (a link to a named pipe, which nothing writes to).
+        // Files as "name" (a 5 s clip), "name=short" (a 1 s clip), "name=text" (not a movie), "name=cut" (a
+        // movie that does not open) or "name=fifo" (a link to a named pipe, which nothing writes to).
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("camera");
         // each piece as "name@start+length", start in seconds after 12:00:00 Berlin time
@@ -124,6 +124,10 @@ private Q_SLOTS:
         QTest::newRow("the later takes over")
             << QStringList{"c_2026-03-01_12-00-00.mp4", "c_2026-03-01_12-00-03.mp4"} << ""
             << QStringList{"c_2026-03-01_12-00-00.mp4@0+3", "c_2026-03-01_12-00-03.mp4@3+5"} << 0 << 1;
+        QTest::newRow("a file within another: the other plays on")
+            << QStringList{"c_2026-03-01_12-00-00.mp4", "c_2026-03-01_12-00-02.mp4=short",
+                           "c_2026-03-01_12-00-05.mp4"}
+            << "" << QStringList{"c_2026-03-01_12-00-00.mp4@0+5", "c_2026-03-01_12-00-05.mp4@5+5"} << 0 << 1;
         QTest::newRow("same start") << QStringList{"a_2026-03-01_12-00-00.mp4", "b_2026-03-01_12-00-00.mp4"}
                                     << "" << QStringList{"b_2026-03-01_12-00-00.mp4@0+5"} << 0 << 1;
         QTest::newRow("not movies and broken ones skipped, hidden ones unnamed")
@@ -217,6 +221,8 @@ private:
             const QString path = folder + u'/' + name;
             if (kind.isEmpty()) {
                 QFile::copy(clips_.red, path);
+            } else if (kind == QLatin1String("short")) {
+                QFile::copy(clips_.kind(QStringLiteral("video-only.mp4")), path);
             } else if (kind == QLatin1String("fifo")) {
                 const QString pipe = folder + QStringLiteral("/.pipe");
                 if (::mkfifo(QFile::encodeName(pipe).constData(), 0600) != 0 || !QFile::link(pipe, path))
