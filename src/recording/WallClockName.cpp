@@ -52,10 +52,15 @@ QString cameraOf(const QString& fileName)
         name.replace(found->from, found->length, QStringLiteral("_"));
     static const QRegularExpression separators(QStringLiteral("[-_. ]+"));
     static const QRegularExpression count(QStringLiteral("^\\d{3,}$"));
+    // a dashcam's count joined to its camera's letter: "012F" of the front, "013R" of the rear
+    static const QRegularExpression countAndLetter(QStringLiteral("^\\d{3,}([A-Za-z]{1,2})$"));
     QStringList kept;
-    for (const QString& part : name.split(separators, Qt::SkipEmptyParts))
-        if (!count.match(part).hasMatch())
+    for (const QString& part : name.split(separators, Qt::SkipEmptyParts)) {
+        if (const QRegularExpressionMatch joined = countAndLetter.match(part); joined.hasMatch())
+            kept.append(joined.captured(1));
+        else if (!count.match(part).hasMatch())
             kept.append(part);
+    }
     return kept.join(QLatin1Char('_'));
 }
 

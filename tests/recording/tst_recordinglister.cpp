@@ -88,6 +88,8 @@ private Q_SLOTS:
                                     << "cam_rear";
         QTest::newRow("file count left out") << "20260301_120000_0042_F.mp4"
                                              << "F";
+        QTest::newRow("file count joined to the camera's letter") << "2026_0301_120000_012F.MOV"
+                                                                  << "F";
         QTest::newRow("channel number kept") << "ch01 2026-03-01 12.00.00.mp4"
                                              << "ch01";
         QTest::newRow("date and time alone") << "20260301120000.mp4"
