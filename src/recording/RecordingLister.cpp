@@ -47,12 +47,10 @@ void place(Candidate& file, const QTimeZone& zone)
     file.piece.lengthMs = header.lengthMs;
     file.piece.tracks = header.tracks;
     file.bytes = QFileInfo(file.path).size();
-    if (const std::optional<QDateTime> named = WallClockName::startIn(file.path, zone))
-        file.piece.startMs = named->toMSecsSinceEpoch();
-    else if (header.creationTime)
-        file.piece.startMs = header.creationTime->toMSecsSinceEpoch();
-    else
-        file.piece.startMs = QFileInfo(file.path).lastModified().toMSecsSinceEpoch() - header.lengthMs;
+    const qint64 madeMs = header.creationTime
+                              ? header.creationTime->toMSecsSinceEpoch()
+                              : QFileInfo(file.path).lastModified().toMSecsSinceEpoch() - header.lengthMs;
+    file.piece.startMs = WallClockName::startMsIn(file.path, zone, madeMs).value_or(madeMs);
 }
 
 QString nameOf(const QString& path)

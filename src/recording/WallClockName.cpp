@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cstdlib>
+
 namespace tetrapan::WallClockName {
 
 namespace {
@@ -43,6 +45,26 @@ std::optional<QDateTime> startIn(const QString& fileName, const QTimeZone& zone)
     if (!found)
         return std::nullopt;
     return QDateTime(found->date, found->time, zone);
+}
+
+std::optional<qint64> startMsIn(const QString& fileName, const QTimeZone& zone, qint64 nearMs)
+{
+    const std::optional<QDateTime> named = startIn(fileName, zone);
+    if (!named)
+        return std::nullopt;
+    const QTimeZone utc = QTimeZone::utc();
+    const qint64 asUtc = QDateTime(named->date(), named->time(), utc).toMSecsSinceEpoch();
+    qint64 best = named->toMSecsSinceEpoch();
+    // the zone's offsets a day before and after: two moments that both show this time are the hour repeated
+    constexpr qint64 Day = 24 * 3600 * 1000;
+    for (const qint64 probe : {asUtc - Day, asUtc + Day}) {
+        const int offset = zone.offsetFromUtc(QDateTime::fromMSecsSinceEpoch(probe, utc));
+        const qint64 moment = asUtc - qint64(offset) * 1000;
+        if (zone.offsetFromUtc(QDateTime::fromMSecsSinceEpoch(moment, utc)) == offset &&
+            std::abs(moment - nearMs) < std::abs(best - nearMs))
+            best = moment;
+    }
+    return best;
 }
 
 QString cameraOf(const QString& fileName)

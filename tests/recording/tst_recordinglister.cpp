@@ -190,6 +190,31 @@ private Q_SLOTS:
         QCOMPARE(listed.pieces[0].startMs, berlinMs("2026-03-01 12:00:00"));
     }
 
+    // The night the clocks go back, 02:30 happens twice: each file named so is put in the hour its own
+    // modification time points to, an hour apart, and neither is dropped.
+    void theHourTheClocksGoBack()
+    {
+        const QStringList names{"c_2026-10-25_02-30-00_001.mp4", "c_2026-10-25_02-30-00_002.mp4"};
+        const QString folder = makeFolder(names);
+        // 02:30 summer time is 00:30 UTC, 02:30 winter time 01:30 UTC; each file ends 5 s after it starts
+        const qint64 firstMs =
+            QDateTime(QDate(2026, 10, 25), QTime(0, 30), QTimeZone::utc()).toMSecsSinceEpoch();
+        for (int n = 0; n < 2; ++n) {
+            QFile file(folder + u'/' + names[n]);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(
+                QDateTime::fromMSecsSinceEpoch(firstMs + n * 3600000 + 5000, QTimeZone::utc()),
+                QFileDevice::FileModificationTime));
+        }
+        Recording source;
+        source.folder = folder;
+        const Recording listed = RecordingLister::list(source, Berlin);
+        QCOMPARE(listed.pieces.size(), 2);
+        QCOMPARE(listed.pieces[0].startMs, firstMs);
+        QCOMPARE(listed.pieces[1].startMs, firstMs + 3600000);
+        QVERIFY(listed.overlaps.isEmpty());
+    }
+
     void scanOffTheGuiThread()
     {
         Recording source;
