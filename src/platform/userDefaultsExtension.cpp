@@ -65,12 +65,6 @@ T typedValue(const SettingsDomain& domain, const QString& key, Meaning meaning, 
     return fallback;
 }
 
-int clampToInt(qint64 value)
-{
-    return static_cast<int>(std::clamp<qint64>(value, std::numeric_limits<int>::min(),
-                                               std::numeric_limits<int>::max()));
-}
-
 } // namespace
 
 std::optional<qint64> integerMeaning(const QVariant& value)
@@ -146,7 +140,7 @@ void setDefaultIntValue(SettingsDomain& domain, int value, const QString& key)
 
 int defaultIntValue(const SettingsDomain& domain, const QString& key)
 {
-    return clampToInt(typedValue<qint64>(domain, key, integerMeaning, 0));
+    return typedValue<int>(domain, key, integerMeaning, 0);
 }
 
 void setDefaultBoolValue(SettingsDomain& domain, bool value, const QString& key)

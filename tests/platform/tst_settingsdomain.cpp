@@ -101,6 +101,7 @@ private Q_SLOTS:
         QTest::newRow("zero string") << QByteArray("\"0\"") << 0 << false << 0.0f;
         QTest::newRow("true") << QByteArray("true") << 1 << true << 1.0f;
         QTest::newRow("fraction") << QByteArray("2.9") << 2 << true << 2.9f;
+        QTest::newRow("past an int") << QByteArray("5e9") << 10 << true << 5e9f;
         QTest::newRow("list has no meaning") << QByteArray("[1, 2]") << 10 << true << 10.0f;
         QTest::newRow("object has no meaning") << QByteArray("{\"x\": 1}") << 10 << true << 10.0f;
     }
