@@ -214,13 +214,15 @@ bool openRecording(Recording& recording, QString* why)
 
 // The movie file of the pane that the output would replace, if any: the finished video is renamed over the
 // chosen name, and a movie it was read from would be gone for good.
-QString sourceReplacedBy(const QString& outputPath, const ExportPane& pane,
+QString sourceReplacedBy(const fileNames::Facts& output, const ExportPane& pane,
                          const RecordingPictures* recording)
 {
+    if (!output.exists)
+        return {};
     if (!recording)
-        return fileNames::sameFile(outputPath, pane.filePath) ? pane.filePath : QString();
+        return output.isSameFileAs(fileNames::facts(pane.filePath)) ? pane.filePath : QString();
     for (const RecordingPiece& piece : recording->recording().pieces) {
-        if (fileNames::sameFile(outputPath, piece.path))
+        if (output.isSameFileAs(fileNames::facts(piece.path)))
             return piece.path;
     }
     return {};
@@ -292,6 +294,8 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
                           .arg(job.size.width())
                           .arg(job.size.height()));
     std::array<PaneReader, PaneCount> panes;
+    // what the chosen name holds now, looked at once; usually nothing
+    const fileNames::Facts chosenName = fileNames::facts(job.outputPath);
     bool anyMovie = false;
     for (int i = 0; i < PaneCount; ++i) {
         const ExportPane& pane = job.panes[size_t(i)];
@@ -323,7 +327,7 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
             panes[size_t(i)].name = QFileInfo(pane.filePath).fileName();
             pictures = std::move(movie);
         }
-        if (const QString replaced = sourceReplacedBy(job.outputPath, pane, panes[size_t(i)].recording);
+        if (const QString replaced = sourceReplacedBy(chosenName, pane, panes[size_t(i)].recording);
             !replaced.isEmpty()) {
             return failed(QStringLiteral("The video would replace pane %1's movie %2, which it is made from; "
                                          "choose another name.")

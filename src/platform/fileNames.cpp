@@ -140,22 +140,14 @@ Facts facts(const QString& path, bool followLinks)
     found.size = status.st_size;
     found.modified = QDateTime::fromMSecsSinceEpoch(qint64(status.st_mtim.tv_sec) * 1000 +
                                                    status.st_mtim.tv_nsec / 1000000);
+    found.device = status.st_dev;
+    found.inode = status.st_ino;
     return found;
 }
 
 bool exists(const QString& path)
 {
     return facts(path).exists;
-}
-
-bool sameFile(const QString& a, const QString& b)
-{
-    struct stat first {
-    }, second{};
-    const QByteArray aBytes = toBytes(a), bBytes = toBytes(b);
-    return !aBytes.isEmpty() && !bBytes.isEmpty() && ::stat(aBytes.constData(), &first) == 0 &&
-           ::stat(bBytes.constData(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
 }
 
 bool opensForReading(const QString& path, QString* error)

@@ -33,11 +33,17 @@ struct Facts {
     bool isLink = false;
     qint64 size = 0;
     QDateTime modified;
+    // which file it is: two names with the same device and inode are one file
+    quint64 device = 0;
+    quint64 inode = 0;
+
+    bool isSameFileAs(const Facts& other) const
+    {
+        return exists && other.exists && device == other.device && inode == other.inode;
+    }
 };
 Facts facts(const QString& path, bool followLinks = true);
 bool exists(const QString& path);
-// Both names are there and lead to the same file (links followed, the same file through two folders).
-bool sameFile(const QString& a, const QString& b);
 // Whether the file opens for reading; why not, in the system's words, in error.
 bool opensForReading(const QString& path, QString* error = nullptr);
 

@@ -46,10 +46,10 @@ void place(Candidate& file, const QTimeZone& zone)
     file.piece.path = file.path;
     file.piece.lengthMs = header.lengthMs;
     file.piece.tracks = header.tracks;
-    file.bytes = QFileInfo(file.path).size();
-    const qint64 madeMs = header.creationTime
-                              ? header.creationTime->toMSecsSinceEpoch()
-                              : QFileInfo(file.path).lastModified().toMSecsSinceEpoch() - header.lengthMs;
+    const QFileInfo info(file.path); // one look at the file for its size and its time
+    file.bytes = info.size();
+    const qint64 madeMs = header.creationTime ? header.creationTime->toMSecsSinceEpoch()
+                                              : info.lastModified().toMSecsSinceEpoch() - header.lengthMs;
     file.piece.startMs = WallClockName::startMsIn(file.path, zone, madeMs).value_or(madeMs);
 }
 

@@ -49,6 +49,20 @@ ExportJob barcodeJob(const TestClips& clips, const QString& outputPath,
     return job;
 }
 
+// One pane's movie alone in a 320x240 output, without sound unless asked for.
+ExportJob onePaneJob(const QString& movie, const QRect& place, const QString& outputPath, qint64 endMs = 200,
+                     ExportSound sound = ExportSound::None)
+{
+    ExportJob job;
+    job.panes[0].filePath = movie;
+    job.panes[0].place = place;
+    job.size = QSize(320, 240);
+    job.endMs = endMs;
+    job.sound = sound;
+    job.outputPath = outputPath;
+    return job;
+}
+
 std::atomic<bool> noCancel{false};
 using Offsets = std::array<int, 4>;
 
@@ -178,13 +192,8 @@ private slots:
     {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("out.mp4"));
-        ExportJob job;
-        job.panes[0].filePath = clips_.red;
-        job.panes[0].place = QRect(2, 1, 318, 239); // the clip's shape: the picture fills it
-        job.size = QSize(320, 240);
-        job.endMs = 200;
-        job.sound = ExportSound::None;
-        job.outputPath = path;
+        // the clip's shape: the picture fills its place
+        const ExportJob job = onePaneJob(clips_.red, QRect(2, 1, 318, 239), path);
         const ExportResult result = runVideoExport(job, noCancel, {});
         QVERIFY2(result.ok, qPrintable(result.message));
         int reddened = 0;
@@ -223,13 +232,8 @@ private slots:
         QFETCH(QColor, lower);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("out.mp4"));
-        ExportJob job;
-        job.panes[0].filePath = clips_.kind(file);
-        job.panes[0].place = QRect(40, 0, 240, 240); // square: a portrait and a landscape picture both fit
-        job.size = QSize(320, 240);
-        job.endMs = 200;
-        job.sound = ExportSound::None;
-        job.outputPath = path;
+        // square: a portrait and a landscape picture both fit
+        ExportJob job = onePaneJob(clips_.kind(file), QRect(40, 0, 240, 240), path);
         if (zoomedAt > 0) {
             job.panes[0].zoomFactor = 2.0;
             job.panes[0].zoomCentre = QPointF(0.5, zoomedAt);
@@ -257,12 +261,8 @@ private slots:
     {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("out.mp4"));
-        ExportJob job;
-        job.panes[0].filePath = clips_.soundChange;
-        job.panes[0].place = QRect(0, 0, 320, 240);
-        job.size = QSize(320, 240);
-        job.sound = ExportSound::OnePane;
-        job.outputPath = path;
+        const ExportJob job =
+            onePaneJob(clips_.soundChange, QRect(0, 0, 320, 240), path, 0, ExportSound::OnePane);
         const ExportResult result = runVideoExport(job, noCancel, {});
         QVERIFY2(result.ok, qPrintable(result.message));
         const std::vector<float> peaks = readSoundPeaks(path, 0.5);
