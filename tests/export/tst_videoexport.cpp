@@ -424,10 +424,20 @@ private slots:
             job.panes[1].filePath = folder.filePath(QStringLiteral("link/out.mp4"));
         }
         if (change == "over recording") {
-            job.panes[2].recording = recordings_.recordings[0];
-            job.panes[2].filePath = job.panes[2].recording.folder;
+            // a copy of the recording: an export that did replace a piece must not spoil the clips other
+            // tests play
+            Recording copy = recordings_.recordings[0];
+            copy.folder = folder.filePath(QStringLiteral("camera"));
+            QVERIFY(QDir().mkpath(copy.folder));
+            for (RecordingPiece& piece : copy.pieces) {
+                const QString copied = QDir(copy.folder).filePath(QFileInfo(piece.path).fileName());
+                QVERIFY(QFile::copy(piece.path, copied));
+                piece.path = copied;
+            }
+            job.panes[2].recording = copy;
+            job.panes[2].filePath = copy.folder;
             QVERIFY(QFile::remove(path));
-            job.outputPath = job.panes[2].recording.pieces[1].path;
+            job.outputPath = copy.pieces[1].path;
         }
         QFile kept(job.outputPath);
         QVERIFY(kept.open(QIODevice::ReadOnly));
