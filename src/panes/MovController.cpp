@@ -151,9 +151,9 @@ void MovController::changeAllMovieView()
 {
     // A resume still waiting from an earlier load, skip or synchronisation would start the new movies at
     // its own moment; this load takes its intent over instead.
-    bool wasPlaying = anyMovieIsPlaying();
-    for (bool willPlay : pendingResumes_->intents())
-        wasPlaying = wasPlaying || willPlay;
+    const PendingResumes::Panes willPlay = pendingResumes_->plays();
+    const bool wasPlaying =
+        anyMovieIsPlaying() || std::find(willPlay.cbegin(), willPlay.cend(), true) != willPlay.cend();
     cancelPendingResumes();
     setAllMoviePlay(false);
 
@@ -207,8 +207,8 @@ bool MovController::isLoading() const
 
 void MovController::scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay)
 {
-    const bool willPlay = std::any_of(isPlay.cbegin(), isPlay.cend(), [](bool play) { return play; });
-    pendingResumes_->schedule(delay, willPlay, [this, isPlay] { setFrameMoviePlay(isPlay); });
+    static_assert(std::tuple_size_v<PendingResumes::Panes> == PaneCount);
+    pendingResumes_->schedule(delay, isPlay, [this, isPlay] { setFrameMoviePlay(isPlay); });
 }
 
 void MovController::cancelPendingResumes()
@@ -219,6 +219,16 @@ void MovController::cancelPendingResumes()
 bool MovController::hasPendingResume() const
 {
     return !pendingResumes_->isEmpty();
+}
+
+std::array<bool, MovController::PaneCount> MovController::playingOrAboutToPlay() const
+{
+    std::array<bool, PaneCount> playing = pendingResumes_->plays();
+    for (int n = 1; n <= PaneCount; ++n) {
+        const QTMovieSubView* pane = qtView(n);
+        playing[n - 1] = playing[n - 1] || (pane && pane->isPlaying());
+    }
+    return playing;
 }
 
 // Actions

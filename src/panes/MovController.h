@@ -119,6 +119,9 @@ public:
     // synchronisation are dropped rather than undo what he did.
     void cancelPendingResumes();
     bool hasPendingResume() const;
+    // Each pane that plays, or that a resume still waiting would start: what a move of all panes started
+    // before that resume ran plays on.
+    std::array<bool, PaneCount> playingOrAboutToPlay() const;
     bool hasPendingLoad() const;
     // A load's panes are still opening their files.
     bool isLoading() const;

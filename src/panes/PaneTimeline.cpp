@@ -159,7 +159,8 @@ std::array<bool, PaneTimeline::PaneCount> PaneTimeline::playingPanes() const
 
 void PaneTimeline::beginDrag(double leaderSeconds)
 {
-    playedBeforeDrag_ = playingPanes();
+    // a second click on the bar before the first one's panes played on: they play on after this one too
+    playedBeforeDrag_ = panes_.playingOrAboutToPlay();
     dragging_ = true;
     panes_.cancelPendingResumes();
     panes_.setAllMoviePlay(false);
@@ -218,7 +219,7 @@ void PaneTimeline::jumpTo(double leaderSeconds)
         seekAll(leaderSeconds, false);
         return;
     }
-    const std::array<bool, PaneCount> played = playingPanes();
+    const std::array<bool, PaneCount> played = panes_.playingOrAboutToPlay();
     panes_.cancelPendingResumes();
     panes_.setAllMoviePlay(false);
     seekAll(leaderSeconds, false);

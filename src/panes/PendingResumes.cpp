@@ -4,14 +4,25 @@
 
 namespace tetrapan {
 
-void PendingResumes::schedule(std::chrono::milliseconds delay, bool willPlay, std::function<void()> resume)
+void PendingResumes::schedule(std::chrono::milliseconds delay, const Panes& plays,
+                              std::function<void()> resume)
 {
     auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
     *id = scheduler_.scheduleAfter(delay, [this, id, resume = std::move(resume)] {
         waiting_.remove(*id);
         resume();
     });
-    waiting_.insert(*id, willPlay);
+    waiting_.insert(*id, plays);
+}
+
+PendingResumes::Panes PendingResumes::plays() const
+{
+    Panes any{};
+    for (const Panes& panes : waiting_) {
+        for (std::size_t n = 0; n < any.size(); ++n)
+            any[n] = any[n] || panes[n];
+    }
+    return any;
 }
 
 void PendingResumes::cancelAll()

@@ -47,21 +47,25 @@ private Q_SLOTS:
         QTest::addColumn<QList<double>>("times"); // of panes 1 to 3 afterwards
         QTest::addColumn<L>("after");
         QTest::addColumn<QList<double>>("rates");
+        QTest::addColumn<bool>("twice"); // moved again before the panes played on after the first move
         const L again{1, 1, 0, 0};
         QTest::newRow("no offsets") << QList<qint64>{} << 0 << 30.0 << QList<double>{30, 30, 30} << again
-                                    << QList<double>{};
+                                    << QList<double>{} << false;
+        QTest::newRow("moved again before they play on")
+            << QList<qint64>{} << 0 << 30.0 << QList<double>{30, 30, 30} << again << QList<double>{} << true;
         // pane 2's lane: from (0 s - 1 s) / 2 = -0.5 s to (60 s - 1 s) / 2 = 29.5 s
         QTest::newRow("each at its rate, then its offset")
             << QList<qint64>{0, 1000, 0} << 0 << 20.0 << QList<double>{20, 41, 10} << again
-            << QList<double>{1, 2, 0.5};
+            << QList<double>{1, 2, 0.5} << false;
         QTest::newRow("each by its offset against the leader's")
             << QList<qint64>{1000, 2500, -1500} << 0 << 30.0 << QList<double>{30, 31.5, 27.5} << again
-            << QList<double>{};
-        QTest::newRow("kept within each movie") << QList<qint64>{2000, -8000, 58000} << 0 << 5.0
-                                                << QList<double>{5, 0, 60} << again << QList<double>{};
+            << QList<double>{} << false;
+        QTest::newRow("kept within each movie")
+            << QList<qint64>{2000, -8000, 58000} << 0 << 5.0 << QList<double>{5, 0, 60} << again
+            << QList<double>{} << false;
         QTest::newRow("the leader squeezed out: the next one leads")
             << QList<qint64>{0, 1000, 3000} << 1 << 10.0 << QList<double>{12.5, 10, 12} << L{0, 1, 0, 0}
-            << QList<double>{};
+            << QList<double>{} << false;
     }
 
     void dragMovesEveryPaneByItsOffset()
@@ -72,6 +76,7 @@ private Q_SLOTS:
         QFETCH(QList<double>, times);
         QFETCH(L, after);
         QFETCH(QList<double>, rates);
+        QFETCH(bool, twice);
         PaneFixture f;
         startPanes(f, offsets);
         for (int n = 1; n <= rates.size(); ++n)
@@ -92,6 +97,11 @@ private Q_SLOTS:
         }
         QVERIFY(!timeline.lane(4));
 
+        if (twice) {
+            timeline.beginDrag(1.0);
+            timeline.endDrag(2.0);
+            f.scheduler.advance(MovController::ResumeAfterSkipDelay / 2);
+        }
         timeline.beginDrag(1.0);
         QCOMPARE(f.playing(), L(4, false));
         timeline.dragTo(target / 2);
