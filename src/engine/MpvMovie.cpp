@@ -276,6 +276,10 @@ double MpvMovie::clockSeconds() const
     // a limit, so a core that stopped reporting does not run on in our eyes.
     if (const auto carried = reports_.carriedAudioSeconds(playbackSpeed_.value()))
         return std::clamp(*carried, 0.0, durationSeconds_);
+    // A silent pane decodes no sound: the sync lock asks many times a second, and asking mpv would wait
+    // for the core each time only to hear there is none.
+    if (reports_.hasNoSound())
+        return positionSeconds();
     if (const auto sound = doubleProperty(handle(), mpvname::AudioPts))
         return std::clamp(*sound, 0.0, durationSeconds_);
     return positionSeconds();

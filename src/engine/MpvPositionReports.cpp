@@ -11,6 +11,8 @@ namespace tetrapan {
 
 MpvPositionReports::Report MpvPositionReports::reading(int format, const void* data) const
 {
+    if (format == MPV_FORMAT_NONE)
+        return {.unavailable = true};
     if (format != MPV_FORMAT_DOUBLE)
         return {};
     return {*static_cast<const double*>(data), reportClock_.nsecsElapsed(), true};
@@ -18,8 +20,9 @@ MpvPositionReports::Report MpvPositionReports::reading(int format, const void* d
 
 void MpvPositionReports::forget()
 {
-    timePos_ = {};
-    audioPts_ = {};
+    // mpv reports a property again only when it changes: one it said is unavailable stays so
+    timePos_ = {.unavailable = timePos_.unavailable};
+    audioPts_ = {.unavailable = audioPts_.unavailable};
 }
 
 double MpvPositionReports::timePosSeconds(mpv_handle* handle) const

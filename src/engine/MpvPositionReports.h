@@ -25,14 +25,18 @@ public:
     // The last sound position carried forward by the time since it came, at speed and up to a limit; none
     // while unknown.
     std::optional<double> carriedAudioSeconds(double speed) const;
+    // mpv said the movie has no sound position (no sound decoded, or no sound track): asking it would only
+    // wait for the core to say so again. A change comes as a report.
+    bool hasNoSound() const { return audioPts_.unavailable; }
 
 private:
     // A position mpv reported, with when it came (reportClock_); unknown until the first report, and again
-    // once a seek landed.
+    // once a seek landed. Unavailable: mpv said there is none, which a seek does not change.
     struct Report {
         double seconds = 0.0;
         qint64 atNs = 0;
         bool known = false;
+        bool unavailable = false;
     };
     Report reading(int format, const void* data) const;
 

@@ -2,9 +2,16 @@
 
 #include <mpv/client.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace tetrapan {
+
+namespace {
+
+std::atomic<quint64> numbersRead{0};
+
+} // namespace
 
 QString errorText(int code)
 {
@@ -14,6 +21,7 @@ QString errorText(int code)
 std::optional<double> doubleProperty(mpv_handle* handle, const char* name)
 {
     double value = 0.0;
+    numbersRead.fetch_add(1, std::memory_order_relaxed);
     if (mpv_get_property(handle, name, MPV_FORMAT_DOUBLE, &value) < 0)
         return std::nullopt;
     return value;
@@ -22,9 +30,15 @@ std::optional<double> doubleProperty(mpv_handle* handle, const char* name)
 std::optional<qint64> intProperty(mpv_handle* handle, const QString& name)
 {
     int64_t value = 0;
+    numbersRead.fetch_add(1, std::memory_order_relaxed);
     if (mpv_get_property(handle, name.toUtf8().constData(), MPV_FORMAT_INT64, &value) < 0)
         return std::nullopt;
     return value;
+}
+
+quint64 numberReads()
+{
+    return numbersRead.load(std::memory_order_relaxed);
 }
 
 QString stringProperty(mpv_handle* handle, const QString& name)

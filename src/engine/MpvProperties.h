@@ -16,6 +16,9 @@ enum MpvAsyncRequest : uint64_t { AsyncReply = 100, SeekReply, PauseReply, Frame
 // Reading mpv's error codes, properties and property maps on the calling thread.
 QString errorText(int code);
 std::optional<double> doubleProperty(mpv_handle* handle, const char* name);
+// How many numbers were read so far, in the whole program: each read waits for the core to finish what it is
+// doing. For tests and diagnostics.
+quint64 numberReads();
 std::optional<qint64> intProperty(mpv_handle* handle, const QString& name);
 QString stringProperty(mpv_handle* handle, const QString& name);
 // The value under key in one of mpv's property maps; null when the map has none.
