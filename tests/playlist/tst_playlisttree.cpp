@@ -245,6 +245,9 @@ private Q_SLOTS:
         };
         row("new playlist", "a,b", "a", "playlist", "*a,b", "a,b,*New Playlist");
         row("new folder", "a,b", "b", "folder", "a,*b", "a,b,*New Folder");
+        // the title typed is a step of its own, kept when the second playlist is undone
+        row("new playlist while a title is typed", "a,b", "a", "typed", "a,b,*Holiday",
+            "a,b,Holiday,*New Playlist");
         row("delete", "a,b", "b", "delete", "a,*b", "a");
         row("rename, then another chosen", "a,b", "a", "rename", "*a,b", "*c,b");
         row("move into a folder, then another chosen", "F/,a,b", "a", "move", "F,*a,b", "F,*a,b");
@@ -259,6 +262,13 @@ private Q_SLOTS:
         app.choose(chosen);
         if (step == QLatin1String("playlist") || step == QLatin1String("folder")) {
             step == QLatin1String("folder") ? app.tree().addFolder() : app.tree().addFile();
+            app.tree().closePersistentEditor(app.tree().currentIndex());
+        } else if (step == QLatin1String("typed")) {
+            app.tree().addFile();
+            auto* editor = app.tree().findChild<QLineEdit*>();
+            QVERIFY(editor);
+            editor->setText(QStringLiteral("Holiday"));
+            app.tree().addFile();
             app.tree().closePersistentEditor(app.tree().currentIndex());
         } else if (step == QLatin1String("delete")) {
             app.dialogs.alertAnswers = {DialogPresenter::FirstButton};
