@@ -111,14 +111,17 @@ void PlaybackSpeed::applySpeeds()
 
 void PlaybackSpeed::followRates()
 {
-    // A movie loaded since took its rate as it opened; only a rate changed under a movie changes its speed,
-    // which ends the lock's nudges, so the others are left alone.
+    // A movie loaded since took its rate as it opened: the entry's, which a file placed in the pane clears
+    // once it opened. Only a rate changed under a movie changes its speed, which ends the lock's nudges, so
+    // the others are left alone.
     bool changed = false;
     for (int n = 1; n <= MovController::PaneCount; ++n) {
         const QTMovieSubView* pane = panes_.qtView(n);
         Movie* movie = pane ? pane->movie() : nullptr;
         const double rate = pane ? rateOf(pane) : 1.0;
-        changed = changed || (movie && movie == ratedMovies_[n - 1] && rate != appliedRates_[n - 1]);
+        const double applied =
+            movie && movie != ratedMovies_[n - 1] ? pane->rateOpenedAt() : appliedRates_[n - 1];
+        changed = changed || (movie && rate != applied);
         ratedMovies_[n - 1] = movie;
         appliedRates_[n - 1] = rate;
     }

@@ -229,7 +229,8 @@ void QTMovieSubView::showOpenedMovie(const QString& path, std::unique_ptr<Movie>
     movie_->setLoops(false);
     movie_->setLoopsBackAndForth(false);
     setMovieVolume(userDefaultsExtension::defaultFloatValue(settings_, QLatin1String(OptPlayVolume)));
-    if (const double speed = PlaybackSpeed::paneSpeed(settings_, this); speed != 1.0)
+    rateOpenedAt_ = PlaybackSpeed::rateOf(this);
+    if (const double speed = PlaybackSpeed::storedSpeed(settings_) * rateOpenedAt_; speed != 1.0)
         movie_->setSpeed(speed);
     update();
     setFilePath(path);

@@ -128,6 +128,9 @@ public:
     int viewNo() const { return viewNo_; }
     void setFilePath(const QString& path) { filePath_ = path; }
     QString filePath() const { return filePath_; }
+    // The pane's rate its movie was given as it opened (PlaybackSpeed): the entry's rate then, which a file
+    // placed since may have cleared.
+    double rateOpenedAt() const { return rateOpenedAt_; }
     void setIsLoop(bool loop) { isLoop_ = loop; }
     bool isLoop() const { return isLoop_; }
     void setIsAvailable(bool available);
@@ -185,6 +188,7 @@ private:
     bool isClickedController_ = false;
 
     std::unique_ptr<Movie> movie_;
+    double rateOpenedAt_ = 1.0;
     MovieView* movieView_;
     MovieControllerBar* controllerBar_;
     MoviePaneInput* input_;

@@ -16,6 +16,7 @@
 #include "panes/MovController.h"
 #include "panes/PaneNudge.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PanePlacing.h"
 #include "panes/PaneTimeline.h"
 
 #include <QApplication>
@@ -78,8 +79,9 @@ private Q_SLOTS:
             QSKIP("the palette's real window needs an X server (make test runs the tests under xvfb-run)");
     }
 
-    // A pane with a rate plays at the speed times it, set, undone or with another speed; a nudge of the
-    // chosen pane from the Playback menu moves its offset.
+    // A pane with a rate plays at the speed times it, set, undone or with another speed; another file placed
+    // in it plays without it, and one placed in an empty pane takes a rate set later; a nudge of the chosen
+    // pane from the Playback menu moves its offset.
     void ratesAndNudgesReachThePanes()
     {
         test::AppFixture f;
@@ -92,6 +94,14 @@ private Q_SLOTS:
         f.ctx().processPendingChanges();
         f.ctx().undoManager()->undo();
         QCOMPARE(f.pane(2).movie()->speed(), 0.75);
+        QVERIFY(f.coordinator().offsets().setRate(2, 1.25));
+        f.pane(2).placing().createMovieFrame(QStringLiteral("/clips/other.mp4"));
+        f.ctx().processPendingChanges();
+        QCOMPARE(f.coordinator().offsets().rate(2), 1.0);
+        QCOMPARE(f.pane(2).movie()->speed(), 0.75);
+        f.pane(4).placing().createMovieFrame(QStringLiteral("/clips/4.mp4"));
+        QVERIFY(f.coordinator().offsets().setRate(4, 1.25));
+        QCOMPARE(f.pane(4).movie()->speed(), 0.75 * 1.25);
         f.coordinator().setCurrentViewNo(3);
         f.nib->paneNudge().action(PaneNudge::FrameLater)->trigger();
         QCOMPARE(f.coordinator().movieOffsetMs(3), qint64(33));
