@@ -115,9 +115,10 @@ QString fromFileUrl(const QUrl& url)
 {
     if (!url.isLocalFile())
         return {};
-    // a file on another machine keeps Qt's form, "//host/path", which names no file here
-    if (!url.host().isEmpty())
-        return url.toLocalFile();
+    // "localhost" names this machine as an empty host does; any other names another machine, whose
+    // "//nas/m/a.mp4" this one would read as its own "/nas/m/a.mp4"
+    if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return {};
     return fromBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
 }
 

@@ -19,7 +19,8 @@ bool holdsRawBytes(QStringView name);
 // For showing: each byte that is not UTF-8 as U+FFFD.
 QString shown(QStringView name);
 
-// A file:// URL's path, percent-encoded bytes decoded as above; "" for any other URL.
+// A file:// URL's path, percent-encoded bytes decoded as above; "" for any other URL, and for a file:// URL
+// of another machine.
 QString fromFileUrl(const QUrl& url);
 // The file:// URL of an absolute path, its bytes percent-encoded.
 QUrl toFileUrl(const QString& path);

@@ -60,8 +60,8 @@ std::optional<Request> read(const QStringList& arguments, QString* why);
 // Qt keeps entry for entry once it has taken its own options out of both.
 QStringList arguments(QStringList decoded, const char* const* argv);
 
-// One argument as a local path: a file:// URI decoded, a relative path taken from the working folder; "" for
-// any other URI.
+// One argument as a local path: a file:// URI of this machine decoded, a relative path taken from the working
+// folder; "" for any other URI, one of another machine included.
 QString localPath(const QString& argument, const QString& workingFolder);
 
 } // namespace commandLine

@@ -321,6 +321,8 @@ private Q_SLOTS:
         QTest::newRow("file uri") << QString("file:///m/Match%203%20(cam%20%231).mkv")
                                   << QString("/m/Match 3 (cam #1).mkv");
         QTest::newRow("file uri with host") << QString("file://localhost/m/a.mp4") << QString("/m/a.mp4");
+        // a file on another machine, never the file of that name on this one
+        QTest::newRow("file uri of another machine") << QString("file://nas/m/a.mp4") << QString();
         QTest::newRow("remote uri") << QString("sftp://host/m/a.mp4") << QString();
         // the name would end at the NUL, naming another file
         QTest::newRow("file uri with a NUL") << QString("file:///m/a.mp4%00.txt") << QString();
