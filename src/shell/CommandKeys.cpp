@@ -103,6 +103,14 @@ void CommandKeys::apply()
                                                                : rows_.at(at).defaultKey));
             continue;
         }
+        if (key == QLatin1String(KeptKey)) {
+            logOnce(
+                QStringLiteral("The key %1 set for \"%2\" is the program's own: it keeps its default, %3.")
+                    .arg(key, it.key(),
+                         rows_.at(at).defaultKey.isEmpty() ? QStringLiteral("none")
+                                                           : rows_.at(at).defaultKey));
+            continue;
+        }
         rows_[at].key = key;
         fromSettings.insert(it.key());
     }
@@ -213,6 +221,10 @@ QString CommandKeys::setKey(const QString& name, const QKeySequence& key)
     if (!row->changeable)
         return QStringLiteral("The key of \"%1\" cannot be changed.").arg(row->text);
     const QString wanted = key.toString(QKeySequence::PortableText);
+    if (wanted == QLatin1String(KeptKey))
+        return QStringLiteral(
+                   "%1 leaves full screen and the comparison and closes windows; choose another key.")
+            .arg(key.toString(QKeySequence::NativeText));
     for (const Row& other : std::as_const(rows_)) {
         if (!wanted.isEmpty() && other.name != name && other.key == wanted)
             return QStringLiteral("%1 is already the key of %2 (%3).")

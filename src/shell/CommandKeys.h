@@ -34,6 +34,9 @@ class CommandKeys : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* OptKeys = "keyBindings";
+    // Escape leaves full screen and the comparison and closes the small windows, outside any menu: a command
+    // given it too would leave Qt two answers to the key, and it would give neither.
+    static constexpr const char* KeptKey = "Esc";
 
     struct Row {
         QString name;

@@ -307,6 +307,8 @@ private Q_SLOTS:
                                      << QStringList{"synchronise=Ctrl+J", "next-playlist="} << 1;
         QTest::newRow("a key the panes answer")
             << map({{"save", "Space"}}) << QStringList{"save=Ctrl+S"} << 1;
+        QTest::newRow("the key that leaves full screen")
+            << map({{"even-layout", "Esc"}}) << QStringList{"even-layout=Ctrl+0"} << 1;
         QTest::newRow("swapped") << map({{"save", "Ctrl+Q"}, {"quit", "Ctrl+S"}})
                                  << QStringList{"save=Ctrl+Q", "quit=Ctrl+S"} << 0;
         QTest::newRow("no dictionary")
@@ -349,6 +351,8 @@ private Q_SLOTS:
         choose(QStringLiteral("even-layout"));
         page->chooseKey(QKeySequence(QStringLiteral("Ctrl+S")));
         QVERIFY2(page->refusal().contains(QLatin1String("File > Save (save)")), qPrintable(page->refusal()));
+        page->chooseKey(QKeySequence(Qt::Key_Escape));
+        QVERIFY2(page->refusal().contains(QLatin1String("leaves full screen")), qPrintable(page->refusal()));
         page->chooseKey(QKeySequence(QStringLiteral("Ctrl+J")));
         QCOMPARE(page->refusal(), QString());
 
