@@ -207,11 +207,18 @@ void PaneOffsets::changeOffset(int viewNo)
     if (!canChangeOffset(viewNo))
         return;
     const int leader = leaderViewNo();
-    const auto milliseconds = [this](int n) {
-        return qRound64(panes_.qtView(n)->movie()->currentTime().seconds() * 1000.0);
-    };
-    setOffsetMs(viewNo, milliseconds(viewNo) - milliseconds(leader) + placement(leader).offsetMs -
-                            wallClockOffsetMs(viewNo));
+    const auto seconds = [this](int n) { return panes_.qtView(n)->movie()->currentTime().seconds(); };
+    const auto milliseconds = [&seconds](int n) { return qRound64(seconds(n) * 1000.0); };
+    const Placement lead = placement(leader);
+    const double rate = placement(viewNo).rate;
+    // where the pane stands against where the leader puts it: at equal rates the difference of the two, to
+    // the millisecond; else from the leader's place on the common time line, at the pane's rate
+    const qint64 offsetMs =
+        rate == lead.rate
+            ? milliseconds(viewNo) - milliseconds(leader) + lead.offsetMs
+            : qRound64((seconds(viewNo) - rate * commonSeconds(seconds(leader), lead.offsetMs, lead.rate)) *
+                       1000.0);
+    setOffsetMs(viewNo, offsetMs - wallClockOffsetMs(viewNo));
 }
 
 void PaneOffsets::clearOffset(int viewNo)

@@ -25,12 +25,21 @@ private Q_SLOTS:
         QTest::addColumn<double>("paneSeconds");
         QTest::addColumn<qint64>("leaderOffset");
         QTest::addColumn<bool>("firstSqueezed");
+        QTest::addColumn<double>("paneRate");
+        QTest::addColumn<double>("leaderRate");
         QTest::addColumn<qint64>("expected");
         // the leader stands at 10 s
-        QTest::newRow("ahead") << 3 << 12.5 << qint64(0) << false << qint64(2500);
+        QTest::newRow("ahead") << 3 << 12.5 << qint64(0) << false << 1.0 << 1.0 << qint64(2500);
         QTest::newRow("leader has an offset of its own")
-            << 2 << 12.0 << qint64(1000) << false << qint64(3000);
-        QTest::newRow("pane 1 squeezed away: pane 2 leads") << 3 << 9.0 << qint64(0) << true << qint64(-1000);
+            << 2 << 12.0 << qint64(1000) << false << 1.0 << 1.0 << qint64(3000);
+        QTest::newRow("pane 1 squeezed away: pane 2 leads")
+            << 3 << 9.0 << qint64(0) << true << 1.0 << 1.0 << qint64(-1000);
+        // the common time line at 10 s: the pane at its rate would stand at 12.5 s
+        QTest::newRow("at a rate of its own")
+            << 2 << 12.0 << qint64(0) << false << 1.25 << 1.0 << qint64(-500);
+        // the leader at 10 s is 4.5 s on the common time line
+        QTest::newRow("the leader at a rate of its own")
+            << 3 << 12.0 << qint64(1000) << false << 1.0 << 2.0 << qint64(7500);
     }
 
     void setOffsetHereKeepsTheLeadAgainstTheLeader()
@@ -39,6 +48,8 @@ private Q_SLOTS:
         QFETCH(double, paneSeconds);
         QFETCH(qint64, leaderOffset);
         QFETCH(bool, firstSqueezed);
+        QFETCH(double, paneRate);
+        QFETCH(double, leaderRate);
         PaneFixture f;
         f.chooseWithEntries(4, "cam.mp4");
         const int leader = firstSqueezed ? 2 : 1;
@@ -46,6 +57,8 @@ private Q_SLOTS:
             f.pane(1).resize(0, 150);
         QCOMPARE(f.controller.offsets().leaderViewNo(), leader);
         f.controller.offsets().setOffsetMs(leader, leaderOffset);
+        QVERIFY(f.controller.offsets().setRate(leader, leaderRate));
+        QVERIFY(f.controller.offsets().setRate(viewNo, paneRate));
         f.movieOf(leader)->moveTo(at600(10.0));
         f.movieOf(viewNo)->moveTo(at600(paneSeconds));
         QVERIFY(f.controller.offsets().canChangeOffset(viewNo));
