@@ -110,43 +110,60 @@ bool MpvMovieEngine::shutDown(std::chrono::milliseconds timeout)
     return workers_->waitForDone(timeout);
 }
 
-bool MpvMovieEngine::canInitWithFile(const QString& path) const
+bool MpvMovieEngine::readableMovieFile(const QString& path)
 {
     const fileNames::Facts file = fileNames::facts(path);
-    // Only regular files: a pipe or a device could block the opening for ever, a folder is a playlist to mpv.
     return !path.isEmpty() && file.isFile && file.size > 0 && fileNames::opensForReading(path);
+}
+
+std::function<bool(const QString& path)> MpvMovieEngine::fileCheck() const
+{
+    return options_.fileCheck ? options_.fileCheck : &readableMovieFile;
+}
+
+bool MpvMovieEngine::canInitWithFile(const QString& path) const
+{
+    return fileCheck()(path);
+}
+
+MpvCorePtr MpvMovieEngine::Preparation::take(const MpvOpenWait& wait)
+{
+    std::unique_lock lock(mutex);
+    // the open's cancel does not wake this wait: it looks now and then
+    while (!done && !wait.cancelled())
+        finished.wait_for(lock, std::chrono::milliseconds(50));
+    return done && !wait.cancelled() ? std::move(core) : nullptr;
 }
 
 quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
 {
     const quint64 id = ++lastOpening_;
-    if (!canInitWithFile(path)) {
-        openings_[id] = {std::move(done), nullptr};
-        MpvOpenResult refused;
-        refused.error = QStringLiteral("%1: not a readable movie file").arg(path);
-        QMetaObject::invokeMethod(
-            this, [this, id, refused = std::make_shared<MpvOpenResult>(std::move(refused))] {
-                finishOpening(id, std::move(*refused));
-            },
-            Qt::QueuedConnection);
-        return id;
-    }
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
     const auto prepared = std::find_if(prepared_.begin(), prepared_.end(),
                                        [&](const auto& entry) { return entry.first == absolutePath; });
+    std::shared_ptr<Preparation> preparation;
     MpvCorePtr core;
-    const bool loading = prepared != prepared_.end();
-    if (loading) {
-        core = std::move(prepared->second);
+    if (prepared != prepared_.end()) {
+        preparation = std::move(prepared->second);
         prepared_.erase(prepared);
     } else {
         core = warmHandles_ ? warmHandles_->take() : nullptr;
         refillLater();
     }
-    openOnWorker(id, std::move(done), std::move(core),
-                 [path, options = optionsForLoad(), loading](MpvCorePtr warm, MpvOpenWait& wait) {
-                     return MpvMovieOpener::openWithoutEvents(path, options, std::move(warm), loading, wait);
-                 });
+    openOnWorker(
+        id, std::move(done), std::move(core),
+        [path, options = optionsForLoad(), preparation, check = fileCheck()](MpvCorePtr warm,
+                                                                             MpvOpenWait& wait) {
+            if (!check(path))
+                return MpvOpenResult{nullptr, QStringLiteral("%1: not a readable movie file").arg(path)};
+            bool loading = false;
+            if (preparation) {
+                // one that could not load it leaves the open a core of its own to start
+                warm = preparation->take(wait);
+                loading = warm != nullptr;
+            }
+            return MpvMovieOpener::openWithoutEvents(path, options, std::move(warm), loading, wait);
+        });
     return id;
 }
 
@@ -242,20 +259,33 @@ MpvMovie::Options MpvMovieEngine::optionsForLoad() const
 
 void MpvMovieEngine::prepareMovies(const QStringList& paths)
 {
-    preparedPanes_ = static_cast<int>(std::count_if(
-        paths.cbegin(), paths.cend(), [this](const QString& path) { return canInitWithFile(path); }));
+    // Whether each is a movie file is found out on a worker with its load: a file is never looked at here.
+    preparedPanes_ = static_cast<int>(
+        std::count_if(paths.cbegin(), paths.cend(), [](const QString& path) { return !path.isEmpty(); }));
     const int decoderThreads = optionsForLoad().decoderThreads;
     for (const QString& path : paths) {
-        if (!canInitWithFile(path))
+        if (path.isEmpty())
             continue;
         // only ready cores: starting one here would cost what preparing is meant to save
         MpvCorePtr core = warmHandles_ ? warmHandles_->take() : nullptr;
         if (!core)
             break;
         const QString absolutePath = QFileInfo(path).absoluteFilePath();
-        QString error;
-        if (MpvMovieOpener::startLoading(core->handle(), absolutePath, decoderThreads, &error))
-            prepared_.emplace_back(absolutePath, std::move(core));
+        auto preparation = std::make_shared<Preparation>();
+        prepared_.emplace_back(absolutePath, preparation);
+        // shared: a worker's task is copied
+        workers_->run([preparation, absolutePath, decoderThreads, check = fileCheck(),
+                       given = std::make_shared<MpvCorePtr>(std::move(core))] {
+            MpvCorePtr loading = std::move(*given);
+            QString error;
+            if (!check(absolutePath) ||
+                !MpvMovieOpener::startLoading(loading->handle(), absolutePath, decoderThreads, &error))
+                loading.reset();
+            std::lock_guard lock(preparation->mutex);
+            preparation->core = std::move(loading);
+            preparation->done = true;
+            preparation->finished.notify_all();
+        });
     }
     refillLater();
 }

@@ -9,6 +9,8 @@
 #include "engine/MpvWorkers.h"
 #include "platform/Scheduler.h"
 
+#include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,6 +39,10 @@ public:
         // Times the refill of the ready cores after files were opened on some; without it they are refilled
         // at once. Must outlive the engine.
         Scheduler* scheduler = nullptr;
+        // Whether a path is a file the engine may open. Asked on a worker when opening, never on the engine's
+        // thread, since a file on a stalled network folder holds up whoever asks; on several at once.
+        // Without it the file system is asked (readableMovieFile).
+        std::function<bool(const QString& path)> fileCheck;
     };
 
     // Must be built after the QApplication, once, before any other thread reads the locale: it sets
@@ -48,8 +54,12 @@ public:
     // network file must not hold the program up.
     ~MpvMovieEngine() override;
 
+    // Asks on the calling thread.
     bool canInitWithFile(const QString& path) const override;
-    // The file is opened on a worker; done always hears of it later, through the event loop.
+    // Only a regular file that is not empty and opens for reading: a pipe or a device could block the
+    // opening for ever, and a folder is a playlist to mpv.
+    static bool readableMovieFile(const QString& path);
+    // The file is looked at and opened on a worker; done always hears of it later, through the event loop.
     quint64 openMovie(const QString& path, MovieOpened done) override;
     // The files are looked into and joined on a worker too (MpvRecordingTimeline).
     quint64 openRecording(const Recording& recording, MovieOpened done) override;
@@ -81,6 +91,8 @@ private:
     // A movie was let go of: once the switch it was part of has settled, gives the memory its frames left
     // free back to the system. Only with a scheduler.
     void trimLater();
+    // The given file check, or readableMovieFile.
+    std::function<bool(const QString& path)> fileCheck() const;
     // Options for a load starting now: its decoder gets its pane's share of the machine's cores.
     MpvMovie::Options optionsForLoad() const;
     using OpenTask = std::function<MpvOpenResult(MpvCorePtr core, MpvOpenWait& wait)>;
@@ -104,8 +116,19 @@ private:
     FramePacer pacer_;
     std::shared_ptr<MpvWorkers> workers_;
     std::unique_ptr<MpvHandlePool> warmHandles_;
-    // absolute path and the core already loading it
-    std::vector<std::pair<QString, MpvCorePtr>> prepared_;
+    // A playlist's file looked at and loaded ahead on a ready core, on a worker; the open that picks it up
+    // waits there for it.
+    struct Preparation {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        // loading the file; null when it is no movie file or mpv would not load it
+        MpvCorePtr core;
+        // Until done, or the open is cancelled (null then).
+        MpvCorePtr take(const MpvOpenWait& wait);
+    };
+    // absolute path and its preparation
+    std::vector<std::pair<QString, std::shared_ptr<Preparation>>> prepared_;
     Scheduler::TaskId refill_ = Scheduler::NoTask;
     Scheduler::TaskId trim_ = Scheduler::NoTask;
     std::shared_ptr<Relay> relay_;

@@ -8,6 +8,7 @@
 #include "engine/MpvWorkers.h"
 #include "library/Movie.h"
 
+#include <QSet>
 #include <QTest>
 #include <QThread>
 
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <clocale>
+#include <mutex>
 #include <thread>
 
 using namespace tetrapan;
@@ -67,6 +69,14 @@ private Q_SLOTS:
         MpvMovieEngine::Options options;
         options.movie = options_;
         options.scheduler = &scheduler;
+        // where the files are looked at: never on this thread, which a stalled network folder would hold up
+        std::mutex checking;
+        QSet<QThread*> checkedOn;
+        options.fileCheck = [&](const QString& path) {
+            const std::lock_guard lock(checking);
+            checkedOn.insert(QThread::currentThread());
+            return MpvMovieEngine::readableMovieFile(path);
+        };
         MpvMovieEngine engine(options);
         QTRY_COMPARE_WITH_TIMEOUT(engine.readyCoreCount(), 4, 20000);
         engine.prepareMovies({clips_.colour(1), clips_.colour(1), QString(), clips_.colour(2)});
@@ -79,6 +89,10 @@ private Q_SLOTS:
         }
         engine.discardPreparedMovies(); // green was never asked for
         QCOMPARE(engine.readyCoreCount(), 0);
+        {
+            const std::lock_guard lock(checking);
+            QVERIFY(!checkedOn.isEmpty() && !checkedOn.contains(QThread::currentThread()));
+        }
         QCOMPARE(scheduler.pendingCount(), 1);
         const auto firstDue = scheduler.nextDue();
         movies[0]->play();
