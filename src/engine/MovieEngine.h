@@ -19,6 +19,7 @@ class MovieView;
 struct MovieOpenResult {
     std::unique_ptr<Movie> movie; // null when the file was refused
     QString error;                // why, when refused
+    bool isFolder = false;        // refused as a folder, which may hold a recording
 };
 
 // Hears how an open ended, on the engine's thread.

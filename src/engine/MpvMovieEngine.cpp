@@ -154,6 +154,9 @@ quint64 MpvMovieEngine::openMovie(const QString& path, MovieOpened done)
         id, std::move(done), std::move(core),
         [path, options = optionsForLoad(), preparation, check = fileCheck()](MpvCorePtr warm,
                                                                              MpvOpenWait& wait) {
+            // a folder is the pane's to list as a recording
+            if (fileNames::facts(path).isFolder)
+                return MpvOpenResult{nullptr, QStringLiteral("%1: a folder").arg(path), true};
             if (!check(path))
                 return MpvOpenResult{nullptr, QStringLiteral("%1: not a readable movie file").arg(path)};
             bool loading = false;
@@ -224,6 +227,7 @@ void MpvMovieEngine::finishOpening(quint64 id, MpvOpenResult opened)
     if (!opened.movie) {
         qCInfo(lcEngine).noquote() << opened.error;
         result.error = opened.error;
+        result.isFolder = opened.isFolder;
         done(std::move(result));
         return;
     }

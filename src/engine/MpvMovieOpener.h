@@ -17,6 +17,7 @@ struct MpvOpening;
 struct MpvOpenResult {
     std::unique_ptr<MpvMovie> movie;
     QString error;
+    bool isFolder = false;
 };
 
 // Opening a file on an mpv core into an MpvMovie: loading it, waiting for mpv's answers and learning what

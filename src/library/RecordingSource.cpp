@@ -40,10 +40,22 @@ std::optional<Recording> fromLocator(const QString& locator)
     if (!locator.startsWith(Prefix)) {
         if (locator.isEmpty() || !fileNames::facts(locator).isFolder)
             return std::nullopt;
-        Recording source;
-        source.folder = QFileInfo(locator).absoluteFilePath();
-        return source;
+        return ofFolder(locator);
     }
+    return parsedLocator(locator);
+}
+
+Recording ofFolder(const QString& folder)
+{
+    Recording source;
+    source.folder = QFileInfo(folder).absoluteFilePath();
+    return source;
+}
+
+std::optional<Recording> parsedLocator(const QString& locator)
+{
+    if (!locator.startsWith(Prefix))
+        return std::nullopt;
     Recording source;
     for (const QString& part : locator.mid(Prefix.size()).split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const QString key = part.section(QLatin1Char('='), 0, 0);

@@ -21,6 +21,10 @@ QString locator(const Recording& source);
 // The recording a text names, its files not listed yet; nothing for a movie file's path. A plain path names
 // a recording when it is a folder on disk now.
 std::optional<Recording> fromLocator(const QString& locator);
+// The same from the text alone: nothing for any plain path, the disk is not asked.
+std::optional<Recording> parsedLocator(const QString& locator);
+// The recording of all the files of a folder.
+Recording ofFolder(const QString& folder);
 // How a text is shown to the user: a path as it is, a camera as "<folder> (camera <name>)", a chosen list as
 // its folder with the number of files.
 QString shownName(const QString& locator);

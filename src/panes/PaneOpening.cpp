@@ -47,29 +47,41 @@ void PaneOpening::open(const QString& path, Done done)
     });
     recording_ = {};
     folderWatch_.reset();
-    if (std::optional<Recording> source = RecordingSource::fromLocator(path)) {
-        if (!scan_) {
-            scan_ = std::make_unique<RecordingScan>();
-            connect(scan_.get(), &RecordingScan::finished, this,
-                    [this](const Recording& listed) { openListed(listed, ticket_); });
-            connect(scan_.get(), &RecordingScan::progress, this, [this](int done, int total) {
-                text_->setText(tr("Reading %1 of %2 files of %3…")
-                                   .arg(done)
-                                   .arg(total)
-                                   .arg(QFileInfo(RecordingSource::shownName(path_)).fileName()));
-                placeNotice();
-            });
-        }
-        engineOpening_ = 0; // none until the files are listed
-        scan_->start(*source);
+    if (std::optional<Recording> source = RecordingSource::parsedLocator(path)) {
+        list(*source);
         return;
     }
-    const quint64 id = engine_.openMovie(path, [this, ticket](MovieOpenResult result) {
-        if (ticket == ticket_ && opening_)
+    // a plain path is a recording when it is a folder, which the engine finds out off this thread
+    auto answered = std::make_shared<bool>(false);
+    const quint64 id = engine_.openMovie(path, [this, ticket, path, answered](MovieOpenResult result) {
+        *answered = true;
+        if (ticket != ticket_ || !opening_)
+            return;
+        if (result.isFolder)
+            list(RecordingSource::ofFolder(path));
+        else
             finish(std::move(result), false);
     });
-    if (ticket == ticket_ && opening_)
+    if (!*answered)
         engineOpening_ = id;
+}
+
+void PaneOpening::list(const Recording& source)
+{
+    if (!scan_) {
+        scan_ = std::make_unique<RecordingScan>();
+        connect(scan_.get(), &RecordingScan::finished, this,
+                [this](const Recording& listed) { openListed(listed, ticket_); });
+        connect(scan_.get(), &RecordingScan::progress, this, [this](int done, int total) {
+            text_->setText(tr("Reading %1 of %2 files of %3…")
+                               .arg(done)
+                               .arg(total)
+                               .arg(QFileInfo(RecordingSource::shownName(path_)).fileName()));
+            placeNotice();
+        });
+    }
+    engineOpening_ = 0; // none until the files are listed
+    scan_->start(source);
 }
 
 void PaneOpening::openListed(const Recording& listed, quint64 ticket)

@@ -57,6 +57,8 @@ protected:
 
 private:
     void finish(MovieOpenResult result, bool cancelled);
+    // Lists the recording's files off this thread, then opens them.
+    void list(const Recording& source);
     void openListed(const Recording& recording, quint64 ticket);
     void watchFolder();
     void showNotice();

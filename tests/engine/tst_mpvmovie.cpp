@@ -162,6 +162,8 @@ private Q_SLOTS:
         MovieOpenResult result = test::openAndWait(*engine, path);
         QVERIFY(!result.movie);
         QVERIFY(!result.error.isEmpty());
+        // a folder is told from the files, for the pane to list it as a recording
+        QCOMPARE(result.isFolder, QFileInfo(path).isDir());
         // each is refused for what it is, none for running out of time
         QVERIFY2(!result.error.contains(QLatin1String(" within ")), qPrintable(result.error));
     }

@@ -2,6 +2,8 @@
 
 #include "FakeMovieView.h"
 
+#include "platform/fileNames.h"
+
 namespace tetrapan::test {
 
 bool FakeMovieEngine::canInitWithFile(const QString& path) const
@@ -12,7 +14,13 @@ bool FakeMovieEngine::canInitWithFile(const QString& path) const
 quint64 FakeMovieEngine::openMovie(const QString& path, MovieOpened done)
 {
     const quint64 id = ++lastOpening_;
-    if (holdOpens)
+    // as the real engine: a folder is the pane's to list (answered at once, also while opens are held)
+    if (!path.isEmpty() && fileNames::facts(path).isFolder) {
+        MovieOpenResult folder;
+        folder.error = QStringLiteral("%1: a folder").arg(path);
+        folder.isFolder = true;
+        done(std::move(folder));
+    } else if (holdOpens)
         held_.append({id, path, std::move(done)});
     else
         done(open(path));
