@@ -51,6 +51,13 @@ bool PlaylistRowDrag::acceptDrop(const QMimeData* data, ObjectId target, int chi
     // a refused drop must never land: a folder inside its own subtree would make a loop the store cannot load
     if (validateDrop(data, target, childIndex) != Qt::MoveAction)
         return false;
+    // put back into the gap above or below itself: nothing moves, and Edit > Undo offers no step that does
+    // nothing
+    if (target == dragOutParentItem_ && childIndex != -1) {
+        const int row = view_.indexOfItem(dragOutItem_).row();
+        if (childIndex == row || childIndex == row + 1)
+            return true;
+    }
     {
         UndoStep step(context(), QStringLiteral("Move"));
         view_.addItemToParent(target, dragOutItem_, childIndex == -1);

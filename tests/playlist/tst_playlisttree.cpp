@@ -139,17 +139,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dragged");
         QTest::addColumn<int>("childIndex");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("steps"); // for Edit > Undo: none where nothing moved
         const auto row = [](const char* name, const char* outline, const char* dragged, int childIndex,
-                            const char* expected) {
-            QTest::newRow(name) << QString(outline) << QString(dragged) << childIndex << QString(expected);
+                            const char* expected, int steps) {
+            QTest::newRow(name) << QString(outline) << QString(dragged) << childIndex << QString(expected)
+                                << steps;
         };
-        row("first to the gap before the last", "A,B,C,D", "A", 3, "B0,C1,A2,D3");
-        row("last to the gap after the first", "A,B,C,D", "D", 1, "A0,D1,B2,C3");
-        row("to the end", "A,B,C,D", "B", 4, "A0,C1,D2,B3");
-        row("to its own gap", "A,B,C,D", "B", 1, "A0,B1,C2,D3");
+        row("first to the gap before the last", "A,B,C,D", "A", 3, "B0,C1,A2,D3", 1);
+        row("last to the gap after the first", "A,B,C,D", "D", 1, "A0,D1,B2,C3", 1);
+        row("to the end", "A,B,C,D", "B", 4, "A0,C1,D2,B3", 1);
+        row("to its own gap", "A,B,C,D", "B", 1, "A0,B1,C2,D3", 0);
+        row("to the gap below itself", "A,B,C,D", "B", 2, "A0,B1,C2,D3", 0);
         // a level built by adding is numbered from 1; the node's row, not its index, is its place
-        row("numbered from 1: just below itself", "Z,A,B,C,D", "A", 1, "A0,B1,C2,D3");
-        row("numbered from 1: before the last", "Z,A,B,C,D", "A", 3, "B0,C1,A2,D3");
+        row("numbered from 1: just below itself", "Z,A,B,C,D", "A", 1, "A1,B2,C3,D4", 0);
+        row("numbered from 1: before the last", "Z,A,B,C,D", "A", 3, "B0,C1,A2,D3", 1);
     }
     void dragBetweenSiblings()
     {
@@ -161,8 +164,12 @@ private Q_SLOTS:
         if (outline.startsWith(QLatin1Char('Z'))) // A..D numbered 1..4 the way adding does
             app.ctx().deleteObject(app.node(QStringLiteral("Z")));
         QVERIFY(app.tree().writeItems({app.indexOf(dragged)}));
+        app.ctx().processPendingChanges();
+        const int before = app.ctx().undoManager()->count();
         QVERIFY(app.tree().acceptDrop(treeDrag().get(), NoObject, childIndex));
         QTEST(app.level(), "expected");
+        app.ctx().processPendingChanges();
+        QTEST(app.ctx().undoManager()->count() - before, "steps");
     }
 
     void removal_data()
