@@ -61,6 +61,9 @@ int applicationMain(int argc, char** argv)
     services.dialogs.setParentWindow(&nib->mainWindow());
     // the lock file deleted meanwhile, another program may have the library: no save writes over its changes
     nib->appDelegate().setLibraryLockCheck([&instance] { return instance.lockLostReason(); });
+    // a launch that comes while this program quits waits for it to end, rather than hand it files it drops
+    QObject::connect(&nib->appDelegate(), &Tetrapan_AppDelegate::applicationWillTerminate, &instance,
+                     &SingleInstance::stopTakingFiles);
 
     // the user chose to quit rather than start a new library: nothing shows and nothing is saved
     int status = EXIT_FAILURE;
@@ -76,6 +79,7 @@ int applicationMain(int argc, char** argv)
     }
 
     // The library is saved and every setting written: what is left is tearing down, and the user is done.
+    instance.stopTakingFiles();
     watchdog.arm(TeardownTime, status);
     services.dialogs.setParentWindow(nullptr);
     nib.reset();

@@ -7,9 +7,11 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSysInfo>
@@ -31,6 +33,16 @@ void keepUntilExit(std::unique_ptr<QLockFile> lock)
 {
     static auto* kept = new QList<QLockFile*>;
     kept->append(lock.release());
+}
+
+// The answer of a program that left the bus between the look and the call: it is quitting.
+bool leftBus(const QDBusMessage& reply)
+{
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return false;
+    const QDBusError::ErrorType error = QDBusError(reply).type();
+    return error == QDBusError::ServiceUnknown || error == QDBusError::UnknownObject ||
+           error == QDBusError::Disconnected;
 }
 
 } // namespace
@@ -107,7 +119,26 @@ SingleInstance::Role SingleInstance::startFor(const commandLine::Request& reques
     // and any save it tries reports why it failed.
     if (lock_->error() != QLockFile::LockFailedError)
         return Role::First;
-    return handOver(request) ? Role::HandedOver : Role::Refused;
+    const QDeadlineTimer deadline(QuittingWait);
+    while (!handOver(request)) {
+        // A program quitting still holds the lock after it left the bus: this launch starts once it ended.
+        if (!holderLeftBus_ || deadline.hasExpired())
+            return Role::Refused;
+        if (lock_->tryLock(int(QuittingLook.count()))) {
+            offerOnBus();
+            return Role::First;
+        }
+    }
+    return Role::HandedOver;
+}
+
+void SingleInstance::stopTakingFiles()
+{
+    if (!offered_)
+        return;
+    bus_.unregisterService(serviceName());
+    bus_.unregisterObject(ObjectPath);
+    offered_ = false;
 }
 
 void SingleInstance::offerOnBus()
@@ -126,6 +157,7 @@ void SingleInstance::offerOnBus()
 
 bool SingleInstance::handOver(const commandLine::Request& request)
 {
+    holderLeftBus_ = false;
     if (!bus_.isConnected() || !bus_.interface())
         return false;
     qint64 holder = 0;
@@ -137,8 +169,10 @@ bool SingleInstance::handOver(const commandLine::Request& request)
         return false;
     // only the program that holds this library's lock may take its files
     const QDBusReply<uint> owner = bus_.interface()->servicePid(serviceName());
-    if (!owner.isValid() || qint64(owner.value()) != holder)
+    if (!owner.isValid() || qint64(owner.value()) != holder) {
+        holderLeftBus_ = !owner.isValid();
         return false;
+    }
 
     const QVariantMap data = platformData();
     const auto call = [this](const QString& method, const QVariantList& arguments) {
@@ -154,6 +188,10 @@ bool SingleInstance::handOver(const commandLine::Request& request)
             parameter << QVariant::fromValue(QDBusVariant(viewNo));
         const QDBusMessage reply =
             call(QStringLiteral("ActivateAction"), {name, QVariant::fromValue(parameter), with});
+        if (leftBus(reply)) {
+            holderLeftBus_ = true;
+            return false;
+        }
         // the program that holds the library was reached: whatever went wrong is its answer, not a reason to
         // say that it cannot be reached
         if (reply.type() == QDBusMessage::ErrorMessage)
@@ -174,13 +212,18 @@ bool SingleInstance::handOver(const commandLine::Request& request)
         QStringList uris;
         for (const QString& path : request.files)
             uris << (path.isEmpty() ? QString() : fileNames::toFileUrl(path).toString(QUrl::FullyEncoded));
-        if (call(QStringLiteral("Open"), {uris, data}).type() != QDBusMessage::ReplyMessage)
+        const QDBusMessage reply = call(QStringLiteral("Open"), {uris, data});
+        holderLeftBus_ = leftBus(reply);
+        if (reply.type() != QDBusMessage::ReplyMessage)
             return false;
     }
     if (!request.action.isEmpty())
         return activateAction(request.action, request.viewNo, data) || !refusal_.isEmpty();
-    if (request.files.isEmpty() && request.playlist.isEmpty())
-        return call(QStringLiteral("Activate"), {data}).type() == QDBusMessage::ReplyMessage;
+    if (request.files.isEmpty() && request.playlist.isEmpty()) {
+        const QDBusMessage reply = call(QStringLiteral("Activate"), {data});
+        holderLeftBus_ = leftBus(reply);
+        return reply.type() == QDBusMessage::ReplyMessage;
+    }
     return true;
 }
 

@@ -36,6 +36,10 @@ public:
     };
 
     static constexpr std::chrono::milliseconds HandOverTimeout{10000};
+    // How long a launch waits for a program that holds the library but has gone from the bus (it is
+    // quitting) to end, so as to start in its place; and how often it looks.
+    static constexpr std::chrono::milliseconds QuittingWait{10000};
+    static constexpr std::chrono::milliseconds QuittingLook{100};
     static const QString ObjectPath;
     static const QString Interface;
     // The desktop file's name, the windows' application id and the bus name.
@@ -78,6 +82,9 @@ public:
     void open(const QStringList& uris, const QVariantMap& platformData);
     // From now on requests are signalled; those that came before are signalled now.
     void listen();
+    // The program is quitting: it leaves the bus, and a launch from now on waits for it to end and starts in
+    // its place, rather than handing its files to a program that drops them.
+    void stopTakingFiles();
 
     // A command by name (parameter: the pane's number for a pane's command), or a playlist to choose:
     // answer is called once, with "" when done, else why it was refused. Refused while the program is not yet
@@ -107,6 +114,8 @@ private:
     QList<QStringList> waiting_;
     Handler commandHandler_;
     QString refusal_;
+    // The last hand-over found the program holding the lock on this machine but no longer on the bus.
+    bool holderLeftBus_ = false;
 };
 
 } // namespace tetrapan

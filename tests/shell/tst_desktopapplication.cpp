@@ -307,6 +307,28 @@ private Q_SLOTS:
         QCOMPARE(test::savedEntry(home, 2), clips.yellow);
     }
 
+    // A launch while the program that has the library quits (gone from the bus, the lock still held while
+    // it ends) waits for it to end and starts in its place with its files, instead of being refused.
+    void aLaunchWhileTheProgramQuitsStartsInItsPlace()
+    {
+        test::SessionBus bus;
+        test::TestHome home;
+        QVERIFY(test::writeLibrary(home, QString(), {}, false));
+        auto quitting = std::make_unique<SingleInstance>(
+            QFileInfo(home.libraryFile()).absolutePath(),
+            QDBusConnection::connectToBus(bus.address(), QStringLiteral("quit")));
+        QCOMPARE(quitting->start({}), SingleInstance::Role::First);
+        quitting->stopTakingFiles();
+        ProgramProcess later(home, bus.address());
+        QVERIFY(later.start({clips.red}));
+        // long enough for the launch to have found the library taken
+        QTest::qWait(1500);
+        quitting.reset();
+        QVERIFY(later.window(QStringLiteral("red")).id != XCB_WINDOW_NONE);
+        QTRY_COMPARE_WITH_TIMEOUT(paneColours().value(0), QStringLiteral("red"), ProgramProcess::WaitMs);
+        QVERIFY(later.quit());
+    }
+
     // The desktop's media controls, as playerctl calls them: each command acts on the panes' pictures and
     // shows in the player's properties.
     void mediaControlsPlayChooseAndMoveThePanes()
