@@ -8,10 +8,14 @@
 #include "playlist/PlaylistOutlineView.h"
 #include "shell/CommandRegistry.h"
 #include "shell/MovieFilesOpener.h"
+#include "shell/SingleInstance.h"
 
 #include <memory>
+#include <utility>
 
 namespace tetrapan {
+
+static_assert(CommandRequests::LongestWait < SingleInstance::HandOverTimeout);
 
 CommandRequests::CommandRequests(CommandRegistry& commands, MovController& panes,
                                  PlaylistOutlineView& playlists, const MovieFilesOpener& files,
@@ -83,7 +87,22 @@ void CommandRequests::handle(const commandLine::Request& request, const Answer& 
         answer(request.playlist.isEmpty() ? QStringLiteral("No command is named.") : QString());
         return;
     }
-    whenLoaded([this, request, answer] { answer(commands_.run(request.action, request.viewNo)); });
+    // one answer: carried out, or refused for having waited too long, whichever comes first
+    auto answered = std::make_shared<bool>(false);
+    auto giveUp = std::make_shared<Scheduler::TaskId>();
+    *giveUp = scheduler_.scheduleAfter(LongestWait, [this, answered, giveUp, answer] {
+        waiting_.remove(*giveUp);
+        *answered = true;
+        answer(QStringLiteral("The panes were still opening files; the command was not carried out."));
+    });
+    waiting_.insert(*giveUp);
+    whenLoaded([this, request, answer, answered, giveUp] {
+        if (std::exchange(*answered, true))
+            return;
+        scheduler_.cancel(*giveUp);
+        waiting_.remove(*giveUp);
+        answer(commands_.run(request.action, request.viewNo));
+    });
 }
 
 } // namespace tetrapan

@@ -30,6 +30,10 @@ public:
 
     // How often a command waiting for the panes looks again whether they are done opening files.
     static constexpr std::chrono::milliseconds OpeningCheckInterval{100};
+    // How long a command waits for them at most: less than a launch waits for its answer
+    // (SingleInstance::HandOverTimeout), so that the caller hears why it was not carried out rather than
+    // giving up on an answer while the command may still be carried out.
+    static constexpr std::chrono::milliseconds LongestWait{8000};
 
     CommandRequests(CommandRegistry& commands, MovController& panes, PlaylistOutlineView& playlists,
                     const MovieFilesOpener& files, Scheduler& scheduler, QObject* parent = nullptr);

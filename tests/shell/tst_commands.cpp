@@ -242,14 +242,17 @@ private Q_SLOTS:
     void aCommandWaitsForFilesBeingOpened_data()
     {
         QTest::addColumn<QString>("handedOver");
-        QTest::newRow("opened in the pane") << "pane";
-        QTest::newRow("given to the program") << "program";
-        QTest::newRow("given while a playlist loads") << "loading";
+        QTest::addColumn<bool>("late"); // the files open only after the caller stopped waiting
+        QTest::newRow("opened in the pane") << "pane" << false;
+        QTest::newRow("given to the program") << "program" << false;
+        QTest::newRow("given while a playlist loads") << "loading" << false;
+        QTest::newRow("opened after the caller stopped waiting") << "pane" << true;
     }
 
     void aCommandWaitsForFilesBeingOpened()
     {
         QFETCH(QString, handedOver);
+        QFETCH(bool, late);
         AppFixture f;
         f.engine.holdOpens = true;
         if (handedOver == "loading") {
@@ -272,6 +275,17 @@ private Q_SLOTS:
         f.scheduler.advance(CommandRequests::OpeningCheckInterval * 3);
         QCoreApplication::processEvents();
         QVERIFY(!answer);
+        if (late) {
+            // refused, and never carried out after the caller heard so
+            f.scheduler.advance(CommandRequests::LongestWait);
+            QVERIFY(answer && !answer->isEmpty());
+            f.engine.finishOpens();
+            f.scheduler.advance(CommandRequests::OpeningCheckInterval * 2);
+            QCoreApplication::processEvents();
+            QCOMPARE(f.pane(1).filePath(), QStringLiteral("/clips/1.mp4"));
+            QVERIFY(!f.pane(1).isPlaying());
+            return;
+        }
         for (int step = 0; step < 20 && !answer; ++step) {
             f.engine.finishOpens();
             f.scheduler.advance(CommandRequests::OpeningCheckInterval);
