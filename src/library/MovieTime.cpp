@@ -1,6 +1,7 @@
 #include "library/MovieTime.h"
 
 #include <cmath>
+#include <limits>
 
 namespace tetrapan {
 
@@ -8,7 +9,14 @@ MovieTime MovieTime::fromSeconds(double seconds, qint32 scale)
 {
     if (scale <= 0 || !std::isfinite(seconds))
         return MovieTime{0, scale, NoFlags};
-    return MovieTime{static_cast<qint64>(std::llround(seconds * scale)), scale, NoFlags};
+    // beyond what the ticks hold, rounding has no result: the nearest end instead
+    const double ticks = seconds * scale;
+    constexpr double Largest = 9.2e18; // below 2^63, as a double
+    if (ticks >= Largest)
+        return MovieTime{std::numeric_limits<qint64>::max(), scale, NoFlags};
+    if (ticks <= -Largest)
+        return MovieTime{std::numeric_limits<qint64>::min(), scale, NoFlags};
+    return MovieTime{static_cast<qint64>(std::llround(ticks)), scale, NoFlags};
 }
 
 double MovieTime::seconds() const

@@ -16,13 +16,6 @@
 
 namespace tetrapan {
 
-namespace {
-
-// Far beyond any recording, and well within what milliseconds in 64 bits hold.
-constexpr double LongestOffsetSeconds = 1e9;
-
-} // namespace
-
 PaneOffsetDialog::PaneOffsetDialog(MovController& panes, int viewNo, QWidget* parent)
     : QDialog(parent), panes_(panes), viewNo_(viewNo), offsetField_(new QLineEdit(this)),
       rateField_(new QLineEdit(this)), problem_(new QLabel(this))
@@ -57,7 +50,7 @@ std::optional<qint64> PaneOffsetDialog::parseOffsetMs(const QString& text)
         number.chop(1);
     bool ok = false;
     const double seconds = number.trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
-    if (!ok || !std::isfinite(seconds) || std::abs(seconds) > LongestOffsetSeconds)
+    if (!ok || !std::isfinite(seconds) || std::abs(seconds) > PaneOffsets::LongestOffsetMs / 1000.0)
         return std::nullopt;
     return qRound64(seconds * 1000.0);
 }

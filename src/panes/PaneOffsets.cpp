@@ -40,7 +40,8 @@ PaneOffsets::Placement PaneOffsets::placement(int viewNo) const
 PaneOffsets::Placement PaneOffsets::placementOf(const ObjectContext& library, ObjectId entry)
 {
     const QVariant rate = library.value(entry, LibrarySchema::Rate);
-    return {library.value(entry, LibrarySchema::Offset).toLongLong(),
+    const qint64 offsetMs = library.value(entry, LibrarySchema::Offset).toLongLong();
+    return {offsetMs >= -LongestOffsetMs && offsetMs <= LongestOffsetMs ? offsetMs : 0,
             rate.isValid() && isAllowedRate(rate.toDouble()) ? rate.toDouble() : 1.0};
 }
 

@@ -31,6 +31,9 @@ public:
     // Rates the panes may run at: the speeds mpv plays well with the user's speeds on top.
     static constexpr double MinRate = 0.5;
     static constexpr double MaxRate = 2.0;
+    // Far beyond any recording, and well within what milliseconds in 64 bits hold; a larger one in the
+    // library (a hand-edited file) is none.
+    static constexpr qint64 LongestOffsetMs = 1'000'000'000'000;
 
     explicit PaneOffsets(const MovController& panes) : panes_(panes) {}
 

@@ -62,6 +62,10 @@ private Q_SLOTS:
         QCOMPARE(MovieTime::fromSeconds(1.4799999999), (MovieTime{37, 25, 0}));
         QCOMPARE(MovieTime::fromSeconds(1.4800000001).value, qint64(133200));
         QCOMPARE(MovieTime::fromSeconds(2.5, 0).scale, 0);
+        // seconds past what the ticks can hold (a damaged offset, a file claiming a duration of ages) stay
+        // on their side of zero, at the largest time
+        QCOMPARE(MovieTime::fromSeconds(1e20).value, std::numeric_limits<qint64>::max());
+        QCOMPARE(MovieTime::fromSeconds(-1e20).value, std::numeric_limits<qint64>::min());
     }
 };
 

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <limits>
+
 using namespace tetrapan;
 using namespace tetrapan::test;
 using namespace std::chrono_literals;
@@ -286,17 +288,22 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<qint64>("expected");
         QTest::addColumn<double>("expectedRate");
-        QTest::newRow("older file: no attribute") << QByteArray() << qint64(0) << 1.0;
+        QTest::addColumn<qint64>("placed"); // the offset the pane is placed by
+        QTest::newRow("older file: no attribute") << QByteArray() << qint64(0) << 1.0 << qint64(0);
         QTest::newRow("40 days: beyond 32 bits")
-            << QByteArray(" offset=\"-3456000000\"") << qint64(-3456000000) << 1.0;
-        QTest::newRow("damaged") << QByteArray(" offset=\"12x\"") << qint64(0) << 1.0;
+            << QByteArray(" offset=\"-3456000000\"") << qint64(-3456000000) << 1.0 << qint64(-3456000000);
+        QTest::newRow("damaged") << QByteArray(" offset=\"12x\"") << qint64(0) << 1.0 << qint64(0);
+        // kept as it is, but no offset any movie could have
+        QTest::newRow("beyond any recording") << QByteArray(" offset=\"-9223372036854775808\"")
+                                              << std::numeric_limits<qint64>::min() << 1.0 << qint64(0);
         QTest::newRow("rate 25/24") << QByteArray(" offset=\"40\" rate=\"1.0416666666666667\"") << qint64(40)
-                                    << 25.0 / 24.0;
+                                    << 25.0 / 24.0 << qint64(40);
         // a damaged rate costs the rate alone, the offset beside it stays
-        QTest::newRow("rate damaged") << QByteArray(" offset=\"40\" rate=\"1.04x\"") << qint64(40) << 1.0;
-        QTest::newRow("rate not finite") << QByteArray(" rate=\"inf\"") << qint64(0) << 1.0;
-        QTest::newRow("rate 0") << QByteArray(" rate=\"0\"") << qint64(0) << 1.0;
-        QTest::newRow("rate below 0") << QByteArray(" rate=\"-1.5\"") << qint64(0) << 1.0;
+        QTest::newRow("rate damaged")
+            << QByteArray(" offset=\"40\" rate=\"1.04x\"") << qint64(40) << 1.0 << qint64(40);
+        QTest::newRow("rate not finite") << QByteArray(" rate=\"inf\"") << qint64(0) << 1.0 << qint64(0);
+        QTest::newRow("rate 0") << QByteArray(" rate=\"0\"") << qint64(0) << 1.0 << qint64(0);
+        QTest::newRow("rate below 0") << QByteArray(" rate=\"-1.5\"") << qint64(0) << 1.0 << qint64(0);
     }
 
     void theLibraryFileKeepsOffsets()
@@ -321,6 +328,7 @@ private Q_SLOTS:
             ObjectContext context(coordinator);
             QCOMPARE(context.fetch(LibrarySchema::Filelist), QList<ObjectId>{2});
             QCOMPARE(context.value(2, LibrarySchema::Offset).toLongLong(), expected);
+            QTEST(PaneOffsets::placementOf(context, 2).offsetMs, "placed");
             QCOMPARE(context.value(2, LibrarySchema::Rate).isValid()
                          ? context.value(2, LibrarySchema::Rate).toDouble()
                          : 1.0,
