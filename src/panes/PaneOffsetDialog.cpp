@@ -24,6 +24,8 @@ PaneOffsetDialog::PaneOffsetDialog(MovController& panes, int viewNo, QWidget* pa
     const PaneOffsets& offsets = panes.offsets();
     shownOffset_ = QString::number(offsets.offsetMs(viewNo) / 1000.0, 'f', 3);
     shownRate_ = QString::number(offsets.rate(viewNo), 'g', 10);
+    entry_ = offsets.entry(viewNo);
+    filePath_ = entryFile();
     offsetField_->setText(shownOffset_);
     rateField_->setText(shownRate_);
     offsetField_->setToolTip(QStringLiteral("How far this movie leads the others, in seconds"));
@@ -55,6 +57,16 @@ std::optional<qint64> PaneOffsetDialog::parseOffsetMs(const QString& text)
     return qRound64(seconds * 1000.0);
 }
 
+QString PaneOffsetDialog::entryFile() const
+{
+    const ObjectId entry = panes_.offsets().entry(viewNo_);
+    return entry == NoObject ? QString()
+                             : panes_.tbArrayController()
+                                   ->getManagedObjectContext(LibrarySchema::Filelist)
+                                   ->value(entry, LibrarySchema::FilePath)
+                                   .toString();
+}
+
 QString PaneOffsetDialog::problem() const
 {
     return problem_->isHidden() ? QString() : problem_->text();
@@ -73,10 +85,16 @@ bool PaneOffsetDialog::apply()
                         .arg(rateField_->text())
                         .arg(PaneOffsets::MinRate)
                         .arg(PaneOffsets::MaxRate);
+    PaneOffsets& offsets = panes_.offsets();
+    // another playlist chosen or another file placed while the dialog was open (from the media controls or a
+    // launch): what was measured against one movie is not set on another
+    if (offsets.entry(viewNo_) != entry_ || entryFile() != filePath_)
+        problems << QStringLiteral("Pane %1 shows another movie now: nothing is changed; close and open the "
+                                   "dialog again.")
+                        .arg(viewNo_);
     problem_->setText(problems.join(QLatin1Char('\n')));
     problem_->setVisible(!problems.isEmpty());
-    PaneOffsets& offsets = panes_.offsets();
-    if (!problems.isEmpty() || offsets.entry(viewNo_) == NoObject)
+    if (!problems.isEmpty() || entry_ == NoObject)
         return problems.isEmpty();
     // A field left as it was shown changes nothing: the rate is shown rounded.
     const bool newOffset = offsetField_->text() != shownOffset_ && *offsetMs != offsets.offsetMs(viewNo_);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ObjectModel.h"
+
 #include <QDialog>
 
 #include <optional>
@@ -13,7 +15,8 @@ class MovController;
 
 // A pane's offset and rate typed in (the pane menu's "Offset and Rate…"): the offset in seconds, the rate
 // as a number or a ratio such as 25/24 or 30000/29970 (PaneOffsets). What cannot be read is said under the
-// fields, which stay open, and nothing changes; what can is set as one undo step.
+// fields, which stay open, and nothing changes; what can is set as one undo step. Set only on the entry and
+// file the dialog opened on: another movie in the pane meanwhile is said, and nothing changes.
 class PaneOffsetDialog : public QDialog {
     Q_OBJECT
 public:
@@ -31,6 +34,9 @@ public:
     void accept() override;
 
 private:
+    // The file of the pane's entry now; "" without one.
+    QString entryFile() const;
+
     MovController& panes_;
     int viewNo_;
     QLineEdit* offsetField_;
@@ -38,6 +44,9 @@ private:
     QLabel* problem_;
     QString shownOffset_;
     QString shownRate_;
+    // the entry and its file the offset and rate shown belong to
+    ObjectId entry_ = NoObject;
+    QString filePath_;
 };
 
 } // namespace tetrapan

@@ -7,6 +7,7 @@
 #include "panes/PaneNudge.h"
 #include "panes/PaneOffsetDialog.h"
 #include "panes/PaneOffsets.h"
+#include "panes/PanePlacing.h"
 #include "panes/SyncLock.h"
 
 #include <QLineEdit>
@@ -249,16 +250,29 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("offsetMs");
         QTest::addColumn<double>("expectedRate");
         QTest::addColumn<QString>("problem"); // a word of the message
-        QTest::newRow("a ratio") << "+0.040" << "25/24" << qint64(40) << 25.0 / 24.0 << "";
+        QTest::addColumn<bool>("replaced");   // another movie placed in the pane while the dialog is open
+        QTest::newRow("a ratio") << "+0.040"
+                                 << "25/24" << qint64(40) << 25.0 / 24.0 << "" << false;
         QTest::newRow("a ratio of NTSC, a comma and seconds")
-            << "-1,5 s" << " 30000 / 29970 " << qint64(-1500) << 30000.0 / 29970.0 << "";
-        QTest::newRow("a number") << "0" << "1.04167" << qint64(0) << 1.04167 << "";
-        QTest::newRow("no number") << "1" << "fast" << qint64(0) << 1.0 << "rate";
-        QTest::newRow("beyond the speeds") << "1" << "3" << qint64(0) << 1.0 << "rate";
-        QTest::newRow("over nothing") << "1" << "25/0" << qint64(0) << 1.0 << "rate";
-        QTest::newRow("two slashes") << "1" << "1/2/3" << qint64(0) << 1.0 << "rate";
-        QTest::newRow("an offset of no seconds") << "soon" << "25/24" << qint64(0) << 1.0 << "offset";
-        QTest::newRow("an offset not finite") << "inf" << "1" << qint64(0) << 1.0 << "offset";
+            << "-1,5 s"
+            << " 30000 / 29970 " << qint64(-1500) << 30000.0 / 29970.0 << "" << false;
+        QTest::newRow("a number") << "0"
+                                  << "1.04167" << qint64(0) << 1.04167 << "" << false;
+        QTest::newRow("no number") << "1"
+                                   << "fast" << qint64(0) << 1.0 << "rate" << false;
+        QTest::newRow("beyond the speeds") << "1"
+                                           << "3" << qint64(0) << 1.0 << "rate" << false;
+        QTest::newRow("over nothing") << "1"
+                                      << "25/0" << qint64(0) << 1.0 << "rate" << false;
+        QTest::newRow("two slashes") << "1"
+                                     << "1/2/3" << qint64(0) << 1.0 << "rate" << false;
+        QTest::newRow("an offset of no seconds") << "soon"
+                                                 << "25/24" << qint64(0) << 1.0 << "offset" << false;
+        QTest::newRow("an offset not finite") << "inf"
+                                              << "1" << qint64(0) << 1.0 << "offset" << false;
+        // what was measured against one movie is not set on another
+        QTest::newRow("another movie meanwhile") << "+0.040"
+                                                 << "25/24" << qint64(0) << 1.0 << "another movie" << true;
     }
 
     void typedOffsetsAndRates()
@@ -270,6 +284,12 @@ private Q_SLOTS:
         f.context.undoManager()->clear();
         PaneOffsetDialog dialog(f.controller, 2);
         QCOMPARE(dialog.rateField()->text(), QStringLiteral("1"));
+        QFETCH(bool, replaced);
+        if (replaced) {
+            f.pane(2).placing().createMovieFrame(clip("other.mp4"));
+            f.context.processPendingChanges();
+            f.context.undoManager()->clear();
+        }
         QFETCH(QString, offset);
         QFETCH(QString, rate);
         dialog.offsetField()->setText(offset);
