@@ -62,7 +62,9 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
     std::array<QRect, 4> onScreen;
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
         const QTMovieSubView* pane = panes_.qtView(viewNo);
-        if (!pane || !pane->movie() || pane->filePath().isEmpty() || !pane->isVisible())
+        // a pane squeezed out of sight (another zoomed to the window) is no part of the picture, nor of the
+        // sound
+        if (!pane || !pane->movie() || pane->filePath().isEmpty() || !pane->isVisible() || !pane->isDisplay())
             continue;
         ExportPane& exported = job.panes[size_t(viewNo - 1)];
         exported.filePath = pane->filePath();
@@ -104,7 +106,8 @@ void VideoExporter::exportVideo()
     std::array<bool, 4> withMovie{};
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
         const QTMovieSubView* pane = panes_.qtView(viewNo);
-        withMovie[size_t(viewNo - 1)] = pane && pane->movie() && !pane->filePath().isEmpty();
+        withMovie[size_t(viewNo - 1)] =
+            pane && pane->movie() && !pane->filePath().isEmpty() && pane->isVisible() && pane->isDisplay();
     }
     if (std::none_of(withMovie.begin(), withMovie.end(), [](bool has) { return has; })) {
         dialogExtension::displayMessage(dialogs_, dialogExtension::NothingToExport);

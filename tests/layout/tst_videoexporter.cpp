@@ -90,6 +90,25 @@ private slots:
         QVERIFY(!app.nib->videoExporter().isExporting());
     }
 
+    // A pane squeezed out of sight (another zoomed to the window, a divider at the edge) is left out: no
+    // picture of it, and no sound of it mixed in.
+    void aPaneOutOfSightIsLeftOut()
+    {
+        AppFixture app;
+        app.showWindow(640, 480);
+        app.build(QStringLiteral("a"));
+        for (int n = 1; n <= 2; ++n)
+            app.entry(QStringLiteral("a"), n, clips_.barcode);
+        app.ctx().processPendingChanges();
+        app.choose(QStringLiteral("a"));
+        app.viewMain().maximizeSplitViewFrame(1);
+        QVERIFY(app.pane(1).isDisplay() && !app.pane(2).isDisplay());
+        const ExportJob job =
+            app.nib->videoExporter().jobFor(ExportChoices{}, QStringLiteral("/tmp/out.mp4"));
+        QCOMPARE(job.panes[0].filePath, clips_.barcode);
+        QVERIFY(job.panes[1].filePath.isEmpty());
+    }
+
     void exportsWhatTheWindowShows_data()
     {
         QTest::addColumn<QString>("ending");
