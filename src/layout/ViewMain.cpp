@@ -13,6 +13,8 @@
 
 #include <QAction>
 
+#include <algorithm>
+#include <array>
 #include <ctime>
 #include <random>
 #include <utility>
@@ -160,6 +162,16 @@ void ViewMain::maximizeFrameFromButton(QObject* sender)
     maximizeSplitViewFrame(tagOf(sender));
 }
 
+bool ViewMain::stopForSlide()
+{
+    // a resume still waiting from a skip or a sync would start the panes in the middle of the slide, and
+    // start those it leaves out of sight: it is the slide's to give
+    const std::array<bool, MovController::PaneCount> playing = movController->playingOrAboutToPlay();
+    movController->cancelPendingResumes();
+    movController->setAllMoviePlay(false);
+    return std::find(playing.cbegin(), playing.cend(), true) != playing.cend();
+}
+
 void ViewMain::maximizeSplitViewFrame(int viewNo)
 {
     if (!movController || !spvMain || !spvLeft || !spvRight)
@@ -169,8 +181,7 @@ void ViewMain::maximizeSplitViewFrame(int viewNo)
     // asking again for the pane already alone brings the even layout back
     if (viewNo == movController->displayedViewNo())
         viewNo = 0;
-    const bool wasPlaying = movController->anyMovieIsPlaying();
-    movController->setAllMoviePlay(false);
+    const bool wasPlaying = stopForSlide();
     if (viewNo < 0 || viewNo > MovController::PaneCount)
         return;
 
@@ -259,8 +270,7 @@ void ViewMain::loadSplitViewFrame(int slot)
     const float y1 = (static_cast<float>(spvLeft->height()) - spvLeft->dividerThickness()) * item->left;
     const float y2 = (static_cast<float>(spvRight->height()) - spvRight->dividerThickness()) * item->right;
 
-    const bool wasPlaying = movController->anyMovieIsPlaying();
-    movController->setAllMoviePlay(false);
+    const bool wasPlaying = stopForSlide();
     slideDividers({{spvMain, QPointF(x, 0)}, {spvLeft, QPointF(0, y1)}, {spvRight, QPointF(0, y2)}});
     movController->setMoviePlay(0, wasPlaying);
     movController->changeAllControlButtonState();

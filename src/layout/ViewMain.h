@@ -97,6 +97,9 @@ Q_SIGNALS:
     void autoFramePlayChanged(bool running);
 
 private:
+    // Stops the panes for a slide of the dividers, and drops resumes still waiting; whether any played or
+    // was about to.
+    bool stopForSlide();
     ObjectId selectedPlaylist() const;
     QString frameSetOf(ObjectId playlist) const;
     void storeFrameSet(ObjectId playlist, const QString& frameSet, const QString& undoName);

@@ -164,6 +164,23 @@ private Q_SLOTS:
         QCOMPARE(f.pane(4).size(), f.window().spvMain()->size() - QSize(7, 7));
     }
 
+    // A zoom right after a skip, whose panes wait to play on: they stand while the dividers slide (the
+    // skip's resume is the zoom's to give), and the pane shown plays on after it, the others not.
+    void aZoomRightAfterASkipPlaysOnThePaneShown()
+    {
+        AppFixture f;
+        f.showWindow();
+        f.playFourPanes();
+        f.coordinator().skipAllMovieTime(MovController::SkipForward);
+        QVERIFY(f.coordinator().hasPendingResume());
+        f.panePlayedWhileSliding = false;
+        f.duringAnimation = [&] { f.scheduler.advance(MovController::ResumeAfterSkipDelay); };
+        f.viewMain().maximizeSplitViewFrame(1);
+        QVERIFY2(!f.panePlayedWhileSliding, "panes stand still while the dividers slide");
+        f.scheduler.advance(MovController::ResumeAfterSkipDelay);
+        QCOMPARE(f.playing(), (QList<bool>{true, false, false, false}));
+    }
+
     // Quitting while the dividers slide stores where they were going, not where they stood.
     void quittingWhileSlidingStoresWhereTheSlideGoes()
     {
