@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,11 +20,20 @@ namespace tetrapan::commandLine {
 namespace {
 
 // The arguments before "--", which ends the options: whatever follows it is a file, however it is named.
+// The arguments before "--", without the values of the options that take one as the next argument: the
+// parser reads "--playlist --export" as the playlist named "--export", and so must the checks made before it.
 QList<QByteArrayView> optionsOf(int argc, const char* const* argv)
 {
+    static constexpr std::array<const char*, 7> TakeValues{"--action", "--pane",  "--playlist", "--export",
+                                                           "--size",   "--range", "--sound"};
     QList<QByteArrayView> options;
-    for (int i = 1; i < argc && QByteArrayView(argv[i]) != "--"; ++i)
+    for (int i = 1; i < argc && QByteArrayView(argv[i]) != "--"; ++i) {
         options.append(argv[i]);
+        if (std::any_of(
+                TakeValues.cbegin(), TakeValues.cend(),
+                [argument = QByteArrayView(argv[i])](const char* option) { return argument == option; }))
+            ++i;
+    }
     return options;
 }
 
@@ -165,7 +176,9 @@ std::optional<ExportRequest> exportRequest(const QCommandLineParser& parser, con
         const QStringList ends = parser.value(options.range).split(QLatin1Char('-'));
         const std::optional<double> from = ends.size() == 2 ? TimeForm::secondsOf(ends[0]) : std::nullopt;
         const std::optional<double> to = ends.size() == 2 ? TimeForm::secondsOf(ends[1]) : std::nullopt;
-        if (!from || !to || *to <= *from) {
+        // in whole milliseconds, as the export reads it: a range shorter than one is none, which would be the
+        // whole movie
+        if (!from || !to || std::llround(*to * 1000) <= std::llround(*from * 1000)) {
             *why =
                 QStringLiteral("--range takes two times on the time line, the first before the second, such "
                                "as 1:05-1:35 or 65-95.");

@@ -142,6 +142,9 @@ int run(int argc, char** argv)
     QGuiApplication app(argc, argv);
     desktopLaunch::describeApplication();
     const commandLine::Request request = commandLine::parse(app, argv);
+    // the arguments' first look and the parser agree on what is an export; should they ever not, it is said
+    if (!request.exporting)
+        return failure(1, QStringLiteral("--export takes the file to write, such as --export out.mp4."));
     const commandLine::ExportRequest& asked = *request.exporting;
 
     const QTemporaryDir scratch;

@@ -361,6 +361,8 @@ private Q_SLOTS:
         QTest::newRow("range past a minute")
             << QStringList{"--export", "a.mp4", "--range", "1:75-2:00"} << "--range";
         QTest::newRow("range of one time") << QStringList{"--export", "a.mp4", "--range", "65"} << "--range";
+        QTest::newRow("range shorter than a millisecond")
+            << QStringList{"--export", "a.mp4", "--range", "10-10.0004"} << "--range";
         QTest::newRow("size not WxH") << QStringList{"--export", "a.mp4", "--size", "1280"} << "--size";
         QTest::newRow("size too large") << QStringList{"--export", "a.mp4", "--size", "9000x100"} << "--size";
         QTest::newRow("sound of no pane") << QStringList{"--export", "a.mp4", "--sound", "5"} << "--sound";
@@ -368,6 +370,13 @@ private Q_SLOTS:
         QTest::newRow("an option alone") << QStringList{"--labels"} << "--export";
         QTest::newRow("with files") << QStringList{"--export", "a.mp4", "b.mp4"} << "--export";
         QTest::newRow("no file named") << QStringList{"--export"} << "export";
+        // an option's value that looks like another option is the value
+        QTest::newRow("a command named like an option")
+            << QStringList{"--action", "--labels"} << "not an export";
+        QTest::newRow("a playlist named like the export")
+            << QStringList{"--playlist", "--export", "a.mp4"} << "not an export";
+        QTest::newRow("a playlist named like the list")
+            << QStringList{"--playlist", "--list-actions"} << "not an export";
     }
 
     void exportArguments()
@@ -377,6 +386,22 @@ private Q_SLOTS:
         QString why;
         const std::optional<commandLine::Request> request =
             commandLine::read(QStringList{QStringLiteral("tetrapan")} + arguments, &why);
+        // the first look at the arguments, which picks the way the program starts, reads them as the parser
+        std::vector<QByteArray> bytes{QByteArrayLiteral("tetrapan")};
+        for (const QString& argument : arguments)
+            bytes.push_back(argument.toUtf8());
+        std::vector<const char*> argv;
+        for (const QByteArray& argument : bytes)
+            argv.push_back(argument.constData());
+        if (request) {
+            QCOMPARE(commandLine::asksForExport(int(argv.size()), argv.data()),
+                     request->exporting.has_value());
+            QCOMPARE(commandLine::asksForActionList(int(argv.size()), argv.data()), request->listActions);
+        }
+        if (read == QLatin1String("not an export")) {
+            QVERIFY2(request && !request->exporting, qPrintable(why));
+            return;
+        }
         if (!request || !request->exporting) {
             QVERIFY2(why.contains(read) && !why.contains(QLatin1Char('\n')), qPrintable(why));
             return;
