@@ -11,6 +11,7 @@
 #include "panes/PaneTimeline.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/DialogPresenter.h"
+#include "platform/fileNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -122,7 +123,8 @@ void VideoExporter::exportVideo()
     request.title = QStringLiteral("Export Video");
     request.directory = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     const QString extension = exportExtension(choices.format);
-    request.fileName = title + QLatin1Char('.') + extension;
+    // a title is no file name: "Heats 1/2" would name a folder that is not there
+    request.fileName = fileNames::fromTitle(title, QStringLiteral("Tetrapan")) + QLatin1Char('.') + extension;
     const QString kind = choices.format == ExportFormat::WebM       ? QStringLiteral("WebM")
                          : choices.format == ExportFormat::Matroska ? QStringLiteral("Matroska")
                                                                     : QStringLiteral("MP4");

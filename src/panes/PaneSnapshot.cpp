@@ -5,6 +5,7 @@
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/fileNames.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -74,18 +75,8 @@ QString PaneSnapshot::folder() const
 
 QString PaneSnapshot::fileStem(const QString& title, const QDateTime& time)
 {
-    QString safe;
-    for (const QChar c : title)
-        safe += c == QLatin1Char('/') || c.category() == QChar::Other_Control ? QLatin1Char('_') : c;
-    safe = safe.trimmed();
-    // a leading '.' hides the file
-    for (qsizetype i = 0; i < safe.size() && safe[i] == QLatin1Char('.'); ++i)
-        safe[i] = QLatin1Char('_');
-    if (safe.isEmpty())
-        safe = DefaultTitle;
-    while (safe.toUtf8().size() > MaxTitleBytes)
-        safe.chop(safe.size() >= 2 && safe[safe.size() - 1].isLowSurrogate() ? 2 : 1);
-    return safe + time.toString(QStringLiteral(" yyyy-MM-dd HH-mm-ss"));
+    return fileNames::fromTitle(title, DefaultTitle, MaxTitleBytes) +
+           time.toString(QStringLiteral(" yyyy-MM-dd HH-mm-ss"));
 }
 
 void PaneSnapshot::takeSnapshot()

@@ -111,6 +111,21 @@ QString shown(QStringView name)
     return text;
 }
 
+QString fromTitle(const QString& title, const QString& fallback, int maxBytes)
+{
+    QString safe;
+    for (const QChar c : title)
+        safe += c == QLatin1Char('/') || c.category() == QChar::Other_Control ? QLatin1Char('_') : c;
+    safe = safe.trimmed();
+    for (qsizetype i = 0; i < safe.size() && safe[i] == QLatin1Char('.'); ++i)
+        safe[i] = QLatin1Char('_');
+    if (safe.isEmpty())
+        safe = fallback;
+    while (safe.toUtf8().size() > maxBytes)
+        safe.chop(safe.size() >= 2 && safe[safe.size() - 1].isLowSurrogate() ? 2 : 1);
+    return safe;
+}
+
 QString fromFileUrl(const QUrl& url)
 {
     if (!url.isLocalFile())

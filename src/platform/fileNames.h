@@ -18,6 +18,9 @@ QByteArray toBytes(QStringView name);
 bool holdsRawBytes(QStringView name);
 // For showing: each byte that is not UTF-8 as U+FFFD.
 QString shown(QStringView name);
+// A file name made of a title (a playlist's): '/' and control characters as '_', and a leading '.', which
+// would hide the file; trimmed, and cut to maxBytes of UTF-8; fallback when nothing is left.
+QString fromTitle(const QString& title, const QString& fallback, int maxBytes = 200);
 
 // A file:// URL's path, percent-encoded bytes decoded as above; "" for any other URL, and for a file:// URL
 // of another machine.
