@@ -157,8 +157,13 @@ void PrefsWindow::observeValueForKeyPath(const QString& key)
     if (key == OptPlayVolume) {
         showVolume();
     } else if (key == OptSkipTime) {
+        // the value being typed, shown again, would be written over under the cursor ("2" made "2.0" before
+        // the ".5" comes)
+        const double stored = userDefaultsExtension::defaultFloatValue(settings_, key);
+        if (std::abs(skipTimeBox_->value() - stored) < 0.05)
+            return;
         const QSignalBlocker quiet(skipTimeBox_);
-        skipTimeBox_->setValue(userDefaultsExtension::defaultFloatValue(settings_, key));
+        skipTimeBox_->setValue(stored);
     } else if (key == OptLoadFrameSet) {
         const QSignalBlocker quiet(loadFrameSetBox_);
         loadFrameSetBox_->setChecked(userDefaultsExtension::defaultBoolValue(settings_, key));

@@ -105,9 +105,11 @@ private Q_SLOTS:
         // the user's edit, as the control reports it
         if (key == OptPlayVolume)
             prefs.volumeSlider()->setValue(qRound(edited.toDouble() * 100));
-        else if (key == QLatin1String("optSkipTime"))
-            prefs.skipTimeBox()->setValue(edited.toDouble());
-        else if (key == QLatin1String("optLoadFrameSet"))
+        else if (key == QLatin1String("optSkipTime")) {
+            // typed key by key: "2" is a value already, written and shown back before the ".5" comes
+            prefs.skipTimeBox()->selectAll();
+            QTest::keyClicks(prefs.skipTimeBox(), edited.toString());
+        } else if (key == QLatin1String("optLoadFrameSet"))
             prefs.loadFrameSetBox()->click();
         else
             prefs.fontSizeBox()->setValue(edited.toInt());
