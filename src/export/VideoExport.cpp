@@ -348,11 +348,18 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
         rate = av_d2q(job.framesPerSecond, 1000000);
     if (rate.num <= 0 || rate.den <= 0)
         return failed(QStringLiteral("The leading movie does not say its frame rate; choose one."));
-    double start = job.startMs / 1000.0, end = job.endMs / 1000.0;
-    if (job.endMs <= job.startMs) {
-        const double leaderRate = leaderPane.rate > 0 ? leaderPane.rate : 1.0;
-        start = (0 - leaderPane.offsetMs / 1000.0) / leaderRate;
-        end = (leaderMovie.durationSeconds() - leaderPane.offsetMs / 1000.0) / leaderRate;
+    // the leader's whole movie on the common time line
+    const double leaderRate = leaderPane.rate > 0 ? leaderPane.rate : 1.0;
+    const double leaderEnd = (leaderMovie.durationSeconds() - leaderPane.offsetMs / 1000.0) / leaderRate;
+    double start = (0 - leaderPane.offsetMs / 1000.0) / leaderRate, end = leaderEnd;
+    if (job.endMs > job.startMs) {
+        // a range as the time line shows it, which ends with the leader's movie (a command line may ask for
+        // more, which would be its last picture standing)
+        start = job.startMs / 1000.0;
+        end = std::min(job.endMs / 1000.0, leaderEnd);
+        if (start >= leaderEnd)
+            return failed(QStringLiteral("The range starts after the end of the leading movie, at %1 s.")
+                              .arg(leaderEnd, 0, 'f', 1));
     }
     const double secondsPerFrame = double(rate.den) / rate.num;
     const qint64 frames = std::llround((end - start) / secondsPerFrame);

@@ -383,6 +383,21 @@ private slots:
     }
 
     // Whatever stops an export, the chosen name keeps what it held before, and nothing else is left.
+    // A range that runs on past the leader's end (a command line's) ends with it, not with its last picture
+    // standing for the rest.
+    void aRangePastTheEndEndsWithTheLeader()
+    {
+        QTemporaryDir folder;
+        ExportJob job = barcodeJob(clips_, folder.filePath(QStringLiteral("out.mp4")), {0, 0, 0, 0});
+        job.startMs = 4000; // of the 5 s clip
+        job.endMs = 60000;
+        qint64 total = 0;
+        const ExportResult result =
+            runVideoExport(job, noCancel, [&](const ExportProgress& p) { total = p.framesTotal; });
+        QVERIFY2(result.ok, qPrintable(result.message));
+        QCOMPARE(total, qint64(Fps));
+    }
+
     void stoppedExportLeavesNoFile_data()
     {
         QTest::addColumn<QString>("change");
@@ -405,6 +420,8 @@ private slots:
                                                  << "replace pane 2's movie";
         QTest::newRow("over a recording's file") << "over recording"
                                                  << "replace pane 3's movie";
+        QTest::newRow("a range after the leader's end") << "past the end"
+                                                        << "after the end of the leading movie";
     }
 
     void stoppedExportLeavesNoFile()
@@ -458,6 +475,10 @@ private slots:
         }
         if (change == "no folder")
             job.outputPath = folder.filePath(QStringLiteral("gone/out.mp4"));
+        if (change == "past the end") {
+            job.startMs = 60000;
+            job.endMs = 70000;
+        }
         // a file size limit fails the writes as a full disk does, after the first few
         rlimit unlimited{};
         getrlimit(RLIMIT_FSIZE, &unlimited);
