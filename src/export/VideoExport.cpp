@@ -140,12 +140,15 @@ void drawPicture(QImage& image, PaneReader& pane, const AVFrame* whole)
         if (!part)
             return;
         const QRectF s = storedPart(pane.sourcePart, turn);
-        part->crop_left = size_t(std::floor(s.left() * whole->width));
-        part->crop_top = size_t(std::floor(s.top() * whole->height));
-        part->crop_right =
-            size_t(whole->width - std::min<double>(whole->width, std::ceil(s.right() * whole->width)));
-        part->crop_bottom =
-            size_t(whole->height - std::min<double>(whole->height, std::ceil(s.bottom() * whole->height)));
+        // within the picture: a share a hair past its edge (1.0000000000000002 turned into -2e-16) would be a
+        // crop of a negative size, which cropping refuses, and the pane would stay black
+        const auto at = [](double share, int length) {
+            return std::clamp(share * length, 0.0, double(length));
+        };
+        part->crop_left = size_t(std::floor(at(s.left(), whole->width)));
+        part->crop_top = size_t(std::floor(at(s.top(), whole->height)));
+        part->crop_right = size_t(whole->width - std::ceil(at(s.right(), whole->width)));
+        part->crop_bottom = size_t(whole->height - std::ceil(at(s.bottom(), whole->height)));
         if (av_frame_apply_cropping(part.get(), AV_FRAME_CROP_UNALIGNED) < 0)
             return;
         frame = part.get();

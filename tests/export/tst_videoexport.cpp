@@ -211,31 +211,42 @@ private slots:
     void everyKindOfFileUpright_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<double>("zoomedAt"); // enlarged twice around this height's middle; 0: not zoomed
+        QTest::addColumn<double>("zoomedAt"); // enlarged around this height's middle; 0: not zoomed
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<QRect>("place");
         QTest::addColumn<QColor>("upper");
         QTest::addColumn<QColor>("lower");
+        // square: a portrait and a landscape picture both fit
+        const QRect square(40, 0, 240, 240);
         for (const QString& file : TestClips::KindFileNames)
             QTest::newRow(qPrintable(file))
-                << file << 0.0 << TestClips::kindShows(file).upper << TestClips::kindShows(file).lower;
+                << file << 0.0 << 1.0 << square << TestClips::kindShows(file).upper
+                << TestClips::kindShows(file).lower;
         const TestClips::Upright turned = TestClips::kindShows(QStringLiteral("rotated.mp4"));
         QTest::newRow("rotated.mp4, its upper half zoomed")
-            << "rotated.mp4" << 0.25 << turned.upper << turned.upper;
+            << "rotated.mp4" << 0.25 << 2.0 << square << turned.upper << turned.upper;
         QTest::newRow("rotated.mp4, its lower half zoomed")
-            << "rotated.mp4" << 0.75 << turned.lower << turned.lower;
+            << "rotated.mp4" << 0.75 << 2.0 << square << turned.lower << turned.lower;
+        // still narrower than its place: the part shown reaches a hair past the picture's edge
+        QTest::newRow("rotated.mp4, a notch zoomed in a wide place")
+            << "rotated.mp4" << 0.5 << 1.2599210498948732 << QRect(0, 0, 320, 240) << turned.upper
+            << turned.lower;
     }
 
     void everyKindOfFileUpright()
     {
         QFETCH(QString, file);
         QFETCH(double, zoomedAt);
+        QFETCH(double, factor);
+        QFETCH(QRect, place);
         QFETCH(QColor, upper);
         QFETCH(QColor, lower);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("out.mp4"));
-        // square: a portrait and a landscape picture both fit
-        ExportJob job = onePaneJob(clips_.kind(file), QRect(40, 0, 240, 240), path);
+        ExportJob job = onePaneJob(clips_.kind(file), place, path);
+        job.panes[0].keepAspect = true; // as a pane keeps it unless told otherwise
         if (zoomedAt > 0) {
-            job.panes[0].zoomFactor = 2.0;
+            job.panes[0].zoomFactor = factor;
             job.panes[0].zoomCentre = QPointF(0.5, zoomedAt);
         }
         const ExportResult result = runVideoExport(job, noCancel, {});
