@@ -58,6 +58,13 @@ PaneCompare::PaneCompare(MovController& panes, SettingsDomain& settings, Schedul
 {
     restore();
     connect(&panes, &MovController::allMovieViewsChanged, this, &PaneCompare::playlistChanged);
+    // A compared pane emptied on its own (its menu's Remove, a file that would not open) ends the
+    // comparison: the other pane would be drawn against the last pictures of a movie that is gone. A load's
+    // panes are judged once it ends (playlistChanged).
+    connect(&panes, &MovController::playButtonEnabledNeedsRefresh, this, [this] {
+        if (comparing_ && !panes_.isLoading() && (!holdsMovie(a_) || !holdsMovie(b_)))
+            leave();
+    });
 }
 
 PaneCompare::~PaneCompare()

@@ -13,6 +13,7 @@
 #include "engine/FrameCombiner.h"
 #include "engine/MovieView.h"
 #include "panes/PaneCompare.h"
+#include "panes/PanePlacing.h"
 #include "panes/PixelReadout.h"
 
 #include <QLabel>
@@ -238,6 +239,7 @@ private Q_SLOTS:
         QTest::newRow("wrong types fall back")
             << state(QStringLiteral("16"), 7) << QList<int>{1, 3} << true << 1 << 0.5;
         QTest::newRow("pane B empty: left") << state(4, 0.3) << QList<int>{3} << false << 4 << 0.3;
+        QTest::newRow("pane B's movie removed") << state(4, 0.3) << QList<int>{1, 3} << true << 4 << 0.3;
     }
 
     void stateComesBackAndFollowsThePlaylist()
@@ -269,6 +271,9 @@ private Q_SLOTS:
                 app.showWindow();
                 QTest::keyClick(&app.window(), Qt::Key_Escape);
             }
+        } else if (QTest::currentDataTag() == QLatin1String("pane B's movie removed")) {
+            // a pane emptied on its own (its menu's Remove) ends the comparison it was part of
+            app.pane(1).placing().removeMovieView();
         } else {
             // a playlist whose panes are empty leaves the mode, and so it is stored
             app.choose(QStringLiteral("b"));
