@@ -96,7 +96,9 @@ void MpvCompare::refit()
     if (software_) {
         MpvSoftwareSurface* aSurface = a_.softwareSurface();
         const QSize size = (QSizeF(a_.size()) * aSurface->devicePixelRatioF()).toSize();
-        b_->softwareSurface()->setDrawSize(size);
+        // A squeezed out of sight (B zoomed to the window): B draws for its own place, or it would draw
+        // nothing and stand on its last picture
+        b_->softwareSurface()->setDrawSize(size.isEmpty() ? std::nullopt : std::optional(size));
         software_->setPictureRects(FrameCombiner::pictureRect(QSizeF(size), aAspect, aAspect > 0),
                                    FrameCombiner::pictureRect(QSizeF(size), bAspect, bAspect > 0));
     } else if (gl_) {

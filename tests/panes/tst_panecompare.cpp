@@ -220,6 +220,25 @@ private Q_SLOTS:
                 screen_.waitFor(*app->pane(1).movieView(), app->pane(1).movieView()->rect().center(), red));
     }
 
+    // Pane B zoomed to the window while compared, A squeezed to nothing: B draws its own pictures at its
+    // own size again, a new movie's too, rather than standing on its last one stretched.
+    void paneBAloneDrawsItsOwnPictures()
+    {
+        test::TestHome home;
+        const auto app = startOn(home, {clips_.red, clips_.green}, DrawingPath::Software);
+        QVERIFY(app);
+        QVERIFY(app->nib->paneCompare().compare(1, 2));
+        app->viewMain().maximizeSplitViewFrame(2);
+        QVERIFY(!app->pane(1).isDisplay());
+        app->pane(2).placing().createMovieFrame(clips_.blue);
+        QWidget& view = *app->pane(2).movieView();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            test::ScreenProbe::near(
+                screen_.grab(view, view.rect()).pixelColor(view.width() / 2, view.height() / 2),
+                test::TestClips::Colours[2]),
+            EngineTimeoutMs);
+    }
+
     void stateComesBackAndFollowsThePlaylist_data()
     {
         QTest::addColumn<QVariantMap>("stored");
