@@ -211,7 +211,8 @@ bool MoviePaneInput::draggingEntered(QDragEnterEvent* event)
 
 bool MoviePaneInput::draggingUpdated(QDragMoveEvent* event)
 {
-    if (fileDrag::isCopyableFileList(*event)) {
+    // a pane's own drag comes back over it at once: its file, or its recording's whole folder, is no new one
+    if (fileDrag::isCopyableFileList(*event) && event->source() != &pane_) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
@@ -223,7 +224,7 @@ bool MoviePaneInput::draggingUpdated(QDragMoveEvent* event)
 bool MoviePaneInput::performDragOperation(QDropEvent* event)
 {
     const QMimeData* data = event->mimeData();
-    if (!data || !data->hasFormat(QLatin1String(fileDrag::FileNamesType))) {
+    if (!data || !data->hasFormat(QLatin1String(fileDrag::FileNamesType)) || event->source() == &pane_) {
         event->ignore();
         return false;
     }

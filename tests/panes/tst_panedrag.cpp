@@ -1,7 +1,9 @@
-// A real Ctrl-drag on an X server: the file of pane 1 carried to pane 3 by the window system's own drag.
+// A real Ctrl-drag on an X server: the file of pane 1 carried to pane 3 by the window system's own drag; one
+// let go over its own pane places nothing, also for a recording's pane, whose drag carries its folder.
 #include "PaneFixture.h"
 #include "ProgramProcess.h"
 
+#include "library/RecordingSource.h"
 #include "panes/MoviePaneInput.h"
 #include "panes/PanePlacing.h"
 
@@ -44,6 +46,20 @@ private Q_SLOTS:
         QCOMPARE(f.pane(1).filePath(), movie);
         QCOMPARE(f.entryPaths(list, 1), QStringList{movie});
         QVERIFY(f.dialogs.alerts.isEmpty());
+
+        // pane 1 as a recording's pane: its drag carries the folder, not the locator the pane shows
+        f.pane(1).setFilePath(
+            RecordingSource::locator(Recording{.folder = f.home.path(), .camera = QStringLiteral("front")}));
+        const int before = f.scheduler.pendingCount();
+        QVERIFY(test::dragWithPointer(f.pane(1).mapToGlobal(QPoint(100, 60)),
+                                      f.pane(1).mapToGlobal(QPoint(60, 100)), true));
+        // a drag after it, whose drop comes once the first one's was taken
+        QVERIFY(test::dragWithPointer(f.pane(3).mapToGlobal(QPoint(100, 60)),
+                                      f.pane(4).mapToGlobal(QPoint(100, 60)), true));
+        QTRY_VERIFY(f.scheduler.pendingCount() > before);
+        f.scheduler.advance(MoviePaneInput::PlaceDroppedFileDelay);
+        QCOMPARE(f.pane(4).filePath(), movie);
+        QVERIFY(!f.pane(1).isOpening());
     }
 };
 
