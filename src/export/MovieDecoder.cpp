@@ -129,6 +129,7 @@ bool MovieDecoder::readNext(QString* reason)
             return false;
         }
         if (received != AVERROR(EAGAIN)) {
+            lastError_ = received;
             *reason = ffmpegError(received);
             return false;
         }
@@ -138,6 +139,7 @@ bool MovieDecoder::readNext(QString* reason)
             continue;
         }
         if (read < 0) {
+            lastError_ = read;
             *reason = ffmpegError(read);
             return false;
         }
@@ -146,12 +148,18 @@ bool MovieDecoder::readNext(QString* reason)
             // a damaged packet costs its picture, not the export
             if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA) {
                 av_packet_unref(packet_);
+                lastError_ = sent;
                 *reason = ffmpegError(sent);
                 return false;
             }
         }
         av_packet_unref(packet_);
     }
+}
+
+bool MovieDecoder::endsTheMovie(int error)
+{
+    return error == AVERROR_EOF || error == AVERROR_INVALIDDATA;
 }
 
 const AVFrame* MovieDecoder::frameAt(double seconds, QString* reason)
@@ -166,8 +174,9 @@ const AVFrame* MovieDecoder::frameAt(double seconds, QString* reason)
             QString why;
             hasNext_ = readNext(&why);
             if (!hasNext_ && !ended_) {
-                // a movie cut short shows its last picture on, as the panes do
-                if (!hasShown_) {
+                // a movie cut short shows its last picture on, as the panes do; a reading that failed
+                // otherwise would show it on for the rest of an export said to be written
+                if (!hasShown_ || !endsTheMovie(lastError_)) {
                     *reason = why;
                     return nullptr;
                 }

@@ -41,6 +41,10 @@ public:
     // The picture showing at the time; times must not go back between seeks. Null only when the movie has
     // no picture at all, with why in `reason`.
     const AVFrame* frameAt(double seconds, QString* reason) override;
+    // Whether a reading that failed with this FFmpeg error leaves the movie's last picture showing on, as a
+    // file cut short or damaged towards its end does; any other failure (the disk's, a network folder
+    // gone) is the export's.
+    static bool endsTheMovie(int error);
 
 private:
     bool readNext(QString* reason);
@@ -53,6 +57,7 @@ private:
     bool hasShown_ = false;
     bool hasNext_ = false;
     bool ended_ = false;
+    int lastError_ = 0; // of the last reading that failed
     int stream_ = -1;
     double timeBase_ = 0;
     double startTime_ = 0;

@@ -5,6 +5,7 @@
 #include "RecordingClips.h"
 #include "TestClips.h"
 #include "export/ExportTask.h"
+#include "export/MovieDecoder.h"
 #include "export/VideoExport.h"
 
 #include <QDir>
@@ -13,10 +14,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
+
+extern "C" {
+#include <libavutil/error.h>
+}
 
 using namespace tetrapan;
 using namespace tetrapan::test;
@@ -407,6 +413,24 @@ private slots:
             runVideoExport(job, noCancel, [&](const ExportProgress& p) { total = p.framesTotal; });
         QVERIFY2(result.ok, qPrintable(result.message));
         QCOMPARE(total, qint64(Fps));
+    }
+
+    // A movie whose reading stops part way: damaged or cut short, its last picture shows on, as in the panes;
+    // the disk or a network folder failing fails the export instead of a still picture said to be written.
+    void aReadingThatFailsEndsTheMovieOnlyWhenItIsCutShort_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("the file's end") << AVERROR_EOF << true;
+        QTest::newRow("damaged data") << AVERROR_INVALIDDATA << true;
+        QTest::newRow("the disk failing") << AVERROR(EIO) << false;
+        QTest::newRow("a network folder gone") << AVERROR(ETIMEDOUT) << false;
+        QTest::newRow("memory") << AVERROR(ENOMEM) << false;
+    }
+    void aReadingThatFailsEndsTheMovieOnlyWhenItIsCutShort()
+    {
+        QFETCH(int, error);
+        QTEST(MovieDecoder::endsTheMovie(error), "ends");
     }
 
     void stoppedExportLeavesNoFile_data()
