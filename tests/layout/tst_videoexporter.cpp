@@ -33,6 +33,17 @@ Q_DECLARE_METATYPE(tetrapan::ExportResult)
 class TestVideoExporter : public QObject {
     Q_OBJECT
 
+    // The window shown with playlist "a" chosen, the barcode clip in its first panes.
+    void showBarcodes(AppFixture& app, int panes)
+    {
+        app.showWindow(640, 480);
+        app.build(QStringLiteral("a"));
+        for (int n = 1; n <= panes; ++n)
+            app.entry(QStringLiteral("a"), n, clips_.barcode);
+        app.ctx().processPendingChanges();
+        app.choose(QStringLiteral("a"));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -97,12 +108,7 @@ private slots:
     void aPaneOutOfSightIsLeftOut()
     {
         AppFixture app;
-        app.showWindow(640, 480);
-        app.build(QStringLiteral("a"));
-        for (int n = 1; n <= 2; ++n)
-            app.entry(QStringLiteral("a"), n, clips_.barcode);
-        app.ctx().processPendingChanges();
-        app.choose(QStringLiteral("a"));
+        showBarcodes(app, 2);
         app.viewMain().maximizeSplitViewFrame(1);
         QVERIFY(app.pane(1).isDisplay() && !app.pane(2).isDisplay());
         const ExportJob job =
@@ -126,12 +132,7 @@ private slots:
         QFETCH(QString, ending);
         QFETCH(bool, recordings);
         AppFixture app;
-        app.showWindow(640, 480);
-        app.build(QStringLiteral("a"));
-        for (int n = 1; n <= 3; ++n)
-            app.entry(QStringLiteral("a"), n, clips_.barcode);
-        app.ctx().processPendingChanges();
-        app.choose(QStringLiteral("a"));
+        showBarcodes(app, 3);
         app.window().spvMain()->setSplitterPosition(QPointF(app.window().spvMain()->width() * 0.6, 0), false);
         // whole frames at 25 fps; the leader's own offset moves the loop's points on the common time line
         std::array<qint64, 3> offsets{120, 320, -80};
