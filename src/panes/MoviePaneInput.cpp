@@ -211,7 +211,8 @@ bool MoviePaneInput::draggingEntered(QDragEnterEvent* event)
 
 bool MoviePaneInput::draggingUpdated(QDragMoveEvent* event)
 {
-    // a pane's own drag comes back over it at once: its file, or its recording's whole folder, is no new one
+    // A pane's own drag comes back over it at once: its file, or its recording's whole folder, is no new one.
+    // Refused here, it is never dropped on it (PaneFolderDrops included).
     if (fileDrag::isCopyableFileList(*event) && event->source() != &pane_) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
@@ -224,7 +225,7 @@ bool MoviePaneInput::draggingUpdated(QDragMoveEvent* event)
 bool MoviePaneInput::performDragOperation(QDropEvent* event)
 {
     const QMimeData* data = event->mimeData();
-    if (!data || !data->hasFormat(QLatin1String(fileDrag::FileNamesType)) || event->source() == &pane_) {
+    if (!data || !data->hasFormat(QLatin1String(fileDrag::FileNamesType))) {
         event->ignore();
         return false;
     }

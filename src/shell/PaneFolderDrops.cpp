@@ -43,8 +43,7 @@ bool PaneFolderDrops::eventFilter(QObject* watched, QEvent* event)
     auto* drop = static_cast<QDropEvent*>(event);
     const QMimeData* data = drop->mimeData();
     // several files, a remote one or a movie file: the pane's own input answers as it always has
-    if (!data || !data->hasFormat(QLatin1String(fileDrag::FileNamesType)) || data->urls().size() != 1 ||
-        drop->source() == pane)
+    if (!data || !data->hasFormat(QLatin1String(fileDrag::FileNamesType)) || data->urls().size() != 1)
         return false;
     const QStringList local = fileDrag::localFiles(*data);
     if (local.isEmpty())
