@@ -48,8 +48,10 @@ private Q_SLOTS:
         QVERIFY(f.dialogs.alerts.isEmpty());
 
         // pane 1 as a recording's pane: its drag carries the folder, not the locator the pane shows
-        f.pane(1).setFilePath(
-            RecordingSource::locator(Recording{.folder = f.home.path(), .camera = QStringLiteral("front")}));
+        Recording recording;
+        recording.folder = f.home.path();
+        recording.camera = QStringLiteral("front");
+        f.pane(1).setFilePath(RecordingSource::locator(recording));
         const int before = f.scheduler.pendingCount();
         QVERIFY(test::dragWithPointer(f.pane(1).mapToGlobal(QPoint(100, 60)),
                                       f.pane(1).mapToGlobal(QPoint(60, 100)), true));
