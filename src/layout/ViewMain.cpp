@@ -13,8 +13,6 @@
 
 #include <QAction>
 
-#include <algorithm>
-#include <array>
 #include <ctime>
 #include <random>
 #include <utility>
@@ -166,10 +164,10 @@ bool ViewMain::stopForSlide()
 {
     // a resume still waiting from a skip or a sync would start the panes in the middle of the slide, and
     // start those it leaves out of sight: it is the slide's to give
-    const std::array<bool, MovController::PaneCount> playing = movController->playingOrAboutToPlay();
+    const bool playing = movController->anyPlayingOrAboutToPlay();
     movController->cancelPendingResumes();
     movController->setAllMoviePlay(false);
-    return std::find(playing.cbegin(), playing.cend(), true) != playing.cend();
+    return playing;
 }
 
 void ViewMain::maximizeSplitViewFrame(int viewNo)

@@ -151,9 +151,7 @@ void MovController::changeAllMovieView()
 {
     // A resume still waiting from an earlier load, skip or synchronisation would start the new movies at
     // its own moment; this load takes its intent over instead.
-    const PendingResumes::Panes willPlay = pendingResumes_->plays();
-    const bool wasPlaying =
-        anyMovieIsPlaying() || std::find(willPlay.cbegin(), willPlay.cend(), true) != willPlay.cend();
+    const bool wasPlaying = anyPlayingOrAboutToPlay();
     cancelPendingResumes();
     setAllMoviePlay(false);
 
@@ -219,6 +217,12 @@ void MovController::cancelPendingResumes()
 bool MovController::hasPendingResume() const
 {
     return !pendingResumes_->isEmpty();
+}
+
+bool MovController::anyPlayingOrAboutToPlay() const
+{
+    const PendingResumes::Panes willPlay = pendingResumes_->plays();
+    return anyMovieIsPlaying() || std::find(willPlay.cbegin(), willPlay.cend(), true) != willPlay.cend();
 }
 
 std::array<bool, MovController::PaneCount> MovController::playingOrAboutToPlay() const

@@ -122,6 +122,8 @@ public:
     // Each pane that plays, or that a resume still waiting would start: what a move of all panes started
     // before that resume ran plays on.
     std::array<bool, PaneCount> playingOrAboutToPlay() const;
+    // Any playable pane plays, or a resume still waiting would start one.
+    bool anyPlayingOrAboutToPlay() const;
     bool hasPendingLoad() const;
     // A load's panes are still opening their files.
     bool isLoading() const;
