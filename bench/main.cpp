@@ -1,6 +1,8 @@
 // tetrapan-bench <subcommand>: prints one `name: value unit` line per figure.
 #include "BenchCommands.h"
 
+#include "platform/heapTuning.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -55,6 +57,8 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    // the program's allocator, as the program runs it: the store's figures are the program's own
+    tetrapan::heapTuning::restartTuned(argv);
     if (argc < 2)
         return usage();
     for (const Subcommand& s : subcommands) {
