@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include <gnu/libc-version.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace tetrapan::heapTuning {
@@ -13,6 +14,7 @@ namespace tetrapan::heapTuning {
 namespace {
 
 constexpr const char* GlibcTunables = "GLIBC_TUNABLES";
+constexpr const char* ProcessNameVariable = "TETRAPAN_PROCESS_NAME";
 
 bool underSanitizer()
 {
@@ -55,6 +57,11 @@ bool giveBackUsersSettings()
     const char* kept = std::getenv(UsersTunablesVariable);
     if (!kept)
         return false;
+    // the name the process had, as ps, top and pkill know it, rather than the "exe" of /proc/self/exe
+    if (const char* name = std::getenv(ProcessNameVariable)) {
+        prctl(PR_SET_NAME, name);
+        unsetenv(ProcessNameVariable);
+    }
     if (*kept == '=')
         setenv(GlibcTunables, kept + 1, 1);
     else
@@ -75,10 +82,14 @@ void restartTuned(char** argv)
     const char* users = std::getenv(GlibcTunables);
     const std::string kept = users ? std::string("=") + users : std::string();
     const std::string tuned = tunedValue(users);
-    if (setenv(UsersTunablesVariable, kept.c_str(), 1) != 0 || setenv(GlibcTunables, tuned.c_str(), 1) != 0) {
+    char name[16] = {};
+    prctl(PR_GET_NAME, name);
+    if (setenv(UsersTunablesVariable, kept.c_str(), 1) != 0 || setenv(ProcessNameVariable, name, 1) != 0 ||
+        setenv(GlibcTunables, tuned.c_str(), 1) != 0) {
         giveBackUsersSettings();
         return;
     }
+    // the file the process started from, even one an update has replaced since
     execv("/proc/self/exe", argv);
     // not restarted (no /proc, say): the program runs on as it was started
     giveBackUsersSettings();

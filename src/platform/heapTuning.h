@@ -29,9 +29,9 @@ bool giveBackUsersSettings();
 // sanitizer brings an allocator of its own.
 bool applies();
 
-// Restarts the program with the settings, keeping its arguments, and returns only where it does not: once
-// restarted, where the settings do not apply, or when the restart fails. Must run before the program starts a
-// thread.
+// Restarts the program with the settings, keeping its arguments and its name, and returns only where it does
+// not: once restarted, where the settings do not apply, or when the restart fails. Must run before the
+// program starts a thread.
 void restartTuned(char** argv);
 
 } // namespace heapTuning

@@ -14,7 +14,8 @@ namespace {
 
 constexpr const char* ReportOption = "--report-settings";
 
-// In a copy of this program started as the program starts: restarts tuned, then prints how its heap is kept
+// In a copy of this program started as the program starts: restarts tuned, then prints its name as ps knows
+// it, how its heap is kept
 // (in huge pages or not, grown 32 MiB at a time or not), the GLIBC_TUNABLES it hands to the programs it
 // starts (or "unset"), and its arguments.
 int reportSettings(int argc, char** argv)
@@ -35,7 +36,9 @@ int reportSettings(int argc, char** argv)
         }
     }
     const char* now = std::getenv("GLIBC_TUNABLES");
-    std::printf("%s\n%s\n%s\n", hugePages ? "huge pages" : "small pages",
+    QFile comm(QStringLiteral("/proc/self/comm"));
+    const QByteArray name = comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
+    std::printf("%s\n%s\n%s\n%s\n", name.constData(), hugePages ? "huge pages" : "small pages",
                 sizeKb >= 32 * 1024 ? "grows by 32 MiB" : "grows little", now ? now : "unset");
     for (int i = 1; i < argc; ++i)
         std::printf("%s\n", argv[i]);
@@ -49,8 +52,8 @@ class TestHeapTuning : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // The program restarts once with the settings and its own arguments; the programs it starts get the
-    // user's GLIBC_TUNABLES back, set or not, and a setting the user made on purpose has the last word.
+    // The program restarts once with the settings, its own arguments and its name; the programs it starts get
+    // the user's GLIBC_TUNABLES back, set or not, and a setting the user made on purpose has the last word.
     void restartsOnceAndGivesTheUsersSettingsBack_data()
     {
         QTest::addColumn<QString>("users");
@@ -80,7 +83,8 @@ private Q_SLOTS:
         QCOMPARE(copy.exitCode(), 0);
         const QStringList lines =
             QString::fromLocal8Bit(copy.readAllStandardOutput()).split(QLatin1Char('\n'));
-        const QStringList expected = {pages,
+        const QStringList expected = {QStringLiteral("tst_heaptuning"),
+                                      pages,
                                       QStringLiteral("grows by 32 MiB"),
                                       users.isNull() ? QStringLiteral("unset") : users,
                                       QString::fromLatin1(ReportOption),
