@@ -10,10 +10,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <chrono>
+
 namespace tetrapan {
 
-SettingsDomain::SettingsDomain(const QString& filePath, QObject* parent)
-    : QObject(parent), filePath_(filePath)
+SettingsDomain::SettingsDomain(const QString& filePath, QObject* parent, const FileWriteCalls& calls)
+    : QObject(parent), filePath_(filePath), calls_(calls)
 {
     load();
     if (!damagedNote_.isEmpty())
@@ -22,7 +24,7 @@ SettingsDomain::SettingsDomain(const QString& filePath, QObject* parent)
 
 SettingsDomain::~SettingsDomain()
 {
-    synchronize();
+    flush();
 }
 
 // A file that exists but cannot be used is set aside, never overwritten: the user may want it back.
@@ -115,26 +117,88 @@ void SettingsDomain::changed(const QString& key)
     Q_EMIT valueChanged(key);
 }
 
-bool SettingsDomain::synchronize()
+void SettingsDomain::synchronize()
 {
+    if (leftInPlace_ || !dirty_)
+        return;
+    queued_ = jsonSettingsFormat::serialize(stored_);
+    dirty_ = false;
+    startWriting();
+}
+
+SettingsDomain::Written SettingsDomain::write(const QString& filePath, const QByteArray& bytes,
+                                              const FileWriteCalls& calls)
+{
+    QDir().mkpath(QFileInfo(filePath).absolutePath());
+    Written written;
+    written.ok = AtomicFileWriter(calls).write(filePath, bytes, &written.reason);
+    return written;
+}
+
+void SettingsDomain::startWriting()
+{
+    if (writing_.valid()) {
+        // one write at a time; the one under way starts the next as it ends
+        if (writing_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
+        takeWritten();
+    }
+    if (!queued_)
+        return;
+    // the destructor waits for the write, so the domain is there for the news of its end
+    writing_ = std::async(std::launch::async,
+                          [this, path = filePath_, bytes = *std::exchange(queued_, {}), calls = calls_] {
+                              Written written = write(path, bytes, calls);
+                              QMetaObject::invokeMethod(
+                                  this, [this] { startWriting(); }, Qt::QueuedConnection);
+                              return written;
+                          });
+}
+
+void SettingsDomain::takeWritten()
+{
+    const Written written = writing_.get();
+    if (written.ok) {
+        failing_ = false;
+        return;
+    }
+    // what could not be written stays to be written, unless newer values are on their way
+    if (!queued_)
+        dirty_ = true;
+    tellFailure(written.reason);
+}
+
+bool SettingsDomain::flush()
+{
+    if (writing_.valid())
+        takeWritten();
+    // values waiting for their turn are written now
+    if (queued_) {
+        queued_.reset();
+        dirty_ = true;
+    }
     if (leftInPlace_)
         return false;
     if (!dirty_)
         return true;
-    QDir().mkpath(QFileInfo(filePath_).absolutePath());
-    QString reason;
-    if (AtomicFileWriter().write(filePath_, jsonSettingsFormat::serialize(stored_), &reason)) {
+    const Written written = write(filePath_, jsonSettingsFormat::serialize(stored_), calls_);
+    if (written.ok) {
         dirty_ = false;
         failing_ = false;
         return true;
     }
-    // every setter synchronizes: told once, until a write succeeds again
-    if (!failing_) {
-        failing_ = true;
-        qWarning("The settings could not be saved in %s: %s", qPrintable(filePath_), qPrintable(reason));
-        Q_EMIT writeFailed(filePath_, reason);
-    }
+    tellFailure(written.reason);
     return false;
+}
+
+// Every setter writes: told once, until a write succeeds again.
+void SettingsDomain::tellFailure(const QString& reason)
+{
+    if (failing_)
+        return;
+    failing_ = true;
+    qWarning("The settings could not be saved in %s: %s", qPrintable(filePath_), qPrintable(reason));
+    Q_EMIT writeFailed(filePath_, reason);
 }
 
 } // namespace tetrapan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AtomicFileWriter.h"
+
 #include <QHash>
 #include <QMap>
 #include <QObject>
@@ -7,6 +9,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <future>
 #include <optional>
 #include <utility>
 
@@ -15,15 +18,19 @@ namespace tetrapan {
 // The user's settings: a JSON file (one object, a key per setting) with a registration layer of defaults in
 // memory underneath. Every write announces itself through valueChanged, whoever the writer is, and reaches
 // the file at the next synchronize(), at the latest on the next turn of the event loop or when the domain
-// goes. The file is replaced whole through AtomicFileWriter, so it is either the old one or the new one, and
-// a write that fails says so (writeFailed) instead of leaving a cut-off file.
+// goes. The file is written on a thread of the domain's own, so no setter waits on the disk (a slider
+// dragged over a slow or network home writes at every step). The file is replaced whole through
+// AtomicFileWriter, so it is either the old one or the new one, and a write that fails says so
+// (writeFailed) instead of leaving a cut-off file.
 class SettingsDomain : public QObject {
     Q_OBJECT
 public:
     // filePath is the JSON file; it need not exist. A file that cannot be used (not a JSON object, not a
     // regular file, unreadable) is renamed to "<file>.damaged-<yyyyMMdd-HHmmss>" and the domain starts empty.
-    explicit SettingsDomain(const QString& filePath, QObject* parent = nullptr);
-    // Writes what is not written yet.
+    // calls: the system calls the file is written through.
+    explicit SettingsDomain(const QString& filePath, QObject* parent = nullptr,
+                            const FileWriteCalls& calls = FileWriteCalls::system());
+    // Writes what is not written yet, and waits for it.
     ~SettingsDomain() override;
 
     // Where the settings live for this user: $XDG_CONFIG_HOME/Tetrapan/Tetrapan.json.
@@ -55,8 +62,12 @@ public:
 
     void setObject(const QVariant& value, const QString& key);
     void removeObject(const QString& key);
-    // Writes pending values to disk; false when the file could not be written (they stay pending).
-    bool synchronize();
+    // Has the values not written yet written on the domain's thread. Only one write runs at a time: values
+    // set meanwhile follow it, the last of them only, in one write.
+    void synchronize();
+    // Writes the values not written yet now, after a write under way; false when the file could not be
+    // written (they stay to be written).
+    bool flush();
 
 Q_SIGNALS:
     void valueChanged(const QString& key);
@@ -64,8 +75,16 @@ Q_SIGNALS:
     void writeFailed(const QString& filePath, const QString& reason);
 
 private:
+    struct Written {
+        bool ok = false;
+        QString reason;
+    };
+    static Written write(const QString& filePath, const QByteArray& bytes, const FileWriteCalls& calls);
     void load();
     void changed(const QString& key);
+    void startWriting();
+    void takeWritten();
+    void tellFailure(const QString& reason);
 
     QString filePath_;
     QString damagedNote_;
@@ -76,6 +95,10 @@ private:
     bool failing_ = false;
     bool leftInPlace_ = false; // damaged and could not be set aside
     bool syncQueued_ = false;
+    FileWriteCalls calls_;
+    std::future<Written> writing_;
+    // the values to write once the write under way is done
+    std::optional<QByteArray> queued_;
 };
 
 } // namespace tetrapan

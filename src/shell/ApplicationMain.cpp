@@ -78,7 +78,9 @@ int applicationMain(int argc, char** argv)
         status = app.exec();
     }
 
-    // The library is saved and every setting written: what is left is tearing down, and the user is done.
+    // The library is saved and every setting written (the windows' last places waited for here, not left to
+    // a teardown the watchdog may cut short): what is left is tearing down, and the user is done.
+    services.settings.flush();
     instance.stopTakingFiles();
     watchdog.arm(TeardownTime, status);
     services.dialogs.setParentWindow(nullptr);

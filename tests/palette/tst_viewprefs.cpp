@@ -32,6 +32,7 @@ const QString OptPlayVolume = QStringLiteral("optPlayVolume");
 // What the next start would read.
 QVariant onDisk(AppFixture& f, const QString& key)
 {
+    f.settings.flush();
     return SettingsDomain(f.home.settingsFile()).objectForKey(key);
 }
 

@@ -11,7 +11,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -26,6 +31,38 @@ void registerSkipDefault(SettingsDomain& domain)
 {
     domain.registerDefaults({{SkipTime, 10.0}, {QStringLiteral("optPlayVolume"), 0.0}});
 }
+
+// A disk that holds every write's flush until it is let go, and tells whether the setter's own thread ever
+// waited on it (it is never held there, so a setter that writes itself does not hang the test).
+namespace slowDisk {
+std::mutex mutex;
+std::condition_variable letGo;
+bool held = false;
+std::atomic<int> flushes{0};
+std::atomic<bool> flushedOnTheCallersThread{false};
+Qt::HANDLE caller = nullptr;
+
+int fdatasync(int fd)
+{
+    ++flushes;
+    if (QThread::currentThreadId() == caller) {
+        flushedOnTheCallersThread = true;
+    } else {
+        std::unique_lock lock(mutex);
+        letGo.wait(lock, [] { return !held; });
+    }
+    return ::fdatasync(fd);
+}
+
+void hold(bool on)
+{
+    {
+        std::lock_guard lock(mutex);
+        held = on;
+    }
+    letGo.notify_all();
+}
+} // namespace slowDisk
 
 QJsonObject fileObject(const QString& path)
 {
@@ -45,10 +82,12 @@ private Q_SLOTS:
             SettingsDomain domain(home.settingsFile());
             registerSkipDefault(domain);
             ude::setDefaultIntValue(domain, 7, QStringLiteral("optUniqueNoForPlist"));
-            // on disk when the setter returns, before the domain goes away
-            QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForPlist")).toInt(), 7);
+            // on disk as the event loop turns, before the domain goes away
+            QTRY_COMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForPlist")).toInt(),
+                         7);
             ude::setDefaultBoolValue(domain, false, QStringLiteral("optIsPlaylist"));
             ude::setDefaultFloatValue(domain, 0.1f, QStringLiteral("optPlayVolume"));
+            QVERIFY(domain.flush());
             const QByteArray before = test::readAll(home.settingsFile());
             // every setter wrote through; the registered default of optSkipTime is read but never written
             QCOMPARE(QJsonDocument::fromJson(before).object().keys(),
@@ -70,6 +109,30 @@ private Q_SLOTS:
         QCOMPARE(ude::defaultFloatValue(reopened, QStringLiteral("optPlayVolume")), 0.1f);
     }
 
+    // A slider dragged over a slow disk: no setter waits for the file, and the values set while a write is
+    // under way reach the file in one write after it, the last of them.
+    void aSetterNeverWaitsOnTheDisk()
+    {
+        test::TestHome home;
+        FileWriteCalls calls = FileWriteCalls::system();
+        calls.fdatasync = &slowDisk::fdatasync;
+        slowDisk::caller = QThread::currentThreadId();
+        slowDisk::flushes = 0;
+        slowDisk::hold(true);
+        const QString key = QStringLiteral("optPlayVolume");
+        {
+            SettingsDomain domain(home.settingsFile(), nullptr, calls);
+            for (int step = 1; step <= 50; ++step)
+                ude::setDefaultFloatValue(domain, step / 50.0f, key);
+            QTRY_COMPARE(slowDisk::flushes.load(), 1);
+            slowDisk::hold(false);
+            QTRY_COMPARE(fileObject(home.settingsFile()).value(key).toDouble(), 1.0);
+            QCOMPARE(slowDisk::flushes.load(), 2);
+        }
+        QVERIFY(!slowDisk::flushedOnTheCallersThread);
+        QCOMPARE(slowDisk::flushes.load(), 2);
+    }
+
     void listsAndUnknownKeysSurvive()
     {
         test::TestHome home;
@@ -79,7 +142,7 @@ private Q_SLOTS:
         const QVariantList columns{QVariantMap{{QStringLiteral("identifier"), QStringLiteral("filePath")},
                                                {QStringLiteral("width"), 240}}};
         domain.setObject(columns, QStringLiteral("stateTableColumnFilelist"));
-        QVERIFY(domain.synchronize());
+        QVERIFY(domain.flush());
         const QJsonObject stored = fileObject(home.settingsFile());
         QCOMPARE(stored.value("someoneElsesKey").toObject().value("a").toArray().size(), 2);
         const QJsonArray storedColumns = stored.value("stateTableColumnFilelist").toArray();
@@ -195,6 +258,7 @@ private Q_SLOTS:
             QCOMPARE(domain.damagedFileNote().isEmpty(), reason.isEmpty());
             QCOMPARE(ude::defaultFloatValue(domain, SkipTime), 10.0f);
             ude::setDefaultIntValue(domain, 3, QStringLiteral("optUniqueNoForFlist"));
+            QVERIFY(domain.flush());
             QCOMPARE(fileObject(file.filePath()).value(QStringLiteral("optUniqueNoForFlist")).toInt(), 3);
             const QStringList kept =
                 file.dir().entryList({file.fileName() + ".damaged-*"}, QDir::AllEntries | QDir::System);
@@ -215,6 +279,7 @@ private Q_SLOTS:
         test::TestHome home;
         SettingsDomain domain(home.settingsFile());
         ude::setDefaultIntValue(domain, 7, QStringLiteral("optUniqueNoForPlist"));
+        QVERIFY(domain.flush());
         const QByteArray before = test::readAll(home.settingsFile());
         QSignalSpy failures(&domain, &SettingsDomain::writeFailed);
         rlimit old{};
@@ -225,7 +290,7 @@ private Q_SLOTS:
         setrlimit(RLIMIT_FSIZE, &small);
         ude::setDefaultIntValue(domain, 8, QStringLiteral("optUniqueNoForPlist"));
         ude::setDefaultFloatValue(domain, 0.5f, QStringLiteral("optPlayVolume"));
-        const bool written = domain.synchronize();
+        const bool written = domain.flush();
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, previousHandler);
         QVERIFY(!written);
@@ -237,7 +302,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(home.settingsFile()).dir().entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("Tetrapan.json")});
         // once there is room again what was set reaches the file
-        QVERIFY(domain.synchronize());
+        QVERIFY(domain.flush());
         QCOMPARE(fileObject(home.settingsFile()).value(QStringLiteral("optUniqueNoForPlist")).toInt(), 8);
         QCOMPARE(failures.count(), 1);
     }

@@ -266,6 +266,7 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(home.settingsFile()));
             for (int n = 1; n <= 2; ++n)
                 userDefaultsExtension::setDefaultIntValue(f.settings, n, QStringLiteral("optUniqueNoForPlist"));
+            QVERIFY(!f.settings.flush());
             QCoreApplication::processEvents();
         }
         QCOMPARE(f.dialogs.alerts.size(), 1);

@@ -118,9 +118,10 @@ AppWindow appWindow(AppFixture& f, const QString& name)
 enum How { CloseBox, FullScreen, Menu, Quit };
 
 // What the next start would read.
-QVariantMap storedValues(const test::TestHome& home, const QStringList& keys)
+QVariantMap storedValues(AppFixture& f, const QStringList& keys)
 {
-    const SettingsDomain stored(home.settingsFile());
+    f.settings.flush();
+    const SettingsDomain stored(f.home.settingsFile());
     QVariantMap values;
     for (const QString& key : keys)
         values.insert(key, stored.objectForKey(key));
@@ -208,7 +209,7 @@ private Q_SLOTS:
         if (w.toggle)
             QCOMPARE(w.toggle->isChecked(), w.widget->isVisible());
         if (!w.option.isEmpty())
-            QCOMPARE(storedValues(f.home, {w.option}).value(w.option).toBool(), openAgain);
+            QCOMPARE(storedValues(f, {w.option}).value(w.option).toBool(), openAgain);
         if (window == QLatin1String("main")) {
             // closing the main window quits, with the windowed frame and the panes stopped
             QVERIFY(f.nib->appDelegate().isTerminating());
@@ -225,7 +226,7 @@ private Q_SLOTS:
             }
             QVERIFY(f.nib->appDelegate().terminate());
         }
-        const QVariantMap stored = storedValues(f.home, w.keys);
+        const QVariantMap stored = storedValues(f, w.keys);
 
         f.restart();
         f.nib->showWindows();
@@ -237,7 +238,7 @@ private Q_SLOTS:
             if (!openAgain) {
                 w.toggle->trigger();
                 QVERIFY(w.widget->isVisible());
-                QVERIFY(storedValues(f.home, {w.option}).value(w.option).toBool());
+                QVERIFY(storedValues(f, {w.option}).value(w.option).toBool());
             }
         }
         if (!w.widget->isVisible())
@@ -251,7 +252,7 @@ private Q_SLOTS:
         QCOMPARE(w.widget->geometry(), restored);
         QVERIFY(f.nib->appDelegate().terminate());
         if (w.keepsItsSize)
-            QCOMPARE(storedValues(f.home, w.keys), stored);
+            QCOMPARE(storedValues(f, w.keys), stored);
     }
 
     void barsAcrossRuns_data()
@@ -289,7 +290,7 @@ private Q_SLOTS:
                 f.pane(2).changeMovieController();
             QCOMPARE(shown(), int(on));
             QVERIFY(f.nib->appDelegate().terminate());
-            QCOMPARE(storedValues(f.home, {key}).value(key).toBool(), on);
+            QCOMPARE(storedValues(f, {key}).value(key).toBool(), on);
             f.restart();
             start();
             QCOMPARE(shown(), int(on));
@@ -397,6 +398,7 @@ private Q_SLOTS:
         t.table.horizontalHeader()->resizeSection(2, 87);
         t.table.horizontalHeader()->hideSection(3);
         ude::saveTableColumnState(domain, &t.table, ColumnKey);
+        QVERIFY(domain.flush());
         QCOMPARE(QJsonDocument::fromJson(test::readAll(home.settingsFile())).object().value(ColumnKey),
                  QJsonValue(QJsonArray{QJsonObject{{"identifier", "uniqueId"}, {"width", 104}},
                                        QJsonObject{{"identifier", "filePath"}, {"width", 100}},
