@@ -25,7 +25,7 @@ constexpr int MaxTitleBytes = 200;
 
 // Written whole or not at all: a failure leaves no file behind, and says why in the system's words (a full
 // disk is "No space left on device", where the image writer only knew "Unknown error").
-bool writePng(const QString& path, const QImage& image, QString* why)
+bool writePng(const QString& path, const QImage& image, const FileWriteCalls& calls, QString* why)
 {
     QByteArray png;
     QBuffer buffer(&png);
@@ -35,7 +35,7 @@ bool writePng(const QString& path, const QImage& image, QString* why)
         *why = writer.errorString();
         return false;
     }
-    return AtomicFileWriter().write(path, png, why);
+    return AtomicFileWriter(calls).write(path, png, why);
 }
 
 // Where the window's widgets draw nothing, the picture is transparent and the screen black.
@@ -54,13 +54,16 @@ QImage opaqueOverBlack(const QImage& image)
 } // namespace
 
 PaneSnapshot::PaneSnapshot(MovController& panes, Scheduler& scheduler, DialogPresenter& dialogs,
-                           QObject* parent)
-    : QObject(parent), panes_(panes), scheduler_(scheduler), dialogs_(dialogs)
+                           QObject* parent, const FileWriteCalls& calls)
+    : QObject(parent), panes_(panes), scheduler_(scheduler), dialogs_(dialogs), calls_(calls)
 {
 }
 
 PaneSnapshot::~PaneSnapshot()
 {
+    // files being written are finished; the news of it has no one to go to
+    if (writing_.valid())
+        writing_.wait();
     scheduler_.cancel(waitTask_);
     for (const QMetaObject::Connection& connection : std::as_const(awaited_))
         disconnect(connection);
@@ -109,7 +112,7 @@ void PaneSnapshot::takeSnapshot()
     });
     for (const auto& paneMovie : std::as_const(movies))
         paneMovie.second->requestFrameImage();
-    if (awaited_.isEmpty() && isTaking()) {
+    if (awaited_.isEmpty() && waitTask_ != Scheduler::NoTask) {
         scheduler_.cancel(waitTask_);
         waitTask_ = Scheduler::NoTask;
         writeFiles();
@@ -125,7 +128,7 @@ void PaneSnapshot::paneImageArrived(int viewNo, const QImage& image)
     awaited_.erase(it);
     if (!image.isNull())
         paneImages_.insert(viewNo, image);
-    if (awaited_.isEmpty() && isTaking()) {
+    if (awaited_.isEmpty() && waitTask_ != Scheduler::NoTask) {
         scheduler_.cancel(waitTask_);
         waitTask_ = Scheduler::NoTask;
         writeFiles();
@@ -139,47 +142,68 @@ void PaneSnapshot::writeFiles()
         disconnect(connection);
     awaited_.clear();
 
-    QList<std::pair<QString, QImage>> files;
-    const QDir dir(folder());
-    QString stem = fileStem(title_, takenAt_);
+    Pictures pictures{folder(), title_, takenAt_, {}};
+    if (!shown_.isNull())
+        pictures.images.append({0, shown_});
+    for (int n = 1; n <= MovController::PaneCount; ++n) {
+        if (paneImages_.contains(n))
+            pictures.images.append({n, paneImages_.value(n)});
+    }
+    shown_ = QImage();
+    paneImages_.clear();
+    // the snapshot is taken until the news of the end is here
+    writing_ = std::async(std::launch::async, [this, pictures = std::move(pictures), calls = calls_] {
+        Written written = write(pictures, calls);
+        QMetaObject::invokeMethod(this, &PaneSnapshot::filesWritten, Qt::QueuedConnection);
+        return written;
+    });
+}
+
+PaneSnapshot::Written PaneSnapshot::write(const Pictures& pictures, const FileWriteCalls& calls)
+{
+    const QDir dir(pictures.folder);
+    Written written{true, {}, pictures.folder, {}};
+    QString stem = fileStem(pictures.title, pictures.takenAt);
     const auto nameOf = [](const QString& base, int viewNo) {
         return viewNo == 0 ? base + QStringLiteral(".png")
                            : base + QStringLiteral(" pane %1.png").arg(viewNo);
     };
     // two snapshots within a second
     for (int copy = 2; dir.exists(nameOf(stem, 0)); ++copy)
-        stem = fileStem(title_, takenAt_) + QStringLiteral(" (%1)").arg(copy);
-    if (!shown_.isNull())
-        files.append({dir.filePath(nameOf(stem, 0)), shown_});
-    for (int n = 1; n <= MovController::PaneCount; ++n) {
-        if (paneImages_.contains(n))
-            files.append({dir.filePath(nameOf(stem, n)), paneImages_.value(n)});
-    }
-    shown_ = QImage();
-    paneImages_.clear();
+        stem = fileStem(pictures.title, pictures.takenAt) + QStringLiteral(" (%1)").arg(copy);
 
-    QStringList written;
-    QString why;
-    bool ok = files.isEmpty() || QDir().mkpath(dir.path());
+    bool ok = pictures.images.isEmpty() || QDir().mkpath(dir.path());
     if (!ok)
-        why = QStringLiteral("the folder could not be made");
-    for (const auto& [path, image] : std::as_const(files)) {
+        written.why = QStringLiteral("the folder could not be made");
+    for (const auto& [viewNo, image] : pictures.images) {
         if (!ok)
             break;
-        ok = writePng(path, image, &why);
+        const QString path = dir.filePath(nameOf(stem, viewNo));
+        ok = writePng(path, image, calls, &written.why);
         if (ok)
-            written << path;
+            written.paths << path;
     }
     if (!ok) {
-        for (const QString& path : std::as_const(written))
+        for (const QString& path : std::as_const(written.paths))
             QFile::remove(path);
-        written.clear();
+        written.paths.clear();
+    }
+    written.ok = ok;
+    return written;
+}
+
+void PaneSnapshot::filesWritten()
+{
+    if (!writing_.valid())
+        return;
+    const Written written = writing_.get();
+    if (!written.ok) {
         const dialogExtension::AlertText& alert = dialogExtension::CanNotSaveSnapshot;
         dialogExtension::displayMessage(dialogs_, alert.style, alert.message,
-                                        alert.info.arg(QDir::toNativeSeparators(dir.path()), why),
+                                        alert.info.arg(QDir::toNativeSeparators(written.folder), written.why),
                                         alert.btnList);
     }
-    Q_EMIT snapshotFinished(written);
+    Q_EMIT snapshotFinished(written.paths);
 }
 
 } // namespace tetrapan

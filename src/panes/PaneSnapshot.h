@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/Scheduler.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QWidget>
 
 #include <chrono>
+#include <future>
 
 namespace tetrapan {
 
@@ -23,15 +25,18 @@ class Movie;
 // the playlist and the time, in the user's pictures folder under "Tetrapan". The window's picture is taken
 // at once; the panes' pictures come from the engine a moment later. The files are written when all have come
 // (or the wait ran out), all of them or none: a folder that cannot be written is told in an alert and left as
-// it was. With no movie in any pane nothing is taken.
+// it was. They are encoded and written on a thread of their own (a 1080p picture took some 90 ms to encode
+// here, and a snapshot holds up to five), and the snapshot is taken until they are. With no movie in any pane
+// nothing is taken.
 class PaneSnapshot : public QObject {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds AnswerTimeout{5000};
     static constexpr const char* NoMovieText = "No snapshot taken: no pane holds a movie.";
 
+    // calls: the system calls the files are written through.
     PaneSnapshot(MovController& panes, Scheduler& scheduler, DialogPresenter& dialogs,
-                 QObject* parent = nullptr);
+                 QObject* parent = nullptr, const FileWriteCalls& calls = FileWriteCalls::system());
     ~PaneSnapshot() override;
 
     // Outlet: what the window shows of the panes.
@@ -43,8 +48,8 @@ public:
     QString folder() const;
 
     void takeSnapshot();
-    // Pictures of the panes are still awaited.
-    bool isTaking() const { return waitTask_ != Scheduler::NoTask; }
+    // Pictures of the panes are still awaited, or their files being written.
+    bool isTaking() const { return waitTask_ != Scheduler::NoTask || writing_.valid(); }
 
     // "<title> yyyy-MM-dd HH-mm-ss" as a file name: no '/', no leading '.', no control characters, and
     // short enough to leave room for the rest of the name.
@@ -57,8 +62,23 @@ Q_SIGNALS:
     void snapshotNotTaken(const QString& why);
 
 private:
+    // What a snapshot's writing did: the files written, or why none was.
+    struct Written {
+        bool ok = true;
+        QStringList paths;
+        QString folder;
+        QString why;
+    };
+    struct Pictures {
+        QString folder;
+        QString title;
+        QDateTime takenAt;
+        QList<std::pair<int, QImage>> images; // the window's (0) first, then the panes' by number
+    };
+    static Written write(const Pictures& pictures, const FileWriteCalls& calls);
     void paneImageArrived(int viewNo, const QImage& image);
     void writeFiles();
+    void filesWritten();
 
     MovController& panes_;
     Scheduler& scheduler_;
@@ -73,6 +93,8 @@ private:
     QHash<int, QImage> paneImages_;
     QHash<int, QMetaObject::Connection> awaited_;
     Scheduler::TaskId waitTask_ = Scheduler::NoTask;
+    FileWriteCalls calls_;
+    std::future<Written> writing_;
 };
 
 } // namespace tetrapan

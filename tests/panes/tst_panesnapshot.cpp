@@ -14,17 +14,39 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <QThread>
+
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace tetrapan;
 using namespace tetrapan::test;
 
 namespace {
 
+// The files' flushes, and those made on the window's thread, which must wait on no disk.
+std::atomic<int> flushes{0};
+std::atomic<int> flushesOnTheWindowsThread{0};
+int countedFdatasync(int fd)
+{
+    ++flushes;
+    if (QThread::currentThread() == qApp->thread())
+        ++flushesOnTheWindowsThread;
+    return ::fdatasync(fd);
+}
+
+FileWriteCalls countedCalls()
+{
+    FileWriteCalls calls = FileWriteCalls::system();
+    calls.fdatasync = &countedFdatasync;
+    return calls;
+}
+
 struct SnapshotFixture : PaneFixture {
     QTemporaryDir pictures;
-    PaneSnapshot snapshot{controller, scheduler, dialogs};
+    PaneSnapshot snapshot{controller, scheduler, dialogs, nullptr, countedCalls()};
     QSignalSpy finished{&snapshot, &PaneSnapshot::snapshotFinished};
 
     SnapshotFixture()
@@ -82,8 +104,15 @@ private Q_SLOTS:
         f.loadPicture(3);
         const QDir folder(f.snapshot.folder());
         QVERIFY(!folder.exists());
+        flushes = 0;
+        flushesOnTheWindowsThread = 0;
         f.snapshot.takeSnapshot();
+        // taken until the files, written on a thread of their own, are there
+        QVERIFY(f.snapshot.isTaking());
+        QTRY_COMPARE(f.finished.count(), 1);
         QVERIFY(!f.snapshot.isTaking());
+        QCOMPARE(flushes.load(), 3);
+        QCOMPARE(flushesOnTheWindowsThread.load(), 0);
         QVERIFY(f.dialogs.alerts.isEmpty());
         const QStringList paths = f.written();
         const QString stem = QFileInfo(paths.value(0)).completeBaseName();
@@ -98,6 +127,7 @@ private Q_SLOTS:
             QVERIFY(earlier.open(QIODevice::WriteOnly));
         }
         f.snapshot.takeSnapshot();
+        QTRY_COMPARE(f.finished.count(), 2);
         QVERIFY2(f.written()[0].endsWith(QStringLiteral(" (2).png")), qPrintable(f.written()[0]));
         QVERIFY(f.written()[1].endsWith(QStringLiteral(" (2) pane 1.png")));
         for (const QString& path : paths)
@@ -118,7 +148,7 @@ private Q_SLOTS:
         Q_EMIT f.movieOf(2)->frameImageReady(f.movieOf(2), f.movieOf(2)->frameImage);
         QCOMPARE(f.finished.count(), 0);
         f.scheduler.advance(PaneSnapshot::AnswerTimeout);
-        QCOMPARE(f.finished.count(), 1);
+        QTRY_COMPARE(f.finished.count(), 1);
         QCOMPARE(f.written().size(), qsizetype(2)); // the window and pane 2
         QVERIFY(f.written()[1].endsWith(QStringLiteral(" pane 2.png")));
         // an answer after the wait is not taken for the next snapshot's
@@ -164,9 +194,9 @@ private Q_SLOTS:
             setrlimit(RLIMIT_FSIZE, &small);
         }
         Q_EMIT f.movieOf(2)->frameImageReady(f.movieOf(2), f.movieOf(2)->frameImage);
+        QTRY_COMPARE(f.finished.count(), 1);
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, previousHandler);
-        QCOMPARE(f.finished.count(), 1);
         QVERIFY(f.written().isEmpty());
         QCOMPARE(f.dialogs.alerts.size(), qsizetype(1));
         QCOMPARE(f.dialogs.alerts[0].messageText, QStringLiteral("Could not save the snapshot."));
@@ -198,6 +228,7 @@ private Q_SLOTS:
 
         QVERIFY(openInPane(f.pane(1), QStringLiteral("/clips/1.mp4")));
         f.window().snapshotAction()->trigger();
+        QTRY_COMPARE(finished.count(), 2);
         const QStringList paths = finished.last().first().toStringList();
         QCOMPARE(paths.size(), qsizetype(1)); // the fake movie has no picture of its own
         QVERIFY2(notice.text().contains(QDir::toNativeSeparators(snapshot.folder())),
@@ -208,7 +239,7 @@ private Q_SLOTS:
         QVERIFY(!QImage(paths[0]).hasAlphaChannel());
 
         f.window().snapshotAction()->trigger();
-        QVERIFY(notice.isVisible());
+        QTRY_VERIFY(notice.isVisible());
         f.scheduler.advance(SnapshotNotice::ShowDuration);
         QVERIFY(!notice.isVisible());
     }
