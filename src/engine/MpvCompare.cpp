@@ -48,6 +48,8 @@ MpvCompare::MpvCompare(MpvMovieView& a, MpvMovieView& b) : a_(a), b_(&b)
     }
     a.installEventFilter(this);
     b.installEventFilter(this);
+    connect(&a, &MpvMovieView::pictureShapeChanged, this, &MpvCompare::refit);
+    connect(&b, &MpvMovieView::pictureShapeChanged, this, &MpvCompare::refit);
     refit();
 }
 
@@ -66,14 +68,12 @@ MpvCompare::~MpvCompare()
 
 void MpvCompare::setSettings(const CompareSettings& settings)
 {
-    refit();
-    if (software_) {
+    if (software_)
         software_->setSettings(settings);
-        // stopped, the picture shows the new settings at once
-        a_.softwareSurface()->redraw();
-    } else if (gl_) {
+    else if (gl_)
         gl_->setSettings(settings);
-    }
+    // stopped, the picture shows the new settings at once
+    refit();
 }
 
 bool MpvCompare::eventFilter(QObject* watched, QEvent* event)
@@ -101,6 +101,9 @@ void MpvCompare::refit()
         b_->softwareSurface()->setDrawSize(size.isEmpty() ? std::nullopt : std::optional(size));
         software_->setPictureRects(FrameCombiner::pictureRect(QSizeF(size), aAspect, aAspect > 0),
                                    FrameCombiner::pictureRect(QSizeF(size), bAspect, bAspect > 0));
+        // B's pictures are fitted to A's place as they come: stopped, B draws its picture again for the new
+        // places, and A is drawn again with it
+        b_->softwareSurface()->redraw();
     } else if (gl_) {
         gl_->setAspects(aAspect, bAspect);
     }

@@ -30,7 +30,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // A's size and both pictures' places, after a resize or a new movie.
+    // A's size and both pictures' places, after a resize, a new movie, its picture's size known, or its
+    // shape kept or not.
     void refit();
 
     MpvMovieView& a_;

@@ -124,10 +124,13 @@ void MpvMovie::handleEvent(const mpv_event& event)
             const int length = property->format == MPV_FORMAT_INT64
                                    ? static_cast<int>(*static_cast<int64_t*>(property->data))
                                    : 0;
+            const QSize before = pictureSize_;
             if (event.reply_userdata == ObserveDisplayWidth)
                 pictureSize_.setWidth(length);
             else
                 pictureSize_.setHeight(length);
+            if (pictureSize_ != before)
+                Q_EMIT pictureSizeChanged();
         } else if (event.reply_userdata == ObserveFps) {
             framesPerSecond_ =
                 property->format == MPV_FORMAT_DOUBLE ? *static_cast<double*>(property->data) : 0.0;

@@ -104,6 +104,8 @@ public:
 Q_SIGNALS:
     // The mpv core is about to go; render contexts on it must be freed now.
     void aboutToDestroyHandle(tetrapan::MpvMovie* movie);
+    // pictureSize() is known, or another: a new track, a stream that changes its size.
+    void pictureSizeChanged();
 
 private:
     friend class MpvMovieOpener;

@@ -57,7 +57,11 @@ void MpvMovieView::setMovie(Movie* movie)
         return;
     if (mpvMovie == movie_)
         return;
+    if (movie_)
+        disconnect(movie_, &MpvMovie::pictureSizeChanged, this, &MpvMovieView::pictureShapeChanged);
     movie_ = mpvMovie;
+    if (mpvMovie)
+        connect(mpvMovie, &MpvMovie::pictureSizeChanged, this, &MpvMovieView::pictureShapeChanged);
     if (mpvMovie) {
         mpvMovie->setKeepAspect(preservesAspectRatio_);
         if (zoom() != ViewZoom())
@@ -69,6 +73,7 @@ void MpvMovieView::setMovie(Movie* movie)
         softwareSurface_->setMovie(mpvMovie);
     surface()->setVisible(!mpvMovie || mpvMovie->hasPicture());
     update();
+    Q_EMIT pictureShapeChanged();
 }
 
 void MpvMovieView::readPixel(QPointF share, QPointF viewPoint, PixelAnswer answer)
@@ -95,11 +100,14 @@ void MpvMovieView::readPixel(QPointF share, QPointF viewPoint, PixelAnswer answe
 
 void MpvMovieView::setPreservesAspectRatio(bool preserve)
 {
+    const bool changed = preserve != preservesAspectRatio_;
     preservesAspectRatio_ = preserve;
     if (movie_)
         movie_->setKeepAspect(preserve);
     update();
     surface()->update();
+    if (changed)
+        Q_EMIT pictureShapeChanged();
 }
 
 void MpvMovieView::applyZoom()

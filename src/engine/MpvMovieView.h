@@ -39,6 +39,11 @@ public:
     QSizeF pictureSize() const override;
     QSize sourcePictureSize() const override;
 
+Q_SIGNALS:
+    // Where the picture stands in the view may have changed: another movie, its size known or changed, its
+    // shape kept or not.
+    void pictureShapeChanged();
+
 protected:
     void applyZoom() override;
     void resizeEvent(QResizeEvent* event) override;

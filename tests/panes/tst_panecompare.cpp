@@ -1,9 +1,9 @@
 // Two panes compared in one place, on the real engine under X and read off the screen, for each kind on both
 // drawing paths: a wipe's columns come from A and B on either side of its line (as kept from the last run,
-// and with B's picture of another movie), a blend shows the colour between them (and the pixel readout
-// each pane's decoded colour), the difference of a clip with itself is black, a flip shows A and B in turn.
-// On the fakes: the mode comes back at the next start, wrong stored values fall back, and a playlist change
-// keeps it while both panes hold movies.
+// and with B's picture of another movie, of another shape too), a blend shows the colour between them (and
+// the pixel readout each pane's decoded colour), the difference of a clip with itself is black, a flip shows
+// A and B in turn. On the fakes: the mode comes back at the next start, wrong stored values fall back, and a
+// playlist change keeps it while both panes hold movies.
 #include "AppFixture.h"
 #include "MovieReadBack.h"
 #include "OpenAndWait.h"
@@ -138,6 +138,13 @@ private Q_SLOTS:
                 QVERIFY(test::openInPane(app->pane(2), clip));
                 QVERIFY(screen_.waitFor(view, QPoint((line + view.width()) / 2, view.height() / 2), colour));
             }
+            // B given a movie of another shape (16:9 against A's 4:3): its picture fills A's, not its bars
+            shownInA(*app, &picture);
+            const QPoint nearTop((line + picture.right()) / 2, picture.top() + picture.height() / 16);
+            QVERIFY(test::openInPane(app->pane(2), clips_.colour720p(3)));
+            QVERIFY(screen_.waitFor(view, nearTop, test::TestClips::Colours[2]));
+            QVERIFY(test::openInPane(app->pane(2), clips_.green));
+            QVERIFY(screen_.waitFor(view, nearTop, green));
             // and B's own place still shows B
             QVERIFY(
                 screen_.waitFor(*app->pane(2).movieView(), app->pane(2).movieView()->rect().center(), green));
