@@ -1,8 +1,6 @@
 // tetrapan-bench <subcommand>: prints one `name: value unit` line per figure.
 #include "BenchCommands.h"
 
-#include "platform/heapTuning.h"
-
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -57,8 +55,6 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    // the program's allocator, as the program runs it: the store's figures are the program's own
-    tetrapan::heapTuning::restartTuned(argv);
     if (argc < 2)
         return usage();
     for (const Subcommand& s : subcommands) {
