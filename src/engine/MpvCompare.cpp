@@ -68,12 +68,14 @@ MpvCompare::~MpvCompare()
 
 void MpvCompare::setSettings(const CompareSettings& settings)
 {
-    if (software_)
-        software_->setSettings(settings);
-    else if (gl_)
-        gl_->setSettings(settings);
-    // stopped, the picture shows the new settings at once
     refit();
+    if (software_) {
+        software_->setSettings(settings);
+        // stopped, the picture shows the new settings at once
+        a_.softwareSurface()->redraw();
+    } else if (gl_) {
+        gl_->setSettings(settings);
+    }
 }
 
 bool MpvCompare::eventFilter(QObject* watched, QEvent* event)
@@ -99,11 +101,11 @@ void MpvCompare::refit()
         // A squeezed out of sight (B zoomed to the window): B draws for its own place, or it would draw
         // nothing and stand on its last picture
         b_->softwareSurface()->setDrawSize(size.isEmpty() ? std::nullopt : std::optional(size));
-        software_->setPictureRects(FrameCombiner::pictureRect(QSizeF(size), aAspect, aAspect > 0),
-                                   FrameCombiner::pictureRect(QSizeF(size), bAspect, bAspect > 0));
-        // B's pictures are fitted to A's place as they come: stopped, B draws its picture again for the new
-        // places, and A is drawn again with it
-        b_->softwareSurface()->redraw();
+        // B's pictures are fitted to A's place as they come: places that moved (a new shape, a resize) have B
+        // draw its picture again, and a stopped A with it; places as they were draw nothing again
+        if (software_->setPictureRects(FrameCombiner::pictureRect(QSizeF(size), aAspect, aAspect > 0),
+                                       FrameCombiner::pictureRect(QSizeF(size), bAspect, bAspect > 0)))
+            b_->softwareSurface()->redraw();
     } else if (gl_) {
         gl_->setAspects(aAspect, bAspect);
     }

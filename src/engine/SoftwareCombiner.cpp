@@ -27,11 +27,13 @@ CompareSettings SoftwareCombiner::settings() const
     return settings_;
 }
 
-void SoftwareCombiner::setPictureRects(QRectF a, QRectF b)
+bool SoftwareCombiner::setPictureRects(QRectF a, QRectF b)
 {
     std::lock_guard lock(mutex_);
+    const bool moved = a != aPicture_ || b != bPicture_;
     aPicture_ = a;
     bPicture_ = b;
+    return moved;
 }
 
 void SoftwareCombiner::setPlaying(bool aPlays, bool bPlays)

@@ -41,8 +41,9 @@ public:
 
     void setSettings(const CompareSettings& settings);
     CompareSettings settings() const;
-    // Where each one's picture stands in its image, in device pixels; B's is scaled onto A's.
-    void setPictureRects(QRectF a, QRectF b);
+    // Where each one's picture stands in its image, in device pixels; B's is scaled onto A's. Whether either
+    // moved: B's pictures kept so far were fitted to the old places.
+    bool setPictureRects(QRectF a, QRectF b);
     // Whether each movie plays, as the movie itself says (not as its pictures' pace suggests: a stopped movie
     // just loaded or stepped draws two frames close together too).
     void setPlaying(bool aPlays, bool bPlays);
