@@ -13,7 +13,7 @@ TSAN_BUILD_DIR ?= build-tsan
 # the engine, the panes on the real engine, the file-presence cache (the playlist window) and the library's
 # reading and saving. Not the program as a child process (single instance, tst_desktopapplication): Qt hands
 # its D-Bus thread events under locks of its own that ThreadSanitizer cannot see, and the report ends it.
-TSAN_TESTS ?= tst_mpvmovie tst_mpvhandlepool tst_panepixels_software tst_badmovies tst_qtmoviesubview \
+TSAN_TESTS ?= tst_objectcontext tst_mpvmovie tst_mpvhandlepool tst_panepixels_software tst_badmovies tst_qtmoviesubview \
               tst_movcontroller tst_playlistwindow tst_xmlstore tst_xmlstoresave tst_fileexistencecache tst_quitsignals
 FUZZ_BUILD_DIR ?= build-fuzz
 BUILD_TYPE ?= RelWithDebInfo

@@ -487,6 +487,9 @@ bool ObjectContext::commitEditing()
 
 bool ObjectContext::save(StoreError& error)
 {
+    // this one writes all that a save waiting would have
+    writes_.dropWaiting();
+    writes_.finish();
     processPendingChanges();
     const quint64 savingAt = changeCount_;
     if (!coordinator_.save(records_, error))
@@ -494,6 +497,21 @@ bool ObjectContext::save(StoreError& error)
     savedChangeCount_ = savingAt;
     Q_EMIT saved();
     return true;
+}
+
+void ObjectContext::saveInBackground()
+{
+    processPendingChanges();
+    // The records are shared, not copied, until the next change here copies them.
+    writes_.post([this, records = records_, upTo = changeCount_]() -> LatestWrite::Told {
+        StoreError error;
+        if (!coordinator_.save(records, error))
+            return [this, error] { Q_EMIT saveFailed(error); };
+        return [this, upTo] {
+            savedChangeCount_ = upTo;
+            Q_EMIT saved();
+        };
+    });
 }
 
 } // namespace tetrapan

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/LatestWrite.h"
 #include "platform/ObjectModel.h"
 #include "platform/RecordIndex.h"
 #include "platform/StoreError.h"
@@ -64,7 +65,13 @@ public:
     int addEditingCommitter(std::function<bool()> commit);
     void removeEditingCommitter(int handle);
     bool commitEditing();
+    // Writes the library now, after a save under way, and says whether it could.
     bool save(StoreError& error);
+    // Writes the library on a thread of its own and returns at once: the window never waits on the disk.
+    // Told through saved() or saveFailed(). Changes made meanwhile stay changes, for the next save.
+    void saveInBackground();
+    // Waits for the saves in the background, telling what they found before it returns.
+    void finishSaving() { writes_.finish(); }
 
     QUndoStack* undoManager() { return &undoStack_; }
     // Names and bounds one undo step explicitly; groups nest.
@@ -89,6 +96,7 @@ Q_SIGNALS:
     // Any change at all, including those made by undo and redo.
     void changed();
     void saved();
+    void saveFailed(const tetrapan::StoreError& error);
 
 private:
     template <typename Take>
@@ -129,6 +137,8 @@ private:
     std::function<QVariant()> takeChoice_;
     std::function<void(const QVariant&)> giveBackChoice_;
     std::optional<QVariant> choiceToGiveBack_;
+    // last, so that it goes first: a save under way still reads the coordinator
+    LatestWrite writes_;
 };
 
 } // namespace tetrapan

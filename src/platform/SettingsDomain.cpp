@@ -10,8 +10,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <chrono>
-
 namespace tetrapan {
 
 SettingsDomain::SettingsDomain(const QString& filePath, QObject* parent, const FileWriteCalls& calls)
@@ -121,9 +119,12 @@ void SettingsDomain::synchronize()
 {
     if (leftInPlace_ || !dirty_)
         return;
-    queued_ = jsonSettingsFormat::serialize(stored_);
     dirty_ = false;
-    startWriting();
+    writes_.post([this, path = filePath_, bytes = jsonSettingsFormat::serialize(stored_),
+                  calls = calls_]() -> LatestWrite::Told {
+        const Written written = write(path, bytes, calls);
+        return [this, written] { takeWritten(written); };
+    });
 }
 
 SettingsDomain::Written SettingsDomain::write(const QString& filePath, const QByteArray& bytes,
@@ -135,48 +136,24 @@ SettingsDomain::Written SettingsDomain::write(const QString& filePath, const QBy
     return written;
 }
 
-void SettingsDomain::startWriting()
+void SettingsDomain::takeWritten(const Written& written)
 {
-    if (writing_.valid()) {
-        // one write at a time; the one under way starts the next as it ends
-        if (writing_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-            return;
-        takeWritten();
-    }
-    if (!queued_)
-        return;
-    // the destructor waits for the write, so the domain is there for the news of its end
-    writing_ = std::async(std::launch::async,
-                          [this, path = filePath_, bytes = *std::exchange(queued_, {}), calls = calls_] {
-                              Written written = write(path, bytes, calls);
-                              QMetaObject::invokeMethod(
-                                  this, [this] { startWriting(); }, Qt::QueuedConnection);
-                              return written;
-                          });
-}
-
-void SettingsDomain::takeWritten()
-{
-    const Written written = writing_.get();
     if (written.ok) {
         failing_ = false;
         return;
     }
     // what could not be written stays to be written, unless newer values are on their way
-    if (!queued_)
+    if (!writes_.hasWaiting())
         dirty_ = true;
     tellFailure(written.reason);
 }
 
 bool SettingsDomain::flush()
 {
-    if (writing_.valid())
-        takeWritten();
     // values waiting for their turn are written now
-    if (queued_) {
-        queued_.reset();
+    if (writes_.dropWaiting())
         dirty_ = true;
-    }
+    writes_.finish();
     if (leftInPlace_)
         return false;
     if (!dirty_)

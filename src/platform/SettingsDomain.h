@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AtomicFileWriter.h"
+#include "platform/LatestWrite.h"
 
 #include <QHash>
 #include <QMap>
@@ -9,7 +10,6 @@
 #include <QVariant>
 #include <QVariantMap>
 
-#include <future>
 #include <optional>
 #include <utility>
 
@@ -82,8 +82,7 @@ private:
     static Written write(const QString& filePath, const QByteArray& bytes, const FileWriteCalls& calls);
     void load();
     void changed(const QString& key);
-    void startWriting();
-    void takeWritten();
+    void takeWritten(const Written& written);
     void tellFailure(const QString& reason);
 
     QString filePath_;
@@ -96,9 +95,7 @@ private:
     bool leftInPlace_ = false; // damaged and could not be set aside
     bool syncQueued_ = false;
     FileWriteCalls calls_;
-    std::future<Written> writing_;
-    // the values to write once the write under way is done
-    std::optional<QByteArray> queued_;
+    LatestWrite writes_;
 };
 
 } // namespace tetrapan

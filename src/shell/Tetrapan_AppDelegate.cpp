@@ -211,6 +211,10 @@ ObjectContext* Tetrapan_AppDelegate::managedObjectContext()
     managedObjectContext_ = std::make_unique<ObjectContext>(*coordinator);
     connect(managedObjectContext_.get(), &ObjectContext::changed, this,
             &Tetrapan_AppDelegate::scheduleAutosave);
+    connect(managedObjectContext_.get(), &ObjectContext::saved, this,
+            [this] { autosaveErrorShown_ = false; });
+    connect(managedObjectContext_.get(), &ObjectContext::saveFailed, this,
+            &Tetrapan_AppDelegate::autosaveFailed);
     repairIdentifiers(*managedObjectContext_);
     Q_EMIT libraryOpened(managedObjectContext_.get());
     return managedObjectContext_.get();
@@ -246,8 +250,6 @@ void Tetrapan_AppDelegate::saveAction()
     StoreError error;
     if (!context->save(error))
         dialogs_.presentError(error);
-    else
-        autosaveErrorShown_ = false;
 }
 
 int Tetrapan_AppDelegate::applicationShouldTerminate()
@@ -273,6 +275,8 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
     ObjectContext& context = *managedObjectContext_;
     if (!context.commitEditing())
         return TerminateCancel;
+    // a save under way may have written all there is
+    context.finishSaving();
     if (!context.hasChanges())
         return TerminateNow;
     StoreError error;
@@ -330,7 +334,8 @@ bool Tetrapan_AppDelegate::terminate()
 }
 
 // Changes reach the disk a moment after the user pauses, so a crash costs seconds of work; the file is
-// still written whole each time, never in pieces.
+// still written whole each time, never in pieces, and on a thread of its own: a large library on a slow
+// disk would otherwise hold the window, and the movies playing in it, for as long as the writing takes.
 void Tetrapan_AppDelegate::scheduleAutosave()
 {
     if (terminating_)
@@ -347,11 +352,12 @@ void Tetrapan_AppDelegate::autosave()
     if (!context || !context->hasUsersChanges())
         return;
     // an edit in progress is left alone; the next pause saves it
-    StoreError error;
-    if (context->save(error)) {
-        autosaveErrorShown_ = false;
-        return;
-    }
+    context->saveInBackground();
+}
+
+// Told once, until a save succeeds again.
+void Tetrapan_AppDelegate::autosaveFailed(const StoreError& error)
+{
     qWarning("%s", qPrintable(error.text()));
     if (!autosaveErrorShown_) {
         autosaveErrorShown_ = true;

@@ -98,6 +98,7 @@ private:
     int quitUnsaved(const ObjectContext& context, const StoreError& saveError);
     void scheduleAutosave();
     void autosave();
+    void autosaveFailed(const StoreError& error);
 
     SettingsDomain& settings_;
     Scheduler& scheduler_;

@@ -127,7 +127,7 @@ private Q_SLOTS:
         QVERIFY(!app.ctx().hasChanges());
         QCOMPARE(form.serialize(app.ctx().records()), recordsBefore);
         // nothing waits to be saved, and saving changes nothing either
-        app.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        app.autosave();
         QCOMPARE(test::readAll(app.home.libraryFile()), fileBefore);
         app.nib->appDelegate().saveAction();
         QCOMPARE(test::readAll(app.home.libraryFile()), fileBefore);

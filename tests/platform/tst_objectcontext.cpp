@@ -1,9 +1,18 @@
+#include "TestHome.h"
+
 #include "library/LibrarySchema.h"
 #include "platform/ObjectContext.h"
 #include "platform/StoreCoordinator.h"
 #include "platform/XmlStore.h"
 
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using namespace tetrapan;
 using namespace tetrapan::LibrarySchema;
@@ -29,6 +38,79 @@ private:
 
 private Q_SLOTS:
     void init() { context_ = std::make_unique<ObjectContext>(coordinator_); }
+
+    // A save in the background: the caller never waits on the disk, of the saves asked for while one writes
+    // only the latest follows it, a change made while one writes stays a change, and one that fails says why.
+    void savesInTheBackground()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Tetrapan.xml"));
+        StoreCoordinator coordinator(model());
+        StoreError error;
+        QVERIFY(coordinator.addXmlStore(file, error));
+        std::mutex mutex;
+        std::condition_variable letGo;
+        bool held = true;
+        std::atomic<int> writes{0};
+        std::atomic<bool> onCallersThread{false};
+        QString refusal;
+        const auto hold = [&](bool on) {
+            {
+                std::lock_guard lock(mutex);
+                held = on;
+            }
+            letGo.notify_all();
+        };
+        // asked before each write, on the thread that writes
+        coordinator.setSaveGuard([&] {
+            ++writes;
+            if (QThread::currentThread() == thread()) {
+                onCallersThread = true;
+                return refusal;
+            }
+            std::unique_lock lock(mutex);
+            letGo.wait(lock, [&] { return !held; });
+            return refusal;
+        });
+        ObjectContext context(coordinator);
+        QSignalSpy saved(&context, &ObjectContext::saved);
+        QSignalSpy failed(&context, &ObjectContext::saveFailed);
+        const ObjectId playlist = context.insertNewObject(Playlist);
+        const auto titled = [&](const char* title) {
+            context.setValue(playlist, Title, QString::fromLatin1(title));
+            context.processPendingChanges();
+        };
+        titled("First");
+        context.saveInBackground();
+        QTRY_COMPARE(writes.load(), 1);
+        titled("Second");
+        context.saveInBackground();
+        titled("Third");
+        context.saveInBackground();
+        hold(false);
+        QTRY_COMPARE(saved.count(), 2);
+        QCOMPARE(writes.load(), 2);
+        QVERIFY(!context.hasChanges());
+        QVERIFY(test::readAll(file).contains("Third"));
+
+        hold(true);
+        titled("Fourth");
+        context.saveInBackground();
+        QTRY_COMPARE(writes.load(), 3);
+        titled("Fifth");
+        hold(false);
+        QTRY_COMPARE(saved.count(), 3);
+        QVERIFY(context.hasChanges());
+        QVERIFY(test::readAll(file).contains("Fourth"));
+
+        refusal = QStringLiteral("the disk is full");
+        context.saveInBackground();
+        context.finishSaving();
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(failed.front().front().value<StoreError>().reason.contains(refusal));
+        QVERIFY(context.hasChanges());
+        QVERIFY(!onCallersThread);
+    }
 
     void fetchAndValues()
     {

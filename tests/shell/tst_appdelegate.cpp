@@ -208,7 +208,7 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(folder.filePath(kept.front())), damaged);
         QCOMPARE(f.node(QStringLiteral("Kept")) != NoObject, takeReadable);
         f.playlist(QStringLiteral("New"));
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.autosave();
         QVERIFY(!f.ctx().hasChanges());
         f.restart();
         QVERIFY(f.node(QStringLiteral("New")) != NoObject);
@@ -236,7 +236,7 @@ private Q_SLOTS:
         QCOMPARE(QStringList({uniqueIdOf(1), uniqueIdOf(2), uniqueIdOf(3), uniqueIdOf(4)}),
                  QStringList({"00000001", "00000002", "00000003", "00000002"}));
         QVERIFY(!f.ctx().undoManager()->canUndo());
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.autosave();
         f.restart();
         QCOMPARE(f.dialogs.alerts.size(), 1);
         QCOMPARE(f.ctx().value(f.playlist(QStringLiteral("D")), LibrarySchema::UniqueId).toString(), "00000004");
@@ -288,6 +288,7 @@ private Q_SLOTS:
         f.scheduler.advance(1500ms);
         QVERIFY2(!QFileInfo::exists(f.home.libraryFile()), "each change restarts the pause");
         f.scheduler.advance(500ms);
+        f.ctx().finishSaving();
         QVERIFY(QFileInfo::exists(f.home.libraryFile()));
         QVERIFY(!f.ctx().hasChanges());
 
@@ -303,18 +304,18 @@ private Q_SLOTS:
         // where the panes stood is the program's note: it tries no save of its own, and at quit asks nothing
         f.playlist(QStringLiteral("A"));
         const ObjectId entry = f.entry(QStringLiteral("A"), 1);
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.autosave();
         QVERIFY(QFile::remove(f.home.libraryFile()));
         QVERIFY(QDir().mkpath(f.home.libraryFile()));
         f.ctx().setValueUnrecorded(entry, LibrarySchema::Position, 5000);
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.autosave();
         QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(), int(Tetrapan_AppDelegate::TerminateNow));
         QCOMPARE(f.dialogs.errors.size() + f.dialogs.alerts.size(), 0);
 
         f.playlist(QStringLiteral("A"));
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.autosave();
         f.playlist(QStringLiteral("B"));
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.autosave();
         QCOMPARE(f.dialogs.errors.size(), 1);
         QVERIFY(f.ctx().hasChanges());
     }
@@ -331,13 +332,13 @@ private Q_SLOTS:
         QCOMPARE(instance->start({}), SingleInstance::Role::First);
         f.nib->appDelegate().setLibraryLockCheck([&instance] { return instance->lockLostReason(); });
         f.playlist(QStringLiteral("A"));
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.autosave();
         const QByteArray saved = test::readAll(f.home.libraryFile());
         QVERIFY(saved.contains("\"A\""));
 
         QVERIFY(QFile::remove(instance->lockFilePath()));
         f.playlist(QStringLiteral("B"));
-        f.scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        f.autosave();
         QCOMPARE(f.dialogs.errors.size(), 1);
         QVERIFY2(f.dialogs.errors.front().reason.contains(QStringLiteral("was deleted")),
                  qPrintable(f.dialogs.errors.front().reason));

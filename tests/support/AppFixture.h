@@ -118,6 +118,12 @@ struct AppFixture {
     PlaylistOutlineView& tree() { return nib->olvPlaylist(); }
     FilelistTableView& table() { return nib->tbvFilelist(); }
     ObjectContext& ctx() { return *nib->appDelegate().managedObjectContext(); }
+    // The pause after a change passes, and the save it starts in the background ends.
+    void autosave()
+    {
+        scheduler.advance(Tetrapan_AppDelegate::AutosaveDelay);
+        ctx().finishSaving();
+    }
 
     // Shown at a size whose split views have even lengths, so halves are whole pixels.
     void showWindow(int width = 1000, int height = 700)

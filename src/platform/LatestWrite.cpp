@@ -1,0 +1,62 @@
+#include "platform/LatestWrite.h"
+
+#include <chrono>
+#include <utility>
+
+namespace tetrapan {
+
+LatestWrite::~LatestWrite()
+{
+    if (running_.valid())
+        running_.wait();
+}
+
+void LatestWrite::post(Write write)
+{
+    waiting_ = std::move(write);
+    start();
+}
+
+bool LatestWrite::dropWaiting()
+{
+    return bool(std::exchange(waiting_, nullptr));
+}
+
+void LatestWrite::finish()
+{
+    while (running_.valid()) {
+        tell();
+        start();
+    }
+}
+
+void LatestWrite::start()
+{
+    if (running_.valid()) {
+        // the write under way starts the next as it ends
+        if (running_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
+        tell();
+        // what was told may have started the next one already
+        if (running_.valid())
+            return;
+    }
+    if (!waiting_)
+        return;
+    running_ = std::async(std::launch::async, [this, write = std::exchange(waiting_, nullptr)]() mutable {
+        Told told = write();
+        write = nullptr;
+        // dropped, with its news, if this goes first
+        QMetaObject::invokeMethod(
+            this, [this] { start(); }, Qt::QueuedConnection);
+        return told;
+    });
+}
+
+void LatestWrite::tell()
+{
+    if (const Told told = running_.get())
+        told();
+}
+
+} // namespace tetrapan
