@@ -17,6 +17,8 @@
 #   barcode-24fps-10s.mp4                  the same pictures at 24 fps, 10 s: frame n shows at n / 24 s
 #   sound-change.ts                        320x240, 2 s, MPEG-TS, a 550 Hz tone in stereo for a second, then in
 #                                          mono, as joined broadcasts change their sound part way
+#   sound-gaps.ts                          the same tone, stereo 0-1 s and 1.5-2.5 s, mono 3-4 s: pauses in the
+#                                          timestamps, one of them where the sound changes
 #   bench-720p.mp4 bench-1080p.mp4         30 fps, 10 s, moving test pattern with sound (only with --bench)
 #   barcode-720p-40s.mp4                   30 fps, 40 s, barcode clip with sound (only with --bench)
 #   barcode-360p-60fps.mp4                 640x360, 60 fps, 90 s, barcode clip with sound (only with --bench)
@@ -90,17 +92,25 @@ barcode_clip barcode-15s.mp4 320 240 25 15
 barcode_clip barcode-15s-silent.mp4 320 240 25 15 '' silent
 barcode_clip barcode-24fps-10s.mp4 320 240 24 10
 
-if [[ ! -s "$out/sound-change.ts" ]]; then
-    for part in 2:0 1:1; do
+# A broadcast joined from recordings of a second each: each part given as channels:start (in seconds).
+joined() {
+    local name=$1; shift
+    [[ -s "$out/$name" ]] && return
+    local parts=() n=0
+    for part in "$@"; do
+        n=$((n + 1))
         "${ff[@]}" -f lavfi -i "color=c=red:s=320x240:r=25:d=1" \
             -f lavfi -i "sine=frequency=550:sample_rate=48000:duration=1" -ac "${part%%:*}" \
             -output_ts_offset "${part#*:}" -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -f mpegts \
-            "$out/.partial-sound-${part%%:*}.ts"
+            "$out/.partial-$name-$n.ts"
+        parts+=("$out/.partial-$name-$n.ts")
     done
-    cat "$out/.partial-sound-2.ts" "$out/.partial-sound-1.ts" >"$out/.partial-sound-change.ts"
-    rm -f "$out/.partial-sound-2.ts" "$out/.partial-sound-1.ts"
-    mv -f "$out/.partial-sound-change.ts" "$out/sound-change.ts"
-fi
+    cat "${parts[@]}" >"$out/.partial-$name"
+    rm -f "${parts[@]}"
+    mv -f "$out/.partial-$name" "$out/$name"
+}
+joined sound-change.ts 2:0 1:1
+joined sound-gaps.ts 2:0 2:1.5 1:3
 
 mkdir -p "$out/kinds"
 kind() {

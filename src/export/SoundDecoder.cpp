@@ -16,6 +16,13 @@ extern "C" {
 
 namespace tetrapan {
 
+namespace {
+// Sound is laid at its timestamps by the resampler's own compensation: where they pause (a broadcast joined
+// from two recordings, packets lost on the way) silence fills the pause, and sound stamped over what came
+// before is dropped, once the two part by more than this: less than a picture at 25 frames a second.
+constexpr double LargestDrift = 0.04;
+} // namespace
+
 SoundDecoder::SoundDecoder() = default;
 
 SoundDecoder::~SoundDecoder()
@@ -92,6 +99,10 @@ bool SoundDecoder::convertFrom(const AVChannelLayout& layout, int format, int sa
                                     AVSampleFormat(format), inputRate, 0, nullptr);
     av_channel_layout_uninit(&from);
     if (error >= 0)
+        error = av_opt_set_double(resampler_, "min_comp", LargestDrift, 0);
+    if (error >= 0)
+        error = av_opt_set_double(resampler_, "min_hard_comp", LargestDrift, 0);
+    if (error >= 0)
         error = swr_init(resampler_);
     if (error < 0) {
         *reason = ffmpegError(error);
@@ -100,6 +111,10 @@ bool SoundDecoder::convertFrom(const AVChannelLayout& layout, int format, int sa
     fromChannels_ = layout.nb_channels;
     fromFormat_ = format;
     fromRate_ = sampleRate;
+    inputRate_ = inputRate;
+    // sound already laid ends where the new set-up's begins, so a pause at the change is kept too
+    if (placed_)
+        swr_next_pts(resampler_, (pendingFirst_ + qint64(pendingLeft_.size())) * inputRate_);
     return true;
 }
 
@@ -156,11 +171,16 @@ bool SoundDecoder::decodeMore(QString* reason)
         *reason = ffmpegError(received);
         return false;
     }
-    if (!placed_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
+    if (frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
+        // where the frame's sound belongs on the output's time line
         const double paneTime = frame_->best_effort_timestamp * timeBase_ - startTime_;
-        const double commonTime = (paneTime - offset_) / rate_;
-        pendingFirst_ = std::llround((commonTime - rangeStart_) * SampleRate);
-        placed_ = true;
+        const double outputTime = (paneTime - offset_) / rate_ - rangeStart_;
+        if (!placed_) {
+            pendingFirst_ = std::llround(outputTime * SampleRate);
+            placed_ = true;
+        }
+        // in the resampler's units: 1 / (input rate x output rate) seconds
+        swr_next_pts(resampler_, std::llround(outputTime * inputRate_ * SampleRate));
     }
     const int converted = swr_convert(resampler_, planes, room,
                                       const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples);

@@ -47,6 +47,7 @@ private:
     AVFrame* frame_ = nullptr;
     SwrContext* resampler_ = nullptr;
     int fromChannels_ = 0, fromFormat_ = -1, fromRate_ = 0; // what the resampler takes
+    int inputRate_ = 0;                                     // the rate it takes it at: fromRate_ x rate_
     int stream_ = -1;
     double timeBase_ = 0;
     double startTime_ = 0;
