@@ -13,13 +13,14 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tetrapan {
 
 namespace {
-// Sound is laid at its timestamps by the resampler's own compensation: where they pause (a broadcast joined
-// from two recordings, packets lost on the way) silence fills the pause, and sound stamped over what came
-// before is dropped, once the two part by more than this: less than a picture at 25 frames a second.
+// Sound is laid at its timestamps once they and the sound part by more than this, less than a picture at 25
+// frames a second: where they pause (a broadcast joined from two recordings, packets lost on the way) silence
+// fills the pause, and sound stamped over what came before is dropped.
 constexpr double LargestDrift = 0.04;
 } // namespace
 
@@ -99,10 +100,6 @@ bool SoundDecoder::convertFrom(const AVChannelLayout& layout, int format, int sa
                                     AVSampleFormat(format), inputRate, 0, nullptr);
     av_channel_layout_uninit(&from);
     if (error >= 0)
-        error = av_opt_set_double(resampler_, "min_comp", LargestDrift, 0);
-    if (error >= 0)
-        error = av_opt_set_double(resampler_, "min_hard_comp", LargestDrift, 0);
-    if (error >= 0)
         error = swr_init(resampler_);
     if (error < 0) {
         *reason = ffmpegError(error);
@@ -111,10 +108,6 @@ bool SoundDecoder::convertFrom(const AVChannelLayout& layout, int format, int sa
     fromChannels_ = layout.nb_channels;
     fromFormat_ = format;
     fromRate_ = sampleRate;
-    inputRate_ = inputRate;
-    // sound already laid ends where the new set-up's begins, so a pause at the change is kept too
-    if (placed_)
-        swr_next_pts(resampler_, (pendingFirst_ + qint64(pendingLeft_.size())) * inputRate_);
     return true;
 }
 
@@ -143,45 +136,50 @@ bool SoundDecoder::decodeMore(QString* reason)
         }
         received = avcodec_receive_frame(codec_, frame_);
     }
-    if (received == 0 && (frame_->ch_layout.nb_channels != fromChannels_ || frame_->format != fromFormat_ ||
-                          frame_->sample_rate != fromRate_)) {
-        // what the old set-up still holds back comes out first
-        const int held = swr_get_out_samples(resampler_, 0) + 32;
-        std::vector<float> left(static_cast<size_t>(held)), right(left.size());
-        uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()),
-                              reinterpret_cast<uint8_t*>(right.data())};
-        if (const int flushed = swr_convert(resampler_, planes, held, nullptr, 0); flushed > 0)
-            append(planes, flushed);
-        if (!convertFrom(frame_->ch_layout, frame_->format, frame_->sample_rate, reason)) {
-            av_frame_unref(frame_);
-            return false;
-        }
-    }
-    const int room = swr_get_out_samples(resampler_, received == 0 ? frame_->nb_samples : 0) + 32;
-    std::vector<float> left(size_t(std::max(room, 1))), right(left.size());
-    uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
     if (received == AVERROR_EOF) {
         ended_ = true;
-        const int flushed = swr_convert(resampler_, planes, room, nullptr, 0);
-        if (flushed > 0)
-            append(planes, flushed);
+        drain();
         return true;
     }
     if (received < 0) {
         *reason = ffmpegError(received);
         return false;
     }
-    if (frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
-        // where the frame's sound belongs on the output's time line
-        const double paneTime = frame_->best_effort_timestamp * timeBase_ - startTime_;
-        const double outputTime = (paneTime - offset_) / rate_ - rangeStart_;
-        if (!placed_) {
-            pendingFirst_ = std::llround(outputTime * SampleRate);
-            placed_ = true;
+    if (frame_->ch_layout.nb_channels != fromChannels_ || frame_->format != fromFormat_ ||
+        frame_->sample_rate != fromRate_) {
+        drain();
+        if (!convertFrom(frame_->ch_layout, frame_->format, frame_->sample_rate, reason)) {
+            av_frame_unref(frame_);
+            return false;
         }
-        // in the resampler's units: 1 / (input rate x output rate) seconds
-        swr_next_pts(resampler_, std::llround(outputTime * inputRate_ * SampleRate));
     }
+    if (frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
+        // where the frame's sound belongs on the output's time line, and how far from where it would land
+        const double paneTime = frame_->best_effort_timestamp * timeBase_ - startTime_;
+        const qint64 at = std::llround(((paneTime - offset_) / rate_ - rangeStart_) * SampleRate);
+        const qint64 drift = at - pendingEnd() - swr_get_delay(resampler_, SampleRate);
+        if (!placed_) {
+            pendingFirst_ = at;
+            placed_ = true;
+        } else if (drift > LargestDrift * SampleRate) {
+            // A pause: the sound before it ends here, and the frame waits for the output to reach it, the
+            // silence between never held in memory (a pause may be hours long).
+            drain();
+            heldAt_ = at;
+            return true;
+        } else if (drift < -LargestDrift * SampleRate) {
+            // sound stamped over what came before: as much of it is left out
+            swr_drop_output(resampler_, int(std::min<qint64>(-drift, std::numeric_limits<int>::max())));
+        }
+    }
+    return convertFrame(reason);
+}
+
+bool SoundDecoder::convertFrame(QString* reason)
+{
+    const int room = swr_get_out_samples(resampler_, frame_->nb_samples) + 32;
+    std::vector<float> left(size_t(std::max(room, 1))), right(left.size());
+    uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
     const int converted = swr_convert(resampler_, planes, room,
                                       const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples);
     av_frame_unref(frame_);
@@ -193,10 +191,39 @@ bool SoundDecoder::decodeMore(QString* reason)
     return true;
 }
 
+// What the resampler still holds back comes out, for a new set-up or the end.
+void SoundDecoder::drain()
+{
+    const int held = swr_get_out_samples(resampler_, 0) + 32;
+    std::vector<float> left(static_cast<size_t>(held)), right(left.size());
+    uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
+    if (const int flushed = swr_convert(resampler_, planes, held, nullptr, 0); flushed > 0)
+        append(planes, flushed);
+}
+
+// The output reached the frame held after a pause: silence up to it, then the frame, through a new set-up
+// (the old one was drained).
+bool SoundDecoder::resumeAfterPause(qint64 first, QString* reason)
+{
+    if (pendingLeft_.empty())
+        pendingFirst_ = std::max(pendingFirst_, first);
+    const qint64 silence = *heldAt_ - pendingEnd();
+    if (silence > 0) {
+        pendingLeft_.resize(pendingLeft_.size() + size_t(silence), 0.0f);
+        pendingRight_.resize(pendingLeft_.size(), 0.0f);
+    }
+    heldAt_.reset();
+    return convertFrom(frame_->ch_layout, frame_->format, frame_->sample_rate, reason) &&
+           convertFrame(reason);
+}
+
 bool SoundDecoder::addTo(float* left, float* right, qint64 first, int count, QString* reason)
 {
-    while (!ended_ && (!placed_ || pendingFirst_ + qint64(pendingLeft_.size()) < first + count)) {
-        if (!decodeMore(reason))
+    while (!ended_ && (!placed_ || pendingEnd() < first + count)) {
+        // silence until the frame held after a pause is due
+        if (heldAt_ && *heldAt_ >= first + count)
+            break;
+        if (!(heldAt_ ? resumeAfterPause(first, reason) : decodeMore(reason)))
             return false;
     }
     const qint64 from = std::max(first, pendingFirst_);

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 struct AVFormatContext;
@@ -36,6 +37,10 @@ public:
 
 private:
     bool decodeMore(QString* reason);
+    bool convertFrame(QString* reason);
+    void drain();
+    bool resumeAfterPause(qint64 first, QString* reason);
+    qint64 pendingEnd() const { return pendingFirst_ + qint64(pendingLeft_.size()); }
     // Sets the resampler up for sound of this kind; a stream may change its channels part way (joined
     // broadcasts do), and each plane the resampler expects must be there.
     bool convertFrom(const AVChannelLayout& layout, int format, int sampleRate, QString* reason);
@@ -47,7 +52,6 @@ private:
     AVFrame* frame_ = nullptr;
     SwrContext* resampler_ = nullptr;
     int fromChannels_ = 0, fromFormat_ = -1, fromRate_ = 0; // what the resampler takes
-    int inputRate_ = 0;                                     // the rate it takes it at: fromRate_ x rate_
     int stream_ = -1;
     double timeBase_ = 0;
     double startTime_ = 0;
@@ -55,6 +59,8 @@ private:
     bool ended_ = false;
     bool placed_ = false;     // whether pendingFirst_ is known yet
     qint64 pendingFirst_ = 0; // the output sample the first pending one falls on
+    // after a pause: the output sample the decoded frame waiting for it falls on
+    std::optional<qint64> heldAt_;
     std::vector<float> pendingLeft_, pendingRight_;
 };
 

@@ -65,8 +65,7 @@ TestClips TestClips::make(const QString& folder, bool withBenchClips)
     clips.barcodeLong = at("barcode-15s.mp4");
     clips.barcodeSilent = at("barcode-15s-silent.mp4");
     clips.barcode24 = at("barcode-24fps-10s.mp4");
-    clips.soundChange = at("sound-change.ts");
-    clips.soundGaps = at("sound-gaps.ts");
+    clips.soundJoins = at("sound-joins.ts");
     if (withBenchClips) {
         clips.bench720p = at("bench-720p.mp4");
         clips.bench1080p = at("bench-1080p.mp4");

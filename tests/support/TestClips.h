@@ -19,8 +19,7 @@ struct TestClips {
     QString barcodeLong;              // the same, 15 s
     QString barcodeSilent;            // the same, 15 s, without a sound track
     QString barcode24;                // the same pictures at 24 fps, 10 s, sound: runs 24/25 as fast
-    QString soundChange;              // 2 s, MPEG-TS, a tone in stereo for a second, then in mono
-    QString soundGaps;                // 4 s, MPEG-TS, the tone in stereo 0-1 s and 1.5-2.5 s, in mono 3-4 s
+    QString soundJoins; // 6 s, MPEG-TS, a tone joined from stereo and mono parts, pauses, overlaps
     QString bench720p, bench1080p;    // 30 fps, 10 s; only with withBenchClips
     QString benchBarcode;             // 1280x720, 30 fps, 40 s, sound, barcodes; only with withBenchClips
     QString benchBarcode60;           // 640x360, 60 fps, 90 s, sound, barcodes; only with withBenchClips
