@@ -15,10 +15,10 @@
 #                                          frame after 2 is 13
 #   barcode-15s.mp4 barcode-15s-silent.mp4 the same, 15 s, with sound and without any sound track
 #   barcode-24fps-10s.mp4                  the same pictures at 24 fps, 10 s: frame n shows at n / 24 s
-#   sound-joins.ts                         320x240, 6 s, MPEG-TS, a 550 Hz tone joined from parts of a second as
-#                                          broadcasts are, stereo 0-1 s and 1.5-2.5 s, mono 3-4 s, stereo 3.5-4.5 s
-#                                          and 5-6 s: pauses in the timestamps, sound stamped over sound, and
-#                                          changes of channels with each
+#   sound-joins.ts                         320x240, 5.5 s, MPEG-TS, a 550 Hz tone joined from parts of a second as
+#                                          broadcasts are: stereo 0-1 s, mono 1-2 s and 2.5-3.5 s, stereo 3-4 s and
+#                                          4.5-5.5 s: changes of channels, pauses in the timestamps and sound
+#                                          stamped over sound
 #   bench-720p.mp4 bench-1080p.mp4         30 fps, 10 s, moving test pattern with sound (only with --bench)
 #   barcode-720p-40s.mp4                   30 fps, 40 s, barcode clip with sound (only with --bench)
 #   barcode-360p-60fps.mp4                 640x360, 60 fps, 90 s, barcode clip with sound (only with --bench)
@@ -109,7 +109,7 @@ joined() {
     rm -f "${parts[@]}"
     mv -f "$out/.partial-$name" "$out/$name"
 }
-joined sound-joins.ts 2:0 2:1.5 1:3 2:3.5 2:5
+joined sound-joins.ts 2:0 1:1 1:2.5 2:3 2:4.5
 
 mkdir -p "$out/kinds"
 kind() {

@@ -177,28 +177,31 @@ bool SoundDecoder::decodeMore(QString* reason)
 
 bool SoundDecoder::convertFrame(QString* reason)
 {
-    const int room = swr_get_out_samples(resampler_, frame_->nb_samples) + 32;
-    std::vector<float> left(size_t(std::max(room, 1))), right(left.size());
-    uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
-    const int converted = swr_convert(resampler_, planes, room,
-                                      const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples);
+    const bool converted =
+        convert(const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples, reason);
     av_frame_unref(frame_);
-    if (converted < 0) {
-        *reason = ffmpegError(converted);
-        return false;
-    }
-    append(planes, converted);
-    return true;
+    return converted;
 }
 
 // What the resampler still holds back comes out, for a new set-up or the end.
 void SoundDecoder::drain()
 {
-    const int held = swr_get_out_samples(resampler_, 0) + 32;
-    std::vector<float> left(static_cast<size_t>(held)), right(left.size());
+    convert(nullptr, 0, nullptr);
+}
+
+bool SoundDecoder::convert(const uint8_t** samples, int count, QString* reason)
+{
+    const int room = swr_get_out_samples(resampler_, count) + 32;
+    std::vector<float> left(static_cast<size_t>(room)), right(left.size());
     uint8_t* planes[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
-    if (const int flushed = swr_convert(resampler_, planes, held, nullptr, 0); flushed > 0)
-        append(planes, flushed);
+    const int converted = swr_convert(resampler_, planes, room, samples, count);
+    if (converted < 0) {
+        if (reason)
+            *reason = ffmpegError(converted);
+        return false;
+    }
+    append(planes, converted);
+    return true;
 }
 
 // The output reached the frame held after a pause: silence up to it, then the frame, through a new set-up

@@ -39,6 +39,9 @@ private:
     bool decodeMore(QString* reason);
     bool convertFrame(QString* reason);
     void drain();
+    // `count` samples (none: what the resampler still holds back) converted onto the pending ones; a
+    // failure says why in `reason`, where there is one.
+    bool convert(const uint8_t** samples, int count, QString* reason);
     bool resumeAfterPause(qint64 first, QString* reason);
     qint64 pendingEnd() const { return pendingFirst_ + qint64(pendingLeft_.size()); }
     // Sets the resampler up for sound of this kind; a stream may change its channels part way (joined

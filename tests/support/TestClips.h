@@ -19,7 +19,7 @@ struct TestClips {
     QString barcodeLong;              // the same, 15 s
     QString barcodeSilent;            // the same, 15 s, without a sound track
     QString barcode24;                // the same pictures at 24 fps, 10 s, sound: runs 24/25 as fast
-    QString soundJoins; // 6 s, MPEG-TS, a tone joined from stereo and mono parts, pauses, overlaps
+    QString soundJoins; // 5.5 s, MPEG-TS, a tone joined from stereo and mono parts, pauses, overlaps
     QString bench720p, bench1080p;    // 30 fps, 10 s; only with withBenchClips
     QString benchBarcode;             // 1280x720, 30 fps, 40 s, sound, barcodes; only with withBenchClips
     QString benchBarcode60;           // 640x360, 60 fps, 90 s, sound, barcodes; only with withBenchClips
