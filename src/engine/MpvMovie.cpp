@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tetrapan {
 
@@ -28,8 +29,7 @@ enum ObservedProperty : uint64_t {
     ObserveEof,
     ObserveTimePos,
     ObserveAudioPts,
-    ObserveDisplayWidth,
-    ObserveDisplayHeight,
+    ObserveOutputParams,
     ObserveHwdec,
     ObserveDecoder,
     ObserveFps
@@ -48,8 +48,7 @@ MpvMovie::MpvMovie(MpvCorePtr core, QString path)
     mpv_observe_property(h, ObserveTimePos, mpvname::TimePos, MPV_FORMAT_DOUBLE);
     mpv_observe_property(h, ObserveAudioPts, mpvname::AudioPts, MPV_FORMAT_DOUBLE);
     // for zooming around the pointer, which must know where the picture lies in the view
-    mpv_observe_property(h, ObserveDisplayWidth, mpvname::DisplayWidth, MPV_FORMAT_INT64);
-    mpv_observe_property(h, ObserveDisplayHeight, mpvname::DisplayHeight, MPV_FORMAT_INT64);
+    mpv_observe_property(h, ObserveOutputParams, mpvname::VideoOutParams, MPV_FORMAT_NODE);
     // Known once the first picture is decoded: only then does mpv settle on a decoder.
     mpv_observe_property(h, ObserveHwdec, mpvname::HwdecCurrent, MPV_FORMAT_STRING);
     mpv_observe_property(h, ObserveDecoder, mpvname::VideoDecoder, MPV_FORMAT_STRING);
@@ -119,17 +118,18 @@ void MpvMovie::handleEvent(const mpv_event& event)
             Q_EMIT timeDidChange(this);
         } else if (event.reply_userdata == ObserveAudioPts) {
             reports_.audioPtsChanged(property->format, property->data);
-        } else if (event.reply_userdata == ObserveDisplayWidth ||
-                   event.reply_userdata == ObserveDisplayHeight) {
-            const int length = property->format == MPV_FORMAT_INT64
-                                   ? static_cast<int>(*static_cast<int64_t*>(property->data))
-                                   : 0;
-            const QSize before = pictureSize_;
-            if (event.reply_userdata == ObserveDisplayWidth)
-                pictureSize_.setWidth(length);
-            else
-                pictureSize_.setHeight(length);
-            if (pictureSize_ != before)
+        } else if (event.reply_userdata == ObserveOutputParams) {
+            // A phone's movie the output turns upright (the OpenGL path) is given to it lying on its side.
+            const mpv_node* params =
+                property->format == MPV_FORMAT_NODE ? static_cast<const mpv_node*>(property->data) : nullptr;
+            QSize shown;
+            if (params) {
+                shown = QSize(static_cast<int>(nodeInt(mapValue(*params, mpvname::OutputWidth))),
+                              static_cast<int>(nodeInt(mapValue(*params, mpvname::OutputHeight))));
+                if (nodeInt(mapValue(*params, mpvname::OutputRotate)) % 180 == 90)
+                    shown.transpose();
+            }
+            if (shown != std::exchange(pictureSize_, shown))
                 Q_EMIT pictureSizeChanged();
         } else if (event.reply_userdata == ObserveFps) {
             framesPerSecond_ =

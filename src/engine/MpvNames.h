@@ -78,9 +78,12 @@ inline constexpr const char* KeepAspect = "keepaspect";
 inline constexpr const char* VideoZoom = "video-zoom";
 inline constexpr const char* VideoPanX = "video-pan-x";
 inline constexpr const char* VideoPanY = "video-pan-y";
-// The picture's size as shown, after its pixel aspect and the filters that turn it.
-inline constexpr const char* DisplayWidth = "dwidth";
-inline constexpr const char* DisplayHeight = "dheight";
+// What the video output is given: the picture's size after its pixel aspect and the filters ("dw", "dh"),
+// and the turn the output still gives it ("rotate", clockwise degrees).
+inline constexpr const char* VideoOutParams = "video-out-params";
+inline constexpr const char* OutputWidth = "dw";
+inline constexpr const char* OutputHeight = "dh";
+inline constexpr const char* OutputRotate = "rotate";
 inline constexpr const char* Vid = "vid";
 inline constexpr const char* LoopFile = "loop-file";
 inline constexpr const char* LoopPlaylist = "loop-playlist";

@@ -67,4 +67,9 @@ bool nodeFlag(const mpv_node* node)
     return node && node->format == MPV_FORMAT_FLAG && node->u.flag != 0;
 }
 
+qint64 nodeInt(const mpv_node* node)
+{
+    return node && node->format == MPV_FORMAT_INT64 ? node->u.int64 : 0;
+}
+
 } // namespace tetrapan

@@ -24,5 +24,6 @@ QString stringProperty(mpv_handle* handle, const QString& name);
 // The value under key in one of mpv's property maps; null when the map has none.
 const mpv_node* mapValue(const mpv_node& map, const char* key);
 bool nodeFlag(const mpv_node* node);
+qint64 nodeInt(const mpv_node* node);
 
 } // namespace tetrapan

@@ -197,6 +197,14 @@ private Q_SLOTS:
         QCOMPARE(static_cast<MpvMovieView*>(pane->movieView())->drawingPath(), engine_->drawingPath());
         QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() / 2, pane->height() / 4), upper));
         QVERIFY(screen_.waitFor(*pane, QPoint(pane->width() / 2, pane->height() * 3 / 4), lower));
+        // It plays, and the picture keeps the shape it shows in, turned or not, after all that mpv reports as
+        // it starts (which for a phone's movie on the OpenGL path first told the turned size, then the stored
+        // one): the pixel readout, the zoom and compared panes go by it. All of these files are 4:3, a
+        // phone's turned upright.
+        pane->playMovie();
+        QTRY_VERIFY_WITH_TIMEOUT(pane->movie()->currentTime().seconds() > 0.2, DrawTimeoutMs);
+        const QSize shape = static_cast<MpvMovieView*>(pane->movieView())->sourcePictureSize();
+        QCOMPARE(shape.height() > shape.width(), file == QStringLiteral("rotated.mp4"));
     }
 
     // A file with sound only has no picture to show; its pane names it, so the user sees what is playing.
