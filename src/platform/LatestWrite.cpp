@@ -7,8 +7,8 @@ namespace tetrapan {
 
 LatestWrite::~LatestWrite()
 {
-    if (running_.valid())
-        running_.wait();
+    if (thread_.valid())
+        thread_.wait();
 }
 
 void LatestWrite::post(Write write)
@@ -43,13 +43,19 @@ void LatestWrite::start()
     }
     if (!waiting_)
         return;
-    running_ = std::async(std::launch::async, [this, write = std::exchange(waiting_, nullptr)]() mutable {
+    std::promise<Told> found;
+    running_ = found.get_future();
+    // The thread of the write before has done its work and ends at once, if it has not yet.
+    thread_ = std::async(std::launch::async, [this, found = std::move(found),
+                                              write = std::exchange(waiting_, nullptr)]() mutable {
         Told told = write();
         write = nullptr;
+        // Ready first: a start() that found the write still under way would start nothing, and nothing
+        // would start the waiting write after it.
+        found.set_value(std::move(told));
         // dropped, with its news, if this goes first
         QMetaObject::invokeMethod(
             this, [this] { start(); }, Qt::QueuedConnection);
-        return told;
     });
 }
 

@@ -33,7 +33,10 @@ private:
     void start();
     void tell();
 
+    // What the write under way finds, ready before the write's thread asks this thread to go on: its thread
+    // may still be ending then, and is waited for when the next write starts or this goes.
     std::future<Told> running_;
+    std::future<void> thread_;
     Write waiting_;
 };
 
