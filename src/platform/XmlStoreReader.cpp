@@ -107,7 +107,10 @@ public:
 
     bool text(bool whitespace, Position where) override
     {
-        // text between records means nothing, as it always did
+        // Only line breaks and indents stand between records: other text there is a record whose "<" was
+        // damaged, and the file taken without it would be saved without it.
+        if (depth_ == 1 && !whitespace)
+            return failAt(where, QStringLiteral("unexpected text between records"));
         if (depth_ >= 2 && !whitespace)
             return failAt(where, QStringLiteral("unexpected content inside <%1>").arg(element_));
         return true;

@@ -124,6 +124,8 @@ private Q_SLOTS:
         row("version 0", library(ok, "<tetrapan-library version=\"0\">"), 2, "no valid version");
         row("unknown element", library("  <folder id=\"1\"/>\n"), 3, "unknown element <folder>");
         row("text inside a record", library("  <playlist id=\"1\">A</playlist>\n"), 3, "unexpected content");
+        // (told where the text ends, with the line break after it)
+        row("text between records", library(ok + "  xplaylist id=\"2\"/>\n"), 5, "unexpected text between");
         row("duplicate id", library(ok + ok), 4, "duplicate id 1");
         row("attribute twice", library("  <playlist id=\"1\" title=\"A\" title=\"B\"/>\n"), 3, "");
         row("no id", library("  <playlist title=\"A\"/>\n"), 3, "no id");
