@@ -1,16 +1,36 @@
 #include "panes/PaneOpening.h"
 
 #include "library/RecordingSource.h"
+#include "panes/MovieFileProblem.h"
 #include "recording/RecordingScan.h"
 
 #include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace tetrapan {
+
+namespace {
+
+// Looks at files that would not open. On a network that hangs, a look hangs as long as the open did; it
+// holds up neither the window nor the quit, which never waits for these threads.
+QThreadPool& fileLooks()
+{
+    static QThreadPool* const pool = [] {
+        auto* threads = new QThreadPool;
+        threads->setMaxThreadCount(8);
+        return threads;
+    }();
+    return *pool;
+}
+
+} // namespace
 
 PaneOpening::PaneOpening(QWidget& area, MovieEngine& engine, Scheduler& scheduler)
     : area_(area), engine_(engine), scheduler_(scheduler), notice_(new QWidget(&area)),
@@ -59,8 +79,10 @@ void PaneOpening::open(const QString& path, Done done)
             return;
         if (result.isFolder)
             list(RecordingSource::ofFolder(path));
-        else
+        else if (result.movie)
             finish(std::move(result), false);
+        else
+            refuse([said = result.error] { return said; });
     });
     if (!*answered)
         engineOpening_ = id;
@@ -90,16 +112,19 @@ void PaneOpening::openListed(const Recording& listed, quint64 ticket)
         return;
     recording_ = listed;
     if (listed.isEmpty()) {
-        const QString what = listed.camera.isEmpty()
-                                 ? QStringLiteral("no movies")
-                                 : QStringLiteral("no movies of camera %1").arg(listed.camera);
-        QString error = !listed.chosenFiles.isEmpty() ? QStringLiteral("none of the chosen files is a movie")
-                        : QFileInfo(listed.folder).isDir()
-                            ? QStringLiteral("the folder %1 holds %2").arg(listed.folder, what)
-                            : QStringLiteral("the folder %1 is not found").arg(listed.folder);
-        if (!listed.skipped.isEmpty())
-            error += QStringLiteral(" (%1)").arg(listed.skipped.join(QStringLiteral("; ")));
-        finish({nullptr, error}, false);
+        refuse([listed] {
+            const QString what = listed.camera.isEmpty()
+                                     ? QStringLiteral("no movies")
+                                     : QStringLiteral("no movies of camera %1").arg(listed.camera);
+            QString error = !listed.chosenFiles.isEmpty()
+                                ? QStringLiteral("none of the chosen files is a movie")
+                            : QFileInfo(listed.folder).isDir()
+                                ? QStringLiteral("the folder %1 holds %2").arg(listed.folder, what)
+                                : QStringLiteral("the folder %1 is not found").arg(listed.folder);
+            if (!listed.skipped.isEmpty())
+                error += QStringLiteral(" (%1)").arg(listed.skipped.join(QStringLiteral("; ")));
+            return error;
+        });
         return;
     }
     const quint64 id = engine_.openRecording(listed, [this, ticket](MovieOpenResult result) {
@@ -108,8 +133,9 @@ void PaneOpening::openListed(const Recording& listed, quint64 ticket)
         // the movie plays; what was left out of it is said beside it
         if (result.movie && result.error.isEmpty())
             result.error = (recording_.skipped + recording_.overlaps).join(QLatin1Char('\n'));
-        if (result.movie)
-            watchFolder();
+        if (!result.movie)
+            return refuse([said = result.error] { return said; });
+        watchFolder();
         finish(std::move(result), false);
     });
     if (ticket == ticket_ && opening_)
@@ -142,6 +168,19 @@ void PaneOpening::cancel()
         scan_->cancel();
     engine_.cancelOpening(engineOpening_);
     finish({}, true);
+}
+
+void PaneOpening::refuse(std::function<QString()> said)
+{
+    auto* why = new QFutureWatcher<QString>(this);
+    connect(why, &QFutureWatcherBase::finished, this, [this, why, ticket = ticket_] {
+        why->deleteLater();
+        if (ticket == ticket_ && opening_)
+            finish({nullptr, why->result()}, false);
+    });
+    why->setFuture(QtConcurrent::run(&fileLooks(), [path = path_, said = std::move(said)] {
+        return MovieFileProblem::reason(path, said());
+    }));
 }
 
 void PaneOpening::finish(MovieOpenResult result, bool cancelled)

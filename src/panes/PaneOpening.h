@@ -29,7 +29,8 @@ class PaneOpening final : public QObject {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds NoticeDelay{300};
-    // result: the engine's answer; cancelled: the open was cancelled or replaced, and result holds nothing.
+    // result: the engine's answer, a refusal's error saying why in the user's words (MovieFileProblem);
+    // cancelled: the open was cancelled or replaced, and result holds nothing.
     using Done = std::function<void(MovieOpenResult result, bool cancelled)>;
 
     // area: the widget the notice is laid over, in its middle.
@@ -57,6 +58,9 @@ protected:
 
 private:
     void finish(MovieOpenResult result, bool cancelled);
+    // Finishes the open refused, saying why in the user's words, worked out off this thread: it looks at the
+    // file, which may hang as the open did. said: what the engine or the listing said.
+    void refuse(std::function<QString()> said);
     // Lists the recording's files off this thread, then opens them.
     void list(const Recording& source);
     void openListed(const Recording& recording, quint64 ticket);

@@ -5,11 +5,10 @@
 #include "library/Movie.h"
 #include "panes/MovController.h"
 #include "panes/MovieControllerBar.h"
-#include "panes/MovieFileProblem.h"
 #include "panes/MoviePaneInput.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PaneOpening.h"
 #include "panes/PanePlacing.h"
-#include "panes/PaneOffsets.h"
 #include "panes/PlaybackSpeed.h"
 #include "panes/RecordingGapNotice.h"
 #include "platform/SettingsDomain.h"
@@ -211,7 +210,7 @@ void QTMovieSubView::createMovieView(const QString& path, Opened done)
             problem = QStringLiteral("opening cancelled");
         } else if (!opened.movie) {
             outcome = OpenOutcome::Refused;
-            problem = openError_ = MovieFileProblem::reason(path, opened.error);
+            problem = openError_ = opened.error;
         } else {
             problem = opened.error; // what a recording left out
             showOpenedMovie(path, std::move(opened.movie));

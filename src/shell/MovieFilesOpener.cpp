@@ -184,18 +184,20 @@ void MovieFilesOpener::placing(const QStringList& given, const QString& newPlayl
 
 void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uniqueId)
 {
-    // One more than the opens until the loop is through: a pane may answer at once.
+    // One more than the opens until the loop is through: a pane may answer at once. By pane, in the panes'
+    // order whatever order the answers come in.
     struct Answers {
         int waiting = 1;
-        QStringList problems;
-        QStringList leftOut; // recordings' files left out
+        QMap<int, QString> problems;
+        QMap<int, QString> leftOut; // recordings' files left out
         QMap<int, QString> changed;
     };
     auto answers = std::make_shared<Answers>();
     QPointer<MovieFilesOpener> alive(this);
     auto answered = [alive, answers, paths] {
         if (--answers->waiting == 0 && alive)
-            alive->placed(paths, answers->problems, answers->changed.values(), answers->leftOut);
+            alive->placed(paths, answers->problems.values(), answers->changed.values(),
+                          answers->leftOut.values());
     };
     for (int viewNo = 1; viewNo <= paths.size(); ++viewNo) {
         QTMovieSubView* pane = movController_.qtView(viewNo);
@@ -223,11 +225,12 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
             [answers, answered, kept, now, viewNo](QTMovieSubView::OpenOutcome outcome,
                                                    const QString& problem) {
                 if (outcome == QTMovieSubView::OpenOutcome::Refused)
-                    answers->problems.append(kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
+                    answers->problems.insert(viewNo,
+                                             kept.isEmpty() ? problem : problem + QLatin1Char('\n') + kept);
                 else if (outcome == QTMovieSubView::OpenOutcome::Opened)
                     answers->changed.insert(viewNo, now);
                 if (outcome == QTMovieSubView::OpenOutcome::Opened && !problem.isEmpty())
-                    answers->leftOut.append(problem);
+                    answers->leftOut.insert(viewNo, problem);
                 answered();
             });
     }

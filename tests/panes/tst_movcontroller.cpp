@@ -60,6 +60,7 @@ private Q_SLOTS:
         f.entry(list, 5, clip("nowhere.mp4"));
         f.engine.failingPaths.insert(clip("broken.mp4"));
         f.choose(list);
+        f.settle();
         // entries for other pane numbers load nothing, and removing them empties nothing
         f.controller.clearMovieView(0);
         f.controller.clearMovieView(5);
@@ -229,7 +230,7 @@ private Q_SLOTS:
                 f.context.undoManager()->undo();
             else if (word[0] == QLatin1String("redo"))
                 f.context.undoManager()->redo();
-            f.scheduler.advance(0ms);
+            f.settle();
             opened = static_cast<int>(f.engine.openedMovies().size());
         }
         // a rename opens nothing, and the windows take the new name

@@ -169,6 +169,7 @@ private Q_SLOTS:
         app.engine.refusedPaths.insert(Refused);
         app.nib->movieFilesOpener().openFiles(files);
         app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        app.settle();
 
         QTEST(alertMessages(app), "messages");
         if (!app.dialogs.alerts.isEmpty())

@@ -32,6 +32,7 @@
 #include <QHeaderView>
 #include <QTest>
 #include <QVariantAnimation>
+#include <array>
 
 #include <functional>
 #include <memory>
@@ -240,6 +241,15 @@ struct AppFixture {
         selectTitle(QStringLiteral("a"));
         tree().setFilelistPredicateWithPlaylist(false);
         scheduler.advance(MovController::ChangeDelay);
+    }
+
+    // Lets what is due run, and the panes' opens end.
+    void settle()
+    {
+        const std::array panes{&pane(1), &pane(2), &pane(3), &pane(4)};
+        scheduler.advance(std::chrono::milliseconds(0));
+        QVERIFY(test::openingsEnded(panes));
+        scheduler.advance(std::chrono::milliseconds(0));
     }
 
     // The row with this title chosen in the tree as a click chooses it ("" for none), and loaded unless told

@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <optional>
 
 namespace tetrapan::test {
@@ -22,6 +23,17 @@ inline bool openInPane(QTMovieSubView& pane, const QString& path, int timeoutMs 
     if (!opened && !QTest::qWaitFor([&opened] { return opened.has_value(); }, timeoutMs))
         pane.cancelOpening();
     return opened.value_or(false);
+}
+
+// Waits until none of the panes is opening: a refusal is put in the user's words off the GUI thread, even on
+// the fake engine, as it looks at the file.
+template <typename Panes> bool openingsEnded(const Panes& panes, int timeoutMs = 10000)
+{
+    return QTest::qWaitFor(
+        [&panes] {
+            return std::none_of(panes.begin(), panes.end(), [](auto* pane) { return pane->isOpening(); });
+        },
+        timeoutMs);
 }
 
 inline MovieOpenResult openAndWait(MovieEngine& engine, const QString& path, int timeoutMs = 30000)

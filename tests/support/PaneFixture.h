@@ -138,6 +138,13 @@ struct PaneFixture {
         controller.setUniqueId(node == NoObject ? QString() : idOf(node));
         scheduler.advance(MovController::ChangeDelay);
     }
+    // Lets what is due run, and the panes' opens end.
+    void settle()
+    {
+        scheduler.advance(std::chrono::milliseconds(0));
+        QVERIFY(test::openingsEnded(panes));
+        scheduler.advance(std::chrono::milliseconds(0));
+    }
     // Chooses a new playlist with an entry "/clips/<name>" for each of panes 1 to count.
     ObjectId chooseWithEntries(int count, const char* name)
     {
