@@ -72,6 +72,28 @@ void CommandRequests::whenLoaded(const std::function<void()>& then)
     });
 }
 
+void CommandRequests::handleWithFiles(const commandLine::Request& request,
+                                      const std::function<void(const QStringList&)>& open,
+                                      const Answer& answer)
+{
+    if (!request.playlist.isEmpty()) {
+        commandLine::Request playlist;
+        playlist.playlist = request.playlist;
+        QString refusal;
+        handle(playlist, [&refusal](const QString& said) { refusal = said; });
+        if (!refusal.isEmpty())
+            return answer(refusal);
+    }
+    if (!request.files.isEmpty())
+        open(request.files);
+    if (request.action.isEmpty())
+        return answer(QString());
+    commandLine::Request command = request;
+    command.playlist.clear();
+    command.files.clear();
+    handle(command, answer);
+}
+
 void CommandRequests::handle(const commandLine::Request& request, const Answer& answer)
 {
     if (!request.playlist.isEmpty()) {

@@ -40,6 +40,11 @@ public:
     ~CommandRequests() override;
 
     void handle(const commandLine::Request& request, const Answer& answer);
+    // The whole of a command line at start, in the order a launch hands one over to the running program: the
+    // playlist named (refused: nothing more is done, and no file goes into another playlist), then its
+    // files, given to `open`, then the command, which waits for them.
+    void handleWithFiles(const commandLine::Request& request,
+                         const std::function<void(const QStringList&)>& open, const Answer& answer);
 
     // The playlist with that title, or whose folders' titles and its own, joined by "/", end so; NoObject
     // with why in *refusal when none or several have it.

@@ -124,16 +124,13 @@ void openFiles(MainNib& nib, SingleInstance& instance, const commandLine::Reques
             requests->handle(asked, answer);
         });
     instance.listen();
-    // the files go into the playlist named with them
-    if (!request.playlist.isEmpty() || !request.action.isEmpty()) {
-        commandLine::Request first = request;
-        first.files.clear();
-        requests->handle(first, [](const QString& refusal) {
+    // the files go into the playlist named with them, and the command acts on them
+    requests->handleWithFiles(
+        request, [opener](const QStringList& files) { opener->openFiles(files); },
+        [](const QString& refusal) {
             if (!refusal.isEmpty())
                 std::fprintf(stderr, "%s\n", qPrintable(refusal));
         });
-    }
-    opener->openFiles(request.files);
 }
 
 } // namespace tetrapan::desktopLaunch

@@ -296,6 +296,52 @@ private Q_SLOTS:
         QTRY_VERIFY(f.pane(1).isPlaying());
     }
 
+    // A start's command line is done as a launch hands one over: a playlist not found takes no files (they
+    // would go into another playlist), and the command waits for the files (at a start with no playlist to
+    // come back to, it found no movie to act on).
+    void aStartDoesAsAHandOver_data()
+    {
+        QTest::addColumn<QString>("playlist");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("shown"); // pane 1's file at the end
+        QTest::newRow("playlist not found") << "Nowhere"
+                                            << "Nowhere"
+                                            << "";
+        QTest::newRow("files and a command") << ""
+                                             << ""
+                                             << "/clips/new.mp4";
+        QTest::newRow("a playlist, files and a command") << "b"
+                                                         << ""
+                                                         << "/clips/new.mp4";
+    }
+
+    void aStartDoesAsAHandOver()
+    {
+        QFETCH(QString, playlist);
+        QFETCH(QString, refusal);
+        QFETCH(QString, shown);
+        AppFixture f;
+        f.build(QStringLiteral("a,b"));
+        commandLine::Request request;
+        request.playlist = playlist;
+        request.files = QStringList{QStringLiteral("/clips/new.mp4")};
+        request.action = QStringLiteral("play");
+        request.viewNo = 1;
+        std::optional<QString> answer;
+        f.nib->commandRequests().handleWithFiles(
+            request, [&f](const QStringList& files) { f.nib->movieFilesOpener().openFiles(files); },
+            [&answer](const QString& said) { answer = said; });
+        // long enough for the files to be placed and opened, whatever the answer
+        for (int step = 0; step < 20; ++step) {
+            f.scheduler.advance(CommandRequests::OpeningCheckInterval);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(answer);
+        QVERIFY2(refusal.isEmpty() ? answer->isEmpty() : answer->contains(refusal), qPrintable(*answer));
+        QCOMPARE(f.pane(1).filePath(), shown);
+        QCOMPARE(f.pane(1).isPlaying(), refusal.isEmpty());
+    }
+
     // A settings file's faults: each costs its command its choice (the default comes back) and is logged
     // once, while the other choices hold.
     void chosenKeysFallBackPerCommand_data()
