@@ -8,7 +8,8 @@
 #                                          colour: video-only.mp4 (H.264, no sound), vp9.webm, hevc.mkv,
 #                                          mjpeg.avi, prores.mov, rotated.mp4 (upright.mp4, red left and blue
 #                                          right, turned by its metadata as phones store it), vfr.mp4 (frames at
-#                                          uneven times), 10bit.mp4 (HEVC, 10 bits a sample)
+#                                          uneven times), 10bit.mp4 (HEVC, 10 bits a sample), cut-short.mkv
+#                                          (Matroska cut in half, its index lost)
 #   barcode.mp4                            320x240 25 fps, 5 s, H.264/AAC, moving test pattern; every frame
 #                                          carries its number as a barcode (tests/support/FrameBarcode.h)
 #   barcode-vfr.mp4                        the same with frames 3 to 12 left out (uneven frame times): the
@@ -131,6 +132,17 @@ kind vfr.mp4 0xff0080 -vf "select='not(between(n,3,12))'" -fps_mode vfr -c:v lib
     -pix_fmt yuv420p -c:a aac -f mp4
 kind 10bit.mp4 0x80ff00 -c:v libx265 -preset ultrafast -x265-params log-level=error -pix_fmt yuv420p10le \
     -tag:v hvc1 -c:a aac -f mp4
+# a recording cut short by a crash or a full disk: Matroska keeps what was written playable, but its index
+# (written last) is lost, and a reader cannot seek in it
+if [[ ! -s "$out/kinds/cut-short.mkv" ]]; then
+    # grain makes it large enough that the half kept is more than a reader looks at to know the file
+    kind .whole-cut-short.mkv 0x00ff80 -vf "noise=alls=12:allf=t+u" -c:v libx264 -preset ultrafast \
+        -pix_fmt yuv420p -c:a aac -f matroska
+    whole="$out/kinds/.whole-cut-short.mkv"
+    head -c $(($(stat -c %s "$whole") / 2)) "$whole" >"$out/kinds/.partial-cut-short.mkv"
+    mv -f "$out/kinds/.partial-cut-short.mkv" "$out/kinds/cut-short.mkv"
+    rm -f "$whole"
+fi
 
 if [[ "$bench" == "--bench" ]]; then
     for size in 720p:1280x720 1080p:1920x1080; do

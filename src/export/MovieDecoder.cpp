@@ -35,6 +35,11 @@ MovieDecoder::MovieDecoder() = default;
 
 MovieDecoder::~MovieDecoder()
 {
+    close();
+}
+
+void MovieDecoder::close()
+{
     av_frame_free(&shown_);
     av_frame_free(&next_);
     av_packet_free(&packet_);
@@ -44,6 +49,8 @@ MovieDecoder::~MovieDecoder()
 
 bool MovieDecoder::open(const QString& path, QString* reason)
 {
+    close();
+    path_ = path;
     const QByteArray name = fileNames::toBytes(path);
     int error = avformat_open_input(&format_, name.constData(), nullptr, nullptr);
     if (error < 0) {
@@ -105,15 +112,14 @@ bool MovieDecoder::open(const QString& path, QString* reason)
 bool MovieDecoder::seek(double seconds, QString* reason)
 {
     const auto target = qint64(std::floor((std::max(seconds, 0.0) + startTime_) / timeBase_));
-    const int error = av_seek_frame(format_, stream_, target, AVSEEK_FLAG_BACKWARD);
-    // a movie that cannot seek is read from its start, which reaches the same pictures
-    if (error < 0 && seconds > 0) {
-        if (av_seek_frame(format_, stream_, 0, AVSEEK_FLAG_BACKWARD) < 0) {
-            *reason = ffmpegError(error);
+    // A movie that cannot seek is read from its start, which reaches the same pictures. A seek that failed
+    // may leave the reading anywhere (in a Matroska file cut short, whose index was lost, at its end, where
+    // nothing more is read): the file is opened afresh.
+    if (av_seek_frame(format_, stream_, target, AVSEEK_FLAG_BACKWARD) < 0) {
+        if (!open(QString(path_), reason))
             return false;
-        }
-    }
-    avcodec_flush_buffers(codec_);
+    } else
+        avcodec_flush_buffers(codec_);
     hasShown_ = hasNext_ = ended_ = false;
     return true;
 }

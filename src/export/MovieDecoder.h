@@ -47,8 +47,10 @@ public:
     static bool endsTheMovie(int error);
 
 private:
+    void close();
     bool readNext(QString* reason);
 
+    QString path_;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     AVPacket* packet_ = nullptr;

@@ -28,6 +28,11 @@ SoundDecoder::SoundDecoder() = default;
 
 SoundDecoder::~SoundDecoder()
 {
+    close();
+}
+
+void SoundDecoder::close()
+{
     swr_free(&resampler_);
     av_frame_free(&frame_);
     av_packet_free(&packet_);
@@ -37,6 +42,8 @@ SoundDecoder::~SoundDecoder()
 
 bool SoundDecoder::open(const QString& path, QString* reason)
 {
+    close();
+    path_ = path;
     const QByteArray name = fileNames::toBytes(path);
     int error = avformat_open_input(&format_, name.constData(), nullptr, nullptr);
     if (error >= 0)
@@ -75,12 +82,12 @@ bool SoundDecoder::start(double startSeconds, double offsetSeconds, double rate,
     const double paneTime = rate_ * startSeconds + offsetSeconds;
     if (paneTime > 0) {
         const auto target = qint64(std::floor((paneTime + startTime_) / timeBase_));
-        const int error = av_seek_frame(format_, stream_, target, AVSEEK_FLAG_BACKWARD);
-        if (error < 0 && av_seek_frame(format_, stream_, 0, AVSEEK_FLAG_BACKWARD) < 0) {
-            *reason = ffmpegError(error);
-            return false;
-        }
-        avcodec_flush_buffers(codec_);
+        // read from the start where it cannot seek, as the pictures are (MovieDecoder::seek)
+        if (av_seek_frame(format_, stream_, target, AVSEEK_FLAG_BACKWARD) < 0) {
+            if (!open(QString(path_), reason))
+                return false;
+        } else
+            avcodec_flush_buffers(codec_);
     }
     return convertFrom(codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate, reason);
 }
@@ -124,7 +131,8 @@ bool SoundDecoder::decodeMore(QString* reason)
     int received = avcodec_receive_frame(codec_, frame_);
     while (received == AVERROR(EAGAIN)) {
         const int read = av_read_frame(format_, packet_);
-        if (read == AVERROR_EOF) {
+        // cut short or damaged towards its end, it ends there, as its pictures do
+        if (read == AVERROR_EOF || MovieDecoder::endsTheMovie(read)) {
             avcodec_send_packet(codec_, nullptr);
         } else if (read < 0) {
             *reason = ffmpegError(read);

@@ -36,6 +36,7 @@ public:
     bool addTo(float* left, float* right, qint64 first, int count, QString* reason) override;
 
 private:
+    void close();
     bool decodeMore(QString* reason);
     bool convertFrame(QString* reason);
     void drain();
@@ -49,6 +50,7 @@ private:
     bool convertFrom(const AVChannelLayout& layout, int format, int sampleRate, QString* reason);
     void append(uint8_t** planes, int count);
 
+    QString path_;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     AVPacket* packet_ = nullptr;

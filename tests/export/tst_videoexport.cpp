@@ -214,7 +214,8 @@ private slots:
         QCOMPARE(reddened, 0);
     }
 
-    // Every kind of file is exported upright, a phone's turned pictures turned as the panes show them.
+    // Every kind of file is exported upright, a phone's turned pictures turned as the panes show them, and
+    // its sound heard; a file whose index was lost (cut short) from its start.
     void everyKindOfFileUpright_data()
     {
         QTest::addColumn<QString>("file");
@@ -250,7 +251,7 @@ private slots:
         QFETCH(QColor, lower);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("out.mp4"));
-        ExportJob job = onePaneJob(clips_.kind(file), place, path);
+        ExportJob job = onePaneJob(clips_.kind(file), place, path, 200, ExportSound::HeardPanes);
         job.panes[0].keepAspect = true; // as a pane keeps it unless told otherwise
         if (zoomedAt > 0) {
             job.panes[0].zoomFactor = factor;

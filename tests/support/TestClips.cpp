@@ -21,8 +21,9 @@ QString TestClips::colour720p(int viewNo) const
     return name.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("hd/") + name);
 }
 
-const QStringList TestClips::KindFileNames{"video-only.mp4", "vp9.webm",    "hevc.mkv", "mjpeg.avi",
-                                           "prores.mov",     "rotated.mp4", "vfr.mp4",  "10bit.mp4"};
+const QStringList TestClips::KindFileNames{"video-only.mp4", "vp9.webm",   "hevc.mkv",
+                                           "mjpeg.avi",      "prores.mov", "rotated.mp4",
+                                           "vfr.mp4",        "10bit.mp4",  "cut-short.mkv"};
 
 TestClips::Upright TestClips::kindShows(const QString& fileName)
 {
@@ -35,6 +36,7 @@ TestClips::Upright TestClips::kindShows(const QString& fileName)
         {"rotated.mp4", {QColor(0, 0, 255), QColor(255, 0, 0)}},
         {"vfr.mp4", {QColor(255, 0, 128), QColor(255, 0, 128)}},
         {"10bit.mp4", {QColor(128, 255, 0), QColor(128, 255, 0)}},
+        {"cut-short.mkv", {QColor(0, 255, 128), QColor(0, 255, 128)}},
     };
     return shown.value(fileName);
 }

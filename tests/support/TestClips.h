@@ -32,7 +32,8 @@ struct TestClips {
     QString colour720p(int viewNo) const;       // the same at 1280x720
     static const std::array<QColor, 4> Colours; // what those four show, in that order
     // One file of each kind a user meets, 1 s, 320x240: "video-only.mp4", "vp9.webm", "hevc.mkv",
-    // "mjpeg.avi", "prores.mov", "rotated.mp4", "vfr.mp4", "10bit.mp4" (see make-test-clips.sh).
+    // "mjpeg.avi", "prores.mov", "rotated.mp4", "vfr.mp4", "10bit.mp4", "cut-short.mkv" (see
+    // make-test-clips.sh).
     QString kind(const QString& fileName) const;
     static const QStringList KindFileNames;
     // What each kind shows upright, in the middle of its upper and of its lower half (rotated.mp4, stored
