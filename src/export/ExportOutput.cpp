@@ -1,6 +1,7 @@
 #include "export/ExportOutput.h"
 
 #include "export/MovieDecoder.h"
+#include "export/PictureColours.h"
 #include "platform/fileNames.h"
 
 extern "C" {
@@ -153,6 +154,7 @@ bool ExportOutput::openVideo(const ExportJob& job, int rateNum, int rateDen, QSt
         av_dict_set_int(&options, "crf", 38 - quality * 22 / 100, 0);
         av_dict_set(&options, "preset", "superfast", 0);
     }
+    pictureColours::tagBt709(video_);
     const int error = avcodec_open2(video_, encoder, &options);
     av_dict_free(&options);
     if (error < 0) {
@@ -173,6 +175,11 @@ bool ExportOutput::openVideo(const ExportJob& job, int rateNum, int rateDen, QSt
     av_frame_get_buffer(picture_, 0);
     converter_ = sws_getContext(video_->width, video_->height, AV_PIX_FMT_RGB32, video_->width,
                                 video_->height, video_->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!converter_) {
+        *reason = QStringLiteral("The pictures cannot be converted for the encoder.");
+        return false;
+    }
+    pictureColours::writeBt709(converter_);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "export/ExportOutput.h"
 #include "export/MovieDecoder.h"
+#include "export/PictureColours.h"
 #include "export/RecordingPictures.h"
 #include "export/RecordingSound.h"
 #include "export/SoundDecoder.h"
@@ -160,6 +161,7 @@ void drawPicture(QImage& image, PaneReader& pane, const AVFrame* whole)
                                        nullptr, nullptr);
     if (!pane.scaler)
         return;
+    pictureColours::readAsMade(pane.scaler, *frame);
     // rows of whole 64-byte blocks, and one row more, as buffers made for libswscale have
     const QSize room((size.width() + 15) / 16 * 16 + 16, size.height() + 1);
     if (pane.scaled.size() != room)

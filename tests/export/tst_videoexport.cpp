@@ -56,14 +56,14 @@ ExportJob barcodeJob(const TestClips& clips, const QString& outputPath,
     return job;
 }
 
-// One pane's movie alone in a 320x240 output, without sound unless asked for.
+// One pane's movie alone in an output of 320x240 unless asked for, without sound unless asked for.
 ExportJob onePaneJob(const QString& movie, const QRect& place, const QString& outputPath, qint64 endMs = 200,
-                     ExportSound sound = ExportSound::None)
+                     ExportSound sound = ExportSound::None, QSize size = QSize(320, 240))
 {
     ExportJob job;
     job.panes[0].filePath = movie;
     job.panes[0].place = place;
-    job.size = QSize(320, 240);
+    job.size = size;
     job.endMs = endMs;
     job.sound = sound;
     job.outputPath = outputPath;
@@ -214,8 +214,8 @@ private slots:
         QCOMPARE(reddened, 0);
     }
 
-    // Every kind of file is exported upright, a phone's turned pictures turned as the panes show them, and
-    // its sound heard; a file whose index was lost (cut short) from its start.
+    // Every kind of file exported upright (a phone's turned as the panes show it), its sound heard, one cut
+    // short (its index lost) from its start, and in its colours, in an HD export too (its matrix not SD's).
     void everyKindOfFileUpright_data()
     {
         QTest::addColumn<QString>("file");
@@ -224,21 +224,25 @@ private slots:
         QTest::addColumn<QRect>("place");
         QTest::addColumn<QColor>("upper");
         QTest::addColumn<QColor>("lower");
-        // square: a portrait and a landscape picture both fit
-        const QRect square(40, 0, 240, 240);
+        QTest::addColumn<QSize>("size");     // the export's
+        const QRect square(40, 0, 240, 240); // a portrait and a landscape picture both fit
+        const QSize sd(320, 240);
         for (const QString& file : TestClips::KindFileNames)
             QTest::newRow(qPrintable(file))
                 << file << 0.0 << 1.0 << square << TestClips::kindShows(file).upper
-                << TestClips::kindShows(file).lower;
+                << TestClips::kindShows(file).lower << sd;
+        QTest::newRow("cut-short.mkv in an HD export")
+            << "cut-short.mkv" << 0.0 << 1.0 << square << TestClips::kindShows("cut-short.mkv").upper
+            << TestClips::kindShows("cut-short.mkv").lower << QSize(1280, 720);
         const TestClips::Upright turned = TestClips::kindShows(QStringLiteral("rotated.mp4"));
         QTest::newRow("rotated.mp4, its upper half zoomed")
-            << "rotated.mp4" << 0.25 << 2.0 << square << turned.upper << turned.upper;
+            << "rotated.mp4" << 0.25 << 2.0 << square << turned.upper << turned.upper << sd;
         QTest::newRow("rotated.mp4, its lower half zoomed")
-            << "rotated.mp4" << 0.75 << 2.0 << square << turned.lower << turned.lower;
+            << "rotated.mp4" << 0.75 << 2.0 << square << turned.lower << turned.lower << sd;
         // still narrower than its place: the part shown reaches a hair past the picture's edge
         QTest::newRow("rotated.mp4, a notch zoomed in a wide place")
             << "rotated.mp4" << 0.5 << 1.2599210498948732 << QRect(0, 0, 320, 240) << turned.upper
-            << turned.lower;
+            << turned.lower << sd;
     }
 
     void everyKindOfFileUpright()
@@ -249,9 +253,10 @@ private slots:
         QFETCH(QRect, place);
         QFETCH(QColor, upper);
         QFETCH(QColor, lower);
+        QFETCH(QSize, size);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("out.mp4"));
-        ExportJob job = onePaneJob(clips_.kind(file), place, path, 200, ExportSound::HeardPanes);
+        ExportJob job = onePaneJob(clips_.kind(file), place, path, 200, ExportSound::HeardPanes, size);
         job.panes[0].keepAspect = true; // as a pane keeps it unless told otherwise
         if (zoomedAt > 0) {
             job.panes[0].zoomFactor = factor;
@@ -260,8 +265,8 @@ private slots:
         const ExportResult result = runVideoExport(job, noCancel, {});
         QVERIFY2(result.ok, qPrintable(result.message));
         const auto near = [](QRgb seen, const QColor& wanted) {
-            return std::abs(qRed(seen) - wanted.red()) < 48 && std::abs(qGreen(seen) - wanted.green()) < 48 &&
-                   std::abs(qBlue(seen) - wanted.blue()) < 48;
+            return std::abs(qRed(seen) - wanted.red()) < 20 && std::abs(qGreen(seen) - wanted.green()) < 20 &&
+                   std::abs(qBlue(seen) - wanted.blue()) < 20;
         };
         QRgb upperSeen = 0, lowerSeen = 0;
         const ReadBack back = readMovieBack(path, [&](const QImage& picture, int) {

@@ -52,6 +52,14 @@ ReadBack readMovieBack(const QString& path, const std::function<bool(const QImag
                 converter = sws_getCachedContext(converter, frame->width, frame->height,
                                                  AVPixelFormat(frame->format), frame->width, frame->height,
                                                  AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr);
+                // as a player shows it: by the matrix the picture names, else BT.709 at HD sizes
+                const bool hd = frame->width >= 1280 || frame->height > 576;
+                const bool bt709 = frame->colorspace == AVCOL_SPC_BT709 ||
+                                   (frame->colorspace == AVCOL_SPC_UNSPECIFIED && hd);
+                sws_setColorspaceDetails(converter,
+                                         sws_getCoefficients(bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601),
+                                         frame->color_range == AVCOL_RANGE_JPEG,
+                                         sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
                 uint8_t* target[1] = {picture.bits()};
                 const int stride[1] = {int(picture.bytesPerLine())};
                 sws_scale(converter, frame->data, frame->linesize, 0, frame->height, target, stride);
