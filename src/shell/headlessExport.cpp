@@ -36,7 +36,7 @@ extern "C" void noteInterruption(int signalNumber)
     interrupted.store(true);
 }
 
-// SIGINT and SIGTERM cancel the export while this lives; the export looks before every frame.
+// SIGINT, SIGTERM and SIGHUP cancel the export while this lives; the export looks before every frame.
 class InterruptionCancels {
 public:
     InterruptionCancels()
@@ -56,8 +56,9 @@ public:
     InterruptionCancels& operator=(const InterruptionCancels&) = delete;
 
 private:
-    static constexpr std::array<int, 2> Signals{SIGINT, SIGTERM};
-    std::array<struct sigaction, 2> previous_{};
+    // SIGHUP: the terminal or the remote session it ran in was closed
+    static constexpr std::array<int, 3> Signals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, Signals.size()> previous_{};
 };
 
 // Progress on standard error: a bar redrawn in place on a terminal; else, for a log, one line per 5 %.
