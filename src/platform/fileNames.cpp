@@ -134,7 +134,11 @@ QString fromFileUrl(const QUrl& url)
     // "//nas/m/a.mp4" this one would read as its own "/nas/m/a.mp4"
     if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
         return {};
-    return fromBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    // "%00" decodes to a character no file name can hold; the name would end there, at another file
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (bytes.contains('\0'))
+        return {};
+    return fromBytes(bytes);
 }
 
 QUrl toFileUrl(const QString& path)

@@ -22,8 +22,8 @@ QString shown(QStringView name);
 // would hide the file; trimmed, and cut to maxBytes of UTF-8; fallback when nothing is left.
 QString fromTitle(const QString& title, const QString& fallback, int maxBytes = 200);
 
-// A file:// URL's path, percent-encoded bytes decoded as above; "" for any other URL, and for a file:// URL
-// of another machine.
+// A file:// URL's path, percent-encoded bytes decoded as above; "" for any other URL, for a file:// URL of
+// another machine, and for one whose path holds a NUL (a dropped or given "a.mp4%00.txt" is no "a.mp4").
 QString fromFileUrl(const QUrl& url);
 // The file:// URL of an absolute path, its bytes percent-encoded.
 QUrl toFileUrl(const QString& path);

@@ -280,12 +280,7 @@ QString localPath(const QString& argument, const QString& workingFolder)
     // a file whose name only looks like a URI ("take:2.mp4") is still that file
     if (!uri.match(argument).hasMatch() || fileNames::exists(path))
         return path;
-    const QUrl url(argument);
-    // "%00" decodes to a character no file name can hold; the name would end there, at another file
-    const QString local = fileNames::fromFileUrl(url);
-    if (local.contains(QChar(0)))
-        return {};
-    return QDir::cleanPath(local);
+    return QDir::cleanPath(fileNames::fromFileUrl(QUrl(argument)));
 }
 
 } // namespace tetrapan::commandLine
