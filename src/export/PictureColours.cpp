@@ -7,6 +7,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <string_view>
 
 namespace tetrapan::pictureColours {
@@ -50,10 +51,19 @@ bool fullRange(const AVFrame& frame)
 
 void readAsMade(SwsContext* scaler, const AVFrame& frame)
 {
+    const int* matrix = sws_getCoefficients(matrixOf(frame));
+    const int range = fullRange(frame) ? 1 : 0;
+    // Set once per scaler: setting them again works the conversion tables out afresh, at every frame.
+    int* table = nullptr;
+    int* toTable = nullptr;
+    int setRange = -1, toRange = -1, brightness = 0, contrast = 0, saturation = 0;
+    if (sws_getColorspaceDetails(scaler, &table, &setRange, &toTable, &toRange, &brightness, &contrast,
+                                 &saturation) >= 0 &&
+        table && std::equal(matrix, matrix + 4, table) && setRange == range && toRange == 1)
+        return;
     // an RGB picture has no matrix, and libswscale leaves it as it is
-    sws_setColorspaceDetails(scaler, sws_getCoefficients(matrixOf(frame)), fullRange(frame) ? 1 : 0,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, NoBrightening, WholeContrast,
-                             WholeSaturation);
+    sws_setColorspaceDetails(scaler, matrix, range, sws_getCoefficients(SWS_CS_DEFAULT), 1, NoBrightening,
+                             WholeContrast, WholeSaturation);
 }
 
 void writeBt709(SwsContext* scaler)

@@ -32,8 +32,8 @@
 #include <QHeaderView>
 #include <QTest>
 #include <QVariantAnimation>
-#include <array>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
