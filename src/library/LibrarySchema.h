@@ -37,7 +37,8 @@ inline const QString Position = QStringLiteral("position");
 // How many seconds of the entry's movie pass in one second of the common time line; absent means 1.
 inline const QString Rate = QStringLiteral("rate");
 // An entry that is a recording keeps its folder as its file path; a camera of a camera folder keeps the
-// camera's name, a chosen list of files keeps them, one path a line (RecordingSource). Absent for a movie.
+// camera's name, a chosen list of files keeps them, one path a line (a path that holds a line break
+// percent-encoded, RecordingSource). Absent for a movie.
 inline const QString Camera = QStringLiteral("camera");
 inline const QString RecordingFiles = QStringLiteral("recordingFiles");
 // A recording's first and last moment on the wall clock and its number of files, as last listed.

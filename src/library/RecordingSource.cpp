@@ -19,6 +19,25 @@ QString item(const char* key, const QString& value)
            QString::fromLatin1(QByteArray(fileNames::toBytes(value)).toPercentEncoding());
 }
 
+// A chosen file's line in an entry's list: its path as it is, or, where the path would not stay one line or
+// could be taken for such a line, percent-encoded; a path is absolute, so a line starting with '%' is one.
+const QChar EncodedLine = QLatin1Char('%');
+
+QString fileLine(const QString& path)
+{
+    if (!path.contains(QLatin1Char('\n')) && !path.contains(QLatin1Char('\r')) &&
+        !path.startsWith(EncodedLine))
+        return path;
+    return QString::fromLatin1(QByteArray(fileNames::toBytes(path)).toPercentEncoding());
+}
+
+QString lineFile(const QString& line)
+{
+    if (!line.startsWith(EncodedLine))
+        return line;
+    return fileNames::fromBytes(QByteArray::fromPercentEncoding(line.toLatin1()));
+}
+
 } // namespace
 
 QString locator(const Recording& source)
@@ -92,7 +111,8 @@ QString ofEntry(const ObjectContext& context, ObjectId entry)
         return path;
     Recording source;
     source.camera = camera;
-    source.chosenFiles = files.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : files.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        source.chosenFiles.append(lineFile(line));
     if (source.chosenFiles.isEmpty())
         source.folder = path;
     return locator(source);
@@ -106,7 +126,10 @@ EntryFields entryFields(const QString& locator)
     const QString folder = source->chosenFiles.isEmpty()
                                ? source->folder
                                : QFileInfo(source->chosenFiles.first()).absolutePath();
-    return {folder, source->camera, source->chosenFiles.join(QLatin1Char('\n'))};
+    QStringList lines;
+    for (const QString& file : std::as_const(source->chosenFiles))
+        lines.append(fileLine(file));
+    return {folder, source->camera, lines.join(QLatin1Char('\n'))};
 }
 
 } // namespace tetrapan::RecordingSource

@@ -36,7 +36,7 @@ QString ofEntry(const ObjectContext& context, ObjectId entry);
 struct EntryFields {
     QString filePath;
     QString camera;
-    QString recordingFiles; // one path a line
+    QString recordingFiles; // one path a line, one holding a line break percent-encoded
 };
 EntryFields entryFields(const QString& locator);
 

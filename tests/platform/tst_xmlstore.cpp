@@ -103,7 +103,17 @@ private Q_SLOTS:
         StoreCoordinator coordinator(model_);
         StoreError error;
         QVERIFY2(coordinator.addXmlStore(path, error), qPrintable(error.text()));
-        QCOMPARE(ObjectContext(coordinator).value(6, schema::Title).toString(), oddText);
+        ObjectContext again(coordinator);
+        QCOMPARE(again.value(6, schema::Title).toString(), oddText);
+        // a chosen file whose name holds a line break stays one file, and the others stay as they were
+        Recording broken;
+        broken.chosenFiles = {QStringLiteral("/home/ana/dash/a\n/b.mp4"),
+                              QStringLiteral("/home/ana/dash/c.mp4")};
+        const QString lines = RecordingSource::entryFields(RecordingSource::locator(broken)).recordingFiles;
+        QVERIFY(lines.endsWith(QLatin1String("\n/home/ana/dash/c.mp4")));
+        again.setValue(5, schema::RecordingFiles, lines);
+        QCOMPARE(RecordingSource::fromLocator(RecordingSource::ofEntry(again, 5))->chosenFiles,
+                 broken.chosenFiles);
     }
 
     void damagedFilesAreRefused_data()
