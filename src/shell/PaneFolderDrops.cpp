@@ -1,5 +1,7 @@
 #include "shell/PaneFolderDrops.h"
 
+#include "library/LibrarySchema.h"
+#include "library/TBArrayController.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MoviePaneInput.h"
 #include "panes/PanePlacing.h"
@@ -18,6 +20,17 @@
 #include <memory>
 
 namespace tetrapan {
+
+namespace {
+
+// The playlist the pane's movies are placed in, as the library's selection stands.
+ObjectId playlistOf(QTMovieSubView& pane)
+{
+    TBArrayController* library = pane.tbArrayController();
+    return library ? library->getSelectedObject(LibrarySchema::Playlist) : ObjectId{};
+}
+
+} // namespace
 
 PaneFolderDrops::PaneFolderDrops(MovieFilesOpener& opener, Scheduler& scheduler)
     : opener_(opener), scheduler_(scheduler)
@@ -68,27 +81,35 @@ bool PaneFolderDrops::eventFilter(QObject* watched, QEvent* event)
 
 void PaneFolderDrops::listCameras(QTMovieSubView* pane, const QString& folder, QPoint at)
 {
+    if (!pane)
+        return;
+    // A folder on a slow share may take a while to list: one whose playlist was left meanwhile is not placed
+    // in the playlist chosen since, where other movies now play.
+    const ObjectId playlist = playlistOf(*pane);
     auto* found = new QFutureWatcher<cameraChoice::Cameras>(this);
-    connect(found, &QFutureWatcherBase::finished, this, [this, found, pane = QPointer(pane), folder, at] {
-        found->deleteLater();
-        if (!pane)
-            return;
-        const cameraChoice::Cameras cameras = found->result();
-        // one camera, or none: nothing to choose, and a folder without movies is refused as it always was
-        if (cameras.size() < 2)
-            return pane->placing().createMovieFrame(folder);
-        // a pane with no playlist to take the camera says so before anything is asked
-        if (!pane->placing().playlistForPlacing())
-            return;
-        const cameraChoice::Answer answer = cameraChoice::ask(folder, cameras, pane->viewNo(), at, pane);
-        // the menu's loop may have seen the pane go
-        if (!pane)
-            return;
-        if (answer.cameraFolderDialog)
-            cameraChoice::openInPanes(opener_, folder, cameras, pane->window());
-        else if (!answer.locator.isEmpty() && answer.locator != pane->filePath())
-            pane->placing().createMovieFrame(answer.locator);
-    });
+    connect(found, &QFutureWatcherBase::finished, this,
+            [this, found, pane = QPointer(pane), folder, at, playlist] {
+                found->deleteLater();
+                if (!pane || playlistOf(*pane) != playlist)
+                    return;
+                const cameraChoice::Cameras cameras = found->result();
+                // one camera, or none: nothing to choose, and a folder without movies is refused as it always
+                // was
+                if (cameras.size() < 2)
+                    return pane->placing().createMovieFrame(folder);
+                // a pane with no playlist to take the camera says so before anything is asked
+                if (!pane->placing().playlistForPlacing())
+                    return;
+                const cameraChoice::Answer answer =
+                    cameraChoice::ask(folder, cameras, pane->viewNo(), at, pane);
+                // the menu's loop may have seen the pane go
+                if (!pane)
+                    return;
+                if (answer.cameraFolderDialog)
+                    cameraChoice::openInPanes(opener_, folder, cameras, pane->window());
+                else if (!answer.locator.isEmpty() && answer.locator != pane->filePath())
+                    pane->placing().createMovieFrame(answer.locator);
+            });
     found->setFuture(QtConcurrent::run([folder] { return RecordingLister::camerasIn(folder); }));
 }
 

@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 
 using namespace tetrapan;
@@ -174,6 +175,33 @@ private Q_SLOTS:
         app.choose(QStringLiteral("b"));
         app.choose(QStringLiteral("a"));
         QTRY_COMPARE(app.pane(pane).filePath(), shown);
+    }
+
+    // A folder listed while the user goes to another playlist is not placed in that one.
+    void aFolderListedAfterItsPlaylistWasLeft()
+    {
+        const test::TestClips clips = test::TestClips::makeForTests();
+        QTemporaryDir a;
+        QVERIFY(QFile::copy(clips.red, a.filePath("20260301_120000_front.mp4")));
+        AppFixture app;
+        app.chooseWithEntries({1, 2, 3, 4});
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(a.path())});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&app.pane(2), &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&app.pane(2), &drop);
+        QVERIFY(drop.isAccepted());
+        app.scheduler.advance(MoviePaneInput::PlaceDroppedFileDelay); // the listing starts
+        app.choose(QStringLiteral("b"));
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents(); // its answer
+        app.settle();
+        QCOMPARE(app.pane(2).filePath(), QString());
+        QVERIFY(app.ctx()
+                    .fetch(LibrarySchema::Filelist, Predicate::equals(LibrarySchema::FilePath, a.path()))
+                    .isEmpty());
+        QVERIFY(app.dialogs.alerts.isEmpty());
     }
 
     // One folder of several cameras' files, given alone as any folder is: a playlist of its own, named after
