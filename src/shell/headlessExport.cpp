@@ -138,6 +138,10 @@ bool copySettings(const QString& copy, QString* why)
 
 int run(int argc, char** argv)
 {
+    // What it says goes to standard error, often piped (`| head`, a log reader that stops): a reader gone
+    // would end the program at its next line with the partial file left. The line is lost instead, and the
+    // export goes on to its end.
+    std::signal(SIGPIPE, SIG_IGN);
     // No window is shown, so no display is needed; the labels' text is drawn with a QGuiApplication's fonts.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

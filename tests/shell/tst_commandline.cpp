@@ -242,6 +242,8 @@ private Q_SLOTS:
             << out + QStringList{"--size", "641x361"} << QByteArray() << 1 << "encoder refuses";
         QTest::newRow("interrupted") << out + QStringList{"--size", "3840x2160"} << QByteArray() << 128 + SIGTERM
                                      << "nothing was written";
+        // "" said: its standard error's reader gone before it starts
+        QTest::newRow("its output not read") << written << QByteArray() << 0 << "";
         QTest::newRow("its terminal closed") << out + QStringList{"--size", "3840x2160"} << QByteArray()
                                              << 128 + SIGHUP << "nothing was written";
     }
@@ -287,6 +289,7 @@ private Q_SLOTS:
         exporting.workingFolder = on.path();
         exporting.environment.remove(QStringLiteral("DISPLAY"));
         exporting.environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        exporting.errorsUnread = said.isEmpty();
         QVERIFY(exporting.start(arguments));
         if (exitCode > 128)
             QVERIFY(exporting.sendSignal(exitCode - 128));

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace tetrapan::test {
 
@@ -79,6 +80,16 @@ bool ProgramProcess::start(const QStringList& arguments)
     process_.setProcessEnvironment(environment);
     process_.setWorkingDirectory(workingFolder);
     process_.setArguments(arguments);
+    if (errorsUnread) {
+        process_.setChildProcessModifier([] {
+            int ends[2];
+            if (pipe(ends) == 0) {
+                dup2(ends[1], STDERR_FILENO);
+                close(ends[0]);
+                close(ends[1]);
+            }
+        });
+    }
     process_.start();
     return process_.waitForStarted(WaitMs);
 }

@@ -39,6 +39,8 @@ public:
 
     QProcessEnvironment environment; // the program's, as it will be started
     QString workingFolder;
+    // Its standard error a pipe whose reader is gone, as `2>&1 | head` leaves it once head has ended.
+    bool errorsUnread = false;
     XServer x;
 
     bool start(const QStringList& arguments = {});
