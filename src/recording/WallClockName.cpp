@@ -76,10 +76,14 @@ QString cameraOf(const QString& fileName)
     static const QRegularExpression count(QStringLiteral("^\\d{3,}$"));
     // a dashcam's count joined to its camera's letter: "012F" of the front, "013R" of the rear
     static const QRegularExpression countAndLetter(QStringLiteral("^\\d{3,}([A-Za-z]{1,2})$"));
+    // a camera's own count after its prefix: "GH010123" (chapter 01 of take 0123), "C0001", "DSCF1234"
+    static const QRegularExpression prefixAndCount(QStringLiteral("^([A-Za-z]{1,4})\\d{4,}$"));
     QStringList kept;
     for (const QString& part : name.split(separators, Qt::SkipEmptyParts)) {
         if (const QRegularExpressionMatch joined = countAndLetter.match(part); joined.hasMatch())
             kept.append(joined.captured(1));
+        else if (const QRegularExpressionMatch prefixed = prefixAndCount.match(part); prefixed.hasMatch())
+            kept.append(prefixed.captured(1));
         else if (!count.match(part).hasMatch())
             kept.append(part);
     }

@@ -94,6 +94,11 @@ private Q_SLOTS:
                                              << "ch01";
         QTest::newRow("date and time alone") << "20260301120000.mp4"
                                              << "";
+        // a camera's own numbering, chapter and take included, names no camera of its own a file
+        QTest::newRow("count after the camera's prefix") << "GH020123.MP4"
+                                                         << "GH";
+        QTest::newRow("count after a one-letter prefix") << "C0001.MP4"
+                                                         << "C";
     }
 
     void cameraOf()
