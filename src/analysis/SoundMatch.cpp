@@ -1,5 +1,7 @@
 #include "analysis/SoundMatch.h"
 
+#include <QFile>
+
 #include <fftw3.h>
 
 #include <algorithm>
@@ -40,6 +42,35 @@ struct PlanDestroy {
 };
 using Plan = std::unique_ptr<std::remove_pointer_t<fftwf_plan>, PlanDestroy>;
 
+// A comparison of two long files takes gigabytes (3 h against 3 h: about 3 GB). Two at once could take more
+// than the machine has, and Linux hands out memory it cannot back, killing the program when it is used
+// rather than failing the allocation: such comparisons run one at a time, and none that the memory free now
+// cannot hold.
+constexpr size_t LargeComparisonBytes = size_t(256) << 20;
+
+std::mutex& largeComparisonMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// The memory the system could give without swapping; the most there is where it does not say.
+size_t availableBytes()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return std::numeric_limits<size_t>::max();
+    for (const QByteArray& line : meminfo.readAll().split('\n')) {
+        if (line.startsWith("MemAvailable:")) {
+            bool ok = false;
+            const qulonglong kib = line.mid(13).trimmed().split(' ').value(0).toULongLong(&ok);
+            if (ok)
+                return size_t(kib) * 1024;
+        }
+    }
+    return std::numeric_limits<size_t>::max();
+}
+
 size_t transformSize(size_t samples)
 {
     size_t size = 1024;
@@ -63,6 +94,13 @@ SoundMatch SoundMatch::find(const SoundExcerpt& leader, const SoundExcerpt& othe
     const size_t bins = size / 2 + 1;
     if (size > size_t(std::numeric_limits<int>::max()))
         throw std::bad_alloc();
+    const size_t bytes = size * sizeof(float) + 2 * bins * sizeof(fftwf_complex);
+    std::unique_lock<std::mutex> large;
+    if (bytes > LargeComparisonBytes) {
+        large = std::unique_lock(largeComparisonMutex());
+        if (bytes > availableBytes())
+            throw std::bad_alloc();
+    }
     FftwBuffer<float> signal(fftwf_alloc_real(size));
     FftwBuffer<fftwf_complex> leaderSpectrum(fftwf_alloc_complex(bins));
     FftwBuffer<fftwf_complex> otherSpectrum(fftwf_alloc_complex(bins));
