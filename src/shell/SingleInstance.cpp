@@ -13,6 +13,7 @@
 #include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QUrl>
@@ -97,11 +98,23 @@ QString SingleInstance::lockLostReason() const
     QString application;
     if (!lock_->getLockInfo(&holder, &host, &application))
         return QStringLiteral("its lock file %1 was changed and can no longer be read").arg(file);
-    if (holder != QCoreApplication::applicationPid() ||
-        (!host.isEmpty() && host != QSysInfo::machineHostName())) {
+    if (holder != QCoreApplication::applicationPid() || !lockMadeHere(host)) {
         return QStringLiteral("its lock file %1 now belongs to another Tetrapan (%2)").arg(file, lockHolder());
     }
     return {};
+}
+
+bool SingleInstance::lockMadeHere(const QString& host) const
+{
+    QFile file;
+    QString why;
+    if (safeFiles::openForReading(file, lockFilePath_, &why) == safeFiles::Opening::Opened) {
+        // its lines: the process, the program, the host, the machine's id, the boot's id
+        const QByteArray machine = file.read(4096).split('\n').value(3).trimmed();
+        if (!machine.isEmpty())
+            return machine == QSysInfo::machineUniqueId();
+    }
+    return host.isEmpty() || host == QSysInfo::machineHostName();
 }
 
 SingleInstance::Role SingleInstance::startFor(const commandLine::Request& request)
@@ -165,7 +178,7 @@ bool SingleInstance::handOver(const commandLine::Request& request)
     QString application;
     if (!lock_->getLockInfo(&holder, &host, &application))
         return false;
-    if (!host.isEmpty() && host != QSysInfo::machineHostName())
+    if (!lockMadeHere(host))
         return false;
     // only the program that holds this library's lock may take its files
     const QDBusReply<uint> owner = bus_.interface()->servicePid(serviceName());

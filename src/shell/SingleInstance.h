@@ -103,6 +103,10 @@ Q_SIGNALS:
 private:
     void offerOnBus();
     bool handOver(const commandLine::Request& request);
+    // Whether the lock file, naming the host given, was made on this computer: by the machine's id that it
+    // keeps, which stays when the computer is renamed while the program runs; by the host's name in a file
+    // without one.
+    bool lockMadeHere(const QString& host) const;
     static QVariantMap platformData();
 
     QString lockFilePath_;

@@ -320,9 +320,9 @@ private Q_SLOTS:
         QVERIFY(f.ctx().hasChanges());
     }
 
-    // The lock file deleted while the program runs, then taken by another program: from the deletion on, no
-    // save writes the library (the other program's changes would be lost), the user is told why, and the
-    // other program's lock file outlives this program.
+    // The computer renamed while the program runs changes nothing. The lock file deleted while it runs, then
+    // taken by another program: from the deletion on, no save writes the library (the other program's changes
+    // would be lost), the user is told why, and the other program's lock file outlives this program.
     void noSaveOnceTheLockIsNoLongerOurs()
     {
         AppFixture f;
@@ -331,8 +331,13 @@ private Q_SLOTS:
         auto instance = std::make_unique<SingleInstance>(f.nib->appDelegate().applicationSupportFolder(), noBus);
         QCOMPARE(instance->start({}), SingleInstance::Role::First);
         f.nib->appDelegate().setLibraryLockCheck([&instance] { return instance->lockLostReason(); });
+        // the computer renamed while the program runs: the lock is still its own
+        QList<QByteArray> held = test::readAll(instance->lockFilePath()).split('\n');
+        held[2] = "renamed";
+        QVERIFY(test::writeAll(instance->lockFilePath(), held.join('\n')));
         f.playlist(QStringLiteral("A"));
         f.autosave();
+        QVERIFY(f.dialogs.errors.isEmpty());
         const QByteArray saved = test::readAll(f.home.libraryFile());
         QVERIFY(saved.contains("\"A\""));
 
