@@ -11,6 +11,7 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,9 @@
 #include <QUrl>
 
 #include <utility>
+
+#include <sys/stat.h>
+#include <time.h>
 
 namespace tetrapan {
 
@@ -117,6 +121,19 @@ bool SingleInstance::lockMadeHere(const QString& host) const
     return host.isEmpty() || host == QSysInfo::machineHostName();
 }
 
+bool SingleInstance::lockLeftBeforeBoot() const
+{
+    qint64 holder = 0;
+    QString host;
+    QString application;
+    timespec up{};
+    if (lock_->getLockInfo(&holder, &host, &application) || clock_gettime(CLOCK_BOOTTIME, &up) != 0)
+        return false;
+    struct stat made {};
+    return stat(fileNames::toBytes(lockFilePath_).constData(), &made) == 0 &&
+           made.st_mtime < QDateTime::currentSecsSinceEpoch() - up.tv_sec;
+}
+
 SingleInstance::Role SingleInstance::startFor(const commandLine::Request& request)
 {
     // QLockFile reads a lock file it finds, and reading a FIFO waits for a writer that never comes
@@ -132,6 +149,10 @@ SingleInstance::Role SingleInstance::startFor(const commandLine::Request& reques
     // and any save it tries reports why it failed.
     if (lock_->error() != QLockFile::LockFailedError)
         return Role::First;
+    if (lockLeftBeforeBoot() && lock_->removeStaleLockFile() && lock_->tryLock(0)) {
+        offerOnBus();
+        return Role::First;
+    }
     const QDeadlineTimer deadline(QuittingWait);
     while (!handOver(request)) {
         // A program quitting still holds the lock after it left the bus: this launch starts once it ended.

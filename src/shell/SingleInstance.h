@@ -107,6 +107,10 @@ private:
     // keeps, which stays when the computer is renamed while the program runs; by the host's name in a file
     // without one.
     bool lockMadeHere(const QString& host) const;
+    // A lock file that names no process (one a power cut left empty before its lines reached the disk) and
+    // dates from before the computer started: no program holds it, and QLockFile never takes such a file
+    // over by itself.
+    bool lockLeftBeforeBoot() const;
     static QVariantMap platformData();
 
     QString lockFilePath_;

@@ -35,7 +35,7 @@ private Q_SLOTS:
     }
 
     // One program per library: a second launch that cannot reach the first leaves the library alone; the
-    // lock of a program that was killed is taken over.
+    // lock of a program that was killed is taken over, and so is one a power cut left empty.
     void aSecondProgramOnTheLibraryIsRefusedUntilTheFirstIsGone()
     {
         test::TestHome home;
@@ -71,7 +71,12 @@ private Q_SLOTS:
         QCOMPARE(blocked.finished(), 1);
         QVERIFY2(blocked.errors().contains("delete the lock file " + lockFile.toUtf8()), blocked.errors());
         QVERIFY(blocked.errors().contains("\"another-computer\""));
-        QVERIFY(QFile::remove(lockFile));
+        // a lock file left empty by a power cut, from before the computer started: taken over
+        QVERIFY(test::writeAll(lockFile, QByteArray()));
+        QFile left(lockFile);
+        QVERIFY(left.open(QIODevice::ReadWrite) &&
+                left.setFileTime(QDateTime::fromSecsSinceEpoch(0), QFileDevice::FileModificationTime));
+        left.close();
         ProgramProcess next(home);
         QVERIFY(test::startShowing(next, screen, Angles, QStringLiteral("red")));
         QVERIFY(next.quit());
