@@ -2,6 +2,7 @@
 
 #include "library/RecordingSource.h"
 #include "panes/MovieFileProblem.h"
+#include "platform/fileLooks.h"
 #include "recording/RecordingScan.h"
 
 #include <QEvent>
@@ -11,26 +12,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace tetrapan {
-
-namespace {
-
-// Looks at files that would not open. On a network that hangs, a look hangs as long as the open did; it
-// holds up neither the window nor the quit, which never waits for these threads.
-QThreadPool& fileLooks()
-{
-    static QThreadPool* const pool = [] {
-        auto* threads = new QThreadPool;
-        threads->setMaxThreadCount(8);
-        return threads;
-    }();
-    return *pool;
-}
-
-} // namespace
 
 PaneOpening::PaneOpening(QWidget& area, MovieEngine& engine, Scheduler& scheduler)
     : area_(area), engine_(engine), scheduler_(scheduler), notice_(new QWidget(&area)),
@@ -178,7 +162,7 @@ void PaneOpening::refuse(std::function<QString()> said)
         if (ticket == ticket_ && opening_)
             finish({nullptr, why->result()}, false);
     });
-    why->setFuture(QtConcurrent::run(&fileLooks(), [path = path_, said = std::move(said)] {
+    why->setFuture(QtConcurrent::run(&fileLooks::pool(), [path = path_, said = std::move(said)] {
         return MovieFileProblem::reason(path, said());
     }));
 }

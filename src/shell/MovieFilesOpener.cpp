@@ -10,6 +10,7 @@
 #include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
+#include "platform/fileLooks.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/UndoStep.h"
 #include "recording/RecordingLister.h"
@@ -53,22 +54,24 @@ void MovieFilesOpener::openFiles(const QStringList& paths)
         return;
     Request request{paths, {}, {}};
     // A folder alone of several cameras' files: each camera a pane, as Open Camera Folder puts them; a folder
-    // among others: the camera the user chooses. Its names are read off the GUI thread, as a folder of
-    // thousands of files takes a while; the request waits.
-    if (std::any_of(paths.cbegin(), paths.cend(),
-                    [](const QString& path) { return QFileInfo(path).isDir(); })) {
-        request.cameras = std::make_shared<QFutureWatcher<FoundCameras>>();
-        // already on the event loop, as placing wants
-        connect(request.cameras.get(), &QFutureWatcherBase::finished, this,
-                &MovieFilesOpener::placePendingFiles);
-        request.cameras->setFuture(QtConcurrent::run([paths] {
-            FoundCameras found;
-            for (const QString& path : paths)
-                found.append(QFileInfo(path).isDir() ? RecordingLister::camerasIn(path)
-                                                     : QMap<QString, QStringList>());
-            return found;
-        }));
-    }
+    // among others: the camera the user chooses. What each path is, and a folder's names, are read off the
+    // window's thread: a share that hangs would freeze the window, and a folder of thousands of files takes a
+    // while. The request waits.
+    request.looked = std::make_shared<QFutureWatcher<LookedAt>>();
+    // already on the event loop, as placing wants
+    connect(request.looked.get(), &QFutureWatcherBase::finished, this, &MovieFilesOpener::placePendingFiles);
+    request.looked->setFuture(QtConcurrent::run(&fileLooks::pool(), [paths] {
+        LookedAt looked;
+        for (const QString& given : paths) {
+            const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(given);
+            const QString path = resolved.isNull() ? given : resolved;
+            looked.paths.append(path);
+            looked.cameras.append(!path.isEmpty() && QFileInfo(path).isDir()
+                                      ? RecordingLister::camerasIn(path)
+                                      : QMap<QString, QStringList>());
+        }
+        return looked;
+    }));
     pending_.append(request);
     schedulePlacing();
 }
@@ -109,21 +112,26 @@ void MovieFilesOpener::placePendingFiles()
     // arrive; it waits its turn in the list.
     if (placing_ || pending_.isEmpty() || movController_.hasPendingLoad())
         return;
-    if (pending_.front().cameras && !pending_.front().cameras->isFinished())
+    if (pending_.front().looked && !pending_.front().looked->future().isFinished())
         return;
     placing_ = true;
     Request request = pending_.takeFirst();
-    if (request.cameras && request.paths.size() == 1 && request.cameras->result().front().size() > 1)
-        request = cameraFolderRequest(request.paths.front(), request.cameras->result().front(),
-                                      request.cameras->result().front().keys());
-    else if (request.cameras && !oneCameraEach(request))
-        return placed({}, {});
+    resolved_.clear();
+    if (request.looked) {
+        const LookedAt looked = request.looked->result();
+        for (int n = 0; n < request.paths.size() && n < looked.paths.size(); ++n)
+            resolved_.insert(request.paths.at(n), looked.paths.at(n));
+        if (request.paths.size() == 1 && looked.cameras.front().size() > 1)
+            request = cameraFolderRequest(request.paths.front(), looked.cameras.front(),
+                                          looked.cameras.front().keys());
+        else if (!oneCameraEach(request, looked.cameras))
+            return placed({}, {});
+    }
     placing(request.paths, request.newPlaylist);
 }
 
-bool MovieFilesOpener::oneCameraEach(Request& request)
+bool MovieFilesOpener::oneCameraEach(Request& request, const FoundCameras& found)
 {
-    const FoundCameras found = request.cameras->result();
     for (int n = 0; n < found.size() && n < MaxFiles; ++n) {
         if (found.at(n).size() < 2)
             continue;
@@ -201,9 +209,7 @@ void MovieFilesOpener::placeInPanes(const QStringList& paths, const QString& uni
     };
     for (int viewNo = 1; viewNo <= paths.size(); ++viewNo) {
         QTMovieSubView* pane = movController_.qtView(viewNo);
-        const QString given = paths.at(viewNo - 1);
-        const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(given);
-        const QString path = resolved.isNull() ? given : resolved;
+        const QString path = resolved_.value(paths.at(viewNo - 1), paths.at(viewNo - 1));
         // as with a drop, a pane that already shows the file keeps it as it is
         if (!pane || (!path.isEmpty() && path == pane->filePath()))
             continue;

@@ -3,6 +3,7 @@
 #include "platform/Scheduler.h"
 
 #include <QFutureWatcher>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -89,20 +90,27 @@ private:
     Scheduler& scheduler_;
     DialogPresenter& dialogs_;
     PlaylistOutlineView* playlistTree_ = nullptr;
-    // each path's files by camera (none for what is no folder), in the paths' order
+    // What the paths given are, in their order: where each leads (itself, or a link's end), and its files by
+    // camera (none for what is no folder).
     using FoundCameras = QList<QMap<QString, QStringList>>;
+    struct LookedAt {
+        QStringList paths;
+        FoundCameras cameras;
+    };
     struct Request {
         QStringList paths;
         QString newPlaylist;
-        // the cameras of the folders given, while they are being found
-        std::shared_ptr<QFutureWatcher<FoundCameras>> cameras;
+        // what the paths given are, while it is looked at off the window's thread
+        std::shared_ptr<QFutureWatcher<LookedAt>> looked;
     };
     static Request cameraFolderRequest(const QString& folder, const QMap<QString, QStringList>& found,
                                        const QStringList& cameras);
     // Asks for one camera of each folder of several; false when the user closed the question, or chose
     // to open the Camera Folder dialog instead.
-    bool oneCameraEach(Request& request);
+    bool oneCameraEach(Request& request, const FoundCameras& found);
     QList<Request> pending_;
+    // The request being placed: where the links given lead.
+    QHash<QString, QString> resolved_;
     Scheduler::TaskId placeTask_ = Scheduler::NoTask;
     bool placing_ = false;
     std::unique_ptr<UndoStep> step_;

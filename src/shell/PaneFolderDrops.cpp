@@ -7,6 +7,7 @@
 #include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/fileDrag.h"
+#include "platform/fileLooks.h"
 #include "recording/RecordingLister.h"
 #include "shell/cameraChoice.h"
 
@@ -55,62 +56,73 @@ bool PaneFolderDrops::eventFilter(QObject* watched, QEvent* event)
         return false;
     auto* drop = static_cast<QDropEvent*>(event);
     const QMimeData* data = drop->mimeData();
-    // several files, a remote one or a movie file: the pane's own input answers as it always has
+    // several files or a remote one: the pane's own input answers as it always has
     if (!data || !data->hasFormat(QLatin1String(fileDrag::FileNamesType)) || data->urls().size() != 1)
         return false;
     const QStringList local = fileDrag::localFiles(*data);
     if (local.isEmpty())
-        return false;
-    const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(local.front());
-    const QString folder = resolved.isNull() ? local.front() : resolved;
-    if (!QFileInfo(folder).isDir() || folder == pane->filePath())
         return false;
     drop->setDropAction(Qt::CopyAction);
     drop->accept();
     // as a dropped file is placed: once the drag is over, so no menu or alert opens inside it
     const QPoint at = pane->mapToGlobal(drop->position().toPoint());
     auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
-    *id = scheduler_.scheduleAfter(MoviePaneInput::PlaceDroppedFileDelay,
-                                   [this, id, pane = QPointer<QTMovieSubView>(pane), folder, at] {
-                                       pending_.removeOne(*id);
-                                       listCameras(pane, folder, at);
-                                   });
+    *id = scheduler_.scheduleAfter(
+        MoviePaneInput::PlaceDroppedFileDelay,
+        [this, id, pane = QPointer<QTMovieSubView>(pane), dropped = local.front(), at] {
+            pending_.removeOne(*id);
+            lookAt(pane, dropped, at);
+        });
     pending_.append(*id);
     return true;
 }
 
-void PaneFolderDrops::listCameras(QTMovieSubView* pane, const QString& folder, QPoint at)
+void PaneFolderDrops::lookAt(QTMovieSubView* pane, const QString& dropped, QPoint at)
 {
     if (!pane)
         return;
-    // A folder on a slow share may take a while to list: one whose playlist was left meanwhile is not placed
+    struct Looked {
+        QString path;                  // where a link leads
+        cameraChoice::Cameras cameras; // a folder's
+    };
+    // A look on a slow share may take a while: what was dropped on a playlist left meanwhile is not placed
     // in the playlist chosen since, where other movies now play.
     const ObjectId playlist = playlistOf(*pane);
-    auto* found = new QFutureWatcher<cameraChoice::Cameras>(this);
-    connect(found, &QFutureWatcherBase::finished, this,
-            [this, found, pane = QPointer(pane), folder, at, playlist] {
-                found->deleteLater();
+    auto* looking = new QFutureWatcher<Looked>(this);
+    connect(looking, &QFutureWatcherBase::finished, this,
+            [this, looking, pane = QPointer(pane), at, playlist] {
+                looking->deleteLater();
                 if (!pane || playlistOf(*pane) != playlist)
                     return;
-                const cameraChoice::Cameras cameras = found->result();
-                // one camera, or none: nothing to choose, and a folder without movies is refused as it always
-                // was
-                if (cameras.size() < 2)
-                    return pane->placing().createMovieFrame(folder);
+                const Looked looked = looking->result();
+                // a pane that already shows it keeps it as it is
+                if (looked.path == pane->filePath())
+                    return;
+                // a file, or a folder of one camera or none: nothing to choose; one without movies is refused
+                // as it always was
+                if (looked.cameras.size() < 2)
+                    return pane->placing().createMovieFrame(looked.path);
                 // a pane with no playlist to take the camera says so before anything is asked
                 if (!pane->placing().playlistForPlacing())
                     return;
                 const cameraChoice::Answer answer =
-                    cameraChoice::ask(folder, cameras, pane->viewNo(), at, pane);
+                    cameraChoice::ask(looked.path, looked.cameras, pane->viewNo(), at, pane);
                 // the menu's loop may have seen the pane go
                 if (!pane)
                     return;
                 if (answer.cameraFolderDialog)
-                    cameraChoice::openInPanes(opener_, folder, cameras, pane->window());
+                    cameraChoice::openInPanes(opener_, looked.path, looked.cameras, pane->window());
                 else if (!answer.locator.isEmpty() && answer.locator != pane->filePath())
                     pane->placing().createMovieFrame(answer.locator);
             });
-    found->setFuture(QtConcurrent::run([folder] { return RecordingLister::camerasIn(folder); }));
+    looking->setFuture(QtConcurrent::run(&fileLooks::pool(), [dropped] {
+        Looked looked;
+        const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(dropped);
+        looked.path = resolved.isNull() ? dropped : resolved;
+        if (QFileInfo(looked.path).isDir())
+            looked.cameras = RecordingLister::camerasIn(looked.path);
+        return looked;
+    }));
 }
 
 } // namespace tetrapan

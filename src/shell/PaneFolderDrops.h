@@ -10,11 +10,14 @@ namespace tetrapan {
 class MovieFilesOpener;
 class QTMovieSubView;
 
-// A folder dropped on a pane becomes that pane's recording of one camera. Its names are grouped by camera off
-// the GUI thread (RecordingLister::camerasIn, as File > Open Camera Folder… groups them); a folder of one
-// camera, or of names that name none, goes to the pane as any dropped file does, while of several the user
-// chooses one in a menu at the drop point (cameraChoice), or opens the Camera Folder dialog on the folder.
-// Closing the menu changes nothing. Other drops are left to the pane's own input.
+// A file or folder dropped on a pane from outside. What it is (where a link leads, whether it is a folder,
+// the folder's names grouped by camera as File > Open Camera Folder… groups them) is looked at off the
+// window's thread, once the drag is over: a share that hangs holds up neither the window nor the file
+// manager's drag. A file, a folder of one camera, or of names that name none, goes to the pane as the pane
+// places a dropped file; of several cameras the user chooses one in a menu at the drop point (cameraChoice),
+// or opens the Camera Folder dialog on the folder. Closing the menu changes nothing, and so does a look that
+// ends after the user went to another playlist. Several files, or one from another computer, are left to the
+// pane's own input.
 class PaneFolderDrops final : public QObject {
     Q_OBJECT
 public:
@@ -28,8 +31,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The drop has finished and the menu may open: the folder's cameras are found, then the user asked.
-    void listCameras(QTMovieSubView* pane, const QString& folder, QPoint at);
+    // The drop has finished and the menu may open: what was dropped is looked at, then placed or asked about.
+    void lookAt(QTMovieSubView* pane, const QString& dropped, QPoint at);
 
     MovieFilesOpener& opener_;
     Scheduler& scheduler_;

@@ -95,7 +95,7 @@ private Q_SLOTS:
         QCOMPARE(panePaths(app), QStringList({QString(), QString(), QString(), QString()}));
 
         app.scheduler.advance(MovController::ChangeDelay / 2);
-        QVERIFY(!opener.hasPendingFiles());
+        app.placeOpenedFiles();
         QCOMPARE(panePaths(app), QStringList({given(1), given(2), clip(3), clip(4)}));
         QCOMPARE(entryPaths(app, app.uid(QStringLiteral("a"))), panePaths(app));
         // nothing loads the panes again afterwards
@@ -168,8 +168,7 @@ private Q_SLOTS:
         const QStringList before = panePaths(app);
         app.engine.refusedPaths.insert(Refused);
         app.nib->movieFilesOpener().openFiles(files);
-        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
-        app.settle();
+        app.placeOpenedFiles();
 
         QTEST(alertMessages(app), "messages");
         if (!app.dialogs.alerts.isEmpty())
@@ -216,7 +215,7 @@ private Q_SLOTS:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&app.pane(3), &drop);
-        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        app.placeOpenedFiles();
         QCOMPARE(app.rows(), QStringLiteral("*1"));
         QCOMPARE(panePaths(app), QStringList({given(1), given(2), QString(), QString()}));
         QCOMPARE(app.window().windowTitle(), QStringLiteral("1"));
@@ -278,7 +277,7 @@ private Q_SLOTS:
         app.chooseWithEntries({1, 2, 3, 4});
         app.dialogs.openPanelAnswers = {{given(3), given(4)}};
         app.nib->mainWindow().openMoviesAction()->trigger();
-        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        app.placeOpenedFiles();
         QVERIFY(app.dialogs.openPanels.front().allowsMultipleSelection);
         QCOMPARE(panePaths(app), QStringList({given(3), given(4), clip(3), clip(4)}));
         // the panel offers the types the desktop entry lists, and opens next where the files came from
@@ -305,7 +304,7 @@ private Q_SLOTS:
                         Qt::NoModifier);
         QCoreApplication::sendEvent(viewport, &drop);
         QVERIFY(drop.isAccepted());
-        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
+        app.placeOpenedFiles();
         QCOMPARE(panePaths(app), QStringList({given(2), given(1), clip(3), clip(4)}));
 
         // a source that would move the files away is refused, as on a pane
@@ -492,8 +491,7 @@ private Q_SLOTS:
             app.window().openFilesAsRecordingAction()->trigger();
             QVERIFY(app.dialogs.openPanels.last().canChooseFiles);
         }
-        app.scheduler.advance(MovieFilesOpener::PlaceDelay);
-        QTRY_VERIFY(!app.nib->movieFilesOpener().hasPendingFiles());
+        app.placeOpenedFiles();
 
         QVERIFY2(alertMessages(app) == (message.isEmpty() ? QStringList() : QStringList{message}),
                  qPrintable(app.dialogs.alerts.value(0).detailedText));

@@ -26,6 +26,7 @@
 #include "playlist/TableColumnController.h"
 #include "shell/MainNib.h"
 #include "shell/MainWindow.h"
+#include "shell/MovieFilesOpener.h"
 #include "shell/Tetrapan_AppDelegate.h"
 
 #include <QAction>
@@ -250,6 +251,15 @@ struct AppFixture {
         scheduler.advance(std::chrono::milliseconds(0));
         QVERIFY(test::openingsEnded(panes));
         scheduler.advance(std::chrono::milliseconds(0));
+    }
+
+    // Files handed to the opener (given, dropped, chosen) placed: what they are is looked at on threads of
+    // its own, then they open.
+    void placeOpenedFiles()
+    {
+        QTRY_VERIFY(
+            (scheduler.advance(std::chrono::milliseconds(0)), !nib->movieFilesOpener().hasPendingFiles()));
+        settle();
     }
 
     // The row with this title chosen in the tree as a click chooses it ("" for none), and loaded unless told
