@@ -154,8 +154,10 @@ void CommandKeys::apply()
             const QKeySequence ownKey = QKeySequence::fromString(row.defaultKey, QKeySequence::PortableText);
             if (moved && !ownKey.isEmpty())
                 letGo_ << ownKey[0];
+            // The small windows are the main window's tools, where its keys answer too: a key of its own
+            // there as well would make two shortcuts on one key, and Qt answers neither.
             if (const auto follow = followers_.constFind(row.defaultKey); follow != followers_.cend())
-                (*follow)(key);
+                (*follow)(moved ? QKeySequence() : key);
             if (!moved)
                 key = QKeySequence();
         }

@@ -292,8 +292,9 @@ void MainNib::nameCommands()
     commandRegistry_ = std::make_unique<CommandRegistry>(
         *mainWindow_, [this](int viewNo) -> QMenu* { return cmMovieViews_.at(viewNo - 1); });
     commandKeys_ = std::make_unique<CommandKeys>(services_.settings, *commandRegistry_, *mainWindow_);
-    // the panes' own keys: the panes let them go once their commands have others, and the palette's and the
-    // playlist window's space bar follows Play or Stop All's key
+    // the panes' own keys: the panes let them go once their commands have others; the palette and the
+    // playlist window play and stop with the space bar while it is Play or Stop All's key, and with the main
+    // window's once the key is moved
     commandKeys_->setPanes({qtViews_.cbegin(), qtViews_.cend()});
     commandKeys_->followOwnKey(QKeySequence(Qt::Key_Space), [this](const QKeySequence& key) {
         controlWindow_->btnPlay()->setShortcut(key);

@@ -459,7 +459,7 @@ private Q_SLOTS:
             if (command.name == QLatin1String("play-or-stop-all"))
                 QCOMPARE(command.key, QStringLiteral("P"));
         }
-        QCOMPARE(f.nib->controlWindow().btnPlay()->shortcut(), QKeySequence(Qt::Key_P));
+        QCOMPARE(f.nib->controlWindow().btnPlay()->shortcut(), QKeySequence());
         QTest::keyClick(&f.pane(1), Qt::Key_Space);
         QCOMPARE(f.playing().constFirst(), false);
         QTest::keyClick(f.window().windowHandle(), Qt::Key_P);
@@ -473,6 +473,36 @@ private Q_SLOTS:
         QCOMPARE(f.nib->controlWindow().btnPlay()->shortcut(), QKeySequence(Qt::Key_Space));
         QTest::keyClick(&f.pane(1), Qt::Key_Space);
         QTRY_COMPARE(f.playing().constFirst(), false);
+    }
+
+    // Play or Stop All's key, moved, plays and stops once from each window: the palette and the playlist
+    // window are the main window's tools, where its keys answer too, so they keep no key of their own for it
+    // (two shortcuts on one key in a window both go unanswered).
+    void thePlayKeyAnswersOnceInEachWindow_data()
+    {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::newRow("a letter") << QKeySequence(Qt::Key_P);
+        QTest::newRow("with Ctrl") << QKeySequence(Qt::CTRL | Qt::Key_P);
+    }
+
+    void thePlayKeyAnswersOnceInEachWindow()
+    {
+        QFETCH(QKeySequence, key);
+        AppFixture f;
+        QVERIFY(f.show());
+        f.chooseWithEntries({1});
+        f.settle();
+        QCOMPARE(f.nib->commandKeys().setKey(QStringLiteral("play-or-stop-all"), key), QString());
+        bool playing = false;
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{&f.window(), &f.nib->controlWindow(), &f.playlistWindow()}) {
+            window->show();
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QTest::keyClick(window->windowHandle(), key[0].key(), key[0].keyboardModifiers());
+            playing = !playing;
+            QTRY_VERIFY2(f.playing().constFirst() == playing, window->metaObject()->className());
+        }
     }
 };
 
