@@ -17,6 +17,7 @@
 #include <QMimeData>
 
 #include <algorithm>
+#include <utility>
 
 namespace tetrapan {
 
@@ -310,11 +311,14 @@ void PlaylistOutlineView::mousePressEvent(QMouseEvent* event)
         return;
     }
     contextClick_ = false;
+    chosenBeforePress_ = hasSelectedRow() ? itemAtRow(selectedRow()) : NoObject;
     QTreeView::mousePressEvent(event);
 }
 
 void PlaylistOutlineView::mouseReleaseEvent(QMouseEvent* event)
 {
+    // a press that ends here began no drag
+    chosenBeforePress_.reset();
     if (contextClick_) {
         contextClick_ = false;
         event->accept();
@@ -445,6 +449,14 @@ void PlaylistOutlineView::resetItemIndex(ObjectId item, ObjectId parentItem, Obj
 
 bool PlaylistOutlineView::writeItems(const QModelIndexList& items)
 {
+    // the panes, the file table and the frame sets still belong to the row chosen before: a drag that ends
+    // anywhere but in a move must leave that one chosen, not the dragged row the press selected
+    if (const std::optional<ObjectId> chosen = std::exchange(chosenBeforePress_, std::nullopt)) {
+        if (*chosen == NoObject)
+            selectionModel()->clear();
+        else if (!hasSelectedRow() || itemAtRow(selectedRow()) != *chosen)
+            selectRowOfItem(*chosen);
+    }
     return drag_.writeItems(items);
 }
 

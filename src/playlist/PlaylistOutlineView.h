@@ -11,6 +11,7 @@
 #include <QTreeView>
 
 #include <chrono>
+#include <optional>
 
 class QMenu;
 class QMimeData;
@@ -113,7 +114,8 @@ public:
     int getMaxIndex(const QList<ObjectId>& nodes, ObjectId selfItem) const;
     QList<ObjectId> getObjectFromPlaylist(ObjectId parent) const;
 
-    // Dragging tree rows within the tree
+    // Dragging tree rows within the tree. A drag moves a row without choosing it: the row chosen before the
+    // press that began the drag (which selected the pressed row) is chosen again as the drag begins.
     bool writeItems(const QModelIndexList& items);
     Qt::DropAction validateDrop(const QMimeData* data, ObjectId target, int childIndex) const;
     bool acceptDrop(const QMimeData* data, ObjectId target, int childIndex);
@@ -155,6 +157,8 @@ private:
     bool restoreLastState_ = false;
 
     bool contextClick_ = false;
+    // The row chosen when the last left press came, which may begin a drag; none before any press.
+    std::optional<ObjectId> chosenBeforePress_;
     int committer_ = -1; // the library's handle for finishing a rename in progress
 };
 

@@ -172,6 +172,25 @@ private Q_SLOTS:
         QTEST(app.ctx().undoManager()->count() - before, "steps");
     }
 
+    // A row dragged is moved, not chosen: the press that began the drag selected it, but the panes, the file
+    // table and the frame sets still belong to the playlist chosen before, which stays chosen whether the
+    // drag ends in a move or nowhere.
+    void aDraggedRowIsNotChosen()
+    {
+        AppFixture app;
+        QVERIFY(app.show(QStringLiteral("A,B,C")));
+        app.choose(QStringLiteral("A"));
+        QCOMPARE(app.coordinator().uniqueId(), app.uid(QStringLiteral("A")));
+        const QModelIndex pressed = app.indexOf(QStringLiteral("C"));
+        QTest::mousePress(app.tree().viewport(), Qt::LeftButton, {}, app.tree().visualRect(pressed).center());
+        QVERIFY(app.tree().writeItems({pressed}));
+        QCOMPARE(app.rows(), QStringLiteral("*A,B,C"));
+        QVERIFY(app.tree().acceptDrop(treeDrag().get(), NoObject, 0));
+        app.scheduler.advance(MovController::ChangeDelay);
+        QCOMPARE(app.rows(), QStringLiteral("C,*A,B"));
+        QCOMPARE(app.coordinator().uniqueId(), app.uid(QStringLiteral("A")));
+    }
+
     void removal_data()
     {
         QTest::addColumn<QString>("selected");
