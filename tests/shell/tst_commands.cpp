@@ -279,18 +279,14 @@ private Q_SLOTS:
             // refused, and never carried out after the caller heard so
             f.scheduler.advance(CommandRequests::LongestWait);
             QVERIFY(answer && !answer->isEmpty());
-            f.engine.finishOpens();
-            f.scheduler.advance(CommandRequests::OpeningCheckInterval * 2);
-            QCoreApplication::processEvents();
-            QCOMPARE(f.pane(1).filePath(), QStringLiteral("/clips/1.mp4"));
+            // the files are looked at on threads of their own before they are placed
+            QTRY_VERIFY((f.engine.finishOpens(), f.scheduler.advance(CommandRequests::OpeningCheckInterval),
+                         f.pane(1).filePath() == QStringLiteral("/clips/1.mp4")));
             QVERIFY(!f.pane(1).isPlaying());
             return;
         }
-        for (int step = 0; step < 20 && !answer; ++step) {
-            f.engine.finishOpens();
-            f.scheduler.advance(CommandRequests::OpeningCheckInterval);
-            QCoreApplication::processEvents();
-        }
+        QTRY_VERIFY((f.engine.finishOpens(), f.scheduler.advance(CommandRequests::OpeningCheckInterval),
+                     answer.has_value()));
         QCOMPARE(answer, std::optional<QString>(QString()));
         QCOMPARE(f.pane(1).filePath(), QStringLiteral("/clips/1.mp4"));
         QTRY_VERIFY(f.pane(1).isPlaying());
@@ -331,15 +327,18 @@ private Q_SLOTS:
         f.nib->commandRequests().handleWithFiles(
             request, [&f](const QStringList& files) { f.nib->movieFilesOpener().openFiles(files); },
             [&answer](const QString& said) { answer = said; });
-        // long enough for the files to be placed and opened, whatever the answer
+        // long enough for the files to be looked at (on threads of their own), placed and opened, whatever
+        // the answer
         for (int step = 0; step < 20; ++step) {
             f.scheduler.advance(CommandRequests::OpeningCheckInterval);
             QCoreApplication::processEvents();
         }
-        QVERIFY(answer);
+        QTRY_VERIFY((f.scheduler.advance(CommandRequests::OpeningCheckInterval),
+                     answer.has_value() && f.pane(1).filePath() == shown));
         QVERIFY2(refusal.isEmpty() ? answer->isEmpty() : answer->contains(refusal), qPrintable(*answer));
         QCOMPARE(f.pane(1).filePath(), shown);
-        QCOMPARE(f.pane(1).isPlaying(), refusal.isEmpty());
+        QTRY_COMPARE((f.scheduler.advance(CommandRequests::OpeningCheckInterval), f.pane(1).isPlaying()),
+                     refusal.isEmpty());
     }
 
     // A settings file's faults: each costs its command its choice (the default comes back) and is logged
