@@ -118,6 +118,14 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
             const int made = swr_alloc_set_opts2(&resampler, &mono, AV_SAMPLE_FMT_FLT, SampleRate, &mixed,
                                                  sourceFormat, sourceRate, 0, nullptr);
             av_channel_layout_uninit(&mixed);
+            // The sound goes where its times put it: a hole in them (packets lost in a broadcast or a
+            // capture) is silence, and sound given twice over is heard once, instead of all that follows
+            // moving by the hole. Only past GapSeconds, so the times' own jitter changes nothing; never
+            // by stretching.
+            if (made >= 0) {
+                av_opt_set_double(resampler, "min_comp", GapSeconds, 0);
+                av_opt_set_double(resampler, "min_hard_comp", GapSeconds, 0);
+            }
             if (made < 0 || swr_init(resampler) < 0) {
                 excerpt.status = Status::Unreadable;
                 excerpt.problem = QStringLiteral("has sound that cannot be converted");
@@ -127,6 +135,8 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
         const double frameEnd = seconds + double(decoded.nb_samples) / std::max(1, sourceRate);
         if (frameEnd <= startSeconds)
             return true;
+        // in 1 / (source rate x excerpt rate) units; the first is where the resampler's output starts
+        swr_next_pts(resampler, std::llround(seconds * double(sourceRate) * SampleRate));
         const int room = swr_get_out_samples(resampler, decoded.nb_samples);
         converted.resize(size_t(std::max(room, 0)));
         auto* out = reinterpret_cast<uint8_t*>(converted.data());

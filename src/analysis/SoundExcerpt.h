@@ -14,6 +14,9 @@ struct SoundExcerpt {
     enum class Status { Ok, NoSound, Unreadable, Cancelled };
 
     static constexpr int SampleRate = 8000;
+    // A hole in the sound's times longer than this is silence in the excerpt, sound given twice over for
+    // longer is taken once; shorter differences are the times' own jitter.
+    static constexpr double GapSeconds = 0.02;
     // The most sound an excerpt holds: whole against whole, two such files take about 3 GB to compare.
     static constexpr double LongestSeconds = 3 * 3600.0;
 

@@ -43,6 +43,7 @@ private Q_SLOTS:
         QTest::newRow("VP9 and Opus, earlier") << Encoding::Vp9Opus << 3.123 << 1 << 2.0 << Outcome::Found;
         QTest::newRow("44.1 kHz") << Encoding::Aac44k << 1.0005 << 1 << 6.0 << Outcome::Found;
         QTest::newRow("noisy and quiet") << Encoding::NoisyQuiet << 2.5 << 1 << 0.0 << Outcome::Found;
+        QTest::newRow("a hole in the sound") << Encoding::SoundHole << 0.7 << 1 << 0.0 << Outcome::Found;
         QTest::newRow("identical") << Encoding::H264Aac << LeaderStart << 1 << 0.0 << Outcome::Found;
         QTest::newRow("no sound track") << Encoding::NoSound << 1.0 << 1 << 0.0 << Outcome::NoSound;
         QTest::newRow("silence") << Encoding::Silent << 1.0 << 1 << 0.0 << Outcome::Silent;

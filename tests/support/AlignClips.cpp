@@ -122,6 +122,9 @@ QString AlignClips::cut(const QString& source, const QString& name, double start
         // 48 kHz taken for 50 kHz is 25/24 as fast
         sound = QStringLiteral("[1:a]asetrate=50000,aresample=48000[a]");
         break;
+    case Encoding::SoundHole:
+        sound = QStringLiteral("[1:a]aselect=not(between(t\\,1\\,1.5))[a]");
+        break;
     default:
         break;
     }

@@ -20,6 +20,8 @@ public:
         Faster,     // H.264 and AAC, picture and sound (pitch and all) played 25/24 as fast: the cut's second
                     // t shows the source's start + t * 25/24
         LateSound,  // H.264 and AAC, the sound's times put 10^7 s after the picture's, as a damaged file has
+        SoundHole, // H.264 and AAC, the sound of the cut's [1 s, 1.5 s) lost, its times left as they were, as
+                   // a broadcast recording that lost packets has
     };
 
     // `folder` is made when missing; files already there are kept.
