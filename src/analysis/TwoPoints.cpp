@@ -64,8 +64,13 @@ TwoPointAlignment TwoPointAlignment::run(const AlignmentPane& leader, const Alig
             progress(share);
     };
     const double leaderLength = fileSeconds(leader.path);
-    const double first = std::max(0.0, leaderLength * EndShare);
-    const double second = std::max(first, leaderLength * (1.0 - EndShare) - LeaderSeconds);
+    const double earliest = std::max(0.0, leaderLength * EndShare);
+    const double latest = std::max(earliest, leaderLength * (1.0 - EndShare) - LeaderSeconds);
+    // The first point where the leader stands, where the panes' present offset holds (it is off by the rate's
+    // error times the distance from there: minutes, an hour into a film sped up by 25/24); the second at the
+    // farther end, the farther the more exact the rate.
+    const double first = std::clamp(leader.positionSeconds, earliest, latest);
+    const double second = first - earliest > latest - first ? earliest : latest;
     const SoundExcerpt leaderFirst = SoundExcerpt::read(leader.path, first, LeaderSeconds, cancel);
     if (leaderFirst.status != SoundExcerpt::Status::Ok) {
         result.outcome = leaderFirst.status == SoundExcerpt::Status::Cancelled ? Outcome::Cancelled
@@ -115,7 +120,7 @@ TwoPointAlignment TwoPointAlignment::run(const AlignmentPane& leader, const Alig
     const Point end = matchAt(leaderSecond, paneSecond, speed);
     report(1.0);
     result.confidence = std::min(best.confidence, end.confidence);
-    if (!end.found || second - first < LeaderSeconds)
+    if (!end.found || std::abs(second - first) < LeaderSeconds)
         return result;
     result.outcome = Outcome::Found;
     result.leaderFirstSeconds = leaderFirst.startSeconds;

@@ -91,13 +91,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<Encoding>("encoding");
         QTest::addColumn<double>("speed"); // the pane's seconds in one of the leader's
-        QTest::newRow("25/24 as fast") << Encoding::Faster << 24.0 / 25.0;
-        QTest::newRow("as fast") << Encoding::H264Aac << 1.0;
+        QTest::addColumn<double>(
+            "position"); // where both stand: the first point; the second at the farther end
+        QTest::newRow("25/24 as fast") << Encoding::Faster << 24.0 / 25.0 << 10.0;
+        QTest::newRow("as fast") << Encoding::H264Aac << 1.0 << 10.0;
+        QTest::newRow("25/24 as fast, past the middle") << Encoding::Faster << 24.0 / 25.0 << 40.0;
     }
     void atTwoPoints()
     {
         QFETCH(Encoding, encoding);
         QFETCH(double, speed);
+        QFETCH(double, position);
         AlignClips maker = clips();
         const QString source = maker.source(60.0, 3);
         const QString leaderPath =
@@ -108,7 +112,7 @@ private Q_SLOTS:
 
         const std::atomic<bool> cancel{false};
         const TwoPointAlignment found =
-            TwoPointAlignment::run({1, leaderPath, 10.0}, {2, panePath, 10.0}, 1.0, cancel);
+            TwoPointAlignment::run({1, leaderPath, position}, {2, panePath, position}, 1.0, cancel);
         QCOMPARE(found.outcome, Outcome::Found);
         QVERIFY2(std::abs(found.speed - speed) < 2e-5, qPrintable(QString::number(found.speed, 'f', 7)));
         // the leader's second s is the source's 1 + s, which the pane shows at (1 + s - 3) * speed
