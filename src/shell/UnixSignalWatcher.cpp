@@ -52,11 +52,12 @@ UnixSignalWatcher::UnixSignalWatcher(QObject* parent) : QObject(parent)
     for (const int number : QuitSignals) {
         struct sigaction previous {};
         ::sigaction(number, nullptr, &previous);
-        // started with nohup, the program is meant to outlive its terminal
-        if (number == SIGHUP && previous.sa_handler == SIG_IGN)
+        // A signal ignored at start is meant to be: nohup's SIGHUP, so the program outlives its terminal;
+        // SIGINT of a program a script started in the background, which the script's Ctrl+C is not for.
+        if (previous.sa_handler == SIG_IGN)
             continue;
         ::sigaction(number, &action, nullptr);
-        watched_.append(number);
+        watched_.append({number, previous});
     }
 }
 
@@ -64,8 +65,8 @@ UnixSignalWatcher::~UnixSignalWatcher()
 {
     if (fds_[0] < 0)
         return;
-    for (const int number : std::as_const(watched_))
-        std::signal(number, SIG_DFL);
+    for (const auto& [number, previous] : std::as_const(watched_))
+        ::sigaction(number, &previous, nullptr);
     signalWriteFd = -1;
     ::close(fds_[0]);
     ::close(fds_[1]);

@@ -17,12 +17,13 @@ private Q_SLOTS:
     void signalsBecomeQuitRequests_data()
     {
         QTest::addColumn<int>("number");
-        QTest::addColumn<bool>("ignoredAtStart"); // started with nohup
+        QTest::addColumn<bool>("ignoredAtStart"); // started with nohup, or in the background by a script
         QTest::addColumn<bool>("requestsQuit");
         QTest::newRow("SIGTERM") << SIGTERM << false << true;
         QTest::newRow("SIGINT") << SIGINT << false << true;
         QTest::newRow("SIGHUP") << SIGHUP << false << true;
         QTest::newRow("SIGHUP under nohup") << SIGHUP << true << false;
+        QTest::newRow("SIGINT of a background job") << SIGINT << true << false;
     }
     void signalsBecomeQuitRequests()
     {
@@ -50,6 +51,10 @@ private Q_SLOTS:
                 QCOMPARE(requests.first().first().toInt(), number);
             }
         }
+        // as it was before the watcher
+        struct sigaction after {};
+        ::sigaction(number, nullptr, &after);
+        QVERIFY(after.sa_handler == (ignoredAtStart ? SIG_IGN : SIG_DFL));
         std::signal(number, SIG_DFL);
     }
 };

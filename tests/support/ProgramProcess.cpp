@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <csignal>
 #include <unistd.h>
 
 namespace tetrapan::test {
@@ -80,16 +81,17 @@ bool ProgramProcess::start(const QStringList& arguments)
     process_.setProcessEnvironment(environment);
     process_.setWorkingDirectory(workingFolder);
     process_.setArguments(arguments);
-    if (errorsUnread) {
-        process_.setChildProcessModifier([] {
-            int ends[2];
-            if (pipe(ends) == 0) {
-                dup2(ends[1], STDERR_FILENO);
-                close(ends[0]);
-                close(ends[1]);
-            }
-        });
-    }
+    process_.setChildProcessModifier([unread = errorsUnread] {
+        // as a desktop starts it, whatever the test runner ignores (a background job ignores SIGINT)
+        for (const int number : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(number, SIG_DFL);
+        int ends[2];
+        if (unread && pipe(ends) == 0) {
+            dup2(ends[1], STDERR_FILENO);
+            close(ends[0]);
+            close(ends[1]);
+        }
+    });
     process_.start();
     return process_.waitForStarted(WaitMs);
 }
