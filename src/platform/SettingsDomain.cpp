@@ -62,6 +62,22 @@ QString SettingsDomain::standardFilePath()
         .filePath(QStringLiteral("Tetrapan/Tetrapan.json"));
 }
 
+bool SettingsDomain::copyStandardFile(const QString& copy, QString* why)
+{
+    QFile original;
+    const safeFiles::Opening opened = safeFiles::openForReading(original, standardFilePath(), why);
+    if (opened == safeFiles::Opening::Missing)
+        return true;
+    if (opened == safeFiles::Opening::Refused)
+        return false;
+    QFile into(copy);
+    const QByteArray bytes = original.readAll();
+    if (into.open(QIODevice::WriteOnly) && into.write(bytes) == bytes.size() && into.flush())
+        return true;
+    *why = into.errorString();
+    return false;
+}
+
 void SettingsDomain::registerDefaults(const QVariantMap& defaults)
 {
     for (auto it = defaults.begin(); it != defaults.end(); ++it)

@@ -35,6 +35,10 @@ public:
 
     // Where the settings live for this user: $XDG_CONFIG_HOME/Tetrapan/Tetrapan.json.
     static QString standardFilePath();
+    // Copies the user's settings as they are to `copy`, for a program that reads them and must change nothing
+    // of the user's (a damaged file is put aside on reading). True with nothing to copy; false, with why,
+    // for a file that cannot be read (a FIFO, which would hang an open, included) or a copy not written.
+    static bool copyStandardFile(const QString& copy, QString* why);
 
     QString filePath() const { return filePath_; }
     // Non-empty when the file was found damaged at start: what was wrong and where it was kept.

@@ -61,7 +61,12 @@ int printActions()
         return EXIT_FAILURE;
     qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("data"))));
     const QString settingsCopy = scratch.filePath(QStringLiteral("Tetrapan.json"));
-    QFile::copy(SettingsDomain::standardFilePath(), settingsCopy);
+    QString why;
+    if (!SettingsDomain::copyStandardFile(settingsCopy, &why)) {
+        std::fprintf(stderr, "%s: The settings cannot be read: %s\n",
+                     qPrintable(QCoreApplication::applicationName().toLower()), qPrintable(why));
+        return EXIT_FAILURE;
+    }
     ProgramServices services(settingsCopy);
     // a damaged file is the running program's to tell of
     services.settings.takeDamagedFileNote();

@@ -6,13 +6,11 @@
 #include "platform/SettingsDomain.h"
 #include "platform/StoreCoordinator.h"
 #include "platform/fileNames.h"
-#include "platform/safeFiles.h"
 #include "shell/Tetrapan_AppDelegate.h"
 #include "shell/commandLine.h"
 #include "shell/desktopLaunch.h"
 #include "shell/exportFromLibrary.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -118,22 +116,6 @@ int failure(int status, const QString& why)
     return status;
 }
 
-// The settings as a copy holds them, so that nothing the settings do on reading (a damaged file is put aside)
-// reaches the user's file.
-bool copySettings(const QString& copy, QString* why)
-{
-    QFile original;
-    const safeFiles::Opening opened =
-        safeFiles::openForReading(original, SettingsDomain::standardFilePath(), why);
-    if (opened == safeFiles::Opening::Missing)
-        return true;
-    if (opened == safeFiles::Opening::Refused)
-        return false;
-    QFile into(copy);
-    const QByteArray bytes = original.readAll();
-    return into.open(QIODevice::WriteOnly) && into.write(bytes) == bytes.size() && into.flush();
-}
-
 } // namespace
 
 int run(int argc, char** argv)
@@ -155,7 +137,9 @@ int run(int argc, char** argv)
     const QTemporaryDir scratch;
     const QString settingsCopy = scratch.filePath(QStringLiteral("Tetrapan.json"));
     QString why;
-    if (!scratch.isValid() || !copySettings(settingsCopy, &why))
+    // a copy, so that nothing the settings do on reading (a damaged file is put aside) reaches the user's
+    // file
+    if (!scratch.isValid() || !SettingsDomain::copyStandardFile(settingsCopy, &why))
         return failure(1, QStringLiteral("The settings cannot be read: %1").arg(why));
     SettingsDomain settings(settingsCopy);
     Tetrapan_AppDelegate::setupDefaults(settings);

@@ -31,6 +31,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 using namespace tetrapan;
 using test::ProgramProcess;
 
@@ -130,7 +132,7 @@ private Q_SLOTS:
         QVERIFY(!bus->address().isEmpty());
     }
 
-    // The list needs no display, and shows the keys the user chose.
+    // The list needs no display, and shows the keys the user chose; settings it cannot read are said so.
     void theListFollowsTheChosenKeys()
     {
         test::TestHome on;
@@ -146,6 +148,15 @@ private Q_SLOTS:
         QVERIFY(rows.contains(QStringList{"save", "File > Save", ""}));
         QVERIFY(rows.contains(QStringList{"play-or-stop-all", "Playback > Play or Stop All", "Space"}));
         QVERIFY(rows.contains(QStringList{"zoom", "Pane n > Zoom", ""}));
+
+        // settings that cannot be read (a FIFO, whose plain open would wait for ever) are said so
+        QVERIFY(QFile::remove(on.settingsFile()));
+        QCOMPARE(::mkfifo(QFile::encodeName(on.settingsFile()).constData(), 0600), 0);
+        ProgramProcess list(on);
+        list.environment.remove(QStringLiteral("DISPLAY"));
+        QVERIFY(list.start({QStringLiteral("--list-actions")}));
+        QCOMPARE(list.finished(), 1);
+        QVERIFY2(list.errors().contains("The settings cannot be read"), list.errors().constData());
     }
 
     // A command for a program that does not run yet: it starts, chooses the playlist named and carries the
