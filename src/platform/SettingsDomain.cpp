@@ -117,6 +117,7 @@ void SettingsDomain::removeObject(const QString& key)
 void SettingsDomain::changed(const QString& key)
 {
     dirty_ = true;
+    unwritten_.insert(key, stored_.value(key));
     // a writer that does not synchronize (a control bound to a setting) still reaches the file soon
     if (!syncQueued_) {
         syncQueued_ = true;
@@ -136,25 +137,51 @@ void SettingsDomain::synchronize()
     if (leftInPlace_ || !dirty_)
         return;
     dirty_ = false;
-    writes_.post([this, path = filePath_, bytes = jsonSettingsFormat::serialize(stored_),
-                  calls = calls_]() -> LatestWrite::Told {
-        const Written written = write(path, bytes, calls);
-        return [this, written] { takeWritten(written); };
-    });
+    writes_.post(
+        [this, path = filePath_, all = stored_, changes = unwritten_, calls = calls_]() -> LatestWrite::Told {
+            const Written written = write(path, all, changes, calls);
+            return [this, written, changes] { takeWritten(written, changes); };
+        });
 }
 
-SettingsDomain::Written SettingsDomain::write(const QString& filePath, const QByteArray& bytes,
-                                              const FileWriteCalls& calls)
+void SettingsDomain::forgetWritten(const Changes& changes)
 {
+    // a key set again since keeps its newer value to be written
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        if (const auto now = unwritten_.constFind(it.key()); now != unwritten_.cend() && *now == *it)
+            unwritten_.erase(now);
+    }
+}
+
+SettingsDomain::Written SettingsDomain::write(const QString& filePath, const QMap<QString, QVariant>& all,
+                                              const Changes& changes, const FileWriteCalls& calls)
+{
+    QMap<QString, QVariant> values = all;
+    QFile file;
+    QString unread;
+    QSettings::SettingsMap onDisk;
+    if (safeFiles::openForReading(file, filePath, &unread) == safeFiles::Opening::Opened &&
+        jsonSettingsFormat::parse(file.readAll(), onDisk)) {
+        values = onDisk;
+        for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+            if (it->isValid())
+                values.insert(it.key(), *it);
+            else
+                values.remove(it.key());
+        }
+    }
+    file.close();
     QDir().mkpath(QFileInfo(filePath).absolutePath());
     Written written;
-    written.ok = AtomicFileWriter(calls).write(filePath, bytes, &written.reason);
+    written.ok =
+        AtomicFileWriter(calls).write(filePath, jsonSettingsFormat::serialize(values), &written.reason);
     return written;
 }
 
-void SettingsDomain::takeWritten(const Written& written)
+void SettingsDomain::takeWritten(const Written& written, const Changes& changes)
 {
     if (written.ok) {
+        forgetWritten(changes);
         failing_ = false;
         return;
     }
@@ -174,8 +201,10 @@ bool SettingsDomain::flush()
         return false;
     if (!dirty_)
         return true;
-    const Written written = write(filePath_, jsonSettingsFormat::serialize(stored_), calls_);
+    const Changes changes = unwritten_;
+    const Written written = write(filePath_, stored_, changes, calls_);
     if (written.ok) {
+        forgetWritten(changes);
         dirty_ = false;
         failing_ = false;
         return true;

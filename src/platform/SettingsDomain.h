@@ -83,10 +83,16 @@ private:
         bool ok = false;
         QString reason;
     };
-    static Written write(const QString& filePath, const QByteArray& bytes, const FileWriteCalls& calls);
+    // Keys set (a valid value) or removed (an invalid one).
+    using Changes = QMap<QString, QVariant>;
+    // Writes the file as it is on disk now with the changes made to it, so that another program on the same
+    // file (another Tetrapan with a library of its own) keeps what it set meanwhile; all the values, where
+    // the file is missing or cannot be read.
+    static Written write(const QString& filePath, const QMap<QString, QVariant>& all, const Changes& changes,
+                         const FileWriteCalls& calls);
     void load();
     void changed(const QString& key);
-    void takeWritten(const Written& written);
+    void takeWritten(const Written& written, const Changes& changes);
     void tellFailure(const QString& reason);
 
     QString filePath_;
@@ -95,6 +101,10 @@ private:
     QVariantMap registered_;
     QHash<QString, Range> ranges_;
     bool dirty_ = false;
+    // What was set or removed and is not on disk yet: every write carries all of it, so a write that
+    // replaces one still waiting, or one that failed, loses nothing
+    Changes unwritten_;
+    void forgetWritten(const Changes& changes);
     bool failing_ = false;
     bool leftInPlace_ = false; // damaged and could not be set aside
     bool syncQueued_ = false;

@@ -133,6 +133,35 @@ private Q_SLOTS:
         QCOMPARE(slowDisk::flushes.load(), 2);
     }
 
+    // Two programs on one settings file (two Tetrapans with libraries of their own): each writes what it
+    // changed into the file as the other left it, in either order, removals too.
+    void twoProgramsKeepEachOthersChanges_data()
+    {
+        QTest::addColumn<bool>("firstWritesFirst");
+        QTest::newRow("first, then second") << true;
+        QTest::newRow("second, then first") << false;
+    }
+    void twoProgramsKeepEachOthersChanges()
+    {
+        QFETCH(bool, firstWritesFirst);
+        test::TestHome home;
+        QVERIFY(test::writeAll(home.settingsFile(), "{\"optSkipTime\": 5, \"optIsPlaylist\": true}"));
+        SettingsDomain first(home.settingsFile());
+        SettingsDomain second(home.settingsFile());
+        const auto firstChanges = [&first] {
+            ude::setDefaultIntValue(first, 7, QStringLiteral("optUniqueNoForPlist"));
+            return first.flush();
+        };
+        const auto secondChanges = [&second] {
+            second.removeObject(SkipTime);
+            ude::setDefaultBoolValue(second, false, QStringLiteral("optIsPlaylist"));
+            return second.flush();
+        };
+        QVERIFY(firstWritesFirst ? firstChanges() && secondChanges() : secondChanges() && firstChanges());
+        QCOMPARE(fileObject(home.settingsFile()),
+                 (QJsonObject{{"optUniqueNoForPlist", 7}, {"optIsPlaylist", false}}));
+    }
+
     void listsAndUnknownKeysSurvive()
     {
         test::TestHome home;
