@@ -2,10 +2,12 @@
 
 #include "library/fileAttributeExtension.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace tetrapan {
 
@@ -87,18 +89,30 @@ void FileExistenceCache::ask(const QString& path, Known& known)
     known.giveUp = scheduler_.scheduleAfter(UnknownAfter, [this, path] {
         Known& hung = known_[path];
         hung.giveUp = Scheduler::NoTask;
-        // still asking: the path is not asked again while its check hangs, which would take another thread
-        setPresent(path, hung, true);
+        // still asking: the path keeps its last answer and is not asked again while its check hangs, which
+        // would take another thread; the thread it holds is made up for
+        hung.hung = true;
+        ++hung_;
+        startThreads();
     });
+    {
+        std::lock_guard lock(workers_->mutex);
+        workers_->waiting.push_back(path);
+    }
+    startThreads();
+}
+
+void FileExistenceCache::startThreads()
+{
     std::lock_guard lock(workers_->mutex);
-    workers_->waiting.push_back(path);
+    const int limit = MaxCheckThreads + std::min(hung_, MaxHungThreads);
     // an idle thread for every waiting check, or a new thread; past the limit they wait their turn
-    if (workers_->waiting.size() > std::size_t(workers_->idle) && workers_->threads < MaxCheckThreads) {
+    for (int spare = workers_->idle;
+         workers_->waiting.size() > std::size_t(spare) && workers_->threads < limit; ++spare) {
         ++workers_->threads;
         std::thread(work, workers_).detach();
-    } else {
-        workers_->wake.notify_one();
     }
+    workers_->wake.notify_all();
 }
 
 void FileExistenceCache::answer(const QString& path, bool present)
@@ -106,6 +120,8 @@ void FileExistenceCache::answer(const QString& path, bool present)
     Known& known = known_[path];
     known.asking = false;
     known.fresh = true;
+    if (std::exchange(known.hung, false))
+        --hung_;
     scheduler_.cancel(known.giveUp);
     known.giveUp = Scheduler::NoTask;
     scheduler_.cancel(known.forget);
