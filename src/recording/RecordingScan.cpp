@@ -4,7 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QMutex>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -49,6 +52,8 @@ void RecordingScan::start(const Recording& source, const QTimeZone& zone)
 {
     cancel();
     leftRunning_.removeIf([](const QFuture<Recording>& left) { return left.isFinished(); });
+    // a cancelled listing stuck on a disk that hangs keeps its thread: this one gets a thread of its own
+    pool_.setMaxThreadCount(std::max(QThread::idealThreadCount(), int(leftRunning_.size()) + 1));
     auto run = std::make_shared<Run>();
     run->sinceReport.start();
     run_ = run;
