@@ -221,16 +221,18 @@ bool MovController::hasPendingResume() const
 
 bool MovController::anyPlayingOrAboutToPlay() const
 {
-    const PendingResumes::Panes willPlay = pendingResumes_->plays();
-    return anyMovieIsPlaying() || std::find(willPlay.cbegin(), willPlay.cend(), true) != willPlay.cend();
+    const std::array<bool, PaneCount> playing = playingOrAboutToPlay();
+    return std::find(playing.cbegin(), playing.cend(), true) != playing.cend();
 }
 
 std::array<bool, MovController::PaneCount> MovController::playingOrAboutToPlay() const
 {
+    // a load under way that stopped playing panes resumes them all once it ends
+    const bool loadResumes = opensPending_ > 0 && resumeAfterLoad_;
     std::array<bool, PaneCount> playing = pendingResumes_->plays();
     for (int n = 1; n <= PaneCount; ++n) {
         const QTMovieSubView* pane = qtView(n);
-        playing[n - 1] = playing[n - 1] || (pane && pane->isPlaying());
+        playing[n - 1] = playing[n - 1] || loadResumes || (pane && pane->isPlaying());
     }
     return playing;
 }

@@ -120,6 +120,8 @@ private Q_SLOTS:
         QTest::newRow("playing, chosen again") << true << true << false;
         // the joint start and the listeners wait for all four files
         QTest::newRow("playing, slow to open") << true << false << true;
+        // chosen again before the first load's files answered: the panes it stopped still resume
+        QTest::newRow("playing, chosen again while opening") << true << true << true;
     }
 
     void loadingResumesOnlyWhatPlayed()
@@ -146,7 +148,7 @@ private Q_SLOTS:
             QCOMPARE(f.playing(), (L{false, false, false, false}));
             f.engine.finishOpens();
         }
-        QCOMPARE(loaded.count(), again ? 2 : 1);
+        QCOMPARE(loaded.count(), again && !slow ? 2 : 1);
         QCOMPARE(f.playing(), (L{false, false, false, false}));
         QCOMPARE(f.pane(2).filePath(), clip("new.mp4"));
         QCOMPARE(f.controller.hasPendingResume(), wasPlaying);
