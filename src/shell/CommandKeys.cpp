@@ -103,7 +103,7 @@ void CommandKeys::apply()
                                                                : rows_.at(at).defaultKey));
             continue;
         }
-        if (key == QLatin1String(KeptKey)) {
+        if (!keptKeyUse(key).isEmpty()) {
             logOnce(
                 QStringLiteral("The key %1 set for \"%2\" is the program's own: it keeps its default, %3.")
                     .arg(key, it.key(),
@@ -214,6 +214,17 @@ QList<CommandKeys::Row> CommandKeys::rows() const
     return rows_;
 }
 
+QString CommandKeys::keptKeyUse(const QString& portableKey)
+{
+    if (portableKey == QLatin1String(KeptKey))
+        return QStringLiteral("leaves full screen and the comparison and closes windows");
+    if (portableKey == QLatin1String("Del"))
+        return QStringLiteral("deletes playlists and entries in the playlist window");
+    if (portableKey == QLatin1String("F2"))
+        return QStringLiteral("renames playlists in the playlist window");
+    return {};
+}
+
 QString CommandKeys::setKey(const QString& name, const QKeySequence& key)
 {
     const auto row =
@@ -223,10 +234,8 @@ QString CommandKeys::setKey(const QString& name, const QKeySequence& key)
     if (!row->changeable)
         return QStringLiteral("The key of \"%1\" cannot be changed.").arg(row->text);
     const QString wanted = key.toString(QKeySequence::PortableText);
-    if (wanted == QLatin1String(KeptKey))
-        return QStringLiteral(
-                   "%1 leaves full screen and the comparison and closes windows; choose another key.")
-            .arg(key.toString(QKeySequence::NativeText));
+    if (const QString use = keptKeyUse(wanted); !use.isEmpty())
+        return QStringLiteral("%1 %2; choose another key.").arg(key.toString(QKeySequence::NativeText), use);
     for (const Row& other : std::as_const(rows_)) {
         if (!wanted.isEmpty() && other.name != name && other.key == wanted)
             return QStringLiteral("%1 is already the key of %2 (%3).")

@@ -37,6 +37,10 @@ public:
     // Escape leaves full screen and the comparison and closes the small windows, outside any menu: a command
     // given it too would leave Qt two answers to the key, and it would give neither.
     static constexpr const char* KeptKey = "Esc";
+    // What a key no command may take does ("leaves full screen and the comparison and closes windows");
+    // empty for any other. Besides Escape, Delete and F2: the playlist window deletes and renames with them,
+    // and a command's key there too would leave Qt two answers.
+    static QString keptKeyUse(const QString& portableKey);
 
     struct Row {
         QString name;

@@ -368,6 +368,8 @@ private Q_SLOTS:
             << map({{"save", "Space"}}) << QStringList{"save=Ctrl+S"} << 1;
         QTest::newRow("the key that leaves full screen")
             << map({{"even-layout", "Esc"}}) << QStringList{"even-layout=Ctrl+0"} << 1;
+        QTest::newRow("the playlist window's Delete")
+            << map({{"even-layout", "Del"}}) << QStringList{"even-layout=Ctrl+0"} << 1;
         QTest::newRow("swapped") << map({{"save", "Ctrl+Q"}, {"quit", "Ctrl+S"}})
                                  << QStringList{"save=Ctrl+Q", "quit=Ctrl+S"} << 0;
         QTest::newRow("no dictionary")
