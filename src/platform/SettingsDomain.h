@@ -93,6 +93,8 @@ private:
     void load();
     void changed(const QString& key);
     void takeWritten(const Written& written, const Changes& changes);
+    // What a write put on disk is no longer to be written, unless set again since.
+    void forgetWritten(const Changes& changes);
     void tellFailure(const QString& reason);
 
     QString filePath_;
@@ -104,7 +106,6 @@ private:
     // What was set or removed and is not on disk yet: every write carries all of it, so a write that
     // replaces one still waiting, or one that failed, loses nothing
     Changes unwritten_;
-    void forgetWritten(const Changes& changes);
     bool failing_ = false;
     bool leftInPlace_ = false; // damaged and could not be set aside
     bool syncQueued_ = false;

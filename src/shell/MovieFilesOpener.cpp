@@ -4,7 +4,6 @@
 #include "library/RecordingSource.h"
 #include "library/TBArrayController.h"
 #include "library/dialogExtension.h"
-#include "library/fileAttributeExtension.h"
 #include "library/playlistTitles.h"
 #include "panes/MovController.h"
 #include "panes/PanePlacing.h"
@@ -13,7 +12,6 @@
 #include "platform/fileLooks.h"
 #include "playlist/PlaylistOutlineView.h"
 #include "playlist/UndoStep.h"
-#include "recording/RecordingLister.h"
 #include "shell/cameraChoice.h"
 
 #include <QApplication>
@@ -62,14 +60,8 @@ void MovieFilesOpener::openFiles(const QStringList& paths)
     connect(request.looked.get(), &QFutureWatcherBase::finished, this, &MovieFilesOpener::placePendingFiles);
     request.looked->setFuture(QtConcurrent::run(&fileLooks::pool(), [paths] {
         LookedAt looked;
-        for (const QString& given : paths) {
-            const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(given);
-            const QString path = resolved.isNull() ? given : resolved;
-            looked.paths.append(path);
-            looked.cameras.append(!path.isEmpty() && QFileInfo(path).isDir()
-                                      ? RecordingLister::camerasIn(path)
-                                      : QMap<QString, QStringList>());
-        }
+        for (const QString& given : paths)
+            looked.append(cameraChoice::look(given));
         return looked;
     }));
     pending_.append(request);
@@ -119,28 +111,29 @@ void MovieFilesOpener::placePendingFiles()
     resolved_.clear();
     if (request.looked) {
         const LookedAt looked = request.looked->result();
-        for (int n = 0; n < request.paths.size() && n < looked.paths.size(); ++n)
-            resolved_.insert(request.paths.at(n), looked.paths.at(n));
-        if (request.paths.size() == 1 && looked.cameras.front().size() > 1)
-            request = cameraFolderRequest(request.paths.front(), looked.cameras.front(),
-                                          looked.cameras.front().keys());
-        else if (!oneCameraEach(request, looked.cameras))
+        for (int n = 0; n < request.paths.size() && n < looked.size(); ++n)
+            resolved_.insert(request.paths.at(n), looked.at(n).path);
+        if (request.paths.size() == 1 && looked.front().cameras.size() > 1)
+            request = cameraFolderRequest(request.paths.front(), looked.front().cameras,
+                                          looked.front().cameras.keys());
+        else if (!oneCameraEach(request, looked))
             return placed({}, {});
     }
     placing(request.paths, request.newPlaylist);
 }
 
-bool MovieFilesOpener::oneCameraEach(Request& request, const FoundCameras& found)
+bool MovieFilesOpener::oneCameraEach(Request& request, const LookedAt& looked)
 {
-    for (int n = 0; n < found.size() && n < MaxFiles; ++n) {
-        if (found.at(n).size() < 2)
+    for (int n = 0; n < looked.size() && n < MaxFiles; ++n) {
+        const cameraChoice::Cameras& found = looked.at(n).cameras;
+        if (found.size() < 2)
             continue;
         // the files came from a panel or a drop just closed: the question comes up where the user just was
         QWidget* window = QApplication::activeWindow();
         const cameraChoice::Answer answer =
-            cameraChoice::ask(request.paths.at(n), found.at(n), n + 1, QCursor::pos(), window);
+            cameraChoice::ask(request.paths.at(n), found, n + 1, QCursor::pos(), window);
         if (answer.cameraFolderDialog)
-            cameraChoice::openInPanes(*this, request.paths.at(n), found.at(n), window);
+            cameraChoice::openInPanes(*this, request.paths.at(n), found, window);
         if (answer.locator.isEmpty())
             return false;
         request.paths[n] = answer.locator;

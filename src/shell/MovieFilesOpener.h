@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Scheduler.h"
+#include "shell/cameraChoice.h"
 
 #include <QFutureWatcher>
 #include <QHash>
@@ -90,13 +91,8 @@ private:
     Scheduler& scheduler_;
     DialogPresenter& dialogs_;
     PlaylistOutlineView* playlistTree_ = nullptr;
-    // What the paths given are, in their order: where each leads (itself, or a link's end), and its files by
-    // camera (none for what is no folder).
-    using FoundCameras = QList<QMap<QString, QStringList>>;
-    struct LookedAt {
-        QStringList paths;
-        FoundCameras cameras;
-    };
+    // What the paths given are, in their order (cameraChoice::look).
+    using LookedAt = QList<cameraChoice::Looked>;
     struct Request {
         QStringList paths;
         QString newPlaylist;
@@ -107,7 +103,7 @@ private:
                                        const QStringList& cameras);
     // Asks for one camera of each folder of several; false when the user closed the question, or chose
     // to open the Camera Folder dialog instead.
-    bool oneCameraEach(Request& request, const FoundCameras& found);
+    bool oneCameraEach(Request& request, const LookedAt& looked);
     QList<Request> pending_;
     // The request being placed: where the links given lead.
     QHash<QString, QString> resolved_;

@@ -2,17 +2,14 @@
 
 #include "library/LibrarySchema.h"
 #include "library/TBArrayController.h"
-#include "library/fileAttributeExtension.h"
 #include "panes/MoviePaneInput.h"
 #include "panes/PanePlacing.h"
 #include "panes/QTMovieSubView.h"
 #include "panes/fileDrag.h"
 #include "platform/fileLooks.h"
-#include "recording/RecordingLister.h"
 #include "shell/cameraChoice.h"
 
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QMimeData>
 #include <QPointer>
@@ -81,20 +78,16 @@ void PaneFolderDrops::lookAt(QTMovieSubView* pane, const QString& dropped, QPoin
 {
     if (!pane)
         return;
-    struct Looked {
-        QString path;                  // where a link leads
-        cameraChoice::Cameras cameras; // a folder's
-    };
     // A look on a slow share may take a while: what was dropped on a playlist left meanwhile is not placed
     // in the playlist chosen since, where other movies now play.
     const ObjectId playlist = playlistOf(*pane);
-    auto* looking = new QFutureWatcher<Looked>(this);
+    auto* looking = new QFutureWatcher<cameraChoice::Looked>(this);
     connect(looking, &QFutureWatcherBase::finished, this,
             [this, looking, pane = QPointer(pane), at, playlist] {
                 looking->deleteLater();
                 if (!pane || playlistOf(*pane) != playlist)
                     return;
-                const Looked looked = looking->result();
+                const cameraChoice::Looked looked = looking->result();
                 // a pane that already shows it keeps it as it is
                 if (looked.path == pane->filePath())
                     return;
@@ -115,14 +108,8 @@ void PaneFolderDrops::lookAt(QTMovieSubView* pane, const QString& dropped, QPoin
                 else if (!answer.locator.isEmpty() && answer.locator != pane->filePath())
                     pane->placing().createMovieFrame(answer.locator);
             });
-    looking->setFuture(QtConcurrent::run(&fileLooks::pool(), [dropped] {
-        Looked looked;
-        const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(dropped);
-        looked.path = resolved.isNull() ? dropped : resolved;
-        if (QFileInfo(looked.path).isDir())
-            looked.cameras = RecordingLister::camerasIn(looked.path);
-        return looked;
-    }));
+    looking->setFuture(
+        QtConcurrent::run(&fileLooks::pool(), [dropped] { return cameraChoice::look(dropped); }));
 }
 
 } // namespace tetrapan

@@ -2,6 +2,8 @@
 
 #include "library/Recording.h"
 #include "library/RecordingSource.h"
+#include "library/fileAttributeExtension.h"
+#include "recording/RecordingLister.h"
 #include "shell/CameraFolderDialog.h"
 #include "shell/MovieFilesOpener.h"
 
@@ -11,6 +13,16 @@
 #include <QMenu>
 
 namespace tetrapan::cameraChoice {
+
+Looked look(const QString& given)
+{
+    Looked looked;
+    const QString resolved = fileAttributeExtension::resolveAliasFileWithPath(given);
+    looked.path = resolved.isNull() ? given : resolved;
+    if (!looked.path.isEmpty() && QFileInfo(looked.path).isDir())
+        looked.cameras = RecordingLister::camerasIn(looked.path);
+    return looked;
+}
 
 Answer ask(const QString& folder, const Cameras& cameras, int viewNo, QPoint at, QWidget* parent)
 {

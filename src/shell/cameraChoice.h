@@ -19,6 +19,14 @@ namespace cameraChoice {
 // A folder's movie files by the camera that wrote them (RecordingLister::camerasIn).
 using Cameras = QMap<QString, QStringList>;
 
+// What a path the user gave or dropped is: where it leads (itself, or a link's end), and, for a folder, its
+// files by camera. It asks the disk: never on the window's thread (fileLooks::pool).
+struct Looked {
+    QString path;
+    Cameras cameras; // none for what is no folder
+};
+Looked look(const QString& given);
+
 // The user's answer: the locator of the camera chosen (a pane's path), or the Camera Folder dialog
 // wanted; neither when he closed the menu.
 struct Answer {
