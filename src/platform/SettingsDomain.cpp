@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 
 namespace tetrapan {
@@ -156,6 +157,12 @@ void SettingsDomain::forgetWritten(const Changes& changes)
 SettingsDomain::Written SettingsDomain::write(const QString& filePath, const QMap<QString, QVariant>& all,
                                               const Changes& changes, const FileWriteCalls& calls)
 {
+    QDir().mkpath(QFileInfo(filePath).absolutePath());
+    // Two programs on one settings file (one user, two libraries) each read the file and write it back: one
+    // at a time, or the later takes back what the earlier has just put in. A lock held past the wait (a
+    // program stopped in a debugger) does not keep this program's values from the file.
+    QLockFile lock(filePath + QStringLiteral(".lock"));
+    lock.tryLock(LockWaitMs);
     QMap<QString, QVariant> values = all;
     QFile file;
     QString unread;
@@ -171,7 +178,6 @@ SettingsDomain::Written SettingsDomain::write(const QString& filePath, const QMa
         }
     }
     file.close();
-    QDir().mkpath(QFileInfo(filePath).absolutePath());
     Written written;
     written.ok =
         AtomicFileWriter(calls).write(filePath, jsonSettingsFormat::serialize(values), &written.reason);

@@ -33,6 +33,10 @@ public:
     // Writes what is not written yet, and waits for it.
     ~SettingsDomain() override;
 
+    // How long a write waits for another program's write to the same file ("<file>.lock") before it writes
+    // anyway.
+    static constexpr int LockWaitMs = 2000;
+
     // Where the settings live for this user: $XDG_CONFIG_HOME/Tetrapan/Tetrapan.json.
     static QString standardFilePath();
     // Copies the user's settings as they are to `copy`, for a program that reads them and must change nothing

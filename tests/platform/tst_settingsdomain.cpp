@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -160,6 +161,25 @@ private Q_SLOTS:
         QVERIFY(firstWritesFirst ? firstChanges() && secondChanges() : secondChanges() && firstChanges());
         QCOMPARE(fileObject(home.settingsFile()),
                  (QJsonObject{{"optUniqueNoForPlist", 7}, {"optIsPlaylist", false}}));
+    }
+
+    // The other program has read the file and is about to write it back with its own change: a write that
+    // did not wait for it would be taken back.
+    void aWriteWaitsForAnotherProgramsWrite()
+    {
+        test::TestHome home;
+        QVERIFY(test::writeAll(home.settingsFile(), "{\"optSkipTime\": 5}"));
+        SettingsDomain domain(home.settingsFile());
+        QLockFile other(home.settingsFile() + QStringLiteral(".lock"));
+        QVERIFY(other.tryLock(0));
+        ude::setDefaultIntValue(domain, 7, QStringLiteral("optUniqueNoForPlist"));
+        domain.synchronize();
+        QTest::qWait(300); // a write that does not wait has long been made
+        QVERIFY(test::writeAll(home.settingsFile(), "{\"optSkipTime\": 5, \"optIsPlaylist\": false}"));
+        other.unlock();
+        QVERIFY(domain.flush());
+        QCOMPARE(fileObject(home.settingsFile()),
+                 (QJsonObject{{"optSkipTime", 5}, {"optIsPlaylist", false}, {"optUniqueNoForPlist", 7}}));
     }
 
     void listsAndUnknownKeysSurvive()
