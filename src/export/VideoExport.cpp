@@ -329,6 +329,11 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
                                   .arg(i + 1)
                                   .arg(fileNames::shown(pane.filePath), why));
             }
+            // a raw stream: the panes refuse it too, and its range would be taken for empty
+            if (movie->durationSeconds() <= 0)
+                return failed(QStringLiteral("Pane %1's movie cannot be read: %2 (no duration).")
+                                  .arg(i + 1)
+                                  .arg(fileNames::shown(pane.filePath)));
             panes[size_t(i)].name = QFileInfo(pane.filePath).fileName();
             pictures = std::move(movie);
         }

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -476,6 +477,8 @@ private slots:
                                                  << "replace pane 3's movie";
         QTest::newRow("a range after the leader's end") << "past the end"
                                                         << "after the end of the leading movie";
+        QTest::newRow("a movie that gives no length") << "no length"
+                                                      << "Pane 1's movie cannot be read";
     }
 
     void stoppedExportLeavesNoFile()
@@ -509,6 +512,14 @@ private slots:
             job.panes[2].filePath = copy.folder;
             QVERIFY(QFile::remove(path));
             job.outputPath = copy.pieces[1].path;
+        }
+        if (change == "no length") {
+            // a raw stream, as some cameras and capture tools write
+            job.panes[0].filePath = folder.filePath(QStringLiteral("raw.h264"));
+            QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"),
+                                       {"-v", "error", "-i", clips_.barcode, "-an", "-c:v", "copy", "-f",
+                                        "h264", job.panes[0].filePath}),
+                     0);
         }
         QFile kept(job.outputPath);
         QVERIFY(kept.open(QIODevice::ReadOnly));
