@@ -221,8 +221,21 @@ QStringList CommandRegistry::nearest(const QString& name, int most) const
     return names;
 }
 
-QString CommandRegistry::run(const QString& name, int viewNo) const
+std::optional<CommandRegistry::Item> CommandRegistry::find(const QString& name, int viewNo,
+                                                           QString* refusal) const
 {
+    const auto refused = [refusal](const QString& why) {
+        if (refusal)
+            *refusal = why;
+        return std::nullopt;
+    };
+    // no command's name comes near it, and looking for the nearest would take the window's thread for ages
+    // (a name from any program on the session bus may be megabytes long)
+    if (name.size() > MaxNameLength) {
+        return refused(
+            QStringLiteral("Tetrapan has no command \"%1\u2026\" (tetrapan --list-actions lists them).")
+                .arg(name.left(MaxNameLength)));
+    }
     const auto named = [&name](const QList<Item>& items) -> std::optional<Item> {
         const auto it = std::find_if(items.cbegin(), items.cend(),
                                      [&name](const Item& i) { return i.command.name == name; });
@@ -239,35 +252,48 @@ QString CommandRegistry::run(const QString& name, int viewNo) const
     }
     if (!found) {
         const QStringList near = nearest(name);
-        return near.isEmpty()
-                   ? QStringLiteral("Tetrapan has no command \"%1\" (tetrapan --list-actions lists them).")
-                         .arg(name)
-                   : QStringLiteral("Tetrapan has no command \"%1\". The nearest: %2.")
-                         .arg(name, near.join(QStringLiteral(", ")));
+        return refused(near.isEmpty()
+                           ? QStringLiteral("Tetrapan has no command \"%1\" (tetrapan --list-actions "
+                                            "lists them).")
+                                 .arg(name)
+                           : QStringLiteral("Tetrapan has no command \"%1\". The nearest: %2.")
+                                 .arg(name, near.join(QStringLiteral(", "))));
     }
     if (!found->command.forPane && viewNo != 0)
-        return QStringLiteral("\"%1\" is no command of a pane: it takes no pane number.").arg(name);
+        return refused(QStringLiteral("\"%1\" is no command of a pane: it takes no pane number.").arg(name));
     if (found->command.forPane) {
         if (!paneMenu)
-            return QStringLiteral("\"%1\" is a command of a pane: give its number, 1 to %2 (--pane N).")
-                .arg(name)
-                .arg(PaneCount);
+            return refused(
+                QStringLiteral("\"%1\" is a command of a pane: give its number, 1 to %2 (--pane N).")
+                    .arg(name)
+                    .arg(PaneCount));
         found = named(ofPane);
         // an item the pane's menu shows only in some states ("Copy To" of a pane without a movie)
         if (!found || !found->command.forPane)
-            return QStringLiteral("\"%1\" cannot be chosen in pane %2 now.").arg(name).arg(viewNo);
+            return refused(QStringLiteral("\"%1\" cannot be chosen in pane %2 now.").arg(name).arg(viewNo));
     }
-    const Item& item = *found;
-    if (!item.isEnabled()) {
-        const QString where = item.command.forPane ? QStringLiteral(" in pane %1").arg(viewNo) : QString();
-        return QStringLiteral("\"%1\" (%2) cannot be chosen%3 now: its menu item is greyed.")
-            .arg(name, item.command.text, where);
+    if (!found->isEnabled()) {
+        const QString where = found->command.forPane ? QStringLiteral(" in pane %1").arg(viewNo) : QString();
+        return refused(QStringLiteral("\"%1\" (%2) cannot be chosen%3 now: its menu item is greyed.")
+                           .arg(name, found->command.text, where));
     }
+    return found;
+}
+
+QString CommandRegistry::run(const QString& name, int viewNo) const
+{
+    QString refusal;
+    if (!find(name, viewNo, &refusal))
+        return refusal;
+    // The item is found again when its turn comes: a menu that makes its items anew each time it is brought
+    // up to date (Frame Set, a pane's menu) may have been, for another command, and the item found now gone.
     QMetaObject::invokeMethod(
         &window_,
-        [action = item.item] {
-            if (action)
-                action->trigger();
+        [this, alive = std::weak_ptr<const bool>(alive_), name, viewNo] {
+            if (alive.expired())
+                return;
+            if (const std::optional<Item> item = find(name, viewNo, nullptr))
+                item->item->trigger();
         },
         Qt::QueuedConnection);
     return {};

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMainWindow;
@@ -35,6 +36,8 @@ class CMMovieView;
 class CommandRegistry {
 public:
     static constexpr int PaneCount = 4;
+    // Longer than any command's name.
+    static constexpr int MaxNameLength = 100;
 
     struct Command {
         QString name;
@@ -69,11 +72,15 @@ public:
 private:
     struct Item;
     QList<Item> walk(bool refresh, QMenu* paneMenu, bool withMain) const;
+    // The item carrying out the command, enabled; else none, and why in `refusal`.
+    std::optional<Item> find(const QString& name, int viewNo, QString* refusal) const;
 
     QMainWindow& window_;
     std::function<QMenu*(int)> paneMenu_;
     // the pane menu of no pane, for the pane commands' names
     std::unique_ptr<CMMovieView> namingPaneMenu_;
+    // for the commands still to be carried out when the registry goes
+    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };
 
 } // namespace tetrapan

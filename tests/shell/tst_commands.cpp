@@ -154,20 +154,42 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("viewNo");
         QTest::addColumn<QString>("refused"); // a part of the refusal, "" when it acts
-        QTest::newRow("main") << "zoom-pane-2" << 0 << "";
-        QTest::newRow("of a pane") << "stop" << 1 << "";
-        QTest::newRow("in a submenu of a pane") << "copy-to-frame-3" << 1 << "";
-        QTest::newRow("rebuilt at each opening") << "frame-set-reset" << 0 << "";
-        QTest::newRow("greyed") << "frame-set-load" << 0 << "greyed";
+        QTest::addColumn<QString>("then");    // pane 1's command given in the same turn, or ""
+        QTest::newRow("main") << "zoom-pane-2" << 0 << ""
+                              << "";
+        QTest::newRow("of a pane") << "stop" << 1 << ""
+                                   << "";
+        QTest::newRow("in a submenu of a pane") << "copy-to-frame-3" << 1 << ""
+                                                << "";
+        QTest::newRow("rebuilt at each opening") << "frame-set-reset" << 0 << ""
+                                                 << "";
+        QTest::newRow("greyed") << "frame-set-load" << 0 << "greyed"
+                                << "";
         // a playlist with a frame set chosen since the menu was last brought up to date
-        QTest::newRow("enabled since") << "frame-set-remove" << 0 << "";
-        QTest::newRow("greyed in that pane") << "play" << 1 << "greyed";
-        QTest::newRow("not in that pane's menu now") << "copy-to-frame-1" << 2 << "pane 2";
-        QTest::newRow("pane missing") << "zoom" << 0 << "--pane";
-        QTest::newRow("pane given to the main window's") << "save" << 3 << "no pane";
-        QTest::newRow("pane that is none") << "mute" << 5 << "--pane";
-        QTest::newRow("unknown") << "plya-or-stop" << 0 << "nearest: play-or-stop-all";
-        QTest::newRow("unknown, nothing near") << "xyzzy-quux-frobnicate" << 0 << "--list-actions";
+        QTest::newRow("enabled since") << "frame-set-remove" << 0 << ""
+                                       << "";
+        QTest::newRow("greyed in that pane") << "play" << 1 << "greyed"
+                                             << "";
+        QTest::newRow("not in that pane's menu now") << "copy-to-frame-1" << 2 << "pane 2"
+                                                     << "";
+        QTest::newRow("pane missing") << "zoom" << 0 << "--pane"
+                                      << "";
+        QTest::newRow("pane given to the main window's") << "save" << 3 << "no pane"
+                                                         << "";
+        QTest::newRow("pane that is none") << "mute" << 5 << "--pane"
+                                           << "";
+        QTest::newRow("unknown") << "plya-or-stop" << 0 << "nearest: play-or-stop-all"
+                                 << "";
+        QTest::newRow("unknown, nothing near") << "xyzzy-quux-frobnicate" << 0 << "--list-actions"
+                                               << "";
+        // from any program on the session bus
+        QTest::newRow("longer than any") << QString(20000, QLatin1Char('x')) << 0 << "--list-actions"
+                                         << "";
+        // the second brings the menus up to date before the first is carried out
+        QTest::newRow("rebuilt, and another after it") << "frame-set-reset" << 0 << ""
+                                                       << "mute";
+        QTest::newRow("of a pane, and another after it") << "stop" << 1 << ""
+                                                         << "mute";
     }
 
     void commandsActOrAreRefused()
@@ -175,6 +197,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(int, viewNo);
         QFETCH(QString, refused);
+        QFETCH(QString, then);
         AppFixture f;
         QVERIFY(test::openInPane(f.pane(1), QStringLiteral("/clips/1.mp4")));
         f.coordinator().setAllMoviePlay(true);
@@ -187,10 +210,13 @@ private Q_SLOTS:
         QSignalSpy frameSetChosen(f.window().menuFrameSet(), &QMenu::triggered);
         QSignalSpy paneChosen(&f.nib->cmMovieView(1), &QMenu::triggered);
         const QString refusal = f.nib->commandRegistry().run(name, viewNo);
-        QVERIFY2(refusal.contains(refused), qPrintable(refusal));
+        QVERIFY2(refusal.contains(refused) && refusal.size() < 400, qPrintable(refusal.left(400)));
         QCOMPARE(refusal.isEmpty(), refused.isEmpty());
+        if (!then.isEmpty())
+            QCOMPARE(f.nib->commandRegistry().run(then, 1), QString());
         QCoreApplication::processEvents();
-        QCOMPARE(viewChosen.count() + frameSetChosen.count() + paneChosen.count(), refused.isEmpty() ? 1 : 0);
+        QCOMPARE(viewChosen.count() + frameSetChosen.count() + paneChosen.count(),
+                 (refused.isEmpty() ? 1 : 0) + (then.isEmpty() ? 0 : 1));
     }
 
     // A playlist by its title, or by its folders' titles and its own where titles repeat.
