@@ -23,6 +23,7 @@ ExportProgressBar::ExportProgressBar(QWidget* parent)
                                  "#exportProgress > QLabel { color: #e0e0e0; }"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 6, 6, 6);
+    label_->setTextFormat(Qt::PlainText); // it names the file
     layout->addWidget(label_, 1);
     layout->addWidget(bar_);
     layout->addWidget(cancel_);

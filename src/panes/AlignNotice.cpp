@@ -20,6 +20,7 @@ AlignNotice::AlignNotice(Scheduler& scheduler, QWidget* parent)
     setStyleSheet(QStringLiteral("#alignNotice { background: #303030; border-radius: 6px; }"
                                  "#alignNotice > QLabel { color: #e0e0e0; }"));
     label_->setWordWrap(true);
+    label_->setTextFormat(Qt::PlainText);
     progress_->setRange(0, 100);
     progress_->setTextVisible(false);
     progress_->setFixedWidth(120);

@@ -24,6 +24,7 @@ PaneOpening::PaneOpening(QWidget& area, MovieEngine& engine, Scheduler& schedule
     // readable over any picture, in the theme's colours
     notice_->setAutoFillBackground(true);
     auto* layout = new QHBoxLayout(notice_);
+    text_->setTextFormat(Qt::PlainText); // it names the files
     layout->addWidget(text_);
     layout->addWidget(cancelButton_);
     notice_->hide();

@@ -84,7 +84,9 @@ void SnapshotNotice::showMessage(const QString& text, const QString& buttonText,
                                  std::chrono::milliseconds duration)
 {
     label_->setText(text);
-    label_->setToolTip(text);
+    // as written: a file or playlist named "<b>…" is no markup
+    label_->setTextFormat(Qt::PlainText);
+    label_->setToolTip(QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped()));
     action_ = std::move(action);
     showsChange_ = false;
     showFolder_->setText(buttonText);

@@ -21,10 +21,11 @@ CameraFolderDialog::CameraFolderDialog(const QString& folder, const QMap<QString
 {
     setWindowTitle(tr("Open Camera Folder"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(
-        new QLabel(tr("Cameras in %1. The first four ticked go into panes 1 to 4, in this order:")
-                       .arg(QFileInfo(folder).fileName()),
-                   this));
+    auto* intro = new QLabel(tr("Cameras in %1. The first four ticked go into panes 1 to 4, in this order:")
+                                 .arg(QFileInfo(folder).fileName()),
+                             this);
+    intro->setTextFormat(Qt::PlainText); // the folder's name as it is
+    layout->addWidget(intro);
     list_->setObjectName(QStringLiteral("cameras"));
     list_->setDragDropMode(QAbstractItemView::InternalMove);
     for (auto it = cameras.cbegin(); it != cameras.cend(); ++it) {

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QListView>
 #include <QMessageBox>
 #include <QMimeDatabase>
@@ -11,6 +12,20 @@
 #include <QTreeView>
 
 namespace tetrapan {
+
+namespace {
+
+// The texts name files, playlists and the library's own XML ("<link> must name two records"), which Qt
+// would otherwise take for markup and show without their tags. QMessageBox::setTextFormat reaches the
+// message only, not the informative text under it.
+void showAsWritten(QMessageBox& box)
+{
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+}
+
+} // namespace
 
 int MessageBoxPresenter::runAlert(const AlertRequest& request)
 {
@@ -24,6 +39,7 @@ int MessageBoxPresenter::runAlert(const AlertRequest& request)
     box.setText(request.messageText);
     if (!request.informativeText.isEmpty())
         box.setInformativeText(request.informativeText);
+    showAsWritten(box);
     if (!request.detailedText.isEmpty())
         box.setDetailedText(request.detailedText);
     QCheckBox* choice = nullptr;
@@ -109,6 +125,7 @@ bool MessageBoxPresenter::presentError(const StoreError& error)
     box.setIcon(QMessageBox::Critical);
     box.setText(error.headline());
     box.setInformativeText(error.text());
+    showAsWritten(box);
     box.addButton(QMessageBox::Ok);
     box.exec();
     return false;

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -35,6 +36,8 @@ private Q_SLOTS:
         row("delete pressed", "error", "All playlists in folder are deleted", "Delete,Cancel", 0,
             "icon_stop");
         row("cancel pressed", "alert", "", "Delete,Cancel", 1, "icon_alert");
+        row("names that look like markup", "alert", "<b>Dailies</b> & <i>raw</i>: <link> has an invalid id",
+            "Delete,Cancel", 1, "icon_alert");
     }
     void messageBoxShowsAndAnswers()
     {
@@ -53,14 +56,22 @@ private Q_SLOTS:
             for (QAbstractButton* b : buttons)
                 titles << b->text();
             const bool iconMatches = box->iconPixmap().toImage() == namedImage(icon).pixmap(64, 64).toImage();
-            shown = QStringList{box->text(), box->informativeText(), titles.join(','),
+            bool asWritten = true;
+            for (const QLabel* label : box->findChildren<QLabel*>())
+                asWritten &= label->textFormat() == Qt::PlainText || !Qt::mightBeRichText(label->text());
+            shown = QStringList{box->text(),
+                                box->informativeText(),
+                                titles.join(','),
                                 box->defaultButton() == buttons.value(0) ? "first default" : "other default",
-                                iconMatches ? "icon" : "other icon"}
+                                iconMatches ? "icon" : "other icon",
+                                asWritten ? "as written" : "as markup"}
                         .join('|');
             buttons.value(press)->click();
         });
         QCOMPARE(de::displayMessage(presenter, style, "Delete Folder?", info, list), 1000 + press);
-        QCOMPARE(shown, QStringList({"Delete Folder?", info, list, "first default", "icon"}).join('|'));
+        QCOMPARE(
+            shown,
+            QStringList({"Delete Folder?", info, list, "first default", "icon", "as written"}).join('|'));
     }
 };
 
