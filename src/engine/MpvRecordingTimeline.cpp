@@ -1,9 +1,8 @@
 #include "engine/MpvRecordingTimeline.h"
 
+#include "platform/fileNames.h"
 #include "recording/MovieHeader.h"
 #include "recording/RecordingStretches.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -70,7 +69,7 @@ MpvPieceFacts MpvRecordingTimeline::factsOf(const RecordingPiece& piece)
     MpvPieceFacts facts;
     facts.tracks = piece.tracks.known ? piece.tracks : MovieHeader::read(piece.path).tracks;
     // a file gone since it was listed, or no movie, plays as a gap
-    facts.readable = facts.tracks.known && QFileInfo(piece.path).isReadable();
+    facts.readable = facts.tracks.known && fileNames::opensForReading(piece.path);
     return facts;
 }
 

@@ -1,5 +1,6 @@
 #include "recording/RecordingLister.h"
 
+#include "platform/fileNames.h"
 #include "recording/MovieHeader.h"
 #include "recording/WallClockName.h"
 
@@ -10,6 +11,8 @@
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+
+#include <dirent.h>
 
 namespace tetrapan::RecordingLister {
 
@@ -22,16 +25,41 @@ struct Candidate {
     qint64 bytes = 0;
 };
 
-// Hidden files are left out unnamed: a card copied on another system holds a "._" twin of every movie.
-QStringList movieFilesIn(const QDir& folder, QStringList* others)
+// Hidden files are left out unnamed: a card copied on another system holds a "._" twin of every movie. The
+// names are read as their bytes (fileNames::fromBytes): Qt's listing turns a name that is not UTF-8, from an
+// old card or another system, into one no file has.
+QStringList movieFilesIn(const QString& folder, QStringList* others)
 {
+    QStringList names;
+    if (DIR* dir = ::opendir(fileNames::toBytes(folder).constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            const QString name = fileNames::fromBytes(entry->d_name);
+            // a file system that does not say is asked; a link that leads to no file, or to a pipe, is named
+            // among the files skipped, one to a folder left out
+            const auto listed = [&] {
+                if (entry->d_type == DT_REG)
+                    return true;
+                if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+                    return false;
+                const QString path = folder + u'/' + name;
+                const fileNames::Facts own = fileNames::facts(path, false);
+                return own.isFile || (own.isLink && !fileNames::facts(path).isFolder);
+            };
+            if (listed())
+                names.append(name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
     QStringList movies;
-    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
-    for (const QString& name : names) {
+    const QDir base(folder);
+    for (const QString& name : std::as_const(names)) {
         if (isMovieName(name))
-            movies.append(folder.absoluteFilePath(name));
+            movies.append(base.absoluteFilePath(name));
         else if (others)
-            others->append(folder.absoluteFilePath(name));
+            others->append(base.absoluteFilePath(name));
     }
     return movies;
 }
@@ -46,10 +74,11 @@ void place(Candidate& file, const QTimeZone& zone)
     file.piece.path = file.path;
     file.piece.lengthMs = header.lengthMs;
     file.piece.tracks = header.tracks;
-    const QFileInfo info(file.path); // one look at the file for its size and its time
-    file.bytes = info.size();
+    const fileNames::Facts facts =
+        fileNames::facts(file.path); // one look at the file for its size and its time
+    file.bytes = facts.size;
     const qint64 madeMs = header.creationTime ? header.creationTime->toMSecsSinceEpoch()
-                                              : info.lastModified().toMSecsSinceEpoch() - header.lengthMs;
+                                              : facts.modified.toMSecsSinceEpoch() - header.lengthMs;
     file.piece.startMs = WallClockName::startMsIn(file.path, zone, madeMs).value_or(madeMs);
 }
 
@@ -106,9 +135,9 @@ bool isMovieName(const QString& fileName)
 
 QMap<QString, QStringList> camerasIn(const QString& folder)
 {
-    // names only: asked on the GUI thread of a folder that may hold thousands of files
+    // names only: a folder may hold thousands of files
     QMap<QString, QStringList> cameras;
-    for (const QString& path : movieFilesIn(QDir(folder), nullptr))
+    for (const QString& path : movieFilesIn(folder, nullptr))
         cameras[WallClockName::cameraOf(QFileInfo(path).fileName())].append(path);
     return cameras;
 }
@@ -130,7 +159,7 @@ Recording list(const Recording& source, const QTimeZone& zone, const Progress& p
     } else if (!source.camera.isEmpty()) {
         paths = camerasIn(source.folder).value(source.camera);
     } else {
-        paths = movieFilesIn(QDir(source.folder), &others);
+        paths = movieFilesIn(source.folder, &others);
     }
     for (const QString& path : std::as_const(others))
         recording.skipped.append(QStringLiteral("%1: not a movie").arg(nameOf(path)));

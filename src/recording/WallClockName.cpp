@@ -1,5 +1,7 @@
 #include "recording/WallClockName.h"
 
+#include "platform/fileNames.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -24,6 +26,13 @@ struct Found {
     qsizetype length = 0;
 };
 
+// The name as the patterns can read it: a byte that is not UTF-8, kept in the name (fileNames::fromBytes),
+// would make it no text at all to them. One character stands for one, so places in it are places in the name.
+QString readable(const QString& fileName)
+{
+    return fileNames::shown(QFileInfo(fileName).completeBaseName());
+}
+
 std::optional<Found> findIn(const QString& name)
 {
     QRegularExpressionMatchIterator matches = dateTimePattern().globalMatch(name);
@@ -41,7 +50,7 @@ std::optional<Found> findIn(const QString& name)
 
 std::optional<QDateTime> startIn(const QString& fileName, const QTimeZone& zone)
 {
-    const std::optional<Found> found = findIn(QFileInfo(fileName).completeBaseName());
+    const std::optional<Found> found = findIn(readable(fileName));
     if (!found)
         return std::nullopt;
     return QDateTime(found->date, found->time, zone);
@@ -69,7 +78,7 @@ std::optional<qint64> startMsIn(const QString& fileName, const QTimeZone& zone, 
 
 QString cameraOf(const QString& fileName)
 {
-    QString name = QFileInfo(fileName).completeBaseName();
+    QString name = readable(fileName);
     if (const std::optional<Found> found = findIn(name))
         name.replace(found->from, found->length, QStringLiteral("_"));
     static const QRegularExpression separators(QStringLiteral("[-_. ]+"));

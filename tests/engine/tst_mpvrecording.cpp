@@ -6,10 +6,15 @@
 #include "RecordingClips.h"
 
 #include "engine/MpvMovieEngine.h"
+#include "platform/fileNames.h"
 #include "recording/RecordingLister.h"
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace tetrapan;
 using tetrapan::test::RecordingClips;
@@ -103,14 +108,42 @@ private Q_SLOTS:
         QCOMPARE(shown(*movie), int(std::lround(movie->positionSeconds() * 10)));
     }
 
+    // A file named on another system ("é" in Latin-1) plays as the others do, not as a gap.
+    void aNameThatIsNotUtf8Plays()
+    {
+        QTemporaryDir copy;
+        const QStringList names = QDir(clips_.cameraFolders[1]).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(names.size(), 4);
+        for (qsizetype n = 0; n < names.size(); ++n) {
+            QString name = names[n];
+            if (n == 1)
+                name.insert(name.lastIndexOf(u'.'), QChar(0xDCE9)); // the byte 0xE9, kept as it is
+            const QString made = copy.filePath(QStringLiteral("made"));
+            QVERIFY(QFile::copy(QDir(clips_.cameraFolders[1]).filePath(names[n]), made));
+            QCOMPARE(::rename(QFile::encodeName(made).constData(),
+                              fileNames::toBytes(copy.filePath(name)).constData()),
+                     0);
+        }
+        const auto movie = open(copy.path(), 4);
+        QVERIFY(movie);
+        movie->setCurrentTime(MovieTime::fromSeconds(4.0));
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
+        QCOMPARE(shown(*movie), 40);
+    }
+
 private:
     std::unique_ptr<Movie> open(int camera)
     {
+        return open(clips_.cameraFolders[camera], int(clips_.recordings[camera].pieces.size()));
+    }
+
+    std::unique_ptr<Movie> open(const QString& folder, int files)
+    {
         Recording source;
-        source.folder = clips_.cameraFolders[camera];
+        source.folder = folder;
         // the clips are named in UTC
         const Recording listed = RecordingLister::list(source, QTimeZone::utc());
-        if (listed.pieces.size() != clips_.recordings[camera].pieces.size() || !listed.pieces.first().tracks.known)
+        if (listed.pieces.size() != files || !listed.pieces.first().tracks.known)
             return nullptr;
         std::optional<MovieOpenResult> answer;
         engine_->openRecording(listed, [&answer](MovieOpenResult r) { answer = std::move(r); });

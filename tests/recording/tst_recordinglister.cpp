@@ -2,6 +2,7 @@
 // cameras of a camera folder, and what a folder of real clips becomes (gaps, overlaps, skips), listed off
 // the GUI thread.
 #include "TestClips.h"
+#include "platform/fileNames.h"
 #include "recording/RecordingLister.h"
 #include "recording/RecordingScan.h"
 #include "recording/WallClockName.h"
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 using namespace tetrapan;
@@ -149,6 +151,12 @@ private Q_SLOTS:
                            "20260301_120005_front.mp4"}
             << "front" << QStringList{"20260301_120000_front.mp4@0+5", "20260301_120005_front.mp4@5+5"} << 0
             << 0;
+        // as another system wrote it: "é" in Latin-1
+        const QString notUtf8 =
+            QStringLiteral("c_2026-03-01_12-00-05_caf") + QChar(0xDCE9) + QStringLiteral(".mp4");
+        QTest::newRow("a name that is not UTF-8")
+            << QStringList{"c_2026-03-01_12-00-00.mp4", notUtf8} << ""
+            << QStringList{"c_2026-03-01_12-00-00.mp4@0+5", notUtf8 + "@5+5"} << 0 << 0;
         QTest::newRow("no movies") << QStringList{"readme.txt=text"} << "" << QStringList{} << 1 << 0;
         QTest::newRow("empty") << QStringList{} << "" << QStringList{} << 0 << 0;
     }
@@ -252,7 +260,11 @@ private:
             const QString kind = given.section(u'=', 1);
             const QString path = folder + u'/' + name;
             if (kind.isEmpty()) {
-                QFile::copy(clips_.red, path);
+                // by the name's bytes, which Qt's own calls cannot give for a name that is not UTF-8
+                const QString copy = folder + QStringLiteral("/.copy");
+                if (!QFile::copy(clips_.red, copy) ||
+                    ::rename(QFile::encodeName(copy).constData(), fileNames::toBytes(path).constData()) != 0)
+                    qFatal("cannot copy a clip to %s", qPrintable(path));
             } else if (kind == QLatin1String("short")) {
                 QFile::copy(clips_.kind(QStringLiteral("video-only.mp4")), path);
             } else if (kind == QLatin1String("fifo")) {
