@@ -430,7 +430,14 @@ bool PaneCompare::eventFilter(QObject* watched, QEvent* event)
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (mode_.kind != CompareKind::Blend || wheel->modifiers() != Qt::NoModifier)
             return false;
-        changeOpacity(OpacityStep * wheel->angleDelta().y() / 120.0);
+        // A touchpad or a fine wheel sends a notch in pieces: they add up, a hundredth for each share of a
+        // notch that makes one, where each piece on its own was rounded away.
+        constexpr int AnglePerHundredth = int(NotchAngle / (OpacityStep * 100));
+        wheelAngle_ += wheel->angleDelta().y();
+        const int hundredths = wheelAngle_ / AnglePerHundredth;
+        wheelAngle_ -= hundredths * AnglePerHundredth;
+        if (hundredths != 0)
+            changeOpacity(hundredths / 100.0);
         return true;
     }
     default:

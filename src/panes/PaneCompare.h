@@ -96,6 +96,9 @@ private:
     int b_ = 2;
     CompareSettings mode_;
     bool wiping_ = false;
+    // A wheel's turn not yet worth a hundredth of opacity, in eighths of a degree.
+    static constexpr int NotchAngle = 120;
+    int wheelAngle_ = 0;
     QWidget* watched_ = nullptr;
     QWidget* window_ = nullptr;
     // Over pane A while comparing; goes with the pane it is on.

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QOpenGLContext>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace tetrapan;
 
@@ -244,6 +245,38 @@ private Q_SLOTS:
                 screen_.grab(view, view.rect()).pixelColor(view.width() / 2, view.height() / 2),
                 test::TestClips::Colours[2]),
             EngineTimeoutMs);
+    }
+
+    // Over the blend, the wheel's notches change the opacity however finely the wheel or touchpad sends them.
+    void theWheelChangesTheBlend_data()
+    {
+        QTest::addColumn<QList<int>>("angles"); // each wheel event's, in eighths of a degree
+        QTest::addColumn<double>("opacity");
+        QTest::newRow("a notch") << QList<int>{120} << 0.6;
+        QTest::newRow("a notch back") << QList<int>{-120} << 0.4;
+        QTest::newRow("eighths of a notch") << QList<int>(8, 15) << 0.6;
+        QTest::newRow("a touchpad's fine steps") << QList<int>(30, 4) << 0.6;
+        QTest::newRow("there and back") << QList<int>{5, 5, 5, -5, -5, -5, 60} << 0.55;
+    }
+
+    void theWheelChangesTheBlend()
+    {
+        QFETCH(QList<int>, angles);
+        QFETCH(double, opacity);
+        test::AppFixture app;
+        app.chooseWithEntries({1, 2});
+        PaneCompare& compare = app.nib->paneCompare();
+        QVERIFY(compare.compare(1, 2));
+        compare.setKind(CompareKind::Blend);
+        QCOMPARE(compare.settings().opacity, 0.5);
+        QWidget& pane = app.pane(1);
+        for (const int angle : angles) {
+            const QPointF at(pane.width() / 2.0, pane.height() / 2.0);
+            QWheelEvent wheel(at, pane.mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&pane, &wheel);
+        }
+        QCOMPARE(compare.settings().opacity, opacity);
     }
 
     void stateComesBackAndFollowsThePlaylist_data()
