@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 #include <QStandardPaths>
@@ -179,8 +180,10 @@ PaneSnapshot::Written PaneSnapshot::write(const Pictures& pictures, const FileWr
         if (!ok)
             break;
         const QString path = dir.filePath(nameOf(stem, viewNo));
+        const bool wasThere = QFileInfo::exists(path);
         ok = writePng(path, image, calls, &written.why);
-        if (ok)
+        // a write can fail once the file is in place (its folder not synced): it goes with the others
+        if (ok || !wasThere)
             written.paths << path;
     }
     if (!ok) {

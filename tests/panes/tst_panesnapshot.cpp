@@ -37,10 +37,22 @@ int countedFdatasync(int fd)
     return ::fdatasync(fd);
 }
 
+// A disk that fails as a folder is synced, after the picture's file is in place.
+std::atomic<bool> folderSyncFails{false};
+int failingFsync(int fd)
+{
+    if (folderSyncFails) {
+        errno = EIO;
+        return -1;
+    }
+    return ::fsync(fd);
+}
+
 FileWriteCalls countedCalls()
 {
     FileWriteCalls calls = FileWriteCalls::system();
     calls.fdatasync = &countedFdatasync;
+    calls.fsync = &failingFsync;
     return calls;
 }
 
@@ -165,6 +177,8 @@ private Q_SLOTS:
         QTest::newRow("a folder where pane 2's picture would go") << "folder for picture" << "Is a directory";
         // the file size limit makes the disk refuse the rest of the file, as a full one does
         QTest::newRow("a disk that fills up") << "size limit" << "File too large";
+        QTest::newRow("a folder not written to the disk") << "folder sync"
+                                                          << "Input/output error";
     }
 
     void whatCannotBeWrittenIsToldAndNothingStays()
@@ -193,8 +207,10 @@ private Q_SLOTS:
             small.rlim_cur = 40; // past a PNG's header, short of its pixels
             setrlimit(RLIMIT_FSIZE, &small);
         }
+        folderSyncFails = blocker == "folder sync";
         Q_EMIT f.movieOf(2)->frameImageReady(f.movieOf(2), f.movieOf(2)->frameImage);
         QTRY_COMPARE(f.finished.count(), 1);
+        folderSyncFails = false;
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, previousHandler);
         QVERIFY(f.written().isEmpty());
