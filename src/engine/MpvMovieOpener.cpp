@@ -99,11 +99,11 @@ MpvOpenResult MpvMovieOpener::openRecordingWithoutEvents(const Recording& record
                                                    : QFileInfo(placed.pieces.first().path).absolutePath();
     if (timeline.isEmpty())
         return {nullptr, QStringLiteral("%1: none of its files can be read").arg(name)};
-    // mpv opens every file of the timeline before its first picture: a day of minute-long files takes a
-    // while, on a worker
+    // mpv opens every file of the timeline before its first picture, once for the pictures and once more for
+    // a sound stream of the timeline's own: a day of minute-long files takes a while, on a worker
     MpvMovie::Options longer = options;
-    longer.openTimeout = std::max(
-        options.openTimeout, std::chrono::milliseconds(RecordingOpenTimePerFile.count() * placed.pieces.size()));
+    const qsizetype opens = placed.pieces.size() * (MpvRecordingTimeline::hasSoundStream(placed, facts) ? 2 : 1);
+    longer.openTimeout = options.openTimeout + RecordingOpenTimePerFile * opens;
     // The timeline's own sound stream is whole; the files' sound tracks mpv would choose have holes. It is
     // chosen before the timeline loads: chosen after, mpv's switch of sound tracks runs into the first seek
     // asked of the movie, which then lands up to a second late.
