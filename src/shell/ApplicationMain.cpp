@@ -23,15 +23,31 @@
 #include <memory>
 #include <optional>
 
+#include <sys/resource.h>
+
 namespace tetrapan {
 
 namespace {
 // What tearing down may take once the user asked to quit and the library is saved.
 constexpr std::chrono::milliseconds TeardownTime{1500};
+
+// A recording of a day of minute-long files opens every one of them, once for its pictures and once for its
+// sound: thousands of descriptors, where a desktop session gives a program 1024 unless it asks for more. The
+// hard limit is the system's to set; the program takes what it allows. (Nothing here waits with select(),
+// which cannot take descriptors past 1024.)
+void takeEveryFileDescriptorAllowed()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
 } // namespace
 
 int applicationMain(int argc, char** argv)
 {
+    takeEveryFileDescriptorAllowed();
     if (commandLine::asksForTextOnly(argc, argv))
         return desktopLaunch::answerOnTerminal(argc, argv);
     // an export shows no window and takes nothing of the running program's

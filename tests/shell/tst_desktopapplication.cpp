@@ -161,6 +161,15 @@ private Q_SLOTS:
                         QStringLiteral("yellow")));
         const QStringList placed{"yellow", "blue", "blue", "yellow"};
         QTRY_COMPARE_WITH_TIMEOUT(paneColours(), placed, ProgramProcess::WaitMs);
+        // started with the desktop's 1024 open files, it takes all the system allows: a recording of a day
+        // of minute-long files opens thousands
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(app.pid()));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        const QStringList files = QString::fromLatin1(limits.readAll())
+                                      .section(QStringLiteral("Max open files"), 1, 1)
+                                      .section(u'\n', 0, 0)
+                                      .split(u' ', Qt::SkipEmptyParts);
+        QVERIFY2(files.size() >= 2 && files[0] == files[1], qPrintable(files.join(u' ')));
         // a command is answered once no load is pending or under way: the playlist's own load did not come
         // after the files
         QDBusInterface application(SingleInstance::serviceName(), SingleInstance::ObjectPath,

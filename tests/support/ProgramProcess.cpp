@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace tetrapan::test {
@@ -85,6 +86,12 @@ bool ProgramProcess::start(const QStringList& arguments)
         // as a desktop starts it, whatever the test runner ignores (a background job ignores SIGINT)
         for (const int number : {SIGINT, SIGTERM, SIGHUP})
             std::signal(number, SIG_DFL);
+        // and with the open files a desktop session allows a program, whatever the test runner's
+        rlimit files{};
+        if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur > DesktopOpenFiles) {
+            files.rlim_cur = DesktopOpenFiles;
+            setrlimit(RLIMIT_NOFILE, &files);
+        }
         int ends[2];
         if (unread && pipe(ends) == 0) {
             dup2(ends[1], STDERR_FILENO);

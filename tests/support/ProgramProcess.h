@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <csignal>
+#include <sys/resource.h>
 
 namespace tetrapan::test {
 
@@ -28,6 +29,8 @@ private:
 // types into them (through `x`), sends it signals and reads what it printed and how it ended.
 class ProgramProcess {
 public:
+    // The open files a desktop session allows a program it starts (its soft limit).
+    static constexpr rlim_t DesktopOpenFiles = 1024;
     static constexpr int StartTimeoutMs = 30000;
     static constexpr int WaitMs = 20000;
     static const QString NoBus;
