@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tetrapan;
 using namespace tetrapan::test;
@@ -173,6 +174,11 @@ private Q_SLOTS:
         source.folder = folder;
         source.camera = camera;
         const Recording listed = RecordingLister::list(source, Berlin);
+        for (const QString& file : files) {
+            // which QTemporaryDir cannot name
+            if (fileNames::holdsRawBytes(file))
+                ::unlink(fileNames::toBytes(folder + u'/' + file).constData());
+        }
         QStringList placed;
         for (const RecordingPiece& piece : listed.pieces)
             placed.append(QStringLiteral("%1@%2+%3")
