@@ -212,6 +212,12 @@ void MovController::scheduleResume(std::chrono::milliseconds delay, const std::a
 void MovController::cancelPendingResumes()
 {
     pendingResumes_->cancelAll();
+    waitingStart_ = {};
+}
+
+bool MovController::hasWaitingStart() const
+{
+    return std::find(waitingStart_.cbegin(), waitingStart_.cend(), true) != waitingStart_.cend();
 }
 
 bool MovController::hasPendingResume() const
@@ -232,7 +238,7 @@ std::array<bool, MovController::PaneCount> MovController::playingOrAboutToPlay()
     std::array<bool, PaneCount> playing = pendingResumes_->plays();
     for (int n = 1; n <= PaneCount; ++n) {
         const QTMovieSubView* pane = qtView(n);
-        playing[n - 1] = playing[n - 1] || loadResumes || (pane && pane->isPlaying());
+        playing[n - 1] = playing[n - 1] || waitingStart_[n - 1] || loadResumes || (pane && pane->isPlaying());
     }
     return playing;
 }

@@ -119,6 +119,11 @@ public:
     // synchronisation are dropped rather than undo what he did.
     void cancelPendingResumes();
     bool hasPendingResume() const;
+    // A start that waits for something other than time (the A–B loop's, for its panes' seeks to land), of
+    // the panes given: counted as about to play, and dropped with the resumes.
+    void setWaitingStart(const std::array<bool, PaneCount>& panes) { waitingStart_ = panes; }
+    const std::array<bool, PaneCount>& waitingStart() const { return waitingStart_; }
+    bool hasWaitingStart() const;
     // Each pane that plays, or that a resume still waiting would start: what a move of all panes started
     // before that resume ran plays on.
     std::array<bool, PaneCount> playingOrAboutToPlay() const;
@@ -217,6 +222,7 @@ private:
     int opensPending_ = 0;
     bool resumeAfterLoad_ = false;
     std::unique_ptr<PendingResumes> pendingResumes_;
+    std::array<bool, PaneCount> waitingStart_{};
     QMetaObject::Connection selectionConnection_;
     std::unique_ptr<PaneOffsets> offsets_;
     std::unique_ptr<PaneEntryFollower> entryFollower_;

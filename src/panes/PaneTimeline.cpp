@@ -143,7 +143,7 @@ bool PaneTimeline::anyPlaying() const
 
 void PaneTimeline::followPlaying()
 {
-    if (loopB_ && loopTask_ == Scheduler::NoTask && (anyPlaying() || startAfterSeeks_))
+    if (loopB_ && loopTask_ == Scheduler::NoTask && (anyPlaying() || panes_.hasWaitingStart()))
         loopTask_ = scheduler_.scheduleRepeating(LoopTick, [this] { loopTick(); });
 }
 
@@ -269,7 +269,7 @@ void PaneTimeline::clearLoop()
     watchedLeader_ = nullptr;
     loopA_.reset();
     loopB_.reset();
-    startAfterSeeks_.reset();
+    panes_.setWaitingStart({});
     Q_EMIT loopChanged();
 }
 
@@ -277,7 +277,7 @@ void PaneTimeline::loopTick()
 {
     if (!loopB_ || *loopB_ - *loopA_ < MinLoopSeconds || dragging_)
         return;
-    if (startAfterSeeks_) {
+    if (panes_.hasWaitingStart()) {
         startWhenSought();
         return;
     }
@@ -319,7 +319,8 @@ void PaneTimeline::jumpBack()
     seekAll(panes_.offsets().paneSecondsAt(leaderViewNo(), *loopA_), false);
     // Each player starts once its seek has landed, and they land apart by as long as their decoding
     // takes, which is more than a start held together can take up. So they start when all have landed.
-    startAfterSeeks_ = resume;
+    // held by the coordinator, which drops it as it drops its resumes (Pause, a load, a step)
+    panes_.setWaitingStart(resume);
     startWhenSought();
 }
 
@@ -329,8 +330,8 @@ void PaneTimeline::startWhenSought()
         if (const Movie* movie = playableMovie(n); movie && movie->isSeeking())
             return;
     }
-    const std::array<bool, PaneCount> resume = *startAfterSeeks_;
-    startAfterSeeks_.reset();
+    const std::array<bool, PaneCount> resume = panes_.waitingStart();
+    panes_.setWaitingStart({});
     panes_.setFrameMoviePlay(resume);
 }
 

@@ -121,8 +121,6 @@ private:
     Scheduler::TaskId loopTask_ = Scheduler::NoTask;
     // The panes that played since the last jump; they play again from A.
     std::array<bool, PaneCount> playedThisRound_{};
-    // Sought back to A, to start together once all have landed.
-    std::optional<std::array<bool, PaneCount>> startAfterSeeks_;
     // The leader's movie, heard of when it ends: a playing pane starts its movie again from the beginning
     // then, before the loop could see it at B.
     QPointer<Movie> watchedLeader_;

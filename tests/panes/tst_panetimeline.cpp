@@ -210,17 +210,20 @@ private Q_SLOTS:
         QTest::addColumn<QList<double>>("points"); // the leader's time at the first and second L
         QTest::addColumn<bool>("ends");            // the leader's movie ends at B and stops there by itself
         QTest::addColumn<QList<double>>("looped"); // panes 1 to 3 once the leader passed B
+        QTest::addColumn<bool>("paused");          // Pause (a media key) while pane 2 still lands
         QTest::newRow("no offsets") << QList<qint64>{} << QList<double>{10, 20} << false
-                                    << QList<double>{10, 10, 10};
+                                    << QList<double>{10, 10, 10} << false;
         QTest::newRow("each at A plus its offset")
             << QList<qint64>{1000, 2500, -1500} << QList<double>{10, 14} << false
-            << QList<double>{10, 11.5, 7.5};
+            << QList<double>{10, 11.5, 7.5} << false;
         QTest::newRow("B before A: the other way round")
-            << QList<qint64>{} << QList<double>{20, 10} << false << QList<double>{10, 10, 10};
-        QTest::newRow("kept within each movie")
-            << QList<qint64>{0, -12000, 0} << QList<double>{10, 20} << false << QList<double>{10, 0, 10};
+            << QList<qint64>{} << QList<double>{20, 10} << false << QList<double>{10, 10, 10} << false;
+        QTest::newRow("kept within each movie") << QList<qint64>{0, -12000, 0} << QList<double>{10, 20}
+                                                << false << QList<double>{10, 0, 10} << false;
         QTest::newRow("B at the leader's end")
-            << QList<qint64>{} << QList<double>{50, 60} << true << QList<double>{50, 50, 50};
+            << QList<qint64>{} << QList<double>{50, 60} << true << QList<double>{50, 50, 50} << false;
+        QTest::newRow("paused as they go back")
+            << QList<qint64>{} << QList<double>{10, 20} << false << QList<double>{10, 10, 10} << true;
     }
 
     void loopTakesEveryPaneBackToA()
@@ -229,6 +232,7 @@ private Q_SLOTS:
         QFETCH(QList<double>, points);
         QFETCH(bool, ends);
         QFETCH(QList<double>, looped);
+        QFETCH(bool, paused);
         PaneFixture f;
         startPanes(f, offsets);
         f.movieOf(3)->setLoops(true); // a movie's own loop setting is its own
@@ -262,8 +266,19 @@ private Q_SLOTS:
             QCOMPARE(f.movieOf(n)->currentTime().seconds(), looped[n - 1]);
         f.scheduler.advance(PaneTimeline::LoopTick);
         QCOMPARE(f.playing(), L(4, false));
+        // they are about to play: a slide of the dividers or a playlist chosen now plays them on
+        QCOMPARE(f.controller.playingOrAboutToPlay(), (std::array<bool, 4>{true, true, true, false}));
+        if (paused) {
+            f.controller.cancelPendingResumes();
+            f.controller.setAllMoviePlay(false);
+        }
         f.movieOf(2)->seeking = false;
         f.scheduler.advance(PaneTimeline::LoopTick);
+        if (paused) {
+            QCOMPARE(f.playing(), L(4, false));
+            QCOMPARE(together.count(), 0);
+            return;
+        }
         // started again in one go, as Space starts them
         QCOMPARE(f.playing(), L({1, 1, 1, 0}));
         QCOMPARE(together.count(), 1);
