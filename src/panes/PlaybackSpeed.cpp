@@ -25,11 +25,15 @@ PlaybackSpeed::PlaybackSpeed(SettingsDomain& settings, MovController& panes, Syn
 
 double PlaybackSpeed::storedSpeed(const SettingsDomain& settings)
 {
-    const double stored = userDefaultsExtension::defaultFloatValue(settings, QLatin1String(OptPlaySpeed));
-    if (!(stored > 0.0) || !std::isfinite(stored))
+    return nearestStep(userDefaultsExtension::defaultFloatValue(settings, QLatin1String(OptPlaySpeed)));
+}
+
+double PlaybackSpeed::nearestStep(double speed)
+{
+    if (!(speed > 0.0) || !std::isfinite(speed))
         return 1.0;
-    return *std::min_element(Steps.cbegin(), Steps.cend(), [stored](double a, double b) {
-        return std::abs(std::log(a / stored)) < std::abs(std::log(b / stored));
+    return *std::min_element(Steps.cbegin(), Steps.cend(), [speed](double a, double b) {
+        return std::abs(std::log(a / speed)) < std::abs(std::log(b / speed));
     });
 }
 

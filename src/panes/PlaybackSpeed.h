@@ -29,6 +29,8 @@ public:
 
     // The stored speed on its nearest step; the normal speed for a stored value that is no speed.
     static double storedSpeed(const SettingsDomain& settings);
+    // The step nearest to the speed (by their ratio); the normal speed for what is no speed.
+    static double nearestStep(double speed);
     // The step after speed, faster or slower; speed itself at the last step.
     static double nextStep(double speed, bool faster);
     // "0.5×"; "" for the normal speed.

@@ -4,7 +4,9 @@
 #include "library/Movie.h"
 #include "library/PlaylistTreeController.h"
 #include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PaneTimeline.h"
+#include "panes/PlaybackSpeed.h"
 #include "panes/QTMovieSubView.h"
 #include "platform/ObjectContext.h"
 #include "platform/userDefaultsExtension.h"
@@ -115,6 +117,9 @@ QVariantMap MediaControls::playerProperties() const
         {QStringLiteral("PlaybackStatus"), playbackStatus()},
         {QStringLiteral("Metadata"), metadata()},
         {QStringLiteral("Volume"), volume()},
+        {QStringLiteral("Rate"), rate()},
+        {QStringLiteral("MinimumRate"), minimumRate()},
+        {QStringLiteral("MaximumRate"), maximumRate()},
         {QStringLiteral("CanGoNext"), canGoNext()},
         {QStringLiteral("CanGoPrevious"), canGoPrevious()},
         {QStringLiteral("CanPlay"), canPlay()},
@@ -189,6 +194,41 @@ void MediaControls::setVolume(double volume)
         return;
     userDefaultsExtension::setDefaultFloatValue(settings_, float(std::clamp(volume, 0.0, 1.0)),
                                                 QLatin1String(QTMovieSubView::OptPlayVolume));
+}
+
+double MediaControls::rate() const
+{
+    return PlaybackSpeed::storedSpeed(settings_) * leaderRate();
+}
+
+double MediaControls::minimumRate() const
+{
+    return PlaybackSpeed::Steps.front() * leaderRate();
+}
+
+double MediaControls::maximumRate() const
+{
+    return PlaybackSpeed::Steps.back() * leaderRate();
+}
+
+void MediaControls::setRate(double rate)
+{
+    if (std::isnan(rate))
+        return;
+    if (rate <= 0.0) {
+        pause();
+        return;
+    }
+    // the panes take the speed stored
+    userDefaultsExtension::setDefaultFloatValue(settings_,
+                                                float(PlaybackSpeed::nearestStep(rate / leaderRate())),
+                                                QLatin1String(PlaybackSpeed::OptPlaySpeed));
+}
+
+double MediaControls::leaderRate() const
+{
+    const int leader = timeline_.leaderViewNo();
+    return leader >= 1 ? panes_.offsets().rate(leader) : 1.0;
 }
 
 bool MediaControls::canGoNext() const

@@ -50,6 +50,14 @@ public:
     qint64 position() const;
     double volume() const;
     void setVolume(double volume);
+    // How fast the leader's position runs against the clock: the chosen speed (Playback > Faster, Slower)
+    // times the leader's rate (PaneOffsets), between the slowest and the fastest speed.
+    double rate() const;
+    double minimumRate() const;
+    double maximumRate() const;
+    // The speed nearest to the rate asked, for the leader; 0 pauses, as the interface asks. Not a number is
+    // refused.
+    void setRate(double rate);
     bool canGoNext() const;
     bool canGoPrevious() const;
     bool canPlay() const;
@@ -82,6 +90,7 @@ Q_SIGNALS:
 private:
     void compareProperties();
     qint64 length() const;
+    double leaderRate() const;
     // The chosen folder's title as the panel shows it; nothing when a playlist, or nothing, is chosen.
     std::optional<QString> chosenFolderTitle() const;
     void moveLeaderTo(qint64 position);

@@ -25,6 +25,26 @@ double MediaPlayer2PlayerAdaptor::volume() const
     return controls_->volume();
 }
 
+double MediaPlayer2PlayerAdaptor::rate() const
+{
+    return controls_->rate();
+}
+
+void MediaPlayer2PlayerAdaptor::setRate(double rate)
+{
+    controls_->setRate(rate);
+}
+
+double MediaPlayer2PlayerAdaptor::minimumRate() const
+{
+    return controls_->minimumRate();
+}
+
+double MediaPlayer2PlayerAdaptor::maximumRate() const
+{
+    return controls_->maximumRate();
+}
+
 void MediaPlayer2PlayerAdaptor::setVolume(double volume)
 {
     controls_->setVolume(volume);

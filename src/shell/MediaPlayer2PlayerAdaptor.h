@@ -10,15 +10,15 @@ namespace tetrapan {
 class MediaControls;
 
 // The media player interface's playback on the session bus (org.mpris.MediaPlayer2.Player), as
-// MediaControls has it act on the panes. The rate is always 1: the panes play at their own speed.
+// MediaControls has it act on the panes. The rate is the leader's speed, Playback > Faster and Slower's.
 // It answers a call it refuses with an error, so the caller learns why nothing happened.
 class MediaPlayer2PlayerAdaptor final : public QDBusAbstractAdaptor, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
     Q_PROPERTY(double Rate READ rate WRITE setRate)
-    Q_PROPERTY(double MinimumRate READ rate)
-    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(double MinimumRate READ minimumRate)
+    Q_PROPERTY(double MaximumRate READ maximumRate)
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
@@ -32,8 +32,10 @@ public:
     explicit MediaPlayer2PlayerAdaptor(MediaControls* controls);
 
     QString playbackStatus() const;
-    double rate() const { return 1.0; }
-    void setRate(double) {}
+    double rate() const;
+    void setRate(double rate);
+    double minimumRate() const;
+    double maximumRate() const;
     QVariantMap metadata() const;
     double volume() const;
     void setVolume(double volume);

@@ -238,7 +238,8 @@ void connectMediaControls(MainNib& nib, SettingsDomain& settings)
     QObject::connect(coordinator, &MovController::mainWindowTitleChanged, controls, compare);
     windowWiring::connectTreeRowChanges(nib, controls, compare);
     QObject::connect(&settings, &SettingsDomain::valueChanged, controls, [compare](const QString& key) {
-        if (key == QLatin1String(QTMovieSubView::OptPlayVolume))
+        if (key == QLatin1String(QTMovieSubView::OptPlayVolume) ||
+            key == QLatin1String(PlaybackSpeed::OptPlaySpeed))
             compare();
     });
 }

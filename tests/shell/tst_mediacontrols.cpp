@@ -3,6 +3,7 @@
 #include "FakeMovie.h"
 
 #include "panes/PaneOffsets.h"
+#include "panes/PlaybackSpeed.h"
 #include "shell/MediaControls.h"
 
 #include <QDBusObjectPath>
@@ -84,6 +85,12 @@ private Q_SLOTS:
         row("Volume", false, "Volume 0.5", "10 12 9 -", "Volume=0.5");
         row("Volume beyond full", false, "Volume 2", "10 12 9 -", "Volume=1");
         row("Volume not a number", false, "Volume nan", "10 12 9 -", "");
+        // a panel works the position out from the rate
+        row("Faster", false, "Speed 2", "10 12 9 -", "Rate=2");
+        row("Rate", false, "Rate 0.5", "10 12 9 -", "Rate=0.5");
+        row("Rate between speeds", false, "Rate 1.9", "10 12 9 -", "Rate=2");
+        row("Rate 0 pauses", true, "Rate 0", "10 12 9 -", "PlaybackStatus=Paused");
+        row("Rate not a number", false, "Rate nan", "10 12 9 -", "");
         row("Seek by the most there is", false, "Seek max", "60 60 59 -", "Seeked=60000000");
         row("Seek back by the most there is", false, "Seek min", "0 2 0 -", "Seeked=0");
         // a file that cannot be opened leaves pane 1 and its entry as they were
@@ -111,8 +118,9 @@ private Q_SLOTS:
         QCOMPARE(
             describe(controls.playerProperties()),
             QStringLiteral("CanGoNext=true, CanGoPrevious=false, CanPause=true, CanPlay=true, CanSeek=true, "
-                           "Metadata={mpris:length=60000000, mpris:trackid=/org/tetrapan/playlist/00000001, "
-                           "xesam:title=a}, PlaybackStatus=%1, Volume=0")
+                           "MaximumRate=4, Metadata={mpris:length=60000000, "
+                           "mpris:trackid=/org/tetrapan/playlist/00000001, xesam:title=a}, MinimumRate=0.25, "
+                           "PlaybackStatus=%1, Rate=1, Volume=0")
                 .arg(playing ? QStringLiteral("Playing") : QStringLiteral("Paused")));
         QCOMPARE(controls.position(), 10'000'000);
 
@@ -138,6 +146,14 @@ private Q_SLOTS:
             {"Volume",
              [&](const QString& volume) {
                  controls.setVolume(volume == "nan" ? std::nan("") : volume.toDouble());
+             }},
+            {"Rate",
+             [&](const QString& rate) { controls.setRate(rate == "nan" ? std::nan("") : rate.toDouble()); }},
+            {"Speed",
+             [&](const QString& speed) {
+                 for (int step = 0; step < 3 && PlaybackSpeed::storedSpeed(app.settings) < speed.toDouble();
+                      ++step)
+                     app.nib->playbackSpeed().faster();
              }},
             {"OpenUri",
              [&](const QString& uri) {
