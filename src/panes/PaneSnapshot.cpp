@@ -100,6 +100,7 @@ void PaneSnapshot::takeSnapshot()
         return;
     }
     takenAt_ = QDateTime::currentDateTime();
+    takenTitle_ = title_; // the playlist's the pictures are of, whatever is chosen while they come
     shown_ = shownArea_ ? opaqueOverBlack(shownArea_->grab().toImage()) : QImage();
     paneImages_.clear();
     // Every pane's answer may come at once or later, so all requests are made only when all are awaited.
@@ -143,7 +144,7 @@ void PaneSnapshot::writeFiles()
         disconnect(connection);
     awaited_.clear();
 
-    Pictures pictures{folder(), title_, takenAt_, {}};
+    Pictures pictures{folder(), takenTitle_, takenAt_, {}};
     if (!shown_.isNull())
         pictures.images.append({0, shown_});
     for (int n = 1; n <= MovController::PaneCount; ++n) {

@@ -85,6 +85,7 @@ private:
     DialogPresenter& dialogs_;
     QPointer<QWidget> shownArea_;
     QString title_;
+    QString takenTitle_;
     QString folder_;
 
     // The snapshot being taken.

@@ -156,6 +156,8 @@ private Q_SLOTS:
         QCOMPARE(f.finished.count(), 0);
         f.snapshot.takeSnapshot(); // one at a time
         QCOMPARE(f.movieOf(2)->commands.count(QStringLiteral("requestFrameImage")), qsizetype(1));
+        // another playlist chosen meanwhile: the pictures are still the first one's
+        f.snapshot.setTitle(QStringLiteral("Match 4"));
 
         Q_EMIT f.movieOf(2)->frameImageReady(f.movieOf(2), f.movieOf(2)->frameImage);
         QCOMPARE(f.finished.count(), 0);
@@ -163,6 +165,8 @@ private Q_SLOTS:
         QTRY_COMPARE(f.finished.count(), 1);
         QCOMPARE(f.written().size(), qsizetype(2)); // the window and pane 2
         QVERIFY(f.written()[1].endsWith(QStringLiteral(" pane 2.png")));
+        QVERIFY2(QFileInfo(f.written()[1]).fileName().startsWith(QStringLiteral("Match 3 ")),
+                 qPrintable(f.written()[1]));
         // an answer after the wait is not taken for the next snapshot's
         Q_EMIT silent->frameImageReady(silent, silent->frameImage);
         QCOMPARE(f.finished.count(), 1);
