@@ -3,12 +3,15 @@
 #include "engine/FrameCombiner.h"
 #include "engine/MpvGLSurface.h"
 
+#include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLShaderProgram>
 
 namespace tetrapan {
+
+Q_DECLARE_LOGGING_CATEGORY(lcMpv)
 
 namespace {
 
@@ -185,10 +188,29 @@ bool MpvGLCompare::paintB()
     return true;
 }
 
+// A driver that refuses the shaders (an OpenGL ES one without their precision, say) leaves A's place to
+// show A alone, as without B, rather than nothing: said once, and not tried again.
+bool MpvGLCompare::linked()
+{
+    if (program_ || linkRefused_)
+        return !linkRefused_;
+    program_ = std::make_unique<QOpenGLShaderProgram>();
+    const bool linked =
+        program_->addShaderFromSourceCode(QOpenGLShader::Vertex, shaderSource(VertexShader)) &&
+        program_->addShaderFromSourceCode(QOpenGLShader::Fragment, shaderSource(FragmentShader)) &&
+        (program_->bindAttributeLocation("position", 0), program_->link());
+    if (!linked) {
+        qCWarning(lcMpv).noquote() << "The comparison's shaders are refused by the driver:"
+                                   << program_->log();
+        linkRefused_ = true;
+    }
+    return linked;
+}
+
 bool MpvGLCompare::paintA()
 {
     const QSize size = deviceSize(*a_);
-    if (!b_ || size.isEmpty() || !b_->context() || !b_->context()->isValid())
+    if (!b_ || size.isEmpty() || !b_->context() || !b_->context()->isValid() || !linked())
         return false;
     if (!bDrawn_.isValid() || bDrawn_.elapsed() > SamePassMs || !bPicture_ || bPicture_->size() != size) {
         b_->makeCurrent();
@@ -201,13 +223,6 @@ bool MpvGLCompare::paintA()
     gl->glClearColor(0, 0, 0, 1);
     gl->glClear(GL_COLOR_BUFFER_BIT);
     a_->renderInto(aPicture_->handle(), size);
-    if (!program_) {
-        program_ = std::make_unique<QOpenGLShaderProgram>();
-        program_->addShaderFromSourceCode(QOpenGLShader::Vertex, shaderSource(VertexShader));
-        program_->addShaderFromSourceCode(QOpenGLShader::Fragment, shaderSource(FragmentShader));
-        program_->bindAttributeLocation("position", 0);
-        program_->link();
-    }
     gl->glBindFramebuffer(GL_FRAMEBUFFER, a_->defaultFramebufferObject());
     gl->glViewport(0, 0, size.width(), size.height());
     gl->glDisable(GL_BLEND);

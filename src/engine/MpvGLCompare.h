@@ -33,6 +33,8 @@ public:
 private:
     // With A's context current, in A's paint.
     bool paintA();
+    // The comparison's program, linked on A's context the first time.
+    bool linked();
     // With B's context current, in B's paint.
     bool paintB();
     // B's current picture into its texture at A's size; with B's context current.
@@ -47,6 +49,7 @@ private:
     std::unique_ptr<QOpenGLFramebufferObject> aPicture_; // on A's context
     std::unique_ptr<QOpenGLFramebufferObject> bPicture_; // on B's context
     std::unique_ptr<QOpenGLShaderProgram> program_;      // on A's context
+    bool linkRefused_ = false;
     QElapsedTimer bDrawn_;
 };
 
