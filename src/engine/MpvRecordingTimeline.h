@@ -34,8 +34,9 @@ public:
     // has sound and some stretch has none (a gap, a file without). Otherwise the files' sound plays as is,
     // and each file is opened once, not twice.
     static bool hasSoundStream(const Recording& recording, const QVector<MpvPieceFacts>& facts);
-    // The number mpv gives that sound stream's track (after the sound tracks of the timeline's first file,
-    // whose tracks the first stream takes); 0 when there is none.
+    // The number mpv gives that sound stream's track (after the sound tracks of the timeline's first
+    // stretch, whose tracks the first stream takes: its segment says so, where mpv would take those of the
+    // file with the most); 0 when there is none.
     static int soundStreamTrack(const Recording& recording, const QVector<MpvPieceFacts>& facts);
 };
 

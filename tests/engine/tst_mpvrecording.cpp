@@ -6,6 +6,7 @@
 #include "RecordingClips.h"
 
 #include "engine/MpvMovieEngine.h"
+#include "engine/MpvRecordingTimeline.h"
 #include "platform/fileNames.h"
 #include "recording/RecordingLister.h"
 
@@ -118,6 +119,31 @@ private Q_SLOTS:
             QVERIFY2(positions[n] - positions[n - 1] < 0.5, qPrintable(QStringLiteral("%1 to %2").arg(positions[n - 1]).arg(positions[n])));
         QVERIFY(movie->positionSeconds() < 11.0);
         QCOMPARE(shown(*movie), int(std::lround(movie->positionSeconds() * 10)));
+    }
+
+    // A recording whose first file has no sound (a loop-recording camera deleted the one before): the
+    // timeline's own sound is chosen before it loads, where a switch after ran into the first seek.
+    void aFirstFileWithoutSoundSeeksAtOnce()
+    {
+        Recording source;
+        for (qsizetype n = 1; n < clips_.recordings[0].pieces.size(); ++n)
+            source.chosenFiles << clips_.recordings[0].pieces[n].path;
+        const Recording listed = RecordingLister::list(source, QTimeZone::utc());
+        QVERIFY(!listed.pieces.isEmpty() && !listed.pieces[0].tracks.hasSound);
+        std::optional<MovieOpenResult> answer;
+        engine_->openRecording(listed, [&answer](MovieOpenResult r) { answer = std::move(r); });
+        QVERIFY(QTest::qWaitFor([&answer] { return answer.has_value(); }, EventTimeoutMs));
+        QVERIFY2(answer->movie, qPrintable(answer->error));
+        Movie& movie = *answer->movie;
+        movie.setCurrentTime(MovieTime::fromSeconds(1.0));
+        QTRY_VERIFY_WITH_TIMEOUT(!movie.isSeeking(), EventTimeoutMs);
+        QCOMPARE(shown(movie), 40);
+        // mpv numbers the tracks as they were counted when the sound was chosen: none switched to, late
+        QVector<MpvPieceFacts> facts;
+        for (const RecordingPiece& piece : listed.pieces)
+            facts << MpvRecordingTimeline::factsOf(piece);
+        QCOMPARE(static_cast<MpvMovie&>(movie).propertyText("aid"),
+                 QString::number(MpvRecordingTimeline::soundStreamTrack(listed, facts)));
     }
 
     // A file named on another system ("é" in Latin-1) plays as the others do, not as a gap.
