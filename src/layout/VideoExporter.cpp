@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QStandardPaths>
 
 #include <cmath>
@@ -56,11 +57,15 @@ bool VideoExporter::isExporting() const
     return task_->isRunning();
 }
 
-ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& outputPath) const
+const ExportJob& VideoExporter::exportJob() const
 {
-    ExportJob job;
-    job.size = choices.size.isEmpty() ? panesSize() : choices.size;
-    std::array<QRect, 4> onScreen;
+    return task_->job();
+}
+
+VideoExporter::WindowReading VideoExporter::readWindow() const
+{
+    WindowReading seen;
+    ExportJob& job = seen.job;
     for (int viewNo = 1; viewNo <= 4; ++viewNo) {
         const QTMovieSubView* pane = panes_.qtView(viewNo);
         // a pane squeezed out of sight (another zoomed to the window) is no part of the picture, nor of the
@@ -78,14 +83,13 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
         exported.heard = !pane->isMuted();
         // the picture's part of the pane, as on the screen: a shown controller bar is not the movie's
         const auto* view = pane->movieView();
-        onScreen[size_t(viewNo - 1)] = QRect(view->mapTo(panesArea_, QPoint(0, 0)), view->size());
+        seen.onScreen[size_t(viewNo - 1)] = QRect(view->mapTo(panesArea_, QPoint(0, 0)), view->size());
         exported.keepAspect = view->preservesAspectRatio();
         exported.zoomFactor = view->zoom().factor;
         exported.zoomCentre = view->zoom().centre;
     }
-    const std::array<QRect, 4> places = scaledPlaces(onScreen, panesArea_->rect(), job.size);
-    for (size_t i = 0; i < places.size(); ++i)
-        job.panes[i].place = places[i];
+    seen.area = panesArea_->rect();
+    job.size = panesSize();
     job.leader = std::max(timeline_.leaderViewNo() - 1, 0);
     // the loop's points are the leader's times; the job wants the common time line's
     if (timeline_.loopA() && timeline_.loopB()) {
@@ -93,28 +97,49 @@ ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& out
         job.startMs = std::llround(offsets.commonSecondsOf(job.leader + 1, *timeline_.loopA()) * 1000);
         job.endMs = std::llround(offsets.commonSecondsOf(job.leader + 1, *timeline_.loopB()) * 1000);
     }
+    return seen;
+}
+
+ExportJob VideoExporter::jobFrom(const WindowReading& seen, const ExportChoices& choices,
+                                 const QString& outputPath)
+{
+    ExportJob job = seen.job;
+    if (!choices.size.isEmpty())
+        job.size = choices.size;
+    const std::array<QRect, 4> places = scaledPlaces(seen.onScreen, seen.area, job.size);
+    for (size_t i = 0; i < places.size(); ++i)
+        job.panes[i].place = places[i];
     choices.applyTo(job);
     job.outputPath = outputPath;
     return job;
 }
 
+ExportJob VideoExporter::jobFor(const ExportChoices& choices, const QString& outputPath) const
+{
+    return jobFrom(readWindow(), choices, outputPath);
+}
+
 void VideoExporter::exportVideo()
 {
+    // one dialog at a time: a command given again meanwhile (by name, from a script) finds it open
+    if (choosing_)
+        return;
     if (isExporting()) {
         dialogExtension::displayMessage(dialogs_, dialogExtension::ExportIsRunning);
         return;
     }
+    // The window as the command found it: while the dialog and the file panel are open, a timer's frame
+    // play or the media controls may zoom a pane or choose another playlist.
+    const WindowReading seen = readWindow();
     std::array<bool, 4> withMovie{};
-    for (int viewNo = 1; viewNo <= 4; ++viewNo) {
-        const QTMovieSubView* pane = panes_.qtView(viewNo);
-        withMovie[size_t(viewNo - 1)] =
-            pane && pane->movie() && !pane->filePath().isEmpty() && pane->isVisible() && pane->isDisplay();
-    }
+    for (size_t i = 0; i < withMovie.size(); ++i)
+        withMovie[i] = !seen.job.panes[i].filePath.isEmpty();
     if (std::none_of(withMovie.begin(), withMovie.end(), [](bool has) { return has; })) {
         dialogExtension::displayMessage(dialogs_, dialogExtension::NothingToExport);
         return;
     }
-    VideoExportDialog dialog(panesSize(), withMovie, panesArea_->window());
+    const QScopedValueRollback choosing(choosing_, true);
+    VideoExportDialog dialog(seen.job.size, withMovie, panesArea_->window());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const ExportChoices choices = dialog.choices();
@@ -131,8 +156,8 @@ void VideoExporter::exportVideo()
     request.nameFilter = QStringLiteral("%1 videos (*.%2)").arg(kind, extension);
     request.defaultSuffix = extension;
     const QString path = dialogs_.runSavePanel(request);
-    if (!path.isEmpty())
-        start(jobFor(choices, path));
+    if (!path.isEmpty() && !start(jobFrom(seen, choices, path)))
+        dialogExtension::displayMessage(dialogs_, dialogExtension::ExportIsRunning);
 }
 
 bool VideoExporter::start(const ExportJob& job)

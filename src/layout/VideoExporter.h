@@ -10,6 +10,10 @@
 
 class QWidget;
 
+#include <QRect>
+
+#include <array>
+
 namespace tetrapan {
 
 class DialogPresenter;
@@ -39,12 +43,23 @@ public:
     bool start(const ExportJob& job);
     void cancel();
     bool isExporting() const;
+    // The export under way, as it was started.
+    const ExportJob& exportJob() const;
     ExportProgressBar& progressBar() const { return *bar_; }
 
 signals:
     void exportFinished(const tetrapan::ExportResult& result);
 
 private:
+    // What the window shows, for an export: the panes in sight and their places on the screen.
+    struct WindowReading {
+        ExportJob job;
+        std::array<QRect, 4> onScreen;
+        QRect area;
+    };
+    WindowReading readWindow() const;
+    static ExportJob jobFrom(const WindowReading& seen, const ExportChoices& choices,
+                             const QString& outputPath);
     void finish(const ExportResult& result);
     QSize panesSize() const;
 
@@ -56,6 +71,7 @@ private:
     ExportProgressBar* bar_;
     ExportTask* task_;
     Scheduler::TaskId hideTask_ = Scheduler::NoTask;
+    bool choosing_ = false; // the dialog or the file panel is open
 };
 
 } // namespace tetrapan

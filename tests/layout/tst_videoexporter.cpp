@@ -117,6 +117,41 @@ private slots:
         QVERIFY(job.panes[1].filePath.isEmpty());
     }
 
+    // The window as the command found it is exported: a pane zoomed while the dialog is open (a frame play's
+    // timer, the media controls) changes nothing, and the command given again meanwhile opens nothing more.
+    void theWindowAsTheCommandFoundItIsExported()
+    {
+        AppFixture app;
+        showBarcodes(app, 2);
+        QTemporaryDir folder;
+        app.dialogs.savePanelAnswers << folder.filePath(QStringLiteral("out.mp4"));
+        VideoExporter& exporter = app.nib->videoExporter();
+        bool secondDialog = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QTimer::singleShot(0, [&] {
+                if (QApplication::activeModalWidget() != dialog) {
+                    secondDialog = true;
+                    qobject_cast<QDialog*>(QApplication::activeModalWidget())->reject();
+                }
+            });
+            exporter.exportVideo();
+            QCoreApplication::processEvents();
+            app.viewMain().maximizeSplitViewFrame(1);
+            QVERIFY(!app.pane(2).isDisplay());
+            dialog->accept();
+        });
+        exporter.exportVideo();
+        QVERIFY(!secondDialog);
+        QCOMPARE(app.dialogs.savePanels.size(), 1);
+        QVERIFY(exporter.isExporting());
+        QCOMPARE(exporter.exportJob().panes[1].filePath, clips_.barcode);
+        QSignalSpy finished(&exporter, &VideoExporter::exportFinished);
+        exporter.cancel();
+        QVERIFY(finished.wait(60000));
+    }
+
     void exportsWhatTheWindowShows_data()
     {
         QTest::addColumn<QString>("ending");
