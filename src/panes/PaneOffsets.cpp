@@ -1,5 +1,7 @@
 #include "panes/PaneOffsets.h"
 
+#include "library/RecordingSource.h"
+
 #include "library/LibrarySchema.h"
 #include "library/Movie.h"
 #include "library/TBArrayController.h"
@@ -16,13 +18,22 @@ namespace tetrapan {
 ObjectId PaneOffsets::entry(int viewNo) const
 {
     TBArrayController* library = panes_.tbArrayController();
-    if (!library || panes_.uniqueId().isEmpty() || !panes_.qtView(viewNo))
+    const QTMovieSubView* pane = panes_.qtView(viewNo);
+    if (!library || panes_.uniqueId().isEmpty() || !pane)
         return NoObject;
     // fetched in id order, as the file list arranges the entries of one pane
     const QList<ObjectId> entries = library->getObjectsWithPred(
         LibrarySchema::Filelist, Predicate::equals(LibrarySchema::UniqueId, panes_.uniqueId())
                                      .andEquals(LibrarySchema::ViewNo, viewNo));
-    return entries.isEmpty() ? NoObject : entries.front();
+    if (entries.isEmpty())
+        return NoObject;
+    // Only while the pane shows it: a playlist just chosen is the coordinator's before its movies are the
+    // panes', and an offset set, nudged or cleared meanwhile would be worked out from the movie shown and
+    // written into the entry of another playlist.
+    const bool shown = !pane->movie() || pane->filePath().isEmpty() ||
+                       RecordingSource::ofEntry(*library->getManagedObjectContext(LibrarySchema::Filelist),
+                                                entries.front()) == pane->filePath();
+    return shown ? entries.front() : NoObject;
 }
 
 PaneOffsets::Placement PaneOffsets::placement(int viewNo) const

@@ -6,6 +6,7 @@
 #include "library/dialogExtension.h"
 #include "library/fileAttributeExtension.h"
 #include "panes/MovController.h"
+#include "panes/PaneOffsets.h"
 #include "panes/PaneOpening.h"
 #include "platform/DialogPresenter.h"
 #include "platform/FileViewer.h"
@@ -110,7 +111,11 @@ void PanePlacing::copyMovieView(QObject* sender)
 
 void PanePlacing::removeMovieView()
 {
-    if (TBArrayController* library = pane_.tbArrayController()) {
+    // the entry goes only while the pane shows it: a playlist just chosen, its movies still to come, keeps
+    // the one its pane is to show
+    const MovController* panes = pane_.movController();
+    const bool showsEntry = !panes || panes->offsets().entry(pane_.viewNo()) != NoObject;
+    if (TBArrayController* library = pane_.tbArrayController(); library && showsEntry) {
         const QList<ObjectId> selected = library->getSelectedObjects(LibrarySchema::Playlist);
         ObjectContext* context = library->getManagedObjectContext(LibrarySchema::Playlist);
         if (!selected.isEmpty() && context)

@@ -175,6 +175,54 @@ private Q_SLOTS:
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
     }
 
+    // Another playlist chosen, its movies still to come: a pane's command changes neither its entries, which
+    // the panes do not show yet, nor those of the playlist left.
+    void aPlaylistStillLoadingKeepsItsEntries_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Set Offset Here") << "set";
+        QTest::newRow("Clear Offset") << "clear";
+        QTest::newRow("a nudge") << "nudge";
+        QTest::newRow("Remove") << "remove";
+    }
+
+    void aPlaylistStillLoadingKeepsItsEntries()
+    {
+        QFETCH(QString, command);
+        PaneFixture f;
+        const ObjectId chosen = f.chooseWithEntries(3, "goal.mp4");
+        f.controller.offsets().setOffsetMs(2, 300);
+        const ObjectId shown = f.playlist(QStringLiteral("shown"));
+        for (int n = 1; n <= 3; ++n)
+            f.entry(shown, n, clip("cam.mp4"));
+        f.choose(shown);
+        f.settle();
+        f.controller.offsets().setOffsetMs(2, 700);
+        f.context.processPendingChanges();
+        QCOMPARE(f.pane(2).filePath(), clip("cam.mp4"));
+        f.select(chosen);
+        SyncLock lock(f.scheduler, f.controller);
+        PaneNudge nudge(f.controller, lock);
+        f.movieOf(1)->moveTo(at600(10));
+        f.movieOf(2)->moveTo(at600(12));
+        const auto offsets = [&](ObjectId node) {
+            return f.entryPaths(node, 2, LibrarySchema::Offset) + f.entryPaths(node, 2);
+        };
+        const QStringList shownBefore = offsets(shown);
+        const QStringList chosenBefore = offsets(chosen);
+        f.controller.setUniqueId(f.idOf(chosen)); // as the tree does; the load waits for its delay
+        if (command == "set")
+            f.pane(2).changeMovieOffset();
+        else if (command == "clear")
+            f.pane(2).clearMovieOffset();
+        else if (command == "nudge")
+            nudge.nudge(2, PaneNudge::FrameLater);
+        else
+            f.pane(2).placing().removeMovieView();
+        QCOMPARE(offsets(chosen), chosenBefore);
+        QCOMPARE(offsets(shown), shownBefore);
+    }
+
     // Nudges of the chosen pane (pane 2, 30 fps, stopped at 10 s with the leader): F/B a frame later or
     // earlier, l/e 10 ms, x another edit between. Runs of one pane are one undo step.
     void nudgesMoveTheChosenPanesOffset_data()
