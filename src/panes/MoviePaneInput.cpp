@@ -222,6 +222,16 @@ bool MoviePaneInput::draggingUpdated(QDragMoveEvent* event)
     return true;
 }
 
+void MoviePaneInput::afterTheDrop(std::function<void()> then)
+{
+    auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
+    *id = scheduler_.scheduleAfter(PlaceDroppedFileDelay, [this, id, then = std::move(then)] {
+        pendingPlacements_.removeOne(*id);
+        then();
+    });
+    pendingPlacements_.append(*id);
+}
+
 bool MoviePaneInput::performDragOperation(QDropEvent* event)
 {
     const QMimeData* data = event->mimeData();
@@ -235,7 +245,9 @@ bool MoviePaneInput::performDragOperation(QDropEvent* event)
         return false;
     }
     if (urls.size() > 1) {
-        dialogExtension::displayMessage(dialogs_, dialogExtension::TwoOrMoreFilesAdded);
+        // said once the drop is over: an alert inside it would hold the drag, and the file manager with it
+        afterTheDrop(
+            [this] { dialogExtension::displayMessage(dialogs_, dialogExtension::TwoOrMoreFilesAdded); });
         event->ignore();
         return false;
     }
@@ -252,12 +264,7 @@ bool MoviePaneInput::performDragOperation(QDropEvent* event)
         return false;
     }
 
-    auto id = std::make_shared<Scheduler::TaskId>(Scheduler::NoTask);
-    *id = scheduler_.scheduleAfter(PlaceDroppedFileDelay, [this, id, path] {
-        pendingPlacements_.removeOne(*id);
-        pane_.placing().createMovieFrame(path);
-    });
-    pendingPlacements_.append(*id);
+    afterTheDrop([this, path] { pane_.placing().createMovieFrame(path); });
     event->setDropAction(Qt::CopyAction);
     event->accept();
     return true;

@@ -7,6 +7,7 @@
 #include <QPoint>
 
 #include <chrono>
+#include <functional>
 
 class QContextMenuEvent;
 class QDragEnterEvent;
@@ -55,6 +56,8 @@ public:
 
 private:
     void startFileDrag();
+    // Once the drop is over, not inside it: the drag's source waits for the drop's answer.
+    void afterTheDrop(std::function<void()> then);
     // Presses that zoom or move the picture rather than click the pane; the drag lasts until that button
     // goes up.
     bool zoomMouseDown(QMouseEvent* event);
@@ -66,7 +69,7 @@ private:
     int clickCount_ = 0;
     // Since the last double click, to tell a third press of the same click series from a new click.
     QElapsedTimer sinceDoubleClick_;
-    QList<Scheduler::TaskId> pendingPlacements_;
+    QList<Scheduler::TaskId> pendingPlacements_; // and alerts, each shortly after its drop
     Qt::MouseButton panButton_ = Qt::NoButton;
     QPointF panFrom_;
 };
