@@ -41,7 +41,9 @@ std::optional<double> TimeForm::secondsOf(const QString& text)
     const double seconds = match.captured(3).toDouble();
     if ((match.hasCaptured(2) && seconds >= 60) || (match.hasCaptured(1) && minutes >= 60))
         return std::nullopt;
-    return hours * 3600 + minutes * 60 + seconds;
+    // four hundred digits make infinity, and twenty more than milliseconds can count
+    const double total = hours * 3600 + minutes * 60 + seconds;
+    return total <= MaxSeconds ? std::optional(total) : std::nullopt;
 }
 
 QString TimeForm::text(double currentSeconds, double durationSeconds, double framesPerSecond, bool frames)

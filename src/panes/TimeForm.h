@@ -23,8 +23,10 @@ public:
     // "0:00:10.040 / 0:01:00.000"; with frames of a known rate (frames per second above 0) the frame shown,
     // counted from 0, and the movie's number of frames: "frame 251 / 1500".
     static QString text(double currentSeconds, double durationSeconds, double framesPerSecond, bool frames);
+    // Longer than any movie or recording: over 30 years.
+    static constexpr double MaxSeconds = 1e9;
     // A time as clockText writes it, or shorter ("1:05", "1:05.5"), or in seconds ("65", "65.5"); none for
-    // text that is no time.
+    // text that is no time, or a time past MaxSeconds.
     static std::optional<double> secondsOf(const QString& text);
     // A moment on the wall clock (milliseconds since the epoch) in local time: "2026-03-01 12:03:25.400".
     static QString wallClockText(qint64 ms);

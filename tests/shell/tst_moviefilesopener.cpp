@@ -361,6 +361,10 @@ private Q_SLOTS:
         QTest::newRow("range past a minute")
             << QStringList{"--export", "a.mp4", "--range", "1:75-2:00"} << "--range";
         QTest::newRow("range of one time") << QStringList{"--export", "a.mp4", "--range", "65"} << "--range";
+        QTest::newRow("range past any movie")
+            << QStringList{"--export", "a.mp4", "--range", "0-9999999999"} << "--range";
+        QTest::newRow("range past counting")
+            << QStringList{"--export", "a.mp4", "--range", "5-" + QString(400, u'9')} << "--range";
         QTest::newRow("range shorter than a millisecond")
             << QStringList{"--export", "a.mp4", "--range", "10-10.0004"} << "--range";
         QTest::newRow("size not WxH") << QStringList{"--export", "a.mp4", "--size", "1280"} << "--size";
