@@ -66,6 +66,8 @@ public:
     void dragTo(double leaderSeconds);
     void endDrag(double leaderSeconds);
     bool isDragging() const { return dragging_; }
+    // Where the drag went last.
+    double dragTarget() const { return dragTarget_; }
     // A jump as a skip makes it: with one pane shown alone that pane plays on; otherwise the panes stop, land
     // exactly, and those that played start again after the skip's delay.
     void jumpTo(double leaderSeconds);

@@ -112,6 +112,11 @@ void TimelineBar::refreshVisibility()
 
 bool TimelineBar::eventFilter(QObject* watched, QEvent* event)
 {
+    // a modal alert over the window: the release of the drag goes to it, if anywhere
+    if (event->type() == QEvent::WindowBlocked && watched == window()) {
+        letGoOfDrag();
+        refreshVisibility();
+    }
     if (event->type() == QEvent::MouseMove && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == window())
         pointerMoved();
@@ -224,6 +229,8 @@ void TimelineBar::mousePressEvent(QMouseEvent* event)
         event->position().x() < track().left() - Margin)
         return QWidget::mousePressEvent(event);
     timeline_->beginDrag(secondsAt(event->position().toPoint().x()));
+    // an alert that comes up meanwhile takes the release
+    window()->installEventFilter(this);
     update();
 }
 
@@ -239,9 +246,20 @@ void TimelineBar::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !timeline_ || !timeline_->isDragging())
         return QWidget::mouseReleaseEvent(event);
+    window()->removeEventFilter(this);
     timeline_->endDrag(secondsAt(event->position().toPoint().x()));
     update();
     refreshVisibility();
+}
+
+void TimelineBar::letGoOfDrag()
+{
+    window()->removeEventFilter(this);
+    if (!timeline_ || !timeline_->isDragging())
+        return;
+    // where it went last, and the panes that played play on
+    timeline_->endDrag(timeline_->dragTarget());
+    update();
 }
 
 void TimelineBar::followPanes()
@@ -272,6 +290,7 @@ void TimelineBar::showEvent(QShowEvent* event)
 void TimelineBar::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    letGoOfDrag(); // a bar hidden gets no release
     scheduler_.cancel(refreshTask_);
     refreshTask_ = Scheduler::NoTask;
 }

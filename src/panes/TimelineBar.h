@@ -59,6 +59,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // A drag whose release will not come ends where it went last.
+    void letGoOfDrag();
     // The track the times lie on, in the bar's coordinates; the time text is to its right, the lanes'
     // names to its left.
     QRect track() const;

@@ -12,6 +12,7 @@
 #include "panes/TimelineBar.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
@@ -134,6 +135,41 @@ private Q_SLOTS:
         QVERIFY(bar->isVisible());
         bar->setWanted(false);
         QVERIFY(!bar->isVisible());
+    }
+
+    // A drag on the bar whose release never comes (an alert came up over the window, the bar was hidden)
+    // ends where it went, and the panes that played play on.
+    void aDragWithoutItsReleaseEnds_data()
+    {
+        QTest::addColumn<QString>("release");
+        QTest::newRow("an alert over the window") << "alert";
+        QTest::newRow("the bar hidden") << "hidden";
+    }
+
+    void aDragWithoutItsReleaseEnds()
+    {
+        QFETCH(QString, release);
+        PaneFixture f;
+        startPanes(f, {});
+        PaneTimeline timeline(f.controller, f.scheduler);
+        auto* bar = new TimelineBar(timeline, f.scheduler, f.settings, &f.window);
+        f.window.resize(640, 480);
+        f.window.show();
+        bar->setWanted(true);
+        bar->setGeometry(0, 0, 600, bar->sizeHint().height());
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 3, bar->height() / 2));
+        QVERIFY(timeline.isDragging());
+        QCOMPARE(f.playing(), L(4, false));
+        QDialog alert(&f.window);
+        if (release == "alert") {
+            alert.setModal(true);
+            alert.show();
+        } else {
+            bar->setWanted(false);
+        }
+        QVERIFY(!timeline.isDragging());
+        f.scheduler.advance(1s);
+        QCOMPARE(f.playing(), L({1, 1, 0, 0}));
     }
 
     // The bar follows the playing panes every RefreshInterval and sleeps while nothing plays; a seek while
