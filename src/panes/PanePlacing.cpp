@@ -11,6 +11,7 @@
 #include "platform/DialogPresenter.h"
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
+#include "platform/Predicate.h"
 
 #include <QAction>
 
@@ -55,10 +56,16 @@ void PanePlacing::placeMovieFile(const QString& path, const QString& uniqueId, O
                                   : QStringLiteral("%1: %2").arg(RecordingSource::shownName(path), problem);
             qWarning("Cannot open a movie in pane %d: %s", pane_.viewNo(), qPrintable(said));
         } else if (outcome == OpenOutcome::Opened) {
-            pane_.tbArrayController()->createFilelist(pane_.viewNo(), pane_.movie(), path, uniqueId);
-            if (!pane_.opening().recording().isEmpty())
-                pane_.tbArrayController()->noteRecording(pane_.viewNo(), uniqueId,
-                                                         pane_.opening().recording());
+            TBArrayController* library = pane_.tbArrayController();
+            // a playlist deleted, or its making undone, while the movie opened takes no entry of no playlist
+            const ObjectContext* playlists = library->getManagedObjectContext(LibrarySchema::Playlist);
+            if (!playlists
+                     ->fetch(LibrarySchema::Playlist, Predicate::equals(LibrarySchema::UniqueId, uniqueId))
+                     .isEmpty()) {
+                library->createFilelist(pane_.viewNo(), pane_.movie(), path, uniqueId);
+                if (!pane_.opening().recording().isEmpty())
+                    library->noteRecording(pane_.viewNo(), uniqueId, pane_.opening().recording());
+            }
             pane_.setFilePath(path);
             if (!problem.isEmpty())
                 said = QStringLiteral("%1:\n%2").arg(RecordingSource::shownName(path), problem);

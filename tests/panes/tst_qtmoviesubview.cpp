@@ -1,6 +1,9 @@
 // One pane's behaviour on the fake engine.
 #include "OpenAndWait.h"
 #include "PaneFixture.h"
+#include "library/LibrarySchema.h"
+#include "panes/PanePlacing.h"
+#include "platform/Predicate.h"
 
 #include "engine/MovieView.h"
 #include "panes/MovieControllerBar.h"
@@ -127,6 +130,23 @@ private Q_SLOTS:
         f.engine.finishOpens();
         QCOMPARE(outcomes.mid(1), (QList{QTMovieSubView::OpenOutcome::Cancelled, QTMovieSubView::OpenOutcome::Opened}));
         QCOMPARE(pane.filePath(), clip("b.mp4"));
+    }
+
+    // The playlist deleted while a file dropped on it opened: no entry is made for a playlist that is gone.
+    void aPlaylistGoneWhileTheMovieOpensTakesNoEntry()
+    {
+        PaneFixture f;
+        const ObjectId list = f.chooseWithEntries(1, "own.mp4");
+        const QString id = f.idOf(list);
+        f.engine.holdOpens = true;
+        f.pane(2).placing().createMovieFrame(clip("slow.mp4"));
+        f.context.deleteObject(list);
+        f.engine.finishOpens();
+        QVERIFY(f.context
+                    .fetch(LibrarySchema::Filelist,
+                           Predicate::equals(LibrarySchema::UniqueId, id).andEquals(LibrarySchema::ViewNo, 2))
+                    .isEmpty());
+        QVERIFY(f.dialogs.alerts.isEmpty());
     }
 
     void emptyAndClearedPanesAgree()
