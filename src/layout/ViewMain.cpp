@@ -170,6 +170,19 @@ bool ViewMain::stopForSlide()
     return playing;
 }
 
+void ViewMain::playOnAfterSlide(int viewNo, bool wasPlaying)
+{
+    // A load under way (a playlist chosen, its frame set sliding in; its delay run out during the slide)
+    // starts its panes together once their files are in: a pane still opening shows the playlist left, and
+    // would play it, ahead of the others.
+    if (movController->isLoading()) {
+        if (wasPlaying)
+            movController->playWhenLoaded();
+        return;
+    }
+    movController->setMoviePlay(viewNo, wasPlaying);
+}
+
 void ViewMain::maximizeSplitViewFrame(int viewNo)
 {
     if (!movController || !spvMain || !spvLeft || !spvRight)
@@ -208,7 +221,7 @@ void ViewMain::maximizeSplitViewFrame(int viewNo)
         slideDividers({{spvMain, point}, {spvRight, point}});
         break;
     }
-    movController->setMoviePlay(viewNo, wasPlaying);
+    playOnAfterSlide(viewNo, wasPlaying);
     movController->changeAllControlButtonState();
     runDeferredChange();
 }
@@ -270,7 +283,7 @@ void ViewMain::loadSplitViewFrame(int slot)
 
     const bool wasPlaying = stopForSlide();
     slideDividers({{spvMain, QPointF(x, 0)}, {spvLeft, QPointF(0, y1)}, {spvRight, QPointF(0, y2)}});
-    movController->setMoviePlay(0, wasPlaying);
+    playOnAfterSlide(0, wasPlaying);
     movController->changeAllControlButtonState();
     movController->changeFrameSetButtonImage();
     runDeferredChange();

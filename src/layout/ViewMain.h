@@ -100,6 +100,8 @@ private:
     // Stops the panes for a slide of the dividers, and drops resumes still waiting; whether any played or
     // was about to.
     bool stopForSlide();
+    // After the slide: the panes in sight play on if they played, or the load under way plays them.
+    void playOnAfterSlide(int viewNo, bool wasPlaying);
     ObjectId selectedPlaylist() const;
     QString frameSetOf(ObjectId playlist) const;
     void storeFrameSet(ObjectId playlist, const QString& frameSet, const QString& undoName);

@@ -201,6 +201,12 @@ bool MovController::isLoading() const
     return opensPending_ > 0;
 }
 
+void MovController::playWhenLoaded()
+{
+    if (isLoading())
+        resumeAfterLoad_ = true;
+}
+
 // Resumes
 
 void MovController::scheduleResume(std::chrono::milliseconds delay, const std::array<bool, PaneCount>& isPlay)

@@ -132,6 +132,8 @@ public:
     bool hasPendingLoad() const;
     // A load's panes are still opening their files.
     bool isLoading() const;
+    // The load under way starts the panes once their files are in (as when they played as it began).
+    void playWhenLoaded();
 
     // Button refreshes, passed on to the windows with buttons.
     void changeAllControlButtonState();

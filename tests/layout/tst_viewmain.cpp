@@ -181,6 +181,49 @@ private Q_SLOTS:
         QCOMPARE(f.playing(), (QList<bool>{true, false, false, false}));
     }
 
+    // Another playlist chosen while the panes played, the dividers sliding while its files still open: no
+    // pane plays before the load's own start (one still opening shows the playlist left), which plays them.
+    void aSlideDuringALoadLeavesTheStartToTheLoad_data()
+    {
+        QTest::addColumn<bool>("loadInTheSlide");
+        QTest::newRow("its frame set sliding in") << false;
+        QTest::newRow("its load starting inside a zoom") << true;
+    }
+
+    void aSlideDuringALoadLeavesTheStartToTheLoad()
+    {
+        QFETCH(bool, loadInTheSlide);
+        AppFixture f;
+        f.showWindow();
+        f.build(QStringLiteral("a,b"));
+        for (int n = 1; n <= 4; ++n)
+            f.entry(QStringLiteral("b"), n, QStringLiteral("/clips/b%1.mp4").arg(n));
+        if (!loadInTheSlide)
+            f.ctx().setValue(f.node(QStringLiteral("b")), LibrarySchema::FrameSet,
+                             QStringLiteral("0:0.00:0.50:1.00"));
+        f.ctx().processPendingChanges();
+        f.playFourPanes();
+        f.engine.holdOpens = true;
+        if (loadInTheSlide) {
+            f.choose(QStringLiteral("b"), false);
+            bool loaded = false;
+            f.duringAnimation = [&] {
+                if (!std::exchange(loaded, true))
+                    f.scheduler.advance(MovController::ChangeDelay);
+            };
+            f.viewMain().maximizeSplitViewFrame(1);
+            QVERIFY(loaded);
+        } else {
+            f.choose(QStringLiteral("b"));
+            QCOMPARE(f.coordinator().displayedViewNo(), 3);
+        }
+        QVERIFY(f.coordinator().isLoading());
+        QCOMPARE(f.playing(), (QList<bool>{false, false, false, false}));
+        f.engine.finishOpens();
+        f.scheduler.advance(MovController::ResumeAfterLoadDelay);
+        QVERIFY(f.playing().contains(true));
+    }
+
     // Quitting while the dividers slide stores where they were going, not where they stood.
     void quittingWhileSlidingStoresWhereTheSlideGoes()
     {
