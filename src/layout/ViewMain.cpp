@@ -130,7 +130,7 @@ bool ViewMain::deferWhileMoving(std::function<void()> change)
 
 void ViewMain::runDeferredChange()
 {
-    if (auto change = std::exchange(pendingMove_, {}))
+    if (auto change = std::exchange(pendingMove_, {}); change && !closing_)
         change();
 }
 
@@ -180,7 +180,8 @@ void ViewMain::playOnAfterSlide(int viewNo, bool wasPlaying)
             movController->playWhenLoaded();
         return;
     }
-    movController->setMoviePlay(viewNo, wasPlaying);
+    // a quit inside the slide stopped them for good
+    movController->setMoviePlay(viewNo, wasPlaying && !closing_);
 }
 
 void ViewMain::maximizeSplitViewFrame(int viewNo)
@@ -355,6 +356,7 @@ void ViewMain::setMainWindowTitle(const QString& title)
 
 void ViewMain::windowWillCloseMain()
 {
+    closing_ = true;
     if (movController)
         movController->setAllMoviePlay(false);
     // quitting (a signal, say) inside the slide's animation

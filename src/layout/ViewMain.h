@@ -121,6 +121,8 @@ private:
     bool isMoving_ = false;
     QList<std::pair<SplitSubView*, QPointF>> slideMoves_;
     std::function<void()> pendingMove_;
+    // The main window closes: nothing plays or slides any more.
+    bool closing_ = false;
 };
 
 } // namespace tetrapan

@@ -224,13 +224,17 @@ private Q_SLOTS:
         QVERIFY(f.playing().contains(true));
     }
 
-    // Quitting while the dividers slide stores where they were going, not where they stood.
+    // Quitting while the dividers slide stores where they were going, not where they stood, and the panes
+    // do not play on.
     void quittingWhileSlidingStoresWhereTheSlideGoes()
     {
         AppFixture f;
         f.showWindow();
+        f.playFourPanes();
         f.duringAnimation = [&] { QVERIFY(f.nib->appDelegate().terminate()); };
         f.viewMain().maximizeSplitViewFrame(1);
+        // and what the quit stopped stays stopped
+        QCOMPARE(f.playing(), (QList<bool>{false, false, false, false}));
         const QStringList keys{ViewMain::RectSplitViewMain, ViewMain::RectSplitViewLeft,
                                ViewMain::RectSplitViewRight};
         QList<QStringList> stored;
