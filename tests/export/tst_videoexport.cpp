@@ -457,28 +457,20 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("message");
-        QTest::newRow("cancelled halfway") << "cancel"
-                                           << "cancelled";
-        QTest::newRow("a pane's file vanished") << "vanished"
-                                                << "Pane 2";
-        QTest::newRow("odd size") << "odd size"
-                                  << "321 x 240";
-        QTest::newRow("no movies") << "empty"
-                                   << "no movie";
-        QTest::newRow("disk full") << "full"
-                                   << "could not write the video";
-        QTest::newRow("folder gone") << "no folder"
-                                     << "cannot write in";
-        QTest::newRow("a recording whose folder is gone") << "recording gone"
-                                                          << "/gone is gone";
-        QTest::newRow("over a pane's own movie") << "over source"
-                                                 << "replace pane 2's movie";
-        QTest::newRow("over a recording's file") << "over recording"
-                                                 << "replace pane 3's movie";
-        QTest::newRow("a range after the leader's end") << "past the end"
-                                                        << "after the end of the leading movie";
-        QTest::newRow("a movie that gives no length") << "no length"
-                                                      << "Pane 1's movie cannot be read";
+        const auto row = [](const char* name, const char* change, const char* message) {
+            QTest::newRow(name) << QString(change) << QString(message);
+        };
+        row("cancelled halfway", "cancel", "cancelled");
+        row("a pane's file vanished", "vanished", "Pane 2");
+        row("odd size", "odd size", "321 x 240");
+        row("no movies", "empty", "no movie");
+        row("disk full", "full", "could not write the video");
+        row("folder gone", "no folder", "cannot write in");
+        row("a recording whose folder is gone", "recording gone", "/gone is gone");
+        row("over a pane's own movie", "over source", "replace pane 2's movie");
+        row("over a recording's file", "over recording", "replace pane 3's movie");
+        row("a range after the leader's end", "past the end", "after the end of the leading movie");
+        row("a movie that gives no length", "no length", "Pane 1's movie cannot be read");
     }
 
     void stoppedExportLeavesNoFile()
@@ -513,14 +505,11 @@ private slots:
             QVERIFY(QFile::remove(path));
             job.outputPath = copy.pieces[1].path;
         }
-        if (change == "no length") {
-            // a raw stream, as some cameras and capture tools write
-            job.panes[0].filePath = folder.filePath(QStringLiteral("raw.h264"));
-            QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"),
-                                       {"-v", "error", "-i", clips_.barcode, "-an", "-c:v", "copy", "-f",
-                                        "h264", job.panes[0].filePath}),
-                     0);
-        }
+        if (change == "no length") // a raw stream, as some cameras and capture tools write
+            QCOMPARE(
+                QProcess::execute("ffmpeg", {"-v", "error", "-i", clips_.barcode, "-c:v", "copy", "-f",
+                                             "h264", job.panes[0].filePath = folder.filePath("raw.h264")}),
+                0);
         QFile kept(job.outputPath);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         const QByteArray before = kept.readAll();
