@@ -1,9 +1,8 @@
 #include "panes/PaneOffsets.h"
 
-#include "library/RecordingSource.h"
-
 #include "library/LibrarySchema.h"
 #include "library/Movie.h"
+#include "library/RecordingSource.h"
 #include "library/TBArrayController.h"
 #include "panes/MovController.h"
 #include "panes/QTMovieSubView.h"

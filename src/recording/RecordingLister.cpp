@@ -74,8 +74,8 @@ void place(Candidate& file, const QTimeZone& zone)
     file.piece.path = file.path;
     file.piece.lengthMs = header.lengthMs;
     file.piece.tracks = header.tracks;
-    const fileNames::Facts facts =
-        fileNames::facts(file.path); // one look at the file for its size and its time
+    // one look at the file for its size and its time
+    const fileNames::Facts facts = fileNames::facts(file.path);
     file.bytes = facts.size;
     const qint64 madeMs = header.creationTime ? header.creationTime->toMSecsSinceEpoch()
                                               : facts.modified.toMSecsSinceEpoch() - header.lengthMs;
