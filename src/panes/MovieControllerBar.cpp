@@ -13,7 +13,9 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tetrapan {
 
@@ -150,8 +152,15 @@ void MovieControllerBar::refreshPosition()
     if (slider_->isSliderDown())
         return;
     const QSignalBlocker quiet(slider_);
-    slider_->setRange(0, static_cast<int>(std::lround(duration * SliderStepsPerSecond)));
-    slider_->setValue(static_cast<int>(std::lround(current * SliderStepsPerSecond)));
+    // The slider counts in an int: a movie too long for hundredths of a second (a camera folder of months)
+    // is counted in seconds, and one past even that to its int's end.
+    constexpr double Most = std::numeric_limits<int>::max();
+    stepsPerSecond_ = duration * SliderStepsPerSecond < Most ? SliderStepsPerSecond : 1;
+    const auto steps = [this, Most](double seconds) {
+        return static_cast<int>(std::clamp(std::round(seconds * stepsPerSecond_), 0.0, Most));
+    };
+    slider_->setRange(0, steps(duration));
+    slider_->setValue(steps(current));
 }
 
 void MovieControllerBar::refreshPlayState()
@@ -166,7 +175,7 @@ void MovieControllerBar::seekToSlider(int position)
 {
     if (!movie_)
         return;
-    movie_->setCurrentTime(MovieTime{position, SliderStepsPerSecond, MovieTime::NoFlags});
+    movie_->setCurrentTime(MovieTime{position, stepsPerSecond_, MovieTime::NoFlags});
 }
 
 } // namespace tetrapan

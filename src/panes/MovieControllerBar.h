@@ -54,6 +54,7 @@ private:
     QLabel* timeLabel_;
     QMetaObject::Connection timeConnection_;
     QMetaObject::Connection rateConnection_;
+    int stepsPerSecond_ = 100; // of the slider, for the movie shown
 };
 
 } // namespace tetrapan
