@@ -6,6 +6,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace tetrapan::fileDrag {
 
 bool isCopyableFileList(const QDropEvent& event)
@@ -35,7 +37,16 @@ QMimeData* mimeDataForFiles(const QStringList& paths)
         copied += "\n" + urls.constLast().toEncoded();
     }
     data->setUrls(urls);
-    data->setText(paths.join(QLatin1Char('\n')));
+    // A name holding a line break, or another control character, would arrive in an editor as two names,
+    // and at a shell's prompt as a command run: it is left out of the text, kept in the URLs.
+    QStringList lines;
+    for (const QString& path : paths) {
+        if (std::none_of(path.cbegin(), path.cend(),
+                         [](QChar c) { return c.category() == QChar::Other_Control; }))
+            lines << fileNames::shown(path);
+    }
+    if (!lines.isEmpty())
+        data->setText(lines.join(QLatin1Char('\n')));
     data->setData(QLatin1String(CopiedFilesType), copied);
     return data;
 }

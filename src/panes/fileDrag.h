@@ -24,7 +24,7 @@ bool isCopyableFileList(const QDropEvent& event);
 QStringList localFiles(const QMimeData& data);
 
 // Files as a drag carries them out: the URL list, the paths as plain text, one a line (a terminal or an
-// editor takes that) and the copied-files form.
+// editor takes that; a name with a line break is left out of it) and the copied-files form.
 QMimeData* mimeDataForFiles(const QStringList& paths);
 
 } // namespace fileDrag

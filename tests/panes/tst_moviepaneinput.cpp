@@ -2,6 +2,7 @@
 // their enabled states and check marks as the pane stands when it opens, the copy submenu, what choosing an
 // item does.
 #include "PaneFixture.h"
+#include "panes/fileDrag.h"
 
 #include "panes/PaneCompare.h"
 #include "panes/PaneNudge.h"
@@ -344,6 +345,28 @@ private Q_SLOTS:
         if (placed)
             QCOMPARE(f.entryPaths(list, viewNo, LibrarySchema::Title), QStringList{"Placed"});
         QCOMPARE(f.dialogs.alerts.size(), dragged == "two" ? 1 : 0);
+    }
+
+    // A drag out carries every file in its URLs, and in its text those an editor or a shell's prompt takes
+    // as one name each.
+    void filesDraggedOutAsText_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("two names") << QStringList{"/a/1.mp4", "/b/2.mp4"} << "/a/1.mp4\n/b/2.mp4";
+        QTest::newRow("a line break in a name")
+            << QStringList{"/a/1.mp4", "/b/x\nrm -rf ~.mp4"} << "/a/1.mp4";
+        QTest::newRow("only such names") << QStringList{"/b/x\r.mp4"} << "";
+    }
+
+    void filesDraggedOutAsText()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(QString, text);
+        const std::unique_ptr<QMimeData> data(fileDrag::mimeDataForFiles(paths));
+        // none at all: a drop target asking for text is given the URLs, line breaks encoded
+        QCOMPARE(data->formats().contains(QStringLiteral("text/plain")) ? data->text() : QString(), text);
+        QCOMPARE(fileDrag::localFiles(*data), paths);
     }
 
     void itemsFollowThePane_data()
