@@ -3,6 +3,7 @@
 #include "export/MovieDecoder.h"
 #include "export/PictureColours.h"
 #include "platform/fileNames.h"
+#include "recording/ReplacementIo.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -18,14 +19,11 @@ extern "C" {
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tetrapan {
 
 namespace {
 
-constexpr int IoBufferBytes = 1 << 16;
 constexpr int EncodingThreads = 2;
 constexpr int SoundBitsPerSecond = 160000;
 
@@ -67,30 +65,9 @@ ExportOutput::~ExportOutput()
     abandon();
 }
 
-int ExportOutput::writeBytes(void* opaque, uint8_t* data, int size)
+bool ExportOutput::writeFailed(QString* reason, int error)
 {
-    auto* self = static_cast<ExportOutput*>(opaque);
-    ReplacementFile::Failure failure;
-    if (self->file_.writeAll(reinterpret_cast<const char*>(data), size, &failure))
-        return size;
-    self->writeErrno_ = failure.error;
-    return AVERROR(self->writeErrno_);
-}
-
-int64_t ExportOutput::seekBytes(void* opaque, int64_t offset, int whence)
-{
-    auto* self = static_cast<ExportOutput*>(opaque);
-    if (whence == AVSEEK_SIZE) {
-        struct stat facts {};
-        return ::fstat(self->file_.fd(), &facts) == 0 ? facts.st_size : AVERROR(errno);
-    }
-    const off_t at = ::lseek(self->file_.fd(), offset, whence & ~AVSEEK_FORCE);
-    return at < 0 ? AVERROR(errno) : at;
-}
-
-bool ExportOutput::writeFailed(QString* reason)
-{
-    *reason = because(QStringLiteral("Tetrapan could not write the video"), writeErrno_ ? writeErrno_ : EIO);
+    *reason = because(QStringLiteral("Tetrapan could not write the video"), error ? error : EIO);
     return false;
 }
 
@@ -109,15 +86,14 @@ bool ExportOutput::open(const ExportJob& job, int rateNum, int rateDen, bool wit
         *reason = ffmpegError(error);
         return false;
     }
-    auto* buffer = static_cast<unsigned char*>(av_malloc(IoBufferBytes));
-    io_ = avio_alloc_context(buffer, IoBufferBytes, 1, this, nullptr, &ExportOutput::writeBytes,
-                             &ExportOutput::seekBytes);
-    container_->pb = io_;
+    io_ = std::make_unique<ReplacementIo>(file_);
+    container_->pb = io_->context();
     container_->flags |= AVFMT_FLAG_CUSTOM_IO;
     if (!openVideo(job, rateNum, rateDen, reason) || (withSound && !openSound(reason)))
         return false;
     if ((error = avformat_write_header(container_, nullptr)) < 0)
-        return writeErrno_ ? writeFailed(reason) : (*reason = ffmpegError(error), false);
+        return io_->writeError() ? writeFailed(reason, io_->writeError())
+                                 : (*reason = ffmpegError(error), false);
     headerWritten_ = true;
     packet_ = av_packet_alloc();
     return true;
@@ -232,7 +208,8 @@ bool ExportOutput::drain(AVCodecContext* codec, AVStream* stream, QString* reaso
         packet_->stream_index = stream->index;
         const int written = av_interleaved_write_frame(container_, packet_);
         if (written < 0)
-            return writeErrno_ ? writeFailed(reason) : (*reason = ffmpegError(written), false);
+            return io_->writeError() ? writeFailed(reason, io_->writeError())
+                                     : (*reason = ffmpegError(written), false);
     }
 }
 
@@ -300,9 +277,10 @@ bool ExportOutput::finish(QString* reason)
     }
     int error = av_write_trailer(container_);
     headerWritten_ = false;
-    avio_flush(io_);
-    if (error < 0 || writeErrno_)
-        return writeErrno_ ? writeFailed(reason) : (*reason = ffmpegError(error), false);
+    avio_flush(io_->context());
+    if (error < 0 || io_->writeError())
+        return io_->writeError() ? writeFailed(reason, io_->writeError())
+                                 : (*reason = ffmpegError(error), false);
     ReplacementFile::Failure failure;
     if (file_.commit(&failure) || failure.step == ReplacementFile::Step::FolderSync)
         return true;
@@ -310,8 +288,7 @@ bool ExportOutput::finish(QString* reason)
         *reason = because(QStringLiteral("Tetrapan could not give the video its name"), failure.error);
         return false;
     }
-    writeErrno_ = failure.error;
-    return writeFailed(reason);
+    return writeFailed(reason, failure.error);
 }
 
 void ExportOutput::abandon()
@@ -332,10 +309,7 @@ void ExportOutput::abandon()
         avformat_free_context(container_);
         container_ = nullptr;
     }
-    if (io_) {
-        av_freep(&io_->buffer);
-        avio_context_free(&io_);
-    }
+    io_.reset();
     file_.discard();
 }
 

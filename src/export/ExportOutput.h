@@ -2,17 +2,19 @@
 
 #include "export/ExportJob.h"
 #include "platform/AtomicFileWriter.h"
+#include "recording/ReplacementIo.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+
+#include <memory>
 
 struct AVFormatContext;
 struct AVCodecContext;
 struct AVStream;
 struct AVFrame;
 struct AVPacket;
-struct AVIOContext;
 struct SwsContext;
 
 namespace tetrapan {
@@ -41,13 +43,11 @@ private:
     bool openVideo(const ExportJob& job, int rateNum, int rateDen, QString* reason);
     bool openSound(QString* reason);
     bool drain(AVCodecContext* codec, AVStream* stream, QString* reason);
-    bool writeFailed(QString* reason);
-    static int writeBytes(void* opaque, uint8_t* data, int size);
-    static int64_t seekBytes(void* opaque, int64_t offset, int whence);
+    // error: the system's error number, or 0 where it did not say
+    static bool writeFailed(QString* reason, int error);
 
     ReplacementFile file_;
-    int writeErrno_ = 0;
-    AVIOContext* io_ = nullptr;
+    std::unique_ptr<ReplacementIo> io_;
     AVFormatContext* container_ = nullptr;
     AVCodecContext* video_ = nullptr;
     AVCodecContext* sound_ = nullptr;

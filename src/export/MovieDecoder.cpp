@@ -24,13 +24,6 @@ constexpr int DecodingThreads = 2;
 
 } // namespace
 
-QString ffmpegError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromLocal8Bit(text);
-}
-
 MovieDecoder::MovieDecoder() = default;
 
 MovieDecoder::~MovieDecoder()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/PaneSources.h"
+#include "recording/ffmpegError.h"
 
 #include <QDateTime>
 #include <QSize>
@@ -70,8 +71,5 @@ private:
     int turnDegrees_ = 0;
     QDateTime filmedAt_;
 };
-
-// Words for an FFmpeg error code.
-QString ffmpegError(int code);
 
 } // namespace tetrapan

@@ -1,10 +1,11 @@
 #include "recording/GapClip.h"
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/fileNames.h"
+#include "recording/ReplacementIo.h"
+#include "recording/ffmpegError.h"
 
 #include <QDir>
-#include <QFile>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 
 extern "C" {
@@ -16,13 +17,9 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
-
-#include <unistd.h>
 
 namespace tetrapan::GapClip {
 
@@ -31,16 +28,9 @@ namespace {
 // Sound is written in pieces of this many samples.
 constexpr int SamplesPerFrame = 1024;
 
-QString errorText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
-
 bool failed(QString* error, const QString& what, int code)
 {
-    *error = QStringLiteral("%1: %2").arg(what, errorText(code));
+    *error = QStringLiteral("%1: %2").arg(what, ffmpegError(code));
     return false;
 }
 
@@ -49,26 +39,24 @@ struct FreeFrame {
 };
 using Frame = std::unique_ptr<AVFrame, FreeFrame>;
 
-// One stream into a Matroska file.
+// One stream into a Matroska file, written into the file given.
 class Output {
 public:
     ~Output()
     {
         avcodec_free_context(&codec_);
-        if (format_) {
-            avio_closep(&format_->pb);
-            avformat_free_context(format_);
-        }
+        avformat_free_context(format_);
     }
 
     // setUp fills in the encoder's context before it is opened.
-    bool open(const QString& path, const AVCodec* encoder, const std::function<void(AVCodecContext&)>& setUp,
-              QString* error)
+    bool open(ReplacementFile& file, const AVCodec* encoder,
+              const std::function<void(AVCodecContext&)>& setUp, QString* error)
     {
-        const QByteArray name = fileNames::toBytes(path);
-        if (const int rc = avformat_alloc_output_context2(&format_, nullptr, "matroska", name.constData());
-            rc < 0)
+        if (const int rc = avformat_alloc_output_context2(&format_, nullptr, "matroska", nullptr); rc < 0)
             return failed(error, QStringLiteral("no Matroska writer"), rc);
+        io_ = std::make_unique<ReplacementIo>(file);
+        format_->pb = io_->context();
+        format_->flags |= AVFMT_FLAG_CUSTOM_IO;
         codec_ = avcodec_alloc_context3(encoder);
         stream_ = avformat_new_stream(format_, nullptr);
         if (!codec_ || !stream_)
@@ -82,10 +70,8 @@ public:
         if (const int rc = avcodec_parameters_from_context(stream_->codecpar, codec_); rc < 0)
             return failed(error, QStringLiteral("no memory"), rc);
         stream_->time_base = codec_->time_base;
-        if (const int rc = avio_open(&format_->pb, name.constData(), AVIO_FLAG_WRITE); rc < 0)
-            return failed(error, QStringLiteral("cannot write %1").arg(path), rc);
         if (const int rc = avformat_write_header(format_, nullptr); rc < 0)
-            return failed(error, QStringLiteral("cannot write %1").arg(path), rc);
+            return failed(error, QStringLiteral("cannot write"), rc);
         return true;
     }
 
@@ -116,39 +102,39 @@ public:
             return false;
         if (const int rc = av_write_trailer(format_); rc < 0)
             return failed(error, QStringLiteral("cannot write"), rc);
-        if (const int rc = avio_closep(&format_->pb); rc < 0)
-            return failed(error, QStringLiteral("cannot write"), rc);
+        avio_flush(io_->context());
+        if (io_->writeError() != 0)
+            return failed(error, QStringLiteral("cannot write"), AVERROR(io_->writeError()));
         return true;
     }
 
 private:
+    // freed after the container, which does not own it
+    std::unique_ptr<ReplacementIo> io_;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     AVStream* stream_ = nullptr;
 };
 
-// The file at `folder`/`name`, made by `write` into a file of its own first when it is not there yet.
+// The file at `folder`/`name`, made by `write` the first time: into a file of its own beside it, which takes
+// the name once written and on the disk, so that a power cut never leaves a cut-off file there for good.
 QString made(const QString& folder, const QString& name,
-             const std::function<bool(const QString&, QString*)>& write, QString* error)
+             const std::function<bool(ReplacementFile&, QString*)>& write, QString* error)
 {
     const QString path = QDir(folder).filePath(name);
     if (fileNames::facts(path).isFile)
         return path;
-    if (!QDir().mkpath(folder)) {
-        *error = QStringLiteral("cannot make the folder %1").arg(folder);
+    ReplacementFile file;
+    ReplacementFile::Failure failure;
+    if (!QDir().mkpath(folder) || !file.create(fileNames::toBytes(path), ".part-", &failure)) {
+        *error = QStringLiteral("cannot write in %1: %2").arg(folder, qt_error_string(failure.error));
         return {};
     }
-    const QString part = QStringLiteral("%1.part-%2-%3")
-                             .arg(path)
-                             .arg(getpid())
-                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-    const bool written = write(part, error);
-    if (!written ||
-        std::rename(fileNames::toBytes(part).constData(), fileNames::toBytes(path).constData()) != 0) {
-        if (written)
-            *error = QStringLiteral("cannot name it %1: %2")
-                         .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        QFile::remove(part);
+    if (!write(file, error))
+        return {};
+    // one not synced with its folder is still whole, and there to be used
+    if (!file.commit(&failure) && failure.step != ReplacementFile::Step::FolderSync) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, qt_error_string(failure.error));
         return {};
     }
     return path;
@@ -178,7 +164,7 @@ QString pictures(const QString& folder, int width, int height, const QString& fr
         QStringLiteral("black-%1x%2-%3-%4.mkv").arg(width).arg(height).arg(rate.num).arg(rate.den);
     return made(
         folder, name,
-        [&](const QString& path, QString* why) {
+        [&](ReplacementFile& file, QString* why) {
             Output out;
             const auto setUp = [&](AVCodecContext& codec) {
                 codec.width = width;
@@ -191,7 +177,7 @@ QString pictures(const QString& folder, int width, int height, const QString& fr
                 codec.max_b_frames = 0;
                 av_opt_set(codec.priv_data, "preset", "ultrafast", 0);
             };
-            if (!out.open(path, encoder, setUp, why))
+            if (!out.open(file, encoder, setUp, why))
                 return false;
             const Frame frame(av_frame_alloc());
             frame->format = AV_PIX_FMT_YUV420P;
@@ -228,7 +214,7 @@ QString silence(const QString& folder, int sampleRate, int channels, QString* er
     const QString name = QStringLiteral("silence-%1-%2.mkv").arg(sampleRate).arg(channels);
     return made(
         folder, name,
-        [&](const QString& path, QString* why) {
+        [&](ReplacementFile& file, QString* why) {
             Output out;
             const auto setUp = [&](AVCodecContext& codec) {
                 codec.sample_fmt = AV_SAMPLE_FMT_S16;
@@ -236,7 +222,7 @@ QString silence(const QString& folder, int sampleRate, int channels, QString* er
                 av_channel_layout_default(&codec.ch_layout, channels);
                 codec.time_base = AVRational{1, sampleRate};
             };
-            if (!out.open(path, encoder, setUp, why))
+            if (!out.open(file, encoder, setUp, why))
                 return false;
             const Frame frame(av_frame_alloc());
             frame->format = AV_SAMPLE_FMT_S16;

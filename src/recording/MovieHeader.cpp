@@ -2,6 +2,7 @@
 
 #include "platform/fileNames.h"
 #include "platform/safeFiles.h"
+#include "recording/ffmpegError.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -17,13 +18,6 @@ namespace {
 struct CloseInput {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
-
-QString errorText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 // The first picture track's size and rate, the first sound track's rate and channels; false without pictures.
 bool readTracks(const AVFormatContext& format, RecordingTracks& tracks)
@@ -77,7 +71,7 @@ MovieHeader MovieHeader::read(const QString& path)
     if (const int error =
             avformat_open_input(&opened, fileNames::toBytes(path).constData(), nullptr, nullptr);
         error < 0) {
-        header.problem = QStringLiteral("does not open (%1)").arg(errorText(error));
+        header.problem = QStringLiteral("does not open (%1)").arg(ffmpegError(error));
         return header;
     }
     const std::unique_ptr<AVFormatContext, CloseInput> format(opened);
