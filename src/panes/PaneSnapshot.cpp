@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace tetrapan {
 
 namespace {
@@ -66,8 +68,10 @@ PaneSnapshot::~PaneSnapshot()
     if (writing_.valid())
         writing_.wait();
     scheduler_.cancel(waitTask_);
-    for (const QMetaObject::Connection& connection : std::as_const(awaited_))
-        disconnect(connection);
+    for (const Asked& asked : std::as_const(asked_)) {
+        disconnect(asked.answer);
+        disconnect(asked.gone);
+    }
 }
 
 QString PaneSnapshot::folder() const
@@ -104,33 +108,64 @@ void PaneSnapshot::takeSnapshot()
     shown_ = shownArea_ ? opaqueOverBlack(shownArea_->grab().toImage()) : QImage();
     paneImages_.clear();
     // Every pane's answer may come at once or later, so all requests are made only when all are awaited.
-    for (const auto& [n, movie] : std::as_const(movies)) {
-        awaited_.insert(n, connect(movie, &Movie::frameImageReady, this,
-                                   [this, n](Movie*, const QImage& image) { paneImageArrived(n, image); }));
-    }
+    for (const auto& [n, movie] : std::as_const(movies))
+        ask(n, movie);
     waitTask_ = scheduler_.scheduleAfter(AnswerTimeout, [this] {
         waitTask_ = Scheduler::NoTask;
         writeFiles();
     });
     for (const auto& paneMovie : std::as_const(movies))
         paneMovie.second->requestFrameImage();
-    if (awaited_.isEmpty() && waitTask_ != Scheduler::NoTask) {
+    if (!awaitsAny() && waitTask_ != Scheduler::NoTask) {
         scheduler_.cancel(waitTask_);
         waitTask_ = Scheduler::NoTask;
         writeFiles();
     }
 }
 
-void PaneSnapshot::paneImageArrived(int viewNo, const QImage& image)
+void PaneSnapshot::ask(int viewNo, Movie* movie)
 {
-    const auto it = awaited_.find(viewNo);
-    if (it == awaited_.end())
+    Asked& asked = asked_[movie];
+    asked.viewNo = viewNo;
+    asked.awaited = true;
+    if (asked.answer)
         return;
-    disconnect(*it);
-    awaited_.erase(it);
+    asked.answer = connect(movie, &Movie::frameImageReady, this,
+                           [this, movie](Movie*, const QImage& image) { paneImageArrived(movie, image); });
+    asked.gone = connect(movie, &QObject::destroyed, this, [this, movie] { asked_.remove(movie); });
+}
+
+void PaneSnapshot::forget(Movie* movie)
+{
+    const auto it = asked_.find(movie);
+    disconnect(it->answer);
+    disconnect(it->gone);
+    asked_.erase(it);
+}
+
+bool PaneSnapshot::awaitsAny() const
+{
+    return std::any_of(asked_.begin(), asked_.end(), [](const Asked& asked) { return asked.awaited; });
+}
+
+void PaneSnapshot::paneImageArrived(Movie* movie, const QImage& image)
+{
+    const auto it = asked_.find(movie);
+    if (it == asked_.end())
+        return;
+    // the movie answers each request once, in turn: this is an earlier snapshot's picture
+    if (it->owed > 0) {
+        if (--it->owed == 0 && !it->awaited)
+            forget(movie);
+        return;
+    }
+    if (!it->awaited)
+        return;
+    const int viewNo = it->viewNo;
+    forget(movie);
     if (!image.isNull())
         paneImages_.insert(viewNo, image);
-    if (awaited_.isEmpty() && waitTask_ != Scheduler::NoTask) {
+    if (!awaitsAny() && waitTask_ != Scheduler::NoTask) {
         scheduler_.cancel(waitTask_);
         waitTask_ = Scheduler::NoTask;
         writeFiles();
@@ -139,10 +174,13 @@ void PaneSnapshot::paneImageArrived(int viewNo, const QImage& image)
 
 void PaneSnapshot::writeFiles()
 {
-    // a pane that has not answered by now is left out
-    for (const QMetaObject::Connection& connection : std::as_const(awaited_))
-        disconnect(connection);
-    awaited_.clear();
+    // a pane that has not answered by now is left out; its answer is still to come
+    for (Asked& asked : asked_) {
+        if (asked.awaited) {
+            asked.awaited = false;
+            ++asked.owed;
+        }
+    }
 
     Pictures pictures{folder(), takenTitle_, takenAt_, {}};
     if (!shown_.isNull())

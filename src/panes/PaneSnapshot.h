@@ -75,8 +75,20 @@ private:
         QDateTime takenAt;
         QList<std::pair<int, QImage>> images; // the window's (0) first, then the panes' by number
     };
+    // A movie asked for its picture. An answer that comes after the wait ran out is still owed, and is not
+    // taken for a later snapshot's.
+    struct Asked {
+        int viewNo = 0;
+        bool awaited = false;
+        int owed = 0;
+        QMetaObject::Connection answer;
+        QMetaObject::Connection gone;
+    };
     static Written write(const Pictures& pictures, const FileWriteCalls& calls);
-    void paneImageArrived(int viewNo, const QImage& image);
+    void ask(int viewNo, Movie* movie);
+    void paneImageArrived(Movie* movie, const QImage& image);
+    void forget(Movie* movie);
+    bool awaitsAny() const;
     void writeFiles();
     void filesWritten();
 
@@ -92,7 +104,7 @@ private:
     QDateTime takenAt_;
     QImage shown_;
     QHash<int, QImage> paneImages_;
-    QHash<int, QMetaObject::Connection> awaited_;
+    QHash<Movie*, Asked> asked_;
     Scheduler::TaskId waitTask_ = Scheduler::NoTask;
     FileWriteCalls calls_;
     std::future<Written> writing_;

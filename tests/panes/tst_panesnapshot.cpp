@@ -167,10 +167,25 @@ private Q_SLOTS:
         QVERIFY(f.written()[1].endsWith(QStringLiteral(" pane 2.png")));
         QVERIFY2(QFileInfo(f.written()[1]).fileName().startsWith(QStringLiteral("Match 3 ")),
                  qPrintable(f.written()[1]));
-        // an answer after the wait is not taken for the next snapshot's
-        Q_EMIT silent->frameImageReady(silent, silent->frameImage);
+        // the answer the wait gave up on comes during the next snapshot, and is not taken for its own
+        f.snapshot.takeSnapshot();
+        QImage late = silent->frameImage.copy();
+        late.fill(Qt::blue);
+        Q_EMIT silent->frameImageReady(silent, late);
+        Q_EMIT f.movieOf(2)->frameImageReady(f.movieOf(2), f.movieOf(2)->frameImage);
         QCOMPARE(f.finished.count(), 1);
-        QCOMPARE(QDir(f.snapshot.folder()).entryList(QDir::Files).size(), qsizetype(2));
+        Q_EMIT silent->frameImageReady(silent, silent->frameImage);
+        QTRY_COMPARE(f.finished.count(), 2);
+        QCOMPARE(f.written().size(), qsizetype(3));
+        QCOMPARE(QImage(f.written()[2]).pixelColor(0, 0), QColor(Qt::red));
+        // nor one after the wait with no snapshot taken
+        f.snapshot.takeSnapshot();
+        f.scheduler.advance(PaneSnapshot::AnswerTimeout);
+        QTRY_COMPARE(f.finished.count(), 3);
+        Q_EMIT silent->frameImageReady(silent, late);
+        Q_EMIT f.movieOf(2)->frameImageReady(f.movieOf(2), late);
+        QCOMPARE(f.finished.count(), 3);
+        QCOMPARE(QDir(f.snapshot.folder()).entryList(QDir::Files).size(), qsizetype(6));
     }
 
     void whatCannotBeWrittenIsToldAndNothingStays_data()
