@@ -13,6 +13,8 @@
 
 namespace tetrapan {
 
+static_assert(MovController::PaneCount == 4);
+
 PanePositions::PanePositions(MovController& panes) : panes_(panes)
 {
     // the panes still show the playlist left until the new one loads; one chosen again reloads to where its
@@ -39,7 +41,8 @@ ObjectId PanePositions::shownEntry(const QString& uniqueId, int viewNo) const
 {
     TBArrayController* library = panes_.tbArrayController();
     const QTMovieSubView* pane = panes_.qtView(viewNo);
-    if (!library || uniqueId.isEmpty() || !pane || !pane->movie())
+    if (!library || uniqueId.isEmpty() || !pane || !pane->movie() ||
+        pane->movie() != shownMovies_[viewNo - 1])
         return NoObject;
     // the first in id order, as the panes are loaded
     const QList<ObjectId> entries = library->getObjectsWithPred(
@@ -68,6 +71,8 @@ void PanePositions::keep(const QString& uniqueId)
 void PanePositions::loaded()
 {
     shown_ = panes_.uniqueId();
+    for (int n = 1; n <= MovController::PaneCount; ++n)
+        shownMovies_[n - 1] = panes_.qtView(n) ? panes_.qtView(n)->movie() : nullptr;
     bool placed = false;
     for (int n = 1; n <= MovController::PaneCount; ++n) {
         const ObjectId entry = shownEntry(shown_, n);

@@ -4,7 +4,10 @@
 #include "widgets/LastStateKeeper.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+
+#include <array>
 
 namespace tetrapan {
 
@@ -32,13 +35,15 @@ public:
 
 private:
     void loaded();
-    // The entry of the playlist whose movie the pane shows; NoObject when it shows another or none.
+    // The entry of the playlist whose movie the pane shows; NoObject when it shows another or none (a copy
+    // of the same file opened for the next playlist is another).
     ObjectId shownEntry(const QString& uniqueId, int viewNo) const;
     void keep(const QString& uniqueId);
 
     MovController& panes_;
-    // The playlist whose entries the panes were last loaded from.
+    // The playlist whose entries the panes were last loaded from, and the movies that load gave them.
     QString shown_;
+    std::array<QPointer<Movie>, 4> shownMovies_;
 };
 
 } // namespace tetrapan

@@ -67,6 +67,28 @@ private Q_SLOTS:
         QCOMPARE(app.coordinator().uniqueId(), app.uid(QStringLiteral("a")));
         comeBack();
     }
+
+    void aPlaylistLeftWhileTheNextLoadsKeepsItsPlace()
+    {
+        // "b" shows pane 1's file too; its copy is open, at its beginning, when "c" is chosen
+        AppFixture app;
+        app.chooseWithEntries({1, 2});
+        app.entry(QStringLiteral("b"), 1, QStringLiteral("/clips/1.mp4"));
+        app.entry(QStringLiteral("b"), 2, QStringLiteral("/clips/3.mp4"));
+        app.ctx().processPendingChanges();
+        const ObjectId entry =
+            app.nib->tbArrayController()
+                .getObjectsWithPred(LibrarySchema::Filelist,
+                                    Predicate::equals(LibrarySchema::UniqueId, app.uid(QStringLiteral("a"))))
+                .front();
+        app.pane(1).movie()->setCurrentTime(MovieTime::fromSeconds(12.5));
+        app.engine.holdOpens = true;
+        app.choose(QStringLiteral("b"));
+        app.engine.finishOpens(QStringLiteral("/clips/1.mp4"));
+        QCOMPARE(app.pane(1).movie()->currentTime().seconds(), 0.0);
+        app.choose(QStringLiteral(""));
+        QCOMPARE(app.ctx().value(entry, LibrarySchema::Position), QVariant(12500));
+    }
 };
 
 QTEST_MAIN(TestPanePositions)

@@ -44,10 +44,14 @@ void FakeMovieEngine::cancelOpening(quint64 opening)
     held_.removeIf([opening](const Held& held) { return held.id == opening; });
 }
 
-void FakeMovieEngine::finishOpens()
+void FakeMovieEngine::finishOpens(const QString& path)
 {
-    while (!held_.isEmpty()) {
-        Held held = held_.takeFirst();
+    for (qsizetype i = 0; i < held_.size();) {
+        if (!path.isEmpty() && held_[i].path != path) {
+            ++i;
+            continue;
+        }
+        Held held = held_.takeAt(i);
         held.done(open(held.path));
     }
 }

@@ -34,8 +34,8 @@ public:
     QList<Recording> openedRecordings;
     void cancelOpening(quint64 opening) override;
     MovieView* createMovieView(QWidget* parent) override;
-    // Answers the held opens, oldest first.
-    void finishOpens();
+    // Answers the held opens (of this path only, when given), oldest first.
+    void finishOpens(const QString& path = {});
     // The paths of the held opens not answered nor cancelled yet.
     QStringList heldPaths() const;
 
