@@ -98,21 +98,27 @@ void SplitSubView::setSplitterPosition(QPointF position, bool animate)
         return;
     const double wanted = orientation() == Qt::Horizontal ? position.x() : position.y();
     // positions come from ratios and sizes; one that is no number leaves the divider at the start
-    const int first =
-        std::clamp(std::isfinite(wanted) ? static_cast<int>(std::lround(wanted)) : 0, 0, room());
+    int first = std::clamp(std::isfinite(wanted) ? static_cast<int>(std::lround(wanted)) : 0, 0, room());
     if (standsAt(first))
         return;
 
+    // The slide goes by shares of the room, so a window resized while it runs ends at the share it was sent
+    // to, not at a length worked out for the old size.
+    const int shared = room();
+    const double endShare = shared > 0 ? double(first) / shared : 0.0;
+    const auto lengthOf = [this](double share) { return static_cast<int>(std::lround(share * room())); };
     if (animate) {
         QVariantAnimation animation;
-        animation.setStartValue(sizes().at(0));
-        animation.setEndValue(first);
+        animation.setStartValue(shared > 0 ? double(sizes().at(0)) / shared : 0.0);
+        animation.setEndValue(endShare);
         animation.setDuration(static_cast<int>(AnimationDuration.count()));
         connect(&animation, &QVariantAnimation::valueChanged, this,
-                [this](const QVariant& value) { setFirstLength(value.toInt()); });
+                [this, lengthOf](const QVariant& value) { setFirstLength(lengthOf(value.toDouble())); });
         isAnimate_ = true;
         animationRunner_(animation);
         isAnimate_ = false;
+        if (room() != shared)
+            first = lengthOf(endShare);
     } else {
         setFirstLength(first);
     }

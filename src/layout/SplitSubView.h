@@ -40,6 +40,8 @@ public:
     void setSplitterPosition(QPointF position, bool animate);
     // Lays the subviews out again.
     void adjustSubviews();
+    // What the two subviews share of its length: all of it but the divider.
+    int room() const;
 
     // The blocking animation of the running program: a local event loop that leaves user input queued.
     static void runBlocking(QVariantAnimation& animation);
@@ -54,9 +56,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // The length along the divider's axis, and what of it the two subviews share.
+    // The length along the divider's axis.
     int length() const;
-    int room() const;
     void setFirstLength(int first);
     bool standsAt(int first) const;
 

@@ -138,8 +138,16 @@ void ViewMain::slideDividers(std::initializer_list<std::pair<SplitSubView*, QPoi
 {
     isMoving_ = true;
     slideMoves_ = moves;
-    for (const auto& [splitView, position] : moves)
+    QList<int> roomsThen;
+    for (const auto& move : std::as_const(slideMoves_))
+        roomsThen << move.first->room();
+    for (qsizetype i = 0; i < slideMoves_.size(); ++i) {
+        auto& [splitView, position] = slideMoves_[i];
+        // the window resized while an earlier divider slid: this one still goes to its share
+        if (const int room = splitView->room(); roomsThen[i] > 0 && room != roomsThen[i])
+            position *= double(room) / roomsThen[i];
         splitView->setSplitterPosition(position, true);
+    }
     slideMoves_.clear();
     isMoving_ = false;
 }

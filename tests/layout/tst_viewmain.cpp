@@ -164,6 +164,23 @@ private Q_SLOTS:
         QCOMPARE(f.pane(4).size(), f.window().spvMain()->size() - QSize(7, 7));
     }
 
+    void aResizeWhileSlidingKeepsTheShares()
+    {
+        AppFixture f;
+        f.showWindow();
+        f.viewMain().maximizeSplitViewFrame(1);
+        // the window made smaller as the first divider slides back to the even layout
+        SplitSubView* main = f.window().spvMain();
+        f.duringAnimation = [&] { main->resize(main->size() - QSize(201, 101)); };
+        f.viewMain().maximizeSplitViewFrame(0);
+        const auto even = [](const SplitSubView* splitView) {
+            const int room = splitView->room();
+            return QList<int>{room / 2 + room % 2, room / 2};
+        };
+        for (SplitSubView* splitView : f.splitViews())
+            QCOMPARE(splitView->sizes(), even(splitView));
+    }
+
     // A zoom right after a skip, whose panes wait to play on: they stand while the dividers slide (the
     // skip's resume is the zoom's to give), and the pane shown plays on after it, the others not.
     void aZoomRightAfterASkipPlaysOnThePaneShown()
