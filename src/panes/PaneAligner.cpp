@@ -223,7 +223,6 @@ void PaneAligner::finish(const std::vector<PaneAlignment>& results)
     }
     PaneOffsets& offsets = panes_.offsets();
     const int leader = job_.leaderViewNo;
-    bool moved = false;
     std::vector<PaneAlignment> applied = results;
     for (int viewNo : job_.recordingPanes) {
         PaneAlignment kept;
@@ -232,8 +231,13 @@ void PaneAligner::finish(const std::vector<PaneAlignment>& results)
         kept.problem = QStringLiteral("is a recording of many files, which is placed by its files' times");
         applied.push_back(kept);
     }
-    ObjectContext* context = panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
-    context->beginUndoGroup(undoName(job_.method));
+    // what moves, worked out first: an alignment that moves nothing is no step to undo (and takes no redo)
+    struct Move {
+        int viewNo;
+        double rate;
+        qint64 offsetMs;
+    };
+    QList<Move> moves;
     for (PaneAlignment& result : applied) {
         if (result.outcome != Outcome::Found)
             continue;
@@ -248,13 +252,19 @@ void PaneAligner::finish(const std::vector<PaneAlignment>& results)
                                                          offsets.rate(leader));
         const qint64 offset =
             std::llround((result.atLeaderSeconds + result.lagSeconds - rate * common) * 1000.0);
-        moved = moved || offsets.offsetMs(result.viewNo) != offset || offsets.rate(result.viewNo) != rate;
-        offsets.setRate(result.viewNo, rate);
-        offsets.setOffsetMs(result.viewNo, offset);
+        if (offsets.offsetMs(result.viewNo) != offset || offsets.rate(result.viewNo) != rate)
+            moves.append({result.viewNo, rate, offset});
     }
-    context->endUndoGroup();
-    if (moved)
+    if (!moves.isEmpty()) {
+        ObjectContext* context = panes_.tbArrayController()->getManagedObjectContext(LibrarySchema::Filelist);
+        context->beginUndoGroup(undoName(job_.method));
+        for (const Move& move : std::as_const(moves)) {
+            offsets.setRate(move.viewNo, move.rate);
+            offsets.setOffsetMs(move.viewNo, move.offsetMs);
+        }
+        context->endUndoGroup();
         panes_.syncAllMovieTime();
+    }
     Q_EMIT alignFinished(report(job_.method, job_.leaderViewNo, applied, job_.emptyPanes));
 }
 

@@ -88,6 +88,13 @@ private Q_SLOTS:
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
         QCOMPARE(f.controller.movieOffsetMs(3), qint64(1234));
         QCOMPARE(f.controller.movieOffsetMs(4), qint64(0));
+
+        // an alignment that moves nothing is no step, and leaves the step undone to be redone
+        report.clear();
+        aligner.alignPane(3);
+        QTRY_VERIFY_WITH_TIMEOUT(!report.isEmpty(), 20000);
+        QCOMPARE(undo->count(), 1);
+        QVERIFY(undo->canRedo());
     }
 
     // a pane 25/24 as fast as the leader gets its rate and offset in one step
