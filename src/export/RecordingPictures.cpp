@@ -1,6 +1,7 @@
 #include "export/RecordingPictures.h"
 
 #include "export/MovieDecoder.h"
+#include "platform/fileNames.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -39,7 +40,8 @@ QVector<RecordingStretch> RecordingPictures::stretchesOf(const Recording& record
     QVector<bool> readable;
     readable.reserve(recording.pieces.size());
     for (int i = 0; i < recording.pieces.size(); ++i) {
-        readable.append(QFileInfo(recording.pieces[i].path).isReadable());
+        // as the panes judge it: Qt's file classes cannot name every file
+        readable.append(fileNames::opensForReading(recording.pieces[i].path));
         if (!readable.last())
             gone->append(i);
     }

@@ -204,7 +204,7 @@ std::optional<Recording> recordingIn(const ExportPane& pane)
 // gone or holds nothing to play.
 bool openRecording(Recording& recording, QString* why)
 {
-    if (!recording.folder.isEmpty() && !QFileInfo(recording.folder).isDir()) {
+    if (!recording.folder.isEmpty() && !fileNames::facts(recording.folder).isFolder) {
         *why = QStringLiteral("is gone: its folder is no longer there");
         return false;
     }
