@@ -283,7 +283,9 @@ private:
     size_t lastName_ = 0;
     // names dropped from the list while the reader may still look at them, until the next element
     QList<QString> retired_;
-    QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    // each value decoded on its own: one that begins with U+FEFF keeps it (no byte order mark in a value)
+    QStringDecoder decoder_{QStringDecoder::Utf8,
+                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
     QList<QChar> values_;
 };
 

@@ -47,7 +47,8 @@ private Q_SLOTS:
             "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"Tom &amp; &quot;Jerry&quot; "
             "&lt;cut&gt;&#10;&#9;line two · 日本\" index=\"-7\" isFolder=\"true\" isExpand=\"false\" "
             "frameSet=\"\"/>\n"
-            "  <playlist id=\"2\" parent=\"1\" uniqueId=\"00000002\" title=\"Match 3\" index=\"1\" "
+            "  <playlist id=\"2\" parent=\"1\" uniqueId=\"00000002\" title=\"\xEF\xBB\xBFMatch 3\" "
+            "index=\"1\" "
             "isFolder=\"false\" isExpand=\"false\" frameSet=\"0:0.50:0.25:0.50\"/>\n";
         const QByteArray rest =
             "  <filelist id=\"3\" itemId=\"00000001\" uniqueId=\"00000002\" viewNo=\"1\" "
@@ -70,6 +71,7 @@ private Q_SLOTS:
             ObjectContext ctx(coordinator);
             QCOMPARE(ctx.value(1, schema::Title).toString(),
                      QStringLiteral("Tom & \"Jerry\" <cut>\n\tline two · 日本"));
+            QCOMPARE(ctx.value(2, schema::Title).toString(), QChar(0xFEFF) + QStringLiteral("Match 3"));
             QCOMPARE(ctx.value(1, schema::IsFolder), QVariant(true));
             QCOMPARE(ctx.value(1, schema::Index), QVariant(-7));
             QCOMPARE(ctx.relatedObjects(1, schema::Children), QList<ObjectId>{2});
