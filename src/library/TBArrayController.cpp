@@ -225,13 +225,14 @@ void TBArrayController::updateFilelist(const QList<ObjectId>& entries, const Mov
 {
     const EntryValues values = deriveEntryValues(movie, filePath);
     for (ObjectId entry : entries) {
-        // an offset and a rate were measured against the file they were set on; another file starts without,
-        // and so does another camera of the same folder
+        // an offset, a rate and where it was left belong to the file they were set on; another file starts
+        // without, and so does another camera of the same folder
         if (context_.value(entry, QStringLiteral("filePath")).toString() != values.filePath ||
             context_.value(entry, LibrarySchema::Camera).toString() != values.camera ||
             context_.value(entry, LibrarySchema::RecordingFiles).toString() != values.recordingFiles) {
             context_.setValue(entry, LibrarySchema::Offset, QVariant());
             context_.setValue(entry, LibrarySchema::Rate, QVariant());
+            context_.setValue(entry, LibrarySchema::Position, QVariant());
         }
         context_.setValue(entry, QStringLiteral("title"), values.title);
         context_.setValue(entry, QStringLiteral("filePath"), values.filePath);

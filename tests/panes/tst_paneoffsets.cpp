@@ -167,12 +167,17 @@ private Q_SLOTS:
         QVERIFY(!f.controller.offsets().canChangeOffset(1));
         f.choose(list);
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
-        // the same file placed on the pane again keeps it; another file starts without it
+        // the same file placed on the pane again keeps it, and where it was left; another file starts without
+        for (ObjectId id :
+             f.context.fetch(LibrarySchema::Filelist, Predicate::equals(LibrarySchema::ViewNo, 2)))
+            f.context.setValueUnrecorded(id, LibrarySchema::Position, 5000);
         f.controller.copyMovieView(0, clip("cam.mp4"), 2);
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
+        QCOMPARE(f.entryPaths(list, 2, LibrarySchema::Position), QStringList{"5000"});
         f.controller.copyMovieView(0, clip("goal.mp4"), 2);
         QCOMPARE(f.pane(2).filePath(), clip("goal.mp4"));
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
+        QCOMPARE(f.entryPaths(list, 2, LibrarySchema::Position), QStringList{""});
     }
 
     // Another playlist chosen, its movies still to come: a pane's command changes neither its entries, which
