@@ -213,7 +213,8 @@ QString MpvFileOpening::inspect(MpvOpening& opening, const QString& filePath, Mp
 
     // mpv opens a folder or a playlist file as a list of movies; a pane shows one file.
     if (playlistCount > 1)
-        return QStringLiteral("%1: a list of %2 files, not one movie").arg(filePath).arg(playlistCount);
+        return QStringLiteral("%1: a list of %2 files, not one movie")
+            .arg(filePath, QString::number(playlistCount));
     if (!hasAudio && !hasMovingVideo)
         return QStringLiteral("%1: neither moving pictures nor sound").arg(filePath);
     if (!duration || *duration <= 0.0)

@@ -158,7 +158,7 @@ QString uniqueTitle(const ObjectContext& context, ObjectId parent, const QString
     }
     QString candidate = title;
     for (int number = 2; taken.contains(candidate); ++number)
-        candidate = QStringLiteral("%1 %2").arg(title).arg(number);
+        candidate = title + u' ' + QString::number(number); // a title may hold "%1" itself
     return candidate;
 }
 

@@ -38,9 +38,10 @@ Answer ask(const QString& folder, const Cameras& cameras, int viewNo, QPoint at,
         const QString name =
             it.key().isEmpty() ? QCoreApplication::translate("cameraChoice", "(no camera name)") : it.key();
         const int files = int(it.value().size());
-        QAction* item = menu.addAction(
-            files == 1 ? QCoreApplication::translate("cameraChoice", "%1 — 1 file").arg(name)
-                       : QCoreApplication::translate("cameraChoice", "%1 — %2 files").arg(name).arg(files));
+        QAction* item =
+            menu.addAction(files == 1 ? QCoreApplication::translate("cameraChoice", "%1 — 1 file").arg(name)
+                                      : QCoreApplication::translate("cameraChoice", "%1 — %2 files")
+                                            .arg(name, QString::number(files)));
         choices.insert(item, locator(folder, it.key(), it.value()));
     }
     menu.addSeparator();

@@ -91,6 +91,10 @@ private Q_SLOTS:
         QCOMPARE(f.values(playlist, keys), next + "|New Playlist|false|false|0|");
         QCOMPARE(f.values(folder, keys), then + "|New Folder|true|false|0|");
         QCOMPARE(userDefaultsExtension::defaultIntValue(f.settings, "optUniqueNoForPlist"), then.toInt());
+        // a title taken is numbered, one that holds "%1" too
+        f.context.setValue(playlist, LibrarySchema::Title, QStringLiteral("a%1b"));
+        QCOMPARE(LibraryRules::uniqueTitle(f.context, NoObject, QStringLiteral("a%1b"), folder),
+                 QStringLiteral("a%1b 2"));
     }
 
     // An entry's number continues above the largest the library holds when the counter is gone; placing
