@@ -62,10 +62,9 @@ RecordMap StoreCoordinator::readablePartOf(const QString& filePath) const
 
 bool StoreCoordinator::startWith(const RecordMap& records, StoreError& error)
 {
-    if (!save(records, error))
-        return false;
+    // taken even when they cannot be written yet: the next save writes them, and they are not lost to it
     loaded_ = records;
-    return true;
+    return save(records, error);
 }
 
 QString StoreCoordinator::storePath() const

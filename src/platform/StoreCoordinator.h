@@ -40,7 +40,8 @@ public:
     // What a file addXmlStore could not read holds whole before its damage (see xmlStoreForm::readablePart).
     RecordMap readablePartOf(const QString& filePath) const;
     // Makes the records the attached store's content: written to its file at once, and handed to the
-    // context as if read. False, with the error, when they could not be written.
+    // context as if read. False, with the error, when they could not be written: the context has them all the
+    // same, and the next save writes them.
     bool startWith(const RecordMap& records, StoreError& error);
     bool hasStore() const { return store_ != nullptr; }
     QString storePath() const;

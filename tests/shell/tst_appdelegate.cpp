@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QSysInfo>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace tetrapan;
@@ -172,20 +174,35 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("takeReadable"); // what was read whole before the damage, into the new library
-        QTest::newRow("start a new library with what was read") << 1000 << true;
-        QTest::newRow("start a new library, empty") << 1000 << false;
-        QTest::newRow("quit") << 1001 << true;
+        QTest::addColumn<bool>("diskFull");     // as the new library is first written
+        QTest::newRow("start a new library with what was read") << 1000 << true << false;
+        QTest::newRow("start a new library, empty") << 1000 << false << false;
+        QTest::newRow("what was read, on a full disk") << 1000 << true << true;
+        QTest::newRow("quit") << 1001 << true << false;
     }
 
     void damagedLibraryIsNeverWritten()
     {
         QFETCH(int, answer);
         QFETCH(bool, takeReadable);
+        QFETCH(bool, diskFull);
         test::TestHome home;
         const QByteArray damaged = "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
                                    "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"Kept\"/>\n  <playlist id=\"1\"/>\n";
         QVERIFY(test::writeAll(home.libraryFile(), damaged));
+        // the file size limit makes the disk refuse the file, as a full one does
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = diskFull ? 40 : old.rlim_cur;
+        setrlimit(RLIMIT_FSIZE, &small);
         AppFixture f({.home = &home, .alertAnswers = {answer}, .choiceAnswers = {takeReadable}});
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previousHandler);
+        // the new library not written is told; what was read stays for the next save
+        QCOMPARE(f.dialogs.errors.size(), diskFull ? 1 : 0);
+        f.dialogs.errors.clear();
         QCOMPARE(f.dialogs.alerts.size(), 1);
         QCOMPARE(f.dialogs.alerts.front().choiceText,
                  QStringLiteral("Take what was read whole before the damage into the new library: 1 playlist, "
