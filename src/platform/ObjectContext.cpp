@@ -118,7 +118,12 @@ ObjectContext::ObjectContext(StoreCoordinator& coordinator, QObject* parent)
     });
 }
 
-ObjectContext::~ObjectContext() = default;
+ObjectContext::~ObjectContext()
+{
+    // the stack's own teardown clears it and tells of its index: not to members already gone by then
+    disconnect(&undoStack_, nullptr, this, nullptr);
+    undoStack_.clear();
+}
 
 const ObjectModel& ObjectContext::model() const
 {
