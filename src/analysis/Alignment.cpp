@@ -25,7 +25,10 @@ struct BySound {
     {
         return SoundExcerpt::read(path, start, length, cancel, progress);
     }
-    static Match match(const Track& leader, const Track& other) { return SoundMatch::find(leader, other); }
+    static Match match(const Track& leader, const Track& other, const std::atomic<bool>& cancel)
+    {
+        return SoundMatch::find(leader, other, SoundMatch::MinOverlapSeconds, &cancel);
+    }
     static bool nothingToMatch(const Match& match) { return match.silent; }
     static Outcome outcomeOf(const Track& track)
     {
@@ -56,7 +59,10 @@ struct ByFlash {
     {
         return BrightnessTrack::read(path, start, length, cancel, progress);
     }
-    static Match match(const Track& leader, const Track& other) { return FlashMatch::find(leader, other); }
+    static Match match(const Track& leader, const Track& other, const std::atomic<bool>&)
+    {
+        return FlashMatch::find(leader, other);
+    }
     static bool nothingToMatch(const Match& match) { return match.noStep; }
     static Outcome outcomeOf(const Track& track)
     {
@@ -135,7 +141,7 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
             result.outcome = Method::outcomeOf(window);
             result.problem = window.problem;
             if (result.outcome == Outcome::Found) {
-                auto match = Method::match(leaderWindow, window);
+                auto match = Method::match(leaderWindow, window, cancel);
                 const bool otherWhole = Method::whole(window, otherLength);
                 if (!match.found() && !(leaderWhole && otherWhole) && !cancel.load()) {
                     result.wholeFiles = true;
@@ -144,12 +150,12 @@ std::vector<PaneAlignment> alignBy(const AlignmentPane& leader, const std::vecto
                     // the leader's window in the whole pane first: a tenth of the memory and time of the
                     // whole leader, and enough unless the pane's recording misses that window
                     if (!otherWhole && Method::outcomeOf(all) == Outcome::Found && !cancel.load())
-                        match = Method::match(leaderWindow, all);
+                        match = Method::match(leaderWindow, all, cancel);
                     if (!match.found() && !leaderWhole && !cancel.load()) {
                         const Track& leaderTrack = wholeLeader();
                         if (Method::outcomeOf(all) == Outcome::Found &&
                             Method::outcomeOf(leaderTrack) == Outcome::Found && !cancel.load())
-                            match = Method::match(leaderTrack, all);
+                            match = Method::match(leaderTrack, all, cancel);
                     }
                     if (cancel.load()) {
                         result.outcome = Outcome::Cancelled;

@@ -57,7 +57,7 @@ BrightnessTrack BrightnessTrack::read(const QString& path, double startSeconds, 
 {
     BrightnessTrack track;
     MediaInput input;
-    switch (input.open(path, MediaInput::Kind::Picture)) {
+    switch (input.open(path, MediaInput::Kind::Picture, &cancel)) {
     case MediaInput::Status::Ok:
         break;
     case MediaInput::Status::NoStream:
@@ -65,7 +65,8 @@ BrightnessTrack BrightnessTrack::read(const QString& path, double startSeconds, 
         track.problem = input.problem();
         return track;
     case MediaInput::Status::Unreadable:
-        track.status = Status::Unreadable;
+        // an open given up is no file that cannot be read
+        track.status = cancel.load() ? Status::Cancelled : Status::Unreadable;
         track.problem = input.problem();
         return track;
     }

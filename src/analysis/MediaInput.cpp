@@ -19,6 +19,12 @@ QString errorText(int code)
     return QString::fromUtf8(text);
 }
 
+// FFmpeg asks this while it waits on the file: a share that stopped answering does not hold a cancel.
+int cancelled(void* flag)
+{
+    return static_cast<const std::atomic<bool>*>(flag)->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
 } // namespace
 
 MediaInput::MediaInput() = default;
@@ -29,9 +35,16 @@ MediaInput::~MediaInput()
     avformat_close_input(&format_);
 }
 
-MediaInput::Status MediaInput::open(const QString& path, Kind kind)
+MediaInput::Status MediaInput::open(const QString& path, Kind kind, const std::atomic<bool>* cancel)
 {
     const QByteArray name = fileNames::toBytes(path);
+    format_ = avformat_alloc_context();
+    if (!format_) {
+        problem_ = QStringLiteral("cannot be read (%1)").arg(errorText(AVERROR(ENOMEM)));
+        return Status::Unreadable;
+    }
+    if (cancel)
+        format_->interrupt_callback = {&cancelled, const_cast<std::atomic<bool>*>(cancel)};
     if (const int error = avformat_open_input(&format_, name.constData(), nullptr, nullptr); error < 0) {
         problem_ = QStringLiteral("cannot be read (%1)").arg(errorText(error));
         return Status::Unreadable;

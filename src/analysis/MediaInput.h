@@ -27,8 +27,9 @@ public:
     MediaInput(const MediaInput&) = delete;
     MediaInput& operator=(const MediaInput&) = delete;
 
-    // Opens the file's best stream of that kind and its decoder; problem() says why not.
-    Status open(const QString& path, Kind kind);
+    // Opens the file's best stream of that kind and its decoder; problem() says why not. Once `cancel` is
+    // set, the file's reading stops where it waits (the open, a seek, a read) as well as between frames.
+    Status open(const QString& path, Kind kind, const std::atomic<bool>* cancel = nullptr);
     QString problem() const { return problem_; }
     // the file's length in seconds, 0 when it does not say
     double durationSeconds() const { return duration_; }

@@ -61,7 +61,7 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
 {
     SoundExcerpt excerpt;
     MediaInput input;
-    switch (input.open(path, MediaInput::Kind::Sound)) {
+    switch (input.open(path, MediaInput::Kind::Sound, &cancel)) {
     case MediaInput::Status::Ok:
         break;
     case MediaInput::Status::NoStream:
@@ -69,7 +69,8 @@ SoundExcerpt SoundExcerpt::read(const QString& path, double startSeconds, double
         excerpt.problem = input.problem();
         return excerpt;
     case MediaInput::Status::Unreadable:
-        excerpt.status = Status::Unreadable;
+        // an open given up is no file that cannot be read
+        excerpt.status = cancel.load() ? Status::Cancelled : Status::Unreadable;
         excerpt.problem = input.problem();
         return excerpt;
     }

@@ -5,6 +5,7 @@
 #include <fftw3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -48,9 +49,9 @@ using Plan = std::unique_ptr<std::remove_pointer_t<fftwf_plan>, PlanDestroy>;
 // cannot hold.
 constexpr size_t LargeComparisonBytes = size_t(256) << 20;
 
-std::mutex& largeComparisonMutex()
+std::timed_mutex& largeComparisonMutex()
 {
-    static std::mutex mutex;
+    static std::timed_mutex mutex;
     return mutex;
 }
 
@@ -81,9 +82,11 @@ size_t transformSize(size_t samples)
 
 } // namespace
 
-SoundMatch SoundMatch::find(const SoundExcerpt& leader, const SoundExcerpt& other, double minOverlapSeconds)
+SoundMatch SoundMatch::find(const SoundExcerpt& leader, const SoundExcerpt& other, double minOverlapSeconds,
+                            const std::atomic<bool>* cancel)
 {
     SoundMatch match;
+    const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     if (leader.power() < SilentPower || other.power() < SilentPower) {
         match.silent = true;
         return match;
@@ -95,9 +98,12 @@ SoundMatch SoundMatch::find(const SoundExcerpt& leader, const SoundExcerpt& othe
     if (size > size_t(std::numeric_limits<int>::max()))
         throw std::bad_alloc();
     const size_t bytes = size * sizeof(float) + 2 * bins * sizeof(fftwf_complex);
-    std::unique_lock<std::mutex> large;
+    std::unique_lock<std::timed_mutex> large(largeComparisonMutex(), std::defer_lock);
     if (bytes > LargeComparisonBytes) {
-        large = std::unique_lock(largeComparisonMutex());
+        // another pane's whole files first; a cancel is not kept waiting for them
+        while (!large.try_lock_for(std::chrono::milliseconds(100)))
+            if (cancelled())
+                return match;
         if (bytes > availableBytes())
             throw std::bad_alloc();
     }
@@ -118,7 +124,11 @@ SoundMatch SoundMatch::find(const SoundExcerpt& leader, const SoundExcerpt& othe
         fftwf_execute_dft_r2c(forward.get(), signal.get(), spectrum);
     };
     transform(leader.samples, leaderSpectrum.get());
+    if (cancelled())
+        return match;
     transform(other.samples, otherSpectrum.get());
+    if (cancelled())
+        return match;
 
     // conj(L) * O, whitened and band-limited; its inverse at k is the match of other[n + k] with leader[n]
     const double binHz = double(SoundExcerpt::SampleRate) / double(size);
@@ -136,6 +146,8 @@ SoundMatch SoundMatch::find(const SoundExcerpt& leader, const SoundExcerpt& othe
         leaderSpectrum[bin][1] = cross.imag();
     }
     fftwf_execute_dft_c2r(backward.get(), leaderSpectrum.get(), signal.get());
+    if (cancelled())
+        return match;
 
     const auto overlap = long(std::min(minOverlapSeconds * SoundExcerpt::SampleRate,
                                        0.5 * double(std::min(leaderCount, otherCount))));

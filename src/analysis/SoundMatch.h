@@ -20,10 +20,14 @@ struct SoundMatch {
 
     bool found() const { return !silent && confidence >= MinConfidence; }
 
+    static constexpr double MinOverlapSeconds = 5.0;
+
     // Compares every lag at which the two overlap by at least minOverlapSeconds (less when either is
-    // shorter: then half the shorter one).
+    // shorter: then half the shorter one). Once `cancel` is set it gives up between its steps (a whole
+    // file's transform takes seconds) and finds nothing.
     static SoundMatch find(const SoundExcerpt& leader, const SoundExcerpt& other,
-                           double minOverlapSeconds = 5.0);
+                           double minOverlapSeconds = MinOverlapSeconds,
+                           const std::atomic<bool>* cancel = nullptr);
 };
 
 } // namespace tetrapan

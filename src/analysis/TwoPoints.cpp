@@ -31,24 +31,25 @@ struct Point {
 };
 
 // Where the leader's excerpt is found in the pane's, the pane's brought to the leader's pace.
-Point matchAt(const SoundExcerpt& leader, const SoundExcerpt& pane, double speed)
+Point matchAt(const SoundExcerpt& leader, const SoundExcerpt& pane, double speed,
+              const std::atomic<bool>& cancel)
 {
     Point point;
     SoundExcerpt slowed = speed == 1.0 ? pane : pane.atLeaderPace(speed);
     slowed.startSeconds = 0.0;
     SoundExcerpt from = leader;
     from.startSeconds = 0.0;
-    const SoundMatch match = SoundMatch::find(from, slowed, 0.5 * LeaderSeconds);
+    const SoundMatch match = SoundMatch::find(from, slowed, 0.5 * LeaderSeconds, &cancel);
     point.found = match.found();
     point.confidence = match.confidence;
     point.paneSeconds = pane.startSeconds + match.lagSeconds * speed;
     return point;
 }
 
-double fileSeconds(const QString& path)
+double fileSeconds(const QString& path, const std::atomic<bool>& cancel)
 {
     MediaInput input;
-    input.open(path, MediaInput::Kind::Sound);
+    input.open(path, MediaInput::Kind::Sound, &cancel);
     return input.durationSeconds();
 }
 
@@ -63,7 +64,7 @@ TwoPointAlignment TwoPointAlignment::run(const AlignmentPane& leader, const Alig
         if (progress)
             progress(share);
     };
-    const double leaderLength = fileSeconds(leader.path);
+    const double leaderLength = fileSeconds(leader.path, cancel);
     const double earliest = std::max(0.0, leaderLength * EndShare);
     const double latest = std::max(earliest, leaderLength * (1.0 - EndShare) - LeaderSeconds);
     // The first point where the leader stands, where the panes' present offset holds (it is off by the rate's
@@ -97,7 +98,7 @@ TwoPointAlignment TwoPointAlignment::run(const AlignmentPane& leader, const Alig
             result.outcome = Outcome::Cancelled;
             return result;
         }
-        const Point point = matchAt(leaderFirst, paneFirst, candidate);
+        const Point point = matchAt(leaderFirst, paneFirst, candidate, cancel);
         if (point.confidence > best.confidence) {
             best = point;
             speed = candidate;
@@ -117,7 +118,7 @@ TwoPointAlignment TwoPointAlignment::run(const AlignmentPane& leader, const Alig
         return result;
     }
     report(0.8);
-    const Point end = matchAt(leaderSecond, paneSecond, speed);
+    const Point end = matchAt(leaderSecond, paneSecond, speed, cancel);
     report(1.0);
     result.confidence = std::min(best.confidence, end.confidence);
     if (!end.found || std::abs(second - first) < LeaderSeconds)

@@ -85,7 +85,8 @@ PaneAligner::PaneAligner(MovController& panes, QObject* parent) : QObject(parent
 PaneAligner::~PaneAligner()
 {
     if (worker_) {
-        // the analysis looks at the flag between frames: it ends within a frame's decoding
+        // the analysis looks at the flag between frames, while it waits on a file and between a comparison's
+        // transforms: it ends within one of them
         cancel_->store(true);
         worker_->wait();
         delete worker_;

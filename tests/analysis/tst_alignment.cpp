@@ -2,6 +2,8 @@
 // codec, rate, noise and volume; what has no sound, silence or another recording's sound is named, not
 // aligned.
 #include "analysis/Alignment.h"
+#include "analysis/MediaInput.h"
+#include "analysis/SoundMatch.h"
 #include "analysis/TwoPoints.h"
 
 #include "AlignClips.h"
@@ -172,6 +174,16 @@ private Q_SLOTS:
         results = Alignment::run(Alignment::Method::Sound, {1, testClips.red, 0.0},
                                  {{2, testClips.green, 0.0}}, cancel);
         QCOMPARE(results[0].outcome, Outcome::Cancelled);
+
+        // what takes long gives up where it waits: a comparison between its transforms, an open on its file
+        AlignClips maker = clips();
+        const QString cut = maker.cut(maker.source(12.0, 1), QStringLiteral("leader"), LeaderStart,
+                                      ClipSeconds, Encoding::H264Aac);
+        const SoundExcerpt excerpt = SoundExcerpt::read(cut, 0.0, 0.0, std::atomic<bool>{false});
+        QVERIFY(SoundMatch::find(excerpt, excerpt).found());
+        QVERIFY(!SoundMatch::find(excerpt, excerpt, SoundMatch::MinOverlapSeconds, &cancel).found());
+        MediaInput input;
+        QCOMPARE(input.open(cut, MediaInput::Kind::Sound, &cancel), MediaInput::Status::Unreadable);
     }
 };
 
