@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <cmath>
+#include <new>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -49,13 +50,21 @@ std::vector<PaneAlignment> alignAtTwoPoints(const AlignmentPane& leader,
 {
     std::vector<PaneAlignment> results;
     for (size_t n = 0; n < others.size(); ++n) {
-        const TwoPointAlignment found =
-            TwoPointAlignment::run(leader, others[n], presentSpeeds[n], cancel, [&](double share) {
+        PaneAlignment result;
+        result.viewNo = others[n].viewNo;
+        TwoPointAlignment found;
+        try {
+            found = TwoPointAlignment::run(leader, others[n], presentSpeeds[n], cancel, [&](double share) {
                 if (progress)
                     progress((double(n) + share) / double(others.size()));
             });
-        PaneAlignment result;
-        result.viewNo = others[n].viewNo;
+        } catch (const std::bad_alloc&) {
+            // as the other methods: this pane only, and the analysis's thread does not end the program
+            result.outcome = Outcome::Unreadable;
+            result.problem = QStringLiteral("is too long to compare in the memory there is");
+            results.push_back(result);
+            continue;
+        }
         result.outcome = found.outcome;
         result.problem = found.problem;
         result.confidence = found.confidence;
