@@ -106,7 +106,8 @@ struct Options {
             "leaves no file."),
         QStringLiteral("OUT")};
     const QCommandLineOption size{QStringLiteral("size"),
-                                  QStringLiteral("The exported picture's size (default 1280x720)."),
+                                  QStringLiteral("The exported picture's size in even numbers of pixels "
+                                                 "(default 1280x720)."),
                                   QStringLiteral("WxH")};
     const QCommandLineOption range{
         QStringLiteral("range"),
@@ -163,10 +164,11 @@ std::optional<ExportRequest> exportRequest(const QCommandLineParser& parser, con
         const QRegularExpressionMatch match = form.match(parser.value(options.size));
         const QSize size =
             match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+        // the encoders halve the colour's resolution both ways, and refuse an odd side in their own words
         if (size.width() < 2 || size.height() < 2 || size.width() > LargestSide ||
-            size.height() > LargestSide) {
+            size.height() > LargestSide || size.width() % 2 != 0 || size.height() % 2 != 0) {
             *why = QStringLiteral("--size takes the picture's width and height in pixels, such as 1920x1080, "
-                                  "from 2 to %1 each.")
+                                  "even numbers from 2 to %1 each.")
                        .arg(LargestSide);
             return std::nullopt;
         }

@@ -369,6 +369,7 @@ private Q_SLOTS:
             << QStringList{"--export", "a.mp4", "--range", "10-10.0004"} << "--range";
         QTest::newRow("size not WxH") << QStringList{"--export", "a.mp4", "--size", "1280"} << "--size";
         QTest::newRow("size too large") << QStringList{"--export", "a.mp4", "--size", "9000x100"} << "--size";
+        QTest::newRow("size odd") << QStringList{"--export", "a.mp4", "--size", "1281x720"} << "--size";
         QTest::newRow("sound of no pane") << QStringList{"--export", "a.mp4", "--sound", "5"} << "--sound";
         QTest::newRow("no format") << QStringList{"--export", "a.avi"} << "--export";
         QTest::newRow("an option alone") << QStringList{"--labels"} << "--export";
