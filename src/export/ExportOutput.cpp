@@ -145,10 +145,17 @@ bool ExportOutput::openVideo(const ExportJob& job, int rateNum, int rateDen, QSt
     videoStream_->time_base = video_->time_base;
     videoStream_->avg_frame_rate = video_->framerate;
     picture_ = av_frame_alloc();
-    picture_->format = video_->pix_fmt;
-    picture_->width = video_->width;
-    picture_->height = video_->height;
-    av_frame_get_buffer(picture_, 0);
+    if (picture_) {
+        picture_->format = video_->pix_fmt;
+        picture_->width = video_->width;
+        picture_->height = video_->height;
+    }
+    if (!picture_ || av_frame_get_buffer(picture_, 0) < 0) {
+        *reason = QStringLiteral("There is not enough memory for a picture of %1 x %2.")
+                      .arg(video_->width)
+                      .arg(video_->height);
+        return false;
+    }
     converter_ = sws_getContext(video_->width, video_->height, AV_PIX_FMT_RGB32, video_->width,
                                 video_->height, video_->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!converter_) {

@@ -418,6 +418,10 @@ ExportResult runVideoExport(const ExportJob& job, const std::atomic<bool>& cance
         return failed(why);
 
     QImage picture(job.size, QImage::Format_RGB32);
+    if (picture.isNull())
+        return failed(QStringLiteral("There is not enough memory for a picture of %1 x %2.")
+                          .arg(job.size.width())
+                          .arg(job.size.height()));
     const int soundChunk = output.soundFrameSamples();
     const qint64 soundTotal = std::llround(frames * secondsPerFrame * SoundDecoder::SampleRate);
     qint64 soundDone = 0;
