@@ -236,6 +236,9 @@ bool SoundDecoder::addTo(float* left, float* right, qint64 first, int count, QSt
             break;
         if (!(heldAt_ ? resumeAfterPause(first, reason) : decodeMore(reason)))
             return false;
+        // a movie read from its start (it could not seek) brings the hours before the range: not kept
+        if (placed_)
+            dropBefore(first);
     }
     const qint64 from = std::max(first, pendingFirst_);
     const qint64 to = std::min(first + count, pendingFirst_ + qint64(pendingLeft_.size()));
@@ -244,11 +247,16 @@ bool SoundDecoder::addTo(float* left, float* right, qint64 first, int count, QSt
         right[s - first] += pendingRight_[size_t(s - pendingFirst_)];
     }
     // what lies before the next request is done with
-    const qint64 done = std::clamp<qint64>(first + count - pendingFirst_, 0, qint64(pendingLeft_.size()));
+    dropBefore(first + count);
+    return true;
+}
+
+void SoundDecoder::dropBefore(qint64 sample)
+{
+    const qint64 done = std::clamp<qint64>(sample - pendingFirst_, 0, qint64(pendingLeft_.size()));
     pendingLeft_.erase(pendingLeft_.begin(), pendingLeft_.begin() + done);
     pendingRight_.erase(pendingRight_.begin(), pendingRight_.begin() + done);
     pendingFirst_ += done;
-    return true;
 }
 
 } // namespace tetrapan

@@ -45,6 +45,8 @@ private:
     bool convert(const uint8_t** samples, int count, QString* reason);
     bool resumeAfterPause(qint64 first, QString* reason);
     qint64 pendingEnd() const { return pendingFirst_ + qint64(pendingLeft_.size()); }
+    // Lets go of the sound before this sample of the output.
+    void dropBefore(qint64 sample);
     // Sets the resampler up for sound of this kind; a stream may change its channels part way (joined
     // broadcasts do), and each plane the resampler expects must be there.
     bool convertFrom(const AVChannelLayout& layout, int format, int sampleRate, QString* reason);
