@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -125,6 +126,11 @@ StoreCoordinator* Tetrapan_AppDelegate::persistentStoreCoordinator()
     const QString folder = applicationSupportFolder();
     if (!QDir(folder).exists())
         QDir().mkpath(folder);
+    // A save cut off (a crash, a power cut) leaves its new file behind, as large as the library. Only this
+    // program writes them, and only one of it runs here.
+    const QString unfinished = QFileInfo(libraryFilePath()).fileName() + QStringLiteral(".new-*");
+    for (const QString& name : QDir(folder).entryList({unfinished}, QDir::Files | QDir::Hidden))
+        QFile::remove(QDir(folder).filePath(name));
     persistentStoreCoordinator_ = prefetchingCoordinator_
                                       ? std::move(prefetchingCoordinator_)
                                       : std::make_unique<StoreCoordinator>(managedObjectModel());

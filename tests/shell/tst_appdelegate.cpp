@@ -233,6 +233,21 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.alerts.size(), 1);
     }
 
+    // A save cut off by a crash leaves its new file: the next start removes it, and keeps the rest.
+    void unfinishedSavesAreRemoved()
+    {
+        test::TestHome home;
+        const QDir folder = QFileInfo(home.libraryFile()).dir();
+        const QStringList kept{"notes.new-1", "Tetrapan.xml", "Tetrapan.xml.damaged-2026-12-01 10-00-00"};
+        for (const QString& name : kept + QStringList{"Tetrapan.xml.new-k3j9a", "Tetrapan.xml.new-0"})
+            QVERIFY(test::writeAll(folder.filePath(name),
+                                   "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
+                                   "</tetrapan-library>\n"));
+        AppFixture f({.home = &home});
+        QCOMPARE(folder.entryList(QDir::Files), kept);
+        QVERIFY(f.dialogs.alerts.isEmpty());
+    }
+
     // Playlists sharing an identifier, or without one, would have one playlist's movies written into
     // another's entries: each is given a new one at load (its entries follow), and the user is told once.
     void collidingIdentifiersAreRepairedAtLoad()
