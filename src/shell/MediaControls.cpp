@@ -55,6 +55,8 @@ MediaControls::MediaControls(MovController& panes, PaneTimeline& timeline, Playl
     : QObject(parent), panes_(panes), timeline_(timeline), playlists_(playlists), window_(window),
       opener_(opener), settings_(settings)
 {
+    // a panel works the position out from the rate: a jump made in the program is told too
+    connect(&timeline_, &PaneTimeline::changed, this, &MediaControls::leaderMayHaveJumped);
 }
 
 MediaControls::~MediaControls()
@@ -322,7 +324,26 @@ void MediaControls::setPosition(const QString& trackId, qint64 position)
 void MediaControls::moveLeaderTo(qint64 position)
 {
     timeline_.jumpTo(double(position) / MicrosecondsPerSecond);
-    Q_EMIT seeked(this->position());
+    tellSeek();
+}
+
+void MediaControls::leaderMayHaveJumped()
+{
+    const Movie* leader = timeline_.leaderMovie();
+    if (!leader || !leader->isSeeking()) {
+        toldSeek_.reset();
+        return;
+    }
+    tellSeek();
+}
+
+void MediaControls::tellSeek()
+{
+    const qint64 at = position();
+    if (toldSeek_ == at)
+        return;
+    toldSeek_ = at;
+    Q_EMIT seeked(at);
 }
 
 bool MediaControls::openUri(const QString& uri)

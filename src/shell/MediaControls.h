@@ -84,7 +84,8 @@ public:
 
 Q_SIGNALS:
     void playerPropertiesChanged(const QVariantMap& changed);
-    // The panes jumped to the position (not by playing).
+    // The panes jumped to the position (not by playing): by these controls, or in the program (a skip, a
+    // click on the time line, the A-B loop's return, a sync), each seek of the leader told once.
     void seeked(qint64 position);
 
 private:
@@ -94,6 +95,8 @@ private:
     // The chosen folder's title as the panel shows it; nothing when a playlist, or nothing, is chosen.
     std::optional<QString> chosenFolderTitle() const;
     void moveLeaderTo(qint64 position);
+    void leaderMayHaveJumped();
+    void tellSeek();
 
     MovController& panes_;
     PaneTimeline& timeline_;
@@ -105,6 +108,8 @@ private:
     QString offeredName_;
     bool comparisonPosted_ = false;
     QVariantMap told_;
+    // The position last told as a seek, while the leader's seek is under way.
+    std::optional<qint64> toldSeek_;
 };
 
 } // namespace tetrapan

@@ -3,6 +3,7 @@
 #include "FakeMovie.h"
 
 #include "panes/PaneOffsets.h"
+#include "panes/PaneTimeline.h"
 #include "panes/PlaybackSpeed.h"
 #include "shell/MediaControls.h"
 
@@ -92,6 +93,10 @@ private Q_SLOTS:
         row("Rate 0 pauses", true, "Rate 0", "10 12 9 -", "PlaybackStatus=Paused");
         row("Rate not a number", false, "Rate nan", "10 12 9 -", "");
         row("Seek by the most there is", false, "Seek max", "60 60 59 -", "Seeked=60000000");
+        // the panes' seeks take a while, as the engine's do
+        row("a skip in the window", false, "Skip", "20 22 19 -", "Seeked=20000000");
+        row("a click on the time line", true, "Jump 42", "42* 44* 41* -", "Seeked=42000000");
+        row("SetPosition, told once", false, "SetPositionSlowly 30", "30 32 29 -", "Seeked=30000000");
         row("Seek back by the most there is", false, "Seek min", "0 2 0 -", "Seeked=0");
         // a file that cannot be opened leaves pane 1 and its entry as they were
         row("OpenUri of no movie", false, "OpenUri file:///given/refused.mp4", "10 12 9 -", "");
@@ -126,6 +131,10 @@ private Q_SLOTS:
 
         QSignalSpy reports(&controls, &MediaControls::playerPropertiesChanged);
         QSignalSpy seeks(&controls, &MediaControls::seeked);
+        const auto seekSlowly = [&] {
+            for (int n = 1; n <= 3; ++n)
+                static_cast<test::FakeMovie*>(app.pane(n).movie())->seeksSlowly = true;
+        };
         const QHash<QString, std::function<void(const QString&)>> commands{
             {"PlayPause", [&](const QString&) { controls.playPause(); }},
             {"Play", [&](const QString&) { controls.play(); }},
@@ -154,6 +163,21 @@ private Q_SLOTS:
                  for (int step = 0; step < 3 && PlaybackSpeed::storedSpeed(app.settings) < speed.toDouble();
                       ++step)
                      app.nib->playbackSpeed().faster();
+             }},
+            {"Skip",
+             [&](const QString&) {
+                 seekSlowly();
+                 app.coordinator().skipAllMovieTime(MovController::SkipForward);
+             }},
+            {"Jump",
+             [&](const QString& s) {
+                 seekSlowly();
+                 app.nib->paneTimeline().jumpTo(s.toDouble());
+             }},
+            {"SetPositionSlowly",
+             [&](const QString& s) {
+                 seekSlowly();
+                 controls.setPosition(controls.trackId(), qint64(s.toDouble() * 1e6));
              }},
             {"OpenUri",
              [&](const QString& uri) {

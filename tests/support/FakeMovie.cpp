@@ -61,6 +61,7 @@ void FakeMovie::setCurrentTime(const MovieTime& time)
         current_ = MovieTime::zero(time.scale);
     else
         current_ = time;
+    seeking = seeking || seeksSlowly;
     Q_EMIT timeDidChange(this);
 }
 

@@ -65,8 +65,9 @@ public:
     void setSpeed(double speed) override;
     void nudgeSpeed(double speed) override;
     bool isSeeking() const override { return seeking; }
-    // Test control: a seek that has not landed yet.
+    // Test control: a seek that has not landed yet; seeksSlowly makes every seek one.
     bool seeking = false;
+    bool seeksSlowly = false;
 
 private:
     void setRate(float rate);
