@@ -120,6 +120,9 @@ MpvOpenResult MpvMovieOpener::openRecordingWithoutEvents(const Recording& record
     MpvOpenResult result = openSource(timeline, name, longer, std::move(warm), false, wait);
     if (!result.movie)
         return result;
+    // what the panes tell of gaps is what plays black
+    for (qsizetype i = 0; i < placed.pieces.size(); ++i)
+        placed.pieces[i].gone = !facts[i].readable;
     result.movie->recording_ = std::move(placed);
     if (ownSound > 0 && result.movie->lastSoundTrackId_ > 0) {
         result.movie->soundTrack_ = QByteArray::number(result.movie->lastSoundTrackId_);

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <algorithm>
+
 namespace tetrapan {
 
 // What a file's header tells of its tracks, as far as joining it to its neighbours goes: read when the file
@@ -26,12 +28,15 @@ struct RecordingPiece {
     qint64 startMs = 0;  // where the file's first frame stands on the wall clock
     qint64 lengthMs = 0; // how much of the file plays: its length, less what a later file overlaps
     RecordingTracks tracks;
+    bool gone = false; // found unreadable (gone since it was listed) as it was opened: its stretch is a gap
 };
 
 // A span of the wall clock, [fromMs, toMs).
 struct WallSpan {
     qint64 fromMs = 0;
     qint64 toMs = 0;
+
+    bool operator==(const WallSpan&) const = default;
 };
 
 // A movie made of many files: a camera's folder of minute-long files (or a chosen list of them) played as one
@@ -49,14 +54,23 @@ struct Recording {
     qint64 startMs() const { return pieces.isEmpty() ? 0 : pieces.first().startMs; }
     qint64 endMs() const { return pieces.isEmpty() ? 0 : pieces.last().startMs + pieces.last().lengthMs; }
     qint64 lengthMs() const { return endMs() - startMs(); }
-    // The stretches between startMs() and endMs() that no piece covers.
+    // The stretches between startMs() and endMs() that no piece covers, or only a piece that is gone.
     QVector<WallSpan> gaps() const
     {
         QVector<WallSpan> found;
-        for (qsizetype i = 1; i < pieces.size(); ++i) {
-            const qint64 end = pieces[i - 1].startMs + pieces[i - 1].lengthMs;
-            if (pieces[i].startMs > end)
-                found.append({end, pieces[i].startMs});
+        const auto add = [&found](qint64 from, qint64 to) {
+            if (to <= from)
+                return;
+            if (!found.isEmpty() && found.last().toMs >= from)
+                found.last().toMs = std::max(found.last().toMs, to);
+            else
+                found.append({from, to});
+        };
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                add(pieces[i - 1].startMs + pieces[i - 1].lengthMs, pieces[i].startMs);
+            if (pieces[i].gone)
+                add(pieces[i].startMs, pieces[i].startMs + pieces[i].lengthMs);
         }
         return found;
     }

@@ -1,7 +1,7 @@
 // A recording of several files played by the real engine as one movie: the pictures read back by their
 // barcodes, which number the frames on the wall clock, across file boundaries, after seeks into later files
-// and through a gap, with files with and without sound tracks mixed; each recording listed as the panes list it,
-// so the engine builds its timeline from what the listing read of the files' tracks.
+// and through a gap, with files with and without sound tracks mixed; each recording listed as the panes list
+// it, so the engine builds its timeline from what the listing read of the files' tracks.
 #include "FrameBarcode.h"
 #include "RecordingClips.h"
 
@@ -33,10 +33,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         // front: 0-3 s, 3-6 s without sound, 6-7.5 s, a gap to 9 s, 9-12 s; back: four files with sound
-        clips_ = RecordingClips::makeForTests(RecordingClips::Layout{.cameras = {"front", "back"},
-                                                                     .files = 4,
-                                                                     .halfFiles = {2},
-                                                                     .silentFiles = {1}});
+        clips_ = RecordingClips::makeForTests(RecordingClips::Layout{
+            .cameras = {"front", "back"}, .files = 4, .halfFiles = {2}, .silentFiles = {1}});
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
         MpvMovieEngine::Options options;
         options.movie.nullAudio = true;
@@ -116,7 +114,8 @@ private Q_SLOTS:
         movie->stop();
         QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking() && movie->rate() == 0.0f, EventTimeoutMs);
         for (qsizetype n = 1; n < positions.size(); ++n)
-            QVERIFY2(positions[n] - positions[n - 1] < 0.5, qPrintable(QStringLiteral("%1 to %2").arg(positions[n - 1]).arg(positions[n])));
+            QVERIFY2(positions[n] - positions[n - 1] < 0.5,
+                     qPrintable(QStringLiteral("%1 to %2").arg(positions[n - 1]).arg(positions[n])));
         QVERIFY(movie->positionSeconds() < 11.0);
         QCOMPARE(shown(*movie), int(std::lround(movie->positionSeconds() * 10)));
     }
@@ -144,6 +143,24 @@ private Q_SLOTS:
             facts << MpvRecordingTimeline::factsOf(piece);
         QCOMPARE(static_cast<MpvMovie&>(movie).propertyText("aid"),
                  QString::number(MpvRecordingTimeline::soundStreamTrack(listed, facts)));
+    }
+
+    // A file gone since the listing plays black, and the recording the pane shows has a gap there.
+    void aFileGoneSinceTheListingIsAGap()
+    {
+        Recording source;
+        source.folder = clips_.cameraFolders[0];
+        Recording listed = RecordingLister::list(source, QTimeZone::utc());
+        QCOMPARE(listed.pieces.size(), 4);
+        listed.pieces[1].path += QStringLiteral(".gone");
+        const auto movie = open(listed);
+        QVERIFY(movie);
+        const qint64 start = RecordingClips::startMs();
+        QCOMPARE(movie->recording()->gaps(),
+                 (QVector<WallSpan>{{start + 3000, start + 6000}, {start + 7500, start + 9000}}));
+        movie->setCurrentTime(MovieTime::fromSeconds(4.0));
+        QTRY_VERIFY_WITH_TIMEOUT(!movie->isSeeking(), EventTimeoutMs);
+        QCOMPARE(shown(*movie), Black);
     }
 
     // A file named on another system ("é" in Latin-1) plays as the others do, not as a gap.
@@ -188,6 +205,11 @@ private:
         const Recording listed = RecordingLister::list(source, QTimeZone::utc());
         if (listed.pieces.size() != files || !listed.pieces.first().tracks.known)
             return nullptr;
+        return open(listed);
+    }
+
+    std::unique_ptr<Movie> open(const Recording& listed)
+    {
         std::optional<MovieOpenResult> answer;
         engine_->openRecording(listed, [&answer](MovieOpenResult r) { answer = std::move(r); });
         if (!QTest::qWaitFor([&answer] { return answer.has_value(); }, EventTimeoutMs))
