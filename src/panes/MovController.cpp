@@ -219,6 +219,8 @@ void MovController::cancelPendingResumes()
 {
     pendingResumes_->cancelAll();
     waitingStart_ = {};
+    // a load under way that was to start the panes does not either
+    resumeAfterLoad_ = false;
 }
 
 bool MovController::hasWaitingStart() const
@@ -253,8 +255,15 @@ std::array<bool, MovController::PaneCount> MovController::playingOrAboutToPlay()
 
 void MovController::changeAllMoviePlay(QObject*)
 {
+    // While a playlist loads, the panes still show the one left: a start is the load's, once every file is
+    // in, all panes together.
+    const bool play = isLoading() ? !anyPlayingOrAboutToPlay() : !anyMovieIsPlaying();
     cancelPendingResumes();
-    setAllMoviePlay(!anyMovieIsPlaying());
+    if (isLoading())
+        resumeAfterLoad_ = play;
+    else
+        setAllMoviePlay(play);
+    Q_EMIT playButtonImageNeedsRefresh();
 }
 
 void MovController::changeAllMovieTime(QObject* sender)

@@ -287,7 +287,11 @@ void MediaControls::playPause()
 void MediaControls::play()
 {
     panes_.cancelPendingResumes();
-    panes_.setAllMoviePlay(true);
+    // a playlist loading starts its panes once its files are in
+    if (panes_.isLoading())
+        panes_.playWhenLoaded();
+    else
+        panes_.setAllMoviePlay(true);
 }
 
 void MediaControls::pause()

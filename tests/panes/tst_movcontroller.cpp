@@ -114,14 +114,19 @@ private Q_SLOTS:
         QTest::addColumn<bool>("wasPlaying");
         QTest::addColumn<bool>("again"); // chosen again before the first load's resume is due
         QTest::addColumn<bool>("slow");  // the files answer only well after the resume's delay
-        QTest::newRow("playing: every playable pane starts") << true << false << false;
-        QTest::newRow("stopped: nothing starts") << false << false << false;
+        QTest::addColumn<QString>("command"); // the user's, while the files open
+        QTest::newRow("playing: every playable pane starts") << true << false << false << "";
+        QTest::newRow("stopped: nothing starts") << false << false << false << "";
         // the same playlist chosen again loads again, and the resume waits for the last load
-        QTest::newRow("playing, chosen again") << true << true << false;
+        QTest::newRow("playing, chosen again") << true << true << false << "";
         // the joint start and the listeners wait for all four files
-        QTest::newRow("playing, slow to open") << true << false << true;
+        QTest::newRow("playing, slow to open") << true << false << true << "";
         // chosen again before the first load's files answered: the panes it stopped still resume
-        QTest::newRow("playing, chosen again while opening") << true << true << true;
+        QTest::newRow("playing, chosen again while opening") << true << true << true << "";
+        // what the user says while the files open is what happens once they are in, all panes together
+        QTest::newRow("playing, paused while opening") << true << false << true << "play/pause";
+        QTest::newRow("playing, a frame step while opening") << true << false << true << "step";
+        QTest::newRow("stopped, started while opening") << false << false << true << "play/pause";
     }
 
     void loadingResumesOnlyWhatPlayed()
@@ -129,6 +134,8 @@ private Q_SLOTS:
         QFETCH(bool, wasPlaying);
         QFETCH(bool, again);
         QFETCH(bool, slow);
+        QFETCH(QString, command);
+        const bool plays = command.isEmpty() ? wasPlaying : command == "play/pause" && !wasPlaying;
         PaneFixture f;
         f.load(2, "playing.mp4");
         f.pane(2).setMoviePlay(wasPlaying);
@@ -146,16 +153,22 @@ private Q_SLOTS:
             QVERIFY(f.controller.isLoading());
             QCOMPARE(loaded.count(), 0);
             QCOMPARE(f.playing(), (L{false, false, false, false}));
+            if (command == "play/pause")
+                f.controller.changeAllMoviePlay();
+            else if (command == "step")
+                f.controller.stepAllMovieFrame(true);
+            // the movies left, still shown, do not start
+            QCOMPARE(f.playing(), (L{false, false, false, false}));
             f.engine.finishOpens();
         }
         QCOMPARE(loaded.count(), again && !slow ? 2 : 1);
         QCOMPARE(f.playing(), (L{false, false, false, false}));
         QCOMPARE(f.pane(2).filePath(), clip("new.mp4"));
-        QCOMPARE(f.controller.hasPendingResume(), wasPlaying);
+        QCOMPARE(f.controller.hasPendingResume(), plays);
         f.scheduler.advance(MovController::ResumeAfterLoadDelay - 1ms);
         QCOMPARE(f.playing(), (L{false, false, false, false}));
         f.scheduler.advance(1ms);
-        QCOMPARE(f.playing(), (L{wasPlaying, wasPlaying, wasPlaying, false}));
+        QCOMPARE(f.playing(), (L{plays, plays, plays, false}));
     }
 
     // No playlist, and a playlist that is no more: the windows' own titles.
