@@ -228,11 +228,12 @@ void QTMovieSubView::showOpenedMovie(const QString& path, std::unique_ptr<Movie>
     movie_->setLoops(false);
     movie_->setLoopsBackAndForth(false);
     setMovieVolume(userDefaultsExtension::defaultFloatValue(settings_, QLatin1String(OptPlayVolume)));
+    // the rate is the entry's of this file: the path first, as the entry is found by the file the pane shows
+    setFilePath(path);
     rateOpenedAt_ = PlaybackSpeed::rateOf(this);
     if (const double speed = PlaybackSpeed::storedSpeed(settings_) * rateOpenedAt_; speed != 1.0)
         movie_->setSpeed(speed);
     update();
-    setFilePath(path);
     setIsAvailable(true);
     setIsLoop(false);
 }

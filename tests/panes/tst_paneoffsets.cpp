@@ -1,6 +1,6 @@
 // Offsets and rates between panes: "Set Offset Here" keeps a pane's lead or lag against the leading pane,
-// nudges move the chosen pane's, the dialog takes typed ones, undo takes them back, and the library file keeps
-// them (files from before offsets, and a damaged offset or rate, read as none).
+// nudges move the chosen pane's, the dialog takes typed ones, undo takes them back, and the library file
+// keeps them (files from before offsets, and a damaged offset or rate, read as none).
 #include "PaneFixture.h"
 #include "TestHome.h"
 
@@ -167,6 +167,7 @@ private Q_SLOTS:
         QVERIFY(!f.controller.offsets().canChangeOffset(1));
         f.choose(list);
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(1000));
+        QVERIFY(f.controller.offsets().setRate(2, 25.0 / 24.0));
         // the same file placed on the pane again keeps it, and where it was left; another file starts without
         for (ObjectId id :
              f.context.fetch(LibrarySchema::Filelist, Predicate::equals(LibrarySchema::ViewNo, 2)))
@@ -178,6 +179,16 @@ private Q_SLOTS:
         QCOMPARE(f.pane(2).filePath(), clip("goal.mp4"));
         QCOMPARE(f.controller.movieOffsetMs(2), qint64(0));
         QCOMPARE(f.entryPaths(list, 2, LibrarySchema::Position), QStringList{""});
+        // the entry given back its file and rate (as an undo does), and the pane its file again: at that rate
+        for (ObjectId id :
+             f.context.fetch(LibrarySchema::Filelist, Predicate::equals(LibrarySchema::ViewNo, 2))) {
+            f.context.setValue(id, LibrarySchema::FilePath, clip("cam.mp4"));
+            f.context.setValue(id, LibrarySchema::Rate, 25.0 / 24.0);
+        }
+        f.pane(2).updateMovieView(clip("cam.mp4"), {});
+        f.settle();
+        QCOMPARE(f.pane(2).filePath(), clip("cam.mp4"));
+        QCOMPARE(f.movieOf(2)->speed(), f.controller.offsets().rate(2));
     }
 
     // Another playlist chosen, its movies still to come: a pane's command changes neither its entries, which
