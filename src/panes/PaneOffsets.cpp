@@ -185,11 +185,15 @@ void PaneOffsets::skipEach(int kind) const
     const int leader = leaderViewNo();
     if (leader == 0 || (kind != MovController::SkipBackward && kind != MovController::SkipForward))
         return;
-    // the same step of every pane's own time would set panes at other rates apart by the step's difference
+    // The same step of every pane's own time would set panes at other rates apart by the step's difference,
+    // and panes at other offsets apart by what each own time's whole seconds cut off (up to a second).
     const MovieTime leaderTime = panes_.qtView(leader)->movie()->currentTime();
+    const Placement led = placement(leader);
     for (int n = 1; n <= MovController::PaneCount; ++n) {
         QTMovieSubView* pane = panes_.qtView(n);
-        if (n == leader || !pane || !pane->isPlayable() || !pane->movie() || rate(n) == rate(leader))
+        if (n == leader || !pane || !pane->isPlayable() || !pane->movie())
+            continue;
+        if (const Placement own = placement(n); own.rate == led.rate && own.offsetMs == led.offsetMs)
             continue;
         pane->movie()->setCurrentTime(placedTime(leaderTime, leader, n, pane->movie()->duration()));
     }

@@ -97,7 +97,8 @@ public:
                          const MovieTime& duration) const;
 
     // Every playable pane skips (MovController::SkipKind) by its own step; a pane running at another rate
-    // than the leader then goes where the leader's new place puts it, as the lock would put it.
+    // than the leader, or standing at another offset, then goes where the leader's new place puts it, as the
+    // lock would put it.
     void skipEach(int kind) const;
 
     // 0 when no pane is playable.

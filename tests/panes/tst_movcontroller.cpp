@@ -313,6 +313,8 @@ private Q_SLOTS:
         // the leader skips as ever (to 19.5 s); the others go where its new place puts them
         row("skip forward, at rates", "skip 2", {}, {0, 0, 1000}, {19.5, 39, 10.75}, true, again,
             {1, 2, 0.5});
+        // not a second apart by what each pane's whole seconds cut off: pane 2 half a second after the leader
+        row("skip forward, at offsets", "skip 2", {}, {0, 500, 0}, {19.5, 20, 60}, true, again);
         row("frame step forward, not of a squeezed pane", "step 1", {1}, {}, {12.5, 5.04, 55.04}, false,
             stopped);
         row("frame step back", "step 0", {}, {}, {12.46, 4.96, 54.96}, false, stopped);
