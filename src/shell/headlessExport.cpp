@@ -34,7 +34,9 @@ extern "C" void noteInterruption(int signalNumber)
     interrupted.store(true);
 }
 
-// SIGINT, SIGTERM and SIGHUP cancel the export while this lives; the export looks before every frame.
+// SIGINT, SIGTERM and SIGHUP cancel the export while this lives; the export looks before every frame. A
+// signal ignored at start stays ignored: nohup's SIGHUP, so the export outlives its terminal, and SIGINT of
+// an export a script started in the background, which the script's Ctrl+C is not for.
 class InterruptionCancels {
 public:
     InterruptionCancels()
@@ -42,8 +44,11 @@ public:
         struct sigaction action {};
         action.sa_handler = noteInterruption;
         sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < Signals.size(); ++i)
-            sigaction(Signals[i], &action, &previous_[i]);
+        for (size_t i = 0; i < Signals.size(); ++i) {
+            sigaction(Signals[i], nullptr, &previous_[i]);
+            if (previous_[i].sa_handler != SIG_IGN)
+                sigaction(Signals[i], &action, nullptr);
+        }
     }
     ~InterruptionCancels()
     {

@@ -230,12 +230,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said");
         const QStringList out{QStringLiteral("--export"), QStringLiteral("out/out.mp4")};
-        const QStringList written = out + QStringList{"--size", "640x360", "--range", "0:02-0:03", "--sound", "2"};
+        const QStringList written =
+            out + QStringList{"--size", "640x360", "--range", "0:02-0:03", "--sound", "2"};
         QTest::newRow("the playlist shown at start") << written << QByteArray() << 0 << "Wrote";
         // the window's dividers left where the frame set would put them, in a window of another size
         QTest::newRow("the dividers as left")
-            << written + QStringList{"--playlist", "Angles"}
-            << QByteArray(R"(, "optLoadFrameSet": false,
+            << written + QStringList{"--playlist", "Angles"} << QByteArray(R"(, "optLoadFrameSet": false,
                  "rectSplitViewMain": ["{{0, 0}, {316, 720}}", "{{323, 0}, {957, 720}}"],
                  "rectSplitViewLeft": ["{{0, 0}, {316, 426}}", "{{0, 433}, {316, 287}}"],
                  "rectSplitViewRight": ["{{0, 0}, {957, 357}}", "{{0, 364}, {957, 356}}"])")
@@ -244,19 +244,23 @@ private Q_SLOTS:
             << written + QStringList{"--playlist", "Cameras"} << QByteArray() << 0 << "Wrote";
         QTest::newRow("unknown playlist")
             << out + QStringList{"--playlist", "Nowhere"} << QByteArray() << 2 << "Nowhere";
-        QTest::newRow("no movies") << out + QStringList{"--playlist", "Empty"} << QByteArray() << 2 << "no movie";
+        QTest::newRow("no movies") << out + QStringList{"--playlist", "Empty"} << QByteArray() << 2
+                                   << "no movie";
         QTest::newRow("bad size") << out + QStringList{"--size", "640"} << QByteArray() << 1 << "--size";
-        QTest::newRow("bad range") << out + QStringList{"--range", "0:03-0:02"} << QByteArray() << 1 << "--range";
+        QTest::newRow("bad range") << out + QStringList{"--range", "0:03-0:02"} << QByteArray() << 1
+                                   << "--range";
         QTest::newRow("unwritable folder")
             << QStringList{"--export", "missing/out.mp4"} << QByteArray() << 1 << "cannot write in";
-        QTest::newRow("encoder refusal")
-            << out + QStringList{"--size", "641x361"} << QByteArray() << 1 << "encoder refuses";
-        QTest::newRow("interrupted") << out + QStringList{"--size", "3840x2160"} << QByteArray() << 128 + SIGTERM
-                                     << "nothing was written";
+        QTest::newRow("interrupted") << out + QStringList{"--size", "3840x2160"} << QByteArray()
+                                     << 128 + SIGTERM << "nothing was written";
         // "" said: its standard error's reader gone before it starts
         QTest::newRow("its output not read") << written << QByteArray() << 0 << "";
         QTest::newRow("its terminal closed") << out + QStringList{"--size", "3840x2160"} << QByteArray()
                                              << 128 + SIGHUP << "nothing was written";
+        // nohup: the terminal closed as it exports, it goes on
+        QTest::newRow("its terminal closed, under nohup")
+            << out + QStringList{"--size", "1280x720", "--range", "0:00-0:01.5"} << QByteArray() << 0
+            << "Wrote";
     }
 
     void exportWithoutADisplay()
@@ -280,7 +284,8 @@ private Q_SLOTS:
         library.replace("frameSet=\"\"", "frameSet=\"0:0.25:0.60:0.50\"")
             .replace("viewNo=\"1\"", "viewNo=\"1\" offset=\"1000\"");
         QVERIFY(test::writeAll(on.libraryFile(), library));
-        QVERIFY(test::writeAll(on.settingsFile(), R"({"optLastSelectedIndexForPlaylist": 0)" + settings + "}"));
+        QVERIFY(
+            test::writeAll(on.settingsFile(), R"({"optLastSelectedIndexForPlaylist": 0)" + settings + "}"));
         QVERIFY(QDir().mkpath(on.path() + QStringLiteral("/out")));
         SingleInstance other(on.dataHome() + QStringLiteral("/Tetrapan"),
                              QDBusConnection::connectToBus(bus->address(), QStringLiteral("other")));
@@ -301,9 +306,14 @@ private Q_SLOTS:
         exporting.environment.remove(QStringLiteral("DISPLAY"));
         exporting.environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         exporting.errorsUnread = said.isEmpty();
+        const bool underNohup = QTest::currentDataTag() == QByteArray("its terminal closed, under nohup");
+        if (underNohup)
+            exporting.ignoredSignals = {SIGHUP};
         QVERIFY(exporting.start(arguments));
         if (exitCode > 128)
             QVERIFY(exporting.sendSignal(exitCode - 128));
+        if (underNohup) // once it would take an interruption
+            QVERIFY(exporting.sendSignal(SIGHUP, SIGTERM));
         QCOMPARE(exporting.finished(ExportTimeoutMs), exitCode);
         const QList<QByteArray> lines = exporting.errors().trimmed().split('\n');
         QVERIFY2(lines.constLast().contains(said.toUtf8()), lines.constLast().constData());
@@ -311,7 +321,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(on.path() + QStringLiteral("/out")).entryList(QDir::Files | QDir::Hidden),
                  exitCode == 0 ? QStringList{QStringLiteral("out.mp4")} : QStringList());
         QCOMPARE(files(), before);
-        if (exitCode != 0)
+        if (exitCode != 0 || underNohup)
             return;
 
         // at the range's start pane 1 stands at 2 s of the leader's time line, pane 2 at 1 s

@@ -82,10 +82,10 @@ bool ProgramProcess::start(const QStringList& arguments)
     process_.setProcessEnvironment(environment);
     process_.setWorkingDirectory(workingFolder);
     process_.setArguments(arguments);
-    process_.setChildProcessModifier([unread = errorsUnread] {
+    process_.setChildProcessModifier([unread = errorsUnread, ignored = ignoredSignals] {
         // as a desktop starts it, whatever the test runner ignores (a background job ignores SIGINT)
         for (const int number : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(number, SIG_DFL);
+            std::signal(number, ignored.contains(number) ? SIG_IGN : SIG_DFL);
         // and with the open files a desktop session allows a program, whatever the test runner's
         rlimit files{};
         if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur > DesktopOpenFiles) {
@@ -123,10 +123,11 @@ int ProgramProcess::finished(int timeoutMs)
     return process_.exitCode();
 }
 
-bool ProgramProcess::sendSignal(int signalNumber)
+bool ProgramProcess::sendSignal(int signalNumber, int readySignal)
 {
     // the signal is caught once the program runs its event loop
-    if (!QTest::qWaitFor([&] { return catchesSignal(pid(), signalNumber); }, StartTimeoutMs))
+    const int ready = readySignal != 0 ? readySignal : signalNumber;
+    if (!QTest::qWaitFor([&] { return catchesSignal(pid(), ready); }, StartTimeoutMs))
         return false;
     return ::kill(static_cast<pid_t>(pid()), signalNumber) == 0;
 }
@@ -194,7 +195,8 @@ bool startShowing(ProgramProcess& app, ScreenProbe& screen, const QString& title
                   const QStringList& arguments)
 {
     return app.start(arguments) && app.window(title).id != XCB_WINDOW_NONE &&
-           QTest::qWaitFor([&] { return paneColours(screen).constFirst() == paneOne; }, ProgramProcess::WaitMs);
+           QTest::qWaitFor([&] { return paneColours(screen).constFirst() == paneOne; },
+                           ProgramProcess::WaitMs);
 }
 
 QString savedEntry(const TestHome& home, int viewNo)
@@ -203,8 +205,9 @@ QString savedEntry(const TestHome& home, int viewNo)
     const QRegularExpression entry(
         QStringLiteral("<filelist (?=[^>]*viewNo=\"%1\")[^>]*filePath(\\.base64)?=\"([^\"]*)\"").arg(viewNo));
     const QRegularExpressionMatch found = entry.match(QString::fromUtf8(readAll(home.libraryFile())));
-    return found.captured(1).isEmpty() ? found.captured(2)
-                                       : fileNames::fromBytes(QByteArray::fromBase64(found.captured(2).toLatin1()));
+    return found.captured(1).isEmpty()
+               ? found.captured(2)
+               : fileNames::fromBytes(QByteArray::fromBase64(found.captured(2).toLatin1()));
 }
 
 void startTool(QProcess& process, const QString& program, const QStringList& arguments)

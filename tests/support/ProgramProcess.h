@@ -44,6 +44,8 @@ public:
     QString workingFolder;
     // Its standard error a pipe whose reader is gone, as `2>&1 | head` leaves it once head has ended.
     bool errorsUnread = false;
+    // Signals it starts with ignored, as nohup ignores SIGHUP.
+    QList<int> ignoredSignals;
     XServer x;
 
     bool start(const QStringList& arguments = {});
@@ -52,7 +54,8 @@ public:
     XServer::Window window(const QString& titleStart, int timeoutMs = StartTimeoutMs);
     // The exit code once it ended by itself within the time; -1 when it crashed or still runs.
     int finished(int timeoutMs = WaitMs);
-    bool sendSignal(int signalNumber); // once the program is ready to take it
+    // Once the program is ready to take it, or catches readySignal where that is not 0.
+    bool sendSignal(int signalNumber, int readySignal = 0);
     // As the session ends it (SIGTERM) or Ctrl+C in a terminal (SIGINT): it ends cleanly, saving.
     bool quit(int signalNumber = SIGTERM);
     void kill();
@@ -84,7 +87,8 @@ bool writeLibrary(const TestHome& home, const QList<PlaylistFiles>& playlists, b
 // right.
 QPoint paneCentre(int viewNo);
 class ScreenProbe;
-// The clip colour (ScreenProbe::clipColourName) in the middle of panes 1 to 4 of the main window at MainFrame.
+// The clip colour (ScreenProbe::clipColourName) in the middle of panes 1 to 4 of the main window at
+// MainFrame.
 QStringList paneColours(ScreenProbe& screen);
 // Starts the program and waits for its main window, titled `title`, and for pane 1 to show `paneOne`.
 bool startShowing(ProgramProcess& app, ScreenProbe& screen, const QString& title, const QString& paneOne,
