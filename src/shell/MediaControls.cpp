@@ -221,9 +221,9 @@ void MediaControls::setRate(double rate)
         pause();
         return;
     }
-    // the panes take the speed stored
-    userDefaultsExtension::setDefaultFloatValue(settings_,
-                                                float(PlaybackSpeed::nearestStep(rate / leaderRate())),
+    // the panes take the speed stored; a rate past the fastest (infinity too) is the fastest
+    const double speed = std::min(rate / leaderRate(), PlaybackSpeed::Steps.back());
+    userDefaultsExtension::setDefaultFloatValue(settings_, float(PlaybackSpeed::nearestStep(speed)),
                                                 QLatin1String(PlaybackSpeed::OptPlaySpeed));
 }
 

@@ -92,6 +92,7 @@ private Q_SLOTS:
         row("Rate between speeds", false, "Rate 1.9", "10 12 9 -", "Rate=2");
         row("Rate 0 pauses", true, "Rate 0", "10 12 9 -", "PlaybackStatus=Paused");
         row("Rate not a number", false, "Rate nan", "10 12 9 -", "");
+        row("Rate past any", false, "Rate inf", "10 12 9 -", "Rate=4");
         row("Seek by the most there is", false, "Seek max", "60 60 59 -", "Seeked=60000000");
         // the panes' seeks take a while, as the engine's do
         row("a skip in the window", false, "Skip", "20 22 19 -", "Seeked=20000000");
