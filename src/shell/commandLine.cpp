@@ -152,7 +152,12 @@ std::optional<ExportRequest> exportRequest(const QCommandLineParser& parser, con
                                            QString* why)
 {
     ExportRequest request;
-    request.outputPath = localPath(parser.value(options.exportTo), QDir::currentPath());
+    const QString given = parser.value(options.exportTo);
+    request.outputPath = localPath(given, QDir::currentPath());
+    // the file to write is not there yet: a name that looks like a URI ("take:2.mp4") and is no file:// one
+    // is a name
+    if (request.outputPath.isEmpty() && !given.isEmpty() && !given.startsWith(u"file:", Qt::CaseInsensitive))
+        request.outputPath = QDir::cleanPath(QDir::current().absoluteFilePath(given));
     const std::optional<ExportFormat> format = formatOf(request.outputPath);
     if (request.outputPath.isEmpty() || !format) {
         *why = QStringLiteral("--export takes the file to write, named .mp4, .webm or .mkv.");

@@ -372,6 +372,10 @@ private Q_SLOTS:
         QTest::newRow("size odd") << QStringList{"--export", "a.mp4", "--size", "1281x720"} << "--size";
         QTest::newRow("sound of no pane") << QStringList{"--export", "a.mp4", "--sound", "5"} << "--sound";
         QTest::newRow("no format") << QStringList{"--export", "a.avi"} << "--export";
+        QTest::newRow("a new file named like a URI")
+            << QStringList{"--export", "take:2.mp4"} << "mp4 1280x720 whole mix none";
+        QTest::newRow("a URI of another machine")
+            << QStringList{"--export", "file://far/a.mp4"} << "--export";
         QTest::newRow("an option alone") << QStringList{"--labels"} << "--export";
         QTest::newRow("with files") << QStringList{"--export", "a.mp4", "b.mp4"} << "--export";
         QTest::newRow("no file named") << QStringList{"--export"} << "export";
@@ -428,8 +432,9 @@ private Q_SLOTS:
                           chosen.labels == ExportLabels::NameAndTime ? QStringLiteral("labels")
                                                                      : QStringLiteral("none")),
                  read);
-        QCOMPARE(asked.outputPath,
-                 QDir::current().absoluteFilePath(QStringLiteral("a.") + exportExtension(chosen.format)));
+        const qsizetype at = arguments.indexOf(QStringLiteral("--export"));
+        const QString given = at >= 0 ? arguments.value(at + 1) : arguments.first().section(u'=', 1);
+        QCOMPARE(asked.outputPath, QDir::current().absoluteFilePath(given));
     }
 
     // Qt reads an argument that is not UTF-8 with U+FFFD in it, which names no file
