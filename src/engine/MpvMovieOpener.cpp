@@ -140,6 +140,12 @@ MpvOpenResult MpvMovieOpener::openSource(const QString& source, const QString& p
                                          MpvOpenWait& wait)
 {
     MpvOpenResult result;
+    // an open given up while the file was looked at (a newer playlist chosen) starts no core and reads
+    // nothing
+    if (wait.cancelled()) {
+        result.error = QStringLiteral("%1: opening cancelled").arg(path);
+        return result;
+    }
     MpvCorePtr core = std::move(warm);
     if (!core) {
         core = MpvCore::start(options, &result.error);
