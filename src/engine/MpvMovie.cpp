@@ -360,8 +360,8 @@ void MpvMovie::decodeSoundWhenHeard()
 {
     // Panes play silent until the user gives them a volume; until then decoding their sound tracks only
     // costs CPU, and opens a sound output for each. mpv starts the sound again where the pictures are. A
-    // file of sound alone keeps it: it is what such a movie plays by.
-    const bool heard = (!muted_ && volume_ > 0.0f) || videoTrackId_ <= 0;
+    // file of sound alone keeps it: it is what such a movie plays by, a cover picture standing still too.
+    const bool heard = (!muted_ && volume_ > 0.0f) || videoTrackId_ <= 0 || !picturesMove_;
     if (heard == decodesSound_)
         return;
     decodesSound_ = heard;

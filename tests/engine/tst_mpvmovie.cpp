@@ -1,6 +1,6 @@
 // The real engine on generated clips, drawing and sounding nowhere.
-#include "OpenAndWait.h"
 #include "BadMovieFiles.h"
+#include "OpenAndWait.h"
 #include "TestClips.h"
 
 #include "engine/MpvFrameRenderer.h"
@@ -203,7 +203,8 @@ private Q_SLOTS:
         }
         // the clip's sound sets the pace: frames nobody took are dropped (31 of 38 before)
         QVERIFY(opened.movie->positionSeconds() > 1.0);
-        QVERIFY2(opened.movie->droppedFrameCount() <= 2, qPrintable(QString::number(opened.movie->droppedFrameCount())));
+        QVERIFY2(opened.movie->droppedFrameCount() <= 2,
+                 qPrintable(QString::number(opened.movie->droppedFrameCount())));
         QVERIFY(renderer.peakPictureCount() <= MpvFrameRenderer::MaxPictures);
         QCOMPARE(told > 0, !size.isEmpty());
         renderer.setContext(nullptr, nullptr);
@@ -374,6 +375,8 @@ private Q_SLOTS:
         QTest::newRow("muted") << clips_.red << true << 0.5f << false;
         QTest::newRow("heard again") << clips_.red << false << 0.5f << true;
         QTest::newRow("sound alone at volume 0") << clips_.tone << false << 0.0f << true;
+        // a cover picture stands still: the sound is what it plays by
+        QTest::newRow("sound with a cover picture, at volume 0") << QString("cover") << false << 0.0f << true;
         QTest::newRow("heard, without a sound track") << clips_.barcodeSilent << false << 0.5f << false;
     }
 
@@ -383,8 +386,17 @@ private Q_SLOTS:
         QFETCH(bool, muted);
         QFETCH(float, volume);
         QFETCH(bool, decoded);
+        QTemporaryDir folder;
+        if (clip == "cover") {
+            clip = folder.filePath(QStringLiteral("cover.m4a"));
+            QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-i", clips_.tone, "-i", clips_.still,
+                                                  "-map", "0:a", "-map", "1", "-c:a", "copy", "-c:v", "mjpeg",
+                                                  "-disposition:v:0", "attached_pic", clip}),
+                     0);
+        }
         auto movie = open(clip);
         QVERIFY(movie);
+        QSignalSpy ended(movie.get(), &Movie::didEnd);
         // as a pane gives a movie its first volume, the setting's 0.0
         movie->setVolume(0.0f);
         movie->setMuted(muted);
@@ -400,6 +412,7 @@ private Q_SLOTS:
         QCOMPARE(movie->propertyText("aid") != QStringLiteral("no"), decoded);
         const double sound = movie->propertyText("audio-pts").toDouble();
         QCOMPARE(qAbs(sound - movie->currentTime().seconds()) < 0.3, decoded);
+        QCOMPARE(ended.count(), 0);
     }
 
     // Without a GPU the drawing path is settled without making an OpenGL context, which would load Mesa's
