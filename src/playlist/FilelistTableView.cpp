@@ -11,6 +11,7 @@
 #include "platform/FileViewer.h"
 #include "platform/ObjectContext.h"
 #include "platform/SettingsDomain.h"
+#include "platform/fileLooks.h"
 #include "playlist/CMFilelistHeader.h"
 #include "playlist/FilelistTableCell.h"
 #include "playlist/FilelistWheel.h"
@@ -22,10 +23,12 @@
 #include <QDateTime>
 #include <QDrag>
 #include <QDropEvent>
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -251,10 +254,17 @@ void FilelistTableView::showFileWithFinder()
     const QString path = tbArrayController
                              ? tbArrayController->getColumnFromFilelist(LibrarySchema::FilePath).toString()
                              : QString();
-    if (fileAttributeExtension::checkFileExists(path) > 0)
-        fileViewer_.selectFile(path);
-    else
-        dialogExtension::displayMessage(dialogs_, dialogExtension::FileIsNotFound);
+    // looked at away from the window: a share that hangs holds the look, not the window
+    auto* look = new QFutureWatcher<bool>(this);
+    connect(look, &QFutureWatcherBase::finished, this, [this, look, path] {
+        look->deleteLater();
+        if (look->result())
+            fileViewer_.selectFile(path);
+        else
+            dialogExtension::displayMessage(dialogs_, dialogExtension::FileIsNotFound);
+    });
+    look->setFuture(QtConcurrent::run(&fileLooks::pool(),
+                                      [path] { return fileAttributeExtension::checkFileExists(path) > 0; }));
 }
 
 void FilelistTableView::changeColumnState(const QAction* sender)
