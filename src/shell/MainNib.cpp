@@ -77,6 +77,7 @@ MainNib::~MainNib()
     // its analysis ends before the panes it reads go
     paneAligner_.reset();
     appDelegate_->isExporting = {};
+    appDelegate_->stopExporting = {};
     videoExporter_.reset();
     paneSnapshot_.reset();
     for (CMMovieView* menu : cmMovieViews_) {
@@ -185,6 +186,7 @@ void MainNib::connectOutlets()
     delegate->olvPlaylist = olvPlaylist_;
     delegate->panePositions = panePositions_.get();
     delegate->isExporting = [exporter = videoExporter_.get()] { return exporter->isExporting(); };
+    delegate->stopExporting = [exporter = videoExporter_.get()] { exporter->cancel(); };
     windowWiring::connectPlaylistWindow(*this, services_.scheduler);
 
     tbArrayController_->filelistArrayController = filelistArrayController_.get();

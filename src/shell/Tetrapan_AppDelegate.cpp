@@ -271,6 +271,10 @@ int Tetrapan_AppDelegate::applicationShouldTerminate()
         // the export may have ended while the question was shown
         if (dialogs_.runAlert(alert) == KeepExporting)
             return TerminateCancel;
+        // it ends now, its partial file removed while the rest of the quit goes on, not in the teardown's
+        // short time, where a slow frame would leave the file behind
+        if (stopExporting)
+            stopExporting();
     }
     if (olvPlaylist)
         olvPlaylist->storeLastState();

@@ -47,6 +47,8 @@ public:
     LastStateKeeper* panePositions = nullptr;
     // Whether a video is being exported; quitting stops it, so the user is asked first.
     std::function<bool()> isExporting;
+    // Stops the export, once the user chose to quit.
+    std::function<void()> stopExporting;
 
     // Tells the user about a settings file found damaged at start.
     void awakeFromNib();

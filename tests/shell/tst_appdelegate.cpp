@@ -93,9 +93,14 @@ private Q_SLOTS:
         QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(), reply);
         QCOMPARE(f.dialogs.alerts.size(), 1);
         QVERIFY(f.dialogs.alerts.first().messageText.contains(QLatin1String("exported")));
+        QSignalSpy finished(&exporter, &VideoExporter::exportFinished);
+        QVERIFY(finished.wait(30000));
+        // stopped as the user chose, not in the teardown's short time: nothing is left
+        QCOMPARE(QFileInfo::exists(job.outputPath), reply == Tetrapan_AppDelegate::TerminateCancel);
+        QCOMPARE(
+            QDir(f.home.path()).entryList({QStringLiteral("out.mp4*")}, QDir::Files | QDir::Hidden).size(),
+            reply == Tetrapan_AppDelegate::TerminateCancel ? 1 : 0);
         if (reply == Tetrapan_AppDelegate::TerminateCancel) {
-            QSignalSpy finished(&exporter, &VideoExporter::exportFinished);
-            QVERIFY(finished.wait(30000));
             QVERIFY(QFileInfo(job.outputPath).size() > 0);
             QCOMPARE(f.nib->appDelegate().applicationShouldTerminate(),
                      int(Tetrapan_AppDelegate::TerminateNow));
@@ -187,8 +192,9 @@ private Q_SLOTS:
         QFETCH(bool, takeReadable);
         QFETCH(bool, diskFull);
         test::TestHome home;
-        const QByteArray damaged = "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
-                                   "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"Kept\"/>\n  <playlist id=\"1\"/>\n";
+        const QByteArray damaged =
+            "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
+            "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"Kept\"/>\n  <playlist id=\"1\"/>\n";
         QVERIFY(test::writeAll(home.libraryFile(), damaged));
         // the file size limit makes the disk refuse the file, as a full one does
         rlimit old{};
@@ -204,9 +210,10 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.errors.size(), diskFull ? 1 : 0);
         f.dialogs.errors.clear();
         QCOMPARE(f.dialogs.alerts.size(), 1);
-        QCOMPARE(f.dialogs.alerts.front().choiceText,
-                 QStringLiteral("Take what was read whole before the damage into the new library: 1 playlist, "
-                                "0 folders and 0 movie entries"));
+        QCOMPARE(
+            f.dialogs.alerts.front().choiceText,
+            QStringLiteral("Take what was read whole before the damage into the new library: 1 playlist, "
+                           "0 folders and 0 movie entries"));
         QVERIFY(
             f.dialogs.alerts.front().informativeText.startsWith(home.libraryFile() + ", line 4, column "));
         QVERIFY(f.dialogs.errors.isEmpty());
@@ -254,24 +261,28 @@ private Q_SLOTS:
     {
         test::TestHome home;
         QVERIFY(test::writeAll(home.settingsFile(), "{\"optUniqueNoForPlist\": 1}"));
-        QVERIFY(test::writeAll(home.libraryFile(),
-                               "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
-                               "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"A\"/>\n"
-                               "  <playlist id=\"2\" uniqueId=\"00000001\" title=\"B\"/>\n"
-                               "  <playlist id=\"3\" title=\"C\"/>\n"
-                               "  <filelist id=\"4\" uniqueId=\"00000001\" viewNo=\"1\" filePath=\"/b.mp4\"/>\n"
-                               "  <link playlist=\"2\" filelist=\"4\"/>\n</tetrapan-library>\n"));
+        QVERIFY(
+            test::writeAll(home.libraryFile(),
+                           "<?xml version=\"1.0\"?>\n<tetrapan-library version=\"1\">\n"
+                           "  <playlist id=\"1\" uniqueId=\"00000001\" title=\"A\"/>\n"
+                           "  <playlist id=\"2\" uniqueId=\"00000001\" title=\"B\"/>\n"
+                           "  <playlist id=\"3\" title=\"C\"/>\n"
+                           "  <filelist id=\"4\" uniqueId=\"00000001\" viewNo=\"1\" filePath=\"/b.mp4\"/>\n"
+                           "  <link playlist=\"2\" filelist=\"4\"/>\n</tetrapan-library>\n"));
         AppFixture f({.home = &home});
         QCOMPARE(f.dialogs.alerts.size(), 1);
         QCOMPARE(f.dialogs.alerts.front().informativeText.count(QStringLiteral("now has")), 2);
-        const auto uniqueIdOf = [&](ObjectId id) { return f.ctx().value(id, LibrarySchema::UniqueId).toString(); };
+        const auto uniqueIdOf = [&](ObjectId id) {
+            return f.ctx().value(id, LibrarySchema::UniqueId).toString();
+        };
         QCOMPARE(QStringList({uniqueIdOf(1), uniqueIdOf(2), uniqueIdOf(3), uniqueIdOf(4)}),
                  QStringList({"00000001", "00000002", "00000003", "00000002"}));
         QVERIFY(!f.ctx().undoManager()->canUndo());
         f.autosave();
         f.restart();
         QCOMPARE(f.dialogs.alerts.size(), 1);
-        QCOMPARE(f.ctx().value(f.playlist(QStringLiteral("D")), LibrarySchema::UniqueId).toString(), "00000004");
+        QCOMPARE(f.ctx().value(f.playlist(QStringLiteral("D")), LibrarySchema::UniqueId).toString(),
+                 "00000004");
     }
 
     // A settings file found damaged at start, or one that cannot be written: the user is told once, through
@@ -281,8 +292,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("damagedAtStart"); // else: cannot be written (a folder in its place)
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("damaged at start") << true << "The settings could not be read." << ".damaged-";
-        QTest::newRow("cannot be written") << false << "The settings could not be saved." << "Is a directory";
+        QTest::newRow("damaged at start") << true << "The settings could not be read."
+                                          << ".damaged-";
+        QTest::newRow("cannot be written") << false << "The settings could not be saved."
+                                           << "Is a directory";
     }
     void settingsTroubleIsToldOnce()
     {
@@ -297,7 +310,8 @@ private Q_SLOTS:
             QFile::remove(home.settingsFile());
             QVERIFY(QDir().mkpath(home.settingsFile()));
             for (int n = 1; n <= 2; ++n)
-                userDefaultsExtension::setDefaultIntValue(f.settings, n, QStringLiteral("optUniqueNoForPlist"));
+                userDefaultsExtension::setDefaultIntValue(f.settings, n,
+                                                          QStringLiteral("optUniqueNoForPlist"));
             QVERIFY(!f.settings.flush());
             QCoreApplication::processEvents();
         }
@@ -358,9 +372,10 @@ private Q_SLOTS:
     void noSaveOnceTheLockIsNoLongerOurs()
     {
         AppFixture f;
-        const QDBusConnection noBus =
-            QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
-        auto instance = std::make_unique<SingleInstance>(f.nib->appDelegate().applicationSupportFolder(), noBus);
+        const QDBusConnection noBus = QDBusConnection::connectToBus(
+            QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
+        auto instance =
+            std::make_unique<SingleInstance>(f.nib->appDelegate().applicationSupportFolder(), noBus);
         QCOMPARE(instance->start({}), SingleInstance::Role::First);
         f.nib->appDelegate().setLibraryLockCheck([&instance] { return instance->lockLostReason(); });
         // the computer renamed while the program runs: the lock is still its own
