@@ -219,8 +219,7 @@ void MovController::cancelPendingResumes()
 {
     pendingResumes_->cancelAll();
     waitingStart_ = {};
-    // a load under way that was to start the panes does not either
-    resumeAfterLoad_ = false;
+    resumeAfterLoad_ = false; // nor does a load under way
 }
 
 bool MovController::hasWaitingStart() const
@@ -255,15 +254,13 @@ std::array<bool, MovController::PaneCount> MovController::playingOrAboutToPlay()
 
 void MovController::changeAllMoviePlay(QObject*)
 {
-    // While a playlist loads, the panes still show the one left: a start is the load's, once every file is
-    // in, all panes together.
+    // while a playlist loads, a start is the load's: once every file is in, all panes together
     const bool play = isLoading() ? !anyPlayingOrAboutToPlay() : !anyMovieIsPlaying();
     cancelPendingResumes();
     if (isLoading())
         resumeAfterLoad_ = play;
     else
         setAllMoviePlay(play);
-    Q_EMIT playButtonImageNeedsRefresh();
 }
 
 void MovController::changeAllMovieTime(QObject* sender)

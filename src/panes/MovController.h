@@ -130,8 +130,7 @@ public:
     // Any playable pane plays, or a resume still waiting would start one.
     bool anyPlayingOrAboutToPlay() const;
     bool hasPendingLoad() const;
-    // A load's panes are still opening their files.
-    bool isLoading() const;
+    bool isLoading() const; // a load's panes are still opening their files
     // The load under way starts the panes once their files are in (as when they played as it began).
     void playWhenLoaded();
 
