@@ -41,8 +41,10 @@ ObjectId PanePositions::shownEntry(const QString& uniqueId, int viewNo) const
 {
     TBArrayController* library = panes_.tbArrayController();
     const QTMovieSubView* pane = panes_.qtView(viewNo);
-    if (!library || uniqueId.isEmpty() || !pane || !pane->movie() ||
-        pane->movie() != shownMovies_[viewNo - 1])
+    if (!library || uniqueId.isEmpty() || !pane || !pane->movie())
+        return NoObject;
+    // while another playlist loads, a movie its load did not give the pane may be that playlist's copy
+    if (pane->movie() != shownMovies_[viewNo - 1] && panes_.isLoading())
         return NoObject;
     // the first in id order, as the panes are loaded
     const QList<ObjectId> entries = library->getObjectsWithPred(

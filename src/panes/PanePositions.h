@@ -36,7 +36,7 @@ public:
 private:
     void loaded();
     // The entry of the playlist whose movie the pane shows; NoObject when it shows another or none (a copy
-    // of the same file opened for the next playlist is another).
+    // of the same file opened by the next playlist's load is another).
     ObjectId shownEntry(const QString& uniqueId, int viewNo) const;
     void keep(const QString& uniqueId);
 

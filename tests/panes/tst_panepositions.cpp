@@ -76,18 +76,27 @@ private Q_SLOTS:
         app.entry(QStringLiteral("b"), 1, QStringLiteral("/clips/1.mp4"));
         app.entry(QStringLiteral("b"), 2, QStringLiteral("/clips/3.mp4"));
         app.ctx().processPendingChanges();
-        const ObjectId entry =
-            app.nib->tbArrayController()
-                .getObjectsWithPred(LibrarySchema::Filelist,
-                                    Predicate::equals(LibrarySchema::UniqueId, app.uid(QStringLiteral("a"))))
-                .front();
         app.pane(1).movie()->setCurrentTime(MovieTime::fromSeconds(12.5));
+        // a file the user placed in pane 2 keeps its place too
+        app.coordinator().copyMovieView(0, QStringLiteral("/clips/9.mp4"), 2);
+        app.settle();
+        app.pane(2).movie()->setCurrentTime(MovieTime::fromSeconds(7));
+        const auto kept = [&](int viewNo) {
+            const ObjectId id = app.nib->tbArrayController()
+                                    .getObjectsWithPred(LibrarySchema::Filelist,
+                                                        Predicate::equals(LibrarySchema::UniqueId,
+                                                                          app.uid(QStringLiteral("a")))
+                                                            .andEquals(LibrarySchema::ViewNo, viewNo))
+                                    .front();
+            return app.ctx().value(id, LibrarySchema::Position);
+        };
         app.engine.holdOpens = true;
         app.choose(QStringLiteral("b"));
         app.engine.finishOpens(QStringLiteral("/clips/1.mp4"));
         QCOMPARE(app.pane(1).movie()->currentTime().seconds(), 0.0);
         app.choose(QStringLiteral(""));
-        QCOMPARE(app.ctx().value(entry, LibrarySchema::Position), QVariant(12500));
+        QCOMPARE(kept(1), QVariant(12500));
+        QCOMPARE(kept(2), QVariant(7000));
     }
 };
 
