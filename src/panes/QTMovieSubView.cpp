@@ -213,6 +213,9 @@ void QTMovieSubView::createMovieView(const QString& path, Opened done)
             problem = openError_ = opened.error;
         } else {
             problem = opened.error; // what a recording left out
+            // how the user leaves the movie it replaces, for a reload to go on from
+            replacedPlaying_ = isPlaying();
+            replacedMuted_ = isMuted();
             showOpenedMovie(path, std::move(opened.movie));
         }
         if (done)
@@ -240,15 +243,13 @@ void QTMovieSubView::showOpenedMovie(const QString& path, std::unique_ptr<Movie>
 
 void QTMovieSubView::updateMovieView(const QString& path, Opened done)
 {
-    const bool wasPlaying = isPlaying();
-    const bool wasMuted = isMuted();
-    createMovieView(path, [this, wasPlaying, wasMuted, done = std::move(done)](OpenOutcome outcome,
-                                                                             const QString& problem) {
+    // the movie replaced goes on as the user leaves it when the new one is in, not as it was when asked
+    createMovieView(path, [this, done = std::move(done)](OpenOutcome outcome, const QString& problem) {
         if (outcome == OpenOutcome::Refused) {
             clearMovieView();
         } else if (outcome == OpenOutcome::Opened) {
-            setMoviePlay(wasPlaying);
-            setMovieMuted(wasMuted);
+            setMoviePlay(replacedPlaying_);
+            setMovieMuted(replacedMuted_);
         }
         if (done)
             done(outcome, problem);

@@ -189,6 +189,9 @@ private:
 
     std::unique_ptr<Movie> movie_;
     double rateOpenedAt_ = 1.0;
+    // Whether the movie the last open replaced played, and was muted, as it was replaced.
+    bool replacedPlaying_ = false;
+    bool replacedMuted_ = false;
     MovieView* movieView_;
     MovieControllerBar* controllerBar_;
     MoviePaneInput* input_;

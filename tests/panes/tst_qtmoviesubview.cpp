@@ -130,6 +130,18 @@ private Q_SLOTS:
         f.engine.finishOpens();
         QCOMPARE(outcomes.mid(1), (QList{QTMovieSubView::OpenOutcome::Cancelled, QTMovieSubView::OpenOutcome::Opened}));
         QCOMPARE(pane.filePath(), clip("b.mp4"));
+
+        // a movie opened again in place of one playing (an undo) is left as the user leaves the one it
+        // replaces
+        pane.setMoviePlay(true);
+        pane.updateMovieView(clip("c.mp4"), {});
+        pane.setMoviePlay(false);
+        pane.setMovieMuted(!pane.isMuted());
+        const bool muted = pane.isMuted();
+        f.engine.finishOpens();
+        QCOMPARE(pane.filePath(), clip("c.mp4"));
+        QVERIFY(!pane.isPlaying());
+        QCOMPARE(pane.isMuted(), muted);
     }
 
     // The playlist deleted while a file dropped on it opened: no entry is made for a playlist that is gone.
