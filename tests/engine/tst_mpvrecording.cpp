@@ -32,9 +32,7 @@ class TestMpvRecording : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        // front: 0-3 s, 3-6 s without sound, 6-7.5 s, a gap to 9 s, 9-12 s; back: four files with sound
-        clips_ = RecordingClips::makeForTests(RecordingClips::Layout{
-            .cameras = {"front", "back"}, .files = 4, .halfFiles = {2}, .silentFiles = {1}});
+        clips_ = RecordingClips::makeForTests(RecordingClips::twoCameras());
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
         MpvMovieEngine::Options options;
         options.movie.nullAudio = true;

@@ -89,10 +89,7 @@ private slots:
     {
         clips_ = TestClips::makeForTests();
         QVERIFY2(clips_.ok(), qPrintable(clips_.error));
-        // as the engine's recording test has them: front 0-3 s, 3-6 s without sound, 6-7.5 s, a gap to 9 s,
-        // 9-12 s; back: four whole files
-        recordings_ = RecordingClips::makeForTests(RecordingClips::Layout{
-            .cameras = {"front", "back"}, .files = 4, .halfFiles = {2}, .silentFiles = {1}});
+        recordings_ = RecordingClips::makeForTests(RecordingClips::twoCameras());
         QVERIFY2(recordings_.ok(), qPrintable(recordings_.error));
     }
 

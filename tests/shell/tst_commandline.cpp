@@ -125,8 +125,7 @@ private Q_SLOTS:
             QSKIP("needs an X server (make test runs the tests under xvfb-run)");
         clips = test::TestClips::makeForTests();
         QVERIFY2(clips.ok(), qPrintable(clips.error));
-        recordings = test::RecordingClips::makeForTests(test::RecordingClips::Layout{
-            .cameras = {"front", "back"}, .files = 4, .halfFiles = {2}, .silentFiles = {1}});
+        recordings = test::RecordingClips::makeForTests(test::RecordingClips::twoCameras());
         QVERIFY2(recordings.ok(), qPrintable(recordings.error));
         bus = std::make_unique<test::SessionBus>();
         QVERIFY(!bus->address().isEmpty());

@@ -30,6 +30,12 @@ public:
 
     // 2026-03-01 12:00:00 UTC, where the first file of each camera starts.
     static qint64 startMs();
+    // The two cameras the engine, export and command-line tests play: front 0-3 s, 3-6 s without sound,
+    // 6-7.5 s, a gap to 9 s, 9-12 s; back: four whole files with sound.
+    static Layout twoCameras()
+    {
+        return {.cameras = {"front", "back"}, .files = 4, .halfFiles = {2}, .silentFiles = {1}};
+    }
 
     // Files already in `folder` (made for the same layout) are kept. Blocks while ffmpeg runs.
     static RecordingClips make(const QString& folder, const Layout& layout);
@@ -38,7 +44,7 @@ public:
 
     Layout layout;
     QString folder;
-    QStringList cameraFolders;    // one per camera, in the layout's order
+    QStringList cameraFolders;     // one per camera, in the layout's order
     QVector<Recording> recordings; // one per camera, its files placed on the wall clock
     QString error;
 
